@@ -1,0 +1,174 @@
+#include "textutil.h"
+
+#include <QStringList>
+#include <QUuid>
+
+#include <limits>
+
+namespace pemby {
+
+bool isBlank(QChar c)
+{
+    return c == u'\t' || c.category() == QChar::Separator_Space;
+}
+
+bool isLineBreak(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
+
+bool isBlankOrLineBreak(QChar c)
+{
+    return isBlank(c) || isLineBreak(c);
+}
+
+template <class Pred>
+static QString trimmedBy(QStringView text, Pred keepOut)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && keepOut(text[begin]))
+        ++begin;
+    while (end > begin && keepOut(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin).toString();
+}
+
+QString trimBlanks(QStringView text)
+{
+    return trimmedBy(text, isBlank);
+}
+
+QString trimWhitespace(QStringView text)
+{
+    return trimmedBy(text, isBlankOrLineBreak);
+}
+
+QString flattenLineBreaks(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (!isLineBreak(c)) {
+            out.append(c);
+            continue;
+        }
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        out.append(u' ');
+    }
+    return out;
+}
+
+QStringList splitLines(QStringView text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isLineBreak(text[i]))
+            continue;
+        lines.append(text.sliced(start, i - start).toString());
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    lines.append(text.sliced(start).toString());
+    return lines;
+}
+
+QString fold(QStringView text)
+{
+    const QString decomposed = text.toString().normalized(QString::NormalizationForm_D);
+    QString out;
+    out.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        const auto cat = c.category();
+        if (cat == QChar::Mark_NonSpacing || cat == QChar::Mark_SpacingCombining || cat == QChar::Mark_Enclosing)
+            continue;
+        // Full-width and half-width forms become their ordinary forms.
+        if (c.unicode() >= 0xFF00 && c.unicode() <= 0xFFEF) {
+            out.append(QString(c).normalized(QString::NormalizationForm_KD));
+            continue;
+        }
+        out.append(c);
+    }
+    return out.toCaseFolded();
+}
+
+bool containsFolded(QStringView haystack, QStringView needle)
+{
+    if (needle.isEmpty())
+        return true;
+    return fold(haystack).contains(fold(needle));
+}
+
+bool containsIgnoringCase(QStringView haystack, QStringView needle)
+{
+    return haystack.contains(needle, Qt::CaseInsensitive);
+}
+
+std::optional<qint64> parseStrictInt(QStringView text)
+{
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    // Accumulate as a negative number so that the minimum value fits.
+    qint64 value = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (u < u'0' || u > u'9')
+            return std::nullopt;
+        const int digit = u - u'0';
+        if (value < (std::numeric_limits<qint64>::min() + digit) / 10)
+            return std::nullopt;
+        value = value * 10 - digit;
+    }
+    if (!negative) {
+        if (value == std::numeric_limits<qint64>::min())
+            return std::nullopt;
+        value = -value;
+    }
+    return value;
+}
+
+std::optional<int> parseStrictInt32(QStringView text)
+{
+    const auto v = parseStrictInt(text);
+    if (!v || *v < std::numeric_limits<int>::min() || *v > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return int(*v);
+}
+
+bool isUuidText(QStringView text)
+{
+    if (text.size() != 36)
+        return false;
+    for (qsizetype i = 0; i < 36; ++i) {
+        const char16_t u = text[i].unicode();
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (u != u'-')
+                return false;
+        } else if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString newUuidLower()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+}
+
+QString newUuidUpper()
+{
+    return newUuidLower().toUpper();
+}
+
+} // namespace pemby

@@ -1,0 +1,1 @@
+// Gives every library at least one translation unit, whatever it holds so far.

@@ -1,0 +1,112 @@
+#include "textfile.h"
+#include "textutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace pemby;
+
+TEST(TextUtil, TrimsBlanksButKeepsLineBreaks)
+{
+    struct Case { QString in, blanks, whitespace; };
+    const Case cases[] = {
+        {"  a b \t", "a b", "a b"},
+        {"\n a \n", "\n a \n", "a"},
+        {QStringLiteral("\u00a0x\u3000"), "x", "x"},
+        {QStringLiteral("\u2028x\u0085"), QStringLiteral("\u2028x\u0085"), "x"},
+        {"", "", ""},
+        {" \t ", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(trimBlanks(c.in), c.blanks) << c.in.toStdString();
+        EXPECT_EQ(trimWhitespace(c.in), c.whitespace) << c.in.toStdString();
+    }
+}
+
+TEST(TextUtil, FlattensAndSplitsEveryLineBreakClass)
+{
+    const QString text = QStringLiteral("a\r\nb\rc\nd\u2028e\u0085f\u2029g");
+    EXPECT_EQ(flattenLineBreaks(text), "a b c d e f g");
+    EXPECT_EQ(splitLines(text), (QStringList{"a", "b", "c", "d", "e", "f", "g"}));
+    EXPECT_EQ(splitLines(QString("x\n\ny\n")), (QStringList{"x", "", "y", ""}));
+}
+
+TEST(TextUtil, FoldedMatchingIgnoresCaseAndDiacritics)
+{
+    EXPECT_TRUE(containsFolded(u"Crème Brûlée", u"creme brulee"));
+    EXPECT_TRUE(containsFolded(u"ＡＢＣ１", u"abc1"));  // full-width forms
+    EXPECT_TRUE(containsFolded(u"anything", u""));
+    EXPECT_FALSE(containsFolded(u"cafe", u"tea"));
+    EXPECT_TRUE(containsIgnoringCase(u"Buy Milk", u"milk"));
+    EXPECT_FALSE(containsIgnoringCase(u"café", u"cafe"));
+}
+
+TEST(TextUtil, StrictIntegersAreSignThenAsciiDigits)
+{
+    struct Case { QString in; std::optional<qint64> out; };
+    const Case cases[] = {
+        {"0", 0}, {"+7", 7}, {"-12", -12}, {"007", 7},
+        {"9223372036854775807", std::numeric_limits<qint64>::max()},
+        {"-9223372036854775808", std::numeric_limits<qint64>::min()},
+        {"9223372036854775808", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt},
+        {" 1", std::nullopt}, {"1 ", std::nullopt}, {"0x1", std::nullopt}, {"1_000", std::nullopt},
+        {QStringLiteral("\u0661"), std::nullopt},  // Arabic-Indic digit one
+        {"+-1", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseStrictInt(c.in), c.out) << c.in.toStdString();
+    EXPECT_EQ(parseStrictInt32(u"2147483648"), std::nullopt);
+}
+
+TEST(TextUtil, UuidText)
+{
+    EXPECT_TRUE(isUuidText(newUuidUpper()));
+    EXPECT_TRUE(isUuidText(newUuidLower()));
+    const QString upper = newUuidUpper();
+    EXPECT_EQ(upper, upper.toUpper());
+    EXPECT_TRUE(isUuidText(u"0f8fad5b-d9cb-469f-a165-70867728950e"));
+    EXPECT_FALSE(isUuidText(u"{0f8fad5b-d9cb-469f-a165-70867728950e}"));
+    EXPECT_FALSE(isUuidText(u"../../x"));
+    EXPECT_FALSE(isUuidText(u"0f8fad5b-d9cb-469f-a165-70867728950g"));
+    EXPECT_FALSE(isUuidText(u"0f8fad5bd-9cb-469f-a165-70867728950e"));
+}
+
+TEST(TextFileTest, ReadsStrictUtf8AndNormalizesLineEnds)
+{
+    QTemporaryDir dir;
+    auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return dir.filePath(name);
+    };
+    const auto lf = readTextFile(write("lf", "a\nb\n"));
+    const auto crlf = readTextFile(write("crlf", "\xEF\xBB\xBF" "a\r\nb\r\n"));
+    const auto cr = readTextFile(write("cr", "a\rb\r"));
+    for (const auto& f : {lf, crlf, cr}) {
+        EXPECT_EQ(f.state, TextFile::State::Read);
+        EXPECT_EQ(f.text, "a\nb\n");
+    }
+    EXPECT_EQ(readTextFile(write("bad", "ok \xC3\x28")).state, TextFile::State::Unreadable);
+    EXPECT_EQ(readTextFile(dir.filePath("absent")).state, TextFile::State::Missing);
+}
+
+TEST(TextFileTest, AtomicWriteReportsFailure)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("x.md");
+    ASSERT_TRUE(writeTextFileAtomic(path, "héllo\n").ok());
+    EXPECT_EQ(readTextFile(path).text, "héllo\n");
+
+    // A folder path under a regular file cannot be written, even by root.
+    const Status failed = writeTextFileAtomic(dir.filePath("x.md/inner.md"), "x");
+    EXPECT_FALSE(failed.ok());
+    EXPECT_FALSE(failed.errorText().isEmpty());
+
+    const auto big = readBytes(path, 3);
+    EXPECT_FALSE(big.ok());
+    EXPECT_EQ(readBytes(path, 100).value(), QByteArray("h\xC3\xA9llo\n"));
+}

@@ -1,0 +1,22 @@
+// Shared entry point of every test program: GoogleTest inside a running Qt
+// application object, so timers, queued calls, D-Bus and QTextDocument work.
+#include <gtest/gtest.h>
+
+#include <QtGlobal>
+#ifdef PEMBY_TEST_GUI
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+
+int main(int argc, char** argv)
+{
+    // Headless by default, so a test program run by hand behaves as under ctest.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    TestApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
