@@ -1,0 +1,493 @@
+#include "calendarreader.h"
+
+#include "logcategories.h"
+#include "textfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QMutex>
+#include <QPointer>
+#include <QSet>
+#include <QStandardPaths>
+#include <QThreadPool>
+
+#include <libical/ical.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// Bigger than any calendar a person keeps; a file past it is not a calendar we can show.
+constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
+// Steps of one rule's expansion per read. Real rules reach the range in far fewer; a
+// rule that would not (every second for years) must not freeze the read.
+constexpr int maxRecurrenceSteps = 200000;
+
+// libical keeps process-wide state (its error number, the built-in zones it loads on
+// demand), so all of its use, and the cache of parsed files with it, runs under one lock.
+QMutex& icalLock()
+{
+    static QMutex lock;
+    return lock;
+}
+
+struct TreeFree {
+    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using Tree = std::unique_ptr<icalcomponent, TreeFree>;
+
+struct ParsedFile {
+    QDateTime modified;
+    qint64 size = -1;
+    Tree tree;  // null when the file did not parse: it is skipped until it changes
+    // The events in file order, each with the calendar whose VTIMEZONEs it refers to.
+    std::vector<std::pair<icalcomponent*, icalcomponent*>> events;
+};
+
+// One instance of an event, after recurrence expansion.
+struct Occurrence {
+    QDateTime start;                 // all-day: the start of the date in the reader's zone
+    std::optional<QDate> allDayDate;
+    QString title;
+};
+
+QDate dateOf(const icaltimetype& t)
+{
+    return QDate(t.year, t.month, t.day);
+}
+
+// The instant of a libical time: UTC and zoned times as they say, floating times and
+// dates in the reader's zone. An all-day date becomes the start of that day here and
+// never passes through UTC, so it keeps its date west of Greenwich too.
+QDateTime instantOf(const icaltimetype& t, const QTimeZone& local)
+{
+    const QDate date = dateOf(t);
+    if (!date.isValid())
+        return {};
+    if (t.is_date)
+        return date.startOfDay(local);
+    const QTime time(t.hour, t.minute, t.second);
+    if (!time.isValid())
+        return {};
+    if (icaltime_is_utc(t))
+        return QDateTime(date, time, QTimeZone::utc());
+    if (t.zone) {
+        const icaltimetype wall = t;
+        return QDateTime::fromSecsSinceEpoch(qint64(icaltime_as_timet_with_zone(wall, t.zone)),
+                                             QTimeZone::utc());
+    }
+    return QDateTime(date, time, local);
+}
+
+// The same instant as a libical time in the frame of `like` (its zone, UTC, floating or date).
+icaltimetype timeLike(const QDateTime& instant, const icaltimetype& like, const QTimeZone& local)
+{
+    if (!like.is_date && (icaltime_is_utc(like) || like.zone)) {
+        const icaltimezone* zone = like.zone ? like.zone : icaltimezone_get_utc_timezone();
+        return icaltime_from_timet_with_zone(time_t(instant.toSecsSinceEpoch()), 0, zone);
+    }
+    const QDateTime wall = instant.toTimeZone(local);
+    icaltimetype t = icaltime_null_time();
+    t.year = wall.date().year();
+    t.month = wall.date().month();
+    t.day = wall.date().day();
+    t.is_date = like.is_date;
+    if (!like.is_date) {
+        t.hour = wall.time().hour();
+        t.minute = wall.time().minute();
+        t.second = wall.time().second();
+    }
+    return t;
+}
+
+// Attaches the zone a property's TZID names: a VTIMEZONE of the file first, then
+// libical's built-in zones (plain Olson names and its own prefixed ones). A TZID that
+// names nothing leaves the time floating, as other calendar programs do.
+icaltimetype resolved(icalproperty* prop, icaltimetype t, icalcomponent* calendar)
+{
+    if (icaltime_is_null_time(t) || t.is_date || icaltime_is_utc(t))
+        return t;
+    icalparameter* param = icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
+    const char* tzid = param ? icalparameter_get_tzid(param) : nullptr;
+    icaltimezone* zone = nullptr;
+    if (tzid && *tzid) {
+        zone = calendar ? icalcomponent_get_timezone(calendar, tzid) : nullptr;
+        if (!zone)
+            zone = icaltimezone_get_builtin_timezone(tzid);
+        if (!zone)
+            zone = icaltimezone_get_builtin_timezone_from_tzid(tzid);
+    }
+    t.zone = zone;
+    return t;
+}
+
+std::optional<icaltimetype> propertyTime(icalcomponent* event, icalproperty_kind kind,
+                                         icalcomponent* calendar)
+{
+    icalproperty* prop = icalcomponent_get_first_property(event, kind);
+    if (!prop)
+        return std::nullopt;
+    icaltimetype t = icaltime_null_time();
+    switch (kind) {
+    case ICAL_DTSTART_PROPERTY: t = icalproperty_get_dtstart(prop); break;
+    case ICAL_DTEND_PROPERTY: t = icalproperty_get_dtend(prop); break;
+    case ICAL_RECURRENCEID_PROPERTY: t = icalproperty_get_recurrenceid(prop); break;
+    default: return std::nullopt;
+    }
+    t = resolved(prop, t, calendar);
+    if (icaltime_is_null_time(t))
+        return std::nullopt;
+    return t;
+}
+
+// Whether `candidate` names the instance that starts at `start`: by date when either
+// side is a date (a date EXDATE against timed instances is common), else by instant.
+bool sameInstance(const icaltimetype& candidate, const icaltimetype& start, const QTimeZone& local)
+{
+    if (candidate.is_date || start.is_date)
+        return dateOf(candidate) == dateOf(start);
+    return instantOf(candidate, local) == instantOf(start, local);
+}
+
+class EventExpander {
+public:
+    EventExpander(const QTimeZone& local, QDateTime rangeStart, QDateTime rangeEnd)
+        : local_(local), rangeStart_(std::move(rangeStart)), rangeEnd_(std::move(rangeEnd)) {}
+
+    // Appends the instances of `event` that overlap the range, in time order. `replaced`
+    // holds the RECURRENCE-IDs of this event's instances that other VEVENTs override.
+    void expand(icalcomponent* event, icalcomponent* calendar,
+                const std::vector<icaltimetype>& replaced, std::vector<Occurrence>& out) const;
+
+private:
+    struct Instance {
+        icaltimetype start;
+        std::optional<qint64> seconds;  // an RDATE period's own length
+    };
+
+    bool overlaps(const QDateTime& start, const QDateTime& end) const
+    {
+        // An instant event counts when it lies inside the range.
+        return start < rangeEnd_ && (end > rangeStart_ || start >= rangeStart_);
+    }
+    void addRule(const icalrecurrencetype& rule, const icaltimetype& dtstart, qint64 spanSeconds,
+                 std::vector<Instance>& instances) const;
+
+    QTimeZone local_;
+    QDateTime rangeStart_;
+    QDateTime rangeEnd_;
+};
+
+void EventExpander::addRule(const icalrecurrencetype& rule, const icaltimetype& dtstart,
+                            qint64 spanSeconds, std::vector<Instance>& instances) const
+{
+    auto iterator = [&] { return icalrecur_iterator_new(rule, dtstart); };
+    icalrecur_iterator* it = iterator();
+    if (!it)
+        return;
+    // Jump near the range instead of walking up from a start years ago. libical cannot
+    // jump over a COUNT (it has to count the instances it skips).
+    const QDateTime first = instantOf(dtstart, local_);
+    const QDateTime from = rangeStart_.addSecs(-spanSeconds).addDays(-2);
+    if (rule.count == 0 && first.isValid() && from > first
+        && !icalrecur_iterator_set_start(it, timeLike(from, dtstart, local_))) {
+        icalrecur_iterator_free(it);
+        it = iterator();
+        if (!it)
+            return;
+    }
+    int steps = 0;
+    for (icaltimetype next = icalrecur_iterator_next(it); !icaltime_is_null_time(next);
+         next = icalrecur_iterator_next(it)) {
+        if (++steps > maxRecurrenceSteps) {
+            qCWarning(lcCalendar) << "recurrence rule stopped after" << maxRecurrenceSteps << "steps";
+            break;
+        }
+        next.zone = dtstart.zone;
+        const QDateTime at = instantOf(next, local_);
+        if (!at.isValid() || at >= rangeEnd_)
+            break;
+        instances.push_back({next, std::nullopt});
+    }
+    icalrecur_iterator_free(it);
+}
+
+void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
+                           const std::vector<icaltimetype>& replaced,
+                           std::vector<Occurrence>& out) const
+{
+    const std::optional<icaltimetype> dtstart = propertyTime(event, ICAL_DTSTART_PROPERTY, calendar);
+    if (!dtstart)
+        return;
+    const bool allDay = dtstart->is_date;
+    const QDateTime firstStart = instantOf(*dtstart, local_);
+    if (!firstStart.isValid())
+        return;
+
+    // The length of every instance: days for all-day events, seconds for timed ones.
+    qint64 span = allDay ? 1 : 0;
+    const std::optional<icaltimetype> dtend = propertyTime(event, ICAL_DTEND_PROPERTY, calendar);
+    if (dtend) {
+        span = allDay ? dateOf(*dtstart).daysTo(dateOf(*dtend))
+                      : firstStart.secsTo(instantOf(*dtend, local_));
+    } else if (icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY)) {
+        const int seconds = icaldurationtype_as_int(icalcomponent_get_duration(event));
+        span = allDay ? seconds / 86400 : seconds;
+    }
+    span = std::max<qint64>(span, 0);
+    const qint64 spanSeconds = allDay ? span * 86400 : span;
+
+    std::vector<Instance> instances{{*dtstart, std::nullopt}};
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY))
+        addRule(icalproperty_get_rrule(p), *dtstart, spanSeconds, instances);
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
+        const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
+        if (!icaltime_is_null_time(value.time)) {
+            instances.push_back({resolved(p, value.time, calendar), std::nullopt});
+        } else if (!icalperiodtype_is_null_period(value.period)) {
+            const icaltimetype start = resolved(p, value.period.start, calendar);
+            std::optional<qint64> seconds;
+            if (!icaltime_is_null_time(value.period.end))
+                seconds = instantOf(start, local_).secsTo(
+                    instantOf(resolved(p, value.period.end, calendar), local_));
+            else
+                seconds = icaldurationtype_as_int(value.period.duration);
+            instances.push_back({start, std::max<qint64>(*seconds, 0)});
+        }
+    }
+
+    std::vector<icaltimetype> excluded = replaced;
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
+        excluded.push_back(resolved(p, icalproperty_get_exdate(p), calendar));
+
+    const char* summary = icalcomponent_get_summary(event);
+    QString title = summary ? QString::fromUtf8(summary) : QString();
+    if (title.isEmpty())
+        title = QStringLiteral("busy");
+
+    std::vector<Occurrence> mine;
+    QSet<QDateTime> seen;
+    for (const Instance& instance : instances) {
+        icaltimetype start = instance.start;
+        // An RDATE of another kind than DTSTART still follows the event's kind.
+        start.is_date = allDay;
+        const QDateTime at = instantOf(start, local_);
+        if (!at.isValid() || seen.contains(at))
+            continue;
+        if (std::any_of(excluded.begin(), excluded.end(),
+                        [&](const icaltimetype& x) { return sameInstance(x, start, local_); }))
+            continue;
+        const QDateTime end = allDay ? dateOf(start).addDays(span).startOfDay(local_)
+                                     : at.addSecs(instance.seconds.value_or(span));
+        if (!overlaps(at, end))
+            continue;
+        seen.insert(at);
+        mine.push_back({at, allDay ? std::optional<QDate>(dateOf(start)) : std::nullopt, title});
+    }
+    std::stable_sort(mine.begin(), mine.end(),
+                     [](const Occurrence& a, const Occurrence& b) { return a.start < b.start; });
+    out.insert(out.end(), mine.begin(), mine.end());
+}
+
+void ensureLibicalSettings()
+{
+    // A malformed file must never abort the process.
+    static const bool once = (icalerror_set_errors_are_fatal(0), true);
+    Q_UNUSED(once);
+}
+
+} // namespace
+
+struct CalendarReader::State {
+    QStringList folders;
+    QTimeZone zone;
+    // Every navigation reads again; most files have not changed since the last read.
+    // Guarded by icalLock().
+    std::map<QString, ParsedFile> cache;
+
+    EventLines read(const QList<Day>& days);
+    ParsedFile& parsed(const QString& path, const QFileInfo& info);
+};
+
+ParsedFile& CalendarReader::State::parsed(const QString& path, const QFileInfo& info)
+{
+    auto found = cache.find(path);
+    if (found != cache.end() && found->second.modified == info.lastModified()
+        && found->second.size == info.size())
+        return found->second;
+
+    ParsedFile file;
+    file.modified = info.lastModified();
+    file.size = info.size();
+    const Result<QByteArray> bytes = pemby::readBytes(path, maxFileBytes);
+    if (!bytes.ok()) {
+        qCWarning(lcCalendar) << "skipping calendar file" << path << bytes.errorText();
+    } else {
+        icalerror_clear_errno();
+        icalcomponent* root = icalparser_parse_string(bytes->constData());
+        const icalcomponent_kind kind = root ? icalcomponent_isa(root) : ICAL_NO_COMPONENT;
+        if (kind == ICAL_VCALENDAR_COMPONENT || kind == ICAL_XROOT_COMPONENT) {
+            file.tree.reset(root);
+            std::vector<icalcomponent*> calendars;
+            if (kind == ICAL_VCALENDAR_COMPONENT) {
+                calendars.push_back(root);
+            } else {
+                for (icalcomponent* c = icalcomponent_get_first_component(root, ICAL_VCALENDAR_COMPONENT); c;
+                     c = icalcomponent_get_next_component(root, ICAL_VCALENDAR_COMPONENT))
+                    calendars.push_back(c);
+            }
+            for (icalcomponent* calendar : calendars)
+                for (icalcomponent* e = icalcomponent_get_first_component(calendar, ICAL_VEVENT_COMPONENT); e;
+                     e = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT))
+                    file.events.emplace_back(e, calendar);
+        } else {
+            if (root)
+                icalcomponent_free(root);
+            qCWarning(lcCalendar) << "skipping calendar file that does not parse" << path;
+        }
+    }
+    return cache.insert_or_assign(path, std::move(file)).first->second;
+}
+
+EventLines CalendarReader::State::read(const QList<Day>& days)
+{
+    if (days.isEmpty())
+        return {};
+    const auto [lowest, highest] = std::minmax_element(days.begin(), days.end());
+    const QDateTime rangeStart = lowest->startIn(zone);
+    const QDateTime rangeEnd = highest->adding(1).startIn(zone);
+    if (!rangeStart.isValid() || !rangeEnd.isValid())
+        return {};
+
+    QMutexLocker lock(&icalLock());
+    ensureLibicalSettings();
+
+    // "Full access" is having a calendar folder at all.
+    QList<QDir> present;
+    for (const QString& folder : std::as_const(folders))
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            present.append(QDir(folder));
+    if (present.isEmpty()) {
+        cache.clear();
+        return {};
+    }
+
+    // The order events that start together keep: folder, then file name, then place
+    // in the file.
+    std::vector<Occurrence> occurrences;
+    const EventExpander expander(zone, rangeStart, rangeEnd);
+    QSet<QString> visited;
+    for (const QDir& dir : std::as_const(present)) {
+        QList<QFileInfo> files;
+        QDirIterator it(dir.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            if (info.fileName().endsWith(QLatin1String(".ics"), Qt::CaseInsensitive))
+                files.append(info);
+        }
+        std::sort(files.begin(), files.end(), [&](const QFileInfo& a, const QFileInfo& b) {
+            return dir.relativeFilePath(a.filePath()) < dir.relativeFilePath(b.filePath());
+        });
+        for (const QFileInfo& info : std::as_const(files)) {
+            // Folders may overlap (one inside another, or a link): read each file once.
+            const QString path = info.canonicalFilePath();
+            if (path.isEmpty() || visited.contains(path))
+                continue;
+            visited.insert(path);
+            const ParsedFile& file = parsed(path, info);
+
+            // RECURRENCE-ID overrides replace their instance of the event with their UID.
+            std::map<QByteArray, std::vector<icaltimetype>> overridden;
+            for (const auto& [event, calendar] : file.events) {
+                const std::optional<icaltimetype> id = propertyTime(event, ICAL_RECURRENCEID_PROPERTY, calendar);
+                const char* uid = icalcomponent_get_uid(event);
+                if (id && uid)
+                    overridden[QByteArray(uid)].push_back(*id);
+            }
+            static const std::vector<icaltimetype> none;
+            for (const auto& [event, calendar] : file.events) {
+                const bool isOverride = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
+                const char* uid = icalcomponent_get_uid(event);
+                const auto replaced = (!isOverride && uid) ? overridden.find(QByteArray(uid)) : overridden.end();
+                expander.expand(event, calendar, replaced != overridden.end() ? replaced->second : none,
+                                occurrences);
+            }
+        }
+    }
+    // Files that are gone take their parsed trees with them.
+    for (auto it = cache.begin(); it != cache.end();)
+        it = visited.contains(it->first) ? std::next(it) : cache.erase(it);
+
+    std::stable_sort(occurrences.begin(), occurrences.end(),
+                     [](const Occurrence& a, const Occurrence& b) { return a.start < b.start; });
+    EventLines lines;
+    for (const Occurrence& o : occurrences) {
+        if (o.allDayDate) {
+            lines[Day::fromDate(*o.allDayDate)].append(o.title.toLower());
+        } else {
+            const QDateTime local = o.start.toTimeZone(zone);
+            lines[Day::fromDate(local.date())].append(local.toString(QStringLiteral("H:mm"))
+                                                      + QLatin1Char(' ') + o.title.toLower());
+        }
+    }
+    return lines;
+}
+
+CalendarReader::CalendarReader(QStringList folders, QTimeZone zone)
+    : state_(std::make_shared<State>())
+{
+    state_->folders = std::move(folders);
+    state_->zone = zone.isValid() ? std::move(zone) : QTimeZone::systemTimeZone();
+}
+
+QStringList CalendarReader::defaultFolders()
+{
+    if (qEnvironmentVariableIsSet("PEMBY_CALENDAR_DIR"))
+        return qEnvironmentVariable("PEMBY_CALENDAR_DIR").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return {QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                + QStringLiteral("/evolution/calendar"),
+            QDir::homePath() + QStringLiteral("/.calendars")};
+}
+
+const QStringList& CalendarReader::folders() const
+{
+    return state_->folders;
+}
+
+const QTimeZone& CalendarReader::zone() const
+{
+    return state_->zone;
+}
+
+EventLines CalendarReader::events(const QList<Day>& days) const
+{
+    return state_->read(days);
+}
+
+void CalendarReader::events(const QList<Day>& days, QObject* context,
+                            std::function<void(const EventLines&)> done) const
+{
+    // The guard is made here and only read back on the GUI thread.
+    QPointer<QObject> guard(context);
+    QThreadPool::globalInstance()->start([state = state_, days, guard, done = std::move(done)]() mutable {
+        EventLines lines = state->read(days);
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return;
+        QMetaObject::invokeMethod(
+            app,
+            [guard, done = std::move(done), lines = std::move(lines)] {
+                if (guard)
+                    done(lines);
+            },
+            Qt::QueuedConnection);
+    });
+}

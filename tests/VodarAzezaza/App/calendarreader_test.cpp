@@ -1,0 +1,349 @@
+#include "calendarreader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+// Found by argument-dependent lookup, so it lives beside Day and QMap.
+void PrintTo(const EventLines& lines, std::ostream* os);
+
+namespace {
+
+// Every case reads in an explicit zone. The process's own zone is pinned far from both,
+// so anything that slips back to local time shows up as a wrong day or hour.
+const bool processZonePinned = [] {
+    setenv("TZ", "Pacific/Kiritimati", 1);
+    return true;
+}();
+
+Day day(int y, int m, int d)
+{
+    return Day{y, m, d};
+}
+
+QList<Day> daysFrom(Day first, Day last)
+{
+    QList<Day> days;
+    for (Day d = first; d <= last; d = d.adding(1))
+        days.append(d);
+    return days;
+}
+
+QByteArray calendar(const QByteArray& body)
+{
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//EN\r\n" + body + "END:VCALENDAR\r\n";
+}
+
+QByteArray event(const QByteArray& lines)
+{
+    static int uid = 0;
+    return "BEGIN:VEVENT\r\nUID:event-" + QByteArray::number(++uid) + "\r\n" + lines + "END:VEVENT\r\n";
+}
+
+struct Zones {
+    const char* name;
+    const char* zone;
+};
+
+void PrintTo(const Zones& zones, std::ostream* os)
+{
+    *os << zones.zone;
+}
+
+class CalendarReaderTest : public ::testing::TestWithParam<Zones> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(processZonePinned);
+        ASSERT_TRUE(root.isValid());
+        zone = QTimeZone(GetParam().zone);
+        ASSERT_TRUE(zone.isValid());
+    }
+
+    QString folder(const QString& name)
+    {
+        const QString path = root.filePath(name);
+        QDir().mkpath(path);
+        return path;
+    }
+
+    void write(const QString& path, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    bool isBerlin() const { return zone.id() == "Europe/Berlin"; }
+
+    QTemporaryDir root;
+    QTimeZone zone;
+};
+
+// The lines themselves: clock time without a leading zero, lower-case titles, "busy"
+// for an event without a title, bare titles for all-day events. Floating times and
+// all-day dates stay where they are written in every zone, west of Greenwich too.
+TEST_P(CalendarReaderTest, FormsLinesOfTimedAndAllDayEvents)
+{
+    const QString cal = folder("cal");
+    write(cal + "/work.ics",
+          calendar(event("SUMMARY:Stand-Up with ÄRGER\r\nDTSTART:20250312T090500\r\nDTEND:20250312T093000\r\n")
+                   + event("DTSTART:20250312T140000\r\nDTEND:20250312T150000\r\n")
+                   + event("SUMMARY:\r\nDTSTART:20250313T140000\r\n")
+                   + event("SUMMARY:Team OFFSITE\r\nDTSTART;VALUE=DATE:20250312\r\nDTEND;VALUE=DATE:20250313\r\n")
+                   + event("SUMMARY:Call\r\nDTSTART:20250312T120000Z\r\nDURATION:PT30M\r\n")));
+
+    const CalendarReader reader({cal}, zone);
+    const EventLines lines = reader.events(daysFrom(day(2025, 3, 11), day(2025, 3, 13)));
+
+    // The UTC call is 13:00 in Berlin and 5:00 in Los Angeles (daylight time since the 9th).
+    const QStringList twelfth = isBerlin()
+        ? QStringList{"team offsite", "9:05 stand-up with ärger", "13:00 call", "14:00 busy"}
+        : QStringList{"team offsite", "5:00 call", "9:05 stand-up with ärger", "14:00 busy"};
+    const EventLines expected{{day(2025, 3, 12), twelfth}, {day(2025, 3, 13), {"14:00 busy"}}};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_P(CalendarReaderTest, EventsStartingTogetherKeepFolderFileAndPositionOrder)
+{
+    const QString first = folder("first");
+    const QString second = folder("second");
+    auto at = [](const QByteArray& time, const QByteArray& title) {
+        return event("SUMMARY:" + title + "\r\nDTSTART:20250310T" + time + "\r\n");
+    };
+    write(second + "/0.ics", calendar(at("100000", "second folder")));
+    write(first + "/z.ics", calendar(at("100000", "z") + at("080000", "early")));
+    write(first + "/sub/m.ics", calendar(at("100000", "sub m")));
+    write(first + "/a.ics", calendar(at("100000", "a first") + at("100000", "a second")));
+
+    // A folder inside another one adds nothing twice.
+    const CalendarReader reader({first, second, first + "/sub"}, zone);
+    const EventLines lines = reader.events({day(2025, 3, 10)});
+
+    const QStringList expected{"8:00 early", "10:00 a first", "10:00 a second", "10:00 sub m", "10:00 z",
+                               "10:00 second folder"};
+    EXPECT_EQ(lines, (EventLines{{day(2025, 3, 10), expected}}));
+}
+
+// Events that overlap the range are read; each is listed under the day it starts on,
+// even when that day lies before the range or is not among the days asked for.
+TEST_P(CalendarReaderTest, GroupsEventsByTheirOwnStartDay)
+{
+    const QString cal = folder("cal");
+    write(cal + "/range.ics",
+          calendar(event("SUMMARY:Night shift\r\nDTSTART:20250309T200000\r\nDTEND:20250310T100000\r\n")
+                   + event("SUMMARY:Gone\r\nDTSTART:20250309T080000\r\nDTEND:20250309T090000\r\n")
+                   + event("SUMMARY:Trip\r\nDTSTART;VALUE=DATE:20250308\r\nDTEND;VALUE=DATE:20250311\r\n")
+                   + event("SUMMARY:Back home\r\nDTSTART;VALUE=DATE:20250310\r\nDTEND;VALUE=DATE:20250310\r\n")
+                   + event("SUMMARY:Between\r\nDTSTART:20250311T120000\r\n")
+                   + event("SUMMARY:After\r\nDTSTART:20250313T000000\r\n")));
+
+    const CalendarReader reader({cal}, zone);
+    const EventLines lines = reader.events({day(2025, 3, 12), day(2025, 3, 10)});
+
+    const EventLines expected{
+        {day(2025, 3, 8), {"trip"}},
+        {day(2025, 3, 9), {"20:00 night shift"}},
+        {day(2025, 3, 10), {"back home"}},
+        {day(2025, 3, 11), {"12:00 between"}},
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+// A weekly meeting in Berlin time: one week cancelled (EXDATE), one moved to Wednesday
+// afternoon and renamed (RECURRENCE-ID), one extra instance (RDATE).
+TEST_P(CalendarReaderTest, ExpandsRecurrenceWithExceptionsOverridesAndExtraDates)
+{
+    const QString cal = folder("cal");
+    write(cal + "/review.ics",
+          calendar("BEGIN:VEVENT\r\nUID:weekly-review\r\nSUMMARY:Review\r\n"
+                   "DTSTART;TZID=Europe/Berlin:20250303T090000\r\nDTEND;TZID=Europe/Berlin:20250303T100000\r\n"
+                   "RRULE:FREQ=WEEKLY;UNTIL=20250401T000000Z\r\n"
+                   "EXDATE;TZID=Europe/Berlin:20250310T090000\r\nRDATE;TZID=Europe/Berlin:20250327T110000\r\n"
+                   "END:VEVENT\r\n"
+                   "BEGIN:VEVENT\r\nUID:weekly-review\r\nSUMMARY:Moved review\r\n"
+                   "RECURRENCE-ID;TZID=Europe/Berlin:20250317T090000\r\n"
+                   "DTSTART;TZID=Europe/Berlin:20250319T150000\r\nDTEND;TZID=Europe/Berlin:20250319T160000\r\n"
+                   "END:VEVENT\r\n"));
+
+    const CalendarReader reader({cal}, zone);
+    const EventLines lines = reader.events(daysFrom(day(2025, 3, 2), day(2025, 3, 31)));
+
+    // Berlin is UTC+1 in March until the 30th; Los Angeles is UTC-8 until the 9th, then UTC-7.
+    const EventLines expected = isBerlin()
+        ? EventLines{{day(2025, 3, 3), {"9:00 review"}},
+                     {day(2025, 3, 19), {"15:00 moved review"}},
+                     {day(2025, 3, 24), {"9:00 review"}},
+                     {day(2025, 3, 27), {"11:00 review"}},
+                     {day(2025, 3, 31), {"9:00 review"}}}
+        : EventLines{{day(2025, 3, 3), {"0:00 review"}},
+                     {day(2025, 3, 19), {"7:00 moved review"}},
+                     {day(2025, 3, 24), {"1:00 review"}},
+                     {day(2025, 3, 27), {"3:00 review"}},
+                     {day(2025, 3, 31), {"0:00 review"}}};
+    EXPECT_EQ(lines, expected);
+}
+
+// Rules begun long ago reach the range, with and without a COUNT; a finished rule and
+// a date-only exception leave their days empty.
+TEST_P(CalendarReaderTest, ExpandsLongRunningAndFinishedRules)
+{
+    const QString cal = folder("cal");
+    write(cal + "/rules.ics",
+          calendar(event("SUMMARY:Stretch\r\nDTSTART:20150101T073000\r\nRRULE:FREQ=DAILY\r\n"
+                         "EXDATE;VALUE=DATE:20250311\r\n")
+                   + event("SUMMARY:Counted\r\nDTSTART:20100104T180000\r\nRRULE:FREQ=WEEKLY;COUNT=1000\r\n")
+                   + event("SUMMARY:Short\r\nDTSTART:20250301T120000\r\nRRULE:FREQ=DAILY;COUNT=3\r\n")
+                   + event("SUMMARY:Birthday\r\nDTSTART;VALUE=DATE:19900312\r\nRRULE:FREQ=YEARLY\r\n")));
+
+    const CalendarReader reader({cal}, zone);
+    const EventLines lines = reader.events(daysFrom(day(2025, 3, 10), day(2025, 3, 12)));
+
+    const EventLines expected{
+        {day(2025, 3, 10), {"7:30 stretch", "18:00 counted"}},
+        {day(2025, 3, 12), {"birthday", "7:30 stretch"}},
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+// Zones come from the file's own VTIMEZONE (any name), from libical's zone data by
+// Olson name, or by libical's prefixed name.
+TEST_P(CalendarReaderTest, ResolvesZonesFromTheFileAndFromTheZoneData)
+{
+    const QString cal = folder("cal");
+    write(cal + "/zones.ics",
+          calendar("BEGIN:VTIMEZONE\r\nTZID:Office Time\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+                   "TZOFFSETFROM:+0500\r\nTZOFFSETTO:+0500\r\nTZNAME:OT\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+                   + event("SUMMARY:Office\r\nDTSTART;TZID=Office Time:20250312T090500\r\n")
+                   + event("SUMMARY:New York\r\nDTSTART;TZID=America/New_York:20250312T090500\r\n")
+                   + event("SUMMARY:Tokyo\r\nDTSTART;TZID=/freeassociation.sourceforge.net/Asia/Tokyo:"
+                           "20250312T090500\r\n")));
+
+    const CalendarReader reader({cal}, zone);
+    const EventLines lines = reader.events(daysFrom(day(2025, 3, 11), day(2025, 3, 12)));
+
+    // In UTC: office 04:05, New York 13:05 (daylight time since the 9th), Tokyo 00:05.
+    const EventLines expected = isBerlin()
+        ? EventLines{{day(2025, 3, 12), {"1:05 tokyo", "5:05 office", "14:05 new york"}}}
+        : EventLines{{day(2025, 3, 11), {"17:05 tokyo", "21:05 office"}},
+                     {day(2025, 3, 12), {"6:05 new york"}}};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_P(CalendarReaderTest, SkipsFilesThatDoNotParse)
+{
+    const QString cal = folder("cal");
+    const QByteArray good = calendar(event("SUMMARY:Good\r\nDTSTART:20250310T090000\r\n"));
+    write(cal + "/garbage.ics", "this is not a calendar\n\x01\x02\xff\xfe");
+    write(cal + "/binary.ics", QByteArray("BEGIN:VCALENDAR\0\0\0", 18));
+    write(cal + "/bare-event.ics", event("SUMMARY:Bare\r\nDTSTART:20250310T090000\r\n"));
+    write(cal + "/broken-start.ics", calendar(event("SUMMARY:Broken\r\nDTSTART:tomorrow\r\n")));
+    write(cal + "/empty.ics", "");
+    write(cal + "/good.ics", good);
+    write(cal + "/notes.txt", good);
+
+    const CalendarReader reader({cal}, zone);
+    EXPECT_EQ(reader.events({day(2025, 3, 10)}), (EventLines{{day(2025, 3, 10), {"9:00 good"}}}));
+}
+
+TEST_P(CalendarReaderTest, NoDaysOrNoFolderGiveAnEmptyMap)
+{
+    const QString cal = folder("cal");
+    write(cal + "/a.ics", calendar(event("SUMMARY:A\r\nDTSTART:20250310T090000\r\n")));
+
+    EXPECT_TRUE(CalendarReader({cal}, zone).events({}).isEmpty());
+    EXPECT_TRUE(CalendarReader({root.filePath("missing")}, zone).events({day(2025, 3, 10)}).isEmpty());
+    EXPECT_TRUE(CalendarReader({}, zone).events({day(2025, 3, 10)}).isEmpty());
+    // One folder present is enough.
+    EXPECT_EQ(CalendarReader({root.filePath("missing"), cal}, zone).events({day(2025, 3, 10)}).size(), 1);
+}
+
+TEST_P(CalendarReaderTest, ReadsChangedFilesAgainAndForgetsRemovedOnes)
+{
+    const QString cal = folder("cal");
+    const QString path = cal + "/a.ics";
+    write(path, calendar(event("SUMMARY:Before\r\nDTSTART:20250310T090000\r\n")));
+    const CalendarReader reader({cal}, zone);
+    ASSERT_EQ(reader.events({day(2025, 3, 10)}), (EventLines{{day(2025, 3, 10), {"9:00 before"}}}));
+
+    // Same size, later modification time: a sync client's rewrite.
+    write(path, calendar(event("SUMMARY:Later!\r\nDTSTART:20250310T090000\r\n")));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(5), QFileDevice::FileModificationTime));
+    file.close();
+    EXPECT_EQ(reader.events({day(2025, 3, 10)}), (EventLines{{day(2025, 3, 10), {"9:00 later!"}}}));
+
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_TRUE(reader.events({day(2025, 3, 10)}).isEmpty());
+}
+
+TEST_P(CalendarReaderTest, ReadsOffTheGuiThreadAndAnswersOnIt)
+{
+    const QString cal = folder("cal");
+    write(cal + "/a.ics", calendar(event("SUMMARY:A\r\nDTSTART:20250310T090000\r\n")));
+    const CalendarReader reader({cal}, zone);
+
+    QObject context;
+    std::optional<EventLines> answer;
+    bool onGuiThread = false;
+    reader.events({day(2025, 3, 10)}, &context, [&](const EventLines& lines) {
+        answer = lines;
+        onGuiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+    });
+    EXPECT_FALSE(answer);  // never answered before returning
+    QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 5000);
+    EXPECT_TRUE(onGuiThread);
+    EXPECT_EQ(*answer, (EventLines{{day(2025, 3, 10), {"9:00 a"}}}));
+
+    // A context gone before the answer arrives gets none.
+    bool called = false;
+    auto gone = std::make_unique<QObject>();
+    reader.events({day(2025, 3, 10)}, gone.get(), [&](const EventLines&) { called = true; });
+    gone.reset();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(called);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, CalendarReaderTest,
+                         ::testing::Values(Zones{"EastOfUtc", "Europe/Berlin"},
+                                           Zones{"WestOfUtc", "America/Los_Angeles"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CalendarReaderFolders, TakesTheEnvironmentsListOverTheDesktopsFolders)
+{
+    const QByteArray saved = qgetenv("PEMBY_CALENDAR_DIR");
+    const bool wasSet = qEnvironmentVariableIsSet("PEMBY_CALENDAR_DIR");
+
+    qputenv("PEMBY_CALENDAR_DIR", "/a/cal::/b");
+    EXPECT_EQ(CalendarReader::defaultFolders(), (QStringList{"/a/cal", "/b"}));
+    qunsetenv("PEMBY_CALENDAR_DIR");
+    const QStringList fallback = CalendarReader::defaultFolders();
+    ASSERT_EQ(fallback.size(), 2);
+    EXPECT_TRUE(fallback[0].endsWith("/evolution/calendar"));
+    EXPECT_EQ(fallback[1], QDir::homePath() + "/.calendars");
+
+    if (wasSet)
+        qputenv("PEMBY_CALENDAR_DIR", saved);
+}
+
+} // namespace
+
+void PrintTo(const EventLines& lines, std::ostream* os)
+{
+    for (auto it = lines.begin(); it != lines.end(); ++it) {
+        *os << "\n  " << it.key().iso().toStdString() << ":";
+        for (const QString& line : it.value())
+            *os << " [" << line.toStdString() << "]";
+    }
+}
+
