@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -47,6 +48,9 @@ struct ParsedFile {
     Tree tree;  // null when the file did not parse: it is skipped until it changes
     // The events in file order, each with the calendar whose VTIMEZONEs it refers to.
     std::vector<std::pair<icalcomponent*, icalcomponent*>> events;
+    // The last instance of each counted RRULE, found once per parse: with it as UNTIL
+    // the rule can jump to the range like any other (nullopt: it could not be walked).
+    std::map<icalproperty*, std::optional<icaltimetype>> countedEnds;
 };
 
 // One instance of an event, after recurrence expansion.
@@ -145,19 +149,38 @@ std::optional<icaltimetype> propertyTime(icalcomponent* event, icalproperty_kind
     return t;
 }
 
-// Whether `candidate` names the instance that starts at `start`: by date when either
-// side is a date (a date EXDATE against timed instances is common), else by instant.
-bool sameInstance(const icaltimetype& candidate, const icaltimetype& start, const QTimeZone& local)
+// Orders two libical times of one frame (one zone, UTC, floating, or dates) by their
+// fields, which is far cheaper than turning each into an instant.
+int wallCompare(const icaltimetype& a, const icaltimetype& b)
 {
-    if (candidate.is_date || start.is_date)
-        return dateOf(candidate) == dateOf(start);
-    return instantOf(candidate, local) == instantOf(start, local);
+    auto key = [](const icaltimetype& t) {
+        return std::tuple(t.year, t.month, t.day, t.is_date ? 0 : t.hour, t.is_date ? 0 : t.minute,
+                          t.is_date ? 0 : t.second);
+    };
+    const auto ka = key(a), kb = key(b);
+    return ka < kb ? -1 : (kb < ka ? 1 : 0);
+}
+
+// An EXDATE or a RECURRENCE-ID: the instance it names, by date when either side is a
+// date (a date EXDATE against timed instances is common), else by instant.
+struct Exclusion {
+    bool byDate = false;
+    QDate date;
+    QDateTime instant;
+};
+
+Exclusion exclusionOf(const icaltimetype& t, const QTimeZone& local)
+{
+    return {bool(t.is_date), dateOf(t), t.is_date ? QDateTime() : instantOf(t, local)};
 }
 
 class EventExpander {
 public:
     EventExpander(const QTimeZone& local, QDateTime rangeStart, QDateTime rangeEnd)
         : local_(local), rangeStart_(std::move(rangeStart)), rangeEnd_(std::move(rangeEnd)) {}
+
+    // Where counted rules of the file being read keep their last instance.
+    void setCountedEnds(std::map<icalproperty*, std::optional<icaltimetype>>* ends) { countedEnds_ = ends; }
 
     // Appends the instances of `event` that overlap the range, in time order. `replaced`
     // holds the RECURRENCE-IDs of this event's instances that other VEVENTs override.
@@ -175,32 +198,84 @@ private:
         // An instant event counts when it lies inside the range.
         return start < rangeEnd_ && (end > rangeStart_ || start >= rangeStart_);
     }
-    void addRule(const icalrecurrencetype& rule, const icaltimetype& dtstart, qint64 spanSeconds,
+    void addRule(icalproperty* prop, const icaltimetype& dtstart, qint64 spanSeconds,
                  std::vector<Instance>& instances) const;
+    std::optional<icaltimetype> lastInstance(icalproperty* prop, const icalrecurrencetype& rule,
+                                             const icaltimetype& dtstart) const;
 
     QTimeZone local_;
     QDateTime rangeStart_;
     QDateTime rangeEnd_;
+    std::map<icalproperty*, std::optional<icaltimetype>>* countedEnds_ = nullptr;
 };
 
-void EventExpander::addRule(const icalrecurrencetype& rule, const icaltimetype& dtstart,
-                            qint64 spanSeconds, std::vector<Instance>& instances) const
+std::optional<icaltimetype> EventExpander::lastInstance(icalproperty* prop, const icalrecurrencetype& rule,
+                                                        const icaltimetype& dtstart) const
 {
+    if (!countedEnds_)
+        return std::nullopt;
+    const auto found = countedEnds_->find(prop);
+    if (found != countedEnds_->end())
+        return found->second;
+    std::optional<icaltimetype> last;
+    if (icalrecur_iterator* it = icalrecur_iterator_new(rule, dtstart)) {
+        icaltimetype end = icaltime_null_time();
+        int steps = 0;
+        bool finished = false;
+        for (icaltimetype next = icalrecur_iterator_next(it); steps <= maxRecurrenceSteps;
+             next = icalrecur_iterator_next(it), ++steps) {
+            if (icaltime_is_null_time(next)) {
+                finished = true;
+                break;
+            }
+            end = next;
+        }
+        icalrecur_iterator_free(it);
+        if (finished)
+            last = end;  // a null time: the rule has no instance at all
+    }
+    countedEnds_->emplace(prop, last);
+    return last;
+}
+
+void EventExpander::addRule(icalproperty* prop, const icaltimetype& dtstart, qint64 spanSeconds,
+                            std::vector<Instance>& instances) const
+{
+    icalrecurrencetype rule = icalproperty_get_rrule(prop);
+    // Jumping ahead is exact for daily and longer rules only: libical loses the phase
+    // of an hourly or minutely INTERVAL when it jumps, so those are walked.
+    const bool canJump = rule.freq == ICAL_DAILY_RECURRENCE || rule.freq == ICAL_WEEKLY_RECURRENCE
+        || rule.freq == ICAL_MONTHLY_RECURRENCE || rule.freq == ICAL_YEARLY_RECURRENCE;
+    // libical cannot jump over a COUNT (it has to count what it skips); the same rule
+    // ending at its last instance instead can.
+    if (canJump && rule.count > 0) {
+        if (const std::optional<icaltimetype> last = lastInstance(prop, rule, dtstart)) {
+            if (icaltime_is_null_time(*last))
+                return;
+            icaltimetype until = *last;
+            if (until.zone && !icaltime_is_utc(until))
+                until = icaltime_convert_to_zone(until, icaltimezone_get_utc_timezone());
+            rule.count = 0;
+            rule.until = until;
+        }
+    }
     auto iterator = [&] { return icalrecur_iterator_new(rule, dtstart); };
     icalrecur_iterator* it = iterator();
     if (!it)
         return;
-    // Jump near the range instead of walking up from a start years ago. libical cannot
-    // jump over a COUNT (it has to count the instances it skips).
+    // Jump near the range instead of walking up from a start years ago.
     const QDateTime first = instantOf(dtstart, local_);
     const QDateTime from = rangeStart_.addSecs(-spanSeconds).addDays(-2);
-    if (rule.count == 0 && first.isValid() && from > first
+    if (canJump && rule.count == 0 && first.isValid() && from > first
         && !icalrecur_iterator_set_start(it, timeLike(from, dtstart, local_))) {
         icalrecur_iterator_free(it);
         it = iterator();
         if (!it)
             return;
     }
+    // Bounds in the event's own frame, a little wide; the exact test comes later.
+    const icaltimetype low = timeLike(from, dtstart, local_);
+    const icaltimetype high = timeLike(rangeEnd_.addDays(2), dtstart, local_);
     int steps = 0;
     for (icaltimetype next = icalrecur_iterator_next(it); !icaltime_is_null_time(next);
          next = icalrecur_iterator_next(it)) {
@@ -208,10 +283,11 @@ void EventExpander::addRule(const icalrecurrencetype& rule, const icaltimetype& 
             qCWarning(lcCalendar) << "recurrence rule stopped after" << maxRecurrenceSteps << "steps";
             break;
         }
-        next.zone = dtstart.zone;
-        const QDateTime at = instantOf(next, local_);
-        if (!at.isValid() || at >= rangeEnd_)
+        if (wallCompare(next, high) >= 0)
             break;
+        if (wallCompare(next, low) < 0)
+            continue;
+        next.zone = dtstart.zone;
         instances.push_back({next, std::nullopt});
     }
     icalrecur_iterator_free(it);
@@ -245,7 +321,7 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
     std::vector<Instance> instances{{*dtstart, std::nullopt}};
     for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY); p;
          p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY))
-        addRule(icalproperty_get_rrule(p), *dtstart, spanSeconds, instances);
+        addRule(p, *dtstart, spanSeconds, instances);
     for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
         const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
@@ -263,10 +339,12 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
         }
     }
 
-    std::vector<icaltimetype> excluded = replaced;
+    std::vector<Exclusion> excluded;
+    for (const icaltimetype& id : replaced)
+        excluded.push_back(exclusionOf(id, local_));
     for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
-        excluded.push_back(resolved(p, icalproperty_get_exdate(p), calendar));
+        excluded.push_back(exclusionOf(resolved(p, icalproperty_get_exdate(p), calendar), local_));
 
     const char* summary = icalcomponent_get_summary(event);
     QString title = summary ? QString::fromUtf8(summary) : QString();
@@ -282,8 +360,9 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
         const QDateTime at = instantOf(start, local_);
         if (!at.isValid() || seen.contains(at))
             continue;
-        if (std::any_of(excluded.begin(), excluded.end(),
-                        [&](const icaltimetype& x) { return sameInstance(x, start, local_); }))
+        if (std::any_of(excluded.begin(), excluded.end(), [&](const Exclusion& x) {
+                return (x.byDate || allDay) ? x.date == dateOf(start) : x.instant == at;
+            }))
             continue;
         const QDateTime end = allDay ? dateOf(start).addDays(span).startOfDay(local_)
                                      : at.addSecs(instance.seconds.value_or(span));
@@ -383,7 +462,7 @@ EventLines CalendarReader::State::read(const QList<Day>& days)
     // The order events that start together keep: folder, then file name, then place
     // in the file.
     std::vector<Occurrence> occurrences;
-    const EventExpander expander(zone, rangeStart, rangeEnd);
+    EventExpander expander(zone, rangeStart, rangeEnd);
     QSet<QString> visited;
     for (const QDir& dir : std::as_const(present)) {
         QList<QFileInfo> files;
@@ -402,7 +481,8 @@ EventLines CalendarReader::State::read(const QList<Day>& days)
             if (path.isEmpty() || visited.contains(path))
                 continue;
             visited.insert(path);
-            const ParsedFile& file = parsed(path, info);
+            ParsedFile& file = parsed(path, info);
+            expander.setCountedEnds(&file.countedEnds);
 
             // RECURRENCE-ID overrides replace their instance of the event with their UID.
             std::map<QByteArray, std::vector<icaltimetype>> overridden;
@@ -434,7 +514,10 @@ EventLines CalendarReader::State::read(const QList<Day>& days)
             lines[Day::fromDate(*o.allDayDate)].append(o.title.toLower());
         } else {
             const QDateTime local = o.start.toTimeZone(zone);
-            lines[Day::fromDate(local.date())].append(local.toString(QStringLiteral("H:mm"))
+            // "H:mm": the hour without a leading zero.
+            const QTime t = local.time();
+            lines[Day::fromDate(local.date())].append(QString::number(t.hour()) + QLatin1Char(':')
+                                                      + QString::number(t.minute()).rightJustified(2, u'0')
                                                       + QLatin1Char(' ') + o.title.toLower());
         }
     }

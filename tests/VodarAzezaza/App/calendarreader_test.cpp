@@ -192,8 +192,10 @@ TEST_P(CalendarReaderTest, ExpandsRecurrenceWithExceptionsOverridesAndExtraDates
     EXPECT_EQ(lines, expected);
 }
 
-// Rules begun long ago reach the range, with and without a COUNT; a finished rule and
-// a date-only exception leave their days empty.
+// Rules begun long ago reach the range, with and without a COUNT, and every hour
+// of an hourly rule keeps its phase; a finished rule and a date-only exception leave
+// their days empty. A second read (counted rules then jump to the range) and a read
+// past a COUNT's end agree.
 TEST_P(CalendarReaderTest, ExpandsLongRunningAndFinishedRules)
 {
     const QString cal = folder("cal");
@@ -202,16 +204,24 @@ TEST_P(CalendarReaderTest, ExpandsLongRunningAndFinishedRules)
                          "EXDATE;VALUE=DATE:20250311\r\n")
                    + event("SUMMARY:Counted\r\nDTSTART:20100104T180000\r\nRRULE:FREQ=WEEKLY;COUNT=1000\r\n")
                    + event("SUMMARY:Short\r\nDTSTART:20250301T120000\r\nRRULE:FREQ=DAILY;COUNT=3\r\n")
+                   + event("SUMMARY:Pills\r\nDTSTART:20150105T100000\r\nRRULE:FREQ=HOURLY;INTERVAL=7\r\n")
                    + event("SUMMARY:Birthday\r\nDTSTART;VALUE=DATE:19900312\r\nRRULE:FREQ=YEARLY\r\n")));
 
     const CalendarReader reader({cal}, zone);
-    const EventLines lines = reader.events(daysFrom(day(2025, 3, 10), day(2025, 3, 12)));
+    const QList<Day> days = daysFrom(day(2025, 3, 10), day(2025, 3, 12));
 
     const EventLines expected{
-        {day(2025, 3, 10), {"7:30 stretch", "18:00 counted"}},
-        {day(2025, 3, 12), {"birthday", "7:30 stretch"}},
+        {day(2025, 3, 10), {"3:00 pills", "7:30 stretch", "10:00 pills", "17:00 pills", "18:00 counted"}},
+        {day(2025, 3, 11), {"0:00 pills", "7:00 pills", "14:00 pills", "21:00 pills"}},
+        {day(2025, 3, 12), {"birthday", "4:00 pills", "7:30 stretch", "11:00 pills", "18:00 pills"}},
     };
-    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(reader.events(days), expected);
+    EXPECT_EQ(reader.events(days), expected);
+
+    // The 1000th weekly instance is on 2029-02-26.
+    const QList<Day> end = daysFrom(day(2029, 2, 26), day(2029, 3, 5));
+    EXPECT_EQ(reader.events(end).value(day(2029, 2, 26)).filter("counted"), QStringList{"18:00 counted"});
+    EXPECT_TRUE(reader.events(end).value(day(2029, 3, 5)).filter("counted").isEmpty());
 }
 
 // Zones come from the file's own VTIMEZONE (any name), from libical's zone data by

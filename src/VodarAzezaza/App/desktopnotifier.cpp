@@ -1,0 +1,35 @@
+#include "desktopnotifier.h"
+
+#include "logcategories.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QStringList>
+#include <QVariantMap>
+
+DBusDesktopNotifier::DBusDesktopNotifier(QDBusConnection bus)
+    : bus_(std::move(bus))
+{
+}
+
+void DBusDesktopNotifier::show(const QString& title, const QString& body)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(service), QString::fromLatin1(path),
+                                                       QString::fromLatin1(interface), QStringLiteral("Notify"));
+    call << QStringLiteral("Pemby Planner")  // app_name
+         << uint(0)                          // replaces_id: always a new notification
+         << QString()                        // app_icon
+         << title << body
+         << QStringList()                    // actions
+         << QVariantMap()                    // hints
+         << int(-1);                         // expire_timeout: the server's default
+    // Never wait on the desktop: a busy notification server must not stall the GUI.
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), &calls_);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [](QDBusPendingCallWatcher* w) {
+        const QDBusPendingReply<uint> reply = *w;
+        if (reply.isError())
+            qCWarning(lcReminders) << "notification not shown:" << reply.error().message();
+        w->deleteLater();
+    });
+}

@@ -1,0 +1,97 @@
+#include "notificationscheduler.h"
+
+#include "recordingnotifier.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QTimeZone berlin("Europe/Berlin");
+
+QDateTime at(int day, int hour, int minute)
+{
+    return QDateTime(QDate(2025, 3, day), QTime(hour, minute), berlin);
+}
+
+NotificationRequest request(const QString& title, int day, int hour, int minute)
+{
+    return {title, "You asked. No pressure.", Day{2025, 3, day}, TimeOfDay{hour, minute}};
+}
+
+class NotificationSchedulerTest : public ::testing::Test {
+protected:
+    // A short interval: the wall-clock re-check is what these tests watch.
+    std::unique_ptr<NotificationScheduler> make(std::chrono::milliseconds interval)
+    {
+        return std::make_unique<NotificationScheduler>(std::make_unique<RecordingNotifier>(shown),
+                                                       [this] { return now; }, interval, berlin);
+    }
+
+    QList<ShownNotification> shown;
+    QDateTime now = at(12, 8, 59);
+};
+
+TEST_F(NotificationSchedulerTest, ShowsEachRequestOnceWhenItsTimeComesEarliestFirst)
+{
+    auto scheduler = make(1h);
+    scheduler->add("late", request("late", 12, 9, 30));
+    scheduler->add("early", request("early", 12, 9, 0));
+    scheduler->add("later still", request("later still", 12, 9, 10));
+
+    scheduler->deliverDue();
+    EXPECT_TRUE(shown.isEmpty());
+
+    now = at(12, 9, 0);  // exactly due
+    scheduler->deliverDue();
+    scheduler->deliverDue();
+    EXPECT_EQ(shown, (QList<ShownNotification>{{"early", "You asked. No pressure."}}));
+    EXPECT_EQ(scheduler->pendingIdentifiers(), (QStringList{"late", "later still"}));
+
+    now = at(12, 11, 0);  // both fell due while nobody looked
+    scheduler->deliverDue();
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_EQ(shown[1].title, "later still");
+    EXPECT_EQ(shown[2].title, "late");
+    EXPECT_TRUE(scheduler->pendingIdentifiers().isEmpty());
+}
+
+TEST_F(NotificationSchedulerTest, RemovedAndReplacedRequestsShowOnlyTheirLatestForm)
+{
+    auto scheduler = make(1h);
+    scheduler->add("a", request("first title", 12, 9, 0));
+    scheduler->add("a", request("second title", 12, 9, 0));
+    scheduler->add("b", request("b", 12, 9, 0));
+    scheduler->remove({"b", "never added"});
+    EXPECT_EQ(scheduler->pending("a"), request("second title", 12, 9, 0));
+    EXPECT_FALSE(scheduler->pending("b"));
+
+    now = at(12, 9, 1);
+    scheduler->deliverDue();
+    EXPECT_EQ(shown, (QList<ShownNotification>{{"second title", "You asked. No pressure."}}));
+}
+
+// The timer alone would be late after a sleep or a jump of the clock: the scheduler
+// looks at the wall clock again within its interval and shows what is due then.
+TEST_F(NotificationSchedulerTest, LooksAtTheWallClockAgainWithinItsInterval)
+{
+    auto scheduler = make(20ms);
+    scheduler->add("a", request("a", 12, 10, 0));
+    QTest::qWait(80);
+    EXPECT_TRUE(shown.isEmpty());  // a check before its time shows nothing
+
+    now = at(12, 11, 0);  // an hour passed without the event loop's timers noticing
+    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 1, 2000);
+    EXPECT_TRUE(scheduler->pendingIdentifiers().isEmpty());
+
+    // A request whose time passed before it was added still shows, at once.
+    scheduler->add("overdue", request("overdue", 12, 10, 30));
+    QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 2000);
+    QTest::qWait(60);
+    EXPECT_EQ(shown.size(), 2);
+}
+
+} // namespace
