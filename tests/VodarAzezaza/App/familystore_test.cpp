@@ -338,6 +338,9 @@ TEST_F(FamilyStoreTest, TruncatesTheWalAfterEvery32CountedWrites)
     EXPECT_FALSE(store.setDay("0", std::nullopt));
     EXPECT_FALSE(store.markDeleted("nobody", std::nullopt));
     EXPECT_FALSE(store.acknowledgeDelete("0"));
+    EXPECT_FALSE(store.setTitle("0", "title of 0"));
+    EXPECT_FALSE(store.setSteps("0", {}));
+    EXPECT_FALSE(store.setNote("0", std::nullopt, ""));
     EXPECT_GT(walSize(), 0);
 
     EXPECT_TRUE(store.setDone("0", true));  // the 32nd
