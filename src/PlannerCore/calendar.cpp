@@ -47,11 +47,18 @@ QString Day::iso() const
     return QString::asprintf("%04d-%02d-%02d", year, month, day);
 }
 
+// Stands for "no such instant": earlier than every instant a caller compares it with,
+// where an invalid QDateTime would compare unpredictably.
+static QDateTime distantPast()
+{
+    return QDateTime(QDate(1, 1, 1), QTime(0, 0), QTimeZone::utc());
+}
+
 QDateTime Day::noon() const
 {
     const QDate d = date();
     if (!d.isValid())
-        return {};
+        return distantPast();
     return QDateTime(d, QTime(12, 0), QTimeZone::utc());
 }
 
@@ -59,8 +66,9 @@ QDateTime Day::startIn(const QTimeZone& zone) const
 {
     const QDate d = date();
     if (!d.isValid())
-        return {};
-    return d.startOfDay(zone);
+        return distantPast();
+    const QDateTime start = d.startOfDay(zone);
+    return start.isValid() ? start : distantPast();
 }
 
 Day Day::adding(int days) const

@@ -40,9 +40,10 @@ struct Day {
     QDate date() const { return QDate(year, month, day); }
     QString iso() const;
     QString toString() const { return iso(); }
-    // 12:00 UTC of the day; an invalid QDateTime when the fields name no day.
+    // 12:00 UTC of the day; 0001-01-01 00:00 UTC when the fields name no day.
     QDateTime noon() const;
-    // The first moment of the day in the given zone.
+    // The first moment of the day in the given zone; 0001-01-01 00:00 UTC when the
+    // fields name no day.
     QDateTime startIn(const QTimeZone& zone) const;
 
     Day adding(int days) const;

@@ -1,0 +1,144 @@
+// The plan's read-only queries. Every lookup scans: a plan holds a few hundred things,
+// and an index would have to be kept right across every copy on the undo stack.
+#include "planner.h"
+
+#include "textutil.h"
+
+const QStringList& Planner::defaultListNames()
+{
+    static const QStringList names{
+        QStringLiteral("eventually"), QStringLiteral("to read"), QStringLiteral("someday"),
+        QStringLiteral("maybe"),      QStringLiteral("one day"), QStringLiteral("whenever"),
+    };
+    return names;
+}
+
+QList<Thing> Planner::things(const Place& place) const
+{
+    switch (place.kind()) {
+    case Place::Kind::Day:
+        return days.value(*place.day());
+    case Place::Kind::List: {
+        const int i = place.listIndex();
+        return i >= 0 && i < lists.size() ? lists[i].things : QList<Thing>{};
+    }
+    case Place::Kind::Month:
+        return months.value(place.month());
+    }
+    return {};
+}
+
+static std::optional<int> indexOf(const QList<Thing>& things, const QUuid& id)
+{
+    for (qsizetype i = 0; i < things.size(); ++i) {
+        if (things[i].id == id)
+            return int(i);
+    }
+    return std::nullopt;
+}
+
+std::optional<Location> Planner::locate(const QUuid& id) const
+{
+    for (auto it = days.cbegin(); it != days.cend(); ++it) {
+        if (const auto i = indexOf(*it, id))
+            return Location{Place::onDay(it.key()), *i};
+    }
+    for (qsizetype l = 0; l < lists.size(); ++l) {
+        if (const auto i = indexOf(lists[l].things, id))
+            return Location{Place::inList(int(l)), *i};
+    }
+    for (auto it = months.cbegin(); it != months.cend(); ++it) {
+        if (const auto i = indexOf(*it, id))
+            return Location{Place::inMonth(it.key()), *i};
+    }
+    return std::nullopt;
+}
+
+std::optional<Thing> Planner::thing(const QUuid& id) const
+{
+    const auto at = locate(id);
+    if (!at)
+        return std::nullopt;
+    return things(at->place).at(at->index);
+}
+
+std::optional<Thing> Planner::thingWithSyncID(const QString& syncID) const
+{
+    const auto matches = [&](const Thing& t) { return t.syncID && *t.syncID == syncID; };
+    for (const auto& dayThings : days) {
+        for (const Thing& t : dayThings) {
+            if (matches(t))
+                return t;
+        }
+    }
+    for (const auto& list : lists) {
+        for (const Thing& t : list.things) {
+            if (matches(t))
+                return t;
+        }
+    }
+    for (const auto& monthThings : months) {
+        for (const Thing& t : monthThings) {
+            if (matches(t))
+                return t;
+        }
+    }
+    return std::nullopt;
+}
+
+int Planner::openCount(Day day) const
+{
+    const auto it = days.constFind(day);
+    if (it == days.cend())
+        return 0;
+    return int(std::count_if(it->cbegin(), it->cend(), [](const Thing& t) { return !t.done; }));
+}
+
+static bool matchesQuery(const Thing& t, const QString& query)
+{
+    if (pemby::containsIgnoringCase(t.title, query) || pemby::containsIgnoringCase(t.note, query))
+        return true;
+    return std::any_of(t.steps.cbegin(), t.steps.cend(),
+                       [&](const Step& s) { return pemby::containsIgnoringCase(s.title, query); });
+}
+
+QList<SearchHit> Planner::search(const QString& query) const
+{
+    const QString q = pemby::trimBlanks(query);
+    if (q.isEmpty())
+        return {};
+    QList<SearchHit> hits;
+    // Latest first: what one searches for is usually what one planned recently.
+    for (auto it = days.cend(); it != days.cbegin();) {
+        --it;
+        for (const Thing& t : *it) {
+            if (matchesQuery(t, q))
+                hits.append({Place::onDay(it.key()), t});
+        }
+    }
+    for (auto it = months.cend(); it != months.cbegin();) {
+        --it;
+        for (const Thing& t : *it) {
+            if (matchesQuery(t, q))
+                hits.append({Place::inMonth(it.key()), t});
+        }
+    }
+    for (qsizetype l = 0; l < lists.size(); ++l) {
+        for (const Thing& t : lists[l].things) {
+            if (matchesQuery(t, q))
+                hits.append({Place::inList(int(l)), t});
+        }
+    }
+    return hits;
+}
+
+std::optional<RepeatKind> Planner::repeatKind(const Thing& thing) const
+{
+    if (!thing.repeatID)
+        return std::nullopt;
+    for (const RepeatRule& rule : repeats) {
+        if (rule.id == *thing.repeatID)
+            return rule.kind;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,37 @@
+#include "sharedthing.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace pemby {
+
+QString encodeSharedSteps(const QList<SharedStep>& steps)
+{
+    QJsonArray array;
+    for (const SharedStep& step : steps)
+        array.append(QJsonObject{{QStringLiteral("title"), step.title}, {QStringLiteral("done"), step.done}});
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+QList<SharedStep> decodeSharedSteps(const QString& json)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isArray())
+        return {};
+    QList<SharedStep> steps;
+    for (const QJsonValue& value : doc.array()) {
+        if (!value.isObject())
+            return {};
+        const QJsonObject object = value.toObject();
+        const QJsonValue title = object.value(QStringLiteral("title"));
+        const QJsonValue done = object.value(QStringLiteral("done"));
+        if (!title.isString() || !done.isBool())
+            return {};
+        steps.append({title.toString(), done.toBool()});
+    }
+    return steps;
+}
+
+} // namespace pemby

@@ -1,0 +1,144 @@
+#include "planner.h"
+
+#include "support/plannertesting.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Planner sixLists()
+{
+    Planner plan;
+    for (int i = 0; i < 6; ++i)
+        plan.lists.append({QStringLiteral("l%1").arg(i), made({QStringLiteral("t%1").arg(i)})});
+    return plan;
+}
+
+} // namespace
+
+TEST(PlannerQueries, ThingsOfAPlace)
+{
+    Planner plan = sixLists();
+    plan.days[day("2024-01-10")] = made({"a", "b"});
+    plan.months[MonthKey{2024, 5}] = made({"m"});
+    const Planner before = plan;
+
+    EXPECT_EQ(titles(plan.things(Place::onDay(day("2024-01-10")))), (QStringList{"a", "b"}));
+    EXPECT_EQ(titles(plan.things(Place::inList(5))), (QStringList{"t5"}));
+    EXPECT_EQ(titles(plan.things(Place::inMonth(MonthKey{2024, 5}))), (QStringList{"m"}));
+    EXPECT_TRUE(plan.things(Place::inList(6)).isEmpty());
+    EXPECT_TRUE(plan.things(Place::inList(-1)).isEmpty());
+    EXPECT_TRUE(plan.things(Place::onDay(day("2024-01-11"))).isEmpty());
+    EXPECT_TRUE(plan.things(Place::inMonth(MonthKey{2024, 6})).isEmpty());
+    EXPECT_EQ(plan, before);  // reading makes no entries
+    EXPECT_FALSE(plan.days.contains(day("2024-01-11")));
+}
+
+TEST(PlannerQueries, FindsThingsByIdAndSyncId)
+{
+    Planner plan = sixLists();
+    plan.days[day("2024-01-10")] = made({"a", "b"});
+    plan.months[MonthKey{2024, 5}] = made({"m"});
+    plan.lists[2].things[0].syncID = "ABC";
+    plan.months[MonthKey{2024, 5}][0].syncID = "";
+
+    const QUuid b = idOf(plan, "b");
+    EXPECT_EQ(plan.locate(b), (Location{Place::onDay(day("2024-01-10")), 1}));
+    EXPECT_EQ(plan.locate(idOf(plan, "t3")), (Location{Place::inList(3), 0}));
+    EXPECT_EQ(plan.locate(idOf(plan, "m")), (Location{Place::inMonth(MonthKey{2024, 5}), 0}));
+    EXPECT_EQ(plan.locate(QUuid::createUuid()), std::nullopt);
+    EXPECT_EQ(plan.thing(b)->title, "b");
+    EXPECT_EQ(plan.thing(QUuid::createUuid()), std::nullopt);
+
+    EXPECT_EQ(plan.thingWithSyncID("ABC")->title, "t2");
+    EXPECT_EQ(plan.thingWithSyncID("abc"), std::nullopt);  // exact text
+    EXPECT_EQ(plan.thingWithSyncID("")->title, "m");       // set but empty is still set
+    plan.months[MonthKey{2024, 5}][0].syncID.reset();
+    EXPECT_EQ(plan.thingWithSyncID(""), std::nullopt);     // no sync id never matches
+}
+
+TEST(PlannerQueries, OpenCountAndRepeatKind)
+{
+    Planner plan;
+    plan.days[day("2024-01-10")] = made({"a", "b", "c"});
+    plan.days[day("2024-01-10")][1].done = true;
+    EXPECT_EQ(plan.openCount(day("2024-01-10")), 2);
+    EXPECT_EQ(plan.openCount(day("2024-01-11")), 0);
+
+    plan.repeats = {{"aaaaaa", "x", RepeatKind::Weekly, day("2024-01-01"), std::nullopt},
+                    {"bbbbbb", "y", RepeatKind::Daily, day("2024-01-01"), std::nullopt},
+                    {"bbbbbb", "z", RepeatKind::Monthly, day("2024-01-01"), std::nullopt}};
+    Thing t = Thing::make("t");
+    EXPECT_EQ(plan.repeatKind(t), std::nullopt);
+    t.repeatID = "bbbbbb";
+    EXPECT_EQ(plan.repeatKind(t), RepeatKind::Daily);  // the first rule of that id
+    t.repeatID = "cccccc";
+    EXPECT_EQ(plan.repeatKind(t), std::nullopt);       // a rule that was ended
+}
+
+TEST(PlannerQueries, SearchMatchesTitlesNotesAndStepsOnce)
+{
+    Planner plan;
+    plan.lists = {{"eventually", {}}};
+    Thing title = Thing::make("Buy Milk");
+    title.note = "milk again";  // matches twice, listed once
+    Thing note = Thing::make("shop");
+    note.note = "first line\nthen MILK";
+    Thing step = Thing::make("breakfast");
+    step.steps = {{"eggs", false}, {"oat milk", true}};
+    const Thing none = Thing::make("nothing here");
+    plan.days[day("2024-03-03")] = {title, note, step, none};
+
+    const auto hits = plan.search(" milk\t");
+    ASSERT_EQ(hits.size(), 3);
+    EXPECT_EQ(hits[0].thing, title);
+    EXPECT_EQ(hits[1].thing, note);
+    EXPECT_EQ(hits[2].thing, step);
+    EXPECT_EQ(hits[0].place, Place::onDay(day("2024-03-03")));
+
+    EXPECT_TRUE(plan.search(" \t ").isEmpty());
+    EXPECT_TRUE(plan.search("").isEmpty());
+    EXPECT_TRUE(plan.search("\nmilk").isEmpty());  // line breaks are part of the query
+    EXPECT_EQ(plan.search("MILK").size(), 3);
+}
+
+TEST(PlannerQueries, SearchOrderIsLatestDaysThenLatestMonthsThenLists)
+{
+    Planner plan;
+    plan.lists = {{"eventually", made({"x list0"})}, {"to read", made({"x list1"})}};
+    plan.days[day("2024-03-03")] = made({"x mar3 a", "x mar3 b"});
+    plan.days[day("2024-03-10")] = made({"x mar10"});
+    plan.days[day("2023-12-31")] = made({"x dec31", "other"});
+    plan.months[MonthKey{2024, 4}] = made({"x april"});
+    plan.months[MonthKey{2025, 1}] = made({"x jan25"});
+    plan.months[MonthKey{2024, 12}] = {};
+
+    QStringList found, places;
+    for (const auto& hit : plan.search("x")) {
+        found.append(hit.thing.title);
+        places.append(describe(hit.place));
+    }
+    EXPECT_EQ(found, (QStringList{"x mar10", "x mar3 a", "x mar3 b", "x dec31", "x jan25", "x april",
+                                  "x list0", "x list1"}));
+    EXPECT_EQ(places, (QStringList{"2024-03-10", "2024-03-03", "2024-03-03", "2023-12-31", "2025-01", "2024-04",
+                                   "list0", "list1"}));
+}
+
+TEST(PlannerQueries, EqualityComparesEveryCollection)
+{
+    Planner a;
+    a.days[day("2024-01-10")] = made({"a"});
+    Planner b = a;
+    EXPECT_EQ(a, b);
+    b.months[MonthKey{2024, 5}] = {};
+    EXPECT_NE(a, b);  // an empty month entry is a difference
+
+    b = a;
+    b.appliedRepeats[day("2024-01-08")] = {"abcdef"};
+    EXPECT_NE(a, b);
+
+    b = a;
+    b.days[day("2024-01-10")][0].zs = 1;
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.days[day("2024-01-10")][0].zs, 0);  // the copy changed, not the original
+}

@@ -1,0 +1,451 @@
+#include "familystore.h"
+#include "sqlite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A second connection of our own on the store's file, to look at rows the store does
+// not show (tombstones, deleted_by) and to play a sibling process.
+class Peek {
+public:
+    explicit Peek(const QString& path) : db_(SqliteConnection::open(path).connection) {}
+    bool exec(const char* sql) { return db_.exec(sql); }
+    std::optional<QString> text(const char* sql, const QString& id = {})
+    {
+        SqliteStatement q(db_, sql);
+        if (!id.isNull())
+            q.bindText(1, id);
+        if (q.step() != SqliteStatement::Step::Row)
+            return QStringLiteral("<no row>");
+        return q.text(0);
+    }
+    qint64 integer(const char* sql, const QString& id = {})
+    {
+        SqliteStatement q(db_, sql);
+        if (!id.isNull())
+            q.bindText(1, id);
+        return q.step() == SqliteStatement::Step::Row ? q.int64(0) : -1;
+    }
+    std::optional<QString> deletedBy(const QString& id)
+    {
+        return text("SELECT deleted_by FROM things WHERE id = ?;", id);
+    }
+    qint64 deleted(const QString& id) { return integer("SELECT deleted FROM things WHERE id = ?;", id); }
+
+private:
+    SqliteConnection db_;
+};
+
+SharedThing row(const QString& id, const QString& app = QStringLiteral("planner"))
+{
+    SharedThing t;
+    t.id = id;
+    t.title = QStringLiteral("title of ") + id;
+    t.sourceApp = app;
+    return t;
+}
+
+QStringList ids(const QList<SharedThing>& things)
+{
+    QStringList out;
+    for (const SharedThing& t : things)
+        out.append(t.id);
+    out.sort();
+    return out;
+}
+
+std::optional<SharedThing> find(const QList<SharedThing>& things, const QString& id)
+{
+    for (const SharedThing& t : things) {
+        if (t.id == id)
+            return t;
+    }
+    return std::nullopt;
+}
+
+class FamilyStoreTest : public ::testing::Test {
+protected:
+    QString path() const { return dir.filePath(QStringLiteral("Pemby/family.db")); }
+    qint64 walSize() const { return QFileInfo(path() + QStringLiteral("-wal")).size(); }
+    FamilyStore::Clock clock()
+    {
+        return [this] { return now; };
+    }
+    double seconds() const { return double(now.toMSecsSinceEpoch()) / 1000.0; }
+    void tick() { now = now.addSecs(60); }
+
+    QTemporaryDir dir;
+    QDateTime now = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+};
+
+} // namespace
+
+TEST_F(FamilyStoreTest, OpensAFreshFolderWithSchemaAndReopensCleanly)
+{
+    {
+        FamilyStore store(path(), clock());
+        EXPECT_EQ(store.openError(), std::nullopt);
+        EXPECT_TRUE(QFileInfo(path()).isFile());
+        Peek peek(path());
+        EXPECT_EQ(peek.integer("SELECT count(*) FROM pragma_table_info('things') WHERE name = 'deleted_by';"), 1);
+        EXPECT_EQ(peek.integer("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'idx_things_due';"), 1);
+        EXPECT_EQ(peek.text("PRAGMA journal_mode;"),
+                  QStringLiteral("wal"));
+        EXPECT_TRUE(store.upsert(row("A")));
+    }
+    // The second open meets the column already there; that must not count as a failure.
+    FamilyStore again(path(), clock());
+    EXPECT_EQ(again.openError(), std::nullopt);
+    EXPECT_EQ(ids(again.allThings()), QStringList{"A"});
+}
+
+TEST_F(FamilyStoreTest, KeepsEveryFieldAndStampsNow)
+{
+    FamilyStore store(path(), clock());
+    SharedThing full = row("F", "todo");
+    full.done = true;
+    full.day = QStringLiteral("2024-03-05");
+    full.zs = 5'000'000'000;  // beyond 32 bits: must survive the round trip
+    full.steps = {{QStringLiteral("one"), true}, {QStringLiteral("twö \"quoted\""), false}};
+    full.note = QStringLiteral("line 1\nline 2");
+    full.noteID = QStringLiteral("0b0e8f4c-5c1a-4a57-9d1c-7d3f3f8d1e2a");
+    full.link = QStringLiteral("https://example.org/x");
+    ASSERT_TRUE(store.upsert(full));
+
+    full.updatedAt = seconds();
+    EXPECT_EQ(store.allThings(), QList<SharedThing>{full});
+
+    // Republishing the same values (a 64-bit move count included) writes nothing.
+    tick();
+    EXPECT_FALSE(store.upsert(full));
+    EXPECT_EQ(store.allThings().value(0).updatedAt, full.updatedAt);
+}
+
+TEST_F(FamilyStoreTest, AnyChangedFieldIsWritten)
+{
+    FamilyStore store(path(), clock());
+    SharedThing base = row("C");
+    base.day = QStringLiteral("2024-03-05");
+    base.noteID = QStringLiteral("n");
+    base.link = QStringLiteral("l");
+    ASSERT_TRUE(store.upsert(base));
+
+    const std::pair<const char*, std::function<void(SharedThing&)>> changes[] = {
+        {"title", [](SharedThing& t) { t.title = "other"; }},
+        {"done", [](SharedThing& t) { t.done = true; }},
+        {"day", [](SharedThing& t) { t.day = "2024-03-06"; }},
+        {"day cleared", [](SharedThing& t) { t.day.reset(); }},
+        {"zs", [](SharedThing& t) { t.zs = 1; }},
+        {"steps", [](SharedThing& t) { t.steps = {{"s", false}}; }},
+        {"step done", [](SharedThing& t) { t.steps = {{"s", true}}; }},
+        {"note", [](SharedThing& t) { t.note = "note"; }},
+        {"note id", [](SharedThing& t) { t.noteID = "m"; }},
+        {"note id cleared", [](SharedThing& t) { t.noteID.reset(); }},
+        {"link", [](SharedThing& t) { t.link = "k"; }},
+        {"link cleared", [](SharedThing& t) { t.link.reset(); }},
+        {"source app", [](SharedThing& t) { t.sourceApp = "todo"; }},
+    };
+    SharedThing current = base;
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        tick();
+        change(current);
+        EXPECT_TRUE(store.upsert(current));
+        SharedThing expected = current;
+        expected.updatedAt = seconds();
+        EXPECT_EQ(store.allThings(), QList<SharedThing>{expected});
+    }
+}
+
+TEST_F(FamilyStoreTest, ReadsWhatASiblingLeftLeniently)
+{
+    FamilyStore store(path(), clock());
+    Peek sibling(path());
+    ASSERT_TRUE(sibling.exec(
+        "INSERT INTO things (id, title, done, zs, steps_json, note_plain, source_app, updated_at) VALUES "
+        "('nulls', 't', 7, 3, '[{\"title\":\"s\",\"done\":true}]', '', 'todo', 1.5), "
+        "('badsteps', 't', 0, 0, '[{\"title\":\"s\",\"done\":\"yes\"}]', '', 'todo', 2), "
+        "('notjson', 't', 0, 0, 'nope', '', 'todo', 2);"));
+    const auto things = store.allThings();
+    ASSERT_EQ(things.size(), 3);
+    const SharedThing nulls = *find(things, "nulls");
+    EXPECT_TRUE(nulls.done);  // any non-zero value
+    EXPECT_EQ(nulls.day, std::nullopt);
+    EXPECT_EQ(nulls.noteID, std::nullopt);
+    EXPECT_EQ(nulls.link, std::nullopt);
+    EXPECT_EQ(nulls.steps, (QList<SharedStep>{{"s", true}}));
+    EXPECT_EQ(nulls.updatedAt, 1.5);
+    EXPECT_TRUE(find(things, "badsteps")->steps.isEmpty());
+    EXPECT_TRUE(find(things, "notjson")->steps.isEmpty());
+}
+
+// The protocol by which an app learns that another app deleted one of its rows. The
+// sibling apps implement the same one, so every turn of it is pinned here.
+TEST_F(FamilyStoreTest, DeletionProtocol)
+{
+    struct Case {
+        const char* name;
+        const char* owner;
+        std::optional<QString> deletedBy;
+        bool listedForPlanner;
+    };
+    const Case cases[] = {
+        {"own row deleted by another app", "planner", QStringLiteral("todo"), true},
+        {"own row the planner deleted itself", "planner", std::nullopt, false},
+        {"another app's row deleted by the planner", "todo", QStringLiteral("planner"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir fresh;
+        const QString file = fresh.filePath("family.db");
+        FamilyStore store(file, clock());
+        Peek peek(file);
+        const SharedThing thing = row("X", c.owner);
+        ASSERT_TRUE(store.upsert(thing));
+        ASSERT_TRUE(store.markDeleted("X", c.deletedBy));
+        EXPECT_EQ(peek.deleted("X"), 1);
+        EXPECT_EQ(peek.deletedBy("X"), c.deletedBy);
+        EXPECT_TRUE(store.allThings().isEmpty());
+        EXPECT_EQ(store.deletedByOthers("planner"), c.listedForPlanner ? QStringList{"X"} : QStringList{});
+        // A second deletion of a tombstone changes nothing.
+        EXPECT_FALSE(store.markDeleted("X", QStringLiteral("notes")));
+
+        if (c.deletedBy) {
+            // Unacknowledged: the owner's republish must not undo the deletion.
+            EXPECT_FALSE(store.upsert(thing));
+            EXPECT_EQ(peek.deleted("X"), 1);
+            EXPECT_EQ(peek.deletedBy("X"), c.deletedBy);
+            EXPECT_TRUE(store.acknowledgeDelete("X"));
+            EXPECT_FALSE(store.acknowledgeDelete("X"));
+            EXPECT_EQ(peek.deletedBy("X"), std::nullopt);
+            EXPECT_TRUE(store.deletedByOthers("planner").isEmpty());
+            EXPECT_TRUE(store.deletedByOthers(c.owner).isEmpty());
+        }
+        // Acknowledged (or never tagged): the next upsert revives the row.
+        tick();
+        EXPECT_TRUE(store.upsert(thing));
+        EXPECT_EQ(peek.deleted("X"), 0);
+        EXPECT_EQ(peek.deletedBy("X"), std::nullopt);
+        EXPECT_EQ(ids(store.allThings()), QStringList{"X"});
+    }
+}
+
+TEST_F(FamilyStoreTest, PurgesTombstonesOlderThanAWeekAtOpen)
+{
+    const QDateTime start = now;
+    {
+        FamilyStore store(path(), clock());
+        for (const char* id : {"old", "week", "live"})
+            ASSERT_TRUE(store.upsert(row(id)));
+        ASSERT_TRUE(store.markDeleted("old", std::nullopt));
+        now = now.addSecs(1);
+        ASSERT_TRUE(store.markDeleted("week", QStringLiteral("todo")));
+    }
+    now = start.addSecs(1 + 7 * 24 * 3600);  // "week" is exactly seven days old, "old" a second more
+    FamilyStore reopened(path(), clock());
+    Peek peek(path());
+    EXPECT_EQ(peek.integer("SELECT count(*) FROM things WHERE id = 'old';"), 0);
+    EXPECT_EQ(peek.deleted("week"), 1);
+    EXPECT_EQ(reopened.deletedByOthers("planner"), QStringList{"week"});
+    EXPECT_EQ(ids(reopened.allThings()), QStringList{"live"});
+}
+
+TEST_F(FamilyStoreTest, SettersChangeOnlyDifferentValuesOfLiveRows)
+{
+    FamilyStore store(path(), clock());
+    SharedThing stored = row("S", "todo");
+    stored.steps = {{QStringLiteral("a"), false}};
+    stored.note = QStringLiteral("n");
+    ASSERT_TRUE(store.upsert(stored));
+    ASSERT_TRUE(store.upsert(row("D", "todo")));
+    ASSERT_TRUE(store.markDeleted("D", QStringLiteral("planner")));
+    const double stamped = seconds();
+
+    struct Case {
+        const char* name;
+        std::function<bool(const QString&)> set;
+        bool changesLive;
+        bool changesDeleted;
+    };
+    const Case cases[] = {
+        {"same title", [&](auto& id) { return store.setTitle(id, stored.title); }, false, false},
+        {"same done", [&](auto& id) { return store.setDone(id, false); }, false, false},
+        {"same day (NULL on NULL)", [&](auto& id) { return store.setDay(id, std::nullopt); }, false, false},
+        {"same steps", [&](auto& id) { return store.setSteps(id, {{"a", false}}); }, false, false},
+        {"same note (NULL id on NULL)", [&](auto& id) { return store.setNote(id, std::nullopt, "n"); }, false, false},
+        {"same on an unknown id", [&](auto&) { return store.setTitle("nobody", "x"); }, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tick();
+        EXPECT_EQ(c.set("S"), c.changesLive);
+        EXPECT_EQ(store.allThings().value(0).updatedAt, stamped);
+    }
+    EXPECT_EQ(store.allThings().value(0), (SharedThing{stored.id, stored.title, false, {}, 0, stored.steps,
+                                                       stored.note, {}, {}, "todo", stamped}));
+
+    // Different values change the live row; of them only a tick lands on a tombstone.
+    const Case changes[] = {
+        {"title", [&](auto& id) { return store.setTitle(id, "renamed"); }, true, false},
+        {"day", [&](auto& id) { return store.setDay(id, QStringLiteral("2024-01-02")); }, true, false},
+        {"day cleared", [&](auto& id) { return store.setDay(id, std::nullopt); }, true, false},
+        {"steps", [&](auto& id) { return store.setSteps(id, {}); }, true, false},
+        {"note id only", [&](auto& id) { return store.setNote(id, QStringLiteral("nid"), "n"); }, true, false},
+        {"note text only", [&](auto& id) { return store.setNote(id, QStringLiteral("nid"), "m"); }, true, false},
+        {"done", [&](auto& id) { return store.setDone(id, true); }, true, true},
+    };
+    for (const Case& c : changes) {
+        SCOPED_TRACE(c.name);
+        tick();
+        EXPECT_EQ(c.set("S"), c.changesLive);
+        EXPECT_EQ(store.allThings().value(0).updatedAt, seconds());
+        EXPECT_EQ(c.set("D"), c.changesDeleted);
+    }
+    const SharedThing after = store.allThings().value(0);
+    EXPECT_EQ(after.title, "renamed");
+    EXPECT_EQ(after.day, std::nullopt);
+    EXPECT_TRUE(after.steps.isEmpty());
+    EXPECT_EQ(after.noteID, QStringLiteral("nid"));
+    EXPECT_EQ(after.note, "m");
+    EXPECT_TRUE(after.done);
+    Peek peek(path());
+    EXPECT_EQ(peek.integer("SELECT done FROM things WHERE id = ?;", "D"), 1);
+    EXPECT_EQ(peek.text("SELECT title FROM things WHERE id = ?;", "D"), "title of D");
+}
+
+TEST_F(FamilyStoreTest, TruncatesTheWalAfterEvery32CountedWrites)
+{
+    FamilyStore store(path(), clock());
+    for (int i = 0; i < FamilyStore::checkpointInterval - 1; ++i)
+        ASSERT_TRUE(store.upsert(row(QString::number(i))));
+    ASSERT_GT(walSize(), 0);
+
+    // Writes that change nothing are not counted.
+    EXPECT_FALSE(store.upsert(row("0")));
+    EXPECT_FALSE(store.setDone("0", false));
+    EXPECT_FALSE(store.setDay("0", std::nullopt));
+    EXPECT_FALSE(store.markDeleted("nobody", std::nullopt));
+    EXPECT_FALSE(store.acknowledgeDelete("0"));
+    EXPECT_FALSE(store.setTitle("0", "title of 0"));
+    EXPECT_FALSE(store.setSteps("0", {}));
+    EXPECT_FALSE(store.setNote("0", std::nullopt, ""));
+    EXPECT_GT(walSize(), 0);
+
+    EXPECT_TRUE(store.setDone("0", true));  // the 32nd
+    EXPECT_EQ(walSize(), 0);
+    EXPECT_TRUE(store.setDone("0", false));
+    EXPECT_GT(walSize(), 0);
+    EXPECT_EQ(store.allThings().size(), FamilyStore::checkpointInterval - 1);
+}
+
+TEST_F(FamilyStoreTest, TwoStoresOnOneFileWritingInTurnLoseNothing)
+{
+    FamilyStore planner(path(), clock());
+    FamilyStore todo(path(), clock());
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(planner.upsert(row(QStringLiteral("p%1").arg(i))));
+        ASSERT_TRUE(todo.upsert(row(QStringLiteral("t%1").arg(i), "todo")));
+        ASSERT_TRUE(todo.setDone(QStringLiteral("p%1").arg(i), true));
+        ASSERT_TRUE(planner.setTitle(QStringLiteral("t%1").arg(i), QStringLiteral("renamed")));
+    }
+    for (FamilyStore* store : {&planner, &todo}) {
+        const auto things = store->allThings();
+        ASSERT_EQ(things.size(), 40);
+        for (const SharedThing& t : things) {
+            if (t.sourceApp == "planner")
+                EXPECT_TRUE(t.done) << t.id.toStdString();
+            else
+                EXPECT_EQ(t.title, "renamed") << t.id.toStdString();
+        }
+    }
+}
+
+TEST_F(FamilyStoreTest, AWriteWaitsForASiblingsLock)
+{
+    FamilyStore store(path(), clock());
+    std::atomic<bool> locked = false;
+    std::thread sibling([&] {
+        Peek other(path());
+        other.exec("BEGIN IMMEDIATE;");
+        locked = true;
+        std::this_thread::sleep_for(300ms);
+        other.exec("COMMIT;");
+    });
+    while (!locked)
+        std::this_thread::yield();
+    EXPECT_TRUE(store.upsert(row("waited")));
+    sibling.join();
+    EXPECT_EQ(ids(store.allThings()), QStringList{"waited"});
+}
+
+TEST_F(FamilyStoreTest, AWriteThatTimesOutIsNeitherKeptNorCounted)
+{
+    FamilyStore store(path(), clock(), 50ms);
+    for (int i = 0; i < FamilyStore::checkpointInterval - 1; ++i)
+        ASSERT_TRUE(store.upsert(row(QString::number(i))));
+    {
+        Peek sibling(path());
+        ASSERT_TRUE(sibling.exec("BEGIN IMMEDIATE;"));
+        EXPECT_FALSE(store.upsert(row("lost")));
+        EXPECT_FALSE(store.setTitle("0", "lost"));
+        ASSERT_TRUE(sibling.exec("ROLLBACK;"));
+    }
+    EXPECT_GT(walSize(), 0);
+    // Had the failures counted, the checkpoint would have come (and failed) already.
+    EXPECT_TRUE(store.upsert(row("kept")));
+    EXPECT_EQ(walSize(), 0);
+    EXPECT_FALSE(find(store.allThings(), "lost"));
+    EXPECT_EQ(find(store.allThings(), "0")->title, "title of 0");
+}
+
+TEST_F(FamilyStoreTest, AFailedOpenMakesEveryCallAHarmlessNoOp)
+{
+    struct Case {
+        const char* name;
+        std::function<void(const QString&)> prepare;
+        QString error;
+    };
+    const Case cases[] = {
+        {"a folder where the file should be", [](const QString& p) { QDir().mkpath(p); },
+         QStringLiteral("unable to open database file")},
+        {"a file that is not a database",
+         [](const QString& p) {
+             QDir().mkpath(QFileInfo(p).absolutePath());
+             QFile f(p);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+             f.write(QByteArray(4096, 'x'));
+         },
+         QStringLiteral("file is not a database")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir fresh;
+        const QString file = fresh.filePath("Pemby/family.db");
+        c.prepare(file);
+        FamilyStore store(file, clock());
+        EXPECT_EQ(store.openError(), c.error);
+        EXPECT_FALSE(store.upsert(row("A")));
+        EXPECT_TRUE(store.allThings().isEmpty());
+        EXPECT_FALSE(store.markDeleted("A", std::nullopt));
+        EXPECT_TRUE(store.deletedByOthers("planner").isEmpty());
+        EXPECT_FALSE(store.acknowledgeDelete("A"));
+        EXPECT_FALSE(store.setDone("A", true));
+        EXPECT_FALSE(store.setNote("A", std::nullopt, "n"));
+        EXPECT_FALSE(store.setTitle("A", "t"));
+        EXPECT_FALSE(store.setSteps("A", {}));
+        EXPECT_FALSE(store.setDay("A", std::nullopt));
+        EXPECT_EQ(store.openError(), c.error);
+    }
+}
