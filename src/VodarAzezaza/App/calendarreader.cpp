@@ -438,13 +438,16 @@ ParsedFile& CalendarReader::State::parsed(const QString& path, const QFileInfo& 
 
 EventLines CalendarReader::State::read(const QList<Day>& days)
 {
-    if (days.isEmpty())
+    // A day that names no date (2025-02-30) would stretch the range to the distant past.
+    QList<Day> valid;
+    for (const Day& d : days)
+        if (d.date().isValid())
+            valid.append(d);
+    if (valid.isEmpty())
         return {};
-    const auto [lowest, highest] = std::minmax_element(days.begin(), days.end());
+    const auto [lowest, highest] = std::minmax_element(valid.cbegin(), valid.cend());
     const QDateTime rangeStart = lowest->startIn(zone);
     const QDateTime rangeEnd = highest->adding(1).startIn(zone);
-    if (!rangeStart.isValid() || !rangeEnd.isValid())
-        return {};
 
     QMutexLocker lock(&icalLock());
     ensureLibicalSettings();

@@ -24,7 +24,7 @@ QString requestBody()
 QString requestIdentifier(Day weekStart, Day day, TimeOfDay time, const QString& title)
 {
     return weekStart.iso() + QLatin1Char('|') + day.iso() + QLatin1Char('|')
-        + QString::asprintf("%02d:%02d", time.hour, time.minute) + QLatin1Char('|') + title;
+        + time.toString() + QLatin1Char('|') + title;
 }
 
 QDBusPendingCall askBus(const QDBusConnection& bus, const QString& member, const QVariantList& arguments)

@@ -267,9 +267,14 @@ TEST_P(CalendarReaderTest, SkipsFilesThatDoNotParse)
 TEST_P(CalendarReaderTest, NoDaysOrNoFolderGiveAnEmptyMap)
 {
     const QString cal = folder("cal");
-    write(cal + "/a.ics", calendar(event("SUMMARY:A\r\nDTSTART:20250310T090000\r\n")));
+    write(cal + "/a.ics", calendar(event("SUMMARY:A\r\nDTSTART:20250310T090000\r\n")
+                                   + event("SUMMARY:Long ago\r\nDTSTART:20200101T090000\r\n")));
 
     EXPECT_TRUE(CalendarReader({cal}, zone).events({}).isEmpty());
+    // A day that does not exist asks for nothing and widens nothing.
+    EXPECT_TRUE(CalendarReader({cal}, zone).events({day(2025, 2, 30)}).isEmpty());
+    EXPECT_EQ(CalendarReader({cal}, zone).events({day(2025, 2, 30), day(2025, 3, 10)}),
+              (EventLines{{day(2025, 3, 10), {"9:00 a"}}}));
     EXPECT_TRUE(CalendarReader({root.filePath("missing")}, zone).events({day(2025, 3, 10)}).isEmpty());
     EXPECT_TRUE(CalendarReader({}, zone).events({day(2025, 3, 10)}).isEmpty());
     // One folder present is enough.
