@@ -17,6 +17,16 @@ int twips(qreal points)
     return int(std::lround(points * 20));
 }
 
+// The nearest half point, except where that would cross a role's threshold: a
+// 26.4-point heading must not come back as a 26.5-point title.
+int halfPoints(qreal size)
+{
+    int half = int(std::lround(size * 2));
+    if (Typography::role(half / 2.0) != Typography::role(size))
+        half = int(std::floor(size * 2));
+    return std::max(1, half);
+}
+
 struct RunProps {
     int halfPoints = 24;
     bool bold = false;
@@ -122,7 +132,7 @@ private:
     {
         RunProps p;
         if (pemby::hasFont(f))
-            p.halfPoints = std::max(1, int(std::lround(f.fontPointSize() * 2)));
+            p.halfPoints = halfPoints(f.fontPointSize());
         p.bold = Typography::isBold(f);
         p.italic = Typography::isItalic(f);
         p.underline = f.fontUnderline();

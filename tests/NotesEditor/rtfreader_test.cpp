@@ -128,6 +128,23 @@ TEST(RtfReader, WhatTheWriterWritesReadsBackTheSame)
     EXPECT_EQ(read->text->lastBlock().begin().fragment().charFormat().foreground().color(), QColor(200, 10, 20));
 }
 
+TEST(RtfReader, SizesBetweenHalfPointsKeepTheirRole)
+{
+    struct Case { qreal size, readBack; };
+    const Case cases[] = {{15, 15}, {16.5, 16.5}, {21.2, 21}, {21.3, 21.5}, {26.4, 26}, {26.45, 26}, {16.3, 16},
+                          {16.4, 16}, {19.4, 19}, {0.1, 0.5}};
+    for (const Case& c : cases) {
+        QTextDocument doc;
+        QTextCharFormat f;
+        f.setFontPointSize(c.size);
+        QTextCursor(&doc).insertText("x", f);
+        const auto read = RtfReader::read(RtfWriter::write(doc, std::nullopt));
+        const qreal size = read->text->begin().begin().fragment().charFormat().fontPointSize();
+        EXPECT_EQ(size, c.readBack) << c.size;
+        EXPECT_EQ(Typography::role(size), Typography::role(c.size)) << c.size;
+    }
+}
+
 // Truncated files (a sync client mid-write, a full disk) give what could be read.
 TEST(RtfReader, EveryPrefixOfAFixtureReads)
 {

@@ -1,3 +1,5 @@
+#include "paragraphmarkers.h"
+#include "richtext.h"
 #include "sections.h"
 #include "support/notetext.h"
 
@@ -81,6 +83,13 @@ TEST(Sections, FoldedBodiesRunToTheNextHeadingOfTheSameOrHigherLevel)
     Sections::applyState({}, {0}, *doc);  // and the title around it: up to the next title
     EXPECT_EQ(visibility(*doc), (QList<bool>{true, false, false, false, false, false, false, false, true, true}));
     EXPECT_EQ(Sections::collapsedOrdinals(*doc), (QList<int>{0, 1}));
+
+    // Restyling the text leaves the fold alone, dividers included.
+    auto divided = noteText({{"Heading", 21}, {ParagraphMarkers::divider()}, {"b"}});
+    Sections::applyState({}, {0}, *divided);
+    RichText::normalize(*divided);
+    EXPECT_EQ(visibility(*divided), (QList<bool>{true, false, false}));
+    EXPECT_TRUE(divided->findBlockByNumber(1).blockFormat().boolProperty(NoteHiddenProperty));
 
     // A heading that lost its text is no heading: its marks go, its body shows.
     auto lone = noteText({{"Heading", 21}, {"body"}});
