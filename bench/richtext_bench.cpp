@@ -1,0 +1,74 @@
+// How note files and the paragraph styler behave at the size of a long note: the
+// notes screen decodes every note of the folder, the editor saves on every pause in
+// typing, and the styler runs after every edit. Reading must stay linear in the
+// file, and an edit must cost its own paragraphs, not the whole note.
+// Run on demand: build/<dir>/bench/richtext_bench
+#include "paragraphstyler.h"
+#include "richtext.h"
+#include "rtfreader.h"
+#include "textdocument.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <cstdio>
+
+namespace {
+
+template <class F>
+void measure(const char* name, int rounds, F&& body)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < rounds; ++i)
+        body(i);
+    const double perRound = double(timer.nsecsElapsed()) / rounds;
+    std::printf("%-44s %14.0f ns per round (%d rounds)\n", name, perRound, rounds);
+}
+
+QString longNote(int paragraphs)
+{
+    QStringList lines;
+    for (int i = 0; i < paragraphs; ++i) {
+        switch (i % 5) {
+        case 0: lines.append(QStringLiteral("\u2610\tsomething to do, number %1").arg(i)); break;
+        case 1: lines.append(QStringLiteral("%1.\tnumbered caf\u00E9 item").arg(i)); break;
+        case 2: lines.append(QStringLiteral("\u05E9\u05DC\u05D5\u05DD paragraph %1").arg(i)); break;
+        case 3: lines.append(QString()); break;
+        default: lines.append(QStringLiteral("A plain paragraph of body text with an emoji \U0001F600 in it."));
+        }
+    }
+    return lines.join(u'\n');
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    for (int size : {500, 5000}) {
+        auto note = RichText::plain(longNote(size));
+        const QByteArray file = RichText::encode(*note, {}, {}, std::nullopt);
+        std::printf("note: %d paragraphs, %lld bytes\n", size, (long long)file.size());
+        measure("encode", 20, [&](int) { (void)RichText::encode(*note, {}, {}, std::nullopt); });
+        measure("read (RTF only)", 20, [&](int) { (void)RtfReader::read(file); });
+        measure("decode (read and normalize)", 20, [&](int) { (void)RichText::decode(file); });
+        measure("styler after typing in the middle", 200, [&](int i) {
+            QTextCursor cursor(note->findBlockByNumber(size / 2));
+            cursor.insertText(i % 2 ? QStringLiteral("x") : QStringLiteral("\u05D0"));
+            ParagraphStyler::apply(*note, cursor.position() - 1, 1);
+        });
+    }
+
+    // Hostile input: deep nesting and long runs of control words.
+    const QByteArray deep = "{\\rtf1 " + QByteArray(1'000'000, '{') + "x";
+    measure("read 1,000,000 open groups", 5, [&](int) { (void)RtfReader::read(deep); });
+    const QByteArray words = "{\\rtf1 " + QByteArray("\\b\\i\\fs30 ").repeated(200'000) + "}";
+    measure("read 600,000 control words", 5, [&](int) { (void)RtfReader::read(words); });
+    return 0;
+}

@@ -1,0 +1,642 @@
+#include "rtfreader.h"
+
+#include "textdocument.h"
+#include "typography.h"
+
+#include <QColor>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <algorithm>
+
+namespace {
+
+// Real files nest a handful of groups; anything deeper is skipped whole, so the
+// group stack stays small whatever the input.
+constexpr int maxDepth = 200;
+constexpr qsizetype maxWordLength = 32;
+
+char16_t fromCp1252(uchar b)
+{
+    static constexpr char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    };
+    return b >= 0x80 && b < 0xA0 ? high[b - 0x80] : char16_t(b);
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Destinations whose content is not note text.
+const QSet<QByteArray>& skippedDestinations()
+{
+    static const QSet<QByteArray> names = {
+        "stylesheet", "listtable", "listoverridetable", "revtbl", "rsidtbl", "generator",
+        "xmlnstbl", "themedata", "colorschememapping", "latentstyles", "datastore", "filetbl",
+        "pict", "shppict", "nonshppict", "object", "objdata", "result", "NeXTGraphic",
+        "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
+        "footnote", "annotation", "atnid", "atnauthor", "fldinst", "pn", "pntxta", "pntxtb",
+        "bkmkstart", "bkmkend", "private", "userprops", "docvar", "xe", "tc", "txe", "shp",
+    };
+    return names;
+}
+
+enum class Destination { text, fontTable, colorTable, info, comment };
+
+struct CharState {
+    int font = -1;  // -1: the document's default font
+    int halfPoints = 24;
+    std::optional<bool> bold;
+    std::optional<bool> italic;
+    bool underline = false;
+    int color = 0;
+    int kernTwips = 0;
+    bool operator==(const CharState&) const = default;
+};
+
+struct ParaState {
+    TextDirection direction = TextDirection::ltr;
+    ParagraphStyle::Alignment alignment = ParagraphStyle::Alignment::natural;
+    int leftIndent = 0;  // twips, as RTF gives them
+    int firstIndent = 0;
+    int spaceBefore = 0;
+    int spaceAfter = 0;
+    int leading = 0;
+    int defaultTab = 0;
+    QList<int> tabs;
+
+    ParagraphStyle style() const
+    {
+        ParagraphStyle s;
+        s.direction = direction;
+        s.alignment = alignment;
+        s.lineSpacing = leading / 20.0;
+        s.spaceBefore = spaceBefore / 20.0;
+        s.spaceAfter = spaceAfter / 20.0;
+        s.headIndent = leftIndent / 20.0;
+        s.firstLineHeadIndent = (leftIndent + firstIndent) / 20.0;
+        for (int t : tabs)
+            s.tabStops.append(t / 20.0);
+        s.defaultTabInterval = defaultTab / 20.0;
+        return s;
+    }
+};
+
+struct Group {
+    Destination destination = Destination::text;
+    CharState chars;
+    ParaState para;
+    int unicodeSkip = 1;
+};
+
+struct FontEntry {
+    int weight = QFont::Normal;
+    bool italic = false;
+};
+
+// The macOS writer names a font's face in the font table ("HelveticaNeue-Bold")
+// and does not always add \b or \i, so the face name counts as well.
+FontEntry fontFromName(const QString& name)
+{
+    const QString n = name.toLower();
+    FontEntry f;
+    if (n.contains(u"black") || n.contains(u"heavy"))
+        f.weight = QFont::Black;
+    else if (n.contains(u"extrabold") || n.contains(u"ultrabold"))
+        f.weight = QFont::ExtraBold;
+    else if (n.contains(u"semibold") || n.contains(u"demi"))
+        f.weight = QFont::DemiBold;
+    else if (n.contains(u"bold"))
+        f.weight = QFont::Bold;
+    else if (n.contains(u"medium"))
+        f.weight = QFont::Medium;
+    else if (n.contains(u"ultralight") || n.contains(u"extralight") || n.contains(u"thin"))
+        f.weight = QFont::ExtraLight;
+    else if (n.contains(u"light"))
+        f.weight = QFont::Light;
+    f.italic = n.contains(u"italic") || n.contains(u"oblique");
+    return f;
+}
+
+struct Word {
+    QByteArray name;
+    bool hasParam = false;
+    int param = 0;
+};
+
+class Reader {
+public:
+    explicit Reader(const QByteArray& data) : data_(data) {}
+
+    std::optional<RtfDocument> run()
+    {
+        qsizetype start = 0;
+        while (start < data_.size() && (data_[start] == ' ' || data_[start] == '\t'
+                                        || data_[start] == '\r' || data_[start] == '\n'))
+            ++start;
+        if (!QByteArrayView(data_).sliced(start).startsWith("{\\rtf"))
+            return std::nullopt;
+
+        doc_ = std::make_unique<QTextDocument>();
+        doc_->setUndoRedoEnabled(false);
+        cursor_ = QTextCursor(doc_.get());
+        pos_ = start;
+        parse();
+        finishText();
+        cursor_ = QTextCursor();
+        doc_->setUndoRedoEnabled(true);
+        return RtfDocument{std::move(doc_), std::move(comment_)};
+    }
+
+private:
+    void parse()
+    {
+        const qsizetype n = data_.size();
+        while (pos_ < n) {
+            const char c = data_[pos_];
+            if (skipDepth_ > 0) {
+                skipOne(c);
+                continue;
+            }
+            switch (c) {
+            case '{':
+                ++pos_;
+                openGroup();
+                break;
+            case '}':
+                ++pos_;
+                if (groups_.size() == 1)
+                    return;  // the document ends here; anything after it is not ours
+                closeGroup();
+                break;
+            case '\\':
+                control();
+                break;
+            case '\r':
+            case '\n':
+                ++pos_;
+                break;
+            default:
+                ++pos_;
+                atGroupStart_ = false;
+                if (consumeFallback())
+                    break;
+                if (c == '\t')
+                    character(u'\t');
+                else if (uchar(c) >= 0x20)
+                    character(fromCp1252(uchar(c)));
+                break;
+            }
+        }
+    }
+
+    // Inside a skipped destination only the braces count; \bin data may hold any byte.
+    void skipOne(char c)
+    {
+        if (c == '{') {
+            ++skipDepth_;
+            ++pos_;
+        } else if (c == '}') {
+            ++pos_;
+            if (--skipDepth_ == 0 && skippingAttachment_) {
+                skippingAttachment_ = false;
+                dropAttachmentMark_ = true;
+            }
+        } else if (c == '\\' && pos_ + 1 < data_.size() && isLetter(data_[pos_ + 1])) {
+            const Word w = readWord();
+            if (w.name == "bin")
+                skipBinary(w.param);
+        } else {
+            pos_ += c == '\\' ? 2 : 1;
+        }
+    }
+
+    void openGroup()
+    {
+        fallbackLeft_ = 0;
+        if (groups_.size() >= maxDepth) {
+            skipDepth_ = 1;
+            return;
+        }
+        groups_.append(groups_.isEmpty() ? Group{} : groups_.last());
+        atGroupStart_ = true;
+        starred_ = false;
+    }
+
+    void closeGroup()
+    {
+        fallbackLeft_ = 0;
+        atGroupStart_ = false;
+        groups_.removeLast();
+    }
+
+    void skipGroup(bool attachment = false)
+    {
+        groups_.removeLast();
+        skipDepth_ = 1;
+        skippingAttachment_ = attachment;
+        atGroupStart_ = false;
+    }
+
+    Word readWord()
+    {
+        Word w;
+        ++pos_;  // the backslash
+        const qsizetype n = data_.size();
+        const qsizetype begin = pos_;
+        while (pos_ < n && isLetter(data_[pos_]))
+            ++pos_;
+        w.name = data_.mid(begin, std::min(pos_ - begin, maxWordLength));
+        bool negative = false;
+        if (pos_ + 1 < n && data_[pos_] == '-' && isDigit(data_[pos_ + 1])) {
+            negative = true;
+            ++pos_;
+        }
+        if (pos_ < n && isDigit(data_[pos_])) {
+            w.hasParam = true;
+            qint64 value = 0;
+            while (pos_ < n && isDigit(data_[pos_])) {
+                if (value < 10'000'000'000)
+                    value = value * 10 + (data_[pos_] - '0');
+                ++pos_;
+            }
+            value = std::min<qint64>(value, std::numeric_limits<int>::max());
+            w.param = int(negative ? -value : value);
+        }
+        if (pos_ < n && data_[pos_] == ' ')
+            ++pos_;
+        return w;
+    }
+
+    void skipBinary(int count)
+    {
+        pos_ = std::min(data_.size(), pos_ + std::max(0, count));
+    }
+
+    // After \uN the writer puts a fallback for readers without Unicode: skip it.
+    bool consumeFallback()
+    {
+        if (fallbackLeft_ <= 0)
+            return false;
+        --fallbackLeft_;
+        return true;
+    }
+
+    void control()
+    {
+        const qsizetype n = data_.size();
+        if (pos_ + 1 >= n) {
+            pos_ = n;
+            return;
+        }
+        const char c = data_[pos_ + 1];
+        if (isLetter(c)) {
+            const Word w = readWord();
+            if (atGroupStart_) {
+                atGroupStart_ = false;
+                if (enterDestination(w.name))
+                    return;
+            }
+            if (consumeFallback() && w.name != "u")
+                return;
+            word(w);
+            return;
+        }
+
+        pos_ += 2;
+        if (c == '*') {
+            if (atGroupStart_)
+                starred_ = true;
+            return;
+        }
+        atGroupStart_ = false;
+        if (c == '\'') {
+            const int hi = pos_ < n ? hexValue(data_[pos_]) : -1;
+            const int lo = pos_ + 1 < n ? hexValue(data_[pos_ + 1]) : -1;
+            if (hi < 0 || lo < 0)
+                return;
+            pos_ += 2;
+            if (!consumeFallback())
+                character(fromCp1252(uchar(hi * 16 + lo)));
+            return;
+        }
+        if (consumeFallback())
+            return;
+        switch (c) {
+        case '\\':
+        case '{':
+        case '}': character(char16_t(c)); break;
+        case '~': character(u'\u00A0'); break;
+        case '_': character(u'\u2011'); break;
+        case '-': character(u'\u00AD'); break;
+        case '\n':
+        case '\r': paragraphEnd(); break;
+        default: break;
+        }
+    }
+
+    // The first control word of a group may name a destination. True when the
+    // group was taken over (or skipped) by it.
+    bool enterDestination(const QByteArray& name)
+    {
+        Group& g = groups_.last();
+        if (g.destination == Destination::info) {
+            if (name == "doccomm") {
+                g.destination = Destination::comment;
+                comment_ = QString();
+            } else {
+                skipGroup();
+            }
+            return true;
+        }
+        if (starred_ || skippedDestinations().contains(name)) {
+            skipGroup(name == "NeXTGraphic");
+            return true;
+        }
+        if (name == "fonttbl") {
+            g.destination = Destination::fontTable;
+            return true;
+        }
+        if (name == "colortbl") {
+            g.destination = Destination::colorTable;
+            colors_.clear();
+            return true;
+        }
+        if (name == "info") {
+            g.destination = Destination::info;
+            return true;
+        }
+        return false;
+    }
+
+    void word(const Word& w)
+    {
+        Group& g = groups_.last();
+        const QByteArray& name = w.name;
+        const int p = w.param;
+        const bool on = !w.hasParam || p != 0;
+
+        if (g.destination == Destination::fontTable) {
+            if (name == "f") {
+                font_ = p;
+                fontName_.clear();
+            }
+            return;
+        }
+        if (g.destination == Destination::colorTable) {
+            const int v = std::clamp(p, 0, 255);
+            if (name == "red")
+                red_ = v;
+            else if (name == "green")
+                green_ = v;
+            else if (name == "blue")
+                blue_ = v;
+            else
+                return;
+            colorSet_ = true;
+            return;
+        }
+
+        // Characters.
+        if (name == "par" || name == "sect" || name == "page" || name == "row") return paragraphEnd();
+        if (name == "line") return character(u'\u2028');
+        if (name == "tab" || name == "cell") return character(u'\t');
+        if (name == "u") {
+            const int unit = p < 0 ? p + 65536 : p;
+            character(char16_t(std::clamp(unit, 0, 0xFFFF)));
+            fallbackLeft_ = g.unicodeSkip;
+            return;
+        }
+        if (name == "uc") {
+            g.unicodeSkip = std::clamp(p, 0, 16);
+            return;
+        }
+        if (name == "bin") return skipBinary(p);
+        static const QHash<QByteArray, char16_t> symbols = {
+            {"lquote", u'\u2018'}, {"rquote", u'\u2019'}, {"ldblquote", u'\u201C'},
+            {"rdblquote", u'\u201D'}, {"bullet", u'\u2022'}, {"emdash", u'\u2014'},
+            {"endash", u'\u2013'}, {"emspace", u'\u2003'}, {"enspace", u'\u2002'},
+            {"qmspace", u'\u2005'}, {"zwj", u'\u200D'}, {"zwnj", u'\u200C'},
+            {"ltrmark", u'\u200E'}, {"rtlmark", u'\u200F'},
+        };
+        if (const auto it = symbols.constFind(name); it != symbols.cend())
+            return character(*it);
+
+        // Character formatting.
+        CharState& ch = g.chars;
+        if (name == "plain") { ch = CharState{}; return; }
+        if (name == "f") { ch.font = p; return; }
+        if (name == "fs") { if (p > 0) ch.halfPoints = std::min(p, 4000); return; }
+        if (name == "b") { ch.bold = on; return; }
+        if (name == "i") { ch.italic = on; return; }
+        if (name == "ulnone") { ch.underline = false; return; }
+        if (name.startsWith("ul") && name != "ulc") { ch.underline = on; return; }
+        if (name == "cf") { ch.color = p; return; }
+        if (name == "expndtw") { ch.kernTwips = std::clamp(p, -20000, 20000); return; }
+        if (name == "expnd") { ch.kernTwips = std::clamp(p, -4000, 4000) * 5; return; }
+        if (name == "deff") { defaultFont_ = p; return; }
+
+        // Paragraph formatting.
+        ParaState& para = g.para;
+        const int twips = std::clamp(p, -200'000, 200'000);
+        if (name == "pard") { para = ParaState{}; return; }
+        if (name == "ql") { para.alignment = ParagraphStyle::Alignment::left; return; }
+        if (name == "qr") { para.alignment = ParagraphStyle::Alignment::right; return; }
+        if (name == "qc") { para.alignment = ParagraphStyle::Alignment::center; return; }
+        if (name == "qj" || name == "qd") { para.alignment = ParagraphStyle::Alignment::justified; return; }
+        if (name == "qnatural") { para.alignment = ParagraphStyle::Alignment::natural; return; }
+        if (name == "li") { para.leftIndent = twips; return; }
+        if (name == "fi") { para.firstIndent = twips; return; }
+        if (name == "sb") { para.spaceBefore = twips; return; }
+        if (name == "sa") { para.spaceAfter = twips; return; }
+        if (name == "slleading") { para.leading = twips; return; }
+        if (name == "pardeftab") { para.defaultTab = std::max(0, twips); return; }
+        if (name == "tx") { para.tabs.append(twips); return; }
+        if (name == "rtlpar" || name == "pardirrighttoleft") { para.direction = TextDirection::rtl; return; }
+        if (name == "ltrpar" || name == "pardirlefttoright" || name == "pardirnatural") {
+            para.direction = TextDirection::ltr;
+            return;
+        }
+    }
+
+    void character(char16_t u)
+    {
+        switch (groups_.last().destination) {
+        case Destination::text: return textUnit(u);
+        case Destination::comment: comment_->append(QChar(u)); return;
+        case Destination::fontTable:
+            if (u == u';') {
+                fonts_.insert(font_, fontFromName(fontName_.trimmed()));
+                fontName_.clear();
+            } else {
+                fontName_.append(QChar(u));
+            }
+            return;
+        case Destination::colorTable:
+            if (u == u';') {
+                colors_.append(colorSet_ ? QColor(red_, green_, blue_) : QColor());
+                red_ = green_ = blue_ = 0;
+                colorSet_ = false;
+            }
+            return;
+        case Destination::info: return;
+        }
+    }
+
+    void textUnit(char16_t u)
+    {
+        if (std::exchange(dropAttachmentMark_, false) && u == u'\u00AC')
+            return;  // the placeholder the macOS writer puts after an attachment
+        if (u == u'\n' || u == u'\r' || u == u'\u2029')
+            return paragraphEnd();
+        if ((u < 0x20 && u != u'\t') || (u >= 0x7F && u <= 0x9F))
+            return;
+        if (u == 0xFDD0 || u == 0xFDD1)  // Qt's frame marks: never text
+            u = 0xFFFD;
+
+        if (highSurrogate_) {
+            const char16_t high = std::exchange(highSurrogate_, 0);
+            if (QChar::isLowSurrogate(u)) {
+                append(QChar(high));
+                append(QChar(u));
+                return;
+            }
+            append(QChar(0xFFFD));
+        }
+        if (QChar::isHighSurrogate(u))
+            highSurrogate_ = u;
+        else if (QChar::isLowSurrogate(u))
+            append(QChar(0xFFFD));
+        else
+            append(QChar(u));
+    }
+
+    void append(QChar c)
+    {
+        const CharState& state = groups_.last().chars;
+        if (!pending_.isEmpty() && state != pendingState_)
+            flush();
+        if (pending_.isEmpty())
+            pendingState_ = state;
+        if (!paragraphFormat_)
+            paragraphFormat_ = format(state);
+        pending_.append(c);
+    }
+
+    void flush()
+    {
+        if (highSurrogate_) {
+            highSurrogate_ = 0;
+            append(QChar(0xFFFD));
+        }
+        if (pending_.isEmpty())
+            return;
+        cursor_.insertText(pending_, format(pendingState_));
+        pending_.clear();
+    }
+
+    // Ends the current paragraph with the paragraph and character state in force.
+    void closeParagraph()
+    {
+        flush();
+        const Group& g = groups_.last();
+        QTextBlockFormat block = cursor_.blockFormat();
+        g.para.style().applyTo(block);
+        cursor_.setBlockFormat(block);
+        // An empty paragraph keeps the size it was written with.
+        cursor_.setBlockCharFormat(paragraphFormat_ ? *paragraphFormat_ : format(g.chars));
+        paragraphFormat_.reset();
+    }
+
+    void paragraphEnd()
+    {
+        closeParagraph();
+        cursor_.insertBlock();
+    }
+
+    void finishText()
+    {
+        if (groups_.isEmpty())
+            groups_.append(Group{});
+        closeParagraph();
+    }
+
+    QTextCharFormat format(const CharState& s) const
+    {
+        const FontEntry face = fonts_.value(s.font < 0 ? defaultFont_ : s.font);
+        int weight = face.weight;
+        if (s.bold)
+            weight = *s.bold ? (face.weight >= QFont::DemiBold ? face.weight : QFont::Bold)
+                             : (face.weight >= QFont::DemiBold ? QFont::Normal : face.weight);
+        QTextCharFormat f;
+        QFont font;
+        font.setPointSizeF(s.halfPoints / 2.0);
+        font.setWeight(QFont::Weight(weight));
+        font.setItalic(s.italic.value_or(face.italic));
+        pemby::setRunFont(f, font);
+        if (s.underline)
+            f.setFontUnderline(true);
+        if (s.color > 0 && s.color < colors_.size() && colors_[s.color].isValid())
+            f.setForeground(colors_[s.color]);
+        if (s.kernTwips != 0)
+            pemby::setRunKern(f, s.kernTwips / 20.0);
+        return f;
+    }
+
+    const QByteArray& data_;
+    qsizetype pos_ = 0;
+    QList<Group> groups_;
+    int skipDepth_ = 0;
+    bool skippingAttachment_ = false;
+    bool dropAttachmentMark_ = false;
+    bool atGroupStart_ = false;
+    bool starred_ = false;
+    int fallbackLeft_ = 0;
+
+    QHash<int, FontEntry> fonts_;
+    int defaultFont_ = 0;
+    int font_ = 0;
+    QString fontName_;
+    QList<QColor> colors_;
+    int red_ = 0, green_ = 0, blue_ = 0;
+    bool colorSet_ = false;
+
+    std::unique_ptr<QTextDocument> doc_;
+    QTextCursor cursor_;
+    QString pending_;
+    CharState pendingState_;
+    std::optional<QTextCharFormat> paragraphFormat_;
+    char16_t highSurrogate_ = 0;
+    std::optional<QString> comment_;
+};
+
+} // namespace
+
+std::optional<RtfDocument> RtfReader::read(const QByteArray& data)
+{
+    return Reader(data).run();
+}

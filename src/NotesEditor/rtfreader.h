@@ -1,0 +1,28 @@
+#pragma once
+// Reads RTF as the sibling notes app writes it (the macOS text system's writer),
+// and as other word processors write it, into note text: the characters, each
+// run's size, weight, italic, underline, colour and letter spacing, the paragraph
+// attributes, and the document comment. Everything else (pictures, attachments,
+// style sheets, list tables, headers, fields' instructions) is skipped.
+//
+// The reader is a single pass over the bytes with an explicit group stack, so
+// malformed or truncated input, however deeply nested, costs linear time and
+// bounded stack: it yields what could be read.
+
+#include <QByteArray>
+#include <QString>
+#include <QTextDocument>
+
+#include <memory>
+#include <optional>
+
+struct RtfDocument {
+    std::unique_ptr<QTextDocument> text;
+    std::optional<QString> comment;  // the document comment, when the file has one
+};
+
+struct RtfReader {
+    // nullopt when the data is not RTF at all (it must start with "{\rtf"); a file
+    // that is RTF but holds no text gives an empty document.
+    static std::optional<RtfDocument> read(const QByteArray& data);
+};
