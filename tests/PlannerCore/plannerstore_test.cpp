@@ -135,6 +135,9 @@ TEST(PlannerStore, ANewFolderSavesNothingAndCreatesNothing)
     EXPECT_TRUE(plan.days.isEmpty());
     EXPECT_TRUE(plan.months.isEmpty());
     EXPECT_EQ(store.loadedWeeks().size(), 8);
+    // A day the calendar cannot move ends the walk instead of looping on it.
+    store.loadWeeks(Day{2024, 2, 30}, day("2024-03-10"), plan);
+    EXPECT_EQ(store.loadedWeeks().size(), 9);
     EXPECT_TRUE(store.save(plan).ok());
     EXPECT_FALSE(QFileInfo::exists(folder.path()));
 }
