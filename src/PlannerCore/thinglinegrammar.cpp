@@ -1,0 +1,268 @@
+// The thing line grammar: one Markdown checkbox line with the title and brace tags,
+// then indented step lines and note lines.
+//
+//     - [ ] book the dentist {zz} {green} {at:09:30}
+//         - [x] find the number
+//         > ask about Friday
+//
+// The reader peels "{tag}" groups off the end of the line, so two kinds of text need a
+// guarded form to read back unchanged. Everything else is written as it stands, so
+// ordinary titles and values stay byte-identical in the file.
+//  - A title that would lose its end to the peeling ("call {mum}", "x {sync:1}"), that
+//    ends in " {}" itself, or that is empty gets " {}" appended ("{}" for the empty
+//    title). An empty group stops the peeling, and the reader drops one " {}" from the
+//    end of a title (and reads a lone "{}" as the empty title).
+//  - A tag value holding a blank, a line break, a control character or a brace is
+//    written as "key%:" with those characters and "%" percent-encoded as UTF-8
+//    ("{from%:https://x.org/a%20b}"). "key:" values are never decoded, so a literal
+//    "%20" in an ordinary link stays what it is.
+// Step titles are read verbatim after their checkbox and need no guard.
+#include "markdown.h"
+
+#include "textutil.h"
+
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace {
+
+const QString indent = QStringLiteral("    ");
+const QString guard = QStringLiteral(" {}");
+const QString emptyTitle = QStringLiteral("{}");
+
+// Hand-edited files may hold any number; a move count that could overflow when it is
+// raised once more is no count.
+constexpr qint64 maxMoveCount = 1'000'000;
+
+struct Checkbox {
+    bool done = false;
+    QStringView text;
+};
+
+// On a trimmed line: "- [ ] ", "- [x] ", "- [X] " or a plain "- " bullet.
+std::optional<Checkbox> checkbox(QStringView line)
+{
+    // A checkbox with nothing after it would otherwise read as a bullet titled "[ ]".
+    if (line == u"- [ ]" || line == u"- [x]" || line == u"- [X]")
+        return std::nullopt;
+    if (line.startsWith(u"- [ ] "))
+        return Checkbox{false, line.sliced(6)};
+    if (line.startsWith(u"- [x] ") || line.startsWith(u"- [X] "))
+        return Checkbox{true, line.sliced(6)};
+    if (line.startsWith(u"- "))
+        return Checkbox{false, line.sliced(2)};
+    return std::nullopt;
+}
+
+QStringView trimmedBlanks(QStringView text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && pemby::isBlank(text[begin]))
+        ++begin;
+    while (end > begin && pemby::isBlank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+bool needsPercentForm(QChar c)
+{
+    return pemby::isBlankOrLineBreak(c) || c == u'{' || c == u'}' || c.unicode() < 0x20 || c.unicode() == 0x7F;
+}
+
+QString percentEncoded(const QString& value)
+{
+    QString out;
+    out.reserve(value.size() + 8);
+    for (const QChar c : value) {
+        if (c != u'%' && !needsPercentForm(c)) {
+            out.append(c);
+            continue;
+        }
+        for (const char byte : QString(c).toUtf8())
+            out.append(QString::asprintf("%%%02X", unsigned(uchar(byte))));
+    }
+    return out;
+}
+
+std::optional<QString> percentDecoded(QStringView text)
+{
+    const QByteArray bytes = QByteArray::fromPercentEncoding(text.toUtf8());
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString value = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return value;
+}
+
+bool onlyLetterZ(QStringView tag)
+{
+    return !tag.isEmpty() && std::all_of(tag.begin(), tag.end(), [](QChar c) { return c == u'z'; });
+}
+
+void applyThingTag(Thing& thing, QStringView tag)
+{
+    if (const auto mark = markFromRawValue(tag)) {
+        thing.mark = mark;
+    } else if (auto repeatID = Markdown::tagValue(tag, u"every")) {
+        thing.repeatID = std::move(repeatID);
+    } else if (tag.startsWith(u"at:")) {
+        if (const auto time = TimeOfDay::parse(tag.sliced(3)))
+            thing.remind = time;
+    } else if (auto noteID = Markdown::tagValue(tag, u"note")) {
+        // A note id names a file; only UUID text may ever become part of a path.
+        if (pemby::isUuidText(*noteID))
+            thing.noteID = std::move(noteID);
+    } else if (auto link = Markdown::tagValue(tag, u"from")) {
+        thing.link = std::move(link);
+    } else if (auto syncID = Markdown::tagValue(tag, u"sync")) {
+        thing.syncID = std::move(syncID);
+    } else if (onlyLetterZ(tag)) {
+        thing.zs = int(std::min<qint64>(tag.size(), maxMoveCount));
+    } else if (tag.startsWith(u'z')) {
+        if (const auto n = pemby::parseStrictInt(tag.sliced(1)))
+            thing.zs = int(std::clamp<qint64>(*n, 0, maxMoveCount));
+    }
+}
+
+QString moveCountTag(int zs)
+{
+    return zs <= 3 ? QString(zs, u'z') : QStringLiteral("z") + QString::number(zs);
+}
+
+} // namespace
+
+TitleAndTags Markdown::splitTags(QStringView text)
+{
+    QStringView rest = trimmedBlanks(text);
+    QStringList tags;
+    while (rest.endsWith(u'}')) {
+        const qsizetype open = rest.lastIndexOf(u'{');
+        if (open < 0)
+            break;
+        const QStringView tag = rest.sliced(open + 1, rest.size() - open - 2);
+        if (tag.isEmpty() || tag.contains(u' '))
+            break;
+        if (open > 0 && rest[open - 1] != u' ')
+            break;
+        tags.append(tag.toString());
+        rest = rest.first(open);
+        while (rest.endsWith(u' '))
+            rest.chop(1);
+    }
+    return {rest.toString(), tags};
+}
+
+QString Markdown::readTitle(QStringView written)
+{
+    if (written == emptyTitle)
+        return {};
+    if (written.endsWith(guard))
+        return written.chopped(guard.size()).toString();
+    return written.toString();
+}
+
+QString Markdown::writtenTitle(const QString& title)
+{
+    const QString flat = pemby::flattenLineBreaks(title);
+    const TitleAndTags read = splitTags(flat);
+    const bool misread = read.title.isEmpty() || !read.tags.isEmpty() || readTitle(read.title) != read.title;
+    if (!misread)
+        return flat;
+    return flat.isEmpty() ? emptyTitle : flat + guard;
+}
+
+QString Markdown::tagWithValue(QStringView key, const QString& value)
+{
+    if (std::none_of(value.begin(), value.end(), needsPercentForm))
+        return key.toString() + u':' + value;
+    return key.toString() + QStringLiteral("%:") + percentEncoded(value);
+}
+
+std::optional<QString> Markdown::tagValue(QStringView tag, QStringView key)
+{
+    if (!tag.startsWith(key))
+        return std::nullopt;
+    const QStringView rest = tag.sliced(key.size());
+    if (rest.startsWith(u':'))
+        return rest.sliced(1).toString();
+    if (rest.startsWith(u"%:"))
+        return percentDecoded(rest.sliced(2));
+    return std::nullopt;
+}
+
+std::optional<Thing> Markdown::decodeThing(QStringView text, bool done)
+{
+    const TitleAndTags split = splitTags(text);
+    if (split.title.isEmpty())
+        return std::nullopt;
+    Thing thing;
+    thing.id = QUuid::createUuid();
+    thing.title = readTitle(split.title);
+    thing.done = done;
+    // Peeled last tag first, so of two tags of one kind the one nearer the title wins.
+    for (const QString& tag : split.tags)
+        applyThingTag(thing, tag);
+    return thing;
+}
+
+QList<Thing> Markdown::decodeThings(const QStringList& lines)
+{
+    QList<Thing> things;
+    for (const QString& raw : lines) {
+        const bool indented = raw.startsWith(indent) || raw.startsWith(u'\t');
+        const QStringView line = trimmedBlanks(raw);
+        if (line.isEmpty())
+            continue;
+        if (!indented || things.isEmpty()) {
+            if (const auto box = checkbox(line)) {
+                if (auto thing = decodeThing(box->text, box->done))
+                    things.append(std::move(*thing));
+            }
+            continue;
+        }
+        Thing& last = things.last();
+        if (line.startsWith(u'>')) {
+            const QStringView noteLine = trimmedBlanks(line.sliced(1));
+            if (!last.note.isEmpty())
+                last.note.append(u'\n');
+            last.note.append(noteLine);
+            continue;
+        }
+        if (const auto box = checkbox(line); box && !box->text.isEmpty())
+            last.steps.append(Step{box->text.toString(), box->done});
+    }
+    return things;
+}
+
+QStringList Markdown::encode(const Thing& thing)
+{
+    const auto box = [](bool done) { return done ? QStringLiteral("- [x] ") : QStringLiteral("- [ ] "); };
+    QString line = box(thing.done) + writtenTitle(thing.title);
+    const auto tag = [&](const QString& text) { line += QStringLiteral(" {") + text + u'}'; };
+    if (thing.zs > 0)
+        tag(moveCountTag(thing.zs));
+    if (thing.mark)
+        tag(markRawValue(*thing.mark));
+    if (thing.repeatID)
+        tag(tagWithValue(u"every", *thing.repeatID));
+    if (thing.link)
+        tag(tagWithValue(u"from", *thing.link));
+    if (thing.remind)
+        tag(QStringLiteral("at:") + thing.remind->toString());
+    if (thing.noteID)
+        tag(tagWithValue(u"note", *thing.noteID));
+    if (thing.syncID)
+        tag(tagWithValue(u"sync", *thing.syncID));
+
+    QStringList lines{line};
+    for (const Step& step : thing.steps)
+        lines.append(indent + box(step.done) + pemby::flattenLineBreaks(step.title));
+    // Every line-break class starts a note line: a CR or U+2028 written inside a line
+    // would split it on the next read and lose the rest of the note.
+    if (!thing.note.isEmpty()) {
+        for (const QString& noteLine : pemby::splitLines(thing.note))
+            lines.append(indent + QStringLiteral("> ") + noteLine);
+    }
+    return lines;
+}

@@ -1,0 +1,479 @@
+#include "plannerstore.h"
+
+#include "markdown.h"
+#include "support/markdowntesting.h"
+#include "support/plannertesting.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const Day week5 = day("2024-01-29");
+const Day week6 = day("2024-02-05");
+const Day wednesday5 = day("2024-01-31");
+const MonthKey may{2024, 5};
+const QDateTime longAgo(QDate(2000, 1, 1), QTime(0, 0), QTimeZone::utc());
+
+// A scratch planner folder with the few file operations the tests need. Files written
+// by the store are told from the others by their modification time: `age()` moves
+// every file into the past, and `fresh()` lists those written since.
+class Folder {
+public:
+    explicit Folder(const QString& sub = QStringLiteral("Pemby Planner")) : path_(root_.filePath(sub)) {}
+
+    const QString& path() const { return path_; }
+    QString file(const QString& name) const { return path_ + u'/' + name; }
+
+    void put(const QString& name, const QByteArray& bytes) const
+    {
+        QDir().mkpath(path_);
+        QFile f(file(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    void put(const QString& name, const QString& text) const { put(name, text.toUtf8()); }
+    QByteArray bytes(const QString& name) const
+    {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString text(const QString& name) const { return QString::fromUtf8(bytes(name)); }
+    QStringList names() const { return QDir(path_).entryList(QDir::Files, QDir::Name); }
+    QStringList conflictCopies() const { return names().filter(QStringLiteral("conflict")); }
+
+    void age() const
+    {
+        for (const QString& name : names()) {
+            QFile f(file(name));
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(f.setFileTime(longAgo, QFileDevice::FileModificationTime));
+        }
+    }
+    QStringList fresh() const
+    {
+        QStringList out;
+        for (const QString& name : names()) {
+            if (QFileInfo(file(name)).lastModified() > longAgo.addYears(1))
+                out.append(name);
+        }
+        return out;
+    }
+
+private:
+    QTemporaryDir root_;
+    QString path_;
+};
+
+Thing thing(const QString& title, const std::function<void(Thing&)>& change = {})
+{
+    Thing t = plain(title);
+    if (change)
+        change(t);
+    return t;
+}
+
+// What the worked examples' files hold, ids aside.
+Planner examplePlan()
+{
+    Planner plan;
+    plan.appliedRepeats[week5] = {"4f0c2a"};
+    plan.days[week5] = {
+        thing("water the plants", [](Thing& t) { t.done = true; t.repeatID = "4f0c2a"; }),
+        thing("send the invoice", [](Thing& t) { t.zs = 1; t.mark = Mark::Red; t.steps = {{"attach the receipt", false}}; }),
+    };
+    plan.days[wednesday5] = {thing("buy stamps", [](Thing& t) { t.note = "the small ones"; })};
+    plan.repeats = {RepeatRule{"4f0c2a", "water the plants", RepeatKind::Weekly, week5, Mark::Green}};
+    plan.lists = {{"eventually", {thing("fix the bike light")}}, {"to read", {}}};
+    plan.months[may] = {thing("renew the passport")};
+    return plan;
+}
+
+Planner idless(Planner plan)
+{
+    for (auto& things : plan.days)
+        things = withoutIds(things);
+    for (auto& list : plan.lists)
+        list.things = withoutIds(list.things);
+    for (auto& things : plan.months)
+        things = withoutIds(things);
+    return plan;
+}
+
+const QStringList exampleFiles{"2024-W05.md", "2024-05.md", "eventually.md", "repeats.md"};
+
+void putExamples(const Folder& folder, const std::function<QByteArray(QByteArray)>& form = {})
+{
+    for (const QString& name : exampleFiles)
+        folder.put(name, form ? form(fixture(name)) : fixture(name));
+}
+
+void loadExamples(PlannerStore& store, Planner& plan)
+{
+    store.loadBase(plan);
+    store.loadWeek(week5, plan);
+    store.loadMonth(may, plan);
+}
+
+} // namespace
+
+TEST(PlannerStore, ANewFolderSavesNothingAndCreatesNothing)
+{
+    Folder folder;
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadBase(plan);
+    store.loadWeeks(day("2024-01-01"), day("2024-02-20"), plan);
+    store.loadMonth(may, plan);
+    EXPECT_EQ(plan.lists, (QList<EventuallyList>{{"eventually", {}}}));
+    EXPECT_TRUE(plan.repeats.isEmpty());
+    EXPECT_TRUE(plan.days.isEmpty());
+    EXPECT_TRUE(plan.months.isEmpty());
+    EXPECT_EQ(store.loadedWeeks().size(), 8);
+    // A day the calendar cannot move ends the walk instead of looping on it.
+    store.loadWeeks(Day{2024, 2, 30}, day("2024-03-10"), plan);
+    EXPECT_EQ(store.loadedWeeks().size(), 9);
+    EXPECT_TRUE(store.save(plan).ok());
+    EXPECT_FALSE(QFileInfo::exists(folder.path()));
+}
+
+TEST(PlannerStore, WritesOnlyTheFilesWhoseTextChanged)
+{
+    Folder folder;
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadBase(plan);
+    store.loadWeeks(day("2024-01-01"), day("2024-02-20"), plan);
+    plan.add(QStringLiteral("buy stamps"), Place::onDay(wednesday5));
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.names(), QStringList{"2024-W05.md"});
+    EXPECT_TRUE(folder.text("2024-W05.md").contains("\n## wed 2024-01-31\n- [ ] buy stamps\n\n## thu"));
+
+    folder.age();
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+
+    // A change inside a thing reaches its file, and only its file.
+    plan.add(QStringLiteral("read the paper"), Place::inList(0));
+    ASSERT_TRUE(store.save(plan).ok());
+    folder.age();
+    plan.toggle(plan.days[wednesday5].first().id);
+    plan.update(plan.lists[0].things.first().id, [](Thing& t) { t.title = "read the news"; });
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), (QStringList{"2024-W05.md", "eventually.md"}));
+    EXPECT_TRUE(folder.text("2024-W05.md").contains("\n- [x] buy stamps\n"));
+    EXPECT_EQ(folder.text("eventually.md"), "# eventually\n\n## eventually\n- [ ] read the news\n");
+
+    // Emptied, the file is rewritten in its empty form, never deleted.
+    plan.days.clear();
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.text("2024-W05.md"), Markdown::encodeWeek(week5, Planner{}));
+
+    // A week whose rules were applied is written so that they stay applied.
+    plan.appliedRepeats[week6] = {"4f0c2a"};
+    folder.age();
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{"2024-W06.md"});
+    EXPECT_TRUE(folder.text("2024-W06.md").startsWith("# 2024 week 6\n<!-- repeats: 4f0c2a -->\n"));
+}
+
+TEST(PlannerStore, WritesMonthsAndListsOnlyWhenTheyHoldSomething)
+{
+    Folder folder;
+    folder.put("2024-05.md", fixture("2024-05.md"));
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadBase(plan);
+    store.loadMonth(may, plan);
+    store.loadMonth(MonthKey{2024, 6}, plan);
+    EXPECT_EQ(titles(plan.months[may]), QStringList{"renew the passport"});
+    EXPECT_FALSE(plan.months.contains(MonthKey{2024, 6}));
+    plan.months[MonthKey{2024, 6}] = {};
+    folder.age();
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+
+    plan.months[may].clear();
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{"2024-05.md"});
+    EXPECT_EQ(folder.text("2024-05.md"), "# 2024-05, roughly\n\n");
+
+    struct Case { const char* what; std::function<void(Planner&)> change; };
+    const Case cases[] = {
+        {"untouched", [](Planner&) {}},
+        {"renamed", [](Planner& p) { p.renameList(0, "Inbox"); }},
+        {"second list", [](Planner& p) { p.addList(); }},
+        {"a thing", [](Planner& p) { p.add(QStringLiteral("x"), Place::inList(0)); }},
+    };
+    for (const auto& c : cases) {
+        Folder empty;
+        PlannerStore fresh(empty.path());
+        Planner p;
+        fresh.loadBase(p);
+        c.change(p);
+        ASSERT_TRUE(fresh.save(p).ok());
+        EXPECT_EQ(empty.names(), std::string(c.what) == "untouched" ? QStringList{} : QStringList{"eventually.md"}) << c.what;
+    }
+}
+
+TEST(PlannerStore, ReadsItsOwnFilesInAnyLineEndingAndLeavesThemAlone)
+{
+    const std::function<QByteArray(QByteArray)> forms[] = {
+        [](QByteArray b) { return b; },
+        [](QByteArray b) { return b.replace("\n", "\r\n"); },
+        [](QByteArray b) { return b.replace('\n', '\r'); },
+        [](QByteArray b) { return "\xEF\xBB\xBF" + b; },
+        [](QByteArray b) { return "\xEF\xBB\xBF" + b.replace("\n", "\r\n"); },
+    };
+    for (const auto& form : forms) {
+        Folder folder;
+        putExamples(folder, form);
+        PlannerStore store(folder.path());
+        Planner plan;
+        loadExamples(store, plan);
+        EXPECT_EQ(idless(plan), examplePlan());
+        folder.age();
+        ASSERT_TRUE(store.save(plan).ok());
+        EXPECT_EQ(folder.fresh(), QStringList{});
+        for (const QString& name : exampleFiles)
+            EXPECT_EQ(folder.bytes(name), form(fixture(name))) << name.toStdString();
+        EXPECT_FALSE(store.reloadIfChanged(plan));
+    }
+}
+
+TEST(PlannerStore, ComparesTextsAsCanonicallyEquivalent)
+{
+    Folder folder;
+    folder.put("2024-05.md", QStringLiteral("# 2024-05, roughly\n\n- [ ] caf") + QStringLiteral("e\u0301") + "\n");
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadBase(plan);
+    store.loadMonth(may, plan);
+    plan.months[may][0].title = QStringLiteral("caf\u00e9");
+    folder.age();
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+}
+
+TEST(PlannerStore, ReloadsWhatChangedOutsideOnce)
+{
+    Folder folder;
+    putExamples(folder);
+    PlannerStore store(folder.path());
+    Planner plan;
+    loadExamples(store, plan);
+    store.loadWeek(week6, plan);
+    EXPECT_FALSE(store.reloadIfChanged(plan));
+
+    folder.put("2024-W05.md", QStringLiteral("## wed 2024-01-31\n- [ ] changed by hand\n"));
+    folder.put("2024-W06.md", QStringLiteral("## mon 2024-02-05\n- [ ] appeared\n"));
+    folder.put("2024-W07.md", QStringLiteral("## mon 2024-02-12\n- [ ] not loaded\n"));
+    folder.put("eventually.md", QStringLiteral("# eventually\n"));
+    folder.put("repeats.md", QStringLiteral("# repeats\n\n"));
+    EXPECT_TRUE(store.reloadIfChanged(plan));
+    EXPECT_EQ(describe(plan), "2024-01-31[changed by hand] 2024-02-05[appeared] list0[] 2024-05[renew the passport]");
+    EXPECT_EQ(plan.lists.first().name, "eventually");
+    EXPECT_TRUE(plan.repeats.isEmpty());
+    EXPECT_TRUE(plan.appliedRepeats.isEmpty());
+    EXPECT_FALSE(store.reloadIfChanged(plan));
+
+    // A file that disappears changes nothing; loading a loaded week again reads nothing.
+    QFile::remove(folder.file("2024-05.md"));
+    folder.put("2024-W05.md", QStringLiteral("## mon 2024-01-29\n- [ ] again\n"));
+    store.loadWeek(week5, plan);
+    EXPECT_EQ(titles(plan.days[wednesday5]), QStringList{"changed by hand"});
+    EXPECT_TRUE(store.reloadIfChanged(plan));
+    EXPECT_EQ(describe(plan), "2024-01-29[again] 2024-02-05[appeared] list0[] 2024-05[renew the passport]");
+
+    // Without a change the missing month is not written back; with one it is.
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_FALSE(QFileInfo::exists(folder.file("2024-05.md")));
+    plan.add(QStringLiteral("and this"), Place::inMonth(may));
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.text("2024-05.md"), "# 2024-05, roughly\n\n- [ ] renew the passport\n- [ ] and this\n");
+}
+
+TEST(PlannerStore, LoadsEveryWeekAndMonthFileByItsName)
+{
+    Folder folder;
+    putExamples(folder);
+    for (const char* name : {"notes.md", "2024-W05 copy.md", "2024-13.md", "2024-00.md", "x-y-z.md", "2024-W.md", "2024-Wx.md",
+                             "W05-2024.md", "2024-W05.txt", "2024-W2147483647.md", "99999999999-12.md", "2024-w06.md"})
+        folder.put(QString::fromUtf8(name), QStringLiteral("## mon 2024-02-05\n- [ ] must not load\n- [ ] x\n"));
+    // Names that are not canonical make the store read the canonical file.
+    folder.put("2024-W9.md", QByteArray());
+    folder.put("2024-W09.md", QStringLiteral("## tue 2024-02-27\n- [ ] week nine\n"));
+    folder.put("2024-6.md", QByteArray());
+    QDir(folder.path()).mkdir("2024-W10.md");
+
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadEverything(plan);
+    EXPECT_EQ(describe(plan), "2024-01-29[water the plants send the invoice] 2024-01-31[buy stamps] 2024-02-27[week nine] "
+                              "2024-05[renew the passport]");
+    QList<Day> weeks = store.loadedWeeks().values();
+    std::sort(weeks.begin(), weeks.end());
+    EXPECT_EQ(weeks, (QList<Day>{week5, day("2024-02-26")}));
+    EXPECT_EQ(store.loadedMonths(), (QSet<MonthKey>{may, MonthKey{2024, 6}}));
+    EXPECT_TRUE(plan.lists.isEmpty());  // loadEverything reads no lists or rules
+
+    Planner none;
+    PlannerStore missing(folder.path() + "/nowhere");
+    missing.loadEverything(none);
+    EXPECT_TRUE(missing.loadedWeeks().isEmpty());
+}
+
+TEST(PlannerStore, TriesAFailedWriteAgainAtTheNextSave)
+{
+    // CI runs as root, so a regular file where the folder should be is what stops a write.
+    Folder folder(QStringLiteral("blocker/Pemby Planner"));
+    const QString blocker = QFileInfo(folder.path()).path();
+    QDir().mkpath(QFileInfo(blocker).path());
+    {
+        QFile f(blocker);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadBase(plan);
+    store.loadWeek(week5, plan);
+    plan.add(QStringLiteral("buy stamps"), Place::onDay(wednesday5));
+    const Status failed = store.save(plan);
+    EXPECT_FALSE(failed.ok());
+    EXPECT_EQ(failed.errorText(), "couldn't create the folder");
+
+    ASSERT_TRUE(QFile::remove(blocker));
+    EXPECT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.names(), QStringList{"2024-W05.md"});
+}
+
+TEST(PlannerStore, NeverOverwritesAFileItCannotRead)
+{
+    Folder folder;
+    const QByteArray broken = "# 2024 week 5\n\n## wed 2024-01-31\n- [ ] caf\xE9 in Latin-1\n";
+    folder.put("2024-W05.md", broken);
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadBase(plan);
+    store.loadWeeks(week5, week6, plan);
+    EXPECT_TRUE(plan.days.isEmpty());
+
+    plan.add(QStringLiteral("mine"), Place::onDay(wednesday5));
+    plan.add(QStringLiteral("next week"), Place::onDay(week6));
+    for (int round = 0; round < 2; ++round) {
+        const Status refused = store.save(plan);
+        EXPECT_FALSE(refused.ok());
+        EXPECT_TRUE(refused.errorText().startsWith("2024-W05.md can't be read")) << refused.errorText().toStdString();
+        EXPECT_EQ(folder.bytes("2024-W05.md"), broken);
+        EXPECT_FALSE(store.reloadIfChanged(plan));
+    }
+    // The refusal does not keep the other files from being written.
+    EXPECT_EQ(folder.names(), (QStringList{"2024-W05.md", "2024-W06.md"}));
+
+    // A file that turns unreadable after it was looked for is refused just the same.
+    folder.put("eventually.md", QByteArray("## eventually\n- [ ] \xFF\n"));
+    plan.add(QStringLiteral("listed"), Place::inList(0));
+    EXPECT_TRUE(store.save(plan).errorText().contains("(and 1 more)"));
+    EXPECT_EQ(folder.bytes("eventually.md"), QByteArray("## eventually\n- [ ] \xFF\n"));
+}
+
+TEST(PlannerStore, KeepsAnOutsideChangeAndSavesItsOwnVersionBeside)
+{
+    Folder folder;
+    putExamples(folder);
+    PlannerStore store(folder.path());
+    Planner plan;
+    loadExamples(store, plan);
+
+    Planner phone;
+    phone.days[week5] = {thing("edited on the phone")};
+    const QString outside = Markdown::encodeWeek(week5, phone);
+    folder.put("2024-W05.md", outside);
+    plan.add(QStringLiteral("edited here"), Place::onDay(wednesday5));
+    const QString ours = Markdown::encodeWeek(week5, plan);
+
+    const Status conflict = store.save(plan);
+    ASSERT_FALSE(conflict.ok());
+    ASSERT_EQ(folder.conflictCopies().size(), 1);
+    const QString copy = folder.conflictCopies().first();
+    EXPECT_EQ(conflict.errorText(), "2024-W05.md was changed elsewhere; your version is in " + copy);
+    EXPECT_TRUE(copy.startsWith("2024-W05 (conflict ")) << copy.toStdString();
+    EXPECT_EQ(folder.text("2024-W05.md"), outside);
+    EXPECT_EQ(folder.text(copy), ours);
+
+    // Until the outside text is read back, saves report the conflict without more copies.
+    EXPECT_EQ(store.save(plan).errorText(), conflict.errorText());
+    EXPECT_EQ(folder.conflictCopies().size(), 1);
+    // A further edit is another version: it gets a copy of its own, the first one stays.
+    plan.add(QStringLiteral("and more"), Place::onDay(wednesday5));
+    EXPECT_FALSE(store.save(plan).ok());
+    ASSERT_EQ(folder.conflictCopies().size(), 2);
+    EXPECT_EQ(folder.text(copy), ours);
+
+    // Reading back takes the outside version; then nothing is left to write.
+    EXPECT_TRUE(store.reloadIfChanged(plan));
+    EXPECT_EQ(describe(plan), "2024-01-29[edited on the phone] list0[fix the bike light] list1[] 2024-05[renew the passport]");
+    folder.age();
+    EXPECT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+
+    // No loader mistakes a conflict copy for a plan file.
+    PlannerStore again(folder.path());
+    Planner reread;
+    again.loadEverything(reread);
+    EXPECT_EQ(again.loadedWeeks(), QSet<Day>{week5});
+    EXPECT_EQ(again.loadedMonths(), QSet<MonthKey>{may});
+    EXPECT_EQ(describe(reread), "2024-01-29[edited on the phone] 2024-05[renew the passport]");
+}
+
+TEST(PlannerStore, TreatsAFileThatAppearedAsAnOutsideChange)
+{
+    Folder folder;
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadBase(plan);
+    store.loadWeek(week5, plan);
+    store.loadWeek(week6, plan);
+    plan.add(QStringLiteral("mine"), Place::onDay(week5));
+    plan.add(QStringLiteral("same on both"), Place::onDay(week6));
+    // Another device made week 5 its own way, and week 6 exactly as this plan has it.
+    folder.put("2024-W05.md", QStringLiteral("## mon 2024-01-29\n- [ ] theirs\n"));
+    folder.put("2024-W06.md", Markdown::encodeWeek(week6, plan));
+
+    const Status status = store.save(plan);
+    EXPECT_TRUE(status.errorText().startsWith("2024-W05.md was changed elsewhere")) << status.errorText().toStdString();
+    EXPECT_EQ(folder.text("2024-W05.md"), "## mon 2024-01-29\n- [ ] theirs\n");
+    EXPECT_EQ(folder.conflictCopies().size(), 1);
+    EXPECT_TRUE(store.reloadIfChanged(plan));
+    EXPECT_EQ(describe(plan), "2024-01-29[theirs] 2024-02-05[same on both] list0[]");
+    EXPECT_TRUE(store.save(plan).ok());
+}
+
+TEST(PlannerStore, KeepsNoteFilesToSafeIds)
+{
+    Folder folder;
+    PlannerStore store(folder.path());
+    struct Case { const char* id; bool safe; };
+    const Case cases[] = {
+        {"0b5e3f0e-6c4d-4b8a-9e1f-2a3b4c5d6e7f", true}, {"Übung-2", true}, {"日本語", true},
+        {"", false}, {"../x", false}, {"a/b", false}, {"a.b", false}, {"a b", false}, {"..", false},
+    };
+    for (const auto& c : cases) {
+        const QString id = QString::fromUtf8(c.id);
+        EXPECT_EQ(store.notePath(id).has_value(), c.safe) << c.id;
+        if (c.safe) {
+            EXPECT_EQ(*store.notePath(id), folder.path() + "/notes/" + id + ".rtf");
+        }
+    }
+    EXPECT_EQ(store.readNote("missing"), std::nullopt);
+    ASSERT_TRUE(store.writeNote("abc-1", QByteArray("{\\rtf1 hi}")).ok());
+    EXPECT_EQ(store.readNote("abc-1"), QByteArray("{\\rtf1 hi}"));
+    EXPECT_TRUE(store.writeNote("../escape", QByteArray("x")).ok());
+    EXPECT_FALSE(QFileInfo::exists(folder.path() + "/escape.rtf"));
+    EXPECT_EQ(store.readNote("../escape"), std::nullopt);
+}

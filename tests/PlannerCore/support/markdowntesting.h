@@ -1,0 +1,75 @@
+#pragma once
+// Helpers for tests of the plan's files: things compared without their ids (every read
+// makes fresh ones), every field in failure messages, and the fixture files.
+
+#include "planner.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <ostream>
+
+// Every field but the id, escaped so blanks and line breaks show.
+inline QString fieldsOf(const Thing& t)
+{
+    const auto shown = [](const QString& s) {
+        QString out;
+        for (const QChar c : s) {
+            if (c.unicode() < 0x20 || c.unicode() == 0x2028 || c.unicode() == 0xA0)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+        return u'"' + out + u'"';
+    };
+    const auto opt = [&](const std::optional<QString>& s) { return s ? shown(*s) : QStringLiteral("-"); };
+    QStringList steps;
+    for (const Step& s : t.steps)
+        steps.append((s.done ? QStringLiteral("x ") : QStringLiteral("o ")) + shown(s.title));
+    return QStringList{
+        shown(t.title), t.done ? "done" : "open", QStringLiteral("zs=%1").arg(t.zs),
+        QStringLiteral("mark=") + (t.mark ? markRawValue(*t.mark) : QStringLiteral("-")),
+        QStringLiteral("steps=[") + steps.join(", ") + u']', QStringLiteral("note=") + shown(t.note),
+        QStringLiteral("every=") + opt(t.repeatID), QStringLiteral("from=") + opt(t.link),
+        QStringLiteral("at=") + (t.remind ? t.remind->toString() : QStringLiteral("-")),
+        QStringLiteral("note-id=") + opt(t.noteID), QStringLiteral("sync=") + opt(t.syncID),
+    }.join(u' ');
+}
+
+inline void PrintTo(const Thing& t, std::ostream* os) { *os << fieldsOf(t).toStdString(); }
+
+inline QList<Thing> withoutIds(QList<Thing> things)
+{
+    for (Thing& t : things)
+        t.id = QUuid();
+    return things;
+}
+
+inline Thing withoutId(Thing t)
+{
+    t.id = QUuid();
+    return t;
+}
+
+// A thing with only a title (and the done flag), no id: what a reader should give.
+inline Thing plain(const QString& title, bool done = false)
+{
+    Thing t;
+    t.title = title;
+    t.done = done;
+    return t;
+}
+
+inline QByteArray fixture(const QString& name)
+{
+    QFile file(QStringLiteral(PEMBY_TEST_DATA "/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+inline void PrintTo(const RepeatRule& r, std::ostream* os)
+{
+    *os << r.id.toStdString() << " \"" << r.title.toStdString() << "\" " << repeatKindRawValue(r.kind).toStdString()
+        << " since " << r.start.iso().toStdString() << " mark " << (r.mark ? markRawValue(*r.mark).toStdString() : "-");
+}
