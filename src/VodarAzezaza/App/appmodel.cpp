@@ -148,9 +148,12 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     reminders_->setParent(this);
     syncObserver_ = new PembySyncObserver(this);
 
+    // Coarse timers may fire early; a toast gets its whole time.
+    toastTimer_.setTimerType(Qt::PreciseTimer);
     toastTimer_.setSingleShot(true);
     toastTimer_.setInterval(services.toastDuration);
     connect(&toastTimer_, &QTimer::timeout, this, [this] { assign(toast_, std::optional<QString>(), &AppModel::toastChanged); });
+    syncTimer_.setTimerType(Qt::PreciseTimer);
     syncTimer_.setSingleShot(true);
     syncTimer_.setInterval(services.syncDelay);
     connect(&syncTimer_, &QTimer::timeout, this, [this] { syncAll(); });
@@ -182,7 +185,10 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
         show(QString::number(carried) + QStringLiteral(" things rolled over. we've all been there."));
 
     refreshEvents();
+    syncObserver_->setOnChanged([this] { familyChanged(); }, this);
+    syncObserver_->observe(bus_);
     scheduleSync();
+    refreshFromFamily();
 }
 
 AppModel::~AppModel() = default;

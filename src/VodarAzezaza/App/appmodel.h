@@ -246,7 +246,28 @@ public:
 
     // ---- Syncing with the family store ----------------------------------------------
 
+    // Reads the family store back: applies deletions of own things made elsewhere (as
+    // undoable changes), keeps the other apps' rows, forgets the slots of rows that are
+    // gone, and copies the siblings' edits of own rows into the plan.
+    void refreshFromFamily();
+
     // ---- Other apps' things ---------------------------------------------------------
+    // Changed straight in the family store, announced, then read back; not undoable here.
+
+    // The other apps' things dated today that are not done, then those ticked here
+    // (by title).
+    QList<SharedThing> todayFromOthers() const;
+    // Among the other apps' rows, else among the things ticked here.
+    std::optional<SharedThing> externalThing(const QString& id) const;
+    void toggleExternal(const SharedThing& thing);
+    // A blank title, or the same one, changes nothing.
+    void renameExternal(const SharedThing& thing, const QString& title);
+    void moveExternal(const QString& id, Day day);
+    void deleteExternal(const QString& id);
+    // Without text or rich text the note goes, file and all.
+    void saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
+    // "todo" is "Pemby Todo"; any other tag is shown as it is.
+    static QString appName(const QString& sourceApp);
 
     // ---- Thing operations -----------------------------------------------------------
 
@@ -327,6 +348,8 @@ private:
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
 
+    // The undo shortcut as the desktop writes it, for toasts ("... if that was a mistake.").
+    static QString undoKeyText();
     // Writes the plan, keeps the reminders in step and, when `broadcast`, schedules the
     // family sync. A failure becomes the save error.
     void save(bool broadcast);
@@ -359,6 +382,20 @@ private:
     void syncAll();
     // The row of an own thing: of a day when `day` is given, else of a list or a month.
     SharedThing shared(const Thing& thing, const std::optional<Day>& day) const;
+    // Removes own things that another app deleted, one undo step each.
+    void applyDeletesFromFamily();
+    // Posts the change notification, whose echo is then skipped once.
+    void announce();
+    // The change notification arrived.
+    void familyChanged();
+    static QString plannerTag() { return QStringLiteral("planner"); }
+
+    // ---- Other apps' things ---------------------------------------------------------
+
+    // Remembers (or forgets, for none) the slot of another app's thing; below 0 is 0.
+    void setSlot(const QString& id, std::optional<int> slot);
+    // Stores the slots and writes them all under "order.otherApps", when they changed.
+    void setExternalSlots(const QMap<QString, int>& remembered);
 
     // ---- Fields, in the order of their areas ----------------------------------------
 
@@ -416,6 +453,8 @@ private:
     std::optional<SharedThing> draggingExternal_;
     std::optional<QString> selectedExternal_;
     QMap<QString, int> externalSlots_;
+    // Files were read since the sync ids were last checked for duplicates.
+    bool syncIDsUnchecked_ = false;
 
     // What the desktop gives, from the services.
     QDBusConnection bus_;

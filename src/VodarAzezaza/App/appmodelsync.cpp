@@ -1,4 +1,5 @@
-// Publishing the planner's own things to the family store.
+// Publishing the planner's own things to the family store, and taking back what the
+// sibling apps did to them: ticks, renames, notes and steps, and deletions.
 #include "appmodel.h"
 
 #include "logcategories.h"
@@ -9,46 +10,133 @@
 
 namespace {
 
-const QString plannerTag = QStringLiteral("planner");
-
-// Runs `idFor` on every thing without a sync id, in the plan's order (days, lists,
-// months), and gives it the id it returns. Only the containers that change are
-// touched, so the copies of the plan on the undo stack keep sharing the rest.
-bool fillSyncIDs(Planner& plan, const std::function<std::optional<QString>(const Thing&)>& idFor)
+// Calls `visit` on every thing of the plan in its order: days, lists, months.
+void forEachThing(const Planner& plan, const std::function<void(const Thing&)>& visit)
 {
-    const auto lacking = [](const QList<Thing>& things) {
-        return std::any_of(things.cbegin(), things.cend(), [](const Thing& t) { return !t.syncID; });
+    for (const QList<Thing>& things : plan.days) {
+        for (const Thing& thing : things)
+            visit(thing);
+    }
+    for (const EventuallyList& list : plan.lists) {
+        for (const Thing& thing : list.things)
+            visit(thing);
+    }
+    for (const QList<Thing>& things : plan.months) {
+        for (const Thing& thing : things)
+            visit(thing);
+    }
+}
+
+// Runs `change` on the things whose id is a key of `changes`. Only the containers that
+// hold one are touched, so the copies of the plan on the undo stack keep sharing the rest.
+template <class V>
+bool changeThings(Planner& plan, const QHash<QUuid, V>& changes, const std::function<bool(Thing&, const V&)>& change)
+{
+    if (changes.isEmpty())
+        return false;
+    const auto holds = [&](const QList<Thing>& things) {
+        return std::any_of(things.cbegin(), things.cend(), [&](const Thing& t) { return changes.contains(t.id); });
     };
     bool changed = false;
-    const auto fill = [&](QList<Thing>& things) {
+    const auto apply = [&](QList<Thing>& things) {
         for (Thing& thing : things) {
-            if (thing.syncID)
-                continue;
-            if (auto id = idFor(thing)) {
-                thing.syncID = std::move(id);
-                changed = true;
-            }
+            const auto it = changes.constFind(thing.id);
+            if (it != changes.cend())
+                changed = change(thing, *it) || changed;
         }
     };
     QList<Day> days;
     for (auto it = plan.days.cbegin(); it != plan.days.cend(); ++it) {
-        if (lacking(*it))
+        if (holds(*it))
             days.append(it.key());
     }
     for (const Day day : days)
-        fill(plan.days[day]);
+        apply(plan.days[day]);
     for (qsizetype i = 0; i < plan.lists.size(); ++i) {
-        if (lacking(plan.lists.at(i).things))
-            fill(plan.lists[i].things);
+        if (holds(plan.lists.at(i).things))
+            apply(plan.lists[i].things);
     }
     QList<MonthKey> months;
     for (auto it = plan.months.cbegin(); it != plan.months.cend(); ++it) {
-        if (lacking(*it))
+        if (holds(*it))
             months.append(it.key());
     }
     for (const MonthKey month : months)
-        fill(plan.months[month]);
+        apply(plan.months[month]);
     return changed;
+}
+
+bool giveSyncID(Thing& thing, const QString& id)
+{
+    if (thing.syncID == id)
+        return false;
+    thing.syncID = id;
+    return true;
+}
+
+// What a sibling's edit of a row brings back to the thing: the done flag always, the
+// rest only while no change of the planner's own waits to be published.
+struct CopyBack {
+    QString syncID;
+    bool done = false;
+    std::optional<QString> title;
+    std::optional<std::pair<std::optional<QString>, QString>> note;  // note id, note text
+    std::optional<QList<Step>> steps;
+
+    bool applyTo(Thing& thing) const
+    {
+        bool changed = false;
+        if (thing.done != done) {
+            thing.done = done;
+            changed = true;
+        }
+        if (title && thing.title != *title) {
+            thing.title = *title;
+            changed = true;
+        }
+        if (note && (thing.noteID != note->first || thing.note != note->second)) {
+            thing.noteID = note->first;
+            thing.note = note->second;
+            changed = true;
+        }
+        if (steps && thing.steps != *steps) {
+            thing.steps = *steps;
+            changed = true;
+        }
+        return changed;
+    }
+};
+
+CopyBack copyBack(const SharedThing& row, const Thing& thing, bool onlyDone)
+{
+    CopyBack copy;
+    copy.syncID = row.id;
+    copy.done = row.done;
+    if (onlyDone)
+        return copy;
+    const QString title = pemby::trimWhitespace(row.title);
+    if (!title.isEmpty() && title != thing.title)
+        copy.title = title;
+    if (row.noteID != thing.noteID || row.note != thing.note)
+        copy.note = std::make_pair(row.noteID, row.note);
+    QList<Step> steps;
+    for (const SharedStep& step : row.steps)
+        steps.append(Step{step.title, step.done});
+    if (steps != thing.steps)
+        copy.steps = steps;
+    return copy;
+}
+
+// The first thing of each sync id, in the plan's order: a refresh looks up every row,
+// and a scan per row would not do for a plan loaded whole.
+QHash<QString, Thing> bySyncID(const Planner& plan)
+{
+    QHash<QString, Thing> index;
+    forEachThing(plan, [&](const Thing& thing) {
+        if (thing.syncID && !index.contains(*thing.syncID))
+            index.insert(*thing.syncID, thing);
+    });
+    return index;
 }
 
 } // namespace
@@ -62,21 +150,32 @@ void AppModel::ensureSyncIDs()
 
 bool AppModel::ensureSyncIDs(Planner& plan)
 {
+    // A thing without a sync id gets one. So does a thing whose id an earlier thing
+    // already carries, or the two would share one row: that only comes from a file (a
+    // line copied by hand), so it is looked for only after files were read, which
+    // spares every other save a pass over a plan that may be loaded whole.
     QHash<QUuid, QString> given;
-    const bool changed = fillSyncIDs(plan, [&](const Thing& thing) {
-        const QString id = pemby::newUuidUpper();
-        given.insert(thing.id, id);
-        return std::optional<QString>(id);
-    });
-    if (!changed)
+    if (std::exchange(syncIDsUnchecked_, false)) {
+        QSet<QStringView> seen;  // views into the plan's own strings
+        forEachThing(plan, [&](const Thing& thing) {
+            if (thing.syncID) {
+                const qsizetype before = seen.size();
+                seen.insert(*thing.syncID);
+                if (seen.size() > before)
+                    return;
+            }
+            given.insert(thing.id, pemby::newUuidUpper());
+        });
+    } else {
+        forEachThing(plan, [&](const Thing& thing) {
+            if (!thing.syncID)
+                given.insert(thing.id, pemby::newUuidUpper());
+        });
+    }
+    if (!changeThings<QString>(plan, given, giveSyncID))
         return false;
     // The same thing in an earlier plan gets the same id, so undo keeps its row.
-    patchSnapshots([&](Planner& snapshot) {
-        fillSyncIDs(snapshot, [&](const Thing& thing) {
-            const auto it = given.constFind(thing.id);
-            return it == given.cend() ? std::nullopt : std::optional<QString>(*it);
-        });
-    });
+    patchSnapshots([&](Planner& snapshot) { changeThings<QString>(snapshot, given, giveSyncID); });
     return true;
 }
 
@@ -94,7 +193,7 @@ SharedThing AppModel::shared(const Thing& thing, const std::optional<Day>& day) 
     row.note = thing.note;
     row.noteID = thing.noteID;
     row.link = thing.link;
-    row.sourceApp = plannerTag;
+    row.sourceApp = plannerTag();
     row.updatedAt = double(now().toMSecsSinceEpoch()) / 1000.0;
     return row;
 }
@@ -127,12 +226,104 @@ void AppModel::syncAll()
     // loaded now, goes, with no deleting app, so the planner never takes it for a
     // deletion made elsewhere.
     for (const SharedThing& row : familyStore_.allThings()) {
-        if (row.sourceApp == plannerTag && !published.contains(row.id))
+        if (row.sourceApp == plannerTag() && !published.contains(row.id))
             familyStore_.markDeleted(row.id, std::nullopt);
     }
+    announce();
+}
 
+void AppModel::announce()
+{
     // Without a bus nothing is sent, and no echo must be waited for.
     ownChangePending_ = true;
     if (!PembySync::post(bus_))
         ownChangePending_ = false;
+}
+
+void AppModel::familyChanged()
+{
+    if (std::exchange(ownChangePending_, false))
+        return;
+    refreshFromFamily();
+}
+
+void AppModel::refreshFromFamily()
+{
+    applyDeletesFromFamily();
+
+    const QList<SharedThing> rows = familyStore_.allThings();
+    QList<SharedThing> others;
+    for (const SharedThing& row : rows) {
+        if (row.sourceApp != plannerTag())
+            others.append(row);
+    }
+    assign(familyThings_, others, &AppModel::familyThingsChanged);
+
+    // A store that did not open says nothing about which things still exist.
+    if (!familyStore_.openError()) {
+        QSet<QString> present;
+        for (const SharedThing& row : others)
+            present.insert(row.id);
+        QMap<QString, int> kept;
+        for (auto it = externalSlots_.cbegin(); it != externalSlots_.cend(); ++it) {
+            if (present.contains(it.key()))
+                kept.insert(it.key(), *it);
+        }
+        if (kept.size() != externalSlots_.size())
+            setExternalSlots(kept);
+        if (selectedExternal_) {
+            const QList<SharedThing> shown = todayFromOthers();
+            if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *selectedExternal_; }))
+                setSelectedExternal(std::nullopt);
+        }
+    }
+
+    const QHash<QString, Thing> index = bySyncID(planner_);
+    QHash<QUuid, CopyBack> copies;
+    for (const SharedThing& row : rows) {
+        if (row.sourceApp != plannerTag())
+            continue;
+        const auto thing = index.constFind(row.id);
+        if (thing == index.cend())
+            continue;
+        CopyBack copy = copyBack(row, *thing, syncPending_);
+        Thing changed = *thing;
+        if (copy.applyTo(changed))
+            copies.insert(thing->id, std::move(copy));
+    }
+    if (copies.isEmpty())
+        return;
+    Planner next = planner_;
+    changeThings<CopyBack>(next, copies, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
+    setPlanner(std::move(next));
+    // A sibling's edit is no undo step: undo must not take it back and publish that.
+    if (!undoStack_.isEmpty() || !redoStack_.isEmpty()) {
+        QList<CopyBack> edits = copies.values();
+        patchSnapshots([&](Planner& snapshot) {
+            const QHash<QString, Thing> there = bySyncID(snapshot);
+            QHash<QUuid, CopyBack> mine;
+            for (const CopyBack& copy : edits) {
+                if (const auto thing = there.constFind(copy.syncID); thing != there.cend())
+                    mine.insert(thing->id, copy);
+            }
+            changeThings<CopyBack>(snapshot, mine, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
+        });
+    }
+    save(false);
+}
+
+void AppModel::applyDeletesFromFamily()
+{
+    for (const QString& id : familyStore_.deletedByOthers(plannerTag())) {
+        // Not loaded: left for a later refresh, when its week is.
+        const auto thing = planner_.thingWithSyncID(id);
+        if (!thing)
+            continue;
+        commit([&](Planner& plan) { plan.remove(thing->id); });
+        setSelection(QSet<QUuid>(selection_).subtract({thing->id}));
+        if (opened_ == thing->id)
+            setOpened(std::nullopt);
+        familyStore_.acknowledgeDelete(id);
+        show(QStringLiteral("Deleted in Pemby Todo. ") + undoKeyText() + QStringLiteral(" if that was a mistake."));
+    }
 }

@@ -6,6 +6,7 @@
 #include "remindercenter.h"
 
 #include <QDir>
+#include <QKeySequence>
 
 namespace {
 
@@ -48,6 +49,8 @@ PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(Planner
     read(store_, next);
     // Whatever the store read behind the model's back comes along here too.
     PlannerStore::FilesRead files = store_.takeFilesRead();
+    if (!files.isEmpty())
+        syncIDsUnchecked_ = true;
     setPlanner(std::move(next));
     if (!files.isEmpty())
         patchSnapshots([&](Planner& snapshot) { carryFiles(snapshot, planner_, files); });
@@ -94,6 +97,13 @@ void AppModel::save(bool broadcast)
     }
     if (broadcast)
         scheduleSync();
+}
+
+QString AppModel::undoKeyText()
+{
+    // ⌘Z on a Mac, Ctrl+Z elsewhere; without a desktop to ask, the common one.
+    const QString text = QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText);
+    return text.isEmpty() ? QStringLiteral("Ctrl+Z") : text;
 }
 
 void AppModel::scheduleSync()

@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,15 +22,6 @@ const Day yesterday{2026, 3, 3};
 const Day wednesday{2026, 3, 4};
 const Place today = Place::onDay(wednesday);
 const QString thisWeek = "2026-W10.md";
-
-template <class Pred>
-bool waitUntil(Pred done, int ms = 2000)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done() && !deadline.hasExpired())
-        QTest::qWait(5);
-    return done();
-}
 
 } // namespace
 

@@ -1,9 +1,6 @@
 #include "appmodel.h"
 #include "modelharness.h"
 
-#include <QDeadlineTimer>
-#include <QTest>
-
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -18,14 +15,6 @@ const QString thisWeek = "2026-W10.md";
 void add(AppModel& m, const QString& title, const Place& place = today)
 {
     m.commit([&](Planner& p) { p.add(title, place); });
-}
-
-void waitForSync(AppModel& m)
-{
-    QDeadlineTimer deadline(2000);
-    while (m.syncPending() && !deadline.hasExpired())
-        QTest::qWait(5);
-    ASSERT_FALSE(m.syncPending());
 }
 
 bool liveRow(FamilyStore& store, const QString& id)
@@ -48,7 +37,7 @@ TEST_F(AppModelUndo, ACommitThatChangesNothingLeavesNoTrace)
     add(m, "buy milk");
     add(m, "call mum");
     m.undo();
-    waitForSync(m);
+    ASSERT_TRUE(waitForSync(m));
     h.age();
     const QUuid milk = idOf(m.planner(), "buy milk");
 
@@ -71,7 +60,7 @@ TEST_F(AppModelUndo, KeepsTheNewest100Changes)
     EXPECT_EQ(m.redoStack().size(), 100);
 
     // An empty stack: nothing at all, not even a save.
-    waitForSync(m);
+    ASSERT_TRUE(waitForSync(m));
     h.age();
     SignalCount planner(m, &AppModel::plannerChanged);
     m.undo();
@@ -140,18 +129,18 @@ TEST_F(AppModelUndo, UndoKeepsAWeekLoadedAfterTheSnapshot)
     const QString far = "0F0F0F0F-0000-4000-8000-000000000001";
     h.put("2026-W15.md", weekFile(Day{2026, 4, 6}, {{Day{2026, 4, 7}, {"- [ ] renew the passport {sync:" + far + "}"}}}));
     AppModel& m = h.start();
-    waitForSync(m);
+    ASSERT_TRUE(waitForSync(m));
     EXPECT_FALSE(liveRow(h.family(), far)) << "the week is not loaded yet";
 
     add(m, "buy milk");
     m.go(5);
-    waitForSync(m);
+    ASSERT_TRUE(waitForSync(m));
     ASSERT_TRUE(liveRow(h.family(), far));
 
     m.undo();
     EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 4, 7})), QStringList{"renew the passport"});
     EXPECT_TRUE(h.text("2026-W15.md").contains("renew the passport"));
-    waitForSync(m);
+    ASSERT_TRUE(waitForSync(m));
     EXPECT_TRUE(liveRow(h.family(), far));
     EXPECT_TRUE(titlesOn(m, today).isEmpty());
 
@@ -198,13 +187,13 @@ TEST_F(AppModelUndo, AThingKeepsItsSyncIDAcrossUndo)
     AppModel& m = h.start();
     add(m, "buy milk");
     m.go(5);
-    waitForSync(m);
+    ASSERT_TRUE(waitForSync(m));
     const auto syncID = m.planner().days.value(tuesday).first().syncID;
     ASSERT_TRUE(syncID);
 
     m.undo();
     EXPECT_EQ(m.planner().days.value(tuesday).first().syncID, syncID);
-    waitForSync(m);
+    ASSERT_TRUE(waitForSync(m));
     EXPECT_TRUE(liveRow(h.family(), *syncID));
     EXPECT_EQ(h.family().allThings().size(), 1);
 }

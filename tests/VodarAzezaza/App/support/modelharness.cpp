@@ -1,8 +1,13 @@
 #include "modelharness.h"
 
 #include "markdown.h"
+#include "pembysync.h"
+#include "pembysyncobserver.h"
 
 #include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
+#include <QTest>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -67,6 +72,54 @@ void ModelHarness::stop()
 {
     model_.reset();
     settings_->sync();
+}
+
+void ModelHarness::usePrivateBus()
+{
+    privateBus = std::make_unique<PrivateBus>();
+    ASSERT_TRUE(privateBus->isRunning());
+    bus = privateBus->connect(QStringLiteral("planner"));
+}
+
+Sibling::Sibling(ModelHarness& harness)
+    : store(harness.root() + QStringLiteral("/family.db"))
+    , connection(harness.privateBus->connect(QStringLiteral("todo")))
+{
+    auto* observer = new PembySyncObserver;
+    observer_.reset(observer);
+    observer->setOnChanged([this] { ++heard; });
+    EXPECT_TRUE(observer->observe(connection));
+    // A blocking call through the daemon: once it returns, the match rule is in place.
+    connection.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.DBus"));
+}
+
+void Sibling::post()
+{
+    EXPECT_TRUE(PembySync::post(connection));
+}
+
+SharedThing Sibling::row(const QString& id, const QString& title, const std::optional<Day>& day, const QString& app)
+{
+    SharedThing thing;
+    thing.id = id;
+    thing.title = title;
+    if (day)
+        thing.day = day->iso();
+    thing.sourceApp = app;
+    return thing;
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QTest::qWait(5);
+    return done();
+}
+
+bool waitForSync(AppModel& model)
+{
+    return waitUntil([&] { return !model.syncPending(); });
 }
 
 void ModelHarness::breakFamilyStore()

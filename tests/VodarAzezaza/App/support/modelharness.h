@@ -8,6 +8,7 @@
 #include "appmodel.h"
 #include "familystore.h"
 #include "notificationscheduler.h"
+#include "privatebus.h"
 #include "recordingnotifier.h"
 
 #include <QDBusConnection>
@@ -87,7 +88,11 @@ public:
     std::chrono::milliseconds toastDuration{3000};
     // The bus the model posts on and hears; a connection to no bus when unset.
     std::optional<QDBusConnection> bus;
+    // A bus of the test's own, on which the model is the connection "planner".
+    void usePrivateBus();
+    std::unique_ptr<PrivateBus> privateBus;
     QString folderName = QStringLiteral("Pemby Planner");
+    QString notesFolderName = QStringLiteral("family-notes");
 
     // Builds the model (after dropping an earlier one, so its settings are written).
     AppModel& start();
@@ -96,7 +101,7 @@ public:
 
     QString root() const { return dir_.path(); }
     QString folder() const { return dir_.filePath(folderName); }
-    QString notesFolder() const { return dir_.filePath(QStringLiteral("family-notes")); }
+    QString notesFolder() const { return dir_.filePath(notesFolderName); }
     QSettings& settings() { return *settings_; }
     FamilyStore& family() { return *family_; }
     // Swaps the family store for one that could not open (its file is a folder).
@@ -122,6 +127,32 @@ private:
     std::unique_ptr<NotificationScheduler> scheduler_;
     std::unique_ptr<AppModel> model_;
 };
+
+// The sibling to-do app: its own connection to the model's private bus and its own
+// handle on the same family store file. `heard` counts every change notification on
+// the bus, the sibling's own posts included.
+class Sibling {
+public:
+    explicit Sibling(ModelHarness& harness);
+
+    FamilyStore store;
+    QDBusConnection connection;
+    int heard = 0;
+
+    // Posts the change notification, as the sibling does after it wrote.
+    void post();
+    // A row of the to-do app.
+    static SharedThing row(const QString& id, const QString& title, const std::optional<Day>& day,
+                           const QString& app = QStringLiteral("todo"));
+
+private:
+    std::unique_ptr<QObject> observer_;
+};
+
+// Waits (spinning the event loop) until `done` holds, at most `ms`; whether it did.
+bool waitUntil(const std::function<bool()>& done, int ms = 3000);
+// Waits until the model's pending family sync has run.
+bool waitForSync(AppModel& model);
 
 // Counts the emissions of one signal of the model.
 class SignalCount {

@@ -1,0 +1,187 @@
+// The sibling apps' things for today: shown beside the planner's own, changed straight
+// in the family store (never copied into the plan, never undoable here), each change
+// announced and followed by a fresh read of the store.
+#include "appmodel.h"
+
+#include "logcategories.h"
+#include "textfile.h"
+#include "textutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+
+namespace {
+
+// Note files of things live in the family notes folder, named by note id.
+Status writeNoteFile(const QString& folder, const QString& noteID, const QByteArray& rtf)
+{
+    if (!QDir().mkpath(folder))
+        return Error{QStringLiteral("couldn't create the folder ") + QDir::toNativeSeparators(folder)};
+    return pemby::writeFileAtomic(folder + u'/' + noteID + QStringLiteral(".rtf"), rtf);
+}
+
+} // namespace
+
+QString AppModel::appName(const QString& sourceApp)
+{
+    return sourceApp == u"todo" ? QStringLiteral("Pemby Todo") : sourceApp;
+}
+
+QList<SharedThing> AppModel::todayFromOthers() const
+{
+    const QString day = today_.iso();
+    QList<SharedThing> open;
+    QSet<QString> present;
+    for (const SharedThing& thing : familyThings_) {
+        present.insert(thing.id);
+        if (thing.day == day && !thing.done && !tickedExternal_.contains(thing.id))
+            open.append(thing);
+    }
+    // Ticked here, they stay in the column, shown done, until they leave the store.
+    QList<SharedThing> ticked;
+    for (const SharedThing& thing : tickedExternal_) {
+        if (thing.day == day && present.contains(thing.id))
+            ticked.append(thing);
+    }
+    std::stable_sort(ticked.begin(), ticked.end(),
+                     [](const SharedThing& a, const SharedThing& b) { return a.title < b.title; });
+    return open + ticked;
+}
+
+std::optional<SharedThing> AppModel::externalThing(const QString& id) const
+{
+    for (const SharedThing& thing : familyThings_) {
+        if (thing.id == id)
+            return thing;
+    }
+    if (const auto ticked = tickedExternal_.constFind(id); ticked != tickedExternal_.cend())
+        return *ticked;
+    return std::nullopt;
+}
+
+void AppModel::toggleExternal(const SharedThing& thing)
+{
+    const bool done = !thing.done;
+    QMap<QString, SharedThing> ticked = tickedExternal_;
+    if (done) {
+        SharedThing kept = thing;
+        kept.done = true;
+        ticked.insert(thing.id, kept);
+    } else {
+        ticked.remove(thing.id);
+    }
+    assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+    if (familyStore_.setDone(thing.id, done))
+        announce();
+    refreshFromFamily();
+}
+
+void AppModel::renameExternal(const SharedThing& thing, const QString& title)
+{
+    const QString trimmed = pemby::trimWhitespace(title);
+    if (trimmed.isEmpty() || trimmed == thing.title)
+        return;
+    const bool written = familyStore_.setTitle(thing.id, trimmed);
+    if (tickedExternal_.contains(thing.id)) {
+        QMap<QString, SharedThing> ticked = tickedExternal_;
+        ticked[thing.id].title = trimmed;
+        assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+    }
+    if (written)
+        announce();
+    refreshFromFamily();
+}
+
+void AppModel::moveExternal(const QString& id, Day day)
+{
+    const auto thing = externalThing(id);
+    if (!thing || thing->day == day.iso())
+        return;
+    // A row that is gone meanwhile was not moved, so nothing says it was.
+    if (!familyStore_.setDay(id, day.iso())) {
+        refreshFromFamily();
+        return;
+    }
+    setSlot(id, std::nullopt);
+    announce();
+    refreshFromFamily();
+    show(QStringLiteral("Moved it in ") + appName(thing->sourceApp) + QStringLiteral(" too."));
+}
+
+void AppModel::deleteExternal(const QString& id)
+{
+    const auto thing = externalThing(id);
+    if (!thing)
+        return;
+    const bool written = familyStore_.markDeleted(id, plannerTag());
+    if (tickedExternal_.contains(id)) {
+        QMap<QString, SharedThing> ticked = tickedExternal_;
+        ticked.remove(id);
+        assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+    }
+    if (selectedExternal_ == id)
+        setSelectedExternal(std::nullopt);
+    if (openedExternal_ == id)
+        setOpenedExternal(std::nullopt);
+    if (editing_ == Editing::external(id))
+        setEditing(std::nullopt);
+    if (written)
+        announce();
+    refreshFromFamily();
+    if (written)
+        show(QStringLiteral("Deleted. Gone from ") + appName(thing->sourceApp) + QStringLiteral(" too."));
+}
+
+void AppModel::saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
+{
+    const auto thing = externalThing(id);
+    if (!thing)
+        return;
+    // The note id comes from another app's row: it names a file only when it is a UUID,
+    // so a row can never make the planner write or delete outside the notes folder.
+    const std::optional<QString> usable =
+        thing->noteID && pemby::isUuidText(*thing->noteID) ? thing->noteID : std::nullopt;
+    const QString text = pemby::trimWhitespace(plain);
+    std::optional<QString> noteID;
+    QString note;
+    if (!text.isEmpty() && rtf) {
+        noteID = usable.value_or(pemby::newUuidLower());
+        if (const Status written = writeNoteFile(notesFolder_, *noteID, *rtf); !written) {
+            qCWarning(lcNotes) << "couldn't save the note of" << id << written.errorText();
+            assign(saveError_, std::optional<QString>(QStringLiteral("Couldn't save the note: ") + written.errorText()),
+                   &AppModel::saveErrorChanged);
+            return;
+        }
+        note = text;
+    } else if (usable) {
+        QFile::remove(notesFolder_ + u'/' + *usable + QStringLiteral(".rtf"));
+    }
+    if (familyStore_.setNote(id, noteID, note))
+        announce();
+    refreshFromFamily();
+}
+
+void AppModel::setSlot(const QString& id, std::optional<int> slot)
+{
+    QMap<QString, int> changed = externalSlots_;
+    if (slot)
+        changed.insert(id, std::max(0, *slot));
+    else
+        changed.remove(id);
+    setExternalSlots(changed);
+}
+
+void AppModel::setExternalSlots(const QMap<QString, int>& remembered)
+{
+    if (!assign(externalSlots_, remembered, &AppModel::externalSlotsChanged))
+        return;
+    // The whole map, as one JSON object, every time.
+    QJsonObject object;
+    for (auto it = remembered.cbegin(); it != remembered.cend(); ++it)
+        object.insert(it.key(), *it);
+    writeSetting(QStringLiteral("order.otherApps"),
+                 QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+}

@@ -1,0 +1,283 @@
+#include "appmodel.h"
+#include "modelharness.h"
+#include "textutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const Day wednesday{2026, 3, 4};
+const Day thursday{2026, 3, 5};
+
+QStringList ids(const QList<SharedThing>& things)
+{
+    QStringList out;
+    for (const SharedThing& t : things)
+        out.append(t.id);
+    return out;
+}
+
+std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id)
+{
+    for (const SharedThing& row : store.allThings()) {
+        if (row.id == id)
+            return row;
+    }
+    return std::nullopt;
+}
+
+QByteArray read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class AppModelOtherApps : public ::testing::Test {
+protected:
+    AppModelOtherApps()
+    {
+        h.syncDelay = 5ms;
+        h.usePrivateBus();
+        todo = std::make_unique<Sibling>(h);
+    }
+
+    AppModel& started()
+    {
+        AppModel& m = h.start();
+        EXPECT_TRUE(waitForSync(m));
+        EXPECT_TRUE(waitUntil([&] { return !m.ownChangePending(); }));
+        return m;
+    }
+
+    // The sibling writes rows and says so; the model reads them.
+    void sibling(const QList<SharedThing>& rows, AppModel& m)
+    {
+        for (const SharedThing& row : rows)
+            todo->store.upsert(row);
+        m.refreshFromFamily();
+    }
+
+    // How many change notifications the planner posted while `operation` ran: the
+    // sibling posts a marker after it and counts what arrived before.
+    int postsOf(const std::function<void()>& operation)
+    {
+        marker();  // what was posted before has arrived
+        const int before = todo->heard;
+        operation();
+        marker();
+        return todo->heard - before - 1;
+    }
+    void marker()
+    {
+        const int before = todo->heard;
+        todo->post();
+        EXPECT_TRUE(waitUntil([&] { return todo->heard > before; }));
+        QTest::qWait(50);
+    }
+
+    ModelHarness h;
+    std::unique_ptr<Sibling> todo;
+};
+
+} // namespace
+
+TEST_F(AppModelOtherApps, TodayShowsWhatIsOpenAndThenWhatWasTickedHere)
+{
+    AppModel& m = started();
+    SharedThing doneThere = Sibling::row("T2", "paid", wednesday);
+    doneThere.done = true;
+    sibling({Sibling::row("T1", "water the plants", wednesday), doneThere, Sibling::row("T3", "tomorrow's", thursday),
+             Sibling::row("T4", "undated", std::nullopt), Sibling::row("N1", "from the notes app", wednesday, "notes"),
+             Sibling::row("T6", "Zebra", wednesday), Sibling::row("T7", "apple", wednesday),
+             Sibling::row("T8", "leaves the store", wednesday)},
+            m);
+    m.commit([](Planner& p) { p.add(QStringLiteral("own thing"), Place::onDay(wednesday)); });
+    ASSERT_TRUE(waitForSync(m));
+    EXPECT_EQ(ids(m.todayFromOthers()), (QStringList{"T1", "N1", "T6", "T7", "T8"}));
+
+    for (const QString id : {"T6", "T7", "T8"})
+        m.toggleExternal(*m.externalThing(id));
+    EXPECT_EQ(ids(m.todayFromOthers()), (QStringList{"T1", "N1", "T6", "T7", "T8"}))
+        << "ticked here: at the end, by title, capitals first";
+    todo->store.markDeleted("T8", std::nullopt);
+    m.refreshFromFamily();
+    EXPECT_EQ(ids(m.todayFromOthers()), (QStringList{"T1", "N1", "T6", "T7"}));
+    EXPECT_FALSE(ids(m.familyThings()).contains(*m.planner().things(Place::onDay(wednesday)).first().syncID));
+    EXPECT_EQ(m.externalThing("T8")->title, "leaves the store") << "still known from the tick";
+    EXPECT_EQ(m.externalThing("nope"), std::nullopt);
+}
+
+TEST_F(AppModelOtherApps, TickingKeepsAThingInTheColumnUntilTheAppQuits)
+{
+    AppModel& m = started();
+    sibling({Sibling::row("T1", "water the plants", wednesday)}, m);
+
+    EXPECT_EQ(postsOf([&] { m.toggleExternal(*m.externalThing("T1")); }), 1);
+    EXPECT_TRUE(rowOf(h.family(), "T1")->done);
+    ASSERT_EQ(m.todayFromOthers().size(), 1);
+    EXPECT_TRUE(m.todayFromOthers().first().done);
+
+    // Unticked in the sibling: still shown done here, from the tick.
+    todo->store.setDone("T1", false);
+    m.refreshFromFamily();
+    EXPECT_TRUE(m.todayFromOthers().first().done);
+
+    todo->store.setDone("T1", true);
+    m.toggleExternal(m.todayFromOthers().first());
+    ASSERT_EQ(m.todayFromOthers().size(), 1);
+    EXPECT_FALSE(m.todayFromOthers().first().done);
+    EXPECT_FALSE(rowOf(h.family(), "T1")->done);
+
+    m.toggleExternal(m.todayFromOthers().first());
+    AppModel& again = started();
+    EXPECT_TRUE(again.todayFromOthers().isEmpty()) << "done in the store, and not ticked in this run";
+}
+
+TEST_F(AppModelOtherApps, RenamingWritesOnlyARealChange)
+{
+    AppModel& m = started();
+    sibling({Sibling::row("T1", "water the plants", wednesday)}, m);
+    const double stamp = rowOf(h.family(), "T1")->updatedAt;
+    for (const QString title : {"   ", "water the plants", "  water the plants\n"}) {
+        EXPECT_EQ(postsOf([&] { m.renameExternal(*m.externalThing("T1"), title); }), 0) << title.toStdString();
+        EXPECT_EQ(rowOf(h.family(), "T1")->updatedAt, stamp);
+    }
+
+    m.toggleExternal(*m.externalThing("T1"));
+    EXPECT_EQ(postsOf([&] { m.renameExternal(*m.externalThing("T1"), "  water the ferns "); }), 1);
+    EXPECT_EQ(rowOf(h.family(), "T1")->title, "water the ferns");
+    EXPECT_EQ(m.tickedExternal().value("T1").title, "water the ferns");
+    EXPECT_EQ(m.todayFromOthers().first().title, "water the ferns");
+}
+
+TEST_F(AppModelOtherApps, MovingToAnotherDayLeavesTodayAndItsSlot)
+{
+    h.settings().setValue("order.otherApps", R"({"T1":2,"T2":0})");
+    for (const SharedThing& row : {Sibling::row("T1", "water the plants", wednesday), Sibling::row("T2", "undated", std::nullopt),
+                                   Sibling::row("N1", "a notes thing", wednesday, "notes")})
+        todo->store.upsert(row);
+    AppModel& m = started();
+    EXPECT_EQ(m.externalSlots().size(), 2) << "their rows are there";
+
+    EXPECT_EQ(postsOf([&] { m.moveExternal("T1", wednesday); }), 0);
+    EXPECT_EQ(m.toast(), std::nullopt);
+    EXPECT_EQ(postsOf([&] { m.moveExternal("nope", thursday); }), 0);
+
+    EXPECT_EQ(postsOf([&] { m.moveExternal("T1", thursday); }), 1);
+    EXPECT_EQ(rowOf(h.family(), "T1")->day, thursday.iso());
+    EXPECT_EQ(ids(m.todayFromOthers()), QStringList{"N1"});
+    EXPECT_EQ(m.externalSlots(), (QMap<QString, int>{{"T2", 0}}));
+    EXPECT_EQ(h.settings().value("order.otherApps"), QVariant(R"({"T2":0})"));
+    EXPECT_EQ(m.toast(), "Moved it in Pemby Todo too.");
+
+    m.moveExternal("T2", wednesday);  // a thing without a day is moved
+    EXPECT_EQ(rowOf(h.family(), "T2")->day, wednesday.iso());
+    m.moveExternal("N1", thursday);
+    EXPECT_EQ(m.toast(), "Moved it in notes too.");
+}
+
+TEST_F(AppModelOtherApps, DeletingMarksTheRowDeletedByThePlanner)
+{
+    AppModel& m = started();
+    sibling({Sibling::row("N1", "a notes thing", wednesday, "notes"), Sibling::row("T1", "water", wednesday)}, m);
+    m.toggleExternal(*m.externalThing("N1"));
+    m.setSelectedExternal(QStringLiteral("N1"));
+    m.setOpenedExternal(QStringLiteral("N1"));
+    m.setEditing(Editing::external("N1"));
+
+    EXPECT_EQ(postsOf([&] { m.deleteExternal("N1"); }), 1);
+    EXPECT_EQ(m.toast(), "Deleted. Gone from notes too.");
+    EXPECT_FALSE(rowOf(h.family(), "N1"));
+    EXPECT_EQ(h.family().deletedByOthers("notes"), QStringList{"N1"});
+    EXPECT_FALSE(m.tickedExternal().contains("N1"));
+    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.openedExternal(), std::nullopt);
+    EXPECT_EQ(m.editing(), std::nullopt);
+    EXPECT_EQ(ids(m.todayFromOthers()), QStringList{"T1"});
+    EXPECT_EQ(m.undoStack().size(), 0) << "not undoable here";
+
+    m.deleteExternal("T1");
+    EXPECT_EQ(m.toast(), "Deleted. Gone from Pemby Todo too.");
+    EXPECT_EQ(postsOf([&] { m.deleteExternal("T1"); }), 0) << "gone already";
+}
+
+TEST_F(AppModelOtherApps, SavesTheNoteOfAnotherAppsThing)
+{
+    AppModel& m = started();
+    SharedThing withNote = Sibling::row("T2", "has a note", wednesday);
+    withNote.noteID = "0A0B0C0D-0000-4000-8000-0000000000AA";
+    withNote.note = "old";
+    SharedThing badID = Sibling::row("T3", "a bad note id", wednesday);
+    badID.noteID = "../../escape";
+    sibling({Sibling::row("T1", "no note yet", wednesday), withNote, badID}, m);
+
+    // A new note gets a new lower-case id.
+    EXPECT_EQ(postsOf([&] { m.saveExternalNote("T1", QByteArray("{\\rtf1 two litres}"), "  two litres \n"); }), 1);
+    const auto first = rowOf(h.family(), "T1");
+    ASSERT_TRUE(first->noteID);
+    EXPECT_TRUE(pemby::isUuidText(*first->noteID));
+    EXPECT_EQ(*first->noteID, first->noteID->toLower());
+    EXPECT_EQ(first->note, "two litres");
+    EXPECT_EQ(read(h.notesFolder() + "/" + *first->noteID + ".rtf"), "{\\rtf1 two litres}");
+
+    // A note id the row has is kept.
+    m.saveExternalNote("T2", QByteArray("{\\rtf1 new}"), "new");
+    EXPECT_EQ(rowOf(h.family(), "T2")->noteID, withNote.noteID);
+    EXPECT_EQ(read(h.notesFolder() + "/" + *withNote.noteID + ".rtf"), "{\\rtf1 new}");
+
+    // Only blanks, or no rich text: the note goes, file and all.
+    m.saveExternalNote("T2", QByteArray("{\\rtf1  }"), " \n ");
+    EXPECT_EQ(rowOf(h.family(), "T2")->noteID, std::nullopt);
+    EXPECT_EQ(rowOf(h.family(), "T2")->note, "");
+    EXPECT_FALSE(QFile::exists(h.notesFolder() + "/" + *withNote.noteID + ".rtf"));
+    m.saveExternalNote("T1", std::nullopt, "two litres");
+    EXPECT_FALSE(QFile::exists(h.notesFolder() + "/" + *first->noteID + ".rtf"));
+    EXPECT_EQ(postsOf([&] { m.saveExternalNote("T1", std::nullopt, ""); }), 0) << "nothing left to change";
+
+    // A note id that is no UUID never becomes a path.
+    m.saveExternalNote("T3", QByteArray("{\\rtf1 x}"), "x");
+    const auto third = rowOf(h.family(), "T3");
+    ASSERT_TRUE(third->noteID);
+    EXPECT_TRUE(pemby::isUuidText(*third->noteID));
+    EXPECT_FALSE(QFile::exists(QDir(h.notesFolder()).filePath("../../escape.rtf")));
+    EXPECT_EQ(QDir(h.notesFolder()).entryList(QDir::Files), QStringList{*third->noteID + ".rtf"});
+    EXPECT_EQ(m.saveError(), std::nullopt);
+}
+
+TEST_F(AppModelOtherApps, ANoteThatCannotBeWrittenIsASaveErrorAndChangesNothing)
+{
+    h.notesFolderName = "blocker/notes";
+    QFile blocker(h.root() + "/blocker");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    AppModel& m = started();
+    sibling({Sibling::row("T1", "water the plants", wednesday)}, m);
+
+    EXPECT_EQ(postsOf([&] { m.saveExternalNote("T1", QByteArray("{\\rtf1 x}"), "x"); }), 0);
+    ASSERT_TRUE(m.saveError());
+    EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: ")) << m.saveError()->toStdString();
+    EXPECT_EQ(rowOf(h.family(), "T1")->noteID, std::nullopt);
+    EXPECT_EQ(m.footnote(), *m.saveError());
+    EXPECT_EQ(postsOf([&] { m.saveExternalNote("nope", QByteArray("{\\rtf1 x}"), "x"); }), 0);
+}
+
+TEST_F(AppModelOtherApps, SlotsOfThingsThatLeftTheStoreAreForgotten)
+{
+    todo->store.upsert(Sibling::row("T1", "water the plants", wednesday));
+    h.settings().setValue("order.otherApps", R"({"T1":3,"gone":1})");
+    AppModel& m = started();
+    EXPECT_EQ(m.externalSlots(), (QMap<QString, int>{{"T1", 3}}));
+    EXPECT_EQ(h.settings().value("order.otherApps"), QVariant(R"({"T1":3})"));
+
+    m.setSelectedExternal(QStringLiteral("T1"));
+    todo->store.setDay("T1", thursday.iso());
+    m.refreshFromFamily();
+    EXPECT_EQ(m.selectedExternal(), std::nullopt) << "no longer in today's column";
+    EXPECT_EQ(m.externalSlots().size(), 1);
+}
