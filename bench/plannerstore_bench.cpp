@@ -4,7 +4,7 @@
 // edit must write one file and a re-read of an unchanged folder must decode nothing.
 // Run on demand: build/<dir>/bench/plannerstore_bench
 #include "plannerstore.h"
-#include "textutil.h"
+#include "tenyears.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -20,101 +19,6 @@
 #include <functional>
 
 namespace {
-
-const QStringList words{"call", "buy", "milk", "fix", "the", "bike", "light", "send", "invoice", "book", "dentist",
-                        "read", "paper", "water", "plants", "plan", "trip", "write", "letter", "clean", "desk"};
-
-struct Shape {
-    Day firstMonday;
-    Day lastMonday;
-    MonthKey firstMonth;
-    int weeks = 520;
-    int months = 120;
-};
-
-QString title(QRandomGenerator& rng)
-{
-    QStringList picked;
-    const int n = 2 + rng.bounded(4);
-    for (int i = 0; i < n; ++i)
-        picked.append(words[rng.bounded(int(words.size()))]);
-    return picked.join(u' ');
-}
-
-Thing randomThing(QRandomGenerator& rng, const QStringList& ruleIds)
-{
-    Thing t = Thing::make(title(rng));
-    t.done = rng.bounded(3) == 0;
-    t.zs = rng.bounded(10) < 7 ? 0 : 1 + rng.bounded(5);
-    if (rng.bounded(4) == 0)
-        t.mark = allMarks[rng.bounded(3)];
-    if (rng.bounded(3) == 0) {
-        for (int s = 0, n = 1 + rng.bounded(3); s < n; ++s)
-            t.steps.append(Step{title(rng), rng.bounded(2) == 0});
-    }
-    if (rng.bounded(5) == 0)
-        t.note = title(rng) + u'\n' + title(rng);
-    if (rng.bounded(12) == 0)
-        t.repeatID = ruleIds[rng.bounded(int(ruleIds.size()))];
-    if (rng.bounded(10) == 0)
-        t.link = QStringLiteral("https://example.com/item/%1?from=mail").arg(rng.bounded(100000));
-    if (rng.bounded(7) == 0)
-        t.remind = TimeOfDay{int(rng.bounded(24)), int(rng.bounded(60))};
-    if (rng.bounded(20) == 0)
-        t.noteID = pemby::newUuidLower();
-    t.syncID = pemby::newUuidUpper();
-    return t;
-}
-
-Planner tenYears(const Shape& shape, qsizetype& things)
-{
-    QRandomGenerator rng(20240129);
-    Planner plan;
-    QStringList ruleIds;
-    for (int r = 0; r < 10; ++r) {
-        ruleIds.append(QStringLiteral("%1").arg(0xa00000 + r, 6, 16, QLatin1Char('0')));
-        plan.repeats.append(RepeatRule{ruleIds.last(), title(rng), allRepeatKinds[r % 4], shape.firstMonday.adding(r), std::nullopt});
-    }
-    things = 0;
-    for (int w = 0; w < shape.weeks; ++w) {
-        const Day monday = shape.firstMonday.adding(7 * w);
-        plan.appliedRepeats.insert(monday, QSet<QString>(ruleIds.begin(), ruleIds.begin() + 3));
-        for (int d = 0; d < 7; ++d) {
-            QList<Thing> day;
-            for (int i = 0, n = 6 + rng.bounded(13); i < n; ++i)
-                day.append(randomThing(rng, ruleIds));
-            things += day.size();
-            plan.days.insert(monday.adding(d), day);
-        }
-    }
-    for (int m = 0; m < shape.months; ++m) {
-        QList<Thing> month;
-        for (int i = 0, n = 20 + rng.bounded(21); i < n; ++i)
-            month.append(randomThing(rng, ruleIds));
-        things += month.size();
-        plan.months.insert(shape.firstMonth.adding(m), month);
-    }
-    for (const QString& name : Planner::defaultListNames()) {
-        QList<Thing> list;
-        for (int i = 0; i < 400; ++i)
-            list.append(randomThing(rng, ruleIds));
-        things += list.size();
-        plan.lists.append(EventuallyList{name, list});
-    }
-    return plan;
-}
-
-qsizetype countThings(const Planner& plan)
-{
-    qsizetype n = 0;
-    for (const auto& things : plan.days)
-        n += things.size();
-    for (const auto& things : plan.months)
-        n += things.size();
-    for (const auto& list : plan.lists)
-        n += list.things.size();
-    return n;
-}
 
 void age(const QString& folder, const QDateTime& when)
 {
@@ -155,24 +59,12 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("Pemby Planner"));
     const Day today = Day::today();
-    Shape shape;
-    shape.firstMonday = today.monday().adding(-7 * (shape.weeks - 26));
-    shape.lastMonday = shape.firstMonday.adding(7 * (shape.weeks - 1));
-    shape.firstMonth = today.monthKey().adding(-(shape.months - 6));
+    const Shape shape = Shape::around(today);
 
     qsizetype made = 0;
-    {
-        const Planner plan = tenYears(shape, made);
-        PlannerStore writer(folder);
-        Planner scratch;
-        writer.loadBase(scratch);
-        writer.loadWeeks(shape.firstMonday, shape.lastMonday, scratch);
-        for (int m = 0; m < shape.months; ++m)
-            writer.loadMonth(shape.firstMonth.adding(m), scratch);
-        if (const Status s = writer.save(plan); !s) {
-            std::fprintf(stderr, "couldn't write the folder: %s\n", s.errorText().toUtf8().constData());
-            return 1;
-        }
+    if (const Status s = writeTenYears(folder, shape, made); !s) {
+        std::fprintf(stderr, "couldn't write the folder: %s\n", s.errorText().toUtf8().constData());
+        return 1;
     }
     qint64 bytes = 0;
     const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files);

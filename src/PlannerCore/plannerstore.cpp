@@ -83,10 +83,14 @@ std::optional<QString> PlannerStore::readIfChanged(const QString& name)
 
 void PlannerStore::loadBase(Planner& planner)
 {
-    if (const auto text = read(Markdown::listsFileName()))
+    if (const auto text = read(Markdown::listsFileName())) {
         planner.lists = Markdown::decodeLists(*text);
-    if (const auto text = read(Markdown::repeatsFileName()))
+        filesRead_.lists = true;
+    }
+    if (const auto text = read(Markdown::repeatsFileName())) {
         planner.repeats = Markdown::decodeRepeats(*text);
+        filesRead_.repeats = true;
+    }
     planner.ensureLists();
 }
 
@@ -95,8 +99,10 @@ void PlannerStore::loadWeek(Day monday, Planner& planner)
     if (loadedWeeks_.contains(monday))
         return;
     loadedWeeks_.insert(monday);
-    if (const auto text = read(Markdown::weekFileName(monday)))
+    if (const auto text = read(Markdown::weekFileName(monday))) {
         Markdown::decodeWeek(*text, monday, planner);
+        filesRead_.weeks.insert(monday);
+    }
 }
 
 void PlannerStore::loadWeeks(Day first, Day last, Planner& planner)
@@ -116,8 +122,10 @@ void PlannerStore::loadMonth(MonthKey month, Planner& planner)
     if (loadedMonths_.contains(month))
         return;
     loadedMonths_.insert(month);
-    if (const auto text = read(Markdown::monthFileName(month)))
+    if (const auto text = read(Markdown::monthFileName(month))) {
         planner.months.insert(month, Markdown::decodeMonth(*text));
+        filesRead_.months.insert(month);
+    }
 }
 
 void PlannerStore::loadEverything(Planner& planner)
@@ -297,22 +305,26 @@ bool PlannerStore::reloadIfChanged(Planner& planner)
     for (const Day monday : sorted(loadedWeeks_)) {
         if (const auto text = readIfChanged(Markdown::weekFileName(monday))) {
             Markdown::decodeWeek(*text, monday, planner);
+            filesRead_.weeks.insert(monday);
             changed = true;
         }
     }
     for (const MonthKey month : sorted(loadedMonths_)) {
         if (const auto text = readIfChanged(Markdown::monthFileName(month))) {
             planner.months.insert(month, Markdown::decodeMonth(*text));
+            filesRead_.months.insert(month);
             changed = true;
         }
     }
     if (const auto text = readIfChanged(Markdown::listsFileName())) {
         planner.lists = Markdown::decodeLists(*text);
         planner.ensureLists();
+        filesRead_.lists = true;
         changed = true;
     }
     if (const auto text = readIfChanged(Markdown::repeatsFileName())) {
         planner.repeats = Markdown::decodeRepeats(*text);
+        filesRead_.repeats = true;
         changed = true;
     }
     return changed;

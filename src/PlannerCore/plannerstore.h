@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class PlannerStore {
 public:
@@ -28,6 +29,21 @@ public:
     // The Mondays of the weeks and the months that were loaded or looked for.
     const QSet<Day>& loadedWeeks() const { return loadedWeeks_; }
     const QSet<MonthKey>& loadedMonths() const { return loadedMonths_; }
+
+    // What the loads and re-reads put into a plan from the files: the weeks (by Monday)
+    // and the months whose content replaced the plan's, and whether the lists or the
+    // repeats file did. A week or month looked for without a file took nothing.
+    struct FilesRead {
+        QSet<Day> weeks;
+        QSet<MonthKey> months;
+        bool lists = false;
+        bool repeats = false;
+        bool isEmpty() const { return weeks.isEmpty() && months.isEmpty() && !lists && !repeats; }
+        bool operator==(const FilesRead&) const = default;
+    };
+    // What was read since the last call, and forgets it. Whoever keeps earlier copies of
+    // the plan (the undo history) carries the same content into them.
+    FilesRead takeFilesRead() { return std::exchange(filesRead_, {}); }
 
     // The lists file and the repeats file; one empty list "eventually" when there is none.
     void loadBase(Planner& planner);
@@ -91,4 +107,5 @@ private:
     QSet<MonthKey> loadedMonths_;
     QHash<QString, Conflict> conflicts_;
     QHash<QString, Rendering> rendered_;
+    FilesRead filesRead_;
 };

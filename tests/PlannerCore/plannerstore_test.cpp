@@ -442,3 +442,36 @@ TEST(PlannerStore, KeepsNoteFilesToSafeIds)
     EXPECT_FALSE(QFileInfo::exists(folder.path() + "/escape.rtf"));
     EXPECT_EQ(store.readNote("../escape"), std::nullopt);
 }
+
+TEST(PlannerStore, ReportsWhatItTookFromTheFiles)
+{
+    Folder folder;
+    putExamples(folder);
+    PlannerStore store(folder.path());
+    Planner plan;
+    EXPECT_TRUE(store.takeFilesRead().isEmpty());
+
+    loadExamples(store, plan);
+    store.loadWeek(week6, plan);  // no file: nothing taken
+    store.loadMonth(MonthKey{2024, 6}, plan);
+    PlannerStore::FilesRead expected;
+    expected.weeks = {week5};
+    expected.months = {may};
+    expected.lists = expected.repeats = true;
+    EXPECT_EQ(store.takeFilesRead(), expected);
+    EXPECT_TRUE(store.takeFilesRead().isEmpty());
+
+    // Loading again reads nothing; a save reads nothing either.
+    store.loadWeek(week5, plan);
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_FALSE(store.reloadIfChanged(plan));
+    EXPECT_TRUE(store.takeFilesRead().isEmpty());
+
+    folder.put("2024-W06.md", QStringLiteral("## mon 2024-02-05\n- [ ] appeared\n"));
+    folder.put("repeats.md", QStringLiteral("# repeats\n\n"));
+    EXPECT_TRUE(store.reloadIfChanged(plan));
+    PlannerStore::FilesRead reread;
+    reread.weeks = {week6};
+    reread.repeats = true;
+    EXPECT_EQ(store.takeFilesRead(), reread);
+}

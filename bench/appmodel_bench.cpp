@@ -1,0 +1,192 @@
+// The application model over ten years of heavy use, every week and month of it loaded
+// (as after browsing them all): what one committed change costs (the snapshot, the
+// save and the reminder sync it schedules), what one undo costs, and how much memory
+// 100 undo entries of single edits keep. The snapshots share all but the containers
+// an edit touched, so they must stay a small part of the plan's own size.
+// Run on demand: build/<dir>/bench/appmodel_bench
+#include "appmodel.h"
+#include "tenyears.h"
+
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+class NoDesktop final : public DesktopNotifier {
+public:
+    void show(const QString&, const QString&) override {}
+};
+
+qint64 allocated()
+{
+    return qint64(mallinfo2().uordblks);
+}
+
+double mb(qint64 bytes)
+{
+    return double(bytes) / 1e6;
+}
+
+void timed(const char* name, int rounds, const std::function<void()>& prepare, const std::function<void()>& body,
+           const QString& note = {})
+{
+    QList<double> ms;
+    for (int i = 0; i < rounds; ++i) {
+        if (prepare)
+            prepare();
+        QElapsedTimer timer;
+        timer.start();
+        body();
+        ms.append(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-40s %10.2f %10.2f %7d   %s\n", name, ms[ms.size() / 2], ms.first(), rounds, note.toUtf8().constData());
+}
+
+// 100 snapshots of single edits, one per thing, as bare plan values (no saves).
+qint64 snapshotBytes(Planner plan, const QList<QUuid>& ids)
+{
+    QList<Planner> history;
+    const qint64 start = allocated();
+    for (const QUuid& id : ids) {
+        history.append(plan);
+        plan.update(id, [](Thing& t) { t.done = !t.done; });
+    }
+    return allocated() - start;
+}
+
+// A different thing for each edit, spread over the ten years.
+QList<QUuid> spreadThings(const Planner& plan, int count)
+{
+    QList<QUuid> ids;
+    const QList<Day> days = plan.days.keys();
+    for (int i = 0; i < count; ++i) {
+        const QList<Thing> things = plan.days.value(days[(qsizetype(i) * days.size()) / count]);
+        if (!things.isEmpty())
+            ids.append(things.first().id);
+    }
+    return ids;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("Pemby Planner"));
+    const Day today = Day::today();
+    const Shape shape = Shape::around(today);
+    qsizetype made = 0;
+    if (const Status s = writeTenYears(folder, shape, made); !s) {
+        std::fprintf(stderr, "couldn't write the folder: %s\n", s.errorText().toUtf8().constData());
+        return 1;
+    }
+
+    // The plan's own size: everything loaded, with the store (and its file texts) gone.
+    qint64 planBytes = 0;
+    {
+        const qint64 before = allocated();
+        Planner plan;
+        {
+            PlannerStore store(folder);
+            store.loadBase(plan);
+            store.loadEverything(plan);
+        }
+        planBytes = allocated() - before;
+    }
+
+    QSettings settings(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+    FamilyStore family(dir.filePath(QStringLiteral("family.db")));
+    NotificationScheduler scheduler(std::make_unique<NoDesktop>());
+    const auto services = [&] {
+        AppModel::Services s;
+        s.bus = QDBusConnection(QStringLiteral("no-bus"));
+        s.readEvents = [](const QList<Day>&, QObject*, std::function<void(const EventLines&)>) {};
+        s.reminders = std::make_unique<ReminderCenter>(&scheduler, true, QTimeZone::systemTimeZone());
+        // The family sync of 50,000 rows is the family store benchmark's business.
+        s.syncDelay = std::chrono::hours(1);
+        return s;
+    };
+    const auto makeModel = [&] {
+        return std::make_unique<AppModel>(folder, today, &settings, family, dir.filePath(QStringLiteral("notes")),
+                                          dir.filePath(QStringLiteral("Notes")), services());
+    };
+
+    std::printf("folder: %lld things, %d weeks, %d months; the plan holds %.1f MB\n\n", (long long)made, shape.weeks,
+                shape.months, mb(planBytes));
+    std::printf("%-40s %10s %10s %7s\n", "operation", "median ms", "best ms", "rounds");
+
+    timed("start-up (six weeks, lists, a month)", 5, {}, [&] { makeModel(); });
+
+    // As the app starts: a few weeks around today.
+    qint64 atStart = 0;
+    {
+        const std::unique_ptr<AppModel> started = makeModel();
+        atStart = snapshotBytes(started->planner(), spreadThings(started->planner(), 100));
+    }
+
+    std::unique_ptr<AppModel> model = makeModel();
+    AppModel& m = *model;
+    {
+        QElapsedTimer timer;
+        timer.start();
+        m.setMode(Mode::Month);
+        for (int i = 0; i < shape.months; ++i)
+            m.go(-1);
+        m.goToday();
+        for (int i = 0; i < 6; ++i)
+            m.go(1);
+        m.setMode(Mode::Week);
+        m.goToday();
+        qsizetype loaded = 0;
+        for (const auto& things : m.planner().days)
+            loaded += things.size();
+        std::printf("%-40s %10.2f %10s %7d   %lld things of days\n", "browse every month once", double(timer.elapsed()),
+                    "", 1, (long long)loaded);
+    }
+
+    const QList<QUuid> ids = spreadThings(m.planner(), 100);
+    const QUuid renamed = ids.first();
+    int round = 0;
+    timed("commit of a rename", 20, {}, [&] {
+        m.commit([&](Planner& p) { p.update(renamed, [&](Thing& t) { t.title = QStringLiteral("renamed %1").arg(++round); }); });
+    }, QStringLiteral("snapshot, one file written, reminders scheduled"));
+    app.processEvents();
+
+    timed("undo of a rename", 20,
+          [&] {
+              m.commit([&](Planner& p) { p.update(renamed, [&](Thing& t) { t.title = QStringLiteral("again %1").arg(++round); }); });
+          },
+          [&] { m.undo(); });
+    app.processEvents();
+
+    // Memory: 100 single edits, one per thing spread over the years, each leaving its
+    // snapshot on the undo stack.
+    const qint64 before = allocated();
+    for (const QUuid& id : ids)
+        m.commit([&](Planner& p) { p.update(id, [](Thing& t) { t.done = !t.done; }); });
+    app.processEvents();
+    const qint64 withHistory = allocated() - before;
+
+    const qint64 snapshotsOnly = snapshotBytes(m.planner(), ids);
+
+    // Each edit of a day copies the map of days (one node per day of the loaded plan);
+    // the things themselves stay shared.
+    std::printf("\nmemory of 100 undo entries of single edits, everything loaded: %.2f MB through the model, "
+                "%.2f MB as bare plans, %.1f%% of the plan's %.1f MB\n",
+                mb(withHistory), mb(snapshotsOnly), 100.0 * double(snapshotsOnly) / double(planBytes), mb(planBytes));
+    std::printf("the same with the weeks loaded at start-up: %.2f MB\n", mb(atStart));
+    return 0;
+}

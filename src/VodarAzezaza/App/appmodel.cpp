@@ -1,0 +1,320 @@
+// The model's state: construction and start-up, the settings in the user's settings
+// file, and the routines the settings and the navigation share.
+#include "appmodel.h"
+
+#include "logcategories.h"
+#include "pembysyncobserver.h"
+#include "remindercenter.h"
+#include "textutil.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QSettings>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString firstWeekdayKey = QStringLiteral("firstWeekday");
+const QString splitWeekendKey = QStringLiteral("splitWeekend");
+const QString showCalendarKey = QStringLiteral("showCalendar");
+const QString showListsKey = QStringLiteral("showLists");
+const QString floatsKey = QStringLiteral("focus.floats");
+const QString slotsKey = QStringLiteral("order.otherApps");
+
+// Settings are kept as text so every backend reads back what was written; a value of
+// another type, or text that is not exactly a Boolean or an integer, counts as missing.
+std::optional<bool> readBool(const QSettings& settings, const QString& key)
+{
+    const QVariant value = settings.value(key);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    const QString text = value.toString();
+    if (text == u"true")
+        return true;
+    if (text == u"false")
+        return false;
+    return std::nullopt;
+}
+
+std::optional<int> readInt(const QSettings& settings, const QString& key)
+{
+    const QVariant value = settings.value(key);
+    switch (value.typeId()) {
+    case QMetaType::Int:
+        return value.toInt();
+    case QMetaType::LongLong: {
+        const qint64 n = value.toLongLong();
+        if (n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+            return std::nullopt;
+        return int(n);
+    }
+    case QMetaType::QString:
+        return pemby::parseStrictInt32(value.toString());
+    default:
+        return std::nullopt;
+    }
+}
+
+// A JSON object of whole numbers; anything else (another type, a fraction, a bad
+// text) gives no slots at all. A slot below 0 counts as 0: it can only mean "first".
+QMap<QString, int> readSlots(const QSettings& settings)
+{
+    const QVariant value = settings.value(slotsKey);
+    if (value.typeId() != QMetaType::QString)
+        return {};
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(value.toString().toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return {};
+    QMap<QString, int> stored;
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!it->isDouble())
+            return {};
+        const double n = it->toDouble();
+        if (n != std::floor(n) || n > std::numeric_limits<int>::max() || n < std::numeric_limits<int>::min())
+            return {};
+        stored.insert(it.key(), std::max(0, int(n)));
+    }
+    return stored;
+}
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// Until the windows bring the real panel, no panel is ever made.
+class NoFocusPanel final : public FocusPanelController {
+public:
+    bool hasPanel() const override { return false; }
+    void showPanel(AppModel&, bool) override {}
+    void hidePanel() override {}
+    void applyFloating(bool) override {}
+};
+
+AppModel::EventRead calendarRead(const QTimeZone& zone)
+{
+    auto reader = std::make_shared<CalendarReader>(CalendarReader::defaultFolders(), zone);
+    return [reader](const QList<Day>& days, QObject* context, std::function<void(const EventLines&)> done) {
+        reader->events(days, context, std::move(done));
+    };
+}
+
+int systemFirstWeekday()
+{
+    return weekdayFromQt(int(QLocale::system().firstDayOfWeek()));
+}
+
+QSet<int> systemWeekend()
+{
+    const QList<Qt::DayOfWeek> working = QLocale::system().weekdays();
+    QSet<int> weekend;
+    for (int qtDay = 1; qtDay <= 7; ++qtDay) {
+        if (!working.contains(Qt::DayOfWeek(qtDay)))
+            weekend.insert(weekdayFromQt(qtDay));
+    }
+    return weekend;
+}
+
+} // namespace
+
+AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
+                   const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
+    : QObject(parent)
+    , store_(folder)
+    , familyStore_(familyStore)
+    , notesFolder_(notesFolder)
+    , pembyNotesFolder_(pembyNotesFolder)
+    , defaults_(defaults)
+    , today_(today)
+    , anchor_(today)
+    , focus_(services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>())
+    , readEvents_(services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone))
+    , bus_(services.bus.value_or(QDBusConnection::sessionBus()))
+    , clock_(std::move(services.now))
+    , zone_(services.zone)
+    , localeFirstWeekday_(services.firstWeekday.value_or(systemFirstWeekday()))
+    , weekend_(services.weekend.value_or(systemWeekend()))
+    , activateApp_(std::move(services.activateApp))
+{
+    Q_ASSERT(defaults_);
+    reminders_ = services.reminders ? services.reminders.release() : new ReminderCenter();
+    reminders_->setParent(this);
+    syncObserver_ = new PembySyncObserver(this);
+
+    toastTimer_.setSingleShot(true);
+    toastTimer_.setInterval(services.toastDuration);
+    connect(&toastTimer_, &QTimer::timeout, this, [this] { assign(toast_, std::optional<QString>(), &AppModel::toastChanged); });
+    syncTimer_.setSingleShot(true);
+    syncTimer_.setInterval(services.syncDelay);
+    connect(&syncTimer_, &QTimer::timeout, this, [this] { syncAll(); });
+
+    externalSlots_ = readSlots(*defaults_);
+
+    // The fields take the stored values as they are: no setter runs, no key is written.
+    // A first weekday out of range would name no weekday; it means the locale's.
+    const int weekday = readInt(*defaults_, firstWeekdayKey).value_or(0);
+    firstWeekdaySetting_ = weekday >= 0 && weekday <= 7 ? weekday : 0;
+    splitWeekend_ = readBool(*defaults_, splitWeekendKey).value_or(true);
+    showCalendar_ = readBool(*defaults_, showCalendarKey).value_or(false);
+    showLists_ = readBool(*defaults_, showListsKey).value_or(true);
+    floats_ = readBool(*defaults_, floatsKey).value_or(true);
+
+    readPlanFiles([this](PlannerStore& store, Planner& plan) {
+        store.loadBase(plan);
+        store.loadWeeks(today_.adding(-35), today_.adding(7), plan);
+    });
+    loadVisible();
+
+    Planner rolled = planner_;
+    const int carried = rolled.rollOver(today_);
+    setPlanner(std::move(rolled));
+    save(true);
+    if (carried == 1)
+        show(QStringLiteral("1 thing rolled over. we've all been there."));
+    else if (carried > 1)
+        show(QString::number(carried) + QStringLiteral(" things rolled over. we've all been there."));
+
+    refreshEvents();
+    scheduleSync();
+}
+
+AppModel::~AppModel() = default;
+
+QDateTime AppModel::now() const
+{
+    return clock_ ? clock_() : QDateTime::currentDateTime();
+}
+
+void AppModel::setMode(Mode mode)
+{
+    if (!assign(mode_, mode, &AppModel::modeChanged))
+        return;
+    if (mode == Mode::Notes) {
+        setSelection({});
+        setSelectionAnchor(std::nullopt);
+        setSelectedExternal(std::nullopt);
+        setEditing(std::nullopt);
+    } else {
+        loadVisible();
+    }
+}
+
+void AppModel::writeSetting(const QString& key, const QString& text)
+{
+    defaults_->setValue(key, text);
+}
+
+void AppModel::setFirstWeekdaySetting(int weekday)
+{
+    assign(firstWeekdaySetting_, weekday, &AppModel::firstWeekdaySettingChanged);
+    writeSetting(firstWeekdayKey, QString::number(weekday));
+    loadVisible();
+}
+
+void AppModel::setSplitWeekend(bool split)
+{
+    assign(splitWeekend_, split, &AppModel::splitWeekendChanged);
+    writeSetting(splitWeekendKey, boolText(split));
+}
+
+void AppModel::setShowCalendar(bool show)
+{
+    assign(showCalendar_, show, &AppModel::showCalendarChanged);
+    writeSetting(showCalendarKey, boolText(show));
+    refreshEvents();
+}
+
+void AppModel::setShowLists(bool show)
+{
+    assign(showLists_, show, &AppModel::showListsChanged);
+    writeSetting(showListsKey, boolText(show));
+    if (!show)
+        dropListSelection();
+}
+
+void AppModel::setFloats(bool floats)
+{
+    assign(floats_, floats, &AppModel::floatsChanged);
+    writeSetting(floatsKey, boolText(floats));
+    if (focus_->hasPanel())
+        focus_->applyFloating(floats);
+}
+
+int AppModel::firstWeekday() const
+{
+    return firstWeekdaySetting_ >= 1 && firstWeekdaySetting_ <= 7 ? firstWeekdaySetting_ : localeFirstWeekday_;
+}
+
+QList<Day> AppModel::visibleDays() const
+{
+    if (mode_ != Mode::Month)
+        return weekDays();
+    QList<Day> days;
+    for (const QList<Day>& week : monthWeeks())
+        days.append(week);
+    return days;
+}
+
+void AppModel::loadVisible()
+{
+    const QList<Day> days = visibleDays();
+    if (days.isEmpty())
+        return;
+    const Day first = days.first();
+    const Day last = days.last();
+    readPlanFiles([&](PlannerStore& store, Planner& plan) {
+        store.loadWeeks(first, last, plan);
+        store.loadMonth(anchor_.monthKey(), plan);
+    });
+
+    // Filling the weeks with their rules is no undo step.
+    Planner filled = planner_;
+    for (Day monday = first.monday(); !(last < monday);) {
+        filled.applyRepeats(monday, today_);
+        const Day next = monday.adding(7);
+        if (!(monday < next))
+            break;
+        monday = next;
+    }
+    if (!(filled == planner_)) {
+        setPlanner(std::move(filled));
+        save(true);
+    }
+    refreshEvents();
+}
+
+void AppModel::refreshEvents()
+{
+    // A read still under way when a newer one starts, or when the calendar is turned
+    // off, must not put its older result on the board when it arrives.
+    const quint64 generation = ++eventsGeneration_;
+    if (!showCalendar_) {
+        assign(events_, EventLines(), &AppModel::eventsChanged);
+        return;
+    }
+    readEvents_(visibleDays(), this, [this, generation](const EventLines& lines) {
+        if (generation == eventsGeneration_)
+            assign(events_, lines, &AppModel::eventsChanged);
+    });
+}
+
+void AppModel::dropListSelection()
+{
+    QSet<QUuid> inLists;
+    for (const EventuallyList& list : planner_.lists) {
+        for (const Thing& thing : list.things)
+            inLists.insert(thing.id);
+    }
+    setSelection(QSet<QUuid>(selection_).subtract(inLists));
+    if (selectionAnchor_ && inLists.contains(*selectionAnchor_))
+        setSelectionAnchor(std::nullopt);
+    if (editing_ && (editing_->isListName() || (editing_->isNew() && editing_->place().isList())))
+        setEditing(std::nullopt);
+}

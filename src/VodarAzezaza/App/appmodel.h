@@ -1,0 +1,427 @@
+#pragma once
+// The one application model: it owns the plan, its store and its undo history, the
+// selection and the inline edit, the settings, and carries out every user operation.
+// Views observe it through the change signals and call its operations; it never calls
+// a view, and it links no widget (the focus panel and the main window are reached
+// through the small interfaces below).
+//
+// The class is spread over one source file per area, each named for it; this header
+// is laid out in the same sections.
+
+#include "appmodeltypes.h"
+#include "calendarreader.h"
+#include "familystore.h"
+#include "focuspanelcontroller.h"
+#include "planner.h"
+#include "plannerstore.h"
+#include "remindercenter.h"
+#include "sharedthing.h"
+
+#include <QDBusConnection>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QTimeZone>
+#include <QTimer>
+#include <QUuid>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class PembySyncObserver;
+class QSettings;
+
+// Everything the model uses of the desktop, each with the app's own default when
+// left empty, so tests run the whole model on temporary folders and fakes.
+struct AppModelServices {
+    // Reads the calendar events of the days off the GUI thread and calls `done` on it,
+    // never once `context` is gone.
+    using EventRead = std::function<void(const QList<Day>& days, QObject* context,
+                                         std::function<void(const EventLines&)> done)>;
+
+    // Posting and hearing the family's change notification; the session bus.
+    std::optional<QDBusConnection> bus;
+    // A CalendarReader over the default calendar folders.
+    EventRead readEvents;
+    // Reminders on the session bus's notification service.
+    std::unique_ptr<ReminderCenter> reminders;
+    // A controller that never makes a panel.
+    std::unique_ptr<FocusPanelController> focusPanel;
+    // The current moment; the system clock.
+    std::function<QDateTime()> now;
+    // The user's zone, first weekday (1 = Sunday ... 7 = Saturday) and weekend days
+    // (same numbering); the system locale's.
+    QTimeZone zone = QTimeZone::systemTimeZone();
+    std::optional<int> firstWeekday;
+    std::optional<QSet<int>> weekend;
+    // Brings the app to the front when focus mode ends.
+    std::function<void()> activateApp;
+    // How long after the last save the family sync runs, and how long a toast stays.
+    std::chrono::milliseconds syncDelay{400};
+    std::chrono::milliseconds toastDuration{3000};
+};
+
+class AppModel : public QObject {
+    Q_OBJECT
+
+public:
+    // ---- Construction ---------------------------------------------------------------
+
+    using EventRead = AppModelServices::EventRead;
+    using Services = AppModelServices;
+
+    // Starts the model on the planner folder: reads the settings, loads the plan around
+    // `today`, rolls unfinished things over, saves and connects to the family store.
+    // `notesFolder` is the family notes folder of the things' notes, `pembyNotesFolder`
+    // the folder shared with the sibling notes app.
+    AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
+             const QString& notesFolder, const QString& pembyNotesFolder, Services services = {},
+             QObject* parent = nullptr);
+    ~AppModel() override;
+
+    // The main window as the model drives it around focus mode, set by the window's view
+    // once attached. `window` only tells whether it still exists.
+    struct MainWindow {
+        QPointer<QObject> window;
+        std::function<void()> hide;          // order out, not close
+        std::function<void()> bringToFront;  // make key and order front
+    };
+    void setMainWindow(MainWindow window) { mainWindow_ = std::move(window); }
+    // Opens the main window when there is none.
+    void setOpenMainWindow(std::function<void()> open) { openMainWindow_ = std::move(open); }
+
+    // ---- State and settings ---------------------------------------------------------
+    // Every setter returns early on an equal value, except that the settings' setters
+    // write the key and run their side effect on every assignment; a signal follows only
+    // a change.
+
+    const Planner& planner() const { return planner_; }
+    PlannerStore& store() { return store_; }
+    const PlannerStore& store() const { return store_; }
+    FamilyStore& familyStore() const { return familyStore_; }
+    QSettings* defaults() const { return defaults_; }
+    const QString& notesFolder() const { return notesFolder_; }
+    FocusPanelController& focus() const { return *focus_; }
+
+    Day today() const { return today_; }
+    Day anchor() const { return anchor_; }
+
+    Mode mode() const { return mode_; }
+    // Only a change reacts: the notes screen ends the selection and the inline edit, the
+    // boards load what they show.
+    void setMode(Mode mode);
+
+    const QSet<QUuid>& selection() const { return selection_; }
+    void setSelection(const QSet<QUuid>& selection) { assign(selection_, selection, &AppModel::selectionChanged); }
+    const std::optional<QUuid>& selectionAnchor() const { return selectionAnchor_; }
+    void setSelectionAnchor(const std::optional<QUuid>& id) { assign(selectionAnchor_, id, &AppModel::selectionAnchorChanged); }
+    const std::optional<Editing>& editing() const { return editing_; }
+    void setEditing(const std::optional<Editing>& editing) { assign(editing_, editing, &AppModel::editingChanged); }
+    const std::optional<QUuid>& opened() const { return opened_; }
+    void setOpened(const std::optional<QUuid>& id) { assign(opened_, id, &AppModel::openedChanged); }
+    const std::optional<QString>& openedExternal() const { return openedExternal_; }
+    void setOpenedExternal(const std::optional<QString>& id) { assign(openedExternal_, id, &AppModel::openedExternalChanged); }
+    const std::optional<QString>& editingExternalNote() const { return editingExternalNote_; }
+    void setEditingExternalNote(const std::optional<QString>& id)
+    {
+        assign(editingExternalNote_, id, &AppModel::editingExternalNoteChanged);
+    }
+    const std::optional<QUuid>& editingNote() const { return editingNote_; }
+    void setEditingNote(const std::optional<QUuid>& id) { assign(editingNote_, id, &AppModel::editingNoteChanged); }
+    const std::optional<Place>& zoomed() const { return zoomed_; }
+    void setZoomed(const std::optional<Place>& place) { assign(zoomed_, place, &AppModel::zoomedChanged); }
+    // Set by show(const QString&) and cleared by its timer.
+    const std::optional<QString>& toast() const { return toast_; }
+    bool isSearching() const { return isSearching_; }
+    void setSearching(bool searching) { assign(isSearching_, searching, &AppModel::isSearchingChanged); }
+    const QString& searchText() const { return searchText_; }
+    void setSearchText(const QString& text) { assign(searchText_, text, &AppModel::searchTextChanged); }
+    // Calendar event lines of the visible days that have any.
+    const EventLines& events() const { return events_; }
+    // The last failure to save, shown as the footnote until a save succeeds.
+    const std::optional<QString>& saveError() const { return saveError_; }
+    // Once true, never set back.
+    bool emptyBannerSpent() const { return emptyBannerSpent_; }
+    void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
+
+    // 0: the locale's first weekday; 1 = Sunday ... 7 = Saturday. Writes "firstWeekday"
+    // and loads what is visible.
+    int firstWeekdaySetting() const { return firstWeekdaySetting_; }
+    void setFirstWeekdaySetting(int weekday);
+    // Writes "splitWeekend".
+    bool splitWeekend() const { return splitWeekend_; }
+    void setSplitWeekend(bool split);
+    // Writes "showCalendar" and reads the events again (or drops them).
+    bool showCalendar() const { return showCalendar_; }
+    void setShowCalendar(bool show);
+    // Writes "showLists"; hiding them drops list things from the selection and ends an
+    // edit inside a list.
+    bool showLists() const { return showLists_; }
+    void setShowLists(bool show);
+    // Writes "focus.floats" and floats the focus panel when there is one.
+    bool floats() const { return floats_; }
+    void setFloats(bool floats);
+
+    const std::optional<int>& listToDelete() const { return listToDelete_; }
+    void setListToDelete(const std::optional<int>& index) { assign(listToDelete_, index, &AppModel::listToDeleteChanged); }
+    bool deletingAllLists() const { return deletingAllLists_; }
+    void setDeletingAllLists(bool shown) { assign(deletingAllLists_, shown, &AppModel::deletingAllListsChanged); }
+    bool isFocusMode() const { return isFocusMode_; }
+    const FocusSource& focusSource() const { return focusSource_; }
+
+    const QList<SharedThing>& familyThings() const { return familyThings_; }
+    const QMap<QString, SharedThing>& tickedExternal() const { return tickedExternal_; }
+    const QSet<QUuid>& dragging() const { return dragging_; }
+    void setDragging(const QSet<QUuid>& ids) { assign(dragging_, ids, &AppModel::draggingChanged); }
+    const std::optional<SharedThing>& draggingExternal() const { return draggingExternal_; }
+    void setDraggingExternal(const std::optional<SharedThing>& thing)
+    {
+        assign(draggingExternal_, thing, &AppModel::draggingExternalChanged);
+    }
+    const std::optional<QString>& selectedExternal() const { return selectedExternal_; }
+    void setSelectedExternal(const std::optional<QString>& id) { assign(selectedExternal_, id, &AppModel::selectedExternalChanged); }
+    const QMap<QString, int>& externalSlots() const { return externalSlots_; }
+
+    // A fixed today given at launch: refresh(now) then keeps today on it.
+    const std::optional<Day>& pinnedToday() const { return pinnedToday_; }
+    void setPinnedToday(const std::optional<Day>& day) { pinnedToday_ = day; }
+    // This app has just posted the change notification and skips its echo.
+    bool ownChangePending() const { return ownChangePending_; }
+    // A family sync is scheduled and has not started yet.
+    bool syncPending() const { return syncPending_; }
+
+    // Reads the events of the visible days again, or drops them when the calendar is off.
+    // Reads may overlap; only the newest one's result is taken.
+    void refreshEvents();
+
+    // ---- Start-up, saving, undo and redo --------------------------------------------
+
+    // The one way a user operation changes the plan: runs `change` on the plan and, when
+    // the plan then differs, keeps the old plan for undo (at most 100), empties redo and
+    // saves. A change that changes nothing leaves no trace.
+    void commit(const std::function<void(Planner&)>& change);
+    // Puts up the toast; it goes after toastDuration, and a newer toast replaces it and
+    // gets its own full time.
+    void show(const QString& toast);
+    // Runs the family sync once, syncDelay after the last call.
+    void scheduleSync();
+    void undo();
+    void redo();
+    // Oldest first.
+    const QList<Planner>& undoStack() const { return undoStack_; }
+    const QList<Planner>& redoStack() const { return redoStack_; }
+
+    static constexpr int undoLimit = 100;
+
+    // ---- Navigation and header texts ------------------------------------------------
+
+    // "sun" ... "sat" by weekday (1 = Sunday) minus one; "jan" ... "dec" by month minus one.
+    static const QStringList& dayNames();
+    static const QStringList& monthNames();
+
+    // The seven days of the visible week, from the first weekday on or before the anchor.
+    QList<Day> weekDays() const;
+    // The whole weeks that cover the anchor's month, 4 to 6 of them.
+    QList<QList<Day>> monthWeeks() const;
+    // Saturday and Sunday share the week board's last column.
+    bool weekendShares() const;
+    QString title() const;
+    QString subtitle() const;
+    QString footnote() const;
+
+    // n weeks on (months in month mode); negative goes back. Clears the selection.
+    void go(int steps);
+    // Back to today's week or month; the selection stays.
+    void goToday();
+    void show(Day day, Mode mode);
+    // The heartbeat, when the app becomes active and once a minute: re-reads files
+    // changed outside and moves to a new day, rolling unfinished things over.
+    void refresh(const QDateTime& now);
+
+    // ---- Syncing with the family store ----------------------------------------------
+
+    // ---- Other apps' things ---------------------------------------------------------
+
+    // ---- Thing operations -----------------------------------------------------------
+
+    // ---- List operations ------------------------------------------------------------
+
+    // ---- Rows and selection ---------------------------------------------------------
+
+    // ---- Drag and drop --------------------------------------------------------------
+
+    // ---- Thing notes and clipboard --------------------------------------------------
+
+    // ---- Focus mode, search and links -----------------------------------------------
+
+    // ---- Key map --------------------------------------------------------------------
+
+signals:
+    void plannerChanged();
+    void todayChanged();
+    void anchorChanged();
+    void modeChanged();
+    void selectionChanged();
+    void selectionAnchorChanged();
+    void editingChanged();
+    void openedChanged();
+    void openedExternalChanged();
+    void editingExternalNoteChanged();
+    void editingNoteChanged();
+    void zoomedChanged();
+    void toastChanged();
+    void isSearchingChanged();
+    void searchTextChanged();
+    void eventsChanged();
+    void saveErrorChanged();
+    void emptyBannerSpentChanged();
+    void firstWeekdaySettingChanged();
+    void splitWeekendChanged();
+    void showCalendarChanged();
+    void showListsChanged();
+    void listToDeleteChanged();
+    void deletingAllListsChanged();
+    void isFocusModeChanged();
+    void focusSourceChanged();
+    void floatsChanged();
+    void familyThingsChanged();
+    void tickedExternalChanged();
+    void draggingChanged();
+    void draggingExternalChanged();
+    void selectedExternalChanged();
+    void externalSlotsChanged();
+
+private:
+    // Stores the value and emits the signal, unless the value is equal.
+    template <class T>
+    bool assign(T& field, const T& value, void (AppModel::*changed)())
+    {
+        if (field == value)
+            return false;
+        field = value;
+        emit(this->*changed)();
+        return true;
+    }
+
+    // ---- State and settings ---------------------------------------------------------
+
+    // The plan is replaced only here; an equal plan notifies nobody.
+    void setPlanner(Planner planner) { assign(planner_, planner, &AppModel::plannerChanged); }
+    QDateTime now() const;
+    // The setting, or the locale's first weekday for 0 (and for anything out of range).
+    int firstWeekday() const;
+    // Monday-based weeks and the anchor's month hold what is visible; repeat rules fill
+    // the visible weeks; the calendar is read again.
+    void loadVisible();
+    // Every day on the board: the month's whole weeks, else the week's seven days.
+    QList<Day> visibleDays() const;
+    // Takes list things out of the selection and ends an edit inside a list.
+    void dropListSelection();
+    void writeSetting(const QString& key, const QString& text);
+
+    // ---- Start-up, saving, undo and redo --------------------------------------------
+
+    // Writes the plan, keeps the reminders in step and, when `broadcast`, schedules the
+    // family sync. A failure becomes the save error.
+    void save(bool broadcast);
+    // Undo and redo: the newest plan of `from` becomes the plan, the plan goes onto `to`.
+    void restore(QList<Planner>& from, QList<Planner>& to);
+    // After undo and redo: forgets selected and opened things the plan no longer holds.
+    void pruneSelection();
+    // Every read of plan files goes through here. Whatever the files brought in is
+    // carried into the undo and redo snapshots too, so undo never empties a week loaded
+    // since a snapshot was taken nor reverts an edit made outside.
+    PlannerStore::FilesRead readPlanFiles(const std::function<void(PlannerStore&, Planner&)>& read);
+    // Runs a change that is no undo step on every snapshot of both stacks as well.
+    void patchSnapshots(const std::function<void(Planner&)>& change);
+
+    // ---- Navigation and header texts ------------------------------------------------
+
+    // After a re-read gave the things of the re-read files fresh ids: an inline edit or
+    // a note sheet of such a thing follows it to its new id, or ends when it is gone.
+    void followReread(const Planner& before);
+
+    // ---- Syncing with the family store ----------------------------------------------
+
+    // Gives every own thing without a sync id a fresh one, so the files carry it.
+    void ensureSyncIDs();
+    // The same on a plan about to become the model's, and on the snapshots; true when
+    // anything changed.
+    bool ensureSyncIDs(Planner& plan);
+    // Publishes every own thing of the loaded plan, marks the rows it no longer
+    // publishes deleted, and posts the change notification.
+    void syncAll();
+    // The row of an own thing: of a day when `day` is given, else of a list or a month.
+    SharedThing shared(const Thing& thing, const std::optional<Day>& day) const;
+
+    // ---- Fields, in the order of their areas ----------------------------------------
+
+    Planner planner_;
+    PlannerStore store_;
+    FamilyStore& familyStore_;
+    bool syncPending_ = false;
+    QString notesFolder_;
+    QString pembyNotesFolder_;
+    QSettings* defaults_;
+    Day today_;
+    Day anchor_;
+    Mode mode_ = Mode::Week;
+    QSet<QUuid> selection_;
+    std::optional<QUuid> selectionAnchor_;
+    std::optional<Editing> editing_;
+    std::optional<QUuid> opened_;
+    std::optional<QString> openedExternal_;
+    std::optional<QString> editingExternalNote_;
+    std::optional<QUuid> editingNote_;
+    std::optional<Place> zoomed_;
+    std::optional<QString> toast_;
+    bool isSearching_ = false;
+    QString searchText_;
+    EventLines events_;
+    std::optional<QString> saveError_;
+    bool emptyBannerSpent_ = false;
+    int firstWeekdaySetting_ = 0;
+    bool splitWeekend_ = true;
+    bool showCalendar_ = false;
+    bool showLists_ = true;
+    std::optional<int> listToDelete_;
+    bool deletingAllLists_ = false;
+    bool isFocusMode_ = false;
+    FocusSource focusSource_;
+    bool floats_ = true;
+    std::unique_ptr<FocusPanelController> focus_;
+    MainWindow mainWindow_;
+    std::function<void()> openMainWindow_;
+    QList<Planner> undoStack_;
+    QList<Planner> redoStack_;
+    QTimer toastTimer_;
+    EventRead readEvents_;
+    // Raised by every calendar read and by turning the calendar off; a read's result
+    // counts only while it is still the newest.
+    quint64 eventsGeneration_ = 0;
+    ReminderCenter* reminders_ = nullptr;  // owned as a child
+    PembySyncObserver* syncObserver_ = nullptr;  // owned as a child
+    QTimer syncTimer_;
+    QList<SharedThing> familyThings_;
+    std::optional<Day> pinnedToday_;
+    bool ownChangePending_ = false;
+    QMap<QString, SharedThing> tickedExternal_;
+    QSet<QUuid> dragging_;
+    std::optional<SharedThing> draggingExternal_;
+    std::optional<QString> selectedExternal_;
+    QMap<QString, int> externalSlots_;
+
+    // What the desktop gives, from the services.
+    QDBusConnection bus_;
+    std::function<QDateTime()> clock_;
+    QTimeZone zone_;
+    int localeFirstWeekday_ = 2;
+    QSet<int> weekend_;
+    std::function<void()> activateApp_;
+};

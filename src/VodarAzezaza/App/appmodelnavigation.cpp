@@ -1,0 +1,245 @@
+// Which days the boards show, the main window's three texts, moving through weeks and
+// months, and the heartbeat that picks up outside edits and a new day.
+#include "appmodel.h"
+
+namespace {
+
+const QStringList& fullMonthNames()
+{
+    static const QStringList names{
+        QStringLiteral("january"), QStringLiteral("february"), QStringLiteral("march"),     QStringLiteral("april"),
+        QStringLiteral("may"),     QStringLiteral("june"),     QStringLiteral("july"),      QStringLiteral("august"),
+        QStringLiteral("september"), QStringLiteral("october"), QStringLiteral("november"), QStringLiteral("december"),
+    };
+    return names;
+}
+
+QString number(qsizetype n)
+{
+    return QString::number(n);
+}
+
+} // namespace
+
+const QStringList& AppModel::dayNames()
+{
+    static const QStringList names{
+        QStringLiteral("sun"), QStringLiteral("mon"), QStringLiteral("tue"), QStringLiteral("wed"),
+        QStringLiteral("thu"), QStringLiteral("fri"), QStringLiteral("sat"),
+    };
+    return names;
+}
+
+const QStringList& AppModel::monthNames()
+{
+    static const QStringList names{
+        QStringLiteral("jan"), QStringLiteral("feb"), QStringLiteral("mar"), QStringLiteral("apr"),
+        QStringLiteral("may"), QStringLiteral("jun"), QStringLiteral("jul"), QStringLiteral("aug"),
+        QStringLiteral("sep"), QStringLiteral("oct"), QStringLiteral("nov"), QStringLiteral("dec"),
+    };
+    return names;
+}
+
+QList<Day> AppModel::weekDays() const
+{
+    const Day start = anchor_.startOfWeek(firstWeekday());
+    QList<Day> days;
+    for (int i = 0; i < 7; ++i)
+        days.append(start.adding(i));
+    return days;
+}
+
+QList<QList<Day>> AppModel::monthWeeks() const
+{
+    const MonthKey month = anchor_.monthKey();
+    const Day last = month.adding(1).first().adding(-1);
+    QList<QList<Day>> weeks;
+    for (Day start = month.first().startOfWeek(firstWeekday()); !(last < start);) {
+        QList<Day> week;
+        for (int i = 0; i < 7; ++i)
+            week.append(start.adding(i));
+        weeks.append(week);
+        const Day next = start.adding(7);
+        if (!(start < next))
+            break;
+        start = next;
+    }
+    return weeks;
+}
+
+bool AppModel::weekendShares() const
+{
+    if (!splitWeekend_)
+        return false;
+    const QList<Day> days = weekDays();
+    return weekend_.contains(days[5].weekday()) && weekend_.contains(days[6].weekday());
+}
+
+QString AppModel::title() const
+{
+    switch (mode_) {
+    case Mode::Week: {
+        const QList<Day> days = weekDays();
+        const Day a = days.first();
+        const Day b = days.last();
+        QString text = monthNames()[a.month - 1] + u' ' + number(a.day) + u'-';
+        if (b.monthKey() != a.monthKey())
+            text += monthNames()[b.month - 1] + u' ';
+        return text + number(b.day);
+    }
+    case Mode::Month:
+        return fullMonthNames()[anchor_.month - 1];
+    case Mode::Notes:
+        return QStringLiteral("notes");
+    }
+    return {};
+}
+
+QString AppModel::subtitle() const
+{
+    const auto count = [this](const QList<Day>& days, qsizetype& all, qsizetype& done) {
+        all = done = 0;
+        for (const Day day : days) {
+            for (const Thing& thing : planner_.things(Place::onDay(day))) {
+                ++all;
+                done += thing.done;
+            }
+        }
+    };
+    qsizetype all = 0;
+    qsizetype done = 0;
+    switch (mode_) {
+    case Mode::Week: {
+        const QList<Day> days = weekDays();
+        const QString week = QStringLiteral("Week ") + number(days[3].isoWeek().week);
+        count(days, all, done);
+        if (all == 0)
+            return week + QStringLiteral(" · nothing planned.");
+        return week + QStringLiteral(" · ") + number(all - done) + QStringLiteral(" left. ") + number(done)
+            + QStringLiteral(" done-ish.");
+    }
+    case Mode::Month: {
+        QList<Day> inMonth;
+        for (const QList<Day>& week : monthWeeks()) {
+            for (const Day day : week) {
+                if (day.monthKey() == anchor_.monthKey())
+                    inMonth.append(day);
+            }
+        }
+        count(inMonth, all, done);
+        return number(anchor_.year) + QStringLiteral(" · ") + number(all) + QStringLiteral(" things. ") + number(done)
+            + QStringLiteral(" done-ish.");
+    }
+    case Mode::Notes:
+        return {};
+    }
+    return {};
+}
+
+QString AppModel::footnote() const
+{
+    if (saveError_)
+        return *saveError_;
+    if (const auto error = familyStore_.openError())
+        return QStringLiteral("sync is off: ") + *error;
+    switch (mode_) {
+    case Mode::Month:
+        return QStringLiteral("One square per thing. Dark means done.");
+    case Mode::Notes:
+        return QStringLiteral("The same notes as Pemby Notes. Edit them in either.");
+    case Mode::Week:
+        for (const Day day : weekDays()) {
+            if (const int open = planner_.openCount(day); open > Planner::softCap)
+                return QStringLiteral("that's ") + number(open) + QStringLiteral(" on ") + dayNames()[day.weekday() - 1]
+                    + QStringLiteral(". bold.");
+        }
+        break;
+    }
+    return number(Planner::softCap) + QStringLiteral(" a day is plenty. The rest can wait.");
+}
+
+void AppModel::go(int steps)
+{
+    const Day moved = mode_ == Mode::Month ? anchor_.monthKey().adding(steps).first() : anchor_.adding(7 * steps);
+    assign(anchor_, moved, &AppModel::anchorChanged);
+    setSelection({});
+    setSelectionAnchor(std::nullopt);
+    setSelectedExternal(std::nullopt);
+    setEmptyBannerSpent(true);
+    loadVisible();
+}
+
+void AppModel::goToday()
+{
+    setEmptyBannerSpent(true);
+    assign(anchor_, today_, &AppModel::anchorChanged);
+    loadVisible();
+}
+
+void AppModel::show(Day day, Mode mode)
+{
+    setEmptyBannerSpent(true);
+    assign(anchor_, day, &AppModel::anchorChanged);
+    setMode(mode);
+    loadVisible();
+}
+
+void AppModel::refresh(const QDateTime& now)
+{
+    const Planner before = planner_;
+    const PlannerStore::FilesRead reread =
+        readPlanFiles([](PlannerStore& store, Planner& plan) { store.reloadIfChanged(plan); });
+    if (!reread.isEmpty()) {
+        setSelection({});
+        setSelectionAnchor(std::nullopt);
+        setSelectedExternal(std::nullopt);
+        setOpened(std::nullopt);
+        followReread(before);
+    }
+
+    const Day day = pinnedToday_ ? *pinnedToday_ : Day::fromDateTime(now, zone_);
+    if (day == today_)
+        return;
+    const bool anchorOnToday = anchor_ == today_;
+    assign(today_, day, &AppModel::todayChanged);
+    if (anchorOnToday)
+        assign(anchor_, day, &AppModel::anchorChanged);
+    readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
+
+    Planner rolled = planner_;
+    const int carried = rolled.rollOver(day);
+    setPlanner(std::move(rolled));
+    loadVisible();
+    save(true);
+    if (carried > 0)
+        show(number(carried) + QStringLiteral(" rolled over. we've all been there."));
+}
+
+void AppModel::followReread(const Planner& before)
+{
+    // Things keep their id only as long as their file is not read again. The one being
+    // edited is found again by its sync id, else where it stood under the same title,
+    // so the edit field and the note sheet keep what was typed and save to it.
+    const auto follow = [&](const QUuid& id) -> std::optional<QUuid> {
+        if (planner_.locate(id))
+            return id;
+        const auto old = before.thing(id);
+        const auto at = before.locate(id);
+        if (!old || !at)
+            return std::nullopt;
+        if (old->syncID) {
+            if (const auto found = planner_.thingWithSyncID(*old->syncID))
+                return found->id;
+        }
+        const QList<Thing> there = planner_.things(at->place);
+        if (at->index < there.size() && there[at->index].title == old->title)
+            return there[at->index].id;
+        return std::nullopt;
+    };
+    if (editing_ && editing_->isThing()) {
+        const auto id = follow(editing_->thingID());
+        setEditing(id ? std::optional<Editing>(Editing::thing(*id)) : std::nullopt);
+    }
+    if (editingNote_)
+        setEditingNote(follow(*editingNote_));
+}

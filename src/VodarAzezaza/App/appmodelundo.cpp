@@ -1,0 +1,144 @@
+// The spine every change of the plan passes through: commit, save, the toast, the
+// debounced family sync, and undo and redo of whole plans.
+#include "appmodel.h"
+
+#include "logcategories.h"
+#include "remindercenter.h"
+
+#include <QDir>
+
+namespace {
+
+// Gives `map` the entry that `from` has under `key`, or none when it has none. Shared
+// maps are only touched when they really differ: every touch copies a whole map.
+template <class K, class V>
+void carryEntry(QMap<K, V>& map, const K& key, const QMap<K, V>& from)
+{
+    const auto theirs = from.constFind(key);
+    const auto mine = map.constFind(key);
+    if (theirs == from.cend()) {
+        if (mine != map.cend())
+            map.remove(key);
+    } else if (mine == map.cend() || !(*mine == *theirs)) {
+        map.insert(key, *theirs);
+    }
+}
+
+// What the files brought into `from`, carried into an earlier copy of the plan.
+void carryFiles(Planner& snapshot, const Planner& from, const PlannerStore::FilesRead& files)
+{
+    for (const Day monday : files.weeks) {
+        for (int i = 0; i < 7; ++i)
+            carryEntry(snapshot.days, monday.adding(i), from.days);
+        carryEntry(snapshot.appliedRepeats, monday, from.appliedRepeats);
+    }
+    for (const MonthKey month : files.months)
+        carryEntry(snapshot.months, month, from.months);
+    if (files.lists && !(snapshot.lists == from.lists))
+        snapshot.lists = from.lists;
+    if (files.repeats && !(snapshot.repeats == from.repeats))
+        snapshot.repeats = from.repeats;
+}
+
+} // namespace
+
+PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(PlannerStore&, Planner&)>& read)
+{
+    Planner next = planner_;
+    read(store_, next);
+    // Whatever the store read behind the model's back comes along here too.
+    PlannerStore::FilesRead files = store_.takeFilesRead();
+    setPlanner(std::move(next));
+    if (!files.isEmpty())
+        patchSnapshots([&](Planner& snapshot) { carryFiles(snapshot, planner_, files); });
+    return files;
+}
+
+void AppModel::patchSnapshots(const std::function<void(Planner&)>& change)
+{
+    for (Planner& snapshot : undoStack_)
+        change(snapshot);
+    for (Planner& snapshot : redoStack_)
+        change(snapshot);
+}
+
+void AppModel::commit(const std::function<void(Planner&)>& change)
+{
+    Planner next = planner_;
+    change(next);
+    if (next == planner_)
+        return;
+    undoStack_.append(planner_);
+    if (undoStack_.size() > undoLimit)
+        undoStack_.removeFirst();
+    redoStack_.clear();
+    // New things get their sync ids in the same change, so observers hear of it once.
+    ensureSyncIDs(next);
+    planner_ = std::move(next);
+    emit plannerChanged();
+    save(true);
+}
+
+void AppModel::save(bool broadcast)
+{
+    ensureSyncIDs();
+    const Status saved = store_.save(planner_);
+    if (saved) {
+        assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
+        reminders_->sync(planner_, store_.loadedWeeks(), now());
+    } else {
+        qCWarning(lcStore) << "save failed:" << saved.errorText();
+        const QString text = QStringLiteral("Couldn't save to ") + QDir(store_.folder()).dirName() + QStringLiteral(": ")
+            + saved.errorText();
+        assign(saveError_, std::optional<QString>(text), &AppModel::saveErrorChanged);
+    }
+    if (broadcast)
+        scheduleSync();
+}
+
+void AppModel::scheduleSync()
+{
+    syncPending_ = true;
+    syncTimer_.start();
+}
+
+void AppModel::show(const QString& toast)
+{
+    assign(toast_, std::optional<QString>(toast), &AppModel::toastChanged);
+    toastTimer_.start();
+}
+
+void AppModel::undo()
+{
+    restore(undoStack_, redoStack_);
+}
+
+void AppModel::redo()
+{
+    restore(redoStack_, undoStack_);
+}
+
+void AppModel::restore(QList<Planner>& from, QList<Planner>& to)
+{
+    if (from.isEmpty())
+        return;
+    Planner entry = from.takeLast();
+    to.append(planner_);
+    setPlanner(std::move(entry));
+    pruneSelection();
+    save(true);
+}
+
+void AppModel::pruneSelection()
+{
+    QSet<QUuid> kept;
+    for (const QUuid& id : selection_) {
+        if (planner_.locate(id))
+            kept.insert(id);
+    }
+    setSelection(kept);
+    if (selectionAnchor_ && !selection_.contains(*selectionAnchor_))
+        setSelectionAnchor(std::nullopt);
+    if (opened_ && !planner_.thing(*opened_))
+        setOpened(std::nullopt);
+}

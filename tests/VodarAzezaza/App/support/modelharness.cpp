@@ -1,0 +1,170 @@
+#include "modelharness.h"
+
+#include "markdown.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDateTime longAgo(QDate(2000, 1, 1), QTime(0, 0), QTimeZone::utc());
+
+} // namespace
+
+void FakeCalendar::answer(qsizetype index, const EventLines& lines)
+{
+    ASSERT_LT(index, reads.size());
+    const Read read = reads[index];
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [read, lines] {
+            if (read.context)
+                read.done(lines);
+        },
+        Qt::QueuedConnection);
+    QCoreApplication::processEvents();
+}
+
+ModelHarness::ModelHarness()
+    : settings_(std::make_unique<QSettings>(dir_.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat))
+    , family_(std::make_unique<FamilyStore>(dir_.filePath(QStringLiteral("family.db"))))
+    , scheduler_(std::make_unique<NotificationScheduler>(std::make_unique<RecordingNotifier>(shown),
+                                                          [this] { return now(); }, std::chrono::hours(1),
+                                                          QTimeZone::utc()))
+{
+}
+
+ModelHarness::~ModelHarness()
+{
+    stop();
+}
+
+AppModel& ModelHarness::start()
+{
+    stop();
+    AppModel::Services services;
+    services.bus = bus.value_or(QDBusConnection(QStringLiteral("pemby-test-no-bus")));
+    services.readEvents = calendar.reader();
+    services.reminders = std::make_unique<ReminderCenter>(scheduler_.get(), true, zone);
+    services.focusPanel = std::make_unique<FakeFocusPanel>(panel);
+    services.now = [this] { return now(); };
+    services.zone = zone;
+    services.firstWeekday = localeFirstWeekday;
+    services.weekend = weekend;
+    services.syncDelay = syncDelay;
+    services.toastDuration = toastDuration;
+    model_ = std::make_unique<AppModel>(folder(), today, settings_.get(), *family_, notesFolder(),
+                                        dir_.filePath(QStringLiteral("Notes")), std::move(services));
+    return *model_;
+}
+
+void ModelHarness::stop()
+{
+    model_.reset();
+    settings_->sync();
+}
+
+void ModelHarness::breakFamilyStore()
+{
+    stop();
+    const QString path = dir_.filePath(QStringLiteral("broken.db"));
+    QDir().mkpath(path);
+    family_ = std::make_unique<FamilyStore>(path);
+}
+
+void ModelHarness::put(const QString& name, const QString& text) const
+{
+    QDir().mkpath(folder());
+    QFile file(folder() + u'/' + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+}
+
+QString ModelHarness::text(const QString& name) const
+{
+    QFile file(folder() + u'/' + name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList ModelHarness::files() const
+{
+    return QDir(folder()).entryList(QDir::Files, QDir::Name);
+}
+
+void ModelHarness::age() const
+{
+    for (const QString& name : files()) {
+        QFile file(folder() + u'/' + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(longAgo, QFileDevice::FileModificationTime));
+    }
+}
+
+QStringList ModelHarness::fresh() const
+{
+    QStringList out;
+    for (const QString& name : files()) {
+        if (QFileInfo(folder() + u'/' + name).lastModified() > longAgo.addYears(1))
+            out.append(name);
+    }
+    return out;
+}
+
+SignalCount::SignalCount(AppModel& model, void (AppModel::*signal)())
+    : connection_(QObject::connect(&model, signal, [this] { ++count_; }))
+{
+}
+
+SignalCount::~SignalCount()
+{
+    QObject::disconnect(connection_);
+}
+
+QString weekFile(Day monday, const QList<std::pair<Day, QStringList>>& days)
+{
+    QString text = QStringLiteral("# %1 week %2\n").arg(monday.isoWeek().year).arg(monday.isoWeek().week);
+    for (const auto& [day, lines] : days) {
+        text += u'\n' + QStringLiteral("## ") + QStringList{"sun", "mon", "tue", "wed", "thu", "fri", "sat"}[day.weekday() - 1]
+            + u' ' + day.iso() + u'\n';
+        for (const QString& line : lines)
+            text += line + u'\n';
+    }
+    return text;
+}
+
+QStringList titlesOn(const AppModel& model, const Place& place)
+{
+    QStringList out;
+    for (const Thing& thing : model.planner().things(place))
+        out.append(thing.title);
+    return out;
+}
+
+QUuid idOf(const Planner& plan, const QString& title)
+{
+    const auto find = [&](const QList<Thing>& things) -> QUuid {
+        for (const Thing& t : things) {
+            if (t.title == title)
+                return t.id;
+        }
+        return {};
+    };
+    for (const auto& things : plan.days) {
+        if (const QUuid id = find(things); !id.isNull())
+            return id;
+    }
+    for (const auto& list : plan.lists) {
+        if (const QUuid id = find(list.things); !id.isNull())
+            return id;
+    }
+    for (const auto& things : plan.months) {
+        if (const QUuid id = find(things); !id.isNull())
+            return id;
+    }
+    return {};
+}

@@ -1,0 +1,145 @@
+#pragma once
+// The whole application model on scratch folders: a planner folder, a settings file,
+// a real family store and a family notes folder in one temporary directory; a fake
+// focus panel, a calendar whose reads the test answers, and reminders that go to a
+// recorder. Today is pinned to Wednesday 4 March 2026, the zone is UTC, weeks start
+// on Monday and the weekend is Saturday and Sunday unless a test says otherwise.
+
+#include "appmodel.h"
+#include "familystore.h"
+#include "notificationscheduler.h"
+#include "recordingnotifier.h"
+
+#include <QDBusConnection>
+#include <QPointer>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <ostream>
+
+inline void PrintTo(const Day& d, std::ostream* os) { *os << d.iso().toStdString(); }
+
+// Records what the model asked of the focus panel.
+struct PanelLog {
+    bool made = false;
+    int shown = 0;
+    int hidden = 0;
+    QList<bool> floated;  // every float switch applied, in order
+};
+
+class FakeFocusPanel final : public FocusPanelController {
+public:
+    explicit FakeFocusPanel(std::shared_ptr<PanelLog> log) : log_(std::move(log)) {}
+    bool hasPanel() const override { return log_->made; }
+    void showPanel(AppModel&, bool floats) override
+    {
+        log_->made = true;
+        log_->floated.append(floats);
+        ++log_->shown;
+    }
+    void hidePanel() override { ++log_->hidden; }
+    void applyFloating(bool floats) override
+    {
+        if (log_->made)
+            log_->floated.append(floats);
+    }
+
+private:
+    std::shared_ptr<PanelLog> log_;
+};
+
+// Calendar reads wait here until the test answers them, in any order.
+class FakeCalendar {
+public:
+    struct Read {
+        QList<Day> days;
+        QPointer<QObject> context;
+        std::function<void(const EventLines&)> done;
+    };
+
+    AppModel::EventRead reader()
+    {
+        return [this](const QList<Day>& days, QObject* context, std::function<void(const EventLines&)> done) {
+            reads.append(Read{days, context, std::move(done)});
+        };
+    }
+    // Delivers the result of read `index`, as the real reader does: later, on the GUI
+    // thread, and only while its context lives.
+    void answer(qsizetype index, const EventLines& lines);
+
+    QList<Read> reads;
+};
+
+class ModelHarness {
+public:
+    ModelHarness();
+    ~ModelHarness();
+
+    // Settle these before start().
+    Day today{2026, 3, 4};
+    QDateTime clock;  // the model's "now"; 10:00 UTC on today while unset
+    QDateTime now() const { return clock.isValid() ? clock : QDateTime(today.date(), QTime(10, 0), QTimeZone::utc()); }
+    QTimeZone zone = QTimeZone::utc();
+    int localeFirstWeekday = 2;
+    QSet<int> weekend{1, 7};
+    std::chrono::milliseconds syncDelay{400};
+    std::chrono::milliseconds toastDuration{3000};
+    // The bus the model posts on and hears; a connection to no bus when unset.
+    std::optional<QDBusConnection> bus;
+    QString folderName = QStringLiteral("Pemby Planner");
+
+    // Builds the model (after dropping an earlier one, so its settings are written).
+    AppModel& start();
+    AppModel& model() { return *model_; }
+    void stop();
+
+    QString root() const { return dir_.path(); }
+    QString folder() const { return dir_.filePath(folderName); }
+    QString notesFolder() const { return dir_.filePath(QStringLiteral("family-notes")); }
+    QSettings& settings() { return *settings_; }
+    FamilyStore& family() { return *family_; }
+    // Swaps the family store for one that could not open (its file is a folder).
+    void breakFamilyStore();
+    NotificationScheduler& scheduler() { return *scheduler_; }
+
+    // Plan files of the planner folder.
+    void put(const QString& name, const QString& text) const;
+    QString text(const QString& name) const;
+    QStringList files() const;
+    // Moves every plan file into the past; fresh() then names those written since.
+    void age() const;
+    QStringList fresh() const;
+
+    FakeCalendar calendar;
+    std::shared_ptr<PanelLog> panel = std::make_shared<PanelLog>();
+    QList<ShownNotification> shown;
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<FamilyStore> family_;
+    std::unique_ptr<NotificationScheduler> scheduler_;
+    std::unique_ptr<AppModel> model_;
+};
+
+// Counts the emissions of one signal of the model.
+class SignalCount {
+public:
+    SignalCount(AppModel& model, void (AppModel::*signal)());
+    ~SignalCount();
+    int operator()() const { return count_; }
+
+private:
+    QMetaObject::Connection connection_;
+    int count_ = 0;
+};
+
+// A week file with the things of its days, e.g.
+// weekFile(Day{2026, 3, 2}, {{Day{2026, 3, 3}, {"- [ ] buy milk"}}}).
+QString weekFile(Day monday, const QList<std::pair<Day, QStringList>>& days);
+
+// The titles of the things of a day (or any place) of the model's plan.
+QStringList titlesOn(const AppModel& model, const Place& place);
+// The id of the first thing with this title anywhere in the plan; a null id when none.
+QUuid idOf(const Planner& plan, const QString& title);
