@@ -372,6 +372,24 @@ TEST(NoteStore, AFailedTrashLeavesTheFileAndRestoreWritesFromMemory)
     EXPECT_EQ(store.manualOrder(), (QStringList{"a", "b", "c"}));
 }
 
+TEST(NoteStore, DiscardDeletesTheFileForGood)
+{
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path());
+    store.setTrashFile([](const QString& path) -> std::optional<QString> {
+        ADD_FAILURE() << "discarding moved " << path.toStdString() << " to the trash";
+        return std::nullopt;
+    });
+    store.load();
+    store.discard(noteWithID(store, QStringLiteral("a")));
+    EXPECT_FALSE(folder.has(QStringLiteral("a.rtf")));
+    EXPECT_EQ(ids(store), (QStringList{"c", "b"}));
+    EXPECT_EQ(store.manualOrder(), (QStringList{"b", "c"}));
+    EXPECT_FALSE(store.board().isOnBoard(QStringLiteral("a")));
+    EXPECT_EQ(folder.bytes(QStringLiteral("order.json")), QByteArray(R"(["b","c"])"));
+}
+
 TEST(NoteStore, RestoringNotesTrashedOneAfterTheOtherPutsEachInItsPlace)
 {
     useOwnTrash();
