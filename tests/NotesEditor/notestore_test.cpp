@@ -335,6 +335,25 @@ TEST(NoteStore, TrashThenRestore)
               (Board::Location{"2", 0}));
 }
 
+TEST(NoteStore, TrashesIntoTheDataFolderEvenBeforeItExists)
+{
+    // Qt moves the file into the working directory when the data folder is missing.
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("a"), QStringLiteral("a"));
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    QTemporaryDir root;
+    const QString missing = root.filePath(QStringLiteral("not/yet"));
+    qputenv("XDG_DATA_HOME", missing.toUtf8());
+    NoteStore store(folder.path());
+    store.load();
+    const auto record = store.trash(noteWithID(store, QStringLiteral("a")));
+    qputenv("XDG_DATA_HOME", dataHome);
+
+    ASSERT_TRUE(record.trashedPath);
+    EXPECT_EQ(*record.trashedPath, missing + QStringLiteral("/Trash/files/a.rtf"));
+    EXPECT_TRUE(QFileInfo::exists(*record.trashedPath));
+}
+
 TEST(NoteStore, RestoreWritesTheNoteFromMemoryOverAFileThatTookItsName)
 {
     useOwnTrash();
