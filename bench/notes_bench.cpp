@@ -3,6 +3,7 @@
 // must only compare against the cached search texts), and the periodic reload that
 // finds nothing changed (one directory listing).
 // Run on demand: build/<dir>/bench/notes_bench
+#include "benchmark.h"
 #include "notesmodel.h"
 #include "richtext.h"
 
@@ -14,17 +15,6 @@
 #include <cstdio>
 
 namespace {
-
-template <class F>
-void measure(const char* name, int rounds, F&& body)
-{
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < rounds; ++i)
-        body(i);
-    const double perRound = double(timer.nsecsElapsed()) / rounds;
-    std::printf("%-44s %14.0f ns per round (%d rounds)\n", name, perRound, rounds);
-}
 
 QString noteText(int i)
 {
