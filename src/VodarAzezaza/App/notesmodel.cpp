@@ -233,7 +233,20 @@ void NotesModel::deleteNote(const QString& id)
     if (wasSelected)
         flush();
 
-    undoStack_.append({store_.trash(note)});
+    const bool hadFile = QFileInfo::exists(store_.filePath(*note));
+    NoteStore::TrashedNote trashed = store_.trash(note);
+    if (hadFile && !trashed.trashedPath) {
+        // The file did not move: saying "In the Trash." would be untrue, and the note
+        // would come back at the next load anyway. Keep it where it was.
+        if (const Status back = store_.restore({trashed}); !back)
+            qCWarning(lcNotes) << "can't put back a note that did not move to the trash" << back.errorText();
+        setNotes(store_.notes());
+        signature_ = currentSignature();
+        bumpRevision();
+        setSaveError(QStringLiteral("Couldn't move the note to the Trash."));
+        return;
+    }
+    undoStack_.append({std::move(trashed)});
     while (undoStack_.size() > maxUndoGroups)
         undoStack_.removeFirst();
     setNotes(store_.notes());

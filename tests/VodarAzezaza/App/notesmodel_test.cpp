@@ -275,6 +275,27 @@ TEST_F(NotesModelTest, UndoBringsTheNoteBack)
     EXPECT_EQ(flushes, 0);
 }
 
+TEST_F(NotesModelTest, ADeleteWhoseFileCannotMoveToTheTrashKeepsTheNote)
+{
+    putNotes(3);
+    auto model = makeModel();
+    model->reload();
+    model->store().setTrashFile([](const QString&) { return std::nullopt; });
+    model->select(id("n1"));
+
+    model->deleteNote(QStringLiteral("n1"));
+    EXPECT_EQ(ids(model->notes()), (QStringList{"n2", "n1", "n0"}));
+    EXPECT_EQ(model->selectedID(), id("n1"));
+    EXPECT_EQ(textOnDisk(QStringLiteral("n1")), QStringLiteral("Note 1"));
+    EXPECT_EQ(model->saveError(), QStringLiteral("Couldn't move the note to the Trash."));
+    EXPECT_TRUE(toasts.isEmpty());
+
+    // Nothing was deleted, so there is nothing to undo.
+    const int revision = model->revision();
+    model->undo();
+    EXPECT_EQ(model->revision(), revision);
+}
+
 TEST_F(NotesModelTest, TheFiftyFirstDeleteDropsTheOldestGroup)
 {
     putNotes(51);
