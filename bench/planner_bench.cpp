@@ -2,6 +2,7 @@
 // model copies it before every change and compares the result, so a copy must cost a
 // reference count and a comparison of two nearly equal plans must not walk every thing.
 // Run on demand: build/<dir>/bench/planner_bench
+#include "benchmark.h"
 #include "planner.h"
 
 #include <QElapsedTimer>
@@ -33,17 +34,6 @@ Planner bigPlan()
     for (int m = 1; m <= 12; ++m)
         plan.months.insert(MonthKey{2024, m}, {Thing::make("month thing")});
     return plan;
-}
-
-template <class F>
-void measure(const char* name, int rounds, F&& body)
-{
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < rounds; ++i)
-        body(i);
-    const double perRound = double(timer.nsecsElapsed()) / rounds;
-    std::printf("%-44s %12.0f ns per round (%d rounds)\n", name, perRound, rounds);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // typing, and the styler runs after every edit. Reading must stay linear in the
 // file, and an edit must cost its own paragraphs, not the whole note.
 // Run on demand: build/<dir>/bench/richtext_bench
+#include "benchmark.h"
 #include "paragraphstyler.h"
 #include "richtext.h"
 #include "rtfreader.h"
@@ -16,17 +17,6 @@
 #include <cstdio>
 
 namespace {
-
-template <class F>
-void measure(const char* name, int rounds, F&& body)
-{
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < rounds; ++i)
-        body(i);
-    const double perRound = double(timer.nsecsElapsed()) / rounds;
-    std::printf("%-44s %14.0f ns per round (%d rounds)\n", name, perRound, rounds);
-}
 
 QString longNote(int paragraphs)
 {

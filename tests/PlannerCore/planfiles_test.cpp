@@ -10,41 +10,6 @@ namespace {
 const Day week5 = day("2024-01-29");
 const MonthKey may{2024, 5};
 
-Thing thing(const QString& title, const std::function<void(Thing&)>& change = {})
-{
-    Thing t = plain(title);
-    if (change)
-        change(t);
-    return t;
-}
-
-// The week, rules, lists and month of the worked examples.
-Planner examplePlan()
-{
-    Planner plan;
-    plan.appliedRepeats[week5] = {"4f0c2a"};
-    plan.days[week5] = {
-        thing("water the plants", [](Thing& t) { t.done = true; t.repeatID = "4f0c2a"; }),
-        thing("send the invoice", [](Thing& t) { t.zs = 1; t.mark = Mark::Red; t.steps = {{"attach the receipt", false}}; }),
-    };
-    plan.days[day("2024-01-31")] = {thing("buy stamps", [](Thing& t) { t.note = "the small ones"; })};
-    plan.repeats = {RepeatRule{"4f0c2a", "water the plants", RepeatKind::Weekly, week5, Mark::Green}};
-    plan.lists = {{"eventually", {thing("fix the bike light")}}, {"to read", {}}};
-    plan.months[may] = {thing("renew the passport")};
-    return plan;
-}
-
-Planner idless(Planner plan)
-{
-    for (auto& things : plan.days)
-        things = withoutIds(things);
-    for (auto& list : plan.lists)
-        list.things = withoutIds(list.things);
-    for (auto& things : plan.months)
-        things = withoutIds(things);
-    return plan;
-}
-
 QString text(const QByteArray& bytes)
 {
     return QString::fromUtf8(bytes);

@@ -70,41 +70,6 @@ private:
     QString path_;
 };
 
-Thing thing(const QString& title, const std::function<void(Thing&)>& change = {})
-{
-    Thing t = plain(title);
-    if (change)
-        change(t);
-    return t;
-}
-
-// What the worked examples' files hold, ids aside.
-Planner examplePlan()
-{
-    Planner plan;
-    plan.appliedRepeats[week5] = {"4f0c2a"};
-    plan.days[week5] = {
-        thing("water the plants", [](Thing& t) { t.done = true; t.repeatID = "4f0c2a"; }),
-        thing("send the invoice", [](Thing& t) { t.zs = 1; t.mark = Mark::Red; t.steps = {{"attach the receipt", false}}; }),
-    };
-    plan.days[wednesday5] = {thing("buy stamps", [](Thing& t) { t.note = "the small ones"; })};
-    plan.repeats = {RepeatRule{"4f0c2a", "water the plants", RepeatKind::Weekly, week5, Mark::Green}};
-    plan.lists = {{"eventually", {thing("fix the bike light")}}, {"to read", {}}};
-    plan.months[may] = {thing("renew the passport")};
-    return plan;
-}
-
-Planner idless(Planner plan)
-{
-    for (auto& things : plan.days)
-        things = withoutIds(things);
-    for (auto& list : plan.lists)
-        list.things = withoutIds(list.things);
-    for (auto& things : plan.months)
-        things = withoutIds(things);
-    return plan;
-}
-
 const QStringList exampleFiles{"2024-W05.md", "2024-05.md", "eventually.md", "repeats.md"};
 
 void putExamples(const Folder& folder, const std::function<QByteArray(QByteArray)>& form = {})

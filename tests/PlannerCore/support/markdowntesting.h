@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include <functional>
 #include <ostream>
 
 // Every field but the id, escaped so blanks and line breaks show.
@@ -72,4 +73,41 @@ inline void PrintTo(const RepeatRule& r, std::ostream* os)
 {
     *os << r.id.toStdString() << " \"" << r.title.toStdString() << "\" " << repeatKindRawValue(r.kind).toStdString()
         << " since " << r.start.iso().toStdString() << " mark " << (r.mark ? markRawValue(*r.mark).toStdString() : "-");
+}
+
+inline Thing thing(const QString& title, const std::function<void(Thing&)>& change = {})
+{
+    Thing t = plain(title);
+    if (change)
+        change(t);
+    return t;
+}
+
+// The week, rules, lists and month of the worked examples ("2024-W05.md" and its
+// neighbours in the fixtures), ids aside.
+inline Planner examplePlan()
+{
+    const Day week5{2024, 1, 29};
+    Planner plan;
+    plan.appliedRepeats[week5] = {"4f0c2a"};
+    plan.days[week5] = {
+        thing("water the plants", [](Thing& t) { t.done = true; t.repeatID = "4f0c2a"; }),
+        thing("send the invoice", [](Thing& t) { t.zs = 1; t.mark = Mark::Red; t.steps = {{"attach the receipt", false}}; }),
+    };
+    plan.days[Day{2024, 1, 31}] = {thing("buy stamps", [](Thing& t) { t.note = "the small ones"; })};
+    plan.repeats = {RepeatRule{"4f0c2a", "water the plants", RepeatKind::Weekly, week5, Mark::Green}};
+    plan.lists = {{"eventually", {thing("fix the bike light")}}, {"to read", {}}};
+    plan.months[MonthKey{2024, 5}] = {thing("renew the passport")};
+    return plan;
+}
+
+inline Planner idless(Planner plan)
+{
+    for (auto& things : plan.days)
+        things = withoutIds(things);
+    for (auto& list : plan.lists)
+        list.things = withoutIds(list.things);
+    for (auto& things : plan.months)
+        things = withoutIds(things);
+    return plan;
 }

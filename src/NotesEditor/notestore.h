@@ -1,0 +1,138 @@
+#pragma once
+// The notes folder the planner shares with the sibling notes app:
+//   <id>.rtf            one note file per note (RichText's note file format)
+//   order.json          the manual order, a JSON array of note ids
+//   board.json          the board (see Board)
+//   Original Markdown/  old plain-text notes, kept after their conversion
+//   *.md                old plain-text notes, converted at the next load
+// Only names ending in exactly ".rtf" or ".md" count; everything else is left alone.
+//
+// The store loads every note file into the list, keeps the list sorted, writes a
+// note file on request, creates, trashes and restores notes, and keeps the manual
+// order and the board in step with the notes. The sibling app owns these files as
+// much as we do, so what cannot be read is never overwritten on a guess.
+
+#include "board.h"
+#include "note.h"
+#include "notesortorder.h"
+#include "result.h"
+
+#include <QCollator>
+#include <QDateTime>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class NoteStore {
+public:
+    using Clock = std::function<QDateTime()>;
+    // Moves the file at the path somewhere it can be brought back from, and returns
+    // where it went; nullopt when it could not.
+    using TrashFile = std::function<std::optional<QString>(const QString& path)>;
+
+    // What undoing a trash needs.
+    struct TrashedNote {
+        std::shared_ptr<Note> note;          // the note itself, its text in memory
+        std::optional<QString> trashedPath;  // where its file went; none when it had none or the move failed
+        std::optional<int> manualIndex;      // its first place in the manual order
+        std::optional<Board::Location> boardLocation;
+        bool wasOffBoard = false;
+    };
+
+    // Creates the folder (failure ignored) and reads nothing. `clock` gives the
+    // current time (the system clock when empty).
+    explicit NoteStore(QString directory, Clock clock = {});
+
+    NoteStore(const NoteStore&) = delete;
+    NoteStore& operator=(const NoteStore&) = delete;
+
+    // "Notes" in the user's application data folder.
+    static QString defaultDirectory();
+    static QString legacyFolderName();
+    static QString boardFileName();
+    static QString orderFileName();
+
+    const QString& directory() const { return directory_; }
+    QString orderPath() const;
+    QString boardPath() const;
+    // The id followed by ".rtf", in the folder.
+    QString filePath(const Note& note) const;
+
+    const QList<std::shared_ptr<Note>>& notes() const { return notes_; }
+    const Board& board() const { return board_; }
+    const QStringList& manualOrder() const { return manualOrder_; }
+
+    const NoteSortOrder& sortOrder() const { return sortOrder_; }
+    // Sorts again when the order changed. Switching to the manual order without one
+    // on disk keeps the list as it was shown.
+    void setSortOrder(NoteSortOrder order);
+    // How titles compare under the title order; the system locale's by default.
+    void setCollator(QCollator collator) { collator_ = std::move(collator); }
+    // The desktop's trash (QFile::moveToTrash) by default.
+    void setTrashFile(TrashFile trashFile) { trashFile_ = std::move(trashFile); }
+
+    // Converts old Markdown notes, then reads every note file, the manual order and
+    // the board. Files that cannot be read are left out of the list, silently.
+    void load();
+    // Brings the manual order in step with the notes and sorts the list.
+    void sort();
+    // A new empty note at the top of the list, whatever the order; its file is
+    // first written by its first save.
+    std::shared_ptr<Note> create();
+    // Writes the note's file atomically. The note's `modified` is left alone.
+    Status save(const Note& note);
+    // Moves the note's file to the trash and takes the note out of the list, the
+    // manual order and the board.
+    TrashedNote trash(const std::shared_ptr<Note>& note);
+    // Deletes the note's file for good and takes the note out as trash() does.
+    void discard(const std::shared_ptr<Note>& note);
+    // Brings trashed notes back: each file from the trash when it is still there and
+    // its name is free, else from memory; then their manual and board places. Stops
+    // at the first note that cannot be brought back.
+    Status restore(const QList<TrashedNote>& trashed);
+    // Puts the notes (ids in the list, each once) above the note now at `aboveRow`.
+    void moveManually(const QStringList& ids, int aboveRow);
+    void setManualOrder(QStringList ids);
+    // Applies the change and writes the board when it changed.
+    void modifyBoard(const std::function<void(Board&)>& change);
+    Status saveBoard();
+
+private:
+    QString pathOf(const QString& name) const;
+    std::optional<QString> pathForID(const QString& id) const;
+    QDateTime now() const;
+    void migrateMarkdownNotes();
+    std::shared_ptr<Note> loadNote(const QString& path, const QString& id);
+    void loadBoard();
+    // Ids of every note file on disk: the loaded notes and those that could not be read.
+    QStringList knownIDs() const;
+    void reconcileManualOrder();
+    // Out of the list (by identity), the manual order and the board.
+    void takeOut(const std::shared_ptr<Note>& note);
+    Status saveManualOrder();
+    void saveBoardIfChanged(const Board& before);
+    Status ensureFolder() const;
+
+    QString directory_;
+    Clock clock_;
+    QList<std::shared_ptr<Note>> notes_;
+    Board board_;
+    NoteSortOrder sortOrder_;
+    QStringList manualOrder_;
+    // Only a manual order that exists on disk or was given is ever written.
+    bool hasArrangement_ = false;
+    // Note files present at the last load that could not be read or decoded: they
+    // keep their places in the manual order and on the board.
+    QSet<QString> unreadableIDs_;
+    // False while "board.json" exists but could not be read: it may be a newer
+    // format of the sibling app, and the standard board stands in for it in memory
+    // without replacing it.
+    bool boardWritable_ = true;
+    QCollator collator_;
+    TrashFile trashFile_;
+};

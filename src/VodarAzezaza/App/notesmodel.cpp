@@ -1,0 +1,299 @@
+#include "notesmodel.h"
+
+#include "logcategories.h"
+#include "textutil.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QKeySequence>
+
+namespace {
+
+QString deletedToast()
+{
+    const QString undo = QKeySequence(Qt::CTRL | Qt::Key_Z).toString(QKeySequence::NativeText);
+    return QStringLiteral("In the Trash. %1 if that was a mistake.").arg(undo);
+}
+
+} // namespace
+
+NotesModel::NotesModel(const QString& folder, Clock clock, QObject* parent)
+    : QObject(parent), store_(folder, clock), clock_(std::move(clock))
+{
+}
+
+NotesModel::~NotesModel() = default;
+
+QString NotesModel::pembyNotesFolder()
+{
+    const QString folder = qEnvironmentVariable("PEMBY_NOTES_APP_DIR");
+    return folder.isEmpty() ? NoteStore::defaultDirectory() : folder;
+}
+
+void NotesModel::setNotes(QList<std::shared_ptr<Note>> notes)
+{
+    if (notes == notes_)
+        return;
+    notes_ = std::move(notes);
+    emit notesChanged();
+}
+
+void NotesModel::setSelectedID(std::optional<QString> id)
+{
+    if (id == selectedID_)
+        return;
+    selectedID_ = std::move(id);
+    emit selectedIDChanged();
+}
+
+void NotesModel::setRenaming(std::optional<QString> id)
+{
+    if (id == renaming_)
+        return;
+    renaming_ = std::move(id);
+    emit renamingChanged();
+}
+
+void NotesModel::setQuery(const QString& query)
+{
+    if (query == query_)
+        return;
+    query_ = query;
+    emit queryChanged();
+}
+
+void NotesModel::setSaveError(std::optional<QString> error)
+{
+    if (error == saveError_)
+        return;
+    saveError_ = std::move(error);
+    emit saveErrorChanged();
+}
+
+void NotesModel::bumpRevision()
+{
+    ++revision_;
+    emit revisionChanged();
+}
+
+void NotesModel::bumpDiskRevision()
+{
+    ++diskRevision_;
+    emit diskRevisionChanged();
+}
+
+void NotesModel::bumpEditRequest()
+{
+    ++editRequest_;
+    emit editRequestChanged();
+}
+
+void NotesModel::requestSearch()
+{
+    ++searchRequest_;
+    emit searchRequestChanged();
+}
+
+void NotesModel::flush()
+{
+    if (flushEditor_)
+        flushEditor_();
+}
+
+std::shared_ptr<Note> NotesModel::find(const QString& id) const
+{
+    for (const auto& note : notes_) {
+        if (note->id() == id)
+            return note;
+    }
+    return nullptr;
+}
+
+QList<std::shared_ptr<Note>> NotesModel::visible() const
+{
+    const QString query = Note::folded(pemby::trimWhitespace(query_));
+    if (query.isEmpty())
+        return notes_;
+    QList<std::shared_ptr<Note>> found;
+    for (const auto& note : notes_) {
+        if (note->matches(query))
+            found.append(note);
+    }
+    return found;
+}
+
+std::shared_ptr<Note> NotesModel::selected() const
+{
+    return selectedID_ ? find(*selectedID_) : nullptr;
+}
+
+NotesModel::Signature NotesModel::currentSignature() const
+{
+    Signature signature;
+    const QFileInfoList entries =
+        QDir(store_.directory()).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        const QString suffix = entry.suffix();
+        if (suffix != u"rtf" && suffix != u"json")
+            continue;
+        const QDateTime modified = entry.lastModified();
+        signature.insert(entry.fileName(), modified.isValid() ? modified : QDateTime::fromMSecsSinceEpoch(0, Qt::UTC));
+    }
+    return signature;
+}
+
+void NotesModel::reload()
+{
+    if (loaded_ && currentSignature() == signature_)
+        return;
+    // Pending edits reach the disk before the folder is read over them.
+    flush();
+    store_.load();
+    setNotes(store_.notes());
+    signature_ = currentSignature();
+    loaded_ = true;
+    if (selectedID_ && !find(*selectedID_))
+        setSelectedID(std::nullopt);
+    if (renaming_ && !find(*renaming_))
+        setRenaming(std::nullopt);
+    bumpRevision();
+    bumpDiskRevision();
+}
+
+void NotesModel::select(const std::optional<QString>& id)
+{
+    if (id == selectedID_)
+        return;
+    flush();
+    setSelectedID(id);
+    setRenaming(std::nullopt);
+}
+
+void NotesModel::create()
+{
+    reload();
+    setQuery(QString());
+    const auto note = store_.create();
+    setNotes(store_.notes());
+    // The board and the manual order were written: that is no change from outside.
+    signature_ = currentSignature();
+    setSelectedID(note->id());
+    setRenaming(std::nullopt);
+    bumpRevision();
+    bumpEditRequest();
+}
+
+void NotesModel::save(const Note& note)
+{
+    const Status saved = store_.save(note);
+    if (saved) {
+        setSaveError(std::nullopt);
+    } else {
+        qCWarning(lcNotes) << "can't save note" << note.id() << saved.errorText();
+        setSaveError(QStringLiteral("Couldn't save to Pemby Notes' folder: ") + saved.errorText());
+    }
+    signature_ = currentSignature();
+}
+
+void NotesModel::edited(const std::shared_ptr<Note>& note, bool isEdit)
+{
+    if (!note)
+        return;
+    if (isEdit)
+        note->setModified(clock_ ? clock_() : QDateTime::currentDateTimeUtc());
+    save(*note);
+    store_.sort();
+    setNotes(store_.notes());
+    bumpRevision();
+}
+
+void NotesModel::rename(const QString& id, const QString& title)
+{
+    setRenaming(std::nullopt);
+    const auto note = find(id);
+    if (!note)
+        return;
+    const QString trimmed = pemby::trimWhitespace(title);
+    if (trimmed.isEmpty() || trimmed == note->title())
+        return;
+    flush();
+    note->setAttributedText(Note::retitled(note->attributedText(), trimmed));
+    edited(note, true);
+    bumpDiskRevision();
+}
+
+void NotesModel::deleteNote(const QString& id)
+{
+    const auto note = find(id);
+    if (!note)
+        return;
+    const QList<std::shared_ptr<Note>> before = visible();
+    const qsizetype position = before.indexOf(note);
+    const bool wasSelected = selectedID_ == id;
+    if (wasSelected)
+        flush();
+
+    const bool hadFile = QFileInfo::exists(store_.filePath(*note));
+    NoteStore::TrashedNote trashed = store_.trash(note);
+    if (hadFile && !trashed.trashedPath) {
+        // The file did not move: saying "In the Trash." would be untrue, and the note
+        // would come back at the next load anyway. Keep it where it was.
+        if (const Status back = store_.restore({trashed}); !back)
+            qCWarning(lcNotes) << "can't put back a note that did not move to the trash" << back.errorText();
+        setNotes(store_.notes());
+        signature_ = currentSignature();
+        bumpRevision();
+        setSaveError(QStringLiteral("Couldn't move the note to the Trash."));
+        return;
+    }
+    undoStack_.append({std::move(trashed)});
+    while (undoStack_.size() > maxUndoGroups)
+        undoStack_.removeFirst();
+    setNotes(store_.notes());
+    signature_ = currentSignature();
+
+    if (wasSelected) {
+        const QList<std::shared_ptr<Note>> now = visible();
+        if (position < 0 || now.isEmpty())
+            setSelectedID(std::nullopt);
+        else
+            setSelectedID(now[std::min(position, now.size() - 1)]->id());
+    }
+    bumpRevision();
+    if (toast_)
+        toast_(deletedToast());
+}
+
+void NotesModel::undo()
+{
+    if (undoStack_.isEmpty())
+        return;
+    const QList<NoteStore::TrashedNote> group = undoStack_.takeLast();
+    const Status restored = store_.restore(group);
+    if (restored) {
+        setSaveError(std::nullopt);
+    } else {
+        qCWarning(lcNotes) << "can't restore notes" << restored.errorText();
+        setSaveError(QStringLiteral("Couldn't bring it back: ") + restored.errorText());
+    }
+    setNotes(store_.notes());
+    signature_ = currentSignature();
+    setSelectedID(group.isEmpty() ? std::nullopt : std::optional(group.first().note->id()));
+    bumpRevision();
+    bumpDiskRevision();
+}
+
+void NotesModel::moveSelection(int offset)
+{
+    const QList<std::shared_ptr<Note>> shown = visible();
+    if (shown.isEmpty())
+        return;
+    const auto current = selected();
+    const qsizetype index = current ? shown.indexOf(current) : -1;
+    if (index < 0) {
+        select(shown.first()->id());
+        return;
+    }
+    const qsizetype target = std::clamp<qsizetype>(index + qsizetype(offset), 0, shown.size() - 1);
+    select(shown[target]->id());
+}

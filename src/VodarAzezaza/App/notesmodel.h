@@ -1,0 +1,137 @@
+#pragma once
+// The model behind the notes screen: the notes of the sibling notes app's folder,
+// the selection, the inline rename, the search, the last save error and the undo
+// of deletions. It re-reads the folder only when its files changed, and records
+// the folder's state after each of its own writes so they never cause a re-read.
+//
+// Every observed property signals only when its value changes. `notes`,
+// `selectedID`, `renaming` and `saveError` have no Q_PROPERTY because their types
+// are not meta-types; they follow the same pattern.
+
+#include "note.h"
+#include "notestore.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class NotesModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
+    Q_PROPERTY(int diskRevision READ diskRevision NOTIFY diskRevisionChanged)
+    Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
+    Q_PROPERTY(int searchRequest READ searchRequest NOTIFY searchRequestChanged)
+    Q_PROPERTY(int editRequest READ editRequest NOTIFY editRequestChanged)
+public:
+    using Clock = NoteStore::Clock;
+
+    static constexpr int maxUndoGroups = 50;
+
+    // Over the notes folder at `folder`; reads nothing until the first reload().
+    // `clock` gives the current time (the system clock when empty).
+    explicit NotesModel(const QString& folder, Clock clock = {}, QObject* parent = nullptr);
+    ~NotesModel() override;
+
+    // The sibling notes app's folder: PEMBY_NOTES_APP_DIR when set, else the store's default.
+    static QString pembyNotesFolder();
+
+    NoteStore& store() { return store_; }
+    const NoteStore& store() const { return store_; }
+
+    const QList<std::shared_ptr<Note>>& notes() const { return notes_; }
+    // Raised whenever the list or a note changed.
+    int revision() const { return revision_; }
+    // Raised whenever notes changed other than through the editor (re-read, renamed,
+    // brought back): the editor shows the note afresh.
+    int diskRevision() const { return diskRevision_; }
+    const std::optional<QString>& selectedID() const { return selectedID_; }
+    // The note whose title is being edited in the list.
+    const std::optional<QString>& renaming() const { return renaming_; }
+    void setRenaming(std::optional<QString> id);
+    const QString& query() const { return query_; }
+    void setQuery(const QString& query);
+    // Asks the list to put the keyboard into its search field.
+    int searchRequest() const { return searchRequest_; }
+    void requestSearch();
+    // Asks the editor pane to take the keyboard.
+    int editRequest() const { return editRequest_; }
+    // The last save or restore failure; cleared by the next success.
+    const std::optional<QString>& saveError() const { return saveError_; }
+
+    // Set by the editor pane: stores its pending changes into the shown note. Run
+    // before the selection changes and before a reload, rename or delete.
+    void setFlushEditor(std::function<void()> flush) { flushEditor_ = std::move(flush); }
+    const std::function<void()>& flushEditor() const { return flushEditor_; }
+    // Set by the application model to show its toast.
+    void setToast(std::function<void(const QString&)> toast) { toast_ = std::move(toast); }
+
+    // The notes matching the query (trimmed, folded), in list order.
+    QList<std::shared_ptr<Note>> visible() const;
+    std::shared_ptr<Note> selected() const;
+
+    // Re-reads the folder unless it was read before and none of its files changed.
+    void reload();
+    void select(const std::optional<QString>& id);
+    // A new empty note at the top, selected, with the editor asked to take the keys.
+    void create();
+    // After the editor stored its content into `note`; `isEdit` when the text changed.
+    void edited(const std::shared_ptr<Note>& note, bool isEdit);
+    // Puts the trimmed title in place of the note's first line. A blank title or
+    // the present one changes nothing.
+    void rename(const QString& id, const QString& title);
+    // To the trash, undoably; the selection moves to the note now in its place.
+    void deleteNote(const QString& id);
+    // Brings back the most recently deleted group.
+    void undo();
+    // Moves the selection within the visible notes, clamped at both ends.
+    void moveSelection(int offset);
+
+signals:
+    void notesChanged();
+    void revisionChanged();
+    void diskRevisionChanged();
+    void selectedIDChanged();
+    void renamingChanged();
+    void queryChanged();
+    void searchRequestChanged();
+    void editRequestChanged();
+    void saveErrorChanged();
+
+private:
+    using Signature = QHash<QString, QDateTime>;
+
+    // Modification dates of the folder's note and JSON files, by name.
+    Signature currentSignature() const;
+    void save(const Note& note);
+    void setNotes(QList<std::shared_ptr<Note>> notes);
+    void setSelectedID(std::optional<QString> id);
+    void setSaveError(std::optional<QString> error);
+    void bumpRevision();
+    void bumpDiskRevision();
+    void bumpEditRequest();
+    void flush();
+    std::shared_ptr<Note> find(const QString& id) const;
+
+    NoteStore store_;
+    Clock clock_;
+    QList<std::shared_ptr<Note>> notes_;
+    int revision_ = 0;
+    int diskRevision_ = 0;
+    std::optional<QString> selectedID_;
+    std::optional<QString> renaming_;
+    QString query_;
+    int searchRequest_ = 0;
+    int editRequest_ = 0;
+    std::optional<QString> saveError_;
+    std::function<void()> flushEditor_;
+    QList<QList<NoteStore::TrashedNote>> undoStack_;  // newest last
+    Signature signature_;
+    bool loaded_ = false;
+    std::function<void(const QString&)> toast_;
+};

@@ -1,0 +1,536 @@
+#include "notestore.h"
+
+#include "richtext.h"
+#include "support/notetext.h"
+#include "support/owntrash.h"
+#include "textdocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDateTime longAgo(QDate(2020, 1, 2), QTime(3, 4, 5), QTimeZone::utc());
+
+QDateTime minutesLater(int minutes)
+{
+    return longAgo.addSecs(60 * minutes);
+}
+
+QByteArray noteFile(const QString& text, const std::optional<QDateTime>& created = std::nullopt)
+{
+    return RichText::encode(*RichText::plain(text), {}, {}, created);
+}
+
+QString textOf(const QByteArray& file)
+{
+    const auto decoded = RichText::decode(file);
+    return decoded ? pemby::documentText(*decoded->text) : QStringLiteral("<not a note file>");
+}
+
+// A scratch notes folder.
+class NotesFolder {
+public:
+    NotesFolder() : path_(root_.filePath(QStringLiteral("Notes")))
+    {
+        // No test may reach the user's own trash.
+        useOwnTrash();
+        QDir().mkpath(path_);
+    }
+
+    const QString& path() const { return path_; }
+    QString file(const QString& name) const { return path_ + u'/' + name; }
+
+    void put(const QString& name, const QByteArray& bytes, const QDateTime& modified = longAgo) const
+    {
+        QDir().mkpath(QFileInfo(file(name)).path());
+        QFile f(file(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        ASSERT_TRUE(f.flush());
+        ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    void putNote(const QString& id, const QString& text, const QDateTime& modified = longAgo) const
+    {
+        put(id + QStringLiteral(".rtf"), noteFile(text), modified);
+    }
+    bool has(const QString& name) const { return QFileInfo::exists(file(name)); }
+    QByteArray bytes(const QString& name) const
+    {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QDateTime modified(const QString& name) const { return QFileInfo(file(name)).lastModified(); }
+
+private:
+    QTemporaryDir root_;
+    QString path_;
+};
+
+QStringList ids(const NoteStore& store)
+{
+    QStringList out;
+    for (const auto& note : store.notes())
+        out.append(note->id());
+    return out;
+}
+
+std::shared_ptr<Note> noteWithID(const NoteStore& store, const QString& id)
+{
+    for (const auto& note : store.notes()) {
+        if (note->id() == id)
+            return note;
+    }
+    return nullptr;
+}
+
+QStringList titles(const Board& board)
+{
+    QStringList out;
+    for (const BoardColumn& column : board.columns())
+        out.append(column.title);
+    return out;
+}
+
+// Notes a, b, c, changed in that order (c last), in the manual order a, b, c, with b
+// in the board's second column.
+void putThreeNotes(const NotesFolder& folder)
+{
+    folder.putNote(QStringLiteral("a"), QStringLiteral("Apples"), minutesLater(1));
+    folder.putNote(QStringLiteral("b"), QStringLiteral("Bananas"), minutesLater(2));
+    folder.putNote(QStringLiteral("c"), QStringLiteral("Cherries"), minutesLater(3));
+    folder.put(QStringLiteral("order.json"), R"(["a","b","c"])");
+    folder.put(QStringLiteral("board.json"),
+               R"({"cards":{"1":["a"],"2":["b"]},"columns":[{"id":"1","title":"One"},{"id":"2","title":"Two"}],"offBoard":["c"]})");
+}
+
+} // namespace
+
+void PrintTo(const QDateTime& t, std::ostream* os)
+{
+    *os << t.toString(Qt::ISODateWithMs).toStdString();
+}
+
+TEST(NoteStore, ConvertsMarkdownNotesKeepingTheirDate)
+{
+    NotesFolder folder;
+    const QByteArray markdown = "# Groceries\n- milk\r\n- eggs";
+    folder.put(QStringLiteral("a.md"), markdown, longAgo);
+    folder.put(QStringLiteral("broken.md"), "caf\xE9", longAgo);
+    folder.put(QStringLiteral("upper.MD"), "not a note", longAgo);
+
+    NoteStore store(folder.path());
+    store.load();
+
+    EXPECT_FALSE(folder.has(QStringLiteral("a.md")));
+    EXPECT_EQ(folder.bytes(QStringLiteral("Original Markdown/a.md")), markdown);
+    const QByteArray converted = folder.bytes(QStringLiteral("a.rtf"));
+    EXPECT_EQ(textOf(converted), QStringLiteral("# Groceries\n- milk\n- eggs"));
+    EXPECT_EQ(runsOf(*RichText::decode(converted)->text),
+              (QList<QList<TextRun>>{{{"# Groceries", 15}}, {{"- milk", 15}}, {{"- eggs", 15}}}));
+    EXPECT_EQ(folder.modified(QStringLiteral("a.rtf")), longAgo);
+
+    ASSERT_EQ(ids(store), QStringList{"a"});
+    EXPECT_EQ(store.notes()[0]->modified(), longAgo);
+    EXPECT_EQ(store.notes()[0]->title(), QStringLiteral("# Groceries"));
+
+    // What cannot be read stays where it is, to be tried again.
+    EXPECT_TRUE(folder.has(QStringLiteral("broken.md")));
+    EXPECT_FALSE(folder.has(QStringLiteral("broken.rtf")));
+    EXPECT_TRUE(folder.has(QStringLiteral("upper.MD")));
+}
+
+TEST(NoteStore, AMarkdownNoteBesideItsNoteFileIsPutAwayUnread)
+{
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("a"), QStringLiteral("the real one"), longAgo);
+    const QByteArray rtf = folder.bytes(QStringLiteral("a.rtf"));
+    folder.put(QStringLiteral("a.md"), "\xFF\xFE not even text", minutesLater(5));
+
+    NoteStore store(folder.path());
+    store.load();
+
+    EXPECT_FALSE(folder.has(QStringLiteral("a.md")));
+    EXPECT_EQ(folder.bytes(QStringLiteral("Original Markdown/a.md")), QByteArray("\xFF\xFE not even text"));
+    EXPECT_EQ(folder.bytes(QStringLiteral("a.rtf")), rtf);
+    EXPECT_EQ(folder.modified(QStringLiteral("a.rtf")), longAgo);
+    ASSERT_EQ(ids(store), QStringList{"a"});
+    EXPECT_EQ(store.notes()[0]->title(), QStringLiteral("the real one"));
+}
+
+TEST(NoteStore, LoadsEveryReadableNoteFileAndNothingElse)
+{
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("one"), QStringLiteral("first"), minutesLater(2));
+    folder.putNote(QStringLiteral(".hidden"), QStringLiteral("hidden"), minutesLater(1));
+    folder.put(QStringLiteral("bad.rtf"), "this is not RTF");
+    folder.put(QStringLiteral("CAPS.RTF"), noteFile(QStringLiteral("caps")));
+    folder.put(QStringLiteral("plain.txt"), "text");
+    QDir(folder.path()).mkdir(QStringLiteral("folder.rtf"));
+
+    NoteStore store(folder.path());
+    store.load();
+    EXPECT_EQ(ids(store), (QStringList{"one", ".hidden"}));
+    EXPECT_EQ(noteWithID(store, QStringLiteral("one"))->modified(), minutesLater(2));
+}
+
+TEST(NoteStore, TakesTheCreationDateFromTheMetadataElseNeverAfterTheLastChange)
+{
+    NotesFolder folder;
+    // Written now, dated long ago: the file was born after its last change.
+    folder.putNote(QStringLiteral("plain"), QStringLiteral("x"), longAgo);
+    const QDateTime later = longAgo.addYears(3);
+    folder.put(QStringLiteral("dated.rtf"), noteFile(QStringLiteral("y"), later), longAgo);
+
+    NoteStore store(folder.path());
+    store.load();
+    EXPECT_EQ(noteWithID(store, QStringLiteral("plain"))->created(), longAgo);
+    EXPECT_EQ(noteWithID(store, QStringLiteral("dated"))->created(), later);
+}
+
+TEST(NoteStore, ReconcilesTheManualOrderOnLoad)
+{
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("a"), QStringLiteral("a"), minutesLater(1));
+    folder.putNote(QStringLiteral("b"), QStringLiteral("b"), minutesLater(60));
+    folder.putNote(QStringLiteral("c"), QStringLiteral("c"), minutesLater(2));
+    folder.put(QStringLiteral("order.json"), R"(["c","x","a","a"])");
+
+    NoteStore store(folder.path());
+    store.load();
+    EXPECT_EQ(store.manualOrder(), (QStringList{"b", "c", "a"}));
+    EXPECT_EQ(folder.bytes(QStringLiteral("order.json")), QByteArray(R"(["b","c","a"])"));
+    EXPECT_EQ(ids(store), (QStringList{"b", "c", "a"}));  // by last change
+}
+
+TEST(NoteStore, WritesNoManualOrderWithoutOne)
+{
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("a"), QStringLiteral("a"));
+    NoteStore store(folder.path(), [] { return minutesLater(90); });
+    store.load();
+
+    const auto created = store.create();
+    EXPECT_EQ(store.notes().first(), created);
+    EXPECT_EQ(created->modified(), minutesLater(90));
+    EXPECT_EQ(created->created(), minutesLater(90));
+    EXPECT_TRUE(created->isEmpty());
+    EXPECT_EQ(store.manualOrder(), (QStringList{created->id(), "a"}));
+    EXPECT_FALSE(folder.has(QStringLiteral("order.json")));
+    EXPECT_FALSE(folder.has(created->id() + QStringLiteral(".rtf")));
+    // The board has the new note off the board.
+    EXPECT_TRUE(Board::fromJson(folder.bytes(QStringLiteral("board.json")))->offBoard().contains(created->id()));
+}
+
+TEST(NoteStore, TheFirstLoadWritesTheStandardBoard)
+{
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("a"), QStringLiteral("a"));
+    folder.putNote(QStringLiteral("b"), QStringLiteral("b"));
+    NoteStore store(folder.path());
+    store.load();
+
+    const auto written = Board::fromJson(folder.bytes(QStringLiteral("board.json")));
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written, store.board());
+    EXPECT_EQ(titles(*written), (QStringList{"To Do", "Doing", "Done"}));
+    EXPECT_EQ(written->offBoard(), (QSet<QString>{"a", "b"}));
+    EXPECT_TRUE(written->allNoteIDs().isEmpty());
+}
+
+TEST(NoteStore, LeavesABoardItCannotReadAlone)
+{
+    const struct {
+        const char* name;
+        QByteArray content;  // empty: a folder stands in the file's place
+    } cases[] = {
+        {"a newer format", R"({"version":2,"lanes":[{"id":"1","cards":["a"]}]})"},
+        {"not JSON", "{\"cards\":"},
+        {"a read error", QByteArray()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NotesFolder folder;
+        folder.putNote(QStringLiteral("a"), QStringLiteral("a"));
+        if (c.content.isEmpty())
+            QDir(folder.path()).mkdir(QStringLiteral("board.json"));
+        else
+            folder.put(QStringLiteral("board.json"), c.content);
+
+        NoteStore store(folder.path());
+        store.load();
+        EXPECT_EQ(titles(store.board()), (QStringList{"To Do", "Doing", "Done"}));
+        EXPECT_EQ(store.board().offBoard(), QSet<QString>{"a"});
+
+        // Nothing that changes the board in memory replaces the file either.
+        const auto created = store.create();
+        store.trash(noteWithID(store, QStringLiteral("a")));
+        store.modifyBoard([](Board& board) { board.addColumn(QStringLiteral("More")); });
+        EXPECT_FALSE(store.saveBoard().ok());
+        if (c.content.isEmpty())
+            EXPECT_TRUE(QFileInfo(folder.file(QStringLiteral("board.json"))).isDir());
+        else
+            EXPECT_EQ(folder.bytes(QStringLiteral("board.json")), c.content);
+    }
+}
+
+TEST(NoteStore, ANoteFileThatCannotBeReadKeepsItsPlace)
+{
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("a"), QStringLiteral("a"), minutesLater(1));
+    folder.putNote(QStringLiteral("b"), QStringLiteral("b"), minutesLater(2));
+    folder.put(QStringLiteral("bad.rtf"), "written by something newer");
+    const QByteArray order = R"(["b","bad","a"])";
+    const QByteArray board =
+        R"({"cards":{"1":["bad","a"]},"columns":[{"id":"1","title":"One"}],"offBoard":["b"]})";
+    folder.put(QStringLiteral("order.json"), order);
+    folder.put(QStringLiteral("board.json"), board);
+
+    NoteStore store(folder.path());
+    store.load();
+    EXPECT_EQ(ids(store), (QStringList{"b", "a"}));
+    EXPECT_EQ(store.manualOrder(), (QStringList{"b", "bad", "a"}));
+    EXPECT_EQ(store.board().location(QStringLiteral("bad")), (Board::Location{"1", 0}));
+    EXPECT_EQ(folder.bytes(QStringLiteral("order.json")), order);
+    EXPECT_EQ(folder.bytes(QStringLiteral("board.json")), board);
+}
+
+TEST(NoteStore, TrashThenRestore)
+{
+    const QString trash = useOwnTrash();
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path());
+    store.load();
+    const auto b = noteWithID(store, QStringLiteral("b"));
+    const QByteArray bytes = folder.bytes(QStringLiteral("b.rtf"));
+
+    const NoteStore::TrashedNote record = store.trash(b);
+    ASSERT_TRUE(record.trashedPath);
+    EXPECT_EQ(QFileInfo(*record.trashedPath).path(), trash + QStringLiteral("/files"));
+    const QString info = trash + QStringLiteral("/info/") + QFileInfo(*record.trashedPath).fileName() + QStringLiteral(".trashinfo");
+    EXPECT_TRUE(QFileInfo::exists(info));
+    EXPECT_FALSE(folder.has(QStringLiteral("b.rtf")));
+    EXPECT_EQ(record.manualIndex, 1);
+    EXPECT_EQ(record.boardLocation, (Board::Location{"2", 0}));
+    EXPECT_FALSE(record.wasOffBoard);
+    EXPECT_EQ(ids(store), (QStringList{"c", "a"}));
+    EXPECT_EQ(folder.bytes(QStringLiteral("order.json")), QByteArray(R"(["a","c"])"));
+    EXPECT_FALSE(Board::fromJson(folder.bytes(QStringLiteral("board.json")))->isOnBoard(QStringLiteral("b")));
+
+    ASSERT_TRUE(store.restore({record}).ok());
+    EXPECT_EQ(folder.bytes(QStringLiteral("b.rtf")), bytes);
+    EXPECT_FALSE(QFileInfo::exists(*record.trashedPath));
+    EXPECT_FALSE(QFileInfo::exists(info));
+    EXPECT_EQ(noteWithID(store, QStringLiteral("b")), b);
+    EXPECT_EQ(ids(store), (QStringList{"c", "b", "a"}));
+    EXPECT_EQ(store.manualOrder(), (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(folder.bytes(QStringLiteral("order.json")), QByteArray(R"(["a","b","c"])"));
+    EXPECT_EQ(Board::fromJson(folder.bytes(QStringLiteral("board.json")))->location(QStringLiteral("b")),
+              (Board::Location{"2", 0}));
+}
+
+TEST(NoteStore, TrashesIntoTheDataFolderEvenBeforeItExists)
+{
+    // Qt moves the file into the working directory when the data folder is missing.
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("a"), QStringLiteral("a"));
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    QTemporaryDir root;
+    const QString missing = root.filePath(QStringLiteral("not/yet"));
+    qputenv("XDG_DATA_HOME", missing.toUtf8());
+    NoteStore store(folder.path());
+    store.load();
+    const auto record = store.trash(noteWithID(store, QStringLiteral("a")));
+    qputenv("XDG_DATA_HOME", dataHome);
+
+    ASSERT_TRUE(record.trashedPath);
+    EXPECT_EQ(*record.trashedPath, missing + QStringLiteral("/Trash/files/a.rtf"));
+    EXPECT_TRUE(QFileInfo::exists(*record.trashedPath));
+}
+
+TEST(NoteStore, RestoreWritesTheNoteFromMemoryOverAFileThatTookItsName)
+{
+    useOwnTrash();
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path());
+    store.load();
+    const NoteStore::TrashedNote record = store.trash(noteWithID(store, QStringLiteral("b")));
+    ASSERT_TRUE(record.trashedPath);
+    folder.putNote(QStringLiteral("b"), QStringLiteral("someone else's"));
+
+    ASSERT_TRUE(store.restore({record}).ok());
+    EXPECT_EQ(textOf(folder.bytes(QStringLiteral("b.rtf"))), QStringLiteral("Bananas"));
+    // The trashed file stays where it is.
+    EXPECT_TRUE(QFileInfo::exists(*record.trashedPath));
+}
+
+TEST(NoteStore, AFailedTrashLeavesTheFileAndRestoreWritesFromMemory)
+{
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path());
+    store.setTrashFile([](const QString&) { return std::nullopt; });
+    store.load();
+    const auto b = noteWithID(store, QStringLiteral("b"));
+    b->setAttributedText(RichText::plain(QStringLiteral("Bananas, edited")));
+
+    const NoteStore::TrashedNote record = store.trash(b);
+    EXPECT_EQ(record.trashedPath, std::nullopt);
+    EXPECT_EQ(ids(store), (QStringList{"c", "a"}));
+    EXPECT_TRUE(folder.has(QStringLiteral("b.rtf")));
+
+    ASSERT_TRUE(store.restore({record}).ok());
+    EXPECT_EQ(textOf(folder.bytes(QStringLiteral("b.rtf"))), QStringLiteral("Bananas, edited"));
+    EXPECT_EQ(store.manualOrder(), (QStringList{"a", "b", "c"}));
+}
+
+TEST(NoteStore, DiscardDeletesTheFileForGood)
+{
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path());
+    store.setTrashFile([](const QString& path) -> std::optional<QString> {
+        ADD_FAILURE() << "discarding moved " << path.toStdString() << " to the trash";
+        return std::nullopt;
+    });
+    store.load();
+    store.discard(noteWithID(store, QStringLiteral("a")));
+    EXPECT_FALSE(folder.has(QStringLiteral("a.rtf")));
+    EXPECT_EQ(ids(store), (QStringList{"c", "b"}));
+    EXPECT_EQ(store.manualOrder(), (QStringList{"b", "c"}));
+    EXPECT_FALSE(store.board().isOnBoard(QStringLiteral("a")));
+    EXPECT_EQ(folder.bytes(QStringLiteral("order.json")), QByteArray(R"(["b","c"])"));
+}
+
+TEST(NoteStore, RestoringNotesTrashedOneAfterTheOtherPutsEachInItsPlace)
+{
+    useOwnTrash();
+    NotesFolder folder;
+    putThreeNotes(folder);
+    folder.putNote(QStringLiteral("d"), QStringLiteral("Dates"), minutesLater(4));
+    folder.put(QStringLiteral("order.json"), R"(["a","b","c","d"])");
+    NoteStore store(folder.path());
+    store.load();
+
+    const auto first = store.trash(noteWithID(store, QStringLiteral("b")));
+    const auto second = store.trash(noteWithID(store, QStringLiteral("c")));
+    EXPECT_EQ(store.manualOrder(), (QStringList{"a", "d"}));
+    ASSERT_TRUE(store.restore({first, second}).ok());
+    EXPECT_EQ(store.manualOrder(), (QStringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(store.board().offBoard(), (QSet<QString>{"c", "d"}));
+    EXPECT_EQ(store.board().location(QStringLiteral("b")), (Board::Location{"2", 0}));
+}
+
+TEST(NoteStore, ANoteRestoredIntoADeletedColumnIsOffTheBoardAfterTheNextLoad)
+{
+    useOwnTrash();
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path());
+    store.load();
+    const auto record = store.trash(noteWithID(store, QStringLiteral("b")));
+    store.modifyBoard([](Board& board) { board.deleteColumn(QStringLiteral("2")); });
+
+    ASSERT_TRUE(store.restore({record}).ok());
+    EXPECT_FALSE(store.board().isOnBoard(QStringLiteral("b")));
+    EXPECT_FALSE(store.board().offBoard().contains(QStringLiteral("b")));
+    store.load();
+    EXPECT_TRUE(store.board().offBoard().contains(QStringLiteral("b")));
+}
+
+TEST(NoteStore, RestoreStopsAtTheFirstNoteItCannotBringBack)
+{
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path());
+    store.load();
+    const auto stray = std::make_shared<Note>(QStringLiteral("../stray"), QStringLiteral("x"), longAgo);
+    const auto b = store.trash(noteWithID(store, QStringLiteral("b")));
+
+    NoteStore::TrashedNote strayRecord;
+    strayRecord.note = stray;
+    const Status restored = store.restore({strayRecord, b});
+    EXPECT_FALSE(restored.ok());
+    EXPECT_FALSE(restored.errorText().isEmpty());
+    EXPECT_EQ(ids(store), (QStringList{"c", "a"}));
+    EXPECT_FALSE(QFileInfo::exists(folder.path() + QStringLiteral("/../stray.rtf")));
+}
+
+TEST(NoteStore, SaveReportsWhatWentWrong)
+{
+    QTemporaryDir root;
+    const QString blocked = root.filePath(QStringLiteral("file"));
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    NoteStore store(blocked + QStringLiteral("/Notes"));
+    const Note note(QStringLiteral("a"), QStringLiteral("text"), longAgo);
+    const Status saved = store.save(note);
+    EXPECT_FALSE(saved.ok());
+    EXPECT_FALSE(saved.errorText().isEmpty());
+
+    NotesFolder folder;
+    NoteStore ok(folder.path());
+    EXPECT_FALSE(ok.save(Note(QStringLiteral("../a"), QStringLiteral("text"), longAgo)).ok());
+    EXPECT_TRUE(ok.save(note).ok());
+    EXPECT_EQ(textOf(folder.bytes(QStringLiteral("a.rtf"))), QStringLiteral("text"));
+}
+
+TEST(NoteStore, SavesTheMetadataWithTheNote)
+{
+    NotesFolder folder;
+    NoteStore store(folder.path());
+    Note note(QStringLiteral("a"), QStringLiteral("Title\nbody"), minutesLater(5), longAgo);
+    note.setCollapsibleSections({0, 2});
+    note.setCollapsedSections({2});
+    ASSERT_TRUE(store.save(note).ok());
+
+    store.load();
+    ASSERT_EQ(ids(store), QStringList{"a"});
+    const auto loaded = store.notes()[0];
+    EXPECT_EQ(loaded->created(), longAgo);
+    EXPECT_EQ(loaded->collapsibleSections(), (QList<int>{0, 2}));
+    EXPECT_EQ(loaded->collapsedSections(), (QList<int>{2}));
+    EXPECT_EQ(loaded->text(), QStringLiteral("Title\nbody"));
+}
+
+TEST(NoteStore, SortOrders)
+{
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("a"), QStringLiteral("Note 10"), minutesLater(3));
+    folder.putNote(QStringLiteral("b"), QStringLiteral("note 2"), minutesLater(1));
+    folder.putNote(QStringLiteral("c"), QStringLiteral("Apples"), minutesLater(2));
+    NoteStore store(folder.path());
+    store.setCollator(NoteSortOrder::titleCollator(QLocale(QLocale::English, QLocale::UnitedStates)));
+    store.load();
+    EXPECT_EQ(ids(store), (QStringList{"a", "c", "b"}));
+
+    // Switching to the manual order without one keeps the list as shown, and writes nothing.
+    store.setSortOrder(NoteSortOrder(NoteSortKey::manual));
+    EXPECT_EQ(ids(store), (QStringList{"a", "c", "b"}));
+    EXPECT_EQ(store.manualOrder(), (QStringList{"a", "c", "b"}));
+    EXPECT_FALSE(folder.has(QStringLiteral("order.json")));
+
+    store.setSortOrder(NoteSortOrder(NoteSortKey::title));
+    EXPECT_EQ(ids(store), (QStringList{"c", "b", "a"}));
+
+    store.setSortOrder(NoteSortOrder(NoteSortKey::manual));
+    // Shown by title, so that is the manual order now.
+    EXPECT_EQ(ids(store), (QStringList{"c", "b", "a"}));
+    store.moveManually({QStringLiteral("a"), QStringLiteral("gone"), QStringLiteral("a")}, 1);
+    EXPECT_EQ(ids(store), (QStringList{"c", "a", "b"}));
+    EXPECT_EQ(folder.bytes(QStringLiteral("order.json")), QByteArray(R"(["c","a","b"])"));
+    store.moveManually({QStringLiteral("c")}, 99);
+    EXPECT_EQ(ids(store), (QStringList{"a", "b", "c"}));
+
+    store.setManualOrder({QStringLiteral("c"), QStringLiteral("b")});
+    EXPECT_EQ(ids(store), (QStringList{"a", "c", "b"}));  // a, missing, goes first
+    EXPECT_EQ(folder.bytes(QStringLiteral("order.json")), QByteArray(R"(["a","c","b"])"));
+}

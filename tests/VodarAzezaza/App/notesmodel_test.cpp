@@ -1,0 +1,431 @@
+#include "notesmodel.h"
+
+#include "NotesEditor/support/owntrash.h"
+#include "richtext.h"
+#include "textdocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDateTime longAgo(QDate(2020, 1, 2), QTime(3, 4, 5), QTimeZone::utc());
+const QDateTime editTime(QDate(2024, 5, 6), QTime(7, 8, 9), QTimeZone::utc());
+
+// A notes folder of notes "n0" … "n<count-1>" titled "Note 0" …, changed in that
+// order, so the list shows them newest first, and a model over it.
+class NotesModelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        useOwnTrash();
+        folder = root.filePath(QStringLiteral("Notes"));
+        QDir().mkpath(folder);
+    }
+
+    void putNote(const QString& id, const QString& text, const QDateTime& modified) const
+    {
+        QFile f(folder + u'/' + id + QStringLiteral(".rtf"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(RichText::encode(*RichText::plain(text), {}, {}, std::nullopt));
+        ASSERT_TRUE(f.flush());
+        ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    void putNotes(int count) const
+    {
+        for (int i = 0; i < count; ++i)
+            putNote(QStringLiteral("n%1").arg(i), QStringLiteral("Note %1").arg(i), longAgo.addSecs(60 * i));
+    }
+    std::unique_ptr<NotesModel> makeModel()
+    {
+        auto model = std::make_unique<NotesModel>(folder, [] { return editTime; });
+        model->setFlushEditor([this] { ++flushes; });
+        model->setToast([this](const QString& text) { toasts.append(text); });
+        return model;
+    }
+    QString textOnDisk(const QString& id) const
+    {
+        QFile f(folder + u'/' + id + QStringLiteral(".rtf"));
+        if (!f.open(QIODevice::ReadOnly))
+            return QStringLiteral("<missing>");
+        const auto decoded = RichText::decode(f.readAll());
+        return decoded ? pemby::documentText(*decoded->text) : QStringLiteral("<not a note file>");
+    }
+    // Puts a file where the folder was, so that nothing can be written into it.
+    void blockFolder() const
+    {
+        ASSERT_TRUE(QDir(folder).removeRecursively());
+        QFile f(folder);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    static QStringList ids(const QList<std::shared_ptr<Note>>& notes)
+    {
+        QStringList out;
+        for (const auto& note : notes)
+            out.append(note->id());
+        return out;
+    }
+
+    QTemporaryDir root;
+    QString folder;
+    int flushes = 0;
+    QStringList toasts;
+};
+
+std::optional<QString> id(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+} // namespace
+
+TEST_F(NotesModelTest, ReloadsOnlyWhenTheFolderChanged)
+{
+    putNotes(3);
+    auto model = makeModel();
+    QSignalSpy revisions(model.get(), &NotesModel::revisionChanged);
+    QSignalSpy diskRevisions(model.get(), &NotesModel::diskRevisionChanged);
+    QSignalSpy notes(model.get(), &NotesModel::notesChanged);
+
+    model->reload();
+    EXPECT_EQ(ids(model->notes()), (QStringList{"n2", "n1", "n0"}));
+    EXPECT_EQ(model->revision(), 1);
+    EXPECT_EQ(model->diskRevision(), 1);
+    EXPECT_EQ(flushes, 1);
+
+    // The first load wrote board.json; that is the model's own doing.
+    model->reload();
+    EXPECT_EQ(revisions.count(), 1);
+    EXPECT_EQ(diskRevisions.count(), 1);
+    EXPECT_EQ(notes.count(), 1);
+    EXPECT_EQ(flushes, 1);
+
+    putNote(QStringLiteral("n3"), QStringLiteral("from the other app"), longAgo.addDays(1));
+    model->reload();
+    EXPECT_EQ(ids(model->notes()), (QStringList{"n3", "n2", "n1", "n0"}));
+    EXPECT_EQ(model->revision(), 2);
+    EXPECT_EQ(model->diskRevision(), 2);
+    EXPECT_EQ(flushes, 2);
+}
+
+TEST_F(NotesModelTest, AReloadDropsASelectionOrRenameWhoseNoteIsGone)
+{
+    putNotes(2);
+    auto model = makeModel();
+    model->reload();
+    model->select(id("n1"));
+    model->setRenaming(id("n1"));
+    ASSERT_TRUE(QFile::remove(folder + QStringLiteral("/n1.rtf")));
+    model->reload();
+    EXPECT_EQ(model->selectedID(), std::nullopt);
+    EXPECT_EQ(model->renaming(), std::nullopt);
+    EXPECT_EQ(model->selected(), nullptr);
+}
+
+TEST_F(NotesModelTest, SelectFlushesOnlyOnAChange)
+{
+    putNotes(2);
+    auto model = makeModel();
+    model->reload();
+    QSignalSpy selections(model.get(), &NotesModel::selectedIDChanged);
+    model->select(id("n0"));
+    model->setRenaming(id("n1"));
+    model->select(id("n0"));
+    EXPECT_EQ(flushes, 2);
+    EXPECT_EQ(selections.count(), 1);
+    EXPECT_EQ(model->renaming(), id("n1"));
+    model->select(std::nullopt);
+    EXPECT_EQ(flushes, 3);
+    EXPECT_EQ(model->renaming(), std::nullopt);
+    model->select(std::nullopt);
+    EXPECT_EQ(flushes, 3);
+}
+
+TEST_F(NotesModelTest, PropertiesSignalOnlyWhenTheirValueChanges)
+{
+    auto model = makeModel();
+    QSignalSpy queries(model.get(), &NotesModel::queryChanged);
+    QSignalSpy renamings(model.get(), &NotesModel::renamingChanged);
+    model->setQuery(QStringLiteral("x"));
+    model->setQuery(QStringLiteral("x"));
+    model->setRenaming(id("a"));
+    model->setRenaming(id("a"));
+    model->setRenaming(std::nullopt);
+    EXPECT_EQ(queries.count(), 1);
+    EXPECT_EQ(renamings.count(), 2);
+
+    QSignalSpy searches(model.get(), &NotesModel::searchRequestChanged);
+    model->requestSearch();
+    model->requestSearch();
+    EXPECT_EQ(model->searchRequest(), 2);
+    EXPECT_EQ(searches.count(), 2);
+}
+
+TEST_F(NotesModelTest, SearchFoldsAndTrimsTheQuery)
+{
+    putNote(QStringLiteral("a"), QStringLiteral("Lunch at the CAF\u00C9"), longAgo);
+    putNote(QStringLiteral("b"), QStringLiteral("Groceries"), longAgo.addSecs(60));
+    auto model = makeModel();
+    model->reload();
+    model->setQuery(QStringLiteral("  \n "));
+    EXPECT_EQ(ids(model->visible()), (QStringList{"b", "a"}));
+    model->setQuery(QStringLiteral(" cafe "));
+    EXPECT_EQ(ids(model->visible()), QStringList{"a"});
+    model->setQuery(QStringLiteral("nothing like it"));
+    EXPECT_TRUE(model->visible().isEmpty());
+}
+
+TEST_F(NotesModelTest, MoveSelectionWithinTheVisibleNotes)
+{
+    putNotes(3);  // shown n2, n1, n0
+    auto model = makeModel();
+    model->moveSelection(1);
+    EXPECT_EQ(model->selectedID(), std::nullopt);  // nothing visible yet
+
+    model->reload();
+    model->moveSelection(1);
+    EXPECT_EQ(model->selectedID(), id("n2"));
+    model->moveSelection(-1);
+    EXPECT_EQ(model->selectedID(), id("n2"));
+    model->moveSelection(5);
+    EXPECT_EQ(model->selectedID(), id("n0"));
+    model->moveSelection(-1);
+    EXPECT_EQ(model->selectedID(), id("n1"));
+
+    // A selection the search hides counts as none.
+    model->setQuery(QStringLiteral("Note 0"));
+    model->moveSelection(-1);
+    EXPECT_EQ(model->selectedID(), id("n0"));
+}
+
+TEST_F(NotesModelTest, DeletingMovesTheSelectionToTheNoteNowInItsPlace)
+{
+    const struct {
+        const char* name;
+        int notes;
+        QString query;
+        std::optional<QString> selected;
+        QString deleted;
+        std::optional<QString> after;
+        int flushes;
+    } cases[] = {
+        {"the selected note in the middle", 3, "", id("n1"), "n1", id("n0"), 1},
+        {"the selected last visible note", 3, "", id("n0"), "n0", id("n1"), 1},
+        {"the only note", 1, "", id("n0"), "n0", std::nullopt, 1},
+        {"a note that is not selected", 3, "", id("n2"), "n1", id("n2"), 0},
+        {"the selected note, hidden by the search", 3, "Note 2", id("n1"), "n1", std::nullopt, 1},
+        {"the last note the search shows", 3, "Note", id("n0"), "n0", id("n1"), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString& name : QDir(folder).entryList(QDir::Files))
+            QFile::remove(folder + u'/' + name);
+        putNotes(c.notes);
+        auto model = makeModel();
+        model->reload();
+        model->setQuery(c.query);
+        model->select(c.selected);
+        flushes = 0;
+        toasts.clear();
+        const int revision = model->revision();
+
+        model->deleteNote(c.deleted);
+        EXPECT_EQ(model->selectedID(), c.after);
+        EXPECT_EQ(flushes, c.flushes);
+        EXPECT_FALSE(ids(model->notes()).contains(c.deleted));
+        EXPECT_FALSE(QFileInfo::exists(folder + u'/' + c.deleted + QStringLiteral(".rtf")));
+        EXPECT_EQ(model->revision(), revision + 1);
+        const QString undo = QKeySequence(Qt::CTRL | Qt::Key_Z).toString(QKeySequence::NativeText);
+        EXPECT_EQ(toasts, QStringList{QStringLiteral("In the Trash. %1 if that was a mistake.").arg(undo)});
+    }
+}
+
+TEST_F(NotesModelTest, UndoBringsTheNoteBack)
+{
+    putNotes(3);
+    auto model = makeModel();
+    model->reload();
+    model->select(id("n1"));
+    model->deleteNote(QStringLiteral("n1"));
+    const int diskRevision = model->diskRevision();
+
+    model->undo();
+    EXPECT_EQ(ids(model->notes()), (QStringList{"n2", "n1", "n0"}));
+    EXPECT_EQ(model->selectedID(), id("n1"));
+    EXPECT_EQ(model->diskRevision(), diskRevision + 1);
+    EXPECT_EQ(textOnDisk(QStringLiteral("n1")), QStringLiteral("Note 1"));
+    EXPECT_EQ(model->saveError(), std::nullopt);
+
+    // Nothing more to bring back.
+    const int revision = model->revision();
+    model->undo();
+    EXPECT_EQ(model->revision(), revision);
+
+    // The model's own writes cause no reload.
+    flushes = 0;
+    model->reload();
+    EXPECT_EQ(flushes, 0);
+}
+
+TEST_F(NotesModelTest, ADeleteWhoseFileCannotMoveToTheTrashKeepsTheNote)
+{
+    putNotes(3);
+    auto model = makeModel();
+    model->reload();
+    model->store().setTrashFile([](const QString&) { return std::nullopt; });
+    model->select(id("n1"));
+
+    model->deleteNote(QStringLiteral("n1"));
+    EXPECT_EQ(ids(model->notes()), (QStringList{"n2", "n1", "n0"}));
+    EXPECT_EQ(model->selectedID(), id("n1"));
+    EXPECT_EQ(textOnDisk(QStringLiteral("n1")), QStringLiteral("Note 1"));
+    EXPECT_EQ(model->saveError(), QStringLiteral("Couldn't move the note to the Trash."));
+    EXPECT_TRUE(toasts.isEmpty());
+
+    // Nothing was deleted, so there is nothing to undo.
+    const int revision = model->revision();
+    model->undo();
+    EXPECT_EQ(model->revision(), revision);
+}
+
+TEST_F(NotesModelTest, TheFiftyFirstDeleteDropsTheOldestGroup)
+{
+    putNotes(51);
+    auto model = makeModel();
+    model->reload();
+    for (int i = 0; i < 51; ++i)
+        model->deleteNote(QStringLiteral("n%1").arg(i));
+    EXPECT_TRUE(model->notes().isEmpty());
+
+    for (int i = 0; i < 51; ++i)
+        model->undo();
+    EXPECT_EQ(model->notes().size(), 50);
+    EXPECT_FALSE(ids(model->notes()).contains(QStringLiteral("n0")));
+    EXPECT_EQ(model->selectedID(), id("n1"));
+}
+
+TEST_F(NotesModelTest, AFailedUndoIsReportedAndDropped)
+{
+    putNotes(2);
+    auto model = makeModel();
+    model->reload();
+    model->deleteNote(QStringLiteral("n0"));
+    blockFolder();
+
+    model->undo();
+    ASSERT_TRUE(model->saveError());
+    EXPECT_TRUE(model->saveError()->startsWith(QStringLiteral("Couldn't bring it back: "))) << model->saveError()->toStdString();
+    EXPECT_GT(model->saveError()->size(), QStringLiteral("Couldn't bring it back: ").size());
+    // The group is gone; there is nothing left to try.
+    const int revision = model->revision();
+    model->undo();
+    EXPECT_EQ(model->revision(), revision);
+}
+
+TEST_F(NotesModelTest, EditedSavesTheNoteAndReportsFailures)
+{
+    putNotes(3);
+    auto model = makeModel();
+    model->reload();
+    const auto note = model->notes().last();  // n0, the oldest
+    QSignalSpy errors(model.get(), &NotesModel::saveErrorChanged);
+
+    note->setAttributedText(RichText::plain(QStringLiteral("Rewritten")));
+    model->edited(note, true);
+    EXPECT_EQ(note->modified(), editTime);
+    EXPECT_EQ(model->notes().first(), note);
+    EXPECT_EQ(textOnDisk(QStringLiteral("n0")), QStringLiteral("Rewritten"));
+    EXPECT_EQ(errors.count(), 0);
+
+    // Only the fold state changed: saved, but the note keeps its date.
+    const auto other = model->notes().last();  // n1
+    const QDateTime before = other->modified();
+    other->setCollapsibleSections({0});
+    model->edited(other, false);
+    EXPECT_EQ(other->modified(), before);
+
+    blockFolder();
+    model->edited(note, true);
+    ASSERT_TRUE(model->saveError());
+    EXPECT_TRUE(model->saveError()->startsWith(QStringLiteral("Couldn't save to Pemby Notes' folder: ")));
+    EXPECT_EQ(errors.count(), 1);
+    EXPECT_EQ(model->notes().first(), note);
+
+    ASSERT_TRUE(QFile::remove(folder));
+    model->edited(note, true);
+    EXPECT_EQ(model->saveError(), std::nullopt);
+    EXPECT_EQ(textOnDisk(QStringLiteral("n0")), QStringLiteral("Rewritten"));
+}
+
+TEST_F(NotesModelTest, RenameRewritesTheFirstLine)
+{
+    putNote(QStringLiteral("a"), QStringLiteral("Old title\nbody"), longAgo);
+    auto model = makeModel();
+    model->reload();
+    const auto note = model->notes().first();
+
+    for (const QString& same : {QStringLiteral("Old title"), QStringLiteral("  Old title \n"), QStringLiteral("   "), QString()}) {
+        model->setRenaming(id("a"));
+        flushes = 0;
+        const int diskRevision = model->diskRevision();
+        model->rename(QStringLiteral("a"), same);
+        EXPECT_EQ(model->renaming(), std::nullopt);
+        EXPECT_EQ(flushes, 0);
+        EXPECT_EQ(model->diskRevision(), diskRevision);
+        EXPECT_EQ(note->version(), 0);
+    }
+
+    const int diskRevision = model->diskRevision();
+    model->rename(QStringLiteral("a"), QStringLiteral(" New title "));
+    EXPECT_EQ(flushes, 1);
+    EXPECT_EQ(note->text(), QStringLiteral("New title\nbody"));
+    EXPECT_EQ(note->modified(), editTime);
+    EXPECT_EQ(textOnDisk(QStringLiteral("a")), QStringLiteral("New title\nbody"));
+    EXPECT_EQ(model->diskRevision(), diskRevision + 1);
+
+    model->rename(QStringLiteral("missing"), QStringLiteral("Anything"));
+    EXPECT_EQ(flushes, 1);
+}
+
+TEST_F(NotesModelTest, CreateSelectsANewNoteThatTheNextReloadKeeps)
+{
+    putNotes(2);
+    auto model = makeModel();
+    model->setQuery(QStringLiteral("Note 1"));
+    QSignalSpy edits(model.get(), &NotesModel::editRequestChanged);
+
+    model->create();
+    ASSERT_EQ(model->notes().size(), 3);
+    const auto created = model->notes().first();
+    EXPECT_TRUE(created->isEmpty());
+    EXPECT_EQ(model->selectedID(), created->id());
+    EXPECT_EQ(model->selected(), created);
+    EXPECT_EQ(model->query(), QString());
+    EXPECT_EQ(model->editRequest(), 1);
+    EXPECT_EQ(edits.count(), 1);
+    EXPECT_EQ(model->revision(), 2);  // the reload, then the new note
+
+    // Creating wrote the board, but that is no change from outside: the new note,
+    // which has no file yet, stays.
+    model->reload();
+    EXPECT_EQ(model->notes().first(), created);
+    EXPECT_EQ(model->selectedID(), created->id());
+    EXPECT_EQ(model->revision(), 2);
+}
+
+TEST(NotesModel, TheSiblingAppsFolder)
+{
+    qputenv("PEMBY_NOTES_APP_DIR", "/somewhere/Notes");
+    EXPECT_EQ(NotesModel::pembyNotesFolder(), QStringLiteral("/somewhere/Notes"));
+    qunsetenv("PEMBY_NOTES_APP_DIR");
+    EXPECT_EQ(NotesModel::pembyNotesFolder(), NoteStore::defaultDirectory());
+    EXPECT_TRUE(NoteStore::defaultDirectory().endsWith(QStringLiteral("/Notes")));
+}
