@@ -5,17 +5,16 @@
 // an edit touched, so they must stay a small part of the plan's own size.
 // Run on demand: build/<dir>/bench/appmodel_bench
 #include "appmodel.h"
+#include "benchmark.h"
 #include "tenyears.h"
 
 #include <QDBusConnection>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <malloc.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -34,22 +33,6 @@ qint64 allocated()
 double mb(qint64 bytes)
 {
     return double(bytes) / 1e6;
-}
-
-void timed(const char* name, int rounds, const std::function<void()>& prepare, const std::function<void()>& body,
-           const QString& note = {})
-{
-    QList<double> ms;
-    for (int i = 0; i < rounds; ++i) {
-        if (prepare)
-            prepare();
-        QElapsedTimer timer;
-        timer.start();
-        body();
-        ms.append(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    std::printf("%-40s %10.2f %10.2f %7d   %s\n", name, ms[ms.size() / 2], ms.first(), rounds, note.toUtf8().constData());
 }
 
 // 100 snapshots of single edits, one per thing, as bare plan values (no saves).
@@ -126,9 +109,8 @@ int main(int argc, char** argv)
 
     std::printf("folder: %lld things, %d weeks, %d months; the plan holds %.1f MB\n\n", (long long)made, shape.weeks,
                 shape.months, mb(planBytes));
-    std::printf("%-40s %10s %10s %7s\n", "operation", "median ms", "best ms", "rounds");
 
-    timed("start-up (six weeks, lists, a month)", 5, {}, [&] { makeModel(); });
+    measure("start-up (six weeks, lists, a month)", 5, [&](int) { makeModel(); });
 
     // As the app starts: a few weeks around today.
     qint64 atStart = 0;
@@ -139,9 +121,7 @@ int main(int argc, char** argv)
 
     std::unique_ptr<AppModel> model = makeModel();
     AppModel& m = *model;
-    {
-        QElapsedTimer timer;
-        timer.start();
+    measure("browse every month once (loads them all)", 1, [&](int) {
         m.setMode(Mode::Month);
         for (int i = 0; i < shape.months; ++i)
             m.go(-1);
@@ -150,26 +130,16 @@ int main(int argc, char** argv)
             m.go(1);
         m.setMode(Mode::Week);
         m.goToday();
-        qsizetype loaded = 0;
-        for (const auto& things : m.planner().days)
-            loaded += things.size();
-        std::printf("%-40s %10.2f %10s %7d   %lld things of days\n", "browse every month once", double(timer.elapsed()),
-                    "", 1, (long long)loaded);
-    }
+    });
 
+    // A commit: the snapshot, the save that writes one file, the reminders scheduled.
     const QList<QUuid> ids = spreadThings(m.planner(), 100);
     const QUuid renamed = ids.first();
-    int round = 0;
-    timed("commit of a rename", 20, {}, [&] {
-        m.commit([&](Planner& p) { p.update(renamed, [&](Thing& t) { t.title = QStringLiteral("renamed %1").arg(++round); }); });
-    }, QStringLiteral("snapshot, one file written, reminders scheduled"));
+    measure("commit of a rename", 20, [&](int i) {
+        m.commit([&](Planner& p) { p.update(renamed, [&](Thing& t) { t.title = QStringLiteral("renamed %1").arg(i); }); });
+    });
     app.processEvents();
-
-    timed("undo of a rename", 20,
-          [&] {
-              m.commit([&](Planner& p) { p.update(renamed, [&](Thing& t) { t.title = QStringLiteral("again %1").arg(++round); }); });
-          },
-          [&] { m.undo(); });
+    measure("undo of a rename", 20, [&](int) { m.undo(); });
     app.processEvents();
 
     // Memory: 100 single edits, one per thing spread over the years, each leaving its

@@ -130,7 +130,6 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     , store_(folder)
     , familyStore_(familyStore)
     , notesFolder_(notesFolder)
-    , pembyNotesFolder_(pembyNotesFolder)
     , defaults_(defaults)
     , today_(today)
     , anchor_(today)
@@ -169,6 +168,8 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     showLists_ = readBool(*defaults_, showListsKey).value_or(true);
     floats_ = readBool(*defaults_, floatsKey).value_or(true);
 
+    notes_ = new NotesModel(pembyNotesFolder, clock_, this);
+
     readPlanFiles([this](PlannerStore& store, Planner& plan) {
         store.loadBase(plan);
         store.loadWeeks(today_.adding(-35), today_.adding(7), plan);
@@ -189,6 +190,10 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     syncObserver_->observe(bus_);
     scheduleSync();
     refreshFromFamily();
+    notes_->setToast([model = QPointer<AppModel>(this)](const QString& text) {
+        if (model)
+            model->show(text);
+    });
 }
 
 AppModel::~AppModel() = default;
@@ -207,6 +212,7 @@ void AppModel::setMode(Mode mode)
         setSelectionAnchor(std::nullopt);
         setSelectedExternal(std::nullopt);
         setEditing(std::nullopt);
+        notes_->reload();
     } else {
         loadVisible();
     }

@@ -12,6 +12,7 @@
 #include "calendarreader.h"
 #include "familystore.h"
 #include "focuspanelcontroller.h"
+#include "notesmodel.h"
 #include "planner.h"
 #include "plannerstore.h"
 #include "remindercenter.h"
@@ -108,6 +109,8 @@ public:
     QSettings* defaults() const { return defaults_; }
     const QString& notesFolder() const { return notesFolder_; }
     FocusPanelController& focus() const { return *focus_; }
+    // The notes screen's model, over the folder shared with the sibling notes app.
+    NotesModel& notes() const { return *notes_; }
 
     Day today() const { return today_; }
     Day anchor() const { return anchor_; }
@@ -404,7 +407,6 @@ private:
     FamilyStore& familyStore_;
     bool syncPending_ = false;
     QString notesFolder_;
-    QString pembyNotesFolder_;
     QSettings* defaults_;
     Day today_;
     Day anchor_;
@@ -435,6 +437,7 @@ private:
     std::unique_ptr<FocusPanelController> focus_;
     MainWindow mainWindow_;
     std::function<void()> openMainWindow_;
+    NotesModel* notes_ = nullptr;  // owned as a child
     QList<Planner> undoStack_;
     QList<Planner> redoStack_;
     QTimer toastTimer_;

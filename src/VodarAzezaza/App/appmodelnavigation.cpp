@@ -131,7 +131,14 @@ QString AppModel::subtitle() const
             + QStringLiteral(" done-ish.");
     }
     case Mode::Notes:
-        return {};
+        switch (const qsizetype n = notes_->notes().size()) {
+        case 0:
+            return QStringLiteral("nothing written down. suspicious.");
+        case 1:
+            return QStringLiteral("1 note, shared with Pemby Notes.");
+        default:
+            return number(n) + QStringLiteral(" notes, shared with Pemby Notes.");
+        }
     }
     return {};
 }
@@ -146,7 +153,7 @@ QString AppModel::footnote() const
     case Mode::Month:
         return QStringLiteral("One square per thing. Dark means done.");
     case Mode::Notes:
-        return QStringLiteral("The same notes as Pemby Notes. Edit them in either.");
+        return notes_->saveError().value_or(QStringLiteral("The same notes as Pemby Notes. Edit them in either."));
     case Mode::Week:
         for (const Day day : weekDays()) {
             if (const int open = planner_.openCount(day); open > Planner::softCap)
@@ -186,6 +193,8 @@ void AppModel::show(Day day, Mode mode)
 
 void AppModel::refresh(const QDateTime& now)
 {
+    if (mode_ == Mode::Notes)
+        notes_->reload();
     const Planner before = planner_;
     const PlannerStore::FilesRead reread =
         readPlanFiles([](PlannerStore& store, Planner& plan) { store.reloadIfChanged(plan); });

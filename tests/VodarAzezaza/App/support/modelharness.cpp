@@ -64,7 +64,7 @@ AppModel& ModelHarness::start()
     services.syncDelay = syncDelay;
     services.toastDuration = toastDuration;
     model_ = std::make_unique<AppModel>(folder(), today, settings_.get(), *family_, notesFolder(),
-                                        dir_.filePath(QStringLiteral("Notes")), std::move(services));
+                                        notesAppFolder(), std::move(services));
     return *model_;
 }
 

@@ -102,6 +102,8 @@ public:
     QString root() const { return dir_.path(); }
     QString folder() const { return dir_.filePath(folderName); }
     QString notesFolder() const { return dir_.filePath(notesFolderName); }
+    // The folder shared with the sibling notes app.
+    QString notesAppFolder() const { return dir_.filePath(QStringLiteral("Notes")); }
     QSettings& settings() { return *settings_; }
     FamilyStore& family() { return *family_; }
     // Swaps the family store for one that could not open (its file is a folder).
