@@ -202,6 +202,8 @@ public:
     // Reads the events of the visible days again, or drops them when the calendar is off.
     // Reads may overlap; only the newest one's result is taken.
     void refreshEvents();
+    // Takes list things out of the selection and ends an edit inside a list.
+    void dropListSelection();
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
 
@@ -345,8 +347,6 @@ private:
     void loadVisible();
     // Every day on the board: the month's whole weeks, else the week's seven days.
     QList<Day> visibleDays() const;
-    // Takes list things out of the selection and ends an edit inside a list.
-    void dropListSelection();
     void writeSetting(const QString& key, const QString& text);
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
