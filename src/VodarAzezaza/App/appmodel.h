@@ -275,10 +275,139 @@ public:
     static QString appName(const QString& sourceApp);
 
     // ---- Thing operations -----------------------------------------------------------
+    // Each change of the plan is one commit: one undo step, saved and synced. An id the
+    // plan no longer holds changes nothing.
 
+    // The new thing's id, for the caller to select; none for a blank title.
+    std::optional<QUuid> add(const QString& title, const Place& place);
+    // Trimmed; a blank title deletes the thing without a toast.
+    void rename(const QUuid& id, const QString& title);
+    void update(const QUuid& id, const std::function<void(Thing&)>& change);
+    void toggle(const QUuid& id);
+    // Before the thing at `before` in the place; at the end without one.
+    void move(const QUuid& id, const Place& to, std::optional<int> before);
+    void setMark(const QUuid& id, std::optional<Mark> mark);
+    // Also fills the loaded weeks from today on with what the new rule makes.
+    void setRepeat(const QUuid& id, std::optional<RepeatKind> kind);
+    // A time asks the desktop whether notifications can be shown, and says so when not.
+    void setReminder(const QUuid& id, std::optional<TimeOfDay> time);
+    // Loads the day's week first; a day off the board closes the popover and says where
+    // the thing went.
+    void setDay(const QUuid& id, Day day);
+    // The next thing of its place (else the one before) takes over the selection.
+    void deleteThing(const QUuid& id, bool quietly);
+    void deleteSelection(bool quietly);
+    // The whole selection when the thing is part of one of several; else just the thing.
+    void deleteFromMenu(const QUuid& id);
+    // Things on days go to the same weekday next week (lists and months stay).
+    void notThisWeek(const QList<QUuid>& ids);
+    // The visible week's unfinished things from today on go to next week.
+    void pushRestOfWeek();
+    // To the end of the first undated list.
+    void sendToEventually(const QList<QUuid>& ids);
+
+    // Selects one own thing alone (none for nothing); it becomes the anchor, and no
+    // other app's thing stays selected.
+    void select(const std::optional<QUuid>& id);
+    // The places on the board in board order: the focus place; the month's days and
+    // then the month; or the week's days and then the lists when they are shown.
+    QList<Place> columns() const;
+    // The selected things that are on the board, in board order.
+    QList<Thing> orderedSelection() const;
+    QList<QUuid> selectedIDs() const;
+    // The anchor while it is selected, else the first selected thing on the board.
+    std::optional<QUuid> primarySelection() const;
+    // Where a new thing goes: the focus place, the primary selection's place, today when
+    // it is on the week board, else the week's first day.
+    Place placeForNew() const;
+    // The place of the focus panel: today, tomorrow, or a list (the first for an index
+    // that names none).
+    Place focusPlace() const;
+    // "tue 5 mar", a list's name ("eventually" for none), "mar, roughly".
+    QString label(const Place& place) const;
+
+private:
+    // The thing that takes the row of a thing leaving its place: the next one, else the
+    // one before; none when it is alone or gone.
+    std::optional<QUuid> neighbour(const QUuid& id) const;
+    // The nearest thing outside `ids` in the place of the first of them that has one.
+    std::optional<QUuid> neighbourAfterDeleting(const QList<QUuid>& ids) const;
+    // Loads the Monday-based week of each day (no undo step; the snapshots get it too).
+    void loadWeeksOf(const QList<Day>& days);
+    // Clears the selection and selects `next` when there is one.
+    void reselect(const std::optional<QUuid>& next);
+    // "<undo shortcut> if that was a mistake.", the shortcut as the desktop writes it.
+    static QString mistakeText();
+
+public:
     // ---- List operations ------------------------------------------------------------
+    // Lists after the first can go; the first one stays.
 
+    // Shows the lists and adds one with the first free name; at the cap only says so.
+    void addList();
+    void renameList(int index, const QString& name);
+    // Asks for confirmation (listToDelete) when the list holds things; deletes an empty
+    // one at once. The first list and indexes past the end do nothing.
+    void requestDeleteList(int index);
+    // The confirmation's answer: the things go to the first list, or with the list. A
+    // list that is no longer the one the confirmation named stays.
+    void deleteList(int index, bool keepThings);
+    // Asks for confirmation (deletingAllLists) when a list after the first holds things;
+    // else deletes them at once. Nothing with one list.
+    void requestDeleteAllLists();
+    void deleteAllLists(bool keepThings);
+
+private:
+    // The list a delete confirmation is on screen for: its index and its name when
+    // asked, so a re-read or an undo in between cannot make it delete another list.
+    struct ListDeleteRequest {
+        int index = 0;
+        QString name;
+    };
+    std::optional<ListDeleteRequest> listDeleteRequest_;
+
+public:
     // ---- Rows and selection ---------------------------------------------------------
+
+    // One row of a day column that shows other apps' things too: an own thing at its
+    // index among the day's own things, or another app's thing at the slot it is shown
+    // at.
+    struct TodayRow {
+        enum class Kind { Mine, Theirs };
+
+        static TodayRow mine(const Thing& thing, int index);
+        static TodayRow theirs(const SharedThing& thing, int slot);
+
+        Kind kind = Kind::Mine;
+        Thing thing;        // mine
+        int index = 0;      // mine
+        SharedThing other;  // theirs
+        int slot = 0;       // theirs, clamped to the number of own things
+
+        bool isMine() const { return kind == Kind::Mine; }
+        // The thing's upper-case UUID, or "family-" and the family-store id.
+        QString id() const;
+        bool operator==(const TodayRow&) const = default;
+    };
+
+    // The own things of a day in stored order, with the other apps' things each before
+    // the own thing at its remembered slot; without a slot, or past the end, after the
+    // last. Things of equal slots keep the order they are given in.
+    QList<TodayRow> rows(const QList<Thing>& mine, const QList<SharedThing>& others) const;
+    // A plain click selects the thing alone; command adds or removes it; shift takes the
+    // range from the anchor within one place (added to the selection with command too).
+    void click(const QUuid& id, bool command, bool shift);
+    // The arrow keys: up and down within the place, left and right to the nearest column
+    // that has things, keeping the row where it can. With nothing usable selected, the
+    // first thing of today when today is on the board, else of the first column.
+    void moveSelection(int dx, int dy);
+    // Command and the arrows carry the selected things: up and down within their places,
+    // left and right to the neighbouring day (across the week's ends) or list.
+    void carrySelection(int dx, int dy);
+    // Ticks every selected thing, or unticks them all when all are done; one undo step.
+    void toggleSelection();
+    // One undo step for all of them; none clears the mark.
+    void setMark(const QList<QUuid>& ids, std::optional<Mark> mark);
 
     // ---- Drag and drop --------------------------------------------------------------
 

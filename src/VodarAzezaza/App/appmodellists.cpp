@@ -1,0 +1,106 @@
+// Adding, renaming and deleting the undated lists under the week board. The first list
+// is permanent; deleting a list that still holds things waits for the user's answer.
+#include "appmodel.h"
+
+namespace {
+
+QSet<QUuid> idsOf(const QList<Thing>& things)
+{
+    QSet<QUuid> ids;
+    for (const Thing& thing : things)
+        ids.insert(thing.id);
+    return ids;
+}
+
+} // namespace
+
+void AppModel::addList()
+{
+    if (planner_.lists.size() >= Planner::listCap) {
+        show(QStringLiteral("That's ") + QString::number(Planner::listCap) + QStringLiteral(" lists. Bold."));
+        return;
+    }
+    setShowLists(true);
+    commit([](Planner& plan) { plan.addList(); });
+}
+
+void AppModel::renameList(int index, const QString& name)
+{
+    commit([&](Planner& plan) { plan.renameList(index, name); });
+}
+
+void AppModel::requestDeleteList(int index)
+{
+    if (index < 1 || index >= planner_.lists.size())
+        return;
+    const EventuallyList& list = planner_.lists[index];
+    if (list.things.isEmpty()) {
+        deleteList(index, false);
+        return;
+    }
+    listDeleteRequest_ = ListDeleteRequest{index, list.name};
+    setListToDelete(index);
+}
+
+void AppModel::deleteList(int index, bool keepThings)
+{
+    // The answer to the confirmation on screen for this index, if it is one.
+    const std::optional<ListDeleteRequest> request = std::exchange(listDeleteRequest_, std::nullopt);
+    const bool confirming = request && request->index == index && listToDelete_ == index;
+    setListToDelete(std::nullopt);
+    if (index < 1 || index >= planner_.lists.size())
+        return;
+    const EventuallyList list = planner_.lists[index];
+    // Files re-read or an undo since the question can have put another list at this
+    // index; the user said yes to the one that was named.
+    if (confirming && list.name != request->name)
+        return;
+
+    const QSet<QUuid> ids = idsOf(list.things);
+    setEditing(std::nullopt);
+    commit([&](Planner& plan) { plan.removeList(index, keepThings ? std::optional<int>(0) : std::nullopt); });
+    if (!keepThings) {
+        setSelection(QSet<QUuid>(selection_).subtract(ids));
+        if (opened_ && ids.contains(*opened_))
+            setOpened(std::nullopt);
+    }
+    if (keepThings && !ids.isEmpty())
+        show(QStringLiteral("Deleted ") + list.name + QStringLiteral(". Its things went to ") + planner_.lists[0].name
+             + u'.');
+    else
+        show(QStringLiteral("Deleted ") + list.name + QStringLiteral(". ") + mistakeText());
+}
+
+void AppModel::requestDeleteAllLists()
+{
+    if (planner_.lists.size() < 2)
+        return;
+    const bool holdsThings = std::any_of(planner_.lists.cbegin() + 1, planner_.lists.cend(),
+                                         [](const EventuallyList& list) { return !list.things.isEmpty(); });
+    if (holdsThings)
+        setDeletingAllLists(true);
+    else
+        deleteAllLists(false);
+}
+
+void AppModel::deleteAllLists(bool keepThings)
+{
+    setDeletingAllLists(false);
+    if (planner_.lists.size() < 2)
+        return;
+    QSet<QUuid> ids;
+    for (qsizetype i = 1; i < planner_.lists.size(); ++i)
+        ids.unite(idsOf(planner_.lists[i].things));
+    setEditing(std::nullopt);
+    commit([&](Planner& plan) { plan.removeAllLists(keepThings); });
+    if (!keepThings) {
+        setSelection(QSet<QUuid>(selection_).subtract(ids));
+        if (opened_ && ids.contains(*opened_))
+            setOpened(std::nullopt);
+    }
+    const QString first = planner_.lists[0].name;
+    if (keepThings)
+        show(QStringLiteral("Just ") + first + QStringLiteral(" now, with everything in it."));
+    else
+        show(QStringLiteral("Just ") + first + QStringLiteral(" now. ") + mistakeText());
+}

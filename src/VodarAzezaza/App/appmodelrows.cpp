@@ -1,0 +1,191 @@
+// Which rows a day column shows when other apps' things join it, and the selection:
+// clicks with their modifiers, the arrow keys that move it, and the command-arrows that
+// carry the selected things themselves.
+#include "appmodel.h"
+
+#include <algorithm>
+
+AppModel::TodayRow AppModel::TodayRow::mine(const Thing& thing, int index)
+{
+    TodayRow row;
+    row.kind = Kind::Mine;
+    row.thing = thing;
+    row.index = index;
+    return row;
+}
+
+AppModel::TodayRow AppModel::TodayRow::theirs(const SharedThing& thing, int slot)
+{
+    TodayRow row;
+    row.kind = Kind::Theirs;
+    row.other = thing;
+    row.slot = slot;
+    return row;
+}
+
+QString AppModel::TodayRow::id() const
+{
+    if (kind == Kind::Mine)
+        return thing.id.toString(QUuid::WithoutBraces).toUpper();
+    return QStringLiteral("family-") + other.id;
+}
+
+QList<AppModel::TodayRow> AppModel::rows(const QList<Thing>& mine, const QList<SharedThing>& others) const
+{
+    const int n = int(mine.size());
+    struct Placed {
+        const SharedThing* thing;
+        int slot;
+    };
+    QList<Placed> placed;
+    placed.reserve(others.size());
+    for (const SharedThing& other : others)
+        placed.append({&other, std::min(externalSlots_.value(other.id, n), n)});
+    // Stable: things of one slot keep the order they came in.
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.slot < b.slot; });
+
+    QList<TodayRow> out;
+    out.reserve(n + placed.size());
+    qsizetype next = 0;
+    for (int i = 0; i < n; ++i) {
+        for (; next < placed.size() && placed[next].slot <= i; ++next)
+            out.append(TodayRow::theirs(*placed[next].thing, placed[next].slot));
+        out.append(TodayRow::mine(mine[i], i));
+    }
+    for (; next < placed.size(); ++next)
+        out.append(TodayRow::theirs(*placed[next].thing, placed[next].slot));
+    return out;
+}
+
+void AppModel::click(const QUuid& id, bool command, bool shift)
+{
+    if (shift && selectionAnchor_ && *selectionAnchor_ != id) {
+        const auto from = planner_.locate(*selectionAnchor_);
+        const auto to = planner_.locate(id);
+        if (from && to && from->place == to->place) {
+            const QList<Thing> things = planner_.things(to->place);
+            QSet<QUuid> range = command ? selection_ : QSet<QUuid>();
+            for (int i = std::min(from->index, to->index); i <= std::max(from->index, to->index); ++i)
+                range.insert(things[i].id);
+            setSelection(range);
+            return;
+        }
+    }
+    if (!command) {
+        select(id);
+    } else if (selection_.contains(id)) {
+        setSelection(QSet<QUuid>(selection_).subtract({id}));
+        if (selectionAnchor_ == id)
+            setSelectionAnchor(std::nullopt);
+    } else {
+        setSelection(QSet<QUuid>(selection_).unite({id}));
+        setSelectionAnchor(id);
+    }
+}
+
+void AppModel::moveSelection(int dx, int dy)
+{
+    const QList<Place> places = columns();
+    const auto primary = primarySelection();
+    const auto at = primary ? planner_.locate(*primary) : std::nullopt;
+    if (!at) {
+        // Today's things come first only when today is on the board; a board left on
+        // another week starts at its own first column, not at a thing out of sight.
+        const Place today = Place::onDay(today_);
+        if (places.contains(today)) {
+            if (const QList<Thing> things = planner_.things(today); !things.isEmpty()) {
+                select(things.first().id);
+                return;
+            }
+        }
+        for (const Place& place : places) {
+            if (const QList<Thing> things = planner_.things(place); !things.isEmpty()) {
+                select(things.first().id);
+                return;
+            }
+        }
+        select(std::nullopt);
+        return;
+    }
+
+    if (dy != 0) {
+        const QList<Thing> things = planner_.things(at->place);
+        const int j = at->index + dy;
+        if (j >= 0 && j < things.size())
+            select(things[j].id);
+        return;
+    }
+    const qsizetype column = places.indexOf(at->place);
+    if (column < 0)
+        return;
+    // Empty columns are jumped over; the row stays where the target is long enough.
+    for (qsizetype c = column + dx; c >= 0 && c < places.size(); c += dx) {
+        const QList<Thing> things = planner_.things(places[c]);
+        if (!things.isEmpty()) {
+            select(things[std::min<qsizetype>(at->index, things.size() - 1)].id);
+            return;
+        }
+        if (dx == 0)
+            return;
+    }
+}
+
+void AppModel::carrySelection(int dx, int dy)
+{
+    // Carrying nowhere would only put the things at the end of their own day.
+    if (dx == 0 && dy == 0)
+        return;
+    const QList<QUuid> ids = selectedIDs();
+    if (ids.isEmpty())
+        return;
+    const auto primary = primarySelection();
+    const auto at = primary ? planner_.locate(*primary) : std::nullopt;
+    if (!at)
+        return;
+
+    if (dy != 0) {
+        commit([&](Planner& plan) { plan.nudge(ids, dy); });
+        return;
+    }
+    switch (at->place.kind()) {
+    case Place::Kind::Day: {
+        // Across the week's ends too: the target's week is loaded first, so the undo
+        // snapshot already holds it.
+        const Day target = at->place.day()->adding(dx);
+        loadWeeksOf({target});
+        commit([&](Planner& plan) { plan.move(ids, Place::onDay(target)); });
+        return;
+    }
+    case Place::Kind::List: {
+        const int m = at->place.listIndex() + dx;
+        if (m >= 0 && m < planner_.lists.size())
+            commit([&](Planner& plan) { plan.move(ids, Place::inList(m)); });
+        return;
+    }
+    case Place::Kind::Month:
+        return;
+    }
+}
+
+void AppModel::toggleSelection()
+{
+    const QList<QUuid> ids = selectedIDs();
+    if (ids.isEmpty())
+        return;
+    const bool allDone = std::all_of(ids.cbegin(), ids.cend(), [this](const QUuid& id) {
+        const auto thing = planner_.thing(id);
+        return thing && thing->done;
+    });
+    commit([&](Planner& plan) {
+        for (const QUuid& id : ids)
+            plan.update(id, [&](Thing& t) { t.done = !allDone; });
+    });
+}
+
+void AppModel::setMark(const QList<QUuid>& ids, std::optional<Mark> mark)
+{
+    commit([&](Planner& plan) {
+        for (const QUuid& id : ids)
+            plan.update(id, [&](Thing& t) { t.mark = mark; });
+    });
+}

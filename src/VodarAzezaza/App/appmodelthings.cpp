@@ -1,0 +1,384 @@
+// What the user does to the planner's own things: add, edit, tick, move, mark, repeat,
+// remind, delete, push on to next week and send to the lists; and the selection helpers
+// these operations and the key map share.
+#include "appmodel.h"
+
+#include "remindercenter.h"
+#include "textutil.h"
+
+#include <QKeySequence>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+
+const QString deletedText = QStringLiteral("Deleted. ");
+
+} // namespace
+
+QString AppModel::mistakeText()
+{
+    return QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText) + QStringLiteral(" if that was a mistake.");
+}
+
+// ---- Planner changes, one thing ---------------------------------------------------
+
+std::optional<QUuid> AppModel::add(const QString& title, const Place& place)
+{
+    std::optional<QUuid> added;
+    commit([&](Planner& plan) { added = plan.add(title, place); });
+    return added;
+}
+
+void AppModel::rename(const QUuid& id, const QString& title)
+{
+    const QString trimmed = pemby::trimWhitespace(title);
+    if (trimmed.isEmpty()) {
+        deleteThing(id, true);
+        return;
+    }
+    commit([&](Planner& plan) { plan.update(id, [&](Thing& t) { t.title = trimmed; }); });
+}
+
+void AppModel::update(const QUuid& id, const std::function<void(Thing&)>& change)
+{
+    commit([&](Planner& plan) { plan.update(id, change); });
+}
+
+void AppModel::toggle(const QUuid& id)
+{
+    commit([&](Planner& plan) { plan.toggle(id); });
+}
+
+void AppModel::move(const QUuid& id, const Place& to, std::optional<int> before)
+{
+    commit([&](Planner& plan) { plan.move(id, to, before); });
+}
+
+void AppModel::setMark(const QUuid& id, std::optional<Mark> mark)
+{
+    commit([&](Planner& plan) { plan.update(id, [&](Thing& t) { t.mark = mark; }); });
+}
+
+void AppModel::setRepeat(const QUuid& id, std::optional<RepeatKind> kind)
+{
+    const QSet<Day> weeks = store_.loadedWeeks();
+    commit([&](Planner& plan) {
+        plan.setRepeat(id, kind);
+        // Weeks that are over keep what they had; the rest get the new rule's things now.
+        for (const Day monday : weeks) {
+            if (!(monday.adding(6) < today_))
+                plan.applyRepeats(monday, today_);
+        }
+    });
+}
+
+void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
+{
+    if (!planner_.locate(id))
+        return;
+    commit([&](Planner& plan) { plan.update(id, [&](Thing& t) { t.remind = time; }); });
+    // Clearing needs no permission: the save already withdrew the notification.
+    if (!time)
+        return;
+    const auto bringUpToDate = [this] { reminders_->sync(planner_, store_.loadedWeeks(), now()); };
+    if (!reminders_->available()) {
+        QTimer::singleShot(0, this, bringUpToDate);
+        return;
+    }
+    // The answer comes on the GUI thread, and never once the model is gone.
+    ReminderCenter::requestAuthorization(
+        this,
+        [this, bringUpToDate](bool granted) {
+            if (granted)
+                bringUpToDate();
+            else
+                show(QStringLiteral("Notifications are off for Pemby Planner. System Settings can fix that."));
+        },
+        bus_);
+}
+
+void AppModel::setDay(const QUuid& id, Day day)
+{
+    const auto at = planner_.locate(id);
+    // A thing that is gone goes nowhere; the toast would say it did.
+    if (!at || at->place == Place::onDay(day))
+        return;
+    loadWeeksOf({day});
+    commit([&](Planner& plan) { plan.move(id, Place::onDay(day)); });
+
+    const QList<Day> onScreen = visibleDays();
+    if (onScreen.contains(day))
+        return;
+    setOpened(std::nullopt);
+    show(QStringLiteral("Moved to ") + label(Place::onDay(day)) + u'.');
+}
+
+// ---- Deleting and moving groups ---------------------------------------------------
+
+void AppModel::deleteThing(const QUuid& id, bool quietly)
+{
+    // Nothing to delete: no "Deleted." for it.
+    if (!planner_.locate(id))
+        return;
+    const std::optional<QUuid> next = neighbour(id);
+    commit([&](Planner& plan) { plan.remove(id); });
+
+    setSelection(QSet<QUuid>(selection_).subtract({id}));
+    if (selectionAnchor_ == id)
+        setSelectionAnchor(std::nullopt);
+    if (selection_.isEmpty() && next)
+        select(next);
+    if (opened_ == id)
+        setOpened(std::nullopt);
+    if (!quietly)
+        show(deletedText + mistakeText());
+}
+
+void AppModel::deleteSelection(bool quietly)
+{
+    const QList<QUuid> ids = selectedIDs();
+    if (ids.isEmpty())
+        return;
+    const std::optional<QUuid> next = neighbourAfterDeleting(ids);
+    commit([&](Planner& plan) {
+        for (const QUuid& id : ids)
+            plan.remove(id);
+    });
+    if (opened_ && ids.contains(*opened_))
+        setOpened(std::nullopt);
+    reselect(next);
+    if (quietly)
+        return;
+    if (ids.size() == 1)
+        show(deletedText + mistakeText());
+    else
+        show(QStringLiteral("Deleted ") + QString::number(ids.size()) + QStringLiteral(". ") + mistakeText());
+}
+
+void AppModel::deleteFromMenu(const QUuid& id)
+{
+    if (selection_.contains(id) && selection_.size() > 1)
+        deleteSelection(false);
+    else
+        deleteThing(id, false);
+}
+
+void AppModel::notThisWeek(const QList<QUuid>& ids)
+{
+    // Only things on days move; things in lists and months have no next week.
+    QList<QUuid> moving;
+    QList<Day> targets;
+    for (const QUuid& id : ids) {
+        const auto at = planner_.locate(id);
+        if (!at || !at->place.isDay() || moving.contains(id))
+            continue;
+        moving.append(id);
+        targets.append(at->place.day()->adding(7));
+    }
+    // Nothing that could move: no "moved to next week" for it.
+    if (moving.isEmpty())
+        return;
+    const std::optional<QUuid> next = ids.size() == 1 ? neighbour(ids.first()) : std::nullopt;
+    loadWeeksOf(targets);
+    commit([&](Planner& plan) {
+        for (qsizetype i = 0; i < moving.size(); ++i) {
+            plan.update(moving[i], [](Thing& t) { ++t.zs; });
+            plan.move(moving[i], Place::onDay(targets[i]));
+        }
+    });
+    reselect(next);
+    // The count is of the things that moved, not of those asked for.
+    if (moving.size() == 1)
+        show(QStringLiteral("Not this week. Fair."));
+    else
+        show(QString::number(moving.size()) + QStringLiteral(" moved to next week. Fair."));
+}
+
+void AppModel::pushRestOfWeek()
+{
+    const QList<Day> days = weekDays();
+    readPlanFiles([&](PlannerStore& store, Planner& plan) {
+        store.loadWeeks(days.first().adding(7), days.last().adding(7), plan);
+    });
+    int pushed = 0;
+    commit([&](Planner& plan) { pushed = plan.pushRest(days, today_); });
+    if (pushed > 0)
+        show(QString::number(pushed) + QStringLiteral(" moved to next week. we've all been there."));
+    else
+        show(QStringLiteral("Nothing left to move."));
+}
+
+void AppModel::sendToEventually(const QList<QUuid>& ids)
+{
+    if (ids.isEmpty())
+        return;
+    const std::optional<QUuid> next = ids.size() == 1 ? neighbour(ids.first()) : std::nullopt;
+    commit([&](Planner& plan) {
+        for (const QUuid& id : ids)
+            plan.move(id, Place::inList(0));
+    });
+    reselect(next);
+}
+
+// ---- Selection and places ---------------------------------------------------------
+
+void AppModel::select(const std::optional<QUuid>& id)
+{
+    setSelection(id ? QSet<QUuid>{*id} : QSet<QUuid>());
+    setSelectionAnchor(id);
+    setSelectedExternal(std::nullopt);
+}
+
+void AppModel::reselect(const std::optional<QUuid>& next)
+{
+    setSelection({});
+    setSelectionAnchor(std::nullopt);
+    setSelectedExternal(std::nullopt);
+    if (next)
+        select(next);
+}
+
+QList<Place> AppModel::columns() const
+{
+    if (isFocusMode_)
+        return {focusPlace()};
+    QList<Place> places;
+    if (mode_ == Mode::Month) {
+        for (const QList<Day>& week : monthWeeks()) {
+            for (const Day day : week)
+                places.append(Place::onDay(day));
+        }
+        places.append(Place::inMonth(anchor_.monthKey()));
+        return places;
+    }
+    for (const Day day : weekDays())
+        places.append(Place::onDay(day));
+    if (showLists_) {
+        for (int i = 0; i < planner_.lists.size(); ++i)
+            places.append(Place::inList(i));
+    }
+    return places;
+}
+
+QList<Thing> AppModel::orderedSelection() const
+{
+    QList<Thing> selected;
+    if (selection_.isEmpty())
+        return selected;
+    for (const Place& place : columns()) {
+        for (const Thing& thing : planner_.things(place)) {
+            if (selection_.contains(thing.id))
+                selected.append(thing);
+        }
+    }
+    return selected;
+}
+
+QList<QUuid> AppModel::selectedIDs() const
+{
+    QList<QUuid> ids;
+    for (const Thing& thing : orderedSelection())
+        ids.append(thing.id);
+    return ids;
+}
+
+std::optional<QUuid> AppModel::primarySelection() const
+{
+    if (selectionAnchor_ && selection_.contains(*selectionAnchor_))
+        return selectionAnchor_;
+    const QList<QUuid> ids = selectedIDs();
+    if (ids.isEmpty())
+        return std::nullopt;
+    return ids.first();
+}
+
+Place AppModel::placeForNew() const
+{
+    if (isFocusMode_)
+        return focusPlace();
+    if (const auto primary = primarySelection()) {
+        if (const auto at = planner_.locate(*primary))
+            return at->place;
+    }
+    if (mode_ == Mode::Week) {
+        const QList<Day> days = weekDays();
+        return Place::onDay(days.contains(today_) ? today_ : days.first());
+    }
+    return Place::onDay(today_);
+}
+
+Place AppModel::focusPlace() const
+{
+    switch (focusSource_.kind()) {
+    case FocusSource::Kind::Today:
+        return Place::onDay(today_);
+    case FocusSource::Kind::Tomorrow:
+        return Place::onDay(today_.adding(1));
+    case FocusSource::Kind::List: {
+        const int index = focusSource_.listIndex();
+        return Place::inList(index >= 0 && index < planner_.lists.size() ? index : 0);
+    }
+    }
+    return Place::onDay(today_);
+}
+
+QString AppModel::label(const Place& place) const
+{
+    switch (place.kind()) {
+    case Place::Kind::Day: {
+        const Day day = *place.day();
+        return dayNames()[day.weekday() - 1] + u' ' + QString::number(day.day) + u' ' + monthNames()[day.month - 1];
+    }
+    case Place::Kind::List: {
+        const int index = place.listIndex();
+        if (index < 0 || index >= planner_.lists.size())
+            return QStringLiteral("eventually");
+        return planner_.lists[index].name;
+    }
+    case Place::Kind::Month:
+        return monthNames()[place.month().month - 1] + QStringLiteral(", roughly");
+    }
+    return {};
+}
+
+std::optional<QUuid> AppModel::neighbour(const QUuid& id) const
+{
+    const auto at = planner_.locate(id);
+    if (!at)
+        return std::nullopt;
+    const QList<Thing> things = planner_.things(at->place);
+    if (at->index + 1 < things.size())
+        return things[at->index + 1].id;
+    if (at->index > 0)
+        return things[at->index - 1].id;
+    return std::nullopt;
+}
+
+std::optional<QUuid> AppModel::neighbourAfterDeleting(const QList<QUuid>& ids) const
+{
+    const QSet<QUuid> going(ids.cbegin(), ids.cend());
+    for (const QUuid& id : ids) {
+        const auto at = planner_.locate(id);
+        if (!at)
+            continue;
+        const QList<Thing> things = planner_.things(at->place);
+        for (qsizetype i = at->index + 1; i < things.size(); ++i) {
+            if (!going.contains(things[i].id))
+                return things[i].id;
+        }
+        for (qsizetype i = at->index - 1; i >= 0; --i) {
+            if (!going.contains(things[i].id))
+                return things[i].id;
+        }
+    }
+    return std::nullopt;
+}
+
+void AppModel::loadWeeksOf(const QList<Day>& days)
+{
+    readPlanFiles([&](PlannerStore& store, Planner& plan) {
+        for (const Day day : days)
+            store.loadWeek(day.monday(), plan);
+    });
+}
