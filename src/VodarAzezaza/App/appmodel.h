@@ -336,8 +336,6 @@ private:
     void loadWeeksOf(const QList<Day>& days);
     // Clears the selection and selects `next` when there is one.
     void reselect(const std::optional<QUuid>& next);
-    // "<undo shortcut> if that was a mistake.", the shortcut as the desktop writes it.
-    static QString mistakeText();
 
 public:
     // ---- List operations ------------------------------------------------------------
@@ -480,8 +478,6 @@ private:
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
 
-    // The undo shortcut as the desktop writes it, for toasts ("... if that was a mistake.").
-    static QString undoKeyText();
     // Writes the plan, keeps the reminders in step and, when `broadcast`, schedules the
     // family sync. A failure becomes the save error.
     void save(bool broadcast);

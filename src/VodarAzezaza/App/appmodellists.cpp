@@ -1,6 +1,7 @@
 // Adding, renaming and deleting the undated lists under the week board. The first list
 // is permanent; deleting a list that still holds things waits for the user's answer.
 #include "appmodel.h"
+#include "shortcuttext.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ void AppModel::deleteList(int index, bool keepThings)
         show(QStringLiteral("Deleted ") + list.name + QStringLiteral(". Its things went to ") + planner_.lists[0].name
              + u'.');
     else
-        show(QStringLiteral("Deleted ") + list.name + QStringLiteral(". ") + mistakeText());
+        show(QStringLiteral("Deleted ") + list.name + QStringLiteral(". ") + pemby::ifThatWasAMistake());
 }
 
 void AppModel::requestDeleteAllLists()
@@ -102,5 +103,5 @@ void AppModel::deleteAllLists(bool keepThings)
     if (keepThings)
         show(QStringLiteral("Just ") + first + QStringLiteral(" now, with everything in it."));
     else
-        show(QStringLiteral("Just ") + first + QStringLiteral(" now. ") + mistakeText());
+        show(QStringLiteral("Just ") + first + QStringLiteral(" now. ") + pemby::ifThatWasAMistake());
 }

@@ -1,6 +1,7 @@
 // Publishing the planner's own things to the family store, and taking back what the
 // sibling apps did to them: ticks, renames, notes and steps, and deletions.
 #include "appmodel.h"
+#include "shortcuttext.h"
 
 #include "logcategories.h"
 #include "pembysync.h"
@@ -324,6 +325,6 @@ void AppModel::applyDeletesFromFamily()
         if (opened_ == thing->id)
             setOpened(std::nullopt);
         familyStore_.acknowledgeDelete(id);
-        show(QStringLiteral("Deleted in Pemby Todo. ") + undoKeyText() + QStringLiteral(" if that was a mistake."));
+        show(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
     }
 }

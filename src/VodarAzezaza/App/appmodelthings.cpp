@@ -2,11 +2,11 @@
 // remind, delete, push on to next week and send to the lists; and the selection helpers
 // these operations and the key map share.
 #include "appmodel.h"
+#include "shortcuttext.h"
 
 #include "remindercenter.h"
 #include "textutil.h"
 
-#include <QKeySequence>
 #include <QPointer>
 #include <QTimer>
 
@@ -15,11 +15,6 @@ namespace {
 const QString deletedText = QStringLiteral("Deleted. ");
 
 } // namespace
-
-QString AppModel::mistakeText()
-{
-    return QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText) + QStringLiteral(" if that was a mistake.");
-}
 
 // ---- Planner changes, one thing ---------------------------------------------------
 
@@ -132,7 +127,7 @@ void AppModel::deleteThing(const QUuid& id, bool quietly)
     if (opened_ == id)
         setOpened(std::nullopt);
     if (!quietly)
-        show(deletedText + mistakeText());
+        show(deletedText + pemby::ifThatWasAMistake());
 }
 
 void AppModel::deleteSelection(bool quietly)
@@ -151,9 +146,9 @@ void AppModel::deleteSelection(bool quietly)
     if (quietly)
         return;
     if (ids.size() == 1)
-        show(deletedText + mistakeText());
+        show(deletedText + pemby::ifThatWasAMistake());
     else
-        show(QStringLiteral("Deleted ") + QString::number(ids.size()) + QStringLiteral(". ") + mistakeText());
+        show(QStringLiteral("Deleted ") + QString::number(ids.size()) + QStringLiteral(". ") + pemby::ifThatWasAMistake());
 }
 
 void AppModel::deleteFromMenu(const QUuid& id)

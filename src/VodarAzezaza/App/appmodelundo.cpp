@@ -6,7 +6,6 @@
 #include "remindercenter.h"
 
 #include <QDir>
-#include <QKeySequence>
 
 namespace {
 
@@ -97,13 +96,6 @@ void AppModel::save(bool broadcast)
     }
     if (broadcast)
         scheduleSync();
-}
-
-QString AppModel::undoKeyText()
-{
-    // ⌘Z on a Mac, Ctrl+Z elsewhere; without a desktop to ask, the common one.
-    const QString text = QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText);
-    return text.isEmpty() ? QStringLiteral("Ctrl+Z") : text;
 }
 
 void AppModel::scheduleSync()

@@ -1,18 +1,17 @@
 #include "notesmodel.h"
+#include "shortcuttext.h"
 
 #include "logcategories.h"
 #include "textutil.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QKeySequence>
 
 namespace {
 
 QString deletedToast()
 {
-    const QString undo = QKeySequence(Qt::CTRL | Qt::Key_Z).toString(QKeySequence::NativeText);
-    return QStringLiteral("In the Trash. %1 if that was a mistake.").arg(undo);
+    return QStringLiteral("In the Trash. ") + pemby::ifThatWasAMistake();
 }
 
 } // namespace
