@@ -7,6 +7,7 @@
 #include "remindercenter.h"
 #include "textutil.h"
 
+#include <QDesktopServices>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
@@ -143,6 +144,13 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     , activateApp_(std::move(services.activateApp))
 {
     Q_ASSERT(defaults_);
+    clipboard_ = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
+    takeHandoff_ = std::move(services.takeHandoff);
+    if (!takeHandoff_)
+        takeHandoff_ = [] { return PembyThings::takeHandoff(); };
+    openUrl_ = std::move(services.openUrl);
+    if (!openUrl_)
+        openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     reminders_ = services.reminders ? services.reminders.release() : new ReminderCenter();
     reminders_->setParent(this);
     syncObserver_ = new PembySyncObserver(this);

@@ -12,7 +12,10 @@
 #include "calendarreader.h"
 #include "familystore.h"
 #include "focuspanelcontroller.h"
+#include "keymap.h"
 #include "notesmodel.h"
+#include "pembyclipboard.h"
+#include "pembythings.h"
 #include "planner.h"
 #include "plannerstore.h"
 #include "remindercenter.h"
@@ -28,6 +31,7 @@
 #include <QString>
 #include <QTimeZone>
 #include <QTimer>
+#include <QUrl>
 #include <QUuid>
 
 #include <chrono>
@@ -63,6 +67,12 @@ struct AppModelServices {
     std::optional<QSet<int>> weekend;
     // Brings the app to the front when focus mode ends.
     std::function<void()> activateApp;
+    // The clipboard of Copy and Paste; the desktop's.
+    std::unique_ptr<PembyClipboard> clipboard;
+    // Claims the things a sibling app handed over; the hand-off file of the family folder.
+    std::function<QList<PembyThing>()> takeHandoff;
+    // Opens a link with the desktop's handler for it.
+    std::function<bool(const QUrl&)> openUrl;
     // How long after the last save the family sync runs, and how long a toast stays.
     std::chrono::milliseconds syncDelay{400};
     std::chrono::milliseconds toastDuration{3000};
@@ -408,12 +418,140 @@ public:
     void setMark(const QList<QUuid>& ids, std::optional<Mark> mark);
 
     // ---- Drag and drop --------------------------------------------------------------
+    // A drag from this window carries own things (`dragging`) or another app's thing
+    // (`draggingExternal`); a drop from elsewhere brings text. The other apps' things of
+    // today's column keep standing above the own thing they stood above.
 
+    // Own things or another app's thing are being dragged from this window: a drop then
+    // moves them and reads no text.
+    bool isDraggingInside() const { return !dragging_.isEmpty() || draggingExternal_.has_value(); }
+    // An own row's drag starts: it carries the whole selection when the thing is part
+    // of it, else the thing alone, which becomes the selection. The drag text: the
+    // thing's title ("" when there is no such thing).
+    QString beginDrag(const QUuid& id);
+    // The drag of another app's row starts: that thing alone is selected. The drag
+    // text: its id.
+    QString beginExternalDrag(const SharedThing& thing);
+    // The view's drag is over, however it ended; a drop on one of the model's targets
+    // has done its part already.
+    void endDrag();
+    // A drop on a place, before the own thing at index `before` (at the end without
+    // one); `externalAbove` keeps the other apps' things shown at exactly that index
+    // above what lands. `texts` are the plain-text items of a drop from outside the
+    // window, which become new things at the end of the place. Whether it was taken.
+    bool drop(const QStringList& texts, const Place& place, std::optional<int> before, bool externalAbove);
+    // Adds the records as new things at the end of the place, their rich-text notes
+    // written to the notes folder, in one undo step, and selects the last of them.
+    // Records without a title are skipped; whether any thing was added.
+    bool addThings(const QList<PembyThing>& things, const Place& place);
+
+private:
+    bool dropped(const QStringList& texts, const Place& place, std::optional<int> before);
+    // The ids of the things added, in order.
+    QList<QUuid> addNewThings(const QList<PembyThing>& things, const Place& place);
+    // Whether things can be added there: a list must be one of the plan's.
+    bool takesThings(const Place& place) const;
+
+public:
     // ---- Thing notes and clipboard --------------------------------------------------
+    // A thing's note is its plain text in the plan and its rich text in the family
+    // notes folder, in "<note id>.rtf".
 
+    struct NoteContent {
+        std::optional<QByteArray> rtf;  // none without a note file that can be read
+        QString plain;
+        bool operator==(const NoteContent&) const = default;
+    };
+    NoteContent noteContent(const QUuid& id) const;
+    // The note sheet's save: text and rich text become the note (a first note gets its
+    // id), blank text removes it, file and all. Text without rich text could not be
+    // written and keeps the old note, with the save error. No undo step: undo and redo
+    // keep the note as saved.
+    void saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain);
+    // Writes the rich text of a note, creating the notes folder when needed.
+    Status writeNote(const QString& noteID, const QByteArray& rtf);
+    // The selected things in board order, with their rich-text notes, onto the
+    // clipboard; nothing selected leaves it alone.
+    void copySelection();
+    // Paste while a new line is typed or a thing's detail is open: the things join that
+    // place, and the edit ends, when the clipboard holds the family's records, or the
+    // paste is rich, or it makes several things; and only when it adds one at least.
+    // Otherwise false, and the field pastes as usual. Without records the clipboard's
+    // are taken; without `isRich`, whether the clipboard holds the family's records.
+    bool pasteAsThingsWhileTyping(const std::optional<QList<PembyThing>>& things = std::nullopt,
+                                  std::optional<bool> isRich = std::nullopt);
+    // The things on the clipboard: the family's records, else its text parsed.
+    QList<PembyThing> clipboardThings() const;
+
+private:
+    // The bytes of a note file; none for no id, an id that is no UUID, or no readable file.
+    std::optional<QByteArray> readNote(const std::optional<QString>& noteID) const;
+    // Removes the file of a note id; an id that is no UUID names no file.
+    void removeNote(const std::optional<QString>& noteID);
+    // A note could not be saved: the save error says why.
+    void noteNotSaved(const QString& why);
+    std::unique_ptr<PembyClipboard> clipboard_;
+
+public:
     // ---- Focus mode, search and links -----------------------------------------------
 
+    // Clears the selection and the inline edit; tomorrow's week is loaded first.
+    void setFocusSource(const FocusSource& source);
+    // Trades the main window for the focus panel, and remembers it under "focus.last".
+    void enterFocusMode();
+    // Trades the focus panel for the main window (opening one when there is none).
+    void exitFocusMode();
+    // The app was reopened: the panel in focus mode, else the main window, to the
+    // front. False when there is neither to show.
+    bool reopen();
+    // Loads every week file, so the search finds things anywhere, and shows the search.
+    void beginSearch();
+    // Shows where a hit lives and selects it; the search ends.
+    void reveal(const Place& place, const QUuid& id);
+    // A link opened with the app: "vodarazezaza://add?..." adds what it carries and says
+    // so; every other link, and one that carries nothing usable, is ignored. Read from
+    // the raw text: the scheme and host must be exactly lower case.
+    void open(const QString& url);
+    // A thing's link: the web and mail go to the desktop, our own links come here; any
+    // other kind is refused with a toast.
+    void openLink(const QString& link);
+    // Whether a link is of a kind the planner opens, and so keeps from outside.
+    static bool isOpenableLink(const QString& link);
+
+    // What the add link accepts at most, in characters; a longer title or note, or a
+    // larger link, adds nothing, and a longer "from" is dropped.
+    static constexpr qsizetype maxLinkTitle = 1000;
+    static constexpr qsizetype maxLinkNote = 100'000;
+    static constexpr qsizetype maxLinkFrom = 2048;
+    static constexpr qsizetype maxLinkPayload = 1024 * 1024;
+    static constexpr qsizetype maxLinkText = 2 * 1024 * 1024;
+
+private:
+    // The main window to the front, or a new one; false when there is no way to show one.
+    bool bringMainWindowBack();
+    std::function<QList<PembyThing>()> takeHandoff_;
+    std::function<bool(const QUrl&)> openUrl_;
+
+public:
     // ---- Key map --------------------------------------------------------------------
+    // The keys of the boards (inFocus false) and the focus panel (inFocus true).
+
+    // Calls what the press asks for; whether it was consumed.
+    KeyPress::Result handleKey(const KeyPress& press, bool inFocus);
+    // What handleKey would do with the press, doing nothing.
+    KeyCommand keyCommand(const KeyPress& press, bool inFocus) const;
+    // Whether handleKey would consume the press: the views claim such keys before a
+    // menu shortcut takes them.
+    bool wouldHandleKey(const KeyPress& press, bool inFocus) const
+    {
+        return keyCommand(press, inFocus).result == KeyPress::Result::Handled;
+    }
+
+private:
+    // The selected other app's thing while today's column still shows it.
+    std::optional<SharedThing> shownSelectedExternal() const;
+
+public:
 
 signals:
     void plannerChanged();

@@ -3,27 +3,11 @@
 // announced and followed by a fresh read of the store.
 #include "appmodel.h"
 
-#include "logcategories.h"
-#include "textfile.h"
 #include "textutil.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
-
-namespace {
-
-// Note files of things live in the family notes folder, named by note id.
-Status writeNoteFile(const QString& folder, const QString& noteID, const QByteArray& rtf)
-{
-    if (!QDir().mkpath(folder))
-        return Error{QStringLiteral("couldn't create the folder ") + QDir::toNativeSeparators(folder)};
-    return pemby::writeFileAtomic(folder + u'/' + noteID + QStringLiteral(".rtf"), rtf);
-}
-
-} // namespace
 
 QString AppModel::appName(const QString& sourceApp)
 {
@@ -147,17 +131,21 @@ void AppModel::saveExternalNote(const QString& id, const std::optional<QByteArra
     const QString text = pemby::trimWhitespace(plain);
     std::optional<QString> noteID;
     QString note;
-    if (!text.isEmpty() && rtf) {
+    if (!text.isEmpty()) {
+        // Text without its rich text: the editor failed to write the note out, and the
+        // file it has must stay.
+        if (!rtf) {
+            noteNotSaved(QStringLiteral("its rich text could not be made"));
+            return;
+        }
         noteID = usable.value_or(pemby::newUuidLower());
-        if (const Status written = writeNoteFile(notesFolder_, *noteID, *rtf); !written) {
-            qCWarning(lcNotes) << "couldn't save the note of" << id << written.errorText();
-            assign(saveError_, std::optional<QString>(QStringLiteral("Couldn't save the note: ") + written.errorText()),
-                   &AppModel::saveErrorChanged);
+        if (const Status written = writeNote(*noteID, *rtf); !written) {
+            noteNotSaved(written.errorText());
             return;
         }
         note = text;
-    } else if (usable) {
-        QFile::remove(notesFolder_ + u'/' + *usable + QStringLiteral(".rtf"));
+    } else {
+        removeNote(usable);
     }
     if (familyStore_.setNote(id, noteID, note))
         announce();

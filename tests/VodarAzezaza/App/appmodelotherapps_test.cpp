@@ -231,14 +231,12 @@ TEST_F(AppModelOtherApps, SavesTheNoteOfAnotherAppsThing)
     EXPECT_EQ(rowOf(h.family(), "T2")->noteID, withNote.noteID);
     EXPECT_EQ(read(h.notesFolder() + "/" + *withNote.noteID + ".rtf"), "{\\rtf1 new}");
 
-    // Only blanks, or no rich text: the note goes, file and all.
+    // Only blanks, with rich text or without: the note goes, file and all.
     m.saveExternalNote("T2", QByteArray("{\\rtf1  }"), " \n ");
     EXPECT_EQ(rowOf(h.family(), "T2")->noteID, std::nullopt);
     EXPECT_EQ(rowOf(h.family(), "T2")->note, "");
     EXPECT_FALSE(QFile::exists(h.notesFolder() + "/" + *withNote.noteID + ".rtf"));
-    m.saveExternalNote("T1", std::nullopt, "two litres");
-    EXPECT_FALSE(QFile::exists(h.notesFolder() + "/" + *first->noteID + ".rtf"));
-    EXPECT_EQ(postsOf([&] { m.saveExternalNote("T1", std::nullopt, ""); }), 0) << "nothing left to change";
+    EXPECT_EQ(postsOf([&] { m.saveExternalNote("T2", std::nullopt, ""); }), 0) << "nothing left to change";
 
     // A note id that is no UUID never becomes a path.
     m.saveExternalNote("T3", QByteArray("{\\rtf1 x}"), "x");
@@ -246,8 +244,17 @@ TEST_F(AppModelOtherApps, SavesTheNoteOfAnotherAppsThing)
     ASSERT_TRUE(third->noteID);
     EXPECT_TRUE(pemby::isUuidText(*third->noteID));
     EXPECT_FALSE(QFile::exists(QDir(h.notesFolder()).filePath("../../escape.rtf")));
-    EXPECT_EQ(QDir(h.notesFolder()).entryList(QDir::Files), QStringList{*third->noteID + ".rtf"});
+    QStringList notes{*first->noteID + ".rtf", *third->noteID + ".rtf"};
+    notes.sort();
+    EXPECT_EQ(QDir(h.notesFolder()).entryList(QDir::Files, QDir::Name), notes);
     EXPECT_EQ(m.saveError(), std::nullopt);
+
+    // Text that came without its rich text could not be written out: the note stays.
+    EXPECT_EQ(postsOf([&] { m.saveExternalNote("T1", std::nullopt, "two litres"); }), 0);
+    EXPECT_EQ(read(h.notesFolder() + "/" + *first->noteID + ".rtf"), "{\\rtf1 two litres}");
+    EXPECT_EQ(rowOf(h.family(), "T1")->noteID, first->noteID);
+    ASSERT_TRUE(m.saveError());
+    EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: ")) << m.saveError()->toStdString();
 }
 
 TEST_F(AppModelOtherApps, ANoteThatCannotBeWrittenIsASaveErrorAndChangesNothing)

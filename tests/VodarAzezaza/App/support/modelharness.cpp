@@ -63,6 +63,13 @@ AppModel& ModelHarness::start()
     services.weekend = weekend;
     services.syncDelay = syncDelay;
     services.toastDuration = toastDuration;
+    services.clipboard = std::make_unique<FakeClipboard>(clipboard);
+    services.takeHandoff = [this] { return PembyThings::takeHandoff(handoffFolder()); };
+    services.openUrl = [this](const QUrl& url) {
+        openedUrls.append(url);
+        return desktopOpens;
+    };
+    services.activateApp = [this] { ++activations; };
     model_ = std::make_unique<AppModel>(folder(), today, settings_.get(), *family_, notesFolder(),
                                         notesAppFolder(), std::move(services));
     return *model_;

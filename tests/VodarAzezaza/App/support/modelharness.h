@@ -12,6 +12,7 @@
 #include "recordingnotifier.h"
 
 #include <QDBusConnection>
+#include <QMimeData>
 #include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -48,6 +49,26 @@ public:
 
 private:
     std::shared_ptr<PanelLog> log_;
+};
+
+// What the model put on its clipboard; tests may put things there themselves.
+struct ClipboardLog {
+    std::unique_ptr<QMimeData> data;
+    int writes = 0;
+};
+
+class FakeClipboard final : public PembyClipboard {
+public:
+    explicit FakeClipboard(std::shared_ptr<ClipboardLog> log) : log_(std::move(log)) {}
+    const QMimeData* mimeData() const override { return log_->data.get(); }
+    void setMimeData(std::unique_ptr<QMimeData> data) override
+    {
+        log_->data = std::move(data);
+        ++log_->writes;
+    }
+
+private:
+    std::shared_ptr<ClipboardLog> log_;
 };
 
 // Calendar reads wait here until the test answers them, in any order.
@@ -118,8 +139,17 @@ public:
     void age() const;
     QStringList fresh() const;
 
+    // The folder a sibling's hand-off file is taken from.
+    QString handoffFolder() const { return dir_.filePath(QStringLiteral("handoff")); }
+    // Links the model asked the desktop to open, and whether the desktop manages to.
+    QList<QUrl> openedUrls;
+    bool desktopOpens = true;
+    // How often the model brought the app to the front.
+    int activations = 0;
+
     FakeCalendar calendar;
     std::shared_ptr<PanelLog> panel = std::make_shared<PanelLog>();
+    std::shared_ptr<ClipboardLog> clipboard = std::make_shared<ClipboardLog>();
     QList<ShownNotification> shown;
 
 private:

@@ -1,0 +1,262 @@
+// Drag and drop: what a drag from this window carries, what a drop does to the plan
+// and the family store, and where the other apps' things of today's column stand once
+// own things landed there or left; and the one way records from outside become things.
+#include "appmodel.h"
+
+#include "logcategories.h"
+#include "textutil.h"
+
+namespace {
+
+QString describe(const Place& place)
+{
+    switch (place.kind()) {
+    case Place::Kind::Day:
+        return QStringLiteral("day ") + place.day()->iso();
+    case Place::Kind::List:
+        return QStringLiteral("list ") + QString::number(place.listIndex());
+    case Place::Kind::Month:
+        return QStringLiteral("month %1-%2")
+            .arg(place.month().year, 4, 10, QLatin1Char('0'))
+            .arg(place.month().month, 2, 10, QLatin1Char('0'));
+    }
+    return {};
+}
+
+QList<QUuid> idsOf(const QList<Thing>& things)
+{
+    QList<QUuid> ids;
+    ids.reserve(things.size());
+    for (const Thing& thing : things)
+        ids.append(thing.id);
+    return ids;
+}
+
+// The ids of `wanted` in the plan's own order: days, lists, months.
+QList<QUuid> inPlanOrder(const Planner& plan, const QSet<QUuid>& wanted)
+{
+    QList<QUuid> ids;
+    const auto take = [&](const QList<Thing>& things) {
+        for (const Thing& thing : things) {
+            if (wanted.contains(thing.id))
+                ids.append(thing.id);
+        }
+    };
+    for (auto it = plan.days.constBegin(); it != plan.days.constEnd(); ++it)
+        take(it.value());
+    for (const EventuallyList& list : plan.lists)
+        take(list.things);
+    for (auto it = plan.months.constBegin(); it != plan.months.constEnd(); ++it)
+        take(it.value());
+    return ids;
+}
+
+// What another app's thing of today's column keeps to while own things move.
+struct Anchor {
+    enum class Kind { Thing, FirstLanded, End };
+    QString id;    // the other app's thing
+    Kind kind = Kind::End;
+    QUuid above;   // Thing: the own thing it stays just above
+};
+
+} // namespace
+
+QString AppModel::beginDrag(const QUuid& id)
+{
+    setDraggingExternal(std::nullopt);
+    if (selection_.contains(id)) {
+        setDragging(selection_);
+    } else {
+        select(id);
+        setDragging({id});
+    }
+    const auto thing = planner_.thing(id);
+    return thing ? thing->title : QString();
+}
+
+QString AppModel::beginExternalDrag(const SharedThing& thing)
+{
+    qCInfo(lcDrag, "family drag began: %s", qUtf8Printable(thing.id));
+    setSelection({});
+    setSelectionAnchor(std::nullopt);
+    setSelectedExternal(thing.id);
+    setDragging({});
+    setDraggingExternal(thing);
+    return thing.id;
+}
+
+void AppModel::endDrag()
+{
+    // A drag that was cancelled, or let go outside every target, must not make the next
+    // drop from another program move these things instead of taking its text.
+    setDragging({});
+    setDraggingExternal(std::nullopt);
+}
+
+bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<int> before, bool externalAbove)
+{
+    const Place today = Place::onDay(today_);
+    const QList<QUuid> mine = idsOf(planner_.things(today));
+    const int n = int(mine.size());
+    const bool ontoToday = place == today;
+    const int target = ontoToday ? before.value_or(n) : 0;
+    const QSet<QUuid> landing = dragging_;
+
+    // Only own things that move shift today's own rows under the other apps' things.
+    // Another app's thing that moves sets its own slot, and text from outside lands
+    // after the last row, where it pushes nobody down.
+    QList<Anchor> anchors;
+    if (!draggingExternal_ && !landing.isEmpty()) {
+        for (const SharedThing& other : todayFromOthers()) {
+            const int stored = externalSlots_.value(other.id, n);
+            const int slot = std::min(stored, n);
+            Anchor anchor;
+            anchor.id = other.id;
+            if (ontoToday && externalAbove && slot == target) {
+                anchor.kind = Anchor::Kind::FirstLanded;
+            } else if (stored < n) {
+                // The first own thing from its slot on that stays put: one that is being
+                // dragged would take the other app's thing along.
+                for (int k = slot; k < n; ++k) {
+                    if (!landing.contains(mine[k])) {
+                        anchor.kind = Anchor::Kind::Thing;
+                        anchor.above = mine[k];
+                        break;
+                    }
+                }
+            }
+            anchors.append(anchor);
+        }
+    }
+
+    const bool taken = dropped(texts, place, before);
+    if (!taken || anchors.isEmpty())
+        return taken;
+
+    const QList<QUuid> after = idsOf(planner_.things(today));
+    std::optional<int> firstLanded;
+    for (int i = 0; i < after.size(); ++i) {
+        if (landing.contains(after[i])) {
+            firstLanded = i;
+            break;
+        }
+    }
+    QMap<QString, int> remembered = externalSlots_;
+    for (const Anchor& anchor : anchors) {
+        std::optional<int> slot;
+        switch (anchor.kind) {
+        case Anchor::Kind::Thing:
+            if (const qsizetype index = after.indexOf(anchor.above); index >= 0)
+                slot = int(index);
+            break;
+        case Anchor::Kind::FirstLanded:
+            slot = firstLanded;
+            break;
+        case Anchor::Kind::End:
+            break;
+        }
+        if (slot)
+            remembered.insert(anchor.id, *slot);
+        else
+            remembered.remove(anchor.id);
+    }
+    setExternalSlots(remembered);
+    return taken;
+}
+
+bool AppModel::dropped(const QStringList& texts, const Place& place, std::optional<int> before)
+{
+    const QString external = draggingExternal_ ? draggingExternal_->id : QStringLiteral("-");
+    qCInfo(lcDrag, "drop on %s external=%s own=%lld", qUtf8Printable(describe(place)), qUtf8Printable(external),
+           qlonglong(dragging_.size()));
+
+    if (draggingExternal_) {
+        const SharedThing other = *draggingExternal_;
+        const auto day = place.day();
+        if (!day) {
+            endDrag();
+            return false;
+        }
+        if (other.day == day->iso()) {
+            // Within its own day: only where it stands among the own rows changes.
+            setSlot(other.id, before);
+            setSelection({});
+            setSelectionAnchor(std::nullopt);
+            setSelectedExternal(other.id);
+        } else {
+            moveExternal(other.id, *day);
+        }
+        endDrag();
+        return true;
+    }
+
+    if (dragging_.isEmpty()) {
+        QList<PembyThing> things;
+        for (const QString& text : texts)
+            things.append(PembyThings::parse(text));
+        const bool added = addThings(things, place);
+        endDrag();
+        return added;
+    }
+
+    QList<QUuid> ids;
+    for (const QUuid& id : selectedIDs()) {
+        if (dragging_.contains(id))
+            ids.append(id);
+    }
+    if (ids.isEmpty())
+        ids = inPlanOrder(planner_, dragging_);
+    // The target week's file keeps its other things only when the week is in the plan
+    // before it is saved.
+    if (const auto day = place.day())
+        loadWeeksOf({*day});
+    commit([&](Planner& plan) { plan.move(ids, place, before); });
+    endDrag();
+    return true;
+}
+
+bool AppModel::takesThings(const Place& place) const
+{
+    return !place.isList() || (place.listIndex() >= 0 && place.listIndex() < planner_.lists.size());
+}
+
+bool AppModel::addThings(const QList<PembyThing>& things, const Place& place)
+{
+    return !addNewThings(things, place).isEmpty();
+}
+
+QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Place& place)
+{
+    // A list that is not there takes nothing, and gets no note files written for it.
+    if (!takesThings(place))
+        return {};
+    QList<Thing> things;
+    for (const PembyThing& record : records) {
+        Thing thing = record.toThing();
+        if (thing.title.isEmpty())
+            continue;
+        if (record.rtf) {
+            const QString noteID = pemby::newUuidLower();
+            if (const Status written = writeNote(noteID, *record.rtf))
+                thing.noteID = noteID;
+            else
+                qCWarning(lcNotes) << "couldn't write the note of a new thing:" << written.errorText();
+        }
+        things.append(thing);
+    }
+    if (things.isEmpty())
+        return {};
+
+    if (const auto day = place.day())
+        loadWeeksOf({*day});
+    QList<QUuid> added;
+    commit([&](Planner& plan) {
+        for (const Thing& thing : things) {
+            if (const auto id = plan.add(thing, place))
+                added.append(*id);
+        }
+    });
+    if (!added.isEmpty())
+        select(added.last());
+    return added;
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The key press as the board and the focus panel hand it to the model's key map, free
+// of any widget, and what the map makes of it.
+
+#include "things.h"
+
+#include <QString>
+#include <Qt>
+
+#include <optional>
+
+class QKeyEvent;
+
+struct KeyPress {
+    // Whether the press was consumed or should travel on (menus, text fields).
+    enum class Result { Handled, Ignored };
+
+    Qt::Key key = Qt::Key_unknown;
+    QString text;          // the characters the press types; control characters included
+    bool command = false;  // ⌘ on a Mac, Ctrl elsewhere
+    bool shift = false;
+    bool repeat = false;   // held down
+
+    // The record of a key event: the primary modifier is Qt's ControlModifier, which Qt
+    // puts on ⌘ on a Mac.
+    static KeyPress fromEvent(const QKeyEvent& event);
+
+    bool operator==(const KeyPress&) const = default;
+};
+
+// The operation the key map calls for a press, and whether the press counts as handled.
+// Working it out changes nothing, so the views can ask before a menu shortcut takes the
+// key.
+struct KeyCommand {
+    enum class Kind {
+        None,
+        DeleteExternal,      // the selected other app's thing
+        DeleteSelection,     // with the toast
+        MoveSelection,       // dx, dy
+        CarrySelection,      // dx, dy
+        NotThisWeek,         // the selected things
+        ToggleExternal,      // the selected other app's thing
+        ToggleSelection,
+        OpenExternalDetail,  // the selected other app's thing
+        EditExternal,        // its title, inline
+        OpenDetail,          // of the primary selection
+        EditTitle,           // of the primary selection, inline
+        ClearSelection,
+        NewThing,            // a new line where new things go
+        ToggleFloats,
+        SetMark,             // mark, none clears
+        GoToday,
+        ShowWeek,
+        ShowMonth,
+        Go,                  // dx weeks or months
+        ToggleLists,
+        SendToEventually,    // the selected things
+    };
+
+    Kind kind = Kind::None;
+    KeyPress::Result result = KeyPress::Result::Ignored;
+    int dx = 0;
+    int dy = 0;
+    std::optional<Mark> mark;
+
+    bool operator==(const KeyCommand&) const = default;
+};
