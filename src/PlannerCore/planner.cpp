@@ -109,11 +109,11 @@ QList<SearchHit> Planner::search(const QString& query) const
         return {};
     QList<SearchHit> hits;
     // Latest first: what one searches for is usually what one planned recently.
-    for (auto it = days.cend(); it != days.cbegin();) {
-        --it;
-        for (const Thing& t : *it) {
+    const QList<Day> dayKeys = days.keys();
+    for (auto d = dayKeys.crbegin(); d != dayKeys.crend(); ++d) {
+        for (const Thing& t : days.value(*d)) {
             if (matchesQuery(t, q))
-                hits.append({Place::onDay(it.key()), t});
+                hits.append({Place::onDay(*d), t});
         }
     }
     for (auto it = months.cend(); it != months.cbegin();) {

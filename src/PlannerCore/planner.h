@@ -2,6 +2,7 @@
 // The whole plan as one value. Copying a Planner shares its containers (Qt implicit
 // sharing), so the undo stack's whole-plan snapshots cost a reference count each.
 
+#include "daymap.h"
 #include "things.h"
 
 #include <QMap>
@@ -24,7 +25,7 @@ struct SearchHit {
 
 struct Planner {
     // Days with no things have no entry; months keep theirs when emptied.
-    QMap<Day, QList<Thing>> days;
+    DayMap days;
     // Keyed by the Monday of a week: ids of the repeat rules already applied to it.
     QMap<Day, QSet<QString>> appliedRepeats;
     QList<EventuallyList> lists;

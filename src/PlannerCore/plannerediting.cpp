@@ -34,17 +34,10 @@ void Planner::edit(const Place& place, const std::function<void(QList<Thing>&)>&
     case Place::Kind::Day: {
         const Day d = *place.day();
         // Take the array out rather than copy it, so an unshared plan edits in place.
-        auto it = days.find(d);
-        QList<Thing> things = it == days.end() ? QList<Thing>{} : std::move(*it);
+        QList<Thing> things = days.take(d);
         change(things);
-        if (things.isEmpty()) {
-            if (it != days.end())
-                days.erase(it);
-        } else if (it != days.end()) {
-            *it = std::move(things);
-        } else {
+        if (!things.isEmpty())
             days.insert(d, std::move(things));
-        }
         return;
     }
     case Place::Kind::List: {

@@ -12,6 +12,8 @@
 //    ends in " {}" itself, or that is empty gets " {}" appended ("{}" for the empty
 //    title). An empty group stops the peeling, and the reader drops one " {}" from the
 //    end of a title (and reads a lone "{}" as the empty title).
+//  - A brace group that names no field of a thing ("{mum}", "{zoom}", "{at:noon}") is
+//    read as part of the title, so hand-written text never vanishes from the file.
 //  - A tag value holding a blank, a line break, a control character or a brace is
 //    written as "key%:" with those characters and "%" percent-encoded as UTF-8
 //    ("{from%:https://x.org/a%20b}"). "key:" values are never decoded, so a literal
@@ -100,15 +102,19 @@ bool onlyLetterZ(QStringView tag)
     return !tag.isEmpty() && std::all_of(tag.begin(), tag.end(), [](QChar c) { return c == u'z'; });
 }
 
-void applyThingTag(Thing& thing, QStringView tag)
+// Applies one tag; false when the tag names no field of a thing, so that its text can
+// stay with the title instead of vanishing from the file at the next write.
+bool applyThingTag(Thing& thing, QStringView tag)
 {
     if (const auto mark = markFromRawValue(tag)) {
         thing.mark = mark;
     } else if (auto repeatID = Markdown::tagValue(tag, u"every")) {
         thing.repeatID = std::move(repeatID);
     } else if (tag.startsWith(u"at:")) {
-        if (const auto time = TimeOfDay::parse(tag.sliced(3)))
-            thing.remind = time;
+        const auto time = TimeOfDay::parse(tag.sliced(3));
+        if (!time)
+            return false;
+        thing.remind = time;
     } else if (auto noteID = Markdown::tagValue(tag, u"note")) {
         // A note id names a file; only UUID text may ever become part of a path.
         if (pemby::isUuidText(*noteID))
@@ -119,10 +125,12 @@ void applyThingTag(Thing& thing, QStringView tag)
         thing.syncID = std::move(syncID);
     } else if (onlyLetterZ(tag)) {
         thing.zs = int(std::min<qint64>(tag.size(), maxMoveCount));
-    } else if (tag.startsWith(u'z')) {
-        if (const auto n = pemby::parseStrictInt(tag.sliced(1)))
-            thing.zs = int(std::clamp<qint64>(*n, 0, maxMoveCount));
+    } else if (const auto n = tag.startsWith(u'z') ? pemby::parseStrictInt(tag.sliced(1)) : std::nullopt) {
+        thing.zs = int(std::clamp<qint64>(*n, 0, maxMoveCount));
+    } else {
+        return false;
     }
+    return true;
 }
 
 QString moveCountTag(int zs)
@@ -194,15 +202,22 @@ std::optional<QString> Markdown::tagValue(QStringView tag, QStringView key)
 std::optional<Thing> Markdown::decodeThing(QStringView text, bool done)
 {
     const TitleAndTags split = splitTags(text);
-    if (split.title.isEmpty())
-        return std::nullopt;
     Thing thing;
-    thing.id = QUuid::createUuid();
-    thing.title = readTitle(split.title);
     thing.done = done;
     // Peeled last tag first, so of two tags of one kind the one nearer the title wins.
-    for (const QString& tag : split.tags)
-        applyThingTag(thing, tag);
+    QStringList kept;
+    for (const QString& tag : split.tags) {
+        if (!applyThingTag(thing, tag))
+            kept.prepend(tag);
+    }
+    if (split.title.isEmpty() && kept.isEmpty())
+        return std::nullopt;
+    // A brace group that is no tag ("call {mum}", "{zoom}") is the user's own text:
+    // it stays in the title, in its place on the line, and the writer guards it.
+    thing.title = split.title.isEmpty() ? QString() : readTitle(split.title);
+    for (const QString& tag : std::as_const(kept))
+        thing.title += (thing.title.isEmpty() ? QStringLiteral("{") : QStringLiteral(" {")) + tag + u'}';
+    thing.id = QUuid::createUuid();
     return thing;
 }
 

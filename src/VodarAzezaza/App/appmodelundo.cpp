@@ -11,8 +11,8 @@ namespace {
 
 // Gives `map` the entry that `from` has under `key`, or none when it has none. Shared
 // maps are only touched when they really differ: every touch copies a whole map.
-template <class K, class V>
-void carryEntry(QMap<K, V>& map, const K& key, const QMap<K, V>& from)
+template <class Map, class K>
+void carryEntry(Map& map, const K& key, const Map& from)
 {
     const auto theirs = from.constFind(key);
     const auto mine = map.constFind(key);

@@ -103,9 +103,16 @@ void ReminderCenter::sync(const Planner& planner, const QSet<Day>& weeks, const 
         return;
 
     QMap<QString, NotificationRequest> wanted;
+    // Days before today can hold no time still to come; skipping them keeps a save
+    // cheap when years of weeks are loaded.
+    const Day today = Day::fromDateTime(now, zone_);
     for (const Day& weekStart : weeks) {
+        if (weekStart.adding(6) < today)
+            continue;
         for (int offset = 0; offset < 7; ++offset) {
             const Day day = weekStart.adding(offset);
+            if (day < today)
+                continue;
             for (const Thing& thing : planner.days.value(day)) {
                 if (thing.done || !thing.remind)
                     continue;
@@ -118,11 +125,11 @@ void ReminderCenter::sync(const Planner& planner, const QSet<Day>& weeks, const 
             }
         }
     }
-    QStringList prefixes;
+    QSet<QString> syncedWeeks;
     for (const Day& weekStart : weeks)
-        prefixes.append(weekStart.iso() + QLatin1Char('|'));
+        syncedWeeks.insert(weekStart.iso());
 
-    QTimer::singleShot(0, this, [this, wanted, prefixes] {
+    QTimer::singleShot(0, this, [this, wanted, syncedWeeks] {
         if (!scheduler_)
             return;
         const QStringList pending = scheduler_->pendingIdentifiers();
@@ -131,7 +138,8 @@ void ReminderCenter::sync(const Planner& planner, const QSet<Day>& weeks, const 
         for (const QString& id : pending) {
             if (wanted.contains(id))
                 continue;
-            if (std::any_of(prefixes.begin(), prefixes.end(), [&](const QString& p) { return id.startsWith(p); }))
+            const qsizetype bar = id.indexOf(QLatin1Char('|'));
+            if (bar > 0 && syncedWeeks.contains(id.first(bar)))
                 stale.append(id);
         }
         if (!stale.isEmpty())
