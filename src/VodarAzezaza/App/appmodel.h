@@ -518,8 +518,8 @@ public:
     // Whether a link is of a kind the planner opens, and so keeps from outside.
     static bool isOpenableLink(const QString& link);
 
-    // What the add link accepts at most, in characters; a longer title or note, or a
-    // larger link, adds nothing, and a longer "from" is dropped.
+    // What the add link accepts at most, in characters: a longer title or note, a
+    // larger "things" payload or a longer link adds nothing; a longer "from" is dropped.
     static constexpr qsizetype maxLinkTitle = 1000;
     static constexpr qsizetype maxLinkNote = 100'000;
     static constexpr qsizetype maxLinkFrom = 2048;
@@ -550,8 +550,6 @@ public:
 private:
     // The selected other app's thing while today's column still shows it.
     std::optional<SharedThing> shownSelectedExternal() const;
-
-public:
 
 signals:
     void plannerChanged();
