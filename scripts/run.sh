@@ -11,7 +11,7 @@ cmake --build "$build" --target VodarAzezaza
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     # No display: render the demo board off screen instead of opening a window.
     out=${PLANNER_RENDER:-$PWD/build/demo.png}
-    echo "No display; rendering the demo board to $out"
+    echo "No display: asking for an off-screen render of the demo board to $out"
     PLANNER_RENDER="$out" QT_QPA_PLATFORM=offscreen exec "$build/VodarAzezaza" -demo
 fi
 exec "$build/VodarAzezaza" -demo
