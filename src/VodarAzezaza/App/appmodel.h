@@ -490,6 +490,16 @@ private:
     void removeNote(const std::optional<QString>& noteID);
     // A note could not be saved: the save error says why.
     void noteNotSaved(const QString& why);
+    // What a thing records of its note once the note file is written or removed.
+    struct StoredNote {
+        std::optional<QString> noteID;
+        QString note;
+    };
+    // Writes the note file of a note that now reads `plain` (with its rich text `rtf`),
+    // reusing `currentID` when it names a file, or removes the file when the text is
+    // blank. nullopt, with the save error set, when the note must stay as it was.
+    std::optional<StoredNote> storeNoteFile(const std::optional<QString>& currentID,
+                                            const std::optional<QByteArray>& rtf, const QString& plain);
     std::unique_ptr<PembyClipboard> clipboard_;
 
 public:

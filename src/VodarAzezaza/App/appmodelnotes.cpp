@@ -78,6 +78,29 @@ void AppModel::noteNotSaved(const QString& why)
            &AppModel::saveErrorChanged);
 }
 
+std::optional<AppModel::StoredNote> AppModel::storeNoteFile(const std::optional<QString>& currentID,
+                                                           const std::optional<QByteArray>& rtf,
+                                                           const QString& plain)
+{
+    const QString text = pemby::trimWhitespace(plain);
+    if (text.isEmpty()) {
+        removeNote(currentID);
+        return StoredNote{};
+    }
+    // Text that came without its rich text is a note the editor failed to write out;
+    // dropping the old file for it would lose the note.
+    if (!rtf) {
+        noteNotSaved(QStringLiteral("its rich text could not be made"));
+        return std::nullopt;
+    }
+    const QString noteID = namesAFile(currentID) ? *currentID : pemby::newUuidLower();
+    if (const Status written = writeNote(noteID, *rtf); !written) {
+        noteNotSaved(written.errorText());
+        return std::nullopt;
+    }
+    return StoredNote{noteID, text};
+}
+
 AppModel::NoteContent AppModel::noteContent(const QUuid& id) const
 {
     const auto thing = planner_.thing(id);
@@ -91,25 +114,11 @@ void AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, c
     const auto thing = planner_.thing(id);
     if (!thing)
         return;
-    const QString text = pemby::trimWhitespace(plain);
-    std::optional<QString> noteID;
-    QString note;
-    if (!text.isEmpty()) {
-        // Text that came without its rich text is a note the editor failed to write
-        // out; dropping the old file for it would lose the note.
-        if (!rtf) {
-            noteNotSaved(QStringLiteral("its rich text could not be made"));
-            return;
-        }
-        noteID = namesAFile(thing->noteID) ? *thing->noteID : pemby::newUuidLower();
-        if (const Status written = writeNote(*noteID, *rtf); !written) {
-            noteNotSaved(written.errorText());
-            return;
-        }
-        note = text;
-    } else {
-        removeNote(thing->noteID);
-    }
+    const auto stored = storeNoteFile(thing->noteID, rtf, plain);
+    if (!stored)
+        return;
+    const std::optional<QString>& noteID = stored->noteID;
+    const QString& note = stored->note;
 
     const auto saved = [&](Thing& t) {
         t.noteID = noteID;

@@ -124,30 +124,13 @@ void AppModel::saveExternalNote(const QString& id, const std::optional<QByteArra
     const auto thing = externalThing(id);
     if (!thing)
         return;
-    // The note id comes from another app's row: it names a file only when it is a UUID,
-    // so a row can never make the planner write or delete outside the notes folder.
-    const std::optional<QString> usable =
-        thing->noteID && pemby::isUuidText(*thing->noteID) ? thing->noteID : std::nullopt;
-    const QString text = pemby::trimWhitespace(plain);
-    std::optional<QString> noteID;
-    QString note;
-    if (!text.isEmpty()) {
-        // Text without its rich text: the editor failed to write the note out, and the
-        // file it has must stay.
-        if (!rtf) {
-            noteNotSaved(QStringLiteral("its rich text could not be made"));
-            return;
-        }
-        noteID = usable.value_or(pemby::newUuidLower());
-        if (const Status written = writeNote(*noteID, *rtf); !written) {
-            noteNotSaved(written.errorText());
-            return;
-        }
-        note = text;
-    } else {
-        removeNote(usable);
-    }
-    if (familyStore_.setNote(id, noteID, note))
+    // The note id comes from another app's row: it names a file only when it is a UUID
+    // (storeNoteFile makes a fresh one otherwise), so a row can never make the planner
+    // write or delete outside the notes folder.
+    const auto stored = storeNoteFile(thing->noteID, rtf, plain);
+    if (!stored)
+        return;
+    if (familyStore_.setNote(id, stored->noteID, stored->note))
         announce();
     refreshFromFamily();
 }

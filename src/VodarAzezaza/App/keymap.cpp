@@ -11,23 +11,6 @@ namespace {
 
 using Kind = KeyCommand::Kind;
 
-KeyCommand handled(Kind kind, int dx = 0, int dy = 0)
-{
-    KeyCommand command;
-    command.kind = kind;
-    command.result = KeyPress::Result::Handled;
-    command.dx = dx;
-    command.dy = dy;
-    return command;
-}
-
-KeyCommand marking(std::optional<Mark> mark)
-{
-    KeyCommand command = handled(Kind::SetMark);
-    command.mark = mark;
-    return command;
-}
-
 // Delete, forward delete, and the characters they type on the desktops we run on
 // (DEL, backspace, and the Mac's function-key code for forward delete).
 bool isDelete(const KeyPress& press)
@@ -76,10 +59,10 @@ KeyCommand AppModel::keyCommand(const KeyPress& press, bool inFocus) const
         // Only while it is still in today's column: a thing gone from there is not
         // what the user sees selected.
         if (shownSelectedExternal())
-            return handled(Kind::DeleteExternal);
+            return KeyCommand::handled(Kind::DeleteExternal);
         if (selection_.isEmpty())
             return ignored;
-        return handled(Kind::DeleteSelection);
+        return KeyCommand::handled(Kind::DeleteSelection);
     }
 
     const Kind moveOrCarry = press.command ? Kind::CarrySelection : Kind::MoveSelection;
@@ -87,32 +70,32 @@ KeyCommand AppModel::keyCommand(const KeyPress& press, bool inFocus) const
     case Qt::Key_Left:
         if (inFocus)
             return ignored;
-        return handled(moveOrCarry, -1, 0);
+        return KeyCommand::handled(moveOrCarry, -1, 0);
     case Qt::Key_Right:
         if (inFocus)
             return ignored;
         if (press.shift)
-            return handled(Kind::NotThisWeek);
-        return handled(moveOrCarry, 1, 0);
+            return KeyCommand::handled(Kind::NotThisWeek);
+        return KeyCommand::handled(moveOrCarry, 1, 0);
     case Qt::Key_Up:
-        return handled(moveOrCarry, 0, -1);
+        return KeyCommand::handled(moveOrCarry, 0, -1);
     case Qt::Key_Down:
-        return handled(moveOrCarry, 0, 1);
+        return KeyCommand::handled(moveOrCarry, 0, 1);
     case Qt::Key_Space:
         if (shownSelectedExternal())
-            return handled(Kind::ToggleExternal);
+            return KeyCommand::handled(Kind::ToggleExternal);
         if (selection_.isEmpty())
             return ignored;
-        return handled(Kind::ToggleSelection);
+        return KeyCommand::handled(Kind::ToggleSelection);
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (selectedExternal_)
-            return handled(press.command ? Kind::OpenExternalDetail : Kind::EditExternal);
+            return KeyCommand::handled(press.command ? Kind::OpenExternalDetail : Kind::EditExternal);
         if (!primarySelection())
             return ignored;
-        return handled(press.command ? Kind::OpenDetail : Kind::EditTitle);
+        return KeyCommand::handled(press.command ? Kind::OpenDetail : Kind::EditTitle);
     case Qt::Key_Escape:
-        return handled(Kind::ClearSelection);
+        return KeyCommand::handled(Kind::ClearSelection);
     default:
         break;
     }
@@ -124,31 +107,31 @@ KeyCommand AppModel::keyCommand(const KeyPress& press, bool inFocus) const
     const QString c = press.text.toLower();
     if (inFocus) {
         if (c == u"n")
-            return handled(Kind::NewThing);
+            return KeyCommand::handled(Kind::NewThing);
         if (c == u"p")
-            return handled(Kind::ToggleFloats);
+            return KeyCommand::handled(Kind::ToggleFloats);
     } else {
         if (c == u"n")
-            return handled(Kind::NewThing);
+            return KeyCommand::handled(Kind::NewThing);
         if (c == u"t")
-            return handled(Kind::GoToday);
+            return KeyCommand::handled(Kind::GoToday);
         if (c == u"w")
-            return handled(Kind::ShowWeek);
+            return KeyCommand::handled(Kind::ShowWeek);
         if (c == u"m")
-            return handled(Kind::ShowMonth);
+            return KeyCommand::handled(Kind::ShowMonth);
         if (c == u"[")
-            return handled(Kind::Go, -1);
+            return KeyCommand::handled(Kind::Go, -1);
         if (c == u"]")
-            return handled(Kind::Go, 1);
+            return KeyCommand::handled(Kind::Go, 1);
         if (c == u"l")
-            return mode_ == Mode::Week ? handled(Kind::ToggleLists) : ignored;
+            return mode_ == Mode::Week ? KeyCommand::handled(Kind::ToggleLists) : ignored;
         if (c == u"e")
-            return selection_.isEmpty() ? ignored : handled(Kind::SendToEventually);
+            return selection_.isEmpty() ? ignored : KeyCommand::handled(Kind::SendToEventually);
     }
     if (c == u"1" || c == u"2" || c == u"3")
-        return selection_.isEmpty() ? ignored : marking(allMarks[c[0].unicode() - u'1']);
+        return selection_.isEmpty() ? ignored : KeyCommand::marking(allMarks[c[0].unicode() - u'1']);
     if (c == u"0")
-        return selection_.isEmpty() ? ignored : marking(std::nullopt);
+        return selection_.isEmpty() ? ignored : KeyCommand::marking(std::nullopt);
     return ignored;
 }
 

@@ -63,5 +63,22 @@ struct KeyCommand {
     int dy = 0;
     std::optional<Mark> mark;
 
+    // A command the map takes: handled, with its offsets or its mark.
+    static KeyCommand handled(Kind kind, int dx = 0, int dy = 0)
+    {
+        KeyCommand command;
+        command.kind = kind;
+        command.result = KeyPress::Result::Handled;
+        command.dx = dx;
+        command.dy = dy;
+        return command;
+    }
+    static KeyCommand marking(std::optional<Mark> mark)
+    {
+        KeyCommand command = handled(Kind::SetMark);
+        command.mark = mark;
+        return command;
+    }
+
     bool operator==(const KeyCommand&) const = default;
 };

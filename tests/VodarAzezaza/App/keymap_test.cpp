@@ -33,19 +33,12 @@ KeyPress typing(const QString& text, bool command = false, bool shift = false)
 
 KeyCommand does(Kind kind, int dx = 0, int dy = 0)
 {
-    KeyCommand command;
-    command.kind = kind;
-    command.result = KeyPress::Result::Handled;
-    command.dx = dx;
-    command.dy = dy;
-    return command;
+    return KeyCommand::handled(kind, dx, dy);
 }
 
 KeyCommand marks(std::optional<Mark> mark)
 {
-    KeyCommand command = does(Kind::SetMark);
-    command.mark = mark;
-    return command;
+    return KeyCommand::marking(mark);
 }
 
 const KeyCommand ignored;
