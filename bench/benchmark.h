@@ -1,6 +1,7 @@
 #pragma once
 // Timing helper shared by the benchmark programs.
 #include <QElapsedTimer>
+#include <QtGlobal>
 
 #include <cstdio>
 
@@ -14,4 +15,11 @@ void measure(const char* name, int rounds, F&& body)
         body(i);
     const double perRound = double(timer.nsecsElapsed()) / rounds;
     std::printf("%-44s %14.0f ns per round (%d rounds)\n", name, perRound, rounds);
+}
+
+// Benchmarks that need a GUI application run headless unless told otherwise.
+inline void headlessUnlessSet()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 }

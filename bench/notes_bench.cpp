@@ -28,8 +28,7 @@ QString noteText(int i)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    headlessUnlessSet();
     QGuiApplication app(argc, argv);
 
     QTemporaryDir root;

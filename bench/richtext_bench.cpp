@@ -37,8 +37,7 @@ QString longNote(int paragraphs)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    headlessUnlessSet();
     QGuiApplication app(argc, argv);
 
     for (int size : {500, 5000}) {

@@ -7,6 +7,8 @@
 
 #include <QRandomGenerator>
 
+#include <cstdio>
+
 inline const QStringList words{"call", "buy", "milk", "fix", "the", "bike", "light", "send", "invoice", "book", "dentist",
                                "read", "paper", "water", "plants", "plan", "trip", "write", "letter", "clean", "desk"};
 
@@ -123,4 +125,14 @@ inline Status writeTenYears(const QString& folder, const Shape& shape, qsizetype
     for (int m = 0; m < shape.months; ++m)
         writer.loadMonth(shape.firstMonth.adding(m), scratch);
     return writer.save(plan);
+}
+
+// The same, saying on standard error why it failed; false then.
+inline bool writeTenYearsOrSay(const QString& folder, const Shape& shape, qsizetype& things)
+{
+    if (const Status s = writeTenYears(folder, shape, things); !s) {
+        std::fprintf(stderr, "couldn't write the folder: %s\n", s.errorText().toUtf8().constData());
+        return false;
+    }
+    return true;
 }
