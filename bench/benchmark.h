@@ -1,6 +1,7 @@
 #pragma once
 // Timing helper shared by the benchmark programs.
 #include <QElapsedTimer>
+#include <QByteArray>
 #include <QtGlobal>
 
 #include <cstdio>
