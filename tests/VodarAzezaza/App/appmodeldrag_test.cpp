@@ -315,10 +315,7 @@ TEST(AppModelDrag, AddedRecordsBringTheirNotes)
 TEST(AppModelDrag, ANoteThatCannotBeWrittenLeavesTheAddedThingWithoutOne)
 {
     ModelHarness h;
-    h.notesFolderName = "blocker/notes";
-    QFile blocker(h.root() + "/blocker");
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    h.blockNotesFolder();
     AppModel& m = h.start();
 
     EXPECT_TRUE(m.addThings({record("noted", "n", QByteArray("{\\rtf1 n}"))}, today));

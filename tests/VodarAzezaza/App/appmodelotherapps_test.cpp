@@ -259,10 +259,7 @@ TEST_F(AppModelOtherApps, SavesTheNoteOfAnotherAppsThing)
 
 TEST_F(AppModelOtherApps, ANoteThatCannotBeWrittenIsASaveErrorAndChangesNothing)
 {
-    h.notesFolderName = "blocker/notes";
-    QFile blocker(h.root() + "/blocker");
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    h.blockNotesFolder();
     AppModel& m = started();
     sibling({Sibling::row("T1", "water the plants", wednesday)}, m);
 

@@ -136,10 +136,7 @@ TEST(AppModelThingNotes, ANoteIDThatIsNoUUIDNeverBecomesAPath)
 TEST(AppModelThingNotes, AFolderThatCannotBeWrittenKeepsTheOldNote)
 {
     ModelHarness h;
-    h.notesFolderName = "blocker/notes";
-    QFile blocker(h.root() + "/blocker");
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    h.blockNotesFolder();
     AppModel& m = h.start();
     const QUuid id = *m.add("buy milk", today);
     m.update(id, [](Thing& t) { t.note = "old"; });

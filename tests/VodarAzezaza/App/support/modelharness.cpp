@@ -228,3 +228,11 @@ QUuid idOf(const Planner& plan, const QString& title)
     }
     return {};
 }
+
+void ModelHarness::blockNotesFolder()
+{
+    notesFolderName = QStringLiteral("blocker/notes");
+    QFile blocker(root() + QStringLiteral("/blocker"));
+    if (!blocker.open(QIODevice::WriteOnly))
+        ADD_FAILURE() << "couldn't put a file where the notes folder's parent should be";
+}

@@ -123,6 +123,9 @@ public:
     QString root() const { return dir_.path(); }
     QString folder() const { return dir_.filePath(folderName); }
     QString notesFolder() const { return dir_.filePath(notesFolderName); }
+    // Makes the family notes folder unwritable, even for root (CI runs as root): a
+    // regular file stands where its parent folder should be. Call before start().
+    void blockNotesFolder();
     // The folder shared with the sibling notes app.
     QString notesAppFolder() const { return dir_.filePath(QStringLiteral("Notes")); }
     QSettings& settings() { return *settings_; }
