@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QtGlobal>
-#ifdef PEMBY_TEST_GUI
+#if defined(PEMBY_TEST_WIDGETS)
 #include <QApplication>
 using TestApplication = QApplication;
+#elif defined(PEMBY_TEST_GUI)
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
 #else
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;
