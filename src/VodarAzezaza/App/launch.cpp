@@ -23,6 +23,21 @@ std::optional<QString> valueOf(const Launch::Environment& environment, const cha
     return *it;
 }
 
+// The choice a variable names by one of its exact values; none for any other value.
+template <class T>
+std::optional<T> oneOf(const Launch::Environment& environment, const char* name,
+                       std::initializer_list<std::pair<const char*, T>> choices)
+{
+    const auto value = valueOf(environment, name);
+    if (!value)
+        return std::nullopt;
+    for (const auto& [text, choice] : choices) {
+        if (*value == QLatin1String(text))
+            return choice;
+    }
+    return std::nullopt;
+}
+
 // A path as the user gave it, made absolute against the working folder ("" is the
 // working folder itself, as a file URL of it would be).
 QString absolute(const QString& path)
@@ -81,21 +96,12 @@ Launch Launch::parse(const Environment& environment, const QStringList& argument
         launch.pinnedToday = Day::fromIso(*today);
     if (!launch.pinnedToday && launch.demo)
         launch.pinnedToday = DemoData::day;
-    if (const auto mode = valueOf(environment, "PLANNER_MODE")) {
-        if (*mode == u"month")
-            launch.startMode = Mode::Month;
-        else if (*mode == u"notes")
-            launch.startMode = Mode::Notes;
-    }
+    launch.startMode = oneOf<Mode>(environment, "PLANNER_MODE", {{"month", Mode::Month}, {"notes", Mode::Notes}});
     launch.openTitle = valueOf(environment, "PLANNER_OPEN");
     launch.renderPath = valueOf(environment, "PLANNER_RENDER");
     launch.renderNote = valueOf(environment, "PLANNER_NOTE");
-    if (const auto appearance = valueOf(environment, "PLANNER_APPEARANCE")) {
-        if (*appearance == u"dark")
-            launch.appearance = Appearance::Dark;
-        else if (*appearance == u"light")
-            launch.appearance = Appearance::Light;
-    }
+    launch.appearance = oneOf<Appearance>(environment, "PLANNER_APPEARANCE",
+                                          {{"dark", Appearance::Dark}, {"light", Appearance::Light}});
     launch.familyDatabase = valueOf(environment, "PEMBY_FAMILY_DB");
     launch.familyNotesFolder = valueOf(environment, "PEMBY_NOTES_DIR");
     launch.siblingNotesFolder = valueOf(environment, "PEMBY_NOTES_APP_DIR");
