@@ -219,7 +219,8 @@ void AppModel::endTransition()
         return;
     QList<Changed> changed = std::exchange(changed_, {});
     const auto order = [](const Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
-    std::stable_sort(changed.begin(), changed.end(), [&](const Changed& a, const Changed& b) { return order(a) < order(b); });
+    std::stable_sort(changed.begin(), changed.end(),
+                     [&](const Changed& a, const Changed& b) { return order(a) < order(b); });
     // A slot may run another operation, or even let the model go.
     const QPointer<AppModel> alive(this);
     for (const Changed& c : changed) {

@@ -217,7 +217,8 @@ void AppModel::syncAll()
     ensureSyncIDs();
 
     QList<SharedThing> rows;
-    planner_.forEachThing([&](const Place& place, int, const Thing& thing) { rows.append(shared(thing, place.day())); });
+    planner_.forEachThing(
+        [&](const Place& place, int, const Thing& thing) { rows.append(shared(thing, place.day())); });
 
     QSet<QString> published;
     for (const SharedThing& row : rows) {
