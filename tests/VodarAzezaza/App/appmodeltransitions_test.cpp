@@ -22,6 +22,8 @@ const Place today = Place::onDay(wednesday);
 const QString thisWeek = "2026-W10.md";
 
 // Hears every change signal of the model, counts them by name and runs `check` at each.
+// Each property's change signal takes no arguments; `missed` counts the model's signals
+// that do, which it cannot hear.
 class ChangeProbe : public QObject {
     Q_OBJECT
 public:
@@ -33,14 +35,16 @@ public:
         const QMetaObject& meta = AppModel::staticMetaObject;
         for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
             const QMetaMethod signal = meta.method(i);
-            if (signal.methodType() == QMetaMethod::Signal && signal.name().endsWith("Changed")) {
+            if (signal.methodType() != QMetaMethod::Signal)
+                continue;
+            if (signal.parameterCount() == 0)
                 connect(&model, signal, this, slot);
-                ++signals_;
-            }
+            else
+                ++missed_;
         }
     }
 
-    int signalCount() const { return signals_; }
+    int missed() const { return missed_; }
     QMap<QByteArray, int> heard;
 
 public slots:
@@ -54,7 +58,7 @@ public slots:
 private:
     AppModel& model_;
     std::function<void(const QByteArray&)> check_;
-    int signals_ = 0;
+    int missed_ = 0;
 };
 
 QList<Day> visibleDays(const AppModel& m)
@@ -219,7 +223,7 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
         const qsizetype reads = h.calendar.reads.size();
 
         ChangeProbe probe(m, [&](const QByteArray& signal) { expectWhole(m, signal); });
-        ASSERT_GE(probe.signalCount(), 33) << "every change signal is heard";
+        ASSERT_EQ(probe.missed(), 0) << "every change signal is heard";
         c.run(m);
 
         for (auto it = probe.heard.cbegin(); it != probe.heard.cend(); ++it)
