@@ -33,6 +33,9 @@ EditField::EditField(const Options& options, CommitHandler onCommit, CancelHandl
     p.setColor(QPalette::Base, Qt::transparent);
     setPalette(p);
     setAttribute(Qt::WA_MacShowFocusRect, false);
+    // The line edit keeps a small inset of its own; without it the typed text starts
+    // where the row's title would.
+    setTextMargins(-2, 0, 0, 0);
 }
 
 EditField::~EditField()
