@@ -21,12 +21,12 @@ bool keysComeBack(Qt::FocusReason reason)
 
 } // namespace
 
-EditField::EditField(const Options& options, CommitHandler onCommit, CancelHandler onCancel, QWidget* parent)
-    : QLineEdit(options.text, parent), onCommit_(std::move(onCommit)), onCancel_(std::move(onCancel)),
-      caretAtEnd_(options.caretAtEnd)
+EditField::EditField(const QString& text, const QString& placeholder, const QFont& font, bool caretAtEnd,
+                     CommitHandler onCommit, CancelHandler onCancel, QWidget* parent)
+    : QLineEdit(text, parent), onCommit_(std::move(onCommit)), onCancel_(std::move(onCancel)), caretAtEnd_(caretAtEnd)
 {
-    setPlaceholderText(options.placeholder);
-    setFont(options.font);
+    setPlaceholderText(placeholder);
+    setFont(font);
     // A plain field: no frame and no fill, so it reads as the row's own text.
     setFrame(false);
     QPalette p = palette();

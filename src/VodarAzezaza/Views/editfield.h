@@ -2,7 +2,7 @@
 // The inline one-line field in which a thing, a new thing or a list is named.
 //
 // API
-//   auto* field = new EditField({.text = thing.title, .font = f, .caretAtEnd = true},
+//   auto* field = new EditField(thing.title, QString(), font, /*caretAtEnd*/ true,
 //       [model, id](const QString& text, EditField::Ending) { model->rename(id, text); ... },
 //       [model] { model->setEditing(std::nullopt); }, row);
 //   field->commitOnRemoval(model, [model, place](const QString& text) { model->add(text, place); });
@@ -38,20 +38,14 @@ public:
     enum class Ending { Return, KeysLost };
     static bool keepsGoing(Ending how) { return how == Ending::Return; }
 
-    struct Options {
-        QString text;
-        QString placeholder;
-        QFont font;
-        // Put the caret after the text when the field gets the keys; else the text is
-        // selected, so typing replaces it.
-        bool caretAtEnd = false;
-    };
-
     using CommitHandler = std::function<void(const QString& text, Ending how)>;
     using CancelHandler = std::function<void()>;
     using RemovalHandler = std::function<void(const QString& text)>;
 
-    EditField(const Options& options, CommitHandler onCommit, CancelHandler onCancel, QWidget* parent = nullptr);
+    // With `caretAtEnd` the caret goes after the text when the field gets the keys;
+    // without, the text is selected, so typing replaces it.
+    EditField(const QString& text, const QString& placeholder, const QFont& font, bool caretAtEnd,
+              CommitHandler onCommit, CancelHandler onCancel, QWidget* parent = nullptr);
     ~EditField() override;
 
     // A field whose text must not be lost when the model removes it (a new thing, a

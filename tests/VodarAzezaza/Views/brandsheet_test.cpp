@@ -224,12 +224,12 @@ private:
             h->addWidget(box);
             QFont f = font();
             f.setPixelSize(13);
-            h->addWidget(new EditField({text, placeholder, f, true}, {}, {}, line));
+            h->addWidget(new EditField(text, placeholder, f, true, {}, {}, line));
             column->addWidget(line);
         };
         fieldLine(QStringLiteral("typing a new thing"), QString());
         fieldLine(QString(), QStringLiteral("placeholder"));
-        auto* listName = new EditField({QStringLiteral("eventually"), QString(), PembyFont::font(20), false}, {}, {}, holder);
+        auto* listName = new EditField(QStringLiteral("eventually"), QString(), PembyFont::font(20), false, {}, {}, holder);
         listName->setFixedHeight(Ruled::headerHeight);
         column->addWidget(listName);
         auto* hover = new EmptyLine(holder);

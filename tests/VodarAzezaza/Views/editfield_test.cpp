@@ -61,7 +61,7 @@ public:
     {
         model_.setEditing(Editing::newThing(place));
         field = new EditField(
-            {},
+            QString(), QString(), QFont(), false,
             [this](const QString& text, EditField::Ending how) {
                 endings.append(how);
                 const auto id = model_.add(text, place);
@@ -208,7 +208,7 @@ TEST_F(EditFieldTest, ARenameTakenAwayChangesNothing)
     model->setEditing(Editing::thing(*id));
     int commits = 0;
     auto* field = new EditField(
-        {.text = QStringLiteral("call mum"), .placeholder = {}, .font = {}, .caretAtEnd = true},
+        QStringLiteral("call mum"), QString(), QFont(), true,
         [&](const QString& text, EditField::Ending) {
             ++commits;
             model->rename(*id, text);
@@ -232,7 +232,7 @@ TEST_F(EditFieldTest, ARenameTakenAwayChangesNothing)
 
 TEST_F(EditFieldTest, SelectsItsTextUnlessTheCaretGoesToTheEnd)
 {
-    auto* field = new EditField({.text = QStringLiteral("eventually"), .placeholder = {}, .font = {}}, {}, {}, &host);
+    auto* field = new EditField(QStringLiteral("eventually"), QString(), QFont(), false, {}, {}, &host);
     host.layout()->addWidget(field);
     field->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus() && field->hasSelectedText(); }, 1000));
@@ -254,7 +254,8 @@ TEST_F(EditFieldTest, AFieldThatNeverGetsTheKeysAsksFourTimesThenCancels)
     int cancels = 0;
     int commits = 0;
     auto* field = new EditField(
-        {}, [&](const QString&, EditField::Ending) { ++commits; }, [&] { ++cancels; }, &elsewhere);
+        QString(), QString(), QFont(), false, [&](const QString&, EditField::Ending) { ++commits; },
+        [&] { ++cancels; }, &elsewhere);
     elsewhere.layout()->addWidget(field);
     field->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return cancels > 0; }, 2000));
@@ -272,7 +273,8 @@ TEST_F(EditFieldTest, AFieldThatNeverGetsTheKeysAsksFourTimesThenCancels)
 TEST_F(EditFieldTest, KeysLentToAPopupOrAnotherWindowComeBackWithoutACommit)
 {
     int commits = 0;
-    auto* field = new EditField({}, [&](const QString&, EditField::Ending) { ++commits; }, {}, &host);
+    auto* field = new EditField(QString(), QString(), QFont(), false,
+                                [&](const QString&, EditField::Ending) { ++commits; }, {}, &host);
     host.layout()->addWidget(field);
     field->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, 1000));
