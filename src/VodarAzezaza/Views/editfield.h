@@ -24,7 +24,8 @@
 // moved on (a mode switch, navigation, hidden lists, a re-read). Remove fields with
 // deleteLater(). The removal handler runs after the model change and the view update
 // that removed the field, so it must not touch the field's row: capture the model and
-// values.
+// values, and check that they still name the same target (after a re-read, list 2 may
+// be another list: compare its name with the one the edit began on).
 
 #include <QFont>
 #include <QLineEdit>
