@@ -12,6 +12,7 @@
 #include "pembyfont.h"
 #include "pixelgrid.h"
 #include "pixelview.h"
+#include "plaintext.h"
 #include "reducemotion.h"
 #include "ruled.h"
 #include "zcount.h"
@@ -34,8 +35,7 @@ namespace {
 // A label of the sheet itself.
 QLabel* caption(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = PlainText::label(text, parent);
     QFont f = label->font();
     f.setPixelSize(11);
     label->setFont(f);
@@ -183,14 +183,12 @@ private:
         for (int px : {20, 30}) {
             const int half = int(all.size()) / 2;
             for (const QString& text : {all.left(half), all.mid(half)}) {
-                auto* label = new QLabel(text, this);
-                label->setTextFormat(Qt::PlainText);
+                QLabel* label = PlainText::label(text, this);
                 label->setFont(PembyFont::font(px));
                 layout->addWidget(label);
             }
         }
-        auto* sample = new QLabel(QStringLiteral("mar 31-apr 6   nothing planned. suspicious.   tue 5 mar"), this);
-        sample->setTextFormat(Qt::PlainText);
+        QLabel* sample = PlainText::label(QStringLiteral("mar 31-apr 6   nothing planned. suspicious.   tue 5 mar"), this);
         sample->setFont(PembyFont::font(20));
         layout->addWidget(sample);
     }

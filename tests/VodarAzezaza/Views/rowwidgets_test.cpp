@@ -1,18 +1,24 @@
 // The small pieces of every column: the check box and its pop, the press feedback, the
-// filler line's hover and tap, the lines' rule and the mark washes.
+// filler line's hover and tap, the lines' rule, the mark washes and user text shown as
+// plain text.
 #include "checkbutton.h"
 #include "emptyline.h"
 #include "eventrow.h"
 #include "markwash.h"
 #include "palette.h"
+#include "plaintext.h"
 #include "reducemotion.h"
 #include "ruled.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -161,5 +167,23 @@ TEST(MarkWash, TintsOfTheMarkColours)
         SCOPED_TRACE(markRawValue(mark).toStdString());
         EXPECT_EQ(markWash(mark).in(ColorScheme::Light), colour);
         EXPECT_EQ(markWash(mark).in(ColorScheme::Dark), colour);
+    }
+}
+
+TEST(PlainText, MarkupFromAFileIsShownAsWritten)
+{
+    const QString titles[] = {
+        QStringLiteral("<b>rent</b>"),
+        QStringLiteral("<a href=\"https://example.com\">pay</a> & <img src=x>"),
+        QStringLiteral("two\nlines"),
+    };
+    for (const QString& title : titles) {
+        SCOPED_TRACE(title.toStdString());
+        QTextDocument tip;
+        tip.setHtml(PlainText::toolTip(title));
+        EXPECT_EQ(tip.toPlainText(), title);
+        std::unique_ptr<QLabel> label(PlainText::label(title));
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        EXPECT_FALSE(label->openExternalLinks());
     }
 }
