@@ -1,6 +1,7 @@
 #include "appearance.h"
 
 #include "desktopsettings.h"
+#include "launch.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -18,25 +19,27 @@ Appearance* appWideAppearance = nullptr;
 
 QColor PembyColor::resolved() const { return in(Appearance::current()); }
 
-Appearance::Sources Appearance::Sources::fromDesktop()
+Appearance::Sources Appearance::Sources::fromDesktop(const Launch& launch)
 {
     Sources s;
-    s.forced = qEnvironmentVariable("PLANNER_APPEARANCE");
+    s.forced = forcedBy(launch);
     s.portal = &DesktopSettings::instance();
     s.desktopPalette = QGuiApplication::palette();
     return s;
 }
 
+std::optional<ColorScheme> Appearance::Sources::forcedBy(const Launch& launch)
+{
+    if (!launch.appearance)
+        return std::nullopt;
+    return *launch.appearance == Launch::Appearance::Dark ? ColorScheme::Dark : ColorScheme::Light;
+}
+
 Appearance::Appearance(Sources sources, QObject* parent) : QObject(parent), sources_(std::move(sources))
 {
-    if (sources_.forced == QLatin1String("dark"))
-        forced_ = ColorScheme::Dark;
-    else if (sources_.forced == QLatin1String("light"))
-        forced_ = ColorScheme::Light;
-
     if (sources_.portal) {
         // A forced side never changes, so it need not ask the desktop at all.
-        if (!forced_) {
+        if (!sources_.forced) {
             if (const auto value = sources_.portal->read(appearanceNamespace, schemeKey))
                 portal_ = fromPortal(*value);
         }
@@ -74,8 +77,8 @@ void Appearance::portalChanged(const QString& nameSpace, const QString& key, con
 
 ColorScheme Appearance::decide() const
 {
-    if (forced_)
-        return *forced_;
+    if (sources_.forced)
+        return *sources_.forced;
     if (portal_)
         return *portal_;
     return sources_.desktopPalette.color(QPalette::Active, QPalette::Window).lightness() < 128 ? ColorScheme::Dark

@@ -2,7 +2,7 @@
 // Light or dark: the one appearance of the whole app.
 //
 // API
-//   auto* a = new Appearance(Appearance::Sources::fromDesktop(), &app);
+//   auto* a = new Appearance(Appearance::Sources::fromDesktop(launch), &app);
 //   a->makeAppWide();             // at start-up, before the first window: Fusion style, our
 //                                 // QPalette, and Palette colours resolve from `a`
 //   Appearance::current()         // the app-wide side (light while none is app-wide)
@@ -11,7 +11,7 @@
 //   Appearance::widgetPalette(ColorScheme::Dark)   the QPalette of one side
 //
 // The side is decided in this order:
-//   1. PLANNER_APPEARANCE "dark" or "light" (any other value is ignored);
+//   1. the launch options' appearance (PLANNER_APPEARANCE "dark" or "light");
 //   2. the desktop's colour scheme from the settings portal
 //      (org.freedesktop.appearance / color-scheme: 1 prefers dark, 2 prefers light,
 //      0 or no answer says nothing), followed while the app runs;
@@ -26,20 +26,22 @@
 #include <optional>
 
 class DesktopSettings;
+struct Launch;
 
 class Appearance : public QObject {
     Q_OBJECT
 public:
     struct Sources {
-        // The value of PLANNER_APPEARANCE.
-        QString forced;
+        // The side the launch options force, if any.
+        std::optional<ColorScheme> forced;
         // The desktop's settings portal; none: there is no portal to ask.
         DesktopSettings* portal = nullptr;
         // The desktop's own palette, taken before ours replaces it.
         QPalette desktopPalette;
 
-        // The process's environment, the session bus's portal and the app's palette now.
-        static Sources fromDesktop();
+        // The launch options, the session bus's portal and the app's palette now.
+        static Sources fromDesktop(const Launch& launch);
+        static std::optional<ColorScheme> forcedBy(const Launch& launch);
     };
 
     explicit Appearance(Sources sources, QObject* parent = nullptr);
@@ -69,7 +71,6 @@ private:
     static std::optional<ColorScheme> fromPortal(const QVariant& value);
 
     Sources sources_;
-    std::optional<ColorScheme> forced_;
     std::optional<ColorScheme> portal_;
     ColorScheme scheme_ = ColorScheme::Light;
 };

@@ -4,6 +4,7 @@
 #include "appearance.h"
 #include "desktopsettings.h"
 #include "fakeportal.h"
+#include "launch.h"
 #include "palette.h"
 #include "privatebus.h"
 
@@ -82,7 +83,11 @@ TEST(Appearance, TheEnvironmentThenThePortalThenTheDesktopPalette)
                             c.portal == Portal::Dark ? 1u : c.portal == Portal::Light ? 2u : 0u);
         }
         DesktopSettings settings(bus.connect(QStringLiteral("app")));
-        Appearance appearance({QString::fromLatin1(c.environment), &settings, desktopPalette(c.darkDesktopPalette)});
+        Launch::Environment environment;
+        if (*c.environment)
+            environment.insert(QStringLiteral("PLANNER_APPEARANCE"), QString::fromLatin1(c.environment));
+        const Launch launch = Launch::parse(environment, {});
+        Appearance appearance({Appearance::Sources::forcedBy(launch), &settings, desktopPalette(c.darkDesktopPalette)});
         EXPECT_EQ(appearance.scheme(), c.expected);
     }
 }
@@ -102,7 +107,7 @@ TEST(Appearance, APortalChangeRepaintsTheWholeApp)
     surface.show();
     field.show();
     {
-        Appearance appearance({QString(), &settings, desktopPalette(false)});
+        Appearance appearance({std::nullopt, &settings, desktopPalette(false)});
         appearance.makeAppWide();
         QCoreApplication::processEvents();
         EXPECT_EQ(middle(surface), Palette::paper.light().rgb());

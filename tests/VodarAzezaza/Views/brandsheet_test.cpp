@@ -241,7 +241,7 @@ private:
 
 QImage render(ColorScheme scheme)
 {
-    Appearance appearance({scheme == ColorScheme::Dark ? QStringLiteral("dark") : QStringLiteral("light"), nullptr, {}});
+    Appearance appearance({scheme, nullptr, {}});
     appearance.makeAppWide();
     QCoreApplication::processEvents();
     Sheet sheet;
