@@ -1,6 +1,8 @@
+#include "appearance.h"
 #include "appmodel.h"
 #include "launch.h"
 #include "modelholder.h"
+#include "pembyfont.h"
 #include "singleinstance.h"
 
 #include <QApplication>
@@ -19,6 +21,12 @@ int main(int argc, char** argv)
     SingleInstance instance(QDBusConnection::sessionBus());
     if (launch.joinsDesktop() && instance.start(launch.link) == SingleInstance::Outcome::Forwarded)
         return 0;
+
+    // The font and the appearance come before the first window, the font before the
+    // model.
+    PembyFont::registerFont();
+    auto* appearance = new Appearance(Appearance::Sources::fromDesktop(launch), &app);
+    appearance->makeAppWide();
 
     ModelHolder holder;
     holder.replace(launch.makeModel());
