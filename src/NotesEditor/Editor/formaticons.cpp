@@ -3,9 +3,13 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <cmath>
+
 namespace {
 
-constexpr qreal side = 14;
+// The icons' box; list icons use all of it, the others their middle.
+constexpr qreal boxWidth = 16;
+constexpr qreal boxHeight = 17;
 constexpr qreal stroke = 1.5;
 
 QPen pen(const QColor& color, qreal width = stroke)
@@ -13,86 +17,76 @@ QPen pen(const QColor& color, qreal width = stroke)
     return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
-// Three list rows: a leading sign each, then the line of text.
+// Three list rows, each a leading sign and then the line of text.
 template <class Lead>
-void rows(QPainter& p, const QColor& color, qreal textStart, Lead lead)
+void rows(QPainter& p, const QColor& color, Lead lead)
 {
     for (int i = 0; i < 3; ++i) {
-        const qreal y = 2.5 + i * 4.5;
+        const qreal y = 2.5 + i * 6;
         lead(i, y);
         p.setPen(pen(color));
-        p.drawLine(QPointF(textStart, y), QPointF(side - 0.5, y));
+        p.drawLine(QPointF(7.5, y), QPointF(boxWidth - 0.75, y));
+    }
+}
+
+// Numerals as 3 by 5 pixel grids: strokes would blur at this size.
+void numeral(QPainter& p, const QColor& color, int digit, qreal top)
+{
+    static const char* const grids[3][5] = {
+        {".#.", "##.", ".#.", ".#.", "###"},
+        {"##.", "..#", ".#.", "#..", "###"},
+        {"##.", "..#", ".#.", "..#", "##."},
+    };
+    p.setPen(Qt::NoPen);
+    p.setBrush(color);
+    for (int row = 0; row < 5; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            if (grids[digit][row][col] == '#')
+                p.drawRect(QRectF(1 + col, top + row, 1, 1));
+        }
     }
 }
 
 void bullets(QPainter& p, const QColor& color)
 {
-    rows(p, color, 5, [&](int, qreal y) {
+    rows(p, color, [&](int, qreal y) {
         p.setPen(Qt::NoPen);
         p.setBrush(color);
-        p.drawEllipse(QPointF(1.5, y), 1.3, 1.3);
+        p.drawEllipse(QPointF(2.5, y), 1.6, 1.6);
     });
 }
 
 void numbers(QPainter& p, const QColor& color)
 {
-    // Tiny numerals 1, 2, 3 as strokes: legible at this size where text is not.
-    rows(p, color, 6, [&](int i, qreal y) {
-        p.setPen(pen(color, 1.1));
-        p.setBrush(Qt::NoBrush);
-        QPainterPath path;
-        const qreal t = y - 1.6, b = y + 1.6, l = 0.6, r = 3.2;
-        if (i == 0) {
-            path.moveTo(l + 0.6, t + 0.6);
-            path.lineTo(l + 1.6, t);
-            path.lineTo(l + 1.6, b);
-        } else if (i == 1) {
-            path.moveTo(l, t + 0.5);
-            path.quadTo(QPointF(r, t - 0.8), QPointF(r, t + 1));
-            path.lineTo(l, b);
-            path.lineTo(r, b);
-        } else {
-            path.moveTo(l, t);
-            path.lineTo(r, t);
-            path.lineTo(l + 1.2, y - 0.1);
-            path.quadTo(QPointF(r + 0.6, y), QPointF(r - 0.2, b - 0.4));
-            path.quadTo(QPointF(l + 1, b + 0.6), QPointF(l, b - 0.4));
-        }
-        p.drawPath(path);
-    });
+    rows(p, color, [&](int i, qreal y) { numeral(p, color, i, y - 2.5); });
 }
 
 void checklist(QPainter& p, const QColor& color)
 {
-    rows(p, color, 6.5, [&](int i, qreal y) {
-        p.setPen(pen(color, 1.1));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(QRectF(0.6, y - 1.7, 3.4, 3.4), 0.6, 0.6);
-        if (i == 0) {
-            QPainterPath tick;
-            tick.moveTo(1.2, y);
-            tick.lineTo(2.1, y + 1);
-            tick.lineTo(3.6, y - 1.3);
-            p.drawPath(tick);
-        }
+    rows(p, color, [&](int i, qreal y) {
+        const QRectF box(0.5, y - 2, 4, 4);
+        p.setPen(pen(color, 1));
+        p.setBrush(i == 0 ? QBrush(color) : QBrush(Qt::NoBrush));
+        p.drawRect(box);
     });
 }
 
 void minus(QPainter& p, const QColor& color)
 {
     p.setPen(pen(color, 1.7));
-    p.drawLine(QPointF(2, side / 2), QPointF(side - 2, side / 2));
+    p.drawLine(QPointF(2, boxHeight / 2), QPointF(boxWidth - 2, boxHeight / 2));
 }
 
 void chevronCircle(QPainter& p, const QColor& color)
 {
+    const QPointF c(boxWidth / 2, boxHeight / 2);
     p.setPen(pen(color, 1.3));
     p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QRectF(0.75, 0.75, side - 1.5, side - 1.5));
+    p.drawEllipse(c, 6.5, 6.5);
     QPainterPath v;
-    v.moveTo(4.3, 5.8);
-    v.lineTo(7, 8.5);
-    v.lineTo(9.7, 5.8);
+    v.moveTo(c + QPointF(-2.7, -1.2));
+    v.lineTo(c + QPointF(0, 1.5));
+    v.lineTo(c + QPointF(2.7, -1.2));
     p.setPen(pen(color, 1.5));
     p.drawPath(v);
 }
@@ -111,7 +105,7 @@ void paint(QPainter& painter, const QString& name, const QRectF& rect, const QCo
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.translate(rect.center() - QPointF(side / 2, side / 2));
+    painter.translate(QPointF(std::round(rect.center().x() - boxWidth / 2), std::round(rect.center().y() - boxHeight / 2)));
     if (name == u"list.bullet")
         bullets(painter, color);
     else if (name == u"list.number")

@@ -12,7 +12,7 @@ namespace FormatIcons {
 
 // Names: "list.bullet", "list.number", "checklist", "minus", "chevron.down.circle".
 bool exists(const QString& name);
-// Draws the icon centred in `rect` at 14 by 14.
+// Draws the icon centred in `rect`, about 16 by 17.
 void paint(QPainter& painter, const QString& name, const QRectF& rect, const QColor& color);
 
 } // namespace FormatIcons

@@ -96,9 +96,15 @@ FormatPopoverViewController::FormatPopoverViewController(NoteTextView* textView,
 
     refresh(false);
     if (textView_) {
-        connect(textView_, &QTextEdit::cursorPositionChanged, this, [this] { refresh(false); });
-        connect(textView_, &QTextEdit::selectionChanged, this, [this] { refresh(false); });
-        connect(textView_, &QTextEdit::textChanged, this, [this] { refresh(false); });
+        // The caret moved or the text changed under the open palette: the lights
+        // follow at once. A press of our own lights them itself, animated.
+        const auto follow = [this] {
+            if (!pressing_)
+                refresh(false);
+        };
+        connect(textView_, &QTextEdit::cursorPositionChanged, this, follow);
+        connect(textView_, &QTextEdit::selectionChanged, this, follow);
+        connect(textView_, &QTextEdit::textChanged, this, follow);
     }
 }
 
@@ -114,7 +120,9 @@ void FormatPopoverViewController::pressed(FormatControl* control)
 {
     if (!textView_)
         return;
+    pressing_ = true;
     textView_->perform(control->objectName());
+    pressing_ = false;
     refresh(true);
 }
 

@@ -30,4 +30,5 @@ private:
 
     QPointer<NoteTextView> textView_;
     QHash<QString, FormatControl*> controls_;
+    bool pressing_ = false;
 };

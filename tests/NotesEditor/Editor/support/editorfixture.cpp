@@ -106,3 +106,16 @@ QList<bool> ShownEditor::visibility()
         visible.append(b.isVisible());
     return visible;
 }
+
+bool ShownEditor::clickChevron(int index)
+{
+    const QList<NoteTextView::Chevron> chevrons = view()->chevrons();
+    if (index >= chevrons.size())
+        return false;
+    const QPoint point = chevrons[index].rect.center();
+    QWidget* target = view()->childAt(point);
+    if (!target)
+        return false;
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(view(), point));
+    return true;
+}

@@ -40,6 +40,9 @@ public:
     void undo() { key(Qt::Key_Z, Qt::ControlModifier); }
     void redo() { key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier); }
 
+    // Clicks the chevron of the nth collapsible heading that shows one; false when there is none.
+    bool clickChevron(int index);
+
     int changes() const { return *changes_; }
     QTextBlock block(int number) { return document().findBlockByNumber(number); }
     QList<bool> visibility();
