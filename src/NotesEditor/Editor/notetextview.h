@@ -124,7 +124,8 @@ private:
         int location = 0;
         int length = 0;         // of the new text
         bool touchedHidden = false;
-        bool resized = false;   // the text got longer or shorter, not only reformatted
+        bool nearHidden = false;  // at or in a hidden run, its ends included
+        bool resized = false;     // the text got longer or shorter, not only reformatted
     };
 
     // Editing operations.
@@ -155,6 +156,9 @@ private:
     void sectionsDidChange();
     void caretMoved();
     std::optional<TextRange> hiddenRunAt(int position) const;
+    // The headings as of the last look at the whole text, moved along by the edits
+    // since; looked at again once an edit touched one.
+    const QList<Sections::Heading>& headings() const;
     void placeColumn();
     void updateMargins();
 
@@ -163,6 +167,8 @@ private:
     SectionMargin* rightMargin_ = nullptr;
     bool sectionsActive_ = false;
     QList<TextRange> lastHidden_;
+    mutable QList<Sections::Heading> headings_;
+    mutable bool headingsStale_ = true;
     std::optional<int> pendingSectionStart_;
 
     QList<Change> changes_;

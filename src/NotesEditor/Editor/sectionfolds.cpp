@@ -122,11 +122,13 @@ void SectionFolds::adopt(QTextDocument& text)
     clearMarks(text);
 }
 
-void SectionFolds::settle(QTextDocument& text, int from, int to, bool mayWrite)
+bool SectionFolds::settle(QTextDocument& text, int from, int to, bool mayWrite)
 {
+    bool any = false;
     const QTextBlock last = text.findBlock(std::max(from, to));
     for (QTextBlock b = text.findBlock(from); b.isValid(); b = b.next()) {
         if (Sections::headingRank(b)) {
+            any = true;
             const int k = pemby::firstCharFormat(b).intProperty(keyProperty);
             const auto holder = holders_.constFind(k);
             const bool copied = k && holder != holders_.cend() && holder->block() != b && key(holder->block()) == k;
@@ -143,11 +145,11 @@ void SectionFolds::settle(QTextDocument& text, int from, int to, bool mayWrite)
         if (b == last)
             break;
     }
+    return any;
 }
 
-SectionFolds::Layout SectionFolds::apply(QTextDocument& text) const
+SectionFolds::Layout SectionFolds::apply(QTextDocument& text, const QList<Sections::Heading>& headings) const
 {
-    const QList<Sections::Heading> headings = Sections::headings(text);
     const int length = pemby::textLength(text);
     Layout layout;
     QList<TextRange>& hidden = layout.hidden;

@@ -35,7 +35,8 @@ public:
     // After an edit of [from, to]: every heading there gets a key of its own (a new
     // heading a new one, a copy of another heading's characters a copy of its state).
     // Writes only when `mayWrite`; undo and redo only bring back keyed text.
-    void settle(QTextDocument& text, int from, int to, bool mayWrite);
+    // Returns whether a heading lies there.
+    bool settle(QTextDocument& text, int from, int to, bool mayWrite);
 
     // The key of a heading paragraph; 0 for any other paragraph.
     static int key(const QTextBlock& block);
@@ -51,8 +52,8 @@ public:
         QList<TextRange> hidden;  // in text order; nested folded bodies are one run
         bool anyCollapsible = false;
     };
-    // Shows every block and hides those of folded bodies.
-    Layout apply(QTextDocument& text) const;
+    // Shows every block and hides those of folded bodies; `headings` are the text's.
+    Layout apply(QTextDocument& text, const QList<Sections::Heading>& headings) const;
 
     QList<int> collapsibleOrdinals(const QTextDocument& text) const;
     QList<int> collapsedOrdinals(const QTextDocument& text) const;
