@@ -4,6 +4,7 @@
 #include "bidi.h"
 #include "displayscale.h"
 #include "paragraphstyler.h"
+#include "textutil.h"
 #include "typography.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -384,7 +385,7 @@ bool NoteTextView::insertNewline()
     if (!info.kind.isList() || offset < info.contentStart())
         return false;
 
-    const QString content = block.text().mid(info.contentStart()).trimmed();
+    const QString content = pemby::trimBlanks(QStringView(block.text()).mid(info.contentStart()));
     const int at = caret.position();
     Scope scope(this);
     QTextCursor cursor(document());
@@ -420,24 +421,9 @@ void NoteTextView::resetStyleAfterBlock(const TextRange& ended, const QTextBlock
     const bool divider = isDivider(block);
     if (!heading && !divider)
         return;
-    const auto style = ParagraphStyle::of(block.blockFormat());
-    const bool rtl = !divider && style && style->direction == TextDirection::rtl;
-    QTextCharFormat typing = bodyTypingAttributes();
-    setCurrentCharFormat(typing);
-    if (rtl) {
-        // The new paragraph goes on in the ended one's direction.
-        QTextCursor c = textCursor();
-        QTextBlockFormat format = c.blockFormat();
-        ParagraphStyle s = Typography::paragraphStyle(TextRole::body, ParagraphKind::plain(), TextDirection::rtl);
-        s.applyTo(format);
-        Scope scope(this);
-        QTextCursor cursor(document());
-        cursor.setPosition(c.position());
-        cursor.joinPreviousEditBlock();
-        cursor.setBlockFormat(format);
-        cursor.endEditBlock();
-        setCurrentCharFormat(typing);
-    }
+    // The new paragraph's direction follows from the styler: an empty paragraph
+    // goes on in the direction of the one before.
+    setCurrentCharFormat(bodyTypingAttributes());
 }
 
 bool NoteTextView::deleteBackward()
@@ -515,7 +501,7 @@ void NoteTextView::insertDivider()
     QTextDocument& doc = *document();
     const QTextBlock block = caretParagraph();
     const bool hasBreak = block.next().isValid();
-    const bool hasText = !block.text().trimmed().isEmpty();
+    const bool hasText = !pemby::trimWhitespace(block.text()).isEmpty();
     const TextAttributes divider = Typography::dividerAttributes();
     const QTextCharFormat dividerFormat = DisplayScale::shown(divider.character);
     QTextBlockFormat bodyBlock;

@@ -308,7 +308,10 @@ void NoteTextView::unfoldTouched(const QList<Change>& changes)
         if (!folds_.isCollapsed(heading))
             continue;
         const TextRange body = Sections::body(i, headings, length);
-        const auto inBody = [&](int p) { return p >= body.location && (p < body.end() || p == length); };
+        // The end of the text counts as inside a body that reaches it.
+        const auto inBody = [&](int p) {
+            return p >= body.location && (p < body.end() || (p == length && body.end() == length));
+        };
         bool unfold = false;
         for (const Change& c : changes) {
             // Text changed where the fold hid it.
@@ -331,7 +334,7 @@ bool NoteTextView::event(QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (shortcutAction(key) || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
+        if (editable() && (shortcutAction(key) || key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo))) {
             event->accept();
             return true;
         }
@@ -348,12 +351,12 @@ bool NoteTextView::viewportEvent(QEvent* event)
 
 void NoteTextView::keyPressEvent(QKeyEvent* event)
 {
-    if (event->matches(QKeySequence::Undo)) {
+    if (editable() && event->matches(QKeySequence::Undo)) {
         undo();
         event->accept();
         return;
     }
-    if (event->matches(QKeySequence::Redo)) {
+    if (editable() && event->matches(QKeySequence::Redo)) {
         redo();
         event->accept();
         return;
@@ -393,7 +396,7 @@ void NoteTextView::keyPressEvent(QKeyEvent* event)
 
 void NoteTextView::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
+    if (event->button() == Qt::LeftButton && !pressFromMargin_) {
         if (editable() && toggleCheckbox(event->position().toPoint())) {
             event->accept();
             return;
@@ -458,6 +461,8 @@ void NoteTextView::insertFromMimeData(const QMimeData* source)
 
 void NoteTextView::undo()
 {
+    if (!editable())
+        return;
     Scope scope(this);
     replaying_ = true;
     QTextEdit::undo();
@@ -467,6 +472,8 @@ void NoteTextView::undo()
 
 void NoteTextView::redo()
 {
+    if (!editable())
+        return;
     Scope scope(this);
     replaying_ = true;
     QTextEdit::redo();

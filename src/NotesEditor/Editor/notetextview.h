@@ -176,6 +176,7 @@ private:
     int depth_ = 0;               // events and commands under way
     int quiet_ = 0;               // our own bookkeeping writes: not edits
     bool replaying_ = false;
+    bool pressFromMargin_ = false;  // a press beside the column, already tested for boxes and chevrons
     bool finishQueued_ = false;
     int redoSteps_ = 0;
     int lastCaret_ = 0;

@@ -56,13 +56,19 @@ void SectionMargin::forward(QMouseEvent* event)
     local.setX(std::clamp(local.x(), 0, std::max(0, column->width() - 1)));
     QMouseEvent copy(event->type(), local, column->mapToGlobal(local), event->button(), event->buttons(),
                      event->modifiers());
+    view_->pressFromMargin_ = true;
     QApplication::sendEvent(column, &copy);
+    view_->pressFromMargin_ = false;
 }
 
 void SectionMargin::mousePressEvent(QMouseEvent* event)
 {
     forwarding_ = false;
-    if (event->button() == Qt::LeftButton && view_->toggleSection(event->position().toPoint() + geometry().topLeft())) {
+    const QPoint inView = event->position().toPoint() + geometry().topLeft();
+    // A box is hit up to 5 points beside it, which reaches into the margin.
+    if (event->button() == Qt::LeftButton
+        && ((!view_->isReadOnly() && view_->toggleCheckbox(inView - view_->viewport()->geometry().topLeft()))
+            || view_->toggleSection(inView))) {
         event->accept();
         return;
     }

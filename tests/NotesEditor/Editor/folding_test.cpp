@@ -62,6 +62,13 @@ TEST(Folding, TypingAtTheEndOfAFoldedLastSectionUnfoldsIt)
     editor.undo();
     EXPECT_EQ(editor.text(), QStringLiteral("Intro\nPacking\nsocks"));
     EXPECT_TRUE(editor.view()->collapsedOrdinals().isEmpty());
+
+    // A fold further up stays folded.
+    editor.load(trip, {0}, {0});
+    editor.caret(editor.text().size());
+    editor.type(QStringLiteral("!"));
+    EXPECT_EQ(editor.view()->collapsedOrdinals(), (QList<int>{0}));
+    EXPECT_EQ(editor.visibility(), shown({true, true, false, false, true, true}));
 }
 
 TEST(Folding, ReturnAtTheEndOfAFoldedHeadingUnfoldsIt)

@@ -217,22 +217,33 @@ TEST(NoteTextViewClicks, ACheckboxTogglesByItsGlyphOnly)
     const QTextBlock block = shown.block(0);
     const QTextLine line = block.layout()->lineAt(0);
     const QPointF origin = block.layout()->position();
-    const auto at = [&](int position, qreal dx) {
-        return QPoint(int(origin.x() + line.cursorToX(position) + dx), int(origin.y() + line.y() + line.height() / 2))
-             - QPoint(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
+    // Clicks where a person clicks: on whatever widget is under the point.
+    const auto click = [&](int position, qreal dx) {
+        const QPoint inViewport(int(origin.x() + line.cursorToX(position) + dx), int(origin.y() + line.y() + line.height() / 2));
+        const QPoint inView = inViewport + view->viewport()->geometry().topLeft();
+        QWidget* target = view->childAt(inView);
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(view, inView));
     };
 
-    // Just beside the box counts; the item's text does not.
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(0, -3));
+    // Just beside the box counts, even out in the margin; further out, or on the item's text, not.
+    click(0, -3);
     EXPECT_EQ(shown.text(), QStringLiteral("\u2611\tbuy milk"));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(5, 0));
+    click(0, -20);
+    click(5, 0);
     EXPECT_EQ(shown.text(), QStringLiteral("\u2611\tbuy milk"));
+    EXPECT_EQ(shown.caret(), 5);
     shown.undo();
     EXPECT_EQ(shown.text(), QStringLiteral("\u2610\tbuy milk"));
 
+    // A read-only note changes neither by clicks nor by keys.
     shown.editor().setEditable(false);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at(0, 2));
+    click(0, 2);
+    shown.key(Qt::Key_Z, Qt::ControlModifier);
+    shown.key(Qt::Key_B, Qt::ControlModifier);
     EXPECT_EQ(shown.text(), QStringLiteral("\u2610\tbuy milk"));
+    shown.editor().setEditable(true);
+    shown.redo();
+    EXPECT_EQ(shown.text(), QStringLiteral("\u2611\tbuy milk"));
 }
 
 TEST(NoteTextViewLayout, ListTextLinesUpWithItsWrappedLines)
