@@ -89,16 +89,22 @@ void NoteEditor::changed()
         onChange_();
 }
 
-void NoteEditor::showText(std::unique_ptr<QTextDocument> text)
+void NoteEditor::showText(std::unique_ptr<QTextDocument> text, QTextCursor::MoveOperation caret)
 {
+    isLoading_ = true;
     textView_->setNoteText(std::move(text));
+    QTextCursor c = textView_->textCursor();
+    c.movePosition(caret);
+    textView_->setTextCursor(c);
     if (textView_->document()->isEmpty())
         textView_->setCurrentCharFormat(NoteTextView::bodyTypingAttributes());
+    // Wherever the caret waits, the note shows from its start.
+    textView_->verticalScrollBar()->setValue(0);
+    isLoading_ = false;
 }
 
 void NoteEditor::load(const std::optional<QByteArray>& rtf, const QString& plain)
 {
-    isLoading_ = true;
     std::unique_ptr<QTextDocument> text;
     if (rtf) {
         if (auto decoded = RichText::decode(*rtf)) {
@@ -108,28 +114,14 @@ void NoteEditor::load(const std::optional<QByteArray>& rtf, const QString& plain
     }
     if (!text)
         text = RichText::plain(plain);
-    showText(std::move(text));
-    QTextCursor end = textView_->textCursor();
-    end.movePosition(QTextCursor::End);
-    textView_->setTextCursor(end);
-    if (textView_->document()->isEmpty())
-        textView_->setCurrentCharFormat(NoteTextView::bodyTypingAttributes());
-    isLoading_ = false;
+    showText(std::move(text), QTextCursor::End);
 }
 
 void NoteEditor::load(const Note& note)
 {
-    isLoading_ = true;
     std::unique_ptr<QTextDocument> text(note.attributedText().clone());
     Sections::applyState(note.collapsibleSections(), note.collapsedSections(), *text);
-    showText(std::move(text));
-    QTextCursor start = textView_->textCursor();
-    start.movePosition(QTextCursor::Start);
-    textView_->setTextCursor(start);
-    if (textView_->document()->isEmpty())
-        textView_->setCurrentCharFormat(NoteTextView::bodyTypingAttributes());
-    textView_->verticalScrollBar()->setValue(0);
-    isLoading_ = false;
+    showText(std::move(text), QTextCursor::Start);
 }
 
 void NoteEditor::store(Note& note) const
@@ -177,7 +169,6 @@ void NoteEditor::focus()
 Popover* NoteEditor::showFormat(QWidget* anchor)
 {
     auto* popover = new Popover(anchor ? anchor->window() : window());
-    popover->setAttribute(Qt::WA_DeleteOnClose);
     popover->setContent(new FormatPopoverViewController(textView_));
     connect(popover, &Popover::closed, popover, &QObject::deleteLater);
     popover->showAt(anchor ? anchor : static_cast<QWidget*>(this), Qt::BottomEdge);

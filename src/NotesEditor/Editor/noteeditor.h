@@ -13,6 +13,8 @@
 #include <QList>
 #include <QString>
 #include <QStringView>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QWidget>
 
 #include <functional>
@@ -78,7 +80,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void showText(std::unique_ptr<class QTextDocument> text);
+    void showText(std::unique_ptr<QTextDocument> text, QTextCursor::MoveOperation caret);
     void changed();
     void applyColors();
 

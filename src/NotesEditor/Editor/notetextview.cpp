@@ -129,6 +129,8 @@ void NoteTextView::setNoteText(std::unique_ptr<QTextDocument> text)
 {
     Quiet quiet(quiet_);
     QTextDocument* doc = text.release();
+    // What the load itself changes is no step of the note's history.
+    doc->setUndoRedoEnabled(false);
     QTextFrameFormat frame = doc->rootFrame()->frameFormat();
     frame.setLeftMargin(0);
     frame.setRightMargin(0);
@@ -138,7 +140,6 @@ void NoteTextView::setNoteText(std::unique_ptr<QTextDocument> text)
     DisplayScale::show(*doc);
     folds_.adopt(*doc);
     doc->setUndoRedoEnabled(true);
-    doc->clearUndoRedoStacks();
     doc->setModified(false);
 
     doc->setParent(this);
@@ -461,22 +462,21 @@ void NoteTextView::insertFromMimeData(const QMimeData* source)
 
 void NoteTextView::undo()
 {
-    if (!editable())
-        return;
-    Scope scope(this);
-    replaying_ = true;
-    QTextEdit::undo();
-    finishEdits();
-    replaying_ = false;
+    replay(&QTextEdit::undo);
 }
 
 void NoteTextView::redo()
+{
+    replay(&QTextEdit::redo);
+}
+
+void NoteTextView::replay(void (QTextEdit::*step)())
 {
     if (!editable())
         return;
     Scope scope(this);
     replaying_ = true;
-    QTextEdit::redo();
+    (this->*step)();
     finishEdits();
     replaying_ = false;
 }

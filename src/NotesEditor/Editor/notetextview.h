@@ -144,6 +144,7 @@ private:
     bool editable() const;
 
     // Finishing edits.
+    void replay(void (QTextEdit::*step)());
     void attach(QTextDocument* text);
     void contentsChanged(int position, int removed, int added);
     void finishEdits();

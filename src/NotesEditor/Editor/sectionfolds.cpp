@@ -182,26 +182,26 @@ SectionFolds::Layout SectionFolds::apply(QTextDocument& text, const QList<Sectio
     return layout;
 }
 
-QList<int> SectionFolds::collapsibleOrdinals(const QTextDocument& text) const
+template <class Test>
+static QList<int> ordinalsWhere(const QTextDocument& text, Test test)
 {
     QList<int> ordinals;
     const QList<Sections::Heading> headings = Sections::headings(text);
     for (int i = 0; i < headings.size(); ++i) {
-        if (isCollapsible(text.findBlock(headings[i].range.location)))
+        if (test(text.findBlock(headings[i].range.location)))
             ordinals.append(i);
     }
     return ordinals;
 }
 
+QList<int> SectionFolds::collapsibleOrdinals(const QTextDocument& text) const
+{
+    return ordinalsWhere(text, [this](const QTextBlock& b) { return isCollapsible(b); });
+}
+
 QList<int> SectionFolds::collapsedOrdinals(const QTextDocument& text) const
 {
-    QList<int> ordinals;
-    const QList<Sections::Heading> headings = Sections::headings(text);
-    for (int i = 0; i < headings.size(); ++i) {
-        if (isCollapsed(text.findBlock(headings[i].range.location)))
-            ordinals.append(i);
-    }
-    return ordinals;
+    return ordinalsWhere(text, [this](const QTextBlock& b) { return isCollapsed(b); });
 }
 
 void SectionFolds::exportTo(const QTextDocument& text, QTextDocument& copy) const

@@ -12,8 +12,6 @@
 #include <QDir>
 #include <QImage>
 #include <QPalette>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QTextBlock>
 
 #include <gtest/gtest.h>
@@ -22,7 +20,7 @@ namespace {
 
 QPalette darkPalette()
 {
-    QPalette p = QStyleFactory::create(QStringLiteral("Fusion"))->standardPalette();
+    QPalette p = QApplication::palette();
     p.setColor(QPalette::Window, QColor(0x24, 0x23, 0x21));
     p.setColor(QPalette::WindowText, QColor(0xEC, 0xEA, 0xE6));
     p.setColor(QPalette::Base, QColor(0x1C, 0x1B, 0x1A));
