@@ -24,6 +24,9 @@ void NoteTextView::toggleCollapsibleSection()
     if (!pemby::hasFont(first) || first.fontPointSize() < 16.5) {
         const int start = block.position();
         apply(TextRole::heading);
+        // The new heading gets its key when the role change is finished: now, not
+        // at the end of the key press that asked for it.
+        finishEdits();
         block = document()->findBlock(start);
     }
     if (Sections::headingRank(block)) {

@@ -206,6 +206,16 @@ TEST(Folding, MakingALineCollapsible)
     EXPECT_TRUE(editor.view()->collapsibleOrdinals().isEmpty());
     EXPECT_TRUE(editor.view()->chevrons().isEmpty());
 
+    // A line of body text becomes a collapsible heading at once; undo takes the heading back.
+    editor.load(QStringLiteral("Intro\nPack|ing\nsocks"));
+    editor.key(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(pemby::firstCharFormat(editor.block(1)).fontPointSize(), 21);
+    EXPECT_EQ(editor.view()->collapsibleOrdinals(), (QList<int>{0}));
+    EXPECT_TRUE(editor.view()->formattingState().collapsible);
+    editor.undo();
+    EXPECT_EQ(pemby::firstCharFormat(editor.block(1)).fontPointSize(), 15);
+    EXPECT_TRUE(editor.view()->chevrons().isEmpty());
+
     // Leaving the empty line before typing cancels.
     editor.load(QStringLiteral("Intro\n|"));
     editor.key(Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
