@@ -2,6 +2,7 @@
 
 #include "note.h"
 #include "richtext.h"
+#include "sectionfolds.h"
 #include "typography.h"
 
 #include <QApplication>
@@ -89,8 +90,6 @@ TEST(NoteEditor, LoadEditStoreThroughTheNoteFile)
     const auto runs = runsOf(*decoded->text);
     EXPECT_EQ(runs[0], (QList<TextRun>{{QStringLiteral("Groceries"), 21, true, false, false}}));
     EXPECT_EQ(runs[3], (QList<TextRun>{{QStringLiteral("done"), 15, false, false, false}}));
-    // The editor's private bookkeeping never reaches the file or the note.
-    EXPECT_FALSE(rtf->contains("NoteFold"));
     EXPECT_EQ(shown.editor().plainText(), QStringLiteral("Groceries\n\u2610\tmilk\n\u2610\teggs\ndone"));
 
     Note note(QStringLiteral("n"), QStringLiteral("old"), QDateTime::currentDateTimeUtc());
@@ -98,9 +97,12 @@ TEST(NoteEditor, LoadEditStoreThroughTheNoteFile)
     shown.editor().store(note);
     EXPECT_GT(note.version(), version);
     EXPECT_EQ(note.title(), QStringLiteral("Groceries"));
+    // The editor's own bookkeeping (pixel sizes, heading keys) never reaches the note.
     for (QTextBlock b = note.attributedText().begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it)
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
             EXPECT_FALSE(it.fragment().charFormat().hasProperty(QTextFormat::FontPixelSize));
+            EXPECT_FALSE(it.fragment().charFormat().hasProperty(SectionFolds::keyProperty));
+        }
     }
 }
 
