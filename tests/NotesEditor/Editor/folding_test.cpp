@@ -105,6 +105,11 @@ TEST(Folding, TheCaretNeverRestsInHiddenText)
     EXPECT_EQ(editor.caret(), 26);
     editor.key(Qt::Key_Left);
     EXPECT_EQ(editor.caret(), 13);
+    // Down from the heading goes past the fold; up comes back to the heading's line.
+    editor.key(Qt::Key_Down);
+    EXPECT_EQ(editor.block(4).position(), editor.view()->textCursor().block().position());
+    editor.key(Qt::Key_Up);
+    EXPECT_EQ(editor.view()->textCursor().block().blockNumber(), 1);
 
     // Folding around the caret moves it to the heading's end.
     editor.load(trip, {0});
