@@ -1,6 +1,7 @@
 #include "menucommands.h"
 
 #include "appmodel.h"
+#include "noteeditor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -144,26 +145,26 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
             m.beginSearch();
     }));
 
-    // The note editor's commands, with their keys; they act on the note that has the
-    // keys and do nothing elsewhere.
+    // The note editor's commands: always there, acting on the note that has the keys
+    // and doing nothing elsewhere.
     QMenu* format = bar->addMenu(QStringLiteral("Format"));
-    const std::array<std::tuple<Command, const char*, QKeySequence>, 12> formats{{
-        {Command::Title, "Title", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
-        {Command::Heading, "Heading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_H)},
-        {Command::Subheading, "Subheading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_J)},
-        {Command::Body, "Body", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_B)},
-        {Command::Bold, "Bold", keys(Qt::CTRL | Qt::Key_B)},
-        {Command::Italic, "Italic", keys(Qt::CTRL | Qt::Key_I)},
-        {Command::Underline, "Underline", keys(Qt::CTRL | Qt::Key_U)},
-        {Command::Bullets, "Bulleted List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_8)},
-        {Command::Numbers, "Numbered List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_9)},
-        {Command::Checklist, "Checklist", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_L)},
-        {Command::Divider, "Insert Divider", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
-        {Command::Collapsible, "Collapsible Section", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_K)},
+    using Edit = NoteEditor::Command;
+    const std::array<std::tuple<Command, Edit, const char*, QKeySequence>, 12> formats{{
+        {Command::Title, Edit::title, "Title", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
+        {Command::Heading, Edit::heading, "Heading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_H)},
+        {Command::Subheading, Edit::subheading, "Subheading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_J)},
+        {Command::Body, Edit::body, "Body", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_B)},
+        {Command::Bold, Edit::bold, "Bold", keys(Qt::CTRL | Qt::Key_B)},
+        {Command::Italic, Edit::italic, "Italic", keys(Qt::CTRL | Qt::Key_I)},
+        {Command::Underline, Edit::underline, "Underline", keys(Qt::CTRL | Qt::Key_U)},
+        {Command::Bullets, Edit::bullets, "Bulleted List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_8)},
+        {Command::Numbers, Edit::numbers, "Numbered List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_9)},
+        {Command::Checklist, Edit::checklist, "Checklist", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_L)},
+        {Command::Divider, Edit::divider, "Insert Divider", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
+        {Command::Collapsible, Edit::collapsible, "Collapsible Section", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_K)},
     }};
-    for (const auto& [command, text, shortcut] : formats) {
-        // Waiting for the note editor: shown, with their keys, but not yet wired.
-        add(format, command, QString::fromUtf8(text), shortcut, [] {})->setEnabled(false);
+    for (const auto& [command, edit, text, shortcut] : formats) {
+        add(format, command, QString::fromUtf8(text), shortcut, [edit] { NoteEditor::perform(edit); });
         if (command == Command::Body || command == Command::Underline)
             format->addSeparator();
     }

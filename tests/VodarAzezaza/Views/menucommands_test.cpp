@@ -5,6 +5,8 @@
 #include "appmodel.h"
 #include "mainview.h"
 #include "modelharness.h"
+#include "noteeditor.h"
+#include "notetextview.h"
 #include "pembythings.h"
 #include "plannercontent.h"
 
@@ -91,18 +93,18 @@ TEST_F(MenuCommandsTest, EveryItemHasItsTitleShortcutAndEnabledState)
         {Command::Later, "View", "Later", keys(Qt::CTRL | Qt::Key_BracketRight), true, true},
         {Command::ToggleLists, "View", "Hide Lists", QKeySequence(), true, true},
         {Command::Search, "View", "Search…", keys(Qt::CTRL | Qt::Key_F), true, true},
-        {Command::Title, "Format", "Title", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_T), false, false},
-        {Command::Heading, "Format", "Heading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_H), false, false},
-        {Command::Subheading, "Format", "Subheading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_J), false, false},
-        {Command::Body, "Format", "Body", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_B), false, false},
-        {Command::Bold, "Format", "Bold", keys(Qt::CTRL | Qt::Key_B), false, false},
-        {Command::Italic, "Format", "Italic", keys(Qt::CTRL | Qt::Key_I), false, false},
-        {Command::Underline, "Format", "Underline", keys(Qt::CTRL | Qt::Key_U), false, false},
-        {Command::Bullets, "Format", "Bulleted List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_8), false, false},
-        {Command::Numbers, "Format", "Numbered List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_9), false, false},
-        {Command::Checklist, "Format", "Checklist", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_L), false, false},
-        {Command::Divider, "Format", "Insert Divider", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_D), false, false},
-        {Command::Collapsible, "Format", "Collapsible Section", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_K), false, false},
+        {Command::Title, "Format", "Title", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_T), true, true},
+        {Command::Heading, "Format", "Heading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_H), true, true},
+        {Command::Subheading, "Format", "Subheading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_J), true, true},
+        {Command::Body, "Format", "Body", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_B), true, true},
+        {Command::Bold, "Format", "Bold", keys(Qt::CTRL | Qt::Key_B), true, true},
+        {Command::Italic, "Format", "Italic", keys(Qt::CTRL | Qt::Key_I), true, true},
+        {Command::Underline, "Format", "Underline", keys(Qt::CTRL | Qt::Key_U), true, true},
+        {Command::Bullets, "Format", "Bulleted List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_8), true, true},
+        {Command::Numbers, "Format", "Numbered List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_9), true, true},
+        {Command::Checklist, "Format", "Checklist", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_L), true, true},
+        {Command::Divider, "Format", "Insert Divider", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_D), true, true},
+        {Command::Collapsible, "Format", "Collapsible Section", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_K), true, true},
         {Command::Open, "Thing", "Open", keys(Qt::CTRL | Qt::Key_Return), false, true},
         {Command::NotThisWeek, "Thing", "Not This Week", QKeySequence(), false, true},
         {Command::Eventually, "Thing", "Eventually", QKeySequence(), false, true},
@@ -264,6 +266,23 @@ TEST_F(MenuCommandsTest, PasteMakesThingsOfTheClipboardWhenNoTextTakesIt)
     window->content()->setFocus();
     action(Command::Paste)->trigger();
     EXPECT_EQ(titlesOn(model(), Place::onDay(today)), (QStringList{"buy milk", "pay rent"}));
+}
+
+TEST_F(MenuCommandsTest, FormatItemsReachTheNoteThatHasTheKeysAndNothingElse)
+{
+    auto* editor = new NoteEditor(window->content());
+    editor->load(std::nullopt, QStringLiteral("lisbon in may"));
+    editor->show();
+    // Outside a note they do nothing.
+    window->content()->setFocus();
+    action(Command::Bold)->trigger();
+
+    editor->focus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(NoteEditor::isEditing());
+    editor->textView()->selectAll();
+    action(Command::Bold)->trigger();
+    EXPECT_GE(editor->textView()->textCursor().charFormat().fontWeight(), QFont::DemiBold);
 }
 
 } // namespace
