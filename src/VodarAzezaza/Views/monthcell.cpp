@@ -36,6 +36,8 @@ MonthCell::MonthCell(AppModel& model, Day day, QWidget* parent) : QWidget(parent
     connect(&model_, &AppModel::todayChanged, this, qOverload<>(&QWidget::update));
     connect(&model_, &AppModel::anchorChanged, this, qOverload<>(&QWidget::update));
     refresh();
+    if (things_.isEmpty())
+        setAccessibleName(model_.label(Place::onDay(day_)) + QStringLiteral(", 0 things"));
 }
 
 bool MonthCell::inShownMonth() const { return day_.monthKey() == model_.anchor().monthKey(); }
