@@ -58,6 +58,8 @@ DetailTitle::DetailTitle(const QString& title, QWidget* parent)
 {
     setFont(sized(font(), 15, QFont::DemiBold));
     setObjectName(QStringLiteral("title"));
+    // A long title shows its beginning until the user goes into it.
+    setCursorPosition(0);
 }
 
 StepsEditor::StepsEditor(const QList<Step>& steps, QWidget* parent) : QWidget(parent), steps_(steps)

@@ -3,6 +3,7 @@
 #include "appmodel.h"
 #include "detailparts.h"
 #include "palette.h"
+#include "plaintext.h"
 #include "pressstyle.h"
 #include "rowtext.h"
 #include "textutil.h"
@@ -13,6 +14,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
@@ -151,12 +153,15 @@ ThingDetail::ThingDetail(AppModel& model, const Place& place, const QUuid& id, c
     });
 
     column->addWidget(new DetailDivider(this));
-    auto* hint = new RowText(10, this);
+    // The desktop's key names can be long: the hint wraps rather than lose its end.
+    QLabel* hint = PlainText::label(keyHint(place_.isDay()), this);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPixelSize(10);
     hint->setFont(mono);
-    hint->setColor(Palette::pembyFaint);
-    hint->setText(keyHint(place_.isDay()));
+    hint->setWordWrap(true);
+    QPalette faint = hint->palette();
+    faint.setColor(QPalette::WindowText, Palette::pembyFaint);
+    hint->setPalette(faint);
     hint->setObjectName(QStringLiteral("hint"));
     column->addWidget(hint);
 
