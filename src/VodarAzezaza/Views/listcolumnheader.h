@@ -10,12 +10,13 @@
 // The header stands for the list at its index; after a re-read another list may stand
 // there, so an edit renames only the list it began on (compared by name).
 
+#include "editfield.h"
+
 #include <QPointer>
 #include <QVariantAnimation>
 #include <QWidget>
 
 class AppModel;
-class EditField;
 class GlyphButton;
 class QMenu;
 

@@ -14,15 +14,16 @@
 // model can tell that the list it deletes is the one the user saw. A question whose list
 // no longer stands at its index (a re-read, an undo) is withdrawn rather than answered.
 
+#include "confirmdialog.h"
+
 #include <QPointer>
+#include <QPushButton>
 #include <QWidget>
 
 class AppModel;
-class ConfirmDialog;
 class GlyphButton;
 class QAbstractButton;
 class QMenu;
-class QPushButton;
 
 class ListsHeader : public QWidget {
     Q_OBJECT
