@@ -5,9 +5,12 @@
 #include "pembyfont.h"
 #include "ruled.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <cmath>
 
 namespace {
 
@@ -82,7 +85,8 @@ void DayHeader::paintEvent(QPaintEvent*)
     const QRect inner = rect().adjusted(side, 0, -side, 0);
     const QFont nameFont = PembyFont::font(nameSize);
     const QFont number = numberFont();
-    const int numberWidth = QFontMetrics(number).horizontalAdvance(numberText());
+    // Whole pixels that hold the text: a rounded-down width would cut it off.
+    const int numberWidth = int(std::ceil(QFontMetricsF(number).horizontalAdvance(numberText()))) + 1;
     const int nameWidth = std::max(0, inner.width() - gap - numberWidth);
 
     // The name gives way to the number, which says more about the day.
