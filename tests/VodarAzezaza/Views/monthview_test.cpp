@@ -7,6 +7,9 @@
 #include "modelharness.h"
 #include "monthcell.h"
 #include "monthgrid.h"
+#include "monthview.h"
+#include "ruled.h"
+#include "thingcolumn.h"
 
 #include <QMimeData>
 #include <QTest>
@@ -204,4 +207,34 @@ TEST_F(MonthTest, DroppingOwnThingsMovesThem)
     // The cells followed the plan.
     EXPECT_EQ(grid->cell(Day{2026, 3, 27})->things().size(), 1);
     EXPECT_EQ(grid->cell(Day{2026, 3, 12})->things().size(), 1);
+}
+
+TEST_F(MonthTest, TheSideColumnHoldsTheMonthsOwnThings)
+{
+    AppModel& m = h.start();
+    m.show(today, Mode::Month);
+    m.add("renew the passport", Place::inMonth(today.monthKey()));
+    m.toggle(*m.add("tax return", Place::inMonth(today.monthKey())));
+    m.add("april's", Place::inMonth(MonthKey{2026, 4}));
+    m.add("a day's", Place::onDay(today));
+    auto* board = new MonthView(m);
+    TestWindow w(QSize(1100, 700));
+    w.hold(board);
+    // Done things and other months do not count.
+    EXPECT_EQ(board->countText(), "this month · 1");
+    ThingColumn* column = board->monthColumn();
+    EXPECT_EQ(column->place(), Place::inMonth(today.monthKey()));
+    EXPECT_EQ(column->lineCount(), MonthView::monthRows);
+    EXPECT_EQ(column->width(), MonthView::sideWidth);
+    EXPECT_EQ(column->height(), MonthView::monthRows * Ruled::lineHeight);
+
+    m.go(1);
+    EXPECT_EQ(column->place(), Place::inMonth(MonthKey{2026, 4}));
+    EXPECT_EQ(board->countText(), "this month · 1");
+    // Never cut: more things than lines make the column longer.
+    for (int i = 0; i < 14; ++i)
+        m.add(QStringLiteral("more %1").arg(i), Place::inMonth(MonthKey{2026, 4}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(column->lineCount(), 16);
+    EXPECT_EQ(column->height(), 16 * Ruled::lineHeight);
 }
