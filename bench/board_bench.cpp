@@ -6,14 +6,13 @@
 // Run on demand: build/<dir>/bench/board_bench
 #include "appmodel.h"
 #include "benchmark.h"
+#include "benchmodel.h"
 #include "monthview.h"
 #include "tenyears.h"
 #include "weekview.h"
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QImage>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -23,46 +22,7 @@
 
 namespace {
 
-class NoDesktop final : public DesktopNotifier {
-public:
-    void show(const QString&, const QString&) override {}
-};
-
 const QSize windowSize(1100, 700);
-
-// A model over one folder, as the app makes it, with nothing on the desktop.
-class Bench {
-public:
-    Bench(const QTemporaryDir& dir, const QString& name, Day today)
-        : folder_(dir.filePath(name))
-        , today_(today)
-        , settings_(dir.filePath(name + QStringLiteral(".ini")), QSettings::IniFormat)
-        , family_(dir.filePath(name + QStringLiteral(".db")))
-        , scheduler_(std::make_unique<NoDesktop>())
-    {
-    }
-
-    const QString& folder() const { return folder_; }
-
-    std::unique_ptr<AppModel> makeModel(const QTemporaryDir& dir)
-    {
-        AppModel::Services s;
-        s.bus = QDBusConnection(QStringLiteral("no-bus"));
-        s.readEvents = [](const QList<Day>&, QObject*, std::function<void(const EventLines&)>) {};
-        s.reminders = std::make_unique<ReminderCenter>(&scheduler_, true, QTimeZone::systemTimeZone());
-        // The family sync of every thing is the family store benchmark's business.
-        s.syncDelay = std::chrono::hours(1);
-        return std::make_unique<AppModel>(folder_, today_, &settings_, family_, dir.filePath(QStringLiteral("notes")),
-                                          dir.filePath(QStringLiteral("Notes")), std::move(s));
-    }
-
-private:
-    QString folder_;
-    Day today_;
-    QSettings settings_;
-    FamilyStore family_;
-    NotificationScheduler scheduler_;
-};
 
 // A window of the app's default size holding one board.
 struct Window {
@@ -95,11 +55,11 @@ struct Window {
 void boardsAt(const QTemporaryDir& dir, int years, Day today)
 {
     const Shape shape = Shape::around(today, years);
-    Bench bench(dir, QStringLiteral("plan-%1y").arg(years), today);
+    BenchModel bench(dir, QStringLiteral("plan-%1y").arg(years), today);
     qsizetype made = 0;
     if (!writeTenYearsOrSay(bench.folder(), shape, made))
         std::exit(1);
-    const std::unique_ptr<AppModel> model = bench.makeModel(dir);
+    const std::unique_ptr<AppModel> model = bench.makeModel();
     AppModel& m = *model;
     m.beginSearch();
     m.setSearching(false);

@@ -4,42 +4,23 @@
 //
 // API
 //   auto* column = new ListColumn(model, index, fit.listRows, board);
-//   column->setRows(rows);                   the lines of the column, and its cap
+//   column->setRows(rows);       column->header()       column->column()
 //
-// The board keeps one per list index; an index past the lists shows an empty name and
-// no things (as while a removed list fades away).
+// The board keeps one per list index.
 
-#include <QWidget>
+#include "headedcolumn.h"
 
-class AppModel;
 class ListColumnHeader;
-class ThingColumn;
 
-class ListColumn : public QWidget {
+class ListColumn : public HeadedColumn {
     Q_OBJECT
 public:
     ListColumn(AppModel& model, int index, int rows, QWidget* parent = nullptr);
 
     int index() const { return index_; }
-    int rows() const { return rows_; }
-    void setRows(int rows);
     ListColumnHeader* header() const { return header_; }
-    ThingColumn* column() const { return column_; }
-
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-signals:
-    void heightChanged();
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void place();
-
     const int index_;
-    int rows_;
     ListColumnHeader* header_;
-    ThingColumn* column_;
 };

@@ -244,16 +244,7 @@ std::optional<Qt::DropAction> MonthCell::dropActionFor(const QMimeData* mime) co
     return std::nullopt;
 }
 
-void MonthCell::dragEnterEvent(QDragEnterEvent* event)
-{
-    const auto action = dropActionFor(event->mimeData());
-    if (!action) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(*action);
-    event->accept();
-}
+void MonthCell::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void MonthCell::dragMoveEvent(QDragMoveEvent* event)
 {

@@ -173,7 +173,7 @@ void WeekView::relayout()
             rows = saturday;
         else if (shares && i == 6)
             rows = sunday;
-        days_.value(shownDays_[i])->setMinRows(rows);
+        days_.value(shownDays_[i])->setRows(rows);
     }
     for (ListColumn* column : std::as_const(lists_))
         column->setRows(fit_.listRows);
