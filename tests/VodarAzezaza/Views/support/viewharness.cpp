@@ -23,6 +23,7 @@ ViewHost::ViewHost(int width)
 void ViewHost::hold(QWidget* child)
 {
     layout()->addWidget(child);
+    child->show();
     show();
     activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(this));
