@@ -245,3 +245,22 @@ TEST_F(FamilyThingsTest, TheDetailsNoteLeavesFocusModeAndOpensTheNoteSheet)
     EXPECT_FALSE(model().isFocusMode());
     EXPECT_EQ(model().editingExternalNote(), "T1");
 }
+
+TEST_F(FamilyThingsTest, AThingWithoutAUsableDayShowsTodayAndALongNoteFourLines)
+{
+    for (const std::optional<QString>& day : {std::optional<QString>(), std::optional<QString>("someday")}) {
+        SharedThing odd = Sibling::row("T5", "no day", std::nullopt);
+        odd.day = day;
+        odd.note = QString("a long note that goes on and on ").repeated(20);
+        todo->store.upsert(odd);
+        model().refreshFromFamily();
+        ASSERT_TRUE(model().externalThing("T5"));
+        auto* detail = new ExternalDetail(model(), "T5", "no day", {});
+        host.hold(detail);
+        EXPECT_EQ(detail->findChild<QDateEdit*>("date")->date(), wednesday.date());
+        auto* note = detail->findChild<NoteBlock*>("note");
+        EXPECT_EQ(note->shownLines().size(), NoteBlock::maxLines);
+        EXPECT_TRUE(note->shownLines().last().endsWith(QChar(0x2026)));
+        delete detail;
+    }
+}
