@@ -5,7 +5,7 @@
 #include "droptargets.h"
 #include "editfield.h"
 #include "familythingdetail.h"
-#include "motion.h"
+#include "rowmotion.h"
 #include "plaintext.h"
 #include "popover.h"
 #include "rowtext.h"
@@ -65,7 +65,7 @@ FamilyThingRow::FamilyThingRow(AppModel& model, const SharedThing& thing, const 
 
     new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
         bool taken = false;
-        Motion::pointer([&] { taken = model_.drop(texts, place_, slot_, below); });
+        RowMotion::run([&] { taken = model_.drop(texts, place_, slot_, below); });
         return taken;
     });
     InsertionLine::forRow(this, spot, rowID());
@@ -259,7 +259,7 @@ QMenu* FamilyThingRow::makeMenu()
             m->toggleExternal(*current);
     });
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Delete"), [m, id] { Motion::pointer([m, id] { m->deleteExternal(id); }); });
+    menu->addAction(QStringLiteral("Delete"), [m, id] { RowMotion::run([m, id] { m->deleteExternal(id); }); });
     return menu;
 }
 

@@ -5,7 +5,7 @@
 #include "droptargets.h"
 #include "editfield.h"
 #include "markwash.h"
-#include "motion.h"
+#include "rowmotion.h"
 #include "plaintext.h"
 #include "popover.h"
 #include "rowtext.h"
@@ -55,7 +55,7 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     check_ = new CheckButton(thing.done, this);
     const QUuid id = thing.id;
     AppModel* m = &model_;
-    connect(check_, &CheckButton::clicked, this, [m, id] { Motion::pointer([m, id] { m->toggle(id); }); });
+    connect(check_, &CheckButton::clicked, this, [m, id] { RowMotion::run([m, id] { m->toggle(id); }); });
     layout_->addWidget(check_);
 
     title_ = new RowText(titleSize, this);
@@ -75,7 +75,7 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
         bool taken = false;
         const int before = below ? index_ + 1 : index_;
-        Motion::pointer([&] { taken = model_.drop(texts, place_, before, !below); });
+        RowMotion::run([&] { taken = model_.drop(texts, place_, before, !below); });
         return taken;
     });
     line_ = InsertionLine::forRow(this, spot, rowID());
@@ -278,7 +278,7 @@ QMenu* ThingRow::makeMenu()
     const QUuid id = thing_.id;
     const Place place = place_;
     const QList<QUuid> ids = menuIDs();
-    const auto animated = [](std::function<void()> action) { return [action] { Motion::pointer(action); }; };
+    const auto animated = [](std::function<void()> action) { return [action] { RowMotion::run(action); }; };
 
     menu->addAction(QStringLiteral("Open"), [m, id] { m->setOpened(id); });
     menu->addAction(thing_.note.isEmpty() ? QStringLiteral("Add a Note") : QStringLiteral("Open Note"), [m, id] {

@@ -23,6 +23,7 @@ ViewHost::ViewHost(int width)
 void ViewHost::hold(QWidget* child)
 {
     layout()->addWidget(child);
+    child->show();
     show();
     activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(this));
@@ -83,13 +84,13 @@ void pressAndDrag(QWidget* widget, QPoint from)
     QApplication::sendEvent(widget, &move);
 }
 
-DropAnswer dropOn(QWidget* target, QPoint at, const QMimeData& data, Qt::DropActions actions)
+DropAnswer dropOn(QWidget* target, QPointF at, const QMimeData& data, Qt::DropActions actions)
 {
     DropAnswer answer;
-    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at.toPoint(), actions, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     answer.entered = enter.isAccepted();
-    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(at.toPoint(), actions, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &move);
     answer.proposed = move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
     QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
@@ -98,11 +99,11 @@ DropAnswer dropOn(QWidget* target, QPoint at, const QMimeData& data, Qt::DropAct
     return answer;
 }
 
-bool hoverDrag(QWidget* target, QPoint at, const QMimeData& data)
+bool hoverDrag(QWidget* target, QPointF at, const QMimeData& data)
 {
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &move);
     return move.isAccepted();
 }

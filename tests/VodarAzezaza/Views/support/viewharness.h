@@ -46,13 +46,20 @@ struct DropAnswer {
     Qt::DropAction proposed = Qt::IgnoreAction;
     bool accepted = false;  // the drop itself
 };
-// Enters `target` at `at`, moves within it, and drops there, as the desktop does.
-DropAnswer dropOn(QWidget* target, QPoint at, const QMimeData& data,
+// Enters `target` at `at`, moves within it, and drops there, as the desktop does. Only
+// the drop itself carries a fraction of a pixel (the hover events carry whole ones).
+DropAnswer dropOn(QWidget* target, QPointF at, const QMimeData& data,
                   Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction);
 // Enters and moves over `target` without dropping; `leave` then leaves it.
-bool hoverDrag(QWidget* target, QPoint at, const QMimeData& data);
+bool hoverDrag(QWidget* target, QPointF at, const QMimeData& data);
 void leaveDrag(QWidget* target);
 
 std::unique_ptr<QMimeData> textData(const QString& text);
 // A picture saved where the test runs (PEMBY_PICTURE_DIR when set); its path.
 QString savePicture(const QImage& image, const QString& name);
+
+#include <ostream>
+inline void PrintTo(const MenuItem& item, std::ostream* os)
+{
+    *os << '"' << item.text.toStdString() << '"' << (item.enabled ? "" : " (disabled)");
+}
