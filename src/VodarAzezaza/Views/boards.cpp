@@ -1,5 +1,8 @@
 #include "boards.h"
 
+#include "monthview.h"
+#include "weekview.h"
+
 #include <QString>
 
 namespace Boards {
@@ -14,9 +17,9 @@ Maker makerFor(Mode mode)
 {
     switch (mode) {
     case Mode::Week:
-        return nullptr;
+        return [](AppModel& model, QWidget* parent) -> QWidget* { return new WeekView(model, parent); };
     case Mode::Month:
-        return nullptr;
+        return [](AppModel& model, QWidget* parent) -> QWidget* { return new MonthView(model, parent); };
     case Mode::Notes:
         return nullptr;
     }

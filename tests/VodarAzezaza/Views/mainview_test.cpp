@@ -220,7 +220,11 @@ TEST_F(MainViewTest, BoardGetsTheKeysBackWhenWhatTookThemCloses)
     for (const Rule& rule : rules) {
         SCOPED_TRACE(rule.name);
         rule.open(model());
-        elsewhere();
+        QCoreApplication::processEvents();
+        // What opened takes the keys (the board's own inline field does); else a field
+        // elsewhere stands in for it.
+        if (boardHasKeys())
+            elsewhere();
         ASSERT_FALSE(boardHasKeys());
         rule.close(model());
         EXPECT_TRUE(boardHasKeys());
