@@ -92,6 +92,14 @@ void PlannerContent::placeToast()
     toast_->raise();
 }
 
+bool PlannerContent::event(QEvent* event)
+{
+    // The toast asks for another size (a new text, another font): it is placed again.
+    if (event->type() == QEvent::LayoutRequest)
+        placeToast();
+    return QWidget::event(event);
+}
+
 void PlannerContent::paintEvent(QPaintEvent*)
 {
     QPainter(this).fillRect(rect(), QColor(Palette::pembyBackground));
@@ -214,10 +222,18 @@ void ToastView::fadeTo(qreal target)
     fade_->start();
 }
 
+void ToastView::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        updateGeometry();
+    QWidget::changeEvent(event);
+}
+
 QSize ToastView::sizeHint() const
 {
     const QFontMetrics metrics = fontMetrics();
-    return {metrics.horizontalAdvance(text_) + 2 * 14, metrics.height() + 2 * 8};
+    // A pixel to spare: the advance is rounded, the elision is not.
+    return {metrics.horizontalAdvance(text_) + 2 * 14 + 2, metrics.height() + 2 * 8};
 }
 
 void ToastView::paintEvent(QPaintEvent*)

@@ -36,6 +36,7 @@ public:
     static constexpr int toastLift = 40;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -88,6 +89,7 @@ public:
     static constexpr int fadeMs = 180;
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
