@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileOpenEvent>
 #include <QTimer>
 
 PlannerApp::PlannerApp(std::unique_ptr<AppModel> model, Options options, QObject* parent)
@@ -31,6 +32,7 @@ PlannerApp::PlannerApp(std::unique_ptr<AppModel> model, Options options, QObject
     qApp->setQuitOnLastWindowClosed(false);
     // Quitting from outside (the session ending) saves too.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &PlannerApp::finishBeforeQuitting);
+    qApp->installEventFilter(this);
 }
 
 PlannerApp::~PlannerApp()
@@ -85,6 +87,18 @@ void PlannerApp::useFolder(const QString& folder)
 void PlannerApp::open(const QString& url)
 {
     model().open(url);
+}
+
+bool PlannerApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FileOpen && watched == qApp) {
+        const QUrl url = static_cast<QFileOpenEvent*>(event)->url();
+        if (url.scheme() == QLatin1String("vodarazezaza")) {
+            open(url.toString(QUrl::FullyEncoded));
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void PlannerApp::activate()

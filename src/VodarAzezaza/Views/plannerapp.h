@@ -68,6 +68,10 @@ public:
 
     static QString pickFolderWithDialog(QWidget* parent, const QString& start);
 
+protected:
+    // Links the desktop opens with the app itself (a file-open event on macOS).
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     Options options_;
     ModelHolder holder_;
