@@ -18,6 +18,31 @@
 #include <iterator>
 #include <type_traits>
 
+// Calls `f(key)` for every key whose entry differs between two ordered maps (held by
+// one of them only, or held by both with unequal values). Entries a copy still shares
+// with its original compare in constant time, so comparing a plan with an earlier copy
+// of itself costs a step per entry and a real comparison only where they differ.
+template <class Map, class F>
+void forEachDifferentKey(const Map& a, const Map& b, F&& f)
+{
+    auto i = a.cbegin();
+    auto j = b.cbegin();
+    while (i != a.cend() || j != b.cend()) {
+        if (j == b.cend() || (i != a.cend() && i.key() < j.key())) {
+            f(i.key());
+            ++i;
+        } else if (i == a.cend() || j.key() < i.key()) {
+            f(j.key());
+            ++j;
+        } else {
+            if (!(i.value() == j.value()))
+                f(i.key());
+            ++i;
+            ++j;
+        }
+    }
+}
+
 class DayMap {
     using Month = QMap<Day, QList<Thing>>;
     using Months = QMap<MonthKey, Month>;
@@ -155,6 +180,13 @@ public:
     // The things of the latest day; the map must not be empty.
     const QList<Thing>& last() const { return months_.last().last(); }
     QList<Thing>& last() { return months_.last().last(); }
+
+    // The months whose days differ from those of `other`.
+    template <class F>
+    void forEachDifferentMonth(const DayMap& other, F&& f) const
+    {
+        forEachDifferentKey(months_, other.months_, std::forward<F>(f));
+    }
 
     const_iterator constFind(Day day) const
     {
