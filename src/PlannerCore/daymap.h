@@ -25,6 +25,11 @@
 template <class Map, class F>
 void forEachDifferentKey(const Map& a, const Map& b, F&& f)
 {
+    // A map still shared with its copy is the same map: nothing to walk.
+    if (a.isEmpty() && b.isEmpty())
+        return;
+    if (!a.isEmpty() && !b.isEmpty() && &*a.cbegin() == &*b.cbegin())
+        return;
     auto i = a.cbegin();
     auto j = b.cbegin();
     while (i != a.cend() || j != b.cend()) {
@@ -181,11 +186,33 @@ public:
     const QList<Thing>& last() const { return months_.last().last(); }
     QList<Thing>& last() { return months_.last().last(); }
 
-    // The months whose days differ from those of `other`.
+    // Calls `f(day, things)` for every day, the latest first, until it returns true;
+    // whether it did.
     template <class F>
-    void forEachDifferentMonth(const DayMap& other, F&& f) const
+    bool anyLatestFirst(F&& f) const
     {
-        forEachDifferentKey(months_, other.months_, std::forward<F>(f));
+        for (auto month = months_.cend(); month != months_.cbegin();) {
+            --month;
+            for (auto day = month->cend(); day != month->cbegin();) {
+                --day;
+                if (f(day.key(), day.value()))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    // The days whose things differ from those in `other` (held by one of them only, or
+    // unequal), found month by month: months the two still share are passed over.
+    template <class F>
+    void forEachDifferentDay(const DayMap& other, F&& f) const
+    {
+        forEachDifferentKey(months_, other.months_, [&](MonthKey key) {
+            const auto mine = months_.constFind(key);
+            const auto theirs = other.months_.constFind(key);
+            forEachDifferentKey(mine == months_.cend() ? Month() : *mine,
+                                theirs == other.months_.cend() ? Month() : *theirs, f);
+        });
     }
 
     const_iterator constFind(Day day) const

@@ -254,23 +254,14 @@ Status PlannerStore::save(const Planner& planner)
     // A file can hold something else than the plan says only where the plan differs
     // from the plan of the last save, or where a file was read or left unwritten since.
     // Copies of a plan share what they did not change, so finding those parts costs a
-    // step per month, not a look at every file.
+    // step per month of the days, not a look at every file.
     QSet<Day> weeks = std::exchange(pendingWeeks_, {});
     QSet<MonthKey> months = std::exchange(pendingMonths_, {});
     const auto touchWeek = [&](Day monday) {
         if (loadedWeeks_.contains(monday))
             weeks.insert(monday);
     };
-    planner.days.forEachDifferentMonth(saved_.days, [&](MonthKey month) {
-        const Day last = month.adding(1).first().adding(-1);
-        for (Day monday = month.first().monday(); !(last < monday);) {
-            touchWeek(monday);
-            const Day next = monday.adding(7);
-            if (!(monday < next))
-                break;
-            monday = next;
-        }
-    });
+    planner.days.forEachDifferentDay(saved_.days, [&](Day day) { touchWeek(day.monday()); });
     forEachDifferentKey(planner.appliedRepeats, saved_.appliedRepeats, touchWeek);
     forEachDifferentKey(planner.months, saved_.months, [&](MonthKey month) {
         if (loadedMonths_.contains(month))

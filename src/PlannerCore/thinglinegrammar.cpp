@@ -65,7 +65,10 @@ QStringView trimmedBlanks(QStringView text)
 
 bool needsPercentForm(QChar c)
 {
-    return pemby::isBlankOrLineBreak(c) || c == u'{' || c == u'}' || c.unicode() < 0x20 || c.unicode() == 0x7F;
+    // Most values are ASCII (ids, links); they need no look at the Unicode tables.
+    if (c.unicode() < 0x80)
+        return c.unicode() <= 0x20 || c == u'{' || c == u'}' || c.unicode() == 0x7F;
+    return pemby::isBlankOrLineBreak(c);
 }
 
 QString percentEncoded(const QString& value)
