@@ -59,7 +59,7 @@ struct Markdown {
     static QString writtenTitle(const QString& title, bool (*isField)(QStringView tag) = isThingField);
     static QString readTitle(QStringView written);
     // The title a line reads as: `written` unguarded, then the brace groups that name no
-    // field (`kept`, in line order), each in its place.
+    // field (`kept`, in line order), each in its place; on one line, as written.
     static QString readTitle(QStringView written, const QStringList& kept);
     // "{key:value}"'s inner text, or "key%:" with the value percent-encoded when the
     // plain form would not read back.

@@ -65,10 +65,13 @@ const QString repeatsComment = QStringLiteral("<!-- repeats:");
 QSet<QString> appliedRuleIds(QStringView line)
 {
     QString rest = line.sliced(repeatsComment.size()).toString();
-    rest.remove(QStringLiteral("-->"));
+    // Removing one "-->" can join the pieces of another.
+    while (rest.contains(QStringLiteral("-->")))
+        rest.remove(QStringLiteral("-->"));
     QSet<QString> ids;
     for (const QString& piece : rest.split(u',', Qt::SkipEmptyParts)) {
-        const QString id = pemby::trimBlanks(piece);
+        // On one line, as the writer writes it.
+        const QString id = pemby::trimBlanks(pemby::flattenLineBreaks(piece));
         if (!id.isEmpty())
             ids.insert(id);
     }
@@ -546,7 +549,8 @@ QList<EventuallyList> Markdown::decodeLists(QStringView text, PlanLayout* layout
         if (!raw.heading.isEmpty() && lists.size() < Planner::listCap) {
             section.kind = LayoutSection::Kind::Place;
             section.index = int(lists.size());
-            section.name = raw.heading.toLower();
+            // A list's name is one line, as the writer writes it.
+            section.name = pemby::trimBlanks(pemby::flattenLineBreaks(raw.heading)).toLower();
             lists.append(EventuallyList{section.name, readThings(raw.lines, layout ? &section.lines : nullptr)});
             planlayout::dropIfAllTaken(section);
         } else {

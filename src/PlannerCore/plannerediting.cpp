@@ -182,7 +182,10 @@ void Planner::nudge(const QList<QUuid>& requested, int offset)
         else
             group->second.append(loc->index);
     }
-    for (auto& [place, indexes] : groups) {
+    for (auto& group : groups) {
+        // Named, not bound: a lambda below captures them.
+        const Place& place = group.first;
+        QList<int>& indexes = group.second;
         const qsizetype n = things(place).size();
         // A group that would leave its place stays whole rather than break apart.
         const bool fits = std::all_of(indexes.cbegin(), indexes.cend(),

@@ -50,7 +50,11 @@ struct RawRead {
 
 QString sizeText(qint64 bytes)
 {
-    return QString::number(double(bytes) / (1024 * 1024), 'f', 1) + QStringLiteral(" MB");
+    if (bytes >= 1024 * 1024)
+        return QString::number(double(bytes) / (1024 * 1024), 'f', 1) + QStringLiteral(" MB");
+    if (bytes >= 1024)
+        return QString::number(bytes / 1024) + QStringLiteral(" KB");
+    return QString::number(bytes) + QStringLiteral(" bytes");
 }
 
 // A FIFO or a device named like one of our files must neither block the read (opening

@@ -53,6 +53,16 @@ std::optional<Checkbox> checkbox(QStringView line)
     return std::nullopt;
 }
 
+// A title or a step holds no line break, as the writer writes it. Another editor may
+// have put a vertical tab or a line separator inside a line, which the writer would
+// turn into a space: read it as the writer writes it, so that a rewrite changes nothing.
+QString oneLine(const QString& text)
+{
+    if (std::none_of(text.cbegin(), text.cend(), pemby::isLineBreak))
+        return text;
+    return pemby::trimBlanks(pemby::flattenLineBreaks(text));
+}
+
 QStringView trimmedBlanks(QStringView text)
 {
     qsizetype begin = 0, end = text.size();
@@ -180,7 +190,7 @@ QString Markdown::readTitle(QStringView written, const QStringList& kept)
     QString title = written.isEmpty() ? QString() : readTitle(written);
     for (const QString& tag : kept)
         title += (title.isEmpty() ? QStringLiteral("{") : QStringLiteral(" {")) + tag + u'}';
-    return title;
+    return oneLine(title);
 }
 
 bool Markdown::isThingField(QStringView tag)
@@ -283,15 +293,25 @@ QList<Thing> Markdown::decodeThings(const QStringList& lines, QList<int>* owners
         }
         Thing& last = things.last();
         if (line.startsWith(u'>')) {
-            const QStringView noteLine = trimmedBlanks(line.sliced(1));
-            if (!last.note.isEmpty())
-                last.note.append(u'\n');
-            last.note.append(noteLine);
+            // A line break of another kind inside the line starts a note line of its
+            // own, as the writer would write it.
+            for (const QString& piece : pemby::splitLines(line.sliced(1))) {
+                if (!last.note.isEmpty())
+                    last.note.append(u'\n');
+                last.note.append(trimmedBlanks(piece));
+            }
             took(int(things.size() - 1));
             continue;
         }
-        if (const auto box = checkbox(line); box && !box->text.isEmpty()) {
-            last.steps.append(Step{box->text.toString(), box->done});
+        const auto box = checkbox(line);
+        QString step = box ? box->text.toString() : QString();
+        if (std::any_of(step.cbegin(), step.cend(), pemby::isLineBreak)) {
+            step = pemby::flattenLineBreaks(step);
+            while (!step.isEmpty() && pemby::isBlank(step.back()))
+                step.chop(1);
+        }
+        if (!step.isEmpty()) {
+            last.steps.append(Step{std::move(step), box->done});
             took(int(things.size() - 1));
         } else {
             took(-1);

@@ -87,6 +87,9 @@ TEST(ThingLineGrammar, ReadsThingLinesTolerantly)
         {{"- [ ] call {mum} {red} {after} {z}"},
          {with(plain("call {mum} {after}"), [](Thing& t) { t.mark = Mark::Red; t.zs = 1; })}},
         {{"- [ ] {mum}", "- [ ] {red}"}, {plain("{mum}")}},
+        // A line break of another kind inside a line reads as the writer would write it.
+        {{"- [ ] a\vb\u2028", "    - [ ] s\u2029t\v", "    > n\vm"},
+         {with(plain("a b"), [](Thing& t) { t.steps = {{"s t", false}}; t.note = "n\nm"; })}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(read(c.lines), c.things) << c.lines.join(" | ").toStdString();

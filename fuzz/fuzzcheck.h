@@ -1,0 +1,50 @@
+#pragma once
+// What every fuzz target checks with: a failed check names itself on standard error
+// and aborts, which libFuzzer keeps as a crash and the corpus replay reports.
+
+#include "markdown.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+// What is being checked, for the message of a failed check.
+inline const char* checking = "";
+
+inline void check(bool ok, const char* what)
+{
+    if (ok)
+        return;
+    std::fprintf(stderr, "fuzz check failed: %s%s%s\n", checking, *checking ? ": " : "", what);
+    std::abort();
+}
+
+inline QString fuzzText(const uint8_t* data, size_t size)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+}
+
+inline Thing withoutId(Thing thing)
+{
+    thing.id = QUuid();
+    return thing;
+}
+
+inline QList<Thing> withoutIds(QList<Thing> things)
+{
+    for (Thing& thing : things)
+        thing.id = QUuid();
+    return things;
+}
+
+// A thing that comes into the plan from outside must come back unchanged from the
+// file it is saved in.
+inline void checkSurvivesTheFile(const Thing& thing)
+{
+    const QList<Thing> back = Markdown::decodeThings(Markdown::encode(thing));
+    check(back.size() == 1, "a thing written to a plan file reads back as one thing");
+    check(withoutId(back.first()) == withoutId(thing), "a thing written to a plan file reads back unchanged");
+}
