@@ -343,27 +343,28 @@ QString Markdown::encodeWeek(Day monday, const WeekContent& week, PlanLayout* la
         sections.prepend(first);
     else
         sections.first() = first;
-    const auto isDay = [](const LayoutSection& s, const auto& test) {
-        return s.kind == LayoutSection::Kind::Place && test(s.index);
-    };
     for (int i = 0; i < 7; ++i) {
-        if (std::any_of(sections.cbegin(), sections.cend(), [&](const LayoutSection& s) { return isDay(s, [&](int d) { return d == i; }); }))
+        qsizetype afterEarlier = -1;
+        qsizetype beforeLater = -1;
+        bool present = false;
+        for (qsizetype k = 0; k < sections.size(); ++k) {
+            if (sections[k].kind != LayoutSection::Kind::Place)
+                continue;
+            const int d = sections[k].index;
+            present = present || d == i;
+            if (d < i)
+                afterEarlier = k + 1;
+            else if (d > i && beforeLater < 0)
+                beforeLater = k;
+        }
+        if (present)
             continue;
         LayoutSection added;
         added.kind = LayoutSection::Kind::Place;
         added.index = i;
         const Day day = monday.adding(i);
         added.heading = QStringLiteral("## ") + weekdayWord(day.weekday()) + u' ' + day.iso();
-        qsizetype at = sections.size();
-        const auto earlier = std::find_if(sections.crbegin(), sections.crend(), [&](const LayoutSection& s) { return isDay(s, [&](int d) { return d < i; }); });
-        if (earlier != sections.crend()) {
-            at = sections.crend() - earlier;
-        } else {
-            const auto later = std::find_if(sections.cbegin(), sections.cend(), [&](const LayoutSection& s) { return isDay(s, [&](int d) { return d > i; }); });
-            if (later != sections.cend())
-                at = later - sections.cbegin();
-        }
-        sections.insert(at, added);
+        sections.insert(afterEarlier >= 0 ? afterEarlier : beforeLater >= 0 ? beforeLater : sections.size(), added);
     }
 
     QStringList out;
