@@ -1,7 +1,7 @@
 #pragma once
 // Ten years of heavy use of the planner, for the benchmarks: about 520 week files, 120
-// month files and 50,000 things with steps, notes, marks and tags, always the same
-// (and as many years as a benchmark asks for, in the same proportions).
+// month files and 50,000 things with steps, notes, marks and tags, always the same.
+// Other spans of years scale the same way.
 
 #include "plannerstore.h"
 #include "textutil.h"
@@ -20,7 +20,7 @@ struct Shape {
     int weeks = 520;
     int months = 120;
 
-    // Ten years (or `years`) that end half a year after `today`.
+    // `years` (ten unless said) that end half a year after `today`.
     static Shape around(Day today, int years = 10)
     {
         Shape shape;

@@ -18,30 +18,25 @@
 #include <iterator>
 #include <type_traits>
 
-// Calls `f(key)` for every key whose entry differs between two ordered maps (held by
-// one of them only, or held by both with unequal values). Entries a copy still shares
-// with its original compare in constant time, so comparing a plan with an earlier copy
-// of itself costs a step per entry and a real comparison only where they differ.
-template <class Map, class F>
-void forEachDifferentKey(const Map& a, const Map& b, F&& f)
+// Calls `differs(key)`, in key order, for every key whose value is not the same in the
+// two maps, either of them holding it. Maps still shared cost one pointer compare.
+template <class K, class V, class F>
+void forEachDifference(const QMap<K, V>& a, const QMap<K, V>& b, F&& differs)
 {
-    // A map still shared with its copy is the same map: nothing to walk.
-    if (a.isEmpty() && b.isEmpty())
-        return;
-    if (!a.isEmpty() && !b.isEmpty() && &*a.cbegin() == &*b.cbegin())
+    if (a.isSharedWith(b))
         return;
     auto i = a.cbegin();
     auto j = b.cbegin();
     while (i != a.cend() || j != b.cend()) {
         if (j == b.cend() || (i != a.cend() && i.key() < j.key())) {
-            f(i.key());
+            differs(i.key());
             ++i;
         } else if (i == a.cend() || j.key() < i.key()) {
-            f(j.key());
+            differs(j.key());
             ++j;
         } else {
             if (!(i.value() == j.value()))
-                f(i.key());
+                differs(i.key());
             ++i;
             ++j;
         }
@@ -182,6 +177,16 @@ public:
             out.append(month.keys());
         return out;
     }
+    // The days whose things are not the same in `other`, either map holding them, in
+    // order. Months the two still share are passed over whole.
+    QList<Day> changedDays(const DayMap& other) const
+    {
+        QList<Day> out;
+        forEachDifference(months_, other.months_, [&](MonthKey key) {
+            forEachDifference(months_.value(key), other.months_.value(key), [&](Day day) { out.append(day); });
+        });
+        return out;
+    }
     // The things of the latest day; the map must not be empty.
     const QList<Thing>& last() const { return months_.last().last(); }
     QList<Thing>& last() { return months_.last().last(); }
@@ -200,19 +205,6 @@ public:
             }
         }
         return false;
-    }
-
-    // The days whose things differ from those in `other` (held by one of them only, or
-    // unequal), found month by month: months the two still share are passed over.
-    template <class F>
-    void forEachDifferentDay(const DayMap& other, F&& f) const
-    {
-        forEachDifferentKey(months_, other.months_, [&](MonthKey key) {
-            const auto mine = months_.constFind(key);
-            const auto theirs = other.months_.constFind(key);
-            forEachDifferentKey(mine == months_.cend() ? Month() : *mine,
-                                theirs == other.months_.cend() ? Month() : *theirs, f);
-        });
     }
 
     const_iterator constFind(Day day) const

@@ -4,6 +4,7 @@
 
 #include "textutil.h"
 
+#include <algorithm>
 #include <vector>
 
 const QStringList& Planner::defaultListNames()
@@ -71,26 +72,27 @@ std::optional<Thing> Planner::thing(const QUuid& id) const
 
 std::optional<Thing> Planner::thingWithSyncID(const QString& syncID) const
 {
-    const auto matches = [&](const Thing& t) { return t.syncID && *t.syncID == syncID; };
-    for (const auto& dayThings : days) {
-        for (const Thing& t : dayThings) {
-            if (matches(t))
-                return t;
-        }
+    std::optional<Thing> found;
+    forEachThing([&](const Place&, int, const Thing& t) {
+        if (!t.syncID || *t.syncID != syncID)
+            return false;
+        found = t;
+        return true;
+    });
+    return found;
+}
+
+QList<Place> Planner::changedPlaces(const Planner& before) const
+{
+    QList<Place> places;
+    for (const Day day : days.changedDays(before.days))
+        places.append(Place::onDay(day));
+    for (qsizetype l = 0, n = std::max(lists.size(), before.lists.size()); l < n; ++l) {
+        if (l >= lists.size() || l >= before.lists.size() || !(lists[l].things == before.lists[l].things))
+            places.append(Place::inList(int(l)));
     }
-    for (const auto& list : lists) {
-        for (const Thing& t : list.things) {
-            if (matches(t))
-                return t;
-        }
-    }
-    for (const auto& monthThings : months) {
-        for (const Thing& t : monthThings) {
-            if (matches(t))
-                return t;
-        }
-    }
-    return std::nullopt;
+    forEachDifference(months, before.months, [&](MonthKey month) { places.append(Place::inMonth(month)); });
+    return places;
 }
 
 int Planner::openCount(Day day) const

@@ -261,9 +261,10 @@ Status PlannerStore::save(const Planner& planner)
         if (loadedWeeks_.contains(monday))
             weeks.insert(monday);
     };
-    planner.days.forEachDifferentDay(saved_.days, [&](Day day) { touchWeek(day.monday()); });
-    forEachDifferentKey(planner.appliedRepeats, saved_.appliedRepeats, touchWeek);
-    forEachDifferentKey(planner.months, saved_.months, [&](MonthKey month) {
+    for (const Day day : planner.days.changedDays(saved_.days))
+        touchWeek(day.monday());
+    forEachDifference(planner.appliedRepeats, saved_.appliedRepeats, touchWeek);
+    forEachDifference(planner.months, saved_.months, [&](MonthKey month) {
         if (loadedMonths_.contains(month))
             months.insert(month);
     });
