@@ -2,8 +2,9 @@
 // The plan's Markdown: the thing line grammar shared by the week, month and lists
 // files, and the four file formats themselves. Pure functions; the planner store is
 // the only caller. The reader is tolerant (plain bullets, either case of the tick, a
-// tab for indentation, CRLF or CR line ends, a BOM); the writer always produces one
-// canonical form, LF line ends, every field on one line.
+// tab for indentation, CRLF or CR line ends, a BOM); the writer renders what it writes
+// in one canonical form, LF line ends, every field on one line, and puts back every
+// line of the file it replaces that the reader did not take.
 
 #include "planlayout.h"
 #include "planner.h"

@@ -1,9 +1,10 @@
 #pragma once
 // The planner folder on disk: loads weeks, months, the lists and the repeat rules into
-// a plan, writes back only the files whose text changed, and re-reads files that
-// another program changed. It remembers, per file, the text it last read or wrote;
-// that memory is what lets it skip unchanged writes, notice outside changes and refuse
-// to overwrite them.
+// a plan, writes back only the files whose content changed, and re-reads files that
+// another program changed. It remembers, per file, the text it last read or wrote, what
+// that text holds and where its lines stood; that memory is what lets it leave
+// untouched files alone, keep the lines it does not read, notice outside changes and
+// refuse to overwrite them.
 
 #include "markdown.h"
 #include "planner.h"
@@ -63,7 +64,7 @@ public:
     // version goes to a conflict copy beside it (one copy for one outside version, kept
     // up to date). Every file is tried; the error names what failed and why, and failed
     // files are tried again at the next save. Only the files whose part of the plan
-    // differs from that of the last save are looked at.
+    // differs from that of the last save are looked at, so a save costs what changed.
     Status save(const Planner& planner);
     // Re-reads the loaded files that changed on disk; true when any did.
     bool reloadIfChanged(Planner& planner);
