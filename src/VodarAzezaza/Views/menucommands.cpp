@@ -28,39 +28,34 @@ bool hasSelection(const QWidget* text)
     return false;
 }
 
-// Runs the action on one kind of text widget; whether it could.
+// Runs the action on one kind of text widget; whether it could. Text that cannot be
+// edited still copies and selects.
 template <class Text>
 bool perform(Text* text, TextAction action)
 {
+    if (text->isReadOnly() && action != TextAction::Copy && action != TextAction::SelectAll)
+        return false;
     switch (action) {
     case TextAction::Cut:
-        if (text->isReadOnly())
-            return false;
         text->cut();
-        return true;
+        break;
     case TextAction::Copy:
         text->copy();
-        return true;
+        break;
     case TextAction::Paste:
-        if (text->isReadOnly())
-            return false;
         text->paste();
-        return true;
+        break;
     case TextAction::SelectAll:
         text->selectAll();
-        return true;
+        break;
     case TextAction::Undo:
-        if (text->isReadOnly())
-            return false;
         text->undo();
-        return true;
+        break;
     case TextAction::Redo:
-        if (text->isReadOnly())
-            return false;
         text->redo();
-        return true;
+        break;
     }
-    return false;
+    return true;
 }
 
 QKeySequence keys(QKeyCombination combination)

@@ -37,7 +37,9 @@ PlannerApp::PlannerApp(std::unique_ptr<AppModel> model, Options options, QObject
 
 PlannerApp::~PlannerApp()
 {
-    // The windows go before the model they show.
+    // The menus and the windows go before the model they show.
+    delete menus_;
+    menus_ = nullptr;
     settings_.reset();
     main_.reset();
 }

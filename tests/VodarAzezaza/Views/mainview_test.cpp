@@ -32,6 +32,9 @@ protected:
     MainView& open(MainView::Options options = {})
     {
         AppModel& m = h.start();
+        // The window refreshes on the wall clock when it becomes active; today stays
+        // where the test put it.
+        m.setPinnedToday(today);
         window = std::make_unique<MainView>(options);
         window->setModel(&m);
         window->show();
@@ -302,8 +305,6 @@ TEST_F(MainViewTest, RefreshesWhenTheAppBecomesActiveAndOnTheHeartbeat)
     MainView::Options options;
     options.refreshMs = 30;
     open(options);
-    // The refresh reads the wall clock; today stays where the test put it.
-    model().setPinnedToday(today);
     const QString name = QStringLiteral("2026-W10.md");
     const auto edited = [&](const QString& title) {
         h.put(name, weekFile(Day{2026, 3, 2}, {{today, {"- [ ] " + title}}}));
@@ -367,6 +368,21 @@ TEST_F(MainViewTest, FocusModeTradesTheWindowForThePanelAndBack)
     EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); }));
     model().exitFocusMode();
     EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainViewTest, WithNoPanelToShowFocusModeLeavesTheWindowOnScreen)
+{
+    h.start();
+    AppModel::Services services = h.services();
+    // What the model falls back on: a controller that never makes a panel.
+    services.focusPanel.reset();
+    AppModel m(h.folder(), today, &h.settings(), h.family(), h.notesFolder(), h.notesAppFolder(), std::move(services));
+    MainView w;
+    w.setModel(&m);
+    w.show();
+    m.enterFocusMode();
+    QTest::qWait(20);
+    EXPECT_TRUE(w.isVisible()) << "no window at all would be left to get back from";
 }
 
 TEST_F(MainViewTest, StartUpReturnsToFocusModeOnceWhenItWasOn)

@@ -30,6 +30,8 @@ protected:
     void SetUp() override
     {
         AppModel& m = h.start();
+        // The window refreshes on the wall clock when it becomes active.
+        m.setPinnedToday(today);
         window = std::make_unique<MainView>();
         window->setModel(&m);
         menus = std::make_unique<MenuCommands>(window->menuBar(),

@@ -46,7 +46,10 @@ protected:
         };
         h.start();
         // The app owns its model; the harness's stays behind as a spare.
-        app = std::make_unique<PlannerApp>(Launch::modelForChosenFolder(h.folder(), options.host()), options);
+        auto model = Launch::modelForChosenFolder(h.folder(), options.host());
+        // The window refreshes on the wall clock when it becomes active.
+        model->setPinnedToday(today);
+        app = std::make_unique<PlannerApp>(std::move(model), options);
         app->showMainWindow();
     }
     void TearDown() override
