@@ -11,6 +11,7 @@
 #include "pixelview.h"
 #include "plaintext.h"
 #include "popover.h"
+#include "rowtext.h"
 #include "ruled.h"
 #include "thingrow.h"
 
@@ -62,10 +63,8 @@ private:
         AppModel* m = &model_;
         const Place place = column_.place();
         QPointer<NewThingLine> self(this);
-        QFont f = font();
-        f.setPixelSize(13);
         field_ = new EditField(
-            QString(), QString(), f, false,
+            QString(), QString(), sizedFont(font(), 13), false,
             [m, place, self](const QString& text, EditField::Ending how) {
                 const auto id = m->add(text, place);
                 if (id)
@@ -117,9 +116,7 @@ public:
     {
         setObjectName(QStringLiteral("moreLine"));
         setFixedHeight(Ruled::lineHeight);
-        QFont f = font();
-        f.setPixelSize(12);
-        setFont(f);
+        setFont(sizedFont(font(), 12));
     }
 
     void setCounts(int hidden, int all)
@@ -459,12 +456,8 @@ void ThingColumn::settleDetails()
     // Whatever no row took over by the time this turn of the event loop is done closes.
     if (!orphans_.isEmpty())
         QTimer::singleShot(0, this, &ThingColumn::closeOrphans);
-    for (RowFrame* row : std::as_const(rowOrder_)) {
-        if (auto* mine = qobject_cast<ThingRow*>(row))
-            mine->syncDetail();
-        else if (auto* theirs = qobject_cast<FamilyThingRow*>(row))
-            theirs->syncDetail();
-    }
+    for (RowFrame* row : std::as_const(rowOrder_))
+        row->syncDetail();
 }
 
 void ThingColumn::closeOrphans()
