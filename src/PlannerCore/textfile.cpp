@@ -60,13 +60,25 @@ Result<QByteArray> readBytes(const QString& path, qint64 cap)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Error{file.errorString()};
-    if (file.size() > cap)
-        return Error{QStringLiteral("%1 is too large").arg(QFileInfo(path).fileName())};
-    QByteArray bytes = file.read(cap + 1);
+    const auto tooLarge = [&] { return Error{QStringLiteral("%1 is too large").arg(QFileInfo(path).fileName())}; };
+    const qint64 size = file.size();
+    if (size > cap)
+        return tooLarge();
+    // A buffer as large as the cap for every small file would cost more than the
+    // read itself, so read what the file says it holds, then in small steps what a
+    // growing file or a device adds, up to one byte past the cap.
+    QByteArray bytes = file.read(size + 1);
+    constexpr qint64 step = 64 * 1024;
+    while (file.error() == QFileDevice::NoError && bytes.size() <= cap && !file.atEnd()) {
+        const QByteArray more = file.read(std::min(step, cap + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError)
         return Error{file.errorString()};
     if (bytes.size() > cap)
-        return Error{QStringLiteral("%1 is too large").arg(QFileInfo(path).fileName())};
+        return tooLarge();
     return bytes;
 }
 

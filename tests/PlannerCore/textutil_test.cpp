@@ -109,4 +109,6 @@ TEST(TextFileTest, AtomicWriteReportsFailure)
     const auto big = readBytes(path, 3);
     EXPECT_FALSE(big.ok());
     EXPECT_EQ(readBytes(path, 100).value(), QByteArray("h\xC3\xA9llo\n"));
+    // A device says it holds nothing and never ends: the cap still holds.
+    EXPECT_FALSE(readBytes("/dev/zero", 100'000).ok());
 }
