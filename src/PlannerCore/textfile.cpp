@@ -69,7 +69,7 @@ Result<QByteArray> readBytes(const QString& path, qint64 cap)
     // growing file or a device adds, up to one byte past the cap.
     QByteArray bytes = file.read(size + 1);
     constexpr qint64 step = 64 * 1024;
-    while (file.error() == QFileDevice::NoError && bytes.size() <= cap && !file.atEnd()) {
+    while (file.error() == QFileDevice::NoError && bytes.size() <= cap) {
         const QByteArray more = file.read(std::min(step, cap + 1 - bytes.size()));
         if (more.isEmpty())
             break;
