@@ -142,6 +142,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     , localeFirstWeekday_(services.firstWeekday.value_or(systemFirstWeekday()))
     , weekend_(services.weekend.value_or(systemWeekend()))
     , activateApp_(std::move(services.activateApp))
+    , writesFiles_(services.writesFiles)
 {
     Q_ASSERT(defaults_);
     clipboard_ = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();

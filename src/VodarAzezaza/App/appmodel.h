@@ -76,6 +76,9 @@ struct AppModelServices {
     // How long after the last save the family sync runs, and how long a toast stays.
     std::chrono::milliseconds syncDelay{400};
     std::chrono::milliseconds toastDuration{3000};
+    // Off for a run that only looks (the off-screen render): no plan file and no note
+    // file is written, and every change, the roll-over included, stays in memory.
+    bool writesFiles = true;
 };
 
 class AppModel : public QObject {
@@ -116,6 +119,7 @@ public:
     PlannerStore& store() { return store_; }
     const PlannerStore& store() const { return store_; }
     FamilyStore& familyStore() const { return familyStore_; }
+    bool writesFiles() const { return writesFiles_; }
     QSettings* defaults() const { return defaults_; }
     const QString& notesFolder() const { return notesFolder_; }
     FocusPanelController& focus() const { return *focus_; }
@@ -737,4 +741,5 @@ private:
     int localeFirstWeekday_ = 2;
     QSet<int> weekend_;
     std::function<void()> activateApp_;
+    bool writesFiles_ = true;
 };

@@ -84,7 +84,7 @@ void AppModel::commit(const std::function<void(Planner&)>& change)
 void AppModel::save(bool broadcast)
 {
     ensureSyncIDs();
-    const Status saved = store_.save(planner_);
+    const Status saved = writesFiles_ ? store_.save(planner_) : Status{};
     if (saved) {
         assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
         reminders_->sync(planner_, store_.loadedWeeks(), now());

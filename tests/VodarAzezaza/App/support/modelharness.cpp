@@ -52,6 +52,13 @@ ModelHarness::~ModelHarness()
 AppModel& ModelHarness::start()
 {
     stop();
+    model_ = std::make_unique<AppModel>(folder(), today, settings_.get(), *family_, notesFolder(),
+                                        notesAppFolder(), services());
+    return *model_;
+}
+
+AppModel::Services ModelHarness::services()
+{
     AppModel::Services services;
     services.bus = bus.value_or(QDBusConnection(QStringLiteral("pemby-test-no-bus")));
     services.readEvents = calendar.reader();
@@ -70,9 +77,7 @@ AppModel& ModelHarness::start()
         return desktopOpens;
     };
     services.activateApp = [this] { ++activations; };
-    model_ = std::make_unique<AppModel>(folder(), today, settings_.get(), *family_, notesFolder(),
-                                        notesAppFolder(), std::move(services));
-    return *model_;
+    return services;
 }
 
 void ModelHarness::stop()
