@@ -384,6 +384,12 @@ std::shared_ptr<Note> NoteStore::create()
 {
     const QDateTime created = now();
     auto note = std::make_shared<Note>(pemby::newUuidUpper(), RichText::plain(QString()), created, created);
+    putFirst(note);
+    return note;
+}
+
+void NoteStore::putFirst(const std::shared_ptr<Note>& note)
+{
     notes_.prepend(note);
     manualOrder_.prepend(note->id());
     if (const Status saved = saveManualOrder(); !saved)
@@ -391,7 +397,6 @@ std::shared_ptr<Note> NoteStore::create()
     const Board before = board_;
     board_.takeOff(note->id());
     saveBoardIfChanged(before);
-    return note;
 }
 
 Status NoteStore::save(const Note& note)
@@ -434,9 +439,10 @@ Status NoteStore::saveNote(const Note& note, bool* keptBoth)
             QStringList pages;
             for (int page : lossy->codePages)
                 pages.append(QString::number(page));
-            return Error{QStringLiteral("\u201C%1\u201D has text in code page %2, which this computer can't convert, "
-                                        "so it was left as it is.")
-                             .arg(note.title(), pages.join(QStringLiteral(", ")))};
+            const QString which = pages.size() == 1 ? QStringLiteral("code page ") : QStringLiteral("code pages ");
+            return Error{QStringLiteral("\u201C%1\u201D has text in %2, which this computer can't convert, so it was "
+                                        "left as it is.")
+                             .arg(note.title(), which + pages.join(QStringLiteral(", ")))};
         }
         return write(note, *path, data);
     }
@@ -504,13 +510,7 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
     if (const Status written = write(*copy, filePath(*copy), data); !written)
         return notSaved(written);
     qCWarning(lcNotes) << path << "changed on disk; kept it and wrote our version as" << copy->id();
-    notes_.prepend(copy);
-    manualOrder_.prepend(copy->id());
-    if (const Status saved = saveManualOrder(); !saved)
-        qCWarning(lcNotes) << "can't write" << orderFileName() << saved.errorText();
-    const Board before = board_;
-    board_.takeOff(copy->id());
-    saveBoardIfChanged(before);
+    putFirst(copy);
 
     // The list shows what the folder holds: under the note's own name, their text.
     const QString id = note.id();

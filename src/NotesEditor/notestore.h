@@ -131,6 +131,8 @@ private:
     // Ids of every note file on disk: the loaded notes and those that could not be read.
     QStringList knownIDs() const;
     void reconcileManualOrder();
+    // A new note at the top of the list and the manual order, off the board.
+    void putFirst(const std::shared_ptr<Note>& note);
     // Out of the list (by identity), the manual order and the board.
     void takeOut(const std::shared_ptr<Note>& note);
     Status saveManualOrder();
