@@ -24,6 +24,7 @@ constexpr qsizetype maxWordLength = 32;
 // Word's own limit. More would make every paragraph that inherits them cost them
 // again, and tab stops accumulate until \pard.
 constexpr qsizetype maxTabStops = 64;
+constexpr std::size_t maxCodePages = 64;
 
 int hexValue(char c)
 {
@@ -561,6 +562,10 @@ private:
 
     CodePageDecoder& decoder(int codePage)
     {
+        // Real files name a handful; a file naming thousands reads the rest as
+        // code page 0, which converts nothing, rather than open a converter for each.
+        if (!decoders_.contains(codePage) && decoders_.size() >= maxCodePages)
+            codePage = 0;
         auto& held = decoders_[codePage];
         if (!held)
             held = std::make_unique<CodePageDecoder>(codePage);

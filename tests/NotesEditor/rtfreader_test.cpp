@@ -164,6 +164,9 @@ TEST(RtfReader, MalformedInputEndsInLinearTime)
 {
     const QByteArray open(200'000, '{');
     const QByteArray close(200'000, '}');
+    QByteArray codePages;
+    for (int page = 1; page <= 20'000; ++page)
+        codePages += "\\ansicpg" + QByteArray::number(page) + " \\'41";
     struct Case { QByteArray data; QString text; };
     const Case cases[] = {
         {"{\\rtf1 " + open + "deep" + close + " after}", " after"},  // too deep: skipped
@@ -176,6 +179,7 @@ TEST(RtfReader, MalformedInputEndsInLinearTime)
         {"{\\rtf1 \\fs-5 \\tx-99999999999 \\li2147483647 x}", "x"},
         {"{\\rtf1 " + QByteArray(100'000, 'a') + QByteArray(100'000, '\0') + "}", QString(100'000, u'a')},
         {"{\\rtf1 " + QByteArray(1'000, '{').repeated(200) + "x", ""},
+        {"{\\rtf1 " + codePages + "}", QString(20'000, u'A')},
     };
     for (const Case& c : cases) {
         const auto read = RtfReader::read(c.data);
