@@ -1,8 +1,11 @@
-// The plan's read-only queries. Every lookup scans: a plan holds a few hundred things,
-// and an index would have to be kept right across every copy on the undo stack.
+// The plan's read-only queries. Every lookup scans (an index would have to be kept right
+// across every copy on the undo stack), the latest days first.
 #include "planner.h"
 
 #include "textutil.h"
+
+#include <algorithm>
+#include <vector>
 
 const QStringList& Planner::defaultListNames()
 {
@@ -39,10 +42,15 @@ static std::optional<int> indexOf(const QList<Thing>& things, const QUuid& id)
 
 std::optional<Location> Planner::locate(const QUuid& id) const
 {
-    for (auto it = days.cbegin(); it != days.cend(); ++it) {
-        if (const auto i = indexOf(*it, id))
-            return Location{Place::onDay(it.key()), *i};
-    }
+    // Latest first: the things one edits are nearly always those of the last weeks,
+    // and a plan of years must not be walked from its first day for each edit.
+    std::optional<Location> found;
+    if (days.anyLatestFirst([&](Day day, const QList<Thing>& things) {
+            if (const auto i = indexOf(things, id))
+                found = Location{Place::onDay(day), *i};
+            return found.has_value();
+        }))
+        return found;
     for (qsizetype l = 0; l < lists.size(); ++l) {
         if (const auto i = indexOf(lists[l].things, id))
             return Location{Place::inList(int(l)), *i};
@@ -64,26 +72,27 @@ std::optional<Thing> Planner::thing(const QUuid& id) const
 
 std::optional<Thing> Planner::thingWithSyncID(const QString& syncID) const
 {
-    const auto matches = [&](const Thing& t) { return t.syncID && *t.syncID == syncID; };
-    for (const auto& dayThings : days) {
-        for (const Thing& t : dayThings) {
-            if (matches(t))
-                return t;
-        }
+    std::optional<Thing> found;
+    forEachThing([&](const Place&, int, const Thing& t) {
+        if (!t.syncID || *t.syncID != syncID)
+            return false;
+        found = t;
+        return true;
+    });
+    return found;
+}
+
+QList<Place> Planner::changedPlaces(const Planner& before) const
+{
+    QList<Place> places;
+    for (const Day day : days.changedDays(before.days))
+        places.append(Place::onDay(day));
+    for (qsizetype l = 0, n = std::max(lists.size(), before.lists.size()); l < n; ++l) {
+        if (l >= lists.size() || l >= before.lists.size() || !(lists[l].things == before.lists[l].things))
+            places.append(Place::inList(int(l)));
     }
-    for (const auto& list : lists) {
-        for (const Thing& t : list.things) {
-            if (matches(t))
-                return t;
-        }
-    }
-    for (const auto& monthThings : months) {
-        for (const Thing& t : monthThings) {
-            if (matches(t))
-                return t;
-        }
-    }
-    return std::nullopt;
+    forEachDifference(months, before.months, [&](MonthKey month) { places.append(Place::inMonth(month)); });
+    return places;
 }
 
 int Planner::openCount(Day day) const
@@ -107,28 +116,35 @@ QList<SearchHit> Planner::search(const QString& query) const
     const QString q = pemby::trimBlanks(query);
     if (q.isEmpty())
         return {};
-    QList<SearchHit> hits;
-    // Latest first: what one searches for is usually what one planned recently.
-    const QList<Day> dayKeys = days.keys();
-    for (auto d = dayKeys.crbegin(); d != dayKeys.crend(); ++d) {
-        for (const Thing& t : days.value(*d)) {
+    // The scan only notes where the hits are; each hit's thing is copied once, into a
+    // result of the right size, so the cost stays that of the scan at any plan size.
+    struct Found {
+        Place place;
+        const Thing* thing;
+    };
+    std::vector<Found> found;
+    const auto scan = [&](const Place& place, const QList<Thing>& things) {
+        for (const Thing& t : things) {
             if (matchesQuery(t, q))
-                hits.append({Place::onDay(*d), t});
+                found.push_back({place, &t});
         }
-    }
+    };
+    // Latest first: what one searches for is usually what one planned recently.
+    days.anyLatestFirst([&](Day day, const QList<Thing>& things) {
+        scan(Place::onDay(day), things);
+        return false;
+    });
     for (auto it = months.cend(); it != months.cbegin();) {
         --it;
-        for (const Thing& t : *it) {
-            if (matchesQuery(t, q))
-                hits.append({Place::inMonth(it.key()), t});
-        }
+        scan(Place::inMonth(it.key()), *it);
     }
-    for (qsizetype l = 0; l < lists.size(); ++l) {
-        for (const Thing& t : lists[l].things) {
-            if (matchesQuery(t, q))
-                hits.append({Place::inList(int(l)), t});
-        }
-    }
+    for (qsizetype l = 0; l < lists.size(); ++l)
+        scan(Place::inList(int(l)), lists[l].things);
+
+    QList<SearchHit> hits;
+    hits.reserve(qsizetype(found.size()));
+    for (const Found& f : found)
+        hits.append(SearchHit{f.place, *f.thing});
     return hits;
 }
 

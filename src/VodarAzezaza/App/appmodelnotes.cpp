@@ -113,6 +113,7 @@ AppModel::NoteContent AppModel::noteContent(const QUuid& id) const
 
 void AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
+    const Transition transition(*this);
     const auto thing = planner_.thing(id);
     if (!thing)
         return;
@@ -163,6 +164,7 @@ QList<PembyThing> AppModel::clipboardThings() const
 
 bool AppModel::pasteAsThingsWhileTyping(const std::optional<QList<PembyThing>>& given, std::optional<bool> isRich)
 {
+    const Transition transition(*this);
     std::optional<Place> place;
     if (editing_ && editing_->isNew()) {
         place = editing_->place();

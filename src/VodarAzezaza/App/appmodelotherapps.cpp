@@ -48,6 +48,7 @@ std::optional<SharedThing> AppModel::externalThing(const QString& id) const
 
 void AppModel::toggleExternal(const SharedThing& thing)
 {
+    const Transition transition(*this);
     const bool done = !thing.done;
     QMap<QString, SharedThing> ticked = tickedExternal_;
     if (done) {
@@ -65,6 +66,7 @@ void AppModel::toggleExternal(const SharedThing& thing)
 
 void AppModel::renameExternal(const SharedThing& thing, const QString& title)
 {
+    const Transition transition(*this);
     const QString trimmed = pemby::trimWhitespace(title);
     if (trimmed.isEmpty() || trimmed == thing.title)
         return;
@@ -81,6 +83,7 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
 
 void AppModel::moveExternal(const QString& id, Day day)
 {
+    const Transition transition(*this);
     const auto thing = externalThing(id);
     if (!thing || thing->day == day.iso())
         return;
@@ -97,6 +100,7 @@ void AppModel::moveExternal(const QString& id, Day day)
 
 void AppModel::deleteExternal(const QString& id)
 {
+    const Transition transition(*this);
     const auto thing = externalThing(id);
     if (!thing)
         return;
@@ -121,6 +125,7 @@ void AppModel::deleteExternal(const QString& id)
 
 void AppModel::saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
+    const Transition transition(*this);
     const auto thing = externalThing(id);
     if (!thing)
         return;

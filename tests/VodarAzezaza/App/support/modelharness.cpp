@@ -212,26 +212,13 @@ QStringList titlesOn(const AppModel& model, const Place& place)
 
 QUuid idOf(const Planner& plan, const QString& title)
 {
-    const auto find = [&](const QList<Thing>& things) -> QUuid {
-        for (const Thing& t : things) {
-            if (t.title == title)
-                return t.id;
-        }
-        return {};
-    };
-    for (const auto& things : plan.days) {
-        if (const QUuid id = find(things); !id.isNull())
-            return id;
-    }
-    for (const auto& list : plan.lists) {
-        if (const QUuid id = find(list.things); !id.isNull())
-            return id;
-    }
-    for (const auto& things : plan.months) {
-        if (const QUuid id = find(things); !id.isNull())
-            return id;
-    }
-    return {};
+    QUuid id;
+    plan.forEachThing([&](const Place&, int, const Thing& t) {
+        if (t.title == title)
+            id = t.id;
+        return t.title == title;
+    });
+    return id;
 }
 
 void ModelHarness::blockNotesFolder()
