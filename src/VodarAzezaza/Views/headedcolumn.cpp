@@ -7,9 +7,13 @@ HeadedColumn::HeadedColumn(AppModel& model, const Place& place, int rows, QWidge
     : QWidget(parent), rows_(rows)
 {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    column_ = new ThingColumn(model, place, this);
-    column_->setMinRows(rows_);
+    // A thing column builds its rows as soon as it is made. Made on a place that holds
+    // nothing and given its own once it knows its cap, it never builds the rows of a
+    // long list only to hide them again.
+    column_ = new ThingColumn(model, Place::inList(-1), this);
     column_->setCap(rows_);
+    column_->setMinRows(rows_);
+    column_->setPlace(place);
     connect(column_, &ThingColumn::lineCountChanged, this, [this] {
         this->place();
         updateGeometry();

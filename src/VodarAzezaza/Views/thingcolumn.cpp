@@ -11,6 +11,7 @@
 #include "pixelview.h"
 #include "plaintext.h"
 #include "popover.h"
+#include "rowtext.h"
 #include "ruled.h"
 #include "thingrow.h"
 
@@ -62,10 +63,8 @@ private:
         AppModel* m = &model_;
         const Place place = column_.place();
         QPointer<NewThingLine> self(this);
-        QFont f = font();
-        f.setPixelSize(13);
         field_ = new EditField(
-            QString(), QString(), f, false,
+            QString(), QString(), sizedFont(font(), 13), false,
             [m, place, self](const QString& text, EditField::Ending how) {
                 const auto id = m->add(text, place);
                 if (id)
@@ -117,9 +116,7 @@ public:
     {
         setObjectName(QStringLiteral("moreLine"));
         setFixedHeight(Ruled::lineHeight);
-        QFont f = font();
-        f.setPixelSize(12);
-        setFont(f);
+        setFont(sizedFont(font(), 12));
     }
 
     void setCounts(int hidden, int all)
@@ -180,7 +177,7 @@ ThingColumn::Layout ThingColumn::budget(int events, int others, int things, bool
 }
 
 ThingColumn::ThingColumn(AppModel& model, const Place& place, QWidget* parent)
-    : QWidget(parent), model_(model), place_(place)
+    : QWidget(parent), model_(model), alive_(&model), place_(place)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     // Connected before any row is made, so the column settles a re-read's details
@@ -206,7 +203,8 @@ ThingColumn::~ThingColumn()
 {
     // Rows and details that go with the column may still tell the model something; the
     // column must not hear it back half torn down.
-    disconnect(&model_, nullptr, this, nullptr);
+    if (alive_)
+        disconnect(alive_, nullptr, this, nullptr);
     closeOrphans();
 }
 
@@ -243,6 +241,22 @@ void ThingColumn::setCap(std::optional<int> cap)
 }
 
 void ThingColumn::sync()
+{
+    // Showing a line can hand it the keys, and a field that loses them commits, which
+    // changes the model again: that change is taken up once this one is done.
+    if (syncing_) {
+        resync_ = true;
+        return;
+    }
+    syncing_ = true;
+    do {
+        resync_ = false;
+        syncOnce();
+    } while (resync_);
+    syncing_ = false;
+}
+
+void ThingColumn::syncOnce()
 {
     const QList<Thing> things = model_.planner().things(place_);
     const bool typing = model_.editing() == Editing::newThing(place_);
@@ -459,12 +473,8 @@ void ThingColumn::settleDetails()
     // Whatever no row took over by the time this turn of the event loop is done closes.
     if (!orphans_.isEmpty())
         QTimer::singleShot(0, this, &ThingColumn::closeOrphans);
-    for (RowFrame* row : std::as_const(rowOrder_)) {
-        if (auto* mine = qobject_cast<ThingRow*>(row))
-            mine->syncDetail();
-        else if (auto* theirs = qobject_cast<FamilyThingRow*>(row))
-            theirs->syncDetail();
-    }
+    for (RowFrame* row : std::as_const(rowOrder_))
+        row->syncDetail();
 }
 
 void ThingColumn::closeOrphans()
