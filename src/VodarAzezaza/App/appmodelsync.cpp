@@ -8,6 +8,8 @@
 #include "textutil.h"
 
 #include <QHash>
+#include <QSettings>
+#include <QTimer>
 
 namespace {
 
@@ -218,19 +220,25 @@ void AppModel::syncAll()
             rows.append(shared(thing, std::nullopt));
     }
 
-    QSet<QString> published;
-    for (const SharedThing& row : rows) {
-        published.insert(row.id);
-        familyStore_.upsert(row);
-    }
     // The store mirrors the loaded plan: a row of a thing deleted here, or of a week not
     // loaded now, goes, with no deleting app, so the planner never takes it for a
-    // deletion made elsewhere.
-    for (const SharedThing& row : familyStore_.allThings()) {
-        if (row.sourceApp == plannerTag() && !published.contains(row.id))
-            familyStore_.markDeleted(row.id, std::nullopt);
+    // deletion made elsewhere. Once another app has kept its lock past one wait, the
+    // tries that follow do not wait again: each would freeze the window as long.
+    const FamilyStore::Publication published = familyStore_.publish(
+        rows, plannerTag(), familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
+    familyLockHeld_ = published.answer.busy;
+    if (published.answer.busy) {
+        // The rows still wait to be published, so the siblings' titles are not taken
+        // back meanwhile; the lock usually goes soon.
+        qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
+        syncPending_ = true;
+        syncTimer_.start();
+    } else if (!published.answer.isFailed()) {
+        publishedAt_ = published.at;
+        writeSetting(publishedAtKey(), QString::number(published.at, 'g', 17));
+        announce();
     }
-    announce();
+    noteFamilyState();
 }
 
 void AppModel::announce()
@@ -250,9 +258,20 @@ void AppModel::familyChanged()
 
 void AppModel::refreshFromFamily()
 {
+    refreshFromFamily(false);
+}
+
+void AppModel::refreshFromFamily(bool startingUp)
+{
     applyDeletesFromFamily();
 
-    const QList<SharedThing> rows = familyStore_.allThings();
+    const Result<QList<SharedThing>> read = familyStore_.allThings();
+    noteFamilyState();
+    // A read that failed says nothing about what is there: the rows, their slots and
+    // the selection stay as the last good read left them.
+    if (!read)
+        return;
+    const QList<SharedThing>& rows = *read;
     QList<SharedThing> others;
     for (const SharedThing& row : rows) {
         if (row.sourceApp != plannerTag())
@@ -260,23 +279,20 @@ void AppModel::refreshFromFamily()
     }
     assign(familyThings_, others, &AppModel::familyThingsChanged);
 
-    // A store that did not open says nothing about which things still exist.
-    if (!familyStore_.openError()) {
-        QSet<QString> present;
-        for (const SharedThing& row : others)
-            present.insert(row.id);
-        QMap<QString, int> kept;
-        for (auto it = externalSlots_.cbegin(); it != externalSlots_.cend(); ++it) {
-            if (present.contains(it.key()))
-                kept.insert(it.key(), *it);
-        }
-        if (kept.size() != externalSlots_.size())
-            setExternalSlots(kept);
-        if (selectedExternal_) {
-            const QList<SharedThing> shown = todayFromOthers();
-            if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *selectedExternal_; }))
-                setSelectedExternal(std::nullopt);
-        }
+    QSet<QString> present;
+    for (const SharedThing& row : others)
+        present.insert(row.id);
+    QMap<QString, int> kept;
+    for (auto it = externalSlots_.cbegin(); it != externalSlots_.cend(); ++it) {
+        if (present.contains(it.key()))
+            kept.insert(it.key(), *it);
+    }
+    if (kept.size() != externalSlots_.size())
+        setExternalSlots(kept);
+    if (selectedExternal_) {
+        const QList<SharedThing> shown = todayFromOthers();
+        if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *selectedExternal_; }))
+            setSelectedExternal(std::nullopt);
     }
 
     const QHash<QString, Thing> index = bySyncID(planner_);
@@ -287,7 +303,14 @@ void AppModel::refreshFromFamily()
         const auto thing = index.constFind(row.id);
         if (thing == index.cend())
             continue;
-        CopyBack copy = copyBack(row, *thing, syncPending_);
+        // A row that still holds what we last published brings nothing back: where the
+        // plan differs, the plan changed since (typed here and not published yet, or
+        // re-read from a file edited elsewhere) and the next sync publishes it.
+        if (publishedAt_ && row.updatedAt <= *publishedAt_)
+            continue;
+        // At start the sync is already scheduled, but nothing waiting in it was typed
+        // in this run: a sibling's edit made meanwhile comes back whole.
+        CopyBack copy = copyBack(row, *thing, startingUp ? false : syncPending_);
         Thing changed = *thing;
         if (copy.applyTo(changed))
             copies.insert(thing->id, std::move(copy));
@@ -315,16 +338,58 @@ void AppModel::refreshFromFamily()
 
 void AppModel::applyDeletesFromFamily()
 {
-    for (const QString& id : familyStore_.deletedByOthers(plannerTag())) {
+    const Result<QStringList> deleted = familyStore_.deletedByOthers(plannerTag());
+    if (!deleted)
+        return;
+    for (const QString& id : *deleted) {
         // Not loaded: left for a later refresh, when its week is.
         const auto thing = planner_.thingWithSyncID(id);
         if (!thing)
+            continue;
+        // Taken over before the thing goes: a deletion left standing would take the
+        // thing away again after an undo brought it back. Not taken over now, it is
+        // tried again at the next refresh.
+        if (familyStore_.acknowledgeDelete(id).isFailed())
             continue;
         commit([&](Planner& plan) { plan.remove(thing->id); });
         setSelection(QSet<QUuid>(selection_).subtract({thing->id}));
         if (opened_ == thing->id)
             setOpened(std::nullopt);
-        familyStore_.acknowledgeDelete(id);
         show(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
     }
+}
+
+void AppModel::noteFamilyState()
+{
+    assign(syncError_, familyStore_.failure(), &AppModel::syncErrorChanged);
+    const int generation = familyStore_.generation();
+    if (generation == familyGeneration_)
+        return;
+    familyGeneration_ = generation;
+    // Another file took the old one's place: it holds none of what we published, and
+    // other apps' rows of its own.
+    qCInfo(lcSync) << "the family store was opened again; publishing to it";
+    scheduleSync();
+    QTimer::singleShot(0, this, [this] { refreshFromFamily(); });
+}
+
+void AppModel::checkFamilyStore()
+{
+    familyStore_.check();
+    noteFamilyState();
+}
+
+QString AppModel::publishedAtKey()
+{
+    return QStringLiteral("family.publishedAt");
+}
+
+std::optional<double> AppModel::readPublishedAt() const
+{
+    const QVariant value = defaults_->value(publishedAtKey());
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    bool ok = false;
+    const double at = value.toString().toDouble(&ok);
+    return ok ? std::optional(at) : std::nullopt;
 }

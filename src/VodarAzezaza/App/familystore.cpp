@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+
 namespace {
 
 const char* const createTable =
@@ -38,17 +42,92 @@ const char* const upsertRow =
     "    deleted_by=NULL\n"
     "WHERE things.deleted = 0 OR things.deleted_by IS NULL;";
 
+const char* const markRowDeleted = "UPDATE things SET deleted = 1, deleted_by = ?, updated_at = ? "
+                                   "WHERE id = ? AND deleted = 0;";
+
+const char* const selectStored = "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
+                                 "source_app, deleted, deleted_by FROM things";
+
+const QString emptySteps = QStringLiteral("[]");
+
+void bindRow(SqliteStatement& statement, const SharedThing& thing, const QString& stepsJson, double now)
+{
+    statement.bindText(1, thing.id);
+    statement.bindText(2, thing.title);
+    statement.bindInt64(3, thing.done ? 1 : 0);
+    statement.bindOptionalText(4, thing.day);
+    statement.bindInt64(5, thing.zs);
+    statement.bindText(6, stepsJson);
+    statement.bindText(7, thing.note);
+    statement.bindOptionalText(8, thing.noteID);
+    statement.bindOptionalText(9, thing.link);
+    statement.bindText(10, thing.sourceApp);
+    statement.bindDouble(11, now);
+}
+
+// Columns in the order of selectStored, after the id.
+template <class Row>
+void readStored(const SqliteStatement& query, Row& row)
+{
+    row.title = query.text(1);
+    row.done = query.int64(2) != 0;
+    row.day = query.text(3);
+    row.zs = query.int64(4);
+    row.stepsJson = query.text(5);
+    if (row.stepsJson && *row.stepsJson != emptySteps)
+        row.steps = pemby::decodeSharedSteps(*row.stepsJson);
+    row.note = query.text(6);
+    row.noteID = query.text(7);
+    row.link = query.text(8);
+    row.sourceApp = query.text(9);
+    row.deleted = query.int64(10) != 0;
+    row.deletedByOther = !query.isNull(11);
+}
+
+FamilyStore::Answer answer(bool changed)
+{
+    return {changed ? FamilyStore::Answer::Kind::Changed : FamilyStore::Answer::Kind::Unchanged, {}, false};
+}
+
+FamilyStore::Answer failedAnswer(const QString& error, bool busy = false)
+{
+    return {FamilyStore::Answer::Kind::Failed, error, busy};
+}
+
 } // namespace
+
+bool FamilyStore::StoredRow::matches(const SharedThing& thing) const
+{
+    if (deleted || title != thing.title || done != thing.done || day != thing.day || zs != thing.zs
+        || note != thing.note || noteID != thing.noteID || link != thing.link || sourceApp != thing.sourceApp
+        || !stepsJson)
+        return false;
+    // The stored text must be exactly what the steps encode to; decoding it once and
+    // comparing values spares encoding every thing's steps on every publication.
+    if (thing.steps.isEmpty())
+        return *stepsJson == emptySteps;
+    if (steps != thing.steps)
+        return false;
+    if (canonical < 0)
+        canonical = pemby::encodeSharedSteps(steps) == *stepsJson ? 1 : 0;
+    return canonical == 1;
+}
 
 FamilyStore::FamilyStore(const QString& path, Clock clock, std::chrono::milliseconds busyTimeout)
     : path_(path)
     , clock_(std::move(clock))
+    , busyTimeout_(std::max(busyTimeout, 0ms))
 {
     // The shared store lives until static destruction; touching the category first
     // makes it outlive the store, whose destructor may still log.
     (void)lcFamily();
     QMutexLocker lock(&mutex_);
-    open(busyTimeout);
+    // A missing folder makes the open below fail, which says more than this would.
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    if (const auto error = openConnection()) {
+        openError_ = error;
+        qCCritical(lcFamily, "family store didn't open: %s", qUtf8Printable(*error));
+    }
 }
 
 FamilyStore::~FamilyStore()
@@ -56,6 +135,13 @@ FamilyStore::~FamilyStore()
     QMutexLocker lock(&mutex_);
     if (!db_.isOpen())
         return;
+    if (db_.hasMoved()) {
+        db_.close();
+        return;
+    }
+    // Quitting must not hang on a sibling that is reading: its frames wait for the
+    // next checkpoint, whoever runs it.
+    db_.waitFor(0ms);
     db_.checkpointTruncate();
     db_.close();
 }
@@ -66,70 +152,208 @@ std::optional<QString> FamilyStore::openError() const
     return openError_;
 }
 
+std::optional<QString> FamilyStore::failure() const
+{
+    QMutexLocker lock(&mutex_);
+    if (openError_)
+        return openError_;
+    if (fileFailure_)
+        return fileFailure_;
+    if (readFailure_)
+        return readFailure_;
+    return writeFailure_;
+}
+
+int FamilyStore::generation() const
+{
+    QMutexLocker lock(&mutex_);
+    return generation_;
+}
+
+void FamilyStore::check()
+{
+    QMutexLocker lock(&mutex_);
+    lookAtFile();
+}
+
 double FamilyStore::now() const
 {
     const QDateTime at = clock_ ? clock_() : QDateTime::currentDateTimeUtc();
     return double(at.toMSecsSinceEpoch()) / 1000.0;
 }
 
-void FamilyStore::failOpen(const QString& text)
+std::optional<QString> FamilyStore::openConnection()
 {
-    openError_ = text;
-    qCCritical(lcFamily, "family store didn't open: %s", qUtf8Printable(text));
-    db_.close();
-}
-
-void FamilyStore::open(std::chrono::milliseconds busyTimeout)
-{
-    // A missing folder makes the open below fail, which says more than this would.
-    QDir().mkpath(QFileInfo(path_).absolutePath());
-
     auto opened = SqliteConnection::open(path_);
-    if (!opened.connection.isOpen()) {
-        failOpen(opened.error && !opened.error->isEmpty() ? *opened.error
-                                                          : QStringLiteral("couldn't open ") + path_);
-        return;
-    }
+    if (!opened.connection.isOpen())
+        return opened.error && !opened.error->isEmpty() ? *opened.error : QStringLiteral("couldn't open ") + path_;
     db_ = std::move(opened.connection);
-    db_.setBusyTimeout(int(busyTimeout.count()));
-
+    // The whole open waits for a sibling's lock once.
+    db_.waitFor(busyTimeout_);
     db_.exec("PRAGMA journal_mode=WAL;");
     db_.exec("PRAGMA synchronous=NORMAL;");
-    // A file that is not a database (or one we may not write) opens fine but fails
-    // here; without the table every later call would fail quietly, so say so now.
+    readFailure_.reset();
+    writeFailure_.reset();
+    cacheValid_ = false;
+    cache_.clear();
+    schemaPending_ = true;
+    setUpSchema();
+    // A file that is not a database (or one whose schema cannot be made) opens fine
+    // but fails here; without the table every later call would fail, so say so now.
+    // While a sibling holds the lock the schema waits for a later operation.
+    SqliteStatement probe(db_, "SELECT count(*) FROM things WHERE 0;");
+    if (probe.step() != SqliteStatement::Step::Row && !schemaPending_ && !probe.failure()->isBusy()) {
+        const QString error = probe.failure()->message;
+        db_.close();
+        return error;
+    }
+    // A file we may only read opens read-only without a word; every write would fail.
+    if (db_.isReadOnly())
+        writeFailure_ = SqliteFailure::readOnly().message;
+    ++generation_;
+    return std::nullopt;
+}
+
+void FamilyStore::setUpSchema()
+{
+    // One transaction, so the open waits for a sibling's lock once, not per statement.
+    if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet)) {
+        const SqliteFailure failure = db_.lastFailure();
+        if (failure.isBusy()) {
+            qCInfo(lcFamily, "family store: another app holds the lock; the schema is looked at later");
+            return;
+        }
+        writeFailure_ = failure.message;
+        schemaPending_ = false;
+        return;
+    }
     if (!db_.exec(createTable)) {
-        failOpen(db_.errorMessage());
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+        schemaPending_ = false;
         return;
     }
     db_.exec(createIndex);
     // Fails harmlessly once the column exists, i.e. on every open after the first.
     db_.exec(addDeletedBy, SqliteConnection::OnError::Quiet);
 
-    // Tombstones older than a week have served their purpose.
+    // Tombstones older than a week have served their purpose. A purge that fails says
+    // something about the file (read-only, damaged) that the sync should show.
     SqliteStatement purge(db_, "DELETE FROM things WHERE deleted = 1 AND updated_at < ?;");
     purge.bindDouble(1, now() - tombstoneAge);
-    purge.run();
+    if (!purge.run() && !purge.failure()->isBusy())
+        writeFailure_ = purge.failure()->message;
+    if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet)) {
+        writeFailure_ = db_.lastFailure().message;
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+    }
+    schemaPending_ = false;
 }
 
-void FamilyStore::countWrite()
+void FamilyStore::lookAtFile()
 {
-    if (++writes_ < checkpointInterval)
+    // A store that never opened stays closed; there is nothing it could reopen.
+    if (openError_)
         return;
-    writes_ = 0;
-    db_.checkpointTruncate();
+    if (db_.isOpen()) {
+        if (!db_.hasMoved()) {
+            // Made writable again: only a new connection can write.
+            if (db_.isReadOnly() && QFileInfo(path_).isWritable()) {
+                db_.close();
+                lastTried_.reset();
+            } else {
+                return;
+            }
+        } else {
+            qCWarning(lcFamily, "family store: %s was deleted or replaced", qUtf8Printable(path_));
+            db_.close();
+            lastTried_.reset();
+        }
+        cacheValid_ = false;
+        cache_.clear();
+    }
+
+    struct stat info;
+    if (::stat(QFile::encodeName(path_).constData(), &info) != 0) {
+        fileFailure_ = QFileInfo(path_).fileName() + QStringLiteral(" was deleted");
+        lastTried_.reset();
+        return;
+    }
+    const FileIdentity identity{qint64(info.st_dev), qint64(info.st_ino), qint64(info.st_mtime), qint64(info.st_size)};
+    if (lastTried_ == identity)
+        return;
+    lastTried_ = identity;
+    if (const auto error = openConnection()) {
+        fileFailure_ = error;
+        qCWarning(lcFamily, "family store didn't open again: %s", qUtf8Printable(*error));
+        return;
+    }
+    fileFailure_.reset();
+    qCInfo(lcFamily, "family store: opened %s again", qUtf8Printable(path_));
 }
 
-bool FamilyStore::write(SqliteStatement& statement)
+bool FamilyStore::begin(std::chrono::milliseconds wait)
 {
-    // A step that failed (a sibling held the lock past the timeout, a full disk) wrote
-    // nothing: it is logged, not counted, and reported as no change.
-    if (!statement.run() || db_.changes() <= 0)
+    lookAtFile();
+    if (!db_.isOpen())
         return false;
-    countWrite();
+    db_.waitFor(wait);
+    if (schemaPending_)
+        setUpSchema();
     return true;
 }
 
-bool FamilyStore::storedRowMatches(const SharedThing& thing, const QString& stepsJson) const
+QString FamilyStore::closedReason() const
+{
+    return openError_.value_or(fileFailure_.value_or(QStringLiteral("the family store is closed")));
+}
+
+FamilyStore::Answer FamilyStore::closedAnswer() const
+{
+    return failedAnswer(closedReason());
+}
+
+FamilyStore::Answer FamilyStore::failedWrite(const SqliteFailure& failure)
+{
+    if (failure.isBusy())
+        qCInfo(lcFamily, "family store: another app held the lock past %lld ms", qlonglong(busyTimeout_.count()));
+    else
+        writeFailure_ = failure.message;
+    return failedAnswer(failure.message, failure.isBusy());
+}
+
+Error FamilyStore::failedRead(const SqliteFailure& failure)
+{
+    if (!failure.isBusy())
+        readFailure_ = failure.message;
+    return Error{failure.message};
+}
+
+void FamilyStore::countWrites(int count)
+{
+    writes_ += count;
+    if (writes_ < checkpointInterval)
+        return;
+    writes_ = 0;
+    // The checkpoint is housekeeping: it never waits for a sibling's reader.
+    db_.waitFor(0ms);
+    db_.checkpointTruncate();
+}
+
+FamilyStore::Answer FamilyStore::write(SqliteStatement& statement, const QString& id)
+{
+    // A step that failed (a sibling held the lock past the timeout, a full disk) wrote
+    // nothing: it is logged, not counted, and answered as a failure.
+    if (!statement.run())
+        return failedWrite(*statement.failure());
+    writeSucceeded();
+    if (db_.changes() <= 0)
+        return answer(false);
+    recache(id);
+    countWrites(1);
+    return answer(true);
+}
+
+bool FamilyStore::storedRowMatches(const SharedThing& thing, const QString& stepsJson)
 {
     SqliteStatement query(db_, "SELECT title, done, due_day, zs, steps_json, note_plain, note_id, link, source_app, "
                                "deleted FROM things WHERE id = ?;");
@@ -148,43 +372,207 @@ bool FamilyStore::storedRowMatches(const SharedThing& thing, const QString& step
         && query.text(8) == thing.sourceApp;
 }
 
-bool FamilyStore::upsert(const SharedThing& thing)
+bool FamilyStore::cacheIsCurrent() const
+{
+    return cacheValid_ && db_.dataVersion() == cacheVersion_;
+}
+
+std::optional<SqliteFailure> FamilyStore::loadCache()
+{
+    cacheValid_ = false;
+    cache_.clear();
+    const std::optional<qint64> version = db_.dataVersion();
+    SqliteStatement query(db_, (QByteArray(selectStored) + ';').constData());
+    for (;;) {
+        const SqliteStatement::Step step = query.step();
+        if (step == SqliteStatement::Step::Done)
+            break;
+        if (step == SqliteStatement::Step::Failed) {
+            cache_.clear();
+            failedRead(*query.failure());
+            return query.failure();
+        }
+        StoredRow row;
+        readStored(query, row);
+        cache_.insert(query.text(0).value_or(QString()), std::move(row));
+    }
+    readSucceeded();
+    cacheValid_ = version.has_value();
+    cacheVersion_ = version.value_or(0);
+    return std::nullopt;
+}
+
+void FamilyStore::recache(const QString& id)
+{
+    if (!cacheValid_)
+        return;
+    SqliteStatement query(db_, (QByteArray(selectStored) + " WHERE id = ?;").constData());
+    query.bindText(1, id);
+    switch (query.step()) {
+    case SqliteStatement::Step::Row: {
+        StoredRow row;
+        readStored(query, row);
+        cache_.insert(id, std::move(row));
+        break;
+    }
+    case SqliteStatement::Step::Done:
+        cache_.remove(id);
+        break;
+    case SqliteStatement::Step::Failed:
+        cacheValid_ = false;
+        cache_.clear();
+        break;
+    }
+}
+
+FamilyStore::Answer FamilyStore::upsert(const SharedThing& thing)
 {
     const QString stepsJson = pemby::encodeSharedSteps(thing.steps);
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen() || storedRowMatches(thing, stepsJson))
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
+    if (storedRowMatches(thing, stepsJson))
+        return answer(false);
     SqliteStatement statement(db_, upsertRow);
-    statement.bindText(1, thing.id);
-    statement.bindText(2, thing.title);
-    statement.bindInt64(3, thing.done ? 1 : 0);
-    statement.bindOptionalText(4, thing.day);
-    statement.bindInt64(5, thing.zs);
-    statement.bindText(6, stepsJson);
-    statement.bindText(7, thing.note);
-    statement.bindOptionalText(8, thing.noteID);
-    statement.bindOptionalText(9, thing.link);
-    statement.bindText(10, thing.sourceApp);
-    statement.bindDouble(11, now());
-    return write(statement);
+    bindRow(statement, thing, stepsJson, now());
+    return write(statement, thing.id);
 }
 
-QList<SharedThing> FamilyStore::allThings() const
+FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, const QString& app,
+                                              std::optional<std::chrono::milliseconds> wait)
 {
     QMutexLocker lock(&mutex_);
+    if (!begin(wait.value_or(busyTimeout_)))
+        return {closedAnswer()};
+
+    struct Work {
+        QList<const SharedThing*> upserts;
+        QStringList vanished;
+        bool isEmpty() const { return upserts.isEmpty() && vanished.isEmpty(); }
+    };
+    // What the rows need of the file as the cache knows it. The last row of an id wins,
+    // as its upsert would.
+    const auto workFor = [&] {
+        Work work;
+        const quint64 publication = ++publications_;
+        for (const SharedThing& row : rows) {
+            const auto stored = cache_.constFind(row.id);
+            if (stored == cache_.cend()) {
+                work.upserts.append(&row);
+                continue;
+            }
+            stored->seen = publication;
+            // Deleted by another app and not acknowledged: no upsert may revive it.
+            if (!(stored->deleted && stored->deletedByOther) && !stored->matches(row))
+                work.upserts.append(&row);
+        }
+        for (auto it = cache_.cbegin(); it != cache_.cend(); ++it) {
+            if (it->seen != publication && !it->deleted && it->sourceApp == app)
+                work.vanished.append(it.key());
+        }
+        return work;
+    };
+
+    if (!cacheIsCurrent()) {
+        if (const auto failure = loadCache())
+            return {failedAnswer(failure->message, failure->isBusy())};
+    }
+    Work work = workFor();
+    if (work.isEmpty()) {
+        readSucceeded();
+        return {answer(false), 0, now()};
+    }
+
+    if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet))
+        return {failedWrite(db_.lastFailure())};
+    const auto rollBack = [&](const SqliteFailure& failure) {
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+        // What the cache learnt of the writes just undone is wrong now.
+        cacheValid_ = false;
+        cache_.clear();
+        return Publication{failedWrite(failure)};
+    };
+    // A sibling may have committed between the look above and the lock.
+    if (!cacheIsCurrent()) {
+        if (const auto failure = loadCache()) {
+            db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+            return {failedAnswer(failure->message, failure->isBusy())};
+        }
+        work = workFor();
+    }
+
+    const double stamp = now();
+    int written = 0;
+    {
+        SqliteStatement upsert(db_, upsertRow);
+        for (const SharedThing* row : std::as_const(work.upserts)) {
+            upsert.reset();
+            const QString stepsJson = pemby::encodeSharedSteps(row->steps);
+            bindRow(upsert, *row, stepsJson, stamp);
+            if (!upsert.run())
+                return rollBack(*upsert.failure());
+            if (db_.changes() <= 0)
+                continue;
+            ++written;
+            StoredRow stored;
+            stored.title = row->title;
+            stored.done = row->done;
+            stored.day = row->day;
+            stored.zs = row->zs;
+            stored.stepsJson = stepsJson;
+            stored.steps = row->steps;
+            stored.canonical = 1;
+            stored.note = row->note;
+            stored.noteID = row->noteID;
+            stored.link = row->link;
+            stored.sourceApp = row->sourceApp;
+            cache_.insert(row->id, std::move(stored));
+        }
+        SqliteStatement mark(db_, markRowDeleted);
+        for (const QString& id : std::as_const(work.vanished)) {
+            mark.reset();
+            mark.bindNull(1);
+            mark.bindDouble(2, stamp);
+            mark.bindText(3, id);
+            if (!mark.run())
+                return rollBack(*mark.failure());
+            if (db_.changes() <= 0)
+                continue;
+            ++written;
+            StoredRow& stored = cache_[id];
+            stored.deleted = true;
+            stored.deletedByOther = false;
+        }
+    }
+    if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet))
+        return rollBack(db_.lastFailure());
+    writeSucceeded();
+    readSucceeded();
+    countWrites(written);
+    return {answer(written > 0), written, now()};
+}
+
+Result<QList<SharedThing>> FamilyStore::allThings()
+{
+    QMutexLocker lock(&mutex_);
+    if (!begin(busyTimeout_))
+        return Error{closedReason()};
     QList<SharedThing> things;
-    if (!db_.isOpen())
-        return things;
     SqliteStatement query(db_, "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
                                "source_app, updated_at FROM things WHERE deleted = 0;");
-    while (query.step() == SqliteStatement::Step::Row) {
+    for (;;) {
+        const SqliteStatement::Step step = query.step();
+        if (step == SqliteStatement::Step::Done)
+            break;
+        if (step == SqliteStatement::Step::Failed)
+            return failedRead(*query.failure());
         SharedThing thing;
         thing.id = query.text(0).value_or(QString());
         thing.title = query.text(1).value_or(QString());
         thing.done = query.int64(2) != 0;
         thing.day = query.text(3);
         thing.zs = query.int64(4);
-        thing.steps = pemby::decodeSharedSteps(query.text(5).value_or(QStringLiteral("[]")));
+        thing.steps = pemby::decodeSharedSteps(query.text(5).value_or(emptySteps));
         thing.note = query.text(6).value_or(QString());
         thing.noteID = query.text(7);
         thing.link = query.text(8);
@@ -192,69 +580,75 @@ QList<SharedThing> FamilyStore::allThings() const
         thing.updatedAt = query.real(10);
         things.append(std::move(thing));
     }
+    readSucceeded();
     return things;
 }
 
-bool FamilyStore::markDeleted(const QString& id, const std::optional<QString>& by)
+FamilyStore::Answer FamilyStore::markDeleted(const QString& id, const std::optional<QString>& by)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
-    SqliteStatement statement(db_, "UPDATE things SET deleted = 1, deleted_by = ?, updated_at = ? "
-                                   "WHERE id = ? AND deleted = 0;");
+    if (!begin(busyTimeout_))
+        return closedAnswer();
+    SqliteStatement statement(db_, markRowDeleted);
     statement.bindOptionalText(1, by);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
-    return write(statement);
+    return write(statement, id);
 }
 
-QStringList FamilyStore::deletedByOthers(const QString& app) const
+Result<QStringList> FamilyStore::deletedByOthers(const QString& app)
 {
     QMutexLocker lock(&mutex_);
+    if (!begin(busyTimeout_))
+        return Error{closedReason()};
     QStringList ids;
-    if (!db_.isOpen())
-        return ids;
     SqliteStatement query(db_, "SELECT id FROM things WHERE source_app = ? AND deleted = 1 "
                                "AND deleted_by IS NOT NULL AND deleted_by != ?;");
     query.bindText(1, app);
     query.bindText(2, app);
-    while (query.step() == SqliteStatement::Step::Row) {
+    for (;;) {
+        const SqliteStatement::Step step = query.step();
+        if (step == SqliteStatement::Step::Done)
+            break;
+        if (step == SqliteStatement::Step::Failed)
+            return failedRead(*query.failure());
         if (auto id = query.text(0))
             ids.append(*id);
     }
+    readSucceeded();
     return ids;
 }
 
-bool FamilyStore::acknowledgeDelete(const QString& id)
+FamilyStore::Answer FamilyStore::acknowledgeDelete(const QString& id)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET deleted_by = NULL WHERE id = ? AND deleted = 1 "
                                    "AND deleted_by IS NOT NULL;");
     statement.bindText(1, id);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setDone(const QString& id, bool done)
+FamilyStore::Answer FamilyStore::setDone(const QString& id, bool done)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     // No deleted condition: a tick still lands on a row that is marked deleted.
     SqliteStatement statement(db_, "UPDATE things SET done = ?, updated_at = ? WHERE id = ? AND done != ?;");
     statement.bindInt64(1, done ? 1 : 0);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
     statement.bindInt64(4, done ? 1 : 0);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setNote(const QString& id, const std::optional<QString>& noteID, const QString& note)
+FamilyStore::Answer FamilyStore::setNote(const QString& id, const std::optional<QString>& noteID, const QString& note)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET note_id = ?, note_plain = ?, updated_at = ? WHERE id = ? "
                                    "AND (note_id IS NOT ? OR note_plain != ?) AND deleted = 0;");
     statement.bindOptionalText(1, noteID);
@@ -263,48 +657,48 @@ bool FamilyStore::setNote(const QString& id, const std::optional<QString>& noteI
     statement.bindText(4, id);
     statement.bindOptionalText(5, noteID);
     statement.bindText(6, note);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setTitle(const QString& id, const QString& title)
+FamilyStore::Answer FamilyStore::setTitle(const QString& id, const QString& title)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET title = ?, updated_at = ? WHERE id = ? AND title != ? "
                                    "AND deleted = 0;");
     statement.bindText(1, title);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
     statement.bindText(4, title);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setSteps(const QString& id, const QList<SharedStep>& steps)
+FamilyStore::Answer FamilyStore::setSteps(const QString& id, const QList<SharedStep>& steps)
 {
     const QString json = pemby::encodeSharedSteps(steps);
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET steps_json = ?, updated_at = ? WHERE id = ? "
                                    "AND steps_json != ? AND deleted = 0;");
     statement.bindText(1, json);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
     statement.bindText(4, json);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setDay(const QString& id, const std::optional<QString>& day)
+FamilyStore::Answer FamilyStore::setDay(const QString& id, const std::optional<QString>& day)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET due_day = ?, updated_at = ? WHERE id = ? "
                                    "AND due_day IS NOT ? AND deleted = 0;");
     statement.bindOptionalText(1, day);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
     statement.bindOptionalText(4, day);
-    return write(statement);
+    return write(statement, id);
 }

@@ -25,7 +25,8 @@ QStringList ids(const QList<SharedThing>& things)
 
 std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id)
 {
-    for (const SharedThing& row : store.allThings()) {
+    const Result<QList<SharedThing>> rows = store.allThings();
+    for (const SharedThing& row : rows.value()) {
         if (row.id == id)
             return row;
     }
@@ -194,7 +195,7 @@ TEST_F(AppModelOtherApps, DeletingMarksTheRowDeletedByThePlanner)
     EXPECT_EQ(postsOf([&] { m.deleteExternal("N1"); }), 1);
     EXPECT_EQ(m.toast(), "Deleted. Gone from notes too.");
     EXPECT_FALSE(rowOf(h.family(), "N1"));
-    EXPECT_EQ(h.family().deletedByOthers("notes"), QStringList{"N1"});
+    EXPECT_EQ(*h.family().deletedByOthers("notes"), QStringList{"N1"});
     EXPECT_FALSE(m.tickedExternal().contains("N1"));
     EXPECT_EQ(m.selectedExternal(), std::nullopt);
     EXPECT_EQ(m.openedExternal(), std::nullopt);

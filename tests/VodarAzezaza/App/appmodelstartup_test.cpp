@@ -176,7 +176,7 @@ TEST(AppModelStartup, ABurstOfSavesSyncsOnceAfterTheLast)
     sinceLast.start();
     ASSERT_TRUE(waitUntil([&] { return posts == 2; }));
     EXPECT_GE(sinceLast.elapsed() + 10, 200);
-    EXPECT_EQ(h.family().allThings().size(), 10);
+    EXPECT_EQ(h.family().allThings()->size(), 10);
     QTest::qWait(300);
     EXPECT_EQ(posts, 2);
 }
