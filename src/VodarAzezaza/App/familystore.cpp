@@ -296,6 +296,7 @@ bool FamilyStore::begin(std::chrono::milliseconds wait)
     lookAtFile();
     if (!db_.isOpen())
         return false;
+    wait_ = wait;
     db_.waitFor(wait);
     if (schemaPending_)
         setUpSchema();
@@ -314,8 +315,10 @@ FamilyStore::Answer FamilyStore::closedAnswer() const
 
 FamilyStore::Answer FamilyStore::failedWrite(const SqliteFailure& failure)
 {
-    if (failure.isBusy())
-        qCInfo(lcFamily, "family store: another app held the lock past %lld ms", qlonglong(busyTimeout_.count()));
+    if (failure.isBusy() && wait_ > 0ms)
+        qCInfo(lcFamily, "family store: another app held the lock past %lld ms", qlonglong(wait_.count()));
+    else if (failure.isBusy())
+        qCDebug(lcFamily, "family store: another app holds the lock");
     else
         writeFailure_ = failure.message;
     return failedAnswer(failure.message, failure.isBusy());

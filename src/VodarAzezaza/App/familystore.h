@@ -172,6 +172,8 @@ private:
     mutable QMutex mutex_;
     SqliteConnection db_;
     int writes_ = 0;
+    // How long the operation under way waits for a sibling's lock.
+    std::chrono::milliseconds wait_{0};
     int generation_ = 0;
     bool schemaPending_ = false;
     std::optional<QString> openError_;

@@ -137,6 +137,13 @@ void ModelHarness::breakFamilyStore()
     family_ = std::make_unique<FamilyStore>(path);
 }
 
+void ModelHarness::setFamilyBusyTimeout(std::chrono::milliseconds wait)
+{
+    stop();
+    family_.reset();
+    family_ = std::make_unique<FamilyStore>(familyPath(), FamilyStore::Clock(), wait);
+}
+
 void ModelHarness::put(const QString& name, const QString& text) const
 {
     QDir().mkpath(folder());

@@ -130,8 +130,12 @@ public:
     QString notesAppFolder() const { return dir_.filePath(QStringLiteral("Notes")); }
     QSettings& settings() { return *settings_; }
     FamilyStore& family() { return *family_; }
+    QString familyPath() const { return dir_.filePath(QStringLiteral("family.db")); }
     // Swaps the family store for one that could not open (its file is a folder).
     void breakFamilyStore();
+    // Opens the family store again, waiting this long for a sibling's lock. Call
+    // before start().
+    void setFamilyBusyTimeout(std::chrono::milliseconds wait);
     NotificationScheduler& scheduler() { return *scheduler_; }
 
     // Plan files of the planner folder.
