@@ -207,7 +207,10 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     });
 }
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel()
+{
+    keepPublishedAt();
+}
 
 QDateTime AppModel::now() const
 {

@@ -659,7 +659,8 @@ private:
     // publishes deleted, and posts the change notification.
     void syncAll();
     // The row of an own thing: of a day when `day` is given, else of a list or a month.
-    SharedThing shared(const Thing& thing, const std::optional<Day>& day) const;
+    // `now` stamps it, in seconds since 1970.
+    SharedThing shared(const Thing& thing, const std::optional<Day>& day, double now) const;
     // At start, a sibling's edits made since the last publication come back whole.
     void refreshFromFamily(bool startingUp);
     // Removes own things that another app deleted, one undo step each.
@@ -667,12 +668,14 @@ private:
     // After the store was used: the footnote follows its state, and a file opened anew
     // gets everything published again.
     void noteFamilyState();
-    // Looks at the store's file, which siblings may delete or replace.
+    // Looks at the store's file, which siblings may delete or replace, and keeps when
+    // the store last held what was published.
     void checkFamilyStore();
     // When the store last held exactly what the plan published, on the store's clock;
     // kept in the settings, so a start knows which rows a sibling changed meanwhile.
     static QString publishedAtKey();
     std::optional<double> readPublishedAt() const;
+    void keepPublishedAt();
     // Posts the change notification, whose echo is then skipped once.
     void announce();
     // The change notification arrived.
@@ -752,6 +755,14 @@ private:
     bool syncIDsUnchecked_ = false;
     // The store's file as last seen; another one means publishing everything again.
     int familyGeneration_ = 0;
+    // The rows of each list of things as the last sync made them, kept while the list
+    // is the very same.
+    struct SyncGroup {
+        std::optional<Day> day;
+        QList<Thing> things;
+        QList<SharedThing> rows;
+    };
+    QList<SyncGroup> syncGroups_;
     // The last publication met another app's lock past its wait.
     bool familyLockHeld_ = false;
     // When the store last held what the plan published; none before the first time.

@@ -130,6 +130,17 @@ CopyBack copyBack(const SharedThing& row, const Thing& thing, bool onlyDone)
     return copy;
 }
 
+// A day's text, made once: every sync gives the rows of a day the very same string,
+// which the store then recognises without reading it.
+const QString& dayText(Day day)
+{
+    static QHash<Day, QString> texts;
+    auto it = texts.find(day);
+    if (it == texts.end())
+        it = texts.insert(day, day.iso());
+    return *it;
+}
+
 // The first thing of each sync id, in the plan's order: a refresh looks up every row,
 // and a scan per row would not do for a plan loaded whole.
 QHash<QString, Thing> bySyncID(const Planner& plan)
@@ -182,22 +193,25 @@ bool AppModel::ensureSyncIDs(Planner& plan)
     return true;
 }
 
-SharedThing AppModel::shared(const Thing& thing, const std::optional<Day>& day) const
+SharedThing AppModel::shared(const Thing& thing, const std::optional<Day>& day, double now) const
 {
     SharedThing row;
-    row.id = thing.syncID.value_or(thing.id.toString(QUuid::WithoutBraces).toUpper());
+    row.id = thing.syncID ? *thing.syncID : thing.id.toString(QUuid::WithoutBraces).toUpper();
     row.title = thing.title;
     row.done = thing.done;
     if (day)
-        row.day = day->iso();
+        row.day = dayText(*day);
     row.zs = thing.zs;
-    for (const Step& step : thing.steps)
-        row.steps.append(SharedStep{step.title, step.done});
+    if (!thing.steps.isEmpty()) {
+        row.steps.reserve(thing.steps.size());
+        for (const Step& step : thing.steps)
+            row.steps.append(SharedStep{step.title, step.done});
+    }
     row.note = thing.note;
     row.noteID = thing.noteID;
     row.link = thing.link;
     row.sourceApp = plannerTag();
-    row.updatedAt = double(now().toMSecsSinceEpoch()) / 1000.0;
+    row.updatedAt = now;
     return row;
 }
 
@@ -206,19 +220,32 @@ void AppModel::syncAll()
     syncPending_ = false;
     ensureSyncIDs();
 
-    QList<SharedThing> rows;
-    for (auto it = planner_.days.cbegin(); it != planner_.days.cend(); ++it) {
-        for (const Thing& thing : *it)
-            rows.append(shared(thing, it.key()));
-    }
-    for (const EventuallyList& list : planner_.lists) {
-        for (const Thing& thing : list.things)
-            rows.append(shared(thing, std::nullopt));
-    }
-    for (const QList<Thing>& things : planner_.months) {
-        for (const Thing& thing : things)
-            rows.append(shared(thing, std::nullopt));
-    }
+    // The rows of each list of things, in the plan's order. A list that is the very
+    // same as at the last sync (the plan's lists are shared until changed) keeps its
+    // rows, so an unchanged plan is published at the cost of its lists, not its things.
+    const double stamp = double(now().toMSecsSinceEpoch()) / 1000.0;
+    QList<SyncGroup> groups;
+    FamilyStore::RowGroups rows;
+    const auto add = [&](const QList<Thing>& things, const std::optional<Day>& day) {
+        const qsizetype i = groups.size();
+        if (i < syncGroups_.size() && syncGroups_[i].day == day && syncGroups_[i].things.isSharedWith(things)) {
+            groups.append(syncGroups_[i]);
+        } else {
+            QList<SharedThing> built;
+            built.reserve(things.size());
+            for (const Thing& thing : things)
+                built.append(shared(thing, day, stamp));
+            groups.append(SyncGroup{day, things, built});
+        }
+        rows.append(groups.last().rows);
+    };
+    for (auto it = planner_.days.cbegin(); it != planner_.days.cend(); ++it)
+        add(*it, it.key());
+    for (const EventuallyList& list : planner_.lists)
+        add(list.things, std::nullopt);
+    for (const QList<Thing>& things : planner_.months)
+        add(things, std::nullopt);
+    syncGroups_ = std::move(groups);
 
     // The store mirrors the loaded plan: a row of a thing deleted here, or of a week not
     // loaded now, goes, with no deleting app, so the planner never takes it for a
@@ -226,16 +253,16 @@ void AppModel::syncAll()
     // tries that follow do not wait again: each would freeze the window as long.
     const FamilyStore::Publication published = familyStore_.publish(
         rows, plannerTag(), familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
+    if (published.answer.busy && !familyLockHeld_)
+        qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
     familyLockHeld_ = published.answer.busy;
     if (published.answer.busy) {
         // The rows still wait to be published, so the siblings' titles are not taken
         // back meanwhile; the lock usually goes soon.
-        qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
         syncPending_ = true;
         syncTimer_.start();
     } else if (!published.answer.isFailed()) {
         publishedAt_ = published.at;
-        writeSetting(publishedAtKey(), QString::number(published.at, 'g', 17));
         announce();
     }
     noteFamilyState();
@@ -377,6 +404,19 @@ void AppModel::checkFamilyStore()
 {
     familyStore_.check();
     noteFamilyState();
+    keepPublishedAt();
+}
+
+void AppModel::keepPublishedAt()
+{
+    // Written with the heartbeat and at the end of the run, not after every sync: the
+    // settings file's write would cost more than the sync. After a crash the time
+    // kept is at most a heartbeat old, which only takes back rows as they were then.
+    if (!publishedAt_)
+        return;
+    const QString text = QString::number(*publishedAt_, 'g', 17);
+    if (defaults_->value(publishedAtKey()).toString() != text)
+        writeSetting(publishedAtKey(), text);
 }
 
 QString AppModel::publishedAtKey()

@@ -46,7 +46,13 @@ const char* const markRowDeleted = "UPDATE things SET deleted = 1, deleted_by = 
                                    "WHERE id = ? AND deleted = 0;";
 
 const char* const selectStored = "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
-                                 "source_app, deleted, deleted_by FROM things";
+                                 "source_app, deleted, deleted_by, updated_at FROM things";
+
+// Rows a sibling wrote are found by their stamp. Its clock is ours, but it may have
+// taken the time before waiting for our lock, so its stamp can be a little older than
+// the newest we know: looking back this far catches it.
+constexpr double stampSlack = 60;
+constexpr qint64 fullReadInterval = 5 * 60 * 1000;
 
 const QString emptySteps = QStringLiteral("[]");
 
@@ -94,20 +100,54 @@ FamilyStore::Answer failedAnswer(const QString& error, bool busy = false)
     return {FamilyStore::Answer::Kind::Failed, error, busy};
 }
 
+
+// Equal texts. A stored text that equals the plan's is made to share it, so the next
+// publication finds the very same string and need not look at its characters.
+bool same(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || QStringView(a) == QStringView(b));
+}
+
+bool same(const std::optional<QString>& stored, const QString& value)
+{
+    return stored && same(*stored, value);
+}
+
+bool adopt(std::optional<QString>& stored, const QString& value)
+{
+    if (!stored || stored->size() != value.size())
+        return false;
+    if (stored->constData() == value.constData())
+        return true;
+    if (QStringView(*stored) != QStringView(value))
+        return false;
+    *stored = value;
+    return true;
+}
+
+bool adopt(std::optional<QString>& stored, const std::optional<QString>& value)
+{
+    if (!stored || !value)
+        return !stored && !value;
+    return adopt(stored, *value);
+}
+
 } // namespace
 
-bool FamilyStore::StoredRow::matches(const SharedThing& thing) const
+bool FamilyStore::StoredRow::matches(const SharedThing& thing)
 {
-    if (deleted || title != thing.title || done != thing.done || day != thing.day || zs != thing.zs
-        || note != thing.note || noteID != thing.noteID || link != thing.link || sourceApp != thing.sourceApp
-        || !stepsJson)
+    if (deleted || done != thing.done || zs != thing.zs || !adopt(title, thing.title) || !adopt(day, thing.day)
+        || !adopt(note, thing.note) || !adopt(noteID, thing.noteID) || !adopt(link, thing.link)
+        || !adopt(sourceApp, thing.sourceApp) || !stepsJson)
         return false;
     // The stored text must be exactly what the steps encode to; decoding it once and
     // comparing values spares encoding every thing's steps on every publication.
     if (thing.steps.isEmpty())
-        return *stepsJson == emptySteps;
+        return adopt(stepsJson, emptySteps);
     if (steps != thing.steps)
         return false;
+    if (!steps.isSharedWith(thing.steps))
+        steps = thing.steps;
     if (canonical < 0)
         canonical = pemby::encodeSharedSteps(steps) == *stepsJson ? 1 : 0;
     return canonical == 1;
@@ -194,8 +234,7 @@ std::optional<QString> FamilyStore::openConnection()
     db_.exec("PRAGMA synchronous=NORMAL;");
     readFailure_.reset();
     writeFailure_.reset();
-    cacheValid_ = false;
-    cache_.clear();
+    forgetCache();
     schemaPending_ = true;
     setUpSchema();
     // A file that is not a database (or one whose schema cannot be made) opens fine
@@ -264,12 +303,13 @@ void FamilyStore::lookAtFile()
                 return;
             }
         } else {
+            // SQLite closes a moved file without a checkpoint and leaves the WAL files
+            // alone, as the name may belong to another database now.
             qCWarning(lcFamily, "family store: %s was deleted or replaced", qUtf8Printable(path_));
             db_.close();
             lastTried_.reset();
         }
-        cacheValid_ = false;
-        cache_.clear();
+        forgetCache();
     }
 
     struct stat info;
@@ -380,24 +420,45 @@ bool FamilyStore::cacheIsCurrent() const
     return cacheValid_ && db_.dataVersion() == cacheVersion_;
 }
 
+void FamilyStore::forgetCache()
+{
+    lastGroups_.clear();
+    cacheValid_ = false;
+    newestStamp_ = 0;
+    order_.clear();
+    cache_.clear();
+    liveRows_.reset();
+}
+
 std::optional<SqliteFailure> FamilyStore::loadCache()
 {
-    cacheValid_ = false;
-    cache_.clear();
+    // Known rows need only what changed since: siblings stamp every row they write.
+    // Now and then everything is read anyway, so a write that broke that rule does
+    // not stay unseen.
+    const bool catchingUp = cacheValid_ && fullRead_.isValid() && !fullRead_.hasExpired(fullReadInterval);
+    if (!catchingUp) {
+        forgetCache();
+        fullRead_.start();
+    }
     const std::optional<qint64> version = db_.dataVersion();
-    SqliteStatement query(db_, (QByteArray(selectStored) + ';').constData());
+    SqliteStatement query(db_, (QByteArray(selectStored) + (catchingUp ? " WHERE updated_at >= ?;" : ";")).constData());
+    if (catchingUp)
+        query.bindDouble(1, newestStamp_ - stampSlack);
+    liveRows_.reset();
+    lastGroups_.clear();
     for (;;) {
         const SqliteStatement::Step step = query.step();
         if (step == SqliteStatement::Step::Done)
             break;
         if (step == SqliteStatement::Step::Failed) {
-            cache_.clear();
+            forgetCache();
             failedRead(*query.failure());
             return query.failure();
         }
         StoredRow row;
         readStored(query, row);
-        cache_.insert(query.text(0).value_or(QString()), std::move(row));
+        newestStamp_ = std::max(newestStamp_, query.real(12));
+        cache_.insert_or_assign(query.text(0).value_or(QString()), std::move(row));
     }
     readSucceeded();
     cacheValid_ = version.has_value();
@@ -409,21 +470,23 @@ void FamilyStore::recache(const QString& id)
 {
     if (!cacheValid_)
         return;
+    liveRows_.reset();
+    lastGroups_.clear();
     SqliteStatement query(db_, (QByteArray(selectStored) + " WHERE id = ?;").constData());
     query.bindText(1, id);
     switch (query.step()) {
     case SqliteStatement::Step::Row: {
         StoredRow row;
         readStored(query, row);
-        cache_.insert(id, std::move(row));
+        cache_.insert_or_assign(id, std::move(row));
         break;
     }
     case SqliteStatement::Step::Done:
-        cache_.remove(id);
+        order_.clear();
+        cache_.erase(id);
         break;
     case SqliteStatement::Step::Failed:
-        cacheValid_ = false;
-        cache_.clear();
+        forgetCache();
         break;
     }
 }
@@ -444,13 +507,47 @@ FamilyStore::Answer FamilyStore::upsert(const SharedThing& thing)
 FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, const QString& app,
                                               std::optional<std::chrono::milliseconds> wait)
 {
+    return publish(RowGroups{rows}, app, wait);
+}
+
+FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QString& app,
+                                              std::optional<std::chrono::milliseconds> wait)
+{
     QMutexLocker lock(&mutex_);
     if (!begin(wait.value_or(busyTimeout_)))
         return {closedAnswer()};
 
+    const auto sameGroups = [&] {
+        if (lastGroups_.size() != groups.size() || lastGroupsApp_ != app)
+            return false;
+        for (qsizetype i = 0; i < groups.size(); ++i) {
+            if (!groups[i].isSharedWith(lastGroups_[i]) && !(groups[i].isEmpty() && lastGroups_[i].isEmpty()))
+                return false;
+        }
+        return true;
+    };
+    if (sameGroups() && cacheIsCurrent()) {
+        readSucceeded();
+        return {answer(false), 0, now()};
+    }
+    std::vector<const SharedThing*> rows;
+    for (const QList<SharedThing>& group : groups) {
+        for (const SharedThing& row : group)
+            rows.push_back(&row);
+    }
+    const auto remember = [&] {
+        lastGroups_ = groups;
+        lastGroupsApp_ = app;
+    };
+
+    using Entry = std::pair<const QString, StoredRow>;
     struct Work {
         QList<const SharedThing*> upserts;
         QStringList vanished;
+        // The rows' entries in their order; none yet for a new row.
+        std::vector<Entry*> order;
+        // Every row was where the last publication had it.
+        bool sameOrder = false;
         bool isEmpty() const { return upserts.isEmpty() && vanished.isEmpty(); }
     };
     // What the rows need of the file as the cache knows it. The last row of an id wins,
@@ -458,20 +555,43 @@ FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, co
     const auto workFor = [&] {
         Work work;
         const quint64 publication = ++publications_;
-        for (const SharedThing& row : rows) {
-            const auto stored = cache_.constFind(row.id);
-            if (stored == cache_.cend()) {
-                work.upserts.append(&row);
+        qsizetype seenLive = 0;
+        work.order.reserve(rows.size());
+        size_t next = 0;
+        for (const SharedThing* row : rows) {
+            Entry* entry = nullptr;
+            if (next < order_.size() && same(order_[next].id, row->id)) {
+                entry = order_[next++].entry;
+            } else if (const auto found = cache_.find(row->id); found != cache_.end()) {
+                entry = &*found;
+            }
+            work.order.push_back(entry);
+            if (!entry) {
+                work.upserts.append(row);
                 continue;
             }
-            stored->seen = publication;
+            StoredRow& stored = entry->second;
+            if (stored.seen != publication && !stored.deleted && same(stored.sourceApp, app))
+                ++seenLive;
+            stored.seen = publication;
             // Deleted by another app and not acknowledged: no upsert may revive it.
-            if (!(stored->deleted && stored->deletedByOther) && !stored->matches(row))
-                work.upserts.append(&row);
+            if (!(stored.deleted && stored.deletedByOther) && !stored.matches(*row))
+                work.upserts.append(row);
         }
-        for (auto it = cache_.cbegin(); it != cache_.cend(); ++it) {
-            if (it->seen != publication && !it->deleted && it->sourceApp == app)
-                work.vanished.append(it.key());
+        work.sameOrder = next == rows.size() && next == order_.size();
+        // Every live row of the app was named: none vanished, and the cache need not be
+        // walked again.
+        if (!liveRows_ || liveRows_->first != app) {
+            qsizetype live = 0;
+            for (const auto& [id, stored] : cache_)
+                live += !stored.deleted && same(stored.sourceApp, app);
+            liveRows_ = std::pair(app, live);
+        }
+        if (seenLive == liveRows_->second)
+            return work;
+        for (const auto& [id, stored] : cache_) {
+            if (stored.seen != publication && !stored.deleted && same(stored.sourceApp, app))
+                work.vanished.append(id);
         }
         return work;
     };
@@ -480,8 +600,26 @@ FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, co
         if (const auto failure = loadCache())
             return {failedAnswer(failure->message, failure->isBusy())};
     }
+    const auto keepOrder = [&](const Work& work) {
+        if (work.sameOrder)
+            return;
+        order_.clear();
+        order_.reserve(work.order.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            Entry* entry = work.order[i];
+            // Rows stored now for the first time join the order.
+            if (!entry) {
+                const auto found = cache_.find(rows[i]->id);
+                entry = found != cache_.end() ? &*found : nullptr;
+            }
+            if (entry)
+                order_.push_back({rows[i]->id, entry});
+        }
+    };
     Work work = workFor();
     if (work.isEmpty()) {
+        keepOrder(work);
+        remember();
         readSucceeded();
         return {answer(false), 0, now()};
     }
@@ -491,8 +629,7 @@ FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, co
     const auto rollBack = [&](const SqliteFailure& failure) {
         db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
         // What the cache learnt of the writes just undone is wrong now.
-        cacheValid_ = false;
-        cache_.clear();
+        forgetCache();
         return Publication{failedWrite(failure)};
     };
     // A sibling may have committed between the look above and the lock.
@@ -505,7 +642,10 @@ FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, co
     }
 
     const double stamp = now();
+    newestStamp_ = std::max(newestStamp_, stamp);
     int written = 0;
+    // The count of the app's live rows follows every row written; workFor counted them.
+    const auto liveOfApp = [&](const StoredRow& stored) { return !stored.deleted && same(stored.sourceApp, app); };
     {
         SqliteStatement upsert(db_, upsertRow);
         for (const SharedThing* row : std::as_const(work.upserts)) {
@@ -517,6 +657,10 @@ FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, co
             if (db_.changes() <= 0)
                 continue;
             ++written;
+            if (const auto before = cache_.find(row->id); before != cache_.end() && liveOfApp(before->second))
+                --liveRows_->second;
+            if (same(row->sourceApp, app))
+                ++liveRows_->second;
             StoredRow stored;
             stored.title = row->title;
             stored.done = row->done;
@@ -529,7 +673,7 @@ FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, co
             stored.noteID = row->noteID;
             stored.link = row->link;
             stored.sourceApp = row->sourceApp;
-            cache_.insert(row->id, std::move(stored));
+            cache_.insert_or_assign(row->id, std::move(stored));
         }
         SqliteStatement mark(db_, markRowDeleted);
         for (const QString& id : std::as_const(work.vanished)) {
@@ -542,6 +686,7 @@ FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, co
             if (db_.changes() <= 0)
                 continue;
             ++written;
+            --liveRows_->second;
             StoredRow& stored = cache_[id];
             stored.deleted = true;
             stored.deletedByOther = false;
@@ -549,6 +694,8 @@ FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, co
     }
     if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet))
         return rollBack(db_.lastFailure());
+    keepOrder(work);
+    remember();
     writeSucceeded();
     readSucceeded();
     countWrites(written);

@@ -21,7 +21,8 @@
 #include "sqlite.h"
 
 #include <QDateTime>
-#include <QHash>
+#include <QElapsedTimer>
+#include <QHashFunctions>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,8 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
 class FamilyStore {
 public:
@@ -91,6 +94,12 @@ public:
     // (the busy timeout when not given); busy, it writes nothing.
     Publication publish(const QList<SharedThing>& rows, const QString& app,
                         std::optional<std::chrono::milliseconds> wait = std::nullopt);
+    // The same with the rows in groups, in order. Given the very same groups (shared,
+    // not copied) as the last publication, while no other connection has written,
+    // it knows at once that nothing changed.
+    using RowGroups = QList<QList<SharedThing>>;
+    Publication publish(const RowGroups& groups, const QString& app,
+                        std::optional<std::chrono::milliseconds> wait = std::nullopt);
     // Every live row, in the database's order.
     Result<QList<SharedThing>> allThings();
     // Marks a live row deleted. `by` is the deleting app's tag when it deletes another
@@ -124,15 +133,16 @@ private:
         qint64 zs = 0;
         std::optional<QString> stepsJson;
         QList<SharedStep> steps;         // stepsJson decoded
-        mutable int canonical = -1;      // whether stepsJson is what encoding `steps` gives; -1 not known yet
+        int canonical = -1;              // whether stepsJson is what encoding `steps` gives; -1 not known yet
         std::optional<QString> note;
         std::optional<QString> noteID;
         std::optional<QString> link;
         std::optional<QString> sourceApp;
         bool deleted = false;
         bool deletedByOther = false;     // deleted_by set: only its owner's acknowledgement revives it
-        mutable quint64 seen = 0;        // the publication that last named it
-        bool matches(const SharedThing& thing) const;
+        quint64 seen = 0;                // the publication that last named it
+        // Whether the row holds the thing's values; equal texts are shared afterwards.
+        bool matches(const SharedThing& thing);
     };
     struct FileIdentity {
         qint64 device = -1;
@@ -162,7 +172,9 @@ private:
     void countWrites(int count);
     // The rows publish compares against: current while no other connection committed.
     bool cacheIsCurrent() const;
-    // Reads every row; the failure when that could not be done.
+    void forgetCache();
+    // Reads every row, or, when the cache holds the file as it was, the rows written
+    // since; the failure when that could not be done.
     std::optional<SqliteFailure> loadCache();
     void recache(const QString& id);
 
@@ -184,8 +196,24 @@ private:
     // is not tried again until it changes.
     std::optional<FileIdentity> lastTried_;
 
-    QHash<QString, StoredRow> cache_;
+    // Node-based, so the order below may point into it.
+    std::unordered_map<QString, StoredRow> cache_;
+    // The stored rows in the order the last publication named them: the plan publishes
+    // in the same order every time, so most rows are found without hashing their id.
+    struct Ordered {
+        QString id;  // the caller's own text, so the next look compares pointers
+        std::pair<const QString, StoredRow>* entry;
+    };
+    std::vector<Ordered> order_;
     bool cacheValid_ = false;
     qint64 cacheVersion_ = 0;
+    // The newest stamp of a row the cache holds, and since when it read every row.
+    double newestStamp_ = 0;
+    QElapsedTimer fullRead_;
     quint64 publications_ = 0;
+    // The groups of the last publication, while the cache has not changed since.
+    RowGroups lastGroups_;
+    QString lastGroupsApp_;
+    // How many live rows of an app the cache holds, while it has not changed since.
+    std::optional<std::pair<QString, qsizetype>> liveRows_;
 };

@@ -147,8 +147,6 @@ std::optional<qint64> SqliteConnection::dataVersion() const
 
 void SqliteConnection::close()
 {
-    // A file that was deleted or replaced is closed without a checkpoint and keeps its
-    // WAL files: SQLite sees that itself, as the names may belong to another database.
     if (!db_)
         return;
     if (sqlite3_close(db_) != SQLITE_OK)

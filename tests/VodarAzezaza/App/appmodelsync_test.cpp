@@ -423,8 +423,9 @@ TEST_F(AppModelSync, ALockHeldPastTheWaitCostsOneWaitAndTheRowsArriveOnceItGoes)
     settle(m);
     const QString milk = syncIDOf(m, "buy milk");
     const auto plannerRows = [&] {
+        const Result<QList<SharedThing>> rows = todo.store.allThings();
         int n = 0;
-        for (const SharedThing& row : todo.store.allThings().value())
+        for (const SharedThing& row : rows.value())
             n += row.sourceApp == "planner";
         return n;
     };
