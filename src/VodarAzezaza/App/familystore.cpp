@@ -100,7 +100,6 @@ FamilyStore::Answer failedAnswer(const QString& error, bool busy = false)
     return {FamilyStore::Answer::Kind::Failed, error, busy};
 }
 
-
 // Equal texts. A stored text that equals the plan's is made to share it, so the next
 // publication finds the very same string and need not look at its characters.
 bool same(const QString& a, const QString& b)
@@ -654,11 +653,17 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
             bindRow(upsert, *row, stepsJson, stamp);
             if (!upsert.run())
                 return rollBack(*upsert.failure());
-            if (db_.changes() <= 0)
-                continue;
-            ++written;
             if (const auto before = cache_.find(row->id); before != cache_.end() && liveOfApp(before->second))
                 --liveRows_->second;
+            if (db_.changes() <= 0) {
+                // Only a row another app deleted, and its owner has not taken that over,
+                // refuses an upsert: the cache learns it, so it is not tried again.
+                StoredRow& stored = cache_[row->id];
+                stored.deleted = true;
+                stored.deletedByOther = true;
+                continue;
+            }
+            ++written;
             if (same(row->sourceApp, app))
                 ++liveRows_->second;
             StoredRow stored;
@@ -683,12 +688,13 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
             mark.bindText(3, id);
             if (!mark.run())
                 return rollBack(*mark.failure());
+            StoredRow& stored = cache_[id];
+            --liveRows_->second;
+            stored.deleted = true;
+            // Not live in the file either (a sibling removed it): nothing was written.
             if (db_.changes() <= 0)
                 continue;
             ++written;
-            --liveRows_->second;
-            StoredRow& stored = cache_[id];
-            stored.deleted = true;
             stored.deletedByOther = false;
         }
     }
