@@ -1,6 +1,7 @@
 #pragma once
 // Ten years of heavy use of the planner, for the benchmarks: about 520 week files, 120
 // month files and 50,000 things with steps, notes, marks and tags, always the same.
+// Other spans of years scale the same way.
 
 #include "plannerstore.h"
 #include "textutil.h"
@@ -19,10 +20,12 @@ struct Shape {
     int weeks = 520;
     int months = 120;
 
-    // Ten years that end half a year after `today`.
-    static Shape around(Day today)
+    // `years` (ten unless said) that end half a year after `today`.
+    static Shape around(Day today, int years = 10)
     {
         Shape shape;
+        shape.weeks = 52 * years;
+        shape.months = 12 * years;
         shape.firstMonday = today.monday().adding(-7 * (shape.weeks - 26));
         shape.lastMonday = shape.firstMonday.adding(7 * (shape.weeks - 1));
         shape.firstMonth = today.monthKey().adding(-(shape.months - 6));

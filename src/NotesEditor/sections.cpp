@@ -52,11 +52,18 @@ QList<Sections::Heading> Sections::headings(const QTextDocument& text)
     if (pemby::textLength(text) == 0)
         return list;
     for (QTextBlock b = text.begin(); b.isValid(); b = b.next()) {
-        const auto level = rank(Typography::role(pemby::firstCharFormat(b)));
-        if (level && hasText(b.text()))
+        if (const auto level = headingRank(b))
             list.append({pemby::paragraphRange(b), *level});
     }
     return list;
+}
+
+std::optional<int> Sections::headingRank(const QTextBlock& block)
+{
+    const auto level = rank(Typography::role(pemby::firstCharFormat(block)));
+    if (level && hasText(block.text()))
+        return level;
+    return std::nullopt;
 }
 
 TextRange Sections::body(int ordinal, const QList<Heading>& headings, int length)

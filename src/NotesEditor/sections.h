@@ -11,6 +11,9 @@
 #include <QList>
 #include <QStringView>
 
+#include <optional>
+
+class QTextBlock;
 class QTextDocument;
 
 struct Sections {
@@ -23,6 +26,9 @@ struct Sections {
     // True when the text holds a character that is neither white space nor a direction mark.
     static bool hasText(QStringView text);
     static QList<Heading> headings(const QTextDocument& text);
+    // The rank of a paragraph that is a heading (0 title, 1 heading, 2 subheading);
+    // nullopt for body paragraphs and for heading-sized ones without text.
+    static std::optional<int> headingRank(const QTextBlock& block);
     // The body of a valid ordinal; never of negative length.
     static TextRange body(int ordinal, const QList<Heading>& headings, int length);
 

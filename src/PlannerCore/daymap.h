@@ -18,6 +18,31 @@
 #include <iterator>
 #include <type_traits>
 
+// Calls `differs(key)`, in key order, for every key whose value is not the same in the
+// two maps, either of them holding it. Maps still shared cost one pointer compare.
+template <class K, class V, class F>
+void forEachDifference(const QMap<K, V>& a, const QMap<K, V>& b, F&& differs)
+{
+    if (a.isSharedWith(b))
+        return;
+    auto i = a.cbegin();
+    auto j = b.cbegin();
+    while (i != a.cend() || j != b.cend()) {
+        if (j == b.cend() || (i != a.cend() && i.key() < j.key())) {
+            differs(i.key());
+            ++i;
+        } else if (i == a.cend() || j.key() < i.key()) {
+            differs(j.key());
+            ++j;
+        } else {
+            if (!(i.value() == j.value()))
+                differs(i.key());
+            ++i;
+            ++j;
+        }
+    }
+}
+
 class DayMap {
     using Month = QMap<Day, QList<Thing>>;
     using Months = QMap<MonthKey, Month>;
@@ -150,6 +175,16 @@ public:
         QList<Day> out;
         for (const Month& month : months_)
             out.append(month.keys());
+        return out;
+    }
+    // The days whose things are not the same in `other`, either map holding them, in
+    // order. Months the two still share are passed over whole.
+    QList<Day> changedDays(const DayMap& other) const
+    {
+        QList<Day> out;
+        forEachDifference(months_, other.months_, [&](MonthKey key) {
+            forEachDifference(months_.value(key), other.months_.value(key), [&](Day day) { out.append(day); });
+        });
         return out;
     }
     // The things of the latest day; the map must not be empty.

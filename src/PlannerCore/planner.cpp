@@ -4,6 +4,8 @@
 
 #include "textutil.h"
 
+#include <algorithm>
+
 const QStringList& Planner::defaultListNames()
 {
     static const QStringList names{
@@ -28,30 +30,16 @@ QList<Thing> Planner::things(const Place& place) const
     return {};
 }
 
-static std::optional<int> indexOf(const QList<Thing>& things, const QUuid& id)
-{
-    for (qsizetype i = 0; i < things.size(); ++i) {
-        if (things[i].id == id)
-            return int(i);
-    }
-    return std::nullopt;
-}
-
 std::optional<Location> Planner::locate(const QUuid& id) const
 {
-    for (auto it = days.cbegin(); it != days.cend(); ++it) {
-        if (const auto i = indexOf(*it, id))
-            return Location{Place::onDay(it.key()), *i};
-    }
-    for (qsizetype l = 0; l < lists.size(); ++l) {
-        if (const auto i = indexOf(lists[l].things, id))
-            return Location{Place::inList(int(l)), *i};
-    }
-    for (auto it = months.cbegin(); it != months.cend(); ++it) {
-        if (const auto i = indexOf(*it, id))
-            return Location{Place::inMonth(it.key()), *i};
-    }
-    return std::nullopt;
+    std::optional<Location> found;
+    forEachThing([&](const Place& place, int index, const Thing& t) {
+        if (t.id != id)
+            return false;
+        found = Location{place, index};
+        return true;
+    });
+    return found;
 }
 
 std::optional<Thing> Planner::thing(const QUuid& id) const
@@ -64,26 +52,27 @@ std::optional<Thing> Planner::thing(const QUuid& id) const
 
 std::optional<Thing> Planner::thingWithSyncID(const QString& syncID) const
 {
-    const auto matches = [&](const Thing& t) { return t.syncID && *t.syncID == syncID; };
-    for (const auto& dayThings : days) {
-        for (const Thing& t : dayThings) {
-            if (matches(t))
-                return t;
-        }
+    std::optional<Thing> found;
+    forEachThing([&](const Place&, int, const Thing& t) {
+        if (!t.syncID || *t.syncID != syncID)
+            return false;
+        found = t;
+        return true;
+    });
+    return found;
+}
+
+QList<Place> Planner::changedPlaces(const Planner& before) const
+{
+    QList<Place> places;
+    for (const Day day : days.changedDays(before.days))
+        places.append(Place::onDay(day));
+    for (qsizetype l = 0, n = std::max(lists.size(), before.lists.size()); l < n; ++l) {
+        if (l >= lists.size() || l >= before.lists.size() || !(lists[l].things == before.lists[l].things))
+            places.append(Place::inList(int(l)));
     }
-    for (const auto& list : lists) {
-        for (const Thing& t : list.things) {
-            if (matches(t))
-                return t;
-        }
-    }
-    for (const auto& monthThings : months) {
-        for (const Thing& t : monthThings) {
-            if (matches(t))
-                return t;
-        }
-    }
-    return std::nullopt;
+    forEachDifference(months, before.months, [&](MonthKey month) { places.append(Place::inMonth(month)); });
+    return places;
 }
 
 int Planner::openCount(Day day) const

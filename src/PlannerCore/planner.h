@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <type_traits>
 
 struct Location {
     Place place;
@@ -54,6 +55,15 @@ struct Planner {
     QList<SearchHit> search(const QString& query) const;
     // The kind of the first rule named by the thing's repeatID; nullopt without one.
     std::optional<RepeatKind> repeatKind(const Thing& thing) const;
+    // Visits every thing in the plan's order (days, then the lists, then the months)
+    // with its place and its index there. A visit that returns true ends the walk, and
+    // so does the result.
+    template <class Visit>
+    bool forEachThing(Visit&& visit) const;
+    // The places whose things are not those of `before`: the days and months either plan
+    // holds, and the list indexes of either. What the two still share is passed over at
+    // the cost of a pointer compare, so this follows the change, not the plan.
+    QList<Place> changedPlaces(const Planner& before) const;
 
     // Editing. Operations that find nothing to do leave the plan equal to what it was.
     // Inserts the thing unchanged at `at` (appends when `at` is absent or out of range).
@@ -109,3 +119,32 @@ private:
     // loses its entry, an emptied month keeps it, a list index out of range does nothing.
     void edit(const Place& place, const std::function<void(QList<Thing>&)>& change);
 };
+
+template <class Visit>
+bool Planner::forEachThing(Visit&& visit) const
+{
+    const auto walk = [&](const Place& place, const QList<Thing>& things) {
+        for (qsizetype i = 0; i < things.size(); ++i) {
+            if constexpr (std::is_same_v<std::invoke_result_t<Visit&, const Place&, int, const Thing&>, bool>) {
+                if (visit(place, int(i), things[i]))
+                    return true;
+            } else {
+                visit(place, int(i), things[i]);
+            }
+        }
+        return false;
+    };
+    for (auto it = days.cbegin(); it != days.cend(); ++it) {
+        if (walk(Place::onDay(it.key()), *it))
+            return true;
+    }
+    for (qsizetype l = 0; l < lists.size(); ++l) {
+        if (walk(Place::inList(int(l)), lists[l].things))
+            return true;
+    }
+    for (auto it = months.cbegin(); it != months.cend(); ++it) {
+        if (walk(Place::inMonth(it.key()), *it))
+            return true;
+    }
+    return false;
+}

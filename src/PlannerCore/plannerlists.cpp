@@ -72,18 +72,10 @@ static QString freshRuleId(const Planner& plan)
     QSet<QString> used;
     for (const RepeatRule& r : plan.repeats)
         used.insert(r.id);
-    const auto collect = [&](const QList<Thing>& things) {
-        for (const Thing& t : things) {
-            if (t.repeatID)
-                used.insert(*t.repeatID);
-        }
-    };
-    for (const auto& things : plan.days)
-        collect(things);
-    for (const auto& list : plan.lists)
-        collect(list.things);
-    for (const auto& things : plan.months)
-        collect(things);
+    plan.forEachThing([&](const Place&, int, const Thing& t) {
+        if (t.repeatID)
+            used.insert(*t.repeatID);
+    });
     for (;;) {
         const QString id = pemby::newUuidLower().left(6);
         if (!used.contains(id))

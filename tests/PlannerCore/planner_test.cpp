@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 Planner sixLists()
@@ -141,4 +143,79 @@ TEST(PlannerQueries, EqualityComparesEveryCollection)
     b.days[day("2024-01-10")][0].zs = 1;
     EXPECT_NE(a, b);
     EXPECT_EQ(a.days[day("2024-01-10")][0].zs, 0);  // the copy changed, not the original
+}
+
+TEST(PlannerQueries, ChangedPlacesAreThoseWhoseThingsDifferFromAnEarlierCopy)
+{
+    Planner base = sixLists();
+    base.days[day("2024-01-10")] = made({"a", "b"});
+    base.days[day("2024-01-11")] = made({"c"});
+    base.days[day("2024-02-01")] = made({"d"});
+    base.months[MonthKey{2024, 5}] = made({"m"});
+
+    struct Case {
+        const char* name;
+        std::function<void(Planner&)> edit;
+        QStringList places;
+    };
+    const QList<Case> cases{
+        {"nothing", [](Planner&) {}, {}},
+        {"a thing of a day", [](Planner& p) { p.days[day("2024-01-11")][0].done = true; }, {"2024-01-11"}},
+        {"a move between months",
+         [](Planner& p) { p.move(idOf(p, "a"), Place::onDay(day("2024-02-01"))); },
+         {"2024-01-10", "2024-02-01"}},
+        {"a day emptied, a day made",
+         [](Planner& p) {
+             p.remove(idOf(p, "c"));
+             p.add(QStringLiteral("e"), Place::onDay(day("2023-12-31")));
+         },
+         {"2023-12-31", "2024-01-11"}},
+        {"a list's things, not its name",
+         [](Planner& p) {
+             p.lists[1].name = QStringLiteral("renamed");
+             p.lists[4].things.clear();
+         },
+         {"list4"}},
+        {"a list gone", [](Planner& p) { p.removeList(5, std::nullopt); }, {"list5"}},
+        {"a month", [](Planner& p) { p.add(QStringLiteral("n"), Place::inMonth(MonthKey{2024, 6})); }, {"2024-06"}},
+        {"an equal copy put back",
+         [](Planner& p) {
+             QList<Thing> same = p.days.value(day("2024-01-10"));
+             same.detach();
+             p.days[day("2024-01-10")] = same;
+         },
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Planner after = base;
+        c.edit(after);
+        QStringList places;
+        for (const Place& place : after.changedPlaces(base))
+            places.append(describe(place));
+        EXPECT_EQ(places, c.places);
+    }
+}
+
+TEST(PlannerQueries, EveryThingIsVisitedInPlanOrderUntilAVisitSaysStop)
+{
+    Planner plan;
+    plan.lists.append({QStringLiteral("l"), made({"l0", "l1"})});
+    plan.months[MonthKey{2024, 5}] = made({"m0"});
+    plan.days[day("2024-02-01")] = made({"d1"});
+    plan.days[day("2024-01-10")] = made({"d0a", "d0b"});
+
+    QStringList seen;
+    EXPECT_FALSE(plan.forEachThing([&](const Place& place, int index, const Thing& thing) {
+        seen.append(describe(place) + u'/' + QString::number(index) + u'=' + thing.title);
+    }));
+    EXPECT_EQ(seen, (QStringList{"2024-01-10/0=d0a", "2024-01-10/1=d0b", "2024-02-01/0=d1", "list0/0=l0", "list0/1=l1",
+                                 "2024-05/0=m0"}));
+
+    seen.clear();
+    EXPECT_TRUE(plan.forEachThing([&](const Place&, int, const Thing& thing) {
+        seen.append(thing.title);
+        return thing.title == u"l0";
+    }));
+    EXPECT_EQ(seen, (QStringList{"d0a", "d0b", "d1", "l0"}));
 }

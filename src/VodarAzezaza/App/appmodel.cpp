@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QMetaMethod>
 #include <QSettings>
 
 #include <cmath>
@@ -142,6 +143,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     , localeFirstWeekday_(services.firstWeekday.value_or(systemFirstWeekday()))
     , weekend_(services.weekend.value_or(systemWeekend()))
     , activateApp_(std::move(services.activateApp))
+    , writesFiles_(services.writesFiles)
 {
     Q_ASSERT(defaults_);
     clipboard_ = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
@@ -217,19 +219,49 @@ QDateTime AppModel::now() const
     return clock_ ? clock_() : QDateTime::currentDateTime();
 }
 
+void AppModel::endTransition()
+{
+    if (--transitionDepth_ > 0)
+        return;
+    QList<Changed> changed = std::exchange(changed_, {});
+    const auto order = [](const Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
+    std::stable_sort(changed.begin(), changed.end(),
+                     [&](const Changed& a, const Changed& b) { return order(a) < order(b); });
+    // A slot may run another operation, or even let the model go.
+    const QPointer<AppModel> alive(this);
+    for (const Changed& c : changed) {
+        if (!alive)
+            return;
+        if (c.differs())
+            emit(this->*c.signal)();
+    }
+}
+
 void AppModel::setMode(Mode mode)
 {
+    const Transition transition(*this);
+    switchMode(mode);
+}
+
+bool AppModel::switchMode(Mode mode)
+{
     if (!assign(mode_, mode, &AppModel::modeChanged))
-        return;
+        return false;
     if (mode == Mode::Notes) {
-        setSelection({});
-        setSelectionAnchor(std::nullopt);
-        setSelectedExternal(std::nullopt);
+        clearSelection();
         setEditing(std::nullopt);
         notes_->reload();
     } else {
         loadVisible();
     }
+    return true;
+}
+
+void AppModel::clearSelection()
+{
+    setSelection({});
+    setSelectionAnchor(std::nullopt);
+    setSelectedExternal(std::nullopt);
 }
 
 void AppModel::writeSetting(const QString& key, const QString& text)
@@ -239,6 +271,7 @@ void AppModel::writeSetting(const QString& key, const QString& text)
 
 void AppModel::setFirstWeekdaySetting(int weekday)
 {
+    const Transition transition(*this);
     assign(firstWeekdaySetting_, weekday, &AppModel::firstWeekdaySettingChanged);
     writeSetting(firstWeekdayKey, QString::number(weekday));
     loadVisible();
@@ -252,6 +285,7 @@ void AppModel::setSplitWeekend(bool split)
 
 void AppModel::setShowCalendar(bool show)
 {
+    const Transition transition(*this);
     assign(showCalendar_, show, &AppModel::showCalendarChanged);
     writeSetting(showCalendarKey, boolText(show));
     refreshEvents();
@@ -259,6 +293,7 @@ void AppModel::setShowCalendar(bool show)
 
 void AppModel::setShowLists(bool show)
 {
+    const Transition transition(*this);
     assign(showLists_, show, &AppModel::showListsChanged);
     writeSetting(showListsKey, boolText(show));
     if (!show)
@@ -267,6 +302,7 @@ void AppModel::setShowLists(bool show)
 
 void AppModel::setFloats(bool floats)
 {
+    const Transition transition(*this);
     assign(floats_, floats, &AppModel::floatsChanged);
     writeSetting(floatsKey, boolText(floats));
     if (focus_->hasPanel())
@@ -333,6 +369,7 @@ void AppModel::refreshEvents()
 
 void AppModel::dropListSelection()
 {
+    const Transition transition(*this);
     QSet<QUuid> inLists;
     for (const EventuallyList& list : planner_.lists) {
         for (const Thing& thing : list.things)

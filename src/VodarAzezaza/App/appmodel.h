@@ -34,6 +34,7 @@
 #include <QUrl>
 #include <QUuid>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -76,6 +77,9 @@ struct AppModelServices {
     // How long after the last save the family sync runs, and how long a toast stays.
     std::chrono::milliseconds syncDelay{400};
     std::chrono::milliseconds toastDuration{3000};
+    // Off for a run that only looks (the off-screen render): no plan file and no note
+    // file is written, and every change, the roll-over included, stays in memory.
+    bool writesFiles = true;
 };
 
 class AppModel : public QObject {
@@ -116,6 +120,7 @@ public:
     PlannerStore& store() { return store_; }
     const PlannerStore& store() const { return store_; }
     FamilyStore& familyStore() const { return familyStore_; }
+    bool writesFiles() const { return writesFiles_; }
     QSettings* defaults() const { return defaults_; }
     const QString& notesFolder() const { return notesFolder_; }
     FocusPanelController& focus() const { return *focus_; }
@@ -347,8 +352,6 @@ private:
     std::optional<QUuid> neighbourAfterDeleting(const QList<QUuid>& ids) const;
     // Loads the Monday-based week of each day (no undo step; the snapshots get it too).
     void loadWeeksOf(const QList<Day>& days);
-    // Clears the selection and selects `next` when there is one.
-    void reselect(const std::optional<QUuid>& next);
 
 public:
     // ---- List operations ------------------------------------------------------------
@@ -601,21 +604,69 @@ signals:
     void externalSlotsChanged();
 
 private:
-    // Stores the value and emits the signal, unless the value is equal.
+    // ---- Transitions ----------------------------------------------------------------
+    // Every operation is one transition: it brings the whole model to its new state
+    // before any change signal goes out, so an observer never sees half an operation;
+    // then each property that ended up different from where it started says so once, in
+    // the order the signals are declared. Operations that call operations join the
+    // outermost transition. A slot that runs an operation from one of those signals
+    // starts a transition of its own, which emits before the rest of the first one's.
+    class Transition {
+    public:
+        explicit Transition(AppModel& model) : model_(model) { ++model_.transitionDepth_; }
+        ~Transition() { model_.endTransition(); }
+        Transition(const Transition&) = delete;
+        Transition& operator=(const Transition&) = delete;
+
+    private:
+        AppModel& model_;
+    };
+    friend class Transition;
+
+    // A property changed during the transition, and how to tell whether it still differs
+    // from the value it had when the transition began.
+    struct Changed {
+        void (AppModel::*signal)();
+        std::function<bool()> differs;
+    };
+    void endTransition();
+
+    // Stores the value; unless it is equal, the signal follows, at the end of the
+    // transition when one runs, else at once.
     template <class T>
     bool assign(T& field, const T& value, void (AppModel::*changed)())
     {
         if (field == value)
             return false;
-        field = value;
-        emit(this->*changed)();
+        replace(field, T(value), changed);
         return true;
     }
+    // The same for a value known to differ.
+    template <class T>
+    void replace(T& field, T&& value, void (AppModel::*changed)())
+    {
+        if (transitionDepth_ == 0) {
+            field = std::move(value);
+            emit(this->*changed)();
+            return;
+        }
+        const auto same = [&](const Changed& c) { return c.signal == changed; };
+        if (std::none_of(changed_.cbegin(), changed_.cend(), same))
+            changed_.append(Changed{changed, [&field, was = field] { return !(field == was); }});
+        field = std::move(value);
+    }
+
+    int transitionDepth_ = 0;
+    QList<Changed> changed_;
 
     // ---- State and settings ---------------------------------------------------------
 
     // The plan is replaced only here; an equal plan notifies nobody.
     void setPlanner(Planner planner) { assign(planner_, planner, &AppModel::plannerChanged); }
+    // Nothing selected: no own thing, no anchor, no other app's thing.
+    void clearSelection();
+    // The mode and what its change brings; whether it changed.
+    bool switchMode(Mode mode);
     QDateTime now() const;
     // The setting, or the locale's first weekday for 0 (and for anything out of range).
     int firstWeekday() const;
@@ -631,10 +682,14 @@ private:
     // Writes the plan, keeps the reminders in step and, when `broadcast`, schedules the
     // family sync. A failure becomes the save error.
     void save(bool broadcast);
+    // Brings the reminders of the weeks whose days changed since they were last brought
+    // up to date; the first time, and on a new day, those of every loaded week.
+    void syncReminders();
     // Undo and redo: the newest plan of `from` becomes the plan, the plan goes onto `to`.
     void restore(QList<Planner>& from, QList<Planner>& to);
-    // After undo and redo: forgets selected and opened things the plan no longer holds.
-    void pruneSelection();
+    // After undo and redo: forgets selected and opened things the plan no longer holds
+    // that `before` did.
+    void pruneSelection(const Planner& before);
     // Every read of plan files goes through here. Whatever the files brought in is
     // carried into the undo and redo snapshots too, so undo never empties a week loaded
     // since a snapshot was taken nor reverts an edit made outside.
@@ -653,8 +708,10 @@ private:
     // Gives every own thing without a sync id a fresh one, so the files carry it.
     void ensureSyncIDs();
     // The same on a plan about to become the model's, and on the snapshots; true when
-    // anything changed.
-    bool ensureSyncIDs(Planner& plan);
+    // anything changed. Only the places that changed since the last time are looked
+    // at, unless files were just read into the plan: then every thing, and a thing
+    // whose sync id an earlier one carries gets a fresh one too.
+    bool ensureSyncIDs(Planner& plan, bool afterReading = false);
     // Publishes every own thing of the loaded plan, marks the rows it no longer
     // publishes deleted, and posts the change notification.
     void syncAll();
@@ -751,8 +808,11 @@ private:
     std::optional<SharedThing> draggingExternal_;
     std::optional<QString> selectedExternal_;
     QMap<QString, int> externalSlots_;
-    // Files were read since the sync ids were last checked for duplicates.
-    bool syncIDsUnchecked_ = false;
+    // The plan as the sync ids were last given: only what differs from it can lack one.
+    Planner syncIDsChecked_;
+    // The plan as the reminders were last brought up to date; none when every loaded
+    // week is due.
+    std::optional<Planner> remindersSynced_;
     // The store's file as last seen; another one means publishing everything again.
     int familyGeneration_ = 0;
     // The rows of each list of things as the last sync made them, kept while the list
@@ -777,4 +837,5 @@ private:
     int localeFirstWeekday_ = 2;
     QSet<int> weekend_;
     std::function<void()> activateApp_;
+    bool writesFiles_ = true;
 };

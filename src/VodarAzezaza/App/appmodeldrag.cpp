@@ -36,18 +36,10 @@ QList<QUuid> idsOf(const QList<Thing>& things)
 QList<QUuid> inPlanOrder(const Planner& plan, const QSet<QUuid>& wanted)
 {
     QList<QUuid> ids;
-    const auto take = [&](const QList<Thing>& things) {
-        for (const Thing& thing : things) {
-            if (wanted.contains(thing.id))
-                ids.append(thing.id);
-        }
-    };
-    for (auto it = plan.days.constBegin(); it != plan.days.constEnd(); ++it)
-        take(it.value());
-    for (const EventuallyList& list : plan.lists)
-        take(list.things);
-    for (auto it = plan.months.constBegin(); it != plan.months.constEnd(); ++it)
-        take(it.value());
+    plan.forEachThing([&](const Place&, int, const Thing& thing) {
+        if (wanted.contains(thing.id))
+            ids.append(thing.id);
+    });
     return ids;
 }
 
@@ -63,6 +55,7 @@ struct Anchor {
 
 QString AppModel::beginDrag(const QUuid& id)
 {
+    const Transition transition(*this);
     setDraggingExternal(std::nullopt);
     if (selection_.contains(id)) {
         setDragging(selection_);
@@ -76,9 +69,9 @@ QString AppModel::beginDrag(const QUuid& id)
 
 QString AppModel::beginExternalDrag(const SharedThing& thing)
 {
+    const Transition transition(*this);
     qCInfo(lcDrag, "family drag began: %s", qUtf8Printable(thing.id));
-    setSelection({});
-    setSelectionAnchor(std::nullopt);
+    clearSelection();
     setSelectedExternal(thing.id);
     setDragging({});
     setDraggingExternal(thing);
@@ -87,6 +80,7 @@ QString AppModel::beginExternalDrag(const SharedThing& thing)
 
 void AppModel::endDrag()
 {
+    const Transition transition(*this);
     // A drag that was cancelled, or let go outside every target, must not make the next
     // drop from another program move these things instead of taking its text.
     setDragging({});
@@ -95,6 +89,7 @@ void AppModel::endDrag()
 
 bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<int> before, bool externalAbove)
 {
+    const Transition transition(*this);
     const Place today = Place::onDay(today_);
     const QList<QUuid> mine = idsOf(planner_.things(today));
     const int n = int(mine.size());
@@ -180,8 +175,7 @@ bool AppModel::dropped(const QStringList& texts, const Place& place, std::option
         if (other.day == day->iso()) {
             // Within its own day: only where it stands among the own rows changes.
             setSlot(other.id, before);
-            setSelection({});
-            setSelectionAnchor(std::nullopt);
+            clearSelection();
             setSelectedExternal(other.id);
         } else {
             moveExternal(other.id, *day);
@@ -222,6 +216,7 @@ bool AppModel::takesThings(const Place& place) const
 
 bool AppModel::addThings(const QList<PembyThing>& things, const Place& place)
 {
+    const Transition transition(*this);
     return !addNewThings(things, place).isEmpty();
 }
 

@@ -98,17 +98,17 @@ std::optional<QString> valueOf(const QList<QueryItem>& items, QStringView name)
 
 void AppModel::setFocusSource(const FocusSource& source)
 {
+    const Transition transition(*this);
     if (source.kind() == FocusSource::Kind::Tomorrow)
         loadWeeksOf({today_.adding(1)});
     assign(focusSource_, source, &AppModel::focusSourceChanged);
-    setSelection({});
-    setSelectionAnchor(std::nullopt);
-    setSelectedExternal(std::nullopt);
+    clearSelection();
     setEditing(std::nullopt);
 }
 
 void AppModel::enterFocusMode()
 {
+    const Transition transition(*this);
     if (isFocusMode_)
         return;
     // A list deleted since it was chosen: today instead of the first list in its place.
@@ -123,9 +123,7 @@ void AppModel::enterFocusMode()
     setEditing(std::nullopt);
     setZoomed(std::nullopt);
     setSearching(false);
-    setSelection({});
-    setSelectionAnchor(std::nullopt);
-    setSelectedExternal(std::nullopt);
+    clearSelection();
     writeSetting(focusLastKey, QStringLiteral("true"));
     if (mainWindow_.window && mainWindow_.hide)
         mainWindow_.hide();
@@ -134,6 +132,7 @@ void AppModel::enterFocusMode()
 
 void AppModel::exitFocusMode()
 {
+    const Transition transition(*this);
     if (!isFocusMode_)
         return;
     assign(isFocusMode_, false, &AppModel::isFocusModeChanged);
@@ -173,12 +172,14 @@ bool AppModel::bringMainWindowBack()
 
 void AppModel::beginSearch()
 {
+    const Transition transition(*this);
     readPlanFiles([](PlannerStore& store, Planner& plan) { store.loadEverything(plan); });
     setSearching(true);
 }
 
 void AppModel::reveal(const Place& place, const QUuid& id)
 {
+    const Transition transition(*this);
     setSearching(false);
     switch (place.kind()) {
     case Place::Kind::Day:
@@ -210,6 +211,7 @@ bool AppModel::isOpenableLink(const QString& link)
 
 void AppModel::openLink(const QString& link)
 {
+    const Transition transition(*this);
     if (!isOpenableLink(link)) {
         show(QStringLiteral("Can't open that kind of link."));
         return;
@@ -228,6 +230,7 @@ void AppModel::openLink(const QString& link)
 
 void AppModel::open(const QString& url)
 {
+    const Transition transition(*this);
     if (url.size() > maxLinkText)
         return;
     const auto items = addLinkItems(url);

@@ -17,6 +17,7 @@ QSet<QUuid> idsOf(const QList<Thing>& things)
 
 void AppModel::addList()
 {
+    const Transition transition(*this);
     if (planner_.lists.size() >= Planner::listCap) {
         show(QStringLiteral("That's ") + QString::number(Planner::listCap) + QStringLiteral(" lists. Bold."));
         return;
@@ -27,11 +28,13 @@ void AppModel::addList()
 
 void AppModel::renameList(int index, const QString& name)
 {
+    const Transition transition(*this);
     commit([&](Planner& plan) { plan.renameList(index, name); });
 }
 
 void AppModel::requestDeleteList(int index)
 {
+    const Transition transition(*this);
     if (index < 1 || index >= planner_.lists.size())
         return;
     const EventuallyList& list = planner_.lists[index];
@@ -45,6 +48,7 @@ void AppModel::requestDeleteList(int index)
 
 void AppModel::deleteList(int index, bool keepThings)
 {
+    const Transition transition(*this);
     // The answer to the confirmation on screen for this index, if it is one.
     const std::optional<ListDeleteRequest> request = std::exchange(listDeleteRequest_, std::nullopt);
     const bool confirming = request && request->index == index && listToDelete_ == index;
@@ -74,6 +78,7 @@ void AppModel::deleteList(int index, bool keepThings)
 
 void AppModel::requestDeleteAllLists()
 {
+    const Transition transition(*this);
     if (planner_.lists.size() < 2)
         return;
     const bool holdsThings = std::any_of(planner_.lists.cbegin() + 1, planner_.lists.cend(),
@@ -86,6 +91,7 @@ void AppModel::requestDeleteAllLists()
 
 void AppModel::deleteAllLists(bool keepThings)
 {
+    const Transition transition(*this);
     setDeletingAllLists(false);
     if (planner_.lists.size() < 2)
         return;

@@ -167,17 +167,17 @@ QString AppModel::footnote() const
 
 void AppModel::go(int steps)
 {
+    const Transition transition(*this);
     const Day moved = mode_ == Mode::Month ? anchor_.monthKey().adding(steps).first() : anchor_.adding(7 * steps);
     assign(anchor_, moved, &AppModel::anchorChanged);
-    setSelection({});
-    setSelectionAnchor(std::nullopt);
-    setSelectedExternal(std::nullopt);
+    clearSelection();
     setEmptyBannerSpent(true);
     loadVisible();
 }
 
 void AppModel::goToday()
 {
+    const Transition transition(*this);
     setEmptyBannerSpent(true);
     assign(anchor_, today_, &AppModel::anchorChanged);
     loadVisible();
@@ -185,14 +185,17 @@ void AppModel::goToday()
 
 void AppModel::show(Day day, Mode mode)
 {
+    const Transition transition(*this);
     setEmptyBannerSpent(true);
     assign(anchor_, day, &AppModel::anchorChanged);
-    setMode(mode);
-    loadVisible();
+    // A change to a board loads what it shows already; the board must not be read twice.
+    if (!switchMode(mode) || mode == Mode::Notes)
+        loadVisible();
 }
 
 void AppModel::refresh(const QDateTime& now)
 {
+    const Transition transition(*this);
     checkFamilyStore();
     if (mode_ == Mode::Notes)
         notes_->reload();
@@ -200,9 +203,7 @@ void AppModel::refresh(const QDateTime& now)
     const PlannerStore::FilesRead reread =
         readPlanFiles([](PlannerStore& store, Planner& plan) { store.reloadIfChanged(plan); });
     if (!reread.isEmpty()) {
-        setSelection({});
-        setSelectionAnchor(std::nullopt);
-        setSelectedExternal(std::nullopt);
+        clearSelection();
         setOpened(std::nullopt);
         followReread(before);
         // The siblings are to see what the files say now.
@@ -214,6 +215,8 @@ void AppModel::refresh(const QDateTime& now)
         return;
     const bool anchorOnToday = anchor_ == today_;
     assign(today_, day, &AppModel::todayChanged);
+    // Yesterday's weeks want no more reminders: the next save looks at every week.
+    remindersSynced_.reset();
     if (anchorOnToday)
         assign(anchor_, day, &AppModel::anchorChanged);
     readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });

@@ -55,7 +55,7 @@ std::optional<QByteArray> AppModel::readNote(const std::optional<QString>& noteI
 
 void AppModel::removeNote(const std::optional<QString>& noteID)
 {
-    if (!namesAFile(noteID))
+    if (!namesAFile(noteID) || !writesFiles_)
         return;
     const QString path = notePath(notesFolder_, *noteID);
     if (QFileInfo::exists(path) && !QFile::remove(path))
@@ -66,6 +66,8 @@ Status AppModel::writeNote(const QString& noteID, const QByteArray& rtf)
 {
     if (!pemby::isUuidText(noteID))
         return Error{QStringLiteral("the note id is not valid")};
+    if (!writesFiles_)
+        return Error{QStringLiteral("this run writes no files")};
     if (!QDir().mkpath(notesFolder_))
         return Error{QStringLiteral("couldn't create the folder ") + QDir::toNativeSeparators(notesFolder_)};
     return pemby::writeFileAtomic(notePath(notesFolder_, noteID), rtf);
@@ -111,6 +113,7 @@ AppModel::NoteContent AppModel::noteContent(const QUuid& id) const
 
 void AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
+    const Transition transition(*this);
     const auto thing = planner_.thing(id);
     if (!thing)
         return;
@@ -161,6 +164,7 @@ QList<PembyThing> AppModel::clipboardThings() const
 
 bool AppModel::pasteAsThingsWhileTyping(const std::optional<QList<PembyThing>>& given, std::optional<bool> isRich)
 {
+    const Transition transition(*this);
     std::optional<Place> place;
     if (editing_ && editing_->isNew()) {
         place = editing_->place();

@@ -49,6 +49,7 @@ std::optional<SharedThing> AppModel::externalThing(const QString& id) const
 
 void AppModel::toggleExternal(const SharedThing& thing)
 {
+    const Transition transition(*this);
     const bool done = !thing.done;
     const FamilyStore::Answer written = familyStore_.setDone(thing.id, done);
     // Refused, the row goes on showing what the store holds.
@@ -70,6 +71,7 @@ void AppModel::toggleExternal(const SharedThing& thing)
 
 void AppModel::renameExternal(const SharedThing& thing, const QString& title)
 {
+    const Transition transition(*this);
     const QString trimmed = pemby::trimWhitespace(title);
     if (trimmed.isEmpty() || trimmed == thing.title)
         return;
@@ -88,6 +90,7 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
 
 void AppModel::moveExternal(const QString& id, Day day)
 {
+    const Transition transition(*this);
     const auto thing = externalThing(id);
     if (!thing || thing->day == day.iso())
         return;
@@ -106,6 +109,7 @@ void AppModel::moveExternal(const QString& id, Day day)
 
 void AppModel::deleteExternal(const QString& id)
 {
+    const Transition transition(*this);
     const auto thing = externalThing(id);
     if (!thing)
         return;
@@ -135,6 +139,7 @@ void AppModel::deleteExternal(const QString& id)
 
 void AppModel::saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
+    const Transition transition(*this);
     const auto thing = externalThing(id);
     if (!thing)
         return;

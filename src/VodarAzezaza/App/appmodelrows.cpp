@@ -59,6 +59,7 @@ QList<AppModel::TodayRow> AppModel::rows(const QList<Thing>& mine, const QList<S
 
 void AppModel::click(const QUuid& id, bool command, bool shift)
 {
+    const Transition transition(*this);
     if (shift && selectionAnchor_ && *selectionAnchor_ != id) {
         const auto from = planner_.locate(*selectionAnchor_);
         const auto to = planner_.locate(id);
@@ -85,6 +86,7 @@ void AppModel::click(const QUuid& id, bool command, bool shift)
 
 void AppModel::moveSelection(int dx, int dy)
 {
+    const Transition transition(*this);
     const QList<Place> places = columns();
     const auto primary = primarySelection();
     const auto at = primary ? planner_.locate(*primary) : std::nullopt;
@@ -132,6 +134,7 @@ void AppModel::moveSelection(int dx, int dy)
 
 void AppModel::carrySelection(int dx, int dy)
 {
+    const Transition transition(*this);
     // Carrying nowhere would only put the things at the end of their own day.
     if (dx == 0 && dy == 0)
         return;
@@ -169,6 +172,7 @@ void AppModel::carrySelection(int dx, int dy)
 
 void AppModel::toggleSelection()
 {
+    const Transition transition(*this);
     const QList<QUuid> ids = selectedIDs();
     if (ids.isEmpty())
         return;
@@ -184,6 +188,7 @@ void AppModel::toggleSelection()
 
 void AppModel::setMark(const QList<QUuid>& ids, std::optional<Mark> mark)
 {
+    const Transition transition(*this);
     commit([&](Planner& plan) {
         for (const QUuid& id : ids)
             plan.update(id, [&](Thing& t) { t.mark = mark; });

@@ -13,60 +13,54 @@
 
 namespace {
 
-// Calls `visit` on every thing of the plan in its order: days, lists, months.
-void forEachThing(const Planner& plan, const std::function<void(const Thing&)>& visit)
+// The things of a place, to be changed where they stand: only that container detaches.
+// The place must be one the plan holds.
+QList<Thing>& thingsAt(Planner& plan, const Place& place)
 {
-    for (const QList<Thing>& things : plan.days) {
-        for (const Thing& thing : things)
-            visit(thing);
+    switch (place.kind()) {
+    case Place::Kind::List:
+        return plan.lists[place.listIndex()].things;
+    case Place::Kind::Month:
+        return plan.months[place.month()];
+    case Place::Kind::Day:
+        break;
     }
-    for (const EventuallyList& list : plan.lists) {
-        for (const Thing& thing : list.things)
-            visit(thing);
-    }
-    for (const QList<Thing>& things : plan.months) {
-        for (const Thing& thing : things)
-            visit(thing);
-    }
+    return plan.days[*place.day()];
 }
 
-// Runs `change` on the things whose id is a key of `changes`. Only the containers that
-// hold one are touched, so the copies of the plan on the undo stack keep sharing the rest.
+// Runs `change` on the things of `places` whose id is a key of `changes`. Only the
+// containers that hold one are touched, so the copies of the plan on the undo stack
+// keep sharing the rest.
+template <class V>
+bool changeThingsAt(Planner& plan, const QList<Place>& places, const QHash<QUuid, V>& changes,
+                    const std::function<bool(Thing&, const V&)>& change)
+{
+    bool changed = false;
+    for (const Place& place : places) {
+        const QList<Thing> there = plan.things(place);
+        if (std::none_of(there.cbegin(), there.cend(), [&](const Thing& t) { return changes.contains(t.id); }))
+            continue;
+        for (Thing& thing : thingsAt(plan, place)) {
+            const auto it = changes.constFind(thing.id);
+            if (it != changes.cend())
+                changed = change(thing, *it) || changed;
+        }
+    }
+    return changed;
+}
+
+// The same wherever the things are in the plan.
 template <class V>
 bool changeThings(Planner& plan, const QHash<QUuid, V>& changes, const std::function<bool(Thing&, const V&)>& change)
 {
     if (changes.isEmpty())
         return false;
-    const auto holds = [&](const QList<Thing>& things) {
-        return std::any_of(things.cbegin(), things.cend(), [&](const Thing& t) { return changes.contains(t.id); });
-    };
-    bool changed = false;
-    const auto apply = [&](QList<Thing>& things) {
-        for (Thing& thing : things) {
-            const auto it = changes.constFind(thing.id);
-            if (it != changes.cend())
-                changed = change(thing, *it) || changed;
-        }
-    };
-    QList<Day> days;
-    for (auto it = plan.days.cbegin(); it != plan.days.cend(); ++it) {
-        if (holds(*it))
-            days.append(it.key());
-    }
-    for (const Day day : days)
-        apply(plan.days[day]);
-    for (qsizetype i = 0; i < plan.lists.size(); ++i) {
-        if (holds(plan.lists.at(i).things))
-            apply(plan.lists[i].things);
-    }
-    QList<MonthKey> months;
-    for (auto it = plan.months.cbegin(); it != plan.months.cend(); ++it) {
-        if (holds(*it))
-            months.append(it.key());
-    }
-    for (const MonthKey month : months)
-        apply(plan.months[month]);
-    return changed;
+    QList<Place> places;
+    plan.forEachThing([&](const Place& place, int, const Thing& thing) {
+        if (changes.contains(thing.id) && (places.isEmpty() || places.last() != place))
+            places.append(place);
+    });
+    return changeThingsAt(plan, places, changes, change);
 }
 
 bool giveSyncID(Thing& thing, const QString& id)
@@ -146,7 +140,7 @@ const QString& dayText(Day day)
 QHash<QString, Thing> bySyncID(const Planner& plan)
 {
     QHash<QString, Thing> index;
-    forEachThing(plan, [&](const Thing& thing) {
+    plan.forEachThing([&](const Place&, int, const Thing& thing) {
         if (thing.syncID && !index.contains(*thing.syncID))
             index.insert(*thing.syncID, thing);
     });
@@ -162,34 +156,51 @@ void AppModel::ensureSyncIDs()
         setPlanner(std::move(next));
 }
 
-bool AppModel::ensureSyncIDs(Planner& plan)
+bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
 {
     // A thing without a sync id gets one. So does a thing whose id an earlier thing
     // already carries, or the two would share one row: that only comes from a file (a
-    // line copied by hand), so it is looked for only after files were read, which
-    // spares every other save a pass over a plan that may be loaded whole.
+    // line copied by hand), so it is looked for only after files were read. Every other
+    // time only what changed since the last look can lack an id, and only that is
+    // looked at: a commit must not cost a pass over a plan that may be loaded whole.
     QHash<QUuid, QString> given;
-    if (std::exchange(syncIDsUnchecked_, false)) {
+    QList<Place> places;
+    const auto give = [&](const Place& place, const Thing& thing) {
+        given.insert(thing.id, pemby::newUuidUpper());
+        if (places.isEmpty() || places.last() != place)
+            places.append(place);
+    };
+    if (afterReading) {
         QSet<QStringView> seen;  // views into the plan's own strings
-        forEachThing(plan, [&](const Thing& thing) {
+        plan.forEachThing([&](const Place& place, int, const Thing& thing) {
             if (thing.syncID) {
                 const qsizetype before = seen.size();
                 seen.insert(*thing.syncID);
                 if (seen.size() > before)
                     return;
             }
-            given.insert(thing.id, pemby::newUuidUpper());
+            give(place, thing);
         });
     } else {
-        forEachThing(plan, [&](const Thing& thing) {
-            if (!thing.syncID)
-                given.insert(thing.id, pemby::newUuidUpper());
-        });
+        for (const Place& place : plan.changedPlaces(syncIDsChecked_)) {
+            for (const Thing& thing : plan.things(place)) {
+                if (!thing.syncID)
+                    give(place, thing);
+            }
+        }
     }
-    if (!changeThings<QString>(plan, given, giveSyncID))
+    const bool changed = changeThingsAt<QString>(plan, places, given, giveSyncID);
+    syncIDsChecked_ = plan;
+    if (!changed)
         return false;
-    // The same thing in an earlier plan gets the same id, so undo keeps its row.
-    patchSnapshots([&](Planner& snapshot) { changeThings<QString>(snapshot, given, giveSyncID); });
+    // The same thing in an earlier plan gets the same id, so undo keeps its row. A thing
+    // read from a file can stand anywhere there; one made since stands where it is now.
+    patchSnapshots([&](Planner& snapshot) {
+        if (afterReading)
+            changeThings<QString>(snapshot, given, giveSyncID);
+        else
+            changeThingsAt<QString>(snapshot, places, given, giveSyncID);
+    });
     return true;
 }
 
@@ -217,6 +228,7 @@ SharedThing AppModel::shared(const Thing& thing, const std::optional<Day>& day, 
 
 void AppModel::syncAll()
 {
+    const Transition transition(*this);
     syncPending_ = false;
     ensureSyncIDs();
 
@@ -290,6 +302,7 @@ void AppModel::refreshFromFamily()
 
 void AppModel::refreshFromFamily(bool startingUp)
 {
+    const Transition transition(*this);
     applyDeletesFromFamily();
 
     const Result<QList<SharedThing>> read = familyStore_.allThings();

@@ -20,6 +20,7 @@ const QString deletedText = QStringLiteral("Deleted. ");
 
 std::optional<QUuid> AppModel::add(const QString& title, const Place& place)
 {
+    const Transition transition(*this);
     std::optional<QUuid> added;
     commit([&](Planner& plan) { added = plan.add(title, place); });
     return added;
@@ -27,6 +28,7 @@ std::optional<QUuid> AppModel::add(const QString& title, const Place& place)
 
 void AppModel::rename(const QUuid& id, const QString& title)
 {
+    const Transition transition(*this);
     const QString trimmed = pemby::trimWhitespace(title);
     if (trimmed.isEmpty()) {
         deleteThing(id, true);
@@ -37,26 +39,31 @@ void AppModel::rename(const QUuid& id, const QString& title)
 
 void AppModel::update(const QUuid& id, const std::function<void(Thing&)>& change)
 {
+    const Transition transition(*this);
     commit([&](Planner& plan) { plan.update(id, change); });
 }
 
 void AppModel::toggle(const QUuid& id)
 {
+    const Transition transition(*this);
     commit([&](Planner& plan) { plan.toggle(id); });
 }
 
 void AppModel::move(const QUuid& id, const Place& to, std::optional<int> before)
 {
+    const Transition transition(*this);
     commit([&](Planner& plan) { plan.move(id, to, before); });
 }
 
 void AppModel::setMark(const QUuid& id, std::optional<Mark> mark)
 {
+    const Transition transition(*this);
     commit([&](Planner& plan) { plan.update(id, [&](Thing& t) { t.mark = mark; }); });
 }
 
 void AppModel::setRepeat(const QUuid& id, std::optional<RepeatKind> kind)
 {
+    const Transition transition(*this);
     const QSet<Day> weeks = store_.loadedWeeks();
     commit([&](Planner& plan) {
         plan.setRepeat(id, kind);
@@ -70,6 +77,7 @@ void AppModel::setRepeat(const QUuid& id, std::optional<RepeatKind> kind)
 
 void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
 {
+    const Transition transition(*this);
     if (!planner_.locate(id))
         return;
     commit([&](Planner& plan) { plan.update(id, [&](Thing& t) { t.remind = time; }); });
@@ -95,6 +103,7 @@ void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
 
 void AppModel::setDay(const QUuid& id, Day day)
 {
+    const Transition transition(*this);
     const auto at = planner_.locate(id);
     // A thing that is gone goes nowhere; the toast would say it did.
     if (!at || at->place == Place::onDay(day))
@@ -113,6 +122,7 @@ void AppModel::setDay(const QUuid& id, Day day)
 
 void AppModel::deleteThing(const QUuid& id, bool quietly)
 {
+    const Transition transition(*this);
     // Nothing to delete: no "Deleted." for it.
     if (!planner_.locate(id))
         return;
@@ -132,6 +142,7 @@ void AppModel::deleteThing(const QUuid& id, bool quietly)
 
 void AppModel::deleteSelection(bool quietly)
 {
+    const Transition transition(*this);
     const QList<QUuid> ids = selectedIDs();
     if (ids.isEmpty())
         return;
@@ -142,7 +153,7 @@ void AppModel::deleteSelection(bool quietly)
     });
     if (opened_ && ids.contains(*opened_))
         setOpened(std::nullopt);
-    reselect(next);
+    select(next);
     if (quietly)
         return;
     if (ids.size() == 1)
@@ -153,6 +164,7 @@ void AppModel::deleteSelection(bool quietly)
 
 void AppModel::deleteFromMenu(const QUuid& id)
 {
+    const Transition transition(*this);
     if (selection_.contains(id) && selection_.size() > 1)
         deleteSelection(false);
     else
@@ -161,6 +173,7 @@ void AppModel::deleteFromMenu(const QUuid& id)
 
 void AppModel::notThisWeek(const QList<QUuid>& ids)
 {
+    const Transition transition(*this);
     // Only things on days move; things in lists and months have no next week.
     QList<QUuid> moving;
     QList<Day> targets;
@@ -182,7 +195,7 @@ void AppModel::notThisWeek(const QList<QUuid>& ids)
             plan.move(moving[i], Place::onDay(targets[i]));
         }
     });
-    reselect(next);
+    select(next);
     // The count is of the things that moved, not of those asked for.
     if (moving.size() == 1)
         show(QStringLiteral("Not this week. Fair."));
@@ -192,6 +205,7 @@ void AppModel::notThisWeek(const QList<QUuid>& ids)
 
 void AppModel::pushRestOfWeek()
 {
+    const Transition transition(*this);
     const QList<Day> days = weekDays();
     readPlanFiles([&](PlannerStore& store, Planner& plan) {
         store.loadWeeks(days.first().adding(7), days.last().adding(7), plan);
@@ -206,6 +220,7 @@ void AppModel::pushRestOfWeek()
 
 void AppModel::sendToEventually(const QList<QUuid>& ids)
 {
+    const Transition transition(*this);
     if (ids.isEmpty())
         return;
     const std::optional<QUuid> next = ids.size() == 1 ? neighbour(ids.first()) : std::nullopt;
@@ -213,25 +228,17 @@ void AppModel::sendToEventually(const QList<QUuid>& ids)
         for (const QUuid& id : ids)
             plan.move(id, Place::inList(0));
     });
-    reselect(next);
+    select(next);
 }
 
 // ---- Selection and places ---------------------------------------------------------
 
 void AppModel::select(const std::optional<QUuid>& id)
 {
+    const Transition transition(*this);
     setSelection(id ? QSet<QUuid>{*id} : QSet<QUuid>());
     setSelectionAnchor(id);
     setSelectedExternal(std::nullopt);
-}
-
-void AppModel::reselect(const std::optional<QUuid>& next)
-{
-    setSelection({});
-    setSelectionAnchor(std::nullopt);
-    setSelectedExternal(std::nullopt);
-    if (next)
-        select(next);
 }
 
 QList<Place> AppModel::columns() const

@@ -48,8 +48,10 @@ PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(Planner
     read(store_, next);
     // Whatever the store read behind the model's back comes along here too.
     PlannerStore::FilesRead files = store_.takeFilesRead();
+    // Lines written elsewhere may lack a sync id, or repeat one: they get theirs before
+    // the snapshots take in what the files brought.
     if (!files.isEmpty())
-        syncIDsUnchecked_ = true;
+        ensureSyncIDs(next, true);
     setPlanner(std::move(next));
     if (!files.isEmpty())
         patchSnapshots([&](Planner& snapshot) { carryFiles(snapshot, planner_, files); });
@@ -66,6 +68,7 @@ void AppModel::patchSnapshots(const std::function<void(Planner&)>& change)
 
 void AppModel::commit(const std::function<void(Planner&)>& change)
 {
+    const Transition transition(*this);
     Planner next = planner_;
     change(next);
     if (next == planner_)
@@ -76,18 +79,17 @@ void AppModel::commit(const std::function<void(Planner&)>& change)
     redoStack_.clear();
     // New things get their sync ids in the same change, so observers hear of it once.
     ensureSyncIDs(next);
-    planner_ = std::move(next);
-    emit plannerChanged();
+    replace(planner_, std::move(next), &AppModel::plannerChanged);
     save(true);
 }
 
 void AppModel::save(bool broadcast)
 {
     ensureSyncIDs();
-    const Status saved = store_.save(planner_);
+    const Status saved = writesFiles_ ? store_.save(planner_) : Status{};
     if (saved) {
         assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
-        reminders_->sync(planner_, store_.loadedWeeks(), now());
+        syncReminders();
     } else {
         qCWarning(lcStore) << "save failed:" << saved.errorText();
         const QString text = QStringLiteral("Couldn't save to ") + QDir(store_.folder()).dirName() + QStringLiteral(": ")
@@ -98,6 +100,25 @@ void AppModel::save(bool broadcast)
         scheduleSync();
 }
 
+void AppModel::syncReminders()
+{
+    // Reminders are wanted per day, so a week whose days are as they were wants what it
+    // wanted: only the weeks of changed days are worked out again.
+    QSet<Day> weeks;
+    if (!remindersSynced_) {
+        weeks = store_.loadedWeeks();
+    } else {
+        const QSet<Day>& loaded = store_.loadedWeeks();
+        for (const Day day : planner_.days.changedDays(remindersSynced_->days)) {
+            if (loaded.contains(day.monday()))
+                weeks.insert(day.monday());
+        }
+    }
+    remindersSynced_ = planner_;
+    if (!weeks.isEmpty())
+        reminders_->sync(planner_, weeks, now());
+}
+
 void AppModel::scheduleSync()
 {
     syncPending_ = true;
@@ -106,17 +127,20 @@ void AppModel::scheduleSync()
 
 void AppModel::show(const QString& toast)
 {
+    const Transition transition(*this);
     assign(toast_, std::optional<QString>(toast), &AppModel::toastChanged);
     toastTimer_.start();
 }
 
 void AppModel::undo()
 {
+    const Transition transition(*this);
     restore(undoStack_, redoStack_);
 }
 
 void AppModel::redo()
 {
+    const Transition transition(*this);
     restore(redoStack_, undoStack_);
 }
 
@@ -127,20 +151,31 @@ void AppModel::restore(QList<Planner>& from, QList<Planner>& to)
     Planner entry = from.takeLast();
     to.append(planner_);
     setPlanner(std::move(entry));
-    pruneSelection();
+    pruneSelection(to.last());
     save(true);
 }
 
-void AppModel::pruneSelection()
+void AppModel::pruneSelection(const Planner& before)
 {
+    // A thing can only have gone from a place that changed, so only those are looked
+    // at, never the whole plan.
+    QSet<QUuid> left;
+    QSet<QUuid> present;
+    for (const Place& place : planner_.changedPlaces(before)) {
+        for (const Thing& thing : before.things(place))
+            left.insert(thing.id);
+        for (const Thing& thing : planner_.things(place))
+            present.insert(thing.id);
+    }
+    const auto gone = [&](const QUuid& id) { return left.contains(id) && !present.contains(id); };
     QSet<QUuid> kept;
     for (const QUuid& id : selection_) {
-        if (planner_.locate(id))
+        if (!gone(id))
             kept.insert(id);
     }
     setSelection(kept);
     if (selectionAnchor_ && !selection_.contains(*selectionAnchor_))
         setSelectionAnchor(std::nullopt);
-    if (opened_ && !planner_.thing(*opened_))
+    if (opened_ && gone(*opened_))
         setOpened(std::nullopt);
 }

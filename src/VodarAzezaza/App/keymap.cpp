@@ -137,12 +137,8 @@ KeyCommand AppModel::keyCommand(const KeyPress& press, bool inFocus) const
 
 KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
 {
+    const Transition transition(*this);
     const KeyCommand command = keyCommand(press, inFocus);
-    const auto clearSelection = [this] {
-        setSelection({});
-        setSelectionAnchor(std::nullopt);
-        setSelectedExternal(std::nullopt);
-    };
     switch (command.kind) {
     case Kind::None:
         break;

@@ -394,7 +394,12 @@ TEST(AppModelNavigation, AnEditFollowsItsThingThroughAReRead)
         ASSERT_TRUE(m.editing());
         const auto now = m.planner().thing(m.editing()->thingID());
         ASSERT_TRUE(now);
-        EXPECT_EQ(now->syncID, before.syncID);
+        // A line without a sync id gets a fresh one with every read; it is found again
+        // where it stood.
+        if (c.edited == QStringLiteral("typed by hand"))
+            EXPECT_EQ(now->title, before.title);
+        else
+            EXPECT_EQ(now->syncID, before.syncID);
         EXPECT_EQ(m.editingNote(), now->id);
     }
 }

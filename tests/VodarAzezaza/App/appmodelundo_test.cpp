@@ -1,6 +1,9 @@
 #include "appmodel.h"
 #include "modelharness.h"
 
+#include <QCoreApplication>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -196,4 +199,55 @@ TEST_F(AppModelUndo, AThingKeepsItsSyncIDAcrossUndo)
     ASSERT_TRUE(waitForSync(m));
     EXPECT_TRUE(liveRow(h.family(), *syncID));
     EXPECT_EQ(h.family().allThings()->size(), 1);
+}
+
+// The reminders are worked out again only for the weeks a change touched; what they
+// end up as must be what working out every week would give.
+TEST_F(AppModelUndo, RemindersFollowAThingAcrossWeeksThroughUndoAndRedo)
+{
+    AppModel& m = h.start();
+    const QUuid id = *m.add("call mum", today);
+    m.update(id, [](Thing& t) { t.remind = TimeOfDay{18, 0}; });
+    const auto pending = [&] {
+        QCoreApplication::processEvents();
+        return h.scheduler().pendingIdentifiers();
+    };
+    const QStringList here{"2026-03-02|2026-03-04|18:00|call mum"};
+    const QStringList there{"2026-03-09|2026-03-11|18:00|call mum"};
+    EXPECT_EQ(pending(), here);
+
+    m.setDay(id, Day{2026, 3, 11});
+    EXPECT_EQ(pending(), there) << "gone from the week it left";
+    m.undo();
+    EXPECT_EQ(pending(), here);
+    m.redo();
+    EXPECT_EQ(pending(), there);
+    m.toggle(id);
+    EXPECT_EQ(pending(), QStringList{}) << "a done thing reminds of nothing";
+}
+
+TEST_F(AppModelUndo, RemindersCatchUpWithChangesWhoseSaveFailed)
+{
+    // Runs as root in CI: a regular file where the folder should be is what stops a write.
+    h.folderName = "blocker/Pemby Planner";
+    const QString blocker = h.root() + "/blocker";
+    {
+        QFile file(blocker);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    AppModel& m = h.start();
+    m.commit([](Planner& p) {
+        if (const auto id = p.add(QStringLiteral("call the dentist"), today))
+            p.update(*id, [](Thing& t) { t.remind = TimeOfDay{18, 0}; });
+    });
+    ASSERT_TRUE(m.saveError());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(h.scheduler().pendingIdentifiers().isEmpty());
+
+    // The next good save is of another week; this week's reminder comes along.
+    ASSERT_TRUE(QFile::remove(blocker));
+    add(m, "pay rent", Place::onDay(Day{2026, 3, 12}));
+    EXPECT_EQ(m.saveError(), std::nullopt);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(h.scheduler().pendingIdentifiers(), QStringList{"2026-03-02|2026-03-04|18:00|call the dentist"});
 }

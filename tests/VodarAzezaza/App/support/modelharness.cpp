@@ -52,6 +52,13 @@ ModelHarness::~ModelHarness()
 AppModel& ModelHarness::start()
 {
     stop();
+    model_ = std::make_unique<AppModel>(folder(), today, settings_.get(), *family_, notesFolder(),
+                                        notesAppFolder(), services());
+    return *model_;
+}
+
+AppModel::Services ModelHarness::services()
+{
     AppModel::Services services;
     services.bus = bus.value_or(QDBusConnection(QStringLiteral("pemby-test-no-bus")));
     services.readEvents = calendar.reader();
@@ -70,9 +77,7 @@ AppModel& ModelHarness::start()
         return desktopOpens;
     };
     services.activateApp = [this] { ++activations; };
-    model_ = std::make_unique<AppModel>(folder(), today, settings_.get(), *family_, notesFolder(),
-                                        notesAppFolder(), std::move(services));
-    return *model_;
+    return services;
 }
 
 void ModelHarness::stop()
@@ -214,26 +219,13 @@ QStringList titlesOn(const AppModel& model, const Place& place)
 
 QUuid idOf(const Planner& plan, const QString& title)
 {
-    const auto find = [&](const QList<Thing>& things) -> QUuid {
-        for (const Thing& t : things) {
-            if (t.title == title)
-                return t.id;
-        }
-        return {};
-    };
-    for (const auto& things : plan.days) {
-        if (const QUuid id = find(things); !id.isNull())
-            return id;
-    }
-    for (const auto& list : plan.lists) {
-        if (const QUuid id = find(list.things); !id.isNull())
-            return id;
-    }
-    for (const auto& things : plan.months) {
-        if (const QUuid id = find(things); !id.isNull())
-            return id;
-    }
-    return {};
+    QUuid id;
+    plan.forEachThing([&](const Place&, int, const Thing& t) {
+        if (t.title == title)
+            id = t.id;
+        return t.title == title;
+    });
+    return id;
 }
 
 void ModelHarness::blockNotesFolder()

@@ -118,6 +118,8 @@ public:
     // Builds the model (after dropping an earlier one, so its settings are written).
     AppModel& start();
     AppModel& model() { return *model_; }
+    // The fakes start() gives the model, for a model a test builds some other way.
+    AppModel::Services services();
     void stop();
 
     QString root() const { return dir_.path(); }

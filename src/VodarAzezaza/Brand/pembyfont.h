@@ -1,0 +1,39 @@
+#pragma once
+// The planner's pixel font, "Pemby Pixel": headings and brand texts at 20 or 30 px.
+//
+// API
+//   PembyFont::registerFont();        once at start-up, before the first window
+//   label->setFont(PembyFont::font(20));
+//
+// The font travels inside the program (font/ holds its grids, the generator and the
+// generated file, embedded as a resource). Registering writes it to the caches folder
+// (else the temporary folder) and adds it for this process only. Views ask for the
+// family by name in any case: should it be missing, the desktop's default font stands
+// in, and characters the font lacks come from the desktop's fonts.
+
+#include <QByteArray>
+#include <QFont>
+#include <QString>
+
+namespace PembyFont {
+
+QString family();
+// The file written into the caches folder.
+QString fileName();
+
+// Registers the embedded font for this process; later calls do nothing. Failures are
+// logged and never stop the start.
+void registerFont();
+bool isRegistered();
+
+// The font at a fixed pixel size, not scaled by the desktop's text size.
+QFont font(int pixelSize);
+
+// The embedded font file; empty when the resource is missing.
+QByteArray embedded();
+// Writes `bytes` atomically as fileName() into `folder` and registers that file. When
+// the file cannot be written, registers the bytes themselves instead, never an older
+// file that happens to lie there. The font database's id, or -1.
+int install(const QByteArray& bytes, const QString& folder);
+
+} // namespace PembyFont

@@ -1,0 +1,286 @@
+// A view redraws on the first change signal it hears, so every signal must find the
+// model whole: the selection and the open popover name things of the plan, and what the
+// board shows is loaded. And an operation tells each property it changed once.
+#include "appmodel.h"
+#include "modelharness.h"
+
+#include <QMetaMethod>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const Day monday{2026, 3, 2};
+const Day wednesday{2026, 3, 4};
+const Day thursday{2026, 3, 5};
+const Place today = Place::onDay(wednesday);
+const QString thisWeek = "2026-W10.md";
+
+// Hears every change signal of the model, counts them by name and runs `check` at each.
+// Each property's change signal takes no arguments; `missed` counts the model's signals
+// that do, which it cannot hear.
+class ChangeProbe : public QObject {
+    Q_OBJECT
+public:
+    ChangeProbe(AppModel& model, std::function<void(const QByteArray& signal)> check)
+        : model_(model)
+        , check_(std::move(check))
+    {
+        const QMetaMethod slot = metaObject()->method(metaObject()->indexOfSlot("changed()"));
+        const QMetaObject& meta = AppModel::staticMetaObject;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            const QMetaMethod signal = meta.method(i);
+            if (signal.methodType() != QMetaMethod::Signal)
+                continue;
+            if (signal.parameterCount() == 0)
+                connect(&model, signal, this, slot);
+            else
+                ++missed_;
+        }
+    }
+
+    int missed() const { return missed_; }
+    QMap<QByteArray, int> heard;
+
+public slots:
+    void changed()
+    {
+        const QByteArray name = model_.metaObject()->method(senderSignalIndex()).name();
+        ++heard[name];
+        check_(name);
+    }
+
+private:
+    AppModel& model_;
+    std::function<void(const QByteArray&)> check_;
+    int missed_ = 0;
+};
+
+QList<Day> visibleDays(const AppModel& m)
+{
+    if (m.mode() != Mode::Month)
+        return m.weekDays();
+    QList<Day> days;
+    for (const QList<Day>& week : m.monthWeeks())
+        days.append(week);
+    return days;
+}
+
+// What every signal must find.
+void expectWhole(const AppModel& m, const QByteArray& signal)
+{
+    SCOPED_TRACE(signal.toStdString());
+    const auto gone = [&](const QUuid& id) { return !m.planner().locate(id); };
+    EXPECT_TRUE(std::none_of(m.selection().cbegin(), m.selection().cend(), gone)) << "a selected thing is gone";
+    EXPECT_FALSE(m.opened() && gone(*m.opened())) << "the open thing is gone";
+
+    QList<Day> days = visibleDays(m);
+    if (const auto focused = m.focusPlace().day(); m.isFocusMode() && focused)
+        days.append(*focused);
+    QStringList unloaded;
+    for (const Day day : days) {
+        if (!m.store().loadedWeeks().contains(day.monday()))
+            unloaded.append(day.iso());
+    }
+    EXPECT_TRUE(unloaded.isEmpty()) << "not loaded: " << unloaded.join(u' ').toStdString();
+    EXPECT_TRUE(m.store().loadedMonths().contains(m.anchor().monthKey())) << "the anchor's month is not loaded";
+}
+
+QStringList names(const QMap<QByteArray, int>& heard)
+{
+    QStringList out;
+    for (auto it = heard.cbegin(); it != heard.cend(); ++it)
+        out.append(QString::fromLatin1(it.key()));
+    return out;
+}
+
+class AppModelTransitions : public ::testing::Test {
+public:
+    AppModelTransitions() { h.syncDelay = 10ms; }
+
+    // A model on this week's things as they were first written.
+    AppModel& start()
+    {
+        h.put(thisWeek, weekFile(monday, {{wednesday, {"- [ ] buy milk", "- [ ] call mum", "- [ ] water the plants"}},
+                                          {thursday, {"- [ ] pay rent"}}}));
+        return h.start();
+    }
+
+    QUuid id(const QString& title) { return idOf(h.model().planner(), title); }
+    // Selects the thing and opens its popover.
+    void selectAndOpen(const QString& title)
+    {
+        h.model().select(id(title));
+        h.model().setOpened(id(title));
+    }
+
+    ModelHarness h;
+};
+
+} // namespace
+
+TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOnce)
+{
+    struct Case {
+        const char* name;
+        std::function<void(AppModelTransitions&, AppModel&)> before;
+        std::function<void(AppModel&)> run;
+        QStringList told;       // among the signals heard
+        int calendarReads = -1;  // -1: not counted
+    };
+    const QList<Case> cases{
+        {"delete",
+         [](AppModelTransitions& t, AppModel&) { t.selectAndOpen("call mum"); },
+         [](AppModel& m) { m.deleteSelection(false); },
+         {"plannerChanged", "selectionChanged", "selectionAnchorChanged", "openedChanged", "toastChanged"}},
+        {"undo",
+         [](AppModelTransitions&, AppModel& m) {
+             const auto added = m.add("pick up the parcel", today);
+             m.select(added);
+             m.setOpened(added);
+         },
+         [](AppModel& m) { m.undo(); },
+         {"plannerChanged", "selectionChanged", "selectionAnchorChanged", "openedChanged"}},
+        {"redo",
+         [](AppModelTransitions& t, AppModel& m) {
+             m.deleteThing(t.id("pay rent"), true);
+             m.undo();
+             t.selectAndOpen("pay rent");
+         },
+         [](AppModel& m) { m.redo(); },
+         {"plannerChanged", "selectionChanged", "selectionAnchorChanged", "openedChanged"}},
+        {"go",
+         [](AppModelTransitions& t, AppModel& m) {
+             m.setShowCalendar(true);
+             t.selectAndOpen("buy milk");
+         },
+         [](AppModel& m) { m.go(3); },
+         {"anchorChanged", "selectionChanged", "selectionAnchorChanged", "emptyBannerSpentChanged"},
+         1},
+        {"show in another mode",
+         [](AppModelTransitions&, AppModel& m) { m.setShowCalendar(true); },
+         [](AppModel& m) { m.show(Day{2026, 5, 20}, Mode::Month); },
+         {"anchorChanged", "modeChanged", "emptyBannerSpentChanged"},
+         1},
+        {"first weekday",
+         [](AppModelTransitions&, AppModel& m) {
+             m.go(8);
+             m.setShowCalendar(true);
+         },
+         [](AppModel& m) { m.setFirstWeekdaySetting(1); },
+         {"firstWeekdaySettingChanged"},
+         1},
+        {"enter focus mode",
+         [](AppModelTransitions& t, AppModel& m) {
+             t.selectAndOpen("buy milk");
+             m.setZoomed(today);
+             m.setSearching(true);
+             m.setFocusSource(FocusSource::tomorrow());
+             t.selectAndOpen("call mum");
+             m.setEditing(Editing::thing(t.id("call mum")));
+         },
+         [](AppModel& m) { m.enterFocusMode(); },
+         {"selectionChanged", "selectionAnchorChanged", "editingChanged", "openedChanged", "zoomedChanged",
+          "isSearchingChanged", "isFocusModeChanged"}},
+        {"leave focus mode",
+         [](AppModelTransitions& t, AppModel& m) {
+             m.enterFocusMode();
+             m.setEditing(Editing::newThing(today));
+             m.setOpened(t.id("buy milk"));
+         },
+         [](AppModel& m) { m.exitFocusMode(); },
+         {"editingChanged", "openedChanged", "isFocusModeChanged"}},
+        {"a re-read",
+         [](AppModelTransitions& t, AppModel&) {
+             t.selectAndOpen("call mum");
+             t.h.put(thisWeek, weekFile(monday, {{wednesday, {"- [ ] buy oat milk", "- [ ] call mum"}}}));
+         },
+         [](AppModel& m) { m.refresh(QDateTime(wednesday.date(), QTime(11, 0), QTimeZone::utc())); },
+         {"plannerChanged", "selectionChanged", "selectionAnchorChanged", "openedChanged"}},
+        {"a family refresh",
+         [](AppModelTransitions& t, AppModel& m) {
+             ASSERT_TRUE(waitForSync(m));
+             t.selectAndOpen("water the plants");
+             const auto thing = m.planner().thing(t.id("water the plants"));
+             ASSERT_TRUE(thing && thing->syncID);
+             ASSERT_TRUE(t.h.family().markDeleted(*thing->syncID, QStringLiteral("todo")));
+         },
+         [](AppModel& m) { m.refreshFromFamily(); },
+         {"plannerChanged", "selectionChanged", "openedChanged", "toastChanged"}},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppModel& m = start();
+        c.before(*this, m);
+        if (::testing::Test::HasFatalFailure())
+            return;
+        const qsizetype reads = h.calendar.reads.size();
+
+        ChangeProbe probe(m, [&](const QByteArray& signal) { expectWhole(m, signal); });
+        ASSERT_EQ(probe.missed(), 0) << "every change signal is heard";
+        c.run(m);
+
+        for (auto it = probe.heard.cbegin(); it != probe.heard.cend(); ++it)
+            EXPECT_EQ(it.value(), 1) << it.key().toStdString() << " is told more than once";
+        for (const QString& signal : c.told)
+            EXPECT_TRUE(probe.heard.contains(signal.toLatin1())) << signal.toStdString() << " is not told; heard "
+                                                                 << names(probe.heard).join(u' ').toStdString();
+        if (c.calendarReads >= 0) {
+            EXPECT_EQ(h.calendar.reads.size() - reads, c.calendarReads) << "the calendar is read once";
+        }
+        h.stop();
+    }
+}
+
+TEST_F(AppModelTransitions, AnOperationUnchangedInTheEndTellsNothing)
+{
+    AppModel& m = start();
+    m.select(id("buy milk"));
+    ChangeProbe probe(m, [](const QByteArray&) {});
+    // Selects another thing on the way and comes back: nothing to tell.
+    m.click(id("buy milk"), false, false);
+    KeyPress down;
+    down.key = Qt::Key_Down;
+    KeyPress up;
+    up.key = Qt::Key_Up;
+    m.handleKey(down, false);
+    m.handleKey(up, false);
+    EXPECT_EQ(m.selection(), QSet<QUuid>{id("buy milk")});
+    EXPECT_EQ(probe.heard, (QMap<QByteArray, int>{{"selectionChanged", 2}, {"selectionAnchorChanged", 2}}))
+        << "the two arrow keys, once each";
+}
+
+TEST_F(AppModelTransitions, AnOperationRunFromASignalSeesTheModelWholeAndTellsWhatItChanged)
+{
+    AppModel& m = start();
+    // A view that puts the selection back on today's first thing whenever the plan
+    // changes under an empty selection: an operation called from a change signal.
+    int selected = 0;
+    QObject view;
+    QObject::connect(&m, &AppModel::plannerChanged, &view, [&] {
+        const QList<Thing> things = m.planner().things(today);
+        if (m.selection().isEmpty() && !things.isEmpty()) {
+            ++selected;
+            m.select(things.first().id);
+        }
+    });
+    m.select(id("pay rent"));
+    ChangeProbe probe(m, [&](const QByteArray& signal) { expectWhole(m, signal); });
+
+    m.deleteSelection(true);
+    EXPECT_EQ(selected, 1);
+    EXPECT_EQ(m.selection(), QSet<QUuid>{id("buy milk")});
+    // The deletion emptied the selection and the view's selection filled it again: each
+    // transition told its own change, the plan's once.
+    EXPECT_EQ(probe.heard.value("plannerChanged"), 1);
+    EXPECT_EQ(probe.heard.value("selectionChanged"), 2);
+    EXPECT_EQ(probe.heard.value("selectionAnchorChanged"), 2);
+}
+
+#include "appmodeltransitions_test.moc"
