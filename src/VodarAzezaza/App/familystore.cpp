@@ -445,19 +445,16 @@ std::optional<SqliteFailure> FamilyStore::loadCache()
         query.bindDouble(1, newestStamp_ - stampSlack);
     liveRows_.reset();
     lastGroups_.clear();
-    for (;;) {
-        const SqliteStatement::Step step = query.step();
-        if (step == SqliteStatement::Step::Done)
-            break;
-        if (step == SqliteStatement::Step::Failed) {
-            forgetCache();
-            failedRead(*query.failure());
-            return query.failure();
-        }
+    const bool read = query.forEachRow([&](const SqliteStatement& found) {
         StoredRow row;
-        readStored(query, row);
-        newestStamp_ = std::max(newestStamp_, query.real(12));
-        cache_.insert_or_assign(query.text(0).value_or(QString()), std::move(row));
+        readStored(found, row);
+        newestStamp_ = std::max(newestStamp_, found.real(12));
+        cache_.insert_or_assign(found.text(0).value_or(QString()), std::move(row));
+    });
+    if (!read) {
+        forgetCache();
+        failedRead(*query.failure());
+        return query.failure();
     }
     readSucceeded();
     cacheValid_ = version.has_value();
@@ -716,26 +713,23 @@ Result<QList<SharedThing>> FamilyStore::allThings()
     QList<SharedThing> things;
     SqliteStatement query(db_, "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
                                "source_app, updated_at FROM things WHERE deleted = 0;");
-    for (;;) {
-        const SqliteStatement::Step step = query.step();
-        if (step == SqliteStatement::Step::Done)
-            break;
-        if (step == SqliteStatement::Step::Failed)
-            return failedRead(*query.failure());
+    const bool read = query.forEachRow([&](const SqliteStatement& row) {
         SharedThing thing;
-        thing.id = query.text(0).value_or(QString());
-        thing.title = query.text(1).value_or(QString());
-        thing.done = query.int64(2) != 0;
-        thing.day = query.text(3);
-        thing.zs = query.int64(4);
-        thing.steps = pemby::decodeSharedSteps(query.text(5).value_or(emptySteps));
-        thing.note = query.text(6).value_or(QString());
-        thing.noteID = query.text(7);
-        thing.link = query.text(8);
-        thing.sourceApp = query.text(9).value_or(QString());
-        thing.updatedAt = query.real(10);
+        thing.id = row.text(0).value_or(QString());
+        thing.title = row.text(1).value_or(QString());
+        thing.done = row.int64(2) != 0;
+        thing.day = row.text(3);
+        thing.zs = row.int64(4);
+        thing.steps = pemby::decodeSharedSteps(row.text(5).value_or(emptySteps));
+        thing.note = row.text(6).value_or(QString());
+        thing.noteID = row.text(7);
+        thing.link = row.text(8);
+        thing.sourceApp = row.text(9).value_or(QString());
+        thing.updatedAt = row.real(10);
         things.append(std::move(thing));
-    }
+    });
+    if (!read)
+        return failedRead(*query.failure());
     readSucceeded();
     return things;
 }
@@ -762,15 +756,12 @@ Result<QStringList> FamilyStore::deletedByOthers(const QString& app)
                                "AND deleted_by IS NOT NULL AND deleted_by != ?;");
     query.bindText(1, app);
     query.bindText(2, app);
-    for (;;) {
-        const SqliteStatement::Step step = query.step();
-        if (step == SqliteStatement::Step::Done)
-            break;
-        if (step == SqliteStatement::Step::Failed)
-            return failedRead(*query.failure());
-        if (auto id = query.text(0))
+    const bool read = query.forEachRow([&](const SqliteStatement& row) {
+        if (auto id = row.text(0))
             ids.append(*id);
-    }
+    });
+    if (!read)
+        return failedRead(*query.failure());
     readSucceeded();
     return ids;
 }

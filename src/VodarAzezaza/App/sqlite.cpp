@@ -235,6 +235,21 @@ SqliteStatement::Step SqliteStatement::step()
     return Step::Failed;
 }
 
+bool SqliteStatement::forEachRow(const std::function<void(const SqliteStatement&)>& row)
+{
+    for (;;) {
+        switch (step()) {
+        case Step::Row:
+            row(*this);
+            break;
+        case Step::Done:
+            return true;
+        case Step::Failed:
+            return false;
+        }
+    }
+}
+
 void SqliteStatement::reset()
 {
     if (!stmt_)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -103,6 +104,9 @@ public:
     Step step();
     // Steps a writing statement to its end; true when it finished without error.
     bool run() { return step() == Step::Done; }
+    // Steps through every row of a query, handing each to `row`; false when a step
+    // failed, and failure() says why.
+    bool forEachRow(const std::function<void(const SqliteStatement&)>& row);
     // Ready to be bound and stepped again, with every parameter NULL.
     void reset();
     // What made the statement fail to prepare, bind or step; nullopt while it has not.
