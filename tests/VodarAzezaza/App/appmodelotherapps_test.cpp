@@ -25,16 +25,6 @@ QStringList ids(const QList<SharedThing>& things)
     return out;
 }
 
-std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id)
-{
-    const Result<QList<SharedThing>> rows = store.allThings();
-    for (const SharedThing& row : rows.value()) {
-        if (row.id == id)
-            return row;
-    }
-    return std::nullopt;
-}
-
 QByteArray read(const QString& path)
 {
     QFile file(path);

@@ -17,16 +17,6 @@ const Day wednesday{2026, 3, 4};
 const Place today = Place::onDay(wednesday);
 const QString thisWeek = "2026-W10.md";
 
-std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id)
-{
-    const Result<QList<SharedThing>> rows = store.allThings();
-    for (const SharedThing& row : rows.value()) {
-        if (row.id == id)
-            return row;
-    }
-    return std::nullopt;
-}
-
 // The undo shortcut as the toasts write it: Ctrl+Z here, ⌘Z on a Mac.
 QString undoKey()
 {

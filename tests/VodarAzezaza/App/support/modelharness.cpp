@@ -209,6 +209,19 @@ QString weekFile(Day monday, const QList<std::pair<Day, QStringList>>& days)
     return text;
 }
 
+std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id)
+{
+    const Result<QList<SharedThing>> rows = store.allThings();
+    EXPECT_TRUE(rows.ok()) << rows.errorText().toStdString();
+    if (rows.ok()) {
+        for (const SharedThing& row : *rows) {
+            if (row.id == id)
+                return row;
+        }
+    }
+    return std::nullopt;
+}
+
 QStringList titlesOn(const AppModel& model, const Place& place)
 {
     QStringList out;

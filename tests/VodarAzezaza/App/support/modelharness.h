@@ -211,6 +211,10 @@ private:
 // weekFile(Day{2026, 3, 2}, {{Day{2026, 3, 3}, {"- [ ] buy milk"}}}).
 QString weekFile(Day monday, const QList<std::pair<Day, QStringList>>& days);
 
+// The live row of this id in the family store; none when there is none or the store
+// could not be read (which fails the test).
+std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id);
+
 // The titles of the things of a day (or any place) of the model's plan.
 QStringList titlesOn(const AppModel& model, const Place& place);
 // The id of the first thing with this title anywhere in the plan; a null id when none.
