@@ -88,6 +88,25 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
     refreshFromFamily();
 }
 
+void AppModel::setExternalSteps(const QString& id, const QList<SharedStep>& steps)
+{
+    const Transition transition(*this);
+    const auto thing = externalThing(id);
+    if (!thing)
+        return;
+    const FamilyStore::Answer written = familyStore_.setSteps(id, steps);
+    if (!externalChangeFailed(written, changeFailedText(thing->sourceApp))) {
+        if (tickedExternal_.contains(id)) {
+            QMap<QString, SharedThing> ticked = tickedExternal_;
+            ticked[id].steps = steps;
+            assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+        }
+        if (written)
+            announce();
+    }
+    refreshFromFamily();
+}
+
 void AppModel::moveExternal(const QString& id, Day day)
 {
     const Transition transition(*this);

@@ -87,7 +87,7 @@ TEST_F(AppModelSync, PublishesEveryOwnThingOnceAfterABurst)
     EXPECT_EQ(*invoice.syncID, invoice.syncID->toUpper());
     EXPECT_TRUE(h.text(thisWeek).contains("{sync:" + *invoice.syncID + "}"));
 
-    const auto row = rowOf(h.family(), *invoice.syncID);
+    const auto row = storedRow(h.family(), *invoice.syncID);
     ASSERT_TRUE(row);
     SharedThing expected = Sibling::row(*invoice.syncID, "send the invoice", wednesday, "planner");
     expected.zs = 2;
@@ -98,7 +98,7 @@ TEST_F(AppModelSync, PublishesEveryOwnThingOnceAfterABurst)
     expected.updatedAt = row->updatedAt;
     EXPECT_EQ(*row, expected);
     for (const QString title : {"fix the bike light", "renew the passport"}) {
-        const auto undated = rowOf(h.family(), syncIDOf(m, title));
+        const auto undated = storedRow(h.family(), syncIDOf(m, title));
         ASSERT_TRUE(undated) << title.toStdString();
         EXPECT_EQ(undated->day, std::nullopt);
         EXPECT_EQ(undated->sourceApp, "planner");
@@ -192,7 +192,7 @@ TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
             // The next sync publishes the plan's version: a move elsewhere does not stick.
             m.scheduleSync();
             settle(m);
-            const auto row = rowOf(h.family(), syncID);
+            const auto row = storedRow(h.family(), syncID);
             ASSERT_TRUE(row);
             EXPECT_EQ(row->day, wednesday.iso());
             EXPECT_EQ(row->title, expected.title);
@@ -219,8 +219,8 @@ TEST_F(AppModelSync, ACopyBackIsNotTakenBackByUndo)
     ASSERT_EQ(titlesOn(m, today), QStringList{"buy oat milk"});
     EXPECT_TRUE(m.planner().things(today).first().done);
     settle(m);
-    EXPECT_TRUE(rowOf(h.family(), milk)->done) << "undo must not publish the tick away";
-    EXPECT_EQ(rowOf(h.family(), milk)->title, "buy oat milk");
+    EXPECT_TRUE(storedRow(h.family(), milk)->done) << "undo must not publish the tick away";
+    EXPECT_EQ(storedRow(h.family(), milk)->title, "buy oat milk");
     m.redo();
     EXPECT_TRUE(m.planner().things(today).first().done);
 }
@@ -252,7 +252,7 @@ TEST_F(AppModelSync, ADeletionInTheSiblingIsAnUndoableChangeHere)
 
     m.undo();
     settle(m);
-    EXPECT_TRUE(rowOf(h.family(), syncIDOf(m, "buy milk"))) << "undo and a sync bring the row back";
+    EXPECT_TRUE(storedRow(h.family(), syncIDOf(m, "buy milk"))) << "undo and a sync bring the row back";
 
     // Two at once: one undo step each.
     todo.store.markDeleted(syncIDOf(m, "buy milk"), QStringLiteral("todo"));
@@ -278,7 +278,7 @@ TEST_F(AppModelSync, RowsOfWeeksNotLoadedGoAndComeBack)
     h.family().markDeleted(deleted, QStringLiteral("todo"));
 
     AppModel& m = started();
-    EXPECT_FALSE(rowOf(h.family(), far)) << "not in the loaded plan: marked deleted";
+    EXPECT_FALSE(storedRow(h.family(), far)) << "not in the loaded plan: marked deleted";
     EXPECT_TRUE(h.family().deletedByOthers("planner")->contains(deleted)) << "waits for its week";
 
     m.go(5);
@@ -286,8 +286,8 @@ TEST_F(AppModelSync, RowsOfWeeksNotLoadedGoAndComeBack)
     EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 4, 7})), QStringList{"renew the passport"});
     EXPECT_EQ(m.toast(), "Deleted in Pemby Todo. " + undoKey() + " if that was a mistake.");
     settle(m);
-    EXPECT_TRUE(rowOf(h.family(), far)) << "loaded again: revived";
-    EXPECT_FALSE(rowOf(h.family(), deleted));
+    EXPECT_TRUE(storedRow(h.family(), far)) << "loaded again: revived";
+    EXPECT_FALSE(storedRow(h.family(), deleted));
 }
 
 TEST_F(AppModelSync, TwoThingsWithOneSyncIDGetARowEach)
@@ -302,8 +302,8 @@ TEST_F(AppModelSync, TwoThingsWithOneSyncIDGetARowEach)
     EXPECT_EQ(things[0].syncID, copied);
     ASSERT_TRUE(things[1].syncID);
     EXPECT_NE(*things[1].syncID, copied);
-    EXPECT_EQ(rowOf(h.family(), copied)->title, "buy milk");
-    EXPECT_EQ(rowOf(h.family(), *things[1].syncID)->title, "buy bread");
+    EXPECT_EQ(storedRow(h.family(), copied)->title, "buy milk");
+    EXPECT_EQ(storedRow(h.family(), *things[1].syncID)->title, "buy bread");
     EXPECT_TRUE(h.text(thisWeek).contains("buy bread {sync:" + *things[1].syncID + "}"));
 }
 
@@ -354,7 +354,7 @@ TEST_F(AppModelSync, ASiblingsEditsWhileThePlannerWasClosedSurviveItsStart)
         EXPECT_EQ(oat.noteID, noteID);
         EXPECT_EQ(oat.steps, (QList<Step>{{"find a bag", true}, {"pay", false}}));
         EXPECT_TRUE(again.planner().things(today).last().done);
-        const auto row = rowOf(h.family(), milk);
+        const auto row = storedRow(h.family(), milk);
         ASSERT_TRUE(row);
         EXPECT_EQ(row->title, "buy oat milk");
         EXPECT_EQ(row->note, "two litres");
@@ -396,9 +396,9 @@ TEST_F(AppModelSync, RowsThatHoldWhatWasPublishedDoNotOverrideTheFilesAtStart)
     EXPECT_EQ(titlesOn(again, today), (QStringList{"buy oat milk", "water the ferns"}));
     EXPECT_TRUE(again.planner().things(today).first().done);
     settle(again);
-    EXPECT_EQ(rowOf(h.family(), milk)->title, "buy oat milk");
-    EXPECT_TRUE(rowOf(h.family(), milk)->done);
-    EXPECT_EQ(rowOf(h.family(), plants)->title, "water the ferns");
+    EXPECT_EQ(storedRow(h.family(), milk)->title, "buy oat milk");
+    EXPECT_TRUE(storedRow(h.family(), milk)->done);
+    EXPECT_EQ(storedRow(h.family(), plants)->title, "water the ferns");
 }
 
 // A sibling in the middle of a long write holds the store's lock. The sync waits for
@@ -444,7 +444,7 @@ TEST_F(AppModelSync, ALockHeldPastTheWaitCostsOneWaitAndTheRowsArriveOnceItGoes)
 
     ASSERT_TRUE(lock.exec("COMMIT;"));
     ASSERT_TRUE(waitUntil([&] { return plannerRows() == 11; }));
-    EXPECT_TRUE(rowOf(todo.store, milk)->done);
+    EXPECT_TRUE(storedRow(todo.store, milk)->done);
     EXPECT_TRUE(waitUntil([&] { return !m.syncPending(); }));
     EXPECT_EQ(waits(), 1);
 }
@@ -480,7 +480,7 @@ TEST_F(AppModelSync, AStoreFileDeletedOrReplacedWhileRunningIsSaidAndOpenedAgain
     ASSERT_TRUE(waitUntil([&] { return m.familyThings().size() == 1 && m.familyThings().first().id == "T9"; }));
     settle(m);
     FamilyStore reader(h.familyPath());
-    const auto row = rowOf(reader, milk);
+    const auto row = storedRow(reader, milk);
     ASSERT_TRUE(row) << "everything published into the new file";
     EXPECT_EQ(row->title, "buy milk");
 }

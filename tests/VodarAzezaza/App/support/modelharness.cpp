@@ -110,6 +110,21 @@ void Sibling::post()
     EXPECT_TRUE(PembySync::post(connection));
 }
 
+int Sibling::postsDuring(const std::function<void()>& operation)
+{
+    const auto marker = [this] {
+        const int before = heard;
+        post();
+        EXPECT_TRUE(waitUntil([&] { return heard > before; }));
+        QTest::qWait(50);
+    };
+    marker();  // what was posted before has arrived
+    const int before = heard;
+    operation();
+    marker();
+    return heard - before - 1;
+}
+
 SharedThing Sibling::row(const QString& id, const QString& title, const std::optional<Day>& day, const QString& app)
 {
     SharedThing thing;
@@ -209,7 +224,7 @@ QString weekFile(Day monday, const QList<std::pair<Day, QStringList>>& days)
     return text;
 }
 
-std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id)
+std::optional<SharedThing> storedRow(FamilyStore& store, const QString& id)
 {
     const Result<QList<SharedThing>> rows = store.allThings();
     EXPECT_TRUE(rows.ok()) << rows.errorText().toStdString();
