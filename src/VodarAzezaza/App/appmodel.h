@@ -329,6 +329,12 @@ public:
     // Selects one own thing alone (none for nothing); it becomes the anchor, and no
     // other app's thing stays selected.
     void select(const std::optional<QUuid>& id);
+    // Selects another app's thing alone: no own thing stays selected, and no anchor.
+    void selectExternal(const QString& id);
+    // Another app's thing, selected alone, gets the inline rename.
+    void editExternal(const QString& id);
+    // A new line in `place` takes the typing; nothing stays selected.
+    void startNewThing(const Place& place);
     // The places on the board in board order: the focus place; the month's days and
     // then the month; or the week's days and then the lists when they are shown.
     QList<Place> columns() const;
