@@ -241,6 +241,28 @@ void AppModel::select(const std::optional<QUuid>& id)
     setSelectedExternal(std::nullopt);
 }
 
+void AppModel::selectExternal(const QString& id)
+{
+    const Transition transition(*this);
+    setSelection({});
+    setSelectionAnchor(std::nullopt);
+    setSelectedExternal(id);
+}
+
+void AppModel::editExternal(const QString& id)
+{
+    const Transition transition(*this);
+    selectExternal(id);
+    setEditing(Editing::external(id));
+}
+
+void AppModel::startNewThing(const Place& place)
+{
+    const Transition transition(*this);
+    clearSelection();
+    setEditing(Editing::newThing(place));
+}
+
 QList<Place> AppModel::columns() const
 {
     if (isFocusMode_)

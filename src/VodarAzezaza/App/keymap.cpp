@@ -187,8 +187,7 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
     case Kind::NewThing:
         // The panel starts afresh; the board keeps the selection, which decided the place.
         if (inFocus) {
-            clearSelection();
-            setEditing(Editing::newThing(focusPlace()));
+            startNewThing(focusPlace());
         } else {
             setEditing(Editing::newThing(placeForNew()));
         }

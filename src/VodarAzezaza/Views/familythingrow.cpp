@@ -114,18 +114,9 @@ bool FamilyThingRow::isEditingRow() const { return model_.editing() == Editing::
 
 QWidget* FamilyThingRow::titleView() const { return title_; }
 
-void FamilyThingRow::select()
-{
-    model_.setSelection({});
-    model_.setSelectionAnchor(std::nullopt);
-    model_.setSelectedExternal(thing_.id);
-}
+void FamilyThingRow::select() { model_.selectExternal(thing_.id); }
 
-void FamilyThingRow::rename()
-{
-    select();
-    model_.setEditing(Editing::external(thing_.id));
-}
+void FamilyThingRow::rename() { model_.editExternal(thing_.id); }
 
 void FamilyThingRow::open()
 {

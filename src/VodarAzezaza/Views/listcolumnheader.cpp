@@ -230,12 +230,8 @@ QMenu* ListColumnHeader::makeMenu()
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     connect(menu->addAction(QStringLiteral("Rename")), &QAction::triggered, this, &ListColumnHeader::startRename);
-    connect(menu->addAction(QStringLiteral("New Thing")), &QAction::triggered, this, [this] {
-        model_.setSelection({});
-        model_.setSelectionAnchor(std::nullopt);
-        model_.setSelectedExternal(std::nullopt);
-        model_.setEditing(Editing::newThing(Place::inList(index_)));
-    });
+    connect(menu->addAction(QStringLiteral("New Thing")), &QAction::triggered, this,
+            [this] { model_.startNewThing(Place::inList(index_)); });
     if (index_ >= 1) {
         menu->addSeparator();
         connect(menu->addAction(QStringLiteral("Delete List…")), &QAction::triggered, this,

@@ -431,13 +431,7 @@ QSize ThingColumn::sizeHint() const { return QSize(160, lineCount() * Ruled::lin
 
 QSize ThingColumn::minimumSizeHint() const { return QSize(60, lineCount() * Ruled::lineHeight); }
 
-void ThingColumn::startNewThing()
-{
-    model_.setSelection({});
-    model_.setSelectionAnchor(std::nullopt);
-    model_.setSelectedExternal(std::nullopt);
-    model_.setEditing(Editing::newThing(place_));
-}
+void ThingColumn::startNewThing() { model_.startNewThing(place_); }
 
 void ThingColumn::paste()
 {

@@ -195,6 +195,10 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
          },
          [](AppModel& m) { m.exitFocusMode(); },
          {"editingChanged", "openedChanged", "isFocusModeChanged"}},
+        {"start a new thing",
+         [](AppModelTransitions& t, AppModel&) { t.selectAndOpen("buy milk"); },
+         [](AppModel& m) { m.startNewThing(today); },
+         {"selectionChanged", "selectionAnchorChanged", "editingChanged"}},
         {"a re-read",
          [](AppModelTransitions& t, AppModel&) {
              t.selectAndOpen("call mum");
