@@ -82,7 +82,7 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
         if (m.mode() == Mode::Notes)
             m.notes().create();
         else
-            m.setEditing(Editing::newThing(m.placeForNew()));
+            m.startNewThing(m.placeForNew());
     }));
     add(file, Command::NewList, QStringLiteral("New List"), keys(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
         onModel([](AppModel& m) { m.addList(); }));

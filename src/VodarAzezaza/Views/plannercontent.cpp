@@ -122,7 +122,7 @@ FootnoteLine::FootnoteLine(AppModel& model, QWidget* parent)
     // Everything the footnote's text is made of.
     for (const auto signal : {&AppModel::saveErrorChanged, &AppModel::modeChanged, &AppModel::plannerChanged,
                               &AppModel::anchorChanged, &AppModel::todayChanged, &AppModel::firstWeekdaySettingChanged,
-                              &AppModel::familyThingsChanged})
+                              &AppModel::familyThingsChanged, &AppModel::syncErrorChanged})
         connect(&model, signal, this, &FootnoteLine::refresh);
     connect(&model.notes(), &NotesModel::saveErrorChanged, this, &FootnoteLine::refresh);
     refresh();
