@@ -126,8 +126,10 @@ TEST_F(PlannerAppTest, QuittingSavesTheOpenNoteAndRunsThePendingSync)
     // What the event loop's end brings.
     app->finishBeforeQuitting();
     EXPECT_FALSE(m.syncPending());
+    const Result<QList<SharedThing>> rows = h.family().allThings();
+    ASSERT_TRUE(rows);
     QStringList published;
-    for (const SharedThing& row : h.family().allThings())
+    for (const SharedThing& row : *rows)
         published << row.title;
     EXPECT_EQ(published, QStringList{"call the dentist"});
 }
