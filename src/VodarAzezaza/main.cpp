@@ -1,8 +1,9 @@
 #include "appearance.h"
 #include "appmodel.h"
 #include "launch.h"
-#include "modelholder.h"
 #include "pembyfont.h"
+#include "plannerapp.h"
+#include "renderer.h"
 #include "singleinstance.h"
 
 #include <QApplication>
@@ -16,6 +17,8 @@ int main(int argc, char** argv)
         && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pemby Planner"));
+    QApplication::setDesktopFileName(QStringLiteral("app.pemby.Planner"));
     const Launch& launch = Launch::current();
 
     SingleInstance instance(QDBusConnection::sessionBus());
@@ -28,21 +31,27 @@ int main(int argc, char** argv)
     auto* appearance = new Appearance(Appearance::Sources::fromDesktop(launch), &app);
     appearance->makeAppWide();
 
-    ModelHolder holder;
-    holder.replace(launch.makeModel());
-    QObject::connect(&instance, &SingleInstance::openRequested, &holder, [&holder](const QString& url) {
-        holder.model()->open(url);
-    });
-    QObject::connect(&instance, &SingleInstance::activateRequested, &holder, [&holder] { holder.model()->reopen(); });
-    if (launch.link)
-        holder.model()->open(*launch.link);
-
     if (launch.renderPath) {
-        QTextStream(stderr) << "Pemby Planner: rendering to an image is not available yet; nothing was written to "
-                            << *launch.renderPath << ".\n";
-        return 1;
+        // A render only draws: its one model writes nothing, and it ends when the
+        // picture is written or cannot be.
+        const std::unique_ptr<AppModel> model = launch.makeModel();
+        if (launch.link)
+            model->open(*launch.link);
+        const Status drawn = Renderer::render(*model, launch, *launch.renderPath);
+        if (!drawn) {
+            QTextStream(stderr) << "Pemby Planner: " << drawn.errorText() << "\n";
+            return 1;
+        }
+        return 0;
     }
-    QTextStream(stderr) << "Pemby Planner: the planner's model is built, but its windows are not yet; "
-                           "there is nothing to show, so the app exits.\n";
-    return 0;
+
+    PlannerApp::Options options;
+    options.launch = launch;
+    PlannerApp planner(launch.makeModel(), std::move(options));
+    QObject::connect(&instance, &SingleInstance::openRequested, &planner, &PlannerApp::open);
+    QObject::connect(&instance, &SingleInstance::activateRequested, &planner, &PlannerApp::activate);
+    planner.showMainWindow();
+    if (launch.link)
+        planner.open(*launch.link);
+    return app.exec();
 }

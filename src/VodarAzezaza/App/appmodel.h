@@ -233,6 +233,8 @@ public:
     void show(const QString& toast);
     // Runs the family sync once, syncDelay after the last call.
     void scheduleSync();
+    // Runs a scheduled sync now rather than after its delay: the app is about to quit.
+    void flushSync();
     void undo();
     void redo();
     // Oldest first.

@@ -125,6 +125,14 @@ void AppModel::scheduleSync()
     syncTimer_.start();
 }
 
+void AppModel::flushSync()
+{
+    if (!syncPending_)
+        return;
+    syncTimer_.stop();
+    syncAll();
+}
+
 void AppModel::show(const QString& toast)
 {
     const Transition transition(*this);

@@ -1,0 +1,330 @@
+#include "menucommands.h"
+
+#include "appmodel.h"
+#include "noteeditor.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+namespace {
+
+using Command = MenuCommands::Command;
+using TextAction = MenuCommands::TextAction;
+
+bool hasSelection(const QWidget* text)
+{
+    if (const auto* line = qobject_cast<const QLineEdit*>(text))
+        return line->hasSelectedText();
+    if (const auto* rich = qobject_cast<const QTextEdit*>(text))
+        return rich->textCursor().hasSelection();
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(text))
+        return plain->textCursor().hasSelection();
+    return false;
+}
+
+// Runs the action on one kind of text widget; whether it could. Text that cannot be
+// edited still copies and selects.
+template <class Text>
+bool perform(Text* text, TextAction action)
+{
+    if (text->isReadOnly() && action != TextAction::Copy && action != TextAction::SelectAll)
+        return false;
+    switch (action) {
+    case TextAction::Cut:
+        text->cut();
+        break;
+    case TextAction::Copy:
+        text->copy();
+        break;
+    case TextAction::Paste:
+        text->paste();
+        break;
+    case TextAction::SelectAll:
+        text->selectAll();
+        break;
+    case TextAction::Undo:
+        text->undo();
+        break;
+    case TextAction::Redo:
+        text->redo();
+        break;
+    }
+    return true;
+}
+
+QKeySequence keys(QKeyCombination combination)
+{
+    return QKeySequence(combination);
+}
+
+} // namespace
+
+MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
+    : QObject(parent)
+    , bar_(bar)
+    , hooks_(std::move(hooks))
+{
+    const auto onModel = [this](auto run) {
+        return [this, run] {
+            if (model_)
+                run(*model_);
+        };
+    };
+
+    QMenu* file = bar->addMenu(QStringLiteral("File"));
+    add(file, Command::NewThing, QStringLiteral("New Thing"), keys(Qt::CTRL | Qt::Key_N), onModel([](AppModel& m) {
+        if (m.mode() == Mode::Notes)
+            m.notes().create();
+        else
+            m.startNewThing(m.placeForNew());
+    }));
+    add(file, Command::NewList, QStringLiteral("New List"), keys(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
+        onModel([](AppModel& m) { m.addList(); }));
+    file->addSeparator();
+    // There is no application menu here: the settings and quitting live in the first menu.
+    add(file, Command::Settings, QStringLiteral("Settings…"), keys(Qt::CTRL | Qt::Key_Comma), [this] {
+        if (hooks_.showSettings)
+            hooks_.showSettings();
+    })->setMenuRole(QAction::PreferencesRole);
+    file->addSeparator();
+    add(file, Command::Quit, QStringLiteral("Quit Pemby Planner (eventually)"), keys(Qt::CTRL | Qt::Key_Q), [this] {
+        if (hooks_.quit)
+            hooks_.quit();
+    })->setMenuRole(QAction::QuitRole);
+
+    QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
+    add(edit, Command::Undo, QStringLiteral("Undo"), keys(Qt::CTRL | Qt::Key_Z), [this] { undo(); });
+    add(edit, Command::Redo, QStringLiteral("Redo"), keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { redo(); });
+    edit->addSeparator();
+    add(edit, Command::Cut, QStringLiteral("Cut"), keys(Qt::CTRL | Qt::Key_X), [this] { cut(); });
+    add(edit, Command::Copy, QStringLiteral("Copy"), keys(Qt::CTRL | Qt::Key_C), [this] { copy(); });
+    add(edit, Command::Paste, QStringLiteral("Paste"), keys(Qt::CTRL | Qt::Key_V), [this] { paste(); });
+    add(edit, Command::SelectAll, QStringLiteral("Select All"), keys(Qt::CTRL | Qt::Key_A),
+        [] { sendToText(TextAction::SelectAll, false); });
+
+    QMenu* view = bar->addMenu(QStringLiteral("View"));
+    add(view, Command::Week, QStringLiteral("Week"), keys(Qt::CTRL | Qt::Key_1),
+        onModel([](AppModel& m) { m.setMode(Mode::Week); }));
+    add(view, Command::Month, QStringLiteral("Month"), keys(Qt::CTRL | Qt::Key_2),
+        onModel([](AppModel& m) { m.setMode(Mode::Month); }));
+    add(view, Command::Notes, QStringLiteral("Notes"), keys(Qt::CTRL | Qt::Key_3),
+        onModel([](AppModel& m) { m.setMode(Mode::Notes); }));
+    view->addSeparator();
+    add(view, Command::FocusMode, QStringLiteral("Focus Mode"), keys(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+        onModel([](AppModel& m) {
+            if (m.isFocusMode())
+                m.exitFocusMode();
+            else
+                m.enterFocusMode();
+        }));
+    view->addSeparator();
+    add(view, Command::Today, QStringLiteral("Today"), keys(Qt::CTRL | Qt::Key_T), onModel([](AppModel& m) { m.goToday(); }));
+    add(view, Command::Earlier, QStringLiteral("Earlier"), keys(Qt::CTRL | Qt::Key_BracketLeft),
+        onModel([](AppModel& m) { m.go(-1); }));
+    add(view, Command::Later, QStringLiteral("Later"), keys(Qt::CTRL | Qt::Key_BracketRight),
+        onModel([](AppModel& m) { m.go(1); }));
+    view->addSeparator();
+    add(view, Command::ToggleLists, QStringLiteral("Show Lists"), QKeySequence(),
+        onModel([](AppModel& m) { m.setShowLists(!m.showLists()); }));
+    view->addSeparator();
+    add(view, Command::Search, QStringLiteral("Search…"), keys(Qt::CTRL | Qt::Key_F), onModel([](AppModel& m) {
+        if (m.mode() == Mode::Notes)
+            m.notes().requestSearch();
+        else
+            m.beginSearch();
+    }));
+
+    // The note editor's commands: always there, acting on the note that has the keys
+    // and doing nothing elsewhere.
+    QMenu* format = bar->addMenu(QStringLiteral("Format"));
+    using Edit = NoteEditor::Command;
+    const std::array<std::tuple<Command, Edit, const char*, QKeySequence>, 12> formats{{
+        {Command::Title, Edit::title, "Title", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_T)},
+        {Command::Heading, Edit::heading, "Heading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_H)},
+        {Command::Subheading, Edit::subheading, "Subheading", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_J)},
+        {Command::Body, Edit::body, "Body", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_B)},
+        {Command::Bold, Edit::bold, "Bold", keys(Qt::CTRL | Qt::Key_B)},
+        {Command::Italic, Edit::italic, "Italic", keys(Qt::CTRL | Qt::Key_I)},
+        {Command::Underline, Edit::underline, "Underline", keys(Qt::CTRL | Qt::Key_U)},
+        {Command::Bullets, Edit::bullets, "Bulleted List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_8)},
+        {Command::Numbers, Edit::numbers, "Numbered List", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_9)},
+        {Command::Checklist, Edit::checklist, "Checklist", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_L)},
+        {Command::Divider, Edit::divider, "Insert Divider", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_D)},
+        {Command::Collapsible, Edit::collapsible, "Collapsible Section", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_K)},
+    }};
+    for (const auto& [command, edit, text, shortcut] : formats) {
+        add(format, command, QString::fromUtf8(text), shortcut, [edit] { NoteEditor::perform(edit); });
+        if (command == Command::Body || command == Command::Underline)
+            format->addSeparator();
+    }
+
+    QMenu* thing = bar->addMenu(QStringLiteral("Thing"));
+    add(thing, Command::Open, QStringLiteral("Open"), keys(Qt::CTRL | Qt::Key_Return),
+        onModel([](AppModel& m) { m.setOpened(m.primarySelection()); }));
+    add(thing, Command::NotThisWeek, QStringLiteral("Not This Week"), QKeySequence(),
+        onModel([](AppModel& m) { m.notThisWeek(m.selectedIDs()); }));
+    add(thing, Command::Eventually, QStringLiteral("Eventually"), QKeySequence(),
+        onModel([](AppModel& m) { m.sendToEventually(m.selectedIDs()); }));
+    thing->addSeparator();
+    add(thing, Command::PushRestOfWeek, QStringLiteral("Move the Rest of the Week to Next Week"),
+        keys(Qt::CTRL | Qt::ALT | Qt::Key_Right), onModel([](AppModel& m) { m.pushRestOfWeek(); }));
+
+    QMenu* window = bar->addMenu(QStringLiteral("Window"));
+    // A switch: triggering it has already flipped its check.
+    add(window, Command::FloatOnTop, QStringLiteral("Float on Top"), keys(Qt::CTRL | Qt::ALT | Qt::Key_T), [this] {
+        if (model_)
+            model_->setFloats(action(Command::FloatOnTop)->isChecked());
+    })->setCheckable(true);
+
+    qApp->installEventFilter(this);
+    refresh();
+}
+
+MenuCommands::~MenuCommands() = default;
+
+QAction* MenuCommands::add(QMenu* menu, Command command, const QString& text, const QKeySequence& shortcut,
+                           std::function<void()> run)
+{
+    auto* action = new QAction(text, menu);
+    action->setShortcut(shortcut);
+    // Qt would move items whose titles look like "About" or "Settings" on its own.
+    action->setMenuRole(QAction::NoRole);
+    connect(action, &QAction::triggered, this, [run = std::move(run)] { run(); });
+    menu->addAction(action);
+    actions_[std::size_t(command)] = action;
+    return action;
+}
+
+QMenu* MenuCommands::menu(const QString& title) const
+{
+    for (QAction* top : bar_->actions()) {
+        if (top->menu() && top->text() == title)
+            return top->menu();
+    }
+    return nullptr;
+}
+
+void MenuCommands::setModel(AppModel* model)
+{
+    for (const auto& c : std::as_const(connections_))
+        disconnect(c);
+    connections_.clear();
+    model_ = model;
+    if (model) {
+        for (const auto signal : {&AppModel::modeChanged, &AppModel::isFocusModeChanged, &AppModel::showListsChanged,
+                                  &AppModel::floatsChanged, &AppModel::selectionChanged})
+            connections_.append(connect(model, signal, this, &MenuCommands::refresh));
+    }
+    refresh();
+}
+
+void MenuCommands::refresh()
+{
+    AppModel* m = model_;
+    action(Command::NewThing)->setText(m && m->mode() == Mode::Notes ? QStringLiteral("New Note")
+                                                                     : QStringLiteral("New Thing"));
+    action(Command::FocusMode)->setText(m && m->isFocusMode() ? QStringLiteral("Leave Focus Mode")
+                                                              : QStringLiteral("Focus Mode"));
+    action(Command::ToggleLists)->setText(m && m->showLists() ? QStringLiteral("Hide Lists")
+                                                              : QStringLiteral("Show Lists"));
+    action(Command::FloatOnTop)->setChecked(m && m->floats());
+    const bool selected = m && !m->selection().isEmpty();
+    for (const Command command : {Command::Open, Command::NotThisWeek, Command::Eventually})
+        action(command)->setEnabled(selected);
+}
+
+// ---- Text first -------------------------------------------------------------------
+
+QWidget* MenuCommands::focusedText()
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus))
+        return focus;
+    return nullptr;
+}
+
+bool MenuCommands::sendToText(TextAction action, bool needsSelection)
+{
+    QWidget* text = focusedText();
+    if (!text || (needsSelection && !hasSelection(text)))
+        return false;
+    if (auto* line = qobject_cast<QLineEdit*>(text))
+        return perform(line, action);
+    if (auto* rich = qobject_cast<QTextEdit*>(text))
+        return perform(rich, action);
+    if (auto* plain = qobject_cast<QPlainTextEdit*>(text))
+        return perform(plain, action);
+    return false;
+}
+
+void MenuCommands::undo()
+{
+    if (sendToText(TextAction::Undo, false) || !model_)
+        return;
+    // In the notes, Undo brings back deleted notes; the plan's history is not theirs.
+    if (model_->mode() == Mode::Notes)
+        model_->notes().undo();
+    else
+        model_->undo();
+}
+
+void MenuCommands::redo()
+{
+    if (sendToText(TextAction::Redo, false) || !model_)
+        return;
+    model_->redo();
+}
+
+void MenuCommands::cut()
+{
+    if (sendToText(TextAction::Cut, true) || !model_ || model_->selection().isEmpty())
+        return;
+    model_->copySelection();
+    model_->deleteSelection(true);
+}
+
+void MenuCommands::copy()
+{
+    if (sendToText(TextAction::Copy, true) || !model_)
+        return;
+    model_->copySelection();
+}
+
+void MenuCommands::paste()
+{
+    if (!model_)
+        return;
+    if (model_->pasteAsThingsWhileTyping())
+        return;
+    if (sendToText(TextAction::Paste, false))
+        return;
+    const QList<PembyThing> things = model_->clipboardThings();
+    if (!things.isEmpty())
+        model_->addThings(things, model_->placeForNew());
+}
+
+bool MenuCommands::eventFilter(QObject* watched, QEvent* event)
+{
+    // A text field claims Cut and Copy even with nothing selected; then they belong to
+    // the selected things, so the field's claim is turned down and the menu's item runs.
+    if (event->type() != QEvent::ShortcutOverride || !model_ || model_->selection().isEmpty())
+        return false;
+    auto* text = qobject_cast<QWidget*>(watched);
+    if (!text || text != focusedText() || hasSelection(text) || text->window() != bar_->window())
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QKeyCombination pressed = key->keyCombination();
+    for (const Command command : {Command::Cut, Command::Copy}) {
+        if (action(command)->shortcut() == QKeySequence(pressed)) {
+            key->ignore();
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,127 @@
+#include "plannerapp.h"
+
+#include "appmodel.h"
+#include "menucommands.h"
+#include "settingsform.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileOpenEvent>
+#include <QTimer>
+
+PlannerApp::PlannerApp(std::unique_ptr<AppModel> model, Options options, QObject* parent)
+    : QObject(parent)
+    , options_(std::move(options))
+    , main_(std::make_unique<MainView>(options_.window))
+    , settings_(std::make_unique<SettingsForm>([this] { chooseFolder(); }))
+{
+    if (!options_.pickFolder)
+        options_.pickFolder = &PlannerApp::pickFolderWithDialog;
+    menus_ = new MenuCommands(main_->menuBar(), MenuCommands::Hooks{[this] { showSettings(); }, [this] { quit(); }},
+                              this);
+
+    connect(&holder_, &ModelHolder::replacing, this, [this](AppModel* old) { main_->releaseModel(old); });
+    connect(&holder_, &ModelHolder::modelChanged, this, [this](AppModel* next) {
+        main_->setModel(next);
+        settings_->setModel(next);
+        menus_->setModel(next);
+    });
+    holder_.replace(std::move(model));
+
+    // Closing the windows leaves the planner running; it ends when it is quit.
+    qApp->setQuitOnLastWindowClosed(false);
+    // Quitting from outside (the session ending) saves too.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &PlannerApp::finishBeforeQuitting);
+    qApp->installEventFilter(this);
+}
+
+PlannerApp::~PlannerApp()
+{
+    // The menus and the windows go before the model they show.
+    delete menus_;
+    menus_ = nullptr;
+    settings_.reset();
+    main_.reset();
+}
+
+void PlannerApp::showMainWindow()
+{
+    main_->show();
+    main_->raise();
+    main_->activateWindow();
+}
+
+void PlannerApp::showSettings()
+{
+    settings_->show();
+    settings_->raise();
+    settings_->activateWindow();
+}
+
+QString PlannerApp::pickFolderWithDialog(QWidget* parent, const QString& start)
+{
+    QFileDialog dialog(parent, QString(), start);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Use This Folder"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void PlannerApp::chooseFolder()
+{
+    const QString folder = options_.pickFolder(settings_->isVisible() ? static_cast<QWidget*>(settings_.get()) : main_.get(),
+                                               model().store().folder());
+    if (folder.isEmpty())
+        return;
+    useFolder(folder);
+}
+
+void PlannerApp::useFolder(const QString& folder)
+{
+    holder_.replace(Launch::modelForChosenFolder(folder, options_.host()));
+    // The plan just chosen is what the user wants to see.
+    if (!main_->isVisible())
+        showMainWindow();
+}
+
+void PlannerApp::open(const QString& url)
+{
+    model().open(url);
+}
+
+bool PlannerApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FileOpen && watched == qApp) {
+        const QUrl url = static_cast<QFileOpenEvent*>(event)->url();
+        if (url.scheme() == QLatin1String("vodarazezaza")) {
+            open(url.toString(QUrl::FullyEncoded));
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void PlannerApp::activate()
+{
+    model().reopen();
+}
+
+void PlannerApp::quit()
+{
+    if (quitting_)
+        return;
+    quitting_ = true;
+    main_->saveOpenWork();
+    // An inline edit commits what it holds once its field is gone, a turn of the event
+    // loop later; the sync and the quit come after that.
+    model().setEditing(std::nullopt);
+    QTimer::singleShot(0, this, [] { QCoreApplication::quit(); });
+}
+
+void PlannerApp::finishBeforeQuitting()
+{
+    main_->saveOpenWork();
+    model().flushSync();
+}

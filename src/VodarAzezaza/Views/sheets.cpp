@@ -1,0 +1,202 @@
+#include "sheets.h"
+
+#include "appmodel.h"
+#include "logcategories.h"
+
+#include <QDialog>
+#include <QVBoxLayout>
+
+namespace Sheets {
+
+namespace {
+
+std::size_t slot(SheetKind kind)
+{
+    return std::size_t(kind);
+}
+
+std::array<Factory, allKinds.size()>& factories()
+{
+    // The sheets' views register here as they come.
+    static std::array<Factory, allKinds.size()> made{};
+    return made;
+}
+
+const char* kindName(SheetKind kind)
+{
+    switch (kind) {
+    case SheetKind::Search:
+        return "search";
+    case SheetKind::ThingNote:
+        return "note";
+    case SheetKind::ExternalNote:
+        return "other app's note";
+    case SheetKind::Place:
+        return "place";
+    }
+    return "";
+}
+
+} // namespace
+
+Factory factory(SheetKind kind)
+{
+    return factories()[slot(kind)];
+}
+
+Factory setFactory(SheetKind kind, Factory factory)
+{
+    return std::exchange(factories()[slot(kind)], std::move(factory));
+}
+
+std::optional<Target> requested(const AppModel& model, SheetKind kind)
+{
+    switch (kind) {
+    case SheetKind::Search:
+        return model.isSearching() ? std::optional<Target>(true) : std::nullopt;
+    case SheetKind::ThingNote:
+        return model.editingNote() ? std::optional<Target>(*model.editingNote()) : std::nullopt;
+    case SheetKind::ExternalNote:
+        return model.editingExternalNote() ? std::optional<Target>(*model.editingExternalNote()) : std::nullopt;
+    case SheetKind::Place:
+        return model.zoomed() ? std::optional<Target>(*model.zoomed()) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void dismiss(AppModel& model, SheetKind kind)
+{
+    switch (kind) {
+    case SheetKind::Search:
+        model.setSearching(false);
+        break;
+    case SheetKind::ThingNote:
+        model.setEditingNote(std::nullopt);
+        break;
+    case SheetKind::ExternalNote:
+        model.setEditingExternalNote(std::nullopt);
+        break;
+    case SheetKind::Place:
+        model.setZoomed(std::nullopt);
+        break;
+    }
+}
+
+} // namespace Sheets
+
+SheetPresenter::SheetPresenter(QWidget* window)
+    : QObject(window)
+    , window_(window)
+{
+}
+
+SheetPresenter::~SheetPresenter()
+{
+    for (Shown& shown : shown_)
+        delete shown.dialog.data();
+}
+
+void SheetPresenter::setModel(AppModel* model)
+{
+    for (const auto& c : std::as_const(connections_))
+        disconnect(c);
+    connections_.clear();
+    for (const SheetKind kind : Sheets::allKinds)
+        withdraw(kind);
+    model_ = model;
+    if (!model)
+        return;
+    const auto watch = [&](void (AppModel::*signal)(), SheetKind kind) {
+        connections_.append(connect(model, signal, this, [this, kind] { follow(kind); }));
+    };
+    watch(&AppModel::isSearchingChanged, SheetKind::Search);
+    watch(&AppModel::editingNoteChanged, SheetKind::ThingNote);
+    watch(&AppModel::editingExternalNoteChanged, SheetKind::ExternalNote);
+    watch(&AppModel::zoomedChanged, SheetKind::Place);
+    for (const SheetKind kind : Sheets::allKinds)
+        follow(kind);
+}
+
+void SheetPresenter::saveAll()
+{
+    for (Shown& shown : shown_) {
+        if (shown.content)
+            shown.content->saveNow();
+    }
+}
+
+void SheetPresenter::closeAll()
+{
+    saveAll();
+    for (Shown& shown : shown_) {
+        if (shown.dialog)
+            shown.dialog->reject();
+    }
+}
+
+QDialog* SheetPresenter::sheet(SheetKind kind) const
+{
+    return shown_[std::size_t(kind)].dialog;
+}
+
+void SheetPresenter::follow(SheetKind kind)
+{
+    if (!model_)
+        return;
+    const std::optional<Sheets::Target> target = Sheets::requested(*model_, kind);
+    Shown& shown = shown_[std::size_t(kind)];
+    if (shown.dialog && (!target || shown.target != *target)) {
+        // The property moved on: what the sheet holds is saved before it goes.
+        if (shown.content)
+            shown.content->saveNow();
+        withdraw(kind);
+    }
+    if (target && !shown.dialog)
+        present(kind, *target);
+}
+
+void SheetPresenter::present(SheetKind kind, const Sheets::Target& target)
+{
+    const Sheets::Factory factory = Sheets::factory(kind);
+    if (!factory) {
+        // A request nothing can show would leave the board without its keys (the key
+        // map waits for the sheet to close), so it is answered as a dismissal.
+        qCInfo(lcApp) << "no" << Sheets::kindName(kind) << "sheet to show yet";
+        Sheets::dismiss(*model_, kind);
+        return;
+    }
+    auto* dialog = new QDialog(window_);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    SheetContent* content = factory(*model_, dialog);
+    layout->addWidget(content);
+    shown_[std::size_t(kind)] = Shown{dialog, content, target};
+    connect(dialog, &QDialog::finished, this, [this, kind, dialog] { finished(kind, dialog); });
+    dialog->open();
+}
+
+void SheetPresenter::withdraw(SheetKind kind)
+{
+    Shown& shown = shown_[std::size_t(kind)];
+    QPointer<QDialog> dialog = shown.dialog;
+    shown = Shown{};
+    if (!dialog)
+        return;
+    dialog->disconnect(this);
+    dialog->hide();
+    dialog->deleteLater();
+}
+
+void SheetPresenter::finished(SheetKind kind, QDialog* dialog)
+{
+    Shown& shown = shown_[std::size_t(kind)];
+    if (shown.dialog != dialog)
+        return;
+    shown = Shown{};
+    dialog->disconnect(this);
+    dialog->deleteLater();
+    if (model_)
+        Sheets::dismiss(*model_, kind);
+}

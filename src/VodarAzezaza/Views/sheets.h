@@ -1,0 +1,96 @@
+#pragma once
+// The main window's sheets: the search, a thing's note, another app's thing's note and
+// the sheet of one place. Each is presented exactly while its model property says so
+// (isSearching, editingNote, editingExternalNote, zoomed); dismissing one by any means
+// (Escape, its own Done, closing it) writes that property back and nothing else.
+//
+// API
+//   class NoteSheet : public SheetContent { ... void saveNow() override; };
+//   Sheets::factory(SheetKind::ThingNote)      what makes the content; none while that
+//                                              sheet is not built, and then none opens
+//   SheetPresenter presenter(window);          follows one model's properties
+//   presenter.setModel(model);
+//   presenter.closeAll();                      saves and closes every open sheet
+//
+// A content reads its target from the model when it is made (the note sheet of
+// model.editingNote(), ...). When the property moves to another target, the sheet is
+// closed and one for the new target opens.
+
+#include "things.h"
+
+#include <QPointer>
+#include <QUuid>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <variant>
+
+class AppModel;
+class QDialog;
+
+enum class SheetKind { Search, ThingNote, ExternalNote, Place };
+
+class SheetContent : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+    // Writes what the sheet holds that is not saved yet: the app is about to quit, or
+    // the model to be replaced.
+    virtual void saveNow() {}
+};
+
+namespace Sheets {
+
+using Factory = std::function<SheetContent*(AppModel& model, QWidget* parent)>;
+
+inline constexpr std::array<SheetKind, 4> allKinds{SheetKind::Search, SheetKind::ThingNote,
+                                                   SheetKind::ExternalNote, SheetKind::Place};
+
+// The content of a kind of sheet; none while it is not built.
+Factory factory(SheetKind kind);
+// Puts another factory in place (a stub, in tests); gives back the one it replaced.
+Factory setFactory(SheetKind kind, Factory factory);
+
+// What the model asks to present: none, or the target the sheet is for.
+using Target = std::variant<bool, QUuid, QString, Place>;
+std::optional<Target> requested(const AppModel& model, SheetKind kind);
+// The write of a dismissal.
+void dismiss(AppModel& model, SheetKind kind);
+
+} // namespace Sheets
+
+class SheetPresenter : public QObject {
+    Q_OBJECT
+public:
+    // Sheets are window-modal over `window`.
+    explicit SheetPresenter(QWidget* window);
+    ~SheetPresenter() override;
+
+    void setModel(AppModel* model);
+    // Saves what every open sheet holds.
+    void saveAll();
+    // Saves and dismisses every open sheet.
+    void closeAll();
+    // The dialog presented for a kind; none when it is not on screen.
+    QDialog* sheet(SheetKind kind) const;
+
+private:
+    struct Shown {
+        QPointer<QDialog> dialog;
+        QPointer<SheetContent> content;
+        Sheets::Target target;
+    };
+
+    void follow(SheetKind kind);
+    void present(SheetKind kind, const Sheets::Target& target);
+    // Takes the dialog off screen without writing the property: the model moved on.
+    void withdraw(SheetKind kind);
+    void finished(SheetKind kind, QDialog* dialog);
+
+    QWidget* window_;
+    QPointer<AppModel> model_;
+    std::array<Shown, Sheets::allKinds.size()> shown_;
+    QList<QMetaObject::Connection> connections_;
+};

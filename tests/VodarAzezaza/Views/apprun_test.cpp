@@ -1,0 +1,194 @@
+// The program itself, run as the desktop runs it: render runs that write their picture
+// and nothing else, a failing render that says so, and a second launch that hands its
+// link to the planner already running on the session bus.
+#include "privatebus.h"
+
+#include <QCryptographicHash>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Ran {
+    int exitCode = -1;
+    QString errors;
+};
+
+class AppRun : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    // The user's places (settings, caches, the family store) all inside the test's
+    // folder, headless, on the given bus or on none.
+    QProcessEnvironment environment(const QString& bus = QString()) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", path("home"));
+        env.insert("XDG_CONFIG_HOME", path("home/config"));
+        env.insert("XDG_DATA_HOME", path("home/data"));
+        env.insert("XDG_CACHE_HOME", path("home/cache"));
+        env.insert("TMPDIR", path("tmp"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.isEmpty() ? QStringLiteral("unix:path=/nonexistent") : bus);
+        for (const char* name : {"PLANNER_DIR", "PLANNER_TODAY", "PLANNER_MODE", "PLANNER_OPEN", "PLANNER_RENDER",
+                                 "PLANNER_NOTE", "PLANNER_APPEARANCE", "PEMBY_FAMILY_DB", "PEMBY_NOTES_DIR",
+                                 "PEMBY_NOTES_APP_DIR"})
+            env.remove(name);
+        return env;
+    }
+
+    Ran run(const QProcessEnvironment& env, const QStringList& arguments = {}) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(PEMBY_APP, arguments);
+        Ran ran;
+        if (!process.waitForFinished(60'000)) {
+            process.kill();
+            process.waitForFinished();
+            return ran;
+        }
+        ran.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        ran.errors = QString::fromUtf8(process.readAllStandardError());
+        return ran;
+    }
+
+    // Every file under a folder with a digest of its bytes.
+    static QMap<QString, QByteArray> snapshot(const QString& folder)
+    {
+        QMap<QString, QByteArray> files;
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            QFile f(file);
+            QByteArray digest = "folder";
+            if (it.fileInfo().isFile() && f.open(QIODevice::ReadOnly))
+                digest = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+            files.insert(QDir(folder).relativeFilePath(file), digest);
+        }
+        return files;
+    }
+
+    void putPlan() const
+    {
+        QDir().mkpath(path("plan"));
+        QFile week(path("plan/2026-W10.md"));
+        ASSERT_TRUE(week.open(QIODevice::WriteOnly));
+        // Monday's open thing would roll over to today in a run that writes.
+        week.write("# 2026 week 10\n\n## mon 2026-03-02\n- [ ] left over\n\n## wed 2026-03-04\n- [ ] call the dentist\n");
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(AppRun, ADemoRenderWritesTheDemoWeekAndExitsCleanly)
+{
+    QProcessEnvironment env = environment();
+    env.insert("PLANNER_RENDER", path("demo.png"));
+    const Ran ran = run(env, {"-demo"});
+    EXPECT_EQ(ran.exitCode, 0) << ran.errors.toStdString();
+    EXPECT_EQ(QImage(path("demo.png")).size(), QSize(1100, 640));
+}
+
+TEST_F(AppRun, RenderRunsLeaveThePlannerFolderByteForByte)
+{
+    putPlan();
+    const auto before = snapshot(path("plan"));
+    for (const char* mode : {"week", "month"}) {
+        SCOPED_TRACE(mode);
+        QProcessEnvironment env = environment();
+        env.insert("PLANNER_DIR", path("plan"));
+        env.insert("PLANNER_TODAY", "2026-03-04");
+        env.insert("PLANNER_MODE", mode);
+        env.insert("PLANNER_RENDER", path(QString::fromLatin1(mode) + ".png"));
+        const Ran ran = run(env);
+        EXPECT_EQ(ran.exitCode, 0) << ran.errors.toStdString();
+        EXPECT_EQ(QImage(path(QString::fromLatin1(mode) + ".png")).size(), QSize(1100, 640));
+        EXPECT_EQ(snapshot(path("plan")), before);
+    }
+}
+
+TEST_F(AppRun, ARenderThatCannotBeMadeExitsNonZeroAndSaysWhy)
+{
+    putPlan();
+    struct Case {
+        const char* name;
+        const char* variable;
+        const char* value;
+        QString out;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"notes screen", "PLANNER_MODE", "notes", path("notes.png"), "nothing to render: the notes screen"},
+        {"note sheet", "PLANNER_NOTE", "call the dentist", path("note.png"), "nothing to render: the note sheet"},
+        {"unwritable place", "PLANNER_MODE", "week", path("nowhere/week.png"), "couldn't write"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcessEnvironment env = environment();
+        env.insert("PLANNER_DIR", path("plan"));
+        env.insert("PLANNER_TODAY", "2026-03-04");
+        env.insert(c.variable, c.value);
+        env.insert("PLANNER_RENDER", c.out);
+        const Ran ran = run(env);
+        EXPECT_NE(ran.exitCode, 0);
+        EXPECT_TRUE(ran.errors.contains(QString::fromUtf8(c.says))) << ran.errors.toStdString();
+        EXPECT_FALSE(QFile::exists(c.out));
+    }
+}
+
+TEST_F(AppRun, ASecondLaunchHandsItsLinkToThePlannerThatRunsAndARenderBesideItStillDraws)
+{
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    putPlan();
+    QProcessEnvironment env = environment(bus.address());
+    env.insert("PLANNER_DIR", path("plan"));
+    env.insert("PLANNER_TODAY", "2026-03-04");
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(PEMBY_APP, {});
+    ASSERT_TRUE(first.waitForStarted());
+    QDBusConnection watcher = bus.connect("watcher");
+    const auto holdsName = [&] { return watcher.interface()->isServiceRegistered("app.pemby.Planner").value(); };
+    for (int i = 0; i < 300 && !holdsName(); ++i)
+        QTest::qWait(20);
+    ASSERT_TRUE(holdsName());
+
+    const Ran second = run(env, {"vodarazezaza://add?title=buy%20milk&day=2026-03-04"});
+    EXPECT_EQ(second.exitCode, 0) << second.errors.toStdString();
+    const auto weekHolds = [&](const char* text) {
+        QFile week(path("plan/2026-W10.md"));
+        return week.open(QIODevice::ReadOnly) && week.readAll().contains(text);
+    };
+    for (int i = 0; i < 300 && !weekHolds("buy milk"); ++i)
+        QTest::qWait(20);
+    EXPECT_TRUE(weekHolds("buy milk"));
+
+    QProcessEnvironment render = env;
+    render.insert("PLANNER_RENDER", path("beside.png"));
+    const Ran beside = run(render);
+    EXPECT_EQ(beside.exitCode, 0) << beside.errors.toStdString();
+    EXPECT_EQ(QImage(path("beside.png")).size(), QSize(1100, 640));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    if (!first.waitForFinished(5000)) {
+        first.kill();
+        first.waitForFinished();
+    }
+}
+
+} // namespace

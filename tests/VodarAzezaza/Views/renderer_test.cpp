@@ -1,0 +1,104 @@
+// The off-screen renderer: what it draws at which size, and that a render that cannot
+// be made says why and leaves no file behind.
+#include "renderer.h"
+
+#include "appmodel.h"
+#include "launch.h"
+#include "modelharness.h"
+#include "sheets.h"
+#include "sheetstub.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const Day today{2026, 3, 4};
+const Renderer::Options quick{10};
+
+class RendererTest : public ::testing::Test {
+protected:
+    QString out(const QString& name) const { return h.root() + "/" + name; }
+    ModelHarness h;
+    Launch launch;
+};
+
+TEST_F(RendererTest, DrawsTheBoardOfTheModeAtTheBoardsSize)
+{
+    AppModel& m = h.start();
+    m.add(QStringLiteral("call the dentist"), Place::onDay(today));
+    for (const Mode mode : {Mode::Week, Mode::Month}) {
+        SCOPED_TRACE(modeRawValue(mode).toStdString());
+        m.setMode(mode);
+        const QString path = out(modeRawValue(mode) + ".png");
+        const Status drawn = Renderer::render(m, launch, path, quick);
+        ASSERT_TRUE(drawn) << drawn.errorText().toStdString();
+        EXPECT_EQ(QImage(path).size(), QSize(1100, 640));
+    }
+}
+
+TEST_F(RendererTest, DrawsTheNoteSheetOfTheNamedThingAndTheBoardWhenNoneHasThatTitle)
+{
+    SheetStubs stubs;
+    AppModel& m = h.start();
+    const auto id = m.add(QStringLiteral("reply to ines"), Place::onDay(today));
+    launch.renderNote = QStringLiteral("reply to ines");
+    ASSERT_TRUE(Renderer::render(m, launch, out("note.png"), quick));
+    EXPECT_EQ(QImage(out("note.png")).size(), QSize(640, 520));
+    EXPECT_EQ(stubs.made(SheetKind::ThingNote), 1);
+    EXPECT_EQ(m.editingNote(), id);
+
+    launch.renderNote = QStringLiteral("Reply to ines");
+    ASSERT_TRUE(Renderer::render(m, launch, out("board.png"), quick));
+    EXPECT_EQ(QImage(out("board.png")).size(), QSize(1100, 640));
+}
+
+TEST_F(RendererTest, ARenderThatCannotBeMadeSaysWhyAndWritesNothing)
+{
+    AppModel& m = h.start();
+    m.add(QStringLiteral("reply to ines"), Place::onDay(today));
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        QString path;
+        const char* says;
+    };
+    const QList<Case> cases{
+        {"no note sheet yet", [&] { launch.renderNote = QStringLiteral("reply to ines"); }, out("a.png"),
+         "nothing to render: the note sheet"},
+        {"no notes screen yet", [&] {
+             launch.renderNote.reset();
+             m.setMode(Mode::Notes);
+         },
+         out("b.png"), "nothing to render: the notes screen"},
+        {"a folder that is not there", [&] { m.setMode(Mode::Week); }, out("missing/c.png"), "couldn't write"},
+        {"a folder in place of the file", [&] { QDir(h.root()).mkdir("d.png"); }, out("d.png"), "couldn't write"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        const Status drawn = Renderer::render(m, launch, c.path, quick);
+        ASSERT_FALSE(drawn);
+        EXPECT_TRUE(drawn.errorText().startsWith(QString::fromUtf8(c.says))) << drawn.errorText().toStdString();
+        EXPECT_FALSE(QFileInfo(c.path).isFile());
+    }
+}
+
+TEST_F(RendererTest, ReplacesAFileThatIsThereWhole)
+{
+    AppModel& m = h.start();
+    const QString path = out("demo.png");
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("an older picture");
+    }
+    ASSERT_TRUE(Renderer::render(m, launch, path, quick));
+    EXPECT_EQ(QImage(path).size(), QSize(1100, 640));
+}
+
+} // namespace
