@@ -123,21 +123,22 @@ void AppModel::deleteExternal(const QString& id)
         show(QStringLiteral("Deleted. Gone from ") + appName(thing->sourceApp) + QStringLiteral(" too."));
 }
 
-void AppModel::saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
+bool AppModel::saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
     const Transition transition(*this);
     const auto thing = externalThing(id);
     if (!thing)
-        return;
+        return true;
     // The note id comes from another app's row: it names a file only when it is a UUID
     // (storeNoteFile makes a fresh one otherwise), so a row can never make the planner
     // write or delete outside the notes folder.
     const auto stored = storeNoteFile(thing->noteID, rtf, plain);
     if (!stored)
-        return;
+        return false;
     if (familyStore_.setNote(id, stored->noteID, stored->note))
         announce();
     refreshFromFamily();
+    return true;
 }
 
 void AppModel::setSlot(const QString& id, std::optional<int> slot)
