@@ -4,8 +4,8 @@
 #include "noteeditor.h"
 #include "palette.h"
 #include "plaintext.h"
+#include "ruleline.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -52,15 +52,6 @@ private:
     QString text_;
 };
 
-// The divider under the header.
-class Rule : public QWidget {
-public:
-    explicit Rule(QWidget* parent) : QWidget(parent) { setFixedHeight(1); }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(Palette::pembyRule)); }
-};
-
 } // namespace
 
 NoteSheet::NoteSheet(AppModel& model, Target target, QWidget* parent, std::chrono::milliseconds delay)
@@ -91,7 +82,7 @@ NoteSheet::NoteSheet(AppModel& model, Target target, QWidget* parent, std::chron
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(header);
-    layout->addWidget(new Rule(this));
+    layout->addWidget(new RuleLine(Qt::Horizontal, this));
     layout->addWidget(host_, 1);
 
     // The title follows the thing: a rename elsewhere, a re-read, a sibling's edit.

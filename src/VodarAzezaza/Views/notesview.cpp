@@ -12,6 +12,7 @@
 #include "pixelgrid.h"
 #include "pixelview.h"
 #include "pressstyle.h"
+#include "ruleline.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
@@ -24,21 +25,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// A rule between the parts of the screen, one pixel across.
-class Rule : public QWidget {
-public:
-    Rule(Qt::Orientation orientation, QWidget* parent) : QWidget(parent)
-    {
-        if (orientation == Qt::Horizontal)
-            setFixedHeight(1);
-        else
-            setFixedWidth(1);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(Palette::pembyRule)); }
-};
 
 // The search row's magnifier, drawn in the muted ink at the size of 12 px text.
 class SearchGlyph : public QWidget {
@@ -219,7 +205,7 @@ NotesList::NotesList(NotesModel& notes, QWidget* parent) : QWidget(parent), note
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(searchRow);
-    layout->addWidget(new Rule(Qt::Horizontal, this));
+    layout->addWidget(new RuleLine(Qt::Horizontal, this));
     layout->addWidget(list_, 1);
     setFocusProxy(list_);
 
@@ -406,7 +392,7 @@ NotesView::NotesView(AppModel& model, QWidget* parent, std::chrono::milliseconds
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(list_);
-    layout->addWidget(new Rule(Qt::Vertical, this));
+    layout->addWidget(new RuleLine(Qt::Vertical, this));
     layout->addWidget(pane_, 1);
 }
 
