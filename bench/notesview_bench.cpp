@@ -6,6 +6,7 @@
 // Run on demand: build/<dir>/bench/notesview_bench
 #include "benchmark.h"
 #include "notelist.h"
+#include "notesfolder.h"
 #include "notesmodel.h"
 #include "notesview.h"
 
@@ -45,17 +46,8 @@ int main(int argc, char** argv)
     QTemporaryDir root;
     const QString folder = root.filePath(QStringLiteral("Notes"));
     const int count = 1000;
-    {
-        NoteStore writer(folder);
-        for (int i = 0; i < count; ++i) {
-            const Note note(QStringLiteral("note-%1").arg(i), noteText(i),
-                            QDateTime::fromMSecsSinceEpoch(1'700'000'000'000 + i * 60'000LL, Qt::UTC));
-            if (!writer.save(note)) {
-                std::fprintf(stderr, "can't write the notes folder\n");
-                return 1;
-            }
-        }
-    }
+    if (!writeNotesFolder(folder, count, noteText))
+        return 1;
     NotesModel notes(folder);
     notes.reload();
     std::printf("folder: %d notes\n", count);
