@@ -4,6 +4,7 @@
 // finds nothing changed (one directory listing).
 // Run on demand: build/<dir>/bench/notes_bench
 #include "benchmark.h"
+#include "notesfolder.h"
 #include "notesmodel.h"
 #include "richtext.h"
 
@@ -73,17 +74,8 @@ int main(int argc, char** argv)
     QTemporaryDir root;
     const QString folder = root.filePath(QStringLiteral("Notes"));
     const int count = 1000;
-    {
-        NoteStore writer(folder);
-        for (int i = 0; i < count; ++i) {
-            const Note note(QStringLiteral("note-%1").arg(i), noteText(i),
-                            QDateTime::fromMSecsSinceEpoch(1'700'000'000'000 + i * 60'000LL, Qt::UTC));
-            if (!writer.save(note)) {
-                std::fprintf(stderr, "can't write the notes folder\n");
-                return 1;
-            }
-        }
-    }
+    if (!writeNotesFolder(folder, count, noteText))
+        return 1;
     std::printf("folder: %d notes of 31 paragraphs\n", count);
 
     // The floor of a load: every note file's bytes read and decoded, and the texts

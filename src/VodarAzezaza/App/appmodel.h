@@ -291,8 +291,9 @@ public:
     void setExternalSteps(const QString& id, const QList<SharedStep>& steps);
     void moveExternal(const QString& id, Day day);
     void deleteExternal(const QString& id);
-    // Without text or rich text the note goes, file and all.
-    void saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
+    // Without text or rich text the note goes, file and all. False when the note could
+    // not be written (the save error says why), so the caller keeps it due.
+    bool saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
     // "todo" is "Pemby Todo"; any other tag is shown as it is.
     static QString appName(const QString& sourceApp);
 
@@ -479,11 +480,15 @@ public:
         bool operator==(const NoteContent&) const = default;
     };
     NoteContent noteContent(const QUuid& id) const;
+    // The note of another app's thing, read as a thing's note is: the row's note id
+    // names a file only when it is a UUID, and only one of sane size is read.
+    NoteContent externalNoteContent(const QString& id) const;
     // The note sheet's save: text and rich text become the note (a first note gets its
     // id), blank text removes it, file and all. Text without rich text could not be
     // written and keeps the old note, with the save error. No undo step: undo and redo
-    // keep the note as saved.
-    void saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain);
+    // keep the note as saved. False when the note could not be written (the save error
+    // says why), so the caller keeps it due.
+    bool saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain);
     // Writes the rich text of a note, creating the notes folder when needed.
     Status writeNote(const QString& noteID, const QByteArray& rtf);
     // The selected things in board order, with their rich-text notes, onto the

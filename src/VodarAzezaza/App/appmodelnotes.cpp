@@ -111,15 +111,23 @@ AppModel::NoteContent AppModel::noteContent(const QUuid& id) const
     return {readNote(thing->noteID), thing->note};
 }
 
-void AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain)
+AppModel::NoteContent AppModel::externalNoteContent(const QString& id) const
+{
+    const auto thing = externalThing(id);
+    if (!thing)
+        return {};
+    return {readNote(thing->noteID), thing->note};
+}
+
+bool AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
     const Transition transition(*this);
     const auto thing = planner_.thing(id);
     if (!thing)
-        return;
+        return true;
     const auto stored = storeNoteFile(thing->noteID, rtf, plain);
     if (!stored)
-        return;
+        return false;
     const std::optional<QString>& noteID = stored->noteID;
     const QString& note = stored->note;
 
@@ -138,6 +146,7 @@ void AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, c
             snapshot.update(id, saved);
     });
     save(true);
+    return true;
 }
 
 void AppModel::copySelection()

@@ -156,21 +156,22 @@ void AppModel::deleteExternal(const QString& id)
         show(QStringLiteral("Deleted. Gone from ") + appName(thing->sourceApp) + QStringLiteral(" too."));
 }
 
-void AppModel::saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
+bool AppModel::saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
     const Transition transition(*this);
     const auto thing = externalThing(id);
     if (!thing)
-        return;
+        return true;
     // The note id comes from another app's row: it names a file only when it is a UUID
     // (storeNoteFile makes a fresh one otherwise), so a row can never make the planner
     // write or delete outside the notes folder.
     const std::optional<QByteArray> before = readNote(thing->noteID);
     const auto stored = storeNoteFile(thing->noteID, rtf, plain);
     if (!stored)
-        return;
+        return false;
     const FamilyStore::Answer written = familyStore_.setNote(id, stored->noteID, stored->note);
-    if (externalChangeFailed(written, QStringLiteral("Couldn't save the note: "))) {
+    const bool failed = externalChangeFailed(written, QStringLiteral("Couldn't save the note: "));
+    if (failed) {
         // The row keeps its note, so the file goes back to what the row names.
         if (stored->noteID && stored->noteID != thing->noteID)
             removeNote(stored->noteID);
@@ -180,6 +181,7 @@ void AppModel::saveExternalNote(const QString& id, const std::optional<QByteArra
         announce();
     }
     refreshFromFamily();
+    return !failed;
 }
 
 QString AppModel::changeFailedText(const QString& sourceApp)

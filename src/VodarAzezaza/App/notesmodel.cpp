@@ -29,6 +29,11 @@ QString NotesModel::pembyNotesFolder()
     return folder.isEmpty() ? NoteStore::defaultDirectory() : folder;
 }
 
+QDateTime NotesModel::now() const
+{
+    return clock_ ? clock_() : QDateTime::currentDateTimeUtc();
+}
+
 void NotesModel::setNotes(QList<std::shared_ptr<Note>> notes)
 {
     if (notes == notes_)
@@ -85,6 +90,11 @@ void NotesModel::bumpEditRequest()
 {
     ++editRequest_;
     emit editRequestChanged();
+}
+
+void NotesModel::requestEdit()
+{
+    bumpEditRequest();
 }
 
 void NotesModel::requestSearch()
@@ -209,10 +219,10 @@ void NotesModel::save(const Note& note)
 
 void NotesModel::edited(const std::shared_ptr<Note>& note, bool isEdit)
 {
-    if (!note)
+    if (!note || !notes_.contains(note))
         return;
     if (isEdit)
-        note->setModified(clock_ ? clock_() : QDateTime::currentDateTimeUtc());
+        note->setModified(now());
     save(*note);
     store_.sort();
     setNotes(store_.notes());
@@ -280,6 +290,7 @@ void NotesModel::undo()
 {
     if (undoStack_.isEmpty())
         return;
+    flush();
     const QList<NoteStore::TrashedNote> group = undoStack_.takeLast();
     const Status restored = store_.restore(group);
     if (restored) {

@@ -41,6 +41,10 @@ public:
     // The sibling notes app's folder: PEMBY_NOTES_APP_DIR when set, else the store's default.
     static QString pembyNotesFolder();
 
+    // The moment by the model's clock, which dates the edits; the list's relative days
+    // are counted from it.
+    QDateTime now() const;
+
     NoteStore& store() { return store_; }
     const NoteStore& store() const { return store_; }
 
@@ -61,6 +65,7 @@ public:
     void requestSearch();
     // Asks the editor pane to take the keyboard.
     int editRequest() const { return editRequest_; }
+    void requestEdit();
     // The last save or restore failure; cleared by the next success.
     const std::optional<QString>& saveError() const { return saveError_; }
 
@@ -81,13 +86,16 @@ public:
     // A new empty note at the top, selected, with the editor asked to take the keys.
     void create();
     // After the editor stored its content into `note`; `isEdit` when the text changed.
+    // A note no longer in the list (trashed meanwhile) is not written: its file would
+    // come back from the trash.
     void edited(const std::shared_ptr<Note>& note, bool isEdit);
     // Puts the trimmed title in place of the note's first line. A blank title or
     // the present one changes nothing.
     void rename(const QString& id, const QString& title);
     // To the trash, undoably; the selection moves to the note now in its place.
     void deleteNote(const QString& id);
-    // Brings back the most recently deleted group.
+    // Brings back the most recently deleted group; what the editor holds is stored
+    // first, since the selection moves to what comes back.
     void undo();
     // Moves the selection within the visible notes, clamped at both ends.
     void moveSelection(int offset);

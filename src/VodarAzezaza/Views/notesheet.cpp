@@ -1,0 +1,196 @@
+#include "notesheet.h"
+
+#include "appmodel.h"
+#include "noteeditor.h"
+#include "palette.h"
+#include "plaintext.h"
+#include "ruleline.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The thing's title on one line, cut short with an ellipsis when it is too long; drawn
+// as the characters it holds.
+class SheetTitle : public QWidget {
+public:
+    explicit SheetTitle(QWidget* parent) : QWidget(parent)
+    {
+        QFont f = font();
+        f.setPixelSize(13);
+        f.setWeight(QFont::DemiBold);
+        setFont(f);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+    const QString& text() const { return text_; }
+    void setText(const QString& text)
+    {
+        if (text == text_)
+            return;
+        text_ = text;
+        setToolTip(PlainText::toolTip(text));
+        update();
+    }
+    QSize sizeHint() const override { return {fontMetrics().horizontalAdvance(text_), fontMetrics().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setPen(QColor(Palette::pembyText));
+        p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
+                   fontMetrics().elidedText(QString(text_).replace(u'\n', u' '), Qt::ElideRight, width()));
+    }
+
+private:
+    QString text_;
+};
+
+} // namespace
+
+NoteSheet::NoteSheet(AppModel& model, Target target, QWidget* parent, std::chrono::milliseconds delay)
+    : QWidget(parent), model_(model), alive_(&model), target_(std::move(target)), bridge_(this)
+{
+    setFixedSize(sheetSize);
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(16, 10, 16, 10);
+    header->setSpacing(10);
+    title_ = new SheetTitle(this);
+    header->addWidget(title_, 1);
+    format_ = new FormatButton(bridge_, this);
+    header->addWidget(format_);
+    done_ = new QPushButton(QStringLiteral("Done"), this);
+    done_->setDefault(true);
+    done_->setAutoDefault(false);
+    done_->setFocusPolicy(Qt::NoFocus);
+    header->addWidget(done_);
+    connect(done_, &QPushButton::clicked, this, &NoteSheet::finish);
+
+    host_ = new NoteEditorHost(bridge_, delay, [this] { save(); }, this);
+    host_->setMinimumSize(560, 420);
+    // An edit is due at once; its save waits for the pause.
+    host_->setOnEdit([this] { dirty_ = true; });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(header);
+    layout->addWidget(new RuleLine(Qt::Horizontal, this));
+    layout->addWidget(host_, 1);
+
+    // The title follows the thing: a rename elsewhere, a re-read, a sibling's edit.
+    connect(&model_, &AppModel::plannerChanged, this, &NoteSheet::refreshTitle);
+    connect(&model_, &AppModel::familyThingsChanged, this, &NoteSheet::refreshTitle);
+    refreshTitle();
+}
+
+NoteSheet::~NoteSheet()
+{
+    // A sheet taken away without being hidden first still keeps what was typed.
+    save();
+}
+
+QString NoteSheet::title() const
+{
+    if (const auto* id = std::get_if<QUuid>(&target_)) {
+        const auto thing = model_.planner().thing(*id);
+        return thing ? thing->title : QString();
+    }
+    const auto thing = model_.externalThing(std::get<QString>(target_));
+    return thing ? thing->title : QString();
+}
+
+void NoteSheet::refreshTitle()
+{
+    static_cast<SheetTitle*>(title_)->setText(title());
+}
+
+QString NoteSheet::shownTitle() const
+{
+    return static_cast<SheetTitle*>(title_)->text();
+}
+
+bool NoteSheet::retarget(const Target& target)
+{
+    const auto* from = std::get_if<QUuid>(&target_);
+    const auto* to = std::get_if<QUuid>(&target);
+    if (!from || !to || model_.planner().thing(*from))
+        return false;
+    target_ = target;
+    refreshTitle();
+    return true;
+}
+
+void NoteSheet::load()
+{
+    const AppModel::NoteContent content = std::holds_alternative<QUuid>(target_)
+        ? model_.noteContent(std::get<QUuid>(target_))
+        : model_.externalNoteContent(std::get<QString>(target_));
+    bridge_.editor().load(content.rtf, content.plain);
+    loaded_ = true;
+    dirty_ = false;
+    // The keys go to the text once the sheet is on screen.
+    QTimer::singleShot(0, this, [this] { bridge_.editor().focus(); });
+}
+
+void NoteSheet::save()
+{
+    host_->cancelPending();
+    if (!loaded_ || !dirty_ || !alive_)
+        return;
+    const NoteEditor& editor = bridge_.editor();
+    // An empty text has no rich text to keep; the model then removes the note.
+    const std::optional<QByteArray> rtf = editor.isEmpty() ? std::nullopt : editor.rtf();
+    const QString plain = editor.plainText();
+    const bool saved = std::holds_alternative<QUuid>(target_)
+        ? model_.saveNote(std::get<QUuid>(target_), rtf, plain)
+        : model_.saveExternalNote(std::get<QString>(target_), rtf, plain);
+    // A failed write leaves the text due: the next pause, Done or hide tries again.
+    if (saved)
+        dirty_ = false;
+}
+
+void NoteSheet::finish()
+{
+    save();
+    if (!alive_)
+        return;
+    model_.setEditingNote(std::nullopt);
+    model_.setEditingExternalNote(std::nullopt);
+}
+
+void NoteSheet::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Loaded once per sheet: a sheet shown again keeps what it holds.
+    if (!loaded_)
+        load();
+}
+
+void NoteSheet::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    save();
+}
+
+void NoteSheet::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        finish();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void NoteSheet::paintEvent(QPaintEvent*)
+{
+    QPainter(this).fillRect(rect(), QColor(Palette::pembyBackground));
+}

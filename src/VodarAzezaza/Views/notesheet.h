@@ -1,0 +1,86 @@
+#pragma once
+// The sheet in which the note of one thing is written: a planner thing's, or another
+// app's thing's from the family store. It holds one note editor, loads the note the
+// first time it comes on screen, and saves it a pause after the last edit, on "Done"
+// and Escape, when it hides and when it is asked to (quitting, another folder).
+//
+// API
+//   auto* sheet = new NoteSheet(model, NoteSheet::Target(thingID), dialog);
+//   sheet->saveNow();                 writes what was typed and not yet saved
+//   sheet->retarget(NoteSheet::Target(newID))   after a re-read gave the thing a fresh id
+//
+// Only what the user typed is written: a sheet opened and closed without an edit leaves
+// the note file and the family store as they were (a sibling's file may hold more than
+// the editor keeps). A save the model could not make stays due and is tried again at
+// the next occasion.
+
+#include "noteeditorbridge.h"
+
+#include <QPointer>
+#include <QUuid>
+#include <QWidget>
+
+#include <chrono>
+#include <variant>
+
+class AppModel;
+class QPushButton;
+
+class NoteSheet : public QWidget {
+    Q_OBJECT
+public:
+    // A planner thing by its id, or another app's thing by its family-store id.
+    using Target = std::variant<QUuid, QString>;
+
+    static constexpr QSize sheetSize{640, 520};
+
+    NoteSheet(AppModel& model, Target target, QWidget* parent = nullptr,
+              std::chrono::milliseconds delay = NoteEditorHost::sheetDelay);
+    ~NoteSheet() override;
+
+    const Target& target() const { return target_; }
+    // The target thing's title; empty when there is no such thing.
+    QString title() const;
+
+    // Writes what was typed since the last save through the model.
+    void saveNow() { save(); }
+    // The thing got a fresh id from a re-read: the sheet goes on with it, keeping what
+    // the editor holds. Refused (false) while the present target still names a thing,
+    // or for another app's thing, whose id never changes.
+    bool retarget(const Target& target);
+    // "Done" and Escape: saves and ends the model's note editing.
+    void finish();
+
+    NoteEditor& editor() const { return bridge_.editor(); }
+    QPushButton* doneButton() const { return done_; }
+    QPushButton* formatButton() const { return format_; }
+    // The title as the header shows it.
+    QString shownTitle() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void load();
+    void save();
+    void refreshTitle();
+    // Whether the model now holds `plain` as the target's note.
+    bool holds(const QString& plain) const;
+
+    AppModel& model_;
+    // A sheet can outlive its model by a moment (another folder was chosen): it then
+    // writes nothing.
+    QPointer<AppModel> alive_;
+    Target target_;
+    NoteEditorBridge bridge_;
+    NoteEditorHost* host_;
+    QWidget* title_;
+    QPushButton* format_;
+    QPushButton* done_;
+    bool loaded_ = false;
+    // The user edited the text since it was loaded or last saved.
+    bool dirty_ = false;
+};
