@@ -282,6 +282,8 @@ public:
     void toggleExternal(const SharedThing& thing);
     // A blank title, or the same one, changes nothing.
     void renameExternal(const SharedThing& thing, const QString& title);
+    // The steps as given; announced only when the store's row really changed.
+    void setExternalSteps(const QString& id, const QList<SharedStep>& steps);
     void moveExternal(const QString& id, Day day);
     void deleteExternal(const QString& id);
     // Without text or rich text the note goes, file and all.
@@ -695,8 +697,9 @@ private:
 
     // ---- Navigation and header texts ------------------------------------------------
 
-    // After a re-read gave the things of the re-read files fresh ids: an inline edit or
-    // a note sheet of such a thing follows it to its new id, or ends when it is gone.
+    // After a re-read gave the things of the re-read files fresh ids: an inline edit, an
+    // open detail or a note sheet of such a thing follows it to its new id, or ends when
+    // it is gone.
     void followReread(const Planner& before);
 
     // ---- Syncing with the family store ----------------------------------------------

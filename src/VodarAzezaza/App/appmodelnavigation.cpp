@@ -203,7 +203,6 @@ void AppModel::refresh(const QDateTime& now)
         readPlanFiles([](PlannerStore& store, Planner& plan) { store.reloadIfChanged(plan); });
     if (!reread.isEmpty()) {
         clearSelection();
-        setOpened(std::nullopt);
         followReread(before);
     }
 
@@ -231,7 +230,8 @@ void AppModel::followReread(const Planner& before)
 {
     // Things keep their id only as long as their file is not read again. The one being
     // edited is found again by its sync id, else where it stood under the same title,
-    // so the edit field and the note sheet keep what was typed and save to it.
+    // so the edit field, the detail and the note sheet keep what was typed and save to
+    // it.
     const auto follow = [&](const QUuid& id) -> std::optional<QUuid> {
         if (planner_.locate(id))
             return id;
@@ -252,6 +252,8 @@ void AppModel::followReread(const Planner& before)
         const auto id = follow(editing_->thingID());
         setEditing(id ? std::optional<Editing>(Editing::thing(*id)) : std::nullopt);
     }
+    if (opened_)
+        setOpened(follow(*opened_));
     if (editingNote_)
         setEditingNote(follow(*editingNote_));
 }

@@ -81,6 +81,21 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
     refreshFromFamily();
 }
 
+void AppModel::setExternalSteps(const QString& id, const QList<SharedStep>& steps)
+{
+    if (!externalThing(id))
+        return;
+    const bool written = familyStore_.setSteps(id, steps);
+    if (tickedExternal_.contains(id)) {
+        QMap<QString, SharedThing> ticked = tickedExternal_;
+        ticked[id].steps = steps;
+        assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+    }
+    if (written)
+        announce();
+    refreshFromFamily();
+}
+
 void AppModel::moveExternal(const QString& id, Day day)
 {
     const Transition transition(*this);

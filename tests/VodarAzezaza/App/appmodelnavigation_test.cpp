@@ -332,7 +332,7 @@ TEST(AppModelNavigation, APinnedTodayStaysButOutsideEditsAreStillRead)
     EXPECT_EQ(m.today(), wednesday);
     EXPECT_TRUE(m.planner().things(today).first().done);
     EXPECT_TRUE(m.selection().isEmpty());
-    EXPECT_EQ(m.opened(), std::nullopt);
+    EXPECT_EQ(m.opened(), idOf(m.planner(), "buy milk")) << "the open detail follows the re-read thing";
 }
 
 TEST(AppModelNavigation, ARefreshThatFindsNothingChangesNothing)
@@ -350,7 +350,7 @@ TEST(AppModelNavigation, ARefreshThatFindsNothingChangesNothing)
     EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
 }
 
-TEST(AppModelNavigation, AnEditFollowsItsThingThroughAReRead)
+TEST(AppModelNavigation, AnEditADetailAndANoteFollowTheirThingThroughAReRead)
 {
     ModelHarness h;
     h.put(thisWeek, weekFile(Day{2026, 3, 2}, {{wednesday, {"- [ ] buy milk", "- [ ] call mum", "- [ ] typed by hand"}}}));
@@ -381,6 +381,7 @@ TEST(AppModelNavigation, AnEditFollowsItsThingThroughAReRead)
         m.refresh(h.now());
         const Thing before = *m.planner().thing(idOf(m.planner(), c.edited));
         m.setEditing(Editing::thing(before.id));
+        m.setOpened(before.id);
         m.setEditingNote(before.id);
 
         h.put(thisWeek, c.outside);
@@ -388,6 +389,7 @@ TEST(AppModelNavigation, AnEditFollowsItsThingThroughAReRead)
         ASSERT_FALSE(m.planner().thing(before.id)) << "a re-read gives fresh ids";
         if (!c.follows) {
             EXPECT_EQ(m.editing(), std::nullopt);
+            EXPECT_EQ(m.opened(), std::nullopt);
             EXPECT_EQ(m.editingNote(), std::nullopt);
             continue;
         }
@@ -400,6 +402,7 @@ TEST(AppModelNavigation, AnEditFollowsItsThingThroughAReRead)
             EXPECT_EQ(now->title, before.title);
         else
             EXPECT_EQ(now->syncID, before.syncID);
+        EXPECT_EQ(m.opened(), now->id);
         EXPECT_EQ(m.editingNote(), now->id);
     }
 }

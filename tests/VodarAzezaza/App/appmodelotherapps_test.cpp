@@ -156,6 +156,34 @@ TEST_F(AppModelOtherApps, RenamingWritesOnlyARealChange)
     EXPECT_EQ(m.todayFromOthers().first().title, "water the ferns");
 }
 
+TEST_F(AppModelOtherApps, StepsAreWrittenForTheSiblingAndAnnouncedOnlyWhenTheyChanged)
+{
+    AppModel& m = started();
+    SharedThing row = Sibling::row("T1", "water the plants", wednesday);
+    row.steps = {{"fill the can", true}};
+    sibling({row}, m);
+    const QList<SharedStep> same = row.steps;
+    EXPECT_EQ(postsOf([&] { m.setExternalSteps("T1", same); }), 0);
+
+    // What the sibling reads from its own handle once it has heard the planner.
+    const QList<SharedStep> steps{{"fill the can", true}, {"  the fern too", false}};
+    const int heard = todo->heard;
+    m.setExternalSteps("T1", steps);
+    ASSERT_TRUE(waitUntil([&] { return todo->heard > heard; }));
+    EXPECT_EQ(rowOf(todo->store, "T1")->steps, steps);
+    EXPECT_EQ(m.externalThing("T1")->steps, steps) << "read back at once";
+    EXPECT_TRUE(waitUntil([&] { return !m.ownChangePending(); })) << "its own echo is skipped";
+
+    m.toggleExternal(*m.externalThing("T1"));
+    const QList<SharedStep> fewer{{"fill the can", true}};
+    EXPECT_EQ(postsOf([&] { m.setExternalSteps("T1", fewer); }), 1);
+    EXPECT_EQ(m.tickedExternal().value("T1").steps, fewer) << "the ticked copy shows the same steps";
+
+    todo->store.markDeleted("T1", std::nullopt);
+    m.refreshFromFamily();
+    EXPECT_EQ(postsOf([&] { m.setExternalSteps("gone", steps); }), 0);
+}
+
 TEST_F(AppModelOtherApps, MovingToAnotherDayLeavesTodayAndItsSlot)
 {
     h.settings().setValue("order.otherApps", R"({"T1":2,"T2":0})");

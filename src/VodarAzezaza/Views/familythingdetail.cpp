@@ -1,0 +1,166 @@
+#include "familythingdetail.h"
+
+#include "appmodel.h"
+#include "detailparts.h"
+#include "palette.h"
+#include "rowtext.h"
+#include "textutil.h"
+
+#include <QCalendarWidget>
+#include <QDateEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QList<Step> asSteps(const QList<SharedStep>& shared)
+{
+    QList<Step> steps;
+    steps.reserve(shared.size());
+    for (const SharedStep& step : shared)
+        steps.append(Step{step.title, step.done});
+    return steps;
+}
+
+QList<SharedStep> asShared(const QList<Step>& steps)
+{
+    QList<SharedStep> shared;
+    shared.reserve(steps.size());
+    for (const Step& step : steps)
+        shared.append(SharedStep{step.title, step.done});
+    return shared;
+}
+
+} // namespace
+
+ExternalDetail::ExternalDetail(AppModel& model, const QString& id, const QString& title,
+                               const QList<SharedStep>& steps, QWidget* parent)
+    : QWidget(parent), model_(&model), id_(id), seedTitle_(title), seedSteps_(steps)
+{
+    setFixedWidth(DetailMetrics::width);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(DetailMetrics::padding, DetailMetrics::padding, DetailMetrics::padding,
+                               DetailMetrics::padding);
+    column->setSpacing(DetailMetrics::spacing);
+
+    title_ = new DetailTitle(title, this);
+    column->addWidget(title_);
+    connect(title_, &QLineEdit::returnPressed, this, &ExternalDetail::save);
+
+    steps_ = new StepsEditor(asSteps(steps), this);
+    column->addWidget(steps_);
+    connect(steps_, &StepsEditor::saveAsked, this, &ExternalDetail::save);
+
+    note_ = new NoteBlock(this);
+    column->addWidget(note_);
+    connect(note_, &QAbstractButton::clicked, this, [this] {
+        save();
+        if (!model_)
+            return;
+        const QString id = id_;
+        QPointer<AppModel> m = model_;
+        m->setOpenedExternal(std::nullopt);
+        // The note sheet belongs to the main window, as for the planner's own things.
+        if (m->isFocusMode())
+            m->exitFocusMode();
+        m->setEditingExternalNote(id);
+    });
+
+    date_ = new QDateEdit(this);
+    date_->setObjectName(QStringLiteral("date"));
+    date_->setCalendarPopup(true);
+    QFont f = date_->font();
+    f.setPixelSize(13);
+    date_->setFont(f);
+    connect(date_, &QAbstractSpinBox::editingFinished, this, &ExternalDetail::pickDate);
+    connect(date_->calendarWidget(), &QCalendarWidget::clicked, this,
+            [this] { QTimer::singleShot(0, this, &ExternalDetail::pickDate); });
+    column->addWidget(detailLine(QStringLiteral("Date"), {date_}, this));
+
+    column->addWidget(new DetailDivider(this));
+    footer_ = new RowText(11, this);
+    footer_->setColor(Palette::pembyFaint);
+    footer_->setObjectName(QStringLiteral("footer"));
+    column->addWidget(footer_);
+
+    connect(&model, &AppModel::familyThingsChanged, this, &ExternalDetail::refresh);
+    connect(&model, &AppModel::tickedExternalChanged, this, &ExternalDetail::refresh);
+    connect(&model, &AppModel::todayChanged, this, &ExternalDetail::refresh);
+    refresh();
+}
+
+ExternalDetail::~ExternalDetail()
+{
+    if (model_) {
+        disconnect(model_, nullptr, this, nullptr);
+        save();
+    }
+}
+
+QString ExternalDetail::appName(const std::optional<SharedThing>& thing)
+{
+    if (!thing)
+        return QStringLiteral("another app");
+    if (thing->sourceApp == u"todo")
+        return QStringLiteral("Pemby Todo");
+    if (thing->sourceApp == u"notes")
+        return QStringLiteral("Pemby Notes");
+    return thing->sourceApp;
+}
+
+Day ExternalDetail::shownDay() const
+{
+    const auto thing = model_ ? model_->externalThing(id_) : std::nullopt;
+    if (thing && thing->day) {
+        if (const auto day = Day::fromIso(*thing->day))
+            return *day;
+    }
+    return model_ ? model_->today() : Day::today();
+}
+
+void ExternalDetail::refresh()
+{
+    if (!model_)
+        return;
+    const auto thing = model_->externalThing(id_);
+    note_->setNote(thing ? thing->note : QString());
+    if (!date_->hasFocus())
+        date_->setDate(shownDay().date());
+    footer_->setText(QStringLiteral("From ") + appName(thing) + QStringLiteral(". Changes show there too."));
+}
+
+void ExternalDetail::pickDate()
+{
+    const Day picked = Day::fromDate(date_->date());
+    if (picked == shownDay())
+        return;
+    save();
+    if (model_)
+        model_->moveExternal(id_, picked);
+}
+
+void ExternalDetail::save()
+{
+    if (!model_ || !model_->externalThing(id_))
+        return;
+    const QList<SharedStep> kept = asShared(steps_->kept());
+    if (kept != seedSteps_) {
+        seedSteps_ = kept;
+        model_->setExternalSteps(id_, kept);
+    }
+    // The record as the store has it now, after the steps' write and its read-back.
+    const auto thing = model_ ? model_->externalThing(id_) : std::nullopt;
+    if (!thing)
+        return;
+    const QString typed = pemby::trimWhitespace(title_->text());
+    if (typed.isEmpty() || typed == seedTitle_)
+        return;
+    seedTitle_ = typed;
+    model_->renameExternal(*thing, typed);
+}
+
+void ExternalDetail::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    save();
+}

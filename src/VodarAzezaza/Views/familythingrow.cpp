@@ -1,0 +1,271 @@
+#include "familythingrow.h"
+
+#include "appmodel.h"
+#include "checkbutton.h"
+#include "droptargets.h"
+#include "editfield.h"
+#include "familythingdetail.h"
+#include "motion.h"
+#include "plaintext.h"
+#include "popover.h"
+#include "rowtext.h"
+
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QTimer>
+
+namespace {
+
+constexpr int titleSize = 13;
+
+// The first letter of every word upper case, the rest lower case.
+QString capitalisedWords(const QString& text)
+{
+    QString out = text.toLower();
+    bool start = true;
+    for (QChar& c : out) {
+        if (c.isSpace()) {
+            start = true;
+        } else if (start) {
+            c = c.toUpper();
+            start = false;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+FamilyThingRow::FamilyThingRow(AppModel& model, const SharedThing& thing, const Place& place, int slot,
+                               DropSpotState& spot, QWidget* parent)
+    : RowFrame(model, parent), thing_(thing), place_(place), slot_(slot)
+{
+    layout_ = new QHBoxLayout(this);
+    layout_->setContentsMargins(leading, 0, trailing, 0);
+    layout_->setSpacing(spacing);
+
+    check_ = new CheckButton(thing.done, this);
+    layout_->addWidget(check_);
+    // Another app's thing is ticked as it stands now, not as it stood when shown.
+    connect(check_, &CheckButton::clicked, this, [this] {
+        AppModel& m = model_;
+        if (const auto current = m.externalThing(thing_.id))
+            m.toggleExternal(*current);
+    });
+
+    title_ = new RowText(titleSize, this);
+    title_->setMinimumTextWidth(28);
+    layout_->addWidget(title_);
+    layout_->addStretch(1);
+    tag_ = new RowText(11, this);
+    tag_->setColor(Palette::pembyFaint);
+    tag_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    layout_->addWidget(tag_);
+
+    new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
+        bool taken = false;
+        Motion::pointer([&] { taken = model_.drop(texts, place_, slot_, below); });
+        return taken;
+    });
+    InsertionLine::forRow(this, spot, rowID());
+
+    connect(&model_, &AppModel::selectedExternalChanged, this, qOverload<>(&QWidget::update));
+    connect(&model_, &AppModel::editingChanged, this, &FamilyThingRow::followEditing);
+    connect(&model_, &AppModel::openedExternalChanged, this, &FamilyThingRow::syncDetail);
+    connect(&model_, &AppModel::draggingExternalChanged, this, &FamilyThingRow::followDragging);
+
+    refreshContent();
+    followEditing();
+    followDragging();
+}
+
+FamilyThingRow::~FamilyThingRow() { disconnect(&model_, nullptr, this, nullptr); }
+
+QString FamilyThingRow::helpText(const QString& sourceApp)
+{
+    return QStringLiteral("From Pemby ") + capitalisedWords(sourceApp) +
+           QStringLiteral(". Click the name to rename it, double-click to open it; drag it up or down, or to "
+                          "another day.");
+}
+
+void FamilyThingRow::setThing(const SharedThing& thing, const Place& place, int slot)
+{
+    place_ = place;
+    slot_ = slot;
+    if (thing == thing_)
+        return;
+    thing_ = thing;
+    refreshContent();
+}
+
+void FamilyThingRow::refreshContent()
+{
+    check_->setDone(thing_.done);
+    title_->setText(thing_.title);
+    title_->setStruck(thing_.done);
+    title_->setColor(thing_.done ? Palette::pembyFaint : Palette::pembyText);
+    tag_->setText(thing_.sourceApp);
+    setToolTip(PlainText::toolTip(helpText(thing_.sourceApp)));
+    setAccessibleName(thing_.title);
+    setAccessibleDescription(thing_.done ? QStringLiteral("done") : QStringLiteral("not done"));
+    update();
+}
+
+bool FamilyThingRow::isSelectedRow() const { return model_.selectedExternal() == thing_.id; }
+
+bool FamilyThingRow::isEditingRow() const { return model_.editing() == Editing::external(thing_.id); }
+
+QWidget* FamilyThingRow::titleView() const { return title_; }
+
+void FamilyThingRow::select()
+{
+    model_.setSelection({});
+    model_.setSelectionAnchor(std::nullopt);
+    model_.setSelectedExternal(thing_.id);
+}
+
+void FamilyThingRow::rename()
+{
+    select();
+    model_.setEditing(Editing::external(thing_.id));
+}
+
+void FamilyThingRow::open()
+{
+    select();
+    model_.setEditing(std::nullopt);
+    model_.setOpenedExternal(thing_.id);
+}
+
+bool FamilyThingRow::clickedTitle(Qt::KeyboardModifiers)
+{
+    // Modifiers do not matter here: another app's thing is never part of a range. The
+    // rename waits for the double-click time, so a double click still opens it.
+    select();
+    return true;
+}
+
+void FamilyThingRow::clickedRow(Qt::KeyboardModifiers) { select(); }
+
+void FamilyThingRow::renameAfterClick()
+{
+    if (model_.selectedExternal() != thing_.id || model_.openedExternal() == thing_.id || !isVisible())
+        return;
+    rename();
+}
+
+void FamilyThingRow::doubleClicked() { open(); }
+
+void FamilyThingRow::followEditing()
+{
+    const bool editing = isEditingRow();
+    if (editing && !field_) {
+        AppModel* m = &model_;
+        const QString id = thing_.id;
+        const auto stillThis = [m, id] { return m->editing() == Editing::external(id); };
+        QFont f = font();
+        f.setPixelSize(titleSize);
+        field_ = new EditField(
+            thing_.title, QString(), f, true,
+            [m, id, stillThis](const QString& text, EditField::Ending) {
+                if (const auto current = m->externalThing(id))
+                    m->renameExternal(*current, text);
+                if (stillThis())
+                    m->setEditing(std::nullopt);
+            },
+            [m, stillThis] {
+                if (stillThis())
+                    m->setEditing(std::nullopt);
+            },
+            this);
+        title_->hide();
+        layout_->insertWidget(layout_->indexOf(title_), field_, 1);
+        field_->show();
+    } else if (!editing && field_) {
+        EditField* gone = field_;
+        field_ = nullptr;
+        gone->hide();
+        gone->deleteLater();
+        title_->show();
+    }
+    update();
+}
+
+void FamilyThingRow::followDragging()
+{
+    const auto& dragged = model_.draggingExternal();
+    setDimmed(dragged && dragged->id == thing_.id);
+}
+
+void FamilyThingRow::startDrag()
+{
+    const QString text = model_.beginExternalDrag(thing_);
+    RowDrag::run(this, model_, text);
+}
+
+ExternalDetail* FamilyThingRow::detail() const
+{
+    return popover() ? qobject_cast<ExternalDetail*>(popover()->content()) : nullptr;
+}
+
+void FamilyThingRow::syncDetail()
+{
+    const bool wanted = model_.openedExternal() == thing_.id;
+    if (wanted && !popover() && isVisible())
+        presentPopover(new ExternalDetail(model_, thing_.id, thing_.title, thing_.steps));
+    else if (!wanted && popover())
+        dismissPopover();
+}
+
+void FamilyThingRow::showEvent(QShowEvent* event)
+{
+    RowFrame::showEvent(event);
+    if (model_.openedExternal() == thing_.id && !popover())
+        QTimer::singleShot(0, this, &FamilyThingRow::syncDetail);
+}
+
+void FamilyThingRow::popoverClosed()
+{
+    if (ExternalDetail* d = detail())
+        d->save();
+    if (model_.openedExternal() == thing_.id)
+        model_.setOpenedExternal(std::nullopt);
+    dismissPopover();
+}
+
+QMenu* FamilyThingRow::makeMenu()
+{
+    auto* menu = new QMenu;
+    AppModel* m = &model_;
+    const QString id = thing_.id;
+    QPointer<FamilyThingRow> self(this);
+    menu->addAction(QStringLiteral("Open"), [self] {
+        if (self)
+            self->open();
+    });
+    menu->addAction(thing_.note.isEmpty() ? QStringLiteral("Add a Note") : QStringLiteral("Open Note"), [m, id] {
+        m->setOpenedExternal(std::nullopt);
+        if (m->isFocusMode())
+            m->exitFocusMode();
+        m->setEditingExternalNote(id);
+    });
+    menu->addAction(QStringLiteral("Rename"), [self] {
+        if (self)
+            self->rename();
+    });
+    menu->addAction(thing_.done ? QStringLiteral("Not Done") : QStringLiteral("Done"), [m, id] {
+        if (const auto current = m->externalThing(id))
+            m->toggleExternal(*current);
+    });
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Delete"), [m, id] { Motion::pointer([m, id] { m->deleteExternal(id); }); });
+    return menu;
+}
+
+void FamilyThingRow::contextMenuEvent(QContextMenuEvent* event)
+{
+    std::unique_ptr<QMenu> menu(makeMenu());
+    event->accept();
+    menu->exec(event->globalPos());
+}

@@ -1,0 +1,100 @@
+#include "rowtext.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+constexpr qreal washRadius = 5;
+} // namespace
+
+RowText::RowText(int pixelSize, QWidget* parent) : QWidget(parent)
+{
+    QFont f = font();
+    f.setPixelSize(pixelSize);
+    setFont(f);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void RowText::setText(const QString& text)
+{
+    if (text == text_)
+        return;
+    text_ = text;
+    setAccessibleName(text);
+    changed();
+}
+
+void RowText::setColor(const PembyColor& color)
+{
+    if (color == color_)
+        return;
+    color_ = color;
+    update();
+}
+
+void RowText::setStruck(bool struck)
+{
+    if (struck == struck_)
+        return;
+    struck_ = struck;
+    update();
+}
+
+void RowText::setWash(std::optional<PembyColor> wash, int dx, int dy)
+{
+    if (wash == wash_ && dx == dx_ && dy == dy_)
+        return;
+    wash_ = wash;
+    dx_ = dx;
+    dy_ = dy;
+    changed();
+}
+
+void RowText::setMinimumTextWidth(int width)
+{
+    minimumText_ = width;
+    changed();
+}
+
+void RowText::changed()
+{
+    updateGeometry();
+    update();
+}
+
+QSize RowText::sizeHint() const
+{
+    const QFontMetrics m = fontMetrics();
+    return QSize(std::max(minimumText_, m.horizontalAdvance(text_)) + 2 * dx_ + 1, m.height() + 2 * dy_);
+}
+
+QSize RowText::minimumSizeHint() const
+{
+    const QFontMetrics m = fontMetrics();
+    return QSize(std::min(sizeHint().width(), minimumText_ + 2 * dx_), m.height() + 2 * dy_);
+}
+
+void RowText::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QFontMetrics m = fontMetrics();
+    const QRectF box(0, (height() - m.height() - 2 * dy_) / 2.0, width(), m.height() + 2 * dy_);
+    if (wash_) {
+        const QString shown = m.elidedText(text_, Qt::ElideRight, std::max(0, width() - 2 * dx_));
+        QPainterPath path;
+        path.addRoundedRect(QRectF(box.left(), box.top(), std::min<qreal>(width(), m.horizontalAdvance(shown) + 2 * dx_ + 1),
+                                   box.height()),
+                            washRadius, washRadius);
+        p.fillPath(path, QColor(*wash_));
+    }
+    const QRectF textBox = box.adjusted(dx_, dy_, -dx_, -dy_);
+    const QString shown = m.elidedText(text_, Qt::ElideRight, int(textBox.width()));
+    const QColor ink = color_;
+    p.setPen(ink);
+    p.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    if (struck_ && !shown.isEmpty()) {
+        const qreal y = textBox.center().y() + 0.5;
+        p.fillRect(QRectF(textBox.left(), y - 0.5, std::min<qreal>(textBox.width(), m.horizontalAdvance(shown)), 1), ink);
+    }
+}

@@ -1,0 +1,343 @@
+#include "thingrow.h"
+
+#include "appmodel.h"
+#include "checkbutton.h"
+#include "droptargets.h"
+#include "editfield.h"
+#include "markwash.h"
+#include "motion.h"
+#include "plaintext.h"
+#include "popover.h"
+#include "rowtext.h"
+#include "thingdetail.h"
+#include "zcount.h"
+
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QTimer>
+
+namespace {
+
+constexpr int titleSize = 13;
+constexpr int minimumTitle = 28;
+
+QFont pixelFont(const QFont& base, int size)
+{
+    QFont f = base;
+    f.setPixelSize(size);
+    return f;
+}
+
+QString capitalised(const QString& word) { return word.isEmpty() ? word : word.left(1).toUpper() + word.mid(1); }
+
+RowText* indicator(int size, const PembyColor& color, const QString& text, const QString& help, QWidget* parent)
+{
+    auto* label = new RowText(size, parent);
+    label->setColor(color);
+    label->setText(text);
+    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    if (!help.isEmpty())
+        label->setToolTip(PlainText::toolTip(help));
+    return label;
+}
+
+} // namespace
+
+ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int index, DropSpotState& spot,
+                   QWidget* parent)
+    : RowFrame(model, parent), thing_(thing), place_(place), index_(index)
+{
+    layout_ = new QHBoxLayout(this);
+    layout_->setContentsMargins(leading, 0, trailing, 0);
+    layout_->setSpacing(spacing);
+
+    check_ = new CheckButton(thing.done, this);
+    const QUuid id = thing.id;
+    AppModel* m = &model_;
+    connect(check_, &CheckButton::clicked, this, [m, id] { Motion::pointer([m, id] { m->toggle(id); }); });
+    layout_->addWidget(check_);
+
+    title_ = new RowText(titleSize, this);
+    title_->setMinimumTextWidth(minimumTitle);
+    layout_->addWidget(title_);
+    layout_->addStretch(1);
+
+    steps_ = indicator(11, Palette::pembyMuted, QString(), QString(), this);
+    reminder_ = indicator(11, Palette::pembyMuted, QString(), QStringLiteral("Reminder"), this);
+    note_ = indicator(12, Palette::pembyFaint, QStringLiteral("\u2261"), QStringLiteral("Has a note"), this);
+    repeat_ = indicator(12, Palette::pembyFaint, QStringLiteral("\u21BB"), QStringLiteral("Repeats"), this);
+    moved_ = new ZCount(thing.zs, 2, this);
+    for (QWidget* w : {static_cast<QWidget*>(steps_), static_cast<QWidget*>(reminder_), static_cast<QWidget*>(note_),
+                       static_cast<QWidget*>(repeat_), static_cast<QWidget*>(moved_)})
+        layout_->addWidget(w);
+
+    new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
+        bool taken = false;
+        const int before = below ? index_ + 1 : index_;
+        Motion::pointer([&] { taken = model_.drop(texts, place_, before, !below); });
+        return taken;
+    });
+    line_ = InsertionLine::forRow(this, spot, rowID());
+
+    connect(&model_, &AppModel::selectionChanged, this, qOverload<>(&QWidget::update));
+    connect(&model_, &AppModel::editingChanged, this, &ThingRow::followEditing);
+    connect(&model_, &AppModel::openedChanged, this, &ThingRow::syncDetail);
+    connect(&model_, &AppModel::draggingChanged, this, &ThingRow::followDragging);
+
+    refreshContent();
+    followEditing();
+    followDragging();
+}
+
+ThingRow::~ThingRow()
+{
+    // Nothing the model says from here on is for this row.
+    disconnect(&model_, nullptr, this, nullptr);
+}
+
+QString ThingRow::rowID(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+
+QString ThingRow::movedText(int count)
+{
+    const QString moved = QStringLiteral("moved ") + QString::number(count) + QStringLiteral("\u00D7");
+    return count < 3 ? moved : moved + QStringLiteral(". eventually, or never?");
+}
+
+void ThingRow::setThing(const Thing& thing, const Place& place, int index)
+{
+    const bool placeChanged = place != place_;
+    index_ = index;
+    place_ = place;
+    if (thing == thing_ && !placeChanged)
+        return;
+    thing_ = thing;
+    refreshContent();
+}
+
+void ThingRow::refreshContent()
+{
+    const Thing& t = thing_;
+    check_->setDone(t.done);
+    title_->setText(t.title);
+    title_->setColor(t.done ? Palette::pembyFaint : Palette::pembyText);
+    title_->setStruck(t.done);
+    if (t.mark) {
+        const PembyColor wash = markWash(*t.mark);
+        title_->setWash(t.done ? wash.opacity(wash.light().alphaF() * 0.4) : wash, 6, 3);
+    } else {
+        title_->setWash(std::nullopt, 0, 3);
+    }
+
+    const auto summary = t.stepsSummary();
+    steps_->setText(summary.value_or(QString()));
+    steps_->setVisible(summary.has_value());
+    const bool showsTime = !t.done && t.remind && place_.isDay();
+    reminder_->setText(showsTime ? t.remind->toString() : QString());
+    reminder_->setVisible(showsTime);
+    note_->setVisible(!t.note.isEmpty());
+    repeat_->setVisible(t.repeatID.has_value());
+    const bool showsMoves = t.zs >= 1 && !t.done;
+    moved_->setCount(t.zs);
+    moved_->setVisible(showsMoves);
+    moved_->setToolTip(showsMoves ? PlainText::toolTip(movedText(t.zs)) : QString());
+
+    setAccessibleName(t.title);
+    setAccessibleDescription(t.done ? QStringLiteral("done") : QStringLiteral("not done"));
+    update();
+}
+
+bool ThingRow::isSelectedRow() const { return model_.selection().contains(thing_.id); }
+
+bool ThingRow::isEditingRow() const { return model_.editing() == Editing::thing(thing_.id); }
+
+QWidget* ThingRow::titleView() const { return title_; }
+
+void ThingRow::followEditing()
+{
+    const bool editing = isEditingRow();
+    if (editing && !field_) {
+        AppModel* m = &model_;
+        const QUuid id = thing_.id;
+        // Only while the model still edits this thing: a late commit (its field lost the
+        // keys to a click that began another edit) must not end that other edit.
+        const auto stillThis = [m, id] { return m->editing() == Editing::thing(id); };
+        field_ = new EditField(
+            thing_.title, QString(), pixelFont(font(), titleSize), true,
+            [m, id, stillThis](const QString& text, EditField::Ending) {
+                m->rename(id, text);
+                if (stillThis())
+                    m->setEditing(std::nullopt);
+            },
+            [m, stillThis] {
+                if (stillThis())
+                    m->setEditing(std::nullopt);
+            },
+            this);
+        title_->hide();
+        layout_->insertWidget(layout_->indexOf(title_), field_, 1);
+        field_->show();
+    } else if (!editing && field_) {
+        EditField* gone = field_;
+        field_ = nullptr;
+        gone->hide();
+        gone->deleteLater();
+        title_->show();
+    }
+    update();
+}
+
+void ThingRow::followDragging() { setDimmed(model_.dragging().contains(thing_.id)); }
+
+bool ThingRow::clickedTitle(Qt::KeyboardModifiers modifiers)
+{
+    const bool command = modifiers & Qt::ControlModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    if (command || shift) {
+        model_.click(thing_.id, command, shift);
+        return false;
+    }
+    model_.select(thing_.id);
+    return true;
+}
+
+void ThingRow::clickedRow(Qt::KeyboardModifiers modifiers)
+{
+    model_.click(thing_.id, modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier);
+}
+
+void ThingRow::renameAfterClick()
+{
+    // Only when nothing else happened since the click: the thing is still the one
+    // selected and its detail did not open.
+    if (model_.selection() != QSet<QUuid>{thing_.id} || model_.opened() == thing_.id || !isVisible())
+        return;
+    model_.setEditing(Editing::thing(thing_.id));
+}
+
+void ThingRow::open()
+{
+    model_.select(thing_.id);
+    model_.setEditing(std::nullopt);
+    model_.setOpened(thing_.id);
+}
+
+void ThingRow::doubleClicked() { open(); }
+
+void ThingRow::startDrag()
+{
+    const QString text = model_.beginDrag(thing_.id);
+    // The row may be gone once the drag returns.
+    RowDrag::run(this, model_, text);
+}
+
+ThingDetail* ThingRow::detail() const { return popover() ? qobject_cast<ThingDetail*>(popover()->content()) : nullptr; }
+
+void ThingRow::syncDetail()
+{
+    const bool wanted = model_.opened() == thing_.id;
+    if (wanted && !popover() && isVisible())
+        presentPopover(new ThingDetail(model_, place_, thing_.id, thing_.title, thing_.steps));
+    else if (!wanted && popover())
+        dismissPopover();
+}
+
+void ThingRow::showEvent(QShowEvent* event)
+{
+    RowFrame::showEvent(event);
+    // A detail asked for while the row was off screen opens once it is shown.
+    if (model_.opened() == thing_.id && !popover())
+        QTimer::singleShot(0, this, &ThingRow::syncDetail);
+}
+
+void ThingRow::adoptDetail(Popover* popover)
+{
+    adoptPopover(popover);
+    if (ThingDetail* d = detail())
+        d->follow(thing_.id, place_);
+}
+
+void ThingRow::popoverClosed()
+{
+    if (ThingDetail* d = detail())
+        d->save();
+    if (model_.opened() == thing_.id)
+        model_.setOpened(std::nullopt);
+    dismissPopover();
+}
+
+QList<QUuid> ThingRow::menuIDs() const
+{
+    return model_.selection().contains(thing_.id) ? model_.selectedIDs() : QList<QUuid>{thing_.id};
+}
+
+QMenu* ThingRow::makeMenu()
+{
+    auto* menu = new QMenu;
+    AppModel* m = &model_;
+    const QUuid id = thing_.id;
+    const Place place = place_;
+    const QList<QUuid> ids = menuIDs();
+    const auto animated = [](std::function<void()> action) { return [action] { Motion::pointer(action); }; };
+
+    menu->addAction(QStringLiteral("Open"), [m, id] { m->setOpened(id); });
+    menu->addAction(thing_.note.isEmpty() ? QStringLiteral("Add a Note") : QStringLiteral("Open Note"), [m, id] {
+        m->setOpened(std::nullopt);
+        if (m->isFocusMode())
+            m->exitFocusMode();
+        m->setEditingNote(id);
+    });
+    menu->addAction(thing_.done ? QStringLiteral("Not Done") : QStringLiteral("Done"), animated([m, id] { m->toggle(id); }));
+    menu->addSeparator();
+    if (place.isDay()) {
+        menu->addAction(QStringLiteral("Not This Week"), animated([m, ids] { m->notThisWeek(ids); }));
+        menu->addAction(QStringLiteral("Eventually"), animated([m, ids] { m->sendToEventually(ids); }));
+    } else {
+        menu->addAction(QStringLiteral("Today"),
+                        animated([m, id] { m->move(id, Place::onDay(m->today()), std::nullopt); }));
+    }
+    QMenu* highlight = menu->addMenu(QStringLiteral("Highlight"));
+    const auto mark = [m, ids](std::optional<Mark> value) {
+        return [m, ids, value] {
+            if (!ids.isEmpty())
+                m->setMark(ids, value);
+        };
+    };
+    for (Mark each : allMarks)
+        highlight->addAction(capitalised(markRawValue(each)), mark(each));
+    highlight->addAction(QStringLiteral("None"), mark(std::nullopt));
+    menu->addSeparator();
+    const auto selectFirst = [m, id] {
+        if (!m->selection().contains(id))
+            m->select(id);
+    };
+    menu->addAction(QStringLiteral("Cut"), [m, selectFirst] {
+        selectFirst();
+        if (!m->orderedSelection().isEmpty()) {
+            m->copySelection();
+            m->deleteSelection(true);
+        }
+    });
+    menu->addAction(QStringLiteral("Copy"), [m, selectFirst] {
+        selectFirst();
+        m->copySelection();
+    });
+    const QList<PembyThing> pasted = model_.clipboardThings();
+    QAction* paste = menu->addAction(QStringLiteral("Paste"), animated([m, place] {
+        const QList<PembyThing> things = m->clipboardThings();
+        if (!things.isEmpty())
+            m->addThings(things, place);
+    }));
+    paste->setEnabled(!pasted.isEmpty());
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Delete"), animated([m, id] { m->deleteFromMenu(id); }));
+    return menu;
+}
+
+void ThingRow::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Parentless: an item may remove this row while the menu is still closing.
+    std::unique_ptr<QMenu> menu(makeMenu());
+    event->accept();
+    menu->exec(event->globalPos());
+}

@@ -1,0 +1,290 @@
+// A planner thing's row as a person uses it: ticking, selecting with the modifiers,
+// renaming inline, opening the detail with a double click, and the context menu.
+#include "checkbutton.h"
+#include "editfield.h"
+#include "modelharness.h"
+#include "popover.h"
+#include "thingcolumn.h"
+#include "thingrow.h"
+#include "viewharness.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QStyleHints>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const Day wednesday{2026, 3, 4};
+const Place today = Place::onDay(wednesday);
+
+class ThingRowTest : public ::testing::Test {
+protected:
+    ThingRowTest()
+    {
+        // A short double-click time keeps the wait for a rename short.
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(80);
+    }
+    ~ThingRowTest() override { QGuiApplication::styleHints()->setMouseDoubleClickInterval(400); }
+
+    AppModel& started(const QStringList& titles, const Place& place = today)
+    {
+        AppModel& m = h.start();
+        m.commit([&](Planner& p) {
+            for (const QString& title : titles)
+                p.add(title, place);
+        });
+        column = new ThingColumn(m, place);
+        column->setMinRows(titles.size() + 1);
+        host.hold(column);
+        return m;
+    }
+    ThingRow* row(const QString& title)
+    {
+        return qobject_cast<ThingRow*>(column->row(ThingRow::rowID(idOf(h.model().planner(), title))));
+    }
+    QUuid id(const QString& title) { return idOf(h.model().planner(), title); }
+    // A point on the title, and one on the row beside it.
+    static QPoint onTitle() { return QPoint(40, 16); }
+    static QPoint beside(QWidget* row) { return QPoint(row->width() - 8, 16); }
+    static void waitPastDoubleClick() { QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 60); }
+    EditField* field(ThingRow* r) { return r ? r->findChild<EditField*>() : nullptr; }
+    bool waitForField(ThingRow* r)
+    {
+        return QTest::qWaitFor([&] { return field(r) && field(r)->hasFocus(); }, 1000);
+    }
+
+    ModelHarness h;
+    ViewHost host;
+    ThingColumn* column = nullptr;
+};
+
+} // namespace
+
+TEST_F(ThingRowTest, TheBoxTicksAndUnticksAsOneUndoStep)
+{
+    AppModel& m = started({"buy milk"});
+    const qsizetype before = m.undoStack().size();
+    auto* check = row("buy milk")->findChild<CheckButton*>();
+    click(check);
+    EXPECT_TRUE(m.planner().thing(id("buy milk"))->done);
+    EXPECT_TRUE(check->isDone());
+    EXPECT_EQ(m.undoStack().size(), before + 1);
+    click(check);
+    EXPECT_FALSE(m.planner().thing(id("buy milk"))->done);
+}
+
+TEST_F(ThingRowTest, ClicksSelectCtrlTogglesShiftTakesTheRangeOnTheRowAndOnTheTitle)
+{
+    AppModel& m = started({"a", "b", "c", "d"});
+    struct Step {
+        const char* title;
+        bool onTitle;
+        Qt::KeyboardModifiers modifiers;
+        QStringList selected;
+    };
+    // Ctrl-clicking a thing in makes it the anchor of the next range.
+    const Step steps[] = {
+        {"b", false, Qt::NoModifier, {"b"}},
+        {"d", false, Qt::ControlModifier, {"b", "d"}},
+        {"c", false, Qt::ShiftModifier, {"c", "d"}},
+        {"a", true, Qt::ControlModifier | Qt::ShiftModifier, {"a", "b", "c", "d"}},
+        {"b", true, Qt::ControlModifier, {"a", "c", "d"}},
+        {"b", true, Qt::ShiftModifier, {"b", "c", "d"}},
+        {"a", true, Qt::NoModifier, {"a"}},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(std::string(s.title) + (s.onTitle ? " on the title" : " beside it"));
+        ThingRow* r = row(s.title);
+        click(r, s.onTitle ? onTitle() : beside(r), s.modifiers);
+        QSet<QUuid> wanted;
+        for (const QString& title : s.selected)
+            wanted.insert(id(title));
+        EXPECT_EQ(m.selection(), wanted);
+    }
+    m.setSelection({});
+    click(row("c"), onTitle(), Qt::ControlModifier);
+    waitPastDoubleClick();
+    EXPECT_EQ(m.editing(), std::nullopt) << "a click with a modifier never renames";
+}
+
+TEST_F(ThingRowTest, AClickOnTheTitleRenamesAfterTheDoubleClickTime)
+{
+    AppModel& m = started({"buy milk", "call mum", "water the plants"});
+    struct Case {
+        const char* name;
+        const char* title;
+        QString typed;
+        Qt::Key key;
+        std::optional<QString> after;  // none: deleted
+    };
+    const Case cases[] = {
+        {"Return renames", "buy milk", " with oats", Qt::Key_Return, "buy milk with oats"},
+        {"Escape keeps the title", "call mum", " back", Qt::Key_Escape, "call mum"},
+        {"a blank title deletes the thing", "water the plants", "", Qt::Key_Return, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ThingRow* r = row(c.title);
+        const QUuid thing = id(c.title);
+        click(r, onTitle());
+        EXPECT_EQ(m.selection(), QSet<QUuid>{thing}) << "selected at once";
+        EXPECT_EQ(m.editing(), std::nullopt) << "a double click may still come";
+        waitPastDoubleClick();
+        EXPECT_EQ(m.editing(), Editing::thing(thing));
+        ASSERT_TRUE(waitForField(r));
+        EXPECT_EQ(field(r)->text(), c.title);
+        if (c.typed.isEmpty())
+            field(r)->clear();
+        QTest::keyClicks(field(r), c.typed);
+        QTest::keyClick(field(r), c.key);
+        QCoreApplication::processEvents();
+        const auto now = m.planner().thing(thing);
+        EXPECT_EQ(now ? std::optional(now->title) : std::nullopt, c.after);
+        EXPECT_EQ(m.editing(), std::nullopt);
+    }
+}
+
+TEST_F(ThingRowTest, ADoubleClickOpensTheDetailAndStartsNoRename)
+{
+    AppModel& m = started({"buy milk", "call mum"});
+    m.select(id("call mum"));
+    for (const bool title : {true, false}) {
+        SCOPED_TRACE(title ? "on the title" : "beside it");
+        m.setOpened(std::nullopt);
+        ThingRow* r = row("buy milk");
+        doubleClick(r, title ? onTitle() : beside(r));
+        waitPastDoubleClick();
+        EXPECT_EQ(m.opened(), id("buy milk"));
+        EXPECT_EQ(m.selection(), QSet<QUuid>{id("buy milk")});
+        EXPECT_EQ(m.editing(), std::nullopt);
+        ASSERT_TRUE(r->popover());
+        EXPECT_TRUE(r->popover()->isVisible());
+    }
+    m.setOpened(std::nullopt);
+    EXPECT_FALSE(row("buy milk")->popover()) << "the model closes it";
+}
+
+TEST_F(ThingRowTest, ClosingOnePopoverNeverClosesAnothersOpen)
+{
+    AppModel& m = started({"buy milk", "call mum"});
+    m.setOpened(id("buy milk"));
+    QPointer<Popover> first = row("buy milk")->popover();
+    ASSERT_TRUE(first);
+    m.setOpened(id("call mum"));
+    EXPECT_FALSE(row("buy milk")->popover());
+    EXPECT_TRUE(row("call mum")->popover());
+    EXPECT_EQ(m.opened(), id("call mum"));
+
+    // The user closes the open one (Escape, a click outside).
+    row("call mum")->popover()->close();
+    EXPECT_EQ(m.opened(), std::nullopt);
+}
+
+TEST_F(ThingRowTest, ALateCommitNeverEndsTheEditThatTookItsKeys)
+{
+    // "call mum" comes first, so its row hears of the new edit before "buy milk" does,
+    // and its field takes the keys while the old field is still on screen.
+    AppModel& m = started({"call mum", "buy milk"});
+    m.setEditing(Editing::thing(id("buy milk")));
+    ASSERT_TRUE(waitForField(row("buy milk")));
+    QTest::keyClicks(field(row("buy milk")), " today");
+
+    m.setEditing(Editing::thing(id("call mum")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(titlesOn(m, today), (QStringList{"call mum", "buy milk today"})) << "the old field committed";
+    EXPECT_EQ(m.editing(), Editing::thing(id("call mum")));
+    EXPECT_TRUE(waitForField(row("call mum")));
+}
+
+TEST_F(ThingRowTest, TheContextMenuOffersThePlacesItemsInTheirStates)
+{
+    AppModel& m = started({"buy milk", "call mum"});
+    m.update(id("call mum"), [](Thing& t) {
+        t.done = true;
+        t.note = "ring twice";
+    });
+    const QList<MenuItem> common{{"Highlight", true}, {"  Lavender", true}, {"  Green", true}, {"  Red", true},
+                                 {"  None", true},    {"-", false},         {"Cut", true},      {"Copy", true},
+                                 {"Paste", false},    {"-", false},         {"Delete", true}};
+    std::unique_ptr<QMenu> open(row("buy milk")->makeMenu());
+    EXPECT_EQ(itemsOf(*open), (QList<MenuItem>{{"Open", true}, {"Add a Note", true}, {"Done", true}, {"-", false},
+                                               {"Not This Week", true}, {"Eventually", true}} +
+                               common));
+    h.clipboard->data = textData("from the clipboard");
+    std::unique_ptr<QMenu> done(row("call mum")->makeMenu());
+    const QList<MenuItem> items = itemsOf(*done);
+    EXPECT_EQ(items.mid(0, 3), (QList<MenuItem>{{"Open", true}, {"Open Note", true}, {"Not Done", true}}));
+    EXPECT_TRUE(items.contains(MenuItem{"Paste", true})) << "something to paste";
+
+    // A list's thing goes to today instead.
+    auto* lists = new ThingColumn(m, Place::inList(0));
+    host.hold(lists);
+    m.commit([](Planner& p) { p.add(QStringLiteral("someday"), Place::inList(0)); });
+    auto* listRow = qobject_cast<ThingRow*>(lists->row(ThingRow::rowID(id("someday"))));
+    ASSERT_TRUE(listRow);
+    std::unique_ptr<QMenu> listMenu(listRow->makeMenu());
+    const QList<MenuItem> listItems = itemsOf(*listMenu);
+    EXPECT_TRUE(listItems.contains(MenuItem{"Today", true}));
+    EXPECT_FALSE(listItems.contains(MenuItem{"Not This Week", true}));
+    EXPECT_FALSE(listItems.contains(MenuItem{"Eventually", true}));
+    ASSERT_TRUE(trigger(*listMenu, "Today"));
+    EXPECT_EQ(titlesOn(m, today), (QStringList{"buy milk", "call mum", "someday"}));
+}
+
+TEST_F(ThingRowTest, MenuItemsActOnTheThingOrOnTheSelectionAsEachOneSays)
+{
+    AppModel& m = started({"a", "b", "c"});
+    m.setSelection({id("a"), id("b")});
+    const auto menuOf = [&](const QString& title) { return std::unique_ptr<QMenu>(row(title)->makeMenu()); };
+
+    ASSERT_TRUE(trigger(*menuOf("a"), "Red"));
+    EXPECT_EQ(m.planner().thing(id("a"))->mark, Mark::Red);
+    EXPECT_EQ(m.planner().thing(id("b"))->mark, Mark::Red) << "the whole selection";
+    EXPECT_EQ(m.planner().thing(id("c"))->mark, std::nullopt);
+
+    ASSERT_TRUE(trigger(*menuOf("a"), "Done"));
+    EXPECT_TRUE(m.planner().thing(id("a"))->done);
+    EXPECT_FALSE(m.planner().thing(id("b"))->done) << "this thing only";
+
+    ASSERT_TRUE(trigger(*menuOf("b"), "Open"));
+    EXPECT_EQ(m.opened(), id("b"));
+    m.setOpened(std::nullopt);
+
+    // Cut on a row outside the selection cuts that thing alone.
+    ASSERT_TRUE(trigger(*menuOf("c"), "Cut"));
+    EXPECT_EQ(titlesOn(m, today), (QStringList{"a", "b"}));
+    EXPECT_TRUE(h.clipboard->data && h.clipboard->data->text().contains("c"));
+
+    m.setSelection({id("a"), id("b")});
+    ASSERT_TRUE(trigger(*menuOf("a"), "Not This Week"));
+    EXPECT_TRUE(titlesOn(m, today).isEmpty());
+    EXPECT_EQ(titlesOn(m, Place::onDay(wednesday.adding(7))), (QStringList{"a", "b"}));
+}
+
+TEST_F(ThingRowTest, TheMenuOpensFromARightClickAndItsItemsRun)
+{
+    AppModel& m = started({"buy milk"});
+    ThingRow* r = row("buy milk");
+    QTimer::singleShot(0, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            trigger(*menu, "Delete");
+            menu->close();
+        }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(40, 16), r->mapToGlobal(QPoint(40, 16)));
+    QApplication::sendEvent(r, &event);
+    EXPECT_TRUE(titlesOn(m, today).isEmpty());
+    EXPECT_EQ(m.toast(), "Deleted. " + QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText) +
+                             " if that was a mistake.");
+}
+
+TEST(ThingRowTexts, TheMoveBadgeSaysHowOftenAndAsksFromThreeOn)
+{
+    EXPECT_EQ(ThingRow::movedText(1), "moved 1\u00D7");
+    EXPECT_EQ(ThingRow::movedText(2), "moved 2\u00D7");
+    EXPECT_EQ(ThingRow::movedText(3), "moved 3\u00D7. eventually, or never?");
+}
