@@ -441,7 +441,7 @@ void FocusView::fitRows()
 
 void FocusView::placeToast()
 {
-    const QSize size = toast_->sizeWithin(width() - 2 * (padSide + toastSide));
+    const QSize size = toast_->sizeWithin(width() - 2 * toastSide);
     toast_->setGeometry((width() - size.width()) / 2, height() - toastBelow - size.height(), size.width(),
                         size.height());
     toast_->raise();

@@ -288,6 +288,31 @@ TEST_F(FocusPanelTest, ItCarriesTheShortcutsTheHiddenWindowCannot)
     EXPECT_FALSE(p->isVisible());
 }
 
+TEST_F(FocusPanelTest, AClickIntoItTakesTheKeys)
+{
+    AppModel& m = h.start();
+    m.commit([](Planner& p) { p.add("first", today); });
+    FocusPanelWindow* p = entered(m);
+    ASSERT_TRUE(p);
+    // Shown without taking the keys from the app in front.
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    EXPECT_NE(QApplication::activeWindow(), p);
+
+    // A click on a row selects it, as anywhere, and the panel becomes the key window.
+    // Through the window, as the window system delivers it.
+    QWidget* row = p->view()->column()->lines().first();
+    QTest::mouseClick(p->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      row->mapTo(p, QPoint(row->width() - 20, row->height() / 2)));
+    EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "first")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == p; }, 1000));
+    EXPECT_TRUE(p->view()->hasFocus());
+    QTest::keyClick(p->view(), Qt::Key_Space);
+    EXPECT_TRUE(m.planner().things(today).first().done) << "the keys go to the key map at once";
+}
+
 TEST_F(FocusPanelTest, GlassWhereACompositorBlendsAnOpaqueRoundedShapeWhereNot)
 {
     AppModel& m = h.start();

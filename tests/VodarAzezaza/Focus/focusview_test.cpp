@@ -232,8 +232,8 @@ TEST_F(FocusViewTest, ShowsTheToastAlongTheBottom)
     EXPECT_EQ(view->toast()->text(), "Deleted. ⌘Z if that was a mistake.");
     const QRect at = view->toast()->geometry();
     EXPECT_EQ(at.bottom() + 1, view->height() - 10);
-    EXPECT_GE(at.left(), FocusView::padSide);
-    EXPECT_LE(at.right(), view->width() - FocusView::padSide);
+    EXPECT_GE(at.left(), 8);
+    EXPECT_LE(at.right() + 1, view->width() - 8);
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return !view->toast()->isVisible(); }, 2000)) << "it goes with the model's";
 }
