@@ -191,6 +191,22 @@ public:
     const QList<Thing>& last() const { return months_.last().last(); }
     QList<Thing>& last() { return months_.last().last(); }
 
+    // Calls `f(day, things)` for every day, the latest first, until it returns true;
+    // whether it did.
+    template <class F>
+    bool anyLatestFirst(F&& f) const
+    {
+        for (auto month = months_.cend(); month != months_.cbegin();) {
+            --month;
+            for (auto day = month->cend(); day != month->cbegin();) {
+                --day;
+                if (f(day.key(), day.value()))
+                    return true;
+            }
+        }
+        return false;
+    }
+
     const_iterator constFind(Day day) const
     {
         const auto month = months_.constFind(day.monthKey());

@@ -2,14 +2,18 @@
 // The plan's Markdown: the thing line grammar shared by the week, month and lists
 // files, and the four file formats themselves. Pure functions; the planner store is
 // the only caller. The reader is tolerant (plain bullets, either case of the tick, a
-// tab for indentation, CRLF or CR line ends, a BOM); the writer always produces one
-// canonical form, LF line ends, every field on one line.
+// tab for indentation, CRLF or CR line ends, a BOM); the writer renders what it writes
+// in one canonical form, LF line ends, every field on one line, and puts back every
+// line of the file it replaces that the reader did not take.
 
+#include "planlayout.h"
 #include "planner.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 struct TitleAndTags {
@@ -24,6 +28,13 @@ struct MarkdownSection {
     bool operator==(const MarkdownSection&) const = default;
 };
 
+// What a week file holds.
+struct WeekContent {
+    std::array<QList<Thing>, 7> days;      // Monday first
+    std::optional<QSet<QString>> applied;  // present when the file has a repeats comment
+    bool operator==(const WeekContent&) const = default;
+};
+
 struct Markdown {
     Markdown() = delete;
 
@@ -31,8 +42,9 @@ struct Markdown {
     // A thing's lines, without line terminators: the thing line, its step lines, its
     // note lines.
     static QStringList encode(const Thing& thing);
-    // The things a run of lines holds, in file order, each with a fresh id.
-    static QList<Thing> decodeThings(const QStringList& lines);
+    // The things a run of lines holds, in file order, each with a fresh id. `owners`,
+    // when given, gets for each line the index of the thing that took it, or -1.
+    static QList<Thing> decodeThings(const QStringList& lines, QList<int>* owners = nullptr);
     // The text after the checkbox; nullopt when it holds no title.
     static std::optional<Thing> decodeThing(QStringView text, bool done);
     // The trailing brace tags separated from the title, exactly as written (a title
@@ -41,32 +53,47 @@ struct Markdown {
 
     // Titles and tag values that the grammar would misread are written in a guarded
     // form and read back exactly; every other title and value is written unchanged.
-    // Shared by the thing lines and the repeats file.
-    static QString writtenTitle(const QString& title);
+    // Shared by the thing lines and the repeats file, whose readers take different
+    // brace groups as fields (`isField`).
+    static bool isThingField(QStringView tag);
+    static bool isRuleField(QStringView tag);
+    static QString writtenTitle(const QString& title, bool (*isField)(QStringView tag) = isThingField);
     static QString readTitle(QStringView written);
+    // The title a line reads as: `written` unguarded, then the brace groups that name no
+    // field (`kept`, in line order), each in its place; on one line, as written.
+    static QString readTitle(QStringView written, const QStringList& kept);
     // "{key:value}"'s inner text, or "key%:" with the value percent-encoded when the
     // plain form would not read back.
     static QString tagWithValue(QStringView key, const QString& value);
     // The value of a tag of this key in either form; nullopt for a tag of another key.
     static std::optional<QString> tagValue(QStringView tag, QStringView key);
 
-    // The files
+    // The files. A decoder given a layout records in it where every line stood; an
+    // encoder given one writes back, among the lines it renders, every line the reader
+    // left, and leaves in it the layout of the text it wrote. Without one (or with an
+    // empty one) an encoder writes a new file in the canonical form.
     static QString weekFileName(Day monday);
     static QString encodeWeek(Day monday, const Planner& planner);
+    static QString encodeWeek(Day monday, const WeekContent& week, PlanLayout* layout = nullptr);
     // Replaces the seven days of the week and its applied rules in the planner.
     static void decodeWeek(QStringView text, Day monday, Planner& planner);
+    static WeekContent decodeWeek(QStringView text, Day monday, PlanLayout* layout = nullptr);
+    // The week's content in the plan, and the week put into a plan in place of what it
+    // held.
+    static WeekContent weekOf(Day monday, const Planner& planner);
+    static void putWeek(Day monday, const WeekContent& week, Planner& planner);
 
     static QString monthFileName(MonthKey month);
-    static QString encodeMonth(MonthKey month, const QList<Thing>& things);
-    static QList<Thing> decodeMonth(QStringView text);
+    static QString encodeMonth(MonthKey month, const QList<Thing>& things, PlanLayout* layout = nullptr);
+    static QList<Thing> decodeMonth(QStringView text, PlanLayout* layout = nullptr);
 
     static QString listsFileName() { return QStringLiteral("eventually.md"); }
-    static QString encodeLists(const QList<EventuallyList>& lists);
-    static QList<EventuallyList> decodeLists(QStringView text);
+    static QString encodeLists(const QList<EventuallyList>& lists, PlanLayout* layout = nullptr);
+    static QList<EventuallyList> decodeLists(QStringView text, PlanLayout* layout = nullptr);
 
     static QString repeatsFileName() { return QStringLiteral("repeats.md"); }
-    static QString encodeRepeats(const QList<RepeatRule>& rules);
-    static QList<RepeatRule> decodeRepeats(QStringView text);
+    static QString encodeRepeats(const QList<RepeatRule>& rules, PlanLayout* layout = nullptr);
+    static QList<RepeatRule> decodeRepeats(QStringView text, PlanLayout* layout = nullptr);
 
     // The text split into sections at every line that begins with "## ".
     static QList<MarkdownSection> sections(QStringView text);

@@ -1,5 +1,9 @@
 // The week, month, lists and repeats files. Each is a list of lines joined with LF and
 // ending in exactly one LF; the things inside use the thing line grammar.
+//
+// A file may have been edited by hand, so reading records where every line stood
+// (planlayout.h) and writing puts back every line the reader did not take. Written
+// with no layout, a file comes out in the canonical form: the same writer serves both.
 #include "markdown.h"
 
 #include "textfile.h"
@@ -9,19 +13,45 @@
 
 namespace {
 
+using Kind = LayoutLine::Kind;
+
 // Another editor may have saved the file with CRLF or CR line ends or a BOM; it must
 // read exactly like its LF twin.
-QStringList fileLines(QStringView text)
+QString cleaned(QStringView text)
 {
     QString clean = text.toString();
     if (clean.startsWith(QChar(0xFEFF)))
         clean.remove(0, 1);
-    return pemby::normalizeLineEnds(std::move(clean)).split(u'\n');
+    return pemby::normalizeLineEnds(std::move(clean));
 }
 
-QString joined(const QStringList& lines)
+QStringList fileLines(QStringView text)
 {
-    return lines.join(u'\n') + u'\n';
+    return planlayout::lines(cleaned(text));
+}
+
+bool isHeading(const QString& line)
+{
+    return line.startsWith(u"## ");
+}
+
+// A section as the reader sees it, with its heading line as it stands.
+struct RawSection {
+    std::optional<QString> headingLine;
+    QString heading;  // trimmed; empty before the first heading and for a bare "## "
+    QStringList lines;
+};
+
+QList<RawSection> rawSections(const QStringList& lines)
+{
+    QList<RawSection> out{RawSection{}};
+    for (const QString& line : lines) {
+        if (isHeading(line))
+            out.append(RawSection{line, pemby::trimBlanks(QStringView(line).sliced(3)), {}});
+        else
+            out.last().lines.append(line);
+    }
+    return out;
 }
 
 QString weekdayWord(int weekday)
@@ -30,25 +60,170 @@ QString weekdayWord(int weekday)
     return QString::fromLatin1(words[(weekday - 1 + 7) % 7]);
 }
 
-void appendThings(QStringList& lines, const QList<Thing>& things)
-{
-    for (const Thing& thing : things)
-        lines.append(Markdown::encode(thing));
-}
-
 const QString repeatsComment = QStringLiteral("<!-- repeats:");
 
 QSet<QString> appliedRuleIds(QStringView line)
 {
     QString rest = line.sliced(repeatsComment.size()).toString();
-    rest.remove(QStringLiteral("-->"));
+    // Removing one "-->" can join the pieces of another.
+    while (rest.contains(QStringLiteral("-->")))
+        rest.remove(QStringLiteral("-->"));
     QSet<QString> ids;
     for (const QString& piece : rest.split(u',', Qt::SkipEmptyParts)) {
-        const QString id = pemby::trimBlanks(piece);
+        // On one line, as the writer writes it.
+        const QString id = pemby::trimBlanks(pemby::flattenLineBreaks(piece));
         if (!id.isEmpty())
             ids.insert(id);
     }
     return ids;
+}
+
+std::optional<QString> commentLine(const QSet<QString>& applied)
+{
+    if (applied.isEmpty())
+        return std::nullopt;
+    QStringList ids;
+    for (const QString& id : applied)
+        ids.append(pemby::flattenLineBreaks(id));
+    std::sort(ids.begin(), ids.end());
+    return QStringLiteral("<!-- repeats: ") + ids.join(u',') + QStringLiteral(" -->");
+}
+
+LayoutLine kept(const QString& text)
+{
+    return LayoutLine{Kind::Kept, text, {}};
+}
+
+LayoutLine title(const QString& text)
+{
+    return LayoutLine{Kind::Title, text, {}};
+}
+
+bool hasKind(const LayoutSection& section, Kind kind)
+{
+    return std::any_of(section.lines.cbegin(), section.lines.cend(), [&](const LayoutLine& l) { return l.kind == kind; });
+}
+
+// A run of lines read as things: the things, and the layout lines of the run.
+QList<Thing> readThings(const QStringList& lines, QList<LayoutLine>* layout)
+{
+    if (!layout)
+        return Markdown::decodeThings(lines);
+    QList<int> owners;
+    QList<Thing> things = Markdown::decodeThings(lines, &owners);
+    QList<QUuid> keys;
+    keys.reserve(owners.size());
+    for (const int owner : owners)
+        keys.append(owner < 0 ? QUuid() : things[owner].id);
+    *layout = planlayout::placeLines(lines, keys);
+    return things;
+}
+
+QList<LayoutUnit> thingUnits(const QList<Thing>& things)
+{
+    QList<LayoutUnit> units;
+    units.reserve(things.size());
+    for (const Thing& thing : things)
+        units.append(LayoutUnit{thing.id, Markdown::encode(thing)});
+    return units;
+}
+
+// The part before the first heading, or under a bare "## ": written as it stands, but
+// for the week's repeats comment, which says what the week holds now (once, where it
+// first stood).
+void writeLoose(QStringList& out, const LayoutSection& section, const std::optional<QString>& comment,
+                bool& commentWritten, PlanLayout& written)
+{
+    if (section.heading) {
+        planlayout::blankBeforeHeading(out, written);
+        out.append(*section.heading);
+    }
+    LayoutSection next = section;
+    next.lines.clear();
+    for (const LayoutLine& line : section.lines) {
+        if (line.kind == Kind::Comment) {
+            if (comment && !std::exchange(commentWritten, true)) {
+                out.append(*comment);
+                next.lines.append(line);
+            }
+            continue;
+        }
+        out.append(line.text);
+        next.lines.append(line);
+    }
+    for (int i = 0; i < section.blanksAfter; ++i)
+        out.append(QString());
+    written.sections.append(std::move(next));
+}
+
+void writeSkipped(QStringList& out, const LayoutSection& section, PlanLayout& written)
+{
+    if (section.heading) {
+        planlayout::blankBeforeHeading(out, written);
+        out.append(*section.heading);
+    }
+    for (const LayoutLine& line : section.lines)
+        out.append(line.text);
+    for (int i = 0; i < section.blanksAfter; ++i)
+        out.append(QString());
+    written.sections.append(section);
+}
+
+// The part before the first heading, with the title the file must have: the file's own
+// "# " line, or the system's when it has none.
+LayoutSection titled(const PlanLayout& layout, const QString& systemTitle, bool blankAfterTitle)
+{
+    LayoutSection first;
+    if (!layout.sections.isEmpty() && !layout.sections.first().heading)
+        first = layout.sections.first();
+    if (!hasKind(first, Kind::Title)) {
+        QList<LayoutLine> lines{title(systemTitle)};
+        if (blankAfterTitle)
+            lines.append(kept(QString()));
+        first.lines = lines + first.lines;
+    }
+    return first;
+}
+
+// A file read as one place (the month, the rules): the first "# " line before any
+// unit is its title; everything else the reader left is kept.
+void readOnePlace(const QStringList& all, const QList<QUuid>& owners, PlanLayout* layout)
+{
+    if (!layout)
+        return;
+    QStringList lines = all;
+    QList<QUuid> keys = owners;
+    LayoutSection section;
+    section.kind = LayoutSection::Kind::Place;
+    section.index = 0;
+    section.blanksAfter = planlayout::cutTrailingBlanks(lines);
+    keys.resize(lines.size());
+    section.lines = planlayout::placeLines(lines, keys);
+    for (LayoutLine& line : section.lines) {
+        if (line.kind == Kind::Unit)
+            break;
+        if (line.text.startsWith(u"# ")) {
+            line.kind = Kind::Title;
+            break;
+        }
+    }
+    layout->sections = {section};
+}
+
+QString writeOnePlace(const QString& systemTitle, const QList<LayoutUnit>& units, PlanLayout* layout)
+{
+    PlanLayout old = layout ? std::move(*layout) : PlanLayout{};
+    LayoutSection section = old.sections.isEmpty() ? LayoutSection{} : old.sections.first();
+    section.kind = LayoutSection::Kind::Place;
+    section.index = 0;
+    if (!hasKind(section, Kind::Title))
+        section.lines = QList<LayoutLine>{title(systemTitle), kept(QString())} + section.lines;
+    QStringList out;
+    PlanLayout written;
+    planlayout::writePlace(out, section, units, {}, written);
+    if (layout)
+        *layout = std::move(written);
+    return planlayout::joined(out);
 }
 
 } // namespace
@@ -56,8 +231,8 @@ QSet<QString> appliedRuleIds(QStringView line)
 QList<MarkdownSection> Markdown::sections(QStringView text)
 {
     QList<MarkdownSection> out{MarkdownSection{}};
-    for (QString& line : fileLines(text)) {
-        if (line.startsWith(u"## "))
+    for (QString& line : cleaned(text).split(u'\n')) {
+        if (isHeading(line))
             out.append(MarkdownSection{pemby::trimBlanks(QStringView(line).sliced(3)), {}});
         else
             out.last().lines.append(std::move(line));
@@ -65,141 +240,425 @@ QList<MarkdownSection> Markdown::sections(QStringView text)
     return out;
 }
 
+// ---- Week files --------------------------------------------------------------------
+
 QString Markdown::weekFileName(Day monday)
 {
     const IsoWeek week = monday.isoWeek();
     return QString::asprintf("%04d-W%02d.md", week.year, week.week);
 }
 
+WeekContent Markdown::weekOf(Day monday, const Planner& planner)
+{
+    WeekContent week;
+    for (int i = 0; i < 7; ++i)
+        week.days[i] = planner.days.value(monday.adding(i));
+    if (const auto applied = planner.appliedRepeats.constFind(monday); applied != planner.appliedRepeats.cend())
+        week.applied = *applied;
+    return week;
+}
+
 QString Markdown::encodeWeek(Day monday, const Planner& planner)
 {
-    const IsoWeek week = monday.isoWeek();
-    QStringList lines{QStringLiteral("# %1 week %2").arg(week.year).arg(week.week)};
-    const QSet<QString> applied = planner.appliedRepeats.value(monday);
-    if (!applied.isEmpty()) {
-        QStringList ids;
-        for (const QString& id : applied)
-            ids.append(pemby::flattenLineBreaks(id));
-        std::sort(ids.begin(), ids.end());
-        lines.append(QStringLiteral("<!-- repeats: ") + ids.join(u',') + QStringLiteral(" -->"));
+    return encodeWeek(monday, weekOf(monday, planner));
+}
+
+WeekContent Markdown::decodeWeek(QStringView text, Day monday, PlanLayout* layout)
+{
+    WeekContent week;
+    bool hasTitle = false;
+    for (RawSection& raw : rawSections(fileLines(text))) {
+        LayoutSection section;
+        section.heading = raw.headingLine;
+        section.blanksAfter = planlayout::cutTrailingBlanks(raw.lines);
+        if (raw.heading.isEmpty()) {
+            section.kind = LayoutSection::Kind::Loose;
+            for (const QString& line : raw.lines) {
+                if (line.startsWith(repeatsComment)) {
+                    week.applied = appliedRuleIds(line);
+                    section.lines.append(LayoutLine{Kind::Comment, {}, {}});
+                } else if (!raw.headingLine && !hasTitle && line.startsWith(u"# ")) {
+                    hasTitle = true;
+                    section.lines.append(title(line));
+                } else {
+                    section.lines.append(kept(line));
+                }
+            }
+        } else {
+            const QStringList words = raw.heading.split(u' ', Qt::SkipEmptyParts);
+            const auto day = words.isEmpty() ? std::nullopt : Day::fromIso(words.last());
+            if (day && day->monday() == monday) {
+                section.kind = LayoutSection::Kind::Place;
+                section.index = monday.daysUntil(*day);
+                week.days[section.index].append(readThings(raw.lines, layout ? &section.lines : nullptr));
+                planlayout::dropIfAllTaken(section);
+            } else {
+                section.kind = LayoutSection::Kind::Skipped;
+                for (const QString& line : raw.lines)
+                    section.lines.append(kept(line));
+            }
+        }
+        if (layout)
+            layout->sections.append(std::move(section));
     }
-    for (int i = 0; i < 7; ++i) {
-        const Day day = monday.adding(i);
-        lines.append(QString());
-        lines.append(QStringLiteral("## ") + weekdayWord(day.weekday()) + u' ' + day.iso());
-        appendThings(lines, planner.days.value(day));
-    }
-    return joined(lines);
+    return week;
 }
 
 void Markdown::decodeWeek(QStringView text, Day monday, Planner& planner)
 {
-    for (int i = 0; i < 7; ++i)
-        planner.days.remove(monday.adding(i));
-    planner.appliedRepeats.remove(monday);
+    putWeek(monday, decodeWeek(text, monday), planner);
+}
 
-    for (const MarkdownSection& section : sections(text)) {
-        if (section.heading.isEmpty()) {
-            for (const QString& line : section.lines) {
-                if (line.startsWith(repeatsComment))
-                    planner.appliedRepeats.insert(monday, appliedRuleIds(line));
-            }
-            continue;
-        }
-        const QStringList words = section.heading.split(u' ', Qt::SkipEmptyParts);
-        const auto day = words.isEmpty() ? std::nullopt : Day::fromIso(words.last());
-        if (!day || day->monday() != monday)
-            continue;
-        const QList<Thing> things = decodeThings(section.lines);
-        if (!things.isEmpty())
-            planner.days[*day].append(things);
+void Markdown::putWeek(Day monday, const WeekContent& week, Planner& planner)
+{
+    planner.appliedRepeats.remove(monday);
+    if (week.applied)
+        planner.appliedRepeats.insert(monday, *week.applied);
+    for (int i = 0; i < 7; ++i) {
+        if (week.days[i].isEmpty())
+            planner.days.remove(monday.adding(i));
+        else
+            planner.days.insert(monday.adding(i), week.days[i]);
     }
 }
+
+QString Markdown::encodeWeek(Day monday, const WeekContent& week, PlanLayout* layout)
+{
+    const PlanLayout old = layout ? std::move(*layout) : PlanLayout{};
+    const IsoWeek isoWeek = monday.isoWeek();
+    const std::optional<QString> comment = commentLine(week.applied.value_or(QSet<QString>()));
+
+    LayoutSection first = titled(old, QStringLiteral("# %1 week %2").arg(isoWeek.year).arg(isoWeek.week), false);
+    const bool anyComment = std::any_of(old.sections.cbegin(), old.sections.cend(),
+                                        [](const LayoutSection& s) { return hasKind(s, Kind::Comment); });
+    if (comment && !anyComment) {
+        const auto at = std::find_if(first.lines.begin(), first.lines.end(), [](const LayoutLine& l) { return l.kind == Kind::Title; });
+        first.lines.insert(at + 1, LayoutLine{Kind::Comment, {}, {}});
+    }
+
+    // The sections to write: the file's own, in their order, and a new one for each
+    // day the file has no section for, next to its neighbours.
+    QList<LayoutSection> sections = old.sections;
+    if (sections.isEmpty() || sections.first().heading)
+        sections.prepend(first);
+    else
+        sections.first() = first;
+    for (int i = 0; i < 7; ++i) {
+        qsizetype afterEarlier = -1;
+        qsizetype beforeLater = -1;
+        bool present = false;
+        for (qsizetype k = 0; k < sections.size(); ++k) {
+            if (sections[k].kind != LayoutSection::Kind::Place)
+                continue;
+            const int d = sections[k].index;
+            present = present || d == i;
+            if (d < i)
+                afterEarlier = k + 1;
+            else if (d > i && beforeLater < 0)
+                beforeLater = k;
+        }
+        if (present)
+            continue;
+        LayoutSection added;
+        added.kind = LayoutSection::Kind::Place;
+        added.index = i;
+        const Day day = monday.adding(i);
+        added.heading = QStringLiteral("## ") + weekdayWord(day.weekday()) + u' ' + day.iso();
+        sections.insert(afterEarlier >= 0 ? afterEarlier : beforeLater >= 0 ? beforeLater : sections.size(), added);
+    }
+
+    QStringList out;
+    PlanLayout written;
+    bool commentWritten = false;
+    bool placed[7] = {};
+    for (const LayoutSection& section : std::as_const(sections)) {
+        switch (section.kind) {
+        case LayoutSection::Kind::Loose:
+            writeLoose(out, section, comment, commentWritten, written);
+            break;
+        case LayoutSection::Kind::Skipped:
+            writeSkipped(out, section, written);
+            break;
+        case LayoutSection::Kind::Place: {
+            // A day with two sections gets all its things in the first.
+            const bool home = !std::exchange(placed[section.index], true);
+            planlayout::writePlace(out, section, home ? thingUnits(week.days[section.index]) : QList<LayoutUnit>{}, {}, written);
+            break;
+        }
+        }
+    }
+    if (layout)
+        *layout = std::move(written);
+    return planlayout::joined(out);
+}
+
+// ---- Month files -------------------------------------------------------------------
 
 QString Markdown::monthFileName(MonthKey month)
 {
     return month.toString() + QStringLiteral(".md");
 }
 
-QString Markdown::encodeMonth(MonthKey month, const QList<Thing>& things)
+QString Markdown::encodeMonth(MonthKey month, const QList<Thing>& things, PlanLayout* layout)
 {
-    QStringList lines{QStringLiteral("# ") + month.toString() + QStringLiteral(", roughly"), QString()};
-    appendThings(lines, things);
-    return joined(lines);
+    return writeOnePlace(QStringLiteral("# ") + month.toString() + QStringLiteral(", roughly"), thingUnits(things), layout);
 }
 
-QList<Thing> Markdown::decodeMonth(QStringView text)
+QList<Thing> Markdown::decodeMonth(QStringView text, PlanLayout* layout)
 {
-    QStringList all;
-    for (const MarkdownSection& section : sections(text))
-        all.append(section.lines);
-    return decodeThings(all);
-}
-
-QString Markdown::encodeLists(const QList<EventuallyList>& lists)
-{
-    QStringList lines{QStringLiteral("# eventually")};
-    for (const EventuallyList& list : lists) {
-        lines.append(QString());
-        lines.append(QStringLiteral("## ") + pemby::flattenLineBreaks(list.name));
-        appendThings(lines, list.things);
+    // The things of every section make one run; the "## " lines are no part of it.
+    const QStringList all = fileLines(text);
+    QStringList run;
+    run.reserve(all.size());
+    for (const QString& line : all) {
+        if (!isHeading(line))
+            run.append(line);
     }
-    return joined(lines);
+    if (!layout)
+        return decodeThings(run);
+    QList<int> owners;
+    QList<Thing> things = decodeThings(run, &owners);
+    QList<QUuid> keys;
+    keys.reserve(all.size());
+    qsizetype r = 0;
+    for (const QString& line : all) {
+        const int owner = isHeading(line) ? -1 : owners[r++];
+        keys.append(owner < 0 ? QUuid() : things[owner].id);
+    }
+    readOnePlace(all, keys, layout);
+    return things;
 }
 
-QList<EventuallyList> Markdown::decodeLists(QStringView text)
+// ---- Lists file --------------------------------------------------------------------
+
+QString Markdown::encodeLists(const QList<EventuallyList>& lists, PlanLayout* layout)
+{
+    const PlanLayout old = layout ? std::move(*layout) : PlanLayout{};
+    QList<LayoutSection> sections = old.sections;
+    LayoutSection first = titled(old, QStringLiteral("# eventually"), false);
+    if (sections.isEmpty() || sections.first().heading)
+        sections.prepend(first);
+    else
+        sections.first() = first;
+    const auto isList = [&](qsizetype s) { return sections[s].kind == LayoutSection::Kind::Place; };
+
+    // Each list finds its section again by name, in order; a renamed one takes a free
+    // section between those of its neighbours. Sections stay in the order of the lists.
+    QList<qsizetype> listOf(sections.size(), -1);  // section → list
+    QList<qsizetype> sectionOf(lists.size(), -1);  // list → section
+    qsizetype from = 0;
+    for (qsizetype l = 0; l < lists.size(); ++l) {
+        for (qsizetype s = from; s < sections.size(); ++s) {
+            if (isList(s) && sections[s].name == lists[l].name) {
+                listOf[s] = l;
+                sectionOf[l] = s;
+                from = s + 1;
+                break;
+            }
+        }
+    }
+    for (qsizetype l = 0; l < lists.size(); ++l) {
+        if (sectionOf[l] >= 0)
+            continue;
+        qsizetype after = 0;
+        for (qsizetype k = l - 1; k >= 0; --k) {
+            if (sectionOf[k] >= 0) {
+                after = sectionOf[k];
+                break;
+            }
+        }
+        qsizetype before = sections.size();
+        for (qsizetype k = l + 1; k < lists.size(); ++k) {
+            if (sectionOf[k] >= 0) {
+                before = sectionOf[k];
+                break;
+            }
+        }
+        for (qsizetype s = after + 1; s < before; ++s) {
+            if (isList(s) && listOf[s] < 0) {
+                listOf[s] = l;
+                sectionOf[l] = s;
+                break;
+            }
+        }
+    }
+
+    // A list that is gone loses its heading and its things; the lines the reader left
+    // there move to the section before, ahead of any things, where no reader takes
+    // them for part of a thing.
+    QList<qsizetype> order;
+    QHash<qsizetype, QList<LayoutLine>> extra;
+    for (qsizetype s = 0; s < sections.size(); ++s) {
+        if (!isList(s) || listOf[s] >= 0) {
+            order.append(s);
+            continue;
+        }
+        QList<LayoutLine>& into = isList(order.last()) ? extra[order.last()] : sections[order.last()].lines;
+        for (const LayoutLine& line : std::as_const(sections[s].lines)) {
+            if (line.kind != Kind::Unit)
+                into.append(line);
+        }
+    }
+
+    QStringList out;
+    PlanLayout written;
+    const auto writeList = [&](qsizetype l, LayoutSection section, const QList<LayoutLine>& opening) {
+        if (!section.heading || section.name != lists[l].name)
+            section.heading = QStringLiteral("## ") + pemby::flattenLineBreaks(lists[l].name);
+        section.kind = LayoutSection::Kind::Place;
+        section.index = int(l);
+        section.name = lists[l].name;
+        planlayout::writePlace(out, section, thingUnits(lists[l].things), opening, written);
+    };
+    // New lists come right after the list before them (the first one after the title).
+    const auto writeNewFrom = [&](qsizetype l) {
+        for (; l < lists.size() && sectionOf[l] < 0; ++l)
+            writeList(l, LayoutSection{}, {});
+    };
+    for (const qsizetype s : std::as_const(order)) {
+        const LayoutSection& section = sections[s];
+        switch (section.kind) {
+        case LayoutSection::Kind::Loose: {
+            bool noComment = false;
+            writeLoose(out, section, std::nullopt, noComment, written);
+            break;
+        }
+        case LayoutSection::Kind::Skipped:
+            writeSkipped(out, section, written);
+            break;
+        case LayoutSection::Kind::Place:
+            writeList(listOf[s], section, extra.value(s));
+            writeNewFrom(listOf[s] + 1);
+            break;
+        }
+        if (s == 0)
+            writeNewFrom(0);
+    }
+    if (layout)
+        *layout = std::move(written);
+    return planlayout::joined(out);
+}
+
+QList<EventuallyList> Markdown::decodeLists(QStringView text, PlanLayout* layout)
 {
     QList<EventuallyList> lists;
-    for (const MarkdownSection& section : sections(text)) {
-        if (section.heading.isEmpty())
-            continue;
-        if (lists.size() == Planner::listCap)
-            break;
-        lists.append(EventuallyList{section.heading.toLower(), decodeThings(section.lines)});
+    bool hasTitle = false;
+    for (RawSection& raw : rawSections(fileLines(text))) {
+        LayoutSection section;
+        section.heading = raw.headingLine;
+        section.blanksAfter = planlayout::cutTrailingBlanks(raw.lines);
+        if (!raw.heading.isEmpty() && lists.size() < Planner::listCap) {
+            section.kind = LayoutSection::Kind::Place;
+            section.index = int(lists.size());
+            // A list's name is one line, as the writer writes it.
+            section.name = pemby::trimBlanks(pemby::flattenLineBreaks(raw.heading)).toLower();
+            lists.append(EventuallyList{section.name, readThings(raw.lines, layout ? &section.lines : nullptr)});
+            planlayout::dropIfAllTaken(section);
+        } else {
+            section.kind = raw.headingLine ? LayoutSection::Kind::Skipped : LayoutSection::Kind::Loose;
+            for (const QString& line : raw.lines) {
+                const bool isTitle = !raw.headingLine && !hasTitle && line.startsWith(u"# ");
+                hasTitle = hasTitle || isTitle;
+                section.lines.append(isTitle ? title(line) : kept(line));
+            }
+        }
+        if (layout)
+            layout->sections.append(std::move(section));
     }
     return lists;
 }
 
-QString Markdown::encodeRepeats(const QList<RepeatRule>& rules)
+// ---- Repeats file ------------------------------------------------------------------
+
+bool Markdown::isRuleField(QStringView tag)
 {
-    QStringList lines{QStringLiteral("# repeats"), QString()};
-    for (const RepeatRule& rule : rules) {
-        QString line = QStringLiteral("- ") + writtenTitle(rule.title) + QStringLiteral(" {") + repeatKindRawValue(rule.kind)
-            + QStringLiteral("} {since:") + rule.start.iso() + QStringLiteral("} {") + tagWithValue(u"id", rule.id) + u'}';
-        if (rule.mark)
-            line += QStringLiteral(" {") + markRawValue(*rule.mark) + u'}';
-        lines.append(line);
-    }
-    return joined(lines);
+    return repeatKindFromRawValue(tag) || markFromRawValue(tag) || tag.startsWith(u"since:") || tagValue(tag, u"id");
 }
 
-QList<RepeatRule> Markdown::decodeRepeats(QStringView text)
+namespace {
+
+QString ruleLine(const RepeatRule& rule)
 {
+    QString line = QStringLiteral("- ") + Markdown::writtenTitle(rule.title, Markdown::isRuleField) + QStringLiteral(" {")
+        + repeatKindRawValue(rule.kind) + QStringLiteral("} {since:") + rule.start.iso() + QStringLiteral("} {")
+        + Markdown::tagWithValue(u"id", rule.id) + u'}';
+    if (rule.mark)
+        line += QStringLiteral(" {") + markRawValue(*rule.mark) + u'}';
+    return line;
+}
+
+std::optional<RepeatRule> readRule(const QString& line)
+{
+    if (!line.startsWith(u"- "))
+        return std::nullopt;
+    const TitleAndTags split = Markdown::splitTags(QStringView(line).sliced(2));
+    if (split.tags.isEmpty())
+        return std::nullopt;
+    std::optional<RepeatKind> kind;
+    std::optional<Mark> mark;
+    std::optional<Day> start;
+    std::optional<QString> id;
+    QStringList kept;
+    // Peeled last tag first, so of two tags of one kind the one nearer the title wins.
+    for (const QString& tag : split.tags) {
+        if (const auto k = repeatKindFromRawValue(tag))
+            kind = k;
+        else if (const auto m = markFromRawValue(tag))
+            mark = m;
+        else if (tag.startsWith(u"since:"))
+            start = Day::fromIso(QStringView(tag).sliced(6));
+        else if (auto value = Markdown::tagValue(tag, u"id"))
+            id = std::move(value);
+        else
+            kept.prepend(tag);  // the user's own text, as in a thing's title
+    }
+    if (!kind || !start || !id || (split.title.isEmpty() && kept.isEmpty()))
+        return std::nullopt;
+    return RepeatRule{*id, Markdown::readTitle(split.title, kept), *kind, *start, mark};
+}
+
+// Rules have no identity of their own but their id; a second rule with the same id is
+// told apart by its place among them.
+QList<QUuid> ruleKeys(const QList<RepeatRule>& rules)
+{
+    QHash<QString, int> seen;
+    QList<QUuid> keys;
+    keys.reserve(rules.size());
+    for (const RepeatRule& rule : rules)
+        keys.append(planlayout::ruleKey(rule.id, seen[rule.id]++));
+    return keys;
+}
+
+} // namespace
+
+QString Markdown::encodeRepeats(const QList<RepeatRule>& rules, PlanLayout* layout)
+{
+    const QList<QUuid> keys = ruleKeys(rules);
+    QList<LayoutUnit> units;
+    units.reserve(rules.size());
+    for (qsizetype i = 0; i < rules.size(); ++i)
+        units.append(LayoutUnit{keys[i], {ruleLine(rules[i])}});
+    return writeOnePlace(QStringLiteral("# repeats"), units, layout);
+}
+
+QList<RepeatRule> Markdown::decodeRepeats(QStringView text, PlanLayout* layout)
+{
+    const QStringList all = fileLines(text);
     QList<RepeatRule> rules;
-    for (const QString& line : fileLines(text)) {
-        if (!line.startsWith(u"- "))
-            continue;
-        const TitleAndTags split = splitTags(QStringView(line).sliced(2));
-        if (split.tags.isEmpty() || split.title.isEmpty())
-            continue;
-        std::optional<RepeatKind> kind;
-        std::optional<Mark> mark;
-        std::optional<Day> start;
-        std::optional<QString> id;
-        // Peeled last tag first, so of two tags of one kind the one nearer the title wins.
-        for (const QString& tag : split.tags) {
-            if (const auto k = repeatKindFromRawValue(tag))
-                kind = k;
-            else if (const auto m = markFromRawValue(tag))
-                mark = m;
-            else if (tag.startsWith(u"since:"))
-                start = Day::fromIso(QStringView(tag).sliced(6));
-            else if (auto value = tagValue(tag, u"id"))
-                id = std::move(value);
+    QList<qsizetype> ruleAt(all.size(), -1);
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (auto rule = readRule(all[i])) {
+            ruleAt[i] = rules.size();
+            rules.append(std::move(*rule));
         }
-        if (!kind || !start || !id)
-            continue;
-        rules.append(RepeatRule{*id, readTitle(split.title), *kind, *start, mark});
+    }
+    if (layout) {
+        const QList<QUuid> keys = ruleKeys(rules);
+        QList<QUuid> owners;
+        owners.reserve(all.size());
+        for (const qsizetype r : ruleAt)
+            owners.append(r < 0 ? QUuid() : keys[r]);
+        readOnePlace(all, owners, layout);
     }
     return rules;
 }

@@ -1,10 +1,11 @@
-// The plan's read-only queries. Every lookup scans: a plan holds a few hundred things,
-// and an index would have to be kept right across every copy on the undo stack.
+// The plan's read-only queries. Every lookup scans (an index would have to be kept right
+// across every copy on the undo stack), the latest days first.
 #include "planner.h"
 
 #include "textutil.h"
 
 #include <algorithm>
+#include <vector>
 
 const QStringList& Planner::defaultListNames()
 {
@@ -30,16 +31,35 @@ QList<Thing> Planner::things(const Place& place) const
     return {};
 }
 
+static std::optional<int> indexOf(const QList<Thing>& things, const QUuid& id)
+{
+    for (qsizetype i = 0; i < things.size(); ++i) {
+        if (things[i].id == id)
+            return int(i);
+    }
+    return std::nullopt;
+}
+
 std::optional<Location> Planner::locate(const QUuid& id) const
 {
+    // Latest first: the things one edits are nearly always those of the last weeks,
+    // and a plan of years must not be walked from its first day for each edit.
     std::optional<Location> found;
-    forEachThing([&](const Place& place, int index, const Thing& t) {
-        if (t.id != id)
-            return false;
-        found = Location{place, index};
-        return true;
-    });
-    return found;
+    if (days.anyLatestFirst([&](Day day, const QList<Thing>& things) {
+            if (const auto i = indexOf(things, id))
+                found = Location{Place::onDay(day), *i};
+            return found.has_value();
+        }))
+        return found;
+    for (qsizetype l = 0; l < lists.size(); ++l) {
+        if (const auto i = indexOf(lists[l].things, id))
+            return Location{Place::inList(int(l)), *i};
+    }
+    for (auto it = months.cbegin(); it != months.cend(); ++it) {
+        if (const auto i = indexOf(*it, id))
+            return Location{Place::inMonth(it.key()), *i};
+    }
+    return std::nullopt;
 }
 
 std::optional<Thing> Planner::thing(const QUuid& id) const
@@ -96,28 +116,35 @@ QList<SearchHit> Planner::search(const QString& query) const
     const QString q = pemby::trimBlanks(query);
     if (q.isEmpty())
         return {};
-    QList<SearchHit> hits;
-    // Latest first: what one searches for is usually what one planned recently.
-    const QList<Day> dayKeys = days.keys();
-    for (auto d = dayKeys.crbegin(); d != dayKeys.crend(); ++d) {
-        for (const Thing& t : days.value(*d)) {
+    // The scan only notes where the hits are; each hit's thing is copied once, into a
+    // result of the right size, so the cost stays that of the scan at any plan size.
+    struct Found {
+        Place place;
+        const Thing* thing;
+    };
+    std::vector<Found> found;
+    const auto scan = [&](const Place& place, const QList<Thing>& things) {
+        for (const Thing& t : things) {
             if (matchesQuery(t, q))
-                hits.append({Place::onDay(*d), t});
+                found.push_back({place, &t});
         }
-    }
+    };
+    // Latest first: what one searches for is usually what one planned recently.
+    days.anyLatestFirst([&](Day day, const QList<Thing>& things) {
+        scan(Place::onDay(day), things);
+        return false;
+    });
     for (auto it = months.cend(); it != months.cbegin();) {
         --it;
-        for (const Thing& t : *it) {
-            if (matchesQuery(t, q))
-                hits.append({Place::inMonth(it.key()), t});
-        }
+        scan(Place::inMonth(it.key()), *it);
     }
-    for (qsizetype l = 0; l < lists.size(); ++l) {
-        for (const Thing& t : lists[l].things) {
-            if (matchesQuery(t, q))
-                hits.append({Place::inList(int(l)), t});
-        }
-    }
+    for (qsizetype l = 0; l < lists.size(); ++l)
+        scan(Place::inList(int(l)), lists[l].things);
+
+    QList<SearchHit> hits;
+    hits.reserve(qsizetype(found.size()));
+    for (const Found& f : found)
+        hits.append(SearchHit{f.place, *f.thing});
     return hits;
 }
 

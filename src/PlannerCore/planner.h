@@ -43,7 +43,7 @@ struct Planner {
     // The things of a place in stored order; [] for an absent day or month and for a
     // list index out of range.
     QList<Thing> things(const Place& place) const;
-    // Days first, then the lists in order, then the months.
+    // Days first (the latest first), then the lists in order, then the months.
     std::optional<Location> locate(const QUuid& id) const;
     std::optional<Thing> thing(const QUuid& id) const;
     // The first thing whose sync id is exactly `syncID`: days, lists, months.

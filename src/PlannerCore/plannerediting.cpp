@@ -182,7 +182,10 @@ void Planner::nudge(const QList<QUuid>& requested, int offset)
         else
             group->second.append(loc->index);
     }
-    for (auto& [place, indexes] : groups) {
+    for (auto& group : groups) {
+        // Named, not bound: a lambda below captures them.
+        const Place& place = group.first;
+        QList<int>& indexes = group.second;
         const qsizetype n = things(place).size();
         // A group that would leave its place stays whole rather than break apart.
         const bool fits = std::all_of(indexes.cbegin(), indexes.cend(),
@@ -220,7 +223,7 @@ int Planner::rollOver(Day to)
     if (carried.isEmpty())
         return 0;
     for (Thing& t : carried)
-        ++t.zs;
+        t.countMove();
     const int count = int(carried.size());
     edit(Place::onDay(to), [&](QList<Thing>& things) { things.append(std::move(carried)); });
     return count;
@@ -231,7 +234,7 @@ void Planner::notThisWeek(const QUuid& id)
     const auto at = locate(id);
     if (!at || !at->place.isDay())
         return;
-    update(id, [](Thing& t) { ++t.zs; });
+    update(id, [](Thing& t) { t.countMove(); });
     move(id, Place::onDay(at->place.day()->adding(7)));
 }
 
@@ -254,7 +257,7 @@ int Planner::pushRest(const QList<Day>& week, Day from)
         const auto at = locate(id);
         if (!at || !at->place.isDay())
             continue;
-        update(id, [](Thing& t) { ++t.zs; });
+        update(id, [](Thing& t) { t.countMove(); });
         move(id, Place::onDay(at->place.day()->adding(7)));
     }
     return int(pushing.size());

@@ -48,6 +48,29 @@ std::optional<Day> mondayOfIsoWeek(int year, int week)
 
 constexpr qint64 maxNoteBytes = 64 * 1024 * 1024;
 
+// "a; also b, c and 3 more": the first failure in full, the other files by name.
+QString failureText(const QString& first, const QStringList& others)
+{
+    if (others.isEmpty())
+        return first;
+    constexpr qsizetype named = 3;
+    QStringList names = others.first(std::min(named, others.size()));
+    QString tail;
+    if (others.size() > named)
+        tail = QStringLiteral(" and %1 more").arg(others.size() - named);
+    else if (names.size() > 1)
+        tail = QStringLiteral(" and ") + names.takeLast();
+    return first + QStringLiteral("; also ") + names.join(QStringLiteral(", ")) + tail;
+}
+
+QList<EventuallyList> withDefaultList(QList<EventuallyList> lists)
+{
+    Planner holder;
+    holder.lists = std::move(lists);
+    holder.ensureLists();
+    return holder.lists;
+}
+
 } // namespace
 
 PlannerStore::PlannerStore(QString folder) : folder_(std::move(folder)) {}
@@ -57,41 +80,71 @@ QString PlannerStore::pathOf(const QString& name) const
     return folder_ + u'/' + name;
 }
 
-std::optional<QString> PlannerStore::read(const QString& name)
+// ---- Reading -----------------------------------------------------------------------
+
+PlannerStore::FileContent PlannerStore::weekContent(QStringView text, Day monday, PlanLayout* layout)
 {
-    pemby::TextFile file = pemby::readTextFile(pathOf(name));
-    if (file.state == pemby::TextFile::State::Unreadable)
-        qCWarning(lcStore) << "can't read" << name << file.error;
-    if (file.state != pemby::TextFile::State::Read)
-        return std::nullopt;
-    known_.insert(name, file.text);
-    return std::move(file.text);
+    FileContent content;
+    content.week = Markdown::decodeWeek(text, monday, layout);
+    return content;
 }
 
-std::optional<QString> PlannerStore::readIfChanged(const QString& name)
+PlannerStore::FileContent PlannerStore::monthContent(QStringView text, PlanLayout* layout)
+{
+    FileContent content;
+    content.things = Markdown::decodeMonth(text, layout);
+    return content;
+}
+
+// No lists is one empty list "eventually", in what the file holds as in the plan.
+PlannerStore::FileContent PlannerStore::listsContent(QStringView text, PlanLayout* layout)
+{
+    FileContent content;
+    content.lists = withDefaultList(Markdown::decodeLists(text, layout));
+    return content;
+}
+
+PlannerStore::FileContent PlannerStore::rulesContent(QStringView text, PlanLayout* layout)
+{
+    FileContent content;
+    content.rules = Markdown::decodeRepeats(text, layout);
+    return content;
+}
+
+std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, const Decode& decode, bool onlyIfChanged)
 {
     pemby::TextFile file = pemby::readTextFile(pathOf(name));
+    if (file.state == pemby::TextFile::State::Unreadable) {
+        // Said when the file is looked for, not again at every minute's look.
+        if (!onlyIfChanged)
+            qCWarning(lcStore) << "skipping" << name << "which can't be read:" << file.error;
+        return std::nullopt;
+    }
     if (file.state != pemby::TextFile::State::Read)
         return std::nullopt;
-    const auto known = known_.constFind(name);
-    if (known != known_.cend() && sameText(*known, file.text))
+    const auto known = files_.constFind(name);
+    if (onlyIfChanged && known != files_.cend() && sameText(known->text, file.text))
         return std::nullopt;
-    known_.insert(name, file.text);
+    FileRecord record;
+    record.content = decode(file.text, &record.layout);
+    record.text = std::move(file.text);
+    files_.insert(name, record);
     conflicts_.remove(name);
-    return std::move(file.text);
+    return record;
 }
 
 void PlannerStore::loadBase(Planner& planner)
 {
-    if (const auto text = read(Markdown::listsFileName())) {
-        planner.lists = Markdown::decodeLists(*text);
+    if (const auto record = read(Markdown::listsFileName(), listsContent, false)) {
+        planner.lists = record->content.lists;
         filesRead_.lists = true;
     }
-    if (const auto text = read(Markdown::repeatsFileName())) {
-        planner.repeats = Markdown::decodeRepeats(*text);
+    if (const auto record = read(Markdown::repeatsFileName(), rulesContent, false)) {
+        planner.repeats = record->content.rules;
         filesRead_.repeats = true;
     }
     planner.ensureLists();
+    pendingLists_ = pendingRepeats_ = true;
 }
 
 void PlannerStore::loadWeek(Day monday, Planner& planner)
@@ -99,8 +152,10 @@ void PlannerStore::loadWeek(Day monday, Planner& planner)
     if (loadedWeeks_.contains(monday))
         return;
     loadedWeeks_.insert(monday);
-    if (const auto text = read(Markdown::weekFileName(monday))) {
-        Markdown::decodeWeek(*text, monday, planner);
+    pendingWeeks_.insert(monday);
+    const auto decode = [monday](QStringView text, PlanLayout* layout) { return weekContent(text, monday, layout); };
+    if (const auto record = read(Markdown::weekFileName(monday), decode, false)) {
+        Markdown::putWeek(monday, record->content.week, planner);
         filesRead_.weeks.insert(monday);
     }
 }
@@ -122,8 +177,9 @@ void PlannerStore::loadMonth(MonthKey month, Planner& planner)
     if (loadedMonths_.contains(month))
         return;
     loadedMonths_.insert(month);
-    if (const auto text = read(Markdown::monthFileName(month))) {
-        planner.months.insert(month, Markdown::decodeMonth(*text));
+    pendingMonths_.insert(month);
+    if (const auto record = read(Markdown::monthFileName(month), monthContent, false)) {
+        planner.months.insert(month, record->content.things);
         filesRead_.months.insert(month);
     }
 }
@@ -133,7 +189,7 @@ void PlannerStore::loadEverything(Planner& planner)
     const QDir dir(folder_);
     if (!dir.exists())
         return;
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+    for (const QString& name : dir.entryList(QDir::Files | QDir::System, QDir::Name)) {
         if (!name.endsWith(u".md"))
             continue;
         const QStringList pieces = name.chopped(3).split(u'-', Qt::SkipEmptyParts);
@@ -156,78 +212,161 @@ void PlannerStore::loadEverything(Planner& planner)
     }
 }
 
-QString PlannerStore::render(const QString& name, Rendering input, const std::function<QString()>& encode)
+bool PlannerStore::reloadIfChanged(Planner& planner)
 {
-    const auto earlier = rendered_.constFind(name);
-    if (earlier != rendered_.cend() && earlier->sameInput(input))
-        return earlier->text;
-    input.text = encode();
-    return rendered_.insert(name, std::move(input))->text;
+    bool changed = false;
+    for (const Day monday : std::as_const(loadedWeeks_)) {
+        const auto decode = [monday](QStringView text, PlanLayout* layout) { return weekContent(text, monday, layout); };
+        if (const auto record = read(Markdown::weekFileName(monday), decode, true)) {
+            Markdown::putWeek(monday, record->content.week, planner);
+            filesRead_.weeks.insert(monday);
+            pendingWeeks_.insert(monday);
+            changed = true;
+        }
+    }
+    for (const MonthKey month : std::as_const(loadedMonths_)) {
+        if (const auto record = read(Markdown::monthFileName(month), monthContent, true)) {
+            planner.months.insert(month, record->content.things);
+            filesRead_.months.insert(month);
+            pendingMonths_.insert(month);
+            changed = true;
+        }
+    }
+    if (const auto record = read(Markdown::listsFileName(), listsContent, true)) {
+        planner.lists = record->content.lists;
+        filesRead_.lists = true;
+        pendingLists_ = true;
+        changed = true;
+    }
+    if (const auto record = read(Markdown::repeatsFileName(), rulesContent, true)) {
+        planner.repeats = record->content.rules;
+        filesRead_.repeats = true;
+        pendingRepeats_ = true;
+        changed = true;
+    }
+    return changed;
 }
+
+// ---- Saving ------------------------------------------------------------------------
 
 Status PlannerStore::save(const Planner& planner)
 {
-    QStringList failures;
-    const auto attempt = [&](const QString& name, const QString& text) {
-        if (const Status status = write(name, text); !status)
-            failures.append(status.errorText());
+    // A file can hold something else than the plan says only where the plan differs
+    // from the plan of the last save, or where a file was read or left unwritten since.
+    // Copies of a plan share what they did not change, so finding those parts costs a
+    // step per month of the days, not a look at every file.
+    QSet<Day> weeks = std::exchange(pendingWeeks_, {});
+    QSet<MonthKey> months = std::exchange(pendingMonths_, {});
+    const auto touchWeek = [&](Day monday) {
+        if (loadedWeeks_.contains(monday))
+            weeks.insert(monday);
     };
+    for (const Day day : planner.days.changedDays(saved_.days))
+        touchWeek(day.monday());
+    forEachDifference(planner.appliedRepeats, saved_.appliedRepeats, touchWeek);
+    forEachDifference(planner.months, saved_.months, [&](MonthKey month) {
+        if (loadedMonths_.contains(month))
+            months.insert(month);
+    });
+    const bool lists = std::exchange(pendingLists_, false) || !(planner.lists == saved_.lists);
+    const bool rules = std::exchange(pendingRepeats_, false) || !(planner.repeats == saved_.repeats);
+    saved_ = planner;
 
-    for (const Day monday : sorted(loadedWeeks_)) {
-        Rendering input;
-        input.applied = planner.appliedRepeats.value(monday);
-        bool content = !input.applied.isEmpty();
-        for (int i = 0; i < 7; ++i) {
-            const auto day = planner.days.constFind(monday.adding(i));
-            if (day != planner.days.cend()) {
-                content = true;
-                input.things[i] = *day;
-            }
-        }
-        const QString name = Markdown::weekFileName(monday);
-        if (content || known_.contains(name))
-            attempt(name, render(name, std::move(input), [&] { return Markdown::encodeWeek(monday, planner); }));
+    // One refused or failed file must not keep the others from being written: every
+    // file is tried, and the ones that failed are looked at again next time.
+    QList<Failure> failures;
+    for (const Day monday : sorted(weeks)) {
+        if (!saveWeek(monday, planner, failures))
+            pendingWeeks_.insert(monday);
     }
-    for (const MonthKey month : sorted(loadedMonths_)) {
-        Rendering input;
-        input.things[0] = planner.months.value(month);
-        const QString name = Markdown::monthFileName(month);
-        if (!input.things[0].isEmpty() || known_.contains(name))
-            attempt(name, render(name, std::move(input), [&] { return Markdown::encodeMonth(month, planner.months.value(month)); }));
+    for (const MonthKey month : sorted(months)) {
+        if (!saveMonth(month, planner, failures))
+            pendingMonths_.insert(month);
     }
-    {
-        const bool anyThing = std::any_of(planner.lists.cbegin(), planner.lists.cend(),
-                                          [](const EventuallyList& l) { return !l.things.isEmpty(); });
-        const bool defaultNames = planner.lists.size() == 1 && planner.lists.first().name == u"eventually";
-        const QString name = Markdown::listsFileName();
-        Rendering input;
-        input.lists = planner.lists;
-        if (anyThing || !defaultNames || known_.contains(name))
-            attempt(name, render(name, std::move(input), [&] { return Markdown::encodeLists(planner.lists); }));
-    }
-    {
-        const QString name = Markdown::repeatsFileName();
-        Rendering input;
-        input.rules = planner.repeats;
-        if (!planner.repeats.isEmpty() || known_.contains(name))
-            attempt(name, render(name, std::move(input), [&] { return Markdown::encodeRepeats(planner.repeats); }));
-    }
+    if (lists && !saveLists(planner, failures))
+        pendingLists_ = true;
+    if (rules && !saveRepeats(planner, failures))
+        pendingRepeats_ = true;
 
     if (failures.isEmpty())
         return {};
-    // One refused or failed file must not keep the others from being written, so every
-    // file is tried and the first failure is reported.
-    QString text = failures.first();
-    if (failures.size() > 1)
-        text += QStringLiteral(" (and %1 more)").arg(failures.size() - 1);
-    return Error{text};
+    // A failure all files share (the folder) is said once; others name their file.
+    QStringList others;
+    for (qsizetype i = 1; i < failures.size(); ++i) {
+        if (failures[i].text != failures.first().text)
+            others.append(failures[i].name);
+    }
+    return Error{failureText(failures.first().text, others)};
 }
 
-Status PlannerStore::write(const QString& name, const QString& text)
+bool PlannerStore::saveWeek(Day monday, const Planner& planner, QList<Failure>& failures)
 {
-    const auto known = known_.constFind(name);
-    if (known != known_.cend() && sameText(*known, text))
+    FileContent content;
+    content.week = Markdown::weekOf(monday, planner);
+    const bool hasContent = std::any_of(content.week.days.cbegin(), content.week.days.cend(),
+                                        [](const QList<Thing>& things) { return !things.isEmpty(); })
+        || !content.week.applied.value_or(QSet<QString>()).isEmpty();
+    const auto render = [monday](const FileContent& c, PlanLayout* layout) { return Markdown::encodeWeek(monday, c.week, layout); };
+    return store(Markdown::weekFileName(monday), content, hasContent, render, failures);
+}
+
+bool PlannerStore::saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures)
+{
+    FileContent content;
+    content.things = planner.months.value(month);
+    const auto render = [month](const FileContent& c, PlanLayout* layout) { return Markdown::encodeMonth(month, c.things, layout); };
+    return store(Markdown::monthFileName(month), content, !content.things.isEmpty(), render, failures);
+}
+
+bool PlannerStore::saveLists(const Planner& planner, QList<Failure>& failures)
+{
+    FileContent content;
+    content.lists = planner.lists;
+    const bool anyThing = std::any_of(planner.lists.cbegin(), planner.lists.cend(),
+                                      [](const EventuallyList& l) { return !l.things.isEmpty(); });
+    const bool defaultNames = planner.lists.size() == 1 && planner.lists.first().name == u"eventually";
+    const auto render = [](const FileContent& c, PlanLayout* layout) { return Markdown::encodeLists(c.lists, layout); };
+    return store(Markdown::listsFileName(), content, anyThing || !defaultNames, render, failures);
+}
+
+bool PlannerStore::saveRepeats(const Planner& planner, QList<Failure>& failures)
+{
+    FileContent content;
+    content.rules = planner.repeats;
+    const auto render = [](const FileContent& c, PlanLayout* layout) { return Markdown::encodeRepeats(c.rules, layout); };
+    return store(Markdown::repeatsFileName(), content, !content.rules.isEmpty(), render, failures);
+}
+
+bool PlannerStore::store(const QString& name, const FileContent& content, bool hasContent, const Render& render,
+                         QList<Failure>& failures)
+{
+    // A file is written only when what it holds changed: an untouched file stays as it
+    // is, whatever a rendering of it would look like. A new file is made only for
+    // something to hold.
+    const auto known = files_.constFind(name);
+    if (known != files_.cend() ? known->content == content : !hasContent)
+        return true;
+    FileRecord record;
+    record.content = content;
+    if (known != files_.cend())
+        record.layout = known->layout;
+    const QString text = render(content, &record.layout);
+    if (const Status status = write(name, text, std::move(record)); !status) {
+        failures.append(Failure{name, status.errorText()});
+        return false;
+    }
+    return true;
+}
+
+Status PlannerStore::write(const QString& name, const QString& text, FileRecord record)
+{
+    const auto known = files_.constFind(name);
+    const bool isKnown = known != files_.cend();
+    if (isKnown && sameText(known->text, text)) {
+        record.text = known->text;
+        files_.insert(name, std::move(record));
         return {};
+    }
 
     // Sync clients and editors rewrite files behind our back: compare with the disk
     // before writing, so that their version is never lost.
@@ -236,51 +375,57 @@ Status PlannerStore::write(const QString& name, const QString& text)
     switch (disk.state) {
     case pemby::TextFile::State::Unreadable:
         qCWarning(lcStore) << "not overwriting" << name << "which can't be read:" << disk.error;
-        return Error{QStringLiteral("%1 can't be read (%2), so it was left as it is").arg(name, disk.error)};
+        return keepBoth(name, std::nullopt, text, QStringLiteral("%1 can't be read (%2)").arg(name, disk.error));
     case pemby::TextFile::State::Read:
-        if (known != known_.cend() && sameText(*known, disk.text))
+        if (isKnown && sameText(known->text, disk.text))
             break;
         if (sameText(disk.text, text)) {
-            known_.insert(name, disk.text);  // someone else wrote just what we meant to
+            record.text = disk.text;  // someone else wrote just what we meant to
+            files_.insert(name, std::move(record));
             conflicts_.remove(name);
             return {};
         }
-        return keepBoth(name, disk.text, text);
+        return keepBoth(name, disk.text, text, QStringLiteral("%1 was changed elsewhere").arg(name));
     case pemby::TextFile::State::Missing:
         break;
     }
 
-    if (!QDir().mkpath(folder_)) {
-        qCWarning(lcStore) << "can't create the folder" << folder_;
-        return Error{QStringLiteral("couldn't create the folder")};
+    if (const Status made = pemby::makeFolder(folder_); !made) {
+        qCWarning(lcStore) << made.errorText();
+        return made;
     }
     if (const Status status = pemby::writeTextFileAtomic(path, text); !status) {
         qCWarning(lcStore) << "can't write" << name << status.errorText();
-        return status;
+        return Error{QStringLiteral("couldn't write %1 (%2)").arg(name, status.errorText())};
     }
-    known_.insert(name, text);
+    record.text = text;
+    files_.insert(name, std::move(record));
     conflicts_.remove(name);
     return {};
 }
 
-Status PlannerStore::keepBoth(const QString& name, const QString& outside, const QString& ours)
+Status PlannerStore::keepBoth(const QString& name, const std::optional<QString>& outside, const QString& ours,
+                              const QString& why)
 {
     const auto reported = [&](const QString& copyName) {
-        return Error{QStringLiteral("%1 was changed elsewhere; your version is in %2").arg(name, copyName)};
+        return Error{why + QStringLiteral("; your version is in ") + copyName};
     };
-    // Every save until the outside text is read back meets the same conflict; one copy
-    // of one version is enough.
-    if (const auto earlier = conflicts_.constFind(name);
-        earlier != conflicts_.cend() && earlier->outside == outside && earlier->ours == ours)
-        return reported(earlier->copyName);
+    // One outside version gets one copy, which follows every edit made until that
+    // version is read back; a further outside change gets a copy of its own.
+    const auto earlier = conflicts_.find(name);
+    const bool sameOutside = earlier != conflicts_.end()
+        && (outside && earlier->outside ? sameText(*outside, *earlier->outside) : !outside && !earlier->outside);
+    const QString copyName = sameOutside ? earlier->copyName : freeConflictName(name);
+    if (sameOutside && earlier->ours == ours)
+        return reported(copyName);
 
-    const QString copyName = freeConflictName(name);
+    if (const Status made = pemby::makeFolder(folder_); !made)
+        return made;
     if (const Status status = pemby::writeTextFileAtomic(pathOf(copyName), ours); !status) {
         qCWarning(lcStore) << "can't write the conflict copy of" << name << status.errorText();
-        return Error{QStringLiteral("%1 was changed elsewhere, and your version couldn't be saved beside it: %2")
-                         .arg(name, status.errorText())};
+        return Error{why + QStringLiteral(", and your version couldn't be saved beside it (%1)").arg(status.errorText())};
     }
-    qCWarning(lcStore) << name << "changed on disk; kept it and wrote" << copyName;
+    qCWarning(lcStore) << name << "kept as it is on disk; this plan's version is in" << copyName;
     conflicts_.insert(name, Conflict{outside, ours, copyName});
     return reported(copyName);
 }
@@ -299,36 +444,7 @@ QString PlannerStore::freeConflictName(const QString& name) const
     }
 }
 
-bool PlannerStore::reloadIfChanged(Planner& planner)
-{
-    bool changed = false;
-    for (const Day monday : sorted(loadedWeeks_)) {
-        if (const auto text = readIfChanged(Markdown::weekFileName(monday))) {
-            Markdown::decodeWeek(*text, monday, planner);
-            filesRead_.weeks.insert(monday);
-            changed = true;
-        }
-    }
-    for (const MonthKey month : sorted(loadedMonths_)) {
-        if (const auto text = readIfChanged(Markdown::monthFileName(month))) {
-            planner.months.insert(month, Markdown::decodeMonth(*text));
-            filesRead_.months.insert(month);
-            changed = true;
-        }
-    }
-    if (const auto text = readIfChanged(Markdown::listsFileName())) {
-        planner.lists = Markdown::decodeLists(*text);
-        planner.ensureLists();
-        filesRead_.lists = true;
-        changed = true;
-    }
-    if (const auto text = readIfChanged(Markdown::repeatsFileName())) {
-        planner.repeats = Markdown::decodeRepeats(*text);
-        filesRead_.repeats = true;
-        changed = true;
-    }
-    return changed;
-}
+// ---- Note files --------------------------------------------------------------------
 
 std::optional<QString> PlannerStore::notePath(const QString& id) const
 {
@@ -357,7 +473,7 @@ Status PlannerStore::writeNote(const QString& id, const QByteArray& bytes)
     const auto path = notePath(id);
     if (!path)
         return {};
-    if (!QDir().mkpath(folder_ + QStringLiteral("/notes")))
-        return Error{QStringLiteral("couldn't create the notes folder")};
+    if (const Status made = pemby::makeFolder(folder_ + QStringLiteral("/notes")); !made)
+        return made;
     return pemby::writeFileAtomic(*path, bytes);
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The planner folder on disk: loads weeks, months, the lists and the repeat rules into
-// a plan, writes back only the files whose text changed, and re-reads files that
-// another program changed. It remembers, per file, the text it last read or wrote;
-// that memory is what lets it skip unchanged writes, notice outside changes and refuse
-// to overwrite them.
+// a plan, writes back only the files whose content changed, and re-reads files that
+// another program changed. It remembers, per file, the text it last read or wrote, what
+// that text holds and where its lines stood; that memory is what lets it leave
+// untouched files alone, keep the lines it does not read, notice outside changes and
+// refuse to overwrite them.
 
+#include "markdown.h"
 #include "planner.h"
 #include "result.h"
 
@@ -55,11 +57,14 @@ public:
     // Every week file and month file present in the folder.
     void loadEverything(Planner& planner);
 
-    // Writes every loaded file whose rendering differs from what the store last read or
-    // wrote. A file that changed on disk meanwhile is kept, and this plan's version goes
-    // to a conflict copy beside it; a file that cannot be read is never overwritten.
-    // Every file is tried; the error names what failed, and failed files are tried
-    // again at the next save.
+    // Writes every loaded file whose part of the plan changed since it was last read or
+    // written; a file the plan did not change is never touched, however its text looks.
+    // A rewritten file keeps every line its reader did not take, where it stood. A file
+    // that changed on disk meanwhile, or cannot be read, is kept, and this plan's
+    // version goes to a conflict copy beside it (one copy for one outside version, kept
+    // up to date). Every file is tried; the error names what failed and why, and failed
+    // files are tried again at the next save. Only the files whose part of the plan
+    // differs from that of the last save are looked at, so a save costs what changed.
     Status save(const Planner& planner);
     // Re-reads the loaded files that changed on disk; true when any did.
     bool reloadIfChanged(Planner& planner);
@@ -71,41 +76,73 @@ public:
     Status writeNote(const QString& id, const QByteArray& bytes);
 
 private:
-    struct Conflict {
-        QString outside;  // the text found on disk
-        QString ours;     // the text that went to the copy
-        QString copyName;
-    };
-
-    // What a file was last rendered from. The plan's containers are shared between
-    // copies, so an unchanged week compares in constant time and is not rendered again.
-    struct Rendering {
-        std::array<QList<Thing>, 7> things;  // a week's days; a month's things in the first
-        QSet<QString> applied;
+    // What a file holds, in the plan's terms: a week's days and applied rules, a month's
+    // things, the lists or the rules.
+    struct FileContent {
+        WeekContent week;
+        QList<Thing> things;
         QList<EventuallyList> lists;
         QList<RepeatRule> rules;
-        QString text;
-        bool sameInput(const Rendering& other) const
+        // A week without a repeats comment holds no applied rules, as one with an empty one.
+        bool operator==(const FileContent& other) const
         {
-            return things == other.things && applied == other.applied && lists == other.lists && rules == other.rules;
+            return week.days == other.week.days
+                && week.applied.value_or(QSet<QString>()) == other.week.applied.value_or(QSet<QString>())
+                && things == other.things && lists == other.lists && rules == other.rules;
         }
+    };
+    using Decode = std::function<FileContent(QStringView text, PlanLayout* layout)>;
+    using Render = std::function<QString(const FileContent& content, PlanLayout* layout)>;
+    static FileContent weekContent(QStringView text, Day monday, PlanLayout* layout);
+    static FileContent monthContent(QStringView text, PlanLayout* layout);
+    static FileContent listsContent(QStringView text, PlanLayout* layout);
+    static FileContent rulesContent(QStringView text, PlanLayout* layout);
+
+    // A file as it was last read or written.
+    struct FileRecord {
+        QString text;
+        FileContent content;
+        PlanLayout layout;
+    };
+    struct Conflict {
+        std::optional<QString> outside;  // the text found on disk; none when it can't be read
+        QString ours;                    // the text in the copy
+        QString copyName;
+    };
+    struct Failure {
+        QString name;
+        QString text;
     };
 
     QString pathOf(const QString& name) const;
-    QString render(const QString& name, Rendering input, const std::function<QString()>& encode);
-    // The file's text when it can be read, remembered as known; nullopt otherwise.
-    std::optional<QString> read(const QString& name);
-    // The file's text when it can be read and differs from what is known.
-    std::optional<QString> readIfChanged(const QString& name);
-    Status write(const QString& name, const QString& text);
-    Status keepBoth(const QString& name, const QString& outside, const QString& ours);
+    // The file's text and what it holds, remembered; nullopt when it is missing or
+    // can't be read.
+    std::optional<FileRecord> read(const QString& name, const Decode& decode, bool onlyIfChanged);
+    // Writes the file when the plan's content of it differs from what it holds (a file
+    // not known yet: when there is content); false when that failed.
+    bool store(const QString& name, const FileContent& content, bool hasContent, const Render& render,
+               QList<Failure>& failures);
+    Status write(const QString& name, const QString& text, FileRecord record);
+    Status keepBoth(const QString& name, const std::optional<QString>& outside, const QString& ours, const QString& why);
     QString freeConflictName(const QString& name) const;
 
+    bool saveWeek(Day monday, const Planner& planner, QList<Failure>& failures);
+    bool saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures);
+    bool saveLists(const Planner& planner, QList<Failure>& failures);
+    bool saveRepeats(const Planner& planner, QList<Failure>& failures);
+
     QString folder_;
-    QHash<QString, QString> known_;
+    QHash<QString, FileRecord> files_;
     QSet<Day> loadedWeeks_;
     QSet<MonthKey> loadedMonths_;
     QHash<QString, Conflict> conflicts_;
-    QHash<QString, Rendering> rendered_;
     FilesRead filesRead_;
+    // The plan of the last save; what still equals it needs no look at its files.
+    Planner saved_;
+    // Files to look at in the next save whatever the plan says: read since, or not
+    // written by the last save.
+    QSet<Day> pendingWeeks_;
+    QSet<MonthKey> pendingMonths_;
+    bool pendingLists_ = false;
+    bool pendingRepeats_ = false;
 };

@@ -1,9 +1,20 @@
 #include "textfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStringDecoder>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pemby {
 
@@ -27,24 +38,102 @@ std::optional<QString> decodeUtf8Strict(const QByteArray& bytes)
     return normalizeLineEnds(std::move(text));
 }
 
-TextFile readTextFile(const QString& path)
+namespace {
+
+enum class Opened { Read, Missing, Failed };
+
+struct RawRead {
+    Opened state = Opened::Failed;
+    QByteArray bytes;
+    QString error;
+};
+
+QString sizeText(qint64 bytes)
+{
+    if (bytes >= 1024 * 1024)
+        return QString::number(double(bytes) / (1024 * 1024), 'f', 1) + QStringLiteral(" MB");
+    if (bytes >= 1024)
+        return QString::number(bytes / 1024) + QStringLiteral(" KB");
+    return QString::number(bytes) + QStringLiteral(" bytes");
+}
+
+// A FIFO or a device named like one of our files must neither block the read (opening
+// a FIFO waits for a writer) nor feed it without end (/dev/zero): open without waiting,
+// then take only a regular file of a bounded size.
+RawRead readRegularFile(const QString& path, qint64 cap)
+{
+    RawRead out;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            out.state = Opened::Missing;
+        else
+            out.error = qt_error_string(errno);
+        return out;
+    }
+    const auto closing = qScopeGuard([fd] { ::close(fd); });
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        out.error = qt_error_string(errno);
+        return out;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        out.error = S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder") : QStringLiteral("it is not a regular file");
+        return out;
+    }
+    if (info.st_size > cap) {
+        out.error = QStringLiteral("it is too large (%1, more than %2)").arg(sizeText(info.st_size), sizeText(cap));
+        return out;
+    }
+    // Read what is there, and one byte more to see a file that grew past the cap.
+    QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
+    qsizetype have = 0;
+    for (;;) {
+        if (have == bytes.size()) {
+            if (have > cap) {
+                out.error = QStringLiteral("it is too large (more than %1)").arg(sizeText(cap));
+                return out;
+            }
+            bytes.resize(std::min<qint64>(cap + 1, qint64(have) * 2 + 4096));
+        }
+        const ssize_t n = ::read(fd, bytes.data() + have, size_t(bytes.size() - have));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            out.error = qt_error_string(errno);
+            return out;
+        }
+        if (n == 0)
+            break;
+        have += n;
+    }
+    if (have > cap) {
+        out.error = QStringLiteral("it is too large (more than %1)").arg(sizeText(cap));
+        return out;
+    }
+    bytes.truncate(have);
+    out.state = Opened::Read;
+    out.bytes = std::move(bytes);
+    return out;
+}
+
+} // namespace
+
+TextFile readTextFile(const QString& path, qint64 cap)
 {
     TextFile result;
-    QFile file(path);
-    if (!file.exists())
+    RawRead raw = readRegularFile(path, cap);
+    switch (raw.state) {
+    case Opened::Missing:
         return result;
-    if (!file.open(QIODevice::ReadOnly)) {
+    case Opened::Failed:
         result.state = TextFile::State::Unreadable;
-        result.error = file.errorString();
+        result.error = std::move(raw.error);
         return result;
+    case Opened::Read:
+        break;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        result.state = TextFile::State::Unreadable;
-        result.error = file.errorString();
-        return result;
-    }
-    auto text = decodeUtf8Strict(bytes);
+    auto text = decodeUtf8Strict(raw.bytes);
     if (!text) {
         result.state = TextFile::State::Unreadable;
         result.error = QStringLiteral("not valid UTF-8 text");
@@ -57,17 +146,26 @@ TextFile readTextFile(const QString& path)
 
 Result<QByteArray> readBytes(const QString& path, qint64 cap)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Error{file.errorString()};
-    if (file.size() > cap)
-        return Error{QStringLiteral("%1 is too large").arg(QFileInfo(path).fileName())};
-    QByteArray bytes = file.read(cap + 1);
-    if (file.error() != QFileDevice::NoError)
-        return Error{file.errorString()};
-    if (bytes.size() > cap)
-        return Error{QStringLiteral("%1 is too large").arg(QFileInfo(path).fileName())};
-    return bytes;
+    RawRead raw = readRegularFile(path, cap);
+    switch (raw.state) {
+    case Opened::Missing:
+        return Error{QStringLiteral("%1 is missing").arg(QFileInfo(path).fileName())};
+    case Opened::Failed:
+        return Error{QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), raw.error)};
+    case Opened::Read:
+        break;
+    }
+    return std::move(raw.bytes);
+}
+
+Status makeFolder(const QString& path)
+{
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
+    if (error && !QFileInfo(path).isDir())
+        return Error{QStringLiteral("couldn't create the folder %1 (%2)")
+                         .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(error.message()))};
+    return {};
 }
 
 Status writeFileAtomic(const QString& path, const QByteArray& bytes)

@@ -17,9 +17,15 @@ struct TextFile {
     QString error;  // for Unreadable: why, for the log and the user
 };
 
-// Reads `path` as strict UTF-8. A missing file is Missing (not an error); a read
-// error or a byte sequence that is not UTF-8 is Unreadable.
-TextFile readTextFile(const QString& path);
+// What a text file of the user's may hold. Plan files stay far below this; a larger
+// file is not one of ours and would cost seconds and hundreds of megabytes to read.
+inline constexpr qint64 maxTextFileBytes = 8 * 1024 * 1024;
+
+// Reads `path` as strict UTF-8. A missing file is Missing (not an error); anything
+// else that is not a regular file of at most `cap` bytes (a folder, a FIFO, a device or
+// a link to one, a larger file), a read error or bytes that are not UTF-8 is
+// Unreadable, with the reason. The read never waits for a writer.
+TextFile readTextFile(const QString& path, qint64 cap = maxTextFileBytes);
 
 // Decodes bytes as strict UTF-8 with the same clean-up; nullopt when not UTF-8.
 std::optional<QString> decodeUtf8Strict(const QByteArray& bytes);
@@ -27,8 +33,13 @@ std::optional<QString> decodeUtf8Strict(const QByteArray& bytes);
 // Turns CRLF and lone CR into LF.
 QString normalizeLineEnds(QString text);
 
-// Reads at most `cap` bytes of `path`; an error when it is missing, unreadable or larger.
+// The bytes of the regular file `path`, read as readTextFile reads; an error when it is
+// missing, not a regular file, unreadable or larger than `cap`.
 Result<QByteArray> readBytes(const QString& path, qint64 cap);
+
+// Creates the folder and every missing folder above it; the error names the folder
+// and says why.
+Status makeFolder(const QString& path);
 
 // Writes the whole file atomically (a temporary file renamed over the old one), so a
 // crash or a full disk never leaves half a file behind.

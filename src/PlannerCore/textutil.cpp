@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <algorithm>
+
 #include <limits>
 
 namespace pemby {
@@ -42,6 +44,13 @@ QString trimBlanks(QStringView text)
 QString trimWhitespace(QStringView text)
 {
     return trimmedBy(text, isBlankOrLineBreak);
+}
+
+QString flattenLineBreaks(const QString& text)
+{
+    if (std::none_of(text.cbegin(), text.cend(), isLineBreak))
+        return text;
+    return flattenLineBreaks(QStringView(text));
 }
 
 QString flattenLineBreaks(QStringView text)

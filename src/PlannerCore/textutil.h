@@ -23,6 +23,8 @@ QString trimWhitespace(QStringView text);
 // Replaces every line break (a CRLF pair counts once) by one space: for single-line
 // fields whose value ends up on one line of a file.
 QString flattenLineBreaks(QStringView text);
+// The same, sharing the text itself when it holds no line break (the common case).
+QString flattenLineBreaks(const QString& text);
 // Splits at every line break (a CRLF pair is one break); empty pieces are kept.
 QStringList splitLines(QStringView text);
 

@@ -33,10 +33,6 @@ const QString indent = QStringLiteral("    ");
 const QString guard = QStringLiteral(" {}");
 const QString emptyTitle = QStringLiteral("{}");
 
-// Hand-edited files may hold any number; a move count that could overflow when it is
-// raised once more is no count.
-constexpr qint64 maxMoveCount = 1'000'000;
-
 struct Checkbox {
     bool done = false;
     QStringView text;
@@ -57,6 +53,16 @@ std::optional<Checkbox> checkbox(QStringView line)
     return std::nullopt;
 }
 
+// A title or a step holds no line break, as the writer writes it. Another editor may
+// have put a vertical tab or a line separator inside a line, which the writer would
+// turn into a space: read it as the writer writes it, so that a rewrite changes nothing.
+QString oneLine(const QString& text)
+{
+    if (std::none_of(text.cbegin(), text.cend(), pemby::isLineBreak))
+        return text;
+    return pemby::trimBlanks(pemby::flattenLineBreaks(text));
+}
+
 QStringView trimmedBlanks(QStringView text)
 {
     qsizetype begin = 0, end = text.size();
@@ -69,7 +75,10 @@ QStringView trimmedBlanks(QStringView text)
 
 bool needsPercentForm(QChar c)
 {
-    return pemby::isBlankOrLineBreak(c) || c == u'{' || c == u'}' || c.unicode() < 0x20 || c.unicode() == 0x7F;
+    // Most values are ASCII (ids, links); they need no look at the Unicode tables.
+    if (c.unicode() < 0x80)
+        return c.unicode() <= 0x20 || c == u'{' || c == u'}' || c.unicode() == 0x7F;
+    return pemby::isBlankOrLineBreak(c);
 }
 
 QString percentEncoded(const QString& value)
@@ -116,17 +125,23 @@ bool applyThingTag(Thing& thing, QStringView tag)
             return false;
         thing.remind = time;
     } else if (auto noteID = Markdown::tagValue(tag, u"note")) {
-        // A note id names a file; only UUID text may ever become part of a path.
-        if (pemby::isUuidText(*noteID))
-            thing.noteID = std::move(noteID);
+        // A note id names a file; only UUID text may ever become part of a path, and
+        // anything else ("{note:shopping}") is the user's own text.
+        if (!pemby::isUuidText(*noteID))
+            return false;
+        thing.noteID = std::move(noteID);
     } else if (auto link = Markdown::tagValue(tag, u"from")) {
         thing.link = std::move(link);
     } else if (auto syncID = Markdown::tagValue(tag, u"sync")) {
         thing.syncID = std::move(syncID);
     } else if (onlyLetterZ(tag)) {
-        thing.zs = int(std::min<qint64>(tag.size(), maxMoveCount));
+        thing.zs = int(std::min<qint64>(tag.size(), Thing::maxMoveCount));
     } else if (const auto n = tag.startsWith(u'z') ? pemby::parseStrictInt(tag.sliced(1)) : std::nullopt) {
-        thing.zs = int(std::clamp<qint64>(*n, 0, maxMoveCount));
+        // No count is below zero: "{z-5}" is text. A count too high for a move more
+        // is held at the highest.
+        if (*n < 0)
+            return false;
+        thing.zs = int(std::min<qint64>(*n, Thing::maxMoveCount));
     } else {
         return false;
     }
@@ -170,12 +185,39 @@ QString Markdown::readTitle(QStringView written)
     return written.toString();
 }
 
-QString Markdown::writtenTitle(const QString& title)
+QString Markdown::readTitle(QStringView written, const QStringList& kept)
+{
+    QString title = written.isEmpty() ? QString() : readTitle(written);
+    for (const QString& tag : kept)
+        title += (title.isEmpty() ? QStringLiteral("{") : QStringLiteral(" {")) + tag + u'}';
+    return oneLine(title);
+}
+
+bool Markdown::isThingField(QStringView tag)
+{
+    Thing scratch;
+    return applyThingTag(scratch, tag);
+}
+
+QString Markdown::writtenTitle(const QString& title, bool (*isField)(QStringView tag))
 {
     const QString flat = pemby::flattenLineBreaks(title);
-    const TitleAndTags read = splitTags(flat);
-    const bool misread = read.title.isEmpty() || !read.tags.isEmpty() || readTitle(read.title) != read.title;
-    if (!misread)
+    const QStringView trimmed = trimmedBlanks(flat);
+    // Only a title that ends in a brace group can be read as anything but itself.
+    if (!trimmed.isEmpty() && !trimmed.endsWith(u'}'))
+        return flat;
+    // Read it as the line's reader would: the groups that name no field stay, in
+    // place; a group that does, or a title that reads back any other way, is guarded.
+    const TitleAndTags split = splitTags(flat);
+    QStringList kept;
+    bool misread = split.title.isEmpty() && split.tags.isEmpty();
+    for (const QString& tag : split.tags) {
+        if (isField(tag))
+            misread = true;
+        else
+            kept.prepend(tag);
+    }
+    if (!misread && readTitle(split.title, kept) == trimmed)
         return flat;
     return flat.isEmpty() ? emptyTitle : flat + guard;
 }
@@ -214,38 +256,66 @@ std::optional<Thing> Markdown::decodeThing(QStringView text, bool done)
         return std::nullopt;
     // A brace group that is no tag ("call {mum}", "{zoom}") is the user's own text:
     // it stays in the title, in its place on the line, and the writer guards it.
-    thing.title = split.title.isEmpty() ? QString() : readTitle(split.title);
-    for (const QString& tag : std::as_const(kept))
-        thing.title += (thing.title.isEmpty() ? QStringLiteral("{") : QStringLiteral(" {")) + tag + u'}';
+    thing.title = readTitle(split.title, kept);
     thing.id = QUuid::createUuid();
     return thing;
 }
 
-QList<Thing> Markdown::decodeThings(const QStringList& lines)
+QList<Thing> Markdown::decodeThings(const QStringList& lines, QList<int>* owners)
 {
     QList<Thing> things;
+    if (owners) {
+        owners->clear();
+        owners->reserve(lines.size());
+    }
+    // Which thing took each line, for the writer that puts back the lines nobody took.
+    const auto took = [&](int owner) {
+        if (owners)
+            owners->append(owner);
+    };
     for (const QString& raw : lines) {
         const bool indented = raw.startsWith(indent) || raw.startsWith(u'\t');
         const QStringView line = trimmedBlanks(raw);
-        if (line.isEmpty())
+        if (line.isEmpty()) {
+            took(-1);
             continue;
+        }
         if (!indented || things.isEmpty()) {
-            if (const auto box = checkbox(line)) {
-                if (auto thing = decodeThing(box->text, box->done))
-                    things.append(std::move(*thing));
+            const auto box = checkbox(line);
+            auto thing = box ? decodeThing(box->text, box->done) : std::nullopt;
+            if (thing) {
+                things.append(std::move(*thing));
+                took(int(things.size() - 1));
+            } else {
+                took(-1);
             }
             continue;
         }
         Thing& last = things.last();
         if (line.startsWith(u'>')) {
-            const QStringView noteLine = trimmedBlanks(line.sliced(1));
-            if (!last.note.isEmpty())
-                last.note.append(u'\n');
-            last.note.append(noteLine);
+            // A line break of another kind inside the line starts a note line of its
+            // own, as the writer would write it.
+            for (const QString& piece : pemby::splitLines(line.sliced(1))) {
+                if (!last.note.isEmpty())
+                    last.note.append(u'\n');
+                last.note.append(trimmedBlanks(piece));
+            }
+            took(int(things.size() - 1));
             continue;
         }
-        if (const auto box = checkbox(line); box && !box->text.isEmpty())
-            last.steps.append(Step{box->text.toString(), box->done});
+        const auto box = checkbox(line);
+        QString step = box ? box->text.toString() : QString();
+        if (std::any_of(step.cbegin(), step.cend(), pemby::isLineBreak)) {
+            step = pemby::flattenLineBreaks(step);
+            while (!step.isEmpty() && pemby::isBlank(step.back()))
+                step.chop(1);
+        }
+        if (!step.isEmpty()) {
+            last.steps.append(Step{std::move(step), box->done});
+            took(int(things.size() - 1));
+        } else {
+            took(-1);
+        }
     }
     return things;
 }

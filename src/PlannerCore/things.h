@@ -103,8 +103,14 @@ struct Thing {
     std::optional<QString> noteID;
     std::optional<QString> syncID;
 
+    // The highest move count: every reader clamps to it and a move stops there, so a
+    // count from a file or another app can never overflow.
+    static constexpr int maxMoveCount = 1'000'000;
+
     // A new thing with a fresh id and every other field empty.
     static Thing make(const QString& title);
+    // One more move onto a later day.
+    void countMove() { zs = zs < maxMoveCount ? zs + 1 : maxMoveCount; }
     // "done/total" of the steps; nullopt without steps.
     std::optional<QString> stepsSummary() const;
     // Unfinished and not made by (or carrying) a repeat rule: the things that roll over.

@@ -176,7 +176,9 @@ TEST(PlanFiles, ReadsRepeatLinesThatNameEverything)
     const Case cases[] = {
         {"- water {weekly} {since:2024-01-29} {id:4f0c2a}", weekly},
         {"- water {id:4f0c2a} {since:2024-01-29} {weekly}", weekly},
-        {"- water {weekly} {since:2024-01-29} {id:4f0c2a} {red} {unknown}", RepeatRule{"4f0c2a", "water", RepeatKind::Weekly, week5, Mark::Red}},
+        // A brace group that names nothing is the user's text, kept in the title.
+        {"- water {weekly} {since:2024-01-29} {id:4f0c2a} {red} {unknown}", RepeatRule{"4f0c2a", "water {unknown}", RepeatKind::Weekly, week5, Mark::Red}},
+        {"- {plants} {weekly} {since:2024-01-29} {id:4f0c2a}", RepeatRule{"4f0c2a", "{plants}", RepeatKind::Weekly, week5, std::nullopt}},
         // Of two tags of one kind the one nearer the title wins, an invalid date included.
         {"- water {daily} {since:2024-01-29} {id:4f0c2a} {weekly}", RepeatRule{"4f0c2a", "water", RepeatKind::Daily, week5, std::nullopt}},
         {"- water {weekly} {since:2024-02-30} {since:2024-01-29} {id:4f0c2a}", std::nullopt},

@@ -226,6 +226,15 @@ TEST(PlannerEditing, RollOverCarriesOpenThingsWithoutRulesToToday)
         moves.append(t.zs);
     EXPECT_EQ(moves, (QList<int>{0, 3, 1, 1}));
 
+    // A count at the most a move can reach stays there: no move overflows it.
+    plan.days[tue] = made({"pushed for ever"});
+    plan.days[tue][0].zs = Thing::maxMoveCount;
+    EXPECT_EQ(plan.rollOver(wed), 1);
+    EXPECT_EQ(plan.days[wed].last().zs, Thing::maxMoveCount);
+    plan.notThisWeek(plan.days[wed].last().id);
+    EXPECT_EQ(plan.days[wed.adding(7)].last().zs, Thing::maxMoveCount);
+    plan.days.remove(wed.adding(7));
+
     const Planner after = plan;
     EXPECT_EQ(plan.rollOver(wed), 0);
     EXPECT_EQ(plan, after);

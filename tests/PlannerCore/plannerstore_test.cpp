@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 const Day week5 = day("2024-01-29");
@@ -310,14 +312,15 @@ TEST(PlannerStore, TriesAFailedWriteAgainAtTheNextSave)
     plan.add(QStringLiteral("buy stamps"), Place::onDay(wednesday5));
     const Status failed = store.save(plan);
     EXPECT_FALSE(failed.ok());
-    EXPECT_EQ(failed.errorText(), "couldn't create the folder");
+    // The error names the folder and why; files that share it do not repeat it.
+    EXPECT_EQ(failed.errorText(), "couldn't create the folder " + QDir::toNativeSeparators(folder.path()) + " (Not a directory)");
 
     ASSERT_TRUE(QFile::remove(blocker));
     EXPECT_TRUE(store.save(plan).ok());
     EXPECT_EQ(folder.names(), QStringList{"2024-W05.md"});
 }
 
-TEST(PlannerStore, NeverOverwritesAFileItCannotRead)
+TEST(PlannerStore, KeepsAFileItCannotReadAndSavesItsOwnVersionBeside)
 {
     Folder folder;
     const QByteArray broken = "# 2024 week 5\n\n## wed 2024-01-31\n- [ ] caf\xE9 in Latin-1\n";
@@ -328,23 +331,40 @@ TEST(PlannerStore, NeverOverwritesAFileItCannotRead)
     store.loadWeeks(week5, week6, plan);
     EXPECT_TRUE(plan.days.isEmpty());
 
+    // What is added to that week lives on in a conflict copy, not only in memory; the
+    // saves until the file is fixed keep that one copy up to date.
     plan.add(QStringLiteral("mine"), Place::onDay(wednesday5));
     plan.add(QStringLiteral("next week"), Place::onDay(week6));
-    for (int round = 0; round < 2; ++round) {
+    QString copy;
+    for (const QString& more : {QString(), QStringLiteral("and more")}) {
+        if (!more.isEmpty())
+            plan.add(more, Place::onDay(wednesday5));
         const Status refused = store.save(plan);
-        EXPECT_FALSE(refused.ok());
-        EXPECT_TRUE(refused.errorText().startsWith("2024-W05.md can't be read")) << refused.errorText().toStdString();
+        ASSERT_EQ(folder.conflictCopies().size(), 1);
+        copy = folder.conflictCopies().first();
+        EXPECT_EQ(refused.errorText(), "2024-W05.md can't be read (not valid UTF-8 text); your version is in " + copy);
         EXPECT_EQ(folder.bytes("2024-W05.md"), broken);
+        EXPECT_EQ(folder.text(copy), Markdown::encodeWeek(week5, plan));
         EXPECT_FALSE(store.reloadIfChanged(plan));
     }
     // The refusal does not keep the other files from being written.
-    EXPECT_EQ(folder.names(), (QStringList{"2024-W05.md", "2024-W06.md"}));
+    EXPECT_EQ(folder.names(), (QStringList{copy, "2024-W05.md", "2024-W06.md"}));
 
-    // A file that turns unreadable after it was looked for is refused just the same.
+    // A file that turns unreadable after it was looked for is kept just the same, and
+    // the error names every file it could not save.
     folder.put("eventually.md", QByteArray("## eventually\n- [ ] \xFF\n"));
     plan.add(QStringLiteral("listed"), Place::inList(0));
-    EXPECT_TRUE(store.save(plan).errorText().contains("(and 1 more)"));
+    const Status both = store.save(plan);
+    EXPECT_TRUE(both.errorText().startsWith("2024-W05.md can't be read")) << both.errorText().toStdString();
+    EXPECT_TRUE(both.errorText().endsWith("; also eventually.md")) << both.errorText().toStdString();
     EXPECT_EQ(folder.bytes("eventually.md"), QByteArray("## eventually\n- [ ] \xFF\n"));
+
+    // Fixed, the file is read back as it is; the planner's version stays in its copy.
+    folder.put("2024-W05.md", QStringLiteral("## mon 2024-01-29\n- [ ] fixed\n"));
+    EXPECT_TRUE(store.reloadIfChanged(plan));
+    EXPECT_EQ(titles(plan.days[week5]), QStringList{"fixed"});
+    EXPECT_FALSE(plan.days.contains(wednesday5));
+    EXPECT_TRUE(folder.text(copy).contains("- [ ] and more\n"));
 }
 
 TEST(PlannerStore, KeepsAnOutsideChangeAndSavesItsOwnVersionBeside)
@@ -374,11 +394,19 @@ TEST(PlannerStore, KeepsAnOutsideChangeAndSavesItsOwnVersionBeside)
     // Until the outside text is read back, saves report the conflict without more copies.
     EXPECT_EQ(store.save(plan).errorText(), conflict.errorText());
     EXPECT_EQ(folder.conflictCopies().size(), 1);
-    // A further edit is another version: it gets a copy of its own, the first one stays.
+    // A further edit goes to the same copy: one outside change, one copy, up to date.
     plan.add(QStringLiteral("and more"), Place::onDay(wednesday5));
+    EXPECT_EQ(store.save(plan).errorText(), conflict.errorText());
+    ASSERT_EQ(folder.conflictCopies(), QStringList{copy});
+    EXPECT_EQ(folder.text(copy), Markdown::encodeWeek(week5, plan));
+    // Another outside change is another version to keep: it gets a copy of its own.
+    phone.days[week5].append(thing("and again"));
+    folder.put("2024-W05.md", Markdown::encodeWeek(week5, phone));
     EXPECT_FALSE(store.save(plan).ok());
     ASSERT_EQ(folder.conflictCopies().size(), 2);
-    EXPECT_EQ(folder.text(copy), ours);
+    EXPECT_EQ(folder.text(copy), Markdown::encodeWeek(week5, plan));
+    phone.days[week5].removeLast();
+    folder.put("2024-W05.md", outside);
 
     // Reading back takes the outside version; then nothing is left to write.
     EXPECT_TRUE(store.reloadIfChanged(plan));
@@ -474,4 +502,116 @@ TEST(PlannerStore, ReportsWhatItTookFromTheFiles)
     reread.weeks = {week6};
     reread.repeats = true;
     EXPECT_EQ(store.takeFilesRead(), reread);
+}
+
+namespace {
+
+const Day week10{2026, 3, 2};
+const QStringList handEdited{"2026-W10.md", "eventually.md", "repeats.md"};
+
+QByteArray handEditedFixture(const QString& name)
+{
+    return fixture("handedited/" + name);
+}
+
+} // namespace
+
+TEST(PlannerStore, LeavesAFileAloneUntilWhatItHoldsChangesAndThenKeepsEveryLineItDidNotTake)
+{
+    // Typed by hand: a title of its own, free text, "* " bullets, numbered lines,
+    // headings that end in no date or in a day of another week, a bare checkbox, a
+    // brace group that names no field, lists past the sixth, a rule without an id.
+    Folder folder;
+    for (const QString& name : handEdited)
+        folder.put(name, handEditedFixture(name));
+    folder.put("2026-W09.md", QStringLiteral("# last week\n\n## mon 2026-02-23\n* a bullet\n- [x] done {sync:ABC}\n"));
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadBase(plan);
+    store.loadWeeks(week10.adding(-7), week10, plan);
+    store.loadEverything(plan);  // as a search does
+    EXPECT_EQ(titles(plan.days[Day{2026, 3, 4}]), (QStringList{"buy milk {note:shopping}", "{z-5}"}));
+    EXPECT_EQ(plan.lists.size(), 6);
+    EXPECT_EQ(plan.repeats.size(), 1);
+
+    folder.age();
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+    for (const QString& name : handEdited)
+        EXPECT_EQ(folder.bytes(name), handEditedFixture(name)) << name.toStdString();
+
+    // One edit in each file rewrites just those files, with every line their readers
+    // left in its section, after the line it followed.
+    plan.update(plan.days[Day{2026, 3, 5}].first().id, [](Thing& t) { t.done = true; });
+    plan.add(QStringLiteral("a new book"), Place::inList(1));
+    plan.repeats[0].mark = Mark::Green;
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), handEdited);
+    for (const QString& name : handEdited)
+        EXPECT_EQ(folder.text(name), QString::fromUtf8(handEditedFixture("edited/" + name))) << name.toStdString();
+
+    // What was written reads back as the plan.
+    PlannerStore again(folder.path());
+    Planner reread;
+    again.loadBase(reread);
+    again.loadWeeks(week10.adding(-7), week10, reread);
+    EXPECT_EQ(idless(reread), idless(plan));
+}
+
+TEST(PlannerStore, KeepsTheLinesOfAListThatIsGoneAndOfThingsThatMoved)
+{
+    Folder folder;
+    folder.put("eventually.md", QStringLiteral("# eventually\n\n## eventually\n- [ ] a\nabout a\n- [ ] b\n\n## to read\n"
+                                               "* a bullet\n- [ ] c\nafter c\n\n## someday\n- [ ] d\n"));
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadBase(plan);
+    // "a" moves to the last list, "c"'s list goes with its things.
+    plan.move(plan.lists[0].things[0].id, Place::inList(2));
+    plan.removeList(1, std::nullopt);
+    plan.renameList(0, "inbox");
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.text("eventually.md"), "# eventually\n\n## inbox\nabout a\n* a bullet\nafter c\n- [ ] b\n\n"
+                                            "## someday\n- [ ] d\n- [ ] a\n");
+    PlannerStore again(folder.path());
+    Planner reread;
+    again.loadBase(reread);
+    EXPECT_EQ(idless(reread).lists, idless(plan).lists);
+}
+
+TEST(PlannerStore, SkipsPlanFilesThatAreNoRegularFilesOrTooLargeAndSaysWhich)
+{
+    // A FIFO would block the read for ever, /dev/zero would fill the memory, and a file
+    // of many megabytes is no week of ours.
+    Folder folder;
+    QDir().mkpath(folder.path());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.file("2024-W05.md")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", folder.file("2024-W06.md")));
+    folder.put("2024-W07.md", QByteArray("## mon 2024-02-12\n- [ ] x\n") + QByteArray(9 * 1024 * 1024, ' '));
+    folder.put("2024-05.md", QByteArray("# 2024-05, roughly\n\n- [ ] renew the passport\n"));
+
+    QStringList warnings;
+    static QStringList* sink = nullptr;
+    sink = &warnings;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        sink->append(text);
+    });
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadWeeks(week5, day("2024-02-12"), plan);
+    store.loadEverything(plan);
+    qInstallMessageHandler(previous);
+
+    EXPECT_EQ(describe(plan), "2024-05[renew the passport]");
+    for (const char* name : {"2024-W05.md", "2024-W06.md", "2024-W07.md"}) {
+        EXPECT_TRUE(std::any_of(warnings.cbegin(), warnings.cend(), [&](const QString& w) {
+            return w.contains(QLatin1String(name)) && w.contains("skipping");
+        })) << name << " in " << warnings.join(" | ").toStdString();
+    }
+    // Nor is one of them ever written over.
+    plan.add(QStringLiteral("mine"), Place::onDay(wednesday5));
+    const Status kept = store.save(plan);
+    EXPECT_TRUE(kept.errorText().startsWith("2024-W05.md can't be read (it is not a regular file)")) << kept.errorText().toStdString();
+    EXPECT_TRUE(QFileInfo(folder.file("2024-W05.md")).isFile() == false);
+    EXPECT_EQ(folder.conflictCopies().size(), 1);
 }

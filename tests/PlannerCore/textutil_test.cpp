@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace pemby;
 
 TEST(TextUtil, TrimsBlanksButKeepsLineBreaks)
@@ -92,6 +94,42 @@ TEST(TextFileTest, ReadsStrictUtf8AndNormalizesLineEnds)
     }
     EXPECT_EQ(readTextFile(write("bad", "ok \xC3\x28")).state, TextFile::State::Unreadable);
     EXPECT_EQ(readTextFile(dir.filePath("absent")).state, TextFile::State::Missing);
+}
+
+TEST(TextFileTest, ReadsOnlyRegularFilesWithinTheCapAndNeverWaits)
+{
+    // A FIFO would block the open until a writer came, /dev/zero would never end; both
+    // must fail at once, as a folder and a file over the cap do, each saying why.
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo.md");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zero = dir.filePath("zero.md");
+    ASSERT_TRUE(QFile::link("/dev/zero", zero));
+    const QString folder = dir.filePath("folder.md");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString big = dir.filePath("big.md");
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(64, 'x'));
+    }
+    struct Case { QString path; const char* why; };
+    const Case cases[] = {
+        {fifo, "it is not a regular file"},
+        {zero, "it is not a regular file"},
+        {folder, "it is a folder"},
+    };
+    for (const Case& c : cases) {
+        const TextFile file = readTextFile(c.path);
+        EXPECT_EQ(file.state, TextFile::State::Unreadable) << c.path.toStdString();
+        EXPECT_EQ(file.error, c.why) << c.path.toStdString();
+        EXPECT_TRUE(readBytes(c.path, 1024).errorText().endsWith(c.why)) << c.path.toStdString();
+    }
+    EXPECT_EQ(readTextFile(big, 63).error, "it is too large (64 bytes, more than 63 bytes)");
+    EXPECT_EQ(readTextFile(big, 64).text, QString(64, u'x'));
+    // A link to a regular file is read as the file.
+    ASSERT_TRUE(QFile::link(big, dir.filePath("link.md")));
+    EXPECT_EQ(readTextFile(dir.filePath("link.md")).text, QString(64, u'x'));
 }
 
 TEST(TextFileTest, AtomicWriteReportsFailure)

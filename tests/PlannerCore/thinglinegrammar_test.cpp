@@ -73,9 +73,10 @@ TEST(ThingLineGrammar, ReadsThingLinesTolerantly)
         {{"- [ ] a {zzz}", "- [ ] b {z0}", "- [ ] c {zq}", "- [ ] d {z12}", "- [ ] e {z+4}"},
          {with(plain("a"), [](Thing& t) { t.zs = 3; }), plain("b"), plain("c {zq}"),
           with(plain("d"), [](Thing& t) { t.zs = 12; }), with(plain("e"), [](Thing& t) { t.zs = 4; })}},
-        // A count that one more move would overflow is capped; a negative one is none.
-        {{"- [ ] f {z2147483647}", "- [ ] g {z-3}"},
-         {with(plain("f"), [](Thing& t) { t.zs = 1'000'000; }), plain("g")}},
+        // A count that one more move would overflow is capped; a negative one is no
+        // count, so it stays the user's text.
+        {{"- [ ] f {z2147483647}", "- [ ] g {z-3}", "- [ ] {z-5}"},
+         {with(plain("f"), [](Thing& t) { t.zs = 1'000'000; }), plain("g {z-3}"), plain("{z-5}")}},
         {{"- [ ] h {at:7:5}", "- [ ] i {at:24:00}", "- [ ] j {at:noon}"},
          {with(plain("h"), [](Thing& t) { t.remind = TimeOfDay{7, 5}; }), plain("i {at:24:00}"), plain("j {at:noon}")}},
         {{"- [ ] k {unknown} {every:} {from:}"},
@@ -86,6 +87,9 @@ TEST(ThingLineGrammar, ReadsThingLinesTolerantly)
         {{"- [ ] call {mum} {red} {after} {z}"},
          {with(plain("call {mum} {after}"), [](Thing& t) { t.mark = Mark::Red; t.zs = 1; })}},
         {{"- [ ] {mum}", "- [ ] {red}"}, {plain("{mum}")}},
+        // A line break of another kind inside a line reads as the writer would write it.
+        {{"- [ ] a\vb\u2028", "    - [ ] s\u2029t\v", "    > n\vm"},
+         {with(plain("a b"), [](Thing& t) { t.steps = {{"s t", false}}; t.note = "n\nm"; })}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(read(c.lines), c.things) << c.lines.join(" | ").toStdString();
@@ -112,7 +116,7 @@ TEST(ThingLineGrammar, ReadsStepsAndNotesUnderTheLastThing)
         EXPECT_EQ(read(c.lines), c.things) << c.lines.join(" | ").toStdString();
 }
 
-TEST(ThingLineGrammar, KeepsOnlyNoteIdsThatAreUuids)
+TEST(ThingLineGrammar, KeepsOnlyNoteIdsThatAreUuidsAndTheRestAsText)
 {
     const QStringList lines{
         "- [ ] a {note:" + noteUuid + "}",
@@ -128,6 +132,12 @@ TEST(ThingLineGrammar, KeepsOnlyNoteIdsThatAreUuids)
     EXPECT_EQ(things[2].noteID, std::nullopt);
     EXPECT_EQ(things[3].noteID, std::nullopt);
     EXPECT_EQ(things[4].noteID, noteUuid.toUpper());
+    // What names no note file is the user's own text ("{note:shopping}"), not a field.
+    EXPECT_EQ(titles(things), (QStringList{"a", "b {note:../../x}", "c {note:}", "d {note%:..%2F..%2Fx}", "e {note:not-a-uuid}"}));
+    const QList<Thing> shopping = read({"- [ ] buy eggs {note:shopping}"});
+    ASSERT_EQ(shopping.size(), 1);
+    EXPECT_EQ(shopping[0].title, "buy eggs {note:shopping}");
+    EXPECT_EQ(read(Markdown::encode(shopping[0])), shopping);
 }
 
 TEST(ThingLineGrammar, WritesTagsInTheirOrderAndOnlyWhenSet)
@@ -197,8 +207,13 @@ TEST(ThingLineGrammar, OrdinaryTextIsWrittenAsItStands)
         {"a {b c}", nullptr, "- [ ] a {b c}"},
         {"glued{x}", nullptr, "- [ ] glued{x}"},
         {"buy stamps", "https://example.com/a%20b?c=d", "- [ ] buy stamps {from:https://example.com/a%20b?c=d}"},
-        // Only what would be misread gets the guard.
-        {"call {mum}", nullptr, "- [ ] call {mum} {}"},
+        // A brace group that names no field reads back as it stands; only what would
+        // be misread gets the guard.
+        {"call {mum}", nullptr, "- [ ] call {mum}"},
+        {"buy eggs {note:shopping}", nullptr, "- [ ] buy eggs {note:shopping}"},
+        {"{z-5}", nullptr, "- [ ] {z-5}"},
+        {"call  {mum}", nullptr, "- [ ] call  {mum} {}"},
+        {"x {red}", nullptr, "- [ ] x {red} {}"},
         {"x {sync:ABC}", nullptr, "- [ ] x {sync:ABC} {}"},
         {"x {}", nullptr, "- [ ] x {} {}"},
         {"", nullptr, "- [ ] {}"},

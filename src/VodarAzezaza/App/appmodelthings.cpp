@@ -191,7 +191,7 @@ void AppModel::notThisWeek(const QList<QUuid>& ids)
     loadWeeksOf(targets);
     commit([&](Planner& plan) {
         for (qsizetype i = 0; i < moving.size(); ++i) {
-            plan.update(moving[i], [](Thing& t) { ++t.zs; });
+            plan.update(moving[i], [](Thing& t) { t.countMove(); });
             plan.move(moving[i], Place::onDay(targets[i]));
         }
     });

@@ -96,7 +96,8 @@ std::optional<PembyThing> decodeThing(const QJsonValue& value)
         const auto n = exactInteger(zs);
         if (!n)
             return std::nullopt;
-        thing.zs = *n;
+        // Another app's count may be anything; one more move must never overflow it.
+        thing.zs = std::clamp<qint64>(*n, 0, Thing::maxMoveCount);
     }
 
     const QJsonValue steps = object.value(QStringLiteral("steps"));
@@ -157,7 +158,7 @@ Thing PembyThing::toThing() const
     thing.id = QUuid::createUuid();
     thing.title = pemby::trimWhitespace(title);
     thing.done = done;
-    thing.zs = int(std::clamp<qint64>(zs, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    thing.zs = int(std::clamp<qint64>(zs, 0, Thing::maxMoveCount));
     for (const PembyStep& step : steps)
         thing.steps.append({step.title, step.done});
     thing.note = note;

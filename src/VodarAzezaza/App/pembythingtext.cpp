@@ -6,6 +6,7 @@
 
 #include "textutil.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -58,16 +59,25 @@ const Marker* matchMarker(QStringView line)
     return nullptr;
 }
 
-// "12.<tab>title" gives "title"; anything else nullopt.
+// "12.<tab>title" and "12. title" give "title"; anything else nullopt.
 std::optional<QString> stripNumber(const QString& line)
 {
-    const qsizetype tab = line.indexOf(u'\t');
-    if (tab < 0)
-        return std::nullopt;
-    const QStringView head = QStringView(line).first(tab);
-    if (!head.endsWith(u'.') || !pemby::parseStrictInt(head.chopped(1)))
-        return std::nullopt;
-    return line.sliced(tab + 1);
+    for (const QChar separator : {QChar(u'\t'), QChar(u' ')}) {
+        const qsizetype at = line.indexOf(separator);
+        if (at < 0)
+            continue;
+        const QStringView head = QStringView(line).first(at);
+        if (head.endsWith(u'.') && pemby::parseStrictInt(head.chopped(1)))
+            return line.sliced(at + 1);
+    }
+    return std::nullopt;
+}
+
+// A check box with nothing after it, as the plan files read it, holds no thing: it must
+// not become one titled "[ ]".
+bool isBareCheckBox(QStringView line)
+{
+    return std::any_of(markers.cbegin(), markers.cend(), [&](const Marker& m) { return m.done && line == m.text; });
 }
 
 bool isDivider(const QString& text)
@@ -90,6 +100,8 @@ QList<PembyThing> PembyThings::parse(const QString& text)
         const bool indented = raw.startsWith(QLatin1String("    ")) || raw.startsWith(u'\t');
         QString line = trimDirectionMarks(pemby::trimBlanks(raw));
 
+        if (isBareCheckBox(line))
+            continue;
         std::optional<bool> done;
         const Marker* marker = matchMarker(line);
         if (marker) {

@@ -72,23 +72,68 @@ TEST(AppModelStartup, LoadsTheWeeksAroundTodayAndWhatIsVisible)
     EXPECT_TRUE(h.files().isEmpty()) << "an empty plan writes nothing";
 }
 
-TEST(AppModelStartup, AFolderThatCannotBeWrittenShowsInTheFootnote)
+TEST(AppModelStartup, WhatGoesToAWeekThatCannotBeReadIsKeptInACopyAndTheFootnoteSaysSo)
 {
     // Last week left something unfinished; this week's file is not UTF-8, so the store
-    // will not overwrite it, and the roll-over cannot be saved.
+    // will not overwrite it: the roll-over goes to a conflict copy beside it.
     ModelHarness h;
     h.put("2026-W09.md", weekFile(Day{2026, 2, 23}, {{Day{2026, 2, 27}, {"- [ ] buy milk"}}}));
+    const QByteArray broken = "## wed 2026-03-04\n- [ ] caf\xE9\n";
     {
         QFile file(h.folder() + "/" + thisWeek);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("## wed 2026-03-04\n- [ ] caf\xE9\n");
+        file.write(broken);
     }
     AppModel& m = h.start();
-    EXPECT_EQ(m.saveError(), "Couldn't save to Pemby Planner: 2026-W10.md can't be read (not valid UTF-8 text), "
-                             "so it was left as it is");
+    const QStringList copies = h.files().filter("conflict");
+    ASSERT_EQ(copies.size(), 1);
+    EXPECT_TRUE(copies.first().startsWith("2026-W10 (conflict ")) << copies.first().toStdString();
+    EXPECT_TRUE(h.text(copies.first()).contains("\n## wed 2026-03-04\n- [ ] buy milk {z} {sync:"));
+    EXPECT_EQ(m.saveError(), "Couldn't save to Pemby Planner: 2026-W10.md can't be read (not valid UTF-8 text); "
+                             "your version is in " + copies.first());
     EXPECT_EQ(m.footnote(), *m.saveError());
     EXPECT_EQ(m.toast(), "1 thing rolled over. we've all been there.");
     EXPECT_TRUE(m.syncPending());
+
+    // Later edits of that week go to the same copy.
+    m.commit([](Planner& p) { p.add(QStringLiteral("call mum"), today); });
+    EXPECT_EQ(h.files().filter("conflict"), copies);
+    EXPECT_TRUE(h.text(copies.first()).contains("- [ ] call mum {sync:"));
+    QFile file(h.folder() + "/" + thisWeek);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), broken);
+}
+
+TEST(AppModelStartup, LeavesHandEditedFilesAsTheyAreAndKeepsTheirLinesThroughAnEdit)
+{
+    const auto fixture = [](const QString& name) {
+        // The plan files' own fixtures, typed by hand.
+        QFile file(QDir::cleanPath(QStringLiteral(PEMBY_TEST_DATA "/../../../PlannerCore/data/handedited/") + name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const QStringList names{"2026-W10.md", "eventually.md", "repeats.md"};
+    ModelHarness h;
+    for (const QString& name : names) {
+        ASSERT_FALSE(fixture(name).isEmpty()) << name.toStdString();
+        h.put(name, fixture(name));
+    }
+    const QString lastWeek = "# last week\n\n## fri 2026-02-27\n* a bullet\n- [x] done {sync:5A0C6C1E-0000-4000-8000-0000000000AA}\n";
+    h.put("2026-W09.md", lastWeek);
+    AppModel& m = h.start();
+    for (const QString& name : names)
+        EXPECT_EQ(h.text(name), fixture(name)) << name.toStdString();
+    EXPECT_EQ(h.files(), (QStringList{"2026-W09.md", "2026-W10.md", "eventually.md", "repeats.md"}));
+
+    // After a search has read every file, one edit writes its own file only, keeping
+    // every line the reader left.
+    m.beginSearch();
+    m.setSearching(false);
+    h.age();
+    const QUuid books = m.planner().things(Place::onDay(Day{2026, 3, 5})).first().id;
+    m.commit([&](Planner& p) { p.toggle(books); });
+    EXPECT_EQ(h.fresh(), QStringList{thisWeek});
+    EXPECT_EQ(h.text(thisWeek), fixture("edited/2026-W10.md"));
+    EXPECT_EQ(h.text("2026-W09.md"), lastWeek);
 }
 
 TEST(AppModelStartup, AFailedSaveKeepsTheChangeAndTheNextGoodSaveClearsTheError)
@@ -111,7 +156,8 @@ TEST(AppModelStartup, AFailedSaveKeepsTheChangeAndTheNextGoodSaveClearsTheError)
         if (const auto id = p.add(QStringLiteral("call the dentist"), today))
             p.update(*id, [](Thing& t) { t.remind = TimeOfDay{18, 0}; });
     });
-    EXPECT_EQ(m.saveError(), "Couldn't save to Pemby Planner: couldn't create the folder");
+    EXPECT_EQ(m.saveError(), "Couldn't save to Pemby Planner: couldn't create the folder "
+                             + QDir::toNativeSeparators(h.folder()) + " (Not a directory)");
     EXPECT_EQ(m.footnote(), *m.saveError());
     EXPECT_EQ(titlesOn(m, today), QStringList{"call the dentist"});
     EXPECT_EQ(m.undoStack().size(), 1);

@@ -61,7 +61,11 @@ TEST(PembyThingsParse, Lines)
         {"bullets", "\u2022 a\n- b\n* c", {thing("a"), thing("b"), thing("c")}},
         {"only a marker is a title", "-\n\u2022", {thing("-"), thing("\u2022")}},
         {"numbered with a tab", "12.\tTitle\n-3.\tMinus\n+4.\tPlus", {thing("Title"), thing("Minus"), thing("Plus")}},
-        {"numbered with a space stays whole", "12. Title", {thing("12. Title")}},
+        // Numbered list lines lose their numbers as bullets lose their markers, and a
+        // check box with nothing after it holds no thing, as in the plan files.
+        {"numbered with a space", "1. first\n12.  Title", {thing("first"), thing("Title")}},
+        {"a number without its dot stays", "12 Title\n3.5 kg flour", {thing("12 Title"), thing("3.5 kg flour")}},
+        {"bare check boxes", "- [ ]\n- [x] \n* [ ]\n\u2610\n\t- [ ]\na", {thing("a")}},
         {"not a number before the dot", "1a.\tx\n.\ty\n99999999999999999999.\tz",
          {thing("1a.\tx"), thing(".\ty"), thing("99999999999999999999.\tz")}},
         {"indented check boxes become steps", "Top\n    - [ ] one\n\t- [x] two",
@@ -109,6 +113,14 @@ TEST(PembyThingsCodec, RoundTripsAndFillsDefaults)
     PembyThing c = thing("c");
     c.zs = 7;
     EXPECT_EQ(decoded, (QList<PembyThing>{thing("a"), thing("b"), c}));
+
+    // A count from another app is read within what the plan keeps, from the clipboard,
+    // a link payload and a hand-off alike.
+    const auto counts = PembyThings::decode(R"([{"title":"a","zs":2147483647},{"title":"b","zs":-3},{"title":"c","zs":1e15}])");
+    ASSERT_TRUE(counts);
+    EXPECT_EQ(counts->at(0).zs, Thing::maxMoveCount);
+    EXPECT_EQ(counts->at(1).zs, 0);
+    EXPECT_EQ(counts->at(2).zs, Thing::maxMoveCount);
 }
 
 TEST(PembyThingsCodec, AnyKeyOfTheWrongTypeFailsTheWholeDecode)
@@ -314,6 +326,15 @@ TEST(PembyThingsConversion, ToAndFromPlannerThings)
     expected.rtf.reset();
     EXPECT_EQ(PembyThing::fromThing(planned), expected);
 
-    record.zs = qint64(1) << 40;  // another app's count beyond what the plan keeps
-    EXPECT_EQ(record.toThing().zs, std::numeric_limits<int>::max());
+    // Another app's count beyond what the plan keeps is held at the most a move can
+    // reach, so the next roll-over cannot overflow it.
+    for (const qint64 zs : {qint64(1) << 40, qint64(std::numeric_limits<int>::max())}) {
+        record.zs = zs;
+        Thing rolled = record.toThing();
+        EXPECT_EQ(rolled.zs, Thing::maxMoveCount);
+        rolled.countMove();
+        EXPECT_EQ(rolled.zs, Thing::maxMoveCount);
+    }
+    record.zs = -5;
+    EXPECT_EQ(record.toThing().zs, 0);
 }
