@@ -1,11 +1,10 @@
 // The content of the focus panel: the header's title, count and menu, the keys, the
 // pin and expand buttons, the dimmed buttons, the toast, and a picture of the panel
 // light and dark, as glass and opaque.
-#include "appearance.h"
 #include "editfield.h"
 #include "focusview.h"
 #include "modelharness.h"
-#include "pembyfont.h"
+#include "pictures.h"
 #include "pixelbutton.h"
 #include "reducemotion.h"
 #include "thingcolumn.h"
@@ -13,7 +12,6 @@
 #include "viewharness.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QMenu>
 #include <QPainter>
 #include <QTest>
@@ -59,27 +57,18 @@ protected:
 
 TEST(FocusViewCount, SaysWhatIsLeftCountingOtherAppsThings)
 {
-    const auto things = [](int open, int done) {
-        QList<Thing> out;
-        for (int i = 0; i < open + done; ++i) {
-            Thing t = Thing::make(QStringLiteral("t%1").arg(i));
-            t.done = i >= open;
-            out.append(t);
-        }
-        return out;
-    };
     const struct {
         const char* what;
         QList<Thing> mine;
         int othersOpen, othersAll;
         const char* text;
     } cases[] = {
-        {"nothing at all", things(0, 0), 0, 0, "nothing. suspicious."},
-        {"four, all done", things(0, 4), 0, 0, "all done"},
-        {"three open of five", things(3, 2), 0, 0, "3 left"},
-        {"only another app's, open", things(0, 0), 1, 1, "1 left"},
-        {"mine done, another app's ticked", things(0, 2), 0, 1, "all done"},
-        {"both open", things(2, 1), 2, 3, "4 left"},
+        {"nothing at all", someThings(0, 0), 0, 0, "nothing. suspicious."},
+        {"four, all done", someThings(0, 4), 0, 0, "all done"},
+        {"three open of five", someThings(3, 2), 0, 0, "3 left"},
+        {"only another app's, open", someThings(0, 0), 1, 1, "1 left"},
+        {"mine done, another app's ticked", someThings(0, 2), 0, 1, "all done"},
+        {"both open", someThings(2, 1), 2, 3, "4 left"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -240,12 +229,8 @@ TEST_F(FocusViewTest, ShowsTheToastAlongTheBottom)
 
 namespace {
 
-QImage render(ColorScheme scheme, bool glass)
+QImage render(bool glass)
 {
-    Appearance appearance({scheme, nullptr, {}});
-    appearance.makeAppWide();
-    QCoreApplication::processEvents();
-
     ModelHarness h;
     AppModel& m = h.start();
     m.commit([](Planner& p) {
@@ -281,25 +266,17 @@ QImage render(ColorScheme scheme, bool glass)
 
 TEST(FocusPanelPicture, DrawsLightAndDarkAsGlassAndOpaque)
 {
-    ReduceMotion::setForTesting(true);
-    PembyFont::install(PembyFont::embedded(), QDir::tempPath());
-    QList<QImage> pictures;
-    for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
-        for (const bool glass : {true, false})
-            pictures.append(render(scheme, glass));
-    }
-    QApplication::setPalette(Appearance::widgetPalette(ColorScheme::Light));
-    ReduceMotion::setForTesting(false);
+    QImage opaque;
+    const QList<QImage> pairs = inBothAppearances([&](ColorScheme) {
+        const QImage glass = render(true);
+        const QImage plain = render(false);
+        if (opaque.isNull())
+            opaque = plain;
+        return sideBySide({glass, plain});
+    });
+    std::cout << "focus panel: " << savePicture(sideBySide(pairs), "focus-panel.png").toStdString() << '\n';
 
-    const QSize one = pictures.first().size();
-    QImage sheet(one.width() * 4 + 3 * 8, one.height(), QImage::Format_RGB32);
-    sheet.fill(Qt::white);
-    QPainter p(&sheet);
-    for (int i = 0; i < pictures.size(); ++i)
-        p.drawImage(i * (one.width() + 8), 0, pictures[i]);
-    p.end();
-    std::cout << "focus panel: " << savePicture(sheet, "focus-panel.png").toStdString() << '\n';
-    // Outside the rounded corner nothing is painted.
-    EXPECT_EQ(qAlpha(pictures[1].pixel(0, 0)), 0);
-    EXPECT_EQ(qAlpha(pictures[1].pixel(one.width() / 2, one.height() / 2)), 255);
+    // Outside the rounded corner nothing is painted; inside, the opaque fill is whole.
+    EXPECT_EQ(qAlpha(opaque.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(opaque.pixel(opaque.width() / 2, opaque.height() / 2)), 255);
 }

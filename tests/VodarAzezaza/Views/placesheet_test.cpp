@@ -1,22 +1,18 @@
 // The sheet of one place: its header, its column of every thing with the day's
 // events, working in it as on the board, Done and Escape, and a picture of it light
 // and dark.
-#include "appearance.h"
 #include "editfield.h"
 #include "emptyline.h"
 #include "eventrow.h"
 #include "modelharness.h"
-#include "pembyfont.h"
+#include "pictures.h"
 #include "placesheet.h"
-#include "reducemotion.h"
 #include "ruled.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
 #include "viewharness.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 
@@ -62,19 +58,10 @@ protected:
 
 TEST(PlaceSheetCount, SaysWhatIsLeftAndWhatIsDone)
 {
-    const auto things = [](int open, int done) {
-        QList<Thing> out;
-        for (int i = 0; i < open + done; ++i) {
-            Thing t = Thing::make(QStringLiteral("t%1").arg(i));
-            t.done = i >= open;
-            out.append(t);
-        }
-        return out;
-    };
-    EXPECT_EQ(PlaceSheet::countText(things(0, 0)), "0 things");
-    EXPECT_EQ(PlaceSheet::countText(things(4, 0)), "4 things");
-    EXPECT_EQ(PlaceSheet::countText(things(3, 2)), "3 left · 2 done-ish");
-    EXPECT_EQ(PlaceSheet::countText(things(0, 5)), "0 left · 5 done-ish");
+    EXPECT_EQ(PlaceSheet::countText(someThings(0, 0)), "0 things");
+    EXPECT_EQ(PlaceSheet::countText(someThings(4, 0)), "4 things");
+    EXPECT_EQ(PlaceSheet::countText(someThings(3, 2)), "3 left · 2 done-ish");
+    EXPECT_EQ(PlaceSheet::countText(someThings(0, 5)), "0 left · 5 done-ish");
 }
 
 TEST_F(PlaceSheetTest, AnEmptyDayShowsTwelveEmptyLines)
@@ -176,12 +163,8 @@ TEST_F(PlaceSheetTest, DoneAndEscapeCloseIt)
 
 namespace {
 
-QImage render(ColorScheme scheme)
+QImage render(ColorScheme)
 {
-    Appearance appearance({scheme, nullptr, {}});
-    appearance.makeAppWide();
-    QCoreApplication::processEvents();
-
     ModelHarness h;
     AppModel& m = h.start();
     m.commit([](Planner& p) {
@@ -206,20 +189,10 @@ QImage render(ColorScheme scheme)
 
 TEST(PlaceSheetPicture, DrawsLightAndDark)
 {
-    ReduceMotion::setForTesting(true);
-    PembyFont::install(PembyFont::embedded(), QDir::tempPath());
-    const QImage light = render(ColorScheme::Light);
-    const QImage dark = render(ColorScheme::Dark);
-    QApplication::setPalette(Appearance::widgetPalette(ColorScheme::Light));
-    ReduceMotion::setForTesting(false);
-
-    QImage sheet(light.width() * 2 + 8, light.height(), QImage::Format_RGB32);
-    sheet.fill(Qt::white);
-    QPainter p(&sheet);
-    p.drawImage(0, 0, light);
-    p.drawImage(light.width() + 8, 0, dark);
-    p.end();
-    std::cout << "place sheet: " << savePicture(sheet, "place-sheet.png").toStdString() << '\n';
+    const QList<QImage> pictures = inBothAppearances(render);
+    std::cout << "place sheet: " << savePicture(sideBySide(pictures), "place-sheet.png").toStdString() << '\n';
+    const QImage& light = pictures[0];
+    const QImage& dark = pictures[1];
     EXPECT_EQ(light.pixel(light.width() - 2, light.height() - 2), Palette::paper.light().rgb());
     EXPECT_EQ(dark.pixel(dark.width() - 2, dark.height() - 2), Palette::ink.light().rgb());
 }

@@ -1,20 +1,16 @@
 // The search sheet: hits in the planner's order with their places, the two empty
 // texts, at most 60 rows, Return and clicks that reveal a hit, Done and Escape, and a
 // picture of it light and dark.
-#include "appearance.h"
 #include "modelharness.h"
 #include "palette.h"
-#include "pembyfont.h"
-#include "reducemotion.h"
+#include "pictures.h"
 #include "rowtext.h"
 #include "searchview.h"
 #include "viewharness.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 
@@ -219,12 +215,8 @@ TEST_F(SearchViewTest, DoneAndEscapeEndTheSearchAndTheQueryStays)
 
 namespace {
 
-QImage render(ColorScheme scheme)
+QImage render(ColorScheme)
 {
-    Appearance appearance({scheme, nullptr, {}});
-    appearance.makeAppWide();
-    QCoreApplication::processEvents();
-
     ModelHarness h;
     h.put("2025-W24.md", weekFile(lastYear.monday(), {{lastYear, {"- [x] call mum about june"}}}));
     AppModel& m = h.start();
@@ -244,31 +236,16 @@ QImage render(ColorScheme scheme)
     QCoreApplication::processEvents();
     const QImage empty = view->grab().toImage();
 
-    QImage both(hits.width(), hits.height() + empty.height() + 8, QImage::Format_RGB32);
-    both.fill(Qt::white);
-    QPainter p(&both);
-    p.drawImage(0, 0, hits);
-    p.drawImage(0, hits.height() + 8, empty);
-    return both;
+    return sideBySide({hits, empty});
 }
 
 } // namespace
 
 TEST(SearchSheet, DrawsLightAndDark)
 {
-    ReduceMotion::setForTesting(true);
-    PembyFont::install(PembyFont::embedded(), QDir::tempPath());
-    const QImage light = render(ColorScheme::Light);
-    const QImage dark = render(ColorScheme::Dark);
-    QApplication::setPalette(Appearance::widgetPalette(ColorScheme::Light));
-    ReduceMotion::setForTesting(false);
-
-    QImage sheet(light.width() * 2 + 8, light.height(), QImage::Format_RGB32);
-    sheet.fill(Qt::white);
-    QPainter p(&sheet);
-    p.drawImage(0, 0, light);
-    p.drawImage(light.width() + 8, 0, dark);
-    p.end();
-    std::cout << "search sheet: " << savePicture(sheet, "search-sheet.png").toStdString() << '\n';
-    EXPECT_EQ(light.width(), SearchView::width);
+    const QList<QImage> pictures = inBothAppearances(render);
+    std::cout << "search sheet: " << savePicture(sideBySide(pictures), "search-sheet.png").toStdString() << '\n';
+    // The sheet is the planner's paper, and ink in the dark.
+    EXPECT_EQ(pictures[0].pixel(2, pictures[0].height() - 2), Palette::paper.light().rgb());
+    EXPECT_EQ(pictures[1].pixel(2, pictures[1].height() - 2), Palette::ink.light().rgb());
 }
