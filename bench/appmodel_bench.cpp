@@ -9,6 +9,7 @@
 // Run on demand: build/<dir>/bench/appmodel_bench
 #include "appmodel.h"
 #include "benchmark.h"
+#include "benchmodel.h"
 #include "markdown.h"
 #include "tenyears.h"
 #include "textfile.h"
@@ -25,11 +26,6 @@
 #include <functional>
 
 namespace {
-
-class NoDesktop final : public DesktopNotifier {
-public:
-    void show(const QString&, const QString&) override {}
-};
 
 qint64 allocated()
 {
@@ -66,43 +62,6 @@ QList<QUuid> spreadThings(const Planner& plan, int count)
     return ids;
 }
 
-// A model over one folder, as the app makes it, with nothing on the desktop.
-class Bench {
-public:
-    Bench(const QTemporaryDir& dir, const QString& name, Day today)
-        : folder_(dir.filePath(name))
-        , today_(today)
-        , settings_(dir.filePath(name + QStringLiteral(".ini")), QSettings::IniFormat)
-        , family_(dir.filePath(name + QStringLiteral(".db")))
-        , scheduler_(std::make_unique<NoDesktop>())
-        , notes_(dir.filePath(name + QStringLiteral("-notes")))
-        , notesApp_(dir.filePath(name + QStringLiteral("-Notes")))
-    {
-    }
-
-    const QString& folder() const { return folder_; }
-
-    std::unique_ptr<AppModel> makeModel()
-    {
-        AppModel::Services s;
-        s.bus = QDBusConnection(QStringLiteral("no-bus"));
-        s.readEvents = [](const QList<Day>&, QObject*, std::function<void(const EventLines&)>) {};
-        s.reminders = std::make_unique<ReminderCenter>(&scheduler_, true, QTimeZone::systemTimeZone());
-        // The family sync of 50,000 rows is the family store benchmark's business.
-        s.syncDelay = std::chrono::hours(1);
-        return std::make_unique<AppModel>(folder_, today_, &settings_, family_, notes_, notesApp_, std::move(s));
-    }
-
-private:
-    QString folder_;
-    Day today_;
-    QSettings settings_;
-    FamilyStore family_;
-    NotificationScheduler scheduler_;
-    QString notes_;
-    QString notesApp_;
-};
-
 QByteArray bytesOf(const QString& path)
 {
     QFile file(path);
@@ -113,7 +72,7 @@ QByteArray bytesOf(const QString& path)
 void commitAndUndoAt(QGuiApplication& app, const QTemporaryDir& dir, int years, Day today)
 {
     const Shape shape = Shape::around(today, years);
-    Bench bench(dir, QStringLiteral("plan-%1y").arg(years), today);
+    BenchModel bench(dir, QStringLiteral("plan-%1y").arg(years), today);
     qsizetype made = 0;
     if (!writeTenYearsOrSay(bench.folder(), shape, made))
         std::exit(1);
@@ -182,7 +141,7 @@ int main(int argc, char** argv)
 
     // The plan's own size: everything loaded, with the store (and its file texts) gone.
     const Shape shape = Shape::around(today);
-    Bench bench(dir, QStringLiteral("plan-10y"), today);
+    BenchModel bench(dir, QStringLiteral("plan-10y"), today);
     qint64 planBytes = 0;
     {
         const qint64 before = allocated();

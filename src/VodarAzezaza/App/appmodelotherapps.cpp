@@ -83,6 +83,7 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
 
 void AppModel::setExternalSteps(const QString& id, const QList<SharedStep>& steps)
 {
+    const Transition transition(*this);
     if (!externalThing(id))
         return;
     const bool written = familyStore_.setSteps(id, steps);

@@ -20,21 +20,13 @@ constexpr int notePadY = 10;
 constexpr int noteGap = 8;
 constexpr qreal noteRadius = 10;
 
-QFont sized(const QFont& base, int pixelSize, QFont::Weight weight = QFont::Normal)
-{
-    QFont f = base;
-    f.setPixelSize(pixelSize);
-    f.setWeight(weight);
-    return f;
-}
-
 } // namespace
 
 DetailField::DetailField(const QString& text, const QString& placeholder, int pixelSize, QWidget* parent)
     : QLineEdit(text, parent)
 {
     setPlaceholderText(placeholder);
-    setFont(sized(font(), pixelSize));
+    setFont(sizedFont(font(), pixelSize));
     setFrame(false);
     QPalette p = palette();
     p.setColor(QPalette::Base, Qt::transparent);
@@ -56,7 +48,7 @@ void DetailField::setDone(bool done)
 DetailTitle::DetailTitle(const QString& title, QWidget* parent)
     : DetailField(title, QStringLiteral("What is it"), 15, parent)
 {
-    setFont(sized(font(), 15, QFont::DemiBold));
+    setFont(sizedFont(font(), 15, QFont::DemiBold));
     setObjectName(QStringLiteral("title"));
     // A long title shows its beginning until the user goes into it.
     setCursorPosition(0);
@@ -134,7 +126,7 @@ void StepsEditor::addStep()
 NoteBlock::NoteBlock(QWidget* parent) : QAbstractButton(parent)
 {
     setObjectName(QStringLiteral("note"));
-    setFont(sized(font(), noteSize));
+    setFont(sizedFont(font(), noteSize));
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setToolTip(QStringLiteral("Opens the note. Same editor as Pemby Notes."));
@@ -221,7 +213,7 @@ void NoteBlock::paintEvent(QPaintEvent*)
 LinkButton::LinkButton(const QString& text, int pixelSize, QWidget* parent) : QAbstractButton(parent)
 {
     setText(text);
-    setFont(sized(font(), pixelSize));
+    setFont(sizedFont(font(), pixelSize));
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -278,6 +270,23 @@ void DetailDivider::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.fillRect(rect(), QColor(Palette::pembyRule));
+}
+
+DetailTop makeDetailTop(QWidget* detail, const QString& title, const QList<Step>& steps)
+{
+    detail->setFixedWidth(DetailMetrics::width);
+    DetailTop top;
+    top.column = new QVBoxLayout(detail);
+    top.column->setContentsMargins(DetailMetrics::padding, DetailMetrics::padding, DetailMetrics::padding,
+                                   DetailMetrics::padding);
+    top.column->setSpacing(DetailMetrics::spacing);
+    top.title = new DetailTitle(title, detail);
+    top.steps = new StepsEditor(steps, detail);
+    top.note = new NoteBlock(detail);
+    for (QWidget* part : {static_cast<QWidget*>(top.title), static_cast<QWidget*>(top.steps),
+                          static_cast<QWidget*>(top.note)})
+        top.column->addWidget(part);
+    return top;
 }
 
 QWidget* detailLabel(const QString& text, const PembyColor& color, QWidget* parent, int pixelSize)

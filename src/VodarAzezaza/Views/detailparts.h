@@ -129,6 +129,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
+// The parts at the top of both details, in the detail's column.
+struct DetailTop {
+    QVBoxLayout* column = nullptr;
+    DetailTitle* title = nullptr;
+    StepsEditor* steps = nullptr;
+    NoteBlock* note = nullptr;
+};
+// Lays `detail` out as a detail (its width, padding and spacing) and puts in the title,
+// the steps and the note; what they do is for the detail to connect.
+DetailTop makeDetailTop(QWidget* detail, const QString& title, const QList<Step>& steps);
+
 // A plain label of a detail: 13 (or `pixelSize`) in `color`.
 QWidget* detailLabel(const QString& text, const PembyColor& color, QWidget* parent, int pixelSize = 13);
 // A labelled line: the muted label, a spacer, then the controls at their natural size.

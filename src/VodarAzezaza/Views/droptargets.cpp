@@ -43,6 +43,19 @@ void propose(QDragMoveEvent* event, Qt::DropAction action)
     event->accept();
 }
 
+// A drag over a target: only text is taken, and `settle` puts the spot under the pointer.
+bool hoverOver(QEvent* event, const AppModel& model, const std::function<void(qreal y)>& settle)
+{
+    auto* move = static_cast<QDragMoveEvent*>(event);
+    if (!DropTargets::carriesText(move->mimeData())) {
+        move->ignore();
+        return true;
+    }
+    settle(move->position().y());
+    propose(move, wanted(model));
+    return true;
+}
+
 // The shared end of both targets' drops: the texts only for a drop from elsewhere, and
 // the drop accepted only when the model took it.
 void finishDrop(QDropEvent* event, AppModel& model, const std::function<bool(const QStringList&)>& perform)
@@ -80,16 +93,8 @@ bool RowDrop::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* move = static_cast<QDragMoveEvent*>(event);
-        if (!DropTargets::carriesText(move->mimeData())) {
-            move->ignore();
-            return true;
-        }
-        hover(move->position().y());
-        propose(move, wanted(model_));
-        return true;
-    }
+    case QEvent::DragMove:
+        return hoverOver(event, model_, [this](qreal y) { hover(y); });
     case QEvent::DragLeave: {
         const auto& spot = spot_.spot();
         if (spot && spot->kind() != DropSpot::Kind::End && spot->rowID() == rowID_)
@@ -120,16 +125,8 @@ bool EndDrop::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* move = static_cast<QDragMoveEvent*>(event);
-        if (!DropTargets::carriesText(move->mimeData())) {
-            move->ignore();
-            return true;
-        }
-        spot_.setSpot(DropSpot::end());
-        propose(move, wanted(model_));
-        return true;
-    }
+    case QEvent::DragMove:
+        return hoverOver(event, model_, [this](qreal) { spot_.setSpot(DropSpot::end()); });
     case QEvent::DragLeave:
         if (spot_.spot() == DropSpot::end())
             spot_.setSpot(std::nullopt);

@@ -37,22 +37,13 @@ ExternalDetail::ExternalDetail(AppModel& model, const QString& id, const QString
                                const QList<SharedStep>& steps, QWidget* parent)
     : QWidget(parent), model_(&model), id_(id), seedTitle_(title), seedSteps_(steps)
 {
-    setFixedWidth(DetailMetrics::width);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(DetailMetrics::padding, DetailMetrics::padding, DetailMetrics::padding,
-                               DetailMetrics::padding);
-    column->setSpacing(DetailMetrics::spacing);
-
-    title_ = new DetailTitle(title, this);
-    column->addWidget(title_);
+    const DetailTop top = makeDetailTop(this, title, asSteps(steps));
+    QVBoxLayout* column = top.column;
+    title_ = top.title;
+    steps_ = top.steps;
+    note_ = top.note;
     connect(title_, &QLineEdit::returnPressed, this, &ExternalDetail::save);
-
-    steps_ = new StepsEditor(asSteps(steps), this);
-    column->addWidget(steps_);
     connect(steps_, &StepsEditor::saveAsked, this, &ExternalDetail::save);
-
-    note_ = new NoteBlock(this);
-    column->addWidget(note_);
     connect(note_, &QAbstractButton::clicked, this, [this] {
         save();
         if (!model_)
@@ -69,9 +60,7 @@ ExternalDetail::ExternalDetail(AppModel& model, const QString& id, const QString
     date_ = new QDateEdit(this);
     date_->setObjectName(QStringLiteral("date"));
     date_->setCalendarPopup(true);
-    QFont f = date_->font();
-    f.setPixelSize(13);
-    date_->setFont(f);
+    date_->setFont(sizedFont(date_->font(), 13));
     connect(date_, &QAbstractSpinBox::editingFinished, this, &ExternalDetail::pickDate);
     connect(date_->calendarWidget(), &QCalendarWidget::clicked, this,
             [this] { QTimer::singleShot(0, this, &ExternalDetail::pickDate); });

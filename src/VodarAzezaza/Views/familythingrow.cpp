@@ -3,21 +3,17 @@
 #include "appmodel.h"
 #include "checkbutton.h"
 #include "droptargets.h"
-#include "editfield.h"
 #include "familythingdetail.h"
-#include "motion.h"
+#include "rowmotion.h"
 #include "plaintext.h"
 #include "popover.h"
 #include "rowtext.h"
 
-#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QMenu>
-#include <QTimer>
+#include <QPointer>
 
 namespace {
-
-constexpr int titleSize = 13;
 
 // The first letter of every word upper case, the rest lower case.
 QString capitalisedWords(const QString& text)
@@ -54,7 +50,7 @@ FamilyThingRow::FamilyThingRow(AppModel& model, const SharedThing& thing, const 
             m.toggleExternal(*current);
     });
 
-    title_ = new RowText(titleSize, this);
+    title_ = new RowText(13, this);
     title_->setMinimumTextWidth(28);
     layout_->addWidget(title_);
     layout_->addStretch(1);
@@ -65,7 +61,7 @@ FamilyThingRow::FamilyThingRow(AppModel& model, const SharedThing& thing, const 
 
     new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
         bool taken = false;
-        Motion::pointer([&] { taken = model_.drop(texts, place_, slot_, below); });
+        RowMotion::run([&] { taken = model_.drop(texts, place_, slot_, below); });
         return taken;
     });
     InsertionLine::forRow(this, spot, rowID());
@@ -159,37 +155,12 @@ void FamilyThingRow::doubleClicked() { open(); }
 
 void FamilyThingRow::followEditing()
 {
-    const bool editing = isEditingRow();
-    if (editing && !field_) {
-        AppModel* m = &model_;
-        const QString id = thing_.id;
-        const auto stillThis = [m, id] { return m->editing() == Editing::external(id); };
-        QFont f = font();
-        f.setPixelSize(titleSize);
-        field_ = new EditField(
-            thing_.title, QString(), f, true,
-            [m, id, stillThis](const QString& text, EditField::Ending) {
-                if (const auto current = m->externalThing(id))
-                    m->renameExternal(*current, text);
-                if (stillThis())
-                    m->setEditing(std::nullopt);
-            },
-            [m, stillThis] {
-                if (stillThis())
-                    m->setEditing(std::nullopt);
-            },
-            this);
-        title_->hide();
-        layout_->insertWidget(layout_->indexOf(title_), field_, 1);
-        field_->show();
-    } else if (!editing && field_) {
-        EditField* gone = field_;
-        field_ = nullptr;
-        gone->hide();
-        gone->deleteLater();
-        title_->show();
-    }
-    update();
+    AppModel* m = &model_;
+    const QString id = thing_.id;
+    followRename(isEditingRow(), layout_, title_, thing_.title, Editing::external(id), [m, id](const QString& text) {
+        if (const auto current = m->externalThing(id))
+            m->renameExternal(*current, text);
+    });
 }
 
 void FamilyThingRow::followDragging()
@@ -211,18 +182,8 @@ ExternalDetail* FamilyThingRow::detail() const
 
 void FamilyThingRow::syncDetail()
 {
-    const bool wanted = model_.openedExternal() == thing_.id;
-    if (wanted && !popover() && isVisible())
-        presentPopover(new ExternalDetail(model_, thing_.id, thing_.title, thing_.steps));
-    else if (!wanted && popover())
-        dismissPopover();
-}
-
-void FamilyThingRow::showEvent(QShowEvent* event)
-{
-    RowFrame::showEvent(event);
-    if (model_.openedExternal() == thing_.id && !popover())
-        QTimer::singleShot(0, this, &FamilyThingRow::syncDetail);
+    syncPopover(model_.openedExternal() == thing_.id,
+                [this] { return new ExternalDetail(model_, thing_.id, thing_.title, thing_.steps); });
 }
 
 void FamilyThingRow::popoverClosed()
@@ -259,13 +220,6 @@ QMenu* FamilyThingRow::makeMenu()
             m->toggleExternal(*current);
     });
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Delete"), [m, id] { Motion::pointer([m, id] { m->deleteExternal(id); }); });
+    menu->addAction(QStringLiteral("Delete"), [m, id] { RowMotion::run([m, id] { m->deleteExternal(id); }); });
     return menu;
-}
-
-void FamilyThingRow::contextMenuEvent(QContextMenuEvent* event)
-{
-    std::unique_ptr<QMenu> menu(makeMenu());
-    event->accept();
-    menu->exec(event->globalPos());
 }

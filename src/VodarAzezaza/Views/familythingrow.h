@@ -16,11 +16,9 @@
 #include "sharedthing.h"
 #include "things.h"
 
-#include <QPointer>
 
 class CheckButton;
 class DropSpotState;
-class EditField;
 class ExternalDetail;
 class QHBoxLayout;
 class QMenu;
@@ -40,11 +38,9 @@ public:
     int slot() const { return slot_; }
 
     void setThing(const SharedThing& thing, const Place& place, int slot);
-    void syncDetail();
+    void syncDetail() override;
     ExternalDetail* detail() const;
-
-    // The context menu as it stands now; the caller owns it.
-    QMenu* makeMenu();
+    QMenu* makeMenu() override;
 
     // "From Pemby Todo. Click the name ..." for the tag "todo".
     static QString helpText(const QString& sourceApp);
@@ -59,8 +55,6 @@ protected:
     void doubleClicked() override;
     void startDrag() override;
     void popoverClosed() override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void select();
@@ -77,6 +71,5 @@ private:
     QHBoxLayout* layout_ = nullptr;
     CheckButton* check_ = nullptr;
     RowText* title_ = nullptr;
-    QPointer<EditField> field_;
     RowText* tag_ = nullptr;
 };

@@ -1,13 +1,18 @@
 #include "rowframe.h"
 
+#include "appmodel.h"
 #include "editfield.h"
 #include "motion.h"
 #include "palette.h"
 #include "popover.h"
+#include "rowtext.h"
 #include "ruled.h"
 
 #include <QApplication>
+#include <QBoxLayout>
+#include <QContextMenuEvent>
 #include <QGraphicsOpacityEffect>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -180,6 +185,61 @@ void RowFrame::mouseDoubleClickEvent(QMouseEvent* event)
     renameTimer_.stop();
     event->accept();
     doubleClicked();
+}
+
+void RowFrame::followRename(bool editing, QBoxLayout* layout, QWidget* title, const QString& text,
+                            const Editing& edit, std::function<void(const QString&)> rename)
+{
+    if (editing && !field_) {
+        AppModel* m = &model_;
+        const auto stillThis = [m, edit] { return m->editing() == edit; };
+        field_ = new EditField(
+            text, QString(), sizedFont(font(), 13), true,
+            [m, rename, stillThis](const QString& typed, EditField::Ending) {
+                rename(typed);
+                if (stillThis())
+                    m->setEditing(std::nullopt);
+            },
+            [m, stillThis] {
+                if (stillThis())
+                    m->setEditing(std::nullopt);
+            },
+            this);
+        title->hide();
+        layout->insertWidget(layout->indexOf(title), field_, 1);
+        field_->show();
+    } else if (!editing && field_) {
+        EditField* gone = field_;
+        field_ = nullptr;
+        gone->hide();
+        gone->deleteLater();
+        title->show();
+    }
+    update();
+}
+
+void RowFrame::syncPopover(bool wanted, const std::function<QWidget*()>& make)
+{
+    if (wanted && !popover_ && isVisible())
+        presentPopover(make());
+    else if (!wanted && popover_)
+        dismissPopover();
+}
+
+void RowFrame::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // A detail asked for while the row was off screen opens once it is shown.
+    if (!popover_)
+        QTimer::singleShot(0, this, [this] { syncDetail(); });
+}
+
+void RowFrame::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Parentless: an item may remove this row while the menu is still closing.
+    std::unique_ptr<QMenu> menu(makeMenu());
+    event->accept();
+    menu->exec(event->globalPos());
 }
 
 void RowFrame::presentPopover(QWidget* content)

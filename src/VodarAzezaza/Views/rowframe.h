@@ -14,14 +14,21 @@
 // lands outside an open inline field first lets that field finish (it commits as when
 // it loses the keys), so the click never swallows what was typed there.
 
+#include "appmodeltypes.h"
+
 #include <QPointer>
 #include <QTimer>
 #include <QVariantAnimation>
 #include <QWidget>
 
+#include <functional>
+
 class AppModel;
+class EditField;
 class Popover;
+class QBoxLayout;
 class QGraphicsOpacityEffect;
+class QMenu;
 
 class RowFrame : public QWidget {
     Q_OBJECT
@@ -32,6 +39,11 @@ public:
     bool isDimmed() const { return dimmed_; }
     // The detail popover while one is open from this row.
     Popover* popover() const { return popover_; }
+    // Opens or closes the detail popover as the model says; a row off screen waits
+    // until it is shown.
+    virtual void syncDetail() = 0;
+    // The context menu as it stands now; the caller owns it.
+    virtual QMenu* makeMenu() = 0;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -60,6 +72,15 @@ protected:
     // The user closed the popover (a click outside, Escape).
     virtual void popoverClosed() = 0;
 
+    // Swaps `title` in `layout` for an inline field while `editing`, and back. The
+    // field starts from `text` and commits through `rename`; it ends the edit only
+    // while the model still edits `edit`, so a late commit (the field lost its keys to
+    // the click that began another edit) never ends that other edit.
+    void followRename(bool editing, QBoxLayout* layout, QWidget* title, const QString& text, const Editing& edit,
+                      std::function<void(const QString&)> rename);
+
+    // Opens the popover that `make` fills while `wanted`, closes it otherwise.
+    void syncPopover(bool wanted, const std::function<QWidget*()>& make);
     void presentPopover(QWidget* content);
     void dismissPopover();
     // Gives up the popover without closing it, for another row to take over.
@@ -75,6 +96,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
     AppModel& model_;
 
@@ -94,4 +117,5 @@ private:
     QTimer renameTimer_;
 
     QPointer<Popover> popover_;
+    QPointer<EditField> field_;
 };

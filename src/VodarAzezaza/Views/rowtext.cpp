@@ -7,11 +7,22 @@ namespace {
 constexpr qreal washRadius = 5;
 } // namespace
 
+QFont sizedFont(QFont base, int pixelSize, QFont::Weight weight)
+{
+    base.setPixelSize(pixelSize);
+    base.setWeight(weight);
+    return base;
+}
+
+QString markName(Mark mark)
+{
+    const QString raw = markRawValue(mark);
+    return raw.left(1).toUpper() + raw.mid(1);
+}
+
 RowText::RowText(int pixelSize, QWidget* parent) : QWidget(parent)
 {
-    QFont f = font();
-    f.setPixelSize(pixelSize);
-    setFont(f);
+    setFont(sizedFont(font(), pixelSize));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 

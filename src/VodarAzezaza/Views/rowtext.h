@@ -12,7 +12,9 @@
 // appearance needs nothing but the repaint every widget gets.
 
 #include "palette.h"
+#include "things.h"
 
+#include <QFont>
 #include <QWidget>
 
 #include <optional>
@@ -52,3 +54,8 @@ private:
     int dy_ = 0;
     int minimumText_ = 0;
 };
+
+// `base` at a fixed pixel size (and weight): every text of the rows and the details.
+QFont sizedFont(QFont base, int pixelSize, QFont::Weight weight = QFont::Normal);
+// "Lavender", "Green", "Red": a mark as menus and swatches name it.
+QString markName(Mark mark);

@@ -6,10 +6,12 @@
 #include "eventrow.h"
 #include "familythingrow.h"
 #include "motion.h"
+#include "rowmotion.h"
 #include "palette.h"
 #include "pixelview.h"
 #include "plaintext.h"
 #include "popover.h"
+#include "rowtext.h"
 #include "ruled.h"
 #include "thingrow.h"
 
@@ -17,6 +19,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPropertyAnimation>
 #include <QTimer>
 
 // The line of the thing being typed: a faint box and the field. Return adds the thing
@@ -60,10 +63,8 @@ private:
         AppModel* m = &model_;
         const Place place = column_.place();
         QPointer<NewThingLine> self(this);
-        QFont f = font();
-        f.setPixelSize(13);
         field_ = new EditField(
-            QString(), QString(), f, false,
+            QString(), QString(), sizedFont(font(), 13), false,
             [m, place, self](const QString& text, EditField::Ending how) {
                 const auto id = m->add(text, place);
                 if (id)
@@ -115,9 +116,7 @@ public:
     {
         setObjectName(QStringLiteral("moreLine"));
         setFixedHeight(Ruled::lineHeight);
-        QFont f = font();
-        f.setPixelSize(12);
-        setFont(f);
+        setFont(sizedFont(font(), 12));
     }
 
     void setCounts(int hidden, int all)
@@ -363,6 +362,10 @@ EmptyLine* ThingColumn::makeFiller()
 void ThingColumn::relayout()
 {
     const int before = int(lines_.size());
+    // Lines that were on show slide to their new places after a pointer's change;
+    // new ones appear where they belong.
+    const bool slide = RowMotion::isRunning() && Motion::animates() && isVisible();
+    const QSet<QWidget*> shown(lines_.cbegin(), lines_.cend());
     lines_.clear();
     for (EventRow* event : std::as_const(eventRows_))
         lines_.append(event);
@@ -376,11 +379,24 @@ void ThingColumn::relayout()
         lines_.append(filler);
 
     int y = 0;
+    QHash<QWidget*, QPointer<QPropertyAnimation>> sliding;
     for (QWidget* line : std::as_const(lines_)) {
-        line->setGeometry(0, y, width(), Ruled::lineHeight);
+        if (QPointer<QPropertyAnimation> running = slides_.take(line))
+            running->stop();
+        if (slide && shown.contains(line) && line->isVisible() && line->y() != y) {
+            line->resize(width(), Ruled::lineHeight);
+            auto* motion = new QPropertyAnimation(line, "pos", line);
+            Motion::configure(*motion, Motion::pointerMs);
+            motion->setEndValue(QPoint(0, y));
+            sliding.insert(line, motion);
+            motion->start(QAbstractAnimation::DeleteWhenStopped);
+        } else {
+            line->setGeometry(0, y, width(), Ruled::lineHeight);
+        }
         line->show();
         y += Ruled::lineHeight;
     }
+    slides_ = std::move(sliding);
     if (int(lines_.size()) != before) {
         updateGeometry();
         emit lineCountChanged();
@@ -410,13 +426,13 @@ void ThingColumn::paste()
 {
     const QList<PembyThing> things = model_.clipboardThings();
     if (!things.isEmpty())
-        Motion::pointer([&] { model_.addThings(things, place_); });
+        RowMotion::run([&] { model_.addThings(things, place_); });
 }
 
 bool ThingColumn::dropAtEnd(const QStringList& texts)
 {
     bool taken = false;
-    Motion::pointer([&] { taken = model_.drop(texts, place_, std::nullopt, true); });
+    RowMotion::run([&] { taken = model_.drop(texts, place_, std::nullopt, true); });
     return taken;
 }
 
@@ -440,12 +456,8 @@ void ThingColumn::settleDetails()
     // Whatever no row took over by the time this turn of the event loop is done closes.
     if (!orphans_.isEmpty())
         QTimer::singleShot(0, this, &ThingColumn::closeOrphans);
-    for (RowFrame* row : std::as_const(rowOrder_)) {
-        if (auto* mine = qobject_cast<ThingRow*>(row))
-            mine->syncDetail();
-        else if (auto* theirs = qobject_cast<FamilyThingRow*>(row))
-            theirs->syncDetail();
-    }
+    for (RowFrame* row : std::as_const(rowOrder_))
+        row->syncDetail();
 }
 
 void ThingColumn::closeOrphans()

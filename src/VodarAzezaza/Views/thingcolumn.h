@@ -36,6 +36,7 @@ class EmptyLine;
 class EventRow;
 class MoreLine;
 class NewThingLine;
+class QPropertyAnimation;
 class RowFrame;
 
 class ThingColumn : public QWidget {
@@ -114,6 +115,8 @@ private:
     MoreLine* more_ = nullptr;
     QList<EmptyLine*> fillers_;
     QList<QWidget*> lines_;
+    // The lines sliding to their places now.
+    QHash<QWidget*, QPointer<QPropertyAnimation>> slides_;
 
     // Details of rows that went with a re-read, until the row of the thing's new id
     // takes them over, or they close.

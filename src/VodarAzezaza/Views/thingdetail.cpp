@@ -68,8 +68,6 @@ private:
     PressStyle press_{this};
 };
 
-QString capitalised(const QString& word) { return word.isEmpty() ? word : word.left(1).toUpper() + word.mid(1); }
-
 struct RepeatOption {
     const char* text;
     std::optional<RepeatKind> kind;
@@ -92,35 +90,19 @@ std::optional<QUrl> linkURL(const std::optional<QString>& link)
     return url;
 }
 
-QFont sized(const QFont& base, int pixelSize)
-{
-    QFont f = base;
-    f.setPixelSize(pixelSize);
-    return f;
-}
-
 } // namespace
 
 ThingDetail::ThingDetail(AppModel& model, const Place& place, const QUuid& id, const QString& title,
                          const QList<Step>& steps, QWidget* parent)
     : QWidget(parent), model_(&model), place_(place), id_(id), seedTitle_(title), seedSteps_(steps)
 {
-    setFixedWidth(DetailMetrics::width);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(DetailMetrics::padding, DetailMetrics::padding, DetailMetrics::padding,
-                               DetailMetrics::padding);
-    column->setSpacing(DetailMetrics::spacing);
-
-    title_ = new DetailTitle(title, this);
-    column->addWidget(title_);
+    const DetailTop top = makeDetailTop(this, title, steps);
+    QVBoxLayout* column = top.column;
+    title_ = top.title;
+    steps_ = top.steps;
+    note_ = top.note;
     connect(title_, &QLineEdit::returnPressed, this, &ThingDetail::save);
-
-    steps_ = new StepsEditor(steps, this);
-    column->addWidget(steps_);
     connect(steps_, &StepsEditor::saveAsked, this, &ThingDetail::save);
-
-    note_ = new NoteBlock(this);
-    column->addWidget(note_);
     connect(note_, &QAbstractButton::clicked, this, [this] {
         save();
         if (!model_)
@@ -201,7 +183,7 @@ QWidget* ThingDetail::dateLine()
         date_ = new QDateEdit(day->date(), this);
         date_->setObjectName(QStringLiteral("date"));
         date_->setCalendarPopup(true);
-        date_->setFont(sized(font(), 13));
+        date_->setFont(sizedFont(font(), 13));
         // A date applies once it is finished (Return, leaving the field, a day picked in
         // the calendar), never halfway through typing one.
         connect(date_, &QAbstractSpinBox::editingFinished, this, &ThingDetail::pickDate);
@@ -211,7 +193,7 @@ QWidget* ThingDetail::dateLine()
     } else {
         auto* none = new QPushButton(QStringLiteral("None"), this);
         none->setObjectName(QStringLiteral("dateMenu"));
-        none->setFont(sized(font(), 13));
+        none->setFont(sizedFont(font(), 13));
         auto* menu = new QMenu(none);
         const auto to = [this](int days) {
             return [this, days] {
@@ -233,7 +215,7 @@ QWidget* ThingDetail::reminderLine()
     time_ = new QTimeEdit(this);
     time_->setObjectName(QStringLiteral("remindTime"));
     time_->setDisplayFormat(QStringLiteral("HH:mm"));
-    time_->setFont(sized(font(), 13));
+    time_->setFont(sizedFont(font(), 13));
     connect(time_, &QAbstractSpinBox::editingFinished, this, &ThingDetail::pickTime);
     remind_ = new SwitchToggle(this);
     remind_->setObjectName(QStringLiteral("remind"));
@@ -250,7 +232,7 @@ QWidget* ThingDetail::repeatLine()
 {
     repeats_ = new QComboBox(this);
     repeats_->setObjectName(QStringLiteral("repeats"));
-    repeats_->setFont(sized(font(), 13));
+    repeats_->setFont(sizedFont(font(), 13));
     for (const RepeatOption& option : repeatOptions)
         repeats_->addItem(QString::fromUtf8(option.text));
     connect(repeats_, &QComboBox::activated, this, [this](int index) {
@@ -279,9 +261,9 @@ QWidget* ThingDetail::highlightLine()
             refresh();
         });
     };
-    add(Mark::Lavender, Palette::snooze, capitalised(markRawValue(Mark::Lavender)));
-    add(Mark::Green, Palette::ok, capitalised(markRawValue(Mark::Green)));
-    add(Mark::Red, Palette::oops, capitalised(markRawValue(Mark::Red)));
+    add(Mark::Lavender, Palette::snooze, markName(Mark::Lavender));
+    add(Mark::Green, Palette::ok, markName(Mark::Green));
+    add(Mark::Red, Palette::oops, markName(Mark::Red));
     add(std::nullopt, std::nullopt, QStringLiteral("None"));
     return detailLine(QStringLiteral("Highlight"), {swatches}, this);
 }

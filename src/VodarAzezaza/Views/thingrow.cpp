@@ -3,33 +3,21 @@
 #include "appmodel.h"
 #include "checkbutton.h"
 #include "droptargets.h"
-#include "editfield.h"
 #include "markwash.h"
-#include "motion.h"
+#include "rowmotion.h"
 #include "plaintext.h"
 #include "popover.h"
 #include "rowtext.h"
 #include "thingdetail.h"
 #include "zcount.h"
 
-#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QMenu>
-#include <QTimer>
 
 namespace {
 
 constexpr int titleSize = 13;
 constexpr int minimumTitle = 28;
-
-QFont pixelFont(const QFont& base, int size)
-{
-    QFont f = base;
-    f.setPixelSize(size);
-    return f;
-}
-
-QString capitalised(const QString& word) { return word.isEmpty() ? word : word.left(1).toUpper() + word.mid(1); }
 
 RowText* indicator(int size, const PembyColor& color, const QString& text, const QString& help, QWidget* parent)
 {
@@ -55,7 +43,7 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     check_ = new CheckButton(thing.done, this);
     const QUuid id = thing.id;
     AppModel* m = &model_;
-    connect(check_, &CheckButton::clicked, this, [m, id] { Motion::pointer([m, id] { m->toggle(id); }); });
+    connect(check_, &CheckButton::clicked, this, [m, id] { RowMotion::run([m, id] { m->toggle(id); }); });
     layout_->addWidget(check_);
 
     title_ = new RowText(titleSize, this);
@@ -75,7 +63,7 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
         bool taken = false;
         const int before = below ? index_ + 1 : index_;
-        Motion::pointer([&] { taken = model_.drop(texts, place_, before, !below); });
+        RowMotion::run([&] { taken = model_.drop(texts, place_, before, !below); });
         return taken;
     });
     line_ = InsertionLine::forRow(this, spot, rowID());
@@ -155,36 +143,10 @@ QWidget* ThingRow::titleView() const { return title_; }
 
 void ThingRow::followEditing()
 {
-    const bool editing = isEditingRow();
-    if (editing && !field_) {
-        AppModel* m = &model_;
-        const QUuid id = thing_.id;
-        // Only while the model still edits this thing: a late commit (its field lost the
-        // keys to a click that began another edit) must not end that other edit.
-        const auto stillThis = [m, id] { return m->editing() == Editing::thing(id); };
-        field_ = new EditField(
-            thing_.title, QString(), pixelFont(font(), titleSize), true,
-            [m, id, stillThis](const QString& text, EditField::Ending) {
-                m->rename(id, text);
-                if (stillThis())
-                    m->setEditing(std::nullopt);
-            },
-            [m, stillThis] {
-                if (stillThis())
-                    m->setEditing(std::nullopt);
-            },
-            this);
-        title_->hide();
-        layout_->insertWidget(layout_->indexOf(title_), field_, 1);
-        field_->show();
-    } else if (!editing && field_) {
-        EditField* gone = field_;
-        field_ = nullptr;
-        gone->hide();
-        gone->deleteLater();
-        title_->show();
-    }
-    update();
+    AppModel* m = &model_;
+    const QUuid id = thing_.id;
+    followRename(isEditingRow(), layout_, title_, thing_.title, Editing::thing(id),
+                 [m, id](const QString& text) { m->rename(id, text); });
 }
 
 void ThingRow::followDragging() { setDimmed(model_.dragging().contains(thing_.id)); }
@@ -235,19 +197,8 @@ ThingDetail* ThingRow::detail() const { return popover() ? qobject_cast<ThingDet
 
 void ThingRow::syncDetail()
 {
-    const bool wanted = model_.opened() == thing_.id;
-    if (wanted && !popover() && isVisible())
-        presentPopover(new ThingDetail(model_, place_, thing_.id, thing_.title, thing_.steps));
-    else if (!wanted && popover())
-        dismissPopover();
-}
-
-void ThingRow::showEvent(QShowEvent* event)
-{
-    RowFrame::showEvent(event);
-    // A detail asked for while the row was off screen opens once it is shown.
-    if (model_.opened() == thing_.id && !popover())
-        QTimer::singleShot(0, this, &ThingRow::syncDetail);
+    syncPopover(model_.opened() == thing_.id,
+                [this] { return new ThingDetail(model_, place_, thing_.id, thing_.title, thing_.steps); });
 }
 
 void ThingRow::adoptDetail(Popover* popover)
@@ -278,7 +229,7 @@ QMenu* ThingRow::makeMenu()
     const QUuid id = thing_.id;
     const Place place = place_;
     const QList<QUuid> ids = menuIDs();
-    const auto animated = [](std::function<void()> action) { return [action] { Motion::pointer(action); }; };
+    const auto animated = [](std::function<void()> action) { return [action] { RowMotion::run(action); }; };
 
     menu->addAction(QStringLiteral("Open"), [m, id] { m->setOpened(id); });
     menu->addAction(thing_.note.isEmpty() ? QStringLiteral("Add a Note") : QStringLiteral("Open Note"), [m, id] {
@@ -304,7 +255,7 @@ QMenu* ThingRow::makeMenu()
         };
     };
     for (Mark each : allMarks)
-        highlight->addAction(capitalised(markRawValue(each)), mark(each));
+        highlight->addAction(markName(each), mark(each));
     highlight->addAction(QStringLiteral("None"), mark(std::nullopt));
     menu->addSeparator();
     const auto selectFirst = [m, id] {
@@ -332,12 +283,4 @@ QMenu* ThingRow::makeMenu()
     menu->addSeparator();
     menu->addAction(QStringLiteral("Delete"), animated([m, id] { m->deleteFromMenu(id); }));
     return menu;
-}
-
-void ThingRow::contextMenuEvent(QContextMenuEvent* event)
-{
-    // Parentless: an item may remove this row while the menu is still closing.
-    std::unique_ptr<QMenu> menu(makeMenu());
-    event->accept();
-    menu->exec(event->globalPos());
 }

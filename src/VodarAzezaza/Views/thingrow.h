@@ -17,11 +17,9 @@
 #include "rowframe.h"
 #include "things.h"
 
-#include <QPointer>
 
 class CheckButton;
 class DropSpotState;
-class EditField;
 class InsertionLine;
 class QHBoxLayout;
 class QMenu;
@@ -44,15 +42,14 @@ public:
     int index() const { return index_; }
 
     void setThing(const Thing& thing, const Place& place, int index);
-    void syncDetail();
+    void syncDetail() override;
 
     // The open detail, for the row that shows its thing after a re-read.
     Popover* takeDetail() { return takePopover(); }
     void adoptDetail(Popover* popover);
     ThingDetail* detail() const;
 
-    // The context menu as it stands now; the caller owns it.
-    QMenu* makeMenu();
+    QMenu* makeMenu() override;
 
     // The text of the move-count badge's tooltip.
     static QString movedText(int count);
@@ -67,8 +64,6 @@ protected:
     void doubleClicked() override;
     void startDrag() override;
     void popoverClosed() override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void open();
@@ -85,7 +80,6 @@ private:
     QHBoxLayout* layout_ = nullptr;
     CheckButton* check_ = nullptr;
     RowText* title_ = nullptr;
-    QPointer<EditField> field_;
     RowText* steps_ = nullptr;
     RowText* reminder_ = nullptr;
     RowText* note_ = nullptr;

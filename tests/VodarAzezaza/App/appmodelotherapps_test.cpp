@@ -23,15 +23,6 @@ QStringList ids(const QList<SharedThing>& things)
     return out;
 }
 
-std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id)
-{
-    for (const SharedThing& row : store.allThings()) {
-        if (row.id == id)
-            return row;
-    }
-    return std::nullopt;
-}
-
 QByteArray read(const QString& path)
 {
     QFile file(path);
@@ -63,23 +54,7 @@ protected:
         m.refreshFromFamily();
     }
 
-    // How many change notifications the planner posted while `operation` ran: the
-    // sibling posts a marker after it and counts what arrived before.
-    int postsOf(const std::function<void()>& operation)
-    {
-        marker();  // what was posted before has arrived
-        const int before = todo->heard;
-        operation();
-        marker();
-        return todo->heard - before - 1;
-    }
-    void marker()
-    {
-        const int before = todo->heard;
-        todo->post();
-        EXPECT_TRUE(waitUntil([&] { return todo->heard > before; }));
-        QTest::qWait(50);
-    }
+    int postsOf(const std::function<void()>& operation) { return todo->postsDuring(operation); }
 
     ModelHarness h;
     std::unique_ptr<Sibling> todo;
@@ -119,7 +94,7 @@ TEST_F(AppModelOtherApps, TickingKeepsAThingInTheColumnUntilTheAppQuits)
     sibling({Sibling::row("T1", "water the plants", wednesday)}, m);
 
     EXPECT_EQ(postsOf([&] { m.toggleExternal(*m.externalThing("T1")); }), 1);
-    EXPECT_TRUE(rowOf(h.family(), "T1")->done);
+    EXPECT_TRUE(storedRow(h.family(), "T1")->done);
     ASSERT_EQ(m.todayFromOthers().size(), 1);
     EXPECT_TRUE(m.todayFromOthers().first().done);
 
@@ -132,7 +107,7 @@ TEST_F(AppModelOtherApps, TickingKeepsAThingInTheColumnUntilTheAppQuits)
     m.toggleExternal(m.todayFromOthers().first());
     ASSERT_EQ(m.todayFromOthers().size(), 1);
     EXPECT_FALSE(m.todayFromOthers().first().done);
-    EXPECT_FALSE(rowOf(h.family(), "T1")->done);
+    EXPECT_FALSE(storedRow(h.family(), "T1")->done);
 
     m.toggleExternal(m.todayFromOthers().first());
     AppModel& again = started();
@@ -143,15 +118,15 @@ TEST_F(AppModelOtherApps, RenamingWritesOnlyARealChange)
 {
     AppModel& m = started();
     sibling({Sibling::row("T1", "water the plants", wednesday)}, m);
-    const double stamp = rowOf(h.family(), "T1")->updatedAt;
+    const double stamp = storedRow(h.family(), "T1")->updatedAt;
     for (const QString title : {"   ", "water the plants", "  water the plants\n"}) {
         EXPECT_EQ(postsOf([&] { m.renameExternal(*m.externalThing("T1"), title); }), 0) << title.toStdString();
-        EXPECT_EQ(rowOf(h.family(), "T1")->updatedAt, stamp);
+        EXPECT_EQ(storedRow(h.family(), "T1")->updatedAt, stamp);
     }
 
     m.toggleExternal(*m.externalThing("T1"));
     EXPECT_EQ(postsOf([&] { m.renameExternal(*m.externalThing("T1"), "  water the ferns "); }), 1);
-    EXPECT_EQ(rowOf(h.family(), "T1")->title, "water the ferns");
+    EXPECT_EQ(storedRow(h.family(), "T1")->title, "water the ferns");
     EXPECT_EQ(m.tickedExternal().value("T1").title, "water the ferns");
     EXPECT_EQ(m.todayFromOthers().first().title, "water the ferns");
 }
@@ -170,7 +145,7 @@ TEST_F(AppModelOtherApps, StepsAreWrittenForTheSiblingAndAnnouncedOnlyWhenTheyCh
     const int heard = todo->heard;
     m.setExternalSteps("T1", steps);
     ASSERT_TRUE(waitUntil([&] { return todo->heard > heard; }));
-    EXPECT_EQ(rowOf(todo->store, "T1")->steps, steps);
+    EXPECT_EQ(storedRow(todo->store, "T1")->steps, steps);
     EXPECT_EQ(m.externalThing("T1")->steps, steps) << "read back at once";
     EXPECT_TRUE(waitUntil([&] { return !m.ownChangePending(); })) << "its own echo is skipped";
 
@@ -198,14 +173,14 @@ TEST_F(AppModelOtherApps, MovingToAnotherDayLeavesTodayAndItsSlot)
     EXPECT_EQ(postsOf([&] { m.moveExternal("nope", thursday); }), 0);
 
     EXPECT_EQ(postsOf([&] { m.moveExternal("T1", thursday); }), 1);
-    EXPECT_EQ(rowOf(h.family(), "T1")->day, thursday.iso());
+    EXPECT_EQ(storedRow(h.family(), "T1")->day, thursday.iso());
     EXPECT_EQ(ids(m.todayFromOthers()), QStringList{"N1"});
     EXPECT_EQ(m.externalSlots(), (QMap<QString, int>{{"T2", 0}}));
     EXPECT_EQ(h.settings().value("order.otherApps"), QVariant(R"({"T2":0})"));
     EXPECT_EQ(m.toast(), "Moved it in Pemby Todo too.");
 
     m.moveExternal("T2", wednesday);  // a thing without a day is moved
-    EXPECT_EQ(rowOf(h.family(), "T2")->day, wednesday.iso());
+    EXPECT_EQ(storedRow(h.family(), "T2")->day, wednesday.iso());
     m.moveExternal("N1", thursday);
     EXPECT_EQ(m.toast(), "Moved it in notes too.");
 }
@@ -221,7 +196,7 @@ TEST_F(AppModelOtherApps, DeletingMarksTheRowDeletedByThePlanner)
 
     EXPECT_EQ(postsOf([&] { m.deleteExternal("N1"); }), 1);
     EXPECT_EQ(m.toast(), "Deleted. Gone from notes too.");
-    EXPECT_FALSE(rowOf(h.family(), "N1"));
+    EXPECT_FALSE(storedRow(h.family(), "N1"));
     EXPECT_EQ(h.family().deletedByOthers("notes"), QStringList{"N1"});
     EXPECT_FALSE(m.tickedExternal().contains("N1"));
     EXPECT_EQ(m.selectedExternal(), std::nullopt);
@@ -247,7 +222,7 @@ TEST_F(AppModelOtherApps, SavesTheNoteOfAnotherAppsThing)
 
     // A new note gets a new lower-case id.
     EXPECT_EQ(postsOf([&] { m.saveExternalNote("T1", QByteArray("{\\rtf1 two litres}"), "  two litres \n"); }), 1);
-    const auto first = rowOf(h.family(), "T1");
+    const auto first = storedRow(h.family(), "T1");
     ASSERT_TRUE(first->noteID);
     EXPECT_TRUE(pemby::isUuidText(*first->noteID));
     EXPECT_EQ(*first->noteID, first->noteID->toLower());
@@ -256,19 +231,19 @@ TEST_F(AppModelOtherApps, SavesTheNoteOfAnotherAppsThing)
 
     // A note id the row has is kept.
     m.saveExternalNote("T2", QByteArray("{\\rtf1 new}"), "new");
-    EXPECT_EQ(rowOf(h.family(), "T2")->noteID, withNote.noteID);
+    EXPECT_EQ(storedRow(h.family(), "T2")->noteID, withNote.noteID);
     EXPECT_EQ(read(h.notesFolder() + "/" + *withNote.noteID + ".rtf"), "{\\rtf1 new}");
 
     // Only blanks, with rich text or without: the note goes, file and all.
     m.saveExternalNote("T2", QByteArray("{\\rtf1  }"), " \n ");
-    EXPECT_EQ(rowOf(h.family(), "T2")->noteID, std::nullopt);
-    EXPECT_EQ(rowOf(h.family(), "T2")->note, "");
+    EXPECT_EQ(storedRow(h.family(), "T2")->noteID, std::nullopt);
+    EXPECT_EQ(storedRow(h.family(), "T2")->note, "");
     EXPECT_FALSE(QFile::exists(h.notesFolder() + "/" + *withNote.noteID + ".rtf"));
     EXPECT_EQ(postsOf([&] { m.saveExternalNote("T2", std::nullopt, ""); }), 0) << "nothing left to change";
 
     // A note id that is no UUID never becomes a path.
     m.saveExternalNote("T3", QByteArray("{\\rtf1 x}"), "x");
-    const auto third = rowOf(h.family(), "T3");
+    const auto third = storedRow(h.family(), "T3");
     ASSERT_TRUE(third->noteID);
     EXPECT_TRUE(pemby::isUuidText(*third->noteID));
     EXPECT_FALSE(QFile::exists(QDir(h.notesFolder()).filePath("../../escape.rtf")));
@@ -280,7 +255,7 @@ TEST_F(AppModelOtherApps, SavesTheNoteOfAnotherAppsThing)
     // Text that came without its rich text could not be written out: the note stays.
     EXPECT_EQ(postsOf([&] { m.saveExternalNote("T1", std::nullopt, "two litres"); }), 0);
     EXPECT_EQ(read(h.notesFolder() + "/" + *first->noteID + ".rtf"), "{\\rtf1 two litres}");
-    EXPECT_EQ(rowOf(h.family(), "T1")->noteID, first->noteID);
+    EXPECT_EQ(storedRow(h.family(), "T1")->noteID, first->noteID);
     ASSERT_TRUE(m.saveError());
     EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: ")) << m.saveError()->toStdString();
 }
@@ -294,7 +269,7 @@ TEST_F(AppModelOtherApps, ANoteThatCannotBeWrittenIsASaveErrorAndChangesNothing)
     EXPECT_EQ(postsOf([&] { m.saveExternalNote("T1", QByteArray("{\\rtf1 x}"), "x"); }), 0);
     ASSERT_TRUE(m.saveError());
     EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: ")) << m.saveError()->toStdString();
-    EXPECT_EQ(rowOf(h.family(), "T1")->noteID, std::nullopt);
+    EXPECT_EQ(storedRow(h.family(), "T1")->noteID, std::nullopt);
     EXPECT_EQ(m.footnote(), *m.saveError());
     EXPECT_EQ(postsOf([&] { m.saveExternalNote("nope", QByteArray("{\\rtf1 x}"), "x"); }), 0);
 }

@@ -5,6 +5,8 @@
 #include "emptyline.h"
 #include "familythingrow.h"
 #include "modelharness.h"
+#include "reducemotion.h"
+#include "ruled.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
 #include "viewharness.h"
@@ -254,4 +256,27 @@ TEST_F(DropTargetsTest, AnOtherAppsThingIsDraggedByItsIdToAnotherDay)
     EXPECT_EQ(model().externalThing("T1")->day, thursday.iso());
     EXPECT_FALSE(todays->row(FamilyThingRow::rowID("T1"))) << "it left today's column";
     EXPECT_TRUE(model().planner().things(tomorrow).size() == 1) << "no thing of the planner's own was made";
+}
+
+TEST_F(DropTargetsTest, TheRowsThatStaySlideToTheirPlacesUnlessMotionIsReduced)
+{
+    for (const bool reduced : {true, false}) {
+        SCOPED_TRACE(reduced ? "Reduce Motion" : "animated");
+        ReduceMotion::setForTesting(reduced);
+        model().move(id("x"), tomorrow, std::nullopt);
+        QWidget* c = row(todays, "c");
+        const int from = c->y();
+        const auto data = textData(model().beginDrag(id("x")));
+        ASSERT_TRUE(dropOn(row(todays, "a"), QPointF(10, 24), *data).accepted);
+        const int to = from + Ruled::lineHeight;
+        if (reduced) {
+            EXPECT_EQ(c->y(), to) << "at once";
+        } else {
+            EXPECT_EQ(c->y(), from) << "on its way";
+            EXPECT_TRUE(QTest::qWaitFor([&] { return c->y() == to; }, 2000));
+        }
+        EXPECT_EQ(row(todays, "x")->y(), from - Ruled::lineHeight) << "what lands appears in its place";
+        EXPECT_EQ(c->height(), Ruled::lineHeight);
+    }
+    ReduceMotion::setForTesting(false);
 }

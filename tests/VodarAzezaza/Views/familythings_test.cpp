@@ -25,15 +25,6 @@ namespace {
 const Day wednesday{2026, 3, 4};
 const Place today = Place::onDay(wednesday);
 
-std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id)
-{
-    for (const SharedThing& row : store.allThings()) {
-        if (row.id == id)
-            return row;
-    }
-    return std::nullopt;
-}
-
 class FamilyThingsTest : public ::testing::Test {
 protected:
     FamilyThingsTest()
@@ -70,22 +61,7 @@ protected:
         host.hold(detail);
         return detail;
     }
-    // How many change notifications the planner posted while `operation` ran.
-    int postsOf(const std::function<void()>& operation)
-    {
-        marker();
-        const int before = todo->heard;
-        operation();
-        marker();
-        return todo->heard - before - 1;
-    }
-    void marker()
-    {
-        const int before = todo->heard;
-        todo->post();
-        EXPECT_TRUE(waitUntil([&] { return todo->heard > before; }));
-        QTest::qWait(30);
-    }
+    int postsOf(const std::function<void()>& operation) { return todo->postsDuring(operation); }
     static void retype(QLineEdit* field, const QString& text)
     {
         field->setFocus();
@@ -123,7 +99,7 @@ TEST_F(FamilyThingsTest, SelectingItEmptiesTheOwnSelectionAndItsTitleRenamesWhat
     ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }, 1000));
     QTest::keyClicks(field, " and the fern");
     EXPECT_EQ(postsOf([&] { QTest::keyClick(field, Qt::Key_Return); }), 1);
-    EXPECT_EQ(rowOf(todo->store, "T1")->title, "water the plants and the fern");
+    EXPECT_EQ(storedRow(todo->store, "T1")->title, "water the plants and the fern");
     EXPECT_EQ(model().editing(), std::nullopt);
 }
 
@@ -143,7 +119,7 @@ TEST_F(FamilyThingsTest, ADoubleClickOpensTheDetailAndTheMenuOffersItsItems)
     EXPECT_EQ(itemsOf(*menu), (QList<MenuItem>{{"Open", true}, {"Add a Note", true}, {"Rename", true},
                                                 {"Done", true}, {"-", false}, {"Delete", true}}));
     EXPECT_EQ(postsOf([&] { ASSERT_TRUE(trigger(*menu, "Done")); }), 1);
-    EXPECT_TRUE(rowOf(todo->store, "T1")->done);
+    EXPECT_TRUE(storedRow(todo->store, "T1")->done);
 
     // A note opens in the main window: focus mode ends first.
     model().enterFocusMode();
@@ -189,14 +165,14 @@ TEST_F(FamilyThingsTest, TheDetailsStepsReachTheSiblingAndOnlyRealChangesAreAnno
     auto* add = detail->findChild<QLineEdit*>("newStep");
     retype(add, "the fern too");
     EXPECT_EQ(postsOf([&] { QTest::keyClick(add, Qt::Key_Return); }), 1);
-    EXPECT_EQ(rowOf(todo->store, "T1")->steps,
+    EXPECT_EQ(storedRow(todo->store, "T1")->steps,
               (QList<SharedStep>{{"fill the can", false}, {"the fern too", false}}));
     EXPECT_EQ(model().externalThing("T1")->steps.size(), 2) << "read back";
 
     // A blank title is no title, and the same title no change.
     retype(detail->findChild<QLineEdit*>("title"), "   ");
     EXPECT_EQ(postsOf([&] { detail->save(); }), 0);
-    EXPECT_EQ(rowOf(todo->store, "T1")->title, "water the plants");
+    EXPECT_EQ(storedRow(todo->store, "T1")->title, "water the plants");
 }
 
 TEST_F(FamilyThingsTest, ASiblingsRenameMadeWhileTheDetailIsOpenSurvivesItsSave)
@@ -210,10 +186,10 @@ TEST_F(FamilyThingsTest, ASiblingsRenameMadeWhileTheDetailIsOpenSurvivesItsSave)
     auto* box = detail->findChild<StepsEditor*>()->findChild<QAbstractButton*>();
     ASSERT_TRUE(box);
     EXPECT_EQ(postsOf([&] { click(box); }), 1);
-    EXPECT_EQ(rowOf(todo->store, "T1")->title, "water the ferns");
-    EXPECT_TRUE(rowOf(todo->store, "T1")->steps.first().done);
+    EXPECT_EQ(storedRow(todo->store, "T1")->title, "water the ferns");
+    EXPECT_TRUE(storedRow(todo->store, "T1")->steps.first().done);
     EXPECT_EQ(postsOf([&] { detail->hide(); }), 0);
-    EXPECT_EQ(rowOf(todo->store, "T1")->title, "water the ferns");
+    EXPECT_EQ(storedRow(todo->store, "T1")->title, "water the ferns");
 }
 
 TEST_F(FamilyThingsTest, PickingADaySavesFirstThenMovesTheThing)
@@ -225,9 +201,9 @@ TEST_F(FamilyThingsTest, PickingADaySavesFirstThenMovesTheThing)
     date->setFocus();
     date->setCurrentSection(QDateTimeEdit::DaySection);
     QTest::keyClick(date, Qt::Key_Up);
-    EXPECT_EQ(rowOf(todo->store, "T1")->day, wednesday.iso()) << "not while typing";
+    EXPECT_EQ(storedRow(todo->store, "T1")->day, wednesday.iso()) << "not while typing";
     QTest::keyClick(date, Qt::Key_Return);
-    const auto row = rowOf(todo->store, "T1");
+    const auto row = storedRow(todo->store, "T1");
     EXPECT_EQ(row->title, "water the roses");
     EXPECT_EQ(row->day, wednesday.adding(1).iso());
     EXPECT_EQ(model().toast(), "Moved it in Pemby Todo too.");
@@ -240,8 +216,27 @@ TEST_F(FamilyThingsTest, TheDetailsNoteLeavesFocusModeAndOpensTheNoteSheet)
     ExternalDetail* detail = openDetail();
     retype(detail->findChild<QLineEdit*>("title"), "water them all");
     click(detail->findChild<QAbstractButton*>("note"));
-    EXPECT_EQ(rowOf(todo->store, "T1")->title, "water them all") << "saved first";
+    EXPECT_EQ(storedRow(todo->store, "T1")->title, "water them all") << "saved first";
     EXPECT_EQ(model().openedExternal(), std::nullopt);
     EXPECT_FALSE(model().isFocusMode());
     EXPECT_EQ(model().editingExternalNote(), "T1");
+}
+
+TEST_F(FamilyThingsTest, AThingWithoutAUsableDayShowsTodayAndALongNoteFourLines)
+{
+    for (const std::optional<QString>& day : {std::optional<QString>(), std::optional<QString>("someday")}) {
+        SharedThing odd = Sibling::row("T5", "no day", std::nullopt);
+        odd.day = day;
+        odd.note = QString("a long note that goes on and on ").repeated(20);
+        todo->store.upsert(odd);
+        model().refreshFromFamily();
+        ASSERT_TRUE(model().externalThing("T5"));
+        auto* detail = new ExternalDetail(model(), "T5", "no day", {});
+        host.hold(detail);
+        EXPECT_EQ(detail->findChild<QDateEdit*>("date")->date(), wednesday.date());
+        auto* note = detail->findChild<NoteBlock*>("note");
+        EXPECT_EQ(note->shownLines().size(), NoteBlock::maxLines);
+        EXPECT_TRUE(note->shownLines().last().endsWith(QChar(0x2026)));
+        delete detail;
+    }
 }

@@ -110,6 +110,30 @@ void Sibling::post()
     EXPECT_TRUE(PembySync::post(connection));
 }
 
+std::optional<SharedThing> storedRow(FamilyStore& store, const QString& id)
+{
+    for (const SharedThing& row : store.allThings()) {
+        if (row.id == id)
+            return row;
+    }
+    return std::nullopt;
+}
+
+int Sibling::postsDuring(const std::function<void()>& operation)
+{
+    const auto marker = [this] {
+        const int before = heard;
+        post();
+        EXPECT_TRUE(waitUntil([&] { return heard > before; }));
+        QTest::qWait(50);
+    };
+    marker();  // what was posted before has arrived
+    const int before = heard;
+    operation();
+    marker();
+    return heard - before - 1;
+}
+
 SharedThing Sibling::row(const QString& id, const QString& title, const std::optional<Day>& day, const QString& app)
 {
     SharedThing thing;

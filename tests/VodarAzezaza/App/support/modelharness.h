@@ -180,6 +180,9 @@ public:
 
     // Posts the change notification, as the sibling does after it wrote.
     void post();
+    // How many change notifications others posted while `operation` ran: the sibling
+    // posts a marker before and after it and counts what arrived in between.
+    int postsDuring(const std::function<void()>& operation);
     // A row of the to-do app.
     static SharedThing row(const QString& id, const QString& title, const std::optional<Day>& day,
                            const QString& app = QStringLiteral("todo"));
@@ -208,6 +211,9 @@ private:
 // A week file with the things of its days, e.g.
 // weekFile(Day{2026, 3, 2}, {{Day{2026, 3, 3}, {"- [ ] buy milk"}}}).
 QString weekFile(Day monday, const QList<std::pair<Day, QStringList>>& days);
+
+// The row of the family store with this id, as that store reads it now.
+std::optional<SharedThing> storedRow(FamilyStore& store, const QString& id);
 
 // The titles of the things of a day (or any place) of the model's plan.
 QStringList titlesOn(const AppModel& model, const Place& place);

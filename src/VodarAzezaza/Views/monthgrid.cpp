@@ -1,0 +1,129 @@
+#include "monthgrid.h"
+
+#include "appmodel.h"
+#include "monthcell.h"
+#include "palette.h"
+#include "pembyfont.h"
+#include "ruled.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr int nameSize = 20;
+constexpr int namePadding = 8;
+
+// Edges of `count` equal shares of `length`, from `start`.
+int edge(int start, int length, int count, int i) { return start + int((qint64(length) * i) / count); }
+
+} // namespace
+
+MonthGrid::MonthGrid(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    connect(&model_, &AppModel::anchorChanged, this, &MonthGrid::syncCells);
+    connect(&model_, &AppModel::firstWeekdaySettingChanged, this, &MonthGrid::syncCells);
+    connect(&model_, &AppModel::todayChanged, this, qOverload<>(&QWidget::update));
+    syncCells();
+}
+
+QList<MonthCell*> MonthGrid::cells() const
+{
+    QList<MonthCell*> ordered;
+    for (const QList<Day>& week : weeks_)
+        for (const Day day : week)
+            ordered.append(cells_.value(day));
+    return ordered;
+}
+
+QStringList MonthGrid::weekdayNames() const
+{
+    QStringList names;
+    if (!weeks_.isEmpty())
+        for (const Day day : weeks_.first())
+            names.append(AppModel::dayNames()[day.weekday() - 1]);
+    return names;
+}
+
+void MonthGrid::syncCells()
+{
+    const QList<QList<Day>> weeks = model_.monthWeeks();
+    if (weeks == weeks_)
+        return;
+    weeks_ = weeks;
+    QHash<Day, MonthCell*> keep;
+    for (const QList<Day>& week : weeks_) {
+        for (const Day day : week) {
+            MonthCell* cell = cells_.take(day);
+            if (!cell) {
+                cell = new MonthCell(model_, day, this);
+                cell->show();
+            }
+            keep.insert(day, cell);
+        }
+    }
+    for (MonthCell* gone : std::as_const(cells_)) {
+        gone->hide();
+        gone->deleteLater();
+    }
+    cells_ = std::move(keep);
+    place();
+    update();
+}
+
+QRect MonthGrid::rowRect(int week) const
+{
+    const int left = bandOverhang;
+    const int width = std::max(0, this->width() - 2 * bandOverhang);
+    const int rows = std::max(1, int(weeks_.size()));
+    const int top = edge(headerHeight, std::max(0, height() - headerHeight), rows, week);
+    const int bottom = edge(headerHeight, std::max(0, height() - headerHeight), rows, week + 1);
+    return QRect(left, top, width, bottom - top);
+}
+
+void MonthGrid::place()
+{
+    for (int w = 0; w < weeks_.size(); ++w) {
+        const QRect row = rowRect(w);
+        for (int d = 0; d < weeks_[w].size(); ++d) {
+            const int x0 = edge(row.left(), row.width(), 7, d);
+            const int x1 = edge(row.left(), row.width(), 7, d + 1);
+            // The row's rule stays visible under its cells.
+            cells_.value(weeks_[w][d])->setGeometry(x0, row.top(), x1 - x0, std::max(0, row.height() - 1));
+        }
+    }
+}
+
+void MonthGrid::resizeEvent(QResizeEvent*) { place(); }
+
+void MonthGrid::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    // The weekday header, ruled like a column header.
+    const QRect header(bandOverhang, 0, std::max(0, width() - 2 * bandOverhang), headerHeight);
+    const QFont nameFont = PembyFont::font(nameSize);
+    p.setFont(nameFont);
+    p.setPen(QColor(Palette::pembyText));
+    const QStringList names = weekdayNames();
+    for (int d = 0; d < names.size(); ++d) {
+        const int x0 = edge(header.left(), header.width(), 7, d);
+        const int x1 = edge(header.left(), header.width(), 7, d + 1);
+        p.drawText(QRect(x0 + namePadding, 0, std::max(0, x1 - x0 - namePadding), headerHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, names[d]);
+    }
+    Ruled::paint(p, header, Palette::pembyText, 2);
+
+    const Day today = model_.today();
+    for (int w = 0; w < weeks_.size(); ++w) {
+        const QRect row = rowRect(w);
+        if (weeks_[w].contains(today)) {
+            QPainterPath band;
+            band.addRoundedRect(QRectF(row.adjusted(-bandOverhang, 0, bandOverhang, 0)), 10, 10);
+            p.fillPath(band, QColor(Palette::pembyBand));
+        }
+        Ruled::paint(p, row, Palette::pembyRule);
+    }
+}

@@ -1,0 +1,240 @@
+// The month board over a real model: the weeks of the grid, the band of today's week,
+// what a day cell lists and counts and the squares it draws, and what a click, a double
+// click and a drop on a cell do.
+#include "appearance.h"
+#include "appmodel.h"
+#include "boardtesting.h"
+#include "modelharness.h"
+#include "monthcell.h"
+#include "monthgrid.h"
+#include "monthview.h"
+#include "ruled.h"
+#include "thingcolumn.h"
+
+#include <QMimeData>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const Day today{2026, 3, 4};  // a Wednesday; March 2026 begins on a Sunday
+
+// A week file whose days hold the given lines.
+void putDay(ModelHarness& h, Day day, const QStringList& lines)
+{
+    const Day monday = day.monday();
+    h.put(QStringLiteral("%1-W%2.md").arg(monday.isoWeek().year).arg(monday.isoWeek().week, 2, 10, QLatin1Char('0')),
+          weekFile(monday, {{day, lines}}));
+}
+
+QStringList open(int n, const QString& title = QStringLiteral("thing"))
+{
+    QStringList lines;
+    for (int i = 0; i < n; ++i)
+        lines.append(QStringLiteral("- [ ] %1 %2").arg(title).arg(i + 1));
+    return lines;
+}
+
+class MonthTest : public ::testing::Test {
+protected:
+    AppModel& start()
+    {
+        AppModel& m = h.start();
+        m.show(today, Mode::Month);
+        grid = new MonthGrid(m);
+        window.hold(grid);
+        return m;
+    }
+    // Sends a drop of `mime` onto the middle of the cell; whether it was taken.
+    bool drop(MonthCell* cell, QMimeData* mime, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
+    {
+        const QPointF at = QRectF(cell->rect()).center();
+        QDragEnterEvent enter(at.toPoint(), actions, mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(cell, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(at, actions, mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(cell, &dropped);
+        return dropped.isAccepted();
+    }
+
+    MotionPin motion;
+    ModelHarness h;
+    TestWindow window{QSize(900, 600)};
+    MonthGrid* grid = nullptr;
+};
+
+} // namespace
+
+TEST_F(MonthTest, TheGridFollowsTheFirstWeekday)
+{
+    AppModel& m = start();
+    // Weeks start on Monday here: from 23 February to 5 April.
+    EXPECT_EQ(grid->weekCount(), 6);
+    EXPECT_EQ(grid->weekdayNames(), (QStringList{"mon", "tue", "wed", "thu", "fri", "sat", "sun"}));
+    EXPECT_EQ(grid->cells().first()->day(), (Day{2026, 2, 23}));
+    EXPECT_FALSE(grid->cells().first()->inShownMonth());
+    MonthCell* kept = grid->cell(Day{2026, 3, 10});
+
+    // Starting on Sunday, the month's 1st opens the grid and five weeks cover it.
+    m.setFirstWeekdaySetting(1);
+    EXPECT_EQ(grid->weekCount(), 5);
+    EXPECT_EQ(grid->weekdayNames().first(), "sun");
+    EXPECT_EQ(grid->cells().first()->day(), (Day{2026, 3, 1}));
+    // A day on both grids keeps its cell.
+    EXPECT_EQ(grid->cell(Day{2026, 3, 10}), kept);
+
+    // The rows share the height equally.
+    const int first = grid->rowRect(0).height();
+    for (int w = 1; w < grid->weekCount(); ++w)
+        EXPECT_LE(std::abs(grid->rowRect(w).height() - first), 1);
+}
+
+TEST_F(MonthTest, TodaysWeekLiesOnTheBandAndOtherMonthsAreGreyed)
+{
+    Appearance dark({ColorScheme::Dark, nullptr, {}});
+    dark.makeAppWide();
+    start();
+    const QImage image = grid->grab().toImage();
+    // Today's week is the second row; the band reaches past the cells on the left.
+    const int y = grid->rowRect(1).center().y();
+    EXPECT_EQ(image.pixelColor(2, y).rgb(), Palette::pembyBand.dark().rgb());
+    EXPECT_NE(image.pixelColor(2, grid->rowRect(3).center().y()).rgb(), Palette::pembyBand.dark().rgb());
+
+    const QImage outside = grid->cell(Day{2026, 2, 24})->grab().toImage();
+    const QImage inside = grid->cell(Day{2026, 3, 24})->grab().toImage();
+    const QPoint middle(outside.width() - 3, outside.height() / 2);
+    EXPECT_NE(outside.pixelColor(middle), inside.pixelColor(middle));
+}
+
+TEST_F(MonthTest, ACellListsThreeCountsTheRestAndDrawsASquareEach)
+{
+    struct Case {
+        const char* name;
+        QStringList lines;
+        QString more;
+        QList<bool> marks;  // true: done
+        int titles;
+    };
+    const Case cases[] = {
+        {"three", open(3), "", {false, false, false}, 3},
+        {"four", open(4), "+1", {false, false, false, false}, 3},
+        {"twenty", open(20), "+17", QList<bool>(16, false), 3},
+        {"done ones first", {"- [ ] a", "- [x] b", "- [ ] c", "- [x] d"}, "+1", {true, true, false, false}, 3},
+        {"one", {"- [x] only"}, "", {true}, 1},
+        {"none", {}, "", {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModelHarness harness;
+        putDay(harness, Day{2026, 3, 12}, c.lines);
+        AppModel& m = harness.start();
+        m.show(today, Mode::Month);
+        MonthCell cell(m, Day{2026, 3, 12});
+        cell.resize(120, 110);
+        EXPECT_EQ(cell.moreText(), c.more);
+        EXPECT_EQ(cell.marks(), c.marks);
+        EXPECT_EQ(cell.accessibleName(), "thu 12 mar, " + QString::number(c.lines.size()) + " things");
+        int titles = 0;
+        for (int i = 0; i < MonthCell::shownThings; ++i)
+            titles += bool(cell.lineAt(cell.lineRect(i).center()));
+        EXPECT_EQ(titles, c.titles);
+        // The squares sit at the bottom, inked by the done state.
+        const QImage image = cell.grab().toImage();
+        for (int i = 0; i < c.marks.size(); ++i) {
+            const QColor want = c.marks[i] ? Palette::pembyText.light() : Palette::pembyFaint.light();
+            EXPECT_EQ(image.pixelColor(cell.markRect(i).center()).rgb(), want.rgb()) << i;
+        }
+    }
+}
+
+TEST_F(MonthTest, ClicksSelectAndADoubleClickOpensTheWeek)
+{
+    putDay(h, Day{2026, 3, 12}, {"- [ ] rent", "- [ ] milk", "- [ ] post"});
+    AppModel& m = start();
+    MonthCell* cell = grid->cell(Day{2026, 3, 12});
+    const QUuid rent = idOf(m.planner(), "rent");
+    const QUuid post = idOf(m.planner(), "post");
+
+    const QPoint washed = cell->lineRect(0).topLeft() + QPoint(1, 1);
+    const QColor plain = cell->grab().toImage().pixelColor(washed);
+    QTest::mouseClick(cell, Qt::LeftButton, {}, cell->lineRect(0).center());
+    EXPECT_EQ(m.selection(), QSet<QUuid>{rent});
+    // A selected title sits on the selection wash.
+    EXPECT_NE(cell->grab().toImage().pixelColor(washed), plain);
+    QTest::mouseClick(cell, Qt::LeftButton, Qt::ControlModifier, cell->lineRect(2).center());
+    EXPECT_EQ(m.selection(), (QSet<QUuid>{rent, post}));
+    QTest::mouseClick(cell, Qt::LeftButton, Qt::ShiftModifier, cell->lineRect(1).center());
+    EXPECT_EQ(m.selection().size(), 2);
+
+    // A click beside the titles selects nothing new.
+    QTest::mouseClick(cell, Qt::LeftButton, {}, QPoint(cell->width() / 2, cell->height() - 3));
+    EXPECT_EQ(m.selection().size(), 2);
+
+    QTest::mouseDClick(grid->cell(Day{2026, 4, 2}), Qt::LeftButton);
+    EXPECT_EQ(m.mode(), Mode::Week);
+    EXPECT_EQ(m.weekDays().first(), (Day{2026, 3, 30}));
+}
+
+TEST_F(MonthTest, DroppedTextBecomesThingsOfTheDayAndAnythingElseIsRefused)
+{
+    AppModel& m = start();
+    MonthCell* cell = grid->cell(Day{2026, 3, 20});
+    QMimeData text;
+    text.setText("call the plumber");
+    EXPECT_TRUE(drop(cell, &text));
+    EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 3, 20})), QStringList{"call the plumber"});
+
+    QMimeData image;
+    image.setData("image/png", QByteArray("not text"));
+    EXPECT_FALSE(drop(cell, &image));
+    EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 3, 20})), QStringList{"call the plumber"});
+}
+
+TEST_F(MonthTest, DroppingOwnThingsMovesThem)
+{
+    putDay(h, Day{2026, 3, 12}, {"- [ ] rent", "- [ ] milk"});
+    AppModel& m = start();
+    const QUuid rent = idOf(m.planner(), "rent");
+    // As a drag from a cell begins it: the model knows what moves, the text is the title.
+    QMimeData dragged;
+    dragged.setText(m.beginDrag(rent));
+    EXPECT_TRUE(drop(grid->cell(Day{2026, 3, 27}), &dragged, Qt::MoveAction | Qt::CopyAction));
+    m.endDrag();
+    EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 3, 12})), QStringList{"milk"});
+    EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 3, 27})), QStringList{"rent"});
+    // The cells followed the plan.
+    EXPECT_EQ(grid->cell(Day{2026, 3, 27})->things().size(), 1);
+    EXPECT_EQ(grid->cell(Day{2026, 3, 12})->things().size(), 1);
+}
+
+TEST_F(MonthTest, TheSideColumnHoldsTheMonthsOwnThings)
+{
+    AppModel& m = h.start();
+    m.show(today, Mode::Month);
+    m.add("renew the passport", Place::inMonth(today.monthKey()));
+    m.toggle(*m.add("tax return", Place::inMonth(today.monthKey())));
+    m.add("april's", Place::inMonth(MonthKey{2026, 4}));
+    m.add("a day's", Place::onDay(today));
+    auto* board = new MonthView(m);
+    TestWindow w(QSize(1100, 700));
+    w.hold(board);
+    // Done things and other months do not count.
+    EXPECT_EQ(board->countText(), "this month · 1");
+    ThingColumn* column = board->monthColumn();
+    EXPECT_EQ(column->place(), Place::inMonth(today.monthKey()));
+    EXPECT_EQ(column->lineCount(), MonthView::monthRows);
+    EXPECT_EQ(column->width(), MonthView::sideWidth);
+    EXPECT_EQ(column->height(), MonthView::monthRows * Ruled::lineHeight);
+
+    m.go(1);
+    EXPECT_EQ(column->place(), Place::inMonth(MonthKey{2026, 4}));
+    EXPECT_EQ(board->countText(), "this month · 1");
+    // Never cut: more things than lines make the column longer.
+    for (int i = 0; i < 14; ++i)
+        m.add(QStringLiteral("more %1").arg(i), Place::inMonth(MonthKey{2026, 4}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(column->lineCount(), 16);
+    EXPECT_EQ(column->height(), 16 * Ruled::lineHeight);
+}
