@@ -41,5 +41,28 @@ int main(int argc, char** argv)
     measure("read 1,000,000 open groups", 5, [&](int) { (void)RtfReader::read(deep); });
     const QByteArray words = "{\\rtf1 " + QByteArray("\\b\\i\\fs30 ").repeated(200'000) + "}";
     measure("read 600,000 control words", 5, [&](int) { (void)RtfReader::read(words); });
+    // Reading must grow with the file, not with runs times runs or tab stops times
+    // paragraphs: doubling the input should double the time.
+    for (int runs : {2000, 4000, 8000, 16000}) {
+        QByteArray body;
+        for (int i = 0; i < runs; ++i)
+            body += i % 2 ? "\\b0 word " : "\\b word ";
+        const QByteArray file = "{\\rtf1 " + body + "}";
+        std::printf("one paragraph of %d runs\n", runs);
+        measure("  read", 1, [&](int) { (void)RtfReader::read(file); });
+        measure("  decode", 1, [&](int) { (void)RichText::decode(file); });
+    }
+    for (int paragraphs : {5000, 10000, 20000, 40000}) {
+        QByteArray tabs;
+        for (int i = 0; i < 64; ++i)
+            tabs += "\\tx" + QByteArray::number(100 * (i + 1));
+        QByteArray body;
+        for (int i = 0; i < paragraphs; ++i)
+            body += (i % 2 ? tabs : QByteArray("\\tx") + QByteArray::number(i)) + " line\\par ";
+        const QByteArray file = "{\\rtf1 " + body + "}";
+        std::printf("%d paragraphs adding tab stops, %lld bytes\n", paragraphs, (long long)file.size());
+        measure("  read", 1, [&](int) { (void)RtfReader::read(file); });
+        measure("  decode", 1, [&](int) { (void)RichText::decode(file); });
+    }
     return 0;
 }

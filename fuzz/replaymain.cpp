@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+// A target that needs more than a core application sets it up here, as libFuzzer
+// would have it do.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 
 TEST(FuzzCorpus, EveryKeptInputPassesTheChecks)
 {
@@ -27,6 +30,10 @@ TEST(FuzzCorpus, EveryKeptInputPassesTheChecks)
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    if (LLVMFuzzerInitialize) {
+        LLVMFuzzerInitialize(&argc, &argv);
+        return RUN_ALL_TESTS();
+    }
     QCoreApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -2,6 +2,7 @@
 
 #include "logcategories.h"
 #include "richtext.h"
+#include "rtfwriter.h"
 #include "textfile.h"
 #include "textutil.h"
 
@@ -153,15 +154,15 @@ Status NoteStore::ensureFolder() const
     return {};
 }
 
-void NoteStore::migrateMarkdownNotes()
+bool NoteStore::migrateMarkdownNotes(const QFileInfoList& entries)
 {
     QFileInfoList markdown;
-    for (const QFileInfo& entry : folderEntries(directory_)) {
+    for (const QFileInfo& entry : entries) {
         if (stemOf(entry.fileName(), markdownSuffix))
             markdown.append(entry);
     }
     if (markdown.isEmpty())
-        return;
+        return false;
     const QString legacy = pathOf(legacyFolderName());
     QDir().mkpath(legacy);
     const auto putAway = [&](const QFileInfo& entry) {
@@ -196,22 +197,17 @@ void NoteStore::migrateMarkdownNotes()
         }
         putAway(entry);
     }
+    return true;
 }
 
-std::shared_ptr<Note> NoteStore::loadNote(const QString& path, const QString& id)
+std::shared_ptr<Note> NoteStore::noteFromBytes(const QFileInfo& file, const QString& id, const QByteArray& bytes)
 {
-    const auto bytes = pemby::readBytes(path, maxNoteBytes);
-    if (!bytes) {
-        qCWarning(lcNotes) << "can't read" << path << bytes.errorText();
-        return nullptr;
-    }
-    auto decoded = RichText::decode(*bytes);
+    auto decoded = RichText::decode(bytes);
     if (!decoded) {
-        qCWarning(lcNotes) << "not a note file:" << path;
+        qCWarning(lcNotes) << "not a note file:" << file.filePath();
         return nullptr;
     }
-    const QFileInfo info(path);
-    QDateTime modified = info.lastModified();
+    QDateTime modified = file.lastModified();
     if (!modified.isValid())
         modified = now();
     QDateTime created;
@@ -219,9 +215,16 @@ std::shared_ptr<Note> NoteStore::loadNote(const QString& path, const QString& id
         created = *decoded->created;
     } else {
         // A copied file can be born after its last change; the note cannot.
-        created = info.birthTime();
+        created = file.birthTime();
         if (!created.isValid() || created > modified)
             created = modified;
+    }
+    if (decoded->unconvertedCodePages.isEmpty()) {
+        unconverted_.remove(id);
+    } else {
+        qCWarning(lcNotes) << file.filePath() << "has text in code pages" << decoded->unconvertedCodePages
+                           << "that can't be converted here; it is not written back unedited";
+        unconverted_.insert(id, {decoded->unconvertedCodePages, RtfWriter::write(*decoded->text, std::nullopt)});
     }
     auto note = std::make_shared<Note>(id, std::move(decoded->text), modified, created);
     note->setCollapsibleSections(decoded->collapsible);
@@ -229,17 +232,35 @@ std::shared_ptr<Note> NoteStore::loadNote(const QString& path, const QString& id
     return note;
 }
 
+std::shared_ptr<Note> NoteStore::loadNote(const QFileInfo& file, const QString& id)
+{
+    const auto bytes = pemby::readBytes(file.filePath(), maxNoteBytes);
+    if (!bytes) {
+        qCWarning(lcNotes) << "can't read" << file.filePath() << bytes.errorText();
+        return nullptr;
+    }
+    auto note = noteFromBytes(file, id, *bytes);
+    if (note)
+        known_.insert(id, *bytes);
+    return note;
+}
+
 void NoteStore::load()
 {
-    migrateMarkdownNotes();
+    QFileInfoList entries = folderEntries(directory_);
+    if (migrateMarkdownNotes(entries))
+        entries = folderEntries(directory_);
 
     QList<std::shared_ptr<Note>> notes;
     QSet<QString> unreadable;
-    for (const QFileInfo& entry : folderEntries(directory_)) {
+    known_.clear();
+    conflicts_.clear();
+    unconverted_.clear();
+    for (const QFileInfo& entry : std::as_const(entries)) {
         const auto id = stemOf(entry.fileName(), noteSuffix);
         if (!id)
             continue;
-        if (auto note = loadNote(entry.filePath(), *id))
+        if (auto note = loadNote(entry, *id))
             notes.append(std::move(note));
         else
             unreadable.insert(*id);
@@ -363,6 +384,12 @@ std::shared_ptr<Note> NoteStore::create()
 {
     const QDateTime created = now();
     auto note = std::make_shared<Note>(pemby::newUuidUpper(), RichText::plain(QString()), created, created);
+    putFirst(note);
+    return note;
+}
+
+void NoteStore::putFirst(const std::shared_ptr<Note>& note)
+{
     notes_.prepend(note);
     manualOrder_.prepend(note->id());
     if (const Status saved = saveManualOrder(); !saved)
@@ -370,10 +397,14 @@ std::shared_ptr<Note> NoteStore::create()
     const Board before = board_;
     board_.takeOff(note->id());
     saveBoardIfChanged(before);
-    return note;
 }
 
 Status NoteStore::save(const Note& note)
+{
+    return saveNote(note, nullptr);
+}
+
+Status NoteStore::saveNote(const Note& note, bool* keptBoth)
 {
     const auto path = pathForID(note.id());
     if (!path)
@@ -385,7 +416,124 @@ Status NoteStore::save(const Note& note)
         return Error{QStringLiteral("The file couldn't be saved.")};
     if (const Status folder = ensureFolder(); !folder)
         return folder;
-    return pemby::writeFileAtomic(*path, data);
+    if (!QFileInfo::exists(*path))
+        return write(note, *path, data);
+
+    // The sibling app and sync clients rewrite note files behind our back: compare
+    // with the disk before writing, so that their version is never lost.
+    const auto disk = pemby::readBytes(*path, maxNoteBytes);
+    if (!disk) {
+        qCWarning(lcNotes) << "not overwriting" << *path << "which can't be read:" << disk.errorText();
+        return Error{QStringLiteral("\u201C%1\u201D can't be read (%2), so it was left as it is.")
+                         .arg(note.title(), disk.errorText())};
+    }
+    if (const auto known = known_.constFind(note.id()); known != known_.cend() && *known == *disk) {
+        // Since a save met the file changed elsewhere, the note in the list holds
+        // the file's text; any other copy of the note still holds ours.
+        const auto conflict = conflicts_.constFind(note.id());
+        if (conflict != conflicts_.cend() && conflict->outside == *disk
+            && std::none_of(notes_.cbegin(), notes_.cend(), [&](const auto& held) { return held.get() == &note; }))
+            return keepBoth(note, *path, *disk, keptBoth);
+        if (const auto lossy = unconverted_.constFind(note.id());
+            lossy != unconverted_.cend() && RtfWriter::write(note.attributedText(), std::nullopt) == lossy->asRead) {
+            QStringList pages;
+            for (int page : lossy->codePages)
+                pages.append(QString::number(page));
+            const QString which = pages.size() == 1 ? QStringLiteral("code page ") : QStringLiteral("code pages ");
+            return Error{QStringLiteral("\u201C%1\u201D has text in %2, which this computer can't convert, so it was "
+                                        "left as it is.")
+                             .arg(note.title(), which + pages.join(QStringLiteral(", ")))};
+        }
+        return write(note, *path, data);
+    }
+    if (*disk == data) {
+        known_.insert(note.id(), *disk);  // someone else wrote just what we meant to
+        conflicts_.remove(note.id());
+        return {};
+    }
+    return keepBoth(note, *path, *disk, keptBoth);
+}
+
+std::optional<QString> NoteStore::conflictCopy(const QString& id) const
+{
+    const auto conflict = conflicts_.constFind(id);
+    if (conflict == conflicts_.cend())
+        return std::nullopt;
+    return conflict->copyID;
+}
+
+Status NoteStore::write(const Note& note, const QString& path, const QByteArray& data)
+{
+    if (const Status written = pemby::writeFileAtomic(path, data); !written)
+        return written;
+    known_.insert(note.id(), data);
+    conflicts_.remove(note.id());
+    unconverted_.remove(note.id());
+    return {};
+}
+
+Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArray& outside, bool* keptBoth)
+{
+    const QString title = note.title();
+    const auto reported = [&] {
+        if (keptBoth)
+            *keptBoth = true;
+        return Error{QStringLiteral("\u201C%1\u201D was changed elsewhere; your version is a new note beside it.").arg(title)};
+    };
+    const auto notSaved = [&](const Status& why) {
+        qCWarning(lcNotes) << "can't write the copy of" << path << why.errorText();
+        return Error{QStringLiteral("\u201C%1\u201D was changed elsewhere, and your version couldn't be saved beside it: %2")
+                         .arg(title, why.errorText())};
+    };
+    const auto textOf = [&] { return std::unique_ptr<QTextDocument>(note.attributedText().clone()); };
+
+    // Every save until the file changes again meets the same change: one copy, kept up to date.
+    if (const auto earlier = conflicts_.constFind(note.id()); earlier != conflicts_.cend() && earlier->outside == outside) {
+        const auto copy = std::find_if(notes_.cbegin(), notes_.cend(),
+                                       [&](const auto& held) { return held->id() == earlier->copyID; });
+        if (copy != notes_.cend()) {
+            (*copy)->setAttributedText(textOf());
+            (*copy)->setCollapsibleSections(note.collapsibleSections());
+            (*copy)->setCollapsedSections(note.collapsedSections());
+            if (const Status saved = save(**copy); !saved)
+                return notSaved(saved);
+            return reported();
+        }
+    }
+
+    const QDateTime created = now();
+    auto copy = std::make_shared<Note>(pemby::newUuidUpper(), textOf(), created, created);
+    copy->setCollapsibleSections(note.collapsibleSections());
+    copy->setCollapsedSections(note.collapsedSections());
+    const QByteArray data =
+        RichText::encode(copy->attributedText(), copy->collapsibleSections(), copy->collapsedSections(), created);
+    if (const Status written = write(*copy, filePath(*copy), data); !written)
+        return notSaved(written);
+    qCWarning(lcNotes) << path << "changed on disk; kept it and wrote our version as" << copy->id();
+    putFirst(copy);
+
+    // The list shows what the folder holds: under the note's own name, their text.
+    const QString id = note.id();
+    const auto held = std::find_if(notes_.begin(), notes_.end(), [&](const auto& n) { return n.get() == &note; });
+    known_.insert(id, outside);
+    conflicts_.insert(id, Conflict{outside, copy->id()});
+    if (auto theirs = noteFromBytes(QFileInfo(path), id, outside)) {
+        if (held != notes_.end()) {
+            Note& kept = **held;
+            kept.setAttributedText(std::unique_ptr<QTextDocument>(theirs->attributedText().clone()));
+            kept.setModified(theirs->modified());
+            kept.setCreated(theirs->created());
+            kept.setCollapsibleSections(theirs->collapsibleSections());
+            kept.setCollapsedSections(theirs->collapsedSections());
+        } else if (std::none_of(notes_.cbegin(), notes_.cend(), [&](const auto& n) { return n->id() == id; })) {
+            notes_.append(std::move(theirs));
+        }
+    } else if (held != notes_.end()) {
+        // Not a note file we can read (yet): out of the list, keeping its places.
+        notes_.erase(held);
+        unreadableIDs_.insert(id);
+    }
+    return reported();
 }
 
 NoteStore::TrashedNote NoteStore::trash(const std::shared_ptr<Note>& note)
@@ -407,6 +555,9 @@ void NoteStore::discard(const std::shared_ptr<Note>& note)
 {
     if (const auto path = pathForID(note->id()); path && QFileInfo::exists(*path) && !QFile::remove(*path))
         qCWarning(lcNotes) << "can't delete" << *path;
+    known_.remove(note->id());
+    conflicts_.remove(note->id());
+    unconverted_.remove(note->id());
     takeOut(note);
 }
 
@@ -424,6 +575,7 @@ void NoteStore::takeOut(const std::shared_ptr<Note>& note)
 
 Status NoteStore::restore(const QList<TrashedNote>& trashed)
 {
+    Status keptBothError;
     for (const TrashedNote& record : trashed) {
         const QString& id = record.note->id();
         const auto path = pathForID(id);
@@ -436,8 +588,16 @@ Status NoteStore::restore(const QList<TrashedNote>& trashed)
             if (!file.rename(*path))
                 return Error{file.errorString()};
             removeTrashInfo(*record.trashedPath);
-        } else if (const Status saved = save(*record.note); !saved) {
-            return saved;
+        } else {
+            bool keptBoth = false;
+            if (const Status saved = saveNote(*record.note, &keptBoth); !saved) {
+                if (!keptBoth)
+                    return saved;
+                // A file took the note's name meanwhile: it stays, and the note came
+                // back as a new note beside it. Both are in the list now.
+                keptBothError = saved;
+                continue;
+            }
         }
         unreadableIDs_.remove(id);
         if (!notes_.contains(record.note))
@@ -463,7 +623,7 @@ Status NoteStore::restore(const QList<TrashedNote>& trashed)
     }
     saveBoardIfChanged(before);
     sort();
-    return {};
+    return keptBothError;
 }
 
 void NoteStore::moveManually(const QStringList& ids, int aboveRow)

@@ -10,7 +10,9 @@
 // The store loads every note file into the list, keeps the list sorted, writes a
 // note file on request, creates, trashes and restores notes, and keeps the manual
 // order and the board in step with the notes. The sibling app owns these files as
-// much as we do, so what cannot be read is never overwritten on a guess.
+// much as we do, so what cannot be read is never overwritten on a guess, and a note
+// file changed elsewhere since we read it is never overwritten at all: our version
+// becomes a new note beside it.
 
 #include "board.h"
 #include "note.h"
@@ -18,7 +20,10 @@
 #include "result.h"
 
 #include <QCollator>
+#include <QByteArray>
 #include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -85,7 +90,14 @@ public:
     // first written by its first save.
     std::shared_ptr<Note> create();
     // Writes the note's file atomically. The note's `modified` is left alone.
+    // When the file changed on disk since this store read or wrote it, it is kept:
+    // this text goes to a new note beside it (see conflictCopy), the note in the list
+    // takes the file's text, and the error says so. A note whose text was read in a
+    // code page this computer cannot convert is not written back unedited.
     Status save(const Note& note);
+    // The note that holds this store's version of the note `id` since a save met
+    // that note's file changed elsewhere.
+    std::optional<QString> conflictCopy(const QString& id) const;
     // Moves the note's file to the trash and takes the note out of the list, the
     // manual order and the board.
     TrashedNote trash(const std::shared_ptr<Note>& note);
@@ -106,12 +118,21 @@ private:
     QString pathOf(const QString& name) const;
     std::optional<QString> pathForID(const QString& id) const;
     QDateTime now() const;
-    void migrateMarkdownNotes();
-    std::shared_ptr<Note> loadNote(const QString& path, const QString& id);
+    // Converts the old Markdown notes among the folder's entries; true when it met any.
+    bool migrateMarkdownNotes(const QFileInfoList& entries);
+    // The note of a file's bytes, with the file's dates; nullptr when they are not a note file.
+    std::shared_ptr<Note> noteFromBytes(const QFileInfo& file, const QString& id, const QByteArray& bytes);
+    std::shared_ptr<Note> loadNote(const QFileInfo& file, const QString& id);
+    // `keptBoth` (when given) tells a kept file and a new note beside it from a failure.
+    Status saveNote(const Note& note, bool* keptBoth);
+    Status write(const Note& note, const QString& path, const QByteArray& data);
+    Status keepBoth(const Note& note, const QString& path, const QByteArray& outside, bool* keptBoth);
     void loadBoard();
     // Ids of every note file on disk: the loaded notes and those that could not be read.
     QStringList knownIDs() const;
     void reconcileManualOrder();
+    // A new note at the top of the list and the manual order, off the board.
+    void putFirst(const std::shared_ptr<Note>& note);
     // Out of the list (by identity), the manual order and the board.
     void takeOut(const std::shared_ptr<Note>& note);
     Status saveManualOrder();
@@ -129,6 +150,24 @@ private:
     // Note files present at the last load that could not be read or decoded: they
     // keep their places in the manual order and on the board.
     QSet<QString> unreadableIDs_;
+    // Each note file's bytes as this store last read or wrote them: a file that
+    // differs on disk was changed by someone else.
+    QHash<QString, QByteArray> known_;
+    // A note whose file was changed elsewhere while we held it: the bytes found, and
+    // the note that took our version. Saves until the file changes again update that
+    // note, so one outside change makes one copy.
+    struct Conflict {
+        QByteArray outside;
+        QString copyID;
+    };
+    QHash<QString, Conflict> conflicts_;
+    // Notes read with text in a code page that could not be converted, with that
+    // text as written back unedited would be.
+    struct Unconverted {
+        QList<int> codePages;
+        QByteArray asRead;
+    };
+    QHash<QString, Unconverted> unconverted_;
     // False while "board.json" exists but could not be read: it may be a newer
     // format of the sibling app, and the standard board stands in for it in memory
     // without replacing it.

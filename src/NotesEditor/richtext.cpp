@@ -201,6 +201,7 @@ std::optional<RichText::Decoded> RichText::decode(const QByteArray& data)
         return std::nullopt;
     Decoded decoded;
     decoded.text = std::move(read->text);
+    decoded.unconvertedCodePages = std::move(read->unconvertedCodePages);
     decoded.text->setUndoRedoEnabled(false);
     normalize(*decoded.text);
     decoded.text->setUndoRedoEnabled(true);

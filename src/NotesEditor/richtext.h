@@ -24,6 +24,9 @@ struct RichText {
         QList<int> collapsible;
         QList<int> collapsed;
         std::optional<QDateTime> created;
+        // Code pages whose text could not be converted (it reads as U+FFFD): saving
+        // this text unedited would make the loss permanent.
+        QList<int> unconvertedCodePages;
     };
 
     // Note text from plain text, in body style and normalized.

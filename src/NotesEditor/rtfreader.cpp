@@ -1,5 +1,6 @@
 #include "rtfreader.h"
 
+#include "codepage.h"
 #include "textdocument.h"
 #include "typography.h"
 
@@ -11,24 +12,19 @@
 #include <QTextCursor>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace {
 
-// Real files nest a handful of groups; anything deeper is skipped whole, so the
-// group stack stays small whatever the input.
-constexpr int maxDepth = 200;
+// Mail clients nest groups thousands deep (one Outlook mail: 2,714). The stack is
+// ours, on the heap, so only memory bounds it: past this depth, a few megabytes,
+// a group is skipped whole.
+constexpr int maxDepth = 1 << 16;
 constexpr qsizetype maxWordLength = 32;
-
-char16_t fromCp1252(uchar b)
-{
-    static constexpr char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    };
-    return b >= 0x80 && b < 0xA0 ? high[b - 0x80] : char16_t(b);
-}
+// Word's own limit. More would make every paragraph that inherits them cost them
+// again, and tab stops accumulate until \pard.
+constexpr qsizetype maxTabStops = 64;
+constexpr std::size_t maxCodePages = 64;
 
 int hexValue(char c)
 {
@@ -61,11 +57,14 @@ const QSet<QByteArray>& skippedDestinations()
         "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf",
         "footnote", "annotation", "atnid", "atnauthor", "fldinst", "pn", "pntxta", "pntxtb",
         "bkmkstart", "bkmkend", "private", "userprops", "docvar", "xe", "tc", "txe", "shp",
+        // What Word writes for readers that do not know nested tables: the same cells again.
+        "nonesttables",
     };
     return names;
 }
 
-enum class Destination { text, fontTable, colorTable, info, comment };
+// tableProps: a nested table row's properties, where only the row's end counts.
+enum class Destination { text, fontTable, colorTable, info, comment, tableProps };
 
 struct CharState {
     int font = -1;  // -1: the document's default font
@@ -73,6 +72,7 @@ struct CharState {
     std::optional<bool> bold;
     std::optional<bool> italic;
     bool underline = false;
+    bool hidden = false;
     int color = 0;
     int kernTwips = 0;
     bool operator==(const CharState&) const = default;
@@ -116,6 +116,9 @@ struct Group {
 struct FontEntry {
     int weight = QFont::Normal;
     bool italic = false;
+    int charset = -1;   // \fcharset; -1: none given
+    int codePage = -1;  // \cpg, which wins over the charset; -1: none given
+    bool symbol = false;
 };
 
 // The macOS writer names a font's face in the font table ("HelveticaNeue-Bold")
@@ -165,11 +168,15 @@ public:
         doc_->setUndoRedoEnabled(false);
         cursor_ = QTextCursor(doc_.get());
         pos_ = start;
+        // Outside an edit block every insertion lays its paragraph out again to place
+        // the cursor, which makes a paragraph of many runs quadratic.
+        cursor_.beginEditBlock();
         parse();
         finishText();
+        cursor_.endEditBlock();
         cursor_ = QTextCursor();
         doc_->setUndoRedoEnabled(true);
-        return RtfDocument{std::move(doc_), std::move(comment_)};
+        return RtfDocument{std::move(doc_), std::move(comment_), std::move(unconverted_)};
     }
 
 private:
@@ -208,7 +215,7 @@ private:
                 if (c == '\t')
                     character(u'\t');
                 else if (uchar(c) >= 0x20)
-                    character(fromCp1252(uchar(c)));
+                    byte(uchar(c));
                 break;
             }
         }
@@ -237,6 +244,7 @@ private:
 
     void openGroup()
     {
+        finishBytes();
         fallbackLeft_ = 0;
         if (groups_.size() >= maxDepth) {
             skipDepth_ = 1;
@@ -249,6 +257,7 @@ private:
 
     void closeGroup()
     {
+        finishBytes();
         fallbackLeft_ = 0;
         atGroupStart_ = false;
         groups_.removeLast();
@@ -315,6 +324,7 @@ private:
         }
         const char c = data_[pos_ + 1];
         if (isLetter(c)) {
+            finishBytes();
             const Word w = readWord();
             if (atGroupStart_) {
                 atGroupStart_ = false;
@@ -341,20 +351,21 @@ private:
                 return;
             pos_ += 2;
             if (!consumeFallback())
-                character(fromCp1252(uchar(hi * 16 + lo)));
+                byte(uchar(hi * 16 + lo));
             return;
         }
         if (consumeFallback())
             return;
         switch (c) {
+        // Escaped, but bytes all the same: the second byte of a Shift-JIS character may be a backslash.
         case '\\':
         case '{':
-        case '}': character(char16_t(c)); break;
+        case '}': byte(uchar(c)); break;
         case '~': character(u'\u00A0'); break;
         case '_': character(u'\u2011'); break;
         case '-': character(u'\u00AD'); break;
         case '\n':
-        case '\r': paragraphEnd(); break;
+        case '\r': finishBytes(); paragraphEnd(); break;
         default: break;
         }
     }
@@ -371,6 +382,10 @@ private:
             } else {
                 skipGroup();
             }
+            return true;
+        }
+        if (name == "nesttableprops") {
+            g.destination = Destination::tableProps;
             return true;
         }
         if (starred_ || skippedDestinations().contains(name)) {
@@ -400,10 +415,22 @@ private:
         const int p = w.param;
         const bool on = !w.hasParam || p != 0;
 
+        if (g.destination == Destination::tableProps) {
+            // The cells of a nested row are text of their own; the row's end is here.
+            if (name == "nestrow")
+                paragraphEnd();
+            return;
+        }
         if (g.destination == Destination::fontTable) {
             if (name == "f") {
                 font_ = p;
                 fontName_.clear();
+                fontCharset_ = -1;
+                fontCodePage_ = -1;
+            } else if (name == "fcharset") {
+                fontCharset_ = p;
+            } else if (name == "cpg") {
+                fontCodePage_ = p;
             }
             return;
         }
@@ -422,12 +449,16 @@ private:
         }
 
         // Characters.
-        if (name == "par" || name == "sect" || name == "page" || name == "row") return paragraphEnd();
+        if (name == "par" || name == "sect" || name == "page" || name == "row" || name == "nestrow")
+            return paragraphEnd();
         if (name == "line") return character(u'\u2028');
-        if (name == "tab" || name == "cell") return character(u'\t');
+        if (name == "tab" || name == "cell" || name == "nestcell") return character(u'\t');
         if (name == "u") {
             const int unit = p < 0 ? p + 65536 : p;
-            character(char16_t(std::clamp(unit, 0, 0xFFFF)));
+            const char16_t u = char16_t(std::clamp(unit, 0, 0xFFFF));
+            // Word writes the Symbol font's characters at U+F020…U+F0FF.
+            const TextFont font = textFont();
+            character(font.symbol && u >= 0xF020 && u <= 0xF0FF ? CodePageDecoder::symbolFontCharacter(uchar(u)) : u);
             fallbackLeft_ = g.unicodeSkip;
             return;
         }
@@ -446,6 +477,13 @@ private:
         if (const auto it = symbols.constFind(name); it != symbols.cend())
             return character(*it);
 
+        // The document's code page, for bytes in fonts that name none of their own.
+        if (name == "ansi") { setDocumentCodePage(1252); return; }
+        if (name == "mac") { setDocumentCodePage(10000); return; }
+        if (name == "pc") { setDocumentCodePage(437); return; }
+        if (name == "pca") { setDocumentCodePage(850); return; }
+        if (name == "ansicpg") { if (p > 0) setDocumentCodePage(p); return; }
+
         // Character formatting.
         CharState& ch = g.chars;
         if (name == "plain") { ch = CharState{}; return; }
@@ -453,6 +491,7 @@ private:
         if (name == "fs") { if (p > 0) ch.halfPoints = std::min(p, 4000); return; }
         if (name == "b") { ch.bold = on; return; }
         if (name == "i") { ch.italic = on; return; }
+        if (name == "v") { ch.hidden = on; return; }
         if (name == "ulnone") { ch.underline = false; return; }
         if (name.startsWith("ul") && name != "ulc") { ch.underline = on; return; }
         if (name == "cf") { ch.color = p; return; }
@@ -475,7 +514,7 @@ private:
         if (name == "sa") { para.spaceAfter = twips; return; }
         if (name == "slleading") { para.leading = twips; return; }
         if (name == "pardeftab") { para.defaultTab = std::max(0, twips); return; }
-        if (name == "tx") { para.tabs.append(twips); return; }
+        if (name == "tx") { if (para.tabs.size() < maxTabStops) para.tabs.append(twips); return; }
         if (name == "rtlpar" || name == "pardirrighttoleft") { para.direction = TextDirection::rtl; return; }
         if (name == "ltrpar" || name == "pardirlefttoright" || name == "pardirnatural") {
             para.direction = TextDirection::ltr;
@@ -483,14 +522,109 @@ private:
         }
     }
 
+    void setDocumentCodePage(int codePage)
+    {
+        documentCodePage_ = codePage;
+        textFont_.reset();
+    }
+
+    // How bytes of text read in the font in force: as the Symbol font shows them,
+    // or in a code page.
+    struct TextFont {
+        int font = 0;
+        bool symbol = false;
+        CodePageDecoder* decoder = nullptr;
+    };
+
+    TextFont textFont()
+    {
+        const Group& g = groups_.last();
+        if (g.destination == Destination::fontTable) {
+            // A font's name is written in the font's own code page.
+            const int page = fontCodePage_ > 0 ? fontCodePage_
+                                               : CodePageDecoder::codePageOfCharset(fontCharset_, documentCodePage_);
+            return {-1, false, &decoder(page)};
+        }
+        const int index = g.chars.font < 0 ? defaultFont_ : g.chars.font;
+        if (textFont_ && textFont_->font == index)
+            return *textFont_;
+        const auto it = fonts_.constFind(index);
+        TextFont font{index, false, nullptr};
+        int page = documentCodePage_;
+        if (it != fonts_.cend()) {
+            font.symbol = it->symbol;
+            page = it->codePage > 0 ? it->codePage : CodePageDecoder::codePageOfCharset(it->charset, documentCodePage_);
+        }
+        font.decoder = &decoder(page);
+        textFont_ = font;
+        return font;
+    }
+
+    CodePageDecoder& decoder(int codePage)
+    {
+        // Real files name a handful; a file naming thousands reads the rest as
+        // code page 0, which converts nothing, rather than open a converter for each.
+        if (!decoders_.contains(codePage) && decoders_.size() >= maxCodePages)
+            codePage = 0;
+        auto& held = decoders_[codePage];
+        if (!held)
+            held = std::make_unique<CodePageDecoder>(codePage);
+        return *held;
+    }
+
+    // One byte of text, in the code page or the Symbol font of the font in force.
+    void byte(uchar b)
+    {
+        if (dropAttachmentMark_ && b == 0xAC) {
+            dropAttachmentMark_ = false;  // the placeholder the macOS writer puts after an attachment
+            return;
+        }
+        const TextFont font = textFont();
+        if (waiting_ && waiting_ != font.decoder)
+            finishBytes();
+        if (font.symbol)
+            return unit(CodePageDecoder::symbolFontCharacter(b));
+        CodePageDecoder& d = *font.decoder;
+        if (b >= 0x80 && !d.convertible() && !unconverted_.contains(d.codePage()))
+            unconverted_.append(d.codePage());
+        decoded_.clear();
+        d.put(b, decoded_);
+        waiting_ = d.waiting() ? &d : nullptr;
+        for (const QChar c : std::as_const(decoded_))
+            unit(c.unicode());
+    }
+
+    // A character begun by bytes and cut short by anything else is not lost silently.
+    void finishBytes()
+    {
+        if (!waiting_)
+            return;
+        decoded_.clear();
+        std::exchange(waiting_, nullptr)->finish(decoded_);
+        for (const QChar c : std::as_const(decoded_))
+            unit(c.unicode());
+    }
+
+    // A character given by a control word or a \uN.
     void character(char16_t u)
+    {
+        finishBytes();
+        unit(u);
+    }
+
+    void unit(char16_t u)
     {
         switch (groups_.last().destination) {
         case Destination::text: return textUnit(u);
         case Destination::comment: comment_->append(QChar(u)); return;
         case Destination::fontTable:
             if (u == u';') {
-                fonts_.insert(font_, fontFromName(fontName_.trimmed()));
+                FontEntry entry = fontFromName(fontName_.trimmed());
+                entry.charset = fontCharset_;
+                entry.codePage = fontCodePage_;
+                entry.symbol = fontName_.trimmed().compare(u"Symbol", Qt::CaseInsensitive) == 0;
+                fonts_.insert(font_, entry);
+                textFont_.reset();
                 fontName_.clear();
             } else {
                 fontName_.append(QChar(u));
@@ -503,7 +637,8 @@ private:
                 colorSet_ = false;
             }
             return;
-        case Destination::info: return;
+        case Destination::info:
+        case Destination::tableProps: return;
         }
     }
 
@@ -511,6 +646,8 @@ private:
     {
         if (std::exchange(dropAttachmentMark_, false) && u == u'\u00AC')
             return;  // the placeholder the macOS writer puts after an attachment
+        if (groups_.last().chars.hidden)
+            return;
         if (u == u'\n' || u == u'\r' || u == u'\u2029')
             return paragraphEnd();
         if ((u < 0x20 && u != u'\t') || (u >= 0x7F && u <= 0x9F))
@@ -582,6 +719,7 @@ private:
     {
         if (groups_.isEmpty())
             groups_.append(Group{});
+        finishBytes();
         closeParagraph();
     }
 
@@ -620,10 +758,19 @@ private:
     QHash<int, FontEntry> fonts_;
     int defaultFont_ = 0;
     int font_ = 0;
+    int fontCharset_ = -1;
+    int fontCodePage_ = -1;
     QString fontName_;
     QList<QColor> colors_;
     int red_ = 0, green_ = 0, blue_ = 0;
     bool colorSet_ = false;
+
+    int documentCodePage_ = 1252;
+    std::unordered_map<int, std::unique_ptr<CodePageDecoder>> decoders_;
+    std::optional<TextFont> textFont_;  // for the font index it names
+    CodePageDecoder* waiting_ = nullptr;  // holds the first bytes of a character
+    QString decoded_;
+    QList<int> unconverted_;
 
     std::unique_ptr<QTextDocument> doc_;
     QTextCursor cursor_;

@@ -3,13 +3,18 @@
 // and as other word processors write it, into note text: the characters, each
 // run's size, weight, italic, underline, colour and letter spacing, the paragraph
 // attributes, and the document comment. Everything else (pictures, attachments,
-// style sheets, list tables, headers, fields' instructions) is skipped.
+// style sheets, list tables, headers, fields' instructions, hidden text) is skipped.
+//
+// Text outside ASCII may come as bytes of the document's code page (\ansicpg,
+// \mac, \pc, \pca) or of its font's (\fcharset, \cpg), one or two bytes a
+// character; the Symbol font's characters read as what they show.
 //
 // The reader is a single pass over the bytes with an explicit group stack, so
 // malformed or truncated input, however deeply nested, costs linear time and
 // bounded stack: it yields what could be read.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTextDocument>
 
@@ -19,6 +24,8 @@
 struct RtfDocument {
     std::unique_ptr<QTextDocument> text;
     std::optional<QString> comment;  // the document comment, when the file has one
+    // Code pages of text this computer could not convert; their characters read as U+FFFD.
+    QList<int> unconvertedCodePages;
 };
 
 struct RtfReader {

@@ -62,6 +62,20 @@ QString weekdayWord(int weekday)
 
 const QString repeatsComment = QStringLiteral("<!-- repeats:");
 
+// A rule id typed by hand can hold what the comment cannot: a comma, the comment's
+// end, blanks at its ends. Such an id is written percent-encoded behind "%:", so the
+// week still says the rule was applied and a re-read never applies it again.
+const QString encodedIdMark = QStringLiteral("%:");
+
+QString commentId(const QString& id)
+{
+    const bool plain = !id.contains(u',') && !id.contains(QStringLiteral("-->")) && !id.startsWith(encodedIdMark)
+        && pemby::trimBlanks(id) == id;
+    if (plain)
+        return id;
+    return encodedIdMark + QString::fromLatin1(id.toUtf8().toPercentEncoding(QByteArray(), QByteArray("-")));
+}
+
 QSet<QString> appliedRuleIds(QStringView line)
 {
     QString rest = line.sliced(repeatsComment.size()).toString();
@@ -71,7 +85,9 @@ QSet<QString> appliedRuleIds(QStringView line)
     QSet<QString> ids;
     for (const QString& piece : rest.split(u',', Qt::SkipEmptyParts)) {
         // On one line, as the writer writes it.
-        const QString id = pemby::trimBlanks(pemby::flattenLineBreaks(piece));
+        QString id = pemby::trimBlanks(pemby::flattenLineBreaks(piece));
+        if (id.startsWith(encodedIdMark))
+            id = QString::fromUtf8(QByteArray::fromPercentEncoding(id.sliced(encodedIdMark.size()).toLatin1()));
         if (!id.isEmpty())
             ids.insert(id);
     }
@@ -84,7 +100,7 @@ std::optional<QString> commentLine(const QSet<QString>& applied)
         return std::nullopt;
     QStringList ids;
     for (const QString& id : applied)
-        ids.append(pemby::flattenLineBreaks(id));
+        ids.append(commentId(pemby::flattenLineBreaks(id)));
     std::sort(ids.begin(), ids.end());
     return QStringLiteral("<!-- repeats: ") + ids.join(u',') + QStringLiteral(" -->");
 }

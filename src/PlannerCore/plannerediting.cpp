@@ -197,8 +197,9 @@ void Planner::nudge(const QList<QUuid>& requested, int offset)
             std::sort(indexes.begin(), indexes.end());
         else
             std::sort(indexes.begin(), indexes.end(), std::greater<>());
-        edit(place, [&](QList<Thing>& things) {
-            for (const int i : indexes)
+        // Named again for the lambda: clang before 16 cannot capture a structured binding.
+        edit(place, [&, &rows = indexes](QList<Thing>& things) {
+            for (const int i : rows)
                 things.swapItemsAt(i, i + offset);
         });
     }

@@ -354,7 +354,7 @@ TEST(NoteStore, TrashesIntoTheDataFolderEvenBeforeItExists)
     EXPECT_TRUE(QFileInfo::exists(*record.trashedPath));
 }
 
-TEST(NoteStore, RestoreWritesTheNoteFromMemoryOverAFileThatTookItsName)
+TEST(NoteStore, RestoreKeepsAFileThatTookItsNameAndBringsTheNoteBackBesideIt)
 {
     useOwnTrash();
     NotesFolder folder;
@@ -365,8 +365,17 @@ TEST(NoteStore, RestoreWritesTheNoteFromMemoryOverAFileThatTookItsName)
     ASSERT_TRUE(record.trashedPath);
     folder.putNote(QStringLiteral("b"), QStringLiteral("someone else's"));
 
-    ASSERT_TRUE(store.restore({record}).ok());
-    EXPECT_EQ(textOf(folder.bytes(QStringLiteral("b.rtf"))), QStringLiteral("Bananas"));
+    const Status restored = store.restore({record});
+    EXPECT_EQ(restored.errorText(),
+              QStringLiteral("\u201CBananas\u201D was changed elsewhere; your version is a new note beside it."));
+    EXPECT_EQ(textOf(folder.bytes(QStringLiteral("b.rtf"))), QStringLiteral("someone else's"));
+    const auto copy = store.conflictCopy(QStringLiteral("b"));
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(textOf(folder.bytes(*copy + QStringLiteral(".rtf"))), QStringLiteral("Bananas"));
+    ASSERT_TRUE(noteWithID(store, QStringLiteral("b")));
+    EXPECT_EQ(noteWithID(store, QStringLiteral("b"))->text(), QStringLiteral("someone else's"));
+    EXPECT_EQ(noteWithID(store, *copy)->text(), QStringLiteral("Bananas"));
+    EXPECT_EQ(store.notes().size(), 4);
     // The trashed file stays where it is.
     EXPECT_TRUE(QFileInfo::exists(*record.trashedPath));
 }
@@ -481,6 +490,103 @@ TEST(NoteStore, SaveReportsWhatWentWrong)
     EXPECT_FALSE(ok.save(Note(QStringLiteral("../a"), QStringLiteral("text"), longAgo)).ok());
     EXPECT_TRUE(ok.save(note).ok());
     EXPECT_EQ(textOf(folder.bytes(QStringLiteral("a.rtf"))), QStringLiteral("text"));
+}
+
+// The sibling app saves while we have the note open: its file stays, and what was
+// typed here becomes a new note beside it.
+TEST(NoteStore, SaveKeepsAFileChangedElsewhere)
+{
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path(), [] { return minutesLater(60); });
+    store.load();
+    const auto b = noteWithID(store, QStringLiteral("b"));
+    folder.putNote(QStringLiteral("b"), QStringLiteral("Bananas, theirs"), minutesLater(30));
+    const QByteArray theirs = folder.bytes(QStringLiteral("b.rtf"));
+    b->setAttributedText(RichText::plain(QStringLiteral("Bananas, mine")));
+
+    const Status saved = store.save(*b);
+    EXPECT_EQ(saved.errorText(),
+              QStringLiteral("\u201CBananas, mine\u201D was changed elsewhere; your version is a new note beside it."));
+    EXPECT_EQ(folder.bytes(QStringLiteral("b.rtf")), theirs);
+    const auto copyID = store.conflictCopy(QStringLiteral("b"));
+    ASSERT_TRUE(copyID);
+    EXPECT_EQ(textOf(folder.bytes(*copyID + QStringLiteral(".rtf"))), QStringLiteral("Bananas, mine"));
+    // The list holds what the folder holds: their text in the same note, ours first.
+    EXPECT_EQ(b->text(), QStringLiteral("Bananas, theirs"));
+    EXPECT_EQ(b->modified(), minutesLater(30));
+    EXPECT_EQ(ids(store).first(), *copyID);
+    EXPECT_EQ(noteWithID(store, *copyID)->created(), minutesLater(60));
+    EXPECT_EQ(store.manualOrder().first(), *copyID);
+
+    // More saves of our version before the file changes again update that one copy.
+    const Note again(QStringLiteral("b"), QStringLiteral("Bananas, mine, typed on"), longAgo);
+    EXPECT_FALSE(store.save(again).ok());
+    EXPECT_EQ(store.conflictCopy(QStringLiteral("b")), copyID);
+    EXPECT_EQ(textOf(folder.bytes(*copyID + QStringLiteral(".rtf"))), QStringLiteral("Bananas, mine, typed on"));
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.rtf")}).size(), 4);
+
+    // The note as it now is saves over the file it was read from.
+    b->setAttributedText(RichText::plain(QStringLiteral("Bananas, theirs and edited")));
+    EXPECT_TRUE(store.save(*b).ok());
+    EXPECT_EQ(textOf(folder.bytes(QStringLiteral("b.rtf"))), QStringLiteral("Bananas, theirs and edited"));
+    EXPECT_EQ(store.conflictCopy(QStringLiteral("b")), std::nullopt);
+}
+
+TEST(NoteStore, SaveWritesOverNothingItHasNotRead)
+{
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path());
+    store.load();
+    const auto a = noteWithID(store, QStringLiteral("a"));
+    const auto c = noteWithID(store, QStringLiteral("c"));
+
+    // Deleted elsewhere: written again, nothing is lost.
+    ASSERT_TRUE(QFile::remove(folder.file(QStringLiteral("a.rtf"))));
+    EXPECT_TRUE(store.save(*a).ok());
+    EXPECT_EQ(textOf(folder.bytes(QStringLiteral("a.rtf"))), QStringLiteral("Apples"));
+
+    // Someone else wrote just what we meant to: no copy.
+    c->setAttributedText(RichText::plain(QStringLiteral("Cherries, ripe")));
+    folder.put(QStringLiteral("c.rtf"), RichText::encode(c->attributedText(), {}, {}, c->created()));
+    EXPECT_TRUE(store.save(*c).ok());
+    EXPECT_EQ(store.conflictCopy(QStringLiteral("c")), std::nullopt);
+
+    // A note created here whose name a file took before its first save.
+    const auto fresh = store.create();
+    folder.putNote(fresh->id(), QStringLiteral("a file of that name"));
+    EXPECT_FALSE(store.save(*fresh).ok());
+    EXPECT_TRUE(store.conflictCopy(fresh->id()));
+    EXPECT_EQ(textOf(folder.bytes(fresh->id() + QStringLiteral(".rtf"))), QStringLiteral("a file of that name"));
+    EXPECT_EQ(QDir(folder.path()).entryList({QStringLiteral("*.rtf")}).size(), 5);
+}
+
+// Mac Greek, which this computer's iconv cannot convert: the text reads with
+// U+FFFD where its letters were, and writing that back would lose them for good.
+TEST(NoteStore, ANoteInACodePageThatCannotBeConvertedIsNotWrittenBackUnedited)
+{
+    NotesFolder folder;
+    const QByteArray greek = "{\\rtf1\\mac\\ansicpg10006 Greek \\'e1\\'e2}";
+    folder.put(QStringLiteral("g.rtf"), greek);
+    NoteStore store(folder.path());
+    store.load();
+    const auto g = noteWithID(store, QStringLiteral("g"));
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->text(), QStringLiteral("Greek \uFFFD\uFFFD"));
+
+    const QString refused = QStringLiteral("\u201CGreek \uFFFD\uFFFD\u201D has text in code page 10006, which this "
+                                           "computer can't convert, so it was left as it is.");
+    EXPECT_EQ(store.save(*g).errorText(), refused);
+    g->setCollapsedSections({0});  // folding alone is no edit of the text
+    EXPECT_EQ(store.save(*g).errorText(), refused);
+    g->setAttributedText(RichText::plain(g->text()));  // the same text, stored again by the editor
+    EXPECT_EQ(store.save(*g).errorText(), refused);
+    EXPECT_EQ(folder.bytes(QStringLiteral("g.rtf")), greek);
+
+    g->setAttributedText(RichText::plain(QStringLiteral("Greek, typed again")));
+    EXPECT_TRUE(store.save(*g).ok());
+    EXPECT_EQ(textOf(folder.bytes(QStringLiteral("g.rtf"))), QStringLiteral("Greek, typed again"));
 }
 
 TEST(NoteStore, SavesTheMetadataWithTheNote)

@@ -275,7 +275,7 @@ TEST(RichText, FixturesFromTheSiblingAppReadCorrectly)
     const auto other = RichText::decode(readFixture("other-writer.rtf"));
     ASSERT_TRUE(other);
     EXPECT_EQ(pemby::documentText(*other->text),
-              QStringLiteral("Groceries\n\u00B7\tMilk \U0001F600\nCaf\u00E9\u2028Tea\ttime\n\n"));
+              QStringLiteral("Groceries\n\u2022\tMilk \U0001F600\nCaf\u00E9\u2028Tea\ttime\n\n"));
     EXPECT_EQ(runsOf(*other->text)[0], (QList<TextRun>{{"Groceries", 21, true}}));
 }
 

@@ -164,6 +164,9 @@ TEST(RtfReader, MalformedInputEndsInLinearTime)
 {
     const QByteArray open(200'000, '{');
     const QByteArray close(200'000, '}');
+    QByteArray codePages;
+    for (int page = 1; page <= 20'000; ++page)
+        codePages += "\\ansicpg" + QByteArray::number(page) + " \\'41";
     struct Case { QByteArray data; QString text; };
     const Case cases[] = {
         {"{\\rtf1 " + open + "deep" + close + " after}", " after"},  // too deep: skipped
@@ -176,10 +179,104 @@ TEST(RtfReader, MalformedInputEndsInLinearTime)
         {"{\\rtf1 \\fs-5 \\tx-99999999999 \\li2147483647 x}", "x"},
         {"{\\rtf1 " + QByteArray(100'000, 'a') + QByteArray(100'000, '\0') + "}", QString(100'000, u'a')},
         {"{\\rtf1 " + QByteArray(1'000, '{').repeated(200) + "x", ""},
+        {"{\\rtf1 " + codePages + "}", QString(20'000, u'A')},
     };
     for (const Case& c : cases) {
         const auto read = RtfReader::read(c.data);
         ASSERT_TRUE(read);
         EXPECT_EQ(pemby::documentText(*read->text), c.text) << c.data.left(40).toStdString();
     }
+}
+
+// Fixtures in the shapes Word, WordPad, TextEdit and mail clients write, their
+// bytes made with Python's codecs.
+TEST(RtfReader, ReadsTextInTheCodePageOfItsDocumentOrFont)
+{
+    struct Case { const char* file; QString text; };
+    const Case cases[] = {
+        {"cp1251-word.rtf", QStringLiteral("Список покупок\n\u2022\tмолоко и хлеб\n")},
+        {"cp1250-wordpad.rtf", QStringLiteral("Příliš žluťoučký kůň\ncafé\n")},
+        // The second line's characters start with 0x81, 0x8D, 0x8F, 0x90 and 0x9D.
+        {"cp936-textedit.rtf", QStringLiteral("购物清单\n丂岪廆怈滰")},
+        // Second bytes that are a backslash (表, ソ) or a letter (フ, ア); half-width kana.
+        {"shiftjis-mail.rtf", QStringLiteral("表示ソフトとアイス\nｱｲｽ\n")},
+        {"big5-mail.rtf", QStringLiteral("購物清單 成功\n")},
+    };
+    for (const Case& c : cases) {
+        const auto read = RtfReader::read(readFixture(c.file));
+        ASSERT_TRUE(read) << c.file;
+        EXPECT_EQ(pemby::documentText(*read->text), c.text) << c.file;
+        EXPECT_TRUE(read->unconvertedCodePages.isEmpty()) << c.file;
+    }
+}
+
+TEST(RtfReader, CodePagesFromEveryPlaceAFileCanNameThem)
+{
+    struct Case { QByteArray rtf; QString text; };
+    const Case cases[] = {
+        {"{\\rtf1\\mac caf\\'8e}", QStringLiteral("café")},
+        {"{\\rtf1\\pc caf\\'82}", QStringLiteral("café")},
+        {"{\\rtf1\\pca \\'9b}", QStringLiteral("ø")},
+        {"{\\rtf1\\ansi\\ansicpg1253 \\'e1}", QStringLiteral("α")},
+        // \cpg wins over the charset; a font without either reads in the document's page.
+        {"{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\fcharset238\\cpg1253 A;}{\\f1 B;}}\\f0\\'e1\\f1\\'e1}",
+         QStringLiteral("αб")},
+        // A character begun and cut short, and bytes the code page does not use.
+        {"{\\rtf1\\ansi\\ansicpg936 a\\'81\\par b\\'81}", QStringLiteral("a\uFFFD\nb\uFFFD")},
+        {"{\\rtf1\\ansi\\ansicpg936 \\'81\\'7f x}", QStringLiteral("\uFFFD x")},
+        {"{\\rtf1\\ansi\\ansicpg65001 \\'e2\\'82\\'ac\\'80}", QStringLiteral("€\uFFFD")},
+        // The fallback after \u is counted in bytes.
+        {"{\\rtf1\\ansi\\ansicpg936\\uc2 \\u36141\\'b9\\'ba x}", QStringLiteral("购 x")},
+        // cp1252 is read as Windows reads it, its unused bytes dropped as they always were.
+        {"{\\rtf1\\ansi \\'80\\'81\\'8d\\'8f\\'90\\'9d\\'9f}", QStringLiteral("€Ÿ")},
+    };
+    for (const Case& c : cases) {
+        const auto read = RtfReader::read(c.rtf);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(pemby::documentText(*read->text), c.text) << c.rtf.toStdString();
+    }
+}
+
+TEST(RtfReader, ReportsACodePageItCannotConvert)
+{
+    // glibc's iconv has no Mac Greek.
+    const auto greek = RtfReader::read("{\\rtf1\\mac\\ansicpg10006 x\\'e1y}");
+    ASSERT_TRUE(greek);
+    EXPECT_EQ(pemby::documentText(*greek->text), QStringLiteral("x\uFFFDy"));
+    EXPECT_EQ(greek->unconvertedCodePages, QList<int>{10006});
+
+    const auto font = RtfReader::read("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset85 Greek;}{\\f1\\cpg99999 X;}}"
+                                      "\\f0\\'e1\\'e2\\f1\\'e1}");
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->unconvertedCodePages, (QList<int>{10006, 99999}));
+
+    // Only text that was actually lost counts.
+    EXPECT_TRUE(RtfReader::read("{\\rtf1\\ansicpg10006 plain ASCII}")->unconvertedCodePages.isEmpty());
+}
+
+TEST(RtfReader, TextThatIsNotShownOrShownTwiceIsLeftOut)
+{
+    struct Case { QByteArray body; QString text; };
+    const Case cases[] = {
+        // The Symbol font's characters as they show, by byte and at U+F020…U+F0FF.
+        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Symbol;}}{\\f1\\'b7}{\\f1 a\\'ae}{\\f1\\uc1\\u-3913 ?}{\\f1\\u61623 }",
+         QStringLiteral("\u2022\u03B1\u2192\u2022\u2022")},
+        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Wingdings;}}{\\f1\\'b7}", QStringLiteral("\u00B7")},
+        // Hidden text.
+        {"a{\\v hidden}b\\v c\\v0 d\\v e\\plain f", "abdf"},
+        // Nested tables: cells apart, a row a paragraph, the fallback for old readers skipped.
+        {"\\pard\\intbl outer\\cell\\pard\\intbl\\itap2 one\\nestcell two\\nestcell"
+         "{\\*\\nesttableprops\\trowd\\itap2\\cellx100\\cellx200\\nestrow}{\\nonesttables one\\tab two\\par}"
+         "\\pard\\intbl tail\\cell\\row after",
+         "outer\tone\ttwo\t\ntail\t\nafter"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1252 " + c.body + "}"), c.text) << c.body.toStdString();
+}
+
+TEST(RtfReader, ReadsTextNestedAsDeepAsMailNestsIt)
+{
+    const int depth = 3000;
+    const QByteArray rtf = "{\\rtf1 " + QByteArray(depth, '{') + "deep" + QByteArray(depth, '}') + " after}";
+    EXPECT_EQ(textOf(rtf), "deep after");
 }

@@ -142,6 +142,19 @@ TEST(PlanFiles, ReadsTheAppliedRulesComment)
     EXPECT_EQ(Markdown::encodeWeek(week5, p).split(u'\n')[1], "<!-- repeats: a,b,c -->");
 }
 
+TEST(PlanFiles, RuleIdsTheCommentCannotHoldPlainlySurviveItsRoundTrip)
+{
+    // Were one lost, the next re-read would apply its rule to the week a second time.
+    const QSet<QString> applied{"a,b", "x-->y", " padded ", "%:looks encoded", "plain", "naïve"};
+    Planner p;
+    p.appliedRepeats[week5] = applied;
+    const QString text = Markdown::encodeWeek(week5, p);
+    EXPECT_TRUE(text.contains(",naïve,plain -->")) << "ordinary ids stay as they are: " << text.toStdString();
+    Planner back;
+    Markdown::decodeWeek(text, week5, back);
+    EXPECT_EQ(back.appliedRepeats.value(week5), applied) << text.toStdString();
+}
+
 TEST(PlanFiles, ReadsListsInOrderUpToTheCap)
 {
     const QString eight = "- [ ] above every heading\n## One\n- [ ] a\n## To Read\n## three\n## four\n## five\n## six\n"

@@ -168,6 +168,9 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     connect(&syncTimer_, &QTimer::timeout, this, [this] { syncAll(); });
 
     externalSlots_ = readSlots(*defaults_);
+    syncError_ = familyStore_.failure();
+    familyGeneration_ = familyStore_.generation();
+    publishedAt_ = readPublishedAt();
 
     // The fields take the stored values as they are: no setter runs, no key is written.
     // A first weekday out of range would name no weekday; it means the locale's.
@@ -199,14 +202,17 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     syncObserver_->setOnChanged([this] { familyChanged(); }, this);
     syncObserver_->observe(bus_);
     scheduleSync();
-    refreshFromFamily();
+    refreshFromFamily(true);
     notes_->setToast([model = QPointer<AppModel>(this)](const QString& text) {
         if (model)
             model->show(text);
     });
 }
 
-AppModel::~AppModel() = default;
+AppModel::~AppModel()
+{
+    keepPublishedAt();
+}
 
 QDateTime AppModel::now() const
 {

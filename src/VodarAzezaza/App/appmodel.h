@@ -164,6 +164,8 @@ public:
     const EventLines& events() const { return events_; }
     // The last failure to save, shown as the footnote until a save succeeds.
     const std::optional<QString>& saveError() const { return saveError_; }
+    // Why syncing with the family store is off, while it is: the footnote says so.
+    const std::optional<QString>& syncError() const { return syncError_; }
     // Once true, never set back.
     bool emptyBannerSpent() const { return emptyBannerSpent_; }
     void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
@@ -268,7 +270,8 @@ public:
 
     // Reads the family store back: applies deletions of own things made elsewhere (as
     // undoable changes), keeps the other apps' rows, forgets the slots of rows that are
-    // gone, and copies the siblings' edits of own rows into the plan.
+    // gone, and copies the siblings' edits of own rows into the plan. A read that fails
+    // keeps what the last good one showed.
     void refreshFromFamily();
 
     // ---- Other apps' things ---------------------------------------------------------
@@ -584,6 +587,7 @@ signals:
     void searchTextChanged();
     void eventsChanged();
     void saveErrorChanged();
+    void syncErrorChanged();
     void emptyBannerSpentChanged();
     void firstWeekdaySettingChanged();
     void splitWeekendChanged();
@@ -715,9 +719,23 @@ private:
     // publishes deleted, and posts the change notification.
     void syncAll();
     // The row of an own thing: of a day when `day` is given, else of a list or a month.
-    SharedThing shared(const Thing& thing, const std::optional<Day>& day) const;
+    // `now` stamps it, in seconds since 1970.
+    SharedThing shared(const Thing& thing, const std::optional<Day>& day, double now) const;
+    // At start, a sibling's edits made since the last publication come back whole.
+    void refreshFromFamily(bool startingUp);
     // Removes own things that another app deleted, one undo step each.
     void applyDeletesFromFamily();
+    // After the store was used: the footnote follows its state, and a file opened anew
+    // gets everything published again.
+    void noteFamilyState();
+    // Looks at the store's file, which siblings may delete or replace, and keeps when
+    // the store last held what was published.
+    void checkFamilyStore();
+    // When the store last held exactly what the plan published, on the store's clock;
+    // kept in the settings, so a start knows which rows a sibling changed meanwhile.
+    static QString publishedAtKey();
+    std::optional<double> readPublishedAt() const;
+    void keepPublishedAt();
     // Posts the change notification, whose echo is then skipped once.
     void announce();
     // The change notification arrived.
@@ -728,6 +746,11 @@ private:
 
     // Remembers (or forgets, for none) the slot of another app's thing; below 0 is 0.
     void setSlot(const QString& id, std::optional<int> slot);
+    // A change of another app's thing that the store refused becomes the save error;
+    // one that went through ends the error an earlier refusal left. Whether it failed.
+    // `text` leads the error: "Couldn't change it in Pemby Todo: " and SQLite's reason.
+    bool externalChangeFailed(const FamilyStore::Answer& answer, const QString& text);
+    static QString changeFailedText(const QString& sourceApp);
     // Stores the slots and writes them all under "order.otherApps", when they changed.
     void setExternalSlots(const QMap<QString, int>& remembered);
 
@@ -755,6 +778,7 @@ private:
     QString searchText_;
     EventLines events_;
     std::optional<QString> saveError_;
+    std::optional<QString> syncError_;
     bool emptyBannerSpent_ = false;
     int firstWeekdaySetting_ = 0;
     bool splitWeekend_ = true;
@@ -792,6 +816,22 @@ private:
     // The plan as the reminders were last brought up to date; none when every loaded
     // week is due.
     std::optional<Planner> remindersSynced_;
+    // The store's file as last seen; another one means publishing everything again.
+    int familyGeneration_ = 0;
+    // The rows of each list of things as the last sync made them, kept while the list
+    // is the very same.
+    struct SyncGroup {
+        std::optional<Day> day;
+        QList<Thing> things;
+        QList<SharedThing> rows;
+    };
+    QList<SyncGroup> syncGroups_;
+    // The last publication met another app's lock past its wait.
+    bool familyLockHeld_ = false;
+    // When the store last held what the plan published; none before the first time.
+    std::optional<double> publishedAt_;
+    // The save error that a refused change of another app's thing put up.
+    std::optional<QString> externalError_;
 
     // What the desktop gives, from the services.
     QDBusConnection bus_;

@@ -226,6 +226,7 @@ QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Plac
     if (!takesThings(place))
         return {};
     QList<Thing> things;
+    std::optional<QString> noteFailure;
     for (const PembyThing& record : records) {
         Thing thing = record.toThing();
         if (thing.title.isEmpty())
@@ -235,7 +236,7 @@ QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Plac
             if (const Status written = writeNote(noteID, *record.rtf))
                 thing.noteID = noteID;
             else
-                qCWarning(lcNotes) << "couldn't write the note of a new thing:" << written.errorText();
+                noteFailure = written.errorText();
         }
         things.append(thing);
     }
@@ -253,5 +254,9 @@ QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Plac
     });
     if (!added.isEmpty())
         select(added.last());
+    // The things keep their plain notes; the rich text that could not be written is
+    // said after the save, which would clear it otherwise.
+    if (noteFailure)
+        noteNotSaved(*noteFailure);
     return added;
 }

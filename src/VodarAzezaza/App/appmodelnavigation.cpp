@@ -147,8 +147,8 @@ QString AppModel::footnote() const
 {
     if (saveError_)
         return *saveError_;
-    if (const auto error = familyStore_.openError())
-        return QStringLiteral("sync is off: ") + *error;
+    if (syncError_)
+        return QStringLiteral("sync is off: ") + *syncError_;
     switch (mode_) {
     case Mode::Month:
         return QStringLiteral("One square per thing. Dark means done.");
@@ -196,6 +196,7 @@ void AppModel::show(Day day, Mode mode)
 void AppModel::refresh(const QDateTime& now)
 {
     const Transition transition(*this);
+    checkFamilyStore();
     if (mode_ == Mode::Notes)
         notes_->reload();
     const Planner before = planner_;
@@ -204,6 +205,8 @@ void AppModel::refresh(const QDateTime& now)
     if (!reread.isEmpty()) {
         clearSelection();
         followReread(before);
+        // The siblings are to see what the files say now.
+        scheduleSync();
     }
 
     const Day day = pinnedToday_ ? *pinnedToday_ : Day::fromDateTime(now, zone_);

@@ -3,6 +3,7 @@
 // announced and followed by a fresh read of the store.
 #include "appmodel.h"
 
+#include "logcategories.h"
 #include "textutil.h"
 
 #include <QJsonDocument>
@@ -50,17 +51,21 @@ void AppModel::toggleExternal(const SharedThing& thing)
 {
     const Transition transition(*this);
     const bool done = !thing.done;
-    QMap<QString, SharedThing> ticked = tickedExternal_;
-    if (done) {
-        SharedThing kept = thing;
-        kept.done = true;
-        ticked.insert(thing.id, kept);
-    } else {
-        ticked.remove(thing.id);
+    const FamilyStore::Answer written = familyStore_.setDone(thing.id, done);
+    // Refused, the row goes on showing what the store holds.
+    if (!externalChangeFailed(written, changeFailedText(thing.sourceApp))) {
+        QMap<QString, SharedThing> ticked = tickedExternal_;
+        if (done) {
+            SharedThing kept = thing;
+            kept.done = true;
+            ticked.insert(thing.id, kept);
+        } else {
+            ticked.remove(thing.id);
+        }
+        assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+        if (written)
+            announce();
     }
-    assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
-    if (familyStore_.setDone(thing.id, done))
-        announce();
     refreshFromFamily();
 }
 
@@ -70,30 +75,35 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
     const QString trimmed = pemby::trimWhitespace(title);
     if (trimmed.isEmpty() || trimmed == thing.title)
         return;
-    const bool written = familyStore_.setTitle(thing.id, trimmed);
-    if (tickedExternal_.contains(thing.id)) {
-        QMap<QString, SharedThing> ticked = tickedExternal_;
-        ticked[thing.id].title = trimmed;
-        assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+    const FamilyStore::Answer written = familyStore_.setTitle(thing.id, trimmed);
+    if (!externalChangeFailed(written, changeFailedText(thing.sourceApp))) {
+        if (tickedExternal_.contains(thing.id)) {
+            QMap<QString, SharedThing> ticked = tickedExternal_;
+            ticked[thing.id].title = trimmed;
+            assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+        }
+        if (written)
+            announce();
     }
-    if (written)
-        announce();
     refreshFromFamily();
 }
 
 void AppModel::setExternalSteps(const QString& id, const QList<SharedStep>& steps)
 {
     const Transition transition(*this);
-    if (!externalThing(id))
+    const auto thing = externalThing(id);
+    if (!thing)
         return;
-    const bool written = familyStore_.setSteps(id, steps);
-    if (tickedExternal_.contains(id)) {
-        QMap<QString, SharedThing> ticked = tickedExternal_;
-        ticked[id].steps = steps;
-        assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+    const FamilyStore::Answer written = familyStore_.setSteps(id, steps);
+    if (!externalChangeFailed(written, changeFailedText(thing->sourceApp))) {
+        if (tickedExternal_.contains(id)) {
+            QMap<QString, SharedThing> ticked = tickedExternal_;
+            ticked[id].steps = steps;
+            assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+        }
+        if (written)
+            announce();
     }
-    if (written)
-        announce();
     refreshFromFamily();
 }
 
@@ -103,8 +113,10 @@ void AppModel::moveExternal(const QString& id, Day day)
     const auto thing = externalThing(id);
     if (!thing || thing->day == day.iso())
         return;
-    // A row that is gone meanwhile was not moved, so nothing says it was.
-    if (!familyStore_.setDay(id, day.iso())) {
+    const FamilyStore::Answer written = familyStore_.setDay(id, day.iso());
+    // A row that is gone meanwhile, or that the store refused to change, was not moved,
+    // so nothing says it was.
+    if (externalChangeFailed(written, changeFailedText(thing->sourceApp)) || !written) {
         refreshFromFamily();
         return;
     }
@@ -120,7 +132,12 @@ void AppModel::deleteExternal(const QString& id)
     const auto thing = externalThing(id);
     if (!thing)
         return;
-    const bool written = familyStore_.markDeleted(id, plannerTag());
+    const FamilyStore::Answer written = familyStore_.markDeleted(id, plannerTag());
+    // Refused, the thing is still there: it stays ticked, selected and open.
+    if (externalChangeFailed(written, changeFailedText(thing->sourceApp))) {
+        refreshFromFamily();
+        return;
+    }
     if (tickedExternal_.contains(id)) {
         QMap<QString, SharedThing> ticked = tickedExternal_;
         ticked.remove(id);
@@ -148,12 +165,40 @@ void AppModel::saveExternalNote(const QString& id, const std::optional<QByteArra
     // The note id comes from another app's row: it names a file only when it is a UUID
     // (storeNoteFile makes a fresh one otherwise), so a row can never make the planner
     // write or delete outside the notes folder.
+    const std::optional<QByteArray> before = readNote(thing->noteID);
     const auto stored = storeNoteFile(thing->noteID, rtf, plain);
     if (!stored)
         return;
-    if (familyStore_.setNote(id, stored->noteID, stored->note))
+    const FamilyStore::Answer written = familyStore_.setNote(id, stored->noteID, stored->note);
+    if (externalChangeFailed(written, QStringLiteral("Couldn't save the note: "))) {
+        // The row keeps its note, so the file goes back to what the row names.
+        if (stored->noteID && stored->noteID != thing->noteID)
+            removeNote(stored->noteID);
+        if (before && thing->noteID && !writeNote(*thing->noteID, *before))
+            qCWarning(lcNotes) << "couldn't put back the note" << *thing->noteID;
+    } else if (written) {
         announce();
+    }
     refreshFromFamily();
+}
+
+QString AppModel::changeFailedText(const QString& sourceApp)
+{
+    return QStringLiteral("Couldn't change it in ") + appName(sourceApp) + QStringLiteral(": ");
+}
+
+bool AppModel::externalChangeFailed(const FamilyStore::Answer& answer, const QString& text)
+{
+    if (!answer.isFailed()) {
+        if (externalError_ && saveError_ == externalError_)
+            assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
+        externalError_.reset();
+        return false;
+    }
+    qCWarning(lcSync) << "the family store refused a change of another app's thing:" << answer.error;
+    externalError_ = text + answer.error;
+    assign(saveError_, externalError_, &AppModel::saveErrorChanged);
+    return true;
 }
 
 void AppModel::setSlot(const QString& id, std::optional<int> slot)

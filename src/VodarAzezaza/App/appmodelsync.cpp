@@ -8,6 +8,8 @@
 #include "textutil.h"
 
 #include <QHash>
+#include <QSettings>
+#include <QTimer>
 
 namespace {
 
@@ -122,6 +124,17 @@ CopyBack copyBack(const SharedThing& row, const Thing& thing, bool onlyDone)
     return copy;
 }
 
+// A day's text, made once: every sync gives the rows of a day the very same string,
+// which the store then recognises without reading it.
+const QString& dayText(Day day)
+{
+    static QHash<Day, QString> texts;
+    auto it = texts.find(day);
+    if (it == texts.end())
+        it = texts.insert(day, day.iso());
+    return *it;
+}
+
 // The first thing of each sync id, in the plan's order: a refresh looks up every row,
 // and a scan per row would not do for a plan loaded whole.
 QHash<QString, Thing> bySyncID(const Planner& plan)
@@ -191,22 +204,25 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
     return true;
 }
 
-SharedThing AppModel::shared(const Thing& thing, const std::optional<Day>& day) const
+SharedThing AppModel::shared(const Thing& thing, const std::optional<Day>& day, double now) const
 {
     SharedThing row;
-    row.id = thing.syncID.value_or(thing.id.toString(QUuid::WithoutBraces).toUpper());
+    row.id = thing.syncID ? *thing.syncID : thing.id.toString(QUuid::WithoutBraces).toUpper();
     row.title = thing.title;
     row.done = thing.done;
     if (day)
-        row.day = day->iso();
+        row.day = dayText(*day);
     row.zs = thing.zs;
-    for (const Step& step : thing.steps)
-        row.steps.append(SharedStep{step.title, step.done});
+    if (!thing.steps.isEmpty()) {
+        row.steps.reserve(thing.steps.size());
+        for (const Step& step : thing.steps)
+            row.steps.append(SharedStep{step.title, step.done});
+    }
     row.note = thing.note;
     row.noteID = thing.noteID;
     row.link = thing.link;
     row.sourceApp = plannerTag();
-    row.updatedAt = double(now().toMSecsSinceEpoch()) / 1000.0;
+    row.updatedAt = now;
     return row;
 }
 
@@ -216,23 +232,52 @@ void AppModel::syncAll()
     syncPending_ = false;
     ensureSyncIDs();
 
-    QList<SharedThing> rows;
-    planner_.forEachThing(
-        [&](const Place& place, int, const Thing& thing) { rows.append(shared(thing, place.day())); });
+    // The rows of each list of things, in the plan's order. A list that is the very
+    // same as at the last sync (the plan's lists are shared until changed) keeps its
+    // rows, so an unchanged plan is published at the cost of its lists, not its things.
+    const double stamp = double(now().toMSecsSinceEpoch()) / 1000.0;
+    QList<SyncGroup> groups;
+    FamilyStore::RowGroups rows;
+    const auto add = [&](const QList<Thing>& things, const std::optional<Day>& day) {
+        const qsizetype i = groups.size();
+        if (i < syncGroups_.size() && syncGroups_[i].day == day && syncGroups_[i].things.isSharedWith(things)) {
+            groups.append(syncGroups_[i]);
+        } else {
+            QList<SharedThing> built;
+            built.reserve(things.size());
+            for (const Thing& thing : things)
+                built.append(shared(thing, day, stamp));
+            groups.append(SyncGroup{day, things, built});
+        }
+        rows.append(groups.last().rows);
+    };
+    for (auto it = planner_.days.cbegin(); it != planner_.days.cend(); ++it)
+        add(*it, it.key());
+    for (const EventuallyList& list : planner_.lists)
+        add(list.things, std::nullopt);
+    for (const QList<Thing>& things : planner_.months)
+        add(things, std::nullopt);
+    syncGroups_ = std::move(groups);
 
-    QSet<QString> published;
-    for (const SharedThing& row : rows) {
-        published.insert(row.id);
-        familyStore_.upsert(row);
-    }
     // The store mirrors the loaded plan: a row of a thing deleted here, or of a week not
     // loaded now, goes, with no deleting app, so the planner never takes it for a
-    // deletion made elsewhere.
-    for (const SharedThing& row : familyStore_.allThings()) {
-        if (row.sourceApp == plannerTag() && !published.contains(row.id))
-            familyStore_.markDeleted(row.id, std::nullopt);
+    // deletion made elsewhere. Once another app has kept its lock past one wait, the
+    // tries that follow do not wait again: each would freeze the window as long.
+    const FamilyStore::Publication published = familyStore_.publish(
+        rows, plannerTag(), familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
+    if (published.answer.busy && !familyLockHeld_)
+        qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
+    familyLockHeld_ = published.answer.busy;
+    if (published.answer.busy) {
+        // The rows still wait to be published, so the siblings' titles are not taken
+        // back meanwhile; the lock usually goes soon.
+        syncPending_ = true;
+        syncTimer_.start();
+    } else if (!published.answer.isFailed()) {
+        publishedAt_ = published.at;
+        announce();
     }
-    announce();
+    noteFamilyState();
 }
 
 void AppModel::announce()
@@ -252,10 +297,21 @@ void AppModel::familyChanged()
 
 void AppModel::refreshFromFamily()
 {
+    refreshFromFamily(false);
+}
+
+void AppModel::refreshFromFamily(bool startingUp)
+{
     const Transition transition(*this);
     applyDeletesFromFamily();
 
-    const QList<SharedThing> rows = familyStore_.allThings();
+    const Result<QList<SharedThing>> read = familyStore_.allThings();
+    noteFamilyState();
+    // A read that failed says nothing about what is there: the rows, their slots and
+    // the selection stay as the last good read left them.
+    if (!read)
+        return;
+    const QList<SharedThing>& rows = *read;
     QList<SharedThing> others;
     for (const SharedThing& row : rows) {
         if (row.sourceApp != plannerTag())
@@ -263,23 +319,20 @@ void AppModel::refreshFromFamily()
     }
     assign(familyThings_, others, &AppModel::familyThingsChanged);
 
-    // A store that did not open says nothing about which things still exist.
-    if (!familyStore_.openError()) {
-        QSet<QString> present;
-        for (const SharedThing& row : others)
-            present.insert(row.id);
-        QMap<QString, int> kept;
-        for (auto it = externalSlots_.cbegin(); it != externalSlots_.cend(); ++it) {
-            if (present.contains(it.key()))
-                kept.insert(it.key(), *it);
-        }
-        if (kept.size() != externalSlots_.size())
-            setExternalSlots(kept);
-        if (selectedExternal_) {
-            const QList<SharedThing> shown = todayFromOthers();
-            if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *selectedExternal_; }))
-                setSelectedExternal(std::nullopt);
-        }
+    QSet<QString> present;
+    for (const SharedThing& row : others)
+        present.insert(row.id);
+    QMap<QString, int> kept;
+    for (auto it = externalSlots_.cbegin(); it != externalSlots_.cend(); ++it) {
+        if (present.contains(it.key()))
+            kept.insert(it.key(), *it);
+    }
+    if (kept.size() != externalSlots_.size())
+        setExternalSlots(kept);
+    if (selectedExternal_) {
+        const QList<SharedThing> shown = todayFromOthers();
+        if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *selectedExternal_; }))
+            setSelectedExternal(std::nullopt);
     }
 
     const QHash<QString, Thing> index = bySyncID(planner_);
@@ -290,7 +343,14 @@ void AppModel::refreshFromFamily()
         const auto thing = index.constFind(row.id);
         if (thing == index.cend())
             continue;
-        CopyBack copy = copyBack(row, *thing, syncPending_);
+        // A row that still holds what we last published brings nothing back: where the
+        // plan differs, the plan changed since (typed here and not published yet, or
+        // re-read from a file edited elsewhere) and the next sync publishes it.
+        if (publishedAt_ && row.updatedAt <= *publishedAt_)
+            continue;
+        // At start the sync is already scheduled, but nothing waiting in it was typed
+        // in this run: a sibling's edit made meanwhile comes back whole.
+        CopyBack copy = copyBack(row, *thing, startingUp ? false : syncPending_);
         Thing changed = *thing;
         if (copy.applyTo(changed))
             copies.insert(thing->id, std::move(copy));
@@ -318,16 +378,71 @@ void AppModel::refreshFromFamily()
 
 void AppModel::applyDeletesFromFamily()
 {
-    for (const QString& id : familyStore_.deletedByOthers(plannerTag())) {
+    const Result<QStringList> deleted = familyStore_.deletedByOthers(plannerTag());
+    if (!deleted)
+        return;
+    for (const QString& id : *deleted) {
         // Not loaded: left for a later refresh, when its week is.
         const auto thing = planner_.thingWithSyncID(id);
         if (!thing)
+            continue;
+        // Taken over before the thing goes: a deletion left standing would take the
+        // thing away again after an undo brought it back. Not taken over now, it is
+        // tried again at the next refresh.
+        if (familyStore_.acknowledgeDelete(id).isFailed())
             continue;
         commit([&](Planner& plan) { plan.remove(thing->id); });
         setSelection(QSet<QUuid>(selection_).subtract({thing->id}));
         if (opened_ == thing->id)
             setOpened(std::nullopt);
-        familyStore_.acknowledgeDelete(id);
         show(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
     }
+}
+
+void AppModel::noteFamilyState()
+{
+    assign(syncError_, familyStore_.failure(), &AppModel::syncErrorChanged);
+    const int generation = familyStore_.generation();
+    if (generation == familyGeneration_)
+        return;
+    familyGeneration_ = generation;
+    // Another file took the old one's place: it holds none of what we published, and
+    // other apps' rows of its own.
+    qCInfo(lcSync) << "the family store was opened again; publishing to it";
+    scheduleSync();
+    QTimer::singleShot(0, this, [this] { refreshFromFamily(); });
+}
+
+void AppModel::checkFamilyStore()
+{
+    familyStore_.check();
+    noteFamilyState();
+    keepPublishedAt();
+}
+
+void AppModel::keepPublishedAt()
+{
+    // Written with the heartbeat and at the end of the run, not after every sync: the
+    // settings file's write would cost more than the sync. After a crash the time
+    // kept is at most a heartbeat old, which only takes back rows as they were then.
+    if (!publishedAt_)
+        return;
+    const QString text = QString::number(*publishedAt_, 'g', 17);
+    if (defaults_->value(publishedAtKey()).toString() != text)
+        writeSetting(publishedAtKey(), text);
+}
+
+QString AppModel::publishedAtKey()
+{
+    return QStringLiteral("family.publishedAt");
+}
+
+std::optional<double> AppModel::readPublishedAt() const
+{
+    const QVariant value = defaults_->value(publishedAtKey());
+    if (value.typeId() != QMetaType::QString)
+        return std::nullopt;
+    bool ok = false;
+    const double at = value.toString().toDouble(&ok);
+    return ok ? std::optional(at) : std::nullopt;
 }

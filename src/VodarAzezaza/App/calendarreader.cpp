@@ -2,13 +2,12 @@
 
 #include "logcategories.h"
 #include "textfile.h"
+#include "wallclock.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QMutex>
-#include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
 #include <QThreadPool>
@@ -16,7 +15,11 @@
 #include <libical/ical.h>
 
 #include <algorithm>
+#include <atomic>
+#include <deque>
+#include <limits>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -28,6 +31,8 @@ constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
 // Steps of one rule's expansion per read. Real rules reach the range in far fewer; a
 // rule that would not (every second for years) must not freeze the read.
 constexpr int maxRecurrenceSteps = 200000;
+// Expanded windows each file keeps: the boards go back and forth between a few.
+constexpr size_t windowsKept = 2;
 
 // libical keeps process-wide state (its error number, the built-in zones it loads on
 // demand), so all of its use, and the cache of parsed files with it, runs under one lock.
@@ -42,6 +47,20 @@ struct TreeFree {
 };
 using Tree = std::unique_ptr<icalcomponent, TreeFree>;
 
+// One instance of an event as the board shows it.
+struct Line {
+    qint64 start = 0;  // milliseconds since 1970; all-day: the start of the date in the reader's zone
+    Day day;           // the day it starts on, in the reader's zone
+    QString text;
+};
+
+// A file's instances in one range, in time order (ties in file order).
+struct Window {
+    qint64 from = 0;
+    qint64 to = 0;
+    std::vector<Line> lines;
+};
+
 struct ParsedFile {
     QDateTime modified;
     qint64 size = -1;
@@ -51,13 +70,8 @@ struct ParsedFile {
     // The last instance of each counted RRULE, found once per parse: with it as UNTIL
     // the rule can jump to the range like any other (nullopt: it could not be walked).
     std::map<icalproperty*, std::optional<icaltimetype>> countedEnds;
-};
-
-// One instance of an event, after recurrence expansion.
-struct Occurrence {
-    QDateTime start;                 // all-day: the start of the date in the reader's zone
-    std::optional<QDate> allDayDate;
-    QString title;
+    // The newest first.
+    std::deque<Window> windows;
 };
 
 QDate dateOf(const icaltimetype& t)
@@ -65,27 +79,42 @@ QDate dateOf(const icaltimetype& t)
     return QDate(t.year, t.month, t.day);
 }
 
-// The instant of a libical time: UTC and zoned times as they say, floating times and
-// dates in the reader's zone. An all-day date becomes the start of that day here and
-// never passes through UTC, so it keeps its date west of Greenwich too.
-QDateTime instantOf(const icaltimetype& t, const QTimeZone& local)
+int offsetIn(icaltimezone* zone, qint64 utc)
+{
+    icaltimetype at = icaltime_from_timet_with_zone(time_t(utc), 0, icaltimezone_get_utc_timezone());
+    int daylight = 0;
+    return icaltimezone_get_utc_offset_of_utc_time(zone, &at, &daylight);
+}
+
+struct Instant {
+    QDateTime at;          // invalid when the fields name no date or time
+    bool skipped = false;  // a local time the clocks jump over
+};
+
+// The instant of a libical time: UTC as it says, zoned and floating times read the
+// iCalendar way (wallclock.h), dates at the start of the day in the reader's zone. An
+// all-day date never passes through UTC, so it keeps its date west of Greenwich too.
+Instant instantOf(const icaltimetype& t, const QTimeZone& local)
 {
     const QDate date = dateOf(t);
     if (!date.isValid())
         return {};
     if (t.is_date)
-        return date.startOfDay(local);
+        return {date.startOfDay(local)};
     const QTime time(t.hour, t.minute, t.second);
     if (!time.isValid())
         return {};
     if (icaltime_is_utc(t))
-        return QDateTime(date, time, QTimeZone::utc());
+        return {QDateTime(date, time, QTimeZone::utc())};
     if (t.zone) {
-        const icaltimetype wall = t;
-        return QDateTime::fromSecsSinceEpoch(qint64(icaltime_as_timet_with_zone(wall, t.zone)),
-                                             QTimeZone::utc());
+        auto* zone = const_cast<icaltimezone*>(t.zone);
+        const qint64 wall = QDateTime(date, time, QTimeZone::utc()).toSecsSinceEpoch();
+        const pemby::WallClockInstant resolved =
+            pemby::resolveWallClock(wall, [zone](qint64 utc) { return offsetIn(zone, utc); });
+        return {QDateTime::fromSecsSinceEpoch(resolved.utcSeconds, QTimeZone::utc()), resolved.skipped};
     }
-    return QDateTime(date, time, local);
+    const pemby::ZonedInstant resolved = pemby::atWallClock(date, time, local);
+    return {resolved.instant, resolved.skipped};
 }
 
 // The same instant as a libical time in the frame of `like` (its zone, UTC, floating or date).
@@ -161,6 +190,14 @@ int wallCompare(const icaltimetype& a, const icaltimetype& b)
     return ka < kb ? -1 : (kb < ka ? 1 : 0);
 }
 
+// Wall-clock fields counted as if they were UTC seconds: for stepping in the event's frame.
+qint64 wallSeconds(const icaltimetype& t)
+{
+    return QDateTime(dateOf(t), QTime(t.is_date ? 0 : t.hour, t.is_date ? 0 : t.minute, t.is_date ? 0 : t.second),
+                     QTimeZone::utc())
+        .toSecsSinceEpoch();
+}
+
 // An EXDATE or a RECURRENCE-ID: the instance it names, by date when either side is a
 // date (a date EXDATE against timed instances is common), else by instant.
 struct Exclusion {
@@ -171,7 +208,12 @@ struct Exclusion {
 
 Exclusion exclusionOf(const icaltimetype& t, const QTimeZone& local)
 {
-    return {bool(t.is_date), dateOf(t), t.is_date ? QDateTime() : instantOf(t, local)};
+    return {bool(t.is_date), dateOf(t), t.is_date ? QDateTime() : instantOf(t, local).at};
+}
+
+bool isCancelled(icalcomponent* event)
+{
+    return icalcomponent_get_status(event) == ICAL_STATUS_CANCELLED;
 }
 
 class EventExpander {
@@ -185,12 +227,13 @@ public:
     // Appends the instances of `event` that overlap the range, in time order. `replaced`
     // holds the RECURRENCE-IDs of this event's instances that other VEVENTs override.
     void expand(icalcomponent* event, icalcomponent* calendar,
-                const std::vector<icaltimetype>& replaced, std::vector<Occurrence>& out) const;
+                const std::vector<icaltimetype>& replaced, std::vector<Line>& out) const;
 
 private:
     struct Instance {
         icaltimetype start;
         std::optional<qint64> seconds;  // an RDATE period's own length
+        bool generated = false;         // made by a rule, not written down
     };
 
     bool overlaps(const QDateTime& start, const QDateTime& end) const
@@ -202,6 +245,7 @@ private:
                  std::vector<Instance>& instances) const;
     std::optional<icaltimetype> lastInstance(icalproperty* prop, const icalrecurrencetype& rule,
                                              const icaltimetype& dtstart) const;
+    QString lineText(const QDateTime& start, bool allDay, const QString& title) const;
 
     QTimeZone local_;
     QDateTime rangeStart_;
@@ -238,44 +282,75 @@ std::optional<icaltimetype> EventExpander::lastInstance(icalproperty* prop, cons
     return last;
 }
 
-void EventExpander::addRule(icalproperty* prop, const icaltimetype& dtstart, qint64 spanSeconds,
+// The time as bare wall-clock fields. libical steps a zoned start through the zone and
+// then keeps the time it was moved to (02:30 on the night the clocks skip becomes 03:30,
+// and so does every later day); stepped as fields, each instance keeps its own time
+// and is read in the zone afterwards.
+icaltimetype floating(icaltimetype t)
+{
+    t.zone = nullptr;
+    return t;
+}
+
+void EventExpander::addRule(icalproperty* prop, const icaltimetype& zonedStart, qint64 spanSeconds,
                             std::vector<Instance>& instances) const
 {
+    const bool zoned = zonedStart.zone && !icaltime_is_utc(zonedStart);
+    const auto frame = [zoned](const icaltimetype& t) { return zoned ? floating(t) : t; };
+    const icaltimetype dtstart = frame(zonedStart);
     icalrecurrencetype rule = icalproperty_get_rrule(prop);
-    // Jumping ahead is exact for daily and longer rules only: libical loses the phase
-    // of an hourly or minutely INTERVAL when it jumps, so those are walked.
-    const bool canJump = rule.freq == ICAL_DAILY_RECURRENCE || rule.freq == ICAL_WEEKLY_RECURRENCE
-        || rule.freq == ICAL_MONTHLY_RECURRENCE || rule.freq == ICAL_YEARLY_RECURRENCE;
+    // UNTIL is a UTC time when DTSTART has a zone: the same moment in its wall clock.
+    if (zoned && !icaltime_is_null_time(rule.until) && !rule.until.is_date && icaltime_is_utc(rule.until))
+        rule.until = floating(icaltime_convert_to_zone(rule.until, const_cast<icaltimezone*>(zonedStart.zone)));
+    const bool subDaily = rule.freq == ICAL_SECONDLY_RECURRENCE || rule.freq == ICAL_MINUTELY_RECURRENCE
+        || rule.freq == ICAL_HOURLY_RECURRENCE;
+    // libical's jump makes up days that BYWEEKNO rules do not hold; such rules are
+    // yearly and few, so they are walked.
+    const bool canJump = rule.freq != ICAL_NO_RECURRENCE && rule.by_week_no[0] == ICAL_RECURRENCE_ARRAY_MAX;
     // libical cannot jump over a COUNT (it has to count what it skips); the same rule
     // ending at its last instance instead can.
     if (canJump && rule.count > 0) {
         if (const std::optional<icaltimetype> last = lastInstance(prop, rule, dtstart)) {
             if (icaltime_is_null_time(*last))
                 return;
-            icaltimetype until = *last;
-            if (until.zone && !icaltime_is_utc(until))
-                until = icaltime_convert_to_zone(until, icaltimezone_get_utc_timezone());
             rule.count = 0;
-            rule.until = until;
+            rule.until = *last;
         }
     }
-    auto iterator = [&] { return icalrecur_iterator_new(rule, dtstart); };
-    icalrecur_iterator* it = iterator();
+
+    const QDateTime first = instantOf(zonedStart, local_).at;
+    const QDateTime from = rangeStart_.addSecs(-spanSeconds).addDays(-2);
+    // Bounds in the event's own frame, a little wide; the exact test comes later.
+    const icaltimetype low = frame(timeLike(from, zonedStart, local_));
+    const icaltimetype high = frame(timeLike(rangeEnd_.addDays(2), zonedStart, local_));
+    const bool farBehind = canJump && rule.count == 0 && first.isValid() && from > first;
+
+    // Jump near the range instead of walking up from a start years ago. libical's jump
+    // loses the phase of a rule shorter than a day, so such a rule starts over as the
+    // same rule begun whole weeks later: same time of day, same weekday, same grid.
+    icaltimetype start = dtstart;
+    bool jumpIterator = farBehind && !subDaily;
+    if (farBehind && subDaily) {
+        const qint64 unit = rule.freq == ICAL_HOURLY_RECURRENCE ? 3600 : rule.freq == ICAL_MINUTELY_RECURRENCE ? 60 : 1;
+        const qint64 period = std::max<qint64>(rule.interval, 1) * unit;
+        constexpr qint64 week = 7 * 86400;
+        const qint64 stride = std::lcm(period, week);
+        // A stride of years would jump little; such odd intervals are walked.
+        if (stride <= 400 * week) {
+            const qint64 strides = (wallSeconds(low) - wallSeconds(dtstart)) / stride;
+            if (strides > 0)
+                icaltime_adjust(&start, int(strides * (stride / 86400)), 0, 0, 0);
+        }
+    }
+    icalrecur_iterator* it = icalrecur_iterator_new(rule, start);
     if (!it)
         return;
-    // Jump near the range instead of walking up from a start years ago.
-    const QDateTime first = instantOf(dtstart, local_);
-    const QDateTime from = rangeStart_.addSecs(-spanSeconds).addDays(-2);
-    if (canJump && rule.count == 0 && first.isValid() && from > first
-        && !icalrecur_iterator_set_start(it, timeLike(from, dtstart, local_))) {
+    if (jumpIterator && !icalrecur_iterator_set_start(it, low)) {
         icalrecur_iterator_free(it);
-        it = iterator();
+        it = icalrecur_iterator_new(rule, start);
         if (!it)
             return;
     }
-    // Bounds in the event's own frame, a little wide; the exact test comes later.
-    const icaltimetype low = timeLike(from, dtstart, local_);
-    const icaltimetype high = timeLike(rangeEnd_.addDays(2), dtstart, local_);
     int steps = 0;
     for (icaltimetype next = icalrecur_iterator_next(it); !icaltime_is_null_time(next);
          next = icalrecur_iterator_next(it)) {
@@ -287,21 +362,31 @@ void EventExpander::addRule(icalproperty* prop, const icaltimetype& dtstart, qin
             break;
         if (wallCompare(next, low) < 0)
             continue;
-        next.zone = dtstart.zone;
-        instances.push_back({next, std::nullopt});
+        next.zone = zonedStart.zone;
+        instances.push_back({next, std::nullopt, true});
     }
     icalrecur_iterator_free(it);
 }
 
+QString EventExpander::lineText(const QDateTime& start, bool allDay, const QString& title) const
+{
+    if (allDay)
+        return title;
+    // "H:mm": the hour without a leading zero.
+    const QTime t = start.toTimeZone(local_).time();
+    return QString::number(t.hour()) + QLatin1Char(':') + QString::number(t.minute()).rightJustified(2, u'0')
+        + QLatin1Char(' ') + title;
+}
+
 void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
                            const std::vector<icaltimetype>& replaced,
-                           std::vector<Occurrence>& out) const
+                           std::vector<Line>& out) const
 {
     const std::optional<icaltimetype> dtstart = propertyTime(event, ICAL_DTSTART_PROPERTY, calendar);
     if (!dtstart)
         return;
     const bool allDay = dtstart->is_date;
-    const QDateTime firstStart = instantOf(*dtstart, local_);
+    const QDateTime firstStart = instantOf(*dtstart, local_).at;
     if (!firstStart.isValid())
         return;
 
@@ -310,7 +395,7 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
     const std::optional<icaltimetype> dtend = propertyTime(event, ICAL_DTEND_PROPERTY, calendar);
     if (dtend) {
         span = allDay ? dateOf(*dtstart).daysTo(dateOf(*dtend))
-                      : firstStart.secsTo(instantOf(*dtend, local_));
+                      : firstStart.secsTo(instantOf(*dtend, local_).at);
     } else if (icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY)) {
         const int seconds = icaldurationtype_as_int(icalcomponent_get_duration(event));
         span = allDay ? seconds / 86400 : seconds;
@@ -318,7 +403,7 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
     span = std::max<qint64>(span, 0);
     const qint64 spanSeconds = allDay ? span * 86400 : span;
 
-    std::vector<Instance> instances{{*dtstart, std::nullopt}};
+    std::vector<Instance> instances{{*dtstart, std::nullopt, false}};
     for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY); p;
          p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY))
         addRule(p, *dtstart, spanSeconds, instances);
@@ -326,16 +411,16 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
          p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
         const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
         if (!icaltime_is_null_time(value.time)) {
-            instances.push_back({resolved(p, value.time, calendar), std::nullopt});
+            instances.push_back({resolved(p, value.time, calendar), std::nullopt, false});
         } else if (!icalperiodtype_is_null_period(value.period)) {
             const icaltimetype start = resolved(p, value.period.start, calendar);
             std::optional<qint64> seconds;
             if (!icaltime_is_null_time(value.period.end))
-                seconds = instantOf(start, local_).secsTo(
-                    instantOf(resolved(p, value.period.end, calendar), local_));
+                seconds = instantOf(start, local_).at.secsTo(
+                    instantOf(resolved(p, value.period.end, calendar), local_).at);
             else
                 seconds = icaldurationtype_as_int(value.period.duration);
-            instances.push_back({start, std::max<qint64>(*seconds, 0)});
+            instances.push_back({start, std::max<qint64>(*seconds, 0), false});
         }
     }
 
@@ -350,30 +435,39 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
     QString title = summary ? QString::fromUtf8(summary) : QString();
     if (title.isEmpty())
         title = QStringLiteral("busy");
+    title = title.toLower();
 
-    std::vector<Occurrence> mine;
+    std::vector<Line> mine;
     QSet<QDateTime> seen;
     for (const Instance& instance : instances) {
         icaltimetype start = instance.start;
         // An RDATE of another kind than DTSTART still follows the event's kind.
         start.is_date = allDay;
-        const QDateTime at = instantOf(start, local_);
-        if (!at.isValid() || seen.contains(at))
+        const Instant at = instantOf(start, local_);
+        if (!at.at.isValid() || seen.contains(at.at))
+            continue;
+        // A rule's instance at a local time the clocks skip is no instance at all;
+        // a time written down (DTSTART, RDATE) is read with the offset before the jump.
+        if (at.skipped && instance.generated)
             continue;
         if (std::any_of(excluded.begin(), excluded.end(), [&](const Exclusion& x) {
-                return (x.byDate || allDay) ? x.date == dateOf(start) : x.instant == at;
+                return (x.byDate || allDay) ? x.date == dateOf(start) : x.instant == at.at;
             }))
             continue;
         const QDateTime end = allDay ? dateOf(start).addDays(span).startOfDay(local_)
-                                     : at.addSecs(instance.seconds.value_or(span));
-        if (!overlaps(at, end))
+                                     : at.at.addSecs(instance.seconds.value_or(span));
+        if (!overlaps(at.at, end))
             continue;
-        seen.insert(at);
-        mine.push_back({at, allDay ? std::optional<QDate>(dateOf(start)) : std::nullopt, title});
+        seen.insert(at.at);
+        const Day day = allDay ? Day::fromDate(dateOf(start)) : Day::fromDateTime(at.at, local_);
+        QString text = lineText(at.at, allDay, title);
+        // Instances at one time of day share their text.
+        if (!mine.empty() && mine.back().text == text)
+            text = mine.back().text;
+        mine.push_back({at.at.toMSecsSinceEpoch(), day, std::move(text)});
     }
-    std::stable_sort(mine.begin(), mine.end(),
-                     [](const Occurrence& a, const Occurrence& b) { return a.start < b.start; });
-    out.insert(out.end(), mine.begin(), mine.end());
+    std::stable_sort(mine.begin(), mine.end(), [](const Line& a, const Line& b) { return a.start < b.start; });
+    out.insert(out.end(), std::make_move_iterator(mine.begin()), std::make_move_iterator(mine.end()));
 }
 
 void ensureLibicalSettings()
@@ -385,6 +479,14 @@ void ensureLibicalSettings()
 
 } // namespace
 
+// Answers reads made on the reader's thread on the asking context's thread: a queued
+// connection to the context is the one way to reach it that ends when it goes.
+class CalendarAnswers : public QObject {
+    Q_OBJECT
+signals:
+    void answered(quint64 read, bool stopped, const EventLines& lines);
+};
+
 struct CalendarReader::State {
     QStringList folders;
     QTimeZone zone;
@@ -392,8 +494,22 @@ struct CalendarReader::State {
     // Guarded by icalLock().
     std::map<QString, ParsedFile> cache;
 
-    EventLines read(const QList<Day>& days);
+    // The newest read asked for; an older one still going stops at its next file.
+    std::atomic<quint64> newest{0};
+    CalendarAnswers answers;
+    // One thread of its own: reads queue behind each other instead of all waiting for
+    // libical's lock on threads the rest of the app needs.
+    QThreadPool worker;
+
+    ~State()
+    {
+        newest = std::numeric_limits<quint64>::max();
+        worker.waitForDone();
+    }
+
+    std::optional<EventLines> read(const QList<Day>& days, const std::function<bool()>& stop);
     ParsedFile& parsed(const QString& path, const QFileInfo& info);
+    const Window& window(ParsedFile& file, const QDateTime& from, const QDateTime& to);
 };
 
 ParsedFile& CalendarReader::State::parsed(const QString& path, const QFileInfo& info)
@@ -436,7 +552,49 @@ ParsedFile& CalendarReader::State::parsed(const QString& path, const QFileInfo& 
     return cache.insert_or_assign(path, std::move(file)).first->second;
 }
 
-EventLines CalendarReader::State::read(const QList<Day>& days)
+const Window& CalendarReader::State::window(ParsedFile& file, const QDateTime& from, const QDateTime& to)
+{
+    const qint64 start = from.toMSecsSinceEpoch();
+    const qint64 end = to.toMSecsSinceEpoch();
+    for (auto it = file.windows.begin(); it != file.windows.end(); ++it) {
+        if (it->from == start && it->to == end) {
+            if (it != file.windows.begin())
+                std::rotate(file.windows.begin(), it, std::next(it));
+            return file.windows.front();
+        }
+    }
+
+    Window expanded{start, end, {}};
+    EventExpander expander(zone, from, to);
+    expander.setCountedEnds(&file.countedEnds);
+    // RECURRENCE-ID overrides replace their instance of the event with their UID, and
+    // a cancelled override takes it away.
+    std::map<QByteArray, std::vector<icaltimetype>> overridden;
+    for (const auto& [event, calendar] : file.events) {
+        const std::optional<icaltimetype> id = propertyTime(event, ICAL_RECURRENCEID_PROPERTY, calendar);
+        const char* uid = icalcomponent_get_uid(event);
+        if (id && uid)
+            overridden[QByteArray(uid)].push_back(*id);
+    }
+    static const std::vector<icaltimetype> none;
+    for (const auto& [event, calendar] : file.events) {
+        if (isCancelled(event))
+            continue;
+        const bool isOverride = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
+        const char* uid = icalcomponent_get_uid(event);
+        const auto replaced = (!isOverride && uid) ? overridden.find(QByteArray(uid)) : overridden.end();
+        expander.expand(event, calendar, replaced != overridden.end() ? replaced->second : none,
+                        expanded.lines);
+    }
+    std::stable_sort(expanded.lines.begin(), expanded.lines.end(),
+                     [](const Line& a, const Line& b) { return a.start < b.start; });
+    file.windows.push_front(std::move(expanded));
+    if (file.windows.size() > windowsKept)
+        file.windows.pop_back();
+    return file.windows.front();
+}
+
+std::optional<EventLines> CalendarReader::State::read(const QList<Day>& days, const std::function<bool()>& stop)
 {
     // A day that names no date (2025-02-30) would stretch the range to the distant past.
     QList<Day> valid;
@@ -444,7 +602,7 @@ EventLines CalendarReader::State::read(const QList<Day>& days)
         if (d.date().isValid())
             valid.append(d);
     if (valid.isEmpty())
-        return {};
+        return EventLines();
     const auto [lowest, highest] = std::minmax_element(valid.cbegin(), valid.cend());
     const QDateTime rangeStart = lowest->startIn(zone);
     const QDateTime rangeEnd = highest->adding(1).startIn(zone);
@@ -459,13 +617,12 @@ EventLines CalendarReader::State::read(const QList<Day>& days)
             present.append(QDir(folder));
     if (present.isEmpty()) {
         cache.clear();
-        return {};
+        return EventLines();
     }
 
     // The order events that start together keep: folder, then file name, then place
     // in the file.
-    std::vector<Occurrence> occurrences;
-    EventExpander expander(zone, rangeStart, rangeEnd);
+    std::vector<const Window*> windows;
     QSet<QString> visited;
     for (const QDir& dir : std::as_const(present)) {
         QList<QFileInfo> files;
@@ -479,60 +636,55 @@ EventLines CalendarReader::State::read(const QList<Day>& days)
             return dir.relativeFilePath(a.filePath()) < dir.relativeFilePath(b.filePath());
         });
         for (const QFileInfo& info : std::as_const(files)) {
+            if (stop && stop())
+                return std::nullopt;
             // Folders may overlap (one inside another, or a link): read each file once.
             const QString path = info.canonicalFilePath();
             if (path.isEmpty() || visited.contains(path))
                 continue;
             visited.insert(path);
-            ParsedFile& file = parsed(path, info);
-            expander.setCountedEnds(&file.countedEnds);
-
-            // RECURRENCE-ID overrides replace their instance of the event with their UID.
-            std::map<QByteArray, std::vector<icaltimetype>> overridden;
-            for (const auto& [event, calendar] : file.events) {
-                const std::optional<icaltimetype> id = propertyTime(event, ICAL_RECURRENCEID_PROPERTY, calendar);
-                const char* uid = icalcomponent_get_uid(event);
-                if (id && uid)
-                    overridden[QByteArray(uid)].push_back(*id);
-            }
-            static const std::vector<icaltimetype> none;
-            for (const auto& [event, calendar] : file.events) {
-                const bool isOverride = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
-                const char* uid = icalcomponent_get_uid(event);
-                const auto replaced = (!isOverride && uid) ? overridden.find(QByteArray(uid)) : overridden.end();
-                expander.expand(event, calendar, replaced != overridden.end() ? replaced->second : none,
-                                occurrences);
-            }
+            windows.push_back(&window(parsed(path, info), rangeStart, rangeEnd));
         }
     }
     // Files that are gone take their parsed trees with them.
     for (auto it = cache.begin(); it != cache.end();)
         it = visited.contains(it->first) ? std::next(it) : cache.erase(it);
 
-    std::stable_sort(occurrences.begin(), occurrences.end(),
-                     [](const Occurrence& a, const Occurrence& b) { return a.start < b.start; });
-    EventLines lines;
-    for (const Occurrence& o : occurrences) {
-        if (o.allDayDate) {
-            lines[Day::fromDate(*o.allDayDate)].append(o.title.toLower());
-        } else {
-            const QDateTime local = o.start.toTimeZone(zone);
-            // "H:mm": the hour without a leading zero.
-            const QTime t = local.time();
-            lines[Day::fromDate(local.date())].append(QString::number(t.hour()) + QLatin1Char(':')
-                                                      + QString::number(t.minute()).rightJustified(2, u'0')
-                                                      + QLatin1Char(' ') + o.title.toLower());
+    // Each file's lines are in time order already; a day's lines, gathered file by file,
+    // need only a stable sort to put the files' lines together.
+    std::map<Day, std::vector<const Line*>> byDay;
+    for (const Window* window : windows) {
+        std::vector<const Line*>* lines = nullptr;
+        Day current;
+        for (const Line& line : window->lines) {
+            if (!lines || !(line.day == current)) {
+                current = line.day;
+                lines = &byDay[current];
+            }
+            lines->push_back(&line);
         }
     }
-    return lines;
+    EventLines result;
+    for (auto& [day, lines] : byDay) {
+        std::stable_sort(lines.begin(), lines.end(), [](const Line* a, const Line* b) { return a->start < b->start; });
+        QStringList texts;
+        texts.reserve(qsizetype(lines.size()));
+        for (const Line* line : lines)
+            texts.append(line->text);
+        result.insert(day, std::move(texts));
+    }
+    return result;
 }
 
 CalendarReader::CalendarReader(QStringList folders, QTimeZone zone)
-    : state_(std::make_shared<State>())
+    : state_(std::make_unique<State>())
 {
     state_->folders = std::move(folders);
     state_->zone = zone.isValid() ? std::move(zone) : QTimeZone::systemTimeZone();
+    state_->worker.setMaxThreadCount(1);
 }
+
+CalendarReader::~CalendarReader() = default;
 
 QStringList CalendarReader::defaultFolders()
 {
@@ -555,25 +707,33 @@ const QTimeZone& CalendarReader::zone() const
 
 EventLines CalendarReader::events(const QList<Day>& days) const
 {
-    return state_->read(days);
+    return state_->read(days, {}).value_or(EventLines());
 }
 
 void CalendarReader::events(const QList<Day>& days, QObject* context,
                             std::function<void(const EventLines&)> done) const
 {
-    // The guard is made here and only read back on the GUI thread.
-    QPointer<QObject> guard(context);
-    QThreadPool::globalInstance()->start([state = state_, days, guard, done = std::move(done)]() mutable {
-        EventLines lines = state->read(days);
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app)
-            return;
-        QMetaObject::invokeMethod(
-            app,
-            [guard, done = std::move(done), lines = std::move(lines)] {
-                if (guard)
-                    done(lines);
-            },
-            Qt::QueuedConnection);
+    if (!context)
+        return;
+    State* state = state_.get();
+    const quint64 read = ++state->newest;
+    // Every read is answered once, stopped or not, so each connection goes after its
+    // answer; one whose context went first goes with the context.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(
+        &state->answers, &CalendarAnswers::answered, context,
+        [read, connection, done = std::move(done)](quint64 answered, bool stopped, const EventLines& lines) {
+            if (answered != read)
+                return;
+            QObject::disconnect(*connection);
+            if (!stopped)
+                done(lines);
+        },
+        Qt::QueuedConnection);
+    state->worker.start([state, days, read] {
+        const std::optional<EventLines> lines = state->read(days, [&] { return state->newest.load() != read; });
+        emit state->answers.answered(read, !lines, lines.value_or(EventLines()));
     });
 }
+
+#include "calendarreader.moc"

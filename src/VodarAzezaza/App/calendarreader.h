@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Day to its event lines ("9:05 standup", or the bare title of an all-day event),
 // each day's lines in order of the events' start times.
@@ -24,6 +25,9 @@ public:
     // lines show their clock times in it.
     explicit CalendarReader(QStringList folders = defaultFolders(),
                             QTimeZone zone = QTimeZone::systemTimeZone());
+    ~CalendarReader();
+    CalendarReader(const CalendarReader&) = delete;
+    CalendarReader& operator=(const CalendarReader&) = delete;
 
     // PEMBY_CALENDAR_DIR (":"-separated) when set, else the desktop's local calendars
     // and ~/.calendars.
@@ -38,13 +42,13 @@ public:
     // any thread.
     EventLines events(const QList<Day>& days) const;
 
-    // The same read on a worker thread; `done` runs on the GUI thread, and not at all
-    // when `context` is gone by then.
+    // The same read on the reader's own thread. `done` runs on `context`'s thread,
+    // later, and not at all once `context` is gone. A newer read stops an older one
+    // that is still going at its next file; the older one then answers nothing.
     void events(const QList<Day>& days, QObject* context,
                 std::function<void(const EventLines&)> done) const;
 
 private:
     struct State;
-    // Shared with reads still running on a worker, so they outlive the reader safely.
-    std::shared_ptr<State> state_;
+    std::unique_ptr<State> state_;
 };

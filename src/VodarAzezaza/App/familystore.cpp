@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+
 namespace {
 
 const char* const createTable =
@@ -38,17 +42,131 @@ const char* const upsertRow =
     "    deleted_by=NULL\n"
     "WHERE things.deleted = 0 OR things.deleted_by IS NULL;";
 
+const char* const markRowDeleted = "UPDATE things SET deleted = 1, deleted_by = ?, updated_at = ? "
+                                   "WHERE id = ? AND deleted = 0;";
+
+const char* const selectStored = "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
+                                 "source_app, deleted, deleted_by, updated_at FROM things";
+
+// Rows a sibling wrote are found by their stamp. Its clock is ours, but it may have
+// taken the time before waiting for our lock, so its stamp can be a little older than
+// the newest we know: looking back this far catches it.
+constexpr double stampSlack = 60;
+constexpr qint64 fullReadInterval = 5 * 60 * 1000;
+
+const QString emptySteps = QStringLiteral("[]");
+
+void bindRow(SqliteStatement& statement, const SharedThing& thing, const QString& stepsJson, double now)
+{
+    statement.bindText(1, thing.id);
+    statement.bindText(2, thing.title);
+    statement.bindInt64(3, thing.done ? 1 : 0);
+    statement.bindOptionalText(4, thing.day);
+    statement.bindInt64(5, thing.zs);
+    statement.bindText(6, stepsJson);
+    statement.bindText(7, thing.note);
+    statement.bindOptionalText(8, thing.noteID);
+    statement.bindOptionalText(9, thing.link);
+    statement.bindText(10, thing.sourceApp);
+    statement.bindDouble(11, now);
+}
+
+// Columns in the order of selectStored, after the id.
+template <class Row>
+void readStored(const SqliteStatement& query, Row& row)
+{
+    row.title = query.text(1);
+    row.done = query.int64(2) != 0;
+    row.day = query.text(3);
+    row.zs = query.int64(4);
+    row.stepsJson = query.text(5);
+    if (row.stepsJson && *row.stepsJson != emptySteps)
+        row.steps = pemby::decodeSharedSteps(*row.stepsJson);
+    row.note = query.text(6);
+    row.noteID = query.text(7);
+    row.link = query.text(8);
+    row.sourceApp = query.text(9);
+    row.deleted = query.int64(10) != 0;
+    row.deletedByOther = !query.isNull(11);
+}
+
+FamilyStore::Answer answer(bool changed)
+{
+    return {changed ? FamilyStore::Answer::Kind::Changed : FamilyStore::Answer::Kind::Unchanged, {}, false};
+}
+
+FamilyStore::Answer failedAnswer(const QString& error, bool busy = false)
+{
+    return {FamilyStore::Answer::Kind::Failed, error, busy};
+}
+
+// Equal texts. A stored text that equals the plan's is made to share it, so the next
+// publication finds the very same string and need not look at its characters.
+bool same(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || QStringView(a) == QStringView(b));
+}
+
+bool same(const std::optional<QString>& stored, const QString& value)
+{
+    return stored && same(*stored, value);
+}
+
+bool adopt(std::optional<QString>& stored, const QString& value)
+{
+    if (!stored || stored->size() != value.size())
+        return false;
+    if (stored->constData() == value.constData())
+        return true;
+    if (QStringView(*stored) != QStringView(value))
+        return false;
+    *stored = value;
+    return true;
+}
+
+bool adopt(std::optional<QString>& stored, const std::optional<QString>& value)
+{
+    if (!stored || !value)
+        return !stored && !value;
+    return adopt(stored, *value);
+}
+
 } // namespace
+
+bool FamilyStore::StoredRow::matches(const SharedThing& thing)
+{
+    if (deleted || done != thing.done || zs != thing.zs || !adopt(title, thing.title) || !adopt(day, thing.day)
+        || !adopt(note, thing.note) || !adopt(noteID, thing.noteID) || !adopt(link, thing.link)
+        || !adopt(sourceApp, thing.sourceApp) || !stepsJson)
+        return false;
+    // The stored text must be exactly what the steps encode to; decoding it once and
+    // comparing values spares encoding every thing's steps on every publication.
+    if (thing.steps.isEmpty())
+        return adopt(stepsJson, emptySteps);
+    if (steps != thing.steps)
+        return false;
+    if (!steps.isSharedWith(thing.steps))
+        steps = thing.steps;
+    if (canonical < 0)
+        canonical = pemby::encodeSharedSteps(steps) == *stepsJson ? 1 : 0;
+    return canonical == 1;
+}
 
 FamilyStore::FamilyStore(const QString& path, Clock clock, std::chrono::milliseconds busyTimeout)
     : path_(path)
     , clock_(std::move(clock))
+    , busyTimeout_(std::max(busyTimeout, 0ms))
 {
     // The shared store lives until static destruction; touching the category first
     // makes it outlive the store, whose destructor may still log.
     (void)lcFamily();
     QMutexLocker lock(&mutex_);
-    open(busyTimeout);
+    // A missing folder makes the open below fail, which says more than this would.
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    if (const auto error = openConnection()) {
+        openError_ = error;
+        qCCritical(lcFamily, "family store didn't open: %s", qUtf8Printable(*error));
+    }
 }
 
 FamilyStore::~FamilyStore()
@@ -56,6 +174,13 @@ FamilyStore::~FamilyStore()
     QMutexLocker lock(&mutex_);
     if (!db_.isOpen())
         return;
+    if (db_.hasMoved()) {
+        db_.close();
+        return;
+    }
+    // Quitting must not hang on a sibling that is reading: its frames wait for the
+    // next checkpoint, whoever runs it.
+    db_.waitFor(0ms);
     db_.checkpointTruncate();
     db_.close();
 }
@@ -66,70 +191,211 @@ std::optional<QString> FamilyStore::openError() const
     return openError_;
 }
 
+std::optional<QString> FamilyStore::failure() const
+{
+    QMutexLocker lock(&mutex_);
+    if (openError_)
+        return openError_;
+    if (fileFailure_)
+        return fileFailure_;
+    if (readFailure_)
+        return readFailure_;
+    return writeFailure_;
+}
+
+int FamilyStore::generation() const
+{
+    QMutexLocker lock(&mutex_);
+    return generation_;
+}
+
+void FamilyStore::check()
+{
+    QMutexLocker lock(&mutex_);
+    lookAtFile();
+}
+
 double FamilyStore::now() const
 {
     const QDateTime at = clock_ ? clock_() : QDateTime::currentDateTimeUtc();
     return double(at.toMSecsSinceEpoch()) / 1000.0;
 }
 
-void FamilyStore::failOpen(const QString& text)
+std::optional<QString> FamilyStore::openConnection()
 {
-    openError_ = text;
-    qCCritical(lcFamily, "family store didn't open: %s", qUtf8Printable(text));
-    db_.close();
-}
-
-void FamilyStore::open(std::chrono::milliseconds busyTimeout)
-{
-    // A missing folder makes the open below fail, which says more than this would.
-    QDir().mkpath(QFileInfo(path_).absolutePath());
-
     auto opened = SqliteConnection::open(path_);
-    if (!opened.connection.isOpen()) {
-        failOpen(opened.error && !opened.error->isEmpty() ? *opened.error
-                                                          : QStringLiteral("couldn't open ") + path_);
-        return;
-    }
+    if (!opened.connection.isOpen())
+        return opened.error && !opened.error->isEmpty() ? *opened.error : QStringLiteral("couldn't open ") + path_;
     db_ = std::move(opened.connection);
-    db_.setBusyTimeout(int(busyTimeout.count()));
-
+    // The whole open waits for a sibling's lock once.
+    db_.waitFor(busyTimeout_);
     db_.exec("PRAGMA journal_mode=WAL;");
     db_.exec("PRAGMA synchronous=NORMAL;");
-    // A file that is not a database (or one we may not write) opens fine but fails
-    // here; without the table every later call would fail quietly, so say so now.
+    readFailure_.reset();
+    writeFailure_.reset();
+    forgetCache();
+    schemaPending_ = true;
+    setUpSchema();
+    // A file that is not a database (or one whose schema cannot be made) opens fine
+    // but fails here; without the table every later call would fail, so say so now.
+    // While a sibling holds the lock the schema waits for a later operation.
+    SqliteStatement probe(db_, "SELECT count(*) FROM things WHERE 0;");
+    if (probe.step() != SqliteStatement::Step::Row && !schemaPending_ && !probe.failure()->isBusy()) {
+        const QString error = probe.failure()->message;
+        db_.close();
+        return error;
+    }
+    // A file we may only read opens read-only without a word; every write would fail.
+    if (db_.isReadOnly())
+        writeFailure_ = SqliteFailure::readOnly().message;
+    ++generation_;
+    return std::nullopt;
+}
+
+void FamilyStore::setUpSchema()
+{
+    // One transaction, so the open waits for a sibling's lock once, not per statement.
+    if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet)) {
+        const SqliteFailure failure = db_.lastFailure();
+        if (failure.isBusy()) {
+            qCInfo(lcFamily, "family store: another app holds the lock; the schema is looked at later");
+            return;
+        }
+        writeFailure_ = failure.message;
+        schemaPending_ = false;
+        return;
+    }
     if (!db_.exec(createTable)) {
-        failOpen(db_.errorMessage());
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+        schemaPending_ = false;
         return;
     }
     db_.exec(createIndex);
     // Fails harmlessly once the column exists, i.e. on every open after the first.
     db_.exec(addDeletedBy, SqliteConnection::OnError::Quiet);
 
-    // Tombstones older than a week have served their purpose.
+    // Tombstones older than a week have served their purpose. A purge that fails says
+    // something about the file (read-only, damaged) that the sync should show.
     SqliteStatement purge(db_, "DELETE FROM things WHERE deleted = 1 AND updated_at < ?;");
     purge.bindDouble(1, now() - tombstoneAge);
-    purge.run();
+    if (!purge.run() && !purge.failure()->isBusy())
+        writeFailure_ = purge.failure()->message;
+    if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet)) {
+        writeFailure_ = db_.lastFailure().message;
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+    }
+    schemaPending_ = false;
 }
 
-void FamilyStore::countWrite()
+void FamilyStore::lookAtFile()
 {
-    if (++writes_ < checkpointInterval)
+    // A store that never opened stays closed; there is nothing it could reopen.
+    if (openError_)
         return;
-    writes_ = 0;
-    db_.checkpointTruncate();
+    if (db_.isOpen()) {
+        if (!db_.hasMoved()) {
+            // Made writable again: only a new connection can write.
+            if (db_.isReadOnly() && QFileInfo(path_).isWritable()) {
+                db_.close();
+                lastTried_.reset();
+            } else {
+                return;
+            }
+        } else {
+            // SQLite closes a moved file without a checkpoint and leaves the WAL files
+            // alone, as the name may belong to another database now.
+            qCWarning(lcFamily, "family store: %s was deleted or replaced", qUtf8Printable(path_));
+            db_.close();
+            lastTried_.reset();
+        }
+        forgetCache();
+    }
+
+    struct stat info;
+    if (::stat(QFile::encodeName(path_).constData(), &info) != 0) {
+        fileFailure_ = QFileInfo(path_).fileName() + QStringLiteral(" was deleted");
+        lastTried_.reset();
+        return;
+    }
+    const FileIdentity identity{qint64(info.st_dev), qint64(info.st_ino), qint64(info.st_mtime), qint64(info.st_size)};
+    if (lastTried_ == identity)
+        return;
+    lastTried_ = identity;
+    if (const auto error = openConnection()) {
+        fileFailure_ = error;
+        qCWarning(lcFamily, "family store didn't open again: %s", qUtf8Printable(*error));
+        return;
+    }
+    fileFailure_.reset();
+    qCInfo(lcFamily, "family store: opened %s again", qUtf8Printable(path_));
 }
 
-bool FamilyStore::write(SqliteStatement& statement)
+bool FamilyStore::begin(std::chrono::milliseconds wait)
 {
-    // A step that failed (a sibling held the lock past the timeout, a full disk) wrote
-    // nothing: it is logged, not counted, and reported as no change.
-    if (!statement.run() || db_.changes() <= 0)
+    lookAtFile();
+    if (!db_.isOpen())
         return false;
-    countWrite();
+    wait_ = wait;
+    db_.waitFor(wait);
+    if (schemaPending_)
+        setUpSchema();
     return true;
 }
 
-bool FamilyStore::storedRowMatches(const SharedThing& thing, const QString& stepsJson) const
+QString FamilyStore::closedReason() const
+{
+    return openError_.value_or(fileFailure_.value_or(QStringLiteral("the family store is closed")));
+}
+
+FamilyStore::Answer FamilyStore::closedAnswer() const
+{
+    return failedAnswer(closedReason());
+}
+
+FamilyStore::Answer FamilyStore::failedWrite(const SqliteFailure& failure)
+{
+    if (failure.isBusy() && wait_ > 0ms)
+        qCInfo(lcFamily, "family store: another app held the lock past %lld ms", qlonglong(wait_.count()));
+    else if (failure.isBusy())
+        qCDebug(lcFamily, "family store: another app holds the lock");
+    else
+        writeFailure_ = failure.message;
+    return failedAnswer(failure.message, failure.isBusy());
+}
+
+Error FamilyStore::failedRead(const SqliteFailure& failure)
+{
+    if (!failure.isBusy())
+        readFailure_ = failure.message;
+    return Error{failure.message};
+}
+
+void FamilyStore::countWrites(int count)
+{
+    writes_ += count;
+    if (writes_ < checkpointInterval)
+        return;
+    writes_ = 0;
+    // The checkpoint is housekeeping: it never waits for a sibling's reader.
+    db_.waitFor(0ms);
+    db_.checkpointTruncate();
+}
+
+FamilyStore::Answer FamilyStore::write(SqliteStatement& statement, const QString& id)
+{
+    // A step that failed (a sibling held the lock past the timeout, a full disk) wrote
+    // nothing: it is logged, not counted, and answered as a failure.
+    if (!statement.run())
+        return failedWrite(*statement.failure());
+    writeSucceeded();
+    if (db_.changes() <= 0)
+        return answer(false);
+    recache(id);
+    countWrites(1);
+    return answer(true);
+}
+
+bool FamilyStore::storedRowMatches(const SharedThing& thing, const QString& stepsJson)
 {
     SqliteStatement query(db_, "SELECT title, done, due_day, zs, steps_json, note_plain, note_id, link, source_app, "
                                "deleted FROM things WHERE id = ?;");
@@ -148,113 +414,388 @@ bool FamilyStore::storedRowMatches(const SharedThing& thing, const QString& step
         && query.text(8) == thing.sourceApp;
 }
 
-bool FamilyStore::upsert(const SharedThing& thing)
+bool FamilyStore::cacheIsCurrent() const
+{
+    return cacheValid_ && db_.dataVersion() == cacheVersion_;
+}
+
+void FamilyStore::forgetCache()
+{
+    lastGroups_.clear();
+    cacheValid_ = false;
+    newestStamp_ = 0;
+    order_.clear();
+    cache_.clear();
+    liveRows_.reset();
+}
+
+std::optional<SqliteFailure> FamilyStore::loadCache()
+{
+    // Known rows need only what changed since: siblings stamp every row they write.
+    // Now and then everything is read anyway, so a write that broke that rule does
+    // not stay unseen.
+    const bool catchingUp = cacheValid_ && fullRead_.isValid() && !fullRead_.hasExpired(fullReadInterval);
+    if (!catchingUp) {
+        forgetCache();
+        fullRead_.start();
+    }
+    const std::optional<qint64> version = db_.dataVersion();
+    SqliteStatement query(db_, (QByteArray(selectStored) + (catchingUp ? " WHERE updated_at >= ?;" : ";")).constData());
+    if (catchingUp)
+        query.bindDouble(1, newestStamp_ - stampSlack);
+    liveRows_.reset();
+    lastGroups_.clear();
+    const bool read = query.forEachRow([&](const SqliteStatement& found) {
+        StoredRow row;
+        readStored(found, row);
+        newestStamp_ = std::max(newestStamp_, found.real(12));
+        cache_.insert_or_assign(found.text(0).value_or(QString()), std::move(row));
+    });
+    if (!read) {
+        forgetCache();
+        failedRead(*query.failure());
+        return query.failure();
+    }
+    readSucceeded();
+    cacheValid_ = version.has_value();
+    cacheVersion_ = version.value_or(0);
+    return std::nullopt;
+}
+
+void FamilyStore::recache(const QString& id)
+{
+    if (!cacheValid_)
+        return;
+    liveRows_.reset();
+    lastGroups_.clear();
+    SqliteStatement query(db_, (QByteArray(selectStored) + " WHERE id = ?;").constData());
+    query.bindText(1, id);
+    switch (query.step()) {
+    case SqliteStatement::Step::Row: {
+        StoredRow row;
+        readStored(query, row);
+        cache_.insert_or_assign(id, std::move(row));
+        break;
+    }
+    case SqliteStatement::Step::Done:
+        order_.clear();
+        cache_.erase(id);
+        break;
+    case SqliteStatement::Step::Failed:
+        forgetCache();
+        break;
+    }
+}
+
+FamilyStore::Answer FamilyStore::upsert(const SharedThing& thing)
 {
     const QString stepsJson = pemby::encodeSharedSteps(thing.steps);
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen() || storedRowMatches(thing, stepsJson))
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
+    if (storedRowMatches(thing, stepsJson))
+        return answer(false);
     SqliteStatement statement(db_, upsertRow);
-    statement.bindText(1, thing.id);
-    statement.bindText(2, thing.title);
-    statement.bindInt64(3, thing.done ? 1 : 0);
-    statement.bindOptionalText(4, thing.day);
-    statement.bindInt64(5, thing.zs);
-    statement.bindText(6, stepsJson);
-    statement.bindText(7, thing.note);
-    statement.bindOptionalText(8, thing.noteID);
-    statement.bindOptionalText(9, thing.link);
-    statement.bindText(10, thing.sourceApp);
-    statement.bindDouble(11, now());
-    return write(statement);
+    bindRow(statement, thing, stepsJson, now());
+    return write(statement, thing.id);
 }
 
-QList<SharedThing> FamilyStore::allThings() const
+FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, const QString& app,
+                                              std::optional<std::chrono::milliseconds> wait)
+{
+    return publish(RowGroups{rows}, app, wait);
+}
+
+FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QString& app,
+                                              std::optional<std::chrono::milliseconds> wait)
 {
     QMutexLocker lock(&mutex_);
+    if (!begin(wait.value_or(busyTimeout_)))
+        return {closedAnswer()};
+
+    const auto sameGroups = [&] {
+        if (lastGroups_.size() != groups.size() || lastGroupsApp_ != app)
+            return false;
+        for (qsizetype i = 0; i < groups.size(); ++i) {
+            if (!groups[i].isSharedWith(lastGroups_[i]) && !(groups[i].isEmpty() && lastGroups_[i].isEmpty()))
+                return false;
+        }
+        return true;
+    };
+    if (sameGroups() && cacheIsCurrent()) {
+        readSucceeded();
+        return {answer(false), 0, now()};
+    }
+    std::vector<const SharedThing*> rows;
+    for (const QList<SharedThing>& group : groups) {
+        for (const SharedThing& row : group)
+            rows.push_back(&row);
+    }
+    const auto remember = [&] {
+        lastGroups_ = groups;
+        lastGroupsApp_ = app;
+    };
+
+    using Entry = std::pair<const QString, StoredRow>;
+    struct Work {
+        QList<const SharedThing*> upserts;
+        QStringList vanished;
+        // The rows' entries in their order; none yet for a new row.
+        std::vector<Entry*> order;
+        // Every row was where the last publication had it.
+        bool sameOrder = false;
+        bool isEmpty() const { return upserts.isEmpty() && vanished.isEmpty(); }
+    };
+    // What the rows need of the file as the cache knows it. The last row of an id wins,
+    // as its upsert would.
+    const auto workFor = [&] {
+        Work work;
+        const quint64 publication = ++publications_;
+        qsizetype seenLive = 0;
+        work.order.reserve(rows.size());
+        size_t next = 0;
+        for (const SharedThing* row : rows) {
+            Entry* entry = nullptr;
+            if (next < order_.size() && same(order_[next].id, row->id)) {
+                entry = order_[next++].entry;
+            } else if (const auto found = cache_.find(row->id); found != cache_.end()) {
+                entry = &*found;
+            }
+            work.order.push_back(entry);
+            if (!entry) {
+                work.upserts.append(row);
+                continue;
+            }
+            StoredRow& stored = entry->second;
+            if (stored.seen != publication && !stored.deleted && same(stored.sourceApp, app))
+                ++seenLive;
+            stored.seen = publication;
+            // Deleted by another app and not acknowledged: no upsert may revive it.
+            if (!(stored.deleted && stored.deletedByOther) && !stored.matches(*row))
+                work.upserts.append(row);
+        }
+        work.sameOrder = next == rows.size() && next == order_.size();
+        // Every live row of the app was named: none vanished, and the cache need not be
+        // walked again.
+        if (!liveRows_ || liveRows_->first != app) {
+            qsizetype live = 0;
+            for (const auto& [id, stored] : cache_)
+                live += !stored.deleted && same(stored.sourceApp, app);
+            liveRows_ = std::pair(app, live);
+        }
+        if (seenLive == liveRows_->second)
+            return work;
+        for (const auto& [id, stored] : cache_) {
+            if (stored.seen != publication && !stored.deleted && same(stored.sourceApp, app))
+                work.vanished.append(id);
+        }
+        return work;
+    };
+
+    if (!cacheIsCurrent()) {
+        if (const auto failure = loadCache())
+            return {failedAnswer(failure->message, failure->isBusy())};
+    }
+    const auto keepOrder = [&](const Work& work) {
+        if (work.sameOrder)
+            return;
+        order_.clear();
+        order_.reserve(work.order.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            Entry* entry = work.order[i];
+            // Rows stored now for the first time join the order.
+            if (!entry) {
+                const auto found = cache_.find(rows[i]->id);
+                entry = found != cache_.end() ? &*found : nullptr;
+            }
+            if (entry)
+                order_.push_back({rows[i]->id, entry});
+        }
+    };
+    Work work = workFor();
+    if (work.isEmpty()) {
+        keepOrder(work);
+        remember();
+        readSucceeded();
+        return {answer(false), 0, now()};
+    }
+
+    if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet))
+        return {failedWrite(db_.lastFailure())};
+    const auto rollBack = [&](const SqliteFailure& failure) {
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+        // What the cache learnt of the writes just undone is wrong now.
+        forgetCache();
+        return Publication{failedWrite(failure)};
+    };
+    // A sibling may have committed between the look above and the lock.
+    if (!cacheIsCurrent()) {
+        if (const auto failure = loadCache()) {
+            db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+            return {failedAnswer(failure->message, failure->isBusy())};
+        }
+        work = workFor();
+    }
+
+    const double stamp = now();
+    newestStamp_ = std::max(newestStamp_, stamp);
+    int written = 0;
+    // The count of the app's live rows follows every row written; workFor counted them.
+    const auto liveOfApp = [&](const StoredRow& stored) { return !stored.deleted && same(stored.sourceApp, app); };
+    {
+        SqliteStatement upsert(db_, upsertRow);
+        for (const SharedThing* row : std::as_const(work.upserts)) {
+            upsert.reset();
+            const QString stepsJson = pemby::encodeSharedSteps(row->steps);
+            bindRow(upsert, *row, stepsJson, stamp);
+            if (!upsert.run())
+                return rollBack(*upsert.failure());
+            if (const auto before = cache_.find(row->id); before != cache_.end() && liveOfApp(before->second))
+                --liveRows_->second;
+            if (db_.changes() <= 0) {
+                // Only a row another app deleted, and its owner has not taken that over,
+                // refuses an upsert: the cache learns it, so it is not tried again.
+                StoredRow& stored = cache_[row->id];
+                stored.deleted = true;
+                stored.deletedByOther = true;
+                continue;
+            }
+            ++written;
+            if (same(row->sourceApp, app))
+                ++liveRows_->second;
+            StoredRow stored;
+            stored.title = row->title;
+            stored.done = row->done;
+            stored.day = row->day;
+            stored.zs = row->zs;
+            stored.stepsJson = stepsJson;
+            stored.steps = row->steps;
+            stored.canonical = 1;
+            stored.note = row->note;
+            stored.noteID = row->noteID;
+            stored.link = row->link;
+            stored.sourceApp = row->sourceApp;
+            cache_.insert_or_assign(row->id, std::move(stored));
+        }
+        SqliteStatement mark(db_, markRowDeleted);
+        for (const QString& id : std::as_const(work.vanished)) {
+            mark.reset();
+            mark.bindNull(1);
+            mark.bindDouble(2, stamp);
+            mark.bindText(3, id);
+            if (!mark.run())
+                return rollBack(*mark.failure());
+            StoredRow& stored = cache_[id];
+            --liveRows_->second;
+            stored.deleted = true;
+            // Not live in the file either (a sibling removed it): nothing was written.
+            if (db_.changes() <= 0)
+                continue;
+            ++written;
+            stored.deletedByOther = false;
+        }
+    }
+    if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet))
+        return rollBack(db_.lastFailure());
+    keepOrder(work);
+    remember();
+    writeSucceeded();
+    readSucceeded();
+    countWrites(written);
+    return {answer(written > 0), written, now()};
+}
+
+Result<QList<SharedThing>> FamilyStore::allThings()
+{
+    QMutexLocker lock(&mutex_);
+    if (!begin(busyTimeout_))
+        return Error{closedReason()};
     QList<SharedThing> things;
-    if (!db_.isOpen())
-        return things;
     SqliteStatement query(db_, "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
                                "source_app, updated_at FROM things WHERE deleted = 0;");
-    while (query.step() == SqliteStatement::Step::Row) {
+    const bool read = query.forEachRow([&](const SqliteStatement& row) {
         SharedThing thing;
-        thing.id = query.text(0).value_or(QString());
-        thing.title = query.text(1).value_or(QString());
-        thing.done = query.int64(2) != 0;
-        thing.day = query.text(3);
-        thing.zs = query.int64(4);
-        thing.steps = pemby::decodeSharedSteps(query.text(5).value_or(QStringLiteral("[]")));
-        thing.note = query.text(6).value_or(QString());
-        thing.noteID = query.text(7);
-        thing.link = query.text(8);
-        thing.sourceApp = query.text(9).value_or(QString());
-        thing.updatedAt = query.real(10);
+        thing.id = row.text(0).value_or(QString());
+        thing.title = row.text(1).value_or(QString());
+        thing.done = row.int64(2) != 0;
+        thing.day = row.text(3);
+        thing.zs = row.int64(4);
+        thing.steps = pemby::decodeSharedSteps(row.text(5).value_or(emptySteps));
+        thing.note = row.text(6).value_or(QString());
+        thing.noteID = row.text(7);
+        thing.link = row.text(8);
+        thing.sourceApp = row.text(9).value_or(QString());
+        thing.updatedAt = row.real(10);
         things.append(std::move(thing));
-    }
+    });
+    if (!read)
+        return failedRead(*query.failure());
+    readSucceeded();
     return things;
 }
 
-bool FamilyStore::markDeleted(const QString& id, const std::optional<QString>& by)
+FamilyStore::Answer FamilyStore::markDeleted(const QString& id, const std::optional<QString>& by)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
-    SqliteStatement statement(db_, "UPDATE things SET deleted = 1, deleted_by = ?, updated_at = ? "
-                                   "WHERE id = ? AND deleted = 0;");
+    if (!begin(busyTimeout_))
+        return closedAnswer();
+    SqliteStatement statement(db_, markRowDeleted);
     statement.bindOptionalText(1, by);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
-    return write(statement);
+    return write(statement, id);
 }
 
-QStringList FamilyStore::deletedByOthers(const QString& app) const
+Result<QStringList> FamilyStore::deletedByOthers(const QString& app)
 {
     QMutexLocker lock(&mutex_);
+    if (!begin(busyTimeout_))
+        return Error{closedReason()};
     QStringList ids;
-    if (!db_.isOpen())
-        return ids;
     SqliteStatement query(db_, "SELECT id FROM things WHERE source_app = ? AND deleted = 1 "
                                "AND deleted_by IS NOT NULL AND deleted_by != ?;");
     query.bindText(1, app);
     query.bindText(2, app);
-    while (query.step() == SqliteStatement::Step::Row) {
-        if (auto id = query.text(0))
+    const bool read = query.forEachRow([&](const SqliteStatement& row) {
+        if (auto id = row.text(0))
             ids.append(*id);
-    }
+    });
+    if (!read)
+        return failedRead(*query.failure());
+    readSucceeded();
     return ids;
 }
 
-bool FamilyStore::acknowledgeDelete(const QString& id)
+FamilyStore::Answer FamilyStore::acknowledgeDelete(const QString& id)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET deleted_by = NULL WHERE id = ? AND deleted = 1 "
                                    "AND deleted_by IS NOT NULL;");
     statement.bindText(1, id);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setDone(const QString& id, bool done)
+FamilyStore::Answer FamilyStore::setDone(const QString& id, bool done)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     // No deleted condition: a tick still lands on a row that is marked deleted.
     SqliteStatement statement(db_, "UPDATE things SET done = ?, updated_at = ? WHERE id = ? AND done != ?;");
     statement.bindInt64(1, done ? 1 : 0);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
     statement.bindInt64(4, done ? 1 : 0);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setNote(const QString& id, const std::optional<QString>& noteID, const QString& note)
+FamilyStore::Answer FamilyStore::setNote(const QString& id, const std::optional<QString>& noteID, const QString& note)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET note_id = ?, note_plain = ?, updated_at = ? WHERE id = ? "
                                    "AND (note_id IS NOT ? OR note_plain != ?) AND deleted = 0;");
     statement.bindOptionalText(1, noteID);
@@ -263,48 +804,48 @@ bool FamilyStore::setNote(const QString& id, const std::optional<QString>& noteI
     statement.bindText(4, id);
     statement.bindOptionalText(5, noteID);
     statement.bindText(6, note);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setTitle(const QString& id, const QString& title)
+FamilyStore::Answer FamilyStore::setTitle(const QString& id, const QString& title)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET title = ?, updated_at = ? WHERE id = ? AND title != ? "
                                    "AND deleted = 0;");
     statement.bindText(1, title);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
     statement.bindText(4, title);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setSteps(const QString& id, const QList<SharedStep>& steps)
+FamilyStore::Answer FamilyStore::setSteps(const QString& id, const QList<SharedStep>& steps)
 {
     const QString json = pemby::encodeSharedSteps(steps);
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET steps_json = ?, updated_at = ? WHERE id = ? "
                                    "AND steps_json != ? AND deleted = 0;");
     statement.bindText(1, json);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
     statement.bindText(4, json);
-    return write(statement);
+    return write(statement, id);
 }
 
-bool FamilyStore::setDay(const QString& id, const std::optional<QString>& day)
+FamilyStore::Answer FamilyStore::setDay(const QString& id, const std::optional<QString>& day)
 {
     QMutexLocker lock(&mutex_);
-    if (!db_.isOpen())
-        return false;
+    if (!begin(busyTimeout_))
+        return closedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET due_day = ?, updated_at = ? WHERE id = ? "
                                    "AND due_day IS NOT ? AND deleted = 0;");
     statement.bindOptionalText(1, day);
     statement.bindDouble(2, now());
     statement.bindText(3, id);
     statement.bindOptionalText(4, day);
-    return write(statement);
+    return write(statement, id);
 }

@@ -3,16 +3,26 @@
 // to-do and notes apps. Each app publishes its own things as rows tagged with its name,
 // reads the others' rows, and may change a few fields of theirs or mark them deleted.
 //
-// One method per statement, each run under one lock while the caller waits. A store
-// whose file did not open stays closed: every method does nothing and openError()
-// says why. The store never announces its writes; callers post the change
-// notification. The writing methods answer whether the database changed, so a caller
-// never announces a write that did not happen.
+// One method per statement, each run under one lock while the caller waits, plus one
+// that publishes all of an app's rows in one transaction. A store whose file did not
+// open stays closed: every method does nothing and openError() says why. The store
+// never announces its writes; callers post the change notification. Every answer
+// tells whether the database changed, stayed as it was or could not be reached, so a
+// caller never announces a write that did not happen and never drops what it showed
+// for a read that failed.
+//
+// Sibling processes share the file, so it can be locked, made read-only, damaged,
+// deleted or replaced while we hold it. Each operation looks at the file first: a
+// file replaced by another is opened anew (generation() counts the openings), and
+// failure() says why syncing is off while it is.
 
+#include "result.h"
 #include "sharedthing.h"
 #include "sqlite.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QHashFunctions>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -20,14 +30,38 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
 class FamilyStore {
 public:
     using Clock = std::function<QDateTime()>;
 
+    // What a writing operation did.
+    struct Answer {
+        enum class Kind { Changed, Unchanged, Failed };
+        Kind kind = Kind::Unchanged;
+        QString error;      // SQLite's message, when it failed
+        bool busy = false;  // it failed because another app held the lock past the wait
+
+        bool isChanged() const { return kind == Kind::Changed; }
+        bool isFailed() const { return kind == Kind::Failed; }
+        // Whether the database changed.
+        explicit operator bool() const { return isChanged(); }
+    };
+
+    // What a publication did: `written` rows were inserted, updated or marked deleted,
+    // and at `at` (the store's clock) the store held exactly the rows given.
+    struct Publication {
+        Answer answer;
+        int written = 0;
+        double at = 0;
+    };
+
     // Opens (creating when needed, with its folder) the database at `path`. A null
-    // clock reads the system clock. Sibling apps write the same file, so a statement
-    // that meets their lock waits up to `busyTimeout` before it fails.
+    // clock reads the system clock. Sibling apps write the same file, so an operation
+    // that meets their lock waits up to `busyTimeout` (once, however many statements
+    // it runs) before it fails.
     explicit FamilyStore(const QString& path, Clock clock = {},
                          std::chrono::milliseconds busyTimeout = std::chrono::seconds(2));
     ~FamilyStore();
@@ -35,30 +69,54 @@ public:
     FamilyStore& operator=(const FamilyStore&) = delete;
 
     QString path() const { return path_; }
-    // Why the file did not open; nullopt when it did.
+    std::chrono::milliseconds busyTimeout() const { return busyTimeout_; }
+    // Why the file did not open at first; nullopt when it did.
     std::optional<QString> openError() const;
+    // Why syncing is off right now: the open failed, the file was deleted or replaced
+    // by one that does not open, or the last read or write failed for another reason
+    // than a sibling's lock (a read-only file, damaged pages, a full disk). nullopt
+    // while the store works.
+    std::optional<QString> failure() const;
+    // 1 after the first open; raised each time a replaced file is opened anew.
+    int generation() const;
+    // Looks at the file without an operation: reopens it when it was replaced. Every
+    // operation does this first.
+    void check();
 
     // Inserts or updates the row of `thing`, stamping it now. Skipped when the stored
     // row already holds the same values, so republishing keeps updatedAt. A row that
     // another app deleted and its owner has not acknowledged stays deleted.
-    bool upsert(const SharedThing& thing);
+    Answer upsert(const SharedThing& thing);
+    // Makes the store hold exactly `rows` of `app`: writes the rows whose stored values
+    // differ (as upsert would) and marks the app's other live rows deleted, with no
+    // deleting app, all in one transaction. An unchanged publication writes nothing
+    // and does not even take the lock. Waits for another app's lock at most `wait`
+    // (the busy timeout when not given); busy, it writes nothing.
+    Publication publish(const QList<SharedThing>& rows, const QString& app,
+                        std::optional<std::chrono::milliseconds> wait = std::nullopt);
+    // The same with the rows in groups, in order. Given the very same groups (shared,
+    // not copied) as the last publication, while no other connection has written,
+    // it knows at once that nothing changed.
+    using RowGroups = QList<QList<SharedThing>>;
+    Publication publish(const RowGroups& groups, const QString& app,
+                        std::optional<std::chrono::milliseconds> wait = std::nullopt);
     // Every live row, in the database's order.
-    QList<SharedThing> allThings() const;
+    Result<QList<SharedThing>> allThings();
     // Marks a live row deleted. `by` is the deleting app's tag when it deletes another
     // app's row; an app deleting its own row passes nullopt.
-    bool markDeleted(const QString& id, const std::optional<QString>& by);
+    Answer markDeleted(const QString& id, const std::optional<QString>& by);
     // Ids of `app`'s own rows that another app deleted and `app` has not yet taken over.
-    QStringList deletedByOthers(const QString& app) const;
+    Result<QStringList> deletedByOthers(const QString& app);
     // Takes another app's deletion over: the row stays deleted but is no longer listed,
     // and the next upsert of its id revives it.
-    bool acknowledgeDelete(const QString& id);
+    Answer acknowledgeDelete(const QString& id);
 
     // Setters change only a row whose value differs; all but setDone leave deleted rows alone.
-    bool setDone(const QString& id, bool done);
-    bool setNote(const QString& id, const std::optional<QString>& noteID, const QString& note);
-    bool setTitle(const QString& id, const QString& title);
-    bool setSteps(const QString& id, const QList<SharedStep>& steps);
-    bool setDay(const QString& id, const std::optional<QString>& day);
+    Answer setDone(const QString& id, bool done);
+    Answer setNote(const QString& id, const std::optional<QString>& noteID, const QString& note);
+    Answer setTitle(const QString& id, const QString& title);
+    Answer setSteps(const QString& id, const QList<SharedStep>& steps);
+    Answer setDay(const QString& id, const std::optional<QString>& day);
 
     // A TRUNCATE checkpoint follows every this many counted writes.
     static constexpr int checkpointInterval = 32;
@@ -66,18 +124,96 @@ public:
     static constexpr double tombstoneAge = 7 * 24 * 60 * 60;
 
 private:
-    void open(std::chrono::milliseconds busyTimeout);
-    void failOpen(const QString& text);
+    // A row as the file holds it, for publish to compare against without a query per
+    // row. NULL columns are nullopt, and a NULL never matches a value.
+    struct StoredRow {
+        std::optional<QString> title;
+        bool done = false;
+        std::optional<QString> day;
+        qint64 zs = 0;
+        std::optional<QString> stepsJson;
+        QList<SharedStep> steps;         // stepsJson decoded
+        int canonical = -1;              // whether stepsJson is what encoding `steps` gives; -1 not known yet
+        std::optional<QString> note;
+        std::optional<QString> noteID;
+        std::optional<QString> link;
+        std::optional<QString> sourceApp;
+        bool deleted = false;
+        bool deletedByOther = false;     // deleted_by set: only its owner's acknowledgement revives it
+        quint64 seen = 0;                // the publication that last named it
+        // Whether the row holds the thing's values; equal texts are shared afterwards.
+        bool matches(const SharedThing& thing);
+    };
+    struct FileIdentity {
+        qint64 device = -1;
+        qint64 inode = -1;
+        qint64 modified = -1;
+        qint64 size = -1;
+        bool operator==(const FileIdentity&) const = default;
+    };
+
+    // Opens the connection and sets the schema up; the failure text otherwise.
+    std::optional<QString> openConnection();
+    // Creates what is missing and purges old tombstones, in one transaction.
+    void setUpSchema();
+    void lookAtFile();
+    // Every operation starts here: the file looked at, the wait set. False when closed.
+    bool begin(std::chrono::milliseconds wait);
+    QString closedReason() const;
+    Answer closedAnswer() const;
+    Answer failedWrite(const SqliteFailure& failure);
+    Error failedRead(const SqliteFailure& failure);
+    void readSucceeded() { readFailure_.reset(); }
+    void writeSucceeded() { writeFailure_.reset(); }
     double now() const;
-    bool storedRowMatches(const SharedThing& thing, const QString& stepsJson) const;
-    // Runs a writing statement; counts it when it changed a row.
-    bool write(SqliteStatement& statement);
-    void countWrite();
+    bool storedRowMatches(const SharedThing& thing, const QString& stepsJson);
+    // Runs a writing statement on the row `id`; counts it when it changed the row.
+    Answer write(SqliteStatement& statement, const QString& id);
+    void countWrites(int count);
+    // The rows publish compares against: current while no other connection committed.
+    bool cacheIsCurrent() const;
+    void forgetCache();
+    // Reads every row, or, when the cache holds the file as it was, the rows written
+    // since; the failure when that could not be done.
+    std::optional<SqliteFailure> loadCache();
+    void recache(const QString& id);
 
     const QString path_;
     const Clock clock_;
+    const std::chrono::milliseconds busyTimeout_;
     mutable QMutex mutex_;
     SqliteConnection db_;
     int writes_ = 0;
+    // How long the operation under way waits for a sibling's lock.
+    std::chrono::milliseconds wait_{0};
+    int generation_ = 0;
+    bool schemaPending_ = false;
     std::optional<QString> openError_;
+    std::optional<QString> fileFailure_;
+    std::optional<QString> readFailure_;
+    std::optional<QString> writeFailure_;
+    // The file last tried after the open one went away, so a file that does not open
+    // is not tried again until it changes.
+    std::optional<FileIdentity> lastTried_;
+
+    // Node-based, so the order below may point into it.
+    std::unordered_map<QString, StoredRow> cache_;
+    // The stored rows in the order the last publication named them: the plan publishes
+    // in the same order every time, so most rows are found without hashing their id.
+    struct Ordered {
+        QString id;  // the caller's own text, so the next look compares pointers
+        std::pair<const QString, StoredRow>* entry;
+    };
+    std::vector<Ordered> order_;
+    bool cacheValid_ = false;
+    qint64 cacheVersion_ = 0;
+    // The newest stamp of a row the cache holds, and since when it read every row.
+    double newestStamp_ = 0;
+    QElapsedTimer fullRead_;
+    quint64 publications_ = 0;
+    // The groups of the last publication, while the cache has not changed since.
+    RowGroups lastGroups_;
+    QString lastGroupsApp_;
+    // How many live rows of an app the cache holds, while it has not changed since.
+    std::optional<std::pair<QString, qsizetype>> liveRows_;
 };

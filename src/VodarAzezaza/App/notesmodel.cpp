@@ -184,12 +184,25 @@ void NotesModel::create()
 
 void NotesModel::save(const Note& note)
 {
+    const QString id = note.id();
     const Status saved = store_.save(note);
     if (saved) {
-        setSaveError(std::nullopt);
+        // Saving the copy that a kept file made must not hide why the copy is there.
+        if (id != keptBesideID_)
+            setSaveError(std::nullopt);
     } else {
-        qCWarning(lcNotes) << "can't save note" << note.id() << saved.errorText();
+        qCWarning(lcNotes) << "can't save note" << id << saved.errorText();
         setSaveError(QStringLiteral("Couldn't save to Pemby Notes' folder: ") + saved.errorText());
+        keptBesideID_.reset();
+        if (const auto copy = store_.conflictCopy(id)) {
+            // The file changed elsewhere stays, with its own text now in the list; what
+            // was typed here lives on in the copy, which the editor goes on with.
+            keptBesideID_ = copy;
+            setNotes(store_.notes());
+            if (selectedID_ == id)
+                setSelectedID(copy);
+            bumpDiskRevision();
+        }
     }
     signature_ = currentSignature();
 }
@@ -277,7 +290,13 @@ void NotesModel::undo()
     }
     setNotes(store_.notes());
     signature_ = currentSignature();
-    setSelectedID(group.isEmpty() ? std::nullopt : std::optional(group.first().note->id()));
+    std::optional<QString> selected;
+    if (!group.isEmpty()) {
+        // A file that took the note's name meanwhile was kept; the note came back beside it.
+        const QString id = group.first().note->id();
+        selected = restored ? id : store_.conflictCopy(id).value_or(id);
+    }
+    setSelectedID(selected);
     bumpRevision();
     bumpDiskRevision();
 }

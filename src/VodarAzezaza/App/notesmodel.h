@@ -129,6 +129,8 @@ private:
     int searchRequest_ = 0;
     int editRequest_ = 0;
     std::optional<QString> saveError_;
+    // The note that took this model's version of a note whose file changed elsewhere.
+    std::optional<QString> keptBesideID_;
     std::function<void()> flushEditor_;
     QList<QList<NoteStore::TrashedNote>> undoStack_;  // newest last
     Signature signature_;

@@ -1,6 +1,7 @@
 #include "notificationscheduler.h"
 
 #include "logcategories.h"
+#include "wallclock.h"
 
 #include <algorithm>
 
@@ -51,7 +52,7 @@ void NotificationScheduler::remove(const QStringList& ids)
 
 QDateTime NotificationScheduler::dueAt(const NotificationRequest& request) const
 {
-    return QDateTime(request.day.date(), QTime(request.time.hour, request.time.minute), zone_);
+    return pemby::atWallClock(request.day.date(), QTime(request.time.hour, request.time.minute), zone_).instant;
 }
 
 void NotificationScheduler::deliverDue()

@@ -2,6 +2,7 @@
 
 #include "launch.h"
 #include "logcategories.h"
+#include "wallclock.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -116,7 +117,9 @@ void ReminderCenter::sync(const Planner& planner, const QSet<Day>& weeks, const 
             for (const Thing& thing : planner.days.value(day)) {
                 if (thing.done || !thing.remind)
                     continue;
-                const QDateTime at(day.date(), QTime(thing.remind->hour, thing.remind->minute), zone_);
+                // The night the clocks skip its time, a reminder comes as late as it has to.
+                const QDateTime at =
+                    pemby::atWallClock(day.date(), QTime(thing.remind->hour, thing.remind->minute), zone_).instant;
                 if (!at.isValid() || at <= now)
                     continue;
                 // The same title at the same time on the same day is one request.

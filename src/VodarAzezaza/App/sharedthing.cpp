@@ -16,6 +16,9 @@ QString encodeSharedSteps(const QList<SharedStep>& steps)
 
 QList<SharedStep> decodeSharedSteps(const QString& json)
 {
+    // Most things have no steps; their text needs no parser.
+    if (json == u"[]")
+        return {};
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json.toUtf8(), &error);
     if (error.error != QJsonParseError::NoError || !doc.isArray())

@@ -4,10 +4,50 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <thread>
 #include <utility>
+
+namespace {
+
+// SQLite's busy handler: waits a little and asks again until the connection's deadline.
+int waitForLock(void* context, int attempt)
+{
+    using namespace std::chrono_literals;
+    const auto deadline = *static_cast<const SqliteConnection::Clock::time_point*>(context);
+    const auto now = SqliteConnection::Clock::now();
+    if (now >= deadline)
+        return 0;
+    // Short pauses first: most locks are held for a single small transaction.
+    static constexpr std::chrono::milliseconds pauses[] = {1ms, 2ms, 5ms, 10ms, 15ms, 20ms, 25ms, 50ms};
+    const auto pause = pauses[std::min<size_t>(size_t(attempt), std::size(pauses) - 1)];
+    std::this_thread::sleep_for(std::min<SqliteConnection::Clock::duration>(pause, deadline - now));
+    return 1;
+}
+
+} // namespace
+
+bool SqliteFailure::isBusy() const
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+SqliteFailure SqliteFailure::readOnly()
+{
+    return {SQLITE_READONLY, QString::fromUtf8(sqlite3_errstr(SQLITE_READONLY))};
+}
+
+SqliteConnection::SqliteConnection(sqlite3* db)
+    : db_(db)
+    , deadline_(std::make_unique<Clock::time_point>(Clock::now()))
+{
+    sqlite3_busy_handler(db_, &waitForLock, deadline_.get());
+}
 
 SqliteConnection::SqliteConnection(SqliteConnection&& other) noexcept
     : db_(std::exchange(other.db_, nullptr))
+    , deadline_(std::move(other.deadline_))
 {
 }
 
@@ -16,6 +56,7 @@ SqliteConnection& SqliteConnection::operator=(SqliteConnection&& other) noexcept
     if (this != &other) {
         close();
         db_ = std::exchange(other.db_, nullptr);
+        deadline_ = std::move(other.deadline_);
     }
     return *this;
 }
@@ -25,8 +66,10 @@ SqliteConnection::Opened SqliteConnection::open(const QString& path)
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
         return {SqliteConnection(db), std::nullopt};
+    }
     QString error;
     if (db) {
         error = QString::fromUtf8(sqlite3_errmsg(db));
@@ -40,10 +83,15 @@ QString SqliteConnection::errorMessage() const
     return db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("no database connection");
 }
 
-void SqliteConnection::setBusyTimeout(int milliseconds)
+SqliteFailure SqliteConnection::lastFailure() const
 {
-    if (db_)
-        sqlite3_busy_timeout(db_, milliseconds);
+    return {db_ ? sqlite3_extended_errcode(db_) : SQLITE_MISUSE, errorMessage()};
+}
+
+void SqliteConnection::waitUntil(Clock::time_point deadline)
+{
+    if (deadline_)
+        *deadline_ = deadline;
 }
 
 bool SqliteConnection::exec(const char* sql, OnError onError)
@@ -68,8 +116,33 @@ bool SqliteConnection::checkpointTruncate()
         return false;
     if (sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) == SQLITE_OK)
         return true;
-    qCWarning(lcFamily, "sqlite: checkpoint failed: %s", sqlite3_errmsg(db_));
+    // A sibling reading at the time keeps its frames; the next checkpoint takes them.
+    if (lastFailure().isBusy())
+        qCInfo(lcFamily, "sqlite: checkpoint waits for a reader: %s", sqlite3_errmsg(db_));
+    else
+        qCWarning(lcFamily, "sqlite: checkpoint failed: %s", sqlite3_errmsg(db_));
     return false;
+}
+
+bool SqliteConnection::hasMoved() const
+{
+    if (!db_)
+        return false;
+    int moved = 0;
+    return sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0;
+}
+
+bool SqliteConnection::isReadOnly() const
+{
+    return db_ && sqlite3_db_readonly(db_, "main") == 1;
+}
+
+std::optional<qint64> SqliteConnection::dataVersion() const
+{
+    SqliteStatement query(*this, "PRAGMA data_version;");
+    if (query.step() != SqliteStatement::Step::Row)
+        return std::nullopt;
+    return query.int64(0);
 }
 
 void SqliteConnection::close()
@@ -84,10 +157,13 @@ void SqliteConnection::close()
 SqliteStatement::SqliteStatement(const SqliteConnection& connection, const char* sql)
     : connection_(connection)
 {
-    if (!connection.isOpen())
+    if (!connection.isOpen()) {
+        failure_ = SqliteFailure{SQLITE_MISUSE, connection.errorMessage()};
         return;
+    }
     if (sqlite3_prepare_v2(connection.handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK) {
-        qCWarning(lcFamily, "sqlite: couldn't prepare \"%s\": %s", sql, sqlite3_errmsg(connection.handle()));
+        failure_ = connection.lastFailure();
+        qCWarning(lcFamily, "sqlite: couldn't prepare \"%s\": %s", sql, qUtf8Printable(failure_->message));
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
     }
@@ -100,11 +176,11 @@ SqliteStatement::~SqliteStatement()
 
 void SqliteStatement::checkBind(int rc, int index)
 {
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK || failure_)
         return;
-    bindFailed_ = true;
+    failure_ = connection_.lastFailure();
     qCWarning(lcFamily, "sqlite: couldn't bind parameter %d of \"%s\": %s", index, sqlite3_sql(stmt_),
-              sqlite3_errmsg(connection_.handle()));
+              qUtf8Printable(failure_->message));
 }
 
 void SqliteStatement::bindText(int index, const QString& text)
@@ -143,15 +219,44 @@ void SqliteStatement::bindNull(int index)
 
 SqliteStatement::Step SqliteStatement::step()
 {
-    if (!stmt_ || bindFailed_)
+    if (!stmt_ || failure_)
         return Step::Failed;
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return Step::Row;
     if (rc == SQLITE_DONE)
         return Step::Done;
-    qCWarning(lcFamily, "sqlite: \"%s\" failed: %s", sqlite3_sql(stmt_), sqlite3_errmsg(connection_.handle()));
+    failure_ = connection_.lastFailure();
+    if (failure_->isBusy())
+        qCInfo(lcFamily, "sqlite: \"%s\" waits for another app: %s", sqlite3_sql(stmt_),
+               qUtf8Printable(failure_->message));
+    else
+        qCWarning(lcFamily, "sqlite: \"%s\" failed: %s", sqlite3_sql(stmt_), qUtf8Printable(failure_->message));
     return Step::Failed;
+}
+
+bool SqliteStatement::forEachRow(const std::function<void(const SqliteStatement&)>& row)
+{
+    for (;;) {
+        switch (step()) {
+        case Step::Row:
+            row(*this);
+            break;
+        case Step::Done:
+            return true;
+        case Step::Failed:
+            return false;
+        }
+    }
+}
+
+void SqliteStatement::reset()
+{
+    if (!stmt_)
+        return;
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    failure_.reset();
 }
 
 bool SqliteStatement::isNull(int column) const

@@ -76,7 +76,7 @@ FamilyThingRow::FamilyThingRow(AppModel& model, const SharedThing& thing, const 
     followDragging();
 }
 
-FamilyThingRow::~FamilyThingRow() { disconnect(&model_, nullptr, this, nullptr); }
+FamilyThingRow::~FamilyThingRow() { stopListening(); }
 
 QString FamilyThingRow::helpText(const QString& sourceApp)
 {

@@ -32,7 +32,7 @@ EditField* fieldElsewhere(const QWidget* row)
 
 } // namespace
 
-RowFrame::RowFrame(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+RowFrame::RowFrame(AppModel& model, QWidget* parent) : QWidget(parent), model_(model), alive_(&model)
 {
     setFixedHeight(32);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -61,6 +61,12 @@ RowFrame::~RowFrame()
 
 QSize RowFrame::sizeHint() const { return QSize(QWidget::sizeHint().width(), 32); }
 QSize RowFrame::minimumSizeHint() const { return QSize(QWidget::minimumSizeHint().width(), 32); }
+
+void RowFrame::stopListening()
+{
+    if (alive_)
+        disconnect(alive_, nullptr, this, nullptr);
+}
 
 void RowFrame::setDimmed(bool dimmed)
 {

@@ -88,6 +88,9 @@ protected:
     void adoptPopover(Popover* popover);
 
     void setDimmed(bool dimmed);
+    // Stops hearing the model, as a row's destructor does first: nothing the model says
+    // while the row goes is for it. Nothing happens when the model went first.
+    void stopListening();
 
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
@@ -102,6 +105,7 @@ protected:
     AppModel& model_;
 
 private:
+    QPointer<AppModel> alive_;
     void setHovering(bool hovering);
     void watchPopover();
 

@@ -177,7 +177,7 @@ ThingColumn::Layout ThingColumn::budget(int events, int others, int things, bool
 }
 
 ThingColumn::ThingColumn(AppModel& model, const Place& place, QWidget* parent)
-    : QWidget(parent), model_(model), place_(place)
+    : QWidget(parent), model_(model), alive_(&model), place_(place)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     // Connected before any row is made, so the column settles a re-read's details
@@ -203,7 +203,8 @@ ThingColumn::~ThingColumn()
 {
     // Rows and details that go with the column may still tell the model something; the
     // column must not hear it back half torn down.
-    disconnect(&model_, nullptr, this, nullptr);
+    if (alive_)
+        disconnect(alive_, nullptr, this, nullptr);
     closeOrphans();
 }
 
@@ -240,6 +241,22 @@ void ThingColumn::setCap(std::optional<int> cap)
 }
 
 void ThingColumn::sync()
+{
+    // Showing a line can hand it the keys, and a field that loses them commits, which
+    // changes the model again: that change is taken up once this one is done.
+    if (syncing_) {
+        resync_ = true;
+        return;
+    }
+    syncing_ = true;
+    do {
+        resync_ = false;
+        syncOnce();
+    } while (resync_);
+    syncing_ = false;
+}
+
+void ThingColumn::syncOnce()
 {
     const QList<Thing> things = model_.planner().things(place_);
     const bool typing = model_.editing() == Editing::newThing(place_);

@@ -90,6 +90,7 @@ protected:
 
 private:
     void sync();
+    void syncOnce();
     void syncEvents();
     void syncRows(const QList<Thing>& things, const QList<SharedThing>& others);
     void syncEnd(bool typing);
@@ -101,12 +102,15 @@ private:
     void closeOrphans();
 
     AppModel& model_;
+    QPointer<AppModel> alive_;
     Place place_;
     QStringList events_;
     int minRows_ = 0;
     std::optional<int> cap_;
     Layout budget_;
     DropSpotState spot_;
+    bool syncing_ = false;
+    bool resync_ = false;
 
     QList<EventRow*> eventRows_;
     QHash<QString, RowFrame*> rows_;

@@ -80,8 +80,7 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
 
 ThingRow::~ThingRow()
 {
-    // Nothing the model says from here on is for this row.
-    disconnect(&model_, nullptr, this, nullptr);
+    stopListening();
 }
 
 QString ThingRow::rowID(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }

@@ -312,7 +312,8 @@ TEST(AppModelDrag, AddedRecordsBringTheirNotes)
     EXPECT_EQ(QDir(h.notesFolder()).entryList(QDir::Files).size(), 1);
 }
 
-TEST(AppModelDrag, ANoteThatCannotBeWrittenLeavesTheAddedThingWithoutOne)
+// Pasted, dropped or brought by the add link, the things come in through one door.
+TEST(AppModelDrag, ANoteThatCannotBeWrittenIsASaveErrorAndTheThingKeepsItsText)
 {
     ModelHarness h;
     h.blockNotesFolder();
@@ -323,5 +324,7 @@ TEST(AppModelDrag, ANoteThatCannotBeWrittenLeavesTheAddedThingWithoutOne)
     ASSERT_TRUE(thing);
     EXPECT_EQ(thing->noteID, std::nullopt);
     EXPECT_EQ(thing->note, "n");
-    EXPECT_EQ(m.saveError(), std::nullopt) << "not reported";
+    ASSERT_TRUE(m.saveError());
+    EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: ")) << m.saveError()->toStdString();
+    EXPECT_EQ(m.footnote(), *m.saveError());
 }

@@ -1,5 +1,7 @@
 #include "appmodel.h"
+#include "familyfiles.h"
 #include "modelharness.h"
+#include "sqlite.h"
 #include "textutil.h"
 
 #include <QDir>
@@ -197,7 +199,7 @@ TEST_F(AppModelOtherApps, DeletingMarksTheRowDeletedByThePlanner)
     EXPECT_EQ(postsOf([&] { m.deleteExternal("N1"); }), 1);
     EXPECT_EQ(m.toast(), "Deleted. Gone from notes too.");
     EXPECT_FALSE(storedRow(h.family(), "N1"));
-    EXPECT_EQ(h.family().deletedByOthers("notes"), QStringList{"N1"});
+    EXPECT_EQ(*h.family().deletedByOthers("notes"), QStringList{"N1"});
     EXPECT_FALSE(m.tickedExternal().contains("N1"));
     EXPECT_EQ(m.selectedExternal(), std::nullopt);
     EXPECT_EQ(m.openedExternal(), std::nullopt);
@@ -287,4 +289,85 @@ TEST_F(AppModelOtherApps, SlotsOfThingsThatLeftTheStoreAreForgotten)
     m.refreshFromFamily();
     EXPECT_EQ(m.selectedExternal(), std::nullopt) << "no longer in today's column";
     EXPECT_EQ(m.externalSlots().size(), 1);
+}
+
+// A change the store refuses (a sibling holds the lock past the wait, or the file no
+// longer reads as a database) is the save error, and everything shown stays as the
+// store has it: the rows, their slots, the tick, the selection.
+TEST(AppModelOtherAppsRefused, ShowTheSaveErrorAndKeepTheRowsAndSlots)
+{
+    struct Condition {
+        const char* name;
+        QString reason;
+    };
+    const Condition conditions[] = {
+        {"locked", "database is locked"},
+        {"unreadable", "file is not a database"},
+    };
+    struct Operation {
+        const char* name;
+        std::function<void(AppModel&)> run;
+        QString text;
+    };
+    const QString refused = "Couldn't change it in Pemby Todo: ";
+    const Operation operations[] = {
+        {"tick", [](AppModel& m) { m.toggleExternal(*m.externalThing("T1")); }, refused},
+        {"rename", [](AppModel& m) { m.renameExternal(*m.externalThing("T1"), "water the ferns"); }, refused},
+        {"steps", [](AppModel& m) { m.setExternalSteps("T1", {{"fill the can", false}}); }, refused},
+        {"move", [](AppModel& m) { m.moveExternal("T1", thursday); }, refused},
+        {"delete", [](AppModel& m) { m.deleteExternal("T1"); }, refused},
+        {"note", [](AppModel& m) { m.saveExternalNote("T1", QByteArray("{\\rtf1 x}"), "x"); },
+         "Couldn't save the note: "},
+    };
+    for (const Condition& condition : conditions) {
+        for (const Operation& operation : operations) {
+            SCOPED_TRACE(std::string(condition.name) + ", " + operation.name);
+            ModelHarness h;
+            h.syncDelay = 5ms;
+            h.setFamilyBusyTimeout(50ms);
+            h.family().upsert(Sibling::row("T1", "water the plants", wednesday));
+            h.family().upsert(Sibling::row("T2", "buy stamps", wednesday));
+            h.settings().setValue("order.otherApps", R"({"T1":1,"T2":0})");
+            AppModel& m = h.start();
+            ASSERT_TRUE(waitForSync(m));
+            m.setSelectedExternal(QStringLiteral("T1"));
+            m.setOpenedExternal(QStringLiteral("T1"));
+            const QList<SharedThing> shown = m.familyThings();
+            ASSERT_EQ(ids(m.todayFromOthers()), (QStringList{"T1", "T2"}));
+
+            SqliteConnection lock;
+            if (QString(condition.name) == "locked") {
+                lock = SqliteConnection::open(h.familyPath()).connection;
+                ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE;"));
+            } else {
+                SqliteConnection(SqliteConnection::open(h.familyPath()).connection)
+                    .exec("PRAGMA wal_checkpoint(TRUNCATE);");
+                replaceFile(h.familyPath(), QByteArray(8192, 'x'));
+            }
+
+            operation.run(m);
+            EXPECT_EQ(m.saveError(), operation.text + condition.reason);
+            EXPECT_EQ(m.footnote(), *m.saveError());
+            EXPECT_EQ(m.familyThings(), shown);
+            EXPECT_EQ(ids(m.todayFromOthers()), (QStringList{"T1", "T2"}));
+            EXPECT_FALSE(m.todayFromOthers().first().done) << "as the store has it";
+            EXPECT_TRUE(m.tickedExternal().isEmpty());
+            EXPECT_EQ(m.externalSlots(), (QMap<QString, int>{{"T1", 1}, {"T2", 0}}));
+            EXPECT_EQ(h.settings().value("order.otherApps"), QVariant(R"({"T1":1,"T2":0})"));
+            EXPECT_EQ(m.selectedExternal(), "T1");
+            EXPECT_EQ(m.openedExternal(), "T1");
+            EXPECT_EQ(m.toast(), std::nullopt);
+            EXPECT_TRUE(QDir(h.notesFolder()).entryList(QDir::Files).isEmpty()) << "no note file left behind";
+
+            if (lock.isOpen()) {
+                EXPECT_EQ(m.syncError(), std::nullopt);
+                ASSERT_TRUE(lock.exec("ROLLBACK;"));
+                // Once the lock is gone the same change goes through and the error goes with it.
+                operation.run(m);
+                EXPECT_EQ(m.saveError(), std::nullopt);
+            } else {
+                EXPECT_EQ(m.syncError(), condition.reason);
+            }
+        }
+    }
 }

@@ -220,7 +220,7 @@ TEST(AppModelStartup, ABurstOfSavesSyncsOnceAfterTheLast)
     EXPECT_EQ(posts, 1);
     // The one sync after the burst carries every thing, so it ran after the last save.
     ASSERT_TRUE(waitUntil([&] { return posts == 2; }));
-    EXPECT_EQ(h.family().allThings().size(), 10);
+    EXPECT_EQ(h.family().allThings()->size(), 10);
     QTest::qWait(300);
     EXPECT_EQ(posts, 2);
 }

@@ -1,5 +1,7 @@
 #include "appmodel.h"
+#include "familyfiles.h"
 #include "modelharness.h"
+#include "sqlite.h"
 
 #include <QKeySequence>
 #include <QTest>
@@ -14,15 +16,6 @@ const Day monday{2026, 3, 2};
 const Day wednesday{2026, 3, 4};
 const Place today = Place::onDay(wednesday);
 const QString thisWeek = "2026-W10.md";
-
-std::optional<SharedThing> rowOf(FamilyStore& store, const QString& id)
-{
-    for (const SharedThing& row : store.allThings()) {
-        if (row.id == id)
-            return row;
-    }
-    return std::nullopt;
-}
 
 // The undo shortcut as the toasts write it: Ctrl+Z here, ⌘Z on a Mac.
 QString undoKey()
@@ -94,7 +87,7 @@ TEST_F(AppModelSync, PublishesEveryOwnThingOnceAfterABurst)
     EXPECT_EQ(*invoice.syncID, invoice.syncID->toUpper());
     EXPECT_TRUE(h.text(thisWeek).contains("{sync:" + *invoice.syncID + "}"));
 
-    const auto row = rowOf(h.family(), *invoice.syncID);
+    const auto row = storedRow(h.family(), *invoice.syncID);
     ASSERT_TRUE(row);
     SharedThing expected = Sibling::row(*invoice.syncID, "send the invoice", wednesday, "planner");
     expected.zs = 2;
@@ -105,12 +98,12 @@ TEST_F(AppModelSync, PublishesEveryOwnThingOnceAfterABurst)
     expected.updatedAt = row->updatedAt;
     EXPECT_EQ(*row, expected);
     for (const QString title : {"fix the bike light", "renew the passport"}) {
-        const auto undated = rowOf(h.family(), syncIDOf(m, title));
+        const auto undated = storedRow(h.family(), syncIDOf(m, title));
         ASSERT_TRUE(undated) << title.toStdString();
         EXPECT_EQ(undated->day, std::nullopt);
         EXPECT_EQ(undated->sourceApp, "planner");
     }
-    EXPECT_EQ(h.family().allThings().size(), 3);
+    EXPECT_EQ(h.family().allThings()->size(), 3);
 }
 
 TEST_F(AppModelSync, SkipsItsOwnEchoOnceAndRefreshesOnASiblingsPost)
@@ -199,7 +192,7 @@ TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
             // The next sync publishes the plan's version: a move elsewhere does not stick.
             m.scheduleSync();
             settle(m);
-            const auto row = rowOf(h.family(), syncID);
+            const auto row = storedRow(h.family(), syncID);
             ASSERT_TRUE(row);
             EXPECT_EQ(row->day, wednesday.iso());
             EXPECT_EQ(row->title, expected.title);
@@ -226,8 +219,8 @@ TEST_F(AppModelSync, ACopyBackIsNotTakenBackByUndo)
     ASSERT_EQ(titlesOn(m, today), QStringList{"buy oat milk"});
     EXPECT_TRUE(m.planner().things(today).first().done);
     settle(m);
-    EXPECT_TRUE(rowOf(h.family(), milk)->done) << "undo must not publish the tick away";
-    EXPECT_EQ(rowOf(h.family(), milk)->title, "buy oat milk");
+    EXPECT_TRUE(storedRow(h.family(), milk)->done) << "undo must not publish the tick away";
+    EXPECT_EQ(storedRow(h.family(), milk)->title, "buy oat milk");
     m.redo();
     EXPECT_TRUE(m.planner().things(today).first().done);
 }
@@ -254,12 +247,12 @@ TEST_F(AppModelSync, ADeletionInTheSiblingIsAnUndoableChangeHere)
     EXPECT_EQ(m.toast(), "Deleted in Pemby Todo. " + undoKey() + " if that was a mistake.");
     EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "call mum")});
     EXPECT_EQ(m.opened(), std::nullopt);
-    EXPECT_TRUE(h.family().deletedByOthers("planner").isEmpty()) << "taken over";
+    EXPECT_TRUE(h.family().deletedByOthers("planner")->isEmpty()) << "taken over";
     settle(m);
 
     m.undo();
     settle(m);
-    EXPECT_TRUE(rowOf(h.family(), syncIDOf(m, "buy milk"))) << "undo and a sync bring the row back";
+    EXPECT_TRUE(storedRow(h.family(), syncIDOf(m, "buy milk"))) << "undo and a sync bring the row back";
 
     // Two at once: one undo step each.
     todo.store.markDeleted(syncIDOf(m, "buy milk"), QStringLiteral("todo"));
@@ -285,16 +278,16 @@ TEST_F(AppModelSync, RowsOfWeeksNotLoadedGoAndComeBack)
     h.family().markDeleted(deleted, QStringLiteral("todo"));
 
     AppModel& m = started();
-    EXPECT_FALSE(rowOf(h.family(), far)) << "not in the loaded plan: marked deleted";
-    EXPECT_TRUE(h.family().deletedByOthers("planner").contains(deleted)) << "waits for its week";
+    EXPECT_FALSE(storedRow(h.family(), far)) << "not in the loaded plan: marked deleted";
+    EXPECT_TRUE(h.family().deletedByOthers("planner")->contains(deleted)) << "waits for its week";
 
     m.go(5);
     m.refreshFromFamily();
     EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 4, 7})), QStringList{"renew the passport"});
     EXPECT_EQ(m.toast(), "Deleted in Pemby Todo. " + undoKey() + " if that was a mistake.");
     settle(m);
-    EXPECT_TRUE(rowOf(h.family(), far)) << "loaded again: revived";
-    EXPECT_FALSE(rowOf(h.family(), deleted));
+    EXPECT_TRUE(storedRow(h.family(), far)) << "loaded again: revived";
+    EXPECT_FALSE(storedRow(h.family(), deleted));
 }
 
 TEST_F(AppModelSync, TwoThingsWithOneSyncIDGetARowEach)
@@ -309,8 +302,8 @@ TEST_F(AppModelSync, TwoThingsWithOneSyncIDGetARowEach)
     EXPECT_EQ(things[0].syncID, copied);
     ASSERT_TRUE(things[1].syncID);
     EXPECT_NE(*things[1].syncID, copied);
-    EXPECT_EQ(rowOf(h.family(), copied)->title, "buy milk");
-    EXPECT_EQ(rowOf(h.family(), *things[1].syncID)->title, "buy bread");
+    EXPECT_EQ(storedRow(h.family(), copied)->title, "buy milk");
+    EXPECT_EQ(storedRow(h.family(), *things[1].syncID)->title, "buy bread");
     EXPECT_TRUE(h.text(thisWeek).contains("buy bread {sync:" + *things[1].syncID + "}"));
 }
 
@@ -325,4 +318,169 @@ TEST_F(AppModelSync, AStoreThatDidNotOpenKeepsTheRememberedSlots)
     EXPECT_EQ(m.externalSlots(), (QMap<QString, int>{{"T1", 1}}));
     EXPECT_EQ(m.selectedExternal(), "T1");
     EXPECT_EQ(h.settings().value("order.otherApps"), QVariant(R"({"T1":1})"));
+}
+
+// The planner was closed while the sibling worked on its rows. What the sibling did
+// comes back at start, before the start-up sync could publish the old values over it.
+TEST_F(AppModelSync, ASiblingsEditsWhileThePlannerWasClosedSurviveItsStart)
+{
+    Sibling todo(h);
+    AppModel& m = started();
+    m.commit([](Planner& p) {
+        const auto milk = p.add(QStringLiteral("buy milk"), today);
+        p.update(*milk, [](Thing& t) {
+            t.note = "one litre";
+            t.steps = {{"find a bag", false}};
+        });
+        p.add(QStringLiteral("call mum"), today);
+    });
+    settle(m);
+    const QString milk = syncIDOf(m, "buy milk");
+    const QString mum = syncIDOf(m, "call mum");
+    h.stop();
+
+    const QString noteID = "0a0b0c0d-0000-4000-8000-00000000000b";
+    ASSERT_TRUE(todo.store.setTitle(milk, "buy oat milk"));
+    ASSERT_TRUE(todo.store.setNote(milk, noteID, "two litres"));
+    ASSERT_TRUE(todo.store.setSteps(milk, {{"find a bag", true}, {"pay", false}}));
+    ASSERT_TRUE(todo.store.setDone(mum, true));
+
+    AppModel& again = h.start();
+    const auto check = [&](const char* when) {
+        SCOPED_TRACE(when);
+        ASSERT_EQ(titlesOn(again, today), (QStringList{"buy oat milk", "call mum"}));
+        const Thing oat = again.planner().things(today).first();
+        EXPECT_EQ(oat.note, "two litres");
+        EXPECT_EQ(oat.noteID, noteID);
+        EXPECT_EQ(oat.steps, (QList<Step>{{"find a bag", true}, {"pay", false}}));
+        EXPECT_TRUE(again.planner().things(today).last().done);
+        const auto row = storedRow(h.family(), milk);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->title, "buy oat milk");
+        EXPECT_EQ(row->note, "two litres");
+        EXPECT_EQ(row->steps, (QList<SharedStep>{{"find a bag", true}, {"pay", false}}));
+    };
+    check("at start");
+    EXPECT_TRUE(h.text(thisWeek).contains("buy oat milk")) << "saved";
+    EXPECT_EQ(again.undoStack().size(), 0) << "no undo step";
+    settle(again);
+    check("after the start-up sync");
+}
+
+// The other way round: rows that still hold what the planner published say nothing
+// against the files, which may have changed since (by hand, on another computer, or
+// an edit saved in the moment before the planner quit).
+TEST_F(AppModelSync, RowsThatHoldWhatWasPublishedDoNotOverrideTheFilesAtStart)
+{
+    Sibling todo(h);
+    AppModel& m = started();
+    m.commit([](Planner& p) {
+        p.add(QStringLiteral("buy milk"), today);
+        p.add(QStringLiteral("water the plants"), today);
+    });
+    settle(m);
+    const QString milk = syncIDOf(m, "buy milk");
+    const QString plants = syncIDOf(m, "water the plants");
+    // Saved, and closed before the sync ran.
+    m.commit([&](Planner& p) {
+        p.update(idOf(p, "buy milk"), [](Thing& t) {
+            t.title = "buy oat milk";
+            t.done = true;
+        });
+    });
+    ASSERT_TRUE(m.syncPending());
+    h.stop();
+    h.put(thisWeek, h.text(thisWeek).replace("water the plants", "water the ferns"));
+
+    AppModel& again = h.start();
+    EXPECT_EQ(titlesOn(again, today), (QStringList{"buy oat milk", "water the ferns"}));
+    EXPECT_TRUE(again.planner().things(today).first().done);
+    settle(again);
+    EXPECT_EQ(storedRow(h.family(), milk)->title, "buy oat milk");
+    EXPECT_TRUE(storedRow(h.family(), milk)->done);
+    EXPECT_EQ(storedRow(h.family(), plants)->title, "water the ferns");
+}
+
+// A sibling in the middle of a long write holds the store's lock. The sync waits for
+// it once, tries again on its own without freezing the window again, and publishes
+// everything once the lock goes; meanwhile nothing stale is copied back.
+TEST_F(AppModelSync, ALockHeldPastTheWaitCostsOneWaitAndTheRowsArriveOnceItGoes)
+{
+    h.setFamilyBusyTimeout(100ms);
+    Sibling todo(h);
+    AppModel& m = started();
+    m.commit([](Planner& p) { p.add(QStringLiteral("buy milk"), today); });
+    settle(m);
+    const QString milk = syncIDOf(m, "buy milk");
+    const auto plannerRows = [&] {
+        const Result<QList<SharedThing>> rows = todo.store.allThings();
+        int n = 0;
+        for (const SharedThing& row : rows.value())
+            n += row.sourceApp == "planner";
+        return n;
+    };
+
+    SqliteConnection lock = SqliteConnection::open(h.familyPath()).connection;
+    ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE;"));
+    LogCounter waits("app.pemby.planner.family", "held the lock past");
+    m.commit([](Planner& p) {
+        for (int i = 0; i < 10; ++i)
+            p.add(QStringLiteral("thing %1").arg(i), today);
+        p.update(idOf(p, "buy milk"), [](Thing& t) { t.done = true; });
+    });
+    QTest::qWait(400);  // the sync, then several tries
+    EXPECT_EQ(waits(), 1);
+    EXPECT_TRUE(m.syncPending());
+    EXPECT_EQ(plannerRows(), 1);
+    EXPECT_EQ(m.syncError(), std::nullopt) << "a lock is no reason to say syncing is off";
+
+    // The sibling says it changed something: the tick still waiting to be published
+    // is not taken back from the row that has not heard of it yet.
+    const int heard = todo.heard;
+    todo.post();
+    ASSERT_TRUE(waitUntil([&] { return todo.heard > heard; }));
+    QTest::qWait(50);
+    EXPECT_TRUE(m.planner().thing(idOf(m.planner(), "buy milk"))->done);
+
+    ASSERT_TRUE(lock.exec("COMMIT;"));
+    ASSERT_TRUE(waitUntil([&] { return plannerRows() == 11; }));
+    EXPECT_TRUE(storedRow(todo.store, milk)->done);
+    EXPECT_TRUE(waitUntil([&] { return !m.syncPending(); }));
+    EXPECT_EQ(waits(), 1);
+}
+
+TEST_F(AppModelSync, AStoreFileDeletedOrReplacedWhileRunningIsSaidAndOpenedAgain)
+{
+    Sibling todo(h);
+    AppModel& m = started();
+    m.commit([](Planner& p) { p.add(QStringLiteral("buy milk"), today); });
+    settle(m);
+    const QString milk = syncIDOf(m, "buy milk");
+    todo.store.upsert(Sibling::row("T1", "buy stamps", wednesday));
+    m.refreshFromFamily();
+    ASSERT_EQ(m.familyThings().size(), 1);
+
+    SignalCount footnote(m, &AppModel::syncErrorChanged);
+    removeDatabase(h.familyPath());
+    m.refresh(h.now());  // the heartbeat looks at the file
+    EXPECT_EQ(m.syncError(), "family.db was deleted");
+    EXPECT_EQ(m.footnote(), "sync is off: family.db was deleted");
+    EXPECT_EQ(footnote(), 1);
+    m.refreshFromFamily();
+    EXPECT_EQ(m.familyThings().size(), 1) << "what was read stays shown";
+
+    // Another database takes the name (a backup put back, a sibling starting anew).
+    {
+        FamilyStore restored(h.familyPath());
+        ASSERT_TRUE(restored.upsert(Sibling::row("T9", "from the backup", wednesday)));
+    }
+    m.refresh(h.now());
+    EXPECT_EQ(m.syncError(), std::nullopt);
+    EXPECT_EQ(footnote(), 2);
+    ASSERT_TRUE(waitUntil([&] { return m.familyThings().size() == 1 && m.familyThings().first().id == "T9"; }));
+    settle(m);
+    FamilyStore reader(h.familyPath());
+    const auto row = storedRow(reader, milk);
+    ASSERT_TRUE(row) << "everything published into the new file";
+    EXPECT_EQ(row->title, "buy milk");
 }

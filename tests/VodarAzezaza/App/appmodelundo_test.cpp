@@ -22,7 +22,7 @@ void add(AppModel& m, const QString& title, const Place& place = today)
 
 bool liveRow(FamilyStore& store, const QString& id)
 {
-    const QList<SharedThing> rows = store.allThings();
+    const QList<SharedThing> rows = store.allThings().value();
     return std::any_of(rows.cbegin(), rows.cend(), [&](const SharedThing& r) { return r.id == id; });
 }
 
@@ -198,7 +198,7 @@ TEST_F(AppModelUndo, AThingKeepsItsSyncIDAcrossUndo)
     EXPECT_EQ(m.planner().days.value(tuesday).first().syncID, syncID);
     ASSERT_TRUE(waitForSync(m));
     EXPECT_TRUE(liveRow(h.family(), *syncID));
-    EXPECT_EQ(h.family().allThings().size(), 1);
+    EXPECT_EQ(h.family().allThings()->size(), 1);
 }
 
 // The reminders are worked out again only for the weeks a change touched; what they

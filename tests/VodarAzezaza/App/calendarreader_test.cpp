@@ -5,10 +5,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 
 // Found by argument-dependent lookup, so it lives beside Day and QMap.
@@ -301,7 +302,7 @@ TEST_P(CalendarReaderTest, ReadsChangedFilesAgainAndForgetsRemovedOnes)
     EXPECT_TRUE(reader.events({day(2025, 3, 10)}).isEmpty());
 }
 
-TEST_P(CalendarReaderTest, ReadsOffTheGuiThreadAndAnswersOnIt)
+TEST_P(CalendarReaderTest, ReadsOffTheGuiThreadAndAnswersOnTheAskingContext)
 {
     const QString cal = folder("cal");
     write(cal + "/a.ics", calendar(event("SUMMARY:A\r\nDTSTART:20250310T090000\r\n")));
@@ -319,14 +320,145 @@ TEST_P(CalendarReaderTest, ReadsOffTheGuiThreadAndAnswersOnIt)
     EXPECT_TRUE(onGuiThread);
     EXPECT_EQ(*answer, (EventLines{{day(2025, 3, 10), {"9:00 a"}}}));
 
-    // A context gone before the answer arrives gets none.
+    // A context gone before the answer arrives gets none. Reads are answered in turn,
+    // so once a later one is answered, the earlier one has had its chance.
     bool called = false;
     auto gone = std::make_unique<QObject>();
     reader.events({day(2025, 3, 10)}, gone.get(), [&](const EventLines&) { called = true; });
     gone.reset();
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
+    bool later = false;
+    reader.events({day(2025, 3, 10)}, &context, [&](const EventLines&) { later = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(later, 5000);
     EXPECT_FALSE(called);
+
+    // A context on a thread of its own is answered there.
+    QThread other;
+    other.start();
+    QObject elsewhere;
+    elsewhere.moveToThread(&other);
+    std::atomic<QThread*> answeredOn = nullptr;
+    reader.events({day(2025, 3, 10)}, &elsewhere, [&](const EventLines&) { answeredOn = QThread::currentThread(); });
+    QTRY_VERIFY_WITH_TIMEOUT(answeredOn.load() != nullptr, 5000);
+    EXPECT_EQ(answeredOn.load(), &other);
+    other.quit();
+    other.wait();
+}
+
+// Navigating fast asks again before the last read is through: the reads that are out
+// of date stop at their next file and answer nothing; the newest one answers.
+TEST_P(CalendarReaderTest, ANewerReadStopsTheOlderOnes)
+{
+    const QString cal = folder("cal");
+    for (int f = 0; f < 200; ++f) {
+        QByteArray events;
+        for (int e = 0; e < 20; ++e)
+            events += event("SUMMARY:E" + QByteArray::number(e) + "\r\nDTSTART:20150105T100000\r\nRRULE:FREQ=DAILY\r\n");
+        write(cal + QString("/%1.ics").arg(f, 3, 10, QChar('0')), calendar(events));
+    }
+    write(cal + "/zz.ics", calendar(event("SUMMARY:Last\r\nDTSTART:20250312T080000\r\n")));
+    const CalendarReader reader({cal}, zone);
+
+    QObject context;
+    QStringList answered;
+    const auto ask = [&](const QString& name, QList<Day> days) {
+        reader.events(days, &context, [&answered, name](const EventLines&) { answered.append(name); });
+    };
+    ask("first", daysFrom(day(2025, 3, 3), day(2025, 3, 9)));
+    ask("second", daysFrom(day(2025, 3, 10), day(2025, 3, 16)));
+    std::optional<EventLines> newest;
+    reader.events({day(2025, 3, 12)}, &context, [&](const EventLines& lines) { newest = lines; });
+    QTRY_VERIFY_WITH_TIMEOUT(newest.has_value(), 20000);
+    QTest::qWait(20);
+    EXPECT_TRUE(answered.isEmpty()) << answered.join(", ").toStdString();
+    ASSERT_EQ(newest->size(), 1);
+    EXPECT_EQ(newest->value(day(2025, 3, 12)).size(), 200 * 20 + 1);
+    EXPECT_EQ(newest->value(day(2025, 3, 12)).first(), "8:00 last");
+}
+
+// Local times at the clock changes, read as RFC 5545 says (3.3.5): a time the clocks
+// skip takes the offset before the jump, a time they pass twice is its first
+// occurrence; a rule's instance at a skipped time is no instance at all (3.3.10).
+// Berlin springs forward on 30 March 2025 at 2:00 and falls back on 26 October at
+// 3:00; Los Angeles on 9 March at 2:00 and on 2 November at 2:00.
+TEST_P(CalendarReaderTest, ReadsLocalTimesAtClockChangesAsTheStandardSays)
+{
+    const QString cal = folder("cal");
+    write(cal + "/changes.ics",
+          calendar(event("SUMMARY:Skipped\r\nDTSTART;TZID=Europe/Berlin:20250330T023000\r\nDURATION:PT30M\r\n")
+                   + event("SUMMARY:Twice\r\nDTSTART;TZID=Europe/Berlin:20251026T023000\r\n")
+                   + event("SUMMARY:Skipped here\r\nDTSTART;TZID=America/Los_Angeles:20250309T023000\r\n")
+                   + event("SUMMARY:Twice here\r\nDTSTART;TZID=America/Los_Angeles:20251102T013000\r\n")
+                   + event("SUMMARY:Nightly\r\nDTSTART;TZID=Europe/Berlin:20250328T023000\r\n"
+                           "RRULE:FREQ=DAILY;COUNT=4\r\n")
+                   + event("SUMMARY:Floating\r\nDTSTART:20250330T023000\r\n")
+                   + event("SUMMARY:Floating\r\nDTSTART:20250309T023000\r\n")));
+    const CalendarReader reader({cal}, zone);
+
+    // In UTC: skipped 01:30, twice 00:30, skipped here 10:30, twice here 08:30; the
+    // nightly instances 01:30 on the 28th and 29th, none on the 30th, 00:30 on the 31st.
+    const EventLines spring = reader.events(daysFrom(day(2025, 3, 8), day(2025, 3, 31)));
+    const EventLines autumn = reader.events(daysFrom(day(2025, 10, 25), day(2025, 11, 2)));
+    if (isBerlin()) {
+        EXPECT_EQ(spring, (EventLines{{day(2025, 3, 9), {"2:30 floating", "11:30 skipped here"}},
+                                      {day(2025, 3, 28), {"2:30 nightly"}},
+                                      {day(2025, 3, 29), {"2:30 nightly"}},
+                                      {day(2025, 3, 30), {"3:30 skipped", "3:30 floating"}},
+                                      {day(2025, 3, 31), {"2:30 nightly"}}}));
+        EXPECT_EQ(autumn, (EventLines{{day(2025, 10, 26), {"2:30 twice"}}, {day(2025, 11, 2), {"9:30 twice here"}}}));
+    } else {
+        EXPECT_EQ(spring, (EventLines{{day(2025, 3, 9), {"3:30 skipped here", "3:30 floating"}},
+                                      {day(2025, 3, 27), {"18:30 nightly"}},
+                                      {day(2025, 3, 28), {"18:30 nightly"}},
+                                      {day(2025, 3, 29), {"18:30 skipped"}},
+                                      {day(2025, 3, 30), {"2:30 floating", "17:30 nightly"}}}));
+        EXPECT_EQ(autumn, (EventLines{{day(2025, 10, 25), {"17:30 twice"}}, {day(2025, 11, 2), {"1:30 twice here"}}}));
+    }
+}
+
+// Rules far shorter than a day, begun years ago, reach the range without walking every
+// instance since (which ran out of steps and showed nothing), and keep their phase;
+// BYWEEKNO rules give the days of their weeks and no others.
+TEST_P(CalendarReaderTest, ShortRulesBegunLongAgoAndWeekNumberRules)
+{
+    const QString cal = folder("cal");
+    write(cal + "/rules.ics",
+          calendar(event("SUMMARY:Quarter\r\nDTSTART:20150105T090000\r\nRRULE:FREQ=MINUTELY;INTERVAL=45;BYHOUR=9,10\r\n")
+                   + event("SUMMARY:Noon\r\nDTSTART:19900101T120000\r\nRRULE:FREQ=HOURLY;BYHOUR=12\r\n")
+                   + event("SUMMARY:Weeks\r\nDTSTART:20000103T080000\r\n"
+                           "RRULE:FREQ=YEARLY;BYWEEKNO=1,52,53;BYDAY=MO,SU\r\n")));
+    const CalendarReader reader({cal}, zone);
+
+    EXPECT_EQ(reader.events(daysFrom(day(2025, 3, 11), day(2025, 3, 12))),
+              (EventLines{{day(2025, 3, 11), {"9:00 quarter", "9:45 quarter", "10:30 quarter", "12:00 noon"}},
+                          {day(2025, 3, 12), {"9:00 quarter", "9:45 quarter", "10:30 quarter", "12:00 noon"}}}));
+
+    // 2026 has 53 ISO weeks: week 52 is 21-27 December, week 53 runs to 3 January, and
+    // week 1 of 2027 is 4-10 January.
+    EventLines weeks;
+    for (const auto& [d, lines] : reader.events(daysFrom(day(2026, 12, 15), day(2027, 1, 31))).asKeyValueRange()) {
+        if (lines.contains("8:00 weeks"))
+            weeks.insert(d, {"8:00 weeks"});
+    }
+    const EventLines expected{{day(2026, 12, 21), {"8:00 weeks"}}, {day(2026, 12, 27), {"8:00 weeks"}},
+                              {day(2026, 12, 28), {"8:00 weeks"}}, {day(2027, 1, 3), {"8:00 weeks"}},
+                              {day(2027, 1, 4), {"8:00 weeks"}},   {day(2027, 1, 10), {"8:00 weeks"}}};
+    EXPECT_EQ(weeks, expected);
+}
+
+TEST_P(CalendarReaderTest, CancelledEventsAndInstancesAreNotShown)
+{
+    const QString cal = folder("cal");
+    write(cal + "/cancelled.ics",
+          calendar("BEGIN:VEVENT\r\nUID:standup\r\nSUMMARY:Standup\r\nDTSTART:20250310T093000\r\n"
+                   "RRULE:FREQ=DAILY;COUNT=3\r\nEND:VEVENT\r\n"
+                   "BEGIN:VEVENT\r\nUID:standup\r\nSUMMARY:Standup\r\nRECURRENCE-ID:20250311T093000\r\n"
+                   "DTSTART:20250311T093000\r\nSTATUS:CANCELLED\r\nEND:VEVENT\r\n"
+                   + event("SUMMARY:Called off\r\nDTSTART:20250310T140000\r\nSTATUS:CANCELLED\r\n")
+                   + event("SUMMARY:Maybe\r\nDTSTART:20250310T150000\r\nSTATUS:TENTATIVE\r\n")));
+    const CalendarReader reader({cal}, zone);
+    EXPECT_EQ(reader.events(daysFrom(day(2025, 3, 10), day(2025, 3, 12))),
+              (EventLines{{day(2025, 3, 10), {"9:30 standup", "15:00 maybe"}},
+                          {day(2025, 3, 12), {"9:30 standup"}}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, CalendarReaderTest,

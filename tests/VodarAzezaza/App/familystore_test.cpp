@@ -1,4 +1,5 @@
 #include "familystore.h"
+#include "familyfiles.h"
 #include "sqlite.h"
 
 #include <QDir>
@@ -57,6 +58,21 @@ SharedThing row(const QString& id, const QString& app = QStringLiteral("planner"
     return t;
 }
 
+// Every live row; a failed read fails the test.
+QList<SharedThing> rowsOf(FamilyStore& store)
+{
+    const Result<QList<SharedThing>> rows = store.allThings();
+    EXPECT_TRUE(rows.ok()) << rows.errorText().toStdString();
+    return rows.ok() ? *rows : QList<SharedThing>();
+}
+
+QStringList deletedByOthers(FamilyStore& store, const QString& app)
+{
+    const Result<QStringList> ids = store.deletedByOthers(app);
+    EXPECT_TRUE(ids.ok()) << ids.errorText().toStdString();
+    return ids.ok() ? *ids : QStringList();
+}
+
 QStringList ids(const QList<SharedThing>& things)
 {
     QStringList out;
@@ -108,7 +124,7 @@ TEST_F(FamilyStoreTest, OpensAFreshFolderWithSchemaAndReopensCleanly)
     // The second open meets the column already there; that must not count as a failure.
     FamilyStore again(path(), clock());
     EXPECT_EQ(again.openError(), std::nullopt);
-    EXPECT_EQ(ids(again.allThings()), QStringList{"A"});
+    EXPECT_EQ(ids(rowsOf(again)), QStringList{"A"});
 }
 
 TEST_F(FamilyStoreTest, KeepsEveryFieldAndStampsNow)
@@ -125,12 +141,12 @@ TEST_F(FamilyStoreTest, KeepsEveryFieldAndStampsNow)
     ASSERT_TRUE(store.upsert(full));
 
     full.updatedAt = seconds();
-    EXPECT_EQ(store.allThings(), QList<SharedThing>{full});
+    EXPECT_EQ(rowsOf(store), QList<SharedThing>{full});
 
     // Republishing the same values (a 64-bit move count included) writes nothing.
     tick();
     EXPECT_FALSE(store.upsert(full));
-    EXPECT_EQ(store.allThings().value(0).updatedAt, full.updatedAt);
+    EXPECT_EQ(rowsOf(store).value(0).updatedAt, full.updatedAt);
 }
 
 TEST_F(FamilyStoreTest, AnyChangedFieldIsWritten)
@@ -165,7 +181,7 @@ TEST_F(FamilyStoreTest, AnyChangedFieldIsWritten)
         EXPECT_TRUE(store.upsert(current));
         SharedThing expected = current;
         expected.updatedAt = seconds();
-        EXPECT_EQ(store.allThings(), QList<SharedThing>{expected});
+        EXPECT_EQ(rowsOf(store), QList<SharedThing>{expected});
     }
 }
 
@@ -178,7 +194,7 @@ TEST_F(FamilyStoreTest, ReadsWhatASiblingLeftLeniently)
         "('nulls', 't', 7, 3, '[{\"title\":\"s\",\"done\":true}]', '', 'todo', 1.5), "
         "('badsteps', 't', 0, 0, '[{\"title\":\"s\",\"done\":\"yes\"}]', '', 'todo', 2), "
         "('notjson', 't', 0, 0, 'nope', '', 'todo', 2);"));
-    const auto things = store.allThings();
+    const auto things = rowsOf(store);
     ASSERT_EQ(things.size(), 3);
     const SharedThing nulls = *find(things, "nulls");
     EXPECT_TRUE(nulls.done);  // any non-zero value
@@ -217,8 +233,8 @@ TEST_F(FamilyStoreTest, DeletionProtocol)
         ASSERT_TRUE(store.markDeleted("X", c.deletedBy));
         EXPECT_EQ(peek.deleted("X"), 1);
         EXPECT_EQ(peek.deletedBy("X"), c.deletedBy);
-        EXPECT_TRUE(store.allThings().isEmpty());
-        EXPECT_EQ(store.deletedByOthers("planner"), c.listedForPlanner ? QStringList{"X"} : QStringList{});
+        EXPECT_TRUE(rowsOf(store).isEmpty());
+        EXPECT_EQ(deletedByOthers(store, "planner"), c.listedForPlanner ? QStringList{"X"} : QStringList{});
         // A second deletion of a tombstone changes nothing.
         EXPECT_FALSE(store.markDeleted("X", QStringLiteral("notes")));
 
@@ -230,15 +246,15 @@ TEST_F(FamilyStoreTest, DeletionProtocol)
             EXPECT_TRUE(store.acknowledgeDelete("X"));
             EXPECT_FALSE(store.acknowledgeDelete("X"));
             EXPECT_EQ(peek.deletedBy("X"), std::nullopt);
-            EXPECT_TRUE(store.deletedByOthers("planner").isEmpty());
-            EXPECT_TRUE(store.deletedByOthers(c.owner).isEmpty());
+            EXPECT_TRUE(deletedByOthers(store, "planner").isEmpty());
+            EXPECT_TRUE(deletedByOthers(store, c.owner).isEmpty());
         }
         // Acknowledged (or never tagged): the next upsert revives the row.
         tick();
         EXPECT_TRUE(store.upsert(thing));
         EXPECT_EQ(peek.deleted("X"), 0);
         EXPECT_EQ(peek.deletedBy("X"), std::nullopt);
-        EXPECT_EQ(ids(store.allThings()), QStringList{"X"});
+        EXPECT_EQ(ids(rowsOf(store)), QStringList{"X"});
     }
 }
 
@@ -258,8 +274,8 @@ TEST_F(FamilyStoreTest, PurgesTombstonesOlderThanAWeekAtOpen)
     Peek peek(path());
     EXPECT_EQ(peek.integer("SELECT count(*) FROM things WHERE id = 'old';"), 0);
     EXPECT_EQ(peek.deleted("week"), 1);
-    EXPECT_EQ(reopened.deletedByOthers("planner"), QStringList{"week"});
-    EXPECT_EQ(ids(reopened.allThings()), QStringList{"live"});
+    EXPECT_EQ(deletedByOthers(reopened, "planner"), QStringList{"week"});
+    EXPECT_EQ(ids(rowsOf(reopened)), QStringList{"live"});
 }
 
 TEST_F(FamilyStoreTest, SettersChangeOnlyDifferentValuesOfLiveRows)
@@ -275,7 +291,7 @@ TEST_F(FamilyStoreTest, SettersChangeOnlyDifferentValuesOfLiveRows)
 
     struct Case {
         const char* name;
-        std::function<bool(const QString&)> set;
+        std::function<FamilyStore::Answer(const QString&)> set;
         bool changesLive;
         bool changesDeleted;
     };
@@ -290,10 +306,10 @@ TEST_F(FamilyStoreTest, SettersChangeOnlyDifferentValuesOfLiveRows)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         tick();
-        EXPECT_EQ(c.set("S"), c.changesLive);
-        EXPECT_EQ(store.allThings().value(0).updatedAt, stamped);
+        EXPECT_EQ(bool(c.set("S")), c.changesLive);
+        EXPECT_EQ(rowsOf(store).value(0).updatedAt, stamped);
     }
-    EXPECT_EQ(store.allThings().value(0), (SharedThing{stored.id, stored.title, false, {}, 0, stored.steps,
+    EXPECT_EQ(rowsOf(store).value(0), (SharedThing{stored.id, stored.title, false, {}, 0, stored.steps,
                                                        stored.note, {}, {}, "todo", stamped}));
 
     // Different values change the live row; of them only a tick lands on a tombstone.
@@ -309,11 +325,11 @@ TEST_F(FamilyStoreTest, SettersChangeOnlyDifferentValuesOfLiveRows)
     for (const Case& c : changes) {
         SCOPED_TRACE(c.name);
         tick();
-        EXPECT_EQ(c.set("S"), c.changesLive);
-        EXPECT_EQ(store.allThings().value(0).updatedAt, seconds());
-        EXPECT_EQ(c.set("D"), c.changesDeleted);
+        EXPECT_EQ(bool(c.set("S")), c.changesLive);
+        EXPECT_EQ(rowsOf(store).value(0).updatedAt, seconds());
+        EXPECT_EQ(bool(c.set("D")), c.changesDeleted);
     }
-    const SharedThing after = store.allThings().value(0);
+    const SharedThing after = rowsOf(store).value(0);
     EXPECT_EQ(after.title, "renamed");
     EXPECT_EQ(after.day, std::nullopt);
     EXPECT_TRUE(after.steps.isEmpty());
@@ -347,7 +363,7 @@ TEST_F(FamilyStoreTest, TruncatesTheWalAfterEvery32CountedWrites)
     EXPECT_EQ(walSize(), 0);
     EXPECT_TRUE(store.setDone("0", false));
     EXPECT_GT(walSize(), 0);
-    EXPECT_EQ(store.allThings().size(), FamilyStore::checkpointInterval - 1);
+    EXPECT_EQ(rowsOf(store).size(), FamilyStore::checkpointInterval - 1);
 }
 
 TEST_F(FamilyStoreTest, TwoStoresOnOneFileWritingInTurnLoseNothing)
@@ -361,7 +377,7 @@ TEST_F(FamilyStoreTest, TwoStoresOnOneFileWritingInTurnLoseNothing)
         ASSERT_TRUE(planner.setTitle(QStringLiteral("t%1").arg(i), QStringLiteral("renamed")));
     }
     for (FamilyStore* store : {&planner, &todo}) {
-        const auto things = store->allThings();
+        const auto things = rowsOf(*store);
         ASSERT_EQ(things.size(), 40);
         for (const SharedThing& t : things) {
             if (t.sourceApp == "planner")
@@ -387,7 +403,7 @@ TEST_F(FamilyStoreTest, AWriteWaitsForASiblingsLock)
         std::this_thread::yield();
     EXPECT_TRUE(store.upsert(row("waited")));
     sibling.join();
-    EXPECT_EQ(ids(store.allThings()), QStringList{"waited"});
+    EXPECT_EQ(ids(rowsOf(store)), QStringList{"waited"});
 }
 
 TEST_F(FamilyStoreTest, AWriteThatTimesOutIsNeitherKeptNorCounted)
@@ -406,8 +422,8 @@ TEST_F(FamilyStoreTest, AWriteThatTimesOutIsNeitherKeptNorCounted)
     // Had the failures counted, the checkpoint would have come (and failed) already.
     EXPECT_TRUE(store.upsert(row("kept")));
     EXPECT_EQ(walSize(), 0);
-    EXPECT_FALSE(find(store.allThings(), "lost"));
-    EXPECT_EQ(find(store.allThings(), "0")->title, "title of 0");
+    EXPECT_FALSE(find(rowsOf(store), "lost"));
+    EXPECT_EQ(find(rowsOf(store), "0")->title, "title of 0");
 }
 
 TEST_F(FamilyStoreTest, AFailedOpenMakesEveryCallAHarmlessNoOp)
@@ -436,16 +452,238 @@ TEST_F(FamilyStoreTest, AFailedOpenMakesEveryCallAHarmlessNoOp)
         c.prepare(file);
         FamilyStore store(file, clock());
         EXPECT_EQ(store.openError(), c.error);
-        EXPECT_FALSE(store.upsert(row("A")));
-        EXPECT_TRUE(store.allThings().isEmpty());
-        EXPECT_FALSE(store.markDeleted("A", std::nullopt));
-        EXPECT_TRUE(store.deletedByOthers("planner").isEmpty());
-        EXPECT_FALSE(store.acknowledgeDelete("A"));
-        EXPECT_FALSE(store.setDone("A", true));
-        EXPECT_FALSE(store.setNote("A", std::nullopt, "n"));
-        EXPECT_FALSE(store.setTitle("A", "t"));
-        EXPECT_FALSE(store.setSteps("A", {}));
-        EXPECT_FALSE(store.setDay("A", std::nullopt));
+        EXPECT_EQ(store.failure(), c.error);
+        EXPECT_EQ(store.allThings().errorText(), c.error);
+        EXPECT_EQ(store.deletedByOthers("planner").errorText(), c.error);
+        const std::function<FamilyStore::Answer()> writes[] = {
+            [&] { return store.upsert(row("A")); },
+            [&] { return store.publish({row("A")}, "planner").answer; },
+            [&] { return store.markDeleted("A", std::nullopt); },
+            [&] { return store.acknowledgeDelete("A"); },
+            [&] { return store.setDone("A", true); },
+            [&] { return store.setNote("A", std::nullopt, "n"); },
+            [&] { return store.setTitle("A", "t"); },
+            [&] { return store.setSteps("A", {}); },
+            [&] { return store.setDay("A", std::nullopt); },
+        };
+        for (const auto& write : writes) {
+            const FamilyStore::Answer answer = write();
+            EXPECT_TRUE(answer.isFailed());
+            EXPECT_FALSE(answer.busy);
+            EXPECT_EQ(answer.error, c.error);
+        }
         EXPECT_EQ(store.openError(), c.error);
     }
+}
+
+// Publishing is how the planner keeps its rows: everything it holds, every time, so a
+// publication must touch only what differs from the file.
+TEST_F(FamilyStoreTest, PublishingWritesOnlyWhatDiffersAndMirrorsTheAppsRows)
+{
+    FamilyStore store(path(), clock());
+    Peek peek(path());
+    QList<SharedThing> mine{row("A"), row("B"), row("C"), row("D")};
+    mine[1].steps = {{"one", true}};
+    ASSERT_TRUE(store.upsert(row("T1", "todo")));
+    FamilyStore::Publication first = store.publish(mine, "planner");
+    EXPECT_TRUE(first.answer.isChanged());
+    EXPECT_EQ(first.written, 4);
+    EXPECT_EQ(first.at, seconds());
+    const double stamped = seconds();
+
+    tick();
+    const FamilyStore::Publication again = store.publish(mine, "planner");
+    EXPECT_EQ(again.answer.kind, FamilyStore::Answer::Kind::Unchanged);
+    EXPECT_EQ(again.written, 0);
+    EXPECT_EQ(again.at, seconds()) << "the store holds the rows as of now";
+
+    // Steps spelled another way by a sibling are the same steps, but the text is not
+    // what this app writes: like an upsert, the publication writes it.
+    ASSERT_TRUE(peek.exec("UPDATE things SET steps_json = '[{\"title\": \"one\", \"done\": true}]' WHERE id = 'B';"));
+    // A sibling deleted D and the planner has not taken that over: no publication revives it.
+    ASSERT_TRUE(store.markDeleted("D", QStringLiteral("todo")));
+    tick();
+    mine[0].title = "renamed";
+    mine.removeAt(2);  // C is gone from the plan
+    mine.append(row("E"));
+    const FamilyStore::Publication changed = store.publish(mine, "planner");
+    EXPECT_TRUE(changed.answer.isChanged());
+    EXPECT_EQ(changed.written, 4) << "A renamed, B's steps rewritten, C marked deleted, E added";
+
+    const QList<SharedThing> rows = rowsOf(store);
+    EXPECT_EQ(ids(rows), (QStringList{"A", "B", "E", "T1"}));
+    EXPECT_EQ(find(rows, "A")->title, "renamed");
+    EXPECT_EQ(find(rows, "A")->updatedAt, seconds());
+    EXPECT_EQ(peek.text("SELECT steps_json FROM things WHERE id = ?;", "B"), R"([{"done":true,"title":"one"}])");
+    EXPECT_EQ(peek.deleted("C"), 1);
+    EXPECT_EQ(peek.deletedBy("C"), std::nullopt) << "deleted by its owner: no app to name";
+    EXPECT_EQ(peek.deletedBy("D"), "todo");
+    EXPECT_EQ(deletedByOthers(store, "planner"), QStringList{"D"});
+    EXPECT_EQ(find(rows, "T1")->updatedAt, stamped) << "other apps' rows are theirs";
+}
+
+TEST_F(FamilyStoreTest, PublishingComparesWithWhatASiblingWroteMeanwhile)
+{
+    FamilyStore store(path(), clock());
+    FamilyStore todo(path(), clock());
+    const QList<SharedThing> mine{row("A"), row("B")};
+    ASSERT_TRUE(store.publish(mine, "planner").answer.isChanged());
+
+    // The sibling renames A and revives nothing; the planner's next publication puts
+    // its own title back, and only A's.
+    tick();
+    ASSERT_TRUE(todo.setTitle("A", "the sibling's"));
+    const double renamed = seconds();
+    tick();
+    const FamilyStore::Publication answer = store.publish(mine, "planner");
+    EXPECT_EQ(answer.written, 1);
+    EXPECT_EQ(find(rowsOf(store), "A")->title, "title of A");
+    EXPECT_LT(find(rowsOf(store), "B")->updatedAt, renamed);
+
+    // A row the sibling brought back to the planner's values needs nothing either.
+    ASSERT_TRUE(todo.setTitle("B", "x"));
+    ASSERT_TRUE(todo.setTitle("B", "title of B"));
+    EXPECT_EQ(store.publish(mine, "planner").written, 0);
+
+    // The sibling deleting one of the planner's rows is not undone by a publication.
+    ASSERT_TRUE(todo.markDeleted("B", QStringLiteral("todo")));
+    EXPECT_EQ(store.publish(mine, "planner").written, 0);
+    EXPECT_EQ(deletedByOthers(store, "planner"), QStringList{"B"});
+}
+
+// A sibling in the middle of a long write holds the lock. Whatever the size of the
+// publication, the planner waits for it once, writes nothing half, and finds the lock
+// gone at a later try.
+TEST_F(FamilyStoreTest, UnderASiblingsLockAnOperationWaitsOnceAndWritesNothing)
+{
+    FamilyStore store(path(), clock(), 100ms);
+    ASSERT_TRUE(store.publish({row("A")}, "planner").answer.isChanged());
+    QList<SharedThing> ten;
+    for (int i = 0; i < 10; ++i)
+        ten.append(row(QStringLiteral("N%1").arg(i)));
+
+    Peek sibling(path());
+    ASSERT_TRUE(sibling.exec("BEGIN IMMEDIATE;"));
+    {
+        LogCounter waits("app.pemby.planner.family", "held the lock past");
+        const FamilyStore::Publication held = store.publish(ten, "planner");
+        EXPECT_TRUE(held.answer.isFailed());
+        EXPECT_TRUE(held.answer.busy);
+        EXPECT_EQ(held.answer.error, "database is locked");
+        EXPECT_EQ(held.written, 0);
+        EXPECT_EQ(waits(), 1);
+    }
+    EXPECT_TRUE(store.publish(ten, "planner", 0ms).answer.busy) << "a try that does not wait";
+    const FamilyStore::Answer tick = store.setDone("A", true);
+    EXPECT_TRUE(tick.isFailed());
+    EXPECT_TRUE(tick.busy);
+    // Reading needs no lock, and a lock held is no reason to say syncing is off.
+    EXPECT_EQ(ids(rowsOf(store)), QStringList{"A"});
+    EXPECT_EQ(store.failure(), std::nullopt);
+    EXPECT_EQ(store.publish({row("A")}, "planner").answer.kind, FamilyStore::Answer::Kind::Unchanged)
+        << "nothing to write takes no lock";
+    ASSERT_TRUE(sibling.exec("COMMIT;"));
+
+    const FamilyStore::Publication later = store.publish(ten, "planner");
+    EXPECT_TRUE(later.answer.isChanged());
+    EXPECT_EQ(later.written, 11) << "the ten rows, and A gone from what is published";
+    EXPECT_EQ(rowsOf(store).size(), 10);
+}
+
+TEST_F(FamilyStoreTest, AReadOnlyFileIsReadButSyncIsOff)
+{
+    {
+        FamilyStore store(path(), clock());
+        ASSERT_TRUE(store.upsert(row("A")));
+    }
+    if (!makeReadOnly(path()))
+        GTEST_SKIP() << "this machine cannot make a file read-only for this process";
+    {
+        FamilyStore store(path(), clock());
+        const QString readOnly = "attempt to write a readonly database";
+        EXPECT_EQ(store.openError(), std::nullopt);
+        EXPECT_EQ(store.failure(), readOnly);
+        EXPECT_EQ(ids(rowsOf(store)), QStringList{"A"});
+        const FamilyStore::Answer answer = store.setTitle("A", "renamed");
+        EXPECT_TRUE(answer.isFailed());
+        EXPECT_FALSE(answer.busy);
+        EXPECT_EQ(answer.error, readOnly);
+        EXPECT_EQ(store.publish({row("B")}, "planner").answer.error, readOnly);
+        EXPECT_EQ(store.failure(), readOnly) << "a good read does not hide a write that cannot be made";
+
+        // Writable again: the store opens it anew and writes.
+        makeWritable(path());
+        store.check();
+        EXPECT_EQ(store.generation(), 2);
+        EXPECT_EQ(store.failure(), std::nullopt);
+        EXPECT_TRUE(store.setTitle("A", "renamed"));
+    }
+    makeWritable(path());
+}
+
+TEST_F(FamilyStoreTest, DamagedPagesAreNoGoodOpen)
+{
+    writeDamagedDatabase(path());
+    FamilyStore store(path(), clock());
+    const QString damaged = "database disk image is malformed";
+    EXPECT_EQ(store.openError(), std::nullopt) << "the schema page is fine";
+    EXPECT_EQ(store.failure(), damaged);
+    EXPECT_EQ(store.allThings().errorText(), damaged);
+    EXPECT_EQ(store.failure(), damaged);
+}
+
+TEST_F(FamilyStoreTest, ADeletedFileTurnsSyncOffUntilAnotherOneIsThere)
+{
+    FamilyStore store(path(), clock());
+    ASSERT_TRUE(store.upsert(row("A")));
+    EXPECT_EQ(store.generation(), 1);
+
+    removeDatabase(path());
+    const QString gone = "family.db was deleted";
+    EXPECT_EQ(store.setTitle("A", "renamed").error, gone);
+    EXPECT_EQ(store.failure(), gone);
+    EXPECT_EQ(store.allThings().errorText(), gone);
+    EXPECT_FALSE(QFileInfo::exists(path())) << "nothing makes the file again behind the user's back";
+
+    // A sibling starts anew: the store opens the new file and reads what it holds.
+    {
+        FamilyStore todo(path(), clock());
+        ASSERT_TRUE(todo.upsert(row("T1", "todo")));
+    }
+    EXPECT_EQ(ids(rowsOf(store)), QStringList{"T1"});
+    EXPECT_EQ(store.generation(), 2);
+    EXPECT_EQ(store.failure(), std::nullopt);
+    EXPECT_TRUE(store.upsert(row("A")));
+    FamilyStore reader(path(), clock());
+    EXPECT_EQ(ids(rowsOf(reader)), (QStringList{"A", "T1"}));
+}
+
+TEST_F(FamilyStoreTest, AReplacedFileIsOpenedAgain)
+{
+    FamilyStore store(path(), clock());
+    ASSERT_TRUE(store.upsert(row("A")));
+    // A file put in place of the database is read on its own only once the old one's
+    // WAL holds nothing more, as after a checkpoint; SQLite reads the name's WAL first.
+    Peek(path()).exec("PRAGMA wal_checkpoint(TRUNCATE);");
+
+    // Not a database: syncing is off, and the same file is not tried again and again.
+    replaceFile(path(), QByteArray(8192, 'x'));
+    EXPECT_EQ(store.allThings().errorText(), "file is not a database");
+    EXPECT_EQ(store.failure(), "file is not a database");
+    EXPECT_TRUE(store.setDone("A", true).isFailed());
+    EXPECT_EQ(store.generation(), 1);
+
+    // A database from elsewhere (a backup put back): read and written from now on.
+    const QString other = dir.filePath("backup.db");
+    {
+        FamilyStore backup(other, clock());
+        ASSERT_TRUE(backup.upsert(row("B")));
+    }
+    QFile backup(other);
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    replaceFile(path(), backup.readAll());
+    EXPECT_EQ(ids(rowsOf(store)), QStringList{"B"});
+    EXPECT_EQ(store.generation(), 2);
+    EXPECT_EQ(store.failure(), std::nullopt);
+    EXPECT_TRUE(store.setDone("B", true));
 }

@@ -296,7 +296,7 @@ TEST(LaunchTest, ADemoStartsOnTheDemoWeekWithTheToDoRowOfToday)
     EXPECT_EQ(model->notes().store().directory(), rig.scratchFolder() + QStringLiteral("/pemby-notes"));
     EXPECT_EQ(files(rig.scratchFolder() + QStringLiteral("/pemby-notes")).filter(QStringLiteral(".rtf")).size(), 4);
     EXPECT_TRUE(files(rig.path(QStringLiteral("Documents"))).isEmpty());
-    EXPECT_TRUE(rig.shared.allThings().isEmpty());
+    EXPECT_TRUE(rig.shared.allThings()->isEmpty());
 }
 
 TEST(LaunchTest, ADemoOnAnotherDayDatesTheToDoRowOnIt)

@@ -365,6 +365,49 @@ TEST_F(NotesModelTest, EditedSavesTheNoteAndReportsFailures)
     EXPECT_EQ(textOnDisk(QStringLiteral("n0")), QStringLiteral("Rewritten"));
 }
 
+// Pemby Notes saved the note while it was open here: both versions are kept, and
+// the typing goes on in the copy that holds ours.
+TEST_F(NotesModelTest, ANoteChangedElsewhereKeepsBothVersions)
+{
+    putNotes(2);
+    auto model = makeModel();
+    model->reload();
+    model->select(id("n1"));
+    const auto note = model->selected();
+    putNote(QStringLiteral("n1"), QStringLiteral("Note 1, changed in Pemby Notes"), longAgo.addDays(1));
+    const int diskRevision = model->diskRevision();
+
+    note->setAttributedText(RichText::plain(QStringLiteral("Note 1, typed here")));
+    model->edited(note, true);
+    const QString said = QStringLiteral("Couldn't save to Pemby Notes' folder: \u201CNote 1, typed here\u201D was "
+                                        "changed elsewhere; your version is a new note beside it.");
+    EXPECT_EQ(model->saveError(), said);
+    EXPECT_EQ(textOnDisk(QStringLiteral("n1")), QStringLiteral("Note 1, changed in Pemby Notes"));
+    EXPECT_EQ(note->text(), QStringLiteral("Note 1, changed in Pemby Notes"));
+    ASSERT_TRUE(model->selected());
+    EXPECT_NE(model->selectedID(), id("n1"));
+    EXPECT_EQ(model->selected()->text(), QStringLiteral("Note 1, typed here"));
+    EXPECT_EQ(textOnDisk(*model->selectedID()), QStringLiteral("Note 1, typed here"));
+    EXPECT_EQ(model->notes().size(), 3);
+    EXPECT_GT(model->diskRevision(), diskRevision);
+
+    // Typing on saves the copy, and the line still says why it is there.
+    const auto copy = model->selected();
+    copy->setAttributedText(RichText::plain(QStringLiteral("Note 1, typed here and on")));
+    model->edited(copy, true);
+    EXPECT_EQ(model->saveError(), said);
+    EXPECT_EQ(textOnDisk(copy->id()), QStringLiteral("Note 1, typed here and on"));
+    // Our own writes are no change from outside.
+    const int revision = model->revision();
+    model->reload();
+    EXPECT_EQ(model->revision(), revision);
+
+    const auto other = model->notes().last();  // n0
+    other->setAttributedText(RichText::plain(QStringLiteral("Note 0, edited")));
+    model->edited(other, true);
+    EXPECT_EQ(model->saveError(), std::nullopt);
+}
+
 TEST_F(NotesModelTest, RenameRewritesTheFirstLine)
 {
     putNote(QStringLiteral("a"), QStringLiteral("Old title\nbody"), longAgo);

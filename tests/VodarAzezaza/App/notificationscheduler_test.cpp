@@ -94,4 +94,39 @@ TEST_F(NotificationSchedulerTest, LooksAtTheWallClockAgainWithinItsInterval)
     EXPECT_EQ(shown.size(), 2);
 }
 
+// A reminder set for a time the clocks skip comes when the clocks have jumped over it
+// (02:30 on the night they spring forward is 03:30); one set for a time they pass
+// twice comes the first time. In both zones.
+TEST(NotificationSchedulerClockChanges, RemindAtTheMovedOrTheFirstTime)
+{
+    struct Case {
+        const char* zone;
+        Day day;
+        TimeOfDay time;
+        QDateTime due;  // in UTC
+    };
+    const auto utc = [](int month, int day, int hour, int minute) {
+        return QDateTime(QDate(2025, month, day), QTime(hour, minute), QTimeZone::utc());
+    };
+    const Case cases[] = {
+        {"Europe/Berlin", Day{2025, 3, 30}, TimeOfDay{2, 30}, utc(3, 30, 1, 30)},
+        {"Europe/Berlin", Day{2025, 10, 26}, TimeOfDay{2, 30}, utc(10, 26, 0, 30)},
+        {"America/Los_Angeles", Day{2025, 3, 9}, TimeOfDay{2, 30}, utc(3, 9, 10, 30)},
+        {"America/Los_Angeles", Day{2025, 11, 2}, TimeOfDay{1, 30}, utc(11, 2, 8, 30)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.zone) + " " + c.day.iso().toStdString());
+        QList<ShownNotification> shown;
+        QDateTime now = c.due.addSecs(-60);
+        NotificationScheduler scheduler(std::make_unique<RecordingNotifier>(shown), [&] { return now; }, 1h,
+                                        QTimeZone(c.zone));
+        scheduler.add("a", {"a", "You asked. No pressure.", c.day, c.time});
+        scheduler.deliverDue();
+        EXPECT_TRUE(shown.isEmpty());
+        now = c.due;
+        scheduler.deliverDue();
+        EXPECT_EQ(shown.size(), 1);
+    }
+}
+
 } // namespace

@@ -101,6 +101,17 @@ TEST_F(ReminderCenterTest, ReconcilesPendingRequestsOfTheSyncedWeeks)
     EXPECT_TRUE(shown.isEmpty());
 }
 
+// 02:30 does not happen on the night the clocks spring forward; the reminder is kept
+// for when it would have been, not dropped.
+TEST_F(ReminderCenterTest, AReminderAtATimeTheClocksSkipIsStillScheduled)
+{
+    Planner planner;
+    planner.days[march(30)] = {thing("night shift", TimeOfDay{2, 30})};
+    ReminderCenter center(&scheduler, true, berlin);
+    sync(center, planner, {march(24)}, at(29, 12, 0));
+    EXPECT_EQ(scheduler.pendingIdentifiers(), QStringList{"2025-03-24|2025-03-30|02:30|night shift"});
+}
+
 TEST_F(ReminderCenterTest, UnavailableSchedulesAndRemovesNothing)
 {
     pend("2025-03-10|2025-03-13|10:00|ticked");

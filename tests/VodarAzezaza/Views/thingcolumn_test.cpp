@@ -302,3 +302,16 @@ TEST_F(ThingColumnTest, AFillerLineStartsANewThingOrPastes)
     EXPECT_TRUE(m.selection().isEmpty());
     EXPECT_EQ(m.selectionAnchor(), std::nullopt);
 }
+
+TEST_F(ThingColumnTest, AColumnThatOutlivesItsModelGoesQuietly)
+{
+    // Choosing another planner folder replaces the model; the old board may go after it.
+    AppModel& m = started();
+    add(m, {"buy milk"});
+    ThingColumn* column = columnFor(m, today, 3);
+    m.setOpened(idOf(m.planner(), "buy milk"));
+    m.setEditing(Editing::thing(idOf(m.planner(), "buy milk")));
+    h.stop();
+    delete column;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}

@@ -110,15 +110,6 @@ void Sibling::post()
     EXPECT_TRUE(PembySync::post(connection));
 }
 
-std::optional<SharedThing> storedRow(FamilyStore& store, const QString& id)
-{
-    for (const SharedThing& row : store.allThings()) {
-        if (row.id == id)
-            return row;
-    }
-    return std::nullopt;
-}
-
 int Sibling::postsDuring(const std::function<void()>& operation)
 {
     const auto marker = [this] {
@@ -164,6 +155,13 @@ void ModelHarness::breakFamilyStore()
     const QString path = dir_.filePath(QStringLiteral("broken.db"));
     QDir().mkpath(path);
     family_ = std::make_unique<FamilyStore>(path);
+}
+
+void ModelHarness::setFamilyBusyTimeout(std::chrono::milliseconds wait)
+{
+    stop();
+    family_.reset();
+    family_ = std::make_unique<FamilyStore>(familyPath(), FamilyStore::Clock(), wait);
 }
 
 void ModelHarness::put(const QString& name, const QString& text) const
@@ -224,6 +222,19 @@ QString weekFile(Day monday, const QList<std::pair<Day, QStringList>>& days)
             text += line + u'\n';
     }
     return text;
+}
+
+std::optional<SharedThing> storedRow(FamilyStore& store, const QString& id)
+{
+    const Result<QList<SharedThing>> rows = store.allThings();
+    EXPECT_TRUE(rows.ok()) << rows.errorText().toStdString();
+    if (rows.ok()) {
+        for (const SharedThing& row : *rows) {
+            if (row.id == id)
+                return row;
+        }
+    }
+    return std::nullopt;
 }
 
 QStringList titlesOn(const AppModel& model, const Place& place)

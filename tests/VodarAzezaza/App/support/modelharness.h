@@ -132,8 +132,12 @@ public:
     QString notesAppFolder() const { return dir_.filePath(QStringLiteral("Notes")); }
     QSettings& settings() { return *settings_; }
     FamilyStore& family() { return *family_; }
+    QString familyPath() const { return dir_.filePath(QStringLiteral("family.db")); }
     // Swaps the family store for one that could not open (its file is a folder).
     void breakFamilyStore();
+    // Opens the family store again, waiting this long for a sibling's lock. Call
+    // before start().
+    void setFamilyBusyTimeout(std::chrono::milliseconds wait);
     NotificationScheduler& scheduler() { return *scheduler_; }
 
     // Plan files of the planner folder.
@@ -212,7 +216,8 @@ private:
 // weekFile(Day{2026, 3, 2}, {{Day{2026, 3, 3}, {"- [ ] buy milk"}}}).
 QString weekFile(Day monday, const QList<std::pair<Day, QStringList>>& days);
 
-// The row of the family store with this id, as that store reads it now.
+// The live row of this id in the family store, as that store reads it now; none when
+// there is none or the store could not be read (which fails the test).
 std::optional<SharedThing> storedRow(FamilyStore& store, const QString& id);
 
 // The titles of the things of a day (or any place) of the model's plan.
