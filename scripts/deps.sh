@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlite3-dev libical-dev
-          libgtest-dev dbus fonts-dejavu-core)
+          libgtest-dev dbus fonts-dejavu-core libxcb1-dev)
 
 missing=()
 for p in "${packages[@]}"; do

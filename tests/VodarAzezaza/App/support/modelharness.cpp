@@ -63,7 +63,7 @@ AppModel::Services ModelHarness::services()
     services.bus = bus.value_or(QDBusConnection(QStringLiteral("pemby-test-no-bus")));
     services.readEvents = calendar.reader();
     services.reminders = std::make_unique<ReminderCenter>(scheduler_.get(), true, zone);
-    services.focusPanel = std::make_unique<FakeFocusPanel>(panel);
+    services.focusPanel = makeFocusPanel ? makeFocusPanel() : std::make_unique<FakeFocusPanel>(panel);
     services.now = [this] { return now(); };
     services.zone = zone;
     services.firstWeekday = localeFirstWeekday;

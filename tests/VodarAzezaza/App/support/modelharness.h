@@ -157,6 +157,8 @@ public:
     int activations = 0;
 
     FakeCalendar calendar;
+    // The focus panel the model gets; a FakeFocusPanel writing to `panel` while unset.
+    std::function<std::unique_ptr<FocusPanelController>()> makeFocusPanel;
     std::shared_ptr<PanelLog> panel = std::make_shared<PanelLog>();
     std::shared_ptr<ClipboardLog> clipboard = std::make_shared<ClipboardLog>();
     QList<ShownNotification> shown;
