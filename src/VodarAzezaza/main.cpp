@@ -47,7 +47,7 @@ int main(int argc, char** argv)
 
     PlannerApp::Options options;
     options.launch = launch;
-    PlannerApp planner(launch.makeModel(), std::move(options));
+    PlannerApp planner(std::move(options));
     QObject::connect(&instance, &SingleInstance::openRequested, &planner, &PlannerApp::open);
     QObject::connect(&instance, &SingleInstance::activateRequested, &planner, &PlannerApp::activate);
     planner.showMainWindow();

@@ -4,9 +4,7 @@
 // renderer never disagree about what exists.
 //
 // API
-//   QWidget* board = Boards::make(Mode::Week, model, parent);   none while that mode
-//                                                               has no view yet
-//   Boards::available(Mode::Notes)                              whether make() gives one
+//   QWidget* board = Boards::make(Mode::Week, model, parent);
 
 #include "appmodeltypes.h"
 
@@ -15,10 +13,7 @@ class QWidget;
 
 namespace Boards {
 
-// The view of `mode` over `model`, or none while that view is not built.
+// The view of `mode` over `model`: the week board, the month board or the notes screen.
 QWidget* make(Mode mode, AppModel& model, QWidget* parent);
-bool available(Mode mode);
-// What the area shows and the renderer names for a mode: "the week board", ...
-QString name(Mode mode);
 
 } // namespace Boards

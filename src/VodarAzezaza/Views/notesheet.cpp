@@ -55,7 +55,7 @@ private:
 } // namespace
 
 NoteSheet::NoteSheet(AppModel& model, Target target, QWidget* parent, std::chrono::milliseconds delay)
-    : QWidget(parent), model_(model), alive_(&model), target_(std::move(target)), bridge_(this)
+    : SheetContent(parent), model_(model), alive_(&model), target_(std::move(target)), bridge_(this)
 {
     setFixedSize(sheetSize);
 
@@ -115,6 +115,15 @@ void NoteSheet::refreshTitle()
 QString NoteSheet::shownTitle() const
 {
     return static_cast<SheetTitle*>(title_)->text();
+}
+
+bool NoteSheet::followTarget(const Sheets::Target& target)
+{
+    if (const QUuid* id = std::get_if<QUuid>(&target))
+        return retarget(Target(*id));
+    if (const QString* id = std::get_if<QString>(&target))
+        return retarget(Target(*id));
+    return false;
 }
 
 bool NoteSheet::retarget(const Target& target)

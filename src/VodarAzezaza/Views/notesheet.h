@@ -15,6 +15,7 @@
 // the next occasion.
 
 #include "noteeditorbridge.h"
+#include "sheets.h"
 
 #include <QPointer>
 #include <QUuid>
@@ -26,7 +27,7 @@
 class AppModel;
 class QPushButton;
 
-class NoteSheet : public QWidget {
+class NoteSheet : public SheetContent {
     Q_OBJECT
 public:
     // A planner thing by its id, or another app's thing by its family-store id.
@@ -43,11 +44,12 @@ public:
     QString title() const;
 
     // Writes what was typed since the last save through the model.
-    void saveNow() { save(); }
+    void saveNow() override { save(); }
     // The thing got a fresh id from a re-read: the sheet goes on with it, keeping what
     // the editor holds. Refused (false) while the present target still names a thing,
     // or for another app's thing, whose id never changes.
     bool retarget(const Target& target);
+    bool followTarget(const Sheets::Target& target) override;
     // "Done" and Escape: saves and ends the model's note editing.
     void finish();
 

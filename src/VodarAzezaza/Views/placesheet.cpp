@@ -40,7 +40,7 @@ void colour(QLabel* label, const PembyColor& color)
 } // namespace
 
 PlaceSheet::PlaceSheet(AppModel& model, const Place& place, QWidget* parent)
-    : QWidget(parent), model_(model), place_(place)
+    : SheetContent(parent), model_(model), place_(place)
 {
     setFixedSize(width, height);
 

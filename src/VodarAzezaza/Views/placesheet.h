@@ -12,6 +12,7 @@
 // zoomed place, which closes the sheet. A day shows its calendar events; a list or a
 // month never does.
 
+#include "sheets.h"
 #include "things.h"
 
 #include <QWidget>
@@ -21,7 +22,7 @@ class QLabel;
 class QPushButton;
 class ThingColumn;
 
-class PlaceSheet : public QWidget {
+class PlaceSheet : public SheetContent {
     Q_OBJECT
 public:
     PlaceSheet(AppModel& model, const Place& place, QWidget* parent = nullptr);

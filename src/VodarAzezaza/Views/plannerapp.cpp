@@ -1,6 +1,7 @@
 #include "plannerapp.h"
 
 #include "appmodel.h"
+#include "focuspanel.h"
 #include "menucommands.h"
 #include "settingsform.h"
 
@@ -14,6 +15,48 @@ PlannerApp::PlannerApp(std::unique_ptr<AppModel> model, Options options, QObject
     , options_(std::move(options))
     , main_(std::make_unique<MainView>(options_.window))
     , settings_(std::make_unique<SettingsForm>([this] { chooseFolder(); }))
+{
+    start(std::move(model));
+}
+
+PlannerApp::PlannerApp(Options options, QObject* parent)
+    : QObject(parent)
+    , options_(std::move(options))
+    , main_(std::make_unique<MainView>(options_.window))
+    , settings_(std::make_unique<SettingsForm>([this] { chooseFolder(); }))
+{
+    start(options_.launch.makeModel(desktopHost()));
+}
+
+Launch::Host PlannerApp::desktopHost()
+{
+    Launch::Host host = options_.host();
+    host.services = [this, base = host.services] {
+        AppModelServices services = base ? base() : AppModelServices{};
+        if (!services.focusPanel) {
+            FocusPanelWindow::Options panel;
+            // Asked for when the panel is first made, so the menus of that moment.
+            panel.actions = [this] {
+                QList<QAction*> actions;
+                using C = MenuCommands::Command;
+                // Focus mode's own switch is the panel's: its shortcut would clash.
+                for (const C command : {C::Undo, C::Redo, C::Cut, C::Copy, C::Paste, C::SelectAll, C::FloatOnTop,
+                                        C::Settings, C::Quit}) {
+                    if (QAction* action = menus_ ? menus_->action(command) : nullptr)
+                        actions.append(action);
+                }
+                return actions;
+            };
+            services.focusPanel = std::make_unique<FocusPanelWindow::Controller>(std::move(panel));
+        }
+        if (!services.activateApp)
+            services.activateApp = [this] { showMainWindow(); };
+        return services;
+    };
+    return host;
+}
+
+void PlannerApp::start(std::unique_ptr<AppModel> model)
 {
     if (!options_.pickFolder)
         options_.pickFolder = &PlannerApp::pickFolderWithDialog;
@@ -80,7 +123,7 @@ void PlannerApp::chooseFolder()
 
 void PlannerApp::useFolder(const QString& folder)
 {
-    holder_.replace(Launch::modelForChosenFolder(folder, options_.host()));
+    holder_.replace(Launch::modelForChosenFolder(folder, desktopHost()));
     // The plan just chosen is what the user wants to see.
     if (!main_->isVisible())
         showMainWindow();

@@ -5,7 +5,7 @@
 //
 // API
 //   PembyFont::registerFont();  appearance->makeAppWide();        first, in main()
-//   PlannerApp app(launch.makeModel(), PlannerApp::Options{.launch = launch});
+//   PlannerApp app(PlannerApp::Options{.launch = launch});   builds the launch's model
 //   app.showMainWindow();
 //   connect(&instance, &SingleInstance::openRequested, &app, &PlannerApp::open);
 //
@@ -40,6 +40,8 @@ public:
     };
 
     PlannerApp(std::unique_ptr<AppModel> model, Options options, QObject* parent = nullptr);
+    // The app of a launch: its model is built on the desktop host, with the focus panel.
+    explicit PlannerApp(Options options, QObject* parent = nullptr);
     ~PlannerApp() override;
 
     AppModel& model() const { return *holder_.model(); }
@@ -68,11 +70,18 @@ public:
 
     static QString pickFolderWithDialog(QWidget* parent, const QString& start);
 
+    // The options' host, with what the windows give every model of this app that the
+    // host leaves unset: the focus panel, carrying the menus' actions, and bringing the
+    // app to the front when focus mode ends.
+    Launch::Host desktopHost();
+
 protected:
     // Links the desktop opens with the app itself (a file-open event on macOS).
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void start(std::unique_ptr<AppModel> model);
+
     Options options_;
     ModelHolder holder_;
     std::unique_ptr<MainView> main_;

@@ -14,29 +14,6 @@
 
 namespace {
 
-// Stands where a mode's view is not built yet, so the area keeps its shape.
-class BoardPlaceholder : public QWidget {
-public:
-    BoardPlaceholder(Mode mode, QWidget* parent) : QWidget(parent), text_(Boards::name(mode))
-    {
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        QFont f = font();
-        f.setPixelSize(13);
-        p.setFont(f);
-        p.setPen(QColor(Palette::pembyFaint));
-        p.drawText(rect(), Qt::AlignCenter, text_);
-    }
-
-private:
-    QString text_;
-};
-
 QFont pixelSized(QFont font, int size, QFont::Weight weight = QFont::Normal)
 {
     font.setPixelSize(size);
@@ -75,8 +52,6 @@ void PlannerContent::showMode()
         board_->deleteLater();
     }
     QWidget* board = Boards::make(mode, model_, this);
-    if (!board)
-        board = new BoardPlaceholder(mode, this);
     board_ = board;
     layout_->insertWidget(0, board, 1);
     board->show();

@@ -1,7 +1,6 @@
 #include "renderer.h"
 
 #include "appmodel.h"
-#include "boards.h"
 #include "launch.h"
 #include "plannercontent.h"
 #include "sheets.h"
@@ -35,14 +34,12 @@ Status render(AppModel& model, const Launch& launch, const QString& path, const 
     if (note) {
         const Sheets::Factory sheet = Sheets::factory(SheetKind::ThingNote);
         if (!sheet)
-            return Error{QStringLiteral("nothing to render: the note sheet is not built yet")};
+            return Error{QStringLiteral("nothing to render: there is no note sheet")};
         // The sheet takes its thing from the model, as when it is opened on the board.
         model.setEditingNote(note);
         view.reset(sheet(model, nullptr));
         size = noteSheetSize;
     } else {
-        if (!Boards::available(model.mode()))
-            return Error{QStringLiteral("nothing to render: ") + Boards::name(model.mode()) + QStringLiteral(" is not built yet")};
         view = std::make_unique<PlannerContent>(model);
         size = boardSize;
     }

@@ -7,8 +7,8 @@
 //   const Status drawn = Renderer::render(model, launch, *launch.renderPath);
 //   if (!drawn) { print drawn.errorText(); exit non-zero }
 //
-// The file is written whole or not at all; a view that is not built yet, a failed
-// drawing, encoding or write each give their reason.
+// The file is written whole or not at all; a failed drawing, encoding or write each
+// give their reason.
 
 #include "result.h"
 

@@ -113,7 +113,7 @@ void SearchHitRow::leaveEvent(QEvent* event)
 
 // ---- The sheet --------------------------------------------------------------------
 
-SearchView::SearchView(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
+SearchView::SearchView(AppModel& model, QWidget* parent) : SheetContent(parent), model_(model)
 {
     setFixedWidth(width);
     setAutoFillBackground(true);

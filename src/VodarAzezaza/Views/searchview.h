@@ -13,6 +13,7 @@
 // out again on every change of the query or the plan; at most maxHits are shown, with
 // no word about the rest. Done and Escape end the search.
 
+#include "sheets.h"
 #include "things.h"
 
 #include <QAbstractButton>
@@ -54,7 +55,7 @@ private:
     bool hovered_ = false;
 };
 
-class SearchView : public QWidget {
+class SearchView : public SheetContent {
     Q_OBJECT
 public:
     explicit SearchView(AppModel& model, QWidget* parent = nullptr);

@@ -2,6 +2,9 @@
 
 #include "appmodel.h"
 #include "logcategories.h"
+#include "notesheet.h"
+#include "placesheet.h"
+#include "searchview.h"
 
 #include <QDialog>
 #include <QVBoxLayout>
@@ -17,8 +20,18 @@ std::size_t slot(SheetKind kind)
 
 std::array<Factory, allKinds.size()>& factories()
 {
-    // The sheets' views register here as they come.
-    static std::array<Factory, allKinds.size()> made{};
+    static std::array<Factory, allKinds.size()> made{
+        [](AppModel& model, QWidget* parent) -> SheetContent* { return new SearchView(model, parent); },
+        [](AppModel& model, QWidget* parent) -> SheetContent* {
+            return new NoteSheet(model, NoteSheet::Target(model.editingNote().value_or(QUuid())), parent);
+        },
+        [](AppModel& model, QWidget* parent) -> SheetContent* {
+            return new NoteSheet(model, NoteSheet::Target(model.editingExternalNote().value_or(QString())), parent);
+        },
+        [](AppModel& model, QWidget* parent) -> SheetContent* {
+            return new PlaceSheet(model, model.zoomed().value_or(Place::inList(0)), parent);
+        },
+    };
     return made;
 }
 
@@ -127,7 +140,7 @@ void SheetPresenter::saveAll()
 
 void SheetPresenter::closeAll()
 {
-    saveAll();
+    // Each saves as it is dismissed.
     for (Shown& shown : shown_) {
         if (shown.dialog)
             shown.dialog->reject();
@@ -145,6 +158,10 @@ void SheetPresenter::follow(SheetKind kind)
         return;
     const std::optional<Sheets::Target> target = Sheets::requested(*model_, kind);
     Shown& shown = shown_[std::size_t(kind)];
+    if (shown.dialog && target && shown.target != *target && shown.content && shown.content->followTarget(*target)) {
+        shown.target = *target;
+        return;
+    }
     if (shown.dialog && (!target || shown.target != *target)) {
         // The property moved on: what the sheet holds is saved before it goes.
         if (shown.content)
@@ -194,6 +211,9 @@ void SheetPresenter::finished(SheetKind kind, QDialog* dialog)
     Shown& shown = shown_[std::size_t(kind)];
     if (shown.dialog != dialog)
         return;
+    // However it was dismissed, what it holds is written before the model hears of it.
+    if (shown.content)
+        shown.content->saveNow();
     shown = Shown{};
     dialog->disconnect(this);
     dialog->deleteLater();

@@ -32,6 +32,11 @@ class QDialog;
 
 enum class SheetKind { Search, ThingNote, ExternalNote, Place };
 
+namespace Sheets {
+// What the model asks to present: none, or the target the sheet is for.
+using Target = std::variant<bool, QUuid, QString, Place>;
+} // namespace Sheets
+
 class SheetContent : public QWidget {
     Q_OBJECT
 public:
@@ -39,6 +44,10 @@ public:
     // Writes what the sheet holds that is not saved yet: the app is about to quit, or
     // the model to be replaced.
     virtual void saveNow() {}
+    // The model's property moved to another target that is still this sheet's (a
+    // re-read gave its thing a fresh id): whether the sheet goes on with it, keeping
+    // what it holds, instead of being closed for a new one.
+    virtual bool followTarget(const Sheets::Target&) { return false; }
 };
 
 namespace Sheets {
@@ -51,10 +60,9 @@ inline constexpr std::array<SheetKind, 4> allKinds{SheetKind::Search, SheetKind:
 // The content of a kind of sheet; none while it is not built.
 Factory factory(SheetKind kind);
 // Puts another factory in place (a stub, in tests); gives back the one it replaced.
+// Every kind starts with the app's own sheet.
 Factory setFactory(SheetKind kind, Factory factory);
 
-// What the model asks to present: none, or the target the sheet is for.
-using Target = std::variant<bool, QUuid, QString, Place>;
 std::optional<Target> requested(const AppModel& model, SheetKind kind);
 // The write of a dismissal.
 void dismiss(AppModel& model, SheetKind kind);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -105,16 +106,30 @@ TEST_F(AppRun, RenderRunsLeaveThePlannerFolderByteForByte)
 {
     putPlan();
     const auto before = snapshot(path("plan"));
-    for (const char* mode : {"week", "month"}) {
-        SCOPED_TRACE(mode);
+    struct Case {
+        const char* mode;
+        const char* note;
+        QSize size;
+    };
+    const Case cases[] = {
+        {"week", nullptr, {1100, 640}},
+        {"month", nullptr, {1100, 640}},
+        {"notes", nullptr, {1100, 640}},
+        {"week", "call the dentist", {640, 520}},
+    };
+    for (const Case& c : cases) {
+        const QString name = QString::fromLatin1(c.mode) + (c.note ? "-note" : "") + ".png";
+        SCOPED_TRACE(name.toStdString());
         QProcessEnvironment env = environment();
         env.insert("PLANNER_DIR", path("plan"));
         env.insert("PLANNER_TODAY", "2026-03-04");
-        env.insert("PLANNER_MODE", mode);
-        env.insert("PLANNER_RENDER", path(QString::fromLatin1(mode) + ".png"));
+        env.insert("PLANNER_MODE", c.mode);
+        if (c.note)
+            env.insert("PLANNER_NOTE", c.note);
+        env.insert("PLANNER_RENDER", path(name));
         const Ran ran = run(env);
         EXPECT_EQ(ran.exitCode, 0) << ran.errors.toStdString();
-        EXPECT_EQ(QImage(path(QString::fromLatin1(mode) + ".png")).size(), QSize(1100, 640));
+        EXPECT_EQ(QImage(path(name)).size(), c.size);
         EXPECT_EQ(snapshot(path("plan")), before);
     }
 }
@@ -130,9 +145,8 @@ TEST_F(AppRun, ARenderThatCannotBeMadeExitsNonZeroAndSaysWhy)
         const char* says;
     };
     const Case cases[] = {
-        {"notes screen", "PLANNER_MODE", "notes", path("notes.png"), "nothing to render: the notes screen"},
-        {"note sheet", "PLANNER_NOTE", "call the dentist", path("note.png"), "nothing to render: the note sheet"},
         {"unwritable place", "PLANNER_MODE", "week", path("nowhere/week.png"), "couldn't write"},
+        {"a folder in the picture's place", "PLANNER_NOTE", "call the dentist", path("plan"), "couldn't write"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -144,7 +158,7 @@ TEST_F(AppRun, ARenderThatCannotBeMadeExitsNonZeroAndSaysWhy)
         const Ran ran = run(env);
         EXPECT_NE(ran.exitCode, 0);
         EXPECT_TRUE(ran.errors.contains(QString::fromUtf8(c.says))) << ran.errors.toStdString();
-        EXPECT_FALSE(QFile::exists(c.out));
+        EXPECT_FALSE(QFileInfo(c.out).isFile());
     }
 }
 

@@ -282,6 +282,24 @@ TEST_F(MainViewTest, SheetsArePresentedExactlyWhileTheirPropertySaysSo)
     EXPECT_EQ(stubs.made(SheetKind::ExternalNote), 2);
     EXPECT_EQ(model().editingExternalNote(), QStringLiteral("todo-2"));
 
+    // The same sheet's thing under a fresh id (a re-read): a sheet that goes on with it
+    // stays, holding what was typed.
+    {
+        SheetStubs following(SheetStubs::Follow::Always);
+        model().setEditingNote(id);
+        QDialog* note = sheets.sheet(SheetKind::ThingNote);
+        const auto fresh = model().add(QStringLiteral("call the dentist again"), Place::onDay(today));
+        model().setEditingNote(fresh);
+        EXPECT_EQ(sheets.sheet(SheetKind::ThingNote), note);
+        EXPECT_EQ(following.made(SheetKind::ThingNote), 1);
+        EXPECT_EQ(following.followed(SheetKind::ThingNote), 1);
+        // Closed by any means, what it holds is written before the property is.
+        QTest::keyClick(note, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(following.saved(SheetKind::ThingNote), 1);
+        EXPECT_EQ(model().editingNote(), std::nullopt);
+    }
+
     // The search, from the toolbar.
     QTest::mouseClick(button(Toolbar::Button::Search), Qt::LeftButton);
     EXPECT_TRUE(model().isSearching());
@@ -290,6 +308,7 @@ TEST_F(MainViewTest, SheetsArePresentedExactlyWhileTheirPropertySaysSo)
 
 TEST_F(MainViewTest, ARequestNoSheetCanShowIsAnsweredAsADismissal)
 {
+    NoSheets none;
     open();
     // Left standing, the key map would wait for a sheet that never comes.
     model().beginSearch();

@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,7 +33,7 @@ TEST_F(RendererTest, DrawsTheBoardOfTheModeAtTheBoardsSize)
 {
     AppModel& m = h.start();
     m.add(QStringLiteral("call the dentist"), Place::onDay(today));
-    for (const Mode mode : {Mode::Week, Mode::Month}) {
+    for (const Mode mode : {Mode::Week, Mode::Month, Mode::Notes}) {
         SCOPED_TRACE(modeRawValue(mode).toStdString());
         m.setMode(mode);
         const QString path = out(modeRawValue(mode) + ".png");
@@ -68,19 +70,18 @@ TEST_F(RendererTest, ARenderThatCannotBeMadeSaysWhyAndWritesNothing)
         const char* says;
     };
     const QList<Case> cases{
-        {"no note sheet yet", [&] { launch.renderNote = QStringLiteral("reply to ines"); }, out("a.png"),
-         "nothing to render: the note sheet"},
-        {"no notes screen yet", [&] {
-             launch.renderNote.reset();
-             m.setMode(Mode::Notes);
-         },
-         out("b.png"), "nothing to render: the notes screen"},
-        {"a folder that is not there", [&] { m.setMode(Mode::Week); }, out("missing/c.png"), "couldn't write"},
+        {"no note sheet", [&] { launch.renderNote = QStringLiteral("reply to ines"); }, out("a.png"),
+         "nothing to render: there is no note sheet"},
+        {"a folder that is not there", [&] { launch.renderNote.reset(); }, out("missing/c.png"), "couldn't write"},
         {"a folder in place of the file", [&] { QDir(h.root()).mkdir("d.png"); }, out("d.png"), "couldn't write"},
     };
+    std::optional<NoSheets> none;
+    none.emplace();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.arrange();
+        if (c.path != out("a.png"))
+            none.reset();
         const Status drawn = Renderer::render(m, launch, c.path, quick);
         ASSERT_FALSE(drawn);
         EXPECT_TRUE(drawn.errorText().startsWith(QString::fromUtf8(c.says))) << drawn.errorText().toStdString();

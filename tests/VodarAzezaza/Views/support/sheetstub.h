@@ -12,7 +12,10 @@
 
 class SheetStubs {
 public:
-    SheetStubs();
+    // Whether a stub goes on with the new target when its property moves, as a note
+    // sheet does after a re-read gave its thing a fresh id.
+    enum class Follow { Never, Always };
+    explicit SheetStubs(Follow follow = Follow::Never);
     ~SheetStubs();
     SheetStubs(const SheetStubs&) = delete;
     SheetStubs& operator=(const SheetStubs&) = delete;
@@ -20,13 +23,27 @@ public:
     // How many contents of a kind were made, and how often one was asked to save.
     int made(SheetKind kind) const { return log_->made.value(kind); }
     int saved(SheetKind kind) const { return log_->saved.value(kind); }
+    int followed(SheetKind kind) const { return log_->followed.value(kind); }
 
     struct Log {
         QHash<SheetKind, int> made;
         QHash<SheetKind, int> saved;
+        QHash<SheetKind, int> followed;
     };
 
 private:
     std::shared_ptr<Log> log_ = std::make_shared<Log>();
+    std::array<Sheets::Factory, Sheets::allKinds.size()> previous_;
+};
+
+// No sheet of any kind while it lives, as if none were built.
+class NoSheets {
+public:
+    NoSheets();
+    ~NoSheets();
+    NoSheets(const NoSheets&) = delete;
+    NoSheets& operator=(const NoSheets&) = delete;
+
+private:
     std::array<Sheets::Factory, Sheets::allKinds.size()> previous_;
 };
