@@ -4,7 +4,7 @@
 #include "compositor.h"
 #include "focusview.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainterPath>
 #include <QScreen>
@@ -114,11 +114,18 @@ void FocusPanelWindow::setFloating(bool floating)
 void FocusPanelWindow::present()
 {
     const bool wasVisible = isVisible();
+    // Focus mode asked for from one of the planner's own windows: that window is about
+    // to go, and the keys go with the user into the panel. Shown beside another app,
+    // the panel leaves it the keys.
+    QWidget* const keyWindow = QApplication::activeWindow();
+    const bool takesTheKeys = !wasVisible && keyWindow && keyWindow != this;
     settleLook();
     show();
     raise();
     if (!wasVisible)
         view_->setFocus(Qt::OtherFocusReason);
+    if (takesTheKeys)
+        activateWindow();
 }
 
 void FocusPanelWindow::settleLook()

@@ -313,6 +313,22 @@ TEST_F(FocusPanelTest, AClickIntoItTakesTheKeys)
     EXPECT_TRUE(m.planner().things(today).first().done) << "the keys go to the key map at once";
 }
 
+TEST_F(FocusPanelTest, EnteredFromThePlannersOwnWindowItTakesTheKeys)
+{
+    AppModel& m = h.start();
+    m.commit([](Planner& p) { p.add("first", today); });
+    // The main window has the keys when focus mode is asked for; it goes away, and
+    // without this the keys would go nowhere until the panel is clicked.
+    QWidget window;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    FocusPanelWindow* p = entered(m);
+    ASSERT_TRUE(p);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == p; }, 1000));
+    EXPECT_TRUE(p->view()->hasFocus());
+}
+
 TEST_F(FocusPanelTest, GlassWhereACompositorBlendsAnOpaqueRoundedShapeWhereNot)
 {
     AppModel& m = h.start();

@@ -3,6 +3,7 @@
 #include "plannerapp.h"
 
 #include "appmodel.h"
+#include "focuspanel.h"
 #include "menucommands.h"
 #include "modelharness.h"
 #include "plannercontent.h"
@@ -11,6 +12,7 @@
 #include "sheetstub.h"
 
 #include <QAction>
+#include <QDir>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -142,6 +144,59 @@ TEST_F(PlannerAppTest, AnActivationBringsTheClosedWindowBack)
     EXPECT_TRUE(app->mainWindow().isVisible());
     app->open(QStringLiteral("vodarazezaza://add?title=buy%20milk&day=2026-03-04"));
     EXPECT_EQ(titlesOn(app->model(), Place::onDay(today)), QStringList{"buy milk"});
+}
+
+TEST(PlannerAppLaunch, ItsModelsHaveTheFocusPanelWithTheMenusActions)
+{
+    ModelHarness h;
+    h.start();
+    PlannerApp::Options options;
+    options.launch.plannerDir = h.folder();
+    options.launch.pinnedToday = today;
+    options.host = [&h] {
+        Launch::Host host;
+        host.tempFolder = h.root();
+        host.standardSettings = [&h] { return std::make_unique<QSettings>(h.root() + "/user.ini", QSettings::IniFormat); };
+        host.sharedStore = [&h]() -> FamilyStore& { return h.family(); };
+        host.familyNotesFolder = h.notesFolder();
+        host.siblingNotesFolder = h.notesAppFolder();
+        host.currentDay = [] { return today; };
+        // The desktop's own panel and activation, as a launch has them.
+        host.services = [&h] {
+            AppModelServices services = h.services();
+            services.focusPanel.reset();
+            services.activateApp = nullptr;
+            return services;
+        };
+        return host;
+    };
+    QString other;
+    options.pickFolder = [&other](QWidget*, const QString&) { return other; };
+    PlannerApp app(options);
+    app.showMainWindow();
+
+    const auto enterAndLeave = [&](AppModel& m) {
+        m.enterFocusMode();
+        ASSERT_TRUE(m.focus().hasPanel());
+        auto* panel = static_cast<FocusPanelWindow::Controller&>(m.focus()).panel();
+        ASSERT_TRUE(panel);
+        EXPECT_TRUE(panel->isVisible());
+        // The window goes once the panel stands, and the panel carries what the menus
+        // would do while the window is away.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !app.mainWindow().isVisible(); }, 2000));
+        EXPECT_TRUE(panel->actions().contains(app.menus().action(MenuCommands::Command::Undo)));
+        EXPECT_FALSE(panel->actions().contains(app.menus().action(MenuCommands::Command::FocusMode)));
+        m.exitFocusMode();
+        EXPECT_FALSE(panel->isVisible());
+        EXPECT_TRUE(app.mainWindow().isVisible());
+    };
+    enterAndLeave(app.model());
+
+    // A folder chosen later gets its own panel.
+    other = h.root() + "/elsewhere";
+    QDir().mkpath(other);
+    app.useFolder(other);
+    enterAndLeave(app.model());
 }
 
 } // namespace
