@@ -37,13 +37,11 @@ void HeadedColumn::setRows(int rows)
     column_->setCap(rows);
 }
 
-QSize HeadedColumn::sizeHint() const
-{
-    return QSize(header_ ? header_->sizeHint().width() : 0,
-                 Ruled::headerHeight + column_->lineCount() * Ruled::lineHeight);
-}
+int HeadedColumn::wantedHeight() const { return Ruled::headerHeight + column_->lineCount() * Ruled::lineHeight; }
 
-QSize HeadedColumn::minimumSizeHint() const { return QSize(0, sizeHint().height()); }
+QSize HeadedColumn::sizeHint() const { return QSize(header_ ? header_->sizeHint().width() : 0, wantedHeight()); }
+
+QSize HeadedColumn::minimumSizeHint() const { return QSize(0, wantedHeight()); }
 
 void HeadedColumn::resizeEvent(QResizeEvent*) { place(); }
 

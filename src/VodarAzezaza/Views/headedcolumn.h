@@ -6,7 +6,7 @@
 // API
 //   class DayColumn : public HeadedColumn { ... setHeader(new DayHeader(...)); };
 //   column->setRows(fit.dayRows);        the lines of the column
-//   column->sizeHint().height()          36 + its lines * 32
+//   column->wantedHeight()               36 + its lines * 32, as sizeHint().height()
 //   heightChanged()                      the column shows a line more or less
 
 #include "things.h"
@@ -24,6 +24,9 @@ public:
     QWidget* headerWidget() const { return header_; }
     ThingColumn* column() const { return column_; }
 
+    // The height it needs for the lines it shows; cheaper than sizeHint(), which also
+    // measures the header's text.
+    int wantedHeight() const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

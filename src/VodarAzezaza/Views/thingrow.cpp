@@ -14,6 +14,9 @@
 #include <QHBoxLayout>
 #include <QMenu>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 constexpr int titleSize = 13;
@@ -50,15 +53,8 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     title_->setMinimumTextWidth(minimumTitle);
     layout_->addWidget(title_);
     layout_->addStretch(1);
-
-    steps_ = indicator(11, Palette::pembyMuted, QString(), QString(), this);
-    reminder_ = indicator(11, Palette::pembyMuted, QString(), QStringLiteral("Reminder"), this);
-    note_ = indicator(12, Palette::pembyFaint, QStringLiteral("\u2261"), QStringLiteral("Has a note"), this);
-    repeat_ = indicator(12, Palette::pembyFaint, QStringLiteral("\u21BB"), QStringLiteral("Repeats"), this);
-    moved_ = new ZCount(thing.zs, 2, this);
-    for (QWidget* w : {static_cast<QWidget*>(steps_), static_cast<QWidget*>(reminder_), static_cast<QWidget*>(note_),
-                       static_cast<QWidget*>(repeat_), static_cast<QWidget*>(moved_)})
-        layout_->addWidget(w);
+    // The marks after the title are made the first time the thing has one: most rows
+    // show few of them, and a board starts sooner without hundreds of hidden widgets.
 
     new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
         bool taken = false;
@@ -117,21 +113,48 @@ void ThingRow::refreshContent()
     }
 
     const auto summary = t.stepsSummary();
-    steps_->setText(summary.value_or(QString()));
-    steps_->setVisible(summary.has_value());
+    if (summary && !steps_)
+        insertMark(steps_ = indicator(11, Palette::pembyMuted, QString(), QString(), this));
+    if (steps_) {
+        steps_->setText(summary.value_or(QString()));
+        steps_->setVisible(summary.has_value());
+    }
     const bool showsTime = !t.done && t.remind && place_.isDay();
-    reminder_->setText(showsTime ? t.remind->toString() : QString());
-    reminder_->setVisible(showsTime);
-    note_->setVisible(!t.note.isEmpty());
-    repeat_->setVisible(t.repeatID.has_value());
+    if (showsTime && !reminder_)
+        insertMark(reminder_ = indicator(11, Palette::pembyMuted, QString(), QStringLiteral("Reminder"), this));
+    if (reminder_) {
+        reminder_->setText(showsTime ? t.remind->toString() : QString());
+        reminder_->setVisible(showsTime);
+    }
+    if (!t.note.isEmpty() && !note_)
+        insertMark(note_ = indicator(12, Palette::pembyFaint, QStringLiteral("\u2261"), QStringLiteral("Has a note"), this));
+    if (note_)
+        note_->setVisible(!t.note.isEmpty());
+    if (t.repeatID && !repeat_)
+        insertMark(repeat_ = indicator(12, Palette::pembyFaint, QStringLiteral("\u21BB"), QStringLiteral("Repeats"), this));
+    if (repeat_)
+        repeat_->setVisible(t.repeatID.has_value());
     const bool showsMoves = t.zs >= 1 && !t.done;
-    moved_->setCount(t.zs);
-    moved_->setVisible(showsMoves);
-    moved_->setToolTip(showsMoves ? PlainText::toolTip(movedText(t.zs)) : QString());
+    if (showsMoves && !moved_)
+        insertMark(moved_ = new ZCount(t.zs, 2, this));
+    if (moved_) {
+        moved_->setCount(t.zs);
+        moved_->setVisible(showsMoves);
+        moved_->setToolTip(showsMoves ? PlainText::toolTip(movedText(t.zs)) : QString());
+    }
 
     setAccessibleName(t.title);
     setAccessibleDescription(t.done ? QStringLiteral("done") : QStringLiteral("not done"));
     update();
+}
+
+void ThingRow::insertMark(QWidget* mark)
+{
+    // The marks keep their order at the row's end, whichever is made first.
+    const std::array<QWidget*, 5> order{steps_, reminder_, note_, repeat_, moved_};
+    const auto at = std::find(order.begin(), order.end(), mark);
+    const int later = int(std::count_if(at + 1, order.end(), [](const QWidget* w) { return w != nullptr; }));
+    layout_->insertWidget(layout_->count() - later, mark);
 }
 
 bool ThingRow::isSelectedRow() const { return model_.selection().contains(thing_.id); }

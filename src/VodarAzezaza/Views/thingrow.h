@@ -68,6 +68,8 @@ protected:
 private:
     void open();
     void refreshContent();
+    // Adds a mark after the title, made the first time the thing needs it.
+    void insertMark(QWidget* mark);
     void followEditing();
     void followDragging();
     // The selection when the thing is part of it, else the thing alone.

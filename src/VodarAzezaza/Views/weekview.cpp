@@ -11,6 +11,7 @@
 #include <QScrollBar>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -167,6 +168,9 @@ void WeekView::relayout()
     fit_ = fit;
     const auto [saturday, sunday] = Fit::weekendRows(fit_.dayRows);
     const bool shares = model_.weekendShares();
+    // Every column that gains or loses a line asks for a pass over the whole board;
+    // it is placed once, when they all have their lines.
+    const bool nested = std::exchange(placing_, true);
     for (int i = 0; i < shownDays_.size(); ++i) {
         int rows = fit_.dayRows;
         if (shares && i == 5)
@@ -177,6 +181,12 @@ void WeekView::relayout()
     }
     for (ListColumn* column : std::as_const(lists_))
         column->setRows(fit_.listRows);
+    if (nested) {
+        placeAgain_ = true;
+        return;
+    }
+    placing_ = false;
+    placeAgain_ = false;
     place();
 }
 
@@ -211,7 +221,7 @@ void WeekView::place()
             int top = Fit::topPadding;
             if (shares && i == 6)
                 top = days_.value(shownDays_[5])->geometry().bottom() + 1 + Fit::weekendGap;
-            column->setGeometry(x0, top, x1 - x0, column->sizeHint().height());
+            column->setGeometry(x0, top, x1 - x0, column->wantedHeight());
             dayRow = std::max(dayRow, column->geometry().bottom() + 1 - Fit::topPadding);
         }
         const QRect days(sidePadding, Fit::topPadding, inner, dayRow);
@@ -226,7 +236,7 @@ void WeekView::place()
         int listRow = 0;
         for (int i = 0; i < lists_.size(); ++i) {
             const auto [x0, x1] = share(sidePadding, inner, int(lists_.size()), columnSpacing, i);
-            lists_[i]->setGeometry(x0, y, x1 - x0, lists_[i]->sizeHint().height());
+            lists_[i]->setGeometry(x0, y, x1 - x0, lists_[i]->wantedHeight());
             listRow = std::max(listRow, lists_[i]->height());
         }
         y += listRow + Fit::bottomPadding;

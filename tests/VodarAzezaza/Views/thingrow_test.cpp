@@ -4,9 +4,11 @@
 #include "editfield.h"
 #include "modelharness.h"
 #include "popover.h"
+#include "rowtext.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
 #include "viewharness.h"
+#include "zcount.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -280,6 +282,65 @@ TEST_F(ThingRowTest, TheMenuOpensFromARightClickAndItsItemsRun)
     EXPECT_TRUE(titlesOn(m, today).isEmpty());
     EXPECT_EQ(m.toast(), "Deleted. " + QKeySequence(QKeySequence::Undo).toString(QKeySequence::NativeText) +
                              " if that was a mistake.");
+}
+
+// The marks after the title, left to right, as the row shows them now: a text mark by
+// its text, a badge as "moved".
+QStringList marksOf(ThingRow* row)
+{
+    QList<QWidget*> shown;
+    for (QWidget* child : row->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible() && (qobject_cast<RowText*>(child) || qobject_cast<ZCount*>(child)))
+            shown.append(child);
+    }
+    std::sort(shown.begin(), shown.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+    QStringList marks;
+    // The first is the title.
+    for (QWidget* w : shown.mid(1)) {
+        if (auto* text = qobject_cast<RowText*>(w))
+            marks.append(text->text());
+        else
+            marks.append(QStringLiteral("moved"));
+    }
+    return marks;
+}
+
+TEST_F(ThingRowTest, MarksComeAndGoWithTheThingAndKeepTheirOrder)
+{
+    AppModel& m = started({"buy milk"});
+    struct Case {
+        const char* what;
+        std::function<void(Thing&)> edit;
+        QStringList marks;
+    };
+    const QList<Case> cases{
+        {"none", [](Thing&) {}, {}},
+        {"moved twice", [](Thing& t) { t.zs = 2; }, {"moved"}},
+        {"a note before the badge", [](Thing& t) { t.note = "ask for oat milk"; }, {"\u2261", "moved"}},
+        {"steps first of all", [](Thing& t) { t.steps = {Step{"shop", true}, Step{"pay", false}}; },
+         {"1/2", "\u2261", "moved"}},
+        {"a reminder after the steps", [](Thing& t) { t.remind = TimeOfDay{9, 30}; }, {"1/2", "09:30", "\u2261", "moved"}},
+        {"done hides the time and the badge", [](Thing& t) { t.done = true; }, {"1/2", "\u2261"}},
+        {"all gone", [](Thing& t) {
+             Thing plain;
+             plain.id = t.id;
+             plain.title = t.title;
+             t = plain;
+         }, {}},
+    };
+    const QUuid thing = id("buy milk");
+    for (const Case& c : cases) {
+        m.commit([&](Planner& p) {
+            for (Thing& t : p.days[wednesday]) {
+                if (t.id == thing)
+                    c.edit(t);
+            }
+        });
+        QCoreApplication::processEvents();
+        ThingRow* r = row("buy milk");
+        ASSERT_NE(r, nullptr) << c.what;
+        EXPECT_EQ(marksOf(r), c.marks) << c.what;
+    }
 }
 
 TEST(ThingRowTexts, TheMoveBadgeSaysHowOftenAndAsksFromThreeOn)
