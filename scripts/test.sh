@@ -14,5 +14,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # No session bus in CI and none of the user's in a developer's run: every test gets
-# this private one.
-exec dbus-run-session -- ctest --test-dir "$build" --output-on-failure --no-tests=error -j "$(nproc)"
+# this private one, which starts none of the machine's installed services.
+exec dbus-run-session --config-file=tests/dbus-session.conf -- ctest --test-dir "$build" --output-on-failure --no-tests=error -j "$(nproc)"

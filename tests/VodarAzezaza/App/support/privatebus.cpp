@@ -7,7 +7,7 @@
 PrivateBus::PrivateBus()
 {
     daemon_.setProgram(QStringLiteral("dbus-daemon"));
-    daemon_.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
+    daemon_.setArguments({QStringLiteral("--config-file=" PEMBY_TEST_BUS_CONFIG), QStringLiteral("--nofork"),
                           QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
     daemon_.start();
     if (!daemon_.waitForStarted(5000))
