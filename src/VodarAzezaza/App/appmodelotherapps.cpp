@@ -72,7 +72,7 @@ void AppModel::toggleExternal(const SharedThing& thing)
 void AppModel::renameExternal(const SharedThing& thing, const QString& title)
 {
     const Transition transition(*this);
-    const QString trimmed = pemby::trimWhitespace(title);
+    const QString trimmed = pemby::titleText(title);
     if (trimmed.isEmpty() || trimmed == thing.title)
         return;
     const FamilyStore::Answer written = familyStore_.setTitle(thing.id, trimmed);
