@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFontDatabase>
 #include <QGlyphRun>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRawFont>
@@ -72,6 +73,20 @@ void drawLine(QPainter& painter, QTextLayout& layout, const QPointF& origin)
     painter.fillPath(snapped(glyphs, painter.deviceTransform()), painter.pen().brush());
     painter.restore();
 }
+
+class PixelLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setFont(font());
+        p.setPen(palette().color(foregroundRole()));
+        drawText(p, contentsRect(), int(alignment()) | Qt::TextSingleLine, text());
+    }
+};
 
 } // namespace
 
@@ -184,6 +199,15 @@ void drawText(QPainter& painter, const QPointF& baseline, const QString& text)
     line.setPosition(QPointF(0, 0));
     layout.endLayout();
     drawLine(painter, layout, baseline - QPointF(0, line.ascent()));
+}
+
+QLabel* label(int pixelSize, QWidget* parent)
+{
+    auto* l = new PixelLabel(parent);
+    l->setTextFormat(Qt::PlainText);
+    l->setTextInteractionFlags(Qt::NoTextInteraction);
+    l->setFont(font(pixelSize));
+    return l;
 }
 
 } // namespace PembyFont

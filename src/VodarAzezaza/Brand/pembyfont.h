@@ -17,7 +17,9 @@
 #include <QRectF>
 #include <QString>
 
+class QLabel;
 class QPainter;
+class QWidget;
 
 namespace PembyFont {
 
@@ -41,6 +43,8 @@ QFont font(int pixelSize);
 // Characters the font lacks come from the desktop's fonts and are drawn as usual.
 void drawText(QPainter& painter, const QRectF& rect, int flags, const QString& text);
 void drawText(QPainter& painter, const QPointF& baseline, const QString& text);
+// A label in the font at `pixelSize` that draws so, its text always plain.
+QLabel* label(int pixelSize, QWidget* parent = nullptr);
 
 // The embedded font file; empty when the resource is missing.
 QByteArray embedded();

@@ -215,7 +215,7 @@ void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         painter->setPen(QColor(Palette::pembyMuted));
         const QRect line(option.rect.left() + listPadding, option.rect.top() + listPadding + emptyTop,
                          option.rect.width() - 2 * listPadding, QFontMetrics(font).height());
-        painter->drawText(line, Qt::AlignHCenter | Qt::AlignTop, emptyText(notes_));
+        PembyFont::drawText(*painter, line, Qt::AlignHCenter | Qt::AlignTop, emptyText(notes_));
         break;
     }
     case NoteListModel::Kind::Note: {
