@@ -153,11 +153,9 @@ static bool isAscii(QStringView text)
 }
 
 CaselessNeedle::CaselessNeedle(QStringView needle, const QLocale& locale)
-    : locale_(locale), asciiNeedle_(isAscii(needle)),
+    : locale_(locale), needle_(key(needle)), asciiNeedle_(isAscii(needle_)),
       asciiFolds_(locale.language() != QLocale::Turkish && locale.language() != QLocale::Azerbaijani)
 {
-    raw_ = needle.toString();
-    needle_ = key(needle);
 }
 
 QString CaselessNeedle::key(QStringView text) const
@@ -173,10 +171,10 @@ bool CaselessNeedle::isIn(QStringView haystack) const
 {
     if (needle_.isEmpty())
         return true;
-    // Most titles are plain ASCII, and so is most typing: no character there is made
-    // of parts, and the locale folds it as ASCII does.
-    if (asciiNeedle_ && asciiFolds_ && isAscii(haystack))
-        return haystack.contains(raw_, Qt::CaseInsensitive);
+    // Most texts are plain ASCII: no character there is made of parts, and the locale
+    // folds it as ASCII does, so it holds no needle that folds to anything else.
+    if (asciiFolds_ && isAscii(haystack))
+        return asciiNeedle_ && haystack.contains(needle_, Qt::CaseInsensitive);
     const QString& needle = needle_;
     const QString text = key(haystack);
     std::optional<QTextBoundaryFinder> characters;

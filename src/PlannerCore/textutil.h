@@ -62,8 +62,7 @@ private:
     QString key(QStringView text) const;
 
     QLocale locale_;
-    QString raw_;
-    QString needle_;
+    QString needle_;  // composed, lowered and folded
     bool asciiNeedle_ = true;
     // Plain ASCII case folding is the locale's own except where dotted and dotless i
     // are two letters.

@@ -66,6 +66,8 @@ TEST(TextUtil, CaselessMatchTakesCanonicallyEquivalentTextsAsEqual)
         {QStringLiteral("\ud55c"), QStringLiteral("\ud558"), false},
         {QStringLiteral("\u039f\u0394\u039f\u03a3"), QStringLiteral("\u03bf\u03b4\u03bf\u03c3"), true},  // final sigma
         {"plain ascii", "ASCII", true},
+        {"plain ascii", QStringLiteral("\u00e1"), false},
+        {"MILK", QStringLiteral("\u212a"), true},  // the Kelvin sign lowers to k
         {"plain ascii", "", true},
     };
     for (const auto& c : cases) {
