@@ -35,7 +35,7 @@ public:
         if (text == text_)
             return;
         text_ = text;
-        setToolTip(PlainText::toolTip(text));
+        setToolTip(PlainText::toolTip(TitleText::shown(text)));
         update();
     }
     QSize sizeHint() const override

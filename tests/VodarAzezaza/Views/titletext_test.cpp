@@ -95,6 +95,23 @@ TEST(TitleText, CutsATitleAtItsLogicalEnd)
     EXPECT_EQ(TitleText::fit(arabic, metrics, 1000).text, arabic);
 }
 
+// An override in a title is drawn as if it were not there: the row reads "bidi-txt.exe",
+// not "bidi-exe.txt".
+TEST(TitleText, ARowDrawsATitleWithAnOverrideAsItReads)
+{
+    const auto drawn = [](const QString& title) {
+        RowText text(13);
+        text.setText(title);
+        text.resize(200, 32);
+        return text.grab().toImage();
+    };
+    const QImage plain = drawn("bidi-txt.exe");
+    EXPECT_EQ(drawn(QStringLiteral("bidi-\u202etxt.exe")), plain);
+    EXPECT_EQ(drawn(QStringLiteral("bidi-\u202etxt.exe\u202c")), plain);
+    EXPECT_EQ(drawn(QStringLiteral("bidi-\u202dtxt\u0000.exe")), plain);
+    EXPECT_NE(drawn("bidi-exe.txt"), plain) << "the pictures tell the two apart";
+}
+
 TEST(TitleText, RowsSearchHitsAndMonthCellsSetRightToLeftTitlesAtTheirReadingStart)
 {
     MotionPin motion;
