@@ -169,7 +169,7 @@ void drawText(QPainter& painter, const QRectF& rect, int flags, const QString& t
     QTextLayout layout(text, painter.font(), painter.device());
     QTextOption option(horizontal | Qt::AlignAbsolute);
     option.setWrapMode(QTextOption::NoWrap);
-    option.setTextDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setTextDirection(painter.layoutDirection());
     layout.setTextOption(option);
     layout.beginLayout();
     QTextLine line = layout.createLine();
@@ -193,6 +193,7 @@ void drawText(QPainter& painter, const QPointF& baseline, const QString& text)
     QTextLayout layout(text, painter.font(), painter.device());
     QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
     option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(painter.layoutDirection());
     layout.setTextOption(option);
     layout.beginLayout();
     QTextLine line = layout.createLine();
