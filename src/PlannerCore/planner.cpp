@@ -103,19 +103,19 @@ int Planner::openCount(Day day) const
     return int(std::count_if(it->cbegin(), it->cend(), [](const Thing& t) { return !t.done; }));
 }
 
-static bool matchesQuery(const Thing& t, const QString& query)
+static bool matchesQuery(const Thing& t, const pemby::CaselessNeedle& query)
 {
-    if (pemby::containsIgnoringCase(t.title, query) || pemby::containsIgnoringCase(t.note, query))
+    if (query.isIn(t.title) || query.isIn(t.note))
         return true;
-    return std::any_of(t.steps.cbegin(), t.steps.cend(),
-                       [&](const Step& s) { return pemby::containsIgnoringCase(s.title, query); });
+    return std::any_of(t.steps.cbegin(), t.steps.cend(), [&](const Step& s) { return query.isIn(s.title); });
 }
 
 QList<SearchHit> Planner::search(const QString& query) const
 {
-    const QString q = pemby::trimBlanks(query);
-    if (q.isEmpty())
+    const QString trimmed = pemby::trimBlanks(query);
+    if (trimmed.isEmpty())
         return {};
+    const pemby::CaselessNeedle q(trimmed);
     // The scan only notes where the hits are; each hit's thing is copied once, into a
     // result of the right size, so the cost stays that of the scan at any plan size.
     struct Found {

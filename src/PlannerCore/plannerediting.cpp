@@ -85,7 +85,7 @@ std::optional<QUuid> Planner::add(const Thing& thing, const Place& place, std::o
 std::optional<QUuid> Planner::add(const QString& title, const Place& place, std::optional<int> at)
 {
     // A title is one line of its file: a pasted line break must not start another thing.
-    const QString trimmed = pemby::flattenLineBreaks(pemby::trimWhitespace(title));
+    const QString trimmed = pemby::titleText(title);
     if (trimmed.isEmpty())
         return std::nullopt;
     return add(Thing::make(trimmed), place, at);

@@ -1,6 +1,7 @@
 #include "textutil.h"
 
 #include <QStringList>
+#include <QTextBoundaryFinder>
 #include <QUuid>
 
 #include <algorithm>
@@ -86,6 +87,40 @@ QStringList splitLines(QStringView text)
     return lines;
 }
 
+bool isStrayControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x20)
+        return u != u'\t' && !isLineBreak(c);
+    return u == 0x7F || (u >= 0x80 && u <= 0x9F && u != 0x85);
+}
+
+QString oneLineText(const QString& text)
+{
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isLineBreak(c) || isStrayControl(c); }))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (isStrayControl(c))
+            continue;
+        if (!isLineBreak(c)) {
+            out.append(c);
+            continue;
+        }
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        out.append(u' ');
+    }
+    return out;
+}
+
+QString titleText(QStringView text)
+{
+    return trimWhitespace(oneLineText(text.toString()));
+}
+
 QString fold(QStringView text)
 {
     const QString decomposed = text.toString().normalized(QString::NormalizationForm_D);
@@ -112,9 +147,53 @@ bool containsFolded(QStringView haystack, QStringView needle)
     return fold(haystack).contains(fold(needle));
 }
 
-bool containsIgnoringCase(QStringView haystack, QStringView needle)
+static bool isAscii(QStringView text)
 {
-    return haystack.contains(needle, Qt::CaseInsensitive);
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+CaselessNeedle::CaselessNeedle(QStringView needle, const QLocale& locale)
+    : locale_(locale), needle_(key(needle)), asciiNeedle_(isAscii(needle_)),
+      asciiFolds_(locale.language() != QLocale::Turkish && locale.language() != QLocale::Azerbaijani)
+{
+}
+
+QString CaselessNeedle::key(QStringView text) const
+{
+    // Composed first, so that é is one character however it came; lowered under the
+    // locale (a Turkish I is ı), then folded, so that the forms lowering leaves apart
+    // (final sigma) meet; composed again, as lowering may leave a mark beside its letter.
+    const QString lowered = locale_.toLower(text.toString().normalized(QString::NormalizationForm_C));
+    return lowered.toCaseFolded().normalized(QString::NormalizationForm_C);
+}
+
+bool CaselessNeedle::isIn(QStringView haystack) const
+{
+    if (needle_.isEmpty())
+        return true;
+    // Most texts are plain ASCII: no character there is made of parts, and the locale
+    // folds it as ASCII does, so it holds no needle that folds to anything else.
+    if (asciiFolds_ && isAscii(haystack))
+        return asciiNeedle_ && haystack.contains(needle_, Qt::CaseInsensitive);
+    const QString& needle = needle_;
+    const QString text = key(haystack);
+    std::optional<QTextBoundaryFinder> characters;
+    for (qsizetype at = text.indexOf(needle); at >= 0; at = text.indexOf(needle, at + 1)) {
+        if (!characters)
+            characters.emplace(QTextBoundaryFinder::Grapheme, text);
+        characters->setPosition(at);
+        if (!characters->isAtBoundary())
+            continue;
+        characters->setPosition(at + needle.size());
+        if (characters->isAtBoundary())
+            return true;
+    }
+    return false;
+}
+
+bool containsIgnoringCase(QStringView haystack, QStringView needle, const QLocale& locale)
+{
+    return CaselessNeedle(needle, locale).isIn(haystack);
 }
 
 std::optional<qint64> parseStrictInt(QStringView text)

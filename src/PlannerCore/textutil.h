@@ -3,6 +3,7 @@
 // editor may have touched, so the character classes here are deliberately the
 // Unicode ones, not just ASCII.
 
+#include <QLocale>
 #include <QString>
 #include <QStringView>
 
@@ -28,14 +29,45 @@ QString flattenLineBreaks(const QString& text);
 // Splits at every line break (a CRLF pair is one break); empty pieces are kept.
 QStringList splitLines(QStringView text);
 
+// A control character a title never holds: C0, DEL and C1 controls apart from the tab
+// (a blank) and the line breaks (which become spaces).
+bool isStrayControl(QChar c);
+// One line of a title as its file line holds it: line breaks become spaces (as in
+// flattenLineBreaks) and stray controls go. Nothing is trimmed.
+QString oneLineText(const QString& text);
+// A title as the plan and the family store keep it: one line, no stray controls,
+// trimmed of blanks and line breaks. Every title from outside goes through this before
+// it is stored, so the file, the plan and the store hold the same text.
+QString titleText(QStringView text);
+
 // Case-, diacritic- and width-insensitive form for matching: canonical decomposition,
 // combining marks dropped, full-width and half-width forms made ordinary, then
 // Unicode (simple) case folding.
 QString fold(QStringView text);
 // Whether `haystack` holds `needle` ignoring case and diacritics. An empty needle matches.
 bool containsFolded(QStringView haystack, QStringView needle);
-// Whether `haystack` holds `needle` ignoring case only.
-bool containsIgnoringCase(QStringView haystack, QStringView needle);
+// Whether `haystack` holds `needle` ignoring case only, as a reader compares: texts
+// that are canonically equivalent are equal (an accent composed or decomposed), case is
+// folded under `locale`, and a match neither starts nor ends inside a character ("cafe"
+// is not in "café" however the é is written).
+bool containsIgnoringCase(QStringView haystack, QStringView needle, const QLocale& locale = QLocale());
+
+// The same, for one needle against many texts: the needle is prepared once.
+class CaselessNeedle {
+public:
+    explicit CaselessNeedle(QStringView needle, const QLocale& locale = QLocale());
+    bool isIn(QStringView haystack) const;
+
+private:
+    QString key(QStringView text) const;
+
+    QLocale locale_;
+    QString needle_;  // composed, lowered and folded
+    bool asciiNeedle_ = true;
+    // Plain ASCII case folding is the locale's own except where dotted and dotless i
+    // are two letters.
+    bool asciiFolds_ = true;
+};
 
 // "Optional sign then digits", ASCII only, nothing else: no blanks, no "0x", no
 // thousands separators. nullopt when the text is not that or overflows.

@@ -53,14 +53,15 @@ std::optional<Checkbox> checkbox(QStringView line)
     return std::nullopt;
 }
 
-// A title or a step holds no line break, as the writer writes it. Another editor may
-// have put a vertical tab or a line separator inside a line, which the writer would
-// turn into a space: read it as the writer writes it, so that a rewrite changes nothing.
+// A title or a step holds no line break and no control character, as the writer
+// writes it. Another editor may have put a vertical tab, a line separator or a NUL
+// inside a line: read it as the writer writes it, so that a rewrite changes nothing.
 QString oneLine(const QString& text)
 {
-    if (std::none_of(text.cbegin(), text.cend(), pemby::isLineBreak))
+    const QString line = pemby::oneLineText(text);
+    if (line.isSharedWith(text))
         return text;
-    return pemby::trimBlanks(pemby::flattenLineBreaks(text));
+    return pemby::trimBlanks(line);
 }
 
 QStringView trimmedBlanks(QStringView text)
@@ -201,7 +202,7 @@ bool Markdown::isThingField(QStringView tag)
 
 QString Markdown::writtenTitle(const QString& title, bool (*isField)(QStringView tag))
 {
-    const QString flat = pemby::flattenLineBreaks(title);
+    const QString flat = pemby::oneLineText(title);
     const QStringView trimmed = trimmedBlanks(flat);
     // Only a title that ends in a brace group can be read as anything but itself.
     if (!trimmed.isEmpty() && !trimmed.endsWith(u'}'))
@@ -305,8 +306,8 @@ QList<Thing> Markdown::decodeThings(const QStringList& lines, QList<int>* owners
         }
         const auto box = checkbox(line);
         QString step = box ? box->text.toString() : QString();
-        if (std::any_of(step.cbegin(), step.cend(), pemby::isLineBreak)) {
-            step = pemby::flattenLineBreaks(step);
+        if (const QString line = pemby::oneLineText(step); !line.isSharedWith(step)) {
+            step = line;
             while (!step.isEmpty() && pemby::isBlank(step.back()))
                 step.chop(1);
         }
@@ -342,7 +343,7 @@ QStringList Markdown::encode(const Thing& thing)
 
     QStringList lines{line};
     for (const Step& step : thing.steps)
-        lines.append(indent + box(step.done) + pemby::flattenLineBreaks(step.title));
+        lines.append(indent + box(step.done) + pemby::oneLineText(step.title));
     // Every line-break class starts a note line: a CR or U+2028 written inside a line
     // would split it on the next read and lose the rest of the note.
     if (!thing.note.isEmpty()) {

@@ -104,6 +104,36 @@ TEST(PlannerQueries, SearchMatchesTitlesNotesAndStepsOnce)
     EXPECT_EQ(plan.search("MILK").size(), 3);
 }
 
+TEST(PlannerQueries, SearchFindsAnAccentWrittenEitherWay)
+{
+    const QString composed = QStringLiteral("caf\u00e9");
+    const QString decomposed = QStringLiteral("cafe\u0301");
+    struct Case { QString title, query; };
+    const Case cases[] = {
+        {"Meet at the " + composed, decomposed},
+        {"Meet at the " + decomposed, composed},
+        {"MEET AT THE " + composed.toUpper(), decomposed},
+        {"MEET AT THE " + decomposed.toUpper(), composed},
+        {"meet at the " + composed, decomposed.toUpper()},
+        {"meet at the " + decomposed, composed.toUpper()},
+    };
+    for (const auto& c : cases) {
+        Planner plan;
+        plan.lists = {{"eventually", made({"other"})}};
+        const Thing inTitle = Thing::make(c.title);
+        Thing inNote = Thing::make("note");
+        inNote.note = c.title;
+        Thing inStep = Thing::make("step");
+        inStep.steps = {{c.title, false}};
+        plan.days[day("2024-03-03")] = {inTitle, inNote, inStep};
+        const auto hits = plan.search(c.query);
+        ASSERT_EQ(hits.size(), 3) << c.title.toStdString() << " / " << c.query.toStdString();
+        EXPECT_EQ(hits[0].thing, inTitle);
+        // The bare letter is another letter, however the accent is written.
+        EXPECT_TRUE(plan.search("cafe").isEmpty()) << c.title.toStdString();
+    }
+}
+
 TEST(PlannerQueries, SearchOrderIsLatestDaysThenLatestMonthsThenLists)
 {
     Planner plan;

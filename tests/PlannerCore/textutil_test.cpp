@@ -46,6 +46,68 @@ TEST(TextUtil, FoldedMatchingIgnoresCaseAndDiacritics)
     EXPECT_FALSE(containsIgnoringCase(u"café", u"cafe"));
 }
 
+TEST(TextUtil, CaselessMatchTakesCanonicallyEquivalentTextsAsEqual)
+{
+    const QString composed = QStringLiteral("caf\u00e9");
+    const QString decomposed = QStringLiteral("cafe\u0301");
+    struct Case { QString haystack, needle; bool found; };
+    const Case cases[] = {
+        {"Buy " + composed, decomposed, true},
+        {"Buy " + decomposed, composed, true},
+        {"BUY " + composed.toUpper(), decomposed, true},
+        {"buy " + decomposed, composed.toUpper(), true},
+        {"buy " + decomposed.toUpper(), "CAF\u00c9", true},
+        // An accent is part of its letter: the bare letter is another one, in either form.
+        {"buy " + composed, "cafe", false},
+        {"buy " + decomposed, "cafe", false},
+        {QStringLiteral("q\u0303x"), "q", false},   // no composed form: still one character
+        {QStringLiteral("q\u0303x"), QStringLiteral("Q\u0303"), true},
+        {QStringLiteral("\u1112\u1161\u11ab"), QStringLiteral("\ud55c"), true},  // Hangul jamo and syllable
+        {QStringLiteral("\ud55c"), QStringLiteral("\ud558"), false},
+        {QStringLiteral("\u039f\u0394\u039f\u03a3"), QStringLiteral("\u03bf\u03b4\u03bf\u03c3"), true},  // final sigma
+        {"plain ascii", "ASCII", true},
+        {"plain ascii", QStringLiteral("\u00e1"), false},
+        {"MILK", QStringLiteral("\u212a"), true},  // the Kelvin sign lowers to k
+        {"plain ascii", "", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(containsIgnoringCase(c.haystack, c.needle, QLocale::c()), c.found)
+            << c.haystack.toStdString() << " / " << c.needle.toStdString();
+    }
+}
+
+TEST(TextUtil, CaselessMatchFoldsCaseUnderTheLocale)
+{
+    const QLocale turkish(QLocale::Turkish, QLocale::Turkey);
+    EXPECT_TRUE(containsIgnoringCase(u"\u0130stanbul", u"istanbul", turkish));
+    EXPECT_TRUE(containsIgnoringCase(u"ISPARTA", u"\u0131sparta", turkish));
+    EXPECT_FALSE(containsIgnoringCase(u"ISPARTA", u"isparta", turkish));  // I is the capital of dotless ı there
+    EXPECT_TRUE(containsIgnoringCase(u"ISPARTA", u"isparta", QLocale(QLocale::English)));
+}
+
+TEST(TextUtil, TitleTextIsOneLineWithoutControlCharacters)
+{
+    struct Case { QString in, oneLine, title; };
+    const Case cases[] = {
+        {"milk\nbread", "milk bread", "milk bread"},
+        {"a\r\nb\rc", "a b c", "a b c"},
+        {QStringLiteral("a\u2028b\u2029c\u0085d"), "a b c d", "a b c d"},
+        {QString::fromUtf16(u"nul\u0000here", 8), "nulhere", "nulhere"},
+        {QStringLiteral("bell\u0007 esc\u001b del\u007f c1\u009c."), "bell esc del c1.", "bell esc del c1."},
+        {"tab\tstays", "tab\tstays", "tab\tstays"},
+        {" \n padded \u2028", "   padded  ", "padded"},
+        {QStringLiteral("\u0000\n"), " ", ""},
+        // What scripts need stays: joiners, marks, bidi marks.
+        {QStringLiteral("\u05e9\u05c1\u200d\u200e\U0001F469\u200D\U0001F4BB"),
+         QStringLiteral("\u05e9\u05c1\u200d\u200e\U0001F469\u200D\U0001F4BB"),
+         QStringLiteral("\u05e9\u05c1\u200d\u200e\U0001F469\u200D\U0001F4BB")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(oneLineText(c.in), c.oneLine) << c.in.toStdString();
+        EXPECT_EQ(titleText(c.in), c.title) << c.in.toStdString();
+    }
+}
+
 TEST(TextUtil, StrictIntegersAreSignThenAsciiDigits)
 {
     struct Case { QString in; std::optional<qint64> out; };

@@ -90,6 +90,9 @@ TEST(ThingLineGrammar, ReadsThingLinesTolerantly)
         // A line break of another kind inside a line reads as the writer would write it.
         {{"- [ ] a\vb\u2028", "    - [ ] s\u2029t\v", "    > n\vm"},
          {with(plain("a b"), [](Thing& t) { t.steps = {{"s t", false}}; t.note = "n\nm"; })}},
+        // So does a control character, which the writer never writes.
+        {{QStringLiteral("- [ ] nul\0here\x1b {red}"), QStringLiteral("    - [ ] st\x07""ep\u009c")},
+         {with(plain("nulhere"), [](Thing& t) { t.mark = Mark::Red; t.steps = {{"step", false}}; })}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(read(c.lines), c.things) << c.lines.join(" | ").toStdString();
@@ -231,14 +234,16 @@ TEST(ThingLineGrammar, OrdinaryTextIsWrittenAsItStands)
 
 TEST(ThingLineGrammar, KeepsEveryFieldOnItsLine)
 {
-    const Thing t = with(plain("one\r\ntwo\rthree\u2028four\u0085five\nsix"), [](Thing& t) {
-        t.steps = {{"step\nwith\u2029breaks", false}};
+    const Thing t = with(plain(QStringLiteral("one\r\ntwo\rthree\u2028four\u0085five\nsix\0")), [](Thing& t) {
+        t.steps = {{QStringLiteral("step\nwith\u2029breaks\0"), false}};
         t.note = "a\rb\r\nc\u2028d\ne";
         t.link = "x\ny";
     });
     const QStringList lines = Markdown::encode(t);
     for (const QString& line : lines)
-        EXPECT_FALSE(std::any_of(line.begin(), line.end(), pemby::isLineBreak)) << line.toStdString();
+        EXPECT_FALSE(std::any_of(line.begin(), line.end(), [](QChar c) {
+            return pemby::isLineBreak(c) || pemby::isStrayControl(c);
+        })) << line.toStdString();
     const QList<Thing> back = read(lines);
     ASSERT_EQ(back.size(), 1);
     EXPECT_EQ(back[0].title, "one two three four five six");

@@ -245,7 +245,7 @@ void AppModel::open(const QString& url)
             things = PembyThings::thingsFromLinkPayload(*payload).value_or(QList<PembyThing>());
     } else if (const auto title = valueOf(*items, u"title")) {
         PembyThing thing;
-        thing.title = pemby::trimWhitespace(*title);
+        thing.title = pemby::titleText(*title);
         thing.note = valueOf(*items, u"note").value_or(QString());
         thing.link = valueOf(*items, u"from");
         if (!thing.title.isEmpty() && thing.title.size() <= maxLinkTitle && thing.note.size() <= maxLinkNote)

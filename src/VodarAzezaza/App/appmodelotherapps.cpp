@@ -72,8 +72,10 @@ void AppModel::toggleExternal(const SharedThing& thing)
 void AppModel::renameExternal(const SharedThing& thing, const QString& title)
 {
     const Transition transition(*this);
-    const QString trimmed = pemby::trimWhitespace(title);
-    if (trimmed.isEmpty() || trimmed == thing.title)
+    const QString trimmed = pemby::titleText(title);
+    // A sibling's title with a line break reads as one line in the field: left as it
+    // was, it is no rename, and the sibling's text stays its own.
+    if (trimmed.isEmpty() || trimmed == pemby::titleText(thing.title))
         return;
     const FamilyStore::Answer written = familyStore_.setTitle(thing.id, trimmed);
     if (!externalChangeFailed(written, changeFailedText(thing.sourceApp))) {

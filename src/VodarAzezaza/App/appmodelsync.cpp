@@ -79,6 +79,9 @@ struct CopyBack {
     std::optional<QString> title;
     std::optional<std::pair<std::optional<QString>, QString>> note;  // note id, note text
     std::optional<QList<Step>> steps;
+    // What is taken back reads otherwise than the row (a title made one line): the
+    // row gets it as the plan has it, or the next start would publish it as new.
+    bool reworded = false;
 
     bool applyTo(Thing& thing) const
     {
@@ -111,16 +114,23 @@ CopyBack copyBack(const SharedThing& row, const Thing& thing, bool onlyDone)
     copy.done = row.done;
     if (onlyDone)
         return copy;
-    const QString title = pemby::trimWhitespace(row.title);
+    // A sibling may keep line breaks in a title; the plan holds it on one line, as its
+    // file does.
+    const QString title = pemby::titleText(row.title);
     if (!title.isEmpty() && title != thing.title)
         copy.title = title;
     if (row.noteID != thing.noteID || row.note != thing.note)
         copy.note = std::make_pair(row.noteID, row.note);
     QList<Step> steps;
     for (const SharedStep& step : row.steps)
-        steps.append(Step{step.title, step.done});
+        steps.append(Step{pemby::oneLineText(step.title), step.done});
     if (steps != thing.steps)
         copy.steps = steps;
+    const auto stepsAsRow = [&] {
+        return std::equal(steps.cbegin(), steps.cend(), row.steps.cbegin(), row.steps.cend(),
+                          [](const Step& a, const SharedStep& b) { return a.title == b.title; });
+    };
+    copy.reworded = (copy.title && *copy.title != row.title) || (copy.steps && !stepsAsRow());
     return copy;
 }
 
@@ -360,6 +370,8 @@ void AppModel::refreshFromFamily(bool startingUp)
     Planner next = planner_;
     changeThings<CopyBack>(next, copies, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
     setPlanner(std::move(next));
+    if (std::any_of(copies.cbegin(), copies.cend(), [](const CopyBack& copy) { return copy.reworded; }))
+        scheduleSync();
     // A sibling's edit is no undo step: undo must not take it back and publish that.
     if (!undoStack_.isEmpty() || !redoStack_.isEmpty()) {
         QList<CopyBack> edits = copies.values();

@@ -29,7 +29,7 @@ std::optional<QUuid> AppModel::add(const QString& title, const Place& place)
 void AppModel::rename(const QUuid& id, const QString& title)
 {
     const Transition transition(*this);
-    const QString trimmed = pemby::trimWhitespace(title);
+    const QString trimmed = pemby::titleText(title);
     if (trimmed.isEmpty()) {
         deleteThing(id, true);
         return;

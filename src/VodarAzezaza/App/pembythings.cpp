@@ -156,11 +156,16 @@ Thing PembyThing::toThing() const
 {
     Thing thing;
     thing.id = QUuid::createUuid();
-    thing.title = pemby::trimWhitespace(title);
+    // Pasted, dropped, linked or handed over: each title becomes one line here, before
+    // the plan, its file or the family store sees it.
+    thing.title = pemby::titleText(title);
     thing.done = done;
     thing.zs = int(std::clamp<qint64>(zs, 0, Thing::maxMoveCount));
-    for (const PembyStep& step : steps)
-        thing.steps.append({step.title, step.done});
+    for (const PembyStep& step : steps) {
+        const QString line = pemby::titleText(step.title);
+        if (!line.isEmpty())
+            thing.steps.append({line, step.done});
+    }
     thing.note = note;
     thing.link = link;
     return thing;

@@ -13,7 +13,13 @@
 
 #include <QByteArray>
 #include <QFont>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
+
+class QLabel;
+class QPainter;
+class QWidget;
 
 namespace PembyFont {
 
@@ -28,6 +34,17 @@ bool isRegistered();
 
 // The font at a fixed pixel size, not scaled by the desktop's text size.
 QFont font(int pixelSize);
+
+// Draws one line of `text` in the painter's font and pen, as QPainter::drawText would
+// (in `rect` aligned by `flags`, or from a point on the baseline). The pixel font's
+// glyphs are drawn with their edges on whole device pixels, so that at a scale where
+// one of its pixels is no whole number of device pixels (1.25, 1.5) they stay as crisp
+// as the pixel art, a device pixel wider here and there, with no grey fringe.
+// Characters the font lacks come from the desktop's fonts and are drawn as usual.
+void drawText(QPainter& painter, const QRectF& rect, int flags, const QString& text);
+void drawText(QPainter& painter, const QPointF& baseline, const QString& text);
+// A label in the font at `pixelSize` that draws so, its text always plain.
+QLabel* label(int pixelSize, QWidget* parent = nullptr);
 
 // The embedded font file; empty when the resource is missing.
 QByteArray embedded();

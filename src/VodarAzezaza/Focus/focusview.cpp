@@ -48,8 +48,8 @@ protected:
         QPainter p(this);
         p.setPen(QColor(Palette::pembyText));
         p.setOpacity(isDown() ? 0.7 : 1);
-        p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   fontMetrics().elidedText(text(), Qt::ElideRight, width()));
+        PembyFont::drawText(p, rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                            fontMetrics().elidedText(text(), Qt::ElideRight, width()));
     }
 };
 

@@ -93,8 +93,8 @@ void DayHeader::paintEvent(QPaintEvent*)
     p.setFont(nameFont);
     p.setPen(QColor(today ? Palette::ink : past ? Palette::pembyFaint : Palette::pembyText));
     const QRect nameRect(inner.left(), inner.top(), nameWidth, inner.height());
-    p.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-               QFontMetrics(nameFont).elidedText(nameText(), Qt::ElideRight, nameWidth));
+    PembyFont::drawText(p, nameRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                        QFontMetrics(nameFont).elidedText(nameText(), Qt::ElideRight, nameWidth));
 
     p.setFont(number);
     p.setPen(QColor(today ? Palette::ink : past ? Palette::pembyFaint : Palette::pembyMuted));

@@ -83,8 +83,8 @@ QList<Step> StepsEditor::kept() const
 {
     QList<Step> kept;
     for (const Step& step : steps_) {
-        if (!pemby::trimBlanks(step.title).isEmpty())
-            kept.append(step);
+        if (!pemby::titleText(step.title).isEmpty())
+            kept.append(Step{pemby::oneLineText(step.title), step.done});
     }
     return kept;
 }

@@ -67,7 +67,8 @@ void EmptyWeek::paintEvent(QPaintEvent*)
     int y = endPadding + face_->sizeHint().height() + spacing;
     p.setFont(remarkFont);
     p.setPen(QColor(Palette::pembyText));
-    p.drawText(QRect(0, y, width(), remark.height()), Qt::AlignHCenter | Qt::AlignVCenter, EmptyWeek::remark());
+    PembyFont::drawText(p, QRect(0, y, width(), remark.height()), Qt::AlignHCenter | Qt::AlignVCenter,
+                        EmptyWeek::remark());
     y += remark.height() + spacing;
     const QFont hint = hintFont();
     p.setFont(hint);

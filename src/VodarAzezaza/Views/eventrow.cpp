@@ -2,6 +2,7 @@
 
 #include "palette.h"
 #include "ruled.h"
+#include "titletext.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -65,8 +66,7 @@ void EventRow::paintEvent(QPaintEvent*)
 
     p.setPen(QColor(Palette::pembyMuted));
     const QRectF r = textRect();
-    const QString shown = fontMetrics().elidedText(text_, Qt::ElideRight, int(r.width()));
-    p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    TitleText::draw(p, r, TitleText::fit(text_, fontMetrics(), r.width()));
 
     Ruled::paint(p, rect(), Palette::pembyRule);
 }

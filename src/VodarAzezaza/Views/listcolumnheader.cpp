@@ -133,8 +133,8 @@ void ListColumnHeader::paintEvent(QPaintEvent*)
         p.setFont(nameFont);
         p.setPen(QColor(Palette::pembyText));
         const QRect r = nameRect();
-        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   QFontMetrics(nameFont).elidedText(name_, Qt::ElideRight, r.width()));
+        PembyFont::drawText(p, r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                            QFontMetrics(nameFont).elidedText(name_, Qt::ElideRight, r.width()));
     }
     p.setFont(countFont(font()));
     p.setPen(QColor(Palette::pembyMuted));

@@ -87,7 +87,7 @@ protected:
         const QFont titleFont = PembyFont::font(titleSize);
         p.setFont(titleFont);
         const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(title());
-        p.drawText(QRect(x, 0, titleWidth, height()), Qt::AlignLeft | Qt::AlignVCenter, title());
+        PembyFont::drawText(p, QRect(x, 0, titleWidth, height()), Qt::AlignLeft | Qt::AlignVCenter, title());
         if (!count_.isEmpty()) {
             x += titleWidth + innerSpacing;
             p.setFont(countFont(font()));

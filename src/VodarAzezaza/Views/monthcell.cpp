@@ -1,5 +1,7 @@
 #include "monthcell.h"
 
+#include "titletext.h"
+
 #include "appmodel.h"
 #include "motion.h"
 #include "palette.h"
@@ -158,10 +160,10 @@ void MonthCell::paintEvent(QPaintEvent*)
         const bool selected = model_.selection().contains(thing.id);
         QRect r = lineRect(i);
         if (selected) {
-            const QString fitted = metrics.elidedText(thing.title, Qt::ElideRight, r.width() - 2 * selectedPadding);
+            const TitleText::Line fitted = TitleText::fit(thing.title, metrics, r.width() - 2 * selectedPadding);
+            const qreal w = fitted.width + 2 * selectedPadding;
             QPainterPath wash;
-            wash.addRoundedRect(QRectF(r.left(), r.top(), metrics.horizontalAdvance(fitted) + 2 * selectedPadding, r.height()),
-                                3, 3);
+            wash.addRoundedRect(QRectF(TitleText::start(r, w, fitted.direction), r.top(), w, r.height()), 3, 3);
             p.fillPath(wash, QColor(Palette::pembySelection));
             r.adjust(selectedPadding, 0, -selectedPadding, 0);
         }
@@ -169,8 +171,7 @@ void MonthCell::paintEvent(QPaintEvent*)
         f.setStrikeOut(thing.done);
         p.setFont(f);
         p.setPen(QColor(thing.done ? Palette::pembyFaint : Palette::pembyText));
-        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   metrics.elidedText(thing.title, Qt::ElideRight, r.width()));
+        TitleText::draw(p, r, TitleText::fit(thing.title, metrics, r.width()));
     }
 
     const QList<bool> squares = marks();

@@ -111,8 +111,8 @@ void MonthGrid::paintEvent(QPaintEvent*)
     for (int d = 0; d < names.size(); ++d) {
         const int x0 = edge(header.left(), header.width(), 7, d);
         const int x1 = edge(header.left(), header.width(), 7, d + 1);
-        p.drawText(QRect(x0 + namePadding, 0, std::max(0, x1 - x0 - namePadding), headerHeight),
-                   Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, names[d]);
+        PembyFont::drawText(p, QRect(x0 + namePadding, 0, std::max(0, x1 - x0 - namePadding), headerHeight),
+                            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, names[d]);
     }
     Ruled::paint(p, header, Palette::pembyText, 2);
 

@@ -107,7 +107,7 @@ void MonthView::paintEvent(QPaintEvent*)
     const QFont title = PembyFont::font(titleSize);
     p.setFont(title);
     p.setPen(QColor(Palette::pembyText));
-    p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, QStringLiteral("roughly"));
+    PembyFont::drawText(p, inner, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, QStringLiteral("roughly"));
     p.setFont(countFont(font()));
     p.setPen(QColor(Palette::pembyMuted));
     p.drawText(inner, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, count_);

@@ -9,6 +9,7 @@
 #include "plaintext.h"
 #include "relativeday.h"
 #include "textutil.h"
+#include "titletext.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -214,7 +215,7 @@ void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         painter->setPen(QColor(Palette::pembyMuted));
         const QRect line(option.rect.left() + listPadding, option.rect.top() + listPadding + emptyTop,
                          option.rect.width() - 2 * listPadding, QFontMetrics(font).height());
-        painter->drawText(line, Qt::AlignHCenter | Qt::AlignTop, emptyText(notes_));
+        PembyFont::drawText(*painter, line, Qt::AlignHCenter | Qt::AlignTop, emptyText(notes_));
         break;
     }
     case NoteListModel::Kind::Note: {
@@ -240,8 +241,7 @@ void NoteRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         if (!renaming) {
             painter->setFont(titleFont());
             painter->setPen(QColor(Palette::pembyText));
-            painter->drawText(title, Qt::AlignLeft | Qt::AlignVCenter,
-                              QFontMetrics(titleFont()).elidedText(note->title(), Qt::ElideRight, title.width()));
+            TitleText::draw(*painter, title, TitleText::fit(note->title(), QFontMetrics(titleFont()), title.width()));
         }
 
         const QFont info = infoFont();

@@ -5,6 +5,7 @@
 #include "palette.h"
 #include "plaintext.h"
 #include "ruleline.h"
+#include "titletext.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -34,18 +35,20 @@ public:
         if (text == text_)
             return;
         text_ = text;
-        setToolTip(PlainText::toolTip(text));
+        setToolTip(PlainText::toolTip(TitleText::shown(text)));
         update();
     }
-    QSize sizeHint() const override { return {fontMetrics().horizontalAdvance(text_), fontMetrics().height()}; }
+    QSize sizeHint() const override
+    {
+        return {fontMetrics().horizontalAdvance(TitleText::shown(text_)), fontMetrics().height()};
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
         p.setPen(QColor(Palette::pembyText));
-        p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
-                   fontMetrics().elidedText(QString(text_).replace(u'\n', u' '), Qt::ElideRight, width()));
+        TitleText::draw(p, rect(), TitleText::fit(text_, fontMetrics(), width()));
     }
 
 private:

@@ -52,8 +52,7 @@ PlaceSheet::PlaceSheet(AppModel& model, const Place& place, QWidget* parent)
     auto* headerRow = new QHBoxLayout(header_);
     headerRow->setContentsMargins(18, 14, 18, 14 + 2);
     headerRow->setSpacing(10);
-    title_ = PlainText::label(QString(), header_);
-    title_->setFont(PembyFont::font(30));
+    title_ = PembyFont::label(30, header_);
     colour(title_, Palette::pembyText);
     headerRow->addWidget(title_, 0, Qt::AlignBottom);
     headerRow->addStretch(1);

@@ -1,5 +1,7 @@
 #include "rowtext.h"
 
+#include "titletext.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -31,6 +33,7 @@ void RowText::setText(const QString& text)
     if (text == text_)
         return;
     text_ = text;
+    shown_ = TitleText::shown(text);
     setAccessibleName(text);
     changed();
 }
@@ -76,7 +79,7 @@ void RowText::changed()
 QSize RowText::sizeHint() const
 {
     const QFontMetrics m = fontMetrics();
-    return QSize(std::max(minimumText_, m.horizontalAdvance(text_)) + 2 * dx_ + 1, m.height() + 2 * dy_);
+    return QSize(std::max(minimumText_, m.horizontalAdvance(shown_)) + 2 * dx_ + 1, m.height() + 2 * dy_);
 }
 
 QSize RowText::minimumSizeHint() const
@@ -91,21 +94,21 @@ void RowText::paintEvent(QPaintEvent*)
     p.setRenderHint(QPainter::Antialiasing);
     const QFontMetrics m = fontMetrics();
     const QRectF box(0, (height() - m.height() - 2 * dy_) / 2.0, width(), m.height() + 2 * dy_);
+    const QRectF textBox = box.adjusted(dx_, dy_, -dx_, -dy_);
+    const TitleText::Line line = TitleText::fit(text_, m, textBox.width());
     if (wash_) {
-        const QString shown = m.elidedText(text_, Qt::ElideRight, std::max(0, width() - 2 * dx_));
+        // The wash hugs the text, on the side the text starts from.
+        const qreal w = std::min<qreal>(width(), line.width + 2 * dx_ + 1);
         QPainterPath path;
-        path.addRoundedRect(QRectF(box.left(), box.top(), std::min<qreal>(width(), m.horizontalAdvance(shown) + 2 * dx_ + 1),
-                                   box.height()),
-                            washRadius, washRadius);
+        path.addRoundedRect(QRectF(TitleText::start(box, w, line.direction), box.top(), w, box.height()), washRadius,
+                            washRadius);
         p.fillPath(path, QColor(*wash_));
     }
-    const QRectF textBox = box.adjusted(dx_, dy_, -dx_, -dy_);
-    const QString shown = m.elidedText(text_, Qt::ElideRight, int(textBox.width()));
     const QColor ink = color_;
     p.setPen(ink);
-    p.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
-    if (struck_ && !shown.isEmpty()) {
+    const QRectF drawn = TitleText::draw(p, textBox, line);
+    if (struck_ && !line.text.isEmpty()) {
         const qreal y = textBox.center().y() + 0.5;
-        p.fillRect(QRectF(textBox.left(), y - 0.5, std::min<qreal>(textBox.width(), m.horizontalAdvance(shown)), 1), ink);
+        p.fillRect(QRectF(drawn.left(), y - 0.5, drawn.width(), 1), ink);
     }
 }

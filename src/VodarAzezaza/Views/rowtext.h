@@ -7,8 +7,9 @@
 //   title->setText(thing.title);  title->setColor(Palette::pembyText);
 //   title->setStruck(thing.done); title->setWash(markWash(*thing.mark), 6, 3);
 //
-// One line, cut at the tail with an ellipsis when it does not fit; the text is shown
-// as written, never as markup. The colour resolves at paint time, so a change of
+// One line, cut at its logical end with an ellipsis when it does not fit, in the
+// direction of its first strong character (TitleText); the text is shown as written,
+// never as markup. The colour resolves at paint time, so a change of
 // appearance needs nothing but the repaint every widget gets.
 
 #include "palette.h"
@@ -47,6 +48,7 @@ private:
     void changed();
 
     QString text_;
+    QString shown_;
     PembyColor color_ = Palette::pembyText;
     bool struck_ = false;
     std::optional<PembyColor> wash_;

@@ -337,7 +337,7 @@ void ThingDetail::save()
     const auto thing = model_->planner().thing(id_);
     if (!thing)
         return;
-    const QString typed = pemby::trimWhitespace(title_->text());
+    const QString typed = pemby::titleText(title_->text());
     const QList<Step> kept = steps_->kept();
     // Only what was changed here: a blank title was not meant as a new one.
     const bool titleChanged = !typed.isEmpty() && typed != seedTitle_;

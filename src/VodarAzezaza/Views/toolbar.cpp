@@ -158,7 +158,8 @@ void ToolbarButton::paintEvent(QPaintEvent*)
         PixelView::paint(p, QRectF(QPointF(left, c.y() - glyph.height() / 2), glyph), Pixels::focus(), 2,
                          Inks::standard(), ink);
         p.setPen(ink);
-        p.drawText(QRectF(left + glyph.width() + 7, 0, word + 2, height()), Qt::AlignLeft | Qt::AlignVCenter, text());
+        PembyFont::drawText(p, QRectF(left + glyph.width() + 7, 0, word + 2, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                            text());
         break;
     }
     }
@@ -210,7 +211,7 @@ void TitleBlock::paintEvent(QPaintEvent*)
     const int baseline = (height() - big.height()) / 2 + big.ascent();
     p.setFont(bigFont);
     p.setPen(QColor(Palette::pembyText));
-    p.drawText(leading, baseline, title_);
+    PembyFont::drawText(p, QPointF(leading, baseline), title_);
     const int x = leading + big.horizontalAdvance(title_) + spacing;
     p.setFont(smallFont);
     p.setPen(QColor(Palette::pembyMuted));

@@ -126,11 +126,19 @@ TEST_F(AppModelOtherApps, RenamingWritesOnlyARealChange)
         EXPECT_EQ(storedRow(h.family(), "T1")->updatedAt, stamp);
     }
 
+    // A sibling's title on two lines reads as one in the field: left so, it stays the
+    // sibling's; a real change is written on one line.
+    sibling({Sibling::row("T2", "water\nthe roses", wednesday)}, m);
+    EXPECT_EQ(postsOf([&] { m.renameExternal(*m.externalThing("T2"), "water the roses"); }), 0);
+    EXPECT_EQ(storedRow(h.family(), "T2")->title, "water\nthe roses");
+    EXPECT_EQ(postsOf([&] { m.renameExternal(*m.externalThing("T2"), "water\nthe tulips"); }), 1);
+    EXPECT_EQ(storedRow(h.family(), "T2")->title, "water the tulips");
+
     m.toggleExternal(*m.externalThing("T1"));
     EXPECT_EQ(postsOf([&] { m.renameExternal(*m.externalThing("T1"), "  water the ferns "); }), 1);
     EXPECT_EQ(storedRow(h.family(), "T1")->title, "water the ferns");
     EXPECT_EQ(m.tickedExternal().value("T1").title, "water the ferns");
-    EXPECT_EQ(m.todayFromOthers().first().title, "water the ferns");
+    EXPECT_EQ(m.externalThing("T1")->title, "water the ferns");
 }
 
 TEST_F(AppModelOtherApps, StepsAreWrittenForTheSiblingAndAnnouncedOnlyWhenTheyChanged)

@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -102,6 +103,29 @@ private:
     std::optional<Mark> mark_;
 };
 
+// A line of the pixel font, drawn as the headings draw it.
+class PixelLine : public QWidget {
+public:
+    PixelLine(const QString& text, int pixelSize, QWidget* parent) : QWidget(parent), text_(text)
+    {
+        setFont(PembyFont::font(pixelSize));
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override { return {fontMetrics().horizontalAdvance(text_) + 2, fontMetrics().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setFont(font());
+        p.setPen(QColor(Palette::pembyText));
+        PembyFont::drawText(p, rect(), Qt::AlignLeft | Qt::AlignVCenter, text_);
+    }
+
+private:
+    QString text_;
+};
+
 class Sheet : public QWidget {
 public:
     Sheet()
@@ -124,6 +148,7 @@ public:
 
     QList<CheckButton*> popping;
     QList<EmptyLine*> hovered;
+    QList<PixelLine*> fontLines;
 
 private:
     void addPalette(QVBoxLayout* layout)
@@ -183,14 +208,12 @@ private:
         for (int px : {20, 30}) {
             const int half = int(all.size()) / 2;
             for (const QString& text : {all.left(half), all.mid(half)}) {
-                QLabel* label = PlainText::label(text, this);
-                label->setFont(PembyFont::font(px));
-                layout->addWidget(label);
+                fontLines.append(new PixelLine(text, px, this));
+                layout->addWidget(fontLines.last());
             }
         }
-        QLabel* sample = PlainText::label(QStringLiteral("mar 31-apr 6   nothing planned. suspicious.   tue 5 mar"), this);
-        sample->setFont(PembyFont::font(20));
-        layout->addWidget(sample);
+        fontLines.append(new PixelLine(QStringLiteral("mar 31-apr 6   nothing planned. suspicious.   tue 5 mar"), 20, this));
+        layout->addWidget(fontLines.last());
     }
 
     void addRows(QVBoxLayout* layout)
@@ -239,15 +262,27 @@ private:
     }
 };
 
+void place(Sheet& sheet)
+{
+    sheet.resize(sheet.sizeHint().expandedTo(QSize(900, 0)));
+    sheet.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+}
+
+QString picturePath(const QString& name)
+{
+    const QString path = qEnvironmentVariableIsSet("PEMBY_SHEET_PATH") ? qEnvironmentVariable("PEMBY_SHEET_PATH")
+                                                                       : QDir::current().filePath(QStringLiteral("brand-sheet.png"));
+    return name.isEmpty() ? path : QFileInfo(path).dir().filePath(name);
+}
+
 QImage render(ColorScheme scheme)
 {
     Appearance appearance({scheme, nullptr, {}});
     appearance.makeAppWide();
     QCoreApplication::processEvents();
     Sheet sheet;
-    sheet.resize(sheet.sizeHint().expandedTo(QSize(900, 0)));
-    sheet.show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    place(sheet);
     for (EmptyLine* line : sheet.hovered) {
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), line->mapToGlobal(QPointF(5, 5)));
         QCoreApplication::sendEvent(line, &enter);
@@ -275,10 +310,48 @@ TEST(BrandSheet, DrawsEveryGlyphThePaletteAndTheRowsLightAndDark)
     p.drawImage(light.width(), 0, dark);
     p.end();
 
-    const QString path = qEnvironmentVariableIsSet("PEMBY_SHEET_PATH") ? qEnvironmentVariable("PEMBY_SHEET_PATH")
-                                                                       : QDir::current().filePath(QStringLiteral("brand-sheet.png"));
+    const QString path = picturePath(QString());
     ASSERT_TRUE(sheet.save(path));
     std::cout << "brand sheet: " << path.toStdString() << '\n';
     EXPECT_EQ(light.pixel(2, 2), Palette::paper.light().rgb());
     EXPECT_EQ(dark.pixel(2, 2), Palette::ink.light().rgb());
+}
+
+// At a scale where one pixel of the font is no whole number of device pixels, its
+// glyphs still land on whole device pixels: every pixel of a line is ink or paper.
+TEST(BrandSheet, ThePixelFontStaysCrispAtFractionalScales)
+{
+    ReduceMotion::setForTesting(true);
+    PembyFont::install(PembyFont::embedded(), QDir::tempPath());
+    Appearance appearance({ColorScheme::Light, nullptr, {}});
+    appearance.makeAppWide();
+    Sheet sheet;
+    place(sheet);
+    const QRgb paper = Palette::pembyBackground.light().rgb();
+    const QRgb ink = Palette::pembyText.light().rgb();
+    for (const qreal scale : {1.25, 1.5, 2.0}) {
+        SCOPED_TRACE(scale);
+        QImage picture((QSizeF(sheet.size()) * scale).toSize(), QImage::Format_RGB32);
+        picture.setDevicePixelRatio(scale);
+        sheet.render(&picture);
+        const QString name = QStringLiteral("brand-sheet-%1x.png").arg(scale);
+        EXPECT_TRUE(picture.save(picturePath(name)));
+        std::cout << "brand sheet at " << scale << "x: " << picturePath(name).toStdString() << '\n';
+        for (const PixelLine* line : std::as_const(sheet.fontLines)) {
+            const QRectF logical(line->mapTo(&sheet, QPoint(0, 0)), line->size());
+            const QRect device = QRectF(logical.topLeft() * scale, logical.size() * scale).toAlignedRect().adjusted(1, 1, -1, -1);
+            int inked = 0;
+            int grey = 0;
+            for (int y = device.top(); y <= device.bottom(); ++y) {
+                for (int x = device.left(); x <= device.right(); ++x) {
+                    const QRgb pixel = picture.pixel(x, y) | 0xff000000;
+                    inked += pixel == ink;
+                    grey += pixel != ink && pixel != paper;
+                }
+            }
+            EXPECT_GT(inked, 100);
+            EXPECT_EQ(grey, 0) << "a line of " << line->font().pixelSize() << " px";
+        }
+    }
+    QApplication::setPalette(Appearance::widgetPalette(ColorScheme::Light));
 }

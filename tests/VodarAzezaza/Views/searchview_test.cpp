@@ -9,6 +9,7 @@
 #include "viewharness.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,6 +86,34 @@ TEST_F(SearchViewTest, ListsTheWholePlansHitsLatestFirstWithTheirPlaces)
     // The hits follow the plan while the sheet is open.
     m.commit([](Planner& p) { p.add("mum's flowers", Place::onDay(Day{2026, 3, 5})); });
     EXPECT_EQ(shown(*view).first(), "mum's flowers | thu 5 mar");
+}
+
+TEST_F(SearchViewTest, FindsAnAccentTypedOneWayInATitleWrittenTheOther)
+{
+    AppModel& m = h.start();
+    m.commit([](Planner& p) {
+        p.add(QStringLiteral("meet at the CAFE\u0301"), Place::onDay(wednesday));  // as some file systems give it
+        p.add(QStringLiteral("caf\u00e9 au lait"), Place::inList(0));
+        p.add(QStringLiteral("cafeteria"), Place::inList(0));
+    });
+    m.beginSearch();
+    SearchView* view = open(m);
+    const QStringList both{QStringLiteral("meet at the CAFE\u0301 | wed 4 mar"), QStringLiteral("caf\u00e9 au lait | eventually")};
+    for (const QString& typed : {QStringLiteral("caf\u00e9"), QStringLiteral("CAF\u00c9"), QStringLiteral("cafe\u0301"),
+                                 QStringLiteral("CAFE\u0301")}) {
+        SCOPED_TRACE(typed.toStdString());
+        view->field()->clear();
+        // Typed one character at a time, the accent after its letter when it is apart.
+        for (const QChar c : typed) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(view->field(), &press);
+        }
+        EXPECT_EQ(m.searchText(), typed);
+        EXPECT_EQ(shown(*view), both);
+    }
+    view->field()->clear();
+    QTest::keyClicks(view->field(), "cafe");
+    EXPECT_EQ(shown(*view), QStringList{"cafeteria | eventually"}) << "the bare letter is another letter";
 }
 
 TEST_F(SearchViewTest, SaysWhyThereIsNothingToShow)
