@@ -304,7 +304,8 @@ TEST(AppModelNavigation, ADayChangeWithNothingToCarryStillSaves)
         const auto id = p.add(QStringLiteral("paid the rent"), today);
         p.toggle(*id);
     });
-    QTest::qWait(20);
+    // Waits for the sync itself: a loaded machine can be late by far more than its delay.
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(!m.syncPending(), 5000); }();
     ASSERT_FALSE(m.syncPending());
     m.refresh(at(Day{2026, 3, 5}, 8, 0));
     EXPECT_EQ(m.today(), (Day{2026, 3, 5}));
