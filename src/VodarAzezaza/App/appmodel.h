@@ -166,6 +166,8 @@ public:
     const std::optional<QString>& saveError() const { return saveError_; }
     // Why syncing with the family store is off, while it is: the footnote says so.
     const std::optional<QString>& syncError() const { return syncError_; }
+    // Plan files that were left alone because they are not regular files (links).
+    const QStringList& skippedPlanFiles() const { return skippedPlanFiles_; }
     // Once true, never set back.
     bool emptyBannerSpent() const { return emptyBannerSpent_; }
     void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
@@ -601,6 +603,7 @@ signals:
     void eventsChanged();
     void saveErrorChanged();
     void syncErrorChanged();
+    void skippedFilesChanged();
     void emptyBannerSpentChanged();
     void firstWeekdaySettingChanged();
     void splitWeekendChanged();
@@ -792,6 +795,7 @@ private:
     EventLines events_;
     std::optional<QString> saveError_;
     std::optional<QString> syncError_;
+    QStringList skippedPlanFiles_;
     bool emptyBannerSpent_ = false;
     int firstWeekdaySetting_ = 0;
     bool splitWeekend_ = true;

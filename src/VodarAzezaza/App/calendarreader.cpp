@@ -522,7 +522,7 @@ ParsedFile& CalendarReader::State::parsed(const QString& path, const QFileInfo& 
     ParsedFile file;
     file.modified = info.lastModified();
     file.size = info.size();
-    const Result<QByteArray> bytes = pemby::readBytes(path, maxFileBytes);
+    const Result<QByteArray> bytes = pemby::readBytes(path, maxFileBytes, pemby::Links::Follow);
     if (!bytes.ok()) {
         qCWarning(lcCalendar) << "skipping calendar file" << path << bytes.errorText();
     } else {
