@@ -550,6 +550,12 @@ public:
     void openLink(const QString& link);
     // Whether a link is of a kind the planner opens, and so keeps from outside.
     static bool isOpenableLink(const QString& link);
+    // Where an openable link goes, to show before it is opened: a web link's host, a
+    // mail link's addresses; none for our own links and for links not opened.
+    static std::optional<QString> linkDestination(const QString& link);
+    // The link as it is handed to the desktop: a mail link loses the parameters that
+    // ask the mail program to attach files.
+    static QUrl outgoingLink(const QUrl& url);
 
     // What the add link accepts at most, in characters: a longer title or note, a
     // larger "things" payload or a longer link adds nothing; a longer "from" is dropped.
