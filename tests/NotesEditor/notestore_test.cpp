@@ -179,6 +179,24 @@ TEST(NoteStore, LoadsEveryReadableNoteFileAndNothingElse)
     EXPECT_EQ(noteWithID(store, QStringLiteral("one"))->modified(), minutesLater(2));
 }
 
+TEST(NoteStore, ANoteOfMillionsOfEmptyParagraphsIsLeftOutUntouched)
+{
+    // Eight megabytes of paragraph ends would make a document of gigabytes.
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("one"), QStringLiteral("first"), minutesLater(2));
+    QByteArray flood = "{\\rtf1\\ansi ";
+    flood += QByteArray("\\par").repeated(2'000'000);
+    flood += "}";
+    folder.put(QStringLiteral("flood.rtf"), flood);
+
+    NoteStore store(folder.path());
+    store.load();
+    EXPECT_EQ(ids(store), QStringList{"one"});
+    QFile file(folder.file(QStringLiteral("flood.rtf")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), flood);
+}
+
 TEST(NoteStore, TakesTheCreationDateFromTheMetadataElseNeverAfterTheLastChange)
 {
     NotesFolder folder;
