@@ -62,7 +62,6 @@ QFileInfoList folderEntries(const QString& directory, QStringList* skipped = nul
         if (!entry.isSymLink() && entry.isFile()) {
             files.append(entry);
         } else if (skipped && isStoreName(entry.fileName())) {
-            qCWarning(lcNotes) << "skipping" << entry.fileName() << "which is not a regular file";
             skipped->append(entry.fileName());
         }
     }
@@ -277,6 +276,11 @@ void NoteStore::load()
         entries = folderEntries(directory_, &skipped);
     else
         folderEntries(directory_, &skipped);
+    // Said once, not at every look at the folder.
+    for (const QString& name : std::as_const(skipped)) {
+        if (!skipped_.contains(name))
+            qCWarning(lcNotes) << "skipping" << name << "which is not a regular file";
+    }
     skipped_ = std::move(skipped);
 
     QList<std::shared_ptr<Note>> notes;
