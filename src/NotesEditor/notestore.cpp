@@ -167,9 +167,7 @@ QDateTime NoteStore::now() const
 
 Status NoteStore::ensureFolder() const
 {
-    if (!QDir().mkpath(directory_))
-        return Error{QStringLiteral("The folder %1 couldn't be created.").arg(directory_)};
-    return {};
+    return pemby::makeFolder(directory_);
 }
 
 bool NoteStore::migrateMarkdownNotes(const QFileInfoList& entries)

@@ -68,8 +68,8 @@ Status AppModel::writeNote(const QString& noteID, const QByteArray& rtf)
         return Error{QStringLiteral("the note id is not valid")};
     if (!writesFiles_)
         return Error{QStringLiteral("this run writes no files")};
-    if (!QDir().mkpath(notesFolder_))
-        return Error{QStringLiteral("couldn't create the folder ") + QDir::toNativeSeparators(notesFolder_)};
+    if (const Status made = pemby::makeFolder(notesFolder_); !made)
+        return made;
     const QString path = notePath(notesFolder_, noteID);
     if (const Status written = pemby::writeFileAtomic(path, rtf); !written)
         return Error{QStringLiteral("couldn't write %1 (%2)").arg(QFileInfo(path).fileName(), written.errorText())};
