@@ -43,11 +43,29 @@ std::optional<QString> stemOf(const QString& name, const QString& suffix)
     return stem;
 }
 
-// Regular files, hidden ones included. FIFOs and sockets are left out: reading
-// one would block.
-QFileInfoList folderEntries(const QString& directory)
+bool isStoreName(const QString& name)
 {
-    return QDir(directory).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    return stemOf(name, noteSuffix) || stemOf(name, markdownSuffix) || name == NoteStore::boardFileName()
+        || name == NoteStore::orderFileName();
+}
+
+// Regular files, hidden ones included. FIFOs and sockets are left out: reading
+// one would block. Links are left out too, dangling or not, and the ones named like
+// the store's files are put in `skipped`: the folder syncs, and a link planted in it
+// must never carry a file from elsewhere into it, nor a write out of it.
+QFileInfoList folderEntries(const QString& directory, QStringList* skipped = nullptr)
+{
+    QFileInfoList files;
+    const QFileInfoList all =
+        QDir(directory).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& entry : all) {
+        if (!entry.isSymLink() && entry.isFile()) {
+            files.append(entry);
+        } else if (skipped && isStoreName(entry.fileName())) {
+            skipped->append(entry.fileName());
+        }
+    }
+    return files;
 }
 
 std::optional<QString> moveToDesktopTrash(const QString& path)
@@ -149,9 +167,7 @@ QDateTime NoteStore::now() const
 
 Status NoteStore::ensureFolder() const
 {
-    if (!QDir().mkpath(directory_))
-        return Error{QStringLiteral("The folder %1 couldn't be created.").arg(directory_)};
-    return {};
+    return pemby::makeFolder(directory_);
 }
 
 bool NoteStore::migrateMarkdownNotes(const QFileInfoList& entries)
@@ -165,15 +181,20 @@ bool NoteStore::migrateMarkdownNotes(const QFileInfoList& entries)
         return false;
     const QString legacy = pathOf(legacyFolderName());
     QDir().mkpath(legacy);
+    // A link in place of the folder would take the notes out of this one.
+    const bool legacyIsFolder = pemby::isRealFolder(legacy);
+    if (!legacyIsFolder)
+        qCWarning(lcNotes) << legacyFolderName() << "is not a folder here; the Markdown notes stay where they are";
     const auto putAway = [&](const QFileInfo& entry) {
         // rename() never replaces a file: a name taken there keeps the note here,
         // and a later load tries again.
-        if (!QFile::rename(entry.filePath(), legacy + u'/' + entry.fileName()))
+        if (!legacyIsFolder || !QFile::rename(entry.filePath(), legacy + u'/' + entry.fileName()))
             qCWarning(lcNotes) << "can't move" << entry.fileName() << "into" << legacyFolderName();
     };
     for (const QFileInfo& entry : std::as_const(markdown)) {
         const QString target = pathOf(*stemOf(entry.fileName(), markdownSuffix) + noteSuffix);
-        if (QFileInfo::exists(target)) {
+        // Whatever has the name, a dangling link too, is the note; it is never written through.
+        if (pemby::entryExists(target)) {
             putAway(entry);
             continue;
         }
@@ -248,8 +269,17 @@ std::shared_ptr<Note> NoteStore::loadNote(const QFileInfo& file, const QString& 
 void NoteStore::load()
 {
     QFileInfoList entries = folderEntries(directory_);
+    QStringList skipped;
     if (migrateMarkdownNotes(entries))
-        entries = folderEntries(directory_);
+        entries = folderEntries(directory_, &skipped);
+    else
+        folderEntries(directory_, &skipped);
+    // Said once, not at every look at the folder.
+    for (const QString& name : std::as_const(skipped)) {
+        if (!skipped_.contains(name))
+            qCWarning(lcNotes) << "skipping" << name << "which is not a regular file";
+    }
+    skipped_ = std::move(skipped);
 
     QList<std::shared_ptr<Note>> notes;
     QSet<QString> unreadable;
@@ -302,7 +332,7 @@ void NoteStore::loadBoard()
 {
     std::optional<Board> decoded;
     boardWritable_ = true;
-    if (QFileInfo::exists(boardPath())) {
+    if (pemby::entryExists(boardPath())) {
         if (const auto bytes = pemby::readBytes(boardPath(), maxJsonBytes))
             decoded = Board::fromJson(*bytes);
         if (!decoded) {
@@ -416,7 +446,7 @@ Status NoteStore::saveNote(const Note& note, bool* keptBoth)
         return Error{QStringLiteral("The file couldn't be saved.")};
     if (const Status folder = ensureFolder(); !folder)
         return folder;
-    if (!QFileInfo::exists(*path))
+    if (!pemby::entryExists(*path))
         return write(note, *path, data);
 
     // The sibling app and sync clients rewrite note files behind our back: compare
@@ -464,8 +494,10 @@ std::optional<QString> NoteStore::conflictCopy(const QString& id) const
 
 Status NoteStore::write(const Note& note, const QString& path, const QByteArray& data)
 {
-    if (const Status written = pemby::writeFileAtomic(path, data); !written)
-        return written;
+    if (const Status written = pemby::writeFileAtomic(path, data); !written) {
+        qCWarning(lcNotes) << "can't write" << path << written.errorText();
+        return Error{QStringLiteral("\u201C%1\u201D couldn't be written (%2).").arg(note.title(), written.errorText())};
+    }
     known_.insert(note.id(), data);
     conflicts_.remove(note.id());
     unconverted_.remove(note.id());
@@ -541,7 +573,7 @@ NoteStore::TrashedNote NoteStore::trash(const std::shared_ptr<Note>& note)
     TrashedNote record;
     record.note = note;
     const QString& id = note->id();
-    if (const auto path = pathForID(id); path && QFileInfo::exists(*path))
+    if (const auto path = pathForID(id); path && pemby::entryExists(*path))
         record.trashedPath = trashFile_ ? trashFile_(*path) : std::nullopt;
     if (const qsizetype index = manualOrder_.indexOf(id); index >= 0)
         record.manualIndex = int(index);
@@ -553,7 +585,7 @@ NoteStore::TrashedNote NoteStore::trash(const std::shared_ptr<Note>& note)
 
 void NoteStore::discard(const std::shared_ptr<Note>& note)
 {
-    if (const auto path = pathForID(note->id()); path && QFileInfo::exists(*path) && !QFile::remove(*path))
+    if (const auto path = pathForID(note->id()); path && pemby::entryExists(*path) && !QFile::remove(*path))
         qCWarning(lcNotes) << "can't delete" << *path;
     known_.remove(note->id());
     conflicts_.remove(note->id());
@@ -581,7 +613,7 @@ Status NoteStore::restore(const QList<TrashedNote>& trashed)
         const auto path = pathForID(id);
         if (!path)
             return Error{QStringLiteral("\u201C%1\u201D can't name a note file.").arg(id)};
-        if (record.trashedPath && QFileInfo::exists(*record.trashedPath) && !QFileInfo::exists(*path)) {
+        if (record.trashedPath && QFileInfo::exists(*record.trashedPath) && !pemby::entryExists(*path)) {
             if (const Status folder = ensureFolder(); !folder)
                 return folder;
             QFile file(*record.trashedPath);

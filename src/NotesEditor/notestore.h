@@ -84,6 +84,9 @@ public:
     // Converts old Markdown notes, then reads every note file, the manual order and
     // the board. Files that cannot be read are left out of the list, silently.
     void load();
+    // Entries named like the store's files that the last load left alone because they
+    // are not regular files (links, dangling or not, and the like), by name.
+    const QStringList& skippedEntries() const { return skipped_; }
     // Brings the manual order in step with the notes and sorts the list.
     void sort();
     // A new empty note at the top of the list, whatever the order; its file is
@@ -150,6 +153,7 @@ private:
     // Note files present at the last load that could not be read or decoded: they
     // keep their places in the manual order and on the board.
     QSet<QString> unreadableIDs_;
+    QStringList skipped_;
     // Each note file's bytes as this store last read or wrote them: a file that
     // differs on disk was changed by someone else.
     QHash<QString, QByteArray> known_;

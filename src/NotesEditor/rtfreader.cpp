@@ -1,6 +1,7 @@
 #include "rtfreader.h"
 
 #include "codepage.h"
+#include "logcategories.h"
 #include "textdocument.h"
 #include "typography.h"
 
@@ -172,6 +173,11 @@ public:
         // the cursor, which makes a paragraph of many runs quadratic.
         cursor_.beginEditBlock();
         parse();
+        if (tooManyParagraphs_) {
+            cursor_.endEditBlock();
+            qCWarning(lcNotes) << "not reading an RTF text of more than" << RtfReader::maxParagraphs << "paragraphs";
+            return std::nullopt;
+        }
         finishText();
         cursor_.endEditBlock();
         cursor_ = QTextCursor();
@@ -183,7 +189,7 @@ private:
     void parse()
     {
         const qsizetype n = data_.size();
-        while (pos_ < n) {
+        while (pos_ < n && !tooManyParagraphs_) {
             const char c = data_[pos_];
             if (skipDepth_ > 0) {
                 skipOne(c);
@@ -711,6 +717,12 @@ private:
 
     void paragraphEnd()
     {
+        // Each paragraph costs the document its block and layout: a few bytes of the
+        // file must not make gigabytes and a minute of the window's time.
+        if (++paragraphs_ >= RtfReader::maxParagraphs) {
+            tooManyParagraphs_ = true;
+            return;
+        }
         closeParagraph();
         cursor_.insertBlock();
     }
@@ -779,6 +791,8 @@ private:
     std::optional<QTextCharFormat> paragraphFormat_;
     char16_t highSurrogate_ = 0;
     std::optional<QString> comment_;
+    qsizetype paragraphs_ = 0;
+    bool tooManyParagraphs_ = false;
 };
 
 } // namespace

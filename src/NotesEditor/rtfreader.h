@@ -29,7 +29,10 @@ struct RtfDocument {
 };
 
 struct RtfReader {
-    // nullopt when the data is not RTF at all (it must start with "{\rtf"); a file
-    // that is RTF but holds no text gives an empty document.
+    // More paragraphs than a note of a person's holds; a text with more is not read.
+    static constexpr qsizetype maxParagraphs = 50000;
+    // nullopt when the data is not RTF at all (it must start with "{\rtf"), or holds
+    // more than maxParagraphs paragraphs; a file that is RTF but holds no text gives an
+    // empty document.
     static std::optional<RtfDocument> read(const QByteArray& data);
 };

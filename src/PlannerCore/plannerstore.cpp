@@ -82,6 +82,11 @@ QString PlannerStore::pathOf(const QString& name) const
 
 // ---- Reading -----------------------------------------------------------------------
 
+QStringList PlannerStore::skippedFiles() const
+{
+    return sorted(skipped_);
+}
+
 PlannerStore::FileContent PlannerStore::weekContent(QStringView text, Day monday, PlanLayout* layout)
 {
     FileContent content;
@@ -114,6 +119,10 @@ PlannerStore::FileContent PlannerStore::rulesContent(QStringView text, PlanLayou
 std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, const Decode& decode, bool onlyIfChanged)
 {
     pemby::TextFile file = pemby::readTextFile(pathOf(name));
+    if (file.notAFile)
+        skipped_.insert(name);
+    else
+        skipped_.remove(name);
     if (file.state == pemby::TextFile::State::Unreadable) {
         // Said when the file is looked for, not again at every minute's look.
         if (!onlyIfChanged)
@@ -189,7 +198,11 @@ void PlannerStore::loadEverything(Planner& planner)
     const QDir dir(folder_);
     if (!dir.exists())
         return;
-    for (const QString& name : dir.entryList(QDir::Files | QDir::System, QDir::Name)) {
+    // Links too, to folders as well: the read refuses them and names them as skipped.
+    for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+        if (entry.isDir() && !entry.isSymLink())
+            continue;
+        const QString name = entry.fileName();
         if (!name.endsWith(u".md"))
             continue;
         const QStringList pieces = name.chopped(3).split(u'-', Qt::SkipEmptyParts);
@@ -439,7 +452,8 @@ QString PlannerStore::freeConflictName(const QString& name) const
     for (int n = 1;; ++n) {
         const QString suffix = n == 1 ? QString() : u' ' + QString::number(n);
         const QString candidate = base + QStringLiteral(" (conflict ") + stamp + suffix + QStringLiteral(").md");
-        if (!QFileInfo::exists(pathOf(candidate)))
+        // A dangling link takes a name as much as a file does.
+        if (!pemby::entryExists(pathOf(candidate)))
             return candidate;
     }
 }
@@ -473,7 +487,12 @@ Status PlannerStore::writeNote(const QString& id, const QByteArray& bytes)
     const auto path = notePath(id);
     if (!path)
         return {};
-    if (const Status made = pemby::makeFolder(folder_ + QStringLiteral("/notes")); !made)
+    const QString notes = folder_ + QStringLiteral("/notes");
+    if (const Status made = pemby::makeFolder(notes); !made)
         return made;
-    return pemby::writeFileAtomic(*path, bytes);
+    if (!pemby::isRealFolder(notes))
+        return Error{QStringLiteral("couldn't write %1 (notes is not a folder of this one)").arg(QFileInfo(*path).fileName())};
+    if (const Status written = pemby::writeFileAtomic(*path, bytes); !written)
+        return Error{QStringLiteral("couldn't write %1 (%2)").arg(QFileInfo(*path).fileName(), written.errorText())};
+    return {};
 }

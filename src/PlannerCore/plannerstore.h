@@ -68,6 +68,9 @@ public:
     Status save(const Planner& planner);
     // Re-reads the loaded files that changed on disk; true when any did.
     bool reloadIfChanged(Planner& planner);
+    // The plan files that were looked for but are not regular files (links, folders),
+    // so they were neither read nor written through; as of each file's last look.
+    QStringList skippedFiles() const;
 
     // Note files in the "notes" subfolder; nullopt for an id that is not letters,
     // digits and "-".
@@ -136,6 +139,7 @@ private:
     QSet<Day> loadedWeeks_;
     QSet<MonthKey> loadedMonths_;
     QHash<QString, Conflict> conflicts_;
+    QSet<QString> skipped_;
     FilesRead filesRead_;
     // The plan of the last save; what still equals it needs no look at its files.
     Planner saved_;

@@ -1,9 +1,10 @@
 #include "textfile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QStringDecoder>
 
@@ -46,6 +47,7 @@ struct RawRead {
     Opened state = Opened::Failed;
     QByteArray bytes;
     QString error;
+    bool notAFile = false;
 };
 
 QString sizeText(qint64 bytes)
@@ -60,15 +62,23 @@ QString sizeText(qint64 bytes)
 // A FIFO or a device named like one of our files must neither block the read (opening
 // a FIFO waits for a writer) nor feed it without end (/dev/zero): open without waiting,
 // then take only a regular file of a bounded size.
-RawRead readRegularFile(const QString& path, qint64 cap)
+RawRead readRegularFile(const QString& path, qint64 cap, Links links)
 {
     RawRead out;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (links == Links::Refuse ? O_NOFOLLOW : 0);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
+        const int why = errno;
+        struct stat entry {};
+        if (why == ELOOP && links == Links::Refuse && ::lstat(QFile::encodeName(path).constData(), &entry) == 0
+            && S_ISLNK(entry.st_mode)) {
+            out.error = QStringLiteral("it is a symbolic link");
+            out.notAFile = true;
+        } else if (why == ENOENT || why == ENOTDIR) {
             out.state = Opened::Missing;
-        else
-            out.error = qt_error_string(errno);
+        } else {
+            out.error = qt_error_string(why);
+        }
         return out;
     }
     const auto closing = qScopeGuard([fd] { ::close(fd); });
@@ -79,6 +89,7 @@ RawRead readRegularFile(const QString& path, qint64 cap)
     }
     if (!S_ISREG(info.st_mode)) {
         out.error = S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder") : QStringLiteral("it is not a regular file");
+        out.notAFile = true;
         return out;
     }
     if (info.st_size > cap) {
@@ -119,16 +130,17 @@ RawRead readRegularFile(const QString& path, qint64 cap)
 
 } // namespace
 
-TextFile readTextFile(const QString& path, qint64 cap)
+TextFile readTextFile(const QString& path, qint64 cap, Links links)
 {
     TextFile result;
-    RawRead raw = readRegularFile(path, cap);
+    RawRead raw = readRegularFile(path, cap, links);
     switch (raw.state) {
     case Opened::Missing:
         return result;
     case Opened::Failed:
         result.state = TextFile::State::Unreadable;
         result.error = std::move(raw.error);
+        result.notAFile = raw.notAFile;
         return result;
     case Opened::Read:
         break;
@@ -144,9 +156,9 @@ TextFile readTextFile(const QString& path, qint64 cap)
     return result;
 }
 
-Result<QByteArray> readBytes(const QString& path, qint64 cap)
+Result<QByteArray> readBytes(const QString& path, qint64 cap, Links links)
 {
-    RawRead raw = readRegularFile(path, cap);
+    RawRead raw = readRegularFile(path, cap, links);
     switch (raw.state) {
     case Opened::Missing:
         return Error{QStringLiteral("%1 is missing").arg(QFileInfo(path).fileName())};
@@ -168,19 +180,135 @@ Status makeFolder(const QString& path)
     return {};
 }
 
+QString skippedEntriesText(const QStringList& names)
+{
+    if (names.isEmpty())
+        return {};
+    constexpr qsizetype named = 3;
+    QString list;
+    if (names.size() == 1) {
+        list = names.first();
+    } else if (names.size() <= named) {
+        list = names.first(names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + names.last();
+    } else {
+        list = names.first(named).join(QStringLiteral(", ")) + QStringLiteral(" and %1 more").arg(names.size() - named);
+    }
+    return QStringLiteral("skipped ") + list
+        + (names.size() == 1 ? QStringLiteral(": not a regular file.") : QStringLiteral(": not regular files."));
+}
+
+bool entryExists(const QString& path)
+{
+    struct stat entry {};
+    return ::lstat(QFile::encodeName(path).constData(), &entry) == 0;
+}
+
+bool isRealFolder(const QString& path)
+{
+    struct stat entry {};
+    return ::lstat(QFile::encodeName(path).constData(), &entry) == 0 && S_ISDIR(entry.st_mode);
+}
+
+namespace {
+
+const QLatin1StringView temporaryPrefix(".pemby-");
+const QLatin1StringView temporarySuffix(".tmp");
+constexpr qsizetype temporaryRandom = 10;
+
+QString temporaryName()
+{
+    static constexpr char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QString name = temporaryPrefix;
+    for (qsizetype i = 0; i < temporaryRandom; ++i)
+        name += QLatin1Char(alphabet[QRandomGenerator::global()->bounded(int(sizeof alphabet - 1))]);
+    return name + temporarySuffix;
+}
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isAtomicWriteTemporary(const QString& name)
+{
+    if (name.size() != temporaryPrefix.size() + temporaryRandom + temporarySuffix.size()
+        || !name.startsWith(temporaryPrefix) || !name.endsWith(temporarySuffix))
+        return false;
+    const QStringView random = QStringView(name).sliced(temporaryPrefix.size(), temporaryRandom);
+    return std::all_of(random.begin(), random.end(),
+                       [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'); });
+}
+
 Status writeFileAtomic(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Error{file.errorString()};
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return Error{why};
+    const QFileInfo target(path);
+    const QString folder = target.path();
+    const QByteArray finalName = QFile::encodeName(path);
+
+    // An existing regular file keeps its permissions; a new one gets the usual ones.
+    // A link's target is not looked at: the link itself is what gets replaced.
+    std::optional<mode_t> keepMode;
+    struct stat existing {};
+    if (::lstat(finalName.constData(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode))
+            return Error{QStringLiteral("it is a folder")};
+        if (S_ISREG(existing.st_mode))
+            keepMode = existing.st_mode & 07777;
     }
-    if (!file.commit())
-        return Error{file.errorString()};
+
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 16; ++attempt) {
+        temporary = QFile::encodeName(folder + u'/' + temporaryName());
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return Error{qt_error_string(errno)};
+    }
+    if (fd < 0)
+        return Error{qt_error_string(EEXIST)};
+
+    int failure = 0;
+    if (!writeAll(fd, bytes) || (keepMode && ::fchmod(fd, *keepMode) != 0) || ::fsync(fd) != 0)
+        failure = errno;
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(temporary.constData(), finalName.constData()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        ::unlink(temporary.constData());
+        return Error{qt_error_string(failure)};
+    }
     return {};
+}
+
+QStringList removeStaleTemporaryFiles(const QString& folder, qint64 age)
+{
+    QStringList removed;
+    const QDir dir(folder);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (const QString& name : dir.entryList({QStringLiteral(".pemby-*.tmp")}, QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!isAtomicWriteTemporary(name))
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        struct stat entry {};
+        if (::lstat(path.constData(), &entry) != 0 || !S_ISREG(entry.st_mode) || now - qint64(entry.st_mtime) < age)
+            continue;
+        if (::unlink(path.constData()) == 0)
+            removed.append(name);
+    }
+    return removed;
 }
 
 Status writeTextFileAtomic(const QString& path, const QString& text)

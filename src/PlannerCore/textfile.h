@@ -7,6 +7,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace pemby {
 
@@ -15,17 +18,25 @@ struct TextFile {
     State state = State::Missing;
     QString text;   // with a leading BOM removed and every CRLF and lone CR turned into LF
     QString error;  // for Unreadable: why, for the log and the user
+    // For Unreadable: the entry is there but is no regular file (a link, a folder, a
+    // FIFO); whoever lists what was skipped names it.
+    bool notAFile = false;
 };
+
+// The user's folders sync: a link planted there could make us read a private file
+// into a synced one, or write through it to anywhere. Entries are taken as they are,
+// never followed, except where a folder of links is what the user keeps (calendars).
+enum class Links { Refuse, Follow };
 
 // What a text file of the user's may hold. Plan files stay far below this; a larger
 // file is not one of ours and would cost seconds and hundreds of megabytes to read.
 inline constexpr qint64 maxTextFileBytes = 8 * 1024 * 1024;
 
 // Reads `path` as strict UTF-8. A missing file is Missing (not an error); anything
-// else that is not a regular file of at most `cap` bytes (a folder, a FIFO, a device or
-// a link to one, a larger file), a read error or bytes that are not UTF-8 is
-// Unreadable, with the reason. The read never waits for a writer.
-TextFile readTextFile(const QString& path, qint64 cap = maxTextFileBytes);
+// else that is not a regular file of at most `cap` bytes (a link, a folder, a FIFO, a
+// device, a larger file), a read error or bytes that are not UTF-8 is Unreadable, with
+// the reason. The read never waits for a writer.
+TextFile readTextFile(const QString& path, qint64 cap = maxTextFileBytes, Links links = Links::Refuse);
 
 // Decodes bytes as strict UTF-8 with the same clean-up; nullopt when not UTF-8.
 std::optional<QString> decodeUtf8Strict(const QByteArray& bytes);
@@ -35,15 +46,34 @@ QString normalizeLineEnds(QString text);
 
 // The bytes of the regular file `path`, read as readTextFile reads; an error when it is
 // missing, not a regular file, unreadable or larger than `cap`.
-Result<QByteArray> readBytes(const QString& path, qint64 cap);
+Result<QByteArray> readBytes(const QString& path, qint64 cap, Links links = Links::Refuse);
+
+// The footnote's word on entries left alone because they are not regular files:
+// "skipped a.md: not a regular file.", "skipped a.md, b.md and 2 more: not regular files."
+QString skippedEntriesText(const QStringList& names);
+
+// Whether anything has the name `path`: a dangling link counts, as does a folder.
+bool entryExists(const QString& path);
+// Whether `path` is a real folder, not a link to one.
+bool isRealFolder(const QString& path);
 
 // Creates the folder and every missing folder above it; the error names the folder
 // and says why.
 Status makeFolder(const QString& path);
 
-// Writes the whole file atomically (a temporary file renamed over the old one), so a
-// crash or a full disk never leaves half a file behind.
+// Writes the whole file atomically: a temporary file in the same folder, renamed onto
+// the name. A crash or a full disk never leaves half a file behind, and the rename
+// replaces a link at the name instead of writing where it points (another hard link
+// of the old file keeps the old text). An existing file keeps its permissions. The
+// error is the system's reason ("No space left on device"); callers name the file.
 Status writeFileAtomic(const QString& path, const QByteArray& bytes);
 Status writeTextFileAtomic(const QString& path, const QString& text);
+
+// Whether `name` is one of the temporary files writeFileAtomic makes.
+bool isAtomicWriteTemporary(const QString& name);
+// Removes the temporary files that writes killed midway left in `folder` (not below
+// it), when they are older than `age` seconds, so a write under way is left alone.
+// Returns the names removed.
+QStringList removeStaleTemporaryFiles(const QString& folder, qint64 age = 120);
 
 } // namespace pemby

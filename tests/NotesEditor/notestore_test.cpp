@@ -1,4 +1,5 @@
 #include "notestore.h"
+#include "textfile.h"
 
 #include "richtext.h"
 #include "support/notetext.h"
@@ -12,6 +13,11 @@
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -177,6 +183,44 @@ TEST(NoteStore, LoadsEveryReadableNoteFileAndNothingElse)
     store.load();
     EXPECT_EQ(ids(store), (QStringList{"one", ".hidden"}));
     EXPECT_EQ(noteWithID(store, QStringLiteral("one"))->modified(), minutesLater(2));
+}
+
+TEST(NoteStore, ANoteOfMillionsOfEmptyParagraphsIsLeftOutUntouched)
+{
+    // Eight megabytes of paragraph ends would make a document of gigabytes.
+    NotesFolder folder;
+    folder.putNote(QStringLiteral("one"), QStringLiteral("first"), minutesLater(2));
+    QByteArray flood = "{\\rtf1\\ansi ";
+    flood += QByteArray("\\par").repeated(2'000'000);
+    flood += "}";
+    folder.put(QStringLiteral("flood.rtf"), flood);
+
+    NoteStore store(folder.path());
+    store.load();
+    EXPECT_EQ(ids(store), QStringList{"one"});
+    QFile file(folder.file(QStringLiteral("flood.rtf")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), flood);
+}
+
+TEST(NoteStore, AFailedWriteNamesTheNoteAndTheSystemsReason)
+{
+    // A limit on file sizes fails the write as a full disk does, even for root.
+    NotesFolder folder;
+    NoteStore store(folder.path());
+    store.load();
+    const Note note(QStringLiteral("n"), QStringLiteral("groceries\n") + QString(4096, u'x'), longAgo);
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 512;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Status saved = store.save(note);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_EQ(saved.errorText(), QStringLiteral("\u201Cgroceries\u201D couldn't be written (%1).").arg(qt_error_string(EFBIG)));
+    EXPECT_FALSE(pemby::entryExists(folder.file(QStringLiteral("n.rtf"))));
 }
 
 TEST(NoteStore, TakesTheCreationDateFromTheMetadataElseNeverAfterTheLastChange)

@@ -190,6 +190,18 @@ TEST(RtfReader, MalformedInputEndsInLinearTime)
 
 // Fixtures in the shapes Word, WordPad, TextEdit and mail clients write, their
 // bytes made with Python's codecs.
+TEST(RtfReader, ReadsUpToItsParagraphBoundAndNotPast)
+{
+    const auto text = [](qsizetype paragraphEnds) {
+        return "{\\rtf1\\ansi a" + QByteArray("\\par").repeated(paragraphEnds) + "}";
+    };
+    const auto most = RtfReader::read(text(RtfReader::maxParagraphs - 1));
+    ASSERT_TRUE(most);
+    EXPECT_EQ(most->text->blockCount(), RtfReader::maxParagraphs);
+    EXPECT_FALSE(RtfReader::read(text(RtfReader::maxParagraphs)));
+    EXPECT_FALSE(RtfReader::read(text(2'000'000)));
+}
+
 TEST(RtfReader, ReadsTextInTheCodePageOfItsDocumentOrFont)
 {
     struct Case { const char* file; QString text; };

@@ -1,12 +1,17 @@
 #include "textfile.h"
 #include "textutil.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cerrno>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace pemby;
@@ -175,23 +180,133 @@ TEST(TextFileTest, ReadsOnlyRegularFilesWithinTheCapAndNeverWaits)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(64, 'x'));
     }
-    struct Case { QString path; const char* why; };
+    const QString link = dir.filePath("link.md");
+    ASSERT_TRUE(QFile::link(big, link));
+    const QString dangling = dir.filePath("dangling.md");
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere.md"), dangling));
+    struct Case { QString path; Links links; const char* why; };
     const Case cases[] = {
-        {fifo, "it is not a regular file"},
-        {zero, "it is not a regular file"},
-        {folder, "it is a folder"},
+        {fifo, Links::Refuse, "it is not a regular file"},
+        {zero, Links::Follow, "it is not a regular file"},
+        {folder, Links::Refuse, "it is a folder"},
+        // Links are taken as they are, whatever they point at, unless asked otherwise.
+        {zero, Links::Refuse, "it is a symbolic link"},
+        {link, Links::Refuse, "it is a symbolic link"},
+        {dangling, Links::Refuse, "it is a symbolic link"},
     };
     for (const Case& c : cases) {
-        const TextFile file = readTextFile(c.path);
+        const TextFile file = readTextFile(c.path, maxTextFileBytes, c.links);
         EXPECT_EQ(file.state, TextFile::State::Unreadable) << c.path.toStdString();
         EXPECT_EQ(file.error, c.why) << c.path.toStdString();
-        EXPECT_TRUE(readBytes(c.path, 1024).errorText().endsWith(c.why)) << c.path.toStdString();
+        EXPECT_TRUE(file.notAFile) << c.path.toStdString();
+        EXPECT_TRUE(readBytes(c.path, 1024, c.links).errorText().endsWith(c.why)) << c.path.toStdString();
     }
     EXPECT_EQ(readTextFile(big, 63).error, "it is too large (64 bytes, more than 63 bytes)");
+    EXPECT_FALSE(readTextFile(big, 63).notAFile);
     EXPECT_EQ(readTextFile(big, 64).text, QString(64, u'x'));
-    // A link to a regular file is read as the file.
-    ASSERT_TRUE(QFile::link(big, dir.filePath("link.md")));
-    EXPECT_EQ(readTextFile(dir.filePath("link.md")).text, QString(64, u'x'));
+    EXPECT_EQ(readTextFile(link, 64, Links::Follow).text, QString(64, u'x'));
+    EXPECT_EQ(readTextFile(dangling, 64, Links::Follow).state, TextFile::State::Missing);
+}
+
+TEST(TextFileTest, AtomicWriteReplacesWhatIsAtTheNameAndNeverWritesThroughIt)
+{
+    QTemporaryDir dir;
+    QTemporaryDir elsewhere;
+    const auto put = [](const QString& path, const QByteArray& bytes, mode_t mode) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        ::chmod(QFile::encodeName(path).constData(), mode);
+    };
+    const QString secret = elsewhere.filePath("secret");
+    put(secret, "private\n", 0600);
+    const QString hard = elsewhere.filePath("hard");
+    put(hard, "other name\n", 0640);
+    ASSERT_TRUE(QFile::link(secret, dir.filePath("link.md")));
+    ASSERT_TRUE(QFile::link(elsewhere.filePath("created"), dir.filePath("dangling.md")));
+    ASSERT_EQ(::link(QFile::encodeName(hard).constData(), QFile::encodeName(dir.filePath("hard.md")).constData()), 0);
+    put(dir.filePath("own.md"), "old\n", 0604);
+
+    for (const char* name : {"link.md", "dangling.md", "hard.md", "own.md"}) {
+        SCOPED_TRACE(name);
+        const QString path = dir.filePath(name);
+        ASSERT_TRUE(writeTextFileAtomic(path, "new\n").ok());
+        const QFileInfo written(path);
+        EXPECT_FALSE(written.isSymLink());
+        EXPECT_EQ(readTextFile(path).text, "new\n");
+    }
+    // What the names pointed at is as it was, and nothing was made elsewhere.
+    EXPECT_EQ(readTextFile(secret).text, "private\n");
+    EXPECT_EQ(readTextFile(hard).text, "other name\n");
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{"hard", "secret"}));
+    // A file of the folder keeps its permissions, and no temporary file is left.
+    struct stat own {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath("own.md")).constData(), &own), 0);
+    EXPECT_EQ(own.st_mode & 07777, 0604u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
+    // A folder at the name stays.
+    QDir().mkpath(dir.filePath("folder.md"));
+    EXPECT_EQ(writeTextFileAtomic(dir.filePath("folder.md"), "x").errorText(), "it is a folder");
+}
+
+TEST(TextFileTest, AtomicWriteSaysTheSystemsReason)
+{
+    // A limit on file sizes fails the write the way a full disk does: halfway, with the
+    // system's reason. Nothing of the new text reaches the name, and no temporary file stays.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("x.md");
+    ASSERT_TRUE(writeTextFileAtomic(path, "kept\n").ok());
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Status failed = writeTextFileAtomic(path, QString(64, u'x'));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_EQ(failed.errorText(), qt_error_string(EFBIG));
+    EXPECT_NE(failed.errorText(), "Unknown error");
+    EXPECT_EQ(readTextFile(path).text, "kept\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"x.md"});
+}
+
+TEST(TextFileTest, StaleTemporaryFilesOfKilledWritesAreRemoved)
+{
+    QTemporaryDir dir;
+    const auto put = [&](const QString& name, qint64 age) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.flush();
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
+    };
+    put(QStringLiteral(".pemby-0a1b2c3d4e.tmp"), 3600);   // a killed write's
+    put(QStringLiteral(".pemby-9z8y7x6w5v.tmp"), 5);      // a write under way
+    put(QStringLiteral(".pemby-notes.tmp"), 3600);        // not a name we make
+    put(QStringLiteral(".pemby-0A1B2C3D4E.tmp"), 3600);
+    put(QStringLiteral("2024-W05.md.AbCdEf"), 3600);
+    put(QStringLiteral("2024-W05.md"), 3600);
+    QDir().mkpath(dir.filePath("sub"));
+    QFile::copy(dir.filePath(".pemby-0a1b2c3d4e.tmp"), dir.filePath("sub/.pemby-aaaaaaaaaa.tmp"));
+
+    EXPECT_EQ(removeStaleTemporaryFiles(dir.path()), QStringList{".pemby-0a1b2c3d4e.tmp"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{".pemby-0A1B2C3D4E.tmp", ".pemby-9z8y7x6w5v.tmp", ".pemby-notes.tmp", "2024-W05.md",
+                           "2024-W05.md.AbCdEf"}));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("sub/.pemby-aaaaaaaaaa.tmp")));
+    EXPECT_TRUE(removeStaleTemporaryFiles(dir.filePath("nowhere")).isEmpty());
+}
+
+TEST(TextFileTest, SkippedEntriesAreNamedInFew)
+{
+    EXPECT_EQ(skippedEntriesText({}), "");
+    EXPECT_EQ(skippedEntriesText({"a.md"}), "skipped a.md: not a regular file.");
+    EXPECT_EQ(skippedEntriesText({"a.md", "b.md"}), "skipped a.md and b.md: not regular files.");
+    EXPECT_EQ(skippedEntriesText({"a.md", "b.md", "c.md"}), "skipped a.md, b.md and c.md: not regular files.");
+    EXPECT_EQ(skippedEntriesText({"a.md", "b.md", "c.md", "d.md", "e.md"}),
+              "skipped a.md, b.md, c.md and 2 more: not regular files.");
 }
 
 TEST(TextFileTest, AtomicWriteReportsFailure)

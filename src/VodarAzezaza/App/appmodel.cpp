@@ -5,6 +5,7 @@
 #include "logcategories.h"
 #include "pembysyncobserver.h"
 #include "remindercenter.h"
+#include "textfile.h"
 #include "textutil.h"
 
 #include <QDesktopServices>
@@ -182,6 +183,14 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     floats_ = readBool(*defaults_, floatsKey).value_or(true);
 
     notes_ = new NotesModel(pembyNotesFolder, clock_, this);
+
+    // A save killed midway leaves its temporary file; the next start clears those away.
+    if (writesFiles_) {
+        for (const QString& folder : {store_.folder(), notes_->store().directory(), notesFolder_}) {
+            for (const QString& name : pemby::removeStaleTemporaryFiles(folder))
+                qCInfo(lcStore) << "removed the temporary file" << name << "a save left in" << folder;
+        }
+    }
 
     readPlanFiles([this](PlannerStore& store, Planner& plan) {
         store.loadBase(plan);

@@ -166,6 +166,8 @@ public:
     const std::optional<QString>& saveError() const { return saveError_; }
     // Why syncing with the family store is off, while it is: the footnote says so.
     const std::optional<QString>& syncError() const { return syncError_; }
+    // Plan files that were left alone because they are not regular files (links).
+    const QStringList& skippedPlanFiles() const { return skippedPlanFiles_; }
     // Once true, never set back.
     bool emptyBannerSpent() const { return emptyBannerSpent_; }
     void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
@@ -548,6 +550,12 @@ public:
     void openLink(const QString& link);
     // Whether a link is of a kind the planner opens, and so keeps from outside.
     static bool isOpenableLink(const QString& link);
+    // Where an openable link goes, to show before it is opened: a web link's host, a
+    // mail link's addresses; none for our own links and for links not opened.
+    static std::optional<QString> linkDestination(const QString& link);
+    // The link as it is handed to the desktop: a mail link loses the parameters that
+    // ask the mail program to attach files.
+    static QUrl outgoingLink(const QUrl& url);
 
     // What the add link accepts at most, in characters: a longer title or note, a
     // larger "things" payload or a longer link adds nothing; a longer "from" is dropped.
@@ -601,6 +609,7 @@ signals:
     void eventsChanged();
     void saveErrorChanged();
     void syncErrorChanged();
+    void skippedFilesChanged();
     void emptyBannerSpentChanged();
     void firstWeekdaySettingChanged();
     void splitWeekendChanged();
@@ -792,6 +801,7 @@ private:
     EventLines events_;
     std::optional<QString> saveError_;
     std::optional<QString> syncError_;
+    QStringList skippedPlanFiles_;
     bool emptyBannerSpent_ = false;
     int firstWeekdaySetting_ = 0;
     bool splitWeekend_ = true;

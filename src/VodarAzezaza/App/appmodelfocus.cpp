@@ -7,6 +7,8 @@
 #include "textfile.h"
 #include "textutil.h"
 
+#include <QUrlQuery>
+
 namespace {
 
 const QString focusLastKey = QStringLiteral("focus.last");
@@ -209,6 +211,42 @@ bool AppModel::isOpenableLink(const QString& link)
     return scheme == u"mailto" || scheme == ownScheme;
 }
 
+QUrl AppModel::outgoingLink(const QUrl& url)
+{
+    if (url.scheme() != u"mailto" || !url.hasQuery())
+        return url;
+    // A link from elsewhere could name any file of ours to go out with the mail.
+    QUrlQuery query(url);
+    const QList<std::pair<QString, QString>> items = query.queryItems(QUrl::FullyEncoded);
+    QUrlQuery kept;
+    for (const auto& [key, value] : items) {
+        const QString name = QUrl::fromPercentEncoding(key.toUtf8()).trimmed().toLower();
+        if (name != u"attach" && name != u"attachment")
+            kept.addQueryItem(key, value);
+    }
+    QUrl out = url;
+    out.setQuery(kept.isEmpty() ? QString() : kept.query(QUrl::FullyEncoded), QUrl::StrictMode);
+    return out;
+}
+
+std::optional<QString> AppModel::linkDestination(const QString& link)
+{
+    if (!isOpenableLink(link))
+        return std::nullopt;
+    const QUrl url(link, QUrl::StrictMode);
+    if (url.scheme() == ownScheme)
+        return std::nullopt;
+    if (url.scheme() == u"mailto") {
+        QString to = url.path(QUrl::FullyDecoded);
+        const QString more = QUrlQuery(url).queryItemValue(QStringLiteral("to"), QUrl::FullyDecoded);
+        if (!more.isEmpty())
+            to = to.isEmpty() ? more : to + QStringLiteral(", ") + more;
+        return to.isEmpty() ? QStringLiteral("a new mail") : to;
+    }
+    // The encoded form of a host cannot pass for another one in look-alike letters.
+    return url.host(QUrl::FullyEncoded);
+}
+
 void AppModel::openLink(const QString& link)
 {
     const Transition transition(*this);
@@ -222,7 +260,7 @@ void AppModel::openLink(const QString& link)
         open(link);
         return;
     }
-    if (!openUrl_(url)) {
+    if (!openUrl_(outgoingLink(url))) {
         qCWarning(lcApp) << "the desktop couldn't open" << url.scheme() << "link";
         show(QStringLiteral("Couldn't open that link."));
     }

@@ -2,6 +2,8 @@
 // months, and the heartbeat that picks up outside edits and a new day.
 #include "appmodel.h"
 
+#include "textfile.h"
+
 namespace {
 
 const QStringList& fullMonthNames()
@@ -149,11 +151,17 @@ QString AppModel::footnote() const
         return *saveError_;
     if (syncError_)
         return QStringLiteral("sync is off: ") + *syncError_;
+    if (mode_ != Mode::Notes && !skippedPlanFiles_.isEmpty())
+        return pemby::skippedEntriesText(skippedPlanFiles_);
     switch (mode_) {
     case Mode::Month:
         return QStringLiteral("One square per thing. Dark means done.");
     case Mode::Notes:
-        return notes_->saveError().value_or(QStringLiteral("The same notes as Pemby Notes. Edit them in either."));
+        if (notes_->saveError())
+            return *notes_->saveError();
+        if (!notes_->skippedFiles().isEmpty())
+            return pemby::skippedEntriesText(notes_->skippedFiles());
+        return QStringLiteral("The same notes as Pemby Notes. Edit them in either.");
     case Mode::Week:
         for (const Day day : weekDays()) {
             if (const int open = planner_.openCount(day); open > Planner::softCap)

@@ -58,7 +58,7 @@ void AppModel::removeNote(const std::optional<QString>& noteID)
     if (!namesAFile(noteID) || !writesFiles_)
         return;
     const QString path = notePath(notesFolder_, *noteID);
-    if (QFileInfo::exists(path) && !QFile::remove(path))
+    if (pemby::entryExists(path) && !QFile::remove(path))
         qCWarning(lcNotes) << "couldn't remove the note" << path;
 }
 
@@ -68,9 +68,12 @@ Status AppModel::writeNote(const QString& noteID, const QByteArray& rtf)
         return Error{QStringLiteral("the note id is not valid")};
     if (!writesFiles_)
         return Error{QStringLiteral("this run writes no files")};
-    if (!QDir().mkpath(notesFolder_))
-        return Error{QStringLiteral("couldn't create the folder ") + QDir::toNativeSeparators(notesFolder_)};
-    return pemby::writeFileAtomic(notePath(notesFolder_, noteID), rtf);
+    if (const Status made = pemby::makeFolder(notesFolder_); !made)
+        return made;
+    const QString path = notePath(notesFolder_, noteID);
+    if (const Status written = pemby::writeFileAtomic(path, rtf); !written)
+        return Error{QStringLiteral("couldn't write %1 (%2)").arg(QFileInfo(path).fileName(), written.errorText())};
+    return {};
 }
 
 void AppModel::noteNotSaved(const QString& why)

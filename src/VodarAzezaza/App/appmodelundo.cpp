@@ -55,6 +55,7 @@ PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(Planner
     setPlanner(std::move(next));
     if (!files.isEmpty())
         patchSnapshots([&](Planner& snapshot) { carryFiles(snapshot, planner_, files); });
+    assign(skippedPlanFiles_, store_.skippedFiles(), &AppModel::skippedFilesChanged);
     return files;
 }
 

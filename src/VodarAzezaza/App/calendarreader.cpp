@@ -27,10 +27,15 @@
 namespace {
 
 // Bigger than any calendar a person keeps; a file past it is not a calendar we can show.
-constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
+constexpr qint64 maxFileBytes = 16 * 1024 * 1024;
 // Steps of one rule's expansion per read. Real rules reach the range in far fewer; a
 // rule that would not (every second for years) must not freeze the read.
 constexpr int maxRecurrenceSteps = 200000;
+// What one file may cost in one range, all its events together: steps of its rules and
+// dates written down, and lines made. A calendar of a person's stays far below; a file
+// made to be expensive is cut short there, and the log names it.
+constexpr qint64 maxFileSteps = 1000000;
+constexpr size_t maxWindowLines = 10000;
 // Expanded windows each file keeps: the boards go back and forth between a few.
 constexpr size_t windowsKept = 2;
 
@@ -223,6 +228,8 @@ public:
 
     // Where counted rules of the file being read keep their last instance.
     void setCountedEnds(std::map<icalproperty*, std::optional<icaltimetype>>* ends) { countedEnds_ = ends; }
+    // Whether the file's budget ran out; the event under way then gives no lines.
+    bool cut() const { return cut_; }
 
     // Appends the instances of `event` that overlap the range, in time order. `replaced`
     // holds the RECURRENCE-IDs of this event's instances that other VEVENTs override.
@@ -246,11 +253,23 @@ private:
     std::optional<icaltimetype> lastInstance(icalproperty* prop, const icalrecurrencetype& rule,
                                              const icaltimetype& dtstart) const;
     QString lineText(const QDateTime& start, bool allDay, const QString& title) const;
+    // Takes one step of the file's budget; false once it is spent.
+    bool spend() const
+    {
+        if (stepsLeft_ <= 0) {
+            cut_ = true;
+            return false;
+        }
+        --stepsLeft_;
+        return true;
+    }
 
     QTimeZone local_;
     QDateTime rangeStart_;
     QDateTime rangeEnd_;
     std::map<icalproperty*, std::optional<icaltimetype>>* countedEnds_ = nullptr;
+    mutable qint64 stepsLeft_ = maxFileSteps;
+    mutable bool cut_ = false;
 };
 
 std::optional<icaltimetype> EventExpander::lastInstance(icalproperty* prop, const icalrecurrencetype& rule,
@@ -266,7 +285,7 @@ std::optional<icaltimetype> EventExpander::lastInstance(icalproperty* prop, cons
         icaltimetype end = icaltime_null_time();
         int steps = 0;
         bool finished = false;
-        for (icaltimetype next = icalrecur_iterator_next(it); steps <= maxRecurrenceSteps;
+        for (icaltimetype next = icalrecur_iterator_next(it); steps <= maxRecurrenceSteps && spend();
              next = icalrecur_iterator_next(it), ++steps) {
             if (icaltime_is_null_time(next)) {
                 finished = true;
@@ -277,6 +296,8 @@ std::optional<icaltimetype> EventExpander::lastInstance(icalproperty* prop, cons
         icalrecur_iterator_free(it);
         if (finished)
             last = end;  // a null time: the rule has no instance at all
+        else if (cut_)
+            return std::nullopt;  // not known: a later range, with a budget of its own, counts again
     }
     countedEnds_->emplace(prop, last);
     return last;
@@ -358,6 +379,8 @@ void EventExpander::addRule(icalproperty* prop, const icaltimetype& zonedStart, 
             qCWarning(lcCalendar) << "recurrence rule stopped after" << maxRecurrenceSteps << "steps";
             break;
         }
+        if (!spend())
+            break;
         if (wallCompare(next, high) >= 0)
             break;
         if (wallCompare(next, low) < 0)
@@ -407,7 +430,7 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
     for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RRULE_PROPERTY); p;
          p = icalcomponent_get_next_property(event, ICAL_RRULE_PROPERTY))
         addRule(p, *dtstart, spanSeconds, instances);
-    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p;
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p && spend();
          p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
         const icaldatetimeperiodtype value = icalproperty_get_rdate(p);
         if (!icaltime_is_null_time(value.time)) {
@@ -427,7 +450,7 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
     std::vector<Exclusion> excluded;
     for (const icaltimetype& id : replaced)
         excluded.push_back(exclusionOf(id, local_));
-    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p;
+    for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_EXDATE_PROPERTY); p && spend();
          p = icalcomponent_get_next_property(event, ICAL_EXDATE_PROPERTY))
         excluded.push_back(exclusionOf(resolved(p, icalproperty_get_exdate(p), calendar), local_));
 
@@ -437,9 +460,15 @@ void EventExpander::expand(icalcomponent* event, icalcomponent* calendar,
         title = QStringLiteral("busy");
     title = title.toLower();
 
+    // Half an event would show instances its exceptions take away.
+    if (cut_)
+        return;
     std::vector<Line> mine;
     QSet<QDateTime> seen;
     for (const Instance& instance : instances) {
+        // Each instance is weighed against every exception: both count.
+        if (!spend() || (!excluded.empty() && !spend()))
+            return;
         icaltimetype start = instance.start;
         // An RDATE of another kind than DTSTART still follows the event's kind.
         start.is_date = allDay;
@@ -509,7 +538,7 @@ struct CalendarReader::State {
 
     std::optional<EventLines> read(const QList<Day>& days, const std::function<bool()>& stop);
     ParsedFile& parsed(const QString& path, const QFileInfo& info);
-    const Window& window(ParsedFile& file, const QDateTime& from, const QDateTime& to);
+    const Window& window(ParsedFile& file, const QDateTime& from, const QDateTime& to, const QString& path);
 };
 
 ParsedFile& CalendarReader::State::parsed(const QString& path, const QFileInfo& info)
@@ -522,7 +551,7 @@ ParsedFile& CalendarReader::State::parsed(const QString& path, const QFileInfo& 
     ParsedFile file;
     file.modified = info.lastModified();
     file.size = info.size();
-    const Result<QByteArray> bytes = pemby::readBytes(path, maxFileBytes);
+    const Result<QByteArray> bytes = pemby::readBytes(path, maxFileBytes, pemby::Links::Follow);
     if (!bytes.ok()) {
         qCWarning(lcCalendar) << "skipping calendar file" << path << bytes.errorText();
     } else {
@@ -552,7 +581,8 @@ ParsedFile& CalendarReader::State::parsed(const QString& path, const QFileInfo& 
     return cache.insert_or_assign(path, std::move(file)).first->second;
 }
 
-const Window& CalendarReader::State::window(ParsedFile& file, const QDateTime& from, const QDateTime& to)
+const Window& CalendarReader::State::window(ParsedFile& file, const QDateTime& from, const QDateTime& to,
+                                            const QString& path)
 {
     const qint64 start = from.toMSecsSinceEpoch();
     const qint64 end = to.toMSecsSinceEpoch();
@@ -585,6 +615,13 @@ const Window& CalendarReader::State::window(ParsedFile& file, const QDateTime& f
         const auto replaced = (!isOverride && uid) ? overridden.find(QByteArray(uid)) : overridden.end();
         expander.expand(event, calendar, replaced != overridden.end() ? replaced->second : none,
                         expanded.lines);
+        if (expander.cut() || expanded.lines.size() > maxWindowLines) {
+            if (expanded.lines.size() > maxWindowLines)
+                expanded.lines.resize(maxWindowLines);
+            qCWarning(lcCalendar) << "calendar file" << path << "cut short: it asks more than a calendar's share of work"
+                                  << "for these days; the events it gave by then are shown";
+            break;
+        }
     }
     std::stable_sort(expanded.lines.begin(), expanded.lines.end(),
                      [](const Line& a, const Line& b) { return a.start < b.start; });
@@ -643,7 +680,7 @@ std::optional<EventLines> CalendarReader::State::read(const QList<Day>& days, co
             if (path.isEmpty() || visited.contains(path))
                 continue;
             visited.insert(path);
-            windows.push_back(&window(parsed(path, info), rangeStart, rangeEnd));
+            windows.push_back(&window(parsed(path, info), rangeStart, rangeEnd, path));
         }
     }
     // Files that are gone take their parsed trees with them.

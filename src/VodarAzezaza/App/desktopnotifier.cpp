@@ -13,6 +13,20 @@ DBusDesktopNotifier::DBusDesktopNotifier(QDBusConnection bus)
 {
 }
 
+namespace {
+
+// Servers may read markup in the body, and some in the summary too: a title holding
+// "<b>" or "&amp;" is text of the user's, shown as typed.
+QString escapedMarkup(QString text)
+{
+    text.replace(u'&', QStringLiteral("&amp;"));
+    text.replace(u'<', QStringLiteral("&lt;"));
+    text.replace(u'>', QStringLiteral("&gt;"));
+    return text;
+}
+
+} // namespace
+
 void DBusDesktopNotifier::show(const QString& title, const QString& body)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(service), QString::fromLatin1(path),
@@ -20,7 +34,7 @@ void DBusDesktopNotifier::show(const QString& title, const QString& body)
     call << QStringLiteral("Pemby Planner")  // app_name
          << uint(0)                          // replaces_id: always a new notification
          << QString()                        // app_icon
-         << title << body
+         << escapedMarkup(title) << escapedMarkup(body)
          << QStringList()                    // actions
          << QVariantMap()                    // hints
          << int(-1);                         // expire_timeout: the server's default

@@ -2,6 +2,7 @@
 #include "shortcuttext.h"
 
 #include "logcategories.h"
+#include "textfile.h"
 #include "textutil.h"
 
 #include <QDir>
@@ -255,7 +256,7 @@ void NotesModel::deleteNote(const QString& id)
     if (wasSelected)
         flush();
 
-    const bool hadFile = QFileInfo::exists(store_.filePath(*note));
+    const bool hadFile = pemby::entryExists(store_.filePath(*note));
     NoteStore::TrashedNote trashed = store_.trash(note);
     if (hadFile && !trashed.trashedPath) {
         // The file did not move: saying "In the Trash." would be untrue, and the note

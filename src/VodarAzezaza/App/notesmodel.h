@@ -68,6 +68,8 @@ public:
     void requestEdit();
     // The last save or restore failure; cleared by the next success.
     const std::optional<QString>& saveError() const { return saveError_; }
+    // What the last read of the folder left alone because it is not a regular file.
+    const QStringList& skippedFiles() const { return store_.skippedEntries(); }
 
     // Set by the editor pane: stores its pending changes into the shown note. Run
     // before the selection changes and before a reload, rename or delete.

@@ -5,6 +5,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QTimer>
+
+#include <algorithm>
 
 SingleInstance::SingleInstance(QDBusConnection bus, QObject* parent)
     : QObject(parent)
@@ -84,7 +87,37 @@ bool SingleInstance::forward(const std::optional<QString>& link, int timeoutMs)
 
 void SingleInstance::Open(const QString& url)
 {
-    emit openRequested(url);
+    // A steady allowance that fills up again over time: a person or a script adding a
+    // handful never notices it, a flood runs dry.
+    if (sinceAllowance_.isValid())
+        allowance_ = std::min<double>(openBurst, allowance_ + sinceAllowance_.restart() * openPerSecond / 1000.0);
+    else
+        sinceAllowance_.start();
+    if (allowance_ < 1) {
+        if (++refused_ == 1 || refused_ % 1000 == 0)
+            qCWarning(lcApp) << "refusing links to open: more than" << openPerSecond << "a second;" << refused_ << "so far";
+        if (calledFromDBus())
+            sendErrorReply(QString::fromLatin1(tooManyError),
+                           QStringLiteral("too many links at once; the planner takes %1 a second").arg(openPerSecond));
+        return;
+    }
+    allowance_ -= 1;
+    refused_ = 0;
+    pending_.enqueue(url);
+    if (!handingOn_) {
+        handingOn_ = true;
+        QTimer::singleShot(0, this, &SingleInstance::handOnSome);
+    }
+}
+
+void SingleInstance::handOnSome()
+{
+    for (int n = 0; n < openBatch && !pending_.isEmpty(); ++n)
+        emit openRequested(pending_.dequeue());
+    if (pending_.isEmpty())
+        handingOn_ = false;
+    else
+        QTimer::singleShot(0, this, &SingleInstance::handOnSome);
 }
 
 void SingleInstance::Activate()

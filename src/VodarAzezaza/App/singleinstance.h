@@ -5,12 +5,15 @@
 // desktop starts us with the link of a "vodarazezaza:" URL through the .desktop file.
 
 #include <QDBusConnection>
+#include <QDBusContext>
+#include <QElapsedTimer>
 #include <QObject>
+#include <QQueue>
 #include <QString>
 
 #include <optional>
 
-class SingleInstance : public QObject {
+class SingleInstance : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "app.pemby.Planner")
 
@@ -34,6 +37,14 @@ public:
     // Claims the name, or hands `link` (an activation without one) to its holder.
     Outcome start(const std::optional<QString>& link, int timeoutMs = 10'000);
 
+    // Any program on the session bus may call Open, as often as it likes. Links are
+    // answered at once and handed on a few per turn of the event loop, so the window
+    // keeps up; beyond a burst and a steady rate a call gets an error reply instead.
+    static constexpr int openBatch = 8;
+    static constexpr int openBurst = 100;
+    static constexpr int openPerSecond = 10;
+    static constexpr const char* tooManyError = "app.pemby.Planner.Error.TooManyLinks";
+
 public slots:
     // What the bus calls. Names as the bus sees them.
     Q_SCRIPTABLE void Open(const QString& url);
@@ -47,8 +58,14 @@ private:
     enum class Claim { Ours, Taken, Failed };
     Claim claim();
     bool forward(const std::optional<QString>& link, int timeoutMs);
+    void handOnSome();
 
     QDBusConnection bus_;
     bool registered_ = false;
     bool owner_ = false;
+    QQueue<QString> pending_;
+    bool handingOn_ = false;
+    double allowance_ = openBurst;
+    QElapsedTimer sinceAllowance_;
+    qint64 refused_ = 0;
 };

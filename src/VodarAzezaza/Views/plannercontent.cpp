@@ -97,9 +97,11 @@ FootnoteLine::FootnoteLine(AppModel& model, QWidget* parent)
     // Everything the footnote's text is made of.
     for (const auto signal : {&AppModel::saveErrorChanged, &AppModel::modeChanged, &AppModel::plannerChanged,
                               &AppModel::anchorChanged, &AppModel::todayChanged, &AppModel::firstWeekdaySettingChanged,
-                              &AppModel::familyThingsChanged, &AppModel::syncErrorChanged})
+                              &AppModel::familyThingsChanged, &AppModel::syncErrorChanged,
+                              &AppModel::skippedFilesChanged})
         connect(&model, signal, this, &FootnoteLine::refresh);
     connect(&model.notes(), &NotesModel::saveErrorChanged, this, &FootnoteLine::refresh);
+    connect(&model.notes(), &NotesModel::revisionChanged, this, &FootnoteLine::refresh);
     refresh();
 }
 

@@ -127,6 +127,15 @@ ThingDetail::ThingDetail(AppModel& model, const Place& place, const QUuid& id, c
     link_ = new LinkButton(QStringLiteral("Open where it came from"), 12, this);
     link_->setObjectName(QStringLiteral("link"));
     column->addWidget(link_);
+    linkTarget_ = PlainText::label(QString(), this);
+    linkTarget_->setObjectName(QStringLiteral("linkTarget"));
+    QFont targetFont = linkTarget_->font();
+    targetFont.setPixelSize(11);
+    linkTarget_->setFont(targetFont);
+    QPalette faintTarget = linkTarget_->palette();
+    faintTarget.setColor(QPalette::WindowText, Palette::pembyFaint);
+    linkTarget_->setPalette(faintTarget);
+    column->addWidget(linkTarget_);
     connect(link_, &QAbstractButton::clicked, this, [this] {
         if (!model_)
             return;
@@ -298,6 +307,10 @@ void ThingDetail::refresh()
     }
 
     link_->setVisible(thing && linkURL(thing->link));
+    const std::optional<QString> target = thing && thing->link ? AppModel::linkDestination(*thing->link) : std::nullopt;
+    if (target && linkTarget_->text() != *target)
+        linkTarget_->setText(*target);
+    linkTarget_->setVisible(link_->isVisibleTo(this) && target);
 }
 
 void ThingDetail::pickDate()

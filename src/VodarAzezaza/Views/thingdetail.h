@@ -25,6 +25,7 @@ class AppModel;
 class QAbstractButton;
 class DetailTitle;
 class LinkButton;
+class QLabel;
 class NoteBlock;
 class QComboBox;
 class QDateEdit;
@@ -78,6 +79,7 @@ private:
     QComboBox* repeats_ = nullptr;
     QList<QAbstractButton*> swatches_;
     LinkButton* link_ = nullptr;
+    QLabel* linkTarget_ = nullptr;  // where the link goes, read before it is clicked
     QWidget* reminderLine_ = nullptr;
     QWidget* repeatLine_ = nullptr;
 };

@@ -355,3 +355,32 @@ TEST(AppModelFocus, OpeningAThingsLinkIsForTheWebMailAndOurselves)
     m.openLink("https://example.org/b");
     EXPECT_EQ(m.toast(), "Couldn't open that link.");
 }
+
+TEST(AppModelFocus, AMailLinkGoesOutWithoutFilesToAttachAndSaysWhereItGoes)
+{
+    ModelHarness h;
+    AppModel& m = h.start();
+    struct Case { const char* link; const char* opened; const char* destination; };
+    const Case cases[] = {
+        {"mailto:a@example.org?subject=hi&attach=/home/me/.ssh/id_ed25519&body=x",
+         "mailto:a@example.org?subject=hi&body=x", "a@example.org"},
+        {"mailto:a@example.org?Attachment=%2Fetc%2Fshadow", "mailto:a@example.org", "a@example.org"},
+        {"mailto:a@example.org?%61ttach=~/notes.rtf&ATTACH=x&cc=b@example.org", "mailto:a@example.org?cc=b@example.org",
+         "a@example.org"},
+        {"mailto:?to=c@example.org&attach=x", "mailto:?to=c@example.org", "c@example.org"},
+        {"mailto:", "mailto:", "a new mail"},
+        {"https://example.org/a?attach=x", "https://example.org/a?attach=x", "example.org"},
+        {"https://b\u00FCcher.example/", "https://xn--bcher-kva.example/", "xn--bcher-kva.example"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        h.openedUrls.clear();
+        const QString link = QString::fromUtf8(c.link);
+        EXPECT_EQ(AppModel::linkDestination(link), QString::fromUtf8(c.destination));
+        m.openLink(link);
+        ASSERT_EQ(h.openedUrls.size(), 1);
+        EXPECT_EQ(h.openedUrls.first().toString(QUrl::FullyEncoded), QString::fromUtf8(c.opened));
+    }
+    EXPECT_EQ(AppModel::linkDestination("vodarazezaza://add?title=x"), std::nullopt);
+    EXPECT_EQ(AppModel::linkDestination("file:///etc/passwd"), std::nullopt);
+}

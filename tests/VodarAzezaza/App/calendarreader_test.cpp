@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 
@@ -263,6 +264,39 @@ TEST_P(CalendarReaderTest, SkipsFilesThatDoNotParse)
 
     const CalendarReader reader({cal}, zone);
     EXPECT_EQ(reader.events({day(2025, 3, 10)}), (EventLines{{day(2025, 3, 10), {"9:00 good"}}}));
+}
+
+QStringList logged;
+void keepLog(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    logged.append(message);
+}
+
+// A small file can ask for endless work: hundreds of counted rules of every minute.
+// Its expansion is cut short, what it gave until then is shown, the other files are
+// read whole, and the log names the file.
+TEST_P(CalendarReaderTest, AFileThatAsksTooMuchWorkIsCutShortAndNamed)
+{
+    const QString cal = folder("cal");
+    QByteArray costly = event("SUMMARY:First\r\nDTSTART:20250310T080000\r\n");
+    for (int i = 0; i < 300; ++i)
+        costly += event("SUMMARY:Tick\r\nDTSTART:20250101T000000\r\nRRULE:FREQ=MINUTELY;COUNT=150000\r\n");
+    write(cal + "/costly.ics", calendar(costly));
+    write(cal + "/good.ics", calendar(event("SUMMARY:Good\r\nDTSTART:20250310T090000\r\n")));
+
+    logged.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepLog);
+    const CalendarReader reader({cal}, zone);
+    const EventLines lines = reader.events({day(2025, 3, 10)});
+    qInstallMessageHandler(previous);
+
+    const QStringList tenth = lines.value(day(2025, 3, 10));
+    EXPECT_TRUE(tenth.contains("8:00 first"));
+    EXPECT_TRUE(tenth.contains("9:00 good"));
+    EXPECT_LE(tenth.size(), 10001);
+    EXPECT_TRUE(std::any_of(logged.cbegin(), logged.cend(), [](const QString& line) {
+        return line.contains(u"costly.ics") && line.contains(u"cut short");
+    })) << logged.join(u'\n').toStdString();
 }
 
 TEST_P(CalendarReaderTest, NoDaysOrNoFolderGiveAnEmptyMap)

@@ -88,6 +88,17 @@ TEST_F(ReminderDeliveryTest, DueReminderBecomesOneNotifyCall)
     EXPECT_EQ(args[7].toInt(), -1);
 }
 
+TEST_F(ReminderDeliveryTest, TheTitleReachesTheServerAsTextNotMarkup)
+{
+    serve();
+    DBusDesktopNotifier notifier(bus.connect("planner"));
+    notifier.show(QStringLiteral("<b>pay</b> rent & <a href=\"https://x.example\">fees</a> &amp;"), QStringLiteral("a < b > c"));
+    QTRY_COMPARE_WITH_TIMEOUT(fake.calls.size(), 1, 5000);
+    const QVariantList args = fake.calls.first().arguments();
+    EXPECT_EQ(args[3].toString(), "&lt;b&gt;pay&lt;/b&gt; rent &amp; &lt;a href=\"https://x.example\"&gt;fees&lt;/a&gt; &amp;amp;");
+    EXPECT_EQ(args[4].toString(), "a &lt; b &gt; c");
+}
+
 // Authorization and availability both come down to whether the bus has the service.
 TEST_F(ReminderDeliveryTest, AuthorizationIsGrantedExactlyWhenTheServiceIsThere)
 {

@@ -289,6 +289,12 @@ TEST_F(ThingDetailTest, TheLinkOpensOnlyWhatThePlannerOpens)
         ThingDetail* detail = open("call mum");
         auto* link = detail->findChild<QAbstractButton*>("link");
         EXPECT_EQ(link->isVisible(), c.shown);
+        // Where it goes is there to read before the click, for what the planner opens.
+        auto* target = detail->findChild<QLabel*>("linkTarget");
+        EXPECT_EQ(target->isVisible(), c.opened);
+        if (c.opened) {
+            EXPECT_EQ(target->text(), "example.com");
+        }
         if (c.shown)
             click(link);
         EXPECT_EQ(h.openedUrls.size(), c.opened ? 1 : 0);
