@@ -213,12 +213,16 @@ void RowFrame::followRename(bool editing, QBoxLayout* layout, QWidget* title, co
             this);
         title->hide();
         layout->insertWidget(layout->indexOf(title), field_, 1);
+        // The field takes the title's whole space: the spacer after the title gives up
+        // its share while the field is open.
+        layout->setStretch(layout->indexOf(title) + 1, 0);
         field_->show();
     } else if (!editing && field_) {
         EditField* gone = field_;
         field_ = nullptr;
         gone->hide();
         gone->deleteLater();
+        layout->setStretch(layout->indexOf(title) + 1, 1);
         title->show();
     }
     update();

@@ -343,6 +343,90 @@ TEST_F(ThingRowTest, MarksComeAndGoWithTheThingAndKeepTheirOrder)
     }
 }
 
+void settle()
+{
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents();
+}
+
+// The title's space: from after the check box to before the first mark shown, or to the
+// row's end.
+std::pair<int, int> titleSpace(ThingRow* row)
+{
+    const auto* check = row->findChild<CheckButton*>();
+    int end = row->width() - RowFrame::trailing;
+    for (QWidget* child : row->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const bool mark = (qobject_cast<RowText*>(child) && child->x() > check->x() + 40) || qobject_cast<ZCount*>(child);
+        if (mark && child->isVisible())
+            end = std::min(end, child->x() - RowFrame::spacing);
+    }
+    return {check->geometry().right() + 1 + RowFrame::spacing, end};
+}
+
+TEST_F(ThingRowTest, TheRenameFieldTakesTheTitlesWholeSpaceAtEveryWidth)
+{
+    AppModel& m = started({"book flights soon", "reply to ines"});
+    m.update(id("reply to ines"), [](Thing& t) {
+        t.steps = {Step{"read", true}, Step{"write", false}};
+        t.remind = TimeOfDay{9, 30};
+    });
+    for (const int width : {130, 180, 320}) {
+        column->setFixedWidth(width);
+        for (const QString title : {"book flights soon", "reply to ines"}) {
+            m.setEditing(Editing::thing(id(title)));
+            settle();
+            ThingRow* r = row(title);
+            // The fields of the earlier edits wait for their deletion, hidden.
+            EditField* f = nullptr;
+            for (EditField* each : r->findChildren<EditField*>()) {
+                if (each->isVisible())
+                    f = each;
+            }
+            ASSERT_TRUE(f) << title.toStdString();
+            const auto [left, right] = titleSpace(r);
+            EXPECT_EQ(f->x(), left) << width << " " << title.toStdString();
+            EXPECT_EQ(f->geometry().right() + 1, right) << width << " " << title.toStdString();
+            m.setEditing(std::nullopt);
+            QCoreApplication::processEvents();
+        }
+    }
+}
+
+TEST_F(ThingRowTest, TheTitleKeepsItsMinimumWidthAndMarksShowWholeOrNotAtAll)
+{
+    AppModel& m = started({"renew the passport"});
+    m.update(id("renew the passport"), [](Thing& t) {
+        t.mark = Mark::Lavender;
+        t.steps = {Step{"photo", true}, Step{"form", false}};
+        t.remind = TimeOfDay{18, 5};
+        t.note = "bring the old one";
+        t.repeatID = QStringLiteral("r1");
+        t.zs = 3;
+    });
+    const QStringList all{"1/2", "18:05", "\u2261", "\u21BB", "moved"};
+    QStringList before = all;
+    for (const int width : {400, 220, 160, 130, 110, 90}) {
+        column->setFixedWidth(width);
+        settle();
+        ThingRow* r = row("renew the passport");
+        auto* title = r->findChild<RowText*>();
+        EXPECT_GE(title->width(), title->minimumSizeHint().width()) << width;
+        EXPECT_GE(title->minimumSizeHint().width(), 28 + 2 * 6) << "28 and the wash's insets";
+        const QStringList shown = marksOf(r);
+        EXPECT_EQ(shown, all.mid(0, shown.size())) << width << ": the marks are left out from the end";
+        EXPECT_LE(shown.size(), before.size()) << width;
+        before = shown;
+        for (QWidget* child : r->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (child != title && child->isVisible() && (qobject_cast<RowText*>(child) || qobject_cast<ZCount*>(child))) {
+                EXPECT_EQ(child->width(), child->sizeHint().width()) << width << ": a mark shown whole";
+                EXPECT_GT(child->x(), title->geometry().right()) << width;
+                EXPECT_LE(child->geometry().right(), r->width()) << width;
+            }
+        }
+    }
+    EXPECT_LT(before.size(), all.size()) << "the narrowest leaves some out";
+}
+
 TEST(ThingRowTexts, TheMoveBadgeSaysHowOftenAndAsksFromThreeOn)
 {
     EXPECT_EQ(ThingRow::movedText(1), "moved 1\u00D7");
