@@ -2,6 +2,7 @@
 
 #include "appmodel.h"
 #include "editfield.h"
+#include "hoverfollow.h"
 #include "motion.h"
 #include "palette.h"
 #include "popover.h"
@@ -38,6 +39,7 @@ RowFrame::RowFrame(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::NoFocus);
+    HoverFollow::track(this, [this](bool over) { setHovering(over); });
     hoverFade_.setEasingCurve(QEasingCurve::OutQuad);
     hoverFade_.setDuration(hoverMs);
     connect(&hoverFade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {

@@ -2,6 +2,7 @@
 // renaming inline, opening the detail with a double click, and the context menu.
 #include "checkbutton.h"
 #include "editfield.h"
+#include "emptyline.h"
 #include "modelharness.h"
 #include "popover.h"
 #include "rowtext.h"
@@ -11,10 +12,12 @@
 #include "zcount.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QMenu>
 #include <QPointer>
 #include <QStyleHints>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -425,6 +428,88 @@ TEST_F(ThingRowTest, TheTitleKeepsItsMinimumWidthAndMarksShowWholeOrNotAtAll)
         }
     }
     EXPECT_LT(before.size(), all.size()) << "the narrowest leaves some out";
+}
+
+// The lines of the column that show a hover mark, and the one under the pointer.
+QList<QWidget*> hoveredLines(QWidget* column)
+{
+    QList<QWidget*> out;
+    for (auto* row : column->findChildren<RowFrame*>())
+        if (row->isVisible() && row->isHovering())
+            out.append(row);
+    for (auto* line : column->findChildren<EmptyLine*>())
+        if (line->isVisible() && line->isHovering())
+            out.append(line);
+    return out;
+}
+std::string names(const QList<QWidget*>& lines)
+{
+    std::string out;
+    for (QWidget* w : lines)
+        out += (qobject_cast<EmptyLine*>(w) ? std::string("(empty line)") : w->accessibleName().toStdString()) + "; ";
+    return out;
+}
+QList<QWidget*> lineUnderThePointer(QWidget* column)
+{
+    QList<QWidget*> out;
+    const QPoint at = QCursor::pos();
+    for (QWidget* w : column->findChildren<QWidget*>()) {
+        const bool line = qobject_cast<RowFrame*>(w) || qobject_cast<EmptyLine*>(w);
+        if (line && w->isVisible() && QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).contains(at))
+            out.append(w);
+    }
+    return out;
+}
+
+TEST_F(ThingRowTest, HoverMarksFollowThePointerWhenTheLinesMoveUnderIt)
+{
+    AppModel& m = started({"first", "second"});
+    // The column stays at the top of its window; its lines move inside it.
+    static_cast<QVBoxLayout*>(host.layout())->addStretch(1);
+    settle();
+    // No button is held from what ran before: with one held nothing lights up.
+    if (QGuiApplication::mouseButtons() & Qt::LeftButton)
+        QTest::mouseRelease(column, Qt::LeftButton);
+    ASSERT_EQ(QGuiApplication::mouseButtons(), Qt::NoButton);
+    const auto follows = [&] {
+        const bool same = QTest::qWaitFor([&] { return hoveredLines(column) == lineUnderThePointer(column); }, 1000);
+        if (!same)
+            std::cerr << "hovered: " << names(hoveredLines(column)) << " under: " << names(lineUnderThePointer(column)) << "\n";
+        return same;
+    };
+    QCursor::setPos(row("second")->mapToGlobal(QPoint(60, 16)));
+    settle();
+    ASSERT_EQ(hoveredLines(column), (QList<QWidget*>{row("second")})) << "the pointer's own move";
+
+    // A new thing at the top pushes the rows down under the still pointer.
+    m.commit([](Planner& p) { p.add(Thing::make("pushed in"), today, 0); });
+    QTest::qWait(400);  // the rows slide into place
+    ASSERT_EQ(lineUnderThePointer(column), (QList<QWidget*>{row("first")}));
+    EXPECT_TRUE(follows());
+    EXPECT_FALSE(row("second")->isHovering());
+
+    // The pointer moves on while a popup holds the mouse; the popup closes.
+    QWidget popup(nullptr, Qt::Popup);
+    popup.setGeometry(QRect(QCursor::pos() - QPoint(20, 20), QSize(40, 40)));
+    popup.show();
+    QCursor::setPos(row("pushed in")->mapToGlobal(QPoint(60, 16)));
+    settle();
+    popup.close();
+    ASSERT_EQ(lineUnderThePointer(column), (QList<QWidget*>{row("pushed in")}));
+    EXPECT_TRUE(follows());
+    EXPECT_FALSE(row("first")->isHovering());
+
+    // Onto the empty line below the things, which one taken away pulls up.
+    QCursor::setPos(column->mapToGlobal(QPoint(60, 3 * 32 + 16)));
+    settle();
+    ASSERT_EQ(lineUnderThePointer(column).size(), 1);
+    auto* empty = qobject_cast<EmptyLine*>(lineUnderThePointer(column).constFirst());
+    ASSERT_TRUE(empty);
+    ASSERT_TRUE(empty->isHovering());
+    m.deleteFromMenu(id("pushed in"));
+    QTest::qWait(400);
+    EXPECT_TRUE(follows());
+    EXPECT_EQ(hoveredLines(column).size(), lineUnderThePointer(column).size());
 }
 
 TEST(ThingRowTexts, TheMoveBadgeSaysHowOftenAndAsksFromThreeOn)
