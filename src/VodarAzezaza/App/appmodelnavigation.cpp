@@ -143,7 +143,7 @@ QString AppModel::subtitle() const
     return {};
 }
 
-QString AppModel::footnote() const
+QString AppModel::footnote(bool darkAppearance) const
 {
     if (saveError_)
         return *saveError_;
@@ -151,7 +151,8 @@ QString AppModel::footnote() const
         return QStringLiteral("sync is off: ") + *syncError_;
     switch (mode_) {
     case Mode::Month:
-        return QStringLiteral("One square per thing. Dark means done.");
+        return darkAppearance ? QStringLiteral("One square per thing. Light means done.")
+                              : QStringLiteral("One square per thing. Dark means done.");
     case Mode::Notes:
         return notes_->saveError().value_or(QStringLiteral("The same notes as Pemby Notes. Edit them in either."));
     case Mode::Week:
