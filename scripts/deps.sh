@@ -4,6 +4,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlite3-dev libical-dev
           libgtest-dev dbus fonts-dejavu-core libxcb1-dev)
+# The install check runs the desktop's validator on the installed desktop entry.
+packages+=(desktop-file-utils)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -259,7 +259,9 @@ public:
     bool weekendShares() const;
     QString title() const;
     QString subtitle() const;
-    QString footnote() const;
+    // In the month the footnote names the shade of the done squares, which the dark
+    // appearance draws light.
+    QString footnote(bool darkAppearance = false) const;
 
     // n weeks on (months in month mode); negative goes back. Clears the selection.
     void go(int steps);

@@ -145,7 +145,7 @@ QString AppModel::subtitle() const
     return {};
 }
 
-QString AppModel::footnote() const
+QString AppModel::footnote(bool darkAppearance) const
 {
     if (saveError_)
         return *saveError_;
@@ -155,7 +155,8 @@ QString AppModel::footnote() const
         return pemby::skippedEntriesText(skippedPlanFiles_);
     switch (mode_) {
     case Mode::Month:
-        return QStringLiteral("One square per thing. Dark means done.");
+        return darkAppearance ? QStringLiteral("One square per thing. Light means done.")
+                              : QStringLiteral("One square per thing. Dark means done.");
     case Mode::Notes:
         if (notes_->saveError())
             return *notes_->saveError();

@@ -1,5 +1,6 @@
 #include "emptyline.h"
 
+#include "hoverfollow.h"
 #include "motion.h"
 #include "palette.h"
 #include "pixelview.h"
@@ -17,6 +18,7 @@ EmptyLine::EmptyLine(QWidget* parent) : QWidget(parent)
     setFixedHeight(Ruled::lineHeight);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
+    HoverFollow::track(this, [this](bool over) { setHovering(over); });
     fade_.setEasingCurve(QEasingCurve::OutQuad);
     fade_.setDuration(fadeMs);
     connect(&fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {

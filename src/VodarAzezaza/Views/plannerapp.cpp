@@ -8,7 +8,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileOpenEvent>
+#include <QScreen>
 #include <QTimer>
+
+#include <algorithm>
 
 PlannerApp::PlannerApp(std::unique_ptr<AppModel> model, Options options, QObject* parent)
     : QObject(parent)
@@ -96,6 +99,18 @@ void PlannerApp::showMainWindow()
 
 void PlannerApp::showSettings()
 {
+    // It opens over the main window, not wherever the window manager puts a new window.
+    if (!settings_->isVisible() && main_->isVisible()) {
+        settings_->adjustSize();
+        QRect frame(QPoint(), settings_->frameGeometry().size().expandedTo(settings_->size()));
+        frame.moveCenter(main_->frameGeometry().center());
+        if (const QScreen* screen = main_->screen()) {
+            const QRect area = screen->availableGeometry();
+            frame.moveLeft(std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width() + 1)));
+            frame.moveTop(std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height() + 1)));
+        }
+        settings_->move(frame.topLeft());
+    }
     settings_->show();
     settings_->raise();
     settings_->activateWindow();

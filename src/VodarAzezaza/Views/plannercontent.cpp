@@ -1,5 +1,6 @@
 #include "plannercontent.h"
 
+#include "appearance.h"
 #include "appmodel.h"
 #include "boards.h"
 #include "palette.h"
@@ -107,7 +108,7 @@ FootnoteLine::FootnoteLine(AppModel& model, QWidget* parent)
 
 void FootnoteLine::refresh()
 {
-    const QString text = model_.footnote();
+    const QString text = model_.footnote(Appearance::current() == ColorScheme::Dark);
     const bool oops = model_.saveError().has_value();
     if (text == text_ && oops == oops_)
         return;
@@ -115,6 +116,15 @@ void FootnoteLine::refresh()
     oops_ = oops;
     setToolTip(text.size() > 80 ? PlainText::toolTip(text) : QString());
     update();
+}
+
+bool FootnoteLine::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    // A change of appearance comes with the app's new palette.
+    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
+        refresh();
+    return handled;
 }
 
 QSize FootnoteLine::sizeHint() const

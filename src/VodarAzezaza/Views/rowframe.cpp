@@ -2,6 +2,7 @@
 
 #include "appmodel.h"
 #include "editfield.h"
+#include "hoverfollow.h"
 #include "motion.h"
 #include "palette.h"
 #include "popover.h"
@@ -38,6 +39,7 @@ RowFrame::RowFrame(AppModel& model, QWidget* parent) : QWidget(parent), model_(m
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::NoFocus);
+    HoverFollow::track(this, [this](bool over) { setHovering(over); });
     hoverFade_.setEasingCurve(QEasingCurve::OutQuad);
     hoverFade_.setDuration(hoverMs);
     connect(&hoverFade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
@@ -213,12 +215,16 @@ void RowFrame::followRename(bool editing, QBoxLayout* layout, QWidget* title, co
             this);
         title->hide();
         layout->insertWidget(layout->indexOf(title), field_, 1);
+        // The field takes the title's whole space: the spacer after the title gives up
+        // its share while the field is open.
+        layout->setStretch(layout->indexOf(title) + 1, 0);
         field_->show();
     } else if (!editing && field_) {
         EditField* gone = field_;
         field_ = nullptr;
         gone->hide();
         gone->deleteLater();
+        layout->setStretch(layout->indexOf(title) + 1, 1);
         title->show();
     }
     update();

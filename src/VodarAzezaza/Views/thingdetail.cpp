@@ -68,6 +68,42 @@ private:
     PressStyle press_{this};
 };
 
+// The key hint: one line in the small monospaced font. The desktop's key names can be
+// longer than the glyphs they stand for, so a hint wider than the detail is drawn
+// narrower (the font stretched to fit) rather than wrapped or cut.
+class KeyHint : public QLabel {
+public:
+    KeyHint(const QString& text, QWidget* parent) : QLabel(parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setText(text);
+        QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        mono.setPixelSize(10);
+        setFont(mono);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+    // The font as it is drawn at the hint's width now.
+    QFont fitted() const
+    {
+        QFont f = font();
+        const int natural = QFontMetrics(f).horizontalAdvance(text());
+        if (natural > width() && natural > 0)
+            f.setStretch(std::max(50, 100 * width() / natural));
+        return f;
+    }
+    QSize sizeHint() const override { return QSize(fontMetrics().horizontalAdvance(text()), fontMetrics().height()); }
+    QSize minimumSizeHint() const override { return QSize(0, fontMetrics().height()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setFont(fitted());
+        p.setPen(QColor(Palette::pembyFaint));
+        p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    }
+};
+
 struct RepeatOption {
     const char* text;
     std::optional<RepeatKind> kind;
@@ -144,15 +180,7 @@ ThingDetail::ThingDetail(AppModel& model, const Place& place, const QUuid& id, c
     });
 
     column->addWidget(new DetailDivider(this));
-    // The desktop's key names can be long: the hint wraps rather than lose its end.
-    QLabel* hint = PlainText::label(keyHint(place_.isDay()), this);
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPixelSize(10);
-    hint->setFont(mono);
-    hint->setWordWrap(true);
-    QPalette faint = hint->palette();
-    faint.setColor(QPalette::WindowText, Palette::pembyFaint);
-    hint->setPalette(faint);
+    auto* hint = new KeyHint(keyHint(place_.isDay()), this);
     hint->setObjectName(QStringLiteral("hint"));
     column->addWidget(hint);
 

@@ -117,35 +117,69 @@ void ThingRow::refreshContent()
         insertMark(steps_ = indicator(11, Palette::pembyMuted, QString(), QString(), this));
     if (steps_) {
         steps_->setText(summary.value_or(QString()));
-        steps_->setVisible(summary.has_value());
+        wantMark(steps_, summary.has_value());
     }
     const bool showsTime = !t.done && t.remind && place_.isDay();
     if (showsTime && !reminder_)
         insertMark(reminder_ = indicator(11, Palette::pembyMuted, QString(), QStringLiteral("Reminder"), this));
     if (reminder_) {
         reminder_->setText(showsTime ? t.remind->toString() : QString());
-        reminder_->setVisible(showsTime);
+        wantMark(reminder_, showsTime);
     }
     if (!t.note.isEmpty() && !note_)
         insertMark(note_ = indicator(12, Palette::pembyFaint, QStringLiteral("\u2261"), QStringLiteral("Has a note"), this));
     if (note_)
-        note_->setVisible(!t.note.isEmpty());
+        wantMark(note_, !t.note.isEmpty());
     if (t.repeatID && !repeat_)
         insertMark(repeat_ = indicator(12, Palette::pembyFaint, QStringLiteral("\u21BB"), QStringLiteral("Repeats"), this));
     if (repeat_)
-        repeat_->setVisible(t.repeatID.has_value());
+        wantMark(repeat_, t.repeatID.has_value());
     const bool showsMoves = t.zs >= 1 && !t.done;
     if (showsMoves && !moved_)
         insertMark(moved_ = new ZCount(t.zs, 2, this));
     if (moved_) {
         moved_->setCount(t.zs);
-        moved_->setVisible(showsMoves);
+        wantMark(moved_, showsMoves);
         moved_->setToolTip(showsMoves ? PlainText::toolTip(movedText(t.zs)) : QString());
     }
 
     setAccessibleName(t.title);
     setAccessibleDescription(t.done ? QStringLiteral("done") : QStringLiteral("not done"));
+    fitMarks();
     update();
+}
+
+void ThingRow::wantMark(QWidget* mark, bool wanted)
+{
+    if (wanted)
+        wantedMarks_.insert(mark);
+    else
+        wantedMarks_.remove(mark);
+}
+
+void ThingRow::fitMarks()
+{
+    // The title keeps its minimum width; the marks that do not fit beside it are left
+    // out from the row's end, each one shown whole or not at all.
+    int room = width() - leading - trailing - check_->sizeHint().width() - spacing - title_->minimumSizeHint().width();
+    bool fits = true;
+    for (QWidget* mark : {static_cast<QWidget*>(steps_), static_cast<QWidget*>(reminder_),
+                          static_cast<QWidget*>(note_), static_cast<QWidget*>(repeat_), static_cast<QWidget*>(moved_)}) {
+        if (!mark)
+            continue;
+        const bool wanted = wantedMarks_.contains(mark);
+        if (wanted && fits) {
+            room -= spacing + mark->sizeHint().width();
+            fits = room >= 0;
+        }
+        mark->setVisible(wanted && fits);
+    }
+}
+
+void ThingRow::resizeEvent(QResizeEvent* event)
+{
+    RowFrame::resizeEvent(event);
+    fitMarks();
 }
 
 void ThingRow::insertMark(QWidget* mark)

@@ -17,6 +17,8 @@
 #include "rowframe.h"
 #include "things.h"
 
+#include <QSet>
+
 
 class CheckButton;
 class DropSpotState;
@@ -64,12 +66,16 @@ protected:
     void doubleClicked() override;
     void startDrag() override;
     void popoverClosed() override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void open();
     void refreshContent();
     // Adds a mark after the title, made the first time the thing needs it.
     void insertMark(QWidget* mark);
+    void wantMark(QWidget* mark, bool wanted);
+    // Shows the wanted marks that fit beside the title's minimum width.
+    void fitMarks();
     void followEditing();
     void followDragging();
     // The selection when the thing is part of it, else the thing alone.
@@ -88,4 +94,5 @@ private:
     RowText* repeat_ = nullptr;
     ZCount* moved_ = nullptr;
     InsertionLine* line_ = nullptr;
+    QSet<QWidget*> wantedMarks_;
 };

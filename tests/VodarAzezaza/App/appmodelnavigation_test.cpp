@@ -174,6 +174,7 @@ TEST(AppModelNavigation, TheFootnoteSaysTheFirstThingThatApplies)
 
     m.setMode(Mode::Month);
     EXPECT_EQ(m.footnote(), "One square per thing. Dark means done.");
+    EXPECT_EQ(m.footnote(true), "One square per thing. Light means done.") << "the dark appearance draws them light";
     m.setMode(Mode::Notes);
     EXPECT_EQ(m.footnote(), "The same notes as Pemby Notes. Edit them in either.");
 }

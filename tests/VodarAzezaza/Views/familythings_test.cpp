@@ -1,6 +1,7 @@
 // Another app's thing in today's column and in its detail: selecting, renaming,
 // opening, the menu, and the detail's writes as the sibling app sees them on its own
 // handle of the family store and its own bus connection.
+#include "checkbutton.h"
 #include "detailparts.h"
 #include "editfield.h"
 #include "familythingdetail.h"
@@ -13,6 +14,7 @@
 #include <QAbstractButton>
 #include <QDateEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QStyleHints>
 #include <QTest>
 
@@ -132,6 +134,37 @@ TEST_F(FamilyThingsTest, ADoubleClickOpensTheDetailAndTheMenuOffersItsItems)
     ASSERT_TRUE(trigger(*menu, "Delete"));
     EXPECT_EQ(model().toast(), "Deleted. Gone from Pemby Todo too.");
     EXPECT_FALSE(model().externalThing("T1"));
+}
+
+TEST_F(FamilyThingsTest, TheDetailsPopoverGrowsWithTheStepsAddedInIt)
+{
+    FamilyThingRow* row = shownRow();
+    model().setOpenedExternal("T1");
+    ASSERT_TRUE(row->popover());
+    Popover* popover = row->popover();
+    const auto settle = [] {
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
+    };
+    settle();
+    const int opened = popover->height();
+    auto* add = row->detail()->findChild<QLineEdit*>("newStep");
+    add->setFocus();
+    for (const char* step : {"buy soil", "repot", "mist"}) {
+        QTest::keyClicks(add, step);
+        QTest::keyClick(add, Qt::Key_Return);
+    }
+    settle();
+    EXPECT_EQ(storedRow(todo->store, "T1")->steps.size(), 4);
+    EXPECT_GE(popover->height(), opened + 3 * 22);
+    EXPECT_TRUE(popover->screen()->availableGeometry().contains(popover->geometry()));
+    const auto boxes = row->detail()->findChildren<CheckButton*>();
+    ASSERT_EQ(boxes.size(), 4);
+    for (const CheckButton* box : boxes)
+        EXPECT_EQ(box->size(), QSize(20, 22));
+    for (const DetailField* field : row->detail()->findChildren<DetailField*>())
+        EXPECT_GE(field->height(), field->sizeHint().height());
+    popover->close();
 }
 
 TEST(FamilyThingTexts, TheHelpAndTheFooterNameTheApp)

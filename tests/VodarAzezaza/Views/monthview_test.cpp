@@ -8,9 +8,11 @@
 #include "monthcell.h"
 #include "monthgrid.h"
 #include "monthview.h"
+#include "plannercontent.h"
 #include "ruled.h"
 #include "thingcolumn.h"
 
+#include <QApplication>
 #include <QMimeData>
 #include <QTest>
 
@@ -147,6 +149,33 @@ TEST_F(MonthTest, ACellListsThreeCountsTheRestAndDrawsASquareEach)
             EXPECT_EQ(image.pixelColor(cell.markRect(i).center()).rgb(), want.rgb()) << i;
         }
     }
+}
+
+TEST(MonthFootnote, SaysWhatTheDoneSquaresLookLikeInEitherAppearance)
+{
+    // Light, whatever ran before.
+    QApplication::setPalette(Appearance::widgetPalette(ColorScheme::Light));
+    ModelHarness h;
+    putDay(h, Day{2026, 3, 12}, {"- [x] done", "- [ ] open"});
+    AppModel& m = h.start();
+    m.show(today, Mode::Month);
+    MonthCell cell(m, Day{2026, 3, 12});
+    cell.resize(120, 110);
+    FootnoteLine footnote(m);
+    footnote.show();
+    for (const ColorScheme scheme : {ColorScheme::Dark, ColorScheme::Light, ColorScheme::Dark}) {
+        Appearance appearance({scheme, nullptr, {}});
+        appearance.makeAppWide();
+        QCoreApplication::processEvents();
+        const QImage image = cell.grab().toImage();
+        ASSERT_EQ(cell.marks(), (QList<bool>{true, false}));
+        const bool doneIsDarker =
+            image.pixelColor(cell.markRect(0).center()).lightness() < image.pixelColor(cell.markRect(1).center()).lightness();
+        EXPECT_EQ(footnote.text(), doneIsDarker ? "One square per thing. Dark means done."
+                                                : "One square per thing. Light means done.")
+            << (scheme == ColorScheme::Dark ? "dark" : "light");
+    }
+    QApplication::setPalette(Appearance::widgetPalette(ColorScheme::Light));
 }
 
 TEST_F(MonthTest, ClicksSelectAndADoubleClickOpensTheWeek)

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QDir>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTest>
 #include <QTextEdit>
@@ -144,6 +145,28 @@ TEST_F(PlannerAppTest, AnActivationBringsTheClosedWindowBack)
     EXPECT_TRUE(app->mainWindow().isVisible());
     app->open(QStringLiteral("vodarazezaza://add?title=buy%20milk&day=2026-03-04"));
     EXPECT_EQ(titlesOn(app->model(), Place::onDay(today)), QStringList{"buy milk"});
+}
+
+TEST_F(PlannerAppTest, SettingsOpenOverTheMainWindowAndOnTheScreen)
+{
+    MainView& main = app->mainWindow();
+    SettingsForm& settings = app->settingsWindow();
+    const QRect area = main.screen()->availableGeometry();
+    main.resize(700, 500);
+    main.move(area.topLeft() + QPoint(40, 30));
+    QCoreApplication::processEvents();
+    app->showSettings();
+    ASSERT_TRUE(settings.isVisible());
+    EXPECT_LE((settings.frameGeometry().center() - main.frameGeometry().center()).manhattanLength(), 16);
+
+    // Reopened after the main window moved into a corner: over it, and still on screen.
+    settings.close();
+    main.move(area.bottomRight() - QPoint(300, 200));
+    QCoreApplication::processEvents();
+    app->showSettings();
+    EXPECT_TRUE(area.contains(settings.frameGeometry())) << settings.frameGeometry().x() << "," << settings.frameGeometry().y();
+    EXPECT_TRUE(settings.frameGeometry().intersects(main.frameGeometry()));
+    settings.close();
 }
 
 TEST(PlannerAppLaunch, ItsModelsHaveTheFocusPanelWithTheMenusActions)

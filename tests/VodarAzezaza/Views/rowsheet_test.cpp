@@ -7,7 +7,9 @@
 #include "familythingrow.h"
 #include "modelharness.h"
 #include "palette.h"
+#include "pictures.h"
 #include "pembyfont.h"
+#include "popover.h"
 #include "reducemotion.h"
 #include "ruled.h"
 #include "thingcolumn.h"
@@ -19,6 +21,9 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QScreen>
+#include <QAbstractButton>
+#include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -31,6 +36,7 @@ namespace {
 const Day wednesday{2026, 3, 4};
 const Place today = Place::onDay(wednesday);
 const Place list = Place::inList(0);
+const Place thursday = Place::onDay(Day{2026, 3, 5});
 
 // Every state a row can be in, in one day column and one list column.
 void fill(ModelHarness& h, AppModel& m)
@@ -68,6 +74,20 @@ void fill(ModelHarness& h, AppModel& m)
         with("being renamed", [](Thing&) {}, today);
         with("dragged", [](Thing&) {}, today);
         with("a list thing with a reminder", [](Thing& t) { t.remind = TimeOfDay{8, 0}; }, list);
+        // For the narrow column: every mark, and a long title.
+        with("renew the passport", [](Thing& t) {
+            t.mark = Mark::Lavender;
+            t.steps = {{"photo", true}, {"form", false}};
+            t.remind = TimeOfDay{18, 5};
+            t.note = "the old one too";
+            t.repeatID = "r1";
+            t.zs = 3;
+        }, thursday);
+        with("steps and a time", [](Thing& t) {
+            t.steps = {{"a", false}};
+            t.remind = TimeOfDay{9, 0};
+        }, thursday);
+        with("a title too long for the narrow column", [](Thing&) {}, thursday);
     });
     SharedThing other = Sibling::row("T1", "from the to-do app", wednesday);
     SharedThing otherDone = Sibling::row("T2", "ticked there, shown here", wednesday);
@@ -87,7 +107,7 @@ QImage render(ColorScheme scheme)
     AppModel& m = h.start();
     fill(h, m);
 
-    ViewHost host(1000);
+    ViewHost host(1160);
     host.setAutoFillBackground(true);
     auto* sheet = new QWidget;
     auto* columns = new QHBoxLayout(sheet);
@@ -107,7 +127,12 @@ QImage render(ColorScheme scheme)
     lists->setFixedWidth(300);
     side->addWidget(lists);
     side->addStretch(1);
+    // A narrow day column: titles keep their minimum width, the marks that do not fit
+    // are left out.
+    auto* narrow = new ThingColumn(m, thursday);
+    narrow->setFixedWidth(120);
     columns->addWidget(day, 0, Qt::AlignTop);
+    columns->addWidget(narrow, 0, Qt::AlignTop);
     columns->addLayout(side);
 
     const QUuid thing = idOf(m.planner(), "red, reminder, repeats, moved 3");
@@ -141,6 +166,60 @@ QImage render(ColorScheme scheme)
 }
 
 } // namespace
+
+// Both details in their popovers as a person leaves them: steps added while open, the
+// reminder switched on.
+QImage popovers(ColorScheme scheme)
+{
+    Appearance appearance({scheme, nullptr, {}});
+    appearance.makeAppWide();
+    QCoreApplication::processEvents();
+    ModelHarness h;
+    AppModel& m = h.start();
+    fill(h, m);
+    ViewHost host(360);
+    auto* column = new ThingColumn(m, today);
+    host.hold(column);
+    const auto settle = [] {
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
+    };
+    const auto addSteps = [&](QWidget* detail, const QStringList& steps) {
+        auto* add = detail->findChild<QLineEdit*>("newStep");
+        add->setFocus();
+        for (const QString& step : steps) {
+            QTest::keyClicks(add, step);
+            QTest::keyClick(add, Qt::Key_Return);
+        }
+        settle();
+    };
+    QList<QImage> shots;
+
+    m.setOpened(idOf(m.planner(), "plain open thing"));
+    auto* row = qobject_cast<ThingRow*>(column->row(ThingRow::rowID(idOf(m.planner(), "plain open thing"))));
+    addSteps(row->detail(), {"first step", "a second one", "and a third"});
+    row->detail()->findChild<QAbstractButton*>("remind")->click();
+    settle();
+    EXPECT_TRUE(row->popover()->screen()->availableGeometry().contains(row->popover()->geometry()));
+    shots.append(row->popover()->grab().toImage());
+    m.setOpened(std::nullopt);
+
+    m.setOpenedExternal("T1");
+    auto* family = qobject_cast<FamilyThingRow*>(column->row(FamilyThingRow::rowID("T1")));
+    addSteps(family->detail(), {"fill the can", "the fern too"});
+    shots.append(family->popover()->grab().toImage());
+    m.setOpenedExternal(std::nullopt);
+    settle();
+    return sideBySide(shots, 16);
+}
+
+TEST(RowSheet, DrawsBothDetailPopoversGrownWithTheirContent)
+{
+    const QList<QImage> pictures = inBothAppearances(&popovers);
+    std::cout << "detail popovers: " << savePicture(sideBySide(pictures, 24), "detail-popovers.png").toStdString()
+              << '\n';
+    EXPECT_EQ(pictures.size(), 2);
+}
 
 TEST(RowSheet, DrawsEveryRowStateAndBothDetailsLightAndDark)
 {

@@ -1,6 +1,7 @@
 // A planner thing's detail: it writes back only what was changed in it, keeps what was
 // typed across a re-read of the thing's file, and its controls act on the model, dates
 // and times once their field is finished.
+#include "checkbutton.h"
 #include "detailparts.h"
 #include "modelharness.h"
 #include "popover.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimeEdit>
 
@@ -188,6 +190,69 @@ TEST_F(ThingDetailTest, StepsAreTickedAndAddedWithASaveEachTime)
     const auto boxes = detail->findChild<StepsEditor*>()->findChildren<QAbstractButton*>();
     click(boxes[0]);
     EXPECT_TRUE(m.planner().thing(id("buy milk"))->steps[0].done);
+}
+
+namespace {
+
+// What a popover must never do to its content: squash a part below what it needs.
+void expectWhole(QWidget* detail)
+{
+    for (auto* box : detail->findChildren<CheckButton*>())
+        EXPECT_EQ(box->size(), QSize(20, 22)) << "a step's check box";
+    for (auto* field : detail->findChildren<DetailField*>())
+        EXPECT_GE(field->height(), field->sizeHint().height()) << field->objectName().toStdString();
+    auto* note = detail->findChild<NoteBlock*>();
+    EXPECT_GE(note->height(), note->heightForWidth(note->width())) << "the note button";
+}
+
+void settle()
+{
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST_F(ThingDetailTest, ItsPopoverGrowsWithStepsAndTheReminderAndShrinksBack)
+{
+    AppModel& m = started();
+    auto* column = new ThingColumn(m, today);
+    host.hold(column);
+    m.setOpened(id("call mum"));
+    auto* row = qobject_cast<ThingRow*>(column->row(ThingRow::rowID(id("call mum"))));
+    ASSERT_TRUE(row && row->popover());
+    Popover* popover = row->popover();
+    ThingDetail* detail = row->detail();
+    settle();
+    const QRect screen = popover->screen()->availableGeometry();
+    const int opened = popover->height();
+    expectWhole(detail);
+    auto* hint = detail->findChild<QLabel*>("hint");
+    EXPECT_EQ(hint->height(), QFontMetrics(hint->font()).height()) << "the key hint keeps to one line";
+
+    QLineEdit* add = newStep(detail);
+    add->setFocus();
+    for (const char* step : {"one", "two", "three", "four"}) {
+        QTest::keyClicks(add, step);
+        QTest::keyClick(add, Qt::Key_Return);
+    }
+    settle();
+    EXPECT_EQ(m.planner().thing(id("call mum"))->steps.size(), 4);
+    EXPECT_GE(popover->height(), opened + 4 * 22);
+    EXPECT_TRUE(screen.contains(popover->geometry()));
+    expectWhole(detail);
+
+    const int withSteps = popover->height();
+    click(detail->findChild<QAbstractButton*>("remind"));
+    settle();
+    EXPECT_TRUE(detail->findChild<QTimeEdit*>("remindTime")->isVisible());
+    EXPECT_GT(popover->height(), withSteps) << "the time field is taller than the switch";
+    expectWhole(detail);
+
+    click(detail->findChild<QAbstractButton*>("remind"));
+    settle();
+    EXPECT_EQ(popover->height(), withSteps) << "and it gives the room back";
+    EXPECT_TRUE(screen.contains(popover->geometry()));
 }
 
 TEST_F(ThingDetailTest, ReminderRepeatAndMarkActOnTheModel)

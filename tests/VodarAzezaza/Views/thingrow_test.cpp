@@ -2,6 +2,7 @@
 // renaming inline, opening the detail with a double click, and the context menu.
 #include "checkbutton.h"
 #include "editfield.h"
+#include "emptyline.h"
 #include "modelharness.h"
 #include "popover.h"
 #include "rowtext.h"
@@ -11,10 +12,12 @@
 #include "zcount.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QMenu>
 #include <QPointer>
 #include <QStyleHints>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -341,6 +344,172 @@ TEST_F(ThingRowTest, MarksComeAndGoWithTheThingAndKeepTheirOrder)
         ASSERT_NE(r, nullptr) << c.what;
         EXPECT_EQ(marksOf(r), c.marks) << c.what;
     }
+}
+
+void settle()
+{
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::processEvents();
+}
+
+// The title's space: from after the check box to before the first mark shown, or to the
+// row's end.
+std::pair<int, int> titleSpace(ThingRow* row)
+{
+    const auto* check = row->findChild<CheckButton*>();
+    int end = row->width() - RowFrame::trailing;
+    for (QWidget* child : row->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const bool mark = (qobject_cast<RowText*>(child) && child->x() > check->x() + 40) || qobject_cast<ZCount*>(child);
+        if (mark && child->isVisible())
+            end = std::min(end, child->x() - RowFrame::spacing);
+    }
+    return {check->geometry().right() + 1 + RowFrame::spacing, end};
+}
+
+TEST_F(ThingRowTest, TheRenameFieldTakesTheTitlesWholeSpaceAtEveryWidth)
+{
+    AppModel& m = started({"book flights soon", "reply to ines"});
+    m.update(id("reply to ines"), [](Thing& t) {
+        t.steps = {Step{"read", true}, Step{"write", false}};
+        t.remind = TimeOfDay{9, 30};
+    });
+    for (const int width : {130, 180, 320}) {
+        column->setFixedWidth(width);
+        for (const QString title : {"book flights soon", "reply to ines"}) {
+            m.setEditing(Editing::thing(id(title)));
+            settle();
+            ThingRow* r = row(title);
+            // The fields of the earlier edits wait for their deletion, hidden.
+            EditField* f = nullptr;
+            for (EditField* each : r->findChildren<EditField*>()) {
+                if (each->isVisible())
+                    f = each;
+            }
+            ASSERT_TRUE(f) << title.toStdString();
+            const auto [left, right] = titleSpace(r);
+            EXPECT_EQ(f->x(), left) << width << " " << title.toStdString();
+            EXPECT_EQ(f->geometry().right() + 1, right) << width << " " << title.toStdString();
+            m.setEditing(std::nullopt);
+            QCoreApplication::processEvents();
+        }
+    }
+}
+
+TEST_F(ThingRowTest, TheTitleKeepsItsMinimumWidthAndMarksShowWholeOrNotAtAll)
+{
+    AppModel& m = started({"renew the passport"});
+    m.update(id("renew the passport"), [](Thing& t) {
+        t.mark = Mark::Lavender;
+        t.steps = {Step{"photo", true}, Step{"form", false}};
+        t.remind = TimeOfDay{18, 5};
+        t.note = "bring the old one";
+        t.repeatID = QStringLiteral("r1");
+        t.zs = 3;
+    });
+    const QStringList all{"1/2", "18:05", "\u2261", "\u21BB", "moved"};
+    QStringList before = all;
+    for (const int width : {400, 220, 160, 130, 110, 90}) {
+        column->setFixedWidth(width);
+        settle();
+        ThingRow* r = row("renew the passport");
+        auto* title = r->findChild<RowText*>();
+        EXPECT_GE(title->width(), title->minimumSizeHint().width()) << width;
+        EXPECT_GE(title->minimumSizeHint().width(), 28 + 2 * 6) << "28 and the wash's insets";
+        const QStringList shown = marksOf(r);
+        EXPECT_EQ(shown, all.mid(0, shown.size())) << width << ": the marks are left out from the end";
+        EXPECT_LE(shown.size(), before.size()) << width;
+        before = shown;
+        for (QWidget* child : r->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (child != title && child->isVisible() && (qobject_cast<RowText*>(child) || qobject_cast<ZCount*>(child))) {
+                EXPECT_EQ(child->width(), child->sizeHint().width()) << width << ": a mark shown whole";
+                EXPECT_GT(child->x(), title->geometry().right()) << width;
+                EXPECT_LE(child->geometry().right(), r->width()) << width;
+            }
+        }
+    }
+    EXPECT_LT(before.size(), all.size()) << "the narrowest leaves some out";
+}
+
+// The lines of the column that show a hover mark, and the one under the pointer.
+QList<QWidget*> hoveredLines(QWidget* column)
+{
+    QList<QWidget*> out;
+    for (auto* row : column->findChildren<RowFrame*>())
+        if (row->isVisible() && row->isHovering())
+            out.append(row);
+    for (auto* line : column->findChildren<EmptyLine*>())
+        if (line->isVisible() && line->isHovering())
+            out.append(line);
+    return out;
+}
+std::string names(const QList<QWidget*>& lines)
+{
+    std::string out;
+    for (QWidget* w : lines)
+        out += (qobject_cast<EmptyLine*>(w) ? std::string("(empty line)") : w->accessibleName().toStdString()) + "; ";
+    return out;
+}
+QList<QWidget*> lineUnderThePointer(QWidget* column)
+{
+    QList<QWidget*> out;
+    const QPoint at = QCursor::pos();
+    for (QWidget* w : column->findChildren<QWidget*>()) {
+        const bool line = qobject_cast<RowFrame*>(w) || qobject_cast<EmptyLine*>(w);
+        if (line && w->isVisible() && QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).contains(at))
+            out.append(w);
+    }
+    return out;
+}
+
+TEST_F(ThingRowTest, HoverMarksFollowThePointerWhenTheLinesMoveUnderIt)
+{
+    AppModel& m = started({"first", "second"});
+    // The column stays at the top of its window; its lines move inside it.
+    static_cast<QVBoxLayout*>(host.layout())->addStretch(1);
+    settle();
+    // No button is held from what ran before: with one held nothing lights up.
+    if (QGuiApplication::mouseButtons() & Qt::LeftButton)
+        QTest::mouseRelease(column, Qt::LeftButton);
+    ASSERT_EQ(QGuiApplication::mouseButtons(), Qt::NoButton);
+    const auto follows = [&] {
+        const bool same = QTest::qWaitFor([&] { return hoveredLines(column) == lineUnderThePointer(column); }, 1000);
+        if (!same)
+            std::cerr << "hovered: " << names(hoveredLines(column)) << " under: " << names(lineUnderThePointer(column)) << "\n";
+        return same;
+    };
+    QCursor::setPos(row("second")->mapToGlobal(QPoint(60, 16)));
+    settle();
+    ASSERT_EQ(hoveredLines(column), (QList<QWidget*>{row("second")})) << "the pointer's own move";
+
+    // A new thing at the top pushes the rows down under the still pointer.
+    m.commit([](Planner& p) { p.add(Thing::make("pushed in"), today, 0); });
+    QTest::qWait(400);  // the rows slide into place
+    ASSERT_EQ(lineUnderThePointer(column), (QList<QWidget*>{row("first")}));
+    EXPECT_TRUE(follows());
+    EXPECT_FALSE(row("second")->isHovering());
+
+    // The pointer moves on while a popup holds the mouse; the popup closes.
+    QWidget popup(nullptr, Qt::Popup);
+    popup.setGeometry(QRect(QCursor::pos() - QPoint(20, 20), QSize(40, 40)));
+    popup.show();
+    QCursor::setPos(row("pushed in")->mapToGlobal(QPoint(60, 16)));
+    settle();
+    popup.close();
+    ASSERT_EQ(lineUnderThePointer(column), (QList<QWidget*>{row("pushed in")}));
+    EXPECT_TRUE(follows());
+    EXPECT_FALSE(row("first")->isHovering());
+
+    // Onto the empty line below the things, which one taken away pulls up.
+    QCursor::setPos(column->mapToGlobal(QPoint(60, 3 * 32 + 16)));
+    settle();
+    ASSERT_EQ(lineUnderThePointer(column).size(), 1);
+    auto* empty = qobject_cast<EmptyLine*>(lineUnderThePointer(column).constFirst());
+    ASSERT_TRUE(empty);
+    ASSERT_TRUE(empty->isHovering());
+    m.deleteFromMenu(id("pushed in"));
+    QTest::qWait(400);
+    EXPECT_TRUE(follows());
+    EXPECT_EQ(hoveredLines(column).size(), lineUnderThePointer(column).size());
 }
 
 TEST(ThingRowTexts, TheMoveBadgeSaysHowOftenAndAsksFromThreeOn)
