@@ -571,7 +571,8 @@ TEST(PlannerStore, KeepsTheLinesOfAListThatIsGoneAndOfThingsThatMoved)
     plan.removeList(1, std::nullopt);
     plan.renameList(0, "inbox");
     ASSERT_TRUE(store.save(plan).ok());
-    EXPECT_EQ(folder.text("eventually.md"), "# eventually\n\n## inbox\nabout a\n* a bullet\nafter c\n- [ ] b\n\n"
+    // The gone list's lines follow the things of the list before it, in their order.
+    EXPECT_EQ(folder.text("eventually.md"), "# eventually\n\n## inbox\nabout a\n- [ ] b\n* a bullet\nafter c\n\n"
                                             "## someday\n- [ ] d\n- [ ] a\n");
     PlannerStore again(folder.path());
     Planner reread;
