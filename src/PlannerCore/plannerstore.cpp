@@ -5,12 +5,16 @@
 #include "textfile.h"
 #include "textutil.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -115,11 +119,15 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
 {
     pemby::TextFile file = pemby::readTextFile(pathOf(name));
     if (file.state == pemby::TextFile::State::Unreadable) {
-        // Said when the file is looked for, not again at every minute's look.
-        if (!onlyIfChanged)
-            qCWarning(lcStore) << "skipping" << name << "which can't be read:" << file.error;
-        return std::nullopt;
+        unreadable_.insert(name, QStringLiteral("%1 can't be read (%2)").arg(name, file.error));
+        // Said when the file is looked for, not again at every minute's look. What was
+        // saved beside it in an earlier run is what the plan holds of it meanwhile.
+        if (onlyIfChanged)
+            return std::nullopt;
+        qCWarning(lcStore) << "skipping" << name << "which can't be read:" << file.error;
+        return readCopy(name, decode);
     }
+    unreadable_.remove(name);
     if (file.state != pemby::TextFile::State::Read)
         return std::nullopt;
     const auto known = files_.constFind(name);
@@ -247,6 +255,14 @@ bool PlannerStore::reloadIfChanged(Planner& planner)
     return changed;
 }
 
+std::optional<QString> PlannerStore::unreadableWeek(Day monday) const
+{
+    const auto why = unreadable_.constFind(Markdown::weekFileName(monday));
+    if (why == unreadable_.cend())
+        return std::nullopt;
+    return *why;
+}
+
 // ---- Saving ------------------------------------------------------------------------
 
 Status PlannerStore::save(const Planner& planner)
@@ -348,9 +364,21 @@ bool PlannerStore::store(const QString& name, const FileContent& content, bool h
         return true;
     FileRecord record;
     record.content = content;
-    if (known != files_.cend())
+    // While the plan's version lives in a copy, it is written in the copy's form.
+    if (const auto conflict = conflicts_.constFind(name); conflict != conflicts_.cend() && conflict->layout)
+        record.layout = *conflict->layout;
+    else if (known != files_.cend())
         record.layout = known->layout;
     const QString text = render(content, &record.layout);
+    // A file past what reading takes would never come back: it is not written, and
+    // what the folder holds stays as it is.
+    if (const qint64 bytes = text.size() * 3 > pemby::maxTextFileBytes ? text.toUtf8().size() : 0;
+        bytes > pemby::maxTextFileBytes) {
+        qCWarning(lcStore) << "not writing" << name << "past the size reading takes:" << bytes;
+        failures.append(Failure{name, QStringLiteral("%1 would be too large (%2), so the change isn't saved")
+                                          .arg(name, pemby::sizeOverLimit(bytes, pemby::maxTextFileBytes))});
+        return false;
+    }
     if (const Status status = write(name, text, std::move(record)); !status) {
         failures.append(Failure{name, status.errorText()});
         return false;
@@ -373,9 +401,12 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
     const QString path = pathOf(name);
     const pemby::TextFile disk = pemby::readTextFile(path);
     switch (disk.state) {
-    case pemby::TextFile::State::Unreadable:
+    case pemby::TextFile::State::Unreadable: {
         qCWarning(lcStore) << "not overwriting" << name << "which can't be read:" << disk.error;
-        return keepBoth(name, std::nullopt, text, QStringLiteral("%1 can't be read (%2)").arg(name, disk.error));
+        const QString why = QStringLiteral("%1 can't be read (%2)").arg(name, disk.error);
+        unreadable_.insert(name, why);
+        return keepBoth(name, std::nullopt, text, why, record.layout);
+    }
     case pemby::TextFile::State::Read:
         if (isKnown && sameText(known->text, disk.text))
             break;
@@ -385,10 +416,12 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
             conflicts_.remove(name);
             return {};
         }
-        return keepBoth(name, disk.text, text, QStringLiteral("%1 was changed elsewhere").arg(name));
+        unreadable_.remove(name);
+        return keepBoth(name, disk.text, text, QStringLiteral("%1 was changed elsewhere").arg(name), record.layout);
     case pemby::TextFile::State::Missing:
         break;
     }
+    unreadable_.remove(name);
 
     if (const Status made = pemby::makeFolder(folder_); !made) {
         qCWarning(lcStore) << made.errorText();
@@ -404,29 +437,102 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
     return {};
 }
 
+namespace {
+
+// The line that ties a copy to the unreadable file it was kept beside, as that file
+// was: the next run finds the copy again by it, for as long as the file stays so.
+QString copyMark(const QString& name, const QString& state)
+{
+    return QStringLiteral("<!-- your version of %1, which couldn't be read (%2) -->").arg(name, state);
+}
+
+// The copy's text is the file's, with its mark under the first line.
+QString withMark(const QString& text, const QString& mark)
+{
+    const qsizetype end = text.indexOf(u'\n');
+    if (end < 0)
+        return text + u'\n' + mark + u'\n';
+    return text.first(end + 1) + mark + u'\n' + text.sliced(end + 1);
+}
+
+std::optional<QString> withoutMark(const QString& text, const QString& mark)
+{
+    const qsizetype first = text.indexOf(u'\n');
+    if (first < 0 || !QStringView(text).sliced(first + 1).startsWith(mark + u'\n'))
+        return std::nullopt;
+    return text.first(first + 1) + text.sliced(first + 1 + mark.size() + 1);
+}
+
+} // namespace
+
+QString PlannerStore::unreadableState(const QString& name) const
+{
+    // By its bytes where they can be had: a sync client may touch the time alone.
+    if (const Result<QByteArray> bytes = pemby::readBytes(pathOf(name), pemby::maxTextFileBytes)) {
+        return QStringLiteral("%1 bytes, SHA-256 %2")
+            .arg(bytes.value().size())
+            .arg(QString::fromLatin1(QCryptographicHash::hash(bytes.value(), QCryptographicHash::Sha256).toHex()));
+    }
+    struct stat info {};
+    if (::lstat(QFile::encodeName(pathOf(name)).constData(), &info) != 0)
+        return QStringLiteral("gone");
+    return QStringLiteral("%1 bytes, modified %2.%3")
+        .arg(qint64(info.st_size))
+        .arg(qint64(info.st_mtim.tv_sec))
+        .arg(qint64(info.st_mtim.tv_nsec), 9, 10, QLatin1Char('0'));
+}
+
+std::optional<PlannerStore::FileRecord> PlannerStore::readCopy(const QString& name, const Decode& decode)
+{
+    const QString base = name.endsWith(u".md") ? name.chopped(3) : name;
+    const QString state = unreadableState(name);
+    const QString mark = copyMark(name, state);
+    QStringList copies = QDir(folder_).entryList({base + QStringLiteral(" (conflict *).md")}, QDir::Files, QDir::Name);
+    // The newest first: its name carries the time it was made.
+    for (auto copy = copies.crbegin(); copy != copies.crend(); ++copy) {
+        pemby::TextFile file = pemby::readTextFile(pathOf(*copy));
+        if (file.state != pemby::TextFile::State::Read)
+            continue;
+        const auto text = withoutMark(file.text, mark);
+        if (!text)
+            continue;
+        FileRecord record;
+        record.content = decode(*text, &record.layout);
+        record.text = *text;
+        conflicts_.insert(name, Conflict{std::nullopt, state, *text, *copy, record.layout});
+        qCWarning(lcStore) << "reading" << name << "from" << *copy << "while it can't be read";
+        return record;
+    }
+    return std::nullopt;
+}
+
 Status PlannerStore::keepBoth(const QString& name, const std::optional<QString>& outside, const QString& ours,
-                              const QString& why)
+                              const QString& why, const PlanLayout& layout)
 {
     const auto reported = [&](const QString& copyName) {
         return Error{why + QStringLiteral("; your version is in ") + copyName};
     };
     // One outside version gets one copy, which follows every edit made until that
-    // version is read back; a further outside change gets a copy of its own.
+    // version is read back, also in later runs; a further outside change gets a copy of
+    // its own.
+    const QString state = outside ? QString() : unreadableState(name);
     const auto earlier = conflicts_.find(name);
     const bool sameOutside = earlier != conflicts_.end()
-        && (outside && earlier->outside ? sameText(*outside, *earlier->outside) : !outside && !earlier->outside);
+        && (outside && earlier->outside ? sameText(*outside, *earlier->outside)
+                                        : !outside && !earlier->outside && state == earlier->unreadable);
     const QString copyName = sameOutside ? earlier->copyName : freeConflictName(name);
     if (sameOutside && earlier->ours == ours)
         return reported(copyName);
 
     if (const Status made = pemby::makeFolder(folder_); !made)
         return made;
-    if (const Status status = pemby::writeTextFileAtomic(pathOf(copyName), ours); !status) {
+    const QString copyText = outside ? ours : withMark(ours, copyMark(name, state));
+    if (const Status status = pemby::writeTextFileAtomic(pathOf(copyName), copyText); !status) {
         qCWarning(lcStore) << "can't write the conflict copy of" << name << status.errorText();
         return Error{why + QStringLiteral(", and your version couldn't be saved beside it (%1)").arg(status.errorText())};
     }
     qCWarning(lcStore) << name << "kept as it is on disk; this plan's version is in" << copyName;
-    conflicts_.insert(name, Conflict{outside, ours, copyName});
+    conflicts_.insert(name, Conflict{outside, state, ours, copyName, layout});
     return reported(copyName);
 }
 

@@ -69,6 +69,10 @@ public:
     // Re-reads the loaded files that changed on disk; true when any did.
     bool reloadIfChanged(Planner& planner);
 
+    // Why the week's file could not be read when it was last looked at, naming it; none
+    // while it reads (or is missing). Nothing is to move into such a week of its own.
+    std::optional<QString> unreadableWeek(Day monday) const;
+
     // Note files in the "notes" subfolder; nullopt for an id that is not letters,
     // digits and "-".
     std::optional<QString> notePath(const QString& id) const;
@@ -106,8 +110,10 @@ private:
     };
     struct Conflict {
         std::optional<QString> outside;  // the text found on disk; none when it can't be read
+        QString unreadable;              // then: what the file on disk was, as its copy says
         QString ours;                    // the text in the copy
         QString copyName;
+        std::optional<PlanLayout> layout;  // where the copy's lines stand, once it was read
     };
     struct Failure {
         QString name;
@@ -123,8 +129,13 @@ private:
     bool store(const QString& name, const FileContent& content, bool hasContent, const Render& render,
                QList<Failure>& failures);
     Status write(const QString& name, const QString& text, FileRecord record);
-    Status keepBoth(const QString& name, const std::optional<QString>& outside, const QString& ours, const QString& why);
+    Status keepBoth(const QString& name, const std::optional<QString>& outside, const QString& ours, const QString& why,
+                    const PlanLayout& layout);
     QString freeConflictName(const QString& name) const;
+    // The copy kept beside a file that can't be read, made while the file was as it is
+    // now: what it holds, and it is the copy for this file until the file changes.
+    std::optional<FileRecord> readCopy(const QString& name, const Decode& decode);
+    QString unreadableState(const QString& name) const;
 
     bool saveWeek(Day monday, const Planner& planner, QList<Failure>& failures);
     bool saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures);
@@ -136,6 +147,7 @@ private:
     QSet<Day> loadedWeeks_;
     QSet<MonthKey> loadedMonths_;
     QHash<QString, Conflict> conflicts_;
+    QHash<QString, QString> unreadable_;  // file name → why it can't be read
     FilesRead filesRead_;
     // The plan of the last save; what still equals it needs no look at its files.
     Planner saved_;

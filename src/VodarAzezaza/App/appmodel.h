@@ -718,6 +718,10 @@ private:
     // open detail or a note sheet of such a thing follows it to its new id, or ends when
     // it is gone.
     void followReread(const Planner& before);
+    // Rolls unfinished things over to `day`, unless the day's week file can't be read:
+    // nothing leaves a file that reads for one that doesn't. Then they wait where they
+    // are, and the footnote says why. How many were carried.
+    int rollOverTo(Day day);
 
     // ---- Syncing with the family store ----------------------------------------------
 
@@ -792,6 +796,8 @@ private:
     EventLines events_;
     std::optional<QString> saveError_;
     std::optional<QString> syncError_;
+    // Why the last roll-over was held back, while it is.
+    std::optional<QString> rollOverHeld_;
     bool emptyBannerSpent_ = false;
     int firstWeekdaySetting_ = 0;
     bool splitWeekend_ = true;

@@ -70,7 +70,10 @@ Status AppModel::writeNote(const QString& noteID, const QByteArray& rtf)
         return Error{QStringLiteral("this run writes no files")};
     if (!QDir().mkpath(notesFolder_))
         return Error{QStringLiteral("couldn't create the folder ") + QDir::toNativeSeparators(notesFolder_)};
-    return pemby::writeFileAtomic(notePath(notesFolder_, noteID), rtf);
+    // Named, so that the reason reads as this note's.
+    if (const Status written = pemby::writeFileAtomic(notePath(notesFolder_, noteID), rtf); !written)
+        return Error{QStringLiteral("%1.rtf: %2").arg(noteID, written.errorText())};
+    return {};
 }
 
 void AppModel::noteNotSaved(const QString& why)
