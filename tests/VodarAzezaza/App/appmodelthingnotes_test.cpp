@@ -150,6 +150,22 @@ TEST(AppModelThingNotes, AFolderThatCannotBeWrittenKeepsTheOldNote)
     EXPECT_EQ(m.planner(), before);
 }
 
+TEST(AppModelThingNotes, ANoteThatCannotBeWrittenIsNamedInTheError)
+{
+    ModelHarness h;
+    AppModel& m = h.start();
+    const QUuid id = *m.add("buy milk", today);
+    m.saveNote(id, QByteArray("{\\rtf1 old}"), "old");
+    const QString noteID = *m.planner().thing(id)->noteID;
+    // A folder where the note's file should be: its write fails, whatever the user.
+    ASSERT_TRUE(QFile::remove(h.notesFolder() + "/" + noteID + ".rtf"));
+    ASSERT_TRUE(QDir().mkpath(h.notesFolder() + "/" + noteID + ".rtf"));
+    m.saveNote(id, QByteArray("{\\rtf1 new}"), "new");
+    ASSERT_TRUE(m.saveError());
+    EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: " + noteID + ".rtf: ")) << m.saveError()->toStdString();
+    EXPECT_EQ(m.planner().thing(id)->note, "old");
+}
+
 TEST(AppModelThingNotes, UndoAndRedoKeepTheNoteAsSaved)
 {
     ModelHarness h;
