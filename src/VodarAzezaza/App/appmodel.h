@@ -486,8 +486,8 @@ public:
     // The note sheet's save: text and rich text become the note (a first note gets its
     // id), blank text removes it, file and all. Text without rich text could not be
     // written and keeps the old note, with the save error. No undo step: undo and redo
-    // keep the note as saved. False when the note could not be written (the save error
-    // says why), so the caller keeps it due.
+    // keep the note as saved. False when the note could not be written or is longer
+    // than the add link takes (the save error says why), so the caller keeps it due.
     bool saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain);
     // Writes the rich text of a note, creating the notes folder when needed.
     Status writeNote(const QString& noteID, const QByteArray& rtf);
