@@ -360,7 +360,9 @@ bool PlannerStore::store(const QString& name, const FileContent& content, bool h
     // is, whatever a rendering of it would look like. A new file is made only for
     // something to hold.
     const auto known = files_.constFind(name);
-    if (known != files_.cend() ? known->content == content : !hasContent)
+    // A file kept beside in a copy is the copy's to follow, emptied or not.
+    const bool inCopy = conflicts_.contains(name);
+    if (known != files_.cend() ? known->content == content : !hasContent && !inCopy)
         return true;
     FileRecord record;
     record.content = content;

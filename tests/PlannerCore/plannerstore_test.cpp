@@ -675,6 +675,16 @@ TEST(PlannerStore, KeepsOneCopyBesideAFileThatCannotBeReadAcrossStarts)
     store = start(third);
     EXPECT_EQ(describe(third), "2024-01-29[more] 2024-01-31[mine] list0[]");
     EXPECT_EQ(folder.bytes("2024-W05.md"), broken);
+    // Emptied, the copy is emptied too: nothing comes back at the next start.
+    const QList<Thing> kept = third.days[week5];
+    third.days.remove(week5);
+    EXPECT_FALSE(store->save(third).ok());
+    EXPECT_EQ(unmarked(folder.text(copy)), Markdown::encodeWeek(week5, third));
+    Planner emptied;
+    store = start(emptied);
+    EXPECT_EQ(describe(emptied), "2024-01-31[mine] list0[]");
+    emptied.days[week5] = kept;
+    EXPECT_FALSE(store->save(emptied).ok());
 
     // Another unreadable version is another file: its own copy, none of the first's.
     folder.put("2024-W05.md", broken + "- [ ] \xFF\n");
