@@ -18,6 +18,8 @@
 //    written as "key%:" with those characters and "%" percent-encoded as UTF-8
 //    ("{from%:https://x.org/a%20b}"). "key:" values are never decoded, so a literal
 //    "%20" in an ordinary link stays what it is.
+//  - A line that names a field twice ("{green} {red}") takes the first; the others
+//    are kept with the file's layout and written back after the thing's own tags.
 // Step titles are read verbatim after their checkbox and need no guard.
 #include "markdown.h"
 
