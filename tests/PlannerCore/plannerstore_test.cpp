@@ -746,3 +746,54 @@ TEST(PlannerStore, NeverWritesAFileItWouldNotReadBack)
     EXPECT_EQ(pemby::readTextFile(folder.file("2024-W06.md")).error,
               "it is too large (8388609 bytes, more than 8388608 bytes)");
 }
+
+TEST(PlannerStore, HandWrittenListsAndTagsStayAsWrittenThroughEditsAndStarts)
+{
+    // A seventh list kept as text, and lines that name a field twice.
+    Folder folder;
+    const QString lists = "# eventually\n\n## one\n- [ ] a {green} {red}\nabout a\n\n## two\nfree text\n- [ ] b\n\n## three\n\n"
+                          "## four\n\n## five\n\n## six\n\n## seven\n- [ ] hidden\n";
+    folder.put("eventually.md", lists);
+    folder.put("2024-W05.md", QStringLiteral("# 2024 week 5\n\n## mon 2024-01-29\n- [ ] post {zz} {z3}\n- [ ] other\n"));
+    const auto start = [&](Planner& plan) {
+        auto store = std::make_unique<PlannerStore>(folder.path());
+        store->loadBase(plan);
+        store->loadWeek(week5, plan);
+        return store;
+    };
+
+    Planner first;
+    auto store = start(first);
+    ASSERT_EQ(first.lists.size(), 6);
+    first.removeList(1, std::nullopt);
+    first.toggle(first.days[week5][1].id);
+    ASSERT_TRUE(store->save(first).ok());
+    const QString afterOne = "# eventually\n\n## one\n- [ ] a {green} {red}\nabout a\nfree text\n\n## three\n\n## four\n\n"
+                             "## five\n\n## six\n\n## seven\n<!-- kept as text: lists past the sixth -->\n- [ ] hidden\n";
+    EXPECT_EQ(folder.text("eventually.md"), afterOne);
+    EXPECT_EQ(folder.text("2024-W05.md"), "# 2024 week 5\n\n## mon 2024-01-29\n- [ ] post {zz} {z3}\n- [x] other\n\n"
+                                          "## tue 2024-01-30\n\n## wed 2024-01-31\n\n## thu 2024-02-01\n\n## fri 2024-02-02\n\n"
+                                          "## sat 2024-02-03\n\n## sun 2024-02-04\n");
+
+    // The second start reads five lists and the same things, and writes nothing.
+    Planner second;
+    store = start(second);
+    EXPECT_EQ(describe(second), "2024-01-29[post other] list0[a] list1[] list2[] list3[] list4[]");
+    EXPECT_EQ(second.lists.size(), 5);
+    EXPECT_EQ(second.lists[0].things[0].mark, Mark::Green);
+    EXPECT_EQ(second.days[week5][0].zs, 2);
+    folder.age();
+    ASSERT_TRUE(store->save(second).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+    // A list added again takes the room; the kept text stays text.
+    second.addList();
+    second.update(second.days[week5][0].id, [](Thing& t) { t.countMove(); });
+    ASSERT_TRUE(store->save(second).ok());
+    EXPECT_TRUE(folder.text("eventually.md").endsWith("## six\n\n## " + second.lists.last().name + "\n\n## seven\n- [ ] hidden\n"))
+        << folder.text("eventually.md").toStdString();
+    EXPECT_TRUE(folder.text("2024-W05.md").contains("\n- [ ] post {zzz} {z3}\n")) << folder.text("2024-W05.md").toStdString();
+    Planner third;
+    start(third);
+    EXPECT_EQ(third.lists.size(), 6);
+    EXPECT_EQ(third.days[week5][0].zs, 3);
+}
