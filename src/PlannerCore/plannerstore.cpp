@@ -288,21 +288,36 @@ Status PlannerStore::save(const Planner& planner)
     const bool rules = std::exchange(pendingRepeats_, false) || !(planner.repeats == saved_.repeats);
     saved_ = planner;
 
-    // One refused or failed file must not keep the others from being written: every
-    // file is tried, and the ones that failed are looked at again next time.
+    // Every file is rendered first. One that would be too large to read back stops
+    // the whole save, so that a thing never leaves one file for one that is not
+    // written: the folder stays as it was.
     QList<Failure> failures;
+    QList<Prepared> prepared;
     for (const Day monday : sorted(weeks)) {
-        if (!saveWeek(monday, planner, failures))
+        if (!saveWeek(monday, planner, failures, prepared))
             pendingWeeks_.insert(monday);
     }
     for (const MonthKey month : sorted(months)) {
-        if (!saveMonth(month, planner, failures))
+        if (!saveMonth(month, planner, failures, prepared))
             pendingMonths_.insert(month);
     }
-    if (lists && !saveLists(planner, failures))
+    if (lists && !saveLists(planner, failures, prepared))
         pendingLists_ = true;
-    if (rules && !saveRepeats(planner, failures))
+    if (rules && !saveRepeats(planner, failures, prepared))
         pendingRepeats_ = true;
+    if (!failures.isEmpty()) {
+        for (const Prepared& p : std::as_const(prepared))
+            p.again();
+        prepared.clear();
+    }
+    // One failed write must not keep the others from being written: every file is
+    // tried, and the ones that failed are looked at again next time.
+    for (Prepared& p : prepared) {
+        if (const Status status = write(p.name, p.text, std::move(p.record)); !status) {
+            failures.append(Failure{p.name, status.errorText()});
+            p.again();
+        }
+    }
 
     if (failures.isEmpty())
         return {};
@@ -315,7 +330,7 @@ Status PlannerStore::save(const Planner& planner)
     return Error{failureText(failures.first().text, others)};
 }
 
-bool PlannerStore::saveWeek(Day monday, const Planner& planner, QList<Failure>& failures)
+bool PlannerStore::saveWeek(Day monday, const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared)
 {
     FileContent content;
     content.week = Markdown::weekOf(monday, planner);
@@ -323,18 +338,20 @@ bool PlannerStore::saveWeek(Day monday, const Planner& planner, QList<Failure>& 
                                         [](const QList<Thing>& things) { return !things.isEmpty(); })
         || !content.week.applied.value_or(QSet<QString>()).isEmpty();
     const auto render = [monday](const FileContent& c, PlanLayout* layout) { return Markdown::encodeWeek(monday, c.week, layout); };
-    return store(Markdown::weekFileName(monday), content, hasContent, render, failures);
+    return store(Markdown::weekFileName(monday), content, hasContent, render, failures, prepared,
+                 [this, monday] { pendingWeeks_.insert(monday); });
 }
 
-bool PlannerStore::saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures)
+bool PlannerStore::saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared)
 {
     FileContent content;
     content.things = planner.months.value(month);
     const auto render = [month](const FileContent& c, PlanLayout* layout) { return Markdown::encodeMonth(month, c.things, layout); };
-    return store(Markdown::monthFileName(month), content, !content.things.isEmpty(), render, failures);
+    return store(Markdown::monthFileName(month), content, !content.things.isEmpty(), render, failures, prepared,
+                 [this, month] { pendingMonths_.insert(month); });
 }
 
-bool PlannerStore::saveLists(const Planner& planner, QList<Failure>& failures)
+bool PlannerStore::saveLists(const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared)
 {
     FileContent content;
     content.lists = planner.lists;
@@ -342,19 +359,21 @@ bool PlannerStore::saveLists(const Planner& planner, QList<Failure>& failures)
                                       [](const EventuallyList& l) { return !l.things.isEmpty(); });
     const bool defaultNames = planner.lists.size() == 1 && planner.lists.first().name == u"eventually";
     const auto render = [](const FileContent& c, PlanLayout* layout) { return Markdown::encodeLists(c.lists, layout); };
-    return store(Markdown::listsFileName(), content, anyThing || !defaultNames, render, failures);
+    return store(Markdown::listsFileName(), content, anyThing || !defaultNames, render, failures, prepared,
+                 [this] { pendingLists_ = true; });
 }
 
-bool PlannerStore::saveRepeats(const Planner& planner, QList<Failure>& failures)
+bool PlannerStore::saveRepeats(const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared)
 {
     FileContent content;
     content.rules = planner.repeats;
     const auto render = [](const FileContent& c, PlanLayout* layout) { return Markdown::encodeRepeats(c.rules, layout); };
-    return store(Markdown::repeatsFileName(), content, !content.rules.isEmpty(), render, failures);
+    return store(Markdown::repeatsFileName(), content, !content.rules.isEmpty(), render, failures, prepared,
+                 [this] { pendingRepeats_ = true; });
 }
 
 bool PlannerStore::store(const QString& name, const FileContent& content, bool hasContent, const Render& render,
-                         QList<Failure>& failures)
+                         QList<Failure>& failures, QList<Prepared>& prepared, std::function<void()> again)
 {
     // A file is written only when what it holds changed: an untouched file stays as it
     // is, whatever a rendering of it would look like. A new file is made only for
@@ -381,10 +400,7 @@ bool PlannerStore::store(const QString& name, const FileContent& content, bool h
                                           .arg(name, pemby::sizeOverLimit(bytes, pemby::maxTextFileBytes))});
         return false;
     }
-    if (const Status status = write(name, text, std::move(record)); !status) {
-        failures.append(Failure{name, status.errorText()});
-        return false;
-    }
+    prepared.append(Prepared{name, text, std::move(record), std::move(again)});
     return true;
 }
 

@@ -119,15 +119,23 @@ private:
         QString name;
         QString text;
     };
+    // A file rendered for writing, and how to look at it again when it is not written.
+    struct Prepared {
+        QString name;
+        QString text;
+        FileRecord record;
+        std::function<void()> again;
+    };
 
     QString pathOf(const QString& name) const;
     // The file's text and what it holds, remembered; nullopt when it is missing or
     // can't be read.
     std::optional<FileRecord> read(const QString& name, const Decode& decode, bool onlyIfChanged);
-    // Writes the file when the plan's content of it differs from what it holds (a file
-    // not known yet: when there is content); false when that failed.
+    // Renders the file for writing when the plan's content of it differs from what it
+    // holds (a file not known yet: when there is content); false when it would be too
+    // large to read back.
     bool store(const QString& name, const FileContent& content, bool hasContent, const Render& render,
-               QList<Failure>& failures);
+               QList<Failure>& failures, QList<Prepared>& prepared, std::function<void()> again);
     Status write(const QString& name, const QString& text, FileRecord record);
     Status keepBoth(const QString& name, const std::optional<QString>& outside, const QString& ours, const QString& why,
                     const PlanLayout& layout);
@@ -137,10 +145,10 @@ private:
     std::optional<FileRecord> readCopy(const QString& name, const Decode& decode);
     QString unreadableState(const QString& name) const;
 
-    bool saveWeek(Day monday, const Planner& planner, QList<Failure>& failures);
-    bool saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures);
-    bool saveLists(const Planner& planner, QList<Failure>& failures);
-    bool saveRepeats(const Planner& planner, QList<Failure>& failures);
+    bool saveWeek(Day monday, const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared);
+    bool saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared);
+    bool saveLists(const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared);
+    bool saveRepeats(const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared);
 
     QString folder_;
     QHash<QString, FileRecord> files_;

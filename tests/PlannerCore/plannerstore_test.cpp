@@ -715,23 +715,28 @@ TEST(PlannerStore, NeverWritesAFileItWouldNotReadBack)
     loadExamples(store, plan);
     const QByteArray before = folder.bytes("2024-W05.md");
 
-    // Nine megabytes of note on one thing: the week is refused, saying so in figures,
-    // and the file stays as it was; the others are still written.
-    plan.update(plan.days[week5].first().id, [](Thing& t) { t.note = QString(9 * 1024 * 1024, u'x'); });
-    plan.add(QStringLiteral("listed"), Place::inList(0));
+    // Nine megabytes of note on a thing that moves to a list: the save is refused,
+    // saying so in figures, and no file is touched, so the thing stays in its week.
+    const QUuid big = plan.days[week5].first().id;
+    plan.update(big, [](Thing& t) { t.note = QString(9 * 1024 * 1024, u'x'); });
+    plan.move(big, Place::inList(0));
+    folder.age();
     const Status refused = store.save(plan);
-    EXPECT_EQ(refused.errorText(), "2024-W05.md would be too large (9.0 MB, more than 8.0 MB), so the change isn't saved");
+    EXPECT_EQ(refused.errorText(), "eventually.md would be too large (9.0 MB, more than 8.0 MB), so the change isn't saved");
+    EXPECT_EQ(folder.fresh(), QStringList{});
     EXPECT_EQ(folder.bytes("2024-W05.md"), before);
-    EXPECT_TRUE(folder.text("eventually.md").contains("- [ ] listed\n"));
     EXPECT_TRUE(folder.conflictCopies().isEmpty());
+    EXPECT_EQ(store.save(plan).errorText(), refused.errorText());
+    EXPECT_EQ(folder.fresh(), QStringList{});
 
-    // Taken back, the plan saves as before; the file reads back at the next start.
-    plan.update(plan.days[week5].first().id, [](Thing& t) { t.note = QStringLiteral("short"); });
+    // Taken back, the plan saves as before; the files read back at the next start.
+    plan.update(big, [](Thing& t) { t.note = QStringLiteral("short"); });
+    plan.move(big, Place::onDay(week5));
     EXPECT_TRUE(store.save(plan).ok());
     PlannerStore again(folder.path());
     Planner reread;
     again.loadWeek(week5, reread);
-    EXPECT_EQ(reread.days[week5].first().note, "short");
+    EXPECT_EQ(reread.days[week5].last().note, "short");
 
     // Refused reads give figures that differ, in bytes where megabytes would not.
     struct Case { qint64 size; qint64 cap; const char* text; };
