@@ -28,6 +28,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -267,23 +268,24 @@ std::optional<Thing> Markdown::decodeThing(QStringView text, bool done, QString*
     const TitleAndTags split = splitTags(text);
     Thing thing;
     thing.done = done;
-    // In line order: of two tags of one field the one nearer the title wins. The other
-    // ("{green} {red}", "{zz} {z3}") is the user's text too; it goes to `shadowed`, to
-    // be written back after the thing's own tags, where it changes nothing.
+    // Peeled last tag first, so of two tags of one field the one nearer the title wins.
+    // The other ("{green} {red}", "{zz} {z3}") is the user's text too; it goes to
+    // `shadowed`, to be written back after the thing's own tags, where it changes nothing.
     QStringList kept;
-    QList<Field> set;
-    for (auto tag = split.tags.crbegin(); tag != split.tags.crend(); ++tag) {
-        Thing scratch;
-        const Field field = applyThingTag(scratch, *tag);
+    QStringList overridden;
+    std::array<const QString*, 8> setBy{};
+    for (const QString& tag : split.tags) {
+        const Field field = applyThingTag(thing, tag);
         if (field == Field::None) {
-            kept.append(*tag);
-        } else if (set.contains(field)) {
-            if (shadowed)
-                *shadowed += QStringLiteral(" {") + *tag + u'}';
-        } else {
-            set.append(field);
-            applyThingTag(thing, *tag);
+            kept.prepend(tag);
+            continue;
         }
+        if (const QString* earlier = std::exchange(setBy[size_t(field)], &tag))
+            overridden.prepend(*earlier);
+    }
+    if (shadowed) {
+        for (const QString& tag : std::as_const(overridden))
+            *shadowed += QStringLiteral(" {") + tag + u'}';
     }
     if (split.title.isEmpty() && kept.isEmpty())
         return std::nullopt;
