@@ -135,6 +135,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 c.append(EventuallyList{QStringLiteral("added"), {Thing::make(QStringLiteral("new"))}});
         },
     });
+    // A list removed, and none added: what stood past the sixth stays out of the lists.
+    checkFormat<QList<EventuallyList>>(text, {
+        "lists file, a list removed",
+        [](const QString& t, PlanLayout* l) { return Markdown::decodeLists(t, l); },
+        [](const QList<EventuallyList>& c, PlanLayout* l) { return Markdown::encodeLists(c, l); },
+        sameLists,
+        [](QList<EventuallyList>& c) {
+            if (!c.isEmpty())
+                c.removeFirst();
+        },
+    });
     checkFormat<QList<RepeatRule>>(text, {
         "repeats file",
         [](const QString& t, PlanLayout* l) { return Markdown::decodeRepeats(t, l); },

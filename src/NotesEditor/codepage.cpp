@@ -193,7 +193,44 @@ int CodePageDecoder::codePageOfCharset(int charset, int documentCodePage)
     case 238: return 1250;   // Central European
     case 254: return 437;    // PC 437
     case 255: return 850;    // OEM
+    // A Western font is Western in any document: a Chinese one's non-breaking spaces
+    // and quotes in a Latin font are cp1252 bytes, not halves of GBK characters. On
+    // the Mac the Western code page is Mac Roman.
+    case 0: return documentCodePage == 10000 ? documentCodePage : 1252;
     default: return documentCodePage;
+    }
+}
+
+// The few Wingdings glyphs that have a Unicode twin and serve as list bullets and
+// marks; any other stays the private-use character Windows gives it.
+char16_t CodePageDecoder::wingdingsCharacter(unsigned char byte)
+{
+    if (byte <= 0x20)
+        return byte;  // controls and the space are what they are in any font
+    switch (byte) {
+    case 0x46: return 0x261E;  // pointing hand
+    case 0x4A: return 0x263A;  // smiling face
+    case 0x4C: return 0x2639;  // frowning face
+    case 0x6C: return 0x25CF;  // black circle
+    case 0x6D: return 0x274D;  // shadowed circle
+    case 0x6E: return 0x25A0;  // black square
+    case 0x6F: return 0x25A1;  // white square
+    case 0x71: return 0x2751;  // shadowed square
+    case 0x72: return 0x2752;
+    case 0x75: return 0x25C6;  // black diamond
+    case 0x76: return 0x2756;  // diamond of four
+    case 0x77: return 0x2B25;  // small diamond
+    case 0xA1: return 0x25CB;  // white circle
+    case 0xA7: return 0x25AA;  // small black square
+    case 0xA8: return 0x25FB;  // small white square
+    case 0xD8: return 0x27A2;  // arrowhead
+    case 0xE8: return 0x2794;  // arrow
+    case 0xF0: return 0x21E8;  // white arrow
+    case 0xFB: return 0x2717;  // ballot x
+    case 0xFC: return 0x2713;  // check mark
+    case 0xFD: return 0x2612;  // ballot box with x
+    case 0xFE: return 0x2611;  // ballot box with check
+    default: return char16_t(0xF000 + byte);
     }
 }
 

@@ -28,11 +28,13 @@ public:
     void finish(QString& out);
     bool waiting() const { return pendingLength_ > 0; }
 
-    // The code page a font's \fcharset stands for; ANSI and the default charset
-    // are the document's own code page.
+    // The code page a font's \fcharset stands for: ANSI is Western (cp1252, Mac Roman
+    // in a Mac document), the default charset the document's own code page.
     static int codePageOfCharset(int charset, int documentCodePage);
     // What a byte of text in the Symbol font shows.
     static char16_t symbolFontCharacter(unsigned char byte);
+    // What a byte of text in the Wingdings font shows, where Unicode has it.
+    static char16_t wingdingsCharacter(unsigned char byte);
 
 private:
     struct Converter;

@@ -114,12 +114,44 @@ struct Group {
     int unicodeSkip = 1;
 };
 
+// Fonts whose bytes are pictures rather than letters. Any font of the symbol charset
+// reads as the Symbol font, where that has the byte.
+enum class SymbolFont { none, symbol, wingdings, other };
+
+SymbolFont symbolFont(const QString& name, int charset)
+{
+    if (name.compare(u"Symbol", Qt::CaseInsensitive) == 0)
+        return SymbolFont::symbol;
+    if (name.compare(u"Wingdings", Qt::CaseInsensitive) == 0)
+        return SymbolFont::wingdings;
+    // Wingdings 2 and 3, Webdings: pictures of their own, kept as Windows gives them.
+    if (name.startsWith(u"Wingdings", Qt::CaseInsensitive) || name.compare(u"Webdings", Qt::CaseInsensitive) == 0)
+        return SymbolFont::other;
+    return charset == 2 ? SymbolFont::symbol : SymbolFont::none;
+}
+
+// What a byte, or the private-use character Windows gives it, shows in a symbol font;
+// nullopt where the font has nothing to say and the byte reads as text.
+std::optional<char16_t> symbolCharacter(SymbolFont font, unsigned char byte)
+{
+    switch (font) {
+    case SymbolFont::none: return std::nullopt;
+    case SymbolFont::symbol: {
+        const char16_t c = CodePageDecoder::symbolFontCharacter(byte);
+        return c == 0xFFFD ? std::nullopt : std::optional<char16_t>(c);
+    }
+    case SymbolFont::wingdings: return CodePageDecoder::wingdingsCharacter(byte);
+    case SymbolFont::other: return byte <= 0x20 ? char16_t(byte) : char16_t(0xF000 + byte);
+    }
+    return std::nullopt;
+}
+
 struct FontEntry {
     int weight = QFont::Normal;
     bool italic = false;
     int charset = -1;   // \fcharset; -1: none given
     int codePage = -1;  // \cpg, which wins over the charset; -1: none given
-    bool symbol = false;
+    SymbolFont symbol = SymbolFont::none;
 };
 
 // The macOS writer names a font's face in the font table ("HelveticaNeue-Bold")
@@ -462,9 +494,12 @@ private:
         if (name == "u") {
             const int unit = p < 0 ? p + 65536 : p;
             const char16_t u = char16_t(std::clamp(unit, 0, 0xFFFF));
-            // Word writes the Symbol font's characters at U+F020…U+F0FF.
+            // Word writes a symbol font's characters at U+F020…U+F0FF.
             const TextFont font = textFont();
-            character(font.symbol && u >= 0xF020 && u <= 0xF0FF ? CodePageDecoder::symbolFontCharacter(uchar(u)) : u);
+            const auto shown = u >= 0xF020 && u <= 0xF0FF ? symbolCharacter(font.symbol, uchar(u)) : std::nullopt;
+            finishBytes();
+            symbolText(font.symbol != SymbolFont::none);
+            character(shown.value_or(u));
             fallbackLeft_ = g.unicodeSkip;
             return;
         }
@@ -538,7 +573,7 @@ private:
     // or in a code page.
     struct TextFont {
         int font = 0;
-        bool symbol = false;
+        SymbolFont symbol = SymbolFont::none;
         CodePageDecoder* decoder = nullptr;
     };
 
@@ -549,13 +584,13 @@ private:
             // A font's name is written in the font's own code page.
             const int page = fontCodePage_ > 0 ? fontCodePage_
                                                : CodePageDecoder::codePageOfCharset(fontCharset_, documentCodePage_);
-            return {-1, false, &decoder(page)};
+            return {-1, SymbolFont::none, &decoder(page)};
         }
         const int index = g.chars.font < 0 ? defaultFont_ : g.chars.font;
         if (textFont_ && textFont_->font == index)
             return *textFont_;
         const auto it = fonts_.constFind(index);
-        TextFont font{index, false, nullptr};
+        TextFont font{index, SymbolFont::none, nullptr};
         int page = documentCodePage_;
         if (it != fonts_.cend()) {
             font.symbol = it->symbol;
@@ -588,8 +623,9 @@ private:
         const TextFont font = textFont();
         if (waiting_ && waiting_ != font.decoder)
             finishBytes();
-        if (font.symbol)
-            return unit(CodePageDecoder::symbolFontCharacter(b));
+        symbolText(font.symbol != SymbolFont::none);
+        if (const auto shown = symbolCharacter(font.symbol, b))
+            return unit(*shown);
         CodePageDecoder& d = *font.decoder;
         if (b >= 0x80 && !d.convertible() && !unconverted_.contains(d.codePage()))
             unconverted_.append(d.codePage());
@@ -628,7 +664,7 @@ private:
                 FontEntry entry = fontFromName(fontName_.trimmed());
                 entry.charset = fontCharset_;
                 entry.codePage = fontCodePage_;
-                entry.symbol = fontName_.trimmed().compare(u"Symbol", Qt::CaseInsensitive) == 0;
+                entry.symbol = symbolFont(fontName_.trimmed(), fontCharset_);
                 fonts_.insert(font_, entry);
                 textFont_.reset();
                 fontName_.clear();
@@ -648,12 +684,24 @@ private:
         }
     }
 
+    // The next character comes from a symbol font.
+    void symbolText(bool fromSymbolFont) { fromSymbolFont_ = fromSymbolFont; }
+
     void textUnit(char16_t u)
     {
+        const bool fromSymbolFont = std::exchange(fromSymbolFont_, false);
         if (std::exchange(dropAttachmentMark_, false) && u == u'\u00AC')
             return;  // the placeholder the macOS writer puts after an attachment
         if (groups_.last().chars.hidden)
             return;
+        // A list's marker in a symbol font, a picture and a tab at the paragraph's
+        // start, is a bullet item's marker, whichever picture it was; the ballot boxes
+        // stay the checklist's own.
+        const bool symbolAtStart = fromSymbolFont && pending_.isEmpty() && cursor_.block().length() == 1;
+        if (std::exchange(symbolMarker_, false) && u == u'\t' && pending_.size() == 1 && pending_[0] != QChar(u'\u2610')
+            && pending_[0] != QChar(u'\u2611'))
+            pending_[0] = QChar(u'\u2022');
+        symbolMarker_ = symbolAtStart;
         if (u == u'\n' || u == u'\r' || u == u'\u2029')
             return paragraphEnd();
         if ((u < 0x20 && u != u'\t') || (u >= 0x7F && u <= 0x9F))
@@ -763,6 +811,8 @@ private:
     int skipDepth_ = 0;
     bool skippingAttachment_ = false;
     bool dropAttachmentMark_ = false;
+    bool fromSymbolFont_ = false;
+    bool symbolMarker_ = false;  // the paragraph's first character came from a symbol font
     bool atGroupStart_ = false;
     bool starred_ = false;
     int fallbackLeft_ = 0;

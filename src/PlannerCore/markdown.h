@@ -43,10 +43,13 @@ struct Markdown {
     // note lines.
     static QStringList encode(const Thing& thing);
     // The things a run of lines holds, in file order, each with a fresh id. `owners`,
-    // when given, gets for each line the index of the thing that took it, or -1.
-    static QList<Thing> decodeThings(const QStringList& lines, QList<int>* owners = nullptr);
-    // The text after the checkbox; nullopt when it holds no title.
-    static std::optional<Thing> decodeThing(QStringView text, bool done);
+    // when given, gets for each line the index of the thing that took it, or -1;
+    // `shadowed`, for each thing, the tags its line names a field with a second time.
+    static QList<Thing> decodeThings(const QStringList& lines, QList<int>* owners = nullptr,
+                                     QStringList* shadowed = nullptr);
+    // The text after the checkbox; nullopt when it holds no title. `shadowed` gets the
+    // tags that name a field an earlier tag of the line set, as " {tag}" each.
+    static std::optional<Thing> decodeThing(QStringView text, bool done, QString* shadowed = nullptr);
     // The trailing brace tags separated from the title, exactly as written (a title
     // guard stays on the title; see readTitle).
     static TitleAndTags splitTags(QStringView text);

@@ -120,27 +120,61 @@ bool hasKind(const LayoutSection& section, Kind kind)
     return std::any_of(section.lines.cbegin(), section.lines.cend(), [&](const LayoutLine& l) { return l.kind == kind; });
 }
 
+QHash<QUuid, QString> tailsOf(const QList<Thing>& things, const QStringList& shadowed)
+{
+    QHash<QUuid, QString> tails;
+    for (qsizetype i = 0; i < things.size(); ++i) {
+        if (!shadowed[i].isEmpty())
+            tails.insert(things[i].id, shadowed[i]);
+    }
+    return tails;
+}
+
+// Said under the first list heading past the ones the file's lists take, once a list
+// was removed: what follows stays text.
+const QString keptListsMark = QStringLiteral("<!-- kept as text: lists past the sixth -->");
+
+// The name a "## " line gives a list: one line, as the writer writes it, lower case.
+QString listName(const QString& headingLine)
+{
+    return pemby::trimBlanks(pemby::flattenLineBreaks(QStringView(headingLine).sliced(3))).toLower();
+}
+
+// Whether a line written after a thing would be read as its step or note.
+bool wouldJoinAThing(const QString& line)
+{
+    QList<int> owners;
+    Markdown::decodeThings({QStringLiteral("- [ ] x"), line}, &owners);
+    return owners.value(1) == 0;
+}
+
 // A run of lines read as things: the things, and the layout lines of the run.
 QList<Thing> readThings(const QStringList& lines, QList<LayoutLine>* layout)
 {
     if (!layout)
         return Markdown::decodeThings(lines);
     QList<int> owners;
-    QList<Thing> things = Markdown::decodeThings(lines, &owners);
+    QStringList shadowed;
+    QList<Thing> things = Markdown::decodeThings(lines, &owners, &shadowed);
     QList<QUuid> keys;
     keys.reserve(owners.size());
     for (const int owner : owners)
         keys.append(owner < 0 ? QUuid() : things[owner].id);
-    *layout = planlayout::placeLines(lines, keys);
+    *layout = planlayout::placeLines(lines, keys, tailsOf(things, shadowed));
     return things;
 }
 
-QList<LayoutUnit> thingUnits(const QList<Thing>& things)
+// Each thing's line as the writer renders it, with the tags its line named twice after
+// its own: the first of a field wins, so they change nothing but stay the user's.
+QList<LayoutUnit> thingUnits(const QList<Thing>& things, const QHash<QUuid, QString>& tails)
 {
     QList<LayoutUnit> units;
     units.reserve(things.size());
-    for (const Thing& thing : things)
-        units.append(LayoutUnit{thing.id, Markdown::encode(thing)});
+    for (const Thing& thing : things) {
+        LayoutUnit unit{thing.id, Markdown::encode(thing), tails.value(thing.id)};
+        unit.lines.first() += unit.tail;
+        units.append(std::move(unit));
+    }
     return units;
 }
 
@@ -172,14 +206,20 @@ void writeLoose(QStringList& out, const LayoutSection& section, const std::optio
     written.sections.append(std::move(next));
 }
 
-void writeSkipped(QStringList& out, const LayoutSection& section, PlanLayout& written)
+// A section the reader passed over, as it stands; `mark`, when given, goes under its
+// heading in place of the one it had.
+void writeSkipped(QStringList& out, LayoutSection section, PlanLayout& written,
+                  const std::optional<QString>& mark = std::nullopt)
 {
+    section.lines.removeIf([](const LayoutLine& l) { return l.kind == Kind::Comment; });
+    if (mark)
+        section.lines.prepend(LayoutLine{Kind::Comment, {}, {}});
     if (section.heading) {
         planlayout::blankBeforeHeading(out, written);
         out.append(*section.heading);
     }
     for (const LayoutLine& line : section.lines)
-        out.append(line.text);
+        out.append(line.kind == Kind::Comment ? *mark : line.text);
     for (int i = 0; i < section.blanksAfter; ++i)
         out.append(QString());
     written.sections.append(section);
@@ -203,7 +243,8 @@ LayoutSection titled(const PlanLayout& layout, const QString& systemTitle, bool 
 
 // A file read as one place (the month, the rules): the first "# " line before any
 // unit is its title; everything else the reader left is kept.
-void readOnePlace(const QStringList& all, const QList<QUuid>& owners, PlanLayout* layout)
+void readOnePlace(const QStringList& all, const QList<QUuid>& owners, PlanLayout* layout,
+                  const QHash<QUuid, QString>& tails = {})
 {
     if (!layout)
         return;
@@ -214,7 +255,7 @@ void readOnePlace(const QStringList& all, const QList<QUuid>& owners, PlanLayout
     section.index = 0;
     section.blanksAfter = planlayout::cutTrailingBlanks(lines);
     keys.resize(lines.size());
-    section.lines = planlayout::placeLines(lines, keys);
+    section.lines = planlayout::placeLines(lines, keys, tails);
     for (LayoutLine& line : section.lines) {
         if (line.kind == Kind::Unit)
             break;
@@ -341,6 +382,7 @@ void Markdown::putWeek(Day monday, const WeekContent& week, Planner& planner)
 QString Markdown::encodeWeek(Day monday, const WeekContent& week, PlanLayout* layout)
 {
     const PlanLayout old = layout ? std::move(*layout) : PlanLayout{};
+    const QHash<QUuid, QString> tails = planlayout::tails(old);
     const IsoWeek isoWeek = monday.isoWeek();
     const std::optional<QString> comment = commentLine(week.applied.value_or(QSet<QString>()));
 
@@ -398,7 +440,8 @@ QString Markdown::encodeWeek(Day monday, const WeekContent& week, PlanLayout* la
         case LayoutSection::Kind::Place: {
             // A day with two sections gets all its things in the first.
             const bool home = !std::exchange(placed[section.index], true);
-            planlayout::writePlace(out, section, home ? thingUnits(week.days[section.index]) : QList<LayoutUnit>{}, {}, written);
+            planlayout::writePlace(out, section, home ? thingUnits(week.days[section.index], tails) : QList<LayoutUnit>{}, {},
+                                   written);
             break;
         }
         }
@@ -417,7 +460,8 @@ QString Markdown::monthFileName(MonthKey month)
 
 QString Markdown::encodeMonth(MonthKey month, const QList<Thing>& things, PlanLayout* layout)
 {
-    return writeOnePlace(QStringLiteral("# ") + month.toString() + QStringLiteral(", roughly"), thingUnits(things), layout);
+    const QList<LayoutUnit> units = thingUnits(things, layout ? planlayout::tails(*layout) : QHash<QUuid, QString>());
+    return writeOnePlace(QStringLiteral("# ") + month.toString() + QStringLiteral(", roughly"), units, layout);
 }
 
 QList<Thing> Markdown::decodeMonth(QStringView text, PlanLayout* layout)
@@ -433,7 +477,8 @@ QList<Thing> Markdown::decodeMonth(QStringView text, PlanLayout* layout)
     if (!layout)
         return decodeThings(run);
     QList<int> owners;
-    QList<Thing> things = decodeThings(run, &owners);
+    QStringList shadowed;
+    QList<Thing> things = decodeThings(run, &owners, &shadowed);
     QList<QUuid> keys;
     keys.reserve(all.size());
     qsizetype r = 0;
@@ -441,7 +486,7 @@ QList<Thing> Markdown::decodeMonth(QStringView text, PlanLayout* layout)
         const int owner = isHeading(line) ? -1 : owners[r++];
         keys.append(owner < 0 ? QUuid() : things[owner].id);
     }
-    readOnePlace(all, keys, layout);
+    readOnePlace(all, keys, layout, tailsOf(things, shadowed));
     return things;
 }
 
@@ -450,6 +495,7 @@ QList<Thing> Markdown::decodeMonth(QStringView text, PlanLayout* layout)
 QString Markdown::encodeLists(const QList<EventuallyList>& lists, PlanLayout* layout)
 {
     const PlanLayout old = layout ? std::move(*layout) : PlanLayout{};
+    const QHash<QUuid, QString> tails = planlayout::tails(old);
     QList<LayoutSection> sections = old.sections;
     LayoutSection first = titled(old, QStringLiteral("# eventually"), false);
     if (sections.isEmpty() || sections.first().heading)
@@ -500,37 +546,50 @@ QString Markdown::encodeLists(const QList<EventuallyList>& lists, PlanLayout* la
     }
 
     // A list that is gone loses its heading and its things; the lines the reader left
-    // there move to the section before, ahead of any things, where no reader takes
-    // them for part of a thing.
+    // there move to the end of the section before, in their order. A line that a
+    // thing there would take for its step or note goes ahead of the things instead.
     QList<qsizetype> order;
-    QHash<qsizetype, QList<LayoutLine>> extra;
+    QHash<qsizetype, QList<LayoutLine>> opening;
+    QHash<qsizetype, QList<LayoutLine>> closing;
     for (qsizetype s = 0; s < sections.size(); ++s) {
         if (!isList(s) || listOf[s] >= 0) {
             order.append(s);
             continue;
         }
-        QList<LayoutLine>& into = isList(order.last()) ? extra[order.last()] : sections[order.last()].lines;
+        QList<LayoutLine> moved;
         for (const LayoutLine& line : std::as_const(sections[s].lines)) {
             if (line.kind != Kind::Unit)
-                into.append(line);
+                moved.append(line);
         }
+        if (!isList(order.last()))
+            sections[order.last()].lines.append(moved);
+        else if (std::any_of(moved.cbegin(), moved.cend(), [](const LayoutLine& l) { return wouldJoinAThing(l.text); }))
+            opening[order.last()].append(moved);
+        else
+            closing[order.last()].append(moved);
     }
 
     QStringList out;
     PlanLayout written;
-    const auto writeList = [&](qsizetype l, LayoutSection section, const QList<LayoutLine>& opening) {
+    int listsWritten = 0;
+    const auto writeList = [&](qsizetype l, LayoutSection section, const QList<LayoutLine>& first,
+                               const QList<LayoutLine>& last) {
         if (!section.heading || section.name != lists[l].name)
             section.heading = QStringLiteral("## ") + pemby::flattenLineBreaks(lists[l].name);
         section.kind = LayoutSection::Kind::Place;
         section.index = int(l);
         section.name = lists[l].name;
-        planlayout::writePlace(out, section, thingUnits(lists[l].things), opening, written);
+        planlayout::writePlace(out, section, thingUnits(lists[l].things, tails), first, written, last);
+        ++listsWritten;
     };
     // New lists come right after the list before them (the first one after the title).
     const auto writeNewFrom = [&](qsizetype l) {
         for (; l < lists.size() && sectionOf[l] < 0; ++l)
-            writeList(l, LayoutSection{}, {});
+            writeList(l, LayoutSection{}, {}, {});
     };
+    // Lists past the sixth are kept as text. With fewer lists before them now, the
+    // first of them says so under its heading, so that none turns into a list.
+    bool marked = false;
     for (const qsizetype s : std::as_const(order)) {
         const LayoutSection& section = sections[s];
         switch (section.kind) {
@@ -539,11 +598,15 @@ QString Markdown::encodeLists(const QList<EventuallyList>& lists, PlanLayout* la
             writeLoose(out, section, std::nullopt, noComment, written);
             break;
         }
-        case LayoutSection::Kind::Skipped:
-            writeSkipped(out, section, written);
+        case LayoutSection::Kind::Skipped: {
+            const bool mark = !marked && section.heading && !listName(*section.heading).isEmpty()
+                && listsWritten < Planner::listCap;
+            marked = marked || mark;
+            writeSkipped(out, section, written, mark ? std::optional<QString>(keptListsMark) : std::nullopt);
             break;
+        }
         case LayoutSection::Kind::Place:
-            writeList(listOf[s], section, extra.value(s));
+            writeList(listOf[s], section, opening.value(s), closing.value(s));
             writeNewFrom(listOf[s] + 1);
             break;
         }
@@ -559,15 +622,18 @@ QList<EventuallyList> Markdown::decodeLists(QStringView text, PlanLayout* layout
 {
     QList<EventuallyList> lists;
     bool hasTitle = false;
+    bool pastLists = false;
     for (RawSection& raw : rawSections(fileLines(text))) {
         LayoutSection section;
         section.heading = raw.headingLine;
         section.blanksAfter = planlayout::cutTrailingBlanks(raw.lines);
-        if (!raw.heading.isEmpty() && lists.size() < Planner::listCap) {
+        // A heading of blanks and line breaks alone names no list that reads back.
+        const QString name = raw.headingLine ? listName(*raw.headingLine) : QString();
+        pastLists = pastLists || (raw.headingLine && !raw.lines.isEmpty() && raw.lines.first() == keptListsMark);
+        if (!name.isEmpty() && !pastLists && lists.size() < Planner::listCap) {
             section.kind = LayoutSection::Kind::Place;
             section.index = int(lists.size());
-            // A list's name is one line, as the writer writes it.
-            section.name = pemby::trimBlanks(pemby::flattenLineBreaks(raw.heading)).toLower();
+            section.name = name;
             lists.append(EventuallyList{section.name, readThings(raw.lines, layout ? &section.lines : nullptr)});
             planlayout::dropIfAllTaken(section);
         } else {
@@ -575,7 +641,8 @@ QList<EventuallyList> Markdown::decodeLists(QStringView text, PlanLayout* layout
             for (const QString& line : raw.lines) {
                 const bool isTitle = !raw.headingLine && !hasTitle && line.startsWith(u"# ");
                 hasTitle = hasTitle || isTitle;
-                section.lines.append(isTitle ? title(line) : kept(line));
+                const bool isMark = raw.headingLine && section.lines.isEmpty() && line == keptListsMark;
+                section.lines.append(isTitle ? title(line) : isMark ? LayoutLine{Kind::Comment, {}, {}} : kept(line));
             }
         }
         if (layout)
@@ -653,7 +720,7 @@ QString Markdown::encodeRepeats(const QList<RepeatRule>& rules, PlanLayout* layo
     QList<LayoutUnit> units;
     units.reserve(rules.size());
     for (qsizetype i = 0; i < rules.size(); ++i)
-        units.append(LayoutUnit{keys[i], {ruleLine(rules[i])}});
+        units.append(LayoutUnit{keys[i], {ruleLine(rules[i])}, {}});
     return writeOnePlace(QStringLiteral("# repeats"), units, layout);
 }
 

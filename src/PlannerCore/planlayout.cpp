@@ -41,7 +41,7 @@ int cutTrailingBlanks(QStringList& lines)
     return blanks;
 }
 
-QList<LayoutLine> placeLines(const QStringList& lines, const QList<QUuid>& owners)
+QList<LayoutLine> placeLines(const QStringList& lines, const QList<QUuid>& owners, const QHash<QUuid, QString>& tails)
 {
     QList<LayoutLine> out;
     out.reserve(lines.size());
@@ -51,8 +51,20 @@ QList<LayoutLine> placeLines(const QStringList& lines, const QList<QUuid>& owner
         if (owner.isNull()) {
             out.append(LayoutLine{LayoutLine::Kind::Kept, lines[i], {}});
         } else if (owner != last) {
-            out.append(LayoutLine{LayoutLine::Kind::Unit, {}, owner});
+            out.append(LayoutLine{LayoutLine::Kind::Unit, tails.value(owner), owner});
             last = owner;
+        }
+    }
+    return out;
+}
+
+QHash<QUuid, QString> tails(const PlanLayout& layout)
+{
+    QHash<QUuid, QString> out;
+    for (const LayoutSection& section : layout.sections) {
+        for (const LayoutLine& line : section.lines) {
+            if (line.kind == LayoutLine::Kind::Unit && !line.text.isEmpty())
+                out.insert(line.unit, line.text);
         }
     }
     return out;
@@ -60,8 +72,9 @@ QList<LayoutLine> placeLines(const QStringList& lines, const QList<QUuid>& owner
 
 void dropIfAllTaken(LayoutSection& section)
 {
-    const bool anyKept = std::any_of(section.lines.cbegin(), section.lines.cend(),
-                                     [](const LayoutLine& line) { return line.kind != LayoutLine::Kind::Unit; });
+    const bool anyKept = std::any_of(section.lines.cbegin(), section.lines.cend(), [](const LayoutLine& line) {
+        return line.kind != LayoutLine::Kind::Unit || !line.text.isEmpty();
+    });
     if (!anyKept)
         section.lines.clear();
 }
@@ -76,7 +89,7 @@ void blankBeforeHeading(QStringList& out, PlanLayout& written)
 }
 
 void writePlace(QStringList& out, const LayoutSection& section, const QList<LayoutUnit>& units,
-                const QList<LayoutLine>& extraOpening, PlanLayout& written)
+                const QList<LayoutLine>& extraOpening, PlanLayout& written, const QList<LayoutLine>& extraClosing)
 {
     if (section.heading) {
         blankBeforeHeading(out, written);
@@ -115,10 +128,11 @@ void writePlace(QStringList& out, const LayoutSection& section, const QList<Layo
     keep(opening);
     for (const LayoutUnit& unit : units) {
         out.append(unit.lines);
-        next.lines.append(LayoutLine{LayoutLine::Kind::Unit, {}, unit.key});
+        next.lines.append(LayoutLine{LayoutLine::Kind::Unit, unit.tail, unit.key});
         if (const auto kept = after.constFind(unit.key); kept != after.cend())
             keep(*kept);
     }
+    keep(extraClosing);
     for (int i = 0; i < section.blanksAfter; ++i)
         out.append(QString());
     dropIfAllTaken(next);

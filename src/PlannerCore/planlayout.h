@@ -5,6 +5,7 @@
 // every line the reader left goes back in: in its section, after the line it followed.
 // Lines that the reader took are written again in the one canonical form.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -20,7 +21,7 @@ struct LayoutLine {
         Comment,  // a week's repeats comment, which the writer renders afresh
     };
     Kind kind = Kind::Kept;
-    QString text;  // Kept and Title
+    QString text;  // Kept and Title; for a Unit, the tags its line named twice
     QUuid unit;    // Unit
     bool operator==(const LayoutLine&) const = default;
 };
@@ -52,6 +53,7 @@ struct PlanLayout {
 struct LayoutUnit {
     QUuid key;
     QStringList lines;
+    QString tail;  // the tags its line named twice, kept after its own
 };
 
 namespace planlayout {
@@ -65,18 +67,22 @@ QString joined(const QStringList& lines);
 // The blank lines that end `lines` are cut off and counted.
 int cutTrailingBlanks(QStringList& lines);
 // Turns a place's run of lines into layout lines, given which unit took each line
-// (null for none). Only the first line of each unit is recorded.
-QList<LayoutLine> placeLines(const QStringList& lines, const QList<QUuid>& owners);
+// (null for none). Only the first line of each unit is recorded, with its tail.
+QList<LayoutLine> placeLines(const QStringList& lines, const QList<QUuid>& owners,
+                             const QHash<QUuid, QString>& tails = {});
+// The tails of the units of a layout, by key.
+QHash<QUuid, QString> tails(const PlanLayout& layout);
 // What a place section keeps: nothing when the reader took every line.
 void dropIfAllTaken(LayoutSection& section);
 
 // Writes a section that holds units: its heading, then its kept lines each after the
 // unit it followed, the units in their new order, and its closing blank lines. A kept
 // line whose unit is gone from here (removed, moved elsewhere) follows the nearest unit
-// before it that stayed, or opens the section. `extraOpening` lines come first.
-// Appends the written section's layout to `written`.
+// before it that stayed, or opens the section. `extraOpening` lines come first,
+// `extraClosing` lines after the last unit's. Appends the written section's layout to
+// `written`.
 void writePlace(QStringList& out, const LayoutSection& section, const QList<LayoutUnit>& units,
-                const QList<LayoutLine>& extraOpening, PlanLayout& written);
+                const QList<LayoutLine>& extraOpening, PlanLayout& written, const QList<LayoutLine>& extraClosing = {});
 
 // Before a heading the file has an empty line, as the writer always puts one there; an
 // added one closes the last section of `written`.

@@ -5,12 +5,16 @@
 #include "textfile.h"
 #include "textutil.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <limits>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -124,11 +128,15 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
     else
         skipped_.remove(name);
     if (file.state == pemby::TextFile::State::Unreadable) {
-        // Said when the file is looked for, not again at every minute's look.
-        if (!onlyIfChanged)
-            qCWarning(lcStore) << "skipping" << name << "which can't be read:" << file.error;
-        return std::nullopt;
+        unreadable_.insert(name, QStringLiteral("%1 can't be read (%2)").arg(name, file.error));
+        // Said when the file is looked for, not again at every minute's look. What was
+        // saved beside it in an earlier run is what the plan holds of it meanwhile.
+        if (onlyIfChanged)
+            return std::nullopt;
+        qCWarning(lcStore) << "skipping" << name << "which can't be read:" << file.error;
+        return readCopy(name, decode);
     }
+    unreadable_.remove(name);
     if (file.state != pemby::TextFile::State::Read)
         return std::nullopt;
     const auto known = files_.constFind(name);
@@ -260,6 +268,14 @@ bool PlannerStore::reloadIfChanged(Planner& planner)
     return changed;
 }
 
+std::optional<QString> PlannerStore::unreadableWeek(Day monday) const
+{
+    const auto why = unreadable_.constFind(Markdown::weekFileName(monday));
+    if (why == unreadable_.cend())
+        return std::nullopt;
+    return *why;
+}
+
 // ---- Saving ------------------------------------------------------------------------
 
 Status PlannerStore::save(const Planner& planner)
@@ -285,21 +301,36 @@ Status PlannerStore::save(const Planner& planner)
     const bool rules = std::exchange(pendingRepeats_, false) || !(planner.repeats == saved_.repeats);
     saved_ = planner;
 
-    // One refused or failed file must not keep the others from being written: every
-    // file is tried, and the ones that failed are looked at again next time.
+    // Every file is rendered first. One that would be too large to read back stops
+    // the whole save, so that a thing never leaves one file for one that is not
+    // written: the folder stays as it was.
     QList<Failure> failures;
+    QList<Prepared> prepared;
     for (const Day monday : sorted(weeks)) {
-        if (!saveWeek(monday, planner, failures))
+        if (!saveWeek(monday, planner, failures, prepared))
             pendingWeeks_.insert(monday);
     }
     for (const MonthKey month : sorted(months)) {
-        if (!saveMonth(month, planner, failures))
+        if (!saveMonth(month, planner, failures, prepared))
             pendingMonths_.insert(month);
     }
-    if (lists && !saveLists(planner, failures))
+    if (lists && !saveLists(planner, failures, prepared))
         pendingLists_ = true;
-    if (rules && !saveRepeats(planner, failures))
+    if (rules && !saveRepeats(planner, failures, prepared))
         pendingRepeats_ = true;
+    if (!failures.isEmpty()) {
+        for (const Prepared& p : std::as_const(prepared))
+            p.again();
+        prepared.clear();
+    }
+    // One failed write must not keep the others from being written: every file is
+    // tried, and the ones that failed are looked at again next time.
+    for (Prepared& p : prepared) {
+        if (const Status status = write(p.name, p.text, std::move(p.record)); !status) {
+            failures.append(Failure{p.name, status.errorText()});
+            p.again();
+        }
+    }
 
     if (failures.isEmpty())
         return {};
@@ -312,7 +343,7 @@ Status PlannerStore::save(const Planner& planner)
     return Error{failureText(failures.first().text, others)};
 }
 
-bool PlannerStore::saveWeek(Day monday, const Planner& planner, QList<Failure>& failures)
+bool PlannerStore::saveWeek(Day monday, const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared)
 {
     FileContent content;
     content.week = Markdown::weekOf(monday, planner);
@@ -320,18 +351,20 @@ bool PlannerStore::saveWeek(Day monday, const Planner& planner, QList<Failure>& 
                                         [](const QList<Thing>& things) { return !things.isEmpty(); })
         || !content.week.applied.value_or(QSet<QString>()).isEmpty();
     const auto render = [monday](const FileContent& c, PlanLayout* layout) { return Markdown::encodeWeek(monday, c.week, layout); };
-    return store(Markdown::weekFileName(monday), content, hasContent, render, failures);
+    return store(Markdown::weekFileName(monday), content, hasContent, render, failures, prepared,
+                 [this, monday] { pendingWeeks_.insert(monday); });
 }
 
-bool PlannerStore::saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures)
+bool PlannerStore::saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared)
 {
     FileContent content;
     content.things = planner.months.value(month);
     const auto render = [month](const FileContent& c, PlanLayout* layout) { return Markdown::encodeMonth(month, c.things, layout); };
-    return store(Markdown::monthFileName(month), content, !content.things.isEmpty(), render, failures);
+    return store(Markdown::monthFileName(month), content, !content.things.isEmpty(), render, failures, prepared,
+                 [this, month] { pendingMonths_.insert(month); });
 }
 
-bool PlannerStore::saveLists(const Planner& planner, QList<Failure>& failures)
+bool PlannerStore::saveLists(const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared)
 {
     FileContent content;
     content.lists = planner.lists;
@@ -339,35 +372,48 @@ bool PlannerStore::saveLists(const Planner& planner, QList<Failure>& failures)
                                       [](const EventuallyList& l) { return !l.things.isEmpty(); });
     const bool defaultNames = planner.lists.size() == 1 && planner.lists.first().name == u"eventually";
     const auto render = [](const FileContent& c, PlanLayout* layout) { return Markdown::encodeLists(c.lists, layout); };
-    return store(Markdown::listsFileName(), content, anyThing || !defaultNames, render, failures);
+    return store(Markdown::listsFileName(), content, anyThing || !defaultNames, render, failures, prepared,
+                 [this] { pendingLists_ = true; });
 }
 
-bool PlannerStore::saveRepeats(const Planner& planner, QList<Failure>& failures)
+bool PlannerStore::saveRepeats(const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared)
 {
     FileContent content;
     content.rules = planner.repeats;
     const auto render = [](const FileContent& c, PlanLayout* layout) { return Markdown::encodeRepeats(c.rules, layout); };
-    return store(Markdown::repeatsFileName(), content, !content.rules.isEmpty(), render, failures);
+    return store(Markdown::repeatsFileName(), content, !content.rules.isEmpty(), render, failures, prepared,
+                 [this] { pendingRepeats_ = true; });
 }
 
 bool PlannerStore::store(const QString& name, const FileContent& content, bool hasContent, const Render& render,
-                         QList<Failure>& failures)
+                         QList<Failure>& failures, QList<Prepared>& prepared, std::function<void()> again)
 {
     // A file is written only when what it holds changed: an untouched file stays as it
     // is, whatever a rendering of it would look like. A new file is made only for
     // something to hold.
     const auto known = files_.constFind(name);
-    if (known != files_.cend() ? known->content == content : !hasContent)
+    // A file kept beside in a copy is the copy's to follow, emptied or not.
+    const bool inCopy = conflicts_.contains(name);
+    if (known != files_.cend() ? known->content == content : !hasContent && !inCopy)
         return true;
     FileRecord record;
     record.content = content;
-    if (known != files_.cend())
+    // While the plan's version lives in a copy, it is written in the copy's form.
+    if (const auto conflict = conflicts_.constFind(name); conflict != conflicts_.cend() && conflict->layout)
+        record.layout = *conflict->layout;
+    else if (known != files_.cend())
         record.layout = known->layout;
     const QString text = render(content, &record.layout);
-    if (const Status status = write(name, text, std::move(record)); !status) {
-        failures.append(Failure{name, status.errorText()});
+    // A file past what reading takes would never come back: it is not written, and
+    // what the folder holds stays as it is.
+    if (const qint64 bytes = text.size() * 3 > pemby::maxTextFileBytes ? text.toUtf8().size() : 0;
+        bytes > pemby::maxTextFileBytes) {
+        qCWarning(lcStore) << "not writing" << name << "past the size reading takes:" << bytes;
+        failures.append(Failure{name, QStringLiteral("%1 would be too large (%2), so the change isn't saved")
+                                          .arg(name, pemby::sizeOverLimit(bytes, pemby::maxTextFileBytes))});
         return false;
     }
+    prepared.append(Prepared{name, text, std::move(record), std::move(again)});
     return true;
 }
 
@@ -386,9 +432,12 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
     const QString path = pathOf(name);
     const pemby::TextFile disk = pemby::readTextFile(path);
     switch (disk.state) {
-    case pemby::TextFile::State::Unreadable:
+    case pemby::TextFile::State::Unreadable: {
         qCWarning(lcStore) << "not overwriting" << name << "which can't be read:" << disk.error;
-        return keepBoth(name, std::nullopt, text, QStringLiteral("%1 can't be read (%2)").arg(name, disk.error));
+        const QString why = QStringLiteral("%1 can't be read (%2)").arg(name, disk.error);
+        unreadable_.insert(name, why);
+        return keepBoth(name, std::nullopt, text, why, record.layout);
+    }
     case pemby::TextFile::State::Read:
         if (isKnown && sameText(known->text, disk.text))
             break;
@@ -398,10 +447,12 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
             conflicts_.remove(name);
             return {};
         }
-        return keepBoth(name, disk.text, text, QStringLiteral("%1 was changed elsewhere").arg(name));
+        unreadable_.remove(name);
+        return keepBoth(name, disk.text, text, QStringLiteral("%1 was changed elsewhere").arg(name), record.layout);
     case pemby::TextFile::State::Missing:
         break;
     }
+    unreadable_.remove(name);
 
     if (const Status made = pemby::makeFolder(folder_); !made) {
         qCWarning(lcStore) << made.errorText();
@@ -417,29 +468,102 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
     return {};
 }
 
+namespace {
+
+// The line that ties a copy to the unreadable file it was kept beside, as that file
+// was: the next run finds the copy again by it, for as long as the file stays so.
+QString copyMark(const QString& name, const QString& state)
+{
+    return QStringLiteral("<!-- your version of %1, which couldn't be read (%2) -->").arg(name, state);
+}
+
+// The copy's text is the file's, with its mark under the first line.
+QString withMark(const QString& text, const QString& mark)
+{
+    const qsizetype end = text.indexOf(u'\n');
+    if (end < 0)
+        return text + u'\n' + mark + u'\n';
+    return text.first(end + 1) + mark + u'\n' + text.sliced(end + 1);
+}
+
+std::optional<QString> withoutMark(const QString& text, const QString& mark)
+{
+    const qsizetype first = text.indexOf(u'\n');
+    if (first < 0 || !QStringView(text).sliced(first + 1).startsWith(mark + u'\n'))
+        return std::nullopt;
+    return text.first(first + 1) + text.sliced(first + 1 + mark.size() + 1);
+}
+
+} // namespace
+
+QString PlannerStore::unreadableState(const QString& name) const
+{
+    // By its bytes where they can be had: a sync client may touch the time alone.
+    if (const Result<QByteArray> bytes = pemby::readBytes(pathOf(name), pemby::maxTextFileBytes)) {
+        return QStringLiteral("%1 bytes, SHA-256 %2")
+            .arg(bytes.value().size())
+            .arg(QString::fromLatin1(QCryptographicHash::hash(bytes.value(), QCryptographicHash::Sha256).toHex()));
+    }
+    struct stat info {};
+    if (::lstat(QFile::encodeName(pathOf(name)).constData(), &info) != 0)
+        return QStringLiteral("gone");
+    return QStringLiteral("%1 bytes, modified %2.%3")
+        .arg(qint64(info.st_size))
+        .arg(qint64(info.st_mtim.tv_sec))
+        .arg(qint64(info.st_mtim.tv_nsec), 9, 10, QLatin1Char('0'));
+}
+
+std::optional<PlannerStore::FileRecord> PlannerStore::readCopy(const QString& name, const Decode& decode)
+{
+    const QString base = name.endsWith(u".md") ? name.chopped(3) : name;
+    const QString state = unreadableState(name);
+    const QString mark = copyMark(name, state);
+    QStringList copies = QDir(folder_).entryList({base + QStringLiteral(" (conflict *).md")}, QDir::Files, QDir::Name);
+    // The newest first: its name carries the time it was made.
+    for (auto copy = copies.crbegin(); copy != copies.crend(); ++copy) {
+        pemby::TextFile file = pemby::readTextFile(pathOf(*copy));
+        if (file.state != pemby::TextFile::State::Read)
+            continue;
+        const auto text = withoutMark(file.text, mark);
+        if (!text)
+            continue;
+        FileRecord record;
+        record.content = decode(*text, &record.layout);
+        record.text = *text;
+        conflicts_.insert(name, Conflict{std::nullopt, state, *text, *copy, record.layout});
+        qCWarning(lcStore) << "reading" << name << "from" << *copy << "while it can't be read";
+        return record;
+    }
+    return std::nullopt;
+}
+
 Status PlannerStore::keepBoth(const QString& name, const std::optional<QString>& outside, const QString& ours,
-                              const QString& why)
+                              const QString& why, const PlanLayout& layout)
 {
     const auto reported = [&](const QString& copyName) {
         return Error{why + QStringLiteral("; your version is in ") + copyName};
     };
     // One outside version gets one copy, which follows every edit made until that
-    // version is read back; a further outside change gets a copy of its own.
+    // version is read back, also in later runs; a further outside change gets a copy of
+    // its own.
+    const QString state = outside ? QString() : unreadableState(name);
     const auto earlier = conflicts_.find(name);
     const bool sameOutside = earlier != conflicts_.end()
-        && (outside && earlier->outside ? sameText(*outside, *earlier->outside) : !outside && !earlier->outside);
+        && (outside && earlier->outside ? sameText(*outside, *earlier->outside)
+                                        : !outside && !earlier->outside && state == earlier->unreadable);
     const QString copyName = sameOutside ? earlier->copyName : freeConflictName(name);
     if (sameOutside && earlier->ours == ours)
         return reported(copyName);
 
     if (const Status made = pemby::makeFolder(folder_); !made)
         return made;
-    if (const Status status = pemby::writeTextFileAtomic(pathOf(copyName), ours); !status) {
+    const QString copyText = outside ? ours : withMark(ours, copyMark(name, state));
+    if (const Status status = pemby::writeTextFileAtomic(pathOf(copyName), copyText); !status) {
         qCWarning(lcStore) << "can't write the conflict copy of" << name << status.errorText();
         return Error{why + QStringLiteral(", and your version couldn't be saved beside it (%1)").arg(status.errorText())};
     }
     qCWarning(lcStore) << name << "kept as it is on disk; this plan's version is in" << copyName;
-    conflicts_.insert(name, Conflict{outside, ours, copyName});
+    conflicts_.insert(name, Conflict{outside, state, ours, copyName, layout});
     return reported(copyName);
 }
 

@@ -72,6 +72,10 @@ public:
     // so they were neither read nor written through; as of each file's last look.
     QStringList skippedFiles() const;
 
+    // Why the week's file could not be read when it was last looked at, naming it; none
+    // while it reads (or is missing). Nothing is to move into such a week of its own.
+    std::optional<QString> unreadableWeek(Day monday) const;
+
     // Note files in the "notes" subfolder; nullopt for an id that is not letters,
     // digits and "-".
     std::optional<QString> notePath(const QString& id) const;
@@ -109,30 +113,45 @@ private:
     };
     struct Conflict {
         std::optional<QString> outside;  // the text found on disk; none when it can't be read
+        QString unreadable;              // then: what the file on disk was, as its copy says
         QString ours;                    // the text in the copy
         QString copyName;
+        std::optional<PlanLayout> layout;  // where the copy's lines stand, once it was read
     };
     struct Failure {
         QString name;
         QString text;
+    };
+    // A file rendered for writing, and how to look at it again when it is not written.
+    struct Prepared {
+        QString name;
+        QString text;
+        FileRecord record;
+        std::function<void()> again;
     };
 
     QString pathOf(const QString& name) const;
     // The file's text and what it holds, remembered; nullopt when it is missing or
     // can't be read.
     std::optional<FileRecord> read(const QString& name, const Decode& decode, bool onlyIfChanged);
-    // Writes the file when the plan's content of it differs from what it holds (a file
-    // not known yet: when there is content); false when that failed.
+    // Renders the file for writing when the plan's content of it differs from what it
+    // holds (a file not known yet: when there is content); false when it would be too
+    // large to read back.
     bool store(const QString& name, const FileContent& content, bool hasContent, const Render& render,
-               QList<Failure>& failures);
+               QList<Failure>& failures, QList<Prepared>& prepared, std::function<void()> again);
     Status write(const QString& name, const QString& text, FileRecord record);
-    Status keepBoth(const QString& name, const std::optional<QString>& outside, const QString& ours, const QString& why);
+    Status keepBoth(const QString& name, const std::optional<QString>& outside, const QString& ours, const QString& why,
+                    const PlanLayout& layout);
     QString freeConflictName(const QString& name) const;
+    // The copy kept beside a file that can't be read, made while the file was as it is
+    // now: what it holds, and it is the copy for this file until the file changes.
+    std::optional<FileRecord> readCopy(const QString& name, const Decode& decode);
+    QString unreadableState(const QString& name) const;
 
-    bool saveWeek(Day monday, const Planner& planner, QList<Failure>& failures);
-    bool saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures);
-    bool saveLists(const Planner& planner, QList<Failure>& failures);
-    bool saveRepeats(const Planner& planner, QList<Failure>& failures);
+    bool saveWeek(Day monday, const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared);
+    bool saveMonth(MonthKey month, const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared);
+    bool saveLists(const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared);
+    bool saveRepeats(const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared);
 
     QString folder_;
     QHash<QString, FileRecord> files_;
@@ -140,6 +159,7 @@ private:
     QSet<MonthKey> loadedMonths_;
     QHash<QString, Conflict> conflicts_;
     QSet<QString> skipped_;
+    QHash<QString, QString> unreadable_;  // file name → why it can't be read
     FilesRead filesRead_;
     // The plan of the last save; what still equals it needs no look at its files.
     Planner saved_;

@@ -59,6 +59,22 @@ QString sizeText(qint64 bytes)
     return QString::number(bytes) + QStringLiteral(" bytes");
 }
 
+} // namespace
+
+// "9.0 MB, more than 8.0 MB"; in bytes where the rounded figures would read the same.
+QString sizeOverLimit(qint64 bytes, qint64 cap)
+{
+    QString size = sizeText(bytes);
+    QString limit = sizeText(cap);
+    if (size == limit) {
+        size = QString::number(bytes) + QStringLiteral(" bytes");
+        limit = QString::number(cap) + QStringLiteral(" bytes");
+    }
+    return size + QStringLiteral(", more than ") + limit;
+}
+
+namespace {
+
 // A FIFO or a device named like one of our files must neither block the read (opening
 // a FIFO waits for a writer) nor feed it without end (/dev/zero): open without waiting,
 // then take only a regular file of a bounded size.
@@ -93,7 +109,7 @@ RawRead readRegularFile(const QString& path, qint64 cap, Links links)
         return out;
     }
     if (info.st_size > cap) {
-        out.error = QStringLiteral("it is too large (%1, more than %2)").arg(sizeText(info.st_size), sizeText(cap));
+        out.error = QStringLiteral("it is too large (%1)").arg(sizeOverLimit(info.st_size, cap));
         return out;
     }
     // Read what is there, and one byte more to see a file that grew past the cap.

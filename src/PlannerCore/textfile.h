@@ -32,6 +32,9 @@ enum class Links { Refuse, Follow };
 // file is not one of ours and would cost seconds and hundreds of megabytes to read.
 inline constexpr qint64 maxTextFileBytes = 8 * 1024 * 1024;
 
+// A size over a limit, as "9.0 MB, more than 8.0 MB", in figures that differ.
+QString sizeOverLimit(qint64 bytes, qint64 cap);
+
 // Reads `path` as strict UTF-8. A missing file is Missing (not an error); anything
 // else that is not a regular file of at most `cap` bytes (a link, a folder, a FIFO, a
 // device, a larger file), a read error or bytes that are not UTF-8 is Unreadable, with

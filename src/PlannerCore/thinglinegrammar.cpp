@@ -18,6 +18,8 @@
 //    written as "key%:" with those characters and "%" percent-encoded as UTF-8
 //    ("{from%:https://x.org/a%20b}"). "key:" values are never decoded, so a literal
 //    "%20" in an ordinary link stays what it is.
+//  - A line that names a field twice ("{green} {red}") takes the first; the others
+//    are kept with the file's layout and written back after the thing's own tags.
 // Step titles are read verbatim after their checkbox and need no guard.
 #include "markdown.h"
 
@@ -26,6 +28,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -112,41 +115,58 @@ bool onlyLetterZ(QStringView tag)
     return !tag.isEmpty() && std::all_of(tag.begin(), tag.end(), [](QChar c) { return c == u'z'; });
 }
 
-// Applies one tag; false when the tag names no field of a thing, so that its text can
-// stay with the title instead of vanishing from the file at the next write.
-bool applyThingTag(Thing& thing, QStringView tag)
+// The fields a tag can set; a line may name one twice.
+enum class Field { None, Mark, Repeat, Remind, Note, Link, Sync, Moves };
+
+// Applies one tag and says which field it set; None when the tag names no field of a
+// thing, so that its text can stay with the title instead of vanishing from the file
+// at the next write.
+Field applyThingTag(Thing& thing, QStringView tag)
 {
     if (const auto mark = markFromRawValue(tag)) {
         thing.mark = mark;
-    } else if (auto repeatID = Markdown::tagValue(tag, u"every")) {
+        return Field::Mark;
+    }
+    if (auto repeatID = Markdown::tagValue(tag, u"every")) {
         thing.repeatID = std::move(repeatID);
-    } else if (tag.startsWith(u"at:")) {
+        return Field::Repeat;
+    }
+    if (tag.startsWith(u"at:")) {
         const auto time = TimeOfDay::parse(tag.sliced(3));
         if (!time)
-            return false;
+            return Field::None;
         thing.remind = time;
-    } else if (auto noteID = Markdown::tagValue(tag, u"note")) {
+        return Field::Remind;
+    }
+    if (auto noteID = Markdown::tagValue(tag, u"note")) {
         // A note id names a file; only UUID text may ever become part of a path, and
         // anything else ("{note:shopping}") is the user's own text.
         if (!pemby::isUuidText(*noteID))
-            return false;
+            return Field::None;
         thing.noteID = std::move(noteID);
-    } else if (auto link = Markdown::tagValue(tag, u"from")) {
+        return Field::Note;
+    }
+    if (auto link = Markdown::tagValue(tag, u"from")) {
         thing.link = std::move(link);
-    } else if (auto syncID = Markdown::tagValue(tag, u"sync")) {
+        return Field::Link;
+    }
+    if (auto syncID = Markdown::tagValue(tag, u"sync")) {
         thing.syncID = std::move(syncID);
-    } else if (onlyLetterZ(tag)) {
+        return Field::Sync;
+    }
+    if (onlyLetterZ(tag)) {
         thing.zs = int(std::min<qint64>(tag.size(), Thing::maxMoveCount));
-    } else if (const auto n = tag.startsWith(u'z') ? pemby::parseStrictInt(tag.sliced(1)) : std::nullopt) {
+        return Field::Moves;
+    }
+    if (const auto n = tag.startsWith(u'z') ? pemby::parseStrictInt(tag.sliced(1)) : std::nullopt) {
         // No count is below zero: "{z-5}" is text. A count too high for a move more
         // is held at the highest.
         if (*n < 0)
-            return false;
+            return Field::None;
         thing.zs = int(std::min<qint64>(*n, Thing::maxMoveCount));
-    } else {
-        return false;
+        return Field::Moves;
     }
-    return true;
+    return Field::None;
 }
 
 QString moveCountTag(int zs)
@@ -181,8 +201,10 @@ QString Markdown::readTitle(QStringView written)
 {
     if (written == emptyTitle)
         return {};
+    // A title has no blanks at its ends, guarded or not: "word  {}" is the title
+    // "word", as "word " would read.
     if (written.endsWith(guard))
-        return written.chopped(guard.size()).toString();
+        return trimmedBlanks(written.chopped(guard.size())).toString();
     return written.toString();
 }
 
@@ -197,7 +219,7 @@ QString Markdown::readTitle(QStringView written, const QStringList& kept)
 bool Markdown::isThingField(QStringView tag)
 {
     Thing scratch;
-    return applyThingTag(scratch, tag);
+    return applyThingTag(scratch, tag) != Field::None;
 }
 
 QString Markdown::writtenTitle(const QString& title, bool (*isField)(QStringView tag))
@@ -242,16 +264,29 @@ std::optional<QString> Markdown::tagValue(QStringView tag, QStringView key)
     return std::nullopt;
 }
 
-std::optional<Thing> Markdown::decodeThing(QStringView text, bool done)
+std::optional<Thing> Markdown::decodeThing(QStringView text, bool done, QString* shadowed)
 {
     const TitleAndTags split = splitTags(text);
     Thing thing;
     thing.done = done;
-    // Peeled last tag first, so of two tags of one kind the one nearer the title wins.
+    // Peeled last tag first, so of two tags of one field the one nearer the title wins.
+    // The other ("{green} {red}", "{zz} {z3}") is the user's text too; it goes to
+    // `shadowed`, to be written back after the thing's own tags, where it changes nothing.
     QStringList kept;
+    QStringList overridden;
+    std::array<const QString*, 8> setBy{};
     for (const QString& tag : split.tags) {
-        if (!applyThingTag(thing, tag))
+        const Field field = applyThingTag(thing, tag);
+        if (field == Field::None) {
             kept.prepend(tag);
+            continue;
+        }
+        if (const QString* earlier = std::exchange(setBy[size_t(field)], &tag))
+            overridden.prepend(*earlier);
+    }
+    if (shadowed) {
+        for (const QString& tag : std::as_const(overridden))
+            *shadowed += QStringLiteral(" {") + tag + u'}';
     }
     if (split.title.isEmpty() && kept.isEmpty())
         return std::nullopt;
@@ -262,9 +297,11 @@ std::optional<Thing> Markdown::decodeThing(QStringView text, bool done)
     return thing;
 }
 
-QList<Thing> Markdown::decodeThings(const QStringList& lines, QList<int>* owners)
+QList<Thing> Markdown::decodeThings(const QStringList& lines, QList<int>* owners, QStringList* shadowed)
 {
     QList<Thing> things;
+    if (shadowed)
+        shadowed->clear();
     if (owners) {
         owners->clear();
         owners->reserve(lines.size());
@@ -283,9 +320,12 @@ QList<Thing> Markdown::decodeThings(const QStringList& lines, QList<int>* owners
         }
         if (!indented || things.isEmpty()) {
             const auto box = checkbox(line);
-            auto thing = box ? decodeThing(box->text, box->done) : std::nullopt;
+            QString tail;
+            auto thing = box ? decodeThing(box->text, box->done, &tail) : std::nullopt;
             if (thing) {
                 things.append(std::move(*thing));
+                if (shadowed)
+                    shadowed->append(tail);
                 took(int(things.size() - 1));
             } else {
                 took(-1);

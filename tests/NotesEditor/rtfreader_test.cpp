@@ -1,3 +1,4 @@
+#include "paragraphmarkers.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
 #include "support/notetext.h"
@@ -213,6 +214,8 @@ TEST(RtfReader, ReadsTextInTheCodePageOfItsDocumentOrFont)
         // Second bytes that are a backslash (表, ソ) or a letter (フ, ア); half-width kana.
         {"shiftjis-mail.rtf", QStringLiteral("表示ソフトとアイス\nｱｲｽ\n")},
         {"big5-mail.rtf", QStringLiteral("購物清單 成功\n")},
+        // A Western font's bytes in a Chinese note are cp1252, whatever the document's.
+        {"western-font-in-chinese-note.rtf", QStringLiteral("你好\u00A0\u201Cquoted\u201D\u00A0\u00A9 2024世\n")},
     };
     for (const Case& c : cases) {
         const auto read = RtfReader::read(readFixture(c.file));
@@ -273,7 +276,8 @@ TEST(RtfReader, TextThatIsNotShownOrShownTwiceIsLeftOut)
         // The Symbol font's characters as they show, by byte and at U+F020…U+F0FF.
         {"{\\fonttbl{\\f1\\fnil\\fcharset2 Symbol;}}{\\f1\\'b7}{\\f1 a\\'ae}{\\f1\\uc1\\u-3913 ?}{\\f1\\u61623 }",
          QStringLiteral("\u2022\u03B1\u2192\u2022\u2022")},
-        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Wingdings;}}{\\f1\\'b7}", QStringLiteral("\u00B7")},
+        // A picture with no Unicode twin stays the character Windows gives it.
+        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Wingdings;}}{\\f1\\'b7}", QStringLiteral("\uF0B7")},
         // Hidden text.
         {"a{\\v hidden}b\\v c\\v0 d\\v e\\plain f", "abdf"},
         // Nested tables: cells apart, a row a paragraph, the fallback for old readers skipped.
@@ -291,4 +295,34 @@ TEST(RtfReader, ReadsTextNestedAsDeepAsMailNestsIt)
     const int depth = 3000;
     const QByteArray rtf = "{\\rtf1 " + QByteArray(depth, '{') + "deep" + QByteArray(depth, '}') + " after}";
     EXPECT_EQ(textOf(rtf), "deep after");
+}
+
+TEST(RtfReader, ListMarkersInSymbolFontsAreBulletItems)
+{
+    // Word's bullets in Wingdings, by byte and by \u, and in a symbol-charset font of
+    // another name; a ballot box stays a checklist item, a picture inside a line stays
+    // the picture.
+    const auto read = RtfReader::read(readFixture("wingdings-bullets.rtf"));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(pemby::documentText(*read->text),
+              QStringLiteral("Packing\n\u2022\tsocks\n\u2022\tshoes\n\u2022\tpassport\n\u2611\ttickets\ndone \u2713 twice\n"));
+    QList<ParagraphKind::Type> kinds;
+    for (QTextBlock block = read->text->begin(); block.isValid(); block = block.next())
+        kinds.append(ParagraphMarkers::parse(block.text()).kind.type);
+    using Type = ParagraphKind::Type;
+    EXPECT_EQ(kinds, (QList<Type>{Type::plain, Type::bullet, Type::bullet, Type::bullet, Type::checkbox, Type::plain,
+                                  Type::plain}));
+
+    struct Case { QByteArray body; QString text; };
+    const Case cases[] = {
+        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Symbol MT;}}x{\\f1\\'b7}", QStringLiteral("x\u2022")},
+        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Wingdings;}}{\\f1 \\'6c\\'a7}", QStringLiteral("\u25CF\u25AA")},
+        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Wingdings 2;}}{\\f1\\'97\\tab}x", QStringLiteral("\u2022\tx")},
+        // Not at the paragraph's start, not before a tab: no marker.
+        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Wingdings;}}a{\\f1\\'a7\\tab}", QStringLiteral("a\u25AA\t")},
+        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Wingdings;}}{\\f1\\'a7 x}", QStringLiteral("\u25AA \uF078")},
+        {"{\\fonttbl{\\f1\\fnil\\fcharset2 Wingdings;}}{\\f1\\'a7} x", QStringLiteral("\u25AA x")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(textOf("{\\rtf1\\ansi\\ansicpg1252 " + c.body + "}"), c.text) << c.body.toStdString();
 }

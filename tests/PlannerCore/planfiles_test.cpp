@@ -234,3 +234,81 @@ TEST(PlanFiles, SplitsSectionsAtDoubleHashesOnly)
     };
     EXPECT_EQ(sections, expected);
 }
+
+TEST(PlanFiles, KeepsTagsThatNameAFieldTwice)
+{
+    // Written by hand: a second mark, a second move count, a second link. The first of
+    // each field counts; the others stay on the line, after the thing's own tags, in
+    // every file and wherever the thing moves inside it.
+    const QString file = "# 2024 week 5\n\n## mon 2024-01-29\n- [ ] call {green} {red}\n- [ ] post {zz} {z3} {from:a} {from:b}\n"
+                         "\n## tue 2024-01-30\n\n## wed 2024-01-31\n- [ ] other\n\n## thu 2024-02-01\n\n## fri 2024-02-02\n"
+                         "\n## sat 2024-02-03\n\n## sun 2024-02-04\n";
+    PlanLayout layout;
+    WeekContent week = Markdown::decodeWeek(file, week5, &layout);
+    ASSERT_EQ(week.days[0].size(), 2);
+    EXPECT_EQ(week.days[0][0].mark, Mark::Green);
+    EXPECT_EQ(week.days[0][1].zs, 2);
+    EXPECT_EQ(week.days[0][1].link, "a");
+
+    week.days[2].first().done = true;
+    week.days[3].append(week.days[0].takeFirst());
+    week.days[0].first().mark = Mark::Lavender;
+    const QString written = Markdown::encodeWeek(week5, week, &layout);
+    EXPECT_TRUE(written.contains("## mon 2024-01-29\n- [ ] post {zz} {lavender} {from:a} {z3} {from:b}\n")) << written.toStdString();
+    EXPECT_TRUE(written.contains("## wed 2024-01-31\n- [x] other\n")) << written.toStdString();
+    EXPECT_TRUE(written.contains("## thu 2024-02-01\n- [ ] call {green} {red}\n")) << written.toStdString();
+    EXPECT_EQ(Markdown::encodeWeek(week5, week, &layout), written);
+    const WeekContent back = Markdown::decodeWeek(written, week5);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(withoutIds(back.days[i]), withoutIds(week.days[i])) << i;
+
+    PlanLayout month;
+    QList<Thing> things = Markdown::decodeMonth(u"# 2024-05, roughly\n\n- [ ] a {red} {green}\n- [ ] b\n", &month);
+    things.removeLast();
+    EXPECT_EQ(Markdown::encodeMonth(may, things, &month), "# 2024-05, roughly\n\n- [ ] a {red} {green}\n");
+    PlanLayout lists;
+    QList<EventuallyList> read = Markdown::decodeLists(u"# eventually\n\n## eventually\n- [ ] a {z} {z9}\n", &lists);
+    read.first().things.append(thing("b"));
+    EXPECT_EQ(Markdown::encodeLists(read, &lists), "# eventually\n\n## eventually\n- [ ] a {z} {z9}\n- [ ] b\n");
+}
+
+TEST(PlanFiles, ARemovedListLeavesItsLinesAfterTheListBeforeAndTheListsPastTheSixthAsText)
+{
+    const QString file = "# eventually\n\n## one\n- [ ] a\nabout a\n\n## two\nfree text\n- [ ] b\nafter b\n- [ ] c\n"
+                         "\n## three\n\n## four\n\n## five\n\n## six\n\n## seven\n- [ ] hidden\n";
+    PlanLayout layout;
+    QList<EventuallyList> lists = Markdown::decodeLists(file, &layout);
+    ASSERT_EQ(lists.size(), 6);
+    lists.removeAt(1);
+    const QString written = Markdown::encodeLists(lists, &layout);
+    EXPECT_EQ(written, "# eventually\n\n## one\n- [ ] a\nabout a\nfree text\nafter b\n\n## three\n\n## four\n\n"
+                       "## five\n\n## six\n\n## seven\n<!-- kept as text: lists past the sixth -->\n- [ ] hidden\n");
+    EXPECT_EQ(Markdown::encodeLists(lists, &layout), written);
+    const QList<EventuallyList> back = Markdown::decodeLists(written);
+    EXPECT_EQ(back.size(), 5);
+    EXPECT_EQ(withoutIds(back.first().things), withoutIds(lists.first().things));
+
+    // With room again, a new list is written before the kept text and read as a list.
+    PlanLayout again;
+    QList<EventuallyList> more = Markdown::decodeLists(written, &again);
+    more.append(EventuallyList{"added", {}});
+    const QString grown = Markdown::encodeLists(more, &again);
+    EXPECT_TRUE(grown.endsWith("## six\n\n## added\n\n## seven\n- [ ] hidden\n")) << grown.toStdString();
+    EXPECT_EQ(Markdown::decodeLists(grown).size(), 6);
+
+    // A line that the thing before would take for its note opens the list instead.
+    PlanLayout quoted;
+    QList<EventuallyList> two = Markdown::decodeLists(u"# eventually\n\n## one\n- [ ] a\n\n## two\n    > quoted\n- [ ] b\n", &quoted);
+    two.removeLast();
+    EXPECT_EQ(Markdown::encodeLists(two, &quoted), "# eventually\n\n## one\n    > quoted\n- [ ] a\n\n");
+}
+
+TEST(PlanFiles, AHeadingOfBlanksAndLineBreaksNamesNoList)
+{
+    PlanLayout layout;
+    const QString file = QStringLiteral("# eventually\n\n## \v \v\n- [ ] a\n\n## real\n- [ ] b\n");
+    QList<EventuallyList> lists = Markdown::decodeLists(file, &layout);
+    ASSERT_EQ(lists.size(), 1);
+    EXPECT_EQ(lists.first().name, "real");
+    EXPECT_EQ(Markdown::encodeLists(lists, &layout), file);
+}

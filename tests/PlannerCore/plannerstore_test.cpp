@@ -3,6 +3,7 @@
 #include "markdown.h"
 #include "support/markdowntesting.h"
 #include "support/plannertesting.h"
+#include "textfile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -78,6 +79,17 @@ void putExamples(const Folder& folder, const std::function<QByteArray(QByteArray
 {
     for (const QString& name : exampleFiles)
         folder.put(name, form ? form(fixture(name)) : fixture(name));
+}
+
+// A copy kept beside a file that can't be read says so under its first line; the
+// rest is the plan's version of the file.
+QString unmarked(const QString& copy)
+{
+    QStringList lines = copy.split(u'\n');
+    if (lines.size() < 2 || !lines[1].startsWith("<!-- your version of ") || !lines[1].endsWith(" -->"))
+        return QStringLiteral("no mark in: ") + copy;
+    lines.removeAt(1);
+    return lines.join(u'\n');
 }
 
 void loadExamples(PlannerStore& store, Planner& plan)
@@ -344,7 +356,7 @@ TEST(PlannerStore, KeepsAFileItCannotReadAndSavesItsOwnVersionBeside)
         copy = folder.conflictCopies().first();
         EXPECT_EQ(refused.errorText(), "2024-W05.md can't be read (not valid UTF-8 text); your version is in " + copy);
         EXPECT_EQ(folder.bytes("2024-W05.md"), broken);
-        EXPECT_EQ(folder.text(copy), Markdown::encodeWeek(week5, plan));
+        EXPECT_EQ(unmarked(folder.text(copy)), Markdown::encodeWeek(week5, plan));
         EXPECT_FALSE(store.reloadIfChanged(plan));
     }
     // The refusal does not keep the other files from being written.
@@ -571,7 +583,8 @@ TEST(PlannerStore, KeepsTheLinesOfAListThatIsGoneAndOfThingsThatMoved)
     plan.removeList(1, std::nullopt);
     plan.renameList(0, "inbox");
     ASSERT_TRUE(store.save(plan).ok());
-    EXPECT_EQ(folder.text("eventually.md"), "# eventually\n\n## inbox\nabout a\n* a bullet\nafter c\n- [ ] b\n\n"
+    // The gone list's lines follow the things of the list before it, in their order.
+    EXPECT_EQ(folder.text("eventually.md"), "# eventually\n\n## inbox\nabout a\n- [ ] b\n* a bullet\nafter c\n\n"
                                             "## someday\n- [ ] d\n- [ ] a\n");
     PlannerStore again(folder.path());
     Planner reread;
@@ -614,4 +627,178 @@ TEST(PlannerStore, SkipsPlanFilesThatAreNoRegularFilesOrTooLargeAndSaysWhich)
     EXPECT_TRUE(kept.errorText().startsWith("2024-W05.md can't be read (it is not a regular file)")) << kept.errorText().toStdString();
     EXPECT_TRUE(QFileInfo(folder.file("2024-W05.md")).isFile() == false);
     EXPECT_EQ(folder.conflictCopies().size(), 1);
+}
+
+TEST(PlannerStore, KeepsOneCopyBesideAFileThatCannotBeReadAcrossStarts)
+{
+    Folder folder;
+    const QByteArray broken = "# 2024 week 5\n\n## wed 2024-01-31\n- [ ] caf\xE9 in Latin-1\n";
+    folder.put("2024-W05.md", broken);
+    const auto start = [&](Planner& plan) {
+        auto store = std::make_unique<PlannerStore>(folder.path());
+        store->loadBase(plan);
+        store->loadWeeks(week5, week6, plan);
+        return store;
+    };
+
+    // First start: what is added to the week goes to a copy, which says what it is.
+    Planner first;
+    auto store = start(first);
+    EXPECT_TRUE(first.days.isEmpty());
+    EXPECT_EQ(store->unreadableWeek(week5), "2024-W05.md can't be read (not valid UTF-8 text)");
+    EXPECT_EQ(store->unreadableWeek(week6), std::nullopt);
+    first.add(QStringLiteral("mine"), Place::onDay(wednesday5));
+    const Status refused = store->save(first);
+    ASSERT_EQ(folder.conflictCopies().size(), 1);
+    const QString copy = folder.conflictCopies().first();
+    EXPECT_EQ(refused.errorText(), "2024-W05.md can't be read (not valid UTF-8 text); your version is in " + copy);
+    const QString afterOne = folder.text(copy);
+    EXPECT_EQ(unmarked(afterOne), Markdown::encodeWeek(week5, first));
+
+    // Second start, no edit: the week is what the copy holds, the save names that copy
+    // and writes nothing.
+    Planner second;
+    store = start(second);
+    EXPECT_EQ(describe(second), "2024-01-31[mine] list0[]");
+    folder.age();
+    EXPECT_EQ(store->save(second).errorText(), refused.errorText());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+    EXPECT_EQ(folder.conflictCopies(), QStringList{copy});
+    EXPECT_EQ(folder.text(copy), afterOne);
+
+    // An edit of the second run goes to the same copy, with the first run's.
+    second.add(QStringLiteral("more"), Place::onDay(week5));
+    EXPECT_EQ(store->save(second).errorText(), refused.errorText());
+    EXPECT_EQ(folder.conflictCopies(), QStringList{copy});
+    EXPECT_EQ(unmarked(folder.text(copy)), Markdown::encodeWeek(week5, second));
+    Planner third;
+    store = start(third);
+    EXPECT_EQ(describe(third), "2024-01-29[more] 2024-01-31[mine] list0[]");
+    EXPECT_EQ(folder.bytes("2024-W05.md"), broken);
+    // Emptied, the copy is emptied too: nothing comes back at the next start.
+    const QList<Thing> kept = third.days[week5];
+    third.days.remove(week5);
+    EXPECT_FALSE(store->save(third).ok());
+    EXPECT_EQ(unmarked(folder.text(copy)), Markdown::encodeWeek(week5, third));
+    Planner emptied;
+    store = start(emptied);
+    EXPECT_EQ(describe(emptied), "2024-01-31[mine] list0[]");
+    emptied.days[week5] = kept;
+    EXPECT_FALSE(store->save(emptied).ok());
+
+    // Another unreadable version is another file: its own copy, none of the first's.
+    folder.put("2024-W05.md", broken + "- [ ] \xFF\n");
+    Planner fourth;
+    store = start(fourth);
+    EXPECT_TRUE(fourth.days.isEmpty());
+    fourth.add(QStringLiteral("theirs"), Place::onDay(week5));
+    EXPECT_FALSE(store->save(fourth).ok());
+    EXPECT_EQ(folder.conflictCopies().size(), 2);
+    EXPECT_TRUE(folder.text(copy).contains("- [ ] mine\n"));
+
+    // Fixed, the file is the week again; the copies stay for the user to merge.
+    folder.put("2024-W05.md", QStringLiteral("## mon 2024-01-29\n- [ ] fixed\n"));
+    Planner fixed;
+    store = start(fixed);
+    EXPECT_EQ(describe(fixed), "2024-01-29[fixed] list0[]");
+    EXPECT_EQ(store->unreadableWeek(week5), std::nullopt);
+    EXPECT_TRUE(store->save(fixed).ok());
+    EXPECT_EQ(folder.conflictCopies().size(), 2);
+}
+
+TEST(PlannerStore, NeverWritesAFileItWouldNotReadBack)
+{
+    Folder folder;
+    putExamples(folder);
+    PlannerStore store(folder.path());
+    Planner plan;
+    loadExamples(store, plan);
+    const QByteArray before = folder.bytes("2024-W05.md");
+
+    // Nine megabytes of note on a thing that moves to a list: the save is refused,
+    // saying so in figures, and no file is touched, so the thing stays in its week.
+    const QUuid big = plan.days[week5].first().id;
+    plan.update(big, [](Thing& t) { t.note = QString(9 * 1024 * 1024, u'x'); });
+    plan.move(big, Place::inList(0));
+    folder.age();
+    const Status refused = store.save(plan);
+    EXPECT_EQ(refused.errorText(), "eventually.md would be too large (9.0 MB, more than 8.0 MB), so the change isn't saved");
+    EXPECT_EQ(folder.fresh(), QStringList{});
+    EXPECT_EQ(folder.bytes("2024-W05.md"), before);
+    EXPECT_TRUE(folder.conflictCopies().isEmpty());
+    EXPECT_EQ(store.save(plan).errorText(), refused.errorText());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+
+    // Taken back, the plan saves as before; the files read back at the next start.
+    plan.update(big, [](Thing& t) { t.note = QStringLiteral("short"); });
+    plan.move(big, Place::onDay(week5));
+    EXPECT_TRUE(store.save(plan).ok());
+    PlannerStore again(folder.path());
+    Planner reread;
+    again.loadWeek(week5, reread);
+    EXPECT_EQ(reread.days[week5].last().note, "short");
+
+    // Refused reads give figures that differ, in bytes where megabytes would not.
+    struct Case { qint64 size; qint64 cap; const char* text; };
+    const Case cases[] = {
+        {8 * 1024 * 1024 + 1, 8 * 1024 * 1024, "8388609 bytes, more than 8388608 bytes"},
+        {9 * 1024 * 1024, 8 * 1024 * 1024, "9.0 MB, more than 8.0 MB"},
+        {2048, 1024, "2 KB, more than 1 KB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pemby::sizeOverLimit(c.size, c.cap), c.text) << c.size;
+    folder.put("2024-W06.md", QByteArray(8 * 1024 * 1024 + 1, ' '));
+    EXPECT_EQ(pemby::readTextFile(folder.file("2024-W06.md")).error,
+              "it is too large (8388609 bytes, more than 8388608 bytes)");
+}
+
+TEST(PlannerStore, HandWrittenListsAndTagsStayAsWrittenThroughEditsAndStarts)
+{
+    // A seventh list kept as text, and lines that name a field twice.
+    Folder folder;
+    const QString lists = "# eventually\n\n## one\n- [ ] a {green} {red}\nabout a\n\n## two\nfree text\n- [ ] b\n\n## three\n\n"
+                          "## four\n\n## five\n\n## six\n\n## seven\n- [ ] hidden\n";
+    folder.put("eventually.md", lists);
+    folder.put("2024-W05.md", QStringLiteral("# 2024 week 5\n\n## mon 2024-01-29\n- [ ] post {zz} {z3}\n- [ ] other\n"));
+    const auto start = [&](Planner& plan) {
+        auto store = std::make_unique<PlannerStore>(folder.path());
+        store->loadBase(plan);
+        store->loadWeek(week5, plan);
+        return store;
+    };
+
+    Planner first;
+    auto store = start(first);
+    ASSERT_EQ(first.lists.size(), 6);
+    first.removeList(1, std::nullopt);
+    first.toggle(first.days[week5][1].id);
+    ASSERT_TRUE(store->save(first).ok());
+    const QString afterOne = "# eventually\n\n## one\n- [ ] a {green} {red}\nabout a\nfree text\n\n## three\n\n## four\n\n"
+                             "## five\n\n## six\n\n## seven\n<!-- kept as text: lists past the sixth -->\n- [ ] hidden\n";
+    EXPECT_EQ(folder.text("eventually.md"), afterOne);
+    EXPECT_EQ(folder.text("2024-W05.md"), "# 2024 week 5\n\n## mon 2024-01-29\n- [ ] post {zz} {z3}\n- [x] other\n\n"
+                                          "## tue 2024-01-30\n\n## wed 2024-01-31\n\n## thu 2024-02-01\n\n## fri 2024-02-02\n\n"
+                                          "## sat 2024-02-03\n\n## sun 2024-02-04\n");
+
+    // The second start reads five lists and the same things, and writes nothing.
+    Planner second;
+    store = start(second);
+    EXPECT_EQ(describe(second), "2024-01-29[post other] list0[a] list1[] list2[] list3[] list4[]");
+    EXPECT_EQ(second.lists.size(), 5);
+    EXPECT_EQ(second.lists[0].things[0].mark, Mark::Green);
+    EXPECT_EQ(second.days[week5][0].zs, 2);
+    folder.age();
+    ASSERT_TRUE(store->save(second).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+    // A list added again takes the room; the kept text stays text.
+    second.addList();
+    second.update(second.days[week5][0].id, [](Thing& t) { t.countMove(); });
+    ASSERT_TRUE(store->save(second).ok());
+    EXPECT_TRUE(folder.text("eventually.md").endsWith("## six\n\n## " + second.lists.last().name + "\n\n## seven\n- [ ] hidden\n"))
+        << folder.text("eventually.md").toStdString();
+    EXPECT_TRUE(folder.text("2024-W05.md").contains("\n- [ ] post {zzz} {z3}\n")) << folder.text("2024-W05.md").toStdString();
+    Planner third;
+    start(third);
+    EXPECT_EQ(third.lists.size(), 6);
+    EXPECT_EQ(third.days[week5][0].zs, 3);
 }

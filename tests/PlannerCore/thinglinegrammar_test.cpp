@@ -291,3 +291,17 @@ TEST(ThingLineGrammar, HandWrittenBracesSurviveARewrite)
         EXPECT_EQ(withoutIds(Markdown::decodeThings(written)), withoutIds(first)) << line << " -> " << written.join(" | ").toStdString();
     }
 }
+
+TEST(ThingLineGrammar, ATitleReadsBackTheSameAfterOneRewrite)
+{
+    // Found by fuzzing: a guarded title with blanks before its guard.
+    for (const char* line : {"- [ ] word  {}", "- [ ] call {sync:1}  {}", "- [ ] a {} {mum}", "- [ ] a  {} {red}"}) {
+        const QList<Thing> first = Markdown::decodeThings({QString::fromUtf8(line)});
+        ASSERT_EQ(first.size(), 1) << line;
+        const QStringList once = Markdown::encode(first.first());
+        const QList<Thing> back = Markdown::decodeThings(once);
+        EXPECT_EQ(withoutIds(back), withoutIds(first)) << line << " -> " << once.join(" | ").toStdString();
+        EXPECT_EQ(Markdown::encode(back.first()), once) << line;
+    }
+    EXPECT_EQ(read({"- [ ] word  {}"}), QList<Thing>{plain("word")});
+}

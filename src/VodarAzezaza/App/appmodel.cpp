@@ -198,9 +198,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     });
     loadVisible();
 
-    Planner rolled = planner_;
-    const int carried = rolled.rollOver(today_);
-    setPlanner(std::move(rolled));
+    const int carried = rollOverTo(today_);
     save(true);
     if (carried == 1)
         show(QStringLiteral("1 thing rolled over. we've all been there."));

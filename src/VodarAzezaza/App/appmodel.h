@@ -490,8 +490,8 @@ public:
     // The note sheet's save: text and rich text become the note (a first note gets its
     // id), blank text removes it, file and all. Text without rich text could not be
     // written and keeps the old note, with the save error. No undo step: undo and redo
-    // keep the note as saved. False when the note could not be written (the save error
-    // says why), so the caller keeps it due.
+    // keep the note as saved. False when the note could not be written or is longer
+    // than the add link takes (the save error says why), so the caller keeps it due.
     bool saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain);
     // Writes the rich text of a note, creating the notes folder when needed.
     Status writeNote(const QString& noteID, const QByteArray& rtf);
@@ -729,6 +729,10 @@ private:
     // open detail or a note sheet of such a thing follows it to its new id, or ends when
     // it is gone.
     void followReread(const Planner& before);
+    // Rolls unfinished things over to `day`, unless the day's week file can't be read:
+    // nothing leaves a file that reads for one that doesn't. Then they wait where they
+    // are, and the footnote says why. How many were carried.
+    int rollOverTo(Day day);
 
     // ---- Syncing with the family store ----------------------------------------------
 
@@ -804,6 +808,8 @@ private:
     std::optional<QString> saveError_;
     std::optional<QString> syncError_;
     QStringList skippedPlanFiles_;
+    // Why the last roll-over was held back, while it is.
+    std::optional<QString> rollOverHeld_;
     bool emptyBannerSpent_ = false;
     int firstWeekdaySetting_ = 0;
     bool splitWeekend_ = true;

@@ -3,6 +3,7 @@
 #include "appmodel.h"
 
 #include "textfile.h"
+#include "logcategories.h"
 
 namespace {
 
@@ -149,6 +150,8 @@ QString AppModel::footnote(bool darkAppearance) const
 {
     if (saveError_)
         return *saveError_;
+    if (rollOverHeld_)
+        return QStringLiteral("unfinished things stay where they are: ") + *rollOverHeld_;
     if (syncError_)
         return QStringLiteral("sync is off: ") + *syncError_;
     if (mode_ != Mode::Notes && !skippedPlanFiles_.isEmpty())
@@ -219,8 +222,16 @@ void AppModel::refresh(const QDateTime& now)
     }
 
     const Day day = pinnedToday_ ? *pinnedToday_ : Day::fromDateTime(now, zone_);
-    if (day == today_)
+    if (day == today_) {
+        // Today's week reads again: what waited for it comes now.
+        if (rollOverHeld_ && !store_.unreadableWeek(today_.monday())) {
+            const int carried = rollOverTo(today_);
+            save(true);
+            if (carried > 0)
+                show(number(carried) + QStringLiteral(" rolled over. we've all been there."));
+        }
         return;
+    }
     const bool anchorOnToday = anchor_ == today_;
     assign(today_, day, &AppModel::todayChanged);
     // Yesterday's weeks want no more reminders: the next save looks at every week.
@@ -229,13 +240,26 @@ void AppModel::refresh(const QDateTime& now)
         assign(anchor_, day, &AppModel::anchorChanged);
     readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
 
-    Planner rolled = planner_;
-    const int carried = rolled.rollOver(day);
-    setPlanner(std::move(rolled));
+    const int carried = rollOverTo(day);
     loadVisible();
     save(true);
     if (carried > 0)
         show(number(carried) + QStringLiteral(" rolled over. we've all been there."));
+}
+
+int AppModel::rollOverTo(Day day)
+{
+    const auto unreadable = store_.unreadableWeek(day.monday());
+    // The footnote's text, which follows the save error's signal.
+    assign(rollOverHeld_, unreadable, &AppModel::saveErrorChanged);
+    if (unreadable) {
+        qCWarning(lcStore) << "not rolling over:" << *unreadable;
+        return 0;
+    }
+    Planner rolled = planner_;
+    const int carried = rolled.rollOver(day);
+    setPlanner(std::move(rolled));
+    return carried;
 }
 
 void AppModel::followReread(const Planner& before)

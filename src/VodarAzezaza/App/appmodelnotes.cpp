@@ -128,6 +128,12 @@ bool AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, c
     const auto thing = planner_.thing(id);
     if (!thing)
         return true;
+    // The note's text lives in its week's file too, which has to stay small enough to
+    // be read back: a typed note is held to what the add link takes.
+    if (plain.size() > maxLinkNote) {
+        noteNotSaved(QStringLiteral("it has %1 characters, more than %2").arg(plain.size()).arg(maxLinkNote));
+        return false;
+    }
     const auto stored = storeNoteFile(thing->noteID, rtf, plain);
     if (!stored)
         return false;

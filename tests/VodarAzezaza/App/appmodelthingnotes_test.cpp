@@ -150,6 +150,32 @@ TEST(AppModelThingNotes, AFolderThatCannotBeWrittenKeepsTheOldNote)
     EXPECT_EQ(m.planner(), before);
 }
 
+TEST(AppModelThingNotes, ANoteThatCannotBeWrittenIsNamedInTheError)
+{
+    ModelHarness h;
+    AppModel& m = h.start();
+    const QUuid id = *m.add("buy milk", today);
+    m.saveNote(id, QByteArray("{\\rtf1 old}"), "old");
+    const QString noteID = *m.planner().thing(id)->noteID;
+    // A folder where the note's file should be: its write fails, whatever the user.
+    ASSERT_TRUE(QFile::remove(h.notesFolder() + "/" + noteID + ".rtf"));
+    ASSERT_TRUE(QDir().mkpath(h.notesFolder() + "/" + noteID + ".rtf"));
+    m.saveNote(id, QByteArray("{\\rtf1 new}"), "new");
+    ASSERT_TRUE(m.saveError());
+    EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: " + noteID + ".rtf: ")) << m.saveError()->toStdString();
+    EXPECT_EQ(m.planner().thing(id)->note, "old");
+
+    // A note too long for its week's file to be read back is not taken.
+    ASSERT_TRUE(QDir(h.notesFolder() + "/" + noteID + ".rtf").removeRecursively());
+    const QString week = h.text("2026-W10.md");
+    EXPECT_FALSE(m.saveNote(id, QByteArray("{\\rtf1 long}"), QString(AppModel::maxLinkNote + 1, u'x')));
+    EXPECT_EQ(m.saveError(), "Couldn't save the note: it has 100001 characters, more than 100000");
+    EXPECT_EQ(m.planner().thing(id)->note, "old");
+    EXPECT_EQ(h.text("2026-W10.md"), week);
+    EXPECT_TRUE(m.saveNote(id, QByteArray("{\\rtf1 long}"), QString(AppModel::maxLinkNote, u'x')));
+    EXPECT_EQ(m.planner().thing(id)->note.size(), AppModel::maxLinkNote);
+}
+
 TEST(AppModelThingNotes, UndoAndRedoKeepTheNoteAsSaved)
 {
     ModelHarness h;
