@@ -169,9 +169,14 @@ void SpellingMarks::step()
 
 void SpellingMarks::checkAll()
 {
-    while (pass_.isActive()) {
-        pass_.stop();
-        step();
+    pass_.stop();
+    scanNext_ = 0;
+    QTextDocument* text = document();
+    if (!text || !checker_ || !checker_->isAvailable())
+        return;
+    for (QTextBlock b = text->begin(); b.isValid(); b = b.next()) {
+        if (needsCheck(b))
+            recheck(b);
     }
 }
 

@@ -50,7 +50,7 @@ public:
     bool isMarking() const { return marking_ > 0; }
     // Whether paragraphs wait to be checked.
     bool isChecking() const { return pass_.isActive(); }
-    // Checks every paragraph that waits, now (for tests and pictures).
+    // Checks every paragraph that waits, now (for pictures and tests).
     void checkAll();
 
 protected:
