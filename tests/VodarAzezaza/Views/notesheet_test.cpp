@@ -2,6 +2,7 @@
 // the last keystroke, on Done, Escape, hiding and quitting, follows its thing through a
 // re-read, reads another app's note only through the model (a hostile note id names no
 // file), and writes nothing when nothing was typed.
+#include "findbar.h"
 #include "modelharness.h"
 #include "noteeditor.h"
 #include "notesheet.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -142,6 +144,29 @@ TEST_F(NoteSheetTest, DoneAndEscapeSaveAtOnceAndEndTheEditing)
         EXPECT_EQ(model().editingExternalNote(), std::nullopt);
         delete dialog;
     }
+}
+
+TEST_F(NoteSheetTest, TheFindBarUnderTheTextKeepsItsKeysFromTheSheet)
+{
+    ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("oat milk or soy milk")), QStringLiteral("oat milk or soy milk")));
+    model().setEditingNote(id);
+    present(NoteSheet::Target(id), 1h);
+    FindBar& bar = *sheet->editor().findBar();
+    QTest::keyClick(sheet->editor().textView(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar.isVisible());
+    EXPECT_GT(bar.mapTo(sheet, QPoint()).y(), sheet->editor().textView()->mapTo(sheet, QPoint()).y());
+    QTest::keyClicks(bar.findField(), QStringLiteral("milk"));
+    // Return goes to the next match, not to the sheet's "Done"; Escape closes the bar only.
+    QTest::keyClick(bar.findField(), Qt::Key_Return);
+    EXPECT_EQ(sheet->editor().textView()->textCursor().selectedText(), QStringLiteral("milk"));
+    QTest::keyClick(bar.findField(), Qt::Key_Escape);
+    EXPECT_FALSE(bar.isVisible());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(model().editingNote(), id);
+    EXPECT_TRUE(sheet->editor().textView()->hasFocus());
+    // With the keys back in the text, Escape is the sheet's again.
+    QTest::keyClick(sheet->editor().textView(), Qt::Key_Escape);
+    EXPECT_EQ(model().editingNote(), std::nullopt);
 }
 
 TEST_F(NoteSheetTest, ANoteClearedToWhiteSpaceGoesFileAndAll)
