@@ -34,6 +34,9 @@ QToolButton* glyphButton(const QString& glyph, const QString& tip, QWidget* pare
     button->setAccessibleName(tip);
     button->setAutoRaise(true);
     button->setFixedSize(24, 24);
+    QFont f = button->font();
+    f.setPixelSize(17);
+    button->setFont(f);
     // The keys stay in the field or the text.
     button->setFocusPolicy(Qt::NoFocus);
     return button;
@@ -357,10 +360,18 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
+void FindBar::setBackground(const QColor& color)
+{
+    if (color == background_)
+        return;
+    background_ = color;
+    update();
+}
+
 void FindBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Base));
+    p.fillRect(rect(), background_.isValid() ? background_ : palette().color(QPalette::Base));
     // A hairline between the text and the bar.
     QColor line = palette().color(QPalette::Text);
     line.setAlphaF(0.12);

@@ -15,6 +15,7 @@
 
 #include "textdocument.h"
 
+#include <QColor>
 #include <QWidget>
 
 class NoteTextView;
@@ -45,6 +46,8 @@ public:
     int replaceAll();
     // The text under the bar changed (an edit, another note): marks and count again.
     void refresh();
+    // Behind the bar: the text's own background.
+    void setBackground(const QColor& color);
 
     // The matches of the field's text, in text order.
     QList<TextRange> matches() const;
@@ -85,4 +88,5 @@ private:
     // Where the search began: each keystroke in the field looks from here.
     int origin_ = 0;
     bool refreshQueued_ = false;
+    QColor background_;
 };

@@ -270,5 +270,5 @@ void NoteEditor::applyColors()
     p.setColor(QPalette::HighlightedText, p.color(QPalette::Text));
     textView_->setPalette(p);
     textView_->viewport()->update();
-    findBar_->setPalette(p);
+    findBar_->setBackground(p.color(QPalette::Base));
 }
