@@ -27,6 +27,28 @@ const Checked* checkedOf(const QTextBlock& block)
     return static_cast<const Checked*>(block.userData());
 }
 
+// Many paragraphs marked anew as one change of the document: its layout and its
+// watchers hear of it once, not once per paragraph.
+class Batch {
+public:
+    Batch(QTextDocument* text, int& marking) : cursor_(text), marking_(marking)
+    {
+        ++marking_;
+        cursor_.beginEditBlock();
+    }
+    ~Batch()
+    {
+        cursor_.endEditBlock();
+        --marking_;
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+private:
+    QTextCursor cursor_;
+    int& marking_;
+};
+
 } // namespace
 
 SpellingMarks::SpellingMarks(QTextEdit* view, SpellChecker* checker)
@@ -135,6 +157,7 @@ void SpellingMarks::step()
         return;
     QElapsedTimer clock;
     clock.start();
+    Batch batch(text, marking_);
     // What is on screen first.
     if (view_) {
         const QTextBlock top = view_->cursorForPosition(QPoint(0, 0)).block();
@@ -174,6 +197,7 @@ void SpellingMarks::checkAll()
     QTextDocument* text = document();
     if (!text || !checker_ || !checker_->isAvailable())
         return;
+    Batch batch(text, marking_);
     for (QTextBlock b = text->begin(); b.isValid(); b = b.next()) {
         if (needsCheck(b))
             recheck(b);
@@ -193,6 +217,7 @@ void SpellingMarks::wordsChanged(const QString& word)
         return;
     }
     // Only a paragraph where the word was marked can change.
+    Batch batch(text, marking_);
     for (QTextBlock b = text->begin(); b.isValid(); b = b.next()) {
         const Checked* data = checkedOf(b);
         if (!data || data->generation != generation_)
