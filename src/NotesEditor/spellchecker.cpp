@@ -2,12 +2,14 @@
 
 #include "enchantspellchecker.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QPointer>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -17,12 +19,26 @@ QPointer<SpellChecker>& chosen()
     return checker;
 }
 
-// Lives until the process ends; made on first use, so a program that shows no note
-// never loads a dictionary.
+// Made on first use, so a program that shows no note never loads a dictionary; let
+// go with the application object, while the libraries it shares with Qt are whole.
+EnchantSpellChecker*& enchantChecker()
+{
+    static EnchantSpellChecker* checker = nullptr;
+    return checker;
+}
+
+void dropEnchant()
+{
+    delete std::exchange(enchantChecker(), nullptr);
+}
+
 SpellChecker* enchant()
 {
-    static const std::unique_ptr<EnchantSpellChecker> checker = std::make_unique<EnchantSpellChecker>();
-    return checker.get();
+    if (!enchantChecker()) {
+        enchantChecker() = new EnchantSpellChecker;
+        qAddPostRoutine(dropEnchant);
+    }
+    return enchantChecker();
 }
 
 bool hasLetter(QStringView text)
