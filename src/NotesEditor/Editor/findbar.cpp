@@ -295,11 +295,15 @@ void FindBar::mark(const QList<TextRange>& matches)
     marks.reserve(matches.size());
     QTextCharFormat look;
     look.setBackground(QColor(0xF5, 0xC5, 0x18, 0x70));
-    for (const TextRange& m : matches) {
+    // The marks lie over the selection: the match that is selected gets a stronger one.
+    QTextCharFormat current;
+    current.setBackground(QColor(0xF5, 0x9E, 0x0B, 0xD0));
+    const std::optional<int> selected = selectedMatch(matches);
+    for (qsizetype i = 0; i < matches.size(); ++i) {
         QTextCursor c(view_->document());
-        c.setPosition(m.location);
-        c.setPosition(m.end(), QTextCursor::KeepAnchor);
-        marks.append({c, look});
+        c.setPosition(matches[i].location);
+        c.setPosition(matches[i].end(), QTextCursor::KeepAnchor);
+        marks.append({c, selected == i ? current : look});
     }
     view_->setExtraSelections(marks);
 }

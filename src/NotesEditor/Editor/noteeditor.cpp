@@ -232,7 +232,8 @@ bool NoteEditor::eventFilter(QObject* watched, QEvent* event)
     if (watched != textView_ || (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress))
         return QWidget::eventFilter(watched, event);
     const FindBar::Key key = FindBar::keyOf(static_cast<QKeyEvent*>(event));
-    if (key == FindBar::Key::none)
+    // An empty editor that takes no typing (no note shown) has nothing to find in.
+    if (key == FindBar::Key::none || (textView_->isReadOnly() && textView_->document()->isEmpty()))
         return false;
     event->accept();
     if (event->type() == QEvent::ShortcutOverride)

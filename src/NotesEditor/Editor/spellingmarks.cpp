@@ -80,7 +80,9 @@ void SpellingMarks::attach(QTextDocument* text)
     scanNext_ = 0;
     deferredBehind_ = false;
     editing_.reset();
-    if (checker_)
+    // The dictionaries load once there is text to check: an editor that stays empty
+    // costs nothing.
+    if (checker_ && !text->isEmpty())
         checker_->prepare();
     // Ours before the highlighter's own, which checks the edited paragraphs, and ours
     // again after it: so we know which paragraphs an edit made.
@@ -108,8 +110,14 @@ bool SpellingMarks::needsCheck(const QTextBlock& block) const
 
 void SpellingMarks::highlightBlock(const QString& text)
 {
-    if (!checker_ || !checker_->isAvailable())
+    if (!checker_)
         return;
+    if (!checker_->isAvailable()) {
+        // Typed into an empty note: its marks come once the dictionaries are ready.
+        if (!text.isEmpty())
+            checker_->prepare();
+        return;
+    }
     auto* data = static_cast<Checked*>(currentBlockUserData());
     if (!data || data->generation != generation_ || data->text != text) {
         const QTextBlock block = currentBlock();
