@@ -200,7 +200,7 @@ QList<int> NoteTextView::collapsedOrdinals() const
 
 void NoteTextView::contentsChanged(int position, int removed, int added)
 {
-    // Spelling marks are drawn, not edits.
+    // Spelling marks are drawn, not edits, however Qt reports their redrawing.
     if (quiet_ || spelling_->isMarking())
         return;
     bool touched = false, near = false;

@@ -8,8 +8,10 @@
 #include "notesheet.h"
 #include "notetextview.h"
 #include "richtext.h"
+#include "spellingmarks.h"
 #include "textdocument.h"
 #include "textutil.h"
+#include "wordlist.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -222,6 +224,33 @@ TEST_F(NoteSheetTest, ASheetOpenedAndClosedWithoutTypingWritesNothing)
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), theirs);
+    EXPECT_EQ(changes(), 0);
+}
+
+TEST_F(NoteSheetTest, SpellingMarksAreNoEditAndWriteNothing)
+{
+    WordList words({{QStringLiteral("en"), {QStringLiteral("two")}}});
+    SharedSpelling spelling(words);
+    ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("two litrse")), QStringLiteral("two litrse")));
+    const QString file = h.notesFolder() + u'/' + *thing()->noteID + QStringLiteral(".rtf");
+    QFile before(file);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray written = before.readAll();
+    const SignalCount changes(model(), &AppModel::plannerChanged);
+    model().setEditingNote(id);
+    present(NoteSheet::Target(id), 30ms);
+    NoteTextView* view = sheet->editor().textView();
+    view->spelling()->checkAll();
+    ASSERT_EQ(view->spelling()->marks(view->document()->firstBlock()).size(), 1);
+    words.learn(QStringLiteral("litrse"), 0);
+    EXPECT_TRUE(view->spelling()->marks(view->document()->firstBlock()).isEmpty());
+    QTest::qWait(100);
+    QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+    delete dialog;
+
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), written);
     EXPECT_EQ(changes(), 0);
 }
 
