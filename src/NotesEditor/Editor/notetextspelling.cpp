@@ -49,25 +49,35 @@ int NoteTextView::replaceAll(const QList<TextRange>& ranges, const QString& text
     if (!editable() || ranges.isEmpty())
         return 0;
     // Typing into a folded body unfolds it first; so does a replace.
-    reveal(ranges.first().location, ranges.last().end());
+    reveal(ranges);
     Scope scope(this);
     QTextCursor cursor(document());
-    cursor.beginEditBlock();
     int count = 0;
-    // From the last, so the earlier ranges stay where they are.
+    // From the last, so the earlier ranges stay where they are. Each replacement joins
+    // the first one's undo step but is a change of its own, so that only the sections
+    // it touches count as touched, not everything between the first and the last.
     for (auto it = ranges.crbegin(); it != ranges.crend(); ++it) {
         if (it->location < 0 || it->length <= 0 || it->end() > pemby::textLength(*document()))
             continue;
+        if (count == 0)
+            cursor.beginEditBlock();
+        else
+            cursor.joinPreviousEditBlock();
         put(cursor, it->location, it->end(), text, formatAt(it->location));
+        cursor.endEditBlock();
         ++count;
     }
-    cursor.endEditBlock();
     return count;
 }
 
 bool NoteTextView::reveal(int from, int to)
 {
-    if (!sectionsActive_)
+    return reveal(QList<TextRange>{{from, std::max(0, to - from)}});
+}
+
+bool NoteTextView::reveal(const QList<TextRange>& ranges)
+{
+    if (!sectionsActive_ || ranges.isEmpty())
         return false;
     const QTextDocument& doc = *document();
     const int length = pemby::textLength(doc);
@@ -78,9 +88,13 @@ bool NoteTextView::reveal(int from, int to)
         if (!folds_.isCollapsed(heading))
             continue;
         const TextRange body = Sections::body(i, headings, length);
-        const bool holds = from < to ? (from < body.end() && to > body.location)
-                                     : (from >= body.location && from < body.end());
-        if (holds && body.length > 0) {
+        if (body.length == 0)
+            continue;
+        const bool holds = std::any_of(ranges.begin(), ranges.end(), [&](const TextRange& r) {
+            return r.length > 0 ? (r.location < body.end() && r.end() > body.location)
+                                : (r.location >= body.location && r.location < body.end());
+        });
+        if (holds) {
             folds_.setCollapsed(heading, false);
             unfolded = true;
         }

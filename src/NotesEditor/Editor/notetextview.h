@@ -112,9 +112,11 @@ public:
     // Replaces every range (in text order, not overlapping) in one undo step; what
     // they hide in folded sections is shown first. How many were replaced.
     int replaceAll(const QList<TextRange>& ranges, const QString& text);
-    // Unfolds every folded section whose hidden body holds part of [from, to); whether
-    // one was. Reported as a fold change.
+    // Unfolds every folded section whose hidden body holds part of [from, to) (or
+    // `from`, when empty), or of one of `ranges`; whether one was. Reported as a fold
+    // change.
     bool reveal(int from, int to);
+    bool reveal(const QList<TextRange>& ranges);
 
 signals:
     // After every edit of the text by the user (fold changes report through onSectionsChanged).

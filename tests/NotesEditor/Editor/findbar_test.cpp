@@ -160,6 +160,23 @@ TEST(FindBar, ReplaceAllIsOneUndoStepAndShowsWhatFoldsHid)
     EXPECT_EQ(count(shown), QStringLiteral("2 matches"));
 }
 
+TEST(FindBar, ReplaceAllUnfoldsOnlyTheSectionsItChanges)
+{
+    ShownEditor shown;
+    shown.load(QList<Para>{{"Trip", 21}, {"pack the tent"}, {"Food", 21}, {"bread"}, {"Camp", 21}, {"a tent peg"}},
+               {0, 1, 2}, {0, 1});
+    ASSERT_EQ(shown.visibility(), (QList<bool>{true, false, true, false, true, true}));
+    shown.key(Qt::Key_H, Qt::ControlModifier);
+    bar(shown).findField()->setText(QStringLiteral("tent"));
+    bar(shown).replaceField()->setText(QStringLiteral("tarp"));
+    EXPECT_EQ(bar(shown).replaceAll(), 2);
+    EXPECT_EQ(shown.text(), QStringLiteral("Trip\npack the tarp\nFood\nbread\nCamp\na tarp peg"));
+    EXPECT_EQ(shown.visibility(), (QList<bool>{true, true, true, false, true, true}));
+    shown.undo();
+    EXPECT_EQ(shown.text(), QStringLiteral("Trip\npack the tent\nFood\nbread\nCamp\na tent peg"));
+    EXPECT_FALSE(shown.document().isUndoAvailable());
+}
+
 TEST(FindBar, ReplaceTakesTheSelectedMatchAndGoesOn)
 {
     ShownEditor shown;
