@@ -1,7 +1,10 @@
 // What a keystroke costs in the note editor: the edit, the restyle of its
-// paragraph, the section bookkeeping, the layout and the repaint, in the long note
-// of the rich-text benchmark, typing in the middle and at the end. It must stay
-// well under a frame (4 ms) and must not grow with the note's length.
+// paragraph, the section bookkeeping, the spelling check of its paragraph, the
+// layout and the repaint, in the long note of the rich-text benchmark, typing in the
+// middle and at the end. It must stay well under a frame (4 ms) and must not grow
+// with the note's length. Each keystroke is timed with spelling on (the desktop's
+// dictionary through Enchant) beside the same keystroke in an editor that checks
+// nothing, taking turns; then what opening the note costs with spelling on.
 // Run on demand: build/<dir>/bench/noteeditor_bench
 #include "benchmark.h"
 #include "longnote.h"
@@ -9,14 +12,20 @@
 #include "notetextview.h"
 #include "richtext.h"
 #include "sections.h"
+#include "spellchecker.h"
+#include "spellingmarks.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -51,13 +60,42 @@ std::unique_ptr<QTextDocument> withSections(int paragraphs)
     return text;
 }
 
-void typeInto(NoteEditor& editor, const char* what, int position)
+// An editor that checks no spelling, as with no dictionary installed.
+class NoSpelling : public SpellChecker {
+public:
+    QStringList languages() const override { return {}; }
+
+protected:
+    bool isCorrect(QStringView, int) override { return true; }
+    QStringList guesses(const QString&, int) override { return {}; }
+    void addWord(const QString&, int) override {}
+    void ignoreWord(const QString&, int) override {}
+};
+
+void caretAt(NoteEditor& editor, int position)
 {
-    NoteTextView* view = editor.textView();
-    QTextCursor c = view->textCursor();
+    QTextCursor c = editor.textView()->textCursor();
     c.setPosition(position);
-    view->setTextCursor(c);
-    measure(what, 200, [&](int) { press(view, Qt::Key_X, QStringLiteral("x")); });
+    editor.textView()->setTextCursor(c);
+}
+
+// Keystrokes in the two editors in turn, each at its own caret; the median of each.
+void typeInto(NoteEditor& on, NoteEditor& off, const char* what, const std::function<int(const QTextDocument&)>& where)
+{
+    caretAt(on, where(*on.textView()->document()));
+    caretAt(off, where(*off.textView()->document()));
+    const auto rounds = inTurns(
+        200, [&](int) { press(on.textView(), Qt::Key_X, QStringLiteral("x")); },
+        [&](int) { press(off.textView(), Qt::Key_X, QStringLiteral("x")); });
+    std::printf("%-40s %8.3f ms with spelling, %8.3f ms without\n", what, rounds[0].median(), rounds[1].median());
+}
+
+void load(NoteEditor& editor, const QByteArray& rtf)
+{
+    editor.load(rtf, QString());
+    QApplication::processEvents();
+    // Every paragraph checked: a keystroke then costs what it costs in a note open for a while.
+    editor.textView()->spelling()->checkAll();
 }
 
 } // namespace
@@ -67,25 +105,64 @@ int main(int argc, char** argv)
     headlessUnlessSet();
     QApplication app(argc, argv);
 
+    SpellChecker* spelling = SpellChecker::shared();
+    {
+        QEventLoop wait;
+        QObject::connect(spelling, &SpellChecker::wordsChanged, &wait, &QEventLoop::quit);
+        QElapsedTimer clock;
+        clock.start();
+        spelling->prepare();
+        QTimer::singleShot(30000, &wait, &QEventLoop::quit);
+        if (!spelling->isAvailable())
+            wait.exec();
+        if (!spelling->isAvailable()) {
+            std::printf("no dictionary installed: spelling is off, and both columns below check nothing\n");
+        } else {
+            std::printf("dictionaries %s ready after %.0f ms (on a thread of their own)\n",
+                        qPrintable(spelling->languages().join(u',')), double(clock.elapsed()));
+        }
+    }
+    NoSpelling none;
+
     for (int size : {500, 5000}) {
         std::printf("note: %d paragraphs\n", size);
-        NoteEditor editor;
-        editor.resize(800, 900);
-        editor.show();
-        editor.load(RichText::encode(*RichText::plain(longNote(size)), {}, {}, std::nullopt), QString());
-        QApplication::processEvents();
-        const QTextDocument* doc = editor.textView()->document();
-        typeInto(editor, "key in the middle", doc->findBlockByNumber(size / 2 + 4).position() + 10);
-        typeInto(editor, "key at the end", doc->characterCount() - 1);
+        NoteEditor on;
+        SpellChecker::setShared(&none);
+        NoteEditor off;
+        SpellChecker::setShared(nullptr);
+        for (NoteEditor* e : {&on, &off}) {
+            e->resize(800, 900);
+            e->show();
+        }
+        const QByteArray plain = RichText::encode(*RichText::plain(longNote(size)), {}, {}, std::nullopt);
+        {
+            // Opening: the load shows the note at once; the check follows in slices.
+            QElapsedTimer clock;
+            clock.start();
+            on.load(plain, QString());
+            const double opened = double(clock.nsecsElapsed()) / 1e6;
+            SpellingMarks& marks = *on.textView()->spelling();
+            QApplication::processEvents();
+            while (marks.isChecking())
+                QApplication::processEvents();
+            std::printf("%-40s %8.3f ms to show, every paragraph checked after %.0f ms of idle slices\n", "opening",
+                        opened, double(clock.nsecsElapsed()) / 1e6);
+        }
+        load(on, plain);
+        load(off, plain);
+        typeInto(on, off, "key in the middle", [size](const QTextDocument& d) {
+            return d.findBlockByNumber(size / 2 + 4).position() + 10;
+        });
+        typeInto(on, off, "key at the end", [](const QTextDocument& d) { return d.characterCount() - 1; });
 
         auto sections = withSections(size);
-        editor.load(RichText::encode(*sections, Sections::collapsibleOrdinals(*sections),
-                                     Sections::collapsedOrdinals(*sections), std::nullopt),
-                    QString());
-        QApplication::processEvents();
-        // A load brings a document of its own.
-        doc = editor.textView()->document();
-        typeInto(editor, "key in the middle, with sections", doc->findBlockByNumber(size / 2 + 6).position() + 10);
+        const QByteArray folded = RichText::encode(*sections, Sections::collapsibleOrdinals(*sections),
+                                                   Sections::collapsedOrdinals(*sections), std::nullopt);
+        load(on, folded);
+        load(off, folded);
+        typeInto(on, off, "key in the middle, with sections", [size](const QTextDocument& d) {
+            return d.findBlockByNumber(size / 2 + 6).position() + 10;
+        });
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "noteeditor.h"
 
+#include "findbar.h"
 #include "formatpopover.h"
 #include "note.h"
 #include "notetextview.h"
@@ -10,6 +11,8 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -66,12 +69,18 @@ std::optional<NoteEditor::Command> NoteEditor::command(QStringView rawValue)
     return std::nullopt;
 }
 
-NoteEditor::NoteEditor(QWidget* parent) : QWidget(parent), textView_(new NoteTextView(this))
+NoteEditor::NoteEditor(QWidget* parent)
+    : QWidget(parent), textView_(new NoteTextView(this)), findBar_(new FindBar(textView_, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(textView_);
+    layout->setSpacing(0);
+    layout->addWidget(textView_, 1);
+    layout->addWidget(findBar_);
     setFocusProxy(textView_);
+    // Find's keys go to the text first, as Undo does: the menus keep them only while
+    // the note does not have the keys.
+    textView_->installEventFilter(this);
 
     connect(textView_, &NoteTextView::edited, this, &NoteEditor::changed);
     textView_->onSectionsChanged = [editor = QPointer<NoteEditor>(this)] {
@@ -101,6 +110,7 @@ void NoteEditor::showText(std::unique_ptr<QTextDocument> text, QTextCursor::Move
     // Wherever the caret waits, the note shows from its start.
     textView_->verticalScrollBar()->setValue(0);
     isLoading_ = false;
+    findBar_->refresh();
 }
 
 void NoteEditor::load(const std::optional<QByteArray>& rtf, const QString& plain)
@@ -217,6 +227,39 @@ void NoteEditor::changeEvent(QEvent* event)
         applyColors();
 }
 
+bool NoteEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != textView_ || (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress))
+        return QWidget::eventFilter(watched, event);
+    const FindBar::Key key = FindBar::keyOf(static_cast<QKeyEvent*>(event));
+    // An empty editor that takes no typing (no note shown) has nothing to find in.
+    if (key == FindBar::Key::none || (textView_->isReadOnly() && textView_->document()->isEmpty()))
+        return false;
+    event->accept();
+    if (event->type() == QEvent::ShortcutOverride)
+        return true;
+    const bool searched = !findBar_->isHidden() || !findBar_->findField()->text().isEmpty();
+    switch (key) {
+    case FindBar::Key::find: findBar_->open(false); break;
+    case FindBar::Key::replace: findBar_->open(true); break;
+    case FindBar::Key::next:
+    case FindBar::Key::previous:
+        // With something to look for, the keys stay in the text as it moves on.
+        if (!searched) {
+            findBar_->open(false);
+            break;
+        }
+        findBar_->show();
+        if (key == FindBar::Key::next)
+            findBar_->findNext();
+        else
+            findBar_->findPrevious();
+        break;
+    case FindBar::Key::none: break;
+    }
+    return true;
+}
+
 void NoteEditor::applyColors()
 {
     QPalette p = palette();
@@ -228,4 +271,5 @@ void NoteEditor::applyColors()
     p.setColor(QPalette::HighlightedText, p.color(QPalette::Text));
     textView_->setPalette(p);
     textView_->viewport()->update();
+    findBar_->setBackground(p.color(QPalette::Base));
 }

@@ -20,6 +20,7 @@
 #include <functional>
 #include <optional>
 
+class FindBar;
 class Note;
 class NoteTextView;
 class Popover;
@@ -75,9 +76,13 @@ public:
     void setSelection(const QColor& color);
 
     NoteTextView* textView() const { return textView_; }
+    // Under the text; Ctrl+F, Ctrl+G, Shift+Ctrl+G and Ctrl+H open it while the text
+    // has the keys.
+    FindBar* findBar() const { return findBar_; }
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showText(std::unique_ptr<QTextDocument> text, QTextCursor::MoveOperation caret);
@@ -85,6 +90,7 @@ private:
     void applyColors();
 
     NoteTextView* textView_;
+    FindBar* findBar_;
     bool isLoading_ = false;
     std::function<void()> onChange_;
     std::optional<QColor> background_;

@@ -5,6 +5,7 @@
 #include "paragraphstyler.h"
 #include "sectionmargin.h"
 #include "sections.h"
+#include "spellingmarks.h"
 #include "typography.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -20,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 using namespace notetext;
 
@@ -99,12 +101,18 @@ NoteTextView::NoteTextView(QWidget* parent) : QTextEdit(parent)
     rightMargin_ = new SectionMargin(this);
 
     connect(this, &QTextEdit::cursorPositionChanged, this, &NoteTextView::caretMoved);
+    spelling_ = new SpellingMarks(this);
     attach(document());
     setCurrentCharFormat(bodyTypingAttributes());
     placeColumn();
 }
 
-NoteTextView::~NoteTextView() = default;
+NoteTextView::~NoteTextView()
+{
+    // The marks come off the text as they go: not an edit, and not after the view is gone.
+    Quiet quiet(quiet_);
+    delete std::exchange(spelling_, nullptr);
+}
 
 QTextCharFormat NoteTextView::bodyTypingAttributes()
 {
@@ -162,6 +170,7 @@ void NoteTextView::setNoteText(std::unique_ptr<QTextDocument> text)
 
 void NoteTextView::attach(QTextDocument* text)
 {
+    spelling_->attach(text);
     connect(text, &QTextDocument::contentsChange, this, &NoteTextView::contentsChanged, Qt::UniqueConnection);
     connect(text->documentLayout(), &QAbstractTextDocumentLayout::update, this, &NoteTextView::updateMargins,
             Qt::UniqueConnection);
@@ -191,7 +200,8 @@ QList<int> NoteTextView::collapsedOrdinals() const
 
 void NoteTextView::contentsChanged(int position, int removed, int added)
 {
-    if (quiet_)
+    // Spelling marks are drawn, not edits, however Qt reports their redrawing.
+    if (quiet_ || spelling_->isMarking())
         return;
     bool touched = false, near = false;
     for (const TextRange& run : std::as_const(hiddenNow_)) {
@@ -435,6 +445,7 @@ void NoteTextView::contextMenuEvent(QContextMenuEvent* event)
             connect(action, &QAction::triggered, this, &NoteTextView::redo);
         }
     }
+    addSpellingEntries(*menu, event->pos());
     if (editable()) {
         QMenu* direction = menu->addMenu(tr("Writing Direction"));
         direction->addAction(tr("Default"), this, [this] { setDirection(std::nullopt); });

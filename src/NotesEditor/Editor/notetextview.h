@@ -24,8 +24,10 @@
 #include <memory>
 #include <optional>
 
+class QMenu;
 class QMimeData;
 class SectionMargin;
+class SpellingMarks;
 
 class NoteTextView : public QTextEdit {
     Q_OBJECT
@@ -102,6 +104,20 @@ public:
     // Runs after a fold or unfold that the user made.
     std::function<void()> onSectionsChanged;
 
+    // Spelling and find.
+    SpellingMarks* spelling() const { return spelling_; }
+    // Replaces [from, to) by `text` in the attributes of its first character, as one
+    // edit by the user: one undo step, finished and reported like typing.
+    bool replaceText(int from, int to, const QString& text);
+    // Replaces every range (in text order, not overlapping) in one undo step; what
+    // they hide in folded sections is shown first. How many were replaced.
+    int replaceAll(const QList<TextRange>& ranges, const QString& text);
+    // Unfolds every folded section whose hidden body holds part of [from, to) (or
+    // `from`, when empty), or of one of `ranges`; whether one was. Reported as a fold
+    // change.
+    bool reveal(int from, int to);
+    bool reveal(const QList<TextRange>& ranges);
+
 signals:
     // After every edit of the text by the user (fold changes report through onSectionsChanged).
     void edited();
@@ -162,10 +178,13 @@ private:
     const QList<Sections::Heading>& headings() const;
     void placeColumn();
     void updateMargins();
+    // The spelling entries of the text menu for the word under `viewportPoint`.
+    void addSpellingEntries(QMenu& menu, const QPoint& viewportPoint);
 
     SectionFolds folds_;
     SectionMargin* leftMargin_ = nullptr;
     SectionMargin* rightMargin_ = nullptr;
+    SpellingMarks* spelling_ = nullptr;
     bool sectionsActive_ = false;
     QList<TextRange> lastHidden_;
     mutable QList<Sections::Heading> headings_;

@@ -3,6 +3,7 @@
 #include "menucommands.h"
 
 #include "appmodel.h"
+#include "findbar.h"
 #include "mainview.h"
 #include "modelharness.h"
 #include "noteeditor.h"
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -285,6 +287,34 @@ TEST_F(MenuCommandsTest, FormatItemsReachTheNoteThatHasTheKeysAndNothingElse)
     editor->textView()->selectAll();
     action(Command::Bold)->trigger();
     EXPECT_GE(editor->textView()->textCursor().charFormat().fontWeight(), QFont::DemiBold);
+}
+
+TEST_F(MenuCommandsTest, FindKeysGoToTheNoteThatHasTheKeysAndToSearchOtherwise)
+{
+    model().setMode(Mode::Notes);
+    QSignalSpy searches(&model().notes(), &NotesModel::searchRequestChanged);
+    auto* editor = new NoteEditor(window->content());
+    editor->load(std::nullopt, QStringLiteral("lisbon in may, lisbon in june"));
+    editor->show();
+    // The notes screen gives its list the keys as it comes up.
+    QCoreApplication::processEvents();
+    editor->focus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(editor->textView()->hasFocus());
+
+    QTest::keyClick(editor->textView(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(editor->findBar()->isVisible());
+    EXPECT_EQ(searches.count(), 0);
+    // In the find field as well.
+    QTest::keyClicks(editor->findBar()->findField(), QStringLiteral("lisbon"));
+    QTest::keyClick(editor->findBar()->findField(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(searches.count(), 0);
+    QTest::keyClick(editor->findBar()->findField(), Qt::Key_Escape);
+
+    // Anywhere else Ctrl+F is the menu's "Search…".
+    window->content()->setFocus();
+    QTest::keyClick(window->content(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(searches.count(), 1);
 }
 
 } // namespace

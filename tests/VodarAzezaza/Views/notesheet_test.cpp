@@ -2,19 +2,23 @@
 // the last keystroke, on Done, Escape, hiding and quitting, follows its thing through a
 // re-read, reads another app's note only through the model (a hostile note id names no
 // file), and writes nothing when nothing was typed.
+#include "findbar.h"
 #include "modelharness.h"
 #include "noteeditor.h"
 #include "notesheet.h"
 #include "notetextview.h"
 #include "richtext.h"
+#include "spellingmarks.h"
 #include "textdocument.h"
 #include "textutil.h"
+#include "wordlist.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -144,6 +148,29 @@ TEST_F(NoteSheetTest, DoneAndEscapeSaveAtOnceAndEndTheEditing)
     }
 }
 
+TEST_F(NoteSheetTest, TheFindBarUnderTheTextKeepsItsKeysFromTheSheet)
+{
+    ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("oat milk or soy milk")), QStringLiteral("oat milk or soy milk")));
+    model().setEditingNote(id);
+    present(NoteSheet::Target(id), 1h);
+    FindBar& bar = *sheet->editor().findBar();
+    QTest::keyClick(sheet->editor().textView(), Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(bar.isVisible());
+    EXPECT_GT(bar.mapTo(sheet, QPoint()).y(), sheet->editor().textView()->mapTo(sheet, QPoint()).y());
+    QTest::keyClicks(bar.findField(), QStringLiteral("milk"));
+    // Return goes to the next match, not to the sheet's "Done"; Escape closes the bar only.
+    QTest::keyClick(bar.findField(), Qt::Key_Return);
+    EXPECT_EQ(sheet->editor().textView()->textCursor().selectedText(), QStringLiteral("milk"));
+    QTest::keyClick(bar.findField(), Qt::Key_Escape);
+    EXPECT_FALSE(bar.isVisible());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(model().editingNote(), id);
+    EXPECT_TRUE(sheet->editor().textView()->hasFocus());
+    // With the keys back in the text, Escape is the sheet's again.
+    QTest::keyClick(sheet->editor().textView(), Qt::Key_Escape);
+    EXPECT_EQ(model().editingNote(), std::nullopt);
+}
+
 TEST_F(NoteSheetTest, ANoteClearedToWhiteSpaceGoesFileAndAll)
 {
     ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("two litres")), QStringLiteral("two litres")));
@@ -197,6 +224,33 @@ TEST_F(NoteSheetTest, ASheetOpenedAndClosedWithoutTypingWritesNothing)
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), theirs);
+    EXPECT_EQ(changes(), 0);
+}
+
+TEST_F(NoteSheetTest, SpellingMarksAreNoEditAndWriteNothing)
+{
+    WordList words({{QStringLiteral("en"), {QStringLiteral("two")}}});
+    SharedSpelling spelling(words);
+    ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("two litrse")), QStringLiteral("two litrse")));
+    const QString file = h.notesFolder() + u'/' + *thing()->noteID + QStringLiteral(".rtf");
+    QFile before(file);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray written = before.readAll();
+    const SignalCount changes(model(), &AppModel::plannerChanged);
+    model().setEditingNote(id);
+    present(NoteSheet::Target(id), 30ms);
+    NoteTextView* view = sheet->editor().textView();
+    view->spelling()->checkAll();
+    ASSERT_EQ(view->spelling()->marks(view->document()->firstBlock()).size(), 1);
+    words.learn(QStringLiteral("litrse"), 0);
+    EXPECT_TRUE(view->spelling()->marks(view->document()->firstBlock()).isEmpty());
+    QTest::qWait(100);
+    QTest::mouseClick(sheet->doneButton(), Qt::LeftButton);
+    delete dialog;
+
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), written);
     EXPECT_EQ(changes(), 0);
 }
 

@@ -1,20 +1,30 @@
 // Draws the note sheet (640 x 520) and the notes screen (1100 x 640), light and dark,
 // into PNG files to look at: note-sheet-light.png, note-sheet-dark.png,
 // notes-screen-light.png and notes-screen-dark.png in the working folder (or in
-// PEMBY_RENDER_DIR). Each picture is checked for its size and its background.
+// PEMBY_RENDER_DIR), and the sheet with a misspelt word and its find bar open
+// (note-sheet-find-light.png, note-sheet-find-dark.png). Each picture is checked for
+// its size and its background.
 #include "appearance.h"
+#include "findbar.h"
 #include "modelharness.h"
+#include "noteeditor.h"
 #include "notelist.h"
 #include "notesheet.h"
 #include "notesview.h"
 #include "notetext.h"
+#include "notetextview.h"
 #include "owntrash.h"
 #include "pembyfont.h"
 #include "richtext.h"
+#include "spellingmarks.h"
+#include "wordlist.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QRegularExpression>
+#include <QTextBlock>
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -111,6 +121,49 @@ TEST_F(NotesRender, TheNoteSheet)
         EXPECT_EQ(image.size() / image.devicePixelRatio(), NoteSheet::sheetSize);
         expectBackground(image, scheme, QPoint(2, image.height() - 3));
         save(image, scheme == ColorScheme::Dark ? QStringLiteral("note-sheet-dark.png") : QStringLiteral("note-sheet-light.png"));
+    }
+}
+
+TEST_F(NotesRender, TheNoteSheetWithAMisspeltWordAndTheFindBar)
+{
+    h.put(QStringLiteral("2026-W10.md"), weekFile(monday, {{today, {"- [ ] saturday market run"}}}));
+    h.start();
+    const QUuid id = idOf(h.model().planner(), QStringLiteral("saturday market run"));
+    auto text = groceries();
+    QTextCursor c = text->find(QStringLiteral("bakery"));
+    c.insertText(QStringLiteral("bakrey"));
+    ASSERT_TRUE(h.model().saveNote(id, RichText::encode(*text, {}, {}, std::nullopt), pemby::documentText(*text)));
+    // Every word of the note is known but the misspelt one.
+    QStringList known = pemby::documentText(*groceries()).split(QRegularExpression(QStringLiteral("\\W+")));
+    known.append(QStringLiteral("don't"));
+    WordList words({{QStringLiteral("en"), known}});
+    SharedSpelling spelling(words);
+
+    for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
+        SCOPED_TRACE(scheme == ColorScheme::Dark ? "dark" : "light");
+        Appearance appearance({scheme, nullptr, {}});
+        appearance.makeAppWide();
+        QCoreApplication::processEvents();
+        h.model().setEditingNote(id);
+        NoteSheet sheet(h.model(), NoteSheet::Target(id));
+        sheet.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+        QTest::qWait(50);
+        NoteTextView* view = sheet.editor().textView();
+        view->spelling()->checkAll();
+        QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(sheet.editor().findBar()->findField(), QStringLiteral("bread"));
+        QTest::qWait(50);
+        const QImage image = sheet.grab().toImage();
+        EXPECT_EQ(image.size() / image.devicePixelRatio(), NoteSheet::sheetSize);
+        const QTextBlock marked = view->document()->findBlockByNumber(3);
+        EXPECT_EQ(view->spelling()->marks(marked).size(), 1);
+        EXPECT_EQ(view->textCursor().selectedText(), QStringLiteral("bread"));
+        // The bar sits along the bottom of the sheet.
+        FindBar* bar = sheet.editor().findBar();
+        EXPECT_EQ(bar->mapTo(&sheet, QPoint(0, bar->height())).y(), NoteSheet::sheetSize.height());
+        save(image, scheme == ColorScheme::Dark ? QStringLiteral("note-sheet-find-dark.png")
+                                                : QStringLiteral("note-sheet-find-light.png"));
     }
 }
 

@@ -11,7 +11,9 @@
 #include "notetextview.h"
 #include "owntrash.h"
 #include "richtext.h"
+#include "spellingmarks.h"
 #include "textdocument.h"
+#include "wordlist.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -385,6 +387,31 @@ TEST_F(NotesViewTest, FoldingASectionSavesTheFoldButKeepsTheDate)
     const auto decoded = RichText::decode(f.readAll());
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->collapsed, QList<int>{0});
+}
+
+TEST_F(NotesViewTest, SpellingMarksNeverMoveTheDateOrTouchTheFile)
+{
+    WordList words({{QStringLiteral("en"), {QStringLiteral("a"), QStringLiteral("note")}}});
+    SharedSpelling spelling(words);
+    putNote(QStringLiteral("typos"), QStringLiteral("a note with typoes\nand mroe"), longAgo);
+    const QByteArray onDisk = [&] {
+        QFile f(path(QStringLiteral("typos")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    show(30ms);
+    notes().select(id("typos"));
+    QCoreApplication::processEvents();
+    text()->spelling()->checkAll();
+    ASSERT_FALSE(text()->spelling()->marks(text()->document()->firstBlock()).isEmpty());
+    // A word learned redraws the marks of the note on screen.
+    words.learn(QStringLiteral("typoes"), 0);
+    QTest::qWait(120);
+    view->pane()->saveNow();
+    EXPECT_EQ(note(QStringLiteral("typos"))->modified(), longAgo);
+    QFile f(path(QStringLiteral("typos")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), onDisk);
+    EXPECT_EQ(QFileInfo(f).lastModified().toUTC(), longAgo);
 }
 
 TEST_F(NotesViewTest, SearchNarrowsTheListAndHandsTheKeysBack)
