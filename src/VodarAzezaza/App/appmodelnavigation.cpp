@@ -249,15 +249,16 @@ void AppModel::refresh(const QDateTime& now)
 
 int AppModel::rollOverTo(Day day)
 {
-    const auto unreadable = store_.unreadableWeek(day.monday());
+    Planner rolled = planner_;
+    const int carried = rolled.rollOver(day);
+    // Only what would move is held back: with nothing to carry the footnote has nothing to say.
+    const auto unreadable = carried > 0 ? store_.unreadableWeek(day.monday()) : std::nullopt;
     // The footnote's text, which follows the save error's signal.
     assign(rollOverHeld_, unreadable, &AppModel::saveErrorChanged);
     if (unreadable) {
         qCWarning(lcStore) << "not rolling over:" << *unreadable;
         return 0;
     }
-    Planner rolled = planner_;
-    const int carried = rolled.rollOver(day);
     setPlanner(std::move(rolled));
     return carried;
 }
