@@ -11,6 +11,7 @@
 #include "menucommands.h"
 #include "modelharness.h"
 #include "noteeditor.h"
+#include "noteeditorbridge.h"
 #include "notesview.h"
 #include "notetextview.h"
 #include "pixelbutton.h"
@@ -24,6 +25,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSettings>
 #include <QSignalSpy>
@@ -398,4 +400,206 @@ TEST(KeyRouting, EveryKeyReachesItsHandlerFromEveryStartingState)
             EXPECT_EQ(quits.count(), QString(key.name) == "Ctrl+Q" ? 1 : 0);
         }
     }
+}
+
+namespace {
+
+// Puts the same data on the desktop's clipboard (what the fields read) and on the
+// model's (what it makes things of).
+void offer(App& app, const std::function<void(QMimeData&)>& fill)
+{
+    auto* desktop = new QMimeData;
+    fill(*desktop);
+    QApplication::clipboard()->setMimeData(desktop);
+    auto model = std::make_unique<QMimeData>();
+    fill(*model);
+    app.h.clipboard->data = std::move(model);
+}
+
+enum class Target { NewLine, Rename, Note };
+
+// Opens the target as a person does; the widget that has the keys.
+QWidget* open(App& app, Target target, const Plan& p)
+{
+    AppModel& m = app.model();
+    QWidget* board = app.app->mainWindow().content();
+    switch (target) {
+    case Target::NewLine:
+        QTest::keyClick(board, Qt::Key_N);
+        waitUntil([] { return qobject_cast<EditField*>(QApplication::focusWidget()); });
+        break;
+    case Target::Rename:
+        m.select(p.second);
+        QTest::keyClick(board, Qt::Key_Return);
+        waitUntil([] { return qobject_cast<EditField*>(QApplication::focusWidget()); });
+        break;
+    case Target::Note:
+        m.setEditingNote(p.second);
+        waitUntil([] { return qobject_cast<NoteTextView*>(QApplication::focusWidget()); });
+        break;
+    }
+    // Past the field's own placing of its caret.
+    QTest::qWait(1);
+    return QApplication::focusWidget();
+}
+
+} // namespace
+
+TEST(KeyRouting, PastingOneLineSeveralLinesOrHtmlAlone)
+{
+    struct Case {
+        const char* name;
+        Target target;
+        std::function<void(QMimeData&)> clipboard;
+        // What today holds afterwards, and what the text that had the keys reads.
+        QStringList today;
+        QString text;
+    };
+    const auto oneLine = [](QMimeData& d) { d.setText(QStringLiteral("milk")); };
+    const auto lines = [](QMimeData& d) { d.setText(QStringLiteral("milk\neggs\nbread")); };
+    const auto html = [](QMimeData& d) { d.setHtml(QStringLiteral("<p><b>milk</b></p><p>eggs</p>")); };
+    const QStringList plan{"first", "second", "third"};
+    const Case cases[] = {
+        {"one line into the new line", Target::NewLine, oneLine, plan, "milk"},
+        {"lines into the new line make a thing each", Target::NewLine, lines, plan + QStringList{"milk", "eggs", "bread"}, ""},
+        {"HTML alone into the new line", Target::NewLine, html, plan + QStringList{"milk", "eggs"}, ""},
+        {"one line into a rename", Target::Rename, oneLine, plan, "secondmilk"},
+        {"lines into a rename stay its title", Target::Rename, lines, plan, "secondmilk\neggs\nbread"},
+        {"HTML alone into a rename", Target::Rename, html, plan, "secondmilk\neggs"},
+        {"one line into a note", Target::Note, oneLine, plan, "milk"},
+        {"lines into a note", Target::Note, lines, plan, "milk\neggs\nbread"},
+        {"HTML alone into a note", Target::Note, html, plan, "milk\neggs"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        App app;
+        const Plan p = fill(app.model());
+        QWidget* text = open(app, c.target, p);
+        ASSERT_TRUE(text);
+        offer(app, c.clipboard);
+        QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(titlesOn(app.model(), Place::onDay(today)), c.today);
+        if (c.text.isEmpty()) {
+            // The paste took the line's place: one operation, undone in one step.
+            EXPECT_EQ(app.model().editing(), std::nullopt);
+            app.model().undo();
+            EXPECT_EQ(titlesOn(app.model(), Place::onDay(today)), plan);
+        } else if (auto* field = qobject_cast<EditField*>(text)) {
+            EXPECT_EQ(field->text(), c.text);
+        } else if (auto* note = qobject_cast<NoteTextView*>(text)) {
+            EXPECT_EQ(note->toPlainText(), c.text);
+        }
+    }
+}
+
+TEST(KeyRouting, MenuShortcutsWorkOverPopoversAndSheets)
+{
+    enum class Over { Detail, NoteSheet, FormatInTheSheet, PlaceSheet };
+    const std::pair<Over, const char*> overs[] = {
+        {Over::Detail, "a thing's detail"},
+        {Over::NoteSheet, "a note sheet"},
+        {Over::FormatInTheSheet, "the format popover in a note sheet"},
+        {Over::PlaceSheet, "the sheet of a place"},
+    };
+    for (const auto& [over, name] : overs) {
+        SCOPED_TRACE(name);
+        App app;
+        const Plan p = fill(app.model());
+        AppModel& m = app.model();
+        switch (over) {
+        case Over::Detail:
+            m.select(p.second);
+            m.setOpened(p.second);
+            ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget(); }));
+            break;
+        case Over::NoteSheet:
+        case Over::FormatInTheSheet:
+            open(app, Target::Note, p);
+            ASSERT_TRUE(qobject_cast<NoteTextView*>(QApplication::focusWidget()));
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("abc"));
+            if (over == Over::FormatInTheSheet) {
+                auto* dialog = QApplication::activeModalWidget();
+                ASSERT_TRUE(dialog);
+                auto* aa = dialog->findChild<FormatButton*>();
+                ASSERT_TRUE(aa);
+                click(aa);
+                ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget(); }));
+            }
+            break;
+        case Over::PlaceSheet:
+            m.setZoomed(Place::onDay(today));
+            ASSERT_TRUE(waitUntil([] {
+                return QApplication::activeModalWidget() && QApplication::activeModalWidget()->isActiveWindow();
+            }));
+            break;
+        }
+        // Undo is the text's where a text has the keys, else the plan's.
+        QSignalSpy quits(app.action(MenuCommands::Command::Quit), &QAction::triggered);
+        QTest::keyClick(keyTarget(), Qt::Key_Z, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        const bool inNote = over == Over::NoteSheet || over == Over::FormatInTheSheet;
+        if (inNote) {
+            auto* note = QApplication::activeModalWidget()->findChild<NoteTextView*>();
+            ASSERT_TRUE(note);
+            EXPECT_EQ(note->toPlainText(), "");
+        }
+        const bool textFirst = inNote || qobject_cast<QLineEdit*>(keyTarget());
+        EXPECT_EQ(m.planner().thing(p.first)->done, textFirst);
+        QTest::keyClick(keyTarget(), Qt::Key_Q, Qt::ControlModifier);
+        EXPECT_EQ(quits.count(), 1);
+    }
+}
+
+TEST(KeyRouting, TheFormatPopoverLeavesTheKeysInTheNoteOnTheNotesScreen)
+{
+    App app;
+    AppModel& m = app.model();
+    m.setMode(Mode::Notes);
+    m.notes().create();
+    auto* notes = app.app->mainWindow().findChild<NotesView*>();
+    ASSERT_TRUE(notes);
+    ASSERT_TRUE(waitUntil([] { return qobject_cast<NoteTextView*>(QApplication::focusWidget()); }))
+        << "a new note is written into at once";
+    auto* note = qobject_cast<NoteTextView*>(QApplication::focusWidget());
+    auto* aa = notes->pane()->findChild<FormatButton*>();
+    ASSERT_TRUE(aa);
+    for (const char* closing : {"Escape", "a click outside"}) {
+        SCOPED_TRACE(closing);
+        note->clear();
+        QTest::keyClicks(note, QStringLiteral("ab"));
+        // A press on "Aa" takes the keys nowhere.
+        click(aa);
+        ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget(); }));
+        QWidget* popover = QApplication::activePopupWidget();
+        if (QString(closing) == "Escape")
+            QTest::keyClick(keyTarget(), Qt::Key_Escape);
+        else
+            popover->close();
+        ASSERT_TRUE(waitUntil([] { return !QApplication::activePopupWidget(); }));
+        backUnder(&app.app->mainWindow());
+        EXPECT_EQ(QApplication::focusWidget(), note);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("cd"));
+        EXPECT_EQ(note->toPlainText(), "abcd");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_NE(note->toPlainText(), "abcd") << "Undo reaches the note";
+    }
+}
+
+TEST(KeyRouting, AWindowModalSheetKeepsTheKeysWhenTheWindowBehindIsClicked)
+{
+    App app;
+    const Plan p = fill(app.model());
+    QWidget* note = open(app, Target::Note, p);
+    ASSERT_TRUE(qobject_cast<NoteTextView*>(note));
+    QWidget* sheet = QApplication::activeModalWidget();
+    ASSERT_TRUE(sheet);
+    // What a click on the main window does: the window system makes it active.
+    app.app->mainWindow().activateWindow();
+    EXPECT_TRUE(waitUntil([&] { return sheet->isActiveWindow(); }));
+    EXPECT_EQ(QApplication::focusWidget(), note);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("still here"));
+    EXPECT_EQ(qobject_cast<NoteTextView*>(note)->toPlainText(), "still here");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_TRUE(waitUntil([&] { return !app.model().editingNote(); }));
 }
