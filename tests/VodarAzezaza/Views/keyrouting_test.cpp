@@ -603,3 +603,40 @@ TEST(KeyRouting, AWindowModalSheetKeepsTheKeysWhenTheWindowBehindIsClicked)
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_TRUE(waitUntil([&] { return !app.model().editingNote(); }));
 }
+
+TEST(KeyRouting, AClickOnTheMonthBoardsColumnLeavesTheKeysWithTheBoard)
+{
+    App app;
+    AppModel& m = app.model();
+    const auto one = m.add(QStringLiteral("one"), Place::inMonth(today.monthKey()));
+    const auto two = m.add(QStringLiteral("two"), Place::inMonth(today.monthKey()));
+    m.setMode(Mode::Month);
+    QCoreApplication::processEvents();
+    app.clickRow(&app.app->mainWindow(), *one);
+    ASSERT_EQ(m.selection(), QSet<QUuid>{*one});
+    EXPECT_EQ(QApplication::focusWidget(), app.app->mainWindow().content());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(m.selection(), QSet<QUuid>{*two});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(titlesOn(m, Place::inMonth(today.monthKey())), (QStringList{"two", "one"}));
+}
+
+TEST(KeyRouting, TheFloatShortcutKeepsThePanelsKeysTimeAfterTime)
+{
+    App app;
+    AppModel& m = app.model();
+    const Plan p = fill(m);
+    m.enterFocusMode();
+    ASSERT_TRUE(waitUntil([&] { return app.panel() && app.panel()->isActiveWindow(); }));
+    const bool floated = m.floats();
+    for (const bool expected : {!floated, floated}) {
+        ASSERT_TRUE(qobject_cast<FocusView*>(QApplication::focusWidget()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(m.floats(), expected);
+        EXPECT_EQ(app.panel()->windowFlags().testFlag(Qt::WindowStaysOnTopHint), expected);
+    }
+    ASSERT_TRUE(qobject_cast<FocusView*>(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(m.selection(), QSet<QUuid>{p.first});
+}
