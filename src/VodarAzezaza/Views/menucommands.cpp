@@ -374,6 +374,9 @@ void MenuCommands::carryShortcuts(QWidget* window)
     } else if (carriesMenus(under)) {
         carried = under->actions();
     }
+    // Focus mode hides the window under it, and a sheet would go with it, still open:
+    // its switch waits until what is open has closed.
+    carried.removeAll(action(Command::FocusMode));
     for (QAction* a : std::as_const(carried)) {
         if (!window->actions().contains(a))
             window->addAction(a);

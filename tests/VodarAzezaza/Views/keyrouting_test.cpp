@@ -546,6 +546,10 @@ TEST(KeyRouting, MenuShortcutsWorkOverPopoversAndSheets)
         }
         const bool textFirst = inNote || qobject_cast<QLineEdit*>(keyTarget());
         EXPECT_EQ(m.planner().thing(p.first)->done, textFirst);
+        // Focus mode would hide the window and leave what is open over it behind.
+        QTest::keyClick(keyTarget(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(m.isFocusMode());
         QTest::keyClick(keyTarget(), Qt::Key_Q, Qt::ControlModifier);
         EXPECT_EQ(quits.count(), 1);
     }
