@@ -181,6 +181,12 @@ Popover* NoteEditor::showFormat(QWidget* anchor)
     auto* popover = new Popover(anchor ? anchor->window() : window());
     popover->setContent(new FormatPopoverViewController(textView_));
     connect(popover, &Popover::closed, popover, &QObject::deleteLater);
+    // The palette formats the text without ever holding the keys: however it goes
+    // (Escape, or a click outside that it takes for itself), the note has them.
+    connect(popover, &Popover::closed, textView_, [view = textView_] {
+        if (view->isVisible() && !view->isReadOnly())
+            view->setFocus(Qt::PopupFocusReason);
+    });
     popover->showAt(anchor ? anchor : static_cast<QWidget*>(this), Qt::BottomEdge);
     return popover;
 }

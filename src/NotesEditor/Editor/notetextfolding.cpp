@@ -137,6 +137,32 @@ void NoteTextView::caretMoved()
     setTextCursor(moved);
 }
 
+void NoteTextView::stepOverFold(int from, bool down)
+{
+    QTextCursor c = textCursor();
+    const int to = c.position();
+    if (!sectionsActive_ || c.hasSelection() || to == from)
+        return;
+    const int length = pemby::textLength(*document());
+    std::optional<int> target;
+    for (const TextRange& run : std::as_const(lastHidden_)) {
+        if (run.length <= 0)
+            continue;
+        // Down past a fold: the first visible character after it; down onto a fold
+        // that runs to the end, and up past one: the end of its heading's line.
+        if (down && from < run.location && to >= run.location) {
+            target = run.end() < length ? run.end() : std::max(0, run.location - 1);
+            break;
+        }
+        if (!down && from >= run.end() && to < run.end())
+            target = std::max(0, run.location - 1);
+    }
+    if (!target || *target == to)
+        return;
+    c.setPosition(std::min(*target, length));
+    setTextCursor(c);
+}
+
 QList<NoteTextView::Chevron> NoteTextView::chevrons() const
 {
     QList<Chevron> list;

@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocumentFragment>
 #include <QTextFrame>
 #include <QTextLayout>
 #include <QTimer>
@@ -28,28 +29,46 @@ using namespace notetext;
 namespace {
 
 // Format shortcuts live on the view as well as in the menu bar, so that they work
-// inside a window-modal sheet, which blocks the main window's shortcuts.
+// inside a window-modal sheet, which blocks the main window's shortcuts. They are the
+// keys the menus name on whatever layout is in use: a letter is the letter the key
+// types, a digit the top-row key that carries it.
 struct Shortcut {
     int key;
-    int alternative;  // what the key gives with Shift on a US layout
     bool shift;
     const char16_t* action;
 };
 
 constexpr Shortcut shortcuts[] = {
-    {Qt::Key_T, 0, true, u"formatTitle:"},
-    {Qt::Key_H, 0, true, u"formatHeading:"},
-    {Qt::Key_J, 0, true, u"formatSubheading:"},
-    {Qt::Key_B, 0, true, u"formatBody:"},
-    {Qt::Key_B, 0, false, u"toggleBold:"},
-    {Qt::Key_I, 0, false, u"toggleItalic:"},
-    {Qt::Key_U, 0, false, u"toggleUnderline:"},
-    {Qt::Key_8, Qt::Key_Asterisk, true, u"toggleBullets:"},
-    {Qt::Key_9, Qt::Key_ParenLeft, true, u"toggleNumbers:"},
-    {Qt::Key_L, 0, true, u"toggleChecklist:"},
-    {Qt::Key_D, 0, true, u"insertDivider:"},
-    {Qt::Key_K, 0, true, u"toggleCollapsibleSection:"},
+    {Qt::Key_T, true, u"formatTitle:"},
+    {Qt::Key_H, true, u"formatHeading:"},
+    {Qt::Key_J, true, u"formatSubheading:"},
+    {Qt::Key_B, true, u"formatBody:"},
+    {Qt::Key_B, false, u"toggleBold:"},
+    {Qt::Key_I, false, u"toggleItalic:"},
+    {Qt::Key_U, false, u"toggleUnderline:"},
+    {Qt::Key_8, true, u"toggleBullets:"},
+    {Qt::Key_9, true, u"toggleNumbers:"},
+    {Qt::Key_L, true, u"toggleChecklist:"},
+    {Qt::Key_D, true, u"insertDivider:"},
+    {Qt::Key_K, true, u"toggleCollapsibleSection:"},
 };
+
+// The key a shortcut is matched by. A top-row key is its digit: with Shift it types
+// something else on most layouts ("*" on a US one, "(" on a German one, while a French
+// one needs Shift for the digit itself), but the digits sit on the same keys of the top
+// row everywhere. XKB keycodes (X11, Wayland) 10 to 19 are that row's 1 to 0.
+int shortcutKey(const QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return key;
+#if !defined(Q_OS_MACOS) && !defined(Q_OS_WIN)
+    const quint32 code = event->nativeScanCode();
+    if (code >= 10 && code <= 19)
+        return Qt::Key_0 + int((code - 9) % 10);
+#endif
+    return key;
+}
 
 std::optional<QStringView> shortcutAction(const QKeyEvent* event)
 {
@@ -57,8 +76,9 @@ std::optional<QStringView> shortcutAction(const QKeyEvent* event)
     if (!(mods & Qt::ControlModifier) || (mods & (Qt::AltModifier | Qt::MetaModifier)))
         return std::nullopt;
     const bool shift = mods & Qt::ShiftModifier;
+    const int key = shortcutKey(event);
     for (const Shortcut& s : shortcuts) {
-        if (s.shift == shift && (event->key() == s.key || (s.alternative && event->key() == s.alternative)))
+        if (s.shift == shift && key == s.key)
             return QStringView(s.action);
     }
     return std::nullopt;
@@ -402,6 +422,13 @@ void NoteTextView::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
+    const bool down = event->matches(QKeySequence::MoveToNextLine);
+    if (down || event->matches(QKeySequence::MoveToPreviousLine)) {
+        const int from = textCursor().position();
+        QTextEdit::keyPressEvent(event);
+        stepOverFold(from, down);
+        return;
+    }
     QTextEdit::keyPressEvent(event);
 }
 
@@ -457,17 +484,25 @@ void NoteTextView::contextMenuEvent(QContextMenuEvent* event)
 
 bool NoteTextView::canInsertFromMimeData(const QMimeData* source) const
 {
-    return source->hasText();
+    return source->hasText() || source->hasHtml();
 }
 
 void NoteTextView::insertFromMimeData(const QMimeData* source)
 {
     // Pasted and dropped text takes the typing attributes: a note never takes on
-    // another program's fonts and colours.
-    if (!source->hasText() || !editable())
+    // another program's fonts and colours. A browser's selection may come as HTML
+    // alone; its text is what is pasted.
+    if (!editable())
+        return;
+    QString text;
+    if (source->hasText())
+        text = source->text();
+    else if (source->hasHtml())
+        text = QTextDocumentFragment::fromHtml(source->html()).toPlainText();
+    if (text.isEmpty())
         return;
     QMimeData plain;
-    plain.setText(source->text());
+    plain.setText(text);
     QTextEdit::insertFromMimeData(&plain);
 }
 

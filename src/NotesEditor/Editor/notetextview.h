@@ -172,6 +172,9 @@ private:
     void refreshSections();
     void sectionsDidChange();
     void caretMoved();
+    // A line up or down that stepped over a fold in one go (the hidden lines have no
+    // height, so the caret never lands in them) ends where stepping into it would.
+    void stepOverFold(int from, bool down);
     std::optional<TextRange> hiddenRunAt(int position) const;
     // The headings as of the last look at the whole text, moved along by the edits
     // since; looked at again once an edit touched one.

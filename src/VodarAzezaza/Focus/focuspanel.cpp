@@ -101,6 +101,17 @@ void FocusPanelWindow::setFloating(bool floating)
         return;
     floating_ = floating;
     const bool shown = isVisible();
+    if (QWindow* handle = windowHandle(); shown && handle) {
+        // Changed on the window where it stands: taking it down and up again (what a
+        // widget's new flags do) would drop the keys it holds, and the window system
+        // may not hand them back.
+        Qt::WindowFlags flags = windowFlags();
+        flags.setFlag(Qt::WindowStaysOnTopHint, floating);
+        overrideWindowFlags(flags);
+        handle->setFlags(flags);
+        raise();
+        return;
+    }
     const QRect kept = geometry();
     restoring_ = true;
     setWindowFlag(Qt::WindowStaysOnTopHint, floating);

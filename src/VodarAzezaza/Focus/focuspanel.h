@@ -50,8 +50,8 @@ public:
 
     FocusView* view() const { return view_; }
     bool isFloating() const { return floating_; }
-    // Keeps the panel above other windows, or not. Changing the flag takes the window
-    // down; a shown panel comes back where it was.
+    // Keeps the panel above other windows, or not. A shown panel changes in place,
+    // keeping where it is and the keys it holds.
     void setFloating(bool floating);
     // Glass where a compositor blends the panel, an opaque rounded fill elsewhere.
     void settleLook();

@@ -5,6 +5,7 @@
 #include "sheets.h"
 #include "toolbar.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -156,6 +157,25 @@ void MainView::watchFocusRules()
     whenCleared(&AppModel::editingExternalNoteChanged, [](const AppModel& m) { return !m.editingExternalNote(); });
     whenCleared(&AppModel::modeChanged, [](const AppModel& m) { return m.mode() != Mode::Notes; });
     whenCleared(&AppModel::zoomedChanged, [](const AppModel& m) { return !m.zoomed(); });
+}
+
+bool MainView::event(QEvent* event)
+{
+    // A click on the window behind a sheet makes it active, but the sheet keeps the
+    // keys: the activation is handed back to it.
+    if (event->type() == QEvent::WindowActivate) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal != this && modal->isVisible() && modal->windowModality() == Qt::WindowModal
+            && modal->parentWidget() && modal->parentWidget()->window() == this) {
+            QTimer::singleShot(0, modal, [modal] {
+                if (modal->isVisible() && !modal->isActiveWindow()) {
+                    modal->raise();
+                    modal->activateWindow();
+                }
+            });
+        }
+    }
+    return QMainWindow::event(event);
 }
 
 bool MainView::eventFilter(QObject* watched, QEvent* event)

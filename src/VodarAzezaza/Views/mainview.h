@@ -62,6 +62,7 @@ public:
     static QString geometryKey() { return QStringLiteral("window.main"); }
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;

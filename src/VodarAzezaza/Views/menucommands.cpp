@@ -2,14 +2,22 @@
 
 #include "appmodel.h"
 #include "noteeditor.h"
+#include "pembythings.h"
+#include "notetextview.h"
+#include "popover.h"
+#include "sheets.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QTextDocumentFragment>
 #include <QTextEdit>
 
 namespace {
@@ -241,6 +249,14 @@ void MenuCommands::refresh()
 
 // ---- Text first -------------------------------------------------------------------
 
+std::optional<QString> MenuCommands::htmlOnlyClipboardText()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (!data || data->hasText() || !data->hasHtml())
+        return std::nullopt;
+    return QTextDocumentFragment::fromHtml(data->html()).toPlainText();
+}
+
 QWidget* MenuCommands::focusedText()
 {
     QWidget* focus = QApplication::focusWidget();
@@ -254,6 +270,15 @@ bool MenuCommands::sendToText(TextAction action, bool needsSelection)
     QWidget* text = focusedText();
     if (!text || (needsSelection && !hasSelection(text)))
         return false;
+    // A note keeps its own history: its undo and redo are the only ways back into it.
+    if (auto* note = qobject_cast<NoteTextView*>(text);
+        note && !note->isReadOnly() && (action == TextAction::Undo || action == TextAction::Redo)) {
+        if (action == TextAction::Undo)
+            note->undo();
+        else
+            note->redo();
+        return true;
+    }
     if (auto* line = qobject_cast<QLineEdit*>(text))
         return perform(line, action);
     if (auto* rich = qobject_cast<QTextEdit*>(text))
@@ -300,28 +325,93 @@ void MenuCommands::paste()
 {
     if (!model_)
         return;
-    if (model_->pasteAsThingsWhileTyping())
+    // A browser's selection may offer HTML alone: its text is what is pasted, as
+    // things where lines become things, else into the field.
+    const std::optional<QString> html = htmlOnlyClipboardText();
+    std::optional<QList<PembyThing>> fromHtml;
+    if (html)
+        fromHtml = PembyThings::parse(*html);
+    if (model_->pasteAsThingsWhileTyping(fromHtml, fromHtml ? std::optional<bool>(false) : std::nullopt))
         return;
+    if (auto* line = qobject_cast<QLineEdit*>(focusedText()); line && html) {
+        if (!line->isReadOnly())
+            line->insert(*html);
+        return;
+    }
     if (sendToText(TextAction::Paste, false))
         return;
-    const QList<PembyThing> things = model_->clipboardThings();
+    const QList<PembyThing> things = fromHtml ? *fromHtml : model_->clipboardThings();
     if (!things.isEmpty())
         model_->addThings(things, model_->placeForNew());
 }
 
+bool MenuCommands::carriesMenus(const QWidget* window) const
+{
+    if (!window)
+        return false;
+    const QWidget* top = window->window();
+    return top == bar_->window() || top->actions().contains(action(Command::Quit));
+}
+
+void MenuCommands::carryShortcuts(QWidget* window)
+{
+    // A popover or a sheet over one of the planner's windows is where the keys go while
+    // it is open; the shortcuts of the window under it go with them. The windows under
+    // it are the main window (the menu bar's actions), the focus panel and a sheet
+    // (the actions they carry themselves).
+    const auto* popover = qobject_cast<Popover*>(window);
+    const auto* dialog = qobject_cast<QDialog*>(window);
+    const bool sheet = dialog && dialog->findChild<SheetContent*>(QString(), Qt::FindDirectChildrenOnly);
+    if ((!popover && !sheet) || !window->parentWidget())
+        return;
+    QWidget* under = window->parentWidget()->window();
+    QList<QAction*> carried;
+    if (under == bar_->window()) {
+        for (QAction* a : actions_) {
+            if (a && !a->shortcut().isEmpty())
+                carried.append(a);
+        }
+    } else if (carriesMenus(under)) {
+        carried = under->actions();
+    }
+    // Focus mode hides the window under it, and a sheet would go with it, still open:
+    // its switch waits until what is open has closed.
+    carried.removeAll(action(Command::FocusMode));
+    for (QAction* a : std::as_const(carried)) {
+        if (!window->actions().contains(a))
+            window->addAction(a);
+    }
+}
+
 bool MenuCommands::eventFilter(QObject* watched, QEvent* event)
 {
-    // A text field claims Cut and Copy even with nothing selected; then they belong to
-    // the selected things, so the field's claim is turned down and the menu's item runs.
-    if (event->type() != QEvent::ShortcutOverride || !model_ || model_->selection().isEmpty())
+    if (event->type() == QEvent::Show) {
+        if (auto* window = qobject_cast<QWidget*>(watched); window && window->isWindow())
+            carryShortcuts(window);
+        return false;
+    }
+    if (event->type() != QEvent::ShortcutOverride || !model_)
         return false;
     auto* text = qobject_cast<QWidget*>(watched);
-    if (!text || text != focusedText() || hasSelection(text) || text->window() != bar_->window())
+    if (!text || text != focusedText() || !carriesMenus(text))
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
-    const QKeyCombination pressed = key->keyCombination();
+    const QKeySequence pressed(key->keyCombination());
+    // Several lines pasted into a new thing's line, or while a detail is open, become
+    // things: the menu's Paste decides, and hands an ordinary paste back to the text.
+    const bool pastesThings =
+        (model_->editing() && model_->editing()->isNew()) || model_->opened().has_value();
+    if ((pastesThings || htmlOnlyClipboardText()) && qobject_cast<QLineEdit*>(text)
+        && action(Command::Paste)->shortcut() == pressed) {
+        key->ignore();
+        return true;
+    }
+    // A text field claims Cut and Copy even with nothing selected; then they belong to
+    // the selected things, so the field's claim is turned down and the menu's item runs.
+    if (model_->selection().isEmpty() || hasSelection(text))
+        return false;
     for (const Command command : {Command::Cut, Command::Copy}) {
-        if (action(command)->shortcut() == QKeySequence(pressed)) {
+        if (action(command)->shortcut() == pressed) {
             key->ignore();
             return true;
         }

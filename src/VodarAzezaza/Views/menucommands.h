@@ -13,6 +13,10 @@
 // Text first: Undo, Redo, Cut, Copy, Paste and Select All act on the text that has the
 // keys (an inline field, a note) and on things otherwise; Cut and Copy give way to the
 // selected things when no text is selected.
+//
+// The shortcuts work over the popovers and sheets of the main window too (and over
+// those of the focus panel, with the actions the panel carries): each takes the
+// shortcuts of the window under it when it is shown.
 
 #include <QKeySequence>
 #include <QObject>
@@ -20,6 +24,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class AppModel;
 class QAction;
@@ -59,11 +64,17 @@ public:
     // Sends the action to the focused text. With `needsSelection`, a caret without a
     // selection does not count. Whether the text took it.
     static bool sendToText(TextAction action, bool needsSelection);
+    // The text of the clipboard when it offers HTML and no plain text (a browser's
+    // selection); none otherwise.
+    static std::optional<QString> htmlOnlyClipboardText();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Whether the window holding `widget` has the menus' shortcuts.
+    bool carriesMenus(const QWidget* widget) const;
+    void carryShortcuts(QWidget* window);
     QAction* add(QMenu* menu, Command command, const QString& text, const QKeySequence& shortcut,
                  std::function<void()> run);
     void refresh();

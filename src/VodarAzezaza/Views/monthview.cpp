@@ -35,6 +35,8 @@ MonthView::MonthView(AppModel& model, QWidget* parent) : QWidget(parent), model_
     grid_ = new MonthGrid(model_, this);
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
+    // The keys stay with the board area's key map after a click into the column.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->setWidgetResizable(false);

@@ -278,6 +278,9 @@ NotesEditorPane::NotesEditorPane(NotesModel& notes, QWidget* parent, std::chrono
 
     empty_ = new EmptyPane(notes_, this);
     format_ = new FormatButton(bridge_, this);
+    // A click on the pane around the text ("Aa" among it) leaves the keys in the note;
+    // without a proxy the board area under the screen would take them.
+    setFocusProxy(host_);
     bridge_.editor().setEditable(false);
 
     connect(&notes_, &NotesModel::selectedIDChanged, this, [this] {

@@ -39,6 +39,9 @@ bool weekIsEmpty(const AppModel& model)
 WeekView::WeekView(AppModel& model, QWidget* parent) : QScrollArea(parent), model_(model)
 {
     setFrameShape(QFrame::NoFrame);
+    // A click on the board must leave the keys with the board area's key map: a scroll
+    // area with the focus would take every arrow key to scroll.
+    setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setWidgetResizable(false);

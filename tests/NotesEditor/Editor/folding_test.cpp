@@ -118,6 +118,46 @@ TEST(Folding, TheCaretNeverRestsInHiddenText)
     EXPECT_EQ(editor.caret(), 13);
 }
 
+TEST(Folding, UpAndDownOverAFoldLandWhereStepsIntoItWould)
+{
+    // Qt steps over hidden lines keeping the column; over a fold the caret goes to the
+    // first visible character after it, or back to the end of the heading's line.
+    struct Step {
+        const char* name;
+        QList<Para> note;
+        int from;
+        int key;
+        int to;
+    };
+    const Step steps[] = {
+        {"down from the middle of the heading", trip, 9, Qt::Key_Down, 26},
+        {"up from the middle of the line after the fold", trip, 29, Qt::Key_Up, 13},
+        {"up from the start of the line after the fold", trip, 26, Qt::Key_Up, 13},
+        {"down onto a fold that runs to the end", tripEndingInPacking, 8, Qt::Key_Down, 13},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        ShownEditor editor;
+        editor.load(s.note, {0}, {0});
+        editor.caret(s.from);
+        editor.key(s.key);
+        EXPECT_EQ(editor.caret(), s.to);
+    }
+    // A step that crosses no fold is Qt's own: down from the first line keeps a column
+    // on the heading's line.
+    ShownEditor editor;
+    editor.load(trip, {0}, {0});
+    editor.caret(2);
+    editor.key(Qt::Key_Down);
+    EXPECT_EQ(editor.view()->textCursor().blockNumber(), 1);
+    EXPECT_LT(editor.caret(), 13);
+    // Extending a selection is never moved.
+    editor.caret(9);
+    editor.key(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_NE(editor.view()->textCursor().position(), 26);
+    EXPECT_TRUE(editor.view()->textCursor().hasSelection());
+}
+
 TEST(Folding, TheNoteFileKeepsTheFoldMarks)
 {
     ShownEditor editor;

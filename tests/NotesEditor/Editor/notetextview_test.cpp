@@ -209,6 +209,70 @@ TEST(NoteTextViewKeys, PastedAndDroppedTextIsPlain)
     EXPECT_EQ(shown.text(), QStringLiteral("x"));
 }
 
+TEST(NoteTextViewKeys, AClipboardOfHtmlAloneGivesItsText)
+{
+    // A browser's selection: HTML and nothing else.
+    ShownEditor shown;
+    shown.load(QStringLiteral("x|"));
+    auto* data = new QMimeData;
+    data->setHtml(QStringLiteral("<p><b style='color:red'>milk</b> &amp; eggs</p><p>bread</p>"));
+    QApplication::clipboard()->setMimeData(data);
+    shown.key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(shown.shorthand(), QStringLiteral("xmilk & eggs\nbread|"));
+    // In the typing attributes, as every paste is.
+    for (const QList<TextRun>& runs : runsOf(shown.document())) {
+        ASSERT_EQ(runs.size(), 1);
+        EXPECT_FALSE(runs[0].bold);
+    }
+    shown.undo();
+    EXPECT_EQ(shown.text(), QStringLiteral("x"));
+}
+
+// The format shortcuts are the keys the Format menu names on every layout. Each press
+// is the event X11 delivers: the key Qt makes of the keysym, the text it types, the
+// keycode, the keysym and the modifier state.
+TEST(NoteTextViewKeys, FormatShortcutsFollowTheKeyboardLayout)
+{
+    struct Press {
+        const char* name;
+        int key;
+        const char* text;
+        quint32 keycode;
+        quint32 keysym;
+        bool shift;
+        QString after;  // the note "one|" afterwards
+    };
+    const QString dot = QString(QChar(ParagraphMarkers::bullet));
+    const QString box = QString(QChar(ParagraphMarkers::unchecked));
+    const Press presses[] = {
+        {"US Ctrl+Shift+8 types *", Qt::Key_Asterisk, "*", 17, 0x2a, true, dot + "\tone|"},
+        {"US Ctrl+Shift+9 types (", Qt::Key_ParenLeft, "(", 18, 0x28, true, "1.\tone|"},
+        {"German Ctrl+Shift+8 types (", Qt::Key_ParenLeft, "(", 17, 0x28, true, dot + "\tone|"},
+        {"German Ctrl+Shift+9 types )", Qt::Key_ParenRight, ")", 18, 0x29, true, "1.\tone|"},
+        {"German Ctrl+Shift+L", Qt::Key_L, "\x0c", 46, 0x4c, true, box + "\tone|"},
+        {"German Ctrl+Shift+7 types / and names nothing", Qt::Key_Slash, "/", 16, 0x2f, true, "one|"},
+        {"French Ctrl+Shift+8 types 8", Qt::Key_8, "8", 17, 0x38, true, dot + "\tone|"},
+        {"French Ctrl+Shift+9 types 9", Qt::Key_9, "9", 18, 0x39, true, "1.\tone|"},
+        {"French Ctrl+8 types _ and names nothing", Qt::Key_Underscore, "_", 17, 0x5f, false, "one|"},
+        {"French Ctrl+Shift+D", Qt::Key_D, "\x04", 40, 0x44, true, "one\n<hr>\n|"},
+    };
+    for (const Press& p : presses) {
+        SCOPED_TRACE(p.name);
+        ShownEditor shown;
+        shown.load(QStringLiteral("one|"));
+        const Qt::KeyboardModifiers mods = Qt::ControlModifier | (p.shift ? Qt::ShiftModifier : Qt::NoModifier);
+        const quint32 state = 0x4 | (p.shift ? 0x1 : 0);
+        QKeyEvent claim(QEvent::ShortcutOverride, p.key, mods, p.keycode, p.keysym, state, QString::fromLatin1(p.text));
+        QApplication::sendEvent(shown.view(), &claim);
+        // A shortcut of the note is the note's, before any menu's.
+        EXPECT_EQ(claim.isAccepted(), p.after != QStringLiteral("one|"));
+        QKeyEvent press(QEvent::KeyPress, p.key, mods, p.keycode, p.keysym, state, QString::fromLatin1(p.text));
+        QApplication::sendEvent(shown.view(), &press);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(shown.shorthand(), p.after);
+    }
+}
+
 TEST(NoteTextViewClicks, ACheckboxTogglesByItsGlyphOnly)
 {
     ShownEditor shown;

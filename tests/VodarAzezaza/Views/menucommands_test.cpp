@@ -244,6 +244,30 @@ TEST_F(MenuCommandsTest, UndoAndSelectAllGoToTheTextThenTheModel)
     EXPECT_EQ(titlesOn(model(), Place::onDay(today)), QStringList{"call the dentist"});
 }
 
+TEST_F(MenuCommandsTest, UndoAndRedoOfANoteGoThroughItsOwnHistory)
+{
+    auto* editor = new NoteEditor(window->content());
+    editor->load(std::nullopt, QString());
+    editor->show();
+    editor->focus();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(NoteEditor::isEditing());
+    NoteTextView* view = editor->textView();
+    QTest::keyClicks(view, QStringLiteral("one"));
+    view->toggleNumbers();
+    ASSERT_EQ(view->toPlainText(), "1.\tone");
+    // Each item steps once through what the note did, and back.
+    action(Command::Undo)->trigger();
+    EXPECT_EQ(view->toPlainText(), "one");
+    action(Command::Undo)->trigger();
+    EXPECT_EQ(view->toPlainText(), "");
+    action(Command::Redo)->trigger();
+    EXPECT_EQ(view->toPlainText(), "one");
+    action(Command::Redo)->trigger();
+    EXPECT_EQ(view->toPlainText(), "1.\tone");
+    EXPECT_EQ(titlesOn(model(), Place::onDay(today)), QStringList{});
+}
+
 TEST_F(MenuCommandsTest, InTheNotesUndoBringsBackADeletedNoteAndRedoStillRedoesThePlan)
 {
     model().setMode(Mode::Notes);
