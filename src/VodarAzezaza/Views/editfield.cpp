@@ -191,3 +191,14 @@ void EditField::removed()
     // Never inside the model change or the view update that removed the field.
     QMetaObject::invokeMethod(removalContext_, [handler, typed] { handler(typed); }, Qt::QueuedConnection);
 }
+
+void EditField::keepNow()
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    if (!onRemoval_ || !removalContext_ || text().trimmed().isEmpty())
+        return;
+    const RemovalHandler handler = onRemoval_;
+    handler(text());
+}

@@ -194,7 +194,8 @@ void RowFrame::mouseDoubleClickEvent(QMouseEvent* event)
 }
 
 void RowFrame::followRename(bool editing, QBoxLayout* layout, QWidget* title, const QString& text,
-                            const Editing& edit, std::function<void(const QString&)> rename)
+                            const Editing& edit, std::function<void(const QString&)> rename,
+                            std::function<void(const QString&)> keep)
 {
     if (editing && !field_) {
         AppModel* m = &model_;
@@ -211,6 +212,7 @@ void RowFrame::followRename(bool editing, QBoxLayout* layout, QWidget* title, co
                     m->setEditing(std::nullopt);
             },
             this);
+        field_->commitOnRemoval(m, std::move(keep));
         title->hide();
         layout->insertWidget(layout->indexOf(title), field_, 1);
         field_->show();
