@@ -17,7 +17,8 @@
 //                        window that is not active waits for the user instead
 //   removed unfinished   nothing, unless commitOnRemoval() was called: then its handler
 //                        gets the text once, queued on its context, when the text is not
-//                        blank (keepNow() hands it over at once)
+//                        blank and not the text it began with (keepNow() hands it over
+//                        at once)
 // A caller that wants another field after Return makes a new one: one field commits once.
 //
 // Removal is when the view that owns the field deletes it or hides it because the model
@@ -80,11 +81,13 @@ private:
     void finishCommit(Ending how);
     void finishCancel();
     void removed();
+    bool holdsTyping() const;
 
     CommitHandler onCommit_;
     CancelHandler onCancel_;
     QPointer<QObject> removalContext_;
     RemovalHandler onRemoval_;
+    QString initial_;
     bool caretAtEnd_ = false;
     bool finished_ = false;
     bool refocusing_ = false;
