@@ -511,7 +511,8 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
         RichText::encode(copy->attributedText(), copy->collapsibleSections(), copy->collapsedSections(), created);
     if (const Status written = write(*copy, filePath(*copy), data); !written)
         return notSaved(written);
-    qCWarning(lcNotes) << path << "changed on disk; kept it and wrote our version as" << copy->id();
+    qCWarning(lcNotes) << path << (unreadable ? "can't be read" : "changed on disk")
+                       << "; kept it and wrote our version as" << copy->id();
     putFirst(copy);
 
     // The list shows what the folder holds: under the note's own name, their text.
