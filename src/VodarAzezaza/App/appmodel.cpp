@@ -251,12 +251,18 @@ void AppModel::beginTransition()
 {
     // Most transitions start with nothing named: nothing to look after at the end.
     const bool editsAThing = editing_ && editing_->isThing();
-    if (!editsAThing && !opened_ && !editingNote_ && selection_.isEmpty() && !selectionAnchor_) {
+    const bool editsExternal = editing_ && editing_->isExternal();
+    if (!editsAThing && !opened_ && !editingNote_ && selection_.isEmpty() && !selectionAnchor_ && !editsExternal
+        && !openedExternal_ && !editingExternalNote_) {
         transitionStart_.reset();
         return;
     }
     transitionStart_ = TransitionStart{planner_, boardPlaces(), editsAThing ? editing_ : std::nullopt, opened_,
                                        editingNote_};
+    const auto there = [this](const std::optional<QString>& id) { return id && externalThing(*id).has_value(); };
+    transitionStart_->editedExternalThere = editsExternal && there(editing_->externalID());
+    transitionStart_->openedExternalThere = there(openedExternal_);
+    transitionStart_->externalNoteThere = there(editingExternalNote_);
 }
 
 void AppModel::endReferencesToLeavers()
@@ -264,6 +270,16 @@ void AppModel::endReferencesToLeavers()
     if (!transitionStart_)
         return;
     const TransitionStart start = *std::exchange(transitionStart_, std::nullopt);
+    // Another app's thing that is no more (deleted there, or gone from the store) takes
+    // its inline edit, its detail and its note sheet along too.
+    const auto gone = [this](const std::optional<QString>& id) { return id && !externalThing(*id); };
+    if (start.editedExternalThere && editing_ && editing_->isExternal() && gone(editing_->externalID()))
+        setEditing(std::nullopt);
+    if (start.openedExternalThere && gone(openedExternal_))
+        setOpenedExternal(std::nullopt);
+    if (start.externalNoteThere && gone(editingExternalNote_))
+        setEditingExternalNote(std::nullopt);
+
     const QList<Place> board = boardPlaces();
     const bool boardMoved = board != start.board;
     // A thing can only have moved or gone from a place whose things changed.

@@ -662,6 +662,11 @@ private:
         std::optional<Editing> editing;
         std::optional<QUuid> opened;
         std::optional<QUuid> editingNote;
+        // Whether the other app's thing that the inline edit, the detail and the note
+        // sheet name was there at the start.
+        bool editedExternalThere = false;
+        bool openedExternalThere = false;
+        bool externalNoteThere = false;
     };
     void beginTransition();
     void endReferencesToLeavers();

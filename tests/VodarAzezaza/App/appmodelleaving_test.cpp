@@ -161,3 +161,31 @@ TEST(AppModelLeaving, ReferencesToThingsThatStayAreLeftAlone)
     EXPECT_EQ(m.opened(), std::nullopt);
     EXPECT_EQ(m.editingNote(), milk);
 }
+
+TEST(AppModelLeaving, AnotherAppsThingThatGoesTakesItsEditDetailAndNoteSheetAlong)
+{
+    ModelHarness h;
+    AppModel& m = h.start();
+    h.family().upsert(Sibling::row(QStringLiteral("T1"), QStringLiteral("dentist"), wednesday));
+    h.family().upsert(Sibling::row(QStringLiteral("T2"), QStringLiteral("pharmacy"), wednesday));
+    m.refreshFromFamily();
+    ASSERT_TRUE(m.externalThing(QStringLiteral("T1")));
+    m.editExternal(QStringLiteral("T1"));
+    m.setOpenedExternal(QStringLiteral("T1"));
+    m.setEditingExternalNote(QStringLiteral("T1"));
+
+    // Another one going changes nothing.
+    ASSERT_TRUE(h.family().markDeleted(QStringLiteral("T2"), QStringLiteral("todo")));
+    m.refreshFromFamily();
+    EXPECT_EQ(m.editing(), Editing::external(QStringLiteral("T1")));
+    EXPECT_EQ(m.openedExternal(), QStringLiteral("T1"));
+
+    ASSERT_TRUE(h.family().markDeleted(QStringLiteral("T1"), QStringLiteral("todo")));
+    m.refreshFromFamily();
+    ASSERT_FALSE(m.externalThing(QStringLiteral("T1")));
+    EXPECT_EQ(m.editing(), std::nullopt);
+    EXPECT_EQ(m.openedExternal(), std::nullopt);
+    EXPECT_EQ(m.editingExternalNote(), std::nullopt);
+    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_TRUE(m.wouldHandleKey(typed("t"), false));
+}
