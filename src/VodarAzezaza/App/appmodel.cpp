@@ -267,6 +267,7 @@ void AppModel::beginTransition()
 
 void AppModel::endReferencesToLeavers()
 {
+    const bool anchorFollows = std::exchange(anchorFollowsSelection_, false);
     if (!transitionStart_)
         return;
     const TransitionStart start = *std::exchange(transitionStart_, std::nullopt);
@@ -339,6 +340,8 @@ void AppModel::endReferencesToLeavers()
         if (selectionAnchor_ && leftByPlan(*selectionAnchor_))
             setSelectionAnchor(std::nullopt);
     }
+    if (anchorFollows && selectionAnchor_ && !selection_.contains(*selectionAnchor_))
+        setSelectionAnchor(std::nullopt);
     if (editing_ && editing_->isThing()) {
         const QUuid id = editing_->thingID();
         const QUuid began = start.editing ? start.editing->thingID() : id;

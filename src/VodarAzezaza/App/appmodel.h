@@ -673,6 +673,8 @@ private:
     // The places whose rows are on screen: the board's columns and the place sheet's.
     QList<Place> boardPlaces() const;
     std::optional<TransitionStart> transitionStart_;
+    // Undo and redo: the anchor goes too when it is no longer selected afterwards.
+    bool anchorFollowsSelection_ = false;
 
     // Stores the value; unless it is equal, the signal follows, at the end of the
     // transition when one runs, else at once.

@@ -161,5 +161,6 @@ void AppModel::restore(QList<Planner>& from, QList<Planner>& to)
     // What the restored plan no longer holds stops being selected, opened or edited
     // as the transition ends.
     setPlanner(std::move(entry));
+    anchorFollowsSelection_ = true;
     save(true);
 }
