@@ -210,3 +210,12 @@ void EditField::keepNow()
     const RemovalHandler handler = onRemoval_;
     handler(text());
 }
+
+void EditField::takeOver(EditField& other)
+{
+    if (&other == this || other.finished_)
+        return;
+    other.finished_ = true;
+    setText(other.text());
+    setCursorPosition(other.cursorPosition());
+}

@@ -60,6 +60,10 @@ public:
     // is in the model before anything is saved.
     void keepNow();
 
+    // Goes on with what `other` holds, text and caret, for a field that stands in for it
+    // (its thing came back under a fresh id); `other` is finished without a word.
+    void takeOver(EditField& other);
+
     // Committed, cancelled or removed: nothing more will be reported.
     bool isFinished() const { return finished_; }
 

@@ -59,6 +59,8 @@ RowFrame::~RowFrame()
     }
 }
 
+EditField* RowFrame::renameField() const { return field_; }
+
 QSize RowFrame::sizeHint() const { return QSize(QWidget::sizeHint().width(), 32); }
 QSize RowFrame::minimumSizeHint() const { return QSize(QWidget::minimumSizeHint().width(), 32); }
 

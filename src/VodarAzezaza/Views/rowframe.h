@@ -44,6 +44,8 @@ public:
     virtual void syncDetail() = 0;
     // The context menu as it stands now; the caller owns it.
     virtual QMenu* makeMenu() = 0;
+    // The inline field of the title, while the row shows one.
+    EditField* renameField() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -452,3 +452,26 @@ TEST(WaysOut, ARenameSurvivesItsThingLeavingTheBoardWhereverTheThingStillIs)
         EXPECT_EQ(idOf(s.m().planner(), QStringLiteral("buy milk with oats")).isNull(), !leaving.survives);
     }
 }
+
+TEST(WaysOut, ARenameGoesOnThroughAReReadThatKeepsItsThingInPlace)
+{
+    MotionPin still;
+    Scene s;
+    const QString syncID = *s.m().planner().thing(s.milk)->syncID;
+    typings().first().type(s);
+    ASSERT_FALSE(::testing::Test::HasFatalFailure());
+    // A line added above gives every thing of the week a fresh id.
+    editOutside(s, [](QString& week) { week.replace("- [ ] call mum", "- [ ] from the phone\n- [ ] call mum"); });
+    QTest::qWait(1);
+    ASSERT_FALSE(s.m().planner().thing(s.milk));
+    ASSERT_TRUE(s.m().editing());
+
+    EditField* field = openField();
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->text(), QStringLiteral("buy milk with oats")) << "the row that shows it now goes on with it";
+    QTest::keyClicks(field, QStringLiteral(", please"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QTest::qWait(1);
+    EXPECT_EQ(s.m().planner().thingWithSyncID(syncID)->title, QStringLiteral("buy milk with oats, please"));
+    EXPECT_EQ(s.m().editing(), std::nullopt);
+}
