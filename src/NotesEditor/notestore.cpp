@@ -453,9 +453,9 @@ Status NoteStore::saveNote(const Note& note, bool* keptBoth)
     // with the disk before writing, so that their version is never lost.
     const auto disk = pemby::readBytes(*path, maxNoteBytes);
     if (!disk) {
+        // What was typed must land somewhere: beside the file, which stays as it is.
         qCWarning(lcNotes) << "not overwriting" << *path << "which can't be read:" << disk.errorText();
-        return Error{QStringLiteral("\u201C%1\u201D can't be read (%2), so it was left as it is.")
-                         .arg(note.title(), disk.errorText())};
+        return keepBoth(note, *path, QByteArray(), keptBoth, disk.errorText());
     }
     if (const auto known = known_.constFind(note.id()); known != known_.cend() && *known == *disk) {
         // Since a save met the file changed elsewhere, the note in the list holds
@@ -504,18 +504,20 @@ Status NoteStore::write(const Note& note, const QString& path, const QByteArray&
     return {};
 }
 
-Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArray& outside, bool* keptBoth)
+Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArray& outside, bool* keptBoth,
+                           const std::optional<QString>& unreadable)
 {
     const QString title = note.title();
+    const QString what = unreadable ? QStringLiteral("\u201C%1\u201D can't be read (%2)").arg(title, *unreadable)
+                                    : QStringLiteral("\u201C%1\u201D was changed elsewhere").arg(title);
     const auto reported = [&] {
         if (keptBoth)
             *keptBoth = true;
-        return Error{QStringLiteral("\u201C%1\u201D was changed elsewhere; your version is a new note beside it.").arg(title)};
+        return Error{what + QStringLiteral("; your version is a new note beside it.")};
     };
     const auto notSaved = [&](const Status& why) {
         qCWarning(lcNotes) << "can't write the copy of" << path << why.errorText();
-        return Error{QStringLiteral("\u201C%1\u201D was changed elsewhere, and your version couldn't be saved beside it: %2")
-                         .arg(title, why.errorText())};
+        return Error{what + QStringLiteral(", and your version couldn't be saved beside it: ") + why.errorText()};
     };
     const auto textOf = [&] { return std::unique_ptr<QTextDocument>(note.attributedText().clone()); };
 
@@ -541,7 +543,8 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
         RichText::encode(copy->attributedText(), copy->collapsibleSections(), copy->collapsedSections(), created);
     if (const Status written = write(*copy, filePath(*copy), data); !written)
         return notSaved(written);
-    qCWarning(lcNotes) << path << "changed on disk; kept it and wrote our version as" << copy->id();
+    qCWarning(lcNotes) << path << (unreadable ? "can't be read" : "changed on disk")
+                       << "; kept it and wrote our version as" << copy->id();
     putFirst(copy);
 
     // The list shows what the folder holds: under the note's own name, their text.
@@ -549,7 +552,7 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
     const auto held = std::find_if(notes_.begin(), notes_.end(), [&](const auto& n) { return n.get() == &note; });
     known_.insert(id, outside);
     conflicts_.insert(id, Conflict{outside, copy->id()});
-    if (auto theirs = noteFromBytes(QFileInfo(path), id, outside)) {
+    if (auto theirs = unreadable ? nullptr : noteFromBytes(QFileInfo(path), id, outside)) {
         if (held != notes_.end()) {
             Note& kept = **held;
             kept.setAttributedText(std::unique_ptr<QTextDocument>(theirs->attributedText().clone()));

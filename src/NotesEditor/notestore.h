@@ -95,8 +95,10 @@ public:
     // Writes the note's file atomically. The note's `modified` is left alone.
     // When the file changed on disk since this store read or wrote it, it is kept:
     // this text goes to a new note beside it (see conflictCopy), the note in the list
-    // takes the file's text, and the error says so. A note whose text was read in a
-    // code page this computer cannot convert is not written back unedited.
+    // takes the file's text, and the error says so. A file that cannot be read at all
+    // is kept the same way: this text goes beside it and the note leaves the list until
+    // its file can be read. A note whose text was read in a code page this computer
+    // cannot convert is not written back unedited.
     Status save(const Note& note);
     // The note that holds this store's version of the note `id` since a save met
     // that note's file changed elsewhere.
@@ -129,7 +131,10 @@ private:
     // `keptBoth` (when given) tells a kept file and a new note beside it from a failure.
     Status saveNote(const Note& note, bool* keptBoth);
     Status write(const Note& note, const QString& path, const QByteArray& data);
-    Status keepBoth(const Note& note, const QString& path, const QByteArray& outside, bool* keptBoth);
+    // `unreadable` is why the file could not be read, when it could not: `outside` is
+    // then empty and the note leaves the list as a file that can't be read.
+    Status keepBoth(const Note& note, const QString& path, const QByteArray& outside, bool* keptBoth,
+                    const std::optional<QString>& unreadable = std::nullopt);
     void loadBoard();
     // Ids of every note file on disk: the loaded notes and those that could not be read.
     QStringList knownIDs() const;

@@ -3,6 +3,7 @@
 #include "launch.h"
 #include "pembyfont.h"
 #include "plannerapp.h"
+#include "privatefolder.h"
 #include "renderer.h"
 #include "singleinstance.h"
 
@@ -20,6 +21,11 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Pemby Planner"));
     QApplication::setDesktopFileName(QStringLiteral("app.pemby.Planner"));
     const Launch& launch = Launch::current();
+    // Destroyed after the model and the windows, however the run ends (a render, Quit,
+    // a signal): the run's private temporary folders go last.
+    struct RunFolders {
+        ~RunFolders() { pemby::removeRunFolders(); }
+    } runFolders;
 
     SingleInstance instance(QDBusConnection::sessionBus());
     if (launch.joinsDesktop() && instance.start(launch.link) == SingleInstance::Outcome::Forwarded)
@@ -48,6 +54,7 @@ int main(int argc, char** argv)
     PlannerApp::Options options;
     options.launch = launch;
     PlannerApp planner(std::move(options));
+    planner.quitOnSignals();
     QObject::connect(&instance, &SingleInstance::openRequested, &planner, &PlannerApp::open);
     QObject::connect(&instance, &SingleInstance::activateRequested, &planner, &PlannerApp::activate);
     planner.showMainWindow();

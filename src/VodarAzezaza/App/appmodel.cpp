@@ -228,6 +228,8 @@ QDateTime AppModel::now() const
 
 void AppModel::endTransition()
 {
+    if (transitionDepth_ == 1)
+        endReferencesToLeavers();
     if (--transitionDepth_ > 0)
         return;
     QList<Changed> changed = std::exchange(changed_, {});
@@ -241,6 +243,135 @@ void AppModel::endTransition()
             return;
         if (c.differs())
             emit(this->*c.signal)();
+    }
+}
+
+QList<Place> AppModel::boardPlaces() const
+{
+    QList<Place> places = columns();
+    if (zoomed_ && !places.contains(*zoomed_))
+        places.append(*zoomed_);
+    return places;
+}
+
+void AppModel::beginTransition()
+{
+    // Most transitions start with nothing named: nothing to look after at the end.
+    const bool editsAThing = editing_ && editing_->isThing();
+    const bool editsExternal = editing_ && editing_->isExternal();
+    if (!editsAThing && !opened_ && !editingNote_ && selection_.isEmpty() && !selectionAnchor_ && !editsExternal
+        && !openedExternal_ && !editingExternalNote_) {
+        transitionStart_.reset();
+        return;
+    }
+    transitionStart_ = TransitionStart{planner_, boardPlaces(), editsAThing ? editing_ : std::nullopt, opened_,
+                                       editingNote_};
+    const auto there = [this](const std::optional<QString>& id) { return id && externalThing(*id).has_value(); };
+    transitionStart_->editedExternalThere = editsExternal && there(editing_->externalID());
+    transitionStart_->openedExternalThere = there(openedExternal_);
+    transitionStart_->externalNoteThere = there(editingExternalNote_);
+}
+
+void AppModel::endReferencesToLeavers()
+{
+    const bool anchorFollows = std::exchange(anchorFollowsSelection_, false);
+    if (!transitionStart_)
+        return;
+    const TransitionStart start = *std::exchange(transitionStart_, std::nullopt);
+    // Another app's thing that is no more (deleted there, or gone from the store) takes
+    // its inline edit, its detail and its note sheet along too.
+    const auto gone = [this](const std::optional<QString>& id) { return id && !externalThing(*id); };
+    if (start.editedExternalThere && editing_ && editing_->isExternal() && gone(editing_->externalID()))
+        setEditing(std::nullopt);
+    if (start.openedExternalThere && gone(openedExternal_))
+        setOpenedExternal(std::nullopt);
+    if (start.externalNoteThere && gone(editingExternalNote_))
+        setEditingExternalNote(std::nullopt);
+
+    const QList<Place> board = boardPlaces();
+    const bool boardMoved = board != start.board;
+    // A thing can only have moved or gone from a place whose things changed.
+    QHash<QUuid, Place> was;
+    QHash<QUuid, Place> is;
+    for (const Place& place : planner_.changedPlaces(start.planner)) {
+        for (const Thing& thing : start.planner.things(place))
+            was.insert(thing.id, place);
+        for (const Thing& thing : planner_.things(place))
+            is.insert(thing.id, place);
+    }
+    if (was.isEmpty() && is.isEmpty() && !boardMoved)
+        return;
+    const auto locate = [](const Planner& plan, const QUuid& id) -> std::optional<Place> {
+        const auto at = plan.locate(id);
+        return at ? std::optional<Place>(at->place) : std::nullopt;
+    };
+    // Neither moved nor gone, and the board stands: nothing to look at.
+    const auto untouched = [&](const QUuid& then, const QUuid& now) {
+        return !boardMoved && !was.contains(then) && !is.contains(now);
+    };
+    const auto placeThen = [&](const QUuid& id) -> std::optional<Place> {
+        if (const auto p = was.constFind(id); p != was.cend())
+            return *p;
+        if (is.contains(id))
+            return std::nullopt;  // it came in during the transition
+        return locate(start.planner, id);
+    };
+    const auto placeNow = [&](const QUuid& id) -> std::optional<Place> {
+        if (const auto p = is.constFind(id); p != is.cend())
+            return *p;
+        if (was.contains(id))
+            return std::nullopt;  // gone
+        return locate(planner_, id);
+    };
+    // The thing that `then` named at the start stood where it stands now under `now`
+    // (the same id, or the one a re-read gave it).
+    const auto leftBoard = [&](const std::optional<Place>& then, const std::optional<Place>& now) {
+        return then && (!now || (start.board.contains(*then) && !board.contains(*now)));
+    };
+
+    // The selection only loses what the plan took away; moving the board keeps it.
+    if (!was.isEmpty()) {
+        const auto leftByPlan = [&](const QUuid& id) {
+            const auto then = was.constFind(id);
+            if (then == was.cend())
+                return false;
+            const auto now = is.constFind(id);
+            return now == is.cend() || (*now != *then && start.board.contains(*then) && !board.contains(*now));
+        };
+        QSet<QUuid> kept;
+        for (const QUuid& id : selection_) {
+            if (!leftByPlan(id))
+                kept.insert(id);
+        }
+        setSelection(kept);
+        if (selectionAnchor_ && leftByPlan(*selectionAnchor_))
+            setSelectionAnchor(std::nullopt);
+    }
+    if (anchorFollows && selectionAnchor_ && !selection_.contains(*selectionAnchor_))
+        setSelectionAnchor(std::nullopt);
+    if (editing_ && editing_->isThing()) {
+        const QUuid id = editing_->thingID();
+        const QUuid began = start.editing ? start.editing->thingID() : id;
+        if (!untouched(began, id)) {
+            const auto then = placeThen(began);
+            const auto now = placeNow(id);
+            // Its row goes when it changes column too; the field hands its text on as it
+            // goes.
+            if (leftBoard(then, now) || (then && now && *then != *now))
+                setEditing(std::nullopt);
+        }
+    }
+    if (opened_) {
+        const QUuid began = start.opened.value_or(*opened_);
+        // The detail follows its thing around the board.
+        if (!untouched(began, *opened_) && leftBoard(placeThen(began), placeNow(*opened_)))
+            setOpened(std::nullopt);
+    }
+    if (editingNote_) {
+        const QUuid began = start.editingNote.value_or(*editingNote_);
+        // The note sheet is the thing's wherever it is; it ends only with the thing.
+        if (!untouched(began, *editingNote_) && placeThen(began) && !placeNow(*editingNote_))
+            setEditingNote(std::nullopt);
     }
 }
 

@@ -639,7 +639,11 @@ private:
     // starts a transition of its own, which emits before the rest of the first one's.
     class Transition {
     public:
-        explicit Transition(AppModel& model) : model_(model) { ++model_.transitionDepth_; }
+        explicit Transition(AppModel& model) : model_(model)
+        {
+            if (model_.transitionDepth_++ == 0)
+                model_.beginTransition();
+        }
         ~Transition() { model_.endTransition(); }
         Transition(const Transition&) = delete;
         Transition& operator=(const Transition&) = delete;
@@ -656,6 +660,32 @@ private:
         std::function<bool()> differs;
     };
     void endTransition();
+
+    // Whatever takes a thing away (a delete here or in a sibling app, a move off the
+    // board, an undo, a re-read, a roll-over) ends every reference to it once, in the
+    // same transition: the inline edit of its title (also when it only changes column,
+    // since its row goes), its open detail, the selection and its anchor; the note
+    // sheet only when the thing itself is gone. What the references named at the start
+    // is kept for that, and only while there is one.
+    struct TransitionStart {
+        Planner planner;
+        QList<Place> board;
+        std::optional<Editing> editing;
+        std::optional<QUuid> opened;
+        std::optional<QUuid> editingNote;
+        // Whether the other app's thing that the inline edit, the detail and the note
+        // sheet name was there at the start.
+        bool editedExternalThere = false;
+        bool openedExternalThere = false;
+        bool externalNoteThere = false;
+    };
+    void beginTransition();
+    void endReferencesToLeavers();
+    // The places whose rows are on screen: the board's columns and the place sheet's.
+    QList<Place> boardPlaces() const;
+    std::optional<TransitionStart> transitionStart_;
+    // Undo and redo: the anchor goes too when it is no longer selected afterwards.
+    bool anchorFollowsSelection_ = false;
 
     // Stores the value; unless it is equal, the signal follows, at the end of the
     // transition when one runs, else at once.
@@ -713,9 +743,6 @@ private:
     void syncReminders();
     // Undo and redo: the newest plan of `from` becomes the plan, the plan goes onto `to`.
     void restore(QList<Planner>& from, QList<Planner>& to);
-    // After undo and redo: forgets selected and opened things the plan no longer holds
-    // that `before` did.
-    void pruneSelection(const Planner& before);
     // Every read of plan files goes through here. Whatever the files brought in is
     // carried into the undo and redo snapshots too, so undo never empties a week loaded
     // since a snapshot was taken nor reverts an edit made outside.

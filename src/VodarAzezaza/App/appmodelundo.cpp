@@ -159,32 +159,9 @@ void AppModel::restore(QList<Planner>& from, QList<Planner>& to)
         return;
     Planner entry = from.takeLast();
     to.append(planner_);
+    // What the restored plan no longer holds stops being selected, opened or edited
+    // as the transition ends.
     setPlanner(std::move(entry));
-    pruneSelection(to.last());
+    anchorFollowsSelection_ = true;
     save(true);
-}
-
-void AppModel::pruneSelection(const Planner& before)
-{
-    // A thing can only have gone from a place that changed, so only those are looked
-    // at, never the whole plan.
-    QSet<QUuid> left;
-    QSet<QUuid> present;
-    for (const Place& place : planner_.changedPlaces(before)) {
-        for (const Thing& thing : before.things(place))
-            left.insert(thing.id);
-        for (const Thing& thing : planner_.things(place))
-            present.insert(thing.id);
-    }
-    const auto gone = [&](const QUuid& id) { return left.contains(id) && !present.contains(id); };
-    QSet<QUuid> kept;
-    for (const QUuid& id : selection_) {
-        if (!gone(id))
-            kept.insert(id);
-    }
-    setSelection(kept);
-    if (selectionAnchor_ && !selection_.contains(*selectionAnchor_))
-        setSelectionAnchor(std::nullopt);
-    if (opened_ && gone(*opened_))
-        setOpened(std::nullopt);
 }

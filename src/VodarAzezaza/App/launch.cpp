@@ -189,8 +189,10 @@ std::unique_ptr<AppModel> Launch::makeModel(const Host& host) const
     QString plannerFolder = folder(host);
     if (kind == Run::Demo) {
         // The demo folder is ours to fill, so nobody else may have made it first.
-        if (!plannerDir)
+        if (!plannerDir) {
             plannerFolder = pemby::makePrivateFolder(plannerFolder);
+            pemby::removeWhenRunEnds(plannerFolder);
+        }
         // A demo pointed at a real plan starts on that plan: writing the demo over it
         // would lose the user's weeks.
         if (DemoData::holdsPlan(plannerFolder))
@@ -226,6 +228,7 @@ std::unique_ptr<AppModel> Launch::makeModel(const Host& host) const
     } else {
         const QDir scratch(
             pemby::makePrivateFolder(QDir(host.tempFolder).filePath(scratchFolderPrefix() + QString::number(host.pid))));
+        pemby::removeWhenRunEnds(scratch.path());
         scratchStore = std::make_unique<FamilyStore>(familyDatabase ? absolute(*familyDatabase)
                                                                     : scratch.filePath(QStringLiteral("family.db")));
         familyStore = scratchStore.get();

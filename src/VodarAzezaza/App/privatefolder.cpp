@@ -12,6 +12,12 @@
 
 namespace {
 
+QStringList& folders()
+{
+    static QStringList made;
+    return made;
+}
+
 // Whether the folder at `path` can be ours: made now, or already ours and real.
 bool claim(const QByteArray& path)
 {
@@ -58,6 +64,32 @@ QString makePrivateFolder(const QString& path)
     // A name that was never created: whatever writes there later fails visibly instead
     // of writing into a folder someone else prepared.
     return clean + QStringLiteral("-unavailable");
+}
+
+void removeWhenRunEnds(const QString& folder)
+{
+    const QString clean = QDir::cleanPath(folder);
+    if (!folders().contains(clean))
+        folders().append(clean);
+}
+
+void removeRunFolders()
+{
+    for (const QString& folder : std::exchange(folders(), {})) {
+        // Only a real folder of ours: whatever took its name meanwhile is left alone.
+        struct stat info {};
+        const QByteArray path = QFile::encodeName(folder);
+        if (::lstat(path.constData(), &info) != 0 || S_ISLNK(info.st_mode) || !S_ISDIR(info.st_mode)
+            || info.st_uid != ::geteuid())
+            continue;
+        if (!QDir(folder).removeRecursively())
+            qCWarning(lcApp) << "couldn't remove the run's folder" << folder;
+    }
+}
+
+QStringList runFolders()
+{
+    return folders();
 }
 
 } // namespace pemby

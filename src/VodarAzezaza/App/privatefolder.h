@@ -4,6 +4,7 @@
 // no link in the way, is never written into.
 
 #include <QString>
+#include <QStringList>
 
 namespace pemby {
 
@@ -13,5 +14,14 @@ namespace pemby {
 // followed by "-" and six random characters is made in its place, exclusively and
 // private. Returns the folder to use; the path of the refused one never comes back.
 QString makePrivateFolder(const QString& path);
+
+// The private folders a run makes for itself (a demo plan, a scratch family store) go
+// when the run ends: each one given here is removed, contents and all, by
+// removeRunFolders(), which the program calls last, however it is quit. Links inside
+// are removed, never followed.
+void removeWhenRunEnds(const QString& folder);
+void removeRunFolders();
+// The folders removeRunFolders() would remove, in the order given.
+QStringList runFolders();
 
 } // namespace pemby

@@ -3,6 +3,7 @@
 #include "appmodel.h"
 #include "compositor.h"
 #include "focusview.h"
+#include "openwork.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -41,7 +42,7 @@ FocusPanelWindow::FocusPanelWindow(AppModel& model, Options options)
     });
     close_ = new QAction(QStringLiteral("Close"), this);
     close_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-    connect(close_, &QAction::triggered, this, &QWidget::hide);
+    connect(close_, &QAction::triggered, this, &QWidget::close);
     addAction(leave_);
     addAction(close_);
     if (options_.actions)
@@ -189,6 +190,15 @@ void FocusPanelWindow::hideEvent(QHideEvent* event)
     saveGeometryNow();
     resizing_.reset();
     QWidget::hideEvent(event);
+}
+
+void FocusPanelWindow::closeEvent(QCloseEvent* event)
+{
+    // Closing the panel is no answer to what is typed in it: that is kept.
+    OpenWork::keep({this});
+    if (model_ && model_->isFocusMode())
+        model_->setEditing(std::nullopt);
+    QWidget::closeEvent(event);
 }
 
 std::optional<Qt::Edge> FocusPanelWindow::edgeAt(const QPointF& point) const

@@ -86,6 +86,9 @@ QList<Step> StepsEditor::kept() const
         if (!pemby::titleText(step.title).isEmpty())
             kept.append(Step{pemby::oneLineText(step.title), step.done});
     }
+    // A step typed and not yet entered counts: the detail may go before Return.
+    if (const QString typing = pemby::trimBlanks(add_->text()); !typing.isEmpty())
+        kept.append(Step{typing, false});
     return kept;
 }
 

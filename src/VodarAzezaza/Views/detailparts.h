@@ -54,7 +54,8 @@ public:
 
     // As typed: blank ones too, and titles untrimmed.
     const QList<Step>& steps() const { return steps_; }
-    // The steps worth keeping: those whose title is not blank, as typed.
+    // The steps worth keeping: those whose title is not blank, as typed, and the one
+    // being typed into the last line.
     QList<Step> kept() const;
 
     DetailField* addField() const { return add_; }

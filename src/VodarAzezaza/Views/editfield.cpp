@@ -23,7 +23,8 @@ bool keysComeBack(Qt::FocusReason reason)
 
 EditField::EditField(const QString& text, const QString& placeholder, const QFont& font, bool caretAtEnd,
                      CommitHandler onCommit, CancelHandler onCancel, QWidget* parent)
-    : QLineEdit(text, parent), onCommit_(std::move(onCommit)), onCancel_(std::move(onCancel)), caretAtEnd_(caretAtEnd)
+    : QLineEdit(text, parent), onCommit_(std::move(onCommit)), onCancel_(std::move(onCancel)), initial_(text),
+      caretAtEnd_(caretAtEnd)
 {
     setPlaceholderText(placeholder);
     setFont(font);
@@ -181,13 +182,40 @@ void EditField::finishCancel()
         handler();
 }
 
+bool EditField::holdsTyping() const
+{
+    // A field nobody typed into (another view's copy of the same edit, say) has nothing
+    // to hand over, and must not put back the text it started from.
+    return onRemoval_ && removalContext_ && !text().trimmed().isEmpty() && text() != initial_;
+}
+
 void EditField::removed()
 {
     finished_ = true;
-    if (!onRemoval_ || !removalContext_ || text().trimmed().isEmpty())
+    if (!holdsTyping())
         return;
     const RemovalHandler handler = onRemoval_;
     const QString typed = text();
     // Never inside the model change or the view update that removed the field.
     QMetaObject::invokeMethod(removalContext_, [handler, typed] { handler(typed); }, Qt::QueuedConnection);
+}
+
+void EditField::keepNow()
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    if (!holdsTyping())
+        return;
+    const RemovalHandler handler = onRemoval_;
+    handler(text());
+}
+
+void EditField::takeOver(EditField& other)
+{
+    if (&other == this || other.finished_)
+        return;
+    other.finished_ = true;
+    setText(other.text());
+    setCursorPosition(other.cursorPosition());
 }

@@ -17,7 +17,8 @@
 //                        window that is not active waits for the user instead
 //   removed unfinished   nothing, unless commitOnRemoval() was called: then its handler
 //                        gets the text once, queued on its context, when the text is not
-//                        blank
+//                        blank and not the text it began with (keepNow() hands it over
+//                        at once)
 // A caller that wants another field after Return makes a new one: one field commits once.
 //
 // Removal is when the view that owns the field deletes it or hides it because the model
@@ -50,8 +51,18 @@ public:
     ~EditField() override;
 
     // A field whose text must not be lost when the model removes it (a new thing, a
-    // list's name). A rename never does this: its blank text would delete the thing.
+    // list's name, a rename). Blank text is never handed over: a blank rename would
+    // delete the thing.
     void commitOnRemoval(QObject* context, RemovalHandler handler);
+
+    // The app is about to quit, or the field's window to close: the field finishes as
+    // if removed, but its removal handler runs now rather than queued, so what it holds
+    // is in the model before anything is saved.
+    void keepNow();
+
+    // Goes on with what `other` holds, text and caret, for a field that stands in for it
+    // (its thing came back under a fresh id); `other` is finished without a word.
+    void takeOver(EditField& other);
 
     // Committed, cancelled or removed: nothing more will be reported.
     bool isFinished() const { return finished_; }
@@ -74,11 +85,13 @@ private:
     void finishCommit(Ending how);
     void finishCancel();
     void removed();
+    bool holdsTyping() const;
 
     CommitHandler onCommit_;
     CancelHandler onCancel_;
     QPointer<QObject> removalContext_;
     RemovalHandler onRemoval_;
+    QString initial_;
     bool caretAtEnd_ = false;
     bool finished_ = false;
     bool refocusing_ = false;

@@ -148,10 +148,11 @@ void FamilyThingRow::followEditing()
 {
     AppModel* m = &model_;
     const QString id = thing_.id;
-    followRename(isEditingRow(), layout_, title_, thing_.title, Editing::external(id), [m, id](const QString& text) {
+    const auto rename = [m, id](const QString& text) {
         if (const auto current = m->externalThing(id))
             m->renameExternal(*current, text);
-    });
+    };
+    followRename(isEditingRow(), layout_, title_, thing_.title, Editing::external(id), rename, rename);
 }
 
 void FamilyThingRow::followDragging()

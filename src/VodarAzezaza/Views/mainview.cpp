@@ -1,6 +1,7 @@
 #include "mainview.h"
 
 #include "appmodel.h"
+#include "openwork.h"
 #include "plannercontent.h"
 #include "sheets.h"
 #include "toolbar.h"
@@ -229,7 +230,11 @@ void MainView::hideEvent(QHideEvent* event)
 void MainView::closeEvent(QCloseEvent* event)
 {
     // Closing only hides: the app lives on until it is quit, and a second launch brings
-    // the window back.
+    // the window back. What is typed in it is kept, not left in a hidden field.
+    OpenWork::keep({this});
+    saveOpenWork();
+    if (model_)
+        model_->setEditing(std::nullopt);
     saveGeometryNow();
     QMainWindow::closeEvent(event);
 }

@@ -277,6 +277,8 @@ QWidget* NoteRowDelegate::createEditor(QWidget* parent, const QStyleOptionViewIt
         text, QString(), titleFont(), true,
         [notes, id](const QString& typed, EditField::Ending) { notes->rename(id, typed); },
         [notes] { notes->setRenaming(std::nullopt); }, parent);
+    // Taken away unfinished (a re-read, quitting): the typed title still counts.
+    field->commitOnRemoval(notes, [notes, id](const QString& typed) { notes->rename(id, typed); });
     view_->remember(field);
     return field;
 }

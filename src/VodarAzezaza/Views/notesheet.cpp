@@ -81,10 +81,34 @@ NoteSheet::NoteSheet(AppModel& model, Target target, QWidget* parent, std::chron
     // An edit is due at once; its save waits for the pause.
     host_->setOnEdit([this] { dirty_ = true; });
 
+    // Shown only while the text could not be written: why, and the way to let it go.
+    problemLine_ = new QWidget(this);
+    auto* problemRow = new QHBoxLayout(problemLine_);
+    problemRow->setContentsMargins(16, 0, 16, 8);
+    problemRow->setSpacing(10);
+    problem_ = new QLabel(problemLine_);
+    problem_->setTextFormat(Qt::PlainText);
+    problem_->setWordWrap(true);
+    QFont small = problem_->font();
+    small.setPixelSize(12);
+    problem_->setFont(small);
+    QPalette warning = problem_->palette();
+    warning.setColor(QPalette::WindowText, QColor(Palette::oops));
+    problem_->setPalette(warning);
+    problemRow->addWidget(problem_, 1);
+    discard_ = new QPushButton(QStringLiteral("Discard"), problemLine_);
+    discard_->setAutoDefault(false);
+    discard_->setFocusPolicy(Qt::NoFocus);
+    discard_->setToolTip(QStringLiteral("Close without saving what was typed"));
+    problemRow->addWidget(discard_);
+    connect(discard_, &QPushButton::clicked, this, &NoteSheet::discard);
+    problemLine_->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addLayout(header);
+    layout->addWidget(problemLine_);
     layout->addWidget(new RuleLine(Qt::Horizontal, this));
     layout->addWidget(host_, 1);
 
@@ -165,13 +189,52 @@ void NoteSheet::save()
         ? model_.saveNote(std::get<QUuid>(target_), rtf, plain)
         : model_.saveExternalNote(std::get<QString>(target_), rtf, plain);
     // A failed write leaves the text due: the next pause, Done or hide tries again.
-    if (saved)
+    if (saved) {
         dirty_ = false;
+        problemLine_->hide();
+    } else if (problemLine_->isVisible()) {
+        showProblem();
+    }
+}
+
+QString NoteSheet::problem() const
+{
+    return problemLine_->isVisible() ? problem_->text() : QString();
+}
+
+void NoteSheet::showProblem()
+{
+    const QString why = alive_ ? model_.saveError().value_or(QString()) : QString();
+    problem_->setText(why.isEmpty() ? QStringLiteral("Couldn't save the note.") : why);
+    problemLine_->show();
+}
+
+bool NoteSheet::letsGo()
+{
+    save();
+    if (!dirty_ || !alive_)
+        return true;
+    showProblem();
+    return false;
 }
 
 void NoteSheet::finish()
 {
-    save();
+    if (!letsGo())
+        return;
+    dismiss();
+}
+
+void NoteSheet::discard()
+{
+    host_->cancelPending();
+    dirty_ = false;
+    problemLine_->hide();
+    dismiss();
+}
+
+void NoteSheet::dismiss()
+{
     if (!alive_)
         return;
     model_.setEditingNote(std::nullopt);

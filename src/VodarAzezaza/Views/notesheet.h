@@ -12,7 +12,9 @@
 // Only what the user typed is written: a sheet opened and closed without an edit leaves
 // the note file and the family store as they were (a sibling's file may hold more than
 // the editor keeps). A save the model could not make stays due and is tried again at
-// the next occasion.
+// the next occasion; until one succeeds, "Done", Escape and the window's close keep the
+// sheet open with its text and say why it could not be written, and "Discard" lets the
+// text go knowingly.
 
 #include "noteeditorbridge.h"
 #include "sheets.h"
@@ -25,6 +27,7 @@
 #include <variant>
 
 class AppModel;
+class QLabel;
 class QPushButton;
 
 class NoteSheet : public SheetContent {
@@ -50,8 +53,15 @@ public:
     // or for another app's thing, whose id never changes.
     bool retarget(const Target& target);
     bool followTarget(const Sheets::Target& target) override;
-    // "Done" and Escape: saves and ends the model's note editing.
+    // "Done" and Escape: saves and ends the model's note editing; a text that could not
+    // be written keeps the sheet open instead.
     void finish();
+    // Lets the unwritten text go and ends the note editing.
+    void discard();
+    bool letsGo() override;
+    // Why the text could not be written, while it could not; empty otherwise.
+    QString problem() const;
+    QPushButton* discardButton() const { return discard_; }
 
     NoteEditor& editor() const { return bridge_.editor(); }
     QPushButton* doneButton() const { return done_; }
@@ -71,6 +81,8 @@ private:
     void refreshTitle();
     // Whether the model now holds `plain` as the target's note.
     bool holds(const QString& plain) const;
+    void showProblem();
+    void dismiss();
 
     AppModel& model_;
     // A sheet can outlive its model by a moment (another folder was chosen): it then
@@ -82,6 +94,9 @@ private:
     QWidget* title_;
     QPushButton* format_;
     QPushButton* done_;
+    QWidget* problemLine_;
+    QLabel* problem_;
+    QPushButton* discard_;
     bool loaded_ = false;
     // The user edited the text since it was loaded or last saved.
     bool dirty_ = false;

@@ -3,12 +3,15 @@
 #include "appmodel.h"
 #include "focuspanel.h"
 #include "menucommands.h"
+#include "openwork.h"
+#include "quitsignals.h"
 #include "settingsform.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileOpenEvent>
 #include <QScreen>
+#include <QSessionManager>
 #include <QTimer>
 
 #include <algorithm>
@@ -78,6 +81,8 @@ void PlannerApp::start(std::unique_ptr<AppModel> model)
     qApp->setQuitOnLastWindowClosed(false);
     // Quitting from outside (the session ending) saves too.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &PlannerApp::finishBeforeQuitting);
+    // Never cancelled: the user ends the session, and nothing is left unsaved.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { commitData(); });
     qApp->installEventFilter(this);
 }
 
@@ -171,15 +176,32 @@ void PlannerApp::quit()
     if (quitting_)
         return;
     quitting_ = true;
-    main_->saveOpenWork();
-    // An inline edit commits what it holds once its field is gone, a turn of the event
-    // loop later; the sync and the quit come after that.
-    model().setEditing(std::nullopt);
+    saveEverything();
     QTimer::singleShot(0, this, [] { QCoreApplication::quit(); });
+}
+
+void PlannerApp::quitOnSignals()
+{
+    auto* quitting = new QuitSignals(this);
+    connect(quitting, &QuitSignals::received, this, &PlannerApp::quit);
+}
+
+void PlannerApp::commitData()
+{
+    saveEverything();
 }
 
 void PlannerApp::finishBeforeQuitting()
 {
+    saveEverything();
+}
+
+void PlannerApp::saveEverything()
+{
+    // The fields and details first: what they hold becomes the plan, which the saves
+    // and the sync then write.
+    OpenWork::keep();
     main_->saveOpenWork();
+    model().setEditing(std::nullopt);
     model().flushSync();
 }

@@ -57,8 +57,14 @@ public:
     // Moves to a planner folder: kept in the user's settings, a normal model built on it.
     void useFolder(const QString& folder);
     // Saves what is open (a note, the notes pane, an inline edit) and runs a pending
-    // family sync, then quits.
+    // family sync, then quits. The session's signals end here too.
     void quit();
+    // SIGTERM, SIGINT and SIGHUP quit as the Quit command does, from now on.
+    void quitOnSignals();
+    // The session manager asks for everything to be saved before the session ends:
+    // what is open is saved as for quitting, and the end of the session is never
+    // cancelled. Whatever was typed is committed, so its fields close.
+    void commitData();
 
     // A link handed over by a later launch, and an activation from one.
     void open(const QString& url);
@@ -67,6 +73,10 @@ public:
     // The last word before the event loop ends, however the app is quit: what is open
     // is saved and a pending family sync runs now.
     void finishBeforeQuitting();
+    // What every way out runs first: what is being typed goes into the model (inline
+    // fields, detail popovers), the sheets and the notes pane save, the inline edit
+    // ends and a pending family sync runs now.
+    void saveEverything();
 
     static QString pickFolderWithDialog(QWidget* parent, const QString& start);
 

@@ -61,6 +61,8 @@ RowFrame::~RowFrame()
     }
 }
 
+EditField* RowFrame::renameField() const { return field_; }
+
 QSize RowFrame::sizeHint() const { return QSize(QWidget::sizeHint().width(), 32); }
 QSize RowFrame::minimumSizeHint() const { return QSize(QWidget::minimumSizeHint().width(), 32); }
 
@@ -196,7 +198,8 @@ void RowFrame::mouseDoubleClickEvent(QMouseEvent* event)
 }
 
 void RowFrame::followRename(bool editing, QBoxLayout* layout, QWidget* title, const QString& text,
-                            const Editing& edit, std::function<void(const QString&)> rename)
+                            const Editing& edit, std::function<void(const QString&)> rename,
+                            std::function<void(const QString&)> keep)
 {
     if (editing && !field_) {
         AppModel* m = &model_;
@@ -213,6 +216,7 @@ void RowFrame::followRename(bool editing, QBoxLayout* layout, QWidget* title, co
                     m->setEditing(std::nullopt);
             },
             this);
+        field_->commitOnRemoval(m, std::move(keep));
         title->hide();
         layout->insertWidget(layout->indexOf(title), field_, 1);
         // The field takes the title's whole space: the spacer after the title gives up

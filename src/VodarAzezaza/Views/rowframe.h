@@ -44,6 +44,8 @@ public:
     virtual void syncDetail() = 0;
     // The context menu as it stands now; the caller owns it.
     virtual QMenu* makeMenu() = 0;
+    // The inline field of the title, while the row shows one.
+    EditField* renameField() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -75,9 +77,11 @@ protected:
     // Swaps `title` in `layout` for an inline field while `editing`, and back. The
     // field starts from `text` and commits through `rename`; it ends the edit only
     // while the model still edits `edit`, so a late commit (the field lost its keys to
-    // the click that began another edit) never ends that other edit.
+    // the click that began another edit) never ends that other edit. A field taken
+    // away unfinished (its thing moved, the app quits) hands text that is not blank to
+    // `keep`, which renames the thing wherever it still is.
     void followRename(bool editing, QBoxLayout* layout, QWidget* title, const QString& text, const Editing& edit,
-                      std::function<void(const QString&)> rename);
+                      std::function<void(const QString&)> rename, std::function<void(const QString&)> keep);
 
     // Opens the popover that `make` fills while `wanted`, closes it otherwise.
     void syncPopover(bool wanted, const std::function<QWidget*()>& make);

@@ -97,6 +97,26 @@ void dismiss(AppModel& model, SheetKind kind)
 
 } // namespace Sheets
 
+namespace {
+
+// A sheet's dialog asks its content before it closes by itself.
+class SheetDialog : public QDialog {
+public:
+    using QDialog::QDialog;
+    void setContent(SheetContent* content) { content_ = content; }
+    void reject() override
+    {
+        if (content_ && !content_->letsGo())
+            return;
+        QDialog::reject();
+    }
+
+private:
+    QPointer<SheetContent> content_;
+};
+
+} // namespace
+
 SheetPresenter::SheetPresenter(QWidget* window)
     : QObject(window)
     , window_(window)
@@ -182,12 +202,13 @@ void SheetPresenter::present(SheetKind kind, const Sheets::Target& target)
         Sheets::dismiss(*model_, kind);
         return;
     }
-    auto* dialog = new QDialog(window_);
+    auto* dialog = new SheetDialog(window_);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     auto* layout = new QVBoxLayout(dialog);
     layout->setContentsMargins(0, 0, 0, 0);
     SheetContent* content = factory(*model_, dialog);
+    dialog->setContent(content);
     layout->addWidget(content);
     shown_[std::size_t(kind)] = Shown{dialog, content, target};
     connect(dialog, &QDialog::finished, this, [this, kind, dialog] { finished(kind, dialog); });

@@ -48,6 +48,10 @@ public:
     // re-read gave its thing a fresh id): whether the sheet goes on with it, keeping
     // what it holds, instead of being closed for a new one.
     virtual bool followTarget(const Sheets::Target&) { return false; }
+    // The dialog is about to close by itself (its window's close button, a reject):
+    // false keeps it on screen, for a sheet whose text could not be written and has not
+    // been discarded.
+    virtual bool letsGo() { return true; }
 };
 
 namespace Sheets {

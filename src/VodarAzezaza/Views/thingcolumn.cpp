@@ -313,6 +313,13 @@ void ThingColumn::syncRows(const QList<Thing>& things, const QList<SharedThing>&
         if (auto* mine = qobject_cast<ThingRow*>(gone)) {
             if (Popover* detail = mine->takeDetail())
                 orphans_.append(Orphan{detail, mine->thing().id});
+            // So does a title being typed: the model's edit followed the thing.
+            EditField* typing = mine->renameField();
+            const auto& edit = model_.editing();
+            if (typing && edit && edit->isThing() && edit->thingID() != mine->thing().id) {
+                if (RowFrame* heir = kept.value(ThingRow::rowID(edit->thingID())); heir && heir->renameField())
+                    heir->renameField()->takeOver(*typing);
+            }
         }
         gone->hide();
         gone->deleteLater();

@@ -201,8 +201,18 @@ void ThingRow::followEditing()
 {
     AppModel* m = &model_;
     const QUuid id = thing_.id;
+    // A re-read gives the thing a fresh id; its sync id still finds it.
+    const std::optional<QString> syncID = thing_.syncID;
     followRename(isEditingRow(), layout_, title_, thing_.title, Editing::thing(id),
-                 [m, id](const QString& text) { m->rename(id, text); });
+                 [m, id](const QString& text) { m->rename(id, text); },
+                 [m, id, syncID](const QString& text) {
+                     if (m->planner().locate(id)) {
+                         m->rename(id, text);
+                     } else if (syncID) {
+                         if (const auto found = m->planner().thingWithSyncID(*syncID))
+                             m->rename(found->id, text);
+                     }
+                 });
 }
 
 void ThingRow::followDragging() { setDimmed(model_.dragging().contains(thing_.id)); }

@@ -72,7 +72,12 @@ WeekView::WeekView(AppModel& model, QWidget* parent) : QScrollArea(parent), mode
     syncBanner();
 }
 
-WeekView::~WeekView() = default;
+WeekView::~WeekView()
+{
+    // What its rows' popovers save as they go changes the model; this view is no longer
+    // there to hear it.
+    disconnect(&model_, nullptr, this, nullptr);
+}
 
 QList<DayColumn*> WeekView::dayColumns() const
 {

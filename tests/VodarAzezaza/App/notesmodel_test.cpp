@@ -408,6 +408,43 @@ TEST_F(NotesModelTest, ANoteChangedElsewhereKeepsBothVersions)
     EXPECT_EQ(model->saveError(), std::nullopt);
 }
 
+// The file went unreadable while the note was open here (something else took its
+// place): what was typed goes to a new note beside it, and the line says so.
+TEST_F(NotesModelTest, ANoteWhoseFileCannotBeReadAtSaveTimeGoesBesideIt)
+{
+    putNotes(2);
+    auto model = makeModel();
+    model->reload();
+    model->select(QStringLiteral("n1"));
+    const auto note = model->selected();
+    ASSERT_TRUE(note);
+    const QString path = folder + QStringLiteral("/n1.rtf");
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QDir().mkdir(path));
+
+    note->setAttributedText(RichText::plain(QStringLiteral("Note 1, typed here")));
+    model->edited(note, true);
+    ASSERT_TRUE(model->saveError());
+    const QString said = *model->saveError();
+    EXPECT_TRUE(said.startsWith(QStringLiteral("Couldn't save to Pemby Notes' folder: \u201CNote 1, typed here\u201D "
+                                               "can't be read (")))
+        << said.toStdString();
+    EXPECT_TRUE(said.endsWith(QStringLiteral("); your version is a new note beside it."))) << said.toStdString();
+    EXPECT_TRUE(QFileInfo(path).isDir()) << "what stands in its place is left alone";
+    ASSERT_TRUE(model->selected());
+    EXPECT_NE(model->selectedID(), QStringLiteral("n1"));
+    EXPECT_EQ(model->selected()->text(), QStringLiteral("Note 1, typed here"));
+    EXPECT_EQ(textOnDisk(*model->selectedID()), QStringLiteral("Note 1, typed here"));
+    EXPECT_EQ(model->notes().size(), 2) << "the unreadable note leaves the list, the copy joins it";
+
+    // Typing on goes to the copy, and the line still says why it is there.
+    const auto copy = model->selected();
+    copy->setAttributedText(RichText::plain(QStringLiteral("Note 1, typed here and on")));
+    model->edited(copy, true);
+    EXPECT_EQ(model->saveError(), said);
+    EXPECT_EQ(textOnDisk(copy->id()), QStringLiteral("Note 1, typed here and on"));
+}
+
 TEST_F(NotesModelTest, RenameRewritesTheFirstLine)
 {
     putNote(QStringLiteral("a"), QStringLiteral("Old title\nbody"), longAgo);

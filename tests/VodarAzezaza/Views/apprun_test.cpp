@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace {
 
 struct Ran {
@@ -202,6 +204,65 @@ TEST_F(AppRun, ASecondLaunchHandsItsLinkToThePlannerThatRunsAndARenderBesideItSt
     if (!first.waitForFinished(5000)) {
         first.kill();
         first.waitForFinished();
+    }
+}
+
+// The folders a run makes for itself in the temporary folder, by name.
+QStringList runFolders(const QString& tmp)
+{
+    return QDir(tmp).entryList({QStringLiteral("pemby-planner-*")}, QDir::AllEntries | QDir::Hidden | QDir::System);
+}
+
+TEST_F(AppRun, EveryRunRemovesItsPrivateFoldersWhenItEndsSignalsIncluded)
+{
+    struct Case {
+        const char* name;
+        std::optional<int> signal;  // else a render, which ends by itself
+        bool demo;
+    };
+    const Case cases[] = {
+        {"a demo render", std::nullopt, true},
+        {"a render of the plan", std::nullopt, false},
+        {"a demo ended by SIGTERM", SIGTERM, true},
+        {"a demo ended by SIGINT", SIGINT, true},
+        {"a demo ended by SIGHUP", SIGHUP, true},
+    };
+    putPlan();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QProcessEnvironment env = environment();
+        QDir().mkpath(path("tmp"));
+        if (!c.demo) {
+            env.insert("PLANNER_DIR", path("plan"));
+            env.insert("PLANNER_TODAY", "2026-03-04");
+        }
+        const QStringList arguments = c.demo ? QStringList{"-demo"} : QStringList{};
+        if (!c.signal) {
+            env.insert("PLANNER_RENDER", path("run.png"));
+            const Ran ran = run(env, arguments);
+            EXPECT_EQ(ran.exitCode, 0) << ran.errors.toStdString();
+            EXPECT_EQ(runFolders(path("tmp")), QStringList());
+            continue;
+        }
+        QProcess app;
+        app.setProcessEnvironment(env);
+        app.start(PEMBY_APP, arguments);
+        ASSERT_TRUE(app.waitForStarted());
+        // Up once its demo folder holds the plan and its scratch folder the family store.
+        const QString pid = QString::number(app.processId());
+        const auto up = [&] {
+            return QFileInfo::exists(path("tmp/pemby-planner-demo-" + pid + "/repeats.md"))
+                && QFileInfo::exists(path("tmp/pemby-planner-scratch-" + pid + "/family.db"));
+        };
+        for (int i = 0; i < 600 && !up() && app.state() == QProcess::Running; ++i)
+            QTest::qWait(20);
+        ASSERT_TRUE(up()) << runFolders(path("tmp")).join(", ").toStdString();
+        QTest::qWait(300);
+        ASSERT_EQ(::kill(pid_t(app.processId()), *c.signal), 0);
+        ASSERT_TRUE(app.waitForFinished(30'000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << "the signal quits as Quit does";
+        EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().toStdString();
+        EXPECT_EQ(runFolders(path("tmp")), QStringList());
     }
 }
 

@@ -7,6 +7,7 @@
 #include "noteeditor.h"
 #include "notesheet.h"
 #include "notetextview.h"
+#include "sheets.h"
 #include "richtext.h"
 #include "spellingmarks.h"
 #include "textdocument.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -370,6 +372,71 @@ TEST_F(NoteSheetTest, AFailedWriteStaysDueAndIsTriedAgain)
     sheet->finish();
     EXPECT_EQ(thing()->note, QStringLiteral("kept"));
     EXPECT_EQ(noteFileText(thing()->noteID), QStringLiteral("kept"));
+}
+
+TEST_F(NoteSheetTest, ANoteThatCannotBeWrittenKeepsTheSheetOpenWithItsTextUntilWrittenOrDiscarded)
+{
+    h.blockNotesFolder();
+    h.start();
+    id = idOf(model().planner(), QStringLiteral("buy milk"));
+    // As the main window presents it, so its own close button is tried too.
+    SheetPresenter presenter(&window);
+    presenter.setModel(&model());
+    model().setEditingNote(id);
+    QDialog* shown = presenter.sheet(SheetKind::ThingNote);
+    ASSERT_TRUE(shown);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+    NoteSheet* open = shown->findChild<NoteSheet*>();
+    ASSERT_TRUE(waitUntil([&] { return open->editor().textView()->hasFocus(); }));
+    QTest::keyClicks(open->editor().textView(), QStringLiteral("the code is 4711"));
+
+    const struct {
+        const char* name;
+        std::function<void()> finish;
+    } ways[] = {
+        {"Done", [&] { QTest::mouseClick(open->doneButton(), Qt::LeftButton); }},
+        {"Escape", [&] { QTest::keyClick(open->editor().textView(), Qt::Key_Escape); }},
+        {"the window's close", [&] { shown->close(); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        way.finish();
+        QTest::qWait(1);
+        EXPECT_EQ(model().editingNote(), id) << "the sheet stays";
+        EXPECT_EQ(presenter.sheet(SheetKind::ThingNote), shown);
+        EXPECT_TRUE(shown->isVisible());
+        EXPECT_EQ(shownText(*open), QStringLiteral("the code is 4711"));
+        EXPECT_TRUE(open->problem().startsWith(QStringLiteral("Couldn't save the note: "))) << open->problem().toStdString();
+        EXPECT_TRUE(open->discardButton()->isVisible());
+    }
+
+    // Once the folder can be written, Done writes it and the sheet goes.
+    ASSERT_TRUE(QFile::remove(h.root() + QStringLiteral("/blocker")));
+    QTest::mouseClick(open->doneButton(), Qt::LeftButton);
+    EXPECT_EQ(model().editingNote(), std::nullopt);
+    EXPECT_EQ(thing()->note, QStringLiteral("the code is 4711"));
+    EXPECT_EQ(noteFileText(thing()->noteID), QStringLiteral("the code is 4711"));
+}
+
+TEST_F(NoteSheetTest, DiscardLetsAnUnwritableTextGoKnowingly)
+{
+    h.blockNotesFolder();
+    h.start();
+    id = idOf(model().planner(), QStringLiteral("buy milk"));
+    model().setEditingNote(id);
+    present(NoteSheet::Target(id), 1h);
+    EXPECT_FALSE(sheet->discardButton()->isVisible()) << "nothing to discard yet";
+    type(QStringLiteral("lost on purpose"));
+    sheet->finish();
+    ASSERT_EQ(model().editingNote(), id);
+    ASSERT_TRUE(sheet->discardButton()->isVisible());
+
+    QTest::mouseClick(sheet->discardButton(), Qt::LeftButton);
+    EXPECT_EQ(model().editingNote(), std::nullopt);
+    EXPECT_EQ(thing()->note, QString());
+    // Going away it writes nothing either.
+    delete dialog;
+    EXPECT_FALSE(QFileInfo::exists(h.notesFolder()));
 }
 
 TEST_F(NoteSheetTest, TheFormatButtonOpensThePopoverBesideIt)

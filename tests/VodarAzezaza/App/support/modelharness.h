@@ -123,6 +123,8 @@ public:
     void stop();
 
     QString root() const { return dir_.path(); }
+    // The folder outlives the harness (a child process's, for its parent to look at).
+    void keepFolder() { dir_.setAutoRemove(false); }
     QString folder() const { return dir_.filePath(folderName); }
     QString notesFolder() const { return dir_.filePath(notesFolderName); }
     // Makes the family notes folder unwritable, even for root (CI runs as root): a
