@@ -54,22 +54,6 @@ QString flattenLineBreaks(const QString& text)
     return flattenLineBreaks(QStringView(text));
 }
 
-QString flattenLineBreaks(QStringView text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (!isLineBreak(c)) {
-            out.append(c);
-            continue;
-        }
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            ++i;
-        out.append(u' ');
-    }
-    return out;
-}
 
 QStringList splitLines(QStringView text)
 {
@@ -95,15 +79,17 @@ bool isStrayControl(QChar c)
     return u == 0x7F || (u >= 0x80 && u <= 0x9F && u != 0x85);
 }
 
-QString oneLineText(const QString& text)
+namespace {
+
+// Every line break (CRLF as one) becomes a space; stray control characters go too
+// when asked.
+QString spacedLines(QStringView text, bool dropControls)
 {
-    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isLineBreak(c) || isStrayControl(c); }))
-        return text;
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (isStrayControl(c))
+        if (dropControls && isStrayControl(c))
             continue;
         if (!isLineBreak(c)) {
             out.append(c);
@@ -114,6 +100,20 @@ QString oneLineText(const QString& text)
         out.append(u' ');
     }
     return out;
+}
+
+} // namespace
+
+QString flattenLineBreaks(QStringView text)
+{
+    return spacedLines(text, false);
+}
+
+QString oneLineText(const QString& text)
+{
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isLineBreak(c) || isStrayControl(c); }))
+        return text;
+    return spacedLines(text, true);
 }
 
 QString titleText(QStringView text)

@@ -46,24 +46,8 @@ public:
     {
         ReduceMotion::setForTesting(true);
         PlannerApp::Options options;
-        options.host = [this] {
-            Launch::Host host;
-            host.tempFolder = h.root();
-            host.standardSettings = [this] {
-                return std::make_unique<QSettings>(h.root() + "/user.ini", QSettings::IniFormat);
-            };
-            host.sharedStore = [this]() -> FamilyStore& { return h.family(); };
-            host.familyNotesFolder = h.notesFolder();
-            host.siblingNotesFolder = h.notesAppFolder();
-            host.currentDay = [] { return today; };
-            host.services = [this] {
-                AppModelServices services = h.services();
-                // The app gives the model the desktop's own panel.
-                services.focusPanel.reset();
-                return services;
-            };
-            return host;
-        };
+        // The app gives the model the desktop's own panel.
+        options.host = [this] { return h.launchHost(today, true); };
         h.start();
         auto model = Launch::modelForChosenFolder(h.folder(), options.host());
         model->setPinnedToday(today);

@@ -30,19 +30,7 @@ protected:
     void SetUp() override
     {
         PlannerApp::Options options;
-        options.host = [this] {
-            Launch::Host host;
-            host.tempFolder = h.root();
-            host.standardSettings = [this] {
-                return std::make_unique<QSettings>(h.root() + "/user.ini", QSettings::IniFormat);
-            };
-            host.sharedStore = [this]() -> FamilyStore& { return h.family(); };
-            host.familyNotesFolder = h.notesFolder();
-            host.siblingNotesFolder = h.notesAppFolder();
-            host.currentDay = [] { return today; };
-            host.services = [this] { return h.services(); };
-            return host;
-        };
+        options.host = [this] { return h.launchHost(today); };
         options.pickFolder = [this](QWidget*, const QString& start) {
             asked << start;
             return answer;
@@ -177,13 +165,7 @@ TEST(PlannerAppLaunch, ItsModelsHaveTheFocusPanelWithTheMenusActions)
     options.launch.plannerDir = h.folder();
     options.launch.pinnedToday = today;
     options.host = [&h] {
-        Launch::Host host;
-        host.tempFolder = h.root();
-        host.standardSettings = [&h] { return std::make_unique<QSettings>(h.root() + "/user.ini", QSettings::IniFormat); };
-        host.sharedStore = [&h]() -> FamilyStore& { return h.family(); };
-        host.familyNotesFolder = h.notesFolder();
-        host.siblingNotesFolder = h.notesAppFolder();
-        host.currentDay = [] { return today; };
+        Launch::Host host = h.launchHost(today);
         // The desktop's own panel and activation, as a launch has them.
         host.services = [&h] {
             AppModelServices services = h.services();

@@ -96,23 +96,7 @@ public:
     Scene()
     {
         PlannerApp::Options options;
-        options.host = [this] {
-            Launch::Host host;
-            host.tempFolder = h.root();
-            host.standardSettings = [this] {
-                return std::make_unique<QSettings>(h.root() + "/user.ini", QSettings::IniFormat);
-            };
-            host.sharedStore = [this]() -> FamilyStore& { return h.family(); };
-            host.familyNotesFolder = h.notesFolder();
-            host.siblingNotesFolder = h.notesAppFolder();
-            host.currentDay = [] { return wednesday; };
-            host.services = [this] {
-                AppModelServices services = h.services();
-                services.focusPanel.reset();
-                return services;
-            };
-            return host;
-        };
+        options.host = [this] { return h.launchHost(wednesday, true); };
         options.launch.plannerDir = h.folder();
         options.launch.pinnedToday = wednesday;
         app = std::make_unique<PlannerApp>(options);

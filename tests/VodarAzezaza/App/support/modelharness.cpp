@@ -57,6 +57,26 @@ AppModel& ModelHarness::start()
     return *model_;
 }
 
+Launch::Host ModelHarness::launchHost(Day current, bool desktopPanel)
+{
+    Launch::Host host;
+    host.tempFolder = root();
+    host.standardSettings = [this] {
+        return std::make_unique<QSettings>(root() + QStringLiteral("/user.ini"), QSettings::IniFormat);
+    };
+    host.sharedStore = [this]() -> FamilyStore& { return family(); };
+    host.familyNotesFolder = notesFolder();
+    host.siblingNotesFolder = notesAppFolder();
+    host.currentDay = [current] { return current; };
+    host.services = [this, desktopPanel] {
+        AppModel::Services given = services();
+        if (desktopPanel)
+            given.focusPanel.reset();
+        return given;
+    };
+    return host;
+}
+
 AppModel::Services ModelHarness::services()
 {
     AppModel::Services services;

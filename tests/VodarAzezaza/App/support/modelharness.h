@@ -7,6 +7,7 @@
 
 #include "appmodel.h"
 #include "familystore.h"
+#include "launch.h"
 #include "notificationscheduler.h"
 #include "privatebus.h"
 #include "recordingnotifier.h"
@@ -120,6 +121,10 @@ public:
     AppModel& model() { return *model_; }
     // The fakes start() gives the model, for a model a test builds some other way.
     AppModel::Services services();
+    // A launch's host on these folders, this settings file and store, with the day
+    // pinned; with `desktopPanel` the app gives the model its own focus panel, as a
+    // real launch does.
+    Launch::Host launchHost(Day current, bool desktopPanel = false);
     void stop();
 
     QString root() const { return dir_.path(); }
