@@ -71,58 +71,40 @@ bool giveSyncID(Thing& thing, const QString& id)
     return true;
 }
 
-// What a sibling's edit of a row brings back to the thing: the done flag always, the
-// rest only while no change of the planner's own waits to be published.
+// What the plan takes of a row the store changed: the fields of the merge, onto the
+// own thing with that sync id.
 struct CopyBack {
     QString syncID;
-    bool done = false;
-    std::optional<QString> title;
-    std::optional<std::pair<std::optional<QString>, QString>> note;  // note id, note text
-    std::optional<QList<Step>> steps;
+    FamilySync::Take take;
 
     bool applyTo(Thing& thing) const
     {
         bool changed = false;
-        if (thing.done != done) {
-            thing.done = done;
+        if (take.done && thing.done != *take.done) {
+            thing.done = *take.done;
             changed = true;
         }
-        if (title && thing.title != *title) {
-            thing.title = *title;
+        if (take.title && thing.title != *take.title) {
+            thing.title = *take.title;
             changed = true;
         }
-        if (note && (thing.noteID != note->first || thing.note != note->second)) {
-            thing.noteID = note->first;
-            thing.note = note->second;
+        if (take.note && (thing.noteID != take.note->first || thing.note != take.note->second)) {
+            thing.noteID = take.note->first;
+            thing.note = take.note->second;
             changed = true;
         }
-        if (steps && thing.steps != *steps) {
-            thing.steps = *steps;
-            changed = true;
+        if (take.steps) {
+            QList<Step> steps;
+            for (const SharedStep& step : *take.steps)
+                steps.append(Step{step.title, step.done});
+            if (thing.steps != steps) {
+                thing.steps = steps;
+                changed = true;
+            }
         }
         return changed;
     }
 };
-
-CopyBack copyBack(const SharedThing& row, const Thing& thing, bool onlyDone)
-{
-    CopyBack copy;
-    copy.syncID = row.id;
-    copy.done = row.done;
-    if (onlyDone)
-        return copy;
-    const QString title = pemby::trimWhitespace(row.title);
-    if (!title.isEmpty() && title != thing.title)
-        copy.title = title;
-    if (row.noteID != thing.noteID || row.note != thing.note)
-        copy.note = std::make_pair(row.noteID, row.note);
-    QList<Step> steps;
-    for (const SharedStep& step : row.steps)
-        steps.append(Step{step.title, step.done});
-    if (steps != thing.steps)
-        copy.steps = steps;
-    return copy;
-}
 
 // A day's text, made once: every sync gives the rows of a day the very same string,
 // which the store then recognises without reading it.
@@ -136,15 +118,34 @@ const QString& dayText(Day day)
 }
 
 // The first thing of each sync id, in the plan's order: a refresh looks up every row,
-// and a scan per row would not do for a plan loaded whole.
-QHash<QString, Thing> bySyncID(const Planner& plan)
+// and a scan per row would not do for a plan loaded whole. With `wanted`, only those.
+struct Found {
+    Place place;
+    Thing thing;
+};
+QHash<QString, Found> bySyncID(const Planner& plan, const QSet<QString>* wanted = nullptr)
 {
-    QHash<QString, Thing> index;
-    plan.forEachThing([&](const Place&, int, const Thing& thing) {
-        if (thing.syncID && !index.contains(*thing.syncID))
-            index.insert(*thing.syncID, thing);
+    QHash<QString, Found> index;
+    plan.forEachThing([&](const Place& place, int, const Thing& thing) {
+        if (thing.syncID && (!wanted || wanted->contains(*thing.syncID)) && !index.contains(*thing.syncID))
+            index.insert(*thing.syncID, Found{place, thing});
     });
     return index;
+}
+
+// The fields of an own thing that the merge looks at.
+FamilyStore::Agreed agreedOf(const Thing& thing, const Place& place)
+{
+    FamilyStore::Agreed agreed;
+    agreed.title = thing.title;
+    agreed.done = thing.done;
+    if (const auto day = place.day())
+        agreed.day = day->iso();
+    for (const Step& step : thing.steps)
+        agreed.steps.append(SharedStep{step.title, step.done});
+    agreed.note = thing.note;
+    agreed.noteID = thing.noteID;
+    return agreed;
 }
 
 } // namespace
@@ -230,6 +231,24 @@ void AppModel::syncAll()
 {
     const Transition transition(*this);
     syncPending_ = false;
+    // A plan the files refused (another planner wrote them meanwhile) is not published:
+    // its rows would take the other planner's away. It is once a save goes through.
+    if (saveError_ && saveError_ != externalError_) {
+        publishAfterSave_ = true;
+        return;
+    }
+    // A row another app changed since the base is not written over: its change is taken
+    // into the plan first and the plan published again. Twice at most in one go: a row
+    // that keeps changing is published at the next sync.
+    for (int round = 0;; ++round) {
+        if (!publishOnce() || round == 2)
+            break;
+    }
+    noteFamilyState();
+}
+
+bool AppModel::publishOnce()
+{
     ensureSyncIDs();
 
     // The rows of each list of things, in the plan's order. A list that is the very
@@ -247,7 +266,7 @@ void AppModel::syncAll()
             built.reserve(things.size());
             for (const Thing& thing : things)
                 built.append(shared(thing, day, stamp));
-            groups.append(SyncGroup{day, things, built});
+            groups.append(SyncGroup{day, things, built, false});
         }
         rows.append(groups.last().rows);
     };
@@ -257,27 +276,94 @@ void AppModel::syncAll()
         add(list.things, std::nullopt);
     for (const QList<Thing>& things : planner_.months)
         add(things, std::nullopt);
-    syncGroups_ = std::move(groups);
 
     // The store mirrors the loaded plan: a row of a thing deleted here, or of a week not
     // loaded now, goes, with no deleting app, so the planner never takes it for a
     // deletion made elsewhere. Once another app has kept its lock past one wait, the
-    // tries that follow do not wait again: each would freeze the window as long.
-    const FamilyStore::Publication published = familyStore_.publish(
-        rows, plannerTag(), familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
+    // tries that follow do not wait at all.
+    const FamilyStore::Publication published =
+        familyStore_.publish(rows, plannerTag(),
+                             familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt,
+                             familySync_->guard());
     if (published.answer.busy && !familyLockHeld_)
         qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
     familyLockHeld_ = published.answer.busy;
     if (published.answer.busy) {
-        // The rows still wait to be published, so the siblings' titles are not taken
-        // back meanwhile; the lock usually goes soon.
+        // The rows still wait to be published; the lock usually goes soon.
+        syncGroups_ = std::move(groups);
         syncPending_ = true;
         syncTimer_.start();
-    } else if (!published.answer.isFailed()) {
-        publishedAt_ = published.at;
-        announce();
+        return false;
     }
-    noteFamilyState();
+    if (published.answer.isFailed()) {
+        syncGroups_ = std::move(groups);
+        return false;
+    }
+    const QSet<QString> heldBack(published.heldBack.cbegin(), published.heldBack.cend());
+    for (SyncGroup& group : groups) {
+        if (group.agreed)
+            continue;
+        familySync_->agreed(group.rows, heldBack);
+        group.agreed = std::none_of(group.rows.cbegin(), group.rows.cend(),
+                                    [&](const SharedThing& row) { return heldBack.contains(row.id); });
+    }
+    syncGroups_ = std::move(groups);
+    if (heldBack.isEmpty()) {
+        announce();
+        return false;
+    }
+    // What the store changed comes into the plan; then the plan goes out again.
+    tookFromFamily_ = false;
+    refreshFromFamily();
+    keepDeletedHereChangedThere(published.heldBack);
+    if (!tookFromFamily_) {
+        announce();
+        return false;
+    }
+    return true;
+}
+
+void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
+{
+    // A row that is gone from the plan but that another app changed since: deleted here
+    // and edited there, it is kept, back where the row says. A row of a week not loaded
+    // now simply waits in the store until that week is.
+    const Result<QList<SharedThing>> rows = familyStore_.things(heldBack);
+    if (!rows)
+        return;
+    Planner next = planner_;
+    for (const SharedThing& row : *rows) {
+        if (row.sourceApp != plannerTag() || next.thingWithSyncID(row.id))
+            continue;
+        std::optional<Place> place;
+        if (row.day) {
+            const auto day = Day::fromIso(*row.day);
+            if (!day || !store_.loadedWeeks().contains(day->monday()))
+                continue;
+            place = Place::onDay(*day);
+        } else if (!next.lists.isEmpty()) {
+            place = Place::inList(0);
+        } else {
+            continue;
+        }
+        Thing thing;
+        thing.id = QUuid::createUuid();
+        thing.title = pemby::trimWhitespace(row.title).isEmpty() ? row.title : pemby::trimWhitespace(row.title);
+        thing.done = row.done;
+        thing.zs = int(row.zs);
+        for (const SharedStep& step : row.steps)
+            thing.steps.append(Step{step.title, step.done});
+        thing.note = row.note;
+        thing.noteID = row.noteID;
+        thing.link = row.link;
+        thing.syncID = row.id;
+        next.add(thing, *place);
+        tookFromFamily_ = true;
+    }
+    if (!tookFromFamily_ || next == planner_)
+        return;
+    setPlanner(std::move(next));
+    save(false);
 }
 
 void AppModel::announce()
@@ -292,7 +378,14 @@ void AppModel::familyChanged()
 {
     if (std::exchange(ownChangePending_, false))
         return;
-    refreshFromFamily();
+    // A burst of notifications is one refresh, after the burst has been heard.
+    if (refreshQueued_)
+        return;
+    refreshQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refreshQueued_ = false;
+        refreshFromFamily();
+    });
 }
 
 void AppModel::refreshFromFamily()
@@ -300,27 +393,60 @@ void AppModel::refreshFromFamily()
     refreshFromFamily(false);
 }
 
-void AppModel::refreshFromFamily(bool startingUp)
+void AppModel::refreshFromFamily(bool)
 {
     const Transition transition(*this);
     applyDeletesFromFamily();
 
-    const Result<QList<SharedThing>> read = familyStore_.allThings();
+    const Result<FamilyStore::Changes> read = familySync_->readChanges();
     noteFamilyState();
     // A read that failed says nothing about what is there: the rows, their slots and
     // the selection stay as the last good read left them.
     if (!read)
         return;
-    const QList<SharedThing>& rows = *read;
+    ++familyRefreshes_;
+
+    // The other apps' rows: all of them after a whole read, else the last ones with
+    // what changed since.
     QList<SharedThing> others;
-    for (const SharedThing& row : rows) {
-        if (row.sourceApp != plannerTag())
-            others.append(row);
+    QHash<QString, SharedThing> planned;
+    if (read->whole) {
+        for (const FamilyStore::Change& change : read->rows) {
+            if (change.live && change.row.sourceApp != plannerTag())
+                others.append(change.row);
+        }
+    } else {
+        QHash<QString, const FamilyStore::Change*> changed;
+        for (const FamilyStore::Change& change : read->rows)
+            changed.insert(change.row.id, &change);
+        if (!changed.isEmpty()) {
+            for (const SharedThing& thing : std::as_const(familyThings_)) {
+                const auto it = changed.find(thing.id);
+                if (it == changed.end()) {
+                    others.append(thing);
+                    continue;
+                }
+                if ((*it)->live && (*it)->row.sourceApp != plannerTag())
+                    others.append((*it)->row);
+                changed.erase(it);
+            }
+            for (const FamilyStore::Change& change : read->rows) {
+                if (changed.contains(change.row.id) && change.live && change.row.sourceApp != plannerTag())
+                    others.append(change.row);
+            }
+        } else {
+            others = familyThings_;
+        }
+    }
+    for (const FamilyStore::Change& change : read->rows) {
+        // A row that still holds what we published brings nothing back.
+        if (change.live && change.row.sourceApp == plannerTag() && !change.publisherWroteLast)
+            planned.insert(change.row.id, change.row);
     }
     assign(familyThings_, others, &AppModel::familyThingsChanged);
 
     QSet<QString> present;
-    for (const SharedThing& row : others)
+    for (const SharedThing& row : std::as_const(familyThings_))
         present.insert(row.id);
     QMap<QString, int> kept;
     for (auto it = externalSlots_.cbegin(); it != externalSlots_.cend(); ++it) {
@@ -335,40 +461,58 @@ void AppModel::refreshFromFamily(bool startingUp)
             setSelectedExternal(std::nullopt);
     }
 
-    const QHash<QString, Thing> index = bySyncID(planner_);
-    QHash<QUuid, CopyBack> copies;
-    for (const SharedThing& row : rows) {
-        if (row.sourceApp != plannerTag())
-            continue;
-        const auto thing = index.constFind(row.id);
-        if (thing == index.cend())
-            continue;
-        // A row that still holds what we last published brings nothing back: where the
-        // plan differs, the plan changed since (typed here and not published yet, or
-        // re-read from a file edited elsewhere) and the next sync publishes it.
-        if (publishedAt_ && row.updatedAt <= *publishedAt_)
-            continue;
-        // At start the sync is already scheduled, but nothing waiting in it was typed
-        // in this run: a sibling's edit made meanwhile comes back whole.
-        CopyBack copy = copyBack(row, *thing, startingUp ? false : syncPending_);
-        Thing changed = *thing;
-        if (copy.applyTo(changed))
-            copies.insert(thing->id, std::move(copy));
-    }
-    if (copies.isEmpty())
+    if (planned.isEmpty())
         return;
+    // Each field of an own row that only the other app changed since the base comes
+    // into the plan; where the plan changed it too, the plan's stays and is published.
+    QSet<QString> wanted;
+    for (auto it = planned.cbegin(); it != planned.cend(); ++it)
+        wanted.insert(it.key());
+    const QHash<QString, Found> index = bySyncID(planner_, &wanted);
+    QHash<QUuid, CopyBack> copies;
+    QList<std::pair<QUuid, Day>> moves;
+    for (auto it = planned.cbegin(); it != planned.cend(); ++it) {
+        const auto found = index.constFind(it.key());
+        if (found == index.cend())
+            continue;
+        FamilySync::Take take =
+            familySync_->merge(it.key(), agreedOf(found->thing, found->place), FamilyStore::Agreed::of(*it));
+        if (take.day) {
+            if (const auto day = Day::fromIso(*take.day))
+                moves.append({found->thing.id, *day});
+            take.day.reset();
+        }
+        CopyBack copy{it.key(), std::move(take)};
+        Thing changed = found->thing;
+        if (copy.applyTo(changed))
+            copies.insert(found->thing.id, std::move(copy));
+    }
+    if (copies.isEmpty() && moves.isEmpty())
+        return;
+    tookFromFamily_ = true;
+    // A thing moved to a week not loaded: that week is read first, so its file keeps
+    // what it holds.
+    for (const auto& [id, day] : moves) {
+        if (!store_.loadedWeeks().contains(day.monday()))
+            readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
+    }
     Planner next = planner_;
     changeThings<CopyBack>(next, copies, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
+    for (const auto& [id, day] : moves)
+        next.move(id, Place::onDay(day));
     setPlanner(std::move(next));
     // A sibling's edit is no undo step: undo must not take it back and publish that.
-    if (!undoStack_.isEmpty() || !redoStack_.isEmpty()) {
+    if (!copies.isEmpty() && (!undoStack_.isEmpty() || !redoStack_.isEmpty())) {
         QList<CopyBack> edits = copies.values();
         patchSnapshots([&](Planner& snapshot) {
-            const QHash<QString, Thing> there = bySyncID(snapshot);
+            QSet<QString> ids;
+            for (const CopyBack& copy : edits)
+                ids.insert(copy.syncID);
+            const QHash<QString, Found> there = bySyncID(snapshot, &ids);
             QHash<QUuid, CopyBack> mine;
             for (const CopyBack& copy : edits) {
                 if (const auto thing = there.constFind(copy.syncID); thing != there.cend())
-                    mine.insert(thing->id, copy);
+                    mine.insert(thing->thing.id, copy);
             }
             changeThings<CopyBack>(snapshot, mine, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
         });
@@ -391,6 +535,14 @@ void AppModel::applyDeletesFromFamily()
         // tried again at the next refresh.
         if (familyStore_.acknowledgeDelete(id).isFailed())
             continue;
+        // Deleted there but changed here since the base: the thing stays, and the next
+        // publication brings its row back.
+        const auto location = planner_.locate(thing->id);
+        const auto base = familySync_->base(id);
+        if (location && base && !(agreedOf(*thing, location->place) == *base)) {
+            scheduleSync();
+            continue;
+        }
         commit([&](Planner& plan) { plan.remove(thing->id); });
         setSelection(QSet<QUuid>(selection_).subtract({thing->id}));
         if (opened_ == thing->id)
@@ -407,8 +559,10 @@ void AppModel::noteFamilyState()
         return;
     familyGeneration_ = generation;
     // Another file took the old one's place: it holds none of what we published, and
-    // other apps' rows of its own.
+    // other apps' rows of its own; nothing is agreed with it yet.
     qCInfo(lcSync) << "the family store was opened again; publishing to it";
+    familySync_->forget();
+    syncGroups_.clear();
     scheduleSync();
     QTimer::singleShot(0, this, [this] { refreshFromFamily(); });
 }
@@ -417,32 +571,4 @@ void AppModel::checkFamilyStore()
 {
     familyStore_.check();
     noteFamilyState();
-    keepPublishedAt();
-}
-
-void AppModel::keepPublishedAt()
-{
-    // Written with the heartbeat and at the end of the run, not after every sync: the
-    // settings file's write would cost more than the sync. After a crash the time
-    // kept is at most a heartbeat old, which only takes back rows as they were then.
-    if (!publishedAt_)
-        return;
-    const QString text = QString::number(*publishedAt_, 'g', 17);
-    if (defaults_->value(publishedAtKey()).toString() != text)
-        writeSetting(publishedAtKey(), text);
-}
-
-QString AppModel::publishedAtKey()
-{
-    return QStringLiteral("family.publishedAt");
-}
-
-std::optional<double> AppModel::readPublishedAt() const
-{
-    const QVariant value = defaults_->value(publishedAtKey());
-    if (value.typeId() != QMetaType::QString)
-        return std::nullopt;
-    bool ok = false;
-    const double at = value.toString().toDouble(&ok);
-    return ok ? std::optional(at) : std::nullopt;
 }

@@ -1017,13 +1017,24 @@ Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
 
 Result<QList<SharedThing>> FamilyStore::allThings()
 {
+    return readThings(nullptr);
+}
+
+Result<QList<SharedThing>> FamilyStore::things(const QStringList& ids)
+{
+    return readThings(&ids);
+}
+
+Result<QList<SharedThing>> FamilyStore::readThings(const QStringList* ids)
+{
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return Error{closedReason()};
     QList<SharedThing> things;
-    SqliteStatement query(db_, "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
-                               "source_app, updated_at FROM things WHERE deleted = 0;");
-    const bool read = query.forEachRow([&](const SqliteStatement& row) {
+    const char* const all = "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
+                            "source_app, updated_at FROM things WHERE deleted = 0";
+    SqliteStatement query(db_, (QByteArray(all) + (ids ? " AND id = ?;" : ";")).constData());
+    const auto each = [&](const SqliteStatement& row) {
         SharedThing thing;
         thing.id = row.text(0).value_or(QString());
         thing.title = row.text(1).value_or(QString());
@@ -1037,7 +1048,18 @@ Result<QList<SharedThing>> FamilyStore::allThings()
         thing.sourceApp = row.text(9).value_or(QString());
         thing.updatedAt = row.real(10);
         things.append(std::move(thing));
-    });
+    };
+    bool read = true;
+    if (!ids) {
+        read = query.forEachRow(each);
+    } else {
+        for (const QString& id : *ids) {
+            query.reset();
+            query.bindText(1, id);
+            if (!(read = query.forEachRow(each)))
+                break;
+        }
+    }
     if (!read)
         return failedRead(*query.failure());
     readSucceeded();

@@ -144,6 +144,8 @@ public:
     Result<Changes> changesSince(qint64 seq);
     // Every live row, in the database's order.
     Result<QList<SharedThing>> allThings();
+    // The live rows of these ids.
+    Result<QList<SharedThing>> things(const QStringList& ids);
     // Marks a live row deleted. `by` is the deleting app's tag when it deletes another
     // app's row; an app deleting its own row passes nullopt.
     Answer markDeleted(const QString& id, const std::optional<QString>& by);
@@ -197,6 +199,7 @@ private:
         bool operator==(const FileIdentity&) const = default;
     };
 
+    Result<QList<SharedThing>> readThings(const QStringList* ids);
     // Opens the connection and sets the schema up; the failure text otherwise.
     std::optional<QString> openConnection();
     // Creates what is missing and purges old tombstones, in one transaction.

@@ -128,20 +128,20 @@ TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
     h.syncDelay = 5ms;
     Sibling todo(h);
     AppModel& m = started();
+    const Day monday11{2026, 3, 9};
     struct Case {
         const char* name;
         std::function<void(const QString& id)> edit;
-        // The thing after a refresh with no own change waiting, and with one.
-        std::function<void(Thing&)> idle;
-        std::function<void(Thing&)> pending;
+        // The thing after a refresh, whether or not an own change waits to be published.
+        std::function<void(Thing&)> after;
+        Day day;  // where it stands then
     };
     const auto same = [](Thing&) {};
-    const auto done = [](Thing& t) { t.done = true; };
     const QList<Case> cases{
-        {"ticked", [&](const QString& id) { todo.store.setDone(id, true); }, done, done},
+        {"ticked", [&](const QString& id) { todo.store.setDone(id, true); }, [](Thing& t) { t.done = true; }, wednesday},
         {"renamed", [&](const QString& id) { todo.store.setTitle(id, "  buy oat milk\n"); },
-         [](Thing& t) { t.title = "buy oat milk"; }, same},
-        {"renamed to blanks", [&](const QString& id) { todo.store.setTitle(id, " \t "); }, same, same},
+         [](Thing& t) { t.title = "buy oat milk"; }, wednesday},
+        {"renamed to blanks", [&](const QString& id) { todo.store.setTitle(id, " \t "); }, same, wednesday},
         {"renamed and ticked",
          [&](const QString& id) {
              todo.store.setTitle(id, "buy oat milk");
@@ -151,19 +151,19 @@ TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
              t.title = "buy oat milk";
              t.done = true;
          },
-         done},
+         wednesday},
         {"a note's text only", [&](const QString& id) { todo.store.setNote(id, std::nullopt, "two litres"); },
-         [](Thing& t) { t.note = "two litres"; }, same},
+         [](Thing& t) { t.note = "two litres"; }, wednesday},
         {"a note with its id",
          [&](const QString& id) { todo.store.setNote(id, "0a0b0c0d-0000-4000-8000-000000000009", "two litres"); },
          [](Thing& t) {
              t.note = "two litres";
              t.noteID = "0a0b0c0d-0000-4000-8000-000000000009";
          },
-         same},
+         wednesday},
         {"steps", [&](const QString& id) { todo.store.setSteps(id, {{"find a bag", true}}); },
-         [](Thing& t) { t.steps = {{"find a bag", true}}; }, same},
-        {"moved to another day", [&](const QString& id) { todo.store.setDay(id, "2026-03-09"); }, same, same},
+         [](Thing& t) { t.steps = {{"find a bag", true}}; }, wednesday},
+        {"moved to another day", [&](const QString& id) { todo.store.setDay(id, "2026-03-09"); }, same, monday11},
     };
     for (const bool pending : {false, true}) {
         for (const Case& c : cases) {
@@ -181,22 +181,26 @@ TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
             if (pending)
                 m.scheduleSync();  // and no turn of the event loop before the refresh
             m.refreshFromFamily();
-            (pending ? c.pending : c.idle)(expected);
+            c.after(expected);
             EXPECT_EQ(*m.planner().thing(id), expected);
+            EXPECT_EQ(m.planner().locate(id)->place, Place::onDay(c.day));
             EXPECT_EQ(m.undoStack().size(), entries) << "no undo step";
-            EXPECT_EQ(h.fresh().contains(thisWeek), !(expected == original)) << "saved when it changed";
+            EXPECT_EQ(h.fresh().contains(thisWeek), !(expected == original) || c.day != wednesday)
+                << "saved when it changed";
             if (!pending) {
                 EXPECT_FALSE(m.syncPending()) << "a copy-back is saved, not published back";
             }
 
-            // The next sync publishes the plan's version: a move elsewhere does not stick.
+            // The next sync publishes the plan as it is now: nothing the sibling did is undone.
             m.scheduleSync();
             settle(m);
             const auto row = storedRow(h.family(), syncID);
             ASSERT_TRUE(row);
-            EXPECT_EQ(row->day, wednesday.iso());
+            EXPECT_EQ(row->day, c.day.iso());
             EXPECT_EQ(row->title, expected.title);
             EXPECT_EQ(row->done, expected.done);
+            if (c.day != wednesday)
+                m.commit([&](Planner& p) { p.remove(id); });
         }
     }
 }
