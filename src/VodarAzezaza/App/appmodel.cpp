@@ -168,6 +168,9 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     syncTimer_.setSingleShot(true);
     syncTimer_.setInterval(services.syncDelay);
     connect(&syncTimer_, &QTimer::timeout, this, [this] { syncAll(); });
+    familyRefreshTimer_.setSingleShot(true);
+    familyRefreshTimer_.setInterval(std::chrono::milliseconds(30));
+    connect(&familyRefreshTimer_, &QTimer::timeout, this, [this] { refreshFromFamily(); });
 
     externalSlots_ = readSlots(*defaults_);
     syncError_ = familyStore_.failure();

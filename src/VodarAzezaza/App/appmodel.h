@@ -170,6 +170,9 @@ public:
     const std::optional<QString>& saveError() const { return saveError_; }
     // Why syncing with the family store is off, while it is: the footnote says so.
     const std::optional<QString>& syncError() const { return syncError_; }
+    // Publishing waits for another app's lock on the family store; the footnote says so
+    // too (and syncErrorChanged tells of it).
+    bool syncWaits() const { return familyLockHeld_; }
     // Once true, never set back.
     bool emptyBannerSpent() const { return emptyBannerSpent_; }
     void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
@@ -850,8 +853,8 @@ private:
     // The last publication met another app's lock past its wait.
     bool familyLockHeld_ = false;
     std::unique_ptr<FamilySync> familySync_;
-    // A refresh is queued for the notifications heard in this turn of the event loop.
-    bool refreshQueued_ = false;
+    // Runs the refresh for the notifications heard since it started.
+    QTimer familyRefreshTimer_;
     int familyRefreshes_ = 0;
     // The last refresh changed the plan.
     bool tookFromFamily_ = false;

@@ -149,6 +149,8 @@ QString AppModel::footnote() const
         return *saveError_;
     if (syncError_)
         return QStringLiteral("sync is off: ") + *syncError_;
+    if (familyLockHeld_)
+        return QStringLiteral("sync waits: another app is writing to the family store");
     switch (mode_) {
     case Mode::Month:
         return QStringLiteral("One square per thing. Dark means done.");

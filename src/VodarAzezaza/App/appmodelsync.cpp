@@ -287,7 +287,8 @@ bool AppModel::publishOnce()
                              familySync_->guard());
     if (published.answer.busy && !familyLockHeld_)
         qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
-    familyLockHeld_ = published.answer.busy;
+    // The footnote says the sync waits, and says so no more once it went through.
+    assign(familyLockHeld_, published.answer.busy, &AppModel::syncErrorChanged);
     if (published.answer.busy) {
         // The rows still wait to be published; the lock usually goes soon.
         syncGroups_ = std::move(groups);
@@ -378,14 +379,10 @@ void AppModel::familyChanged()
 {
     if (std::exchange(ownChangePending_, false))
         return;
-    // A burst of notifications is one refresh, after the burst has been heard.
-    if (refreshQueued_)
-        return;
-    refreshQueued_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshQueued_ = false;
-        refreshFromFamily();
-    });
+    // A burst of notifications is one refresh: the first starts a short wait, and what
+    // arrives meanwhile is read by the same refresh. A steady stream reads once a wait.
+    if (!familyRefreshTimer_.isActive())
+        familyRefreshTimer_.start();
 }
 
 void AppModel::refreshFromFamily()
@@ -480,11 +477,19 @@ void AppModel::refreshFromFamily(bool)
         if (take.day) {
             if (const auto day = Day::fromIso(*take.day))
                 moves.append({found->thing.id, *day});
+        }
+        std::optional<Day> movedTo;
+        if (take.day) {
+            movedTo = Day::fromIso(*take.day);
             take.day.reset();
         }
         CopyBack copy{it.key(), std::move(take)};
         Thing changed = found->thing;
-        if (copy.applyTo(changed))
+        const bool copied = copy.applyTo(changed);
+        // Where the plan now holds what the row holds, both sides agree.
+        familySync_->settled(it.key(), agreedOf(changed, movedTo ? Place::onDay(*movedTo) : found->place),
+                             FamilyStore::Agreed::of(*it));
+        if (copied)
             copies.insert(found->thing.id, std::move(copy));
     }
     if (copies.isEmpty() && moves.isEmpty())

@@ -130,6 +130,33 @@ void FamilySync::agreed(const QList<SharedThing>& rows, const QSet<QString>& hel
     keep(changed);
 }
 
+void FamilySync::settled(const QString& id, const Agreed& plan, const Agreed& stored)
+{
+    std::optional<Agreed> agreed = base(id);
+    if (!agreed) {
+        if (!(plan == stored))
+            return;
+        agreed = stored;
+    }
+    Agreed next = *agreed;
+    if (plan.title == stored.title)
+        next.title = stored.title;
+    if (plan.done == stored.done)
+        next.done = stored.done;
+    if (plan.day == stored.day)
+        next.day = stored.day;
+    if (plan.steps == stored.steps)
+        next.steps = stored.steps;
+    if (plan.note == stored.note && plan.noteID == stored.noteID) {
+        next.note = stored.note;
+        next.noteID = stored.noteID;
+    }
+    if (base_.value(id) == next && base_.contains(id))
+        return;
+    base_.insert(id, next);
+    keep({{id, next}});
+}
+
 void FamilySync::keep(const QList<std::pair<QString, Agreed>>& changed)
 {
     if (changed.isEmpty() || !file_.isOpen())

@@ -65,6 +65,9 @@ public:
     // The rows written since the last read: every row the first time and after forget().
     Result<FamilyStore::Changes> readChanges();
 
+    // The plan took in what it could of a stored row: each field on which the plan and
+    // the row now agree is agreed from now on.
+    void settled(const QString& id, const Agreed& plan, const Agreed& stored);
     // The store now holds `rows` as published, except the ids held back: that is the
     // base from now on, kept on disk at once.
     void agreed(const QList<SharedThing>& rows, const QSet<QString>& heldBack);

@@ -437,6 +437,8 @@ TEST_F(AppModelSync, ALockHeldPastTheWaitCostsOneWaitAndTheRowsArriveOnceItGoes)
     EXPECT_TRUE(m.syncPending());
     EXPECT_EQ(plannerRows(), 1);
     EXPECT_EQ(m.syncError(), std::nullopt) << "a lock is no reason to say syncing is off";
+    EXPECT_TRUE(m.syncWaits());
+    EXPECT_EQ(m.footnote(), "sync waits: another app is writing to the family store");
 
     // The sibling says it changed something: the tick still waiting to be published
     // is not taken back from the row that has not heard of it yet.
@@ -451,6 +453,7 @@ TEST_F(AppModelSync, ALockHeldPastTheWaitCostsOneWaitAndTheRowsArriveOnceItGoes)
     EXPECT_TRUE(storedRow(todo.store, milk)->done);
     EXPECT_TRUE(waitUntil([&] { return !m.syncPending(); }));
     EXPECT_EQ(waits(), 1);
+    EXPECT_FALSE(m.syncWaits());
 }
 
 TEST_F(AppModelSync, AStoreFileDeletedOrReplacedWhileRunningIsSaidAndOpenedAgain)
@@ -487,4 +490,83 @@ TEST_F(AppModelSync, AStoreFileDeletedOrReplacedWhileRunningIsSaidAndOpenedAgain
     const auto row = storedRow(reader, milk);
     ASSERT_TRUE(row) << "everything published into the new file";
     EXPECT_EQ(row->title, "buy milk");
+}
+
+// A sibling that writes in a hurry posts many notifications; the planner reads the
+// store once for the burst, and only the rows that changed.
+TEST_F(AppModelSync, ABurstOfNotificationsIsOneRefresh)
+{
+    Sibling todo(h);
+    QList<SharedThing> rows;
+    for (int i = 0; i < 3000; ++i)
+        rows.append(Sibling::row(QStringLiteral("T%1").arg(i), QStringLiteral("thing %1").arg(i), wednesday));
+    ASSERT_FALSE(todo.store.publish(rows, "todo").answer.isFailed());
+    AppModel& m = started();
+    ASSERT_EQ(m.familyThings().size(), 3000);
+    const int before = m.familyRefreshes();
+
+    ASSERT_TRUE(todo.store.setTitle("T7", "thing seven"));
+    for (int i = 0; i < 100; ++i)
+        todo.post();
+    ASSERT_TRUE(waitUntil([&] { return m.familyRefreshes() > before; }));
+    QTest::qWait(300);
+    EXPECT_EQ(m.familyRefreshes(), before + 1);
+    ASSERT_EQ(m.familyThings().size(), 3000);
+    EXPECT_EQ(m.familyThings()[7].title, "thing seven");
+    EXPECT_EQ(m.familyThings()[8].title, "thing 8");
+}
+
+// Another planner on the same folder wrote the week file: this planner's save is
+// refused (its version goes to a conflict copy), and it must not publish the plan the
+// files refused, or the other planner's rows would be marked deleted.
+TEST_F(AppModelSync, ASaveRefusedForAConflictPublishesNothing)
+{
+    AppModel& m = started();
+    m.commit([](Planner& p) { p.add(QStringLiteral("buy milk"), today); });
+    settle(m);
+    const QString other = "0F0F0F0F-0000-4000-8000-0000000000AA";
+    h.put(thisWeek, h.text(thisWeek) + "- [ ] from the other planner {sync:" + other + "}\n");
+    ASSERT_TRUE(h.family().upsert(Sibling::row(other, "from the other planner", wednesday, "planner")));
+
+    m.commit([](Planner& p) { p.add(QStringLiteral("call mum"), today); });
+    ASSERT_TRUE(m.saveError());
+    ASSERT_TRUE(waitForSync(m));
+    QTest::qWait(100);
+    EXPECT_TRUE(storedRow(h.family(), other)) << "the other planner's row stays";
+
+    // The heartbeat reads the file again; the next save goes through and publishes.
+    m.refresh(h.now());
+    m.commit([](Planner& p) { p.add(QStringLiteral("water the plants"), today); });
+    settle(m);
+    EXPECT_FALSE(m.saveError());
+    EXPECT_TRUE(storedRow(h.family(), other));
+    EXPECT_TRUE(storedRow(h.family(), syncIDOf(m, "water the plants")));
+}
+
+// A trigger someone planted in family.db would run with every write; even a render
+// run, which writes no file of its own, must not write through it.
+TEST_F(AppModelSync, APlantedTriggerIsNeverWrittenThrough)
+{
+    ASSERT_TRUE(h.family().upsert(Sibling::row("T1", "buy stamps", wednesday)));
+    {
+        SqliteConnection other = SqliteConnection::open(h.familyPath()).connection;
+        ASSERT_TRUE(other.exec("CREATE TRIGGER evil AFTER INSERT ON things BEGIN UPDATE things SET title = 'owned'; END;"));
+    }
+    h.put(thisWeek, weekFile(monday, {{wednesday, {"- [ ] buy milk"}}}));
+    for (const bool render : {true, false}) {
+        SCOPED_TRACE(render ? "a render run" : "an ordinary run");
+        AppModel::Services services = h.services();
+        services.writesFiles = !render;
+        AppModel m(h.folder(), h.today, &h.settings(), h.family(), h.notesFolder(), h.notesAppFolder(),
+                   std::move(services));
+        ASSERT_TRUE(waitForSync(m));
+        const QString planted = "family.db holds a trigger or view the planner did not make (evil)";
+        EXPECT_EQ(m.footnote(), "sync is off: " + planted);
+        m.toggleExternal(m.familyThings().value(0));
+        EXPECT_EQ(m.footnote(), "Couldn't change it in Pemby Todo: " + planted);
+        const QList<SharedThing> rows = *h.family().allThings();
+        ASSERT_EQ(rows.size(), 1) << "nothing of the planner's published";
+        EXPECT_EQ(rows.first().title, "buy stamps");
+        EXPECT_FALSE(rows.first().done);
+    }
 }
