@@ -751,6 +751,18 @@ private:
     SharedThing shared(const Thing& thing, const std::optional<Day>& day, double now) const;
     // Reads what changed in the store since the last read and merges the own rows.
     void refreshFromFamily(bool startingUp);
+    // Drops the slots and the selection of other apps' rows that are gone.
+    void forgetGoneExternals();
+    // Takes into the plan what the store changed of these own rows (by sync id).
+    void mergeOwnRows(const QHash<QString, SharedThing>& planned);
+public:
+    struct OwnThing {
+        Place place;
+        Thing thing;
+    };
+private:
+    // The own things of these sync ids, where they stand.
+    QHash<QString, OwnThing> ownThings(const QSet<QString>& wanted);
     // Removes own things that another app deleted, one undo step each; a thing changed
     // here since the base stays.
     void applyDeletesFromFamily();
@@ -860,6 +872,12 @@ private:
     bool tookFromFamily_ = false;
     // A sync met a refused save: it runs once a save goes through.
     bool publishAfterSave_ = false;
+    // How many weeks were loaded when deletions made elsewhere were last looked for.
+    qsizetype deletionsCheckedWeeks_ = -1;
+    // Where each own sync id stood in syncIndexed_.
+    QHash<QString, Place> syncIndex_;
+    Planner syncIndexed_;
+    bool syncIndexValid_ = false;
     // The save error that a refused change of another app's thing put up.
     std::optional<QString> externalError_;
 

@@ -119,10 +119,7 @@ const QString& dayText(Day day)
 
 // The first thing of each sync id, in the plan's order: a refresh looks up every row,
 // and a scan per row would not do for a plan loaded whole. With `wanted`, only those.
-struct Found {
-    Place place;
-    Thing thing;
-};
+using Found = AppModel::OwnThing;
 QHash<QString, Found> bySyncID(const Planner& plan, const QSet<QString>* wanted = nullptr)
 {
     QHash<QString, Found> index;
@@ -367,6 +364,47 @@ void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
     save(false);
 }
 
+QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& wanted)
+{
+    // Where each sync id stands, kept up to date with the places that changed since it
+    // was last looked at: a refresh after one sibling change looks at that one thing,
+    // not at every thing of a plan that may be loaded whole.
+    if (!syncIndexValid_) {
+        syncIndex_.clear();
+        planner_.forEachThing([&](const Place& place, int, const Thing& thing) {
+            if (thing.syncID && !syncIndex_.contains(*thing.syncID))
+                syncIndex_.insert(*thing.syncID, place);
+        });
+        syncIndexValid_ = true;
+    } else {
+        for (const Place& place : planner_.changedPlaces(syncIndexed_)) {
+            for (const Thing& thing : planner_.things(place)) {
+                if (thing.syncID)
+                    syncIndex_.insert(*thing.syncID, place);
+            }
+        }
+    }
+    syncIndexed_ = planner_;
+    QHash<QString, OwnThing> found;
+    bool stale = false;
+    for (const QString& id : wanted) {
+        const auto place = syncIndex_.constFind(id);
+        if (place == syncIndex_.cend())
+            continue;
+        const QList<Thing> there = planner_.things(*place);
+        const auto thing = std::find_if(there.cbegin(), there.cend(), [&](const Thing& t) { return t.syncID == id; });
+        if (thing == there.cend()) {
+            stale = true;  // moved or gone since: look everywhere
+            break;
+        }
+        found.insert(id, OwnThing{*place, *thing});
+    }
+    if (!stale)
+        return found;
+    syncIndexValid_ = false;
+    return bySyncID(planner_, &wanted);
+}
+
 void AppModel::announce()
 {
     // Without a bus nothing is sent, and no echo must be waited for.
@@ -393,9 +431,17 @@ void AppModel::refreshFromFamily()
 void AppModel::refreshFromFamily(bool)
 {
     const Transition transition(*this);
-    applyDeletesFromFamily();
-
     const Result<FamilyStore::Changes> read = familySync_->readChanges();
+    // Deletions made elsewhere are looked for when a row went, after a whole read, and
+    // when more weeks are loaded (a deletion waits for its thing's week): asking every
+    // time would read every row of the store.
+    const bool rowWent = read && std::any_of(read->rows.cbegin(), read->rows.cend(), [](const FamilyStore::Change& c) {
+        return !c.live;
+    });
+    if (!read || read->whole || rowWent || store_.loadedWeeks().size() != deletionsCheckedWeeks_) {
+        deletionsCheckedWeeks_ = store_.loadedWeeks().size();
+        applyDeletesFromFamily();
+    }
     noteFamilyState();
     // A read that failed says nothing about what is there: the rows, their slots and
     // the selection stay as the last good read left them.
@@ -413,9 +459,12 @@ void AppModel::refreshFromFamily(bool)
                 others.append(change.row);
         }
     } else {
+        // Only rows of other apps can be among them; the planner's own are not walked.
         QHash<QString, const FamilyStore::Change*> changed;
-        for (const FamilyStore::Change& change : read->rows)
-            changed.insert(change.row.id, &change);
+        for (const FamilyStore::Change& change : read->rows) {
+            if (change.row.sourceApp != plannerTag() || !change.live)
+                changed.insert(change.row.id, &change);
+        }
         if (!changed.isEmpty()) {
             for (const SharedThing& thing : std::as_const(familyThings_)) {
                 const auto it = changed.find(thing.id);
@@ -440,8 +489,13 @@ void AppModel::refreshFromFamily(bool)
         if (change.live && change.row.sourceApp == plannerTag() && !change.publisherWroteLast)
             planned.insert(change.row.id, change.row);
     }
-    assign(familyThings_, others, &AppModel::familyThingsChanged);
+    if (assign(familyThings_, others, &AppModel::familyThingsChanged) || read->whole)
+        forgetGoneExternals();
+    mergeOwnRows(planned);
+}
 
+void AppModel::forgetGoneExternals()
+{
     QSet<QString> present;
     for (const SharedThing& row : std::as_const(familyThings_))
         present.insert(row.id);
@@ -457,7 +511,10 @@ void AppModel::refreshFromFamily(bool)
         if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *selectedExternal_; }))
             setSelectedExternal(std::nullopt);
     }
+}
 
+void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
+{
     if (planned.isEmpty())
         return;
     // Each field of an own row that only the other app changed since the base comes
@@ -465,7 +522,7 @@ void AppModel::refreshFromFamily(bool)
     QSet<QString> wanted;
     for (auto it = planned.cbegin(); it != planned.cend(); ++it)
         wanted.insert(it.key());
-    const QHash<QString, Found> index = bySyncID(planner_, &wanted);
+    const QHash<QString, Found> index = ownThings(wanted);
     QHash<QUuid, CopyBack> copies;
     QList<std::pair<QUuid, Day>> moves;
     for (auto it = planned.cbegin(); it != planned.cend(); ++it) {
