@@ -298,12 +298,16 @@ bool AppModel::publishOnce()
         return false;
     }
     const QSet<QString> heldBack(published.heldBack.cbegin(), published.heldBack.cend());
+    // A row another app deleted keeps its base until the deletion is taken over here.
+    QSet<QString> notAgreed = heldBack;
+    for (const QString& id : published.refused)
+        notAgreed.insert(id);
     for (SyncGroup& group : groups) {
         if (group.agreed)
             continue;
-        familySync_->agreed(group.rows, heldBack);
+        familySync_->agreed(group.rows, notAgreed);
         group.agreed = std::none_of(group.rows.cbegin(), group.rows.cend(),
-                                    [&](const SharedThing& row) { return heldBack.contains(row.id); });
+                                    [&](const SharedThing& row) { return notAgreed.contains(row.id); });
     }
     syncGroups_ = std::move(groups);
     if (heldBack.isEmpty()) {
@@ -330,6 +334,7 @@ void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
     if (!rows)
         return;
     Planner next = planner_;
+    bool added = false;
     for (const SharedThing& row : *rows) {
         if (row.sourceApp != plannerTag() || next.thingWithSyncID(row.id))
             continue;
@@ -356,10 +361,11 @@ void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
         thing.link = row.link;
         thing.syncID = row.id;
         next.add(thing, *place);
-        tookFromFamily_ = true;
+        added = true;
     }
-    if (!tookFromFamily_ || next == planner_)
+    if (!added)
         return;
+    tookFromFamily_ = true;
     setPlanner(std::move(next));
     save(false);
 }

@@ -764,6 +764,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
     struct Work {
         QList<const SharedThing*> upserts;
         QStringList vanished;
+        QStringList refused;
         // The rows' entries in their order; none yet for a new row.
         std::vector<Entry*> order;
         // Every row was where the last publication had it.
@@ -795,7 +796,9 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
                 ++seenLive;
             stored.seen = publication;
             // Deleted by another app and not acknowledged: no upsert may revive it.
-            if (!(stored.deleted && stored.deletedByOther) && !stored.matches(*row))
+            if (stored.deleted && stored.deletedByOther)
+                work.refused.append(row->id);
+            else if (!stored.matches(*row))
                 work.upserts.append(row);
         }
         work.sameOrder = next == rows.size() && next == order_.size();
@@ -839,9 +842,13 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
     Work work = workFor();
     if (work.isEmpty()) {
         keepOrder(work);
-        remember();
+        // A refused row must be answered as such next time too, not taken as published.
+        if (work.refused.isEmpty())
+            remember();
         readSucceeded();
-        return {answer(false), 0, now()};
+        Publication publication{answer(false), 0, now()};
+        publication.refused = work.refused;
+        return publication;
     }
 
     if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet))
@@ -865,6 +872,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
     const std::optional<qint64> seqBefore = logSeq();
     int written = 0;
     QStringList heldBack;
+    QStringList refused = work.refused;
     // The count of the app's live rows follows every row written; workFor counted them.
     const auto liveOfApp = [&](const StoredRow& stored) { return !stored.deleted && same(stored.sourceApp, app); };
     {
@@ -893,6 +901,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
                 StoredRow& stored = cache_[row->id];
                 stored.deleted = true;
                 stored.deletedByOther = true;
+                refused.append(row->id);
                 continue;
             }
             ++written;
@@ -949,7 +958,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         return rollBack(db_.lastFailure());
     keepOrder(work);
     // A held-back row must be looked at again next time, not taken as published.
-    if (heldBack.isEmpty())
+    if (heldBack.isEmpty() && refused.isEmpty())
         remember();
     keepUpWithOwnWrites();
     writeSucceeded();
@@ -957,6 +966,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
     countWrites(written);
     Publication publication{answer(written > 0), written, now()};
     publication.heldBack = std::move(heldBack);
+    publication.refused = std::move(refused);
     return publication;
 }
 

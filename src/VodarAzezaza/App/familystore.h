@@ -66,6 +66,9 @@ public:
         double at = 0;
         // Rows left as the store holds them because the guard said so.
         QStringList heldBack{};
+        // Rows another app deleted, which no publication revives until the deletion is
+        // taken over.
+        QStringList refused{};
     };
     // Asked before a stored live row of the app is written over (`planned` its new
     // values) or marked deleted (`planned` null); false holds it back.

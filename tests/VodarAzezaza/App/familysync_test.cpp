@@ -311,3 +311,41 @@ TEST(FamilySyncRun, AClockThatStepsBackDecidesNothing)
     EXPECT_EQ(storedRow(todo.store, milk)->title, "buy oat milk");
     EXPECT_TRUE(storedRow(todo.store, milk)->done);
 }
+
+// Deleted on one side and changed on the other: the thing is kept, with the change.
+TEST(FamilySyncRun, AThingDeletedOnOneSideAndChangedOnTheOtherIsKept)
+{
+    ModelHarness h;
+    h.syncDelay = 50ms;
+    h.usePrivateBus();
+    Sibling todo(h);
+    AppModel& m = h.start();
+    settle(m);
+    m.commit([](Planner& p) {
+        p.add(QStringLiteral("call mum"), today);
+        p.add(QStringLiteral("buy milk"), today);
+    });
+    settle(m);
+    const QString mum = m.planner().things(today)[0].syncID.value();
+    const QString milk = m.planner().things(today)[1].syncID.value();
+
+    // Deleted here; renamed there before the deletion was published.
+    m.commit([&](Planner& p) { p.remove(p.thingWithSyncID(mum)->id); });
+    ASSERT_TRUE(todo.store.setTitle(mum, "call mum at six"));
+    m.flushSync();
+    todo.post();
+    settle(m);
+    ASSERT_TRUE(m.planner().thingWithSyncID(mum));
+    EXPECT_EQ(m.planner().thingWithSyncID(mum)->title, "call mum at six");
+    EXPECT_EQ(storedRow(todo.store, mum)->title, "call mum at six");
+
+    // Renamed here; deleted there before the rename was published.
+    m.commit([&](Planner& p) { p.update(p.thingWithSyncID(milk)->id, [](Thing& t) { t.title = "buy oat milk"; }); });
+    ASSERT_TRUE(todo.store.markDeleted(milk, QStringLiteral("todo")));
+    todo.post();
+    ASSERT_TRUE(waitUntil([&] { return !m.syncPending() && storedRow(todo.store, milk).has_value(); }));
+    settle(m);
+    ASSERT_TRUE(m.planner().thingWithSyncID(milk));
+    EXPECT_EQ(m.planner().thingWithSyncID(milk)->title, "buy oat milk");
+    EXPECT_EQ(storedRow(todo.store, milk)->title, "buy oat milk");
+}
