@@ -975,12 +975,17 @@ Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return Error{closedReason()};
-    const std::optional<qint64> seq = logSeq();
-    if (!seq)
-        return failedRead(db_.lastFailure());
+    // A file we may not write may lack our change log: then every read reads it all.
+    std::optional<qint64> seq = logSeq();
+    const bool logged = seq.has_value();
+    if (!logged) {
+        if (!db_.isReadOnly())
+            return failedRead(db_.lastFailure());
+        seq = 0;
+    }
     Changes changes;
     // A number beyond the log's belongs to another file: everything is new then.
-    changes.whole = since <= 0 || since > *seq;
+    changes.whole = since <= 0 || since > *seq || !logged;
     changes.seq = *seq;
     if (!changes.whole && since == *seq) {
         readSucceeded();
@@ -990,10 +995,14 @@ Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
                                "t.link, t.source_app, t.updated_at, t.deleted, c.mine, c.before_known, "
                                "c.before_title, c.before_done, c.before_day, c.before_steps, c.before_note, "
                                "c.before_note_id, c.id ";
-    SqliteStatement query(db_, (columns + (changes.whole
-        ? "FROM things t LEFT JOIN planner_changes c ON c.id = t.id;"
-        : "FROM planner_changes c LEFT JOIN things t ON t.id = c.id WHERE c.seq > ? AND c.seq <= ?;")).constData());
-    if (!changes.whole) {
+    const char* const from = !logged ? "FROM things t LEFT JOIN (SELECT NULL AS id, 0 AS mine, 0 AS before_known, "
+                                       "NULL AS before_title, NULL AS before_done, NULL AS before_day, "
+                                       "NULL AS before_steps, NULL AS before_note, NULL AS before_note_id) c "
+                                       "ON c.id = t.id;"
+        : changes.whole ? "FROM things t LEFT JOIN planner_changes c ON c.id = t.id;"
+                        : "FROM planner_changes c LEFT JOIN things t ON t.id = c.id WHERE c.seq > ? AND c.seq <= ?;";
+    SqliteStatement query(db_, (columns + from).constData());
+    if (!changes.whole && logged) {
         query.bindInt64(1, since);
         query.bindInt64(2, *seq);
     }
