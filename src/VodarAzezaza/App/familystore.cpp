@@ -608,6 +608,8 @@ void FamilyStore::forgetCache()
     lastGroups_.clear();
     cacheValid_ = false;
     cacheSeq_ = 0;
+    touched_.clear();
+    rowAt_.clear();
     order_.clear();
     cache_.clear();
     liveRows_.reset();
@@ -631,7 +633,6 @@ std::optional<SqliteFailure> FamilyStore::loadCache()
     if (!catchingUp)
         forgetCache();
     liveRows_.reset();
-    lastGroups_.clear();
     bool read = false;
     std::optional<SqliteFailure> failure;
     if (catchingUp) {
@@ -641,6 +642,8 @@ std::optional<SqliteFailure> FamilyStore::loadCache()
         query.bindInt64(1, cacheSeq_);
         read = query.forEachRow([&](const SqliteStatement& found) {
             const QString id = found.text(0).value_or(QString());
+            // The next publication compares these again, and needs no other row.
+            touched_.insert(id);
             if (found.int64(12) != 0) {
                 order_.clear();
                 cache_.erase(id);
@@ -687,7 +690,7 @@ void FamilyStore::recache(const QString& id)
     if (!cacheValid_)
         return;
     liveRows_.reset();
-    lastGroups_.clear();
+    touched_.insert(id);
     SqliteStatement query(db_, (QByteArray(selectStored) + " WHERE id = ?;").constData());
     query.bindText(1, id);
     switch (query.step()) {
@@ -746,7 +749,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         }
         return true;
     };
-    if (sameGroups() && cacheIsCurrent()) {
+    if (sameGroups() && cacheIsCurrent() && touched_.isEmpty()) {
         readSucceeded();
         return {answer(false), 0, now()};
     }
@@ -755,9 +758,29 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         for (const SharedThing& row : group)
             rows.push_back(&row);
     }
-    const auto remember = [&] {
+    // What the cache holds is what these groups published, but for the touched rows;
+    // where each row stands is known, so the next publication need look only at the
+    // groups that changed and the rows touched since.
+    const auto remember = [&](bool incremental, const QList<qsizetype>& changedGroups, const QStringList& again) {
+        if (!incremental) {
+            // Made again when an increment first needs it.
+            rowAt_.clear();
+        } else {
+            for (const qsizetype g : changedGroups) {
+                for (qsizetype k = 0; k < lastGroups_[g].size(); ++k) {
+                    const auto at = rowAt_.constFind(lastGroups_[g][k].id);
+                    if (at != rowAt_.cend() && at->first == g)
+                        rowAt_.erase(at);
+                }
+            }
+            for (const qsizetype g : changedGroups) {
+                for (qsizetype k = 0; k < groups[g].size(); ++k)
+                    rowAt_.insert(groups[g][k].id, {g, k});
+            }
+        }
         lastGroups_ = groups;
         lastGroupsApp_ = app;
+        touched_ = QSet<QString>(again.cbegin(), again.cend());
     };
 
     using Entry = std::pair<const QString, StoredRow>;
@@ -819,11 +842,92 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         return work;
     };
 
+    // Only the groups that changed and the rows touched since: every other row is as
+    // the last publication left it, in the plan and in the file.
+    // Worth it only while few rows changed: otherwise the pass over every row in order
+    // costs less than looking each one up. Decided once the cache is current.
+    bool incremental = false;
+    QList<qsizetype> changedGroups;
+    const auto decide = [&] {
+        changedGroups.clear();
+        incremental = cacheValid_ && lastGroups_.size() == groups.size() && lastGroupsApp_ == app;
+        if (!incremental)
+            return;
+        qsizetype changedRows = touched_.size();
+        for (qsizetype i = 0; i < groups.size(); ++i) {
+            if (!groups[i].isSharedWith(lastGroups_[i]) && !(groups[i].isEmpty() && lastGroups_[i].isEmpty())) {
+                changedGroups.append(i);
+                changedRows += groups[i].size() + lastGroups_[i].size();
+            }
+        }
+        incremental = changedRows <= std::max<qsizetype>(64, qsizetype(rows.size()) / 16);
+        if (incremental && rowAt_.isEmpty()) {
+            for (qsizetype g = 0; g < lastGroups_.size(); ++g) {
+                for (qsizetype k = 0; k < lastGroups_[g].size(); ++k)
+                    rowAt_.insert(lastGroups_[g][k].id, {g, k});
+            }
+        }
+    };
+    const auto incrementalWork = [&] {
+        Work work;
+        QSet<QString> named;
+        QSet<qsizetype> changed(changedGroups.cbegin(), changedGroups.cend());
+        const auto compare = [&](const SharedThing& row) {
+            const auto found = cache_.find(row.id);
+            if (found == cache_.end())
+                work.upserts.append(&row);
+            else if (found->second.deleted && found->second.deletedByOther)
+                work.refused.append(row.id);
+            else if (!found->second.matches(row))
+                work.upserts.append(&row);
+        };
+        for (const qsizetype g : changedGroups) {
+            for (const SharedThing& row : groups[g]) {
+                named.insert(row.id);
+                compare(row);
+            }
+        }
+        // Named by an unchanged group: still published there.
+        const auto inUnchanged = [&](const QString& id) -> const SharedThing* {
+            const auto at = rowAt_.constFind(id);
+            if (at == rowAt_.cend() || changed.contains(at->first))
+                return nullptr;
+            return &groups[at->first][at->second];
+        };
+        QSet<QString> gone;
+        for (const qsizetype g : changedGroups) {
+            for (const SharedThing& row : lastGroups_[g]) {
+                if (!named.contains(row.id) && !inUnchanged(row.id))
+                    gone.insert(row.id);
+            }
+        }
+        for (const QString& id : std::as_const(touched_)) {
+            if (named.contains(id))
+                continue;
+            if (const SharedThing* row = inUnchanged(id))
+                compare(*row);
+            else
+                gone.insert(id);
+        }
+        for (const QString& id : std::as_const(gone)) {
+            const auto found = cache_.find(id);
+            if (found != cache_.end() && !found->second.deleted && same(found->second.sourceApp, app))
+                work.vanished.append(id);
+        }
+        return work;
+    };
+    const auto computeWork = [&] {
+        decide();
+        return incremental ? incrementalWork() : workFor();
+    };
+
     if (!cacheIsCurrent()) {
         if (const auto failure = loadCache())
             return {failedAnswer(failure->message, failure->isBusy())};
     }
     const auto keepOrder = [&](const Work& work) {
+        if (incremental)
+            return;
         if (work.sameOrder)
             return;
         order_.clear();
@@ -839,12 +943,11 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
                 order_.push_back({rows[i]->id, entry});
         }
     };
-    Work work = workFor();
+    Work work = computeWork();
     if (work.isEmpty()) {
         keepOrder(work);
         // A refused row must be answered as such next time too, not taken as published.
-        if (work.refused.isEmpty())
-            remember();
+        remember(incremental, changedGroups, work.refused);
         readSucceeded();
         Publication publication{answer(false), 0, now()};
         publication.refused = work.refused;
@@ -865,7 +968,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
             db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
             return {failedAnswer(failure->message, failure->isBusy())};
         }
-        work = workFor();
+        work = computeWork();
     }
 
     const double stamp = now();
@@ -893,7 +996,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
             bindRow(upsert, *row, stepsJson, stamp);
             if (!upsert.run())
                 return rollBack(*upsert.failure());
-            if (const auto before = cache_.find(row->id); before != cache_.end() && liveOfApp(before->second))
+            if (const auto before = cache_.find(row->id); before != cache_.end() && liveOfApp(before->second) && liveRows_)
                 --liveRows_->second;
             if (db_.changes() <= 0) {
                 // Only a row another app deleted, and its owner has not taken that over,
@@ -905,7 +1008,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
                 continue;
             }
             ++written;
-            if (same(row->sourceApp, app))
+            if (same(row->sourceApp, app) && liveRows_)
                 ++liveRows_->second;
             StoredRow stored;
             stored.title = row->title;
@@ -937,7 +1040,8 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
             if (!mark.run())
                 return rollBack(*mark.failure());
             StoredRow& stored = cache_[id];
-            --liveRows_->second;
+            if (liveRows_)
+                --liveRows_->second;
             stored.deleted = true;
             // Not live in the file either (a sibling removed it): nothing was written.
             if (db_.changes() <= 0)
@@ -957,9 +1061,8 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
     if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet))
         return rollBack(db_.lastFailure());
     keepOrder(work);
-    // A held-back row must be looked at again next time, not taken as published.
-    if (heldBack.isEmpty() && refused.isEmpty())
-        remember();
+    // A held-back or refused row must be looked at again next time, not taken as published.
+    remember(incremental, changedGroups, heldBack + refused);
     keepUpWithOwnWrites();
     writeSucceeded();
     readSucceeded();

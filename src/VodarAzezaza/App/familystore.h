@@ -31,7 +31,9 @@
 #include <QElapsedTimer>
 #include <QHashFunctions>
 #include <QMutex>
+#include <QSet>
 #include <QString>
+#include <QHash>
 #include <QStringList>
 
 #include <chrono>
@@ -280,8 +282,12 @@ private:
     // A trigger or view we did not make, by name; writes are refused while it stands.
     std::optional<QString> planted_;
     quint64 publications_ = 0;
-    // The groups of the last publication, while the cache has not changed since.
+    // The groups of the last publication; the cache holds what they published but for
+    // the rows touched since (written by anyone, held back, refused).
     RowGroups lastGroups_;
+    QSet<QString> touched_;
+    // Where each row of the last publication stood: group, index.
+    QHash<QString, std::pair<qsizetype, qsizetype>> rowAt_;
     QString lastGroupsApp_;
     // How many live rows of an app the cache holds, while it has not changed since.
     std::optional<std::pair<QString, qsizetype>> liveRows_;

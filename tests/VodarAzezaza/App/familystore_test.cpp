@@ -860,3 +860,44 @@ TEST_F(FamilyStoreTest, ChangesAreFoundByNumberWhateverTheClocksSay)
     // A number from another file is no good here: everything comes.
     EXPECT_TRUE(store.changesSince(none->seq + 1000)->whole);
 }
+
+// A publication in groups looks at the groups that changed and the rows written since,
+// and still mirrors the app's rows exactly: a row moved to another group stays, one
+// dropped goes, one a sibling changed in a group that did not change is written back.
+TEST_F(FamilyStoreTest, PublishingInGroupsMirrorsTheRowsWhicheverGroupsChanged)
+{
+    FamilyStore store(path(), clock());
+    FamilyStore::RowGroups groups;
+    for (int g = 0; g < 10; ++g) {
+        QList<SharedThing> group;
+        for (int k = 0; k < 20; ++k)
+            group.append(row(QStringLiteral("G%1-%2").arg(g).arg(k)));
+        groups.append(group);
+    }
+    ASSERT_EQ(store.publish(groups, "planner").written, 200);
+
+    // Group 3 loses a row to group 4 and one altogether; group 5 renames one.
+    FamilyStore::RowGroups next = groups;
+    const SharedThing moved = next[3].takeAt(0);
+    next[4].append(moved);
+    next[3].removeLast();
+    next[5][2].title = "renamed here";
+    // Meanwhile a sibling changed a row of group 7, which did not change here.
+    FamilyStore sibling(path(), clock());
+    ASSERT_TRUE(sibling.setTitle("G7-1", "renamed there"));
+
+    const FamilyStore::Publication published = store.publish(next, "planner");
+    EXPECT_EQ(published.written, 3) << "the rename, the row dropped, the sibling's row put back";
+    const QList<SharedThing> stored = rowsOf(store);
+    EXPECT_EQ(stored.size(), 199);
+    EXPECT_TRUE(find(stored, moved.id)) << "moved, not gone";
+    EXPECT_FALSE(find(stored, "G3-19"));
+    EXPECT_EQ(find(stored, "G5-2")->title, "renamed here");
+    EXPECT_EQ(find(stored, "G7-1")->title, "title of G7-1");
+
+    // The same groups again: nothing to do; a row dropped meanwhile by hand comes back.
+    EXPECT_EQ(store.publish(next, "planner").written, 0);
+    ASSERT_TRUE(Peek(path()).exec("DELETE FROM things WHERE id = 'G0-0';"));
+    EXPECT_EQ(store.publish(next, "planner").written, 1);
+    EXPECT_TRUE(find(rowsOf(store), "G0-0"));
+}
