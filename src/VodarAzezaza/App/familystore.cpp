@@ -1078,14 +1078,12 @@ Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return Error{closedReason()};
-    // A file we may not write may lack our change log: then every read reads it all.
+    // A file we may not write (read-only, or holding a trigger we did not make) may lack
+    // our change log: then every read reads it all.
     std::optional<qint64> seq = logSeq();
     const bool logged = seq.has_value();
-    if (!logged) {
-        if (!db_.isReadOnly())
-            return failedRead(db_.lastFailure());
+    if (!logged)
         seq = 0;
-    }
     Changes changes;
     // A number beyond the log's belongs to another file: everything is new then.
     changes.whole = since <= 0 || since > *seq || !logged;

@@ -549,7 +549,10 @@ TEST_F(AppModelSync, APlantedTriggerIsNeverWrittenThrough)
 {
     ASSERT_TRUE(h.family().upsert(Sibling::row("T1", "buy stamps", wednesday)));
     {
+        // Planted in a file the planner has not set up yet: its change log is missing too.
         SqliteConnection other = SqliteConnection::open(h.familyPath()).connection;
+        ASSERT_TRUE(other.exec("DROP TRIGGER planner_changes_insert; DROP TRIGGER planner_changes_update; "
+                               "DROP TRIGGER planner_changes_delete; DROP TABLE planner_changes;"));
         ASSERT_TRUE(other.exec("CREATE TRIGGER evil AFTER INSERT ON things BEGIN UPDATE things SET title = 'owned'; END;"));
     }
     h.put(thisWeek, weekFile(monday, {{wednesday, {"- [ ] buy milk"}}}));
@@ -562,6 +565,7 @@ TEST_F(AppModelSync, APlantedTriggerIsNeverWrittenThrough)
         ASSERT_TRUE(waitForSync(m));
         const QString planted = "family.db holds a trigger or view the planner did not make (evil)";
         EXPECT_EQ(m.footnote(), "sync is off: " + planted);
+        ASSERT_EQ(m.todayFromOthers().size(), 1) << "read all the same";
         m.toggleExternal(m.familyThings().value(0));
         EXPECT_EQ(m.footnote(), "Couldn't change it in Pemby Todo: " + planted);
         const QList<SharedThing> rows = *h.family().allThings();
