@@ -102,6 +102,105 @@ void modelSync()
     versus("sync after one rename", oneEdit, unchanged, "the unchanged sync");
 }
 
+void ratio(const char* what, double ms, double floor)
+{
+    std::printf("%-44s %10.2f ms, floor %.2f ms, ratio %.1fx\n", what, ms, floor, ms / floor);
+}
+
+// The model over `years` of the planner loaded whole, with a few things of the sibling
+// to-do app in the store: a refresh after the sibling changed one row against reading
+// that row, and a sync after one rename against writing that one row.
+void modelAtYears(int years)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("Pemby Planner"));
+    const Day today = Day::today();
+    qsizetype made = 0;
+    if (!writeTenYearsOrSay(folder, Shape::around(today, years), made))
+        return;
+    const QString path = dir.filePath(QStringLiteral("family.db"));
+    FamilyStore family(path);
+    {
+        QList<SharedThing> todo;
+        for (int i = 0; i < 20; ++i) {
+            SharedThing t;
+            t.id = QStringLiteral("T%1").arg(i);
+            t.title = QStringLiteral("a sibling's thing %1").arg(i);
+            t.day = today.iso();
+            t.sourceApp = QStringLiteral("todo");
+            todo.append(t);
+        }
+        (void)family.publish(todo, QStringLiteral("todo"));
+    }
+    QSettings settings(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+    NotificationScheduler scheduler(std::make_unique<NoDesktop>());
+    AppModel::Services services;
+    services.bus = QDBusConnection(QStringLiteral("no-bus"));
+    services.readEvents = [](const QList<Day>&, QObject*, std::function<void(const EventLines&)>) {};
+    services.reminders = std::make_unique<ReminderCenter>(&scheduler, true, QTimeZone::systemTimeZone());
+    services.syncDelay = std::chrono::milliseconds(0);
+    AppModel model(folder, today, &settings, family, dir.filePath(QStringLiteral("notes")),
+                   dir.filePath(QStringLiteral("Notes")), std::move(services));
+    const auto synced = [&] {
+        while (model.syncPending())
+            QCoreApplication::processEvents();
+    };
+    model.beginSearch();
+    model.setSearching(false);
+    synced();
+    model.refreshFromFamily();
+    std::printf("\n%d years (%lld things), loaded whole\n", years, (long long)made);
+
+    SqliteConnection sibling = SqliteConnection::open(path).connection;
+    sibling.waitFor(std::chrono::seconds(10));
+    const int rounds = 11;
+    // The sibling renames its thing; the refresh reads that row, as the floor does.
+    const auto siblingRenames = [&](int i) {
+        SqliteStatement update(sibling, "UPDATE things SET title = ? WHERE id = 'T3';");
+        update.bindText(1, QStringLiteral("renamed there %1").arg(i));
+        update.run();
+    };
+    QList<double> refresh;
+    QList<double> readRow;
+    for (int i = 0; i < rounds; ++i) {
+        siblingRenames(i);
+        QElapsedTimer timer;
+        timer.start();
+        SqliteStatement query(sibling, "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
+                                       "source_app, updated_at FROM things WHERE id = 'T3';");
+        (void)query.step();
+        (void)query.text(1);
+        readRow.append(double(timer.nsecsElapsed()) / 1e6);
+        timer.start();
+        model.refreshFromFamily();
+        refresh.append(double(timer.nsecsElapsed()) / 1e6);
+    }
+    ratio("refresh after one sibling change", Rounds::medianOf(refresh), Rounds::medianOf(readRow));
+
+    // One rename here; the sync publishes it. The floor writes that row alone.
+    const QUuid id = model.planner().things(Place::onDay(today)).value(0).id;
+    const QString syncID = model.planner().thing(id) ? model.planner().thing(id)->syncID.value_or(QString()) : QString();
+    QList<double> sync;
+    QList<double> writeRow;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        sibling.exec("BEGIN IMMEDIATE;");
+        SqliteStatement update(sibling, "UPDATE things SET zs = zs WHERE id = ?;");
+        update.bindText(1, syncID);
+        update.run();
+        sibling.exec("COMMIT;");
+        writeRow.append(double(timer.nsecsElapsed()) / 1e6);
+        model.refreshFromFamily();  // the floor's write read back, untimed
+        model.rename(id, QStringLiteral("renamed here %1").arg(i));
+        QThread::msleep(5);
+        timer.start();
+        synced();
+        sync.append(double(timer.nsecsElapsed()) / 1e6);
+    }
+    ratio("sync after one edit", Rounds::medianOf(sync), Rounds::medianOf(writeRow));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -218,5 +317,7 @@ int main(int argc, char** argv)
     line("read all rows", readAll);
 
     modelSync();
+    for (const int years : {1, 10, 30})
+        modelAtYears(years);
     return 0;
 }

@@ -9,6 +9,8 @@
 #include "textutil.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
@@ -167,11 +169,21 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     syncTimer_.setSingleShot(true);
     syncTimer_.setInterval(services.syncDelay);
     connect(&syncTimer_, &QTimer::timeout, this, [this] { syncAll(); });
+    familyRefreshTimer_.setSingleShot(true);
+    familyRefreshTimer_.setInterval(std::chrono::milliseconds(30));
+    connect(&familyRefreshTimer_, &QTimer::timeout, this, [this] { refreshFromFamily(); });
 
     externalSlots_ = readSlots(*defaults_);
     syncError_ = familyStore_.failure();
     familyGeneration_ = familyStore_.generation();
-    publishedAt_ = readPublishedAt();
+    {
+        QString basePath;
+        if (services.familyBasePath)
+            basePath = *services.familyBasePath;
+        else if (writesFiles_ && !defaults_->fileName().isEmpty())
+            basePath = QFileInfo(defaults_->fileName()).dir().filePath(QStringLiteral("family-base.db"));
+        familySync_ = std::make_unique<FamilySync>(familyStore_, plannerTag(), basePath);
+    }
 
     // The fields take the stored values as they are: no setter runs, no key is written.
     // A first weekday out of range would name no weekday; it means the locale's.
@@ -216,10 +228,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     });
 }
 
-AppModel::~AppModel()
-{
-    keepPublishedAt();
-}
+AppModel::~AppModel() = default;
 
 QDateTime AppModel::now() const
 {

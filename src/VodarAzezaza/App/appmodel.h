@@ -11,6 +11,7 @@
 #include "appmodeltypes.h"
 #include "calendarreader.h"
 #include "familystore.h"
+#include "familysync.h"
 #include "focuspanelcontroller.h"
 #include "keymap.h"
 #include "notesmodel.h"
@@ -74,6 +75,9 @@ struct AppModelServices {
     std::function<QList<PembyThing>()> takeHandoff;
     // Opens a link with the desktop's handler for it.
     std::function<bool(const QUrl&)> openUrl;
+    // Where the family sync keeps what the planner and the store last agreed on; beside
+    // the settings file when unset (in memory only in a run that writes no files).
+    std::optional<QString> familyBasePath;
     // How long after the last save the family sync runs, and how long a toast stays.
     std::chrono::milliseconds syncDelay{400};
     std::chrono::milliseconds toastDuration{3000};
@@ -168,6 +172,9 @@ public:
     const std::optional<QString>& syncError() const { return syncError_; }
     // Plan files that were left alone because they are not regular files (links).
     const QStringList& skippedPlanFiles() const { return skippedPlanFiles_; }
+    // Publishing waits for another app's lock on the family store; the footnote says so
+    // too (and syncErrorChanged tells of it).
+    bool syncWaits() const { return familyLockHeld_; }
     // Once true, never set back.
     bool emptyBannerSpent() const { return emptyBannerSpent_; }
     void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
@@ -217,6 +224,8 @@ public:
     bool ownChangePending() const { return ownChangePending_; }
     // A family sync is scheduled and has not started yet.
     bool syncPending() const { return syncPending_; }
+    // How many times the model has read the family store back.
+    int familyRefreshes() const { return familyRefreshes_; }
 
     // Reads the events of the visible days again, or drops them when the calendar is off.
     // Reads may overlap; only the newest one's result is taken.
@@ -771,26 +780,39 @@ private:
     // whose sync id an earlier one carries gets a fresh one too.
     bool ensureSyncIDs(Planner& plan, bool afterReading = false);
     // Publishes every own thing of the loaded plan, marks the rows it no longer
-    // publishes deleted, and posts the change notification.
+    // publishes deleted, and posts the change notification. Nothing another app changed
+    // since the base is written over: that comes into the plan first.
     void syncAll();
+    // One publication; true when rows were held back and the plan took their changes
+    // in, so it is to be published again.
+    bool publishOnce();
+    // Rows held back that are gone from the plan but changed elsewhere come back.
+    void keepDeletedHereChangedThere(const QStringList& heldBack);
     // The row of an own thing: of a day when `day` is given, else of a list or a month.
     // `now` stamps it, in seconds since 1970.
     SharedThing shared(const Thing& thing, const std::optional<Day>& day, double now) const;
-    // At start, a sibling's edits made since the last publication come back whole.
+    // Reads what changed in the store since the last read and merges the own rows.
     void refreshFromFamily(bool startingUp);
-    // Removes own things that another app deleted, one undo step each.
+    // Drops the slots and the selection of other apps' rows that are gone.
+    void forgetGoneExternals();
+    // Takes into the plan what the store changed of these own rows (by sync id).
+    void mergeOwnRows(const QHash<QString, SharedThing>& planned);
+public:
+    struct OwnThing {
+        Place place;
+        Thing thing;
+    };
+private:
+    // The own things of these sync ids, where they stand.
+    QHash<QString, OwnThing> ownThings(const QSet<QString>& wanted);
+    // Removes own things that another app deleted, one undo step each; a thing changed
+    // here since the base stays.
     void applyDeletesFromFamily();
     // After the store was used: the footnote follows its state, and a file opened anew
     // gets everything published again.
     void noteFamilyState();
-    // Looks at the store's file, which siblings may delete or replace, and keeps when
-    // the store last held what was published.
+    // Looks at the store's file, which siblings may delete or replace.
     void checkFamilyStore();
-    // When the store last held exactly what the plan published, on the store's clock;
-    // kept in the settings, so a start knows which rows a sibling changed meanwhile.
-    static QString publishedAtKey();
-    std::optional<double> readPublishedAt() const;
-    void keepPublishedAt();
     // Posts the change notification, whose echo is then skipped once.
     void announce();
     // The change notification arrived.
@@ -882,12 +904,25 @@ private:
         std::optional<Day> day;
         QList<Thing> things;
         QList<SharedThing> rows;
+        bool agreed = false;  // the base holds these rows
     };
     QList<SyncGroup> syncGroups_;
     // The last publication met another app's lock past its wait.
     bool familyLockHeld_ = false;
-    // When the store last held what the plan published; none before the first time.
-    std::optional<double> publishedAt_;
+    std::unique_ptr<FamilySync> familySync_;
+    // Runs the refresh for the notifications heard since it started.
+    QTimer familyRefreshTimer_;
+    int familyRefreshes_ = 0;
+    // The last refresh changed the plan.
+    bool tookFromFamily_ = false;
+    // A sync met a refused save: it runs once a save goes through.
+    bool publishAfterSave_ = false;
+    // How many weeks were loaded when deletions made elsewhere were last looked for.
+    qsizetype deletionsCheckedWeeks_ = -1;
+    // Where each own sync id stood in syncIndexed_.
+    QHash<QString, Place> syncIndex_;
+    Planner syncIndexed_;
+    bool syncIndexValid_ = false;
     // The save error that a refused change of another app's thing put up.
     std::optional<QString> externalError_;
 

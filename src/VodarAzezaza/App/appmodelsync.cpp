@@ -71,14 +71,11 @@ bool giveSyncID(Thing& thing, const QString& id)
     return true;
 }
 
-// What a sibling's edit of a row brings back to the thing: the done flag always, the
-// rest only while no change of the planner's own waits to be published.
+// What the plan takes of a row the store changed: the fields of the merge, onto the
+// own thing with that sync id.
 struct CopyBack {
     QString syncID;
-    bool done = false;
-    std::optional<QString> title;
-    std::optional<std::pair<std::optional<QString>, QString>> note;  // note id, note text
-    std::optional<QList<Step>> steps;
+    FamilySync::Take take;
     // What is taken back reads otherwise than the row (a title made one line): the
     // row gets it as the plan has it, or the next start would publish it as new.
     bool reworded = false;
@@ -86,51 +83,53 @@ struct CopyBack {
     bool applyTo(Thing& thing) const
     {
         bool changed = false;
-        if (thing.done != done) {
-            thing.done = done;
+        if (take.done && thing.done != *take.done) {
+            thing.done = *take.done;
             changed = true;
         }
-        if (title && thing.title != *title) {
-            thing.title = *title;
+        if (take.title && thing.title != *take.title) {
+            thing.title = *take.title;
             changed = true;
         }
-        if (note && (thing.noteID != note->first || thing.note != note->second)) {
-            thing.noteID = note->first;
-            thing.note = note->second;
+        if (take.note && (thing.noteID != take.note->first || thing.note != take.note->second)) {
+            thing.noteID = take.note->first;
+            thing.note = take.note->second;
             changed = true;
         }
-        if (steps && thing.steps != *steps) {
-            thing.steps = *steps;
-            changed = true;
+        if (take.steps) {
+            QList<Step> steps;
+            for (const SharedStep& step : *take.steps)
+                steps.append(Step{step.title, step.done});
+            if (thing.steps != steps) {
+                thing.steps = steps;
+                changed = true;
+            }
         }
         return changed;
     }
 };
 
-CopyBack copyBack(const SharedThing& row, const Thing& thing, bool onlyDone)
+// A sibling may keep line breaks in a title or a step; the plan holds them on one line,
+// as its file does.
+CopyBack oneLineCopy(const QString& syncID, const SharedThing& row, FamilySync::Take take)
 {
-    CopyBack copy;
-    copy.syncID = row.id;
-    copy.done = row.done;
-    if (onlyDone)
-        return copy;
-    // A sibling may keep line breaks in a title; the plan holds it on one line, as its
-    // file does.
-    const QString title = pemby::titleText(row.title);
-    if (!title.isEmpty() && title != thing.title)
-        copy.title = title;
-    if (row.noteID != thing.noteID || row.note != thing.note)
-        copy.note = std::make_pair(row.noteID, row.note);
-    QList<Step> steps;
-    for (const SharedStep& step : row.steps)
-        steps.append(Step{pemby::oneLineText(step.title), step.done});
-    if (steps != thing.steps)
-        copy.steps = steps;
+    CopyBack copy{syncID, std::move(take), false};
+    if (copy.take.title) {
+        const QString title = pemby::titleText(*copy.take.title);
+        if (title.isEmpty())
+            copy.take.title.reset();
+        else
+            copy.take.title = title;
+    }
+    if (copy.take.steps) {
+        for (SharedStep& step : *copy.take.steps)
+            step.title = pemby::oneLineText(step.title);
+    }
     const auto stepsAsRow = [&] {
-        return std::equal(steps.cbegin(), steps.cend(), row.steps.cbegin(), row.steps.cend(),
-                          [](const Step& a, const SharedStep& b) { return a.title == b.title; });
+        return std::equal(copy.take.steps->cbegin(), copy.take.steps->cend(), row.steps.cbegin(), row.steps.cend(),
+                          [](const SharedStep& a, const SharedStep& b) { return a.title == b.title; });
     };
-    copy.reworded = (copy.title && *copy.title != row.title) || (copy.steps && !stepsAsRow());
+    copy.reworded = (copy.take.title && *copy.take.title != row.title) || (copy.take.steps && !stepsAsRow());
     return copy;
 }
 
@@ -146,15 +145,31 @@ const QString& dayText(Day day)
 }
 
 // The first thing of each sync id, in the plan's order: a refresh looks up every row,
-// and a scan per row would not do for a plan loaded whole.
-QHash<QString, Thing> bySyncID(const Planner& plan)
+// and a scan per row would not do for a plan loaded whole. With `wanted`, only those.
+using Found = AppModel::OwnThing;
+QHash<QString, Found> bySyncID(const Planner& plan, const QSet<QString>* wanted = nullptr)
 {
-    QHash<QString, Thing> index;
-    plan.forEachThing([&](const Place&, int, const Thing& thing) {
-        if (thing.syncID && !index.contains(*thing.syncID))
-            index.insert(*thing.syncID, thing);
+    QHash<QString, Found> index;
+    plan.forEachThing([&](const Place& place, int, const Thing& thing) {
+        if (thing.syncID && (!wanted || wanted->contains(*thing.syncID)) && !index.contains(*thing.syncID))
+            index.insert(*thing.syncID, Found{place, thing});
     });
     return index;
+}
+
+// The fields of an own thing that the merge looks at.
+FamilyStore::Agreed agreedOf(const Thing& thing, const Place& place)
+{
+    FamilyStore::Agreed agreed;
+    agreed.title = thing.title;
+    agreed.done = thing.done;
+    if (const auto day = place.day())
+        agreed.day = day->iso();
+    for (const Step& step : thing.steps)
+        agreed.steps.append(SharedStep{step.title, step.done});
+    agreed.note = thing.note;
+    agreed.noteID = thing.noteID;
+    return agreed;
 }
 
 } // namespace
@@ -240,6 +255,24 @@ void AppModel::syncAll()
 {
     const Transition transition(*this);
     syncPending_ = false;
+    // A plan the files refused (another planner wrote them meanwhile) is not published:
+    // its rows would take the other planner's away. It is once a save goes through.
+    if (saveError_ && saveError_ != externalError_) {
+        publishAfterSave_ = true;
+        return;
+    }
+    // A row another app changed since the base is not written over: its change is taken
+    // into the plan first and the plan published again. Twice at most in one go: a row
+    // that keeps changing is published at the next sync.
+    for (int round = 0;; ++round) {
+        if (!publishOnce() || round == 2)
+            break;
+    }
+    noteFamilyState();
+}
+
+bool AppModel::publishOnce()
+{
     ensureSyncIDs();
 
     // The rows of each list of things, in the plan's order. A list that is the very
@@ -257,7 +290,7 @@ void AppModel::syncAll()
             built.reserve(things.size());
             for (const Thing& thing : things)
                 built.append(shared(thing, day, stamp));
-            groups.append(SyncGroup{day, things, built});
+            groups.append(SyncGroup{day, things, built, false});
         }
         rows.append(groups.last().rows);
     };
@@ -267,27 +300,142 @@ void AppModel::syncAll()
         add(list.things, std::nullopt);
     for (const QList<Thing>& things : planner_.months)
         add(things, std::nullopt);
-    syncGroups_ = std::move(groups);
 
     // The store mirrors the loaded plan: a row of a thing deleted here, or of a week not
     // loaded now, goes, with no deleting app, so the planner never takes it for a
     // deletion made elsewhere. Once another app has kept its lock past one wait, the
-    // tries that follow do not wait again: each would freeze the window as long.
-    const FamilyStore::Publication published = familyStore_.publish(
-        rows, plannerTag(), familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
+    // tries that follow do not wait at all.
+    const FamilyStore::Publication published =
+        familyStore_.publish(rows, plannerTag(),
+                             familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt,
+                             familySync_->guard());
     if (published.answer.busy && !familyLockHeld_)
         qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
-    familyLockHeld_ = published.answer.busy;
+    // The footnote says the sync waits, and says so no more once it went through.
+    assign(familyLockHeld_, published.answer.busy, &AppModel::syncErrorChanged);
     if (published.answer.busy) {
-        // The rows still wait to be published, so the siblings' titles are not taken
-        // back meanwhile; the lock usually goes soon.
+        // The rows still wait to be published; the lock usually goes soon.
+        syncGroups_ = std::move(groups);
         syncPending_ = true;
         syncTimer_.start();
-    } else if (!published.answer.isFailed()) {
-        publishedAt_ = published.at;
-        announce();
+        return false;
     }
-    noteFamilyState();
+    if (published.answer.isFailed()) {
+        syncGroups_ = std::move(groups);
+        return false;
+    }
+    const QSet<QString> heldBack(published.heldBack.cbegin(), published.heldBack.cend());
+    // A row another app deleted keeps its base until the deletion is taken over here.
+    QSet<QString> notAgreed = heldBack;
+    for (const QString& id : published.refused)
+        notAgreed.insert(id);
+    for (SyncGroup& group : groups) {
+        if (group.agreed)
+            continue;
+        familySync_->agreed(group.rows, notAgreed);
+        group.agreed = std::none_of(group.rows.cbegin(), group.rows.cend(),
+                                    [&](const SharedThing& row) { return notAgreed.contains(row.id); });
+    }
+    syncGroups_ = std::move(groups);
+    if (heldBack.isEmpty()) {
+        announce();
+        return false;
+    }
+    // What the store changed comes into the plan; then the plan goes out again.
+    tookFromFamily_ = false;
+    refreshFromFamily();
+    keepDeletedHereChangedThere(published.heldBack);
+    if (!tookFromFamily_) {
+        announce();
+        return false;
+    }
+    return true;
+}
+
+void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
+{
+    // A row that is gone from the plan but that another app changed since: deleted here
+    // and edited there, it is kept, back where the row says. A row of a week not loaded
+    // now simply waits in the store until that week is.
+    const Result<QList<SharedThing>> rows = familyStore_.things(heldBack);
+    if (!rows)
+        return;
+    Planner next = planner_;
+    bool added = false;
+    for (const SharedThing& row : *rows) {
+        if (row.sourceApp != plannerTag() || next.thingWithSyncID(row.id))
+            continue;
+        std::optional<Place> place;
+        if (row.day) {
+            const auto day = Day::fromIso(*row.day);
+            if (!day || !store_.loadedWeeks().contains(day->monday()))
+                continue;
+            place = Place::onDay(*day);
+        } else if (!next.lists.isEmpty()) {
+            place = Place::inList(0);
+        } else {
+            continue;
+        }
+        Thing thing;
+        thing.id = QUuid::createUuid();
+        thing.title = pemby::trimWhitespace(row.title).isEmpty() ? row.title : pemby::trimWhitespace(row.title);
+        thing.done = row.done;
+        thing.zs = int(row.zs);
+        for (const SharedStep& step : row.steps)
+            thing.steps.append(Step{step.title, step.done});
+        thing.note = row.note;
+        thing.noteID = row.noteID;
+        thing.link = row.link;
+        thing.syncID = row.id;
+        next.add(thing, *place);
+        added = true;
+    }
+    if (!added)
+        return;
+    tookFromFamily_ = true;
+    setPlanner(std::move(next));
+    save(false);
+}
+
+QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& wanted)
+{
+    // Where each sync id stands, kept up to date with the places that changed since it
+    // was last looked at: a refresh after one sibling change looks at that one thing,
+    // not at every thing of a plan that may be loaded whole.
+    if (!syncIndexValid_) {
+        syncIndex_.clear();
+        planner_.forEachThing([&](const Place& place, int, const Thing& thing) {
+            if (thing.syncID && !syncIndex_.contains(*thing.syncID))
+                syncIndex_.insert(*thing.syncID, place);
+        });
+        syncIndexValid_ = true;
+    } else {
+        for (const Place& place : planner_.changedPlaces(syncIndexed_)) {
+            for (const Thing& thing : planner_.things(place)) {
+                if (thing.syncID)
+                    syncIndex_.insert(*thing.syncID, place);
+            }
+        }
+    }
+    syncIndexed_ = planner_;
+    QHash<QString, OwnThing> found;
+    bool stale = false;
+    for (const QString& id : wanted) {
+        const auto place = syncIndex_.constFind(id);
+        if (place == syncIndex_.cend())
+            continue;
+        const QList<Thing> there = planner_.things(*place);
+        const auto thing = std::find_if(there.cbegin(), there.cend(), [&](const Thing& t) { return t.syncID == id; });
+        if (thing == there.cend()) {
+            stale = true;  // moved or gone since: look everywhere
+            break;
+        }
+        found.insert(id, OwnThing{*place, *thing});
+    }
+    if (!stale)
+        return found;
+    syncIndexValid_ = false;
+    return bySyncID(planner_, &wanted);
 }
 
 void AppModel::announce()
@@ -302,7 +450,10 @@ void AppModel::familyChanged()
 {
     if (std::exchange(ownChangePending_, false))
         return;
-    refreshFromFamily();
+    // A burst of notifications is one refresh: the first starts a short wait, and what
+    // arrives meanwhile is read by the same refresh. A steady stream reads once a wait.
+    if (!familyRefreshTimer_.isActive())
+        familyRefreshTimer_.start();
 }
 
 void AppModel::refreshFromFamily()
@@ -310,27 +461,76 @@ void AppModel::refreshFromFamily()
     refreshFromFamily(false);
 }
 
-void AppModel::refreshFromFamily(bool startingUp)
+void AppModel::refreshFromFamily(bool)
 {
     const Transition transition(*this);
-    applyDeletesFromFamily();
-
-    const Result<QList<SharedThing>> read = familyStore_.allThings();
+    const Result<FamilyStore::Changes> read = familySync_->readChanges();
+    // Deletions made elsewhere are looked for when a row went, after a whole read, and
+    // when more weeks are loaded (a deletion waits for its thing's week): asking every
+    // time would read every row of the store.
+    const bool rowWent = read && std::any_of(read->rows.cbegin(), read->rows.cend(), [](const FamilyStore::Change& c) {
+        return !c.live;
+    });
+    if (!read || read->whole || rowWent || store_.loadedWeeks().size() != deletionsCheckedWeeks_) {
+        deletionsCheckedWeeks_ = store_.loadedWeeks().size();
+        applyDeletesFromFamily();
+    }
     noteFamilyState();
     // A read that failed says nothing about what is there: the rows, their slots and
     // the selection stay as the last good read left them.
     if (!read)
         return;
-    const QList<SharedThing>& rows = *read;
-    QList<SharedThing> others;
-    for (const SharedThing& row : rows) {
-        if (row.sourceApp != plannerTag())
-            others.append(row);
-    }
-    assign(familyThings_, others, &AppModel::familyThingsChanged);
+    ++familyRefreshes_;
 
+    // The other apps' rows: all of them after a whole read, else the last ones with
+    // what changed since.
+    QList<SharedThing> others;
+    QHash<QString, SharedThing> planned;
+    if (read->whole) {
+        for (const FamilyStore::Change& change : read->rows) {
+            if (change.live && change.row.sourceApp != plannerTag())
+                others.append(change.row);
+        }
+    } else {
+        // Only rows of other apps can be among them; the planner's own are not walked.
+        QHash<QString, const FamilyStore::Change*> changed;
+        for (const FamilyStore::Change& change : read->rows) {
+            if (change.row.sourceApp != plannerTag() || !change.live)
+                changed.insert(change.row.id, &change);
+        }
+        if (!changed.isEmpty()) {
+            for (const SharedThing& thing : std::as_const(familyThings_)) {
+                const auto it = changed.find(thing.id);
+                if (it == changed.end()) {
+                    others.append(thing);
+                    continue;
+                }
+                if ((*it)->live && (*it)->row.sourceApp != plannerTag())
+                    others.append((*it)->row);
+                changed.erase(it);
+            }
+            for (const FamilyStore::Change& change : read->rows) {
+                if (changed.contains(change.row.id) && change.live && change.row.sourceApp != plannerTag())
+                    others.append(change.row);
+            }
+        } else {
+            others = familyThings_;
+        }
+    }
+    for (const FamilyStore::Change& change : read->rows) {
+        // A row that still holds what we published brings nothing back.
+        if (change.live && change.row.sourceApp == plannerTag() && !change.publisherWroteLast)
+            planned.insert(change.row.id, change.row);
+    }
+    if (assign(familyThings_, others, &AppModel::familyThingsChanged) || read->whole)
+        forgetGoneExternals();
+    mergeOwnRows(planned);
+}
+
+void AppModel::forgetGoneExternals()
+{
     QSet<QString> present;
-    for (const SharedThing& row : others)
+    for (const SharedThing& row : std::as_const(familyThings_))
         present.insert(row.id);
     QMap<QString, int> kept;
     for (auto it = externalSlots_.cbegin(); it != externalSlots_.cend(); ++it) {
@@ -344,43 +544,72 @@ void AppModel::refreshFromFamily(bool startingUp)
         if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *selectedExternal_; }))
             setSelectedExternal(std::nullopt);
     }
+}
 
-    const QHash<QString, Thing> index = bySyncID(planner_);
-    QHash<QUuid, CopyBack> copies;
-    for (const SharedThing& row : rows) {
-        if (row.sourceApp != plannerTag())
-            continue;
-        const auto thing = index.constFind(row.id);
-        if (thing == index.cend())
-            continue;
-        // A row that still holds what we last published brings nothing back: where the
-        // plan differs, the plan changed since (typed here and not published yet, or
-        // re-read from a file edited elsewhere) and the next sync publishes it.
-        if (publishedAt_ && row.updatedAt <= *publishedAt_)
-            continue;
-        // At start the sync is already scheduled, but nothing waiting in it was typed
-        // in this run: a sibling's edit made meanwhile comes back whole.
-        CopyBack copy = copyBack(row, *thing, startingUp ? false : syncPending_);
-        Thing changed = *thing;
-        if (copy.applyTo(changed))
-            copies.insert(thing->id, std::move(copy));
-    }
-    if (copies.isEmpty())
+void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
+{
+    if (planned.isEmpty())
         return;
+    // Each field of an own row that only the other app changed since the base comes
+    // into the plan; where the plan changed it too, the plan's stays and is published.
+    QSet<QString> wanted;
+    for (auto it = planned.cbegin(); it != planned.cend(); ++it)
+        wanted.insert(it.key());
+    const QHash<QString, Found> index = ownThings(wanted);
+    QHash<QUuid, CopyBack> copies;
+    QList<std::pair<QUuid, Day>> moves;
+    for (auto it = planned.cbegin(); it != planned.cend(); ++it) {
+        const auto found = index.constFind(it.key());
+        if (found == index.cend())
+            continue;
+        FamilySync::Take take =
+            familySync_->merge(it.key(), agreedOf(found->thing, found->place), FamilyStore::Agreed::of(*it));
+        if (take.day) {
+            if (const auto day = Day::fromIso(*take.day))
+                moves.append({found->thing.id, *day});
+        }
+        std::optional<Day> movedTo;
+        if (take.day) {
+            movedTo = Day::fromIso(*take.day);
+            take.day.reset();
+        }
+        CopyBack copy = oneLineCopy(it.key(), *it, std::move(take));
+        Thing changed = found->thing;
+        const bool copied = copy.applyTo(changed);
+        // Where the plan now holds what the row holds, both sides agree.
+        familySync_->settled(it.key(), agreedOf(changed, movedTo ? Place::onDay(*movedTo) : found->place),
+                             FamilyStore::Agreed::of(*it));
+        if (copied)
+            copies.insert(found->thing.id, std::move(copy));
+    }
+    if (copies.isEmpty() && moves.isEmpty())
+        return;
+    tookFromFamily_ = true;
+    // A thing moved to a week not loaded: that week is read first, so its file keeps
+    // what it holds.
+    for (const auto& [id, day] : moves) {
+        if (!store_.loadedWeeks().contains(day.monday()))
+            readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
+    }
     Planner next = planner_;
     changeThings<CopyBack>(next, copies, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
+    for (const auto& [id, day] : moves)
+        next.move(id, Place::onDay(day));
     setPlanner(std::move(next));
     if (std::any_of(copies.cbegin(), copies.cend(), [](const CopyBack& copy) { return copy.reworded; }))
         scheduleSync();
     // A sibling's edit is no undo step: undo must not take it back and publish that.
-    if (!undoStack_.isEmpty() || !redoStack_.isEmpty()) {
+    if (!copies.isEmpty() && (!undoStack_.isEmpty() || !redoStack_.isEmpty())) {
         QList<CopyBack> edits = copies.values();
         patchSnapshots([&](Planner& snapshot) {
-            const QHash<QString, Thing> there = bySyncID(snapshot);
+            QSet<QString> ids;
+            for (const CopyBack& copy : edits)
+                ids.insert(copy.syncID);
+            const QHash<QString, Found> there = bySyncID(snapshot, &ids);
             QHash<QUuid, CopyBack> mine;
             for (const CopyBack& copy : edits) {
                 if (const auto thing = there.constFind(copy.syncID); thing != there.cend())
-                    mine.insert(thing->id, copy);
+                    mine.insert(thing->thing.id, copy);
             }
             changeThings<CopyBack>(snapshot, mine, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
         });
@@ -403,6 +632,14 @@ void AppModel::applyDeletesFromFamily()
         // tried again at the next refresh.
         if (familyStore_.acknowledgeDelete(id).isFailed())
             continue;
+        // Deleted there but changed here since the base: the thing stays, and the next
+        // publication brings its row back.
+        const auto location = planner_.locate(thing->id);
+        const auto base = familySync_->base(id);
+        if (location && base && !(agreedOf(*thing, location->place) == *base)) {
+            scheduleSync();
+            continue;
+        }
         commit([&](Planner& plan) { plan.remove(thing->id); });
         setSelection(QSet<QUuid>(selection_).subtract({thing->id}));
         if (opened_ == thing->id)
@@ -419,8 +656,10 @@ void AppModel::noteFamilyState()
         return;
     familyGeneration_ = generation;
     // Another file took the old one's place: it holds none of what we published, and
-    // other apps' rows of its own.
+    // other apps' rows of its own; nothing is agreed with it yet.
     qCInfo(lcSync) << "the family store was opened again; publishing to it";
+    familySync_->forget();
+    syncGroups_.clear();
     scheduleSync();
     QTimer::singleShot(0, this, [this] { refreshFromFamily(); });
 }
@@ -429,32 +668,4 @@ void AppModel::checkFamilyStore()
 {
     familyStore_.check();
     noteFamilyState();
-    keepPublishedAt();
-}
-
-void AppModel::keepPublishedAt()
-{
-    // Written with the heartbeat and at the end of the run, not after every sync: the
-    // settings file's write would cost more than the sync. After a crash the time
-    // kept is at most a heartbeat old, which only takes back rows as they were then.
-    if (!publishedAt_)
-        return;
-    const QString text = QString::number(*publishedAt_, 'g', 17);
-    if (defaults_->value(publishedAtKey()).toString() != text)
-        writeSetting(publishedAtKey(), text);
-}
-
-QString AppModel::publishedAtKey()
-{
-    return QStringLiteral("family.publishedAt");
-}
-
-std::optional<double> AppModel::readPublishedAt() const
-{
-    const QVariant value = defaults_->value(publishedAtKey());
-    if (value.typeId() != QMetaType::QString)
-        return std::nullopt;
-    bool ok = false;
-    const double at = value.toString().toDouble(&ok);
-    return ok ? std::optional(at) : std::nullopt;
 }

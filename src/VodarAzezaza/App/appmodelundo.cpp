@@ -91,6 +91,8 @@ void AppModel::save(bool broadcast)
     if (saved) {
         assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
         syncReminders();
+        if (std::exchange(publishAfterSave_, false))
+            broadcast = true;
     } else {
         qCWarning(lcStore) << "save failed:" << saved.errorText();
         const QString text = QStringLiteral("Couldn't save to ") + QDir(store_.folder()).dirName() + QStringLiteral(": ")

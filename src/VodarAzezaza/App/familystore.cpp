@@ -3,10 +3,13 @@
 #include "logcategories.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QSet>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -48,13 +51,73 @@ const char* const markRowDeleted = "UPDATE things SET deleted = 1, deleted_by = 
 const char* const selectStored = "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
                                  "source_app, deleted, deleted_by, updated_at FROM things";
 
-// Rows a sibling wrote are found by their stamp. Its clock is ours, but it may have
-// taken the time before waiting for our lock, so its stamp can be a little older than
-// the newest we know: looking back this far catches it.
-constexpr double stampSlack = 60;
-constexpr qint64 fullReadInterval = 5 * 60 * 1000;
+// Our change log. Every write of any app numbers its row anew; a planner row also keeps
+// what it held when another app first wrote it after the planner's publication (the
+// planner sets `mine` in the transaction of each publication).
+const char* const createChangeLog =
+    "CREATE TABLE IF NOT EXISTS planner_changes ("
+    "id TEXT PRIMARY KEY, "
+    "seq INTEGER NOT NULL, "
+    "mine INTEGER NOT NULL DEFAULT 0, "
+    "before_known INTEGER NOT NULL DEFAULT 0, "
+    "before_title TEXT, before_done INTEGER, before_day TEXT, before_steps TEXT, "
+    "before_note TEXT, before_note_id TEXT);";
+const char* const createChangeLogIndex = "CREATE INDEX IF NOT EXISTS planner_changes_seq ON planner_changes(seq);";
+
+struct OwnTrigger {
+    const char* name;
+    const char* sql;  // as sqlite_master keeps it: the statement without its semicolon
+};
+const OwnTrigger ownTriggers[] = {
+    {"planner_changes_insert",
+     "CREATE TRIGGER planner_changes_insert AFTER INSERT ON things BEGIN "
+     "INSERT INTO planner_changes (id, seq) VALUES (NEW.id, (SELECT coalesce(max(seq), 0) + 1 FROM planner_changes)) "
+     "ON CONFLICT(id) DO UPDATE SET seq = excluded.seq, mine = 0, "
+     "before_known = CASE WHEN planner_changes.mine THEN 0 ELSE planner_changes.before_known END; END"},
+    {"planner_changes_update",
+     "CREATE TRIGGER planner_changes_update AFTER UPDATE ON things BEGIN "
+     "INSERT INTO planner_changes (id, seq, before_known, before_title, before_done, before_day, before_steps, "
+     "before_note, before_note_id) VALUES (NEW.id, (SELECT coalesce(max(seq), 0) + 1 FROM planner_changes), 1, "
+     "OLD.title, OLD.done, OLD.due_day, OLD.steps_json, OLD.note_plain, OLD.note_id) "
+     "ON CONFLICT(id) DO UPDATE SET seq = excluded.seq, mine = 0, "
+     "before_known = CASE WHEN planner_changes.mine THEN 1 ELSE planner_changes.before_known END, "
+     "before_title = CASE WHEN planner_changes.mine THEN excluded.before_title ELSE planner_changes.before_title END, "
+     "before_done = CASE WHEN planner_changes.mine THEN excluded.before_done ELSE planner_changes.before_done END, "
+     "before_day = CASE WHEN planner_changes.mine THEN excluded.before_day ELSE planner_changes.before_day END, "
+     "before_steps = CASE WHEN planner_changes.mine THEN excluded.before_steps ELSE planner_changes.before_steps END, "
+     "before_note = CASE WHEN planner_changes.mine THEN excluded.before_note ELSE planner_changes.before_note END, "
+     "before_note_id = CASE WHEN planner_changes.mine THEN excluded.before_note_id "
+     "ELSE planner_changes.before_note_id END; END"},
+    {"planner_changes_delete",
+     "CREATE TRIGGER planner_changes_delete AFTER DELETE ON things BEGIN "
+     "INSERT INTO planner_changes (id, seq) VALUES (OLD.id, (SELECT coalesce(max(seq), 0) + 1 FROM planner_changes)) "
+     "ON CONFLICT(id) DO UPDATE SET seq = excluded.seq, mine = 0, before_known = 0; END"},
+};
+
+const char* const selectLogSeq = "SELECT coalesce(max(seq), 0) FROM planner_changes;";
 
 const QString emptySteps = QStringLiteral("[]");
+
+// A file at the path that is not a SQLite database: SQLite would make one of it at the
+// first write. An empty file is a database not yet begun.
+std::optional<QString> notADatabase(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;  // the open below says why
+    const QByteArray header = file.read(16);
+    if (header.isEmpty() || header == QByteArray("SQLite format 3\0", 16))
+        return std::nullopt;
+    return QStringLiteral("file is not a database");  // as SQLite says it
+}
+
+std::optional<std::pair<qint64, qint64>> fileNode(const QString& path)
+{
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return std::pair(qint64(info.st_dev), qint64(info.st_ino));
+}
 
 void bindRow(SqliteStatement& statement, const SharedThing& thing, const QString& stepsJson, double now)
 {
@@ -152,6 +215,27 @@ bool FamilyStore::StoredRow::matches(const SharedThing& thing)
     return canonical == 1;
 }
 
+SharedThing FamilyStore::StoredRow::toShared(const QString& id) const
+{
+    SharedThing row;
+    row.id = id;
+    row.title = title.value_or(QString());
+    row.done = done;
+    row.day = day;
+    row.zs = zs;
+    row.steps = steps;
+    row.note = note.value_or(QString());
+    row.noteID = noteID;
+    row.link = link;
+    row.sourceApp = sourceApp.value_or(QString());
+    return row;
+}
+
+FamilyStore::Agreed FamilyStore::Agreed::of(const SharedThing& row)
+{
+    return Agreed{row.title, row.done, row.day, row.steps, row.note, row.noteID};
+}
+
 FamilyStore::FamilyStore(const QString& path, Clock clock, std::chrono::milliseconds busyTimeout)
     : path_(path)
     , clock_(std::move(clock))
@@ -198,6 +282,8 @@ std::optional<QString> FamilyStore::failure() const
         return openError_;
     if (fileFailure_)
         return fileFailure_;
+    if (planted_)
+        return plantedText();
     if (readFailure_)
         return readFailure_;
     return writeFailure_;
@@ -223,10 +309,15 @@ double FamilyStore::now() const
 
 std::optional<QString> FamilyStore::openConnection()
 {
+    if (auto error = notADatabase(path_))
+        return error;
     auto opened = SqliteConnection::open(path_);
     if (!opened.connection.isOpen())
         return opened.error && !opened.error->isEmpty() ? *opened.error : QStringLiteral("couldn't open ") + path_;
     db_ = std::move(opened.connection);
+    // Whoever can write the file can put a trigger or view in it; nothing in its schema
+    // may call a function with side effects on our behalf.
+    db_.exec("PRAGMA trusted_schema=OFF;");
     // The whole open waits for a sibling's lock once.
     db_.waitFor(busyTimeout_);
     db_.exec("PRAGMA journal_mode=WAL;");
@@ -248,6 +339,10 @@ std::optional<QString> FamilyStore::openConnection()
     // A file we may only read opens read-only without a word; every write would fail.
     if (db_.isReadOnly())
         writeFailure_ = SqliteFailure::readOnly().message;
+    // The WAL files this connection uses: when the database is replaced, they belong to
+    // the old one.
+    walNode_ = fileNode(path_ + QStringLiteral("-wal"));
+    shmNode_ = fileNode(path_ + QStringLiteral("-shm"));
     ++generation_;
     return std::nullopt;
 }
@@ -265,6 +360,13 @@ void FamilyStore::setUpSchema()
         schemaPending_ = false;
         return;
     }
+    // A planted trigger would run with the purge below.
+    lookAtSchema();
+    if (planted_) {
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+        schemaPending_ = false;
+        return;
+    }
     if (!db_.exec(createTable)) {
         db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
         schemaPending_ = false;
@@ -273,6 +375,7 @@ void FamilyStore::setUpSchema()
     db_.exec(createIndex);
     // Fails harmlessly once the column exists, i.e. on every open after the first.
     db_.exec(addDeletedBy, SqliteConnection::OnError::Quiet);
+    setUpChangeLog();
 
     // Tombstones older than a week have served their purpose. A purge that fails says
     // something about the file (read-only, damaged) that the sync should show.
@@ -299,6 +402,9 @@ void FamilyStore::lookAtFile()
                 db_.close();
                 lastTried_.reset();
             } else {
+                // While the database is ours, so are the WAL files beside it.
+                walNode_ = fileNode(path_ + QStringLiteral("-wal"));
+                shmNode_ = fileNode(path_ + QStringLiteral("-shm"));
                 return;
             }
         } else {
@@ -307,7 +413,18 @@ void FamilyStore::lookAtFile()
             qCWarning(lcFamily, "family store: %s was deleted or replaced", qUtf8Printable(path_));
             db_.close();
             lastTried_.reset();
+            // The old database's WAL must not be applied to the file that took its name:
+            // the frames would overwrite its pages. Only the very files we had open go.
+            const auto removeStale = [](const QString& file, const std::optional<std::pair<qint64, qint64>>& node) {
+                if (node && fileNode(file) == node && ::unlink(QFile::encodeName(file).constData()) == 0)
+                    qCInfo(lcFamily, "family store: removed the old database's %s", qUtf8Printable(file));
+            };
+            removeStale(path_ + QStringLiteral("-wal"), walNode_);
+            removeStale(path_ + QStringLiteral("-shm"), shmNode_);
         }
+        walNode_.reset();
+        shmNode_.reset();
+        planted_.reset();
         forgetCache();
     }
 
@@ -340,6 +457,72 @@ bool FamilyStore::begin(std::chrono::milliseconds wait)
     if (schemaPending_)
         setUpSchema();
     return true;
+}
+
+void FamilyStore::setUpChangeLog()
+{
+    db_.exec(createChangeLog);
+    db_.exec(createChangeLogIndex);
+    for (const OwnTrigger& trigger : ownTriggers) {
+        SqliteStatement there(db_, "SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?;");
+        there.bindText(1, QString::fromLatin1(trigger.name));
+        if (there.step() == SqliteStatement::Step::Row)
+            continue;
+        db_.exec((QByteArray(trigger.sql) + ';').constData());
+        // Writes made before the trigger stood are not numbered: read everything anew.
+        forgetCache();
+    }
+}
+
+void FamilyStore::lookAtSchema()
+{
+    planted_.reset();
+    bool missing = false;
+    QSet<QString> ours;
+    SqliteStatement query(db_, "SELECT type, name, sql FROM sqlite_master WHERE type IN ('trigger', 'view');");
+    query.forEachRow([&](const SqliteStatement& row) {
+        const QString name = row.text(1).value_or(QString());
+        const auto own = std::find_if(std::begin(ownTriggers), std::end(ownTriggers), [&](const OwnTrigger& t) {
+            return name == QLatin1String(t.name);
+        });
+        // Ours by name and by text: a trigger of another's under our name is planted too.
+        if (row.text(0) == u"trigger" && own != std::end(ownTriggers) && row.text(2) == QLatin1String(own->sql)) {
+            ours.insert(name);
+            return;
+        }
+        if (!planted_)
+            planted_ = name;
+    });
+    for (const OwnTrigger& trigger : ownTriggers)
+        missing = missing || !ours.contains(QLatin1String(trigger.name));
+    if (planted_) {
+        qCWarning(lcFamily, "family store: %s holds %s, which the planner did not make; not writing",
+                  qUtf8Printable(QFileInfo(path_).fileName()), qUtf8Printable(*planted_));
+        return;
+    }
+    if (missing && !schemaPending_)
+        schemaPending_ = true;
+}
+
+bool FamilyStore::mayWrite()
+{
+    lookAtSchema();
+    if (planted_)
+        return false;
+    if (schemaPending_)
+        setUpSchema();
+    return !planted_;
+}
+
+FamilyStore::Answer FamilyStore::refusedAnswer() const
+{
+    return failedAnswer(plantedText());
+}
+
+QString FamilyStore::plantedText() const
+{
+    return QFileInfo(path_).fileName() + QStringLiteral(" holds a trigger or view the planner did not make (")
+        + planted_.value_or(QString()) + QStringLiteral(")");
 }
 
 QString FamilyStore::closedReason() const
@@ -391,6 +574,7 @@ FamilyStore::Answer FamilyStore::write(SqliteStatement& statement, const QString
     if (db_.changes() <= 0)
         return answer(false);
     recache(id);
+    keepUpWithOwnWrites();
     countWrites(1);
     return answer(true);
 }
@@ -423,43 +607,82 @@ void FamilyStore::forgetCache()
 {
     lastGroups_.clear();
     cacheValid_ = false;
-    newestStamp_ = 0;
+    cacheSeq_ = 0;
+    touched_.clear();
+    rowAt_.clear();
     order_.clear();
     cache_.clear();
     liveRows_.reset();
 }
 
+std::optional<qint64> FamilyStore::logSeq()
+{
+    SqliteStatement query(db_, selectLogSeq);
+    if (query.step() != SqliteStatement::Step::Row)
+        return std::nullopt;
+    return query.int64(0);
+}
+
 std::optional<SqliteFailure> FamilyStore::loadCache()
 {
-    // Known rows need only what changed since: siblings stamp every row they write.
-    // Now and then everything is read anyway, so a write that broke that rule does
-    // not stay unseen.
-    const bool catchingUp = cacheValid_ && fullRead_.isValid() && !fullRead_.hasExpired(fullReadInterval);
-    if (!catchingUp) {
-        forgetCache();
-        fullRead_.start();
-    }
+    // Known rows need only what was written since: the change log numbers every write,
+    // whoever made it and whatever their clock says.
     const std::optional<qint64> version = db_.dataVersion();
-    SqliteStatement query(db_, (QByteArray(selectStored) + (catchingUp ? " WHERE updated_at >= ?;" : ";")).constData());
-    if (catchingUp)
-        query.bindDouble(1, newestStamp_ - stampSlack);
+    const std::optional<qint64> seq = logSeq();
+    const bool catchingUp = cacheValid_ && seq && *seq >= cacheSeq_;
+    if (!catchingUp)
+        forgetCache();
     liveRows_.reset();
-    lastGroups_.clear();
-    const bool read = query.forEachRow([&](const SqliteStatement& found) {
-        StoredRow row;
-        readStored(found, row);
-        newestStamp_ = std::max(newestStamp_, found.real(12));
-        cache_.insert_or_assign(found.text(0).value_or(QString()), std::move(row));
-    });
+    bool read = false;
+    std::optional<SqliteFailure> failure;
+    if (catchingUp) {
+        SqliteStatement query(db_, "SELECT c.id, t.title, t.done, t.due_day, t.zs, t.steps_json, t.note_plain, "
+                                   "t.note_id, t.link, t.source_app, t.deleted, t.deleted_by, t.id IS NULL "
+                                   "FROM planner_changes c LEFT JOIN things t ON t.id = c.id WHERE c.seq > ?;");
+        query.bindInt64(1, cacheSeq_);
+        read = query.forEachRow([&](const SqliteStatement& found) {
+            const QString id = found.text(0).value_or(QString());
+            // The next publication compares these again, and needs no other row.
+            touched_.insert(id);
+            if (found.int64(12) != 0) {
+                order_.clear();
+                cache_.erase(id);
+                return;
+            }
+            StoredRow row;
+            readStored(found, row);
+            cache_.insert_or_assign(id, std::move(row));
+        });
+        failure = query.failure();
+    } else {
+        SqliteStatement query(db_, (QByteArray(selectStored) + ";").constData());
+        read = query.forEachRow([&](const SqliteStatement& found) {
+            StoredRow row;
+            readStored(found, row);
+            cache_.insert_or_assign(found.text(0).value_or(QString()), std::move(row));
+        });
+        failure = query.failure();
+    }
     if (!read) {
         forgetCache();
-        failedRead(*query.failure());
-        return query.failure();
+        failedRead(*failure);
+        return failure;
     }
     readSucceeded();
-    cacheValid_ = version.has_value();
+    cacheValid_ = version.has_value() && seq.has_value();
     cacheVersion_ = version.value_or(0);
+    cacheSeq_ = seq.value_or(0);
     return std::nullopt;
+}
+
+void FamilyStore::keepUpWithOwnWrites()
+{
+    // Our own commits leave data_version alone: while it has not moved since the cache
+    // was read, every numbered write since is ours, and the cache holds it already.
+    if (cacheIsCurrent()) {
+        if (const auto seq = logSeq())
+            cacheSeq_ = *seq;
+    }
 }
 
 void FamilyStore::recache(const QString& id)
@@ -467,7 +690,7 @@ void FamilyStore::recache(const QString& id)
     if (!cacheValid_)
         return;
     liveRows_.reset();
-    lastGroups_.clear();
+    touched_.insert(id);
     SqliteStatement query(db_, (QByteArray(selectStored) + " WHERE id = ?;").constData());
     query.bindText(1, id);
     switch (query.step()) {
@@ -493,6 +716,8 @@ FamilyStore::Answer FamilyStore::upsert(const SharedThing& thing)
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return closedAnswer();
+    if (!mayWrite())
+        return refusedAnswer();
     if (storedRowMatches(thing, stepsJson))
         return answer(false);
     SqliteStatement statement(db_, upsertRow);
@@ -501,17 +726,19 @@ FamilyStore::Answer FamilyStore::upsert(const SharedThing& thing)
 }
 
 FamilyStore::Publication FamilyStore::publish(const QList<SharedThing>& rows, const QString& app,
-                                              std::optional<std::chrono::milliseconds> wait)
+                                              std::optional<std::chrono::milliseconds> wait, const Guard& guard)
 {
-    return publish(RowGroups{rows}, app, wait);
+    return publish(RowGroups{rows}, app, wait, guard);
 }
 
 FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QString& app,
-                                              std::optional<std::chrono::milliseconds> wait)
+                                              std::optional<std::chrono::milliseconds> wait, const Guard& guard)
 {
     QMutexLocker lock(&mutex_);
     if (!begin(wait.value_or(busyTimeout_)))
         return {closedAnswer()};
+    if (!mayWrite())
+        return {refusedAnswer()};
 
     const auto sameGroups = [&] {
         if (lastGroups_.size() != groups.size() || lastGroupsApp_ != app)
@@ -522,7 +749,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         }
         return true;
     };
-    if (sameGroups() && cacheIsCurrent()) {
+    if (sameGroups() && cacheIsCurrent() && touched_.isEmpty()) {
         readSucceeded();
         return {answer(false), 0, now()};
     }
@@ -531,15 +758,36 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         for (const SharedThing& row : group)
             rows.push_back(&row);
     }
-    const auto remember = [&] {
+    // What the cache holds is what these groups published, but for the touched rows;
+    // where each row stands is known, so the next publication need look only at the
+    // groups that changed and the rows touched since.
+    const auto remember = [&](bool incremental, const QList<qsizetype>& changedGroups, const QStringList& again) {
+        if (!incremental) {
+            // Made again when an increment first needs it.
+            rowAt_.clear();
+        } else {
+            for (const qsizetype g : changedGroups) {
+                for (qsizetype k = 0; k < lastGroups_[g].size(); ++k) {
+                    const auto at = rowAt_.constFind(lastGroups_[g][k].id);
+                    if (at != rowAt_.cend() && at->first == g)
+                        rowAt_.erase(at);
+                }
+            }
+            for (const qsizetype g : changedGroups) {
+                for (qsizetype k = 0; k < groups[g].size(); ++k)
+                    rowAt_.insert(groups[g][k].id, {g, k});
+            }
+        }
         lastGroups_ = groups;
         lastGroupsApp_ = app;
+        touched_ = QSet<QString>(again.cbegin(), again.cend());
     };
 
     using Entry = std::pair<const QString, StoredRow>;
     struct Work {
         QList<const SharedThing*> upserts;
         QStringList vanished;
+        QStringList refused;
         // The rows' entries in their order; none yet for a new row.
         std::vector<Entry*> order;
         // Every row was where the last publication had it.
@@ -571,7 +819,9 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
                 ++seenLive;
             stored.seen = publication;
             // Deleted by another app and not acknowledged: no upsert may revive it.
-            if (!(stored.deleted && stored.deletedByOther) && !stored.matches(*row))
+            if (stored.deleted && stored.deletedByOther)
+                work.refused.append(row->id);
+            else if (!stored.matches(*row))
                 work.upserts.append(row);
         }
         work.sameOrder = next == rows.size() && next == order_.size();
@@ -592,11 +842,92 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         return work;
     };
 
+    // Only the groups that changed and the rows touched since: every other row is as
+    // the last publication left it, in the plan and in the file.
+    // Worth it only while few rows changed: otherwise the pass over every row in order
+    // costs less than looking each one up. Decided once the cache is current.
+    bool incremental = false;
+    QList<qsizetype> changedGroups;
+    const auto decide = [&] {
+        changedGroups.clear();
+        incremental = cacheValid_ && lastGroups_.size() == groups.size() && lastGroupsApp_ == app;
+        if (!incremental)
+            return;
+        qsizetype changedRows = touched_.size();
+        for (qsizetype i = 0; i < groups.size(); ++i) {
+            if (!groups[i].isSharedWith(lastGroups_[i]) && !(groups[i].isEmpty() && lastGroups_[i].isEmpty())) {
+                changedGroups.append(i);
+                changedRows += groups[i].size() + lastGroups_[i].size();
+            }
+        }
+        incremental = changedRows <= std::max<qsizetype>(64, qsizetype(rows.size()) / 16);
+        if (incremental && rowAt_.isEmpty()) {
+            for (qsizetype g = 0; g < lastGroups_.size(); ++g) {
+                for (qsizetype k = 0; k < lastGroups_[g].size(); ++k)
+                    rowAt_.insert(lastGroups_[g][k].id, {g, k});
+            }
+        }
+    };
+    const auto incrementalWork = [&] {
+        Work work;
+        QSet<QString> named;
+        QSet<qsizetype> changed(changedGroups.cbegin(), changedGroups.cend());
+        const auto compare = [&](const SharedThing& row) {
+            const auto found = cache_.find(row.id);
+            if (found == cache_.end())
+                work.upserts.append(&row);
+            else if (found->second.deleted && found->second.deletedByOther)
+                work.refused.append(row.id);
+            else if (!found->second.matches(row))
+                work.upserts.append(&row);
+        };
+        for (const qsizetype g : changedGroups) {
+            for (const SharedThing& row : groups[g]) {
+                named.insert(row.id);
+                compare(row);
+            }
+        }
+        // Named by an unchanged group: still published there.
+        const auto inUnchanged = [&](const QString& id) -> const SharedThing* {
+            const auto at = rowAt_.constFind(id);
+            if (at == rowAt_.cend() || changed.contains(at->first))
+                return nullptr;
+            return &groups[at->first][at->second];
+        };
+        QSet<QString> gone;
+        for (const qsizetype g : changedGroups) {
+            for (const SharedThing& row : lastGroups_[g]) {
+                if (!named.contains(row.id) && !inUnchanged(row.id))
+                    gone.insert(row.id);
+            }
+        }
+        for (const QString& id : std::as_const(touched_)) {
+            if (named.contains(id))
+                continue;
+            if (const SharedThing* row = inUnchanged(id))
+                compare(*row);
+            else
+                gone.insert(id);
+        }
+        for (const QString& id : std::as_const(gone)) {
+            const auto found = cache_.find(id);
+            if (found != cache_.end() && !found->second.deleted && same(found->second.sourceApp, app))
+                work.vanished.append(id);
+        }
+        return work;
+    };
+    const auto computeWork = [&] {
+        decide();
+        return incremental ? incrementalWork() : workFor();
+    };
+
     if (!cacheIsCurrent()) {
         if (const auto failure = loadCache())
             return {failedAnswer(failure->message, failure->isBusy())};
     }
     const auto keepOrder = [&](const Work& work) {
+        if (incremental)
+            return;
         if (work.sameOrder)
             return;
         order_.clear();
@@ -612,12 +943,15 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
                 order_.push_back({rows[i]->id, entry});
         }
     };
-    Work work = workFor();
+    Work work = computeWork();
     if (work.isEmpty()) {
         keepOrder(work);
-        remember();
+        // A refused row must be answered as such next time too, not taken as published.
+        remember(incremental, changedGroups, work.refused);
         readSucceeded();
-        return {answer(false), 0, now()};
+        Publication publication{answer(false), 0, now()};
+        publication.refused = work.refused;
+        return publication;
     }
 
     if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet))
@@ -634,23 +968,35 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
             db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
             return {failedAnswer(failure->message, failure->isBusy())};
         }
-        work = workFor();
+        work = computeWork();
     }
 
     const double stamp = now();
-    newestStamp_ = std::max(newestStamp_, stamp);
+    const std::optional<qint64> seqBefore = logSeq();
     int written = 0;
+    QStringList heldBack;
+    QStringList refused = work.refused;
     // The count of the app's live rows follows every row written; workFor counted them.
     const auto liveOfApp = [&](const StoredRow& stored) { return !stored.deleted && same(stored.sourceApp, app); };
     {
         SqliteStatement upsert(db_, upsertRow);
         for (const SharedThing* row : std::as_const(work.upserts)) {
+            // A row another app changed in a way the plan has not taken in yet is not
+            // written over: the caller takes the change in first.
+            if (guard) {
+                const auto stored = cache_.find(row->id);
+                if (stored != cache_.end() && !stored->second.deleted && same(stored->second.sourceApp, app)
+                    && !guard(row, stored->second.toShared(row->id))) {
+                    heldBack.append(row->id);
+                    continue;
+                }
+            }
             upsert.reset();
             const QString stepsJson = pemby::encodeSharedSteps(row->steps);
             bindRow(upsert, *row, stepsJson, stamp);
             if (!upsert.run())
                 return rollBack(*upsert.failure());
-            if (const auto before = cache_.find(row->id); before != cache_.end() && liveOfApp(before->second))
+            if (const auto before = cache_.find(row->id); before != cache_.end() && liveOfApp(before->second) && liveRows_)
                 --liveRows_->second;
             if (db_.changes() <= 0) {
                 // Only a row another app deleted, and its owner has not taken that over,
@@ -658,10 +1004,11 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
                 StoredRow& stored = cache_[row->id];
                 stored.deleted = true;
                 stored.deletedByOther = true;
+                refused.append(row->id);
                 continue;
             }
             ++written;
-            if (same(row->sourceApp, app))
+            if (same(row->sourceApp, app) && liveRows_)
                 ++liveRows_->second;
             StoredRow stored;
             stored.title = row->title;
@@ -679,6 +1026,13 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         }
         SqliteStatement mark(db_, markRowDeleted);
         for (const QString& id : std::as_const(work.vanished)) {
+            if (guard) {
+                const auto stored = cache_.find(id);
+                if (stored != cache_.end() && !guard(nullptr, stored->second.toShared(id))) {
+                    heldBack.append(id);
+                    continue;
+                }
+            }
             mark.reset();
             mark.bindNull(1);
             mark.bindDouble(2, stamp);
@@ -686,7 +1040,8 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
             if (!mark.run())
                 return rollBack(*mark.failure());
             StoredRow& stored = cache_[id];
-            --liveRows_->second;
+            if (liveRows_)
+                --liveRows_->second;
             stored.deleted = true;
             // Not live in the file either (a sibling removed it): nothing was written.
             if (db_.changes() <= 0)
@@ -695,25 +1050,111 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
             stored.deletedByOther = false;
         }
     }
+    // Every row numbered since the lock was taken was written by this publication: the
+    // change log then says the store holds what the app published.
+    if (seqBefore && written > 0) {
+        SqliteStatement mine(db_, "UPDATE planner_changes SET mine = 1, before_known = 0 WHERE seq > ?;");
+        mine.bindInt64(1, *seqBefore);
+        if (!mine.run())
+            return rollBack(*mine.failure());
+    }
     if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet))
         return rollBack(db_.lastFailure());
     keepOrder(work);
-    remember();
+    // A held-back or refused row must be looked at again next time, not taken as published.
+    remember(incremental, changedGroups, heldBack + refused);
+    keepUpWithOwnWrites();
     writeSucceeded();
     readSucceeded();
     countWrites(written);
-    return {answer(written > 0), written, now()};
+    Publication publication{answer(written > 0), written, now()};
+    publication.heldBack = std::move(heldBack);
+    publication.refused = std::move(refused);
+    return publication;
+}
+
+Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
+{
+    QMutexLocker lock(&mutex_);
+    if (!begin(busyTimeout_))
+        return Error{closedReason()};
+    // A file we may not write (read-only, or holding a trigger we did not make) may lack
+    // our change log: then every read reads it all.
+    std::optional<qint64> seq = logSeq();
+    const bool logged = seq.has_value();
+    if (!logged)
+        seq = 0;
+    Changes changes;
+    // A number beyond the log's belongs to another file: everything is new then.
+    changes.whole = since <= 0 || since > *seq || !logged;
+    changes.seq = *seq;
+    if (!changes.whole && since == *seq) {
+        readSucceeded();
+        return changes;
+    }
+    const QByteArray columns = "SELECT t.id, t.title, t.done, t.due_day, t.zs, t.steps_json, t.note_plain, t.note_id, "
+                               "t.link, t.source_app, t.updated_at, t.deleted, c.mine, c.before_known, "
+                               "c.before_title, c.before_done, c.before_day, c.before_steps, c.before_note, "
+                               "c.before_note_id, c.id ";
+    const char* const from = !logged ? "FROM things t LEFT JOIN (SELECT NULL AS id, 0 AS mine, 0 AS before_known, "
+                                       "NULL AS before_title, NULL AS before_done, NULL AS before_day, "
+                                       "NULL AS before_steps, NULL AS before_note, NULL AS before_note_id) c "
+                                       "ON c.id = t.id;"
+        : changes.whole ? "FROM things t LEFT JOIN planner_changes c ON c.id = t.id;"
+                        : "FROM planner_changes c LEFT JOIN things t ON t.id = c.id WHERE c.seq > ? AND c.seq <= ?;";
+    SqliteStatement query(db_, (columns + from).constData());
+    if (!changes.whole && logged) {
+        query.bindInt64(1, since);
+        query.bindInt64(2, *seq);
+    }
+    const bool read = query.forEachRow([&](const SqliteStatement& row) {
+        Change change;
+        change.row.id = row.text(0).value_or(row.text(20).value_or(QString()));
+        change.live = !row.isNull(0) && row.int64(11) == 0;
+        change.row.title = row.text(1).value_or(QString());
+        change.row.done = row.int64(2) != 0;
+        change.row.day = row.text(3);
+        change.row.zs = row.int64(4);
+        change.row.steps = pemby::decodeSharedSteps(row.text(5).value_or(emptySteps));
+        change.row.note = row.text(6).value_or(QString());
+        change.row.noteID = row.text(7);
+        change.row.link = row.text(8);
+        change.row.sourceApp = row.text(9).value_or(QString());
+        change.row.updatedAt = row.real(10);
+        change.publisherWroteLast = row.int64(12) != 0;
+        if (!change.publisherWroteLast && row.int64(13) != 0) {
+            change.before = Agreed{row.text(14).value_or(QString()), row.int64(15) != 0, row.text(16),
+                                   pemby::decodeSharedSteps(row.text(17).value_or(emptySteps)),
+                                   row.text(18).value_or(QString()), row.text(19)};
+        }
+        changes.rows.append(std::move(change));
+    });
+    if (!read)
+        return failedRead(*query.failure());
+    readSucceeded();
+    return changes;
 }
 
 Result<QList<SharedThing>> FamilyStore::allThings()
+{
+    return readThings(nullptr);
+}
+
+Result<QList<SharedThing>> FamilyStore::things(const QStringList& ids)
+{
+    return readThings(&ids);
+}
+
+Result<QList<SharedThing>> FamilyStore::readThings(const QStringList* ids)
 {
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return Error{closedReason()};
     QList<SharedThing> things;
-    SqliteStatement query(db_, "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
-                               "source_app, updated_at FROM things WHERE deleted = 0;");
-    const bool read = query.forEachRow([&](const SqliteStatement& row) {
+    const char* const all = "SELECT id, title, done, due_day, zs, steps_json, note_plain, note_id, link, "
+                            "source_app, updated_at FROM things WHERE deleted = 0";
+    SqliteStatement query(db_, (QByteArray(all) + (ids ? " AND id = ?;" : ";")).constData());
+    const auto each = [&](const SqliteStatement& row) {
         SharedThing thing;
         thing.id = row.text(0).value_or(QString());
         thing.title = row.text(1).value_or(QString());
@@ -727,7 +1168,18 @@ Result<QList<SharedThing>> FamilyStore::allThings()
         thing.sourceApp = row.text(9).value_or(QString());
         thing.updatedAt = row.real(10);
         things.append(std::move(thing));
-    });
+    };
+    bool read = true;
+    if (!ids) {
+        read = query.forEachRow(each);
+    } else {
+        for (const QString& id : *ids) {
+            query.reset();
+            query.bindText(1, id);
+            if (!(read = query.forEachRow(each)))
+                break;
+        }
+    }
     if (!read)
         return failedRead(*query.failure());
     readSucceeded();
@@ -739,6 +1191,8 @@ FamilyStore::Answer FamilyStore::markDeleted(const QString& id, const std::optio
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return closedAnswer();
+    if (!mayWrite())
+        return refusedAnswer();
     SqliteStatement statement(db_, markRowDeleted);
     statement.bindOptionalText(1, by);
     statement.bindDouble(2, now());
@@ -771,6 +1225,8 @@ FamilyStore::Answer FamilyStore::acknowledgeDelete(const QString& id)
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return closedAnswer();
+    if (!mayWrite())
+        return refusedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET deleted_by = NULL WHERE id = ? AND deleted = 1 "
                                    "AND deleted_by IS NOT NULL;");
     statement.bindText(1, id);
@@ -782,6 +1238,8 @@ FamilyStore::Answer FamilyStore::setDone(const QString& id, bool done)
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return closedAnswer();
+    if (!mayWrite())
+        return refusedAnswer();
     // No deleted condition: a tick still lands on a row that is marked deleted.
     SqliteStatement statement(db_, "UPDATE things SET done = ?, updated_at = ? WHERE id = ? AND done != ?;");
     statement.bindInt64(1, done ? 1 : 0);
@@ -796,6 +1254,8 @@ FamilyStore::Answer FamilyStore::setNote(const QString& id, const std::optional<
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return closedAnswer();
+    if (!mayWrite())
+        return refusedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET note_id = ?, note_plain = ?, updated_at = ? WHERE id = ? "
                                    "AND (note_id IS NOT ? OR note_plain != ?) AND deleted = 0;");
     statement.bindOptionalText(1, noteID);
@@ -812,6 +1272,8 @@ FamilyStore::Answer FamilyStore::setTitle(const QString& id, const QString& titl
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return closedAnswer();
+    if (!mayWrite())
+        return refusedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET title = ?, updated_at = ? WHERE id = ? AND title != ? "
                                    "AND deleted = 0;");
     statement.bindText(1, title);
@@ -827,6 +1289,8 @@ FamilyStore::Answer FamilyStore::setSteps(const QString& id, const QList<SharedS
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return closedAnswer();
+    if (!mayWrite())
+        return refusedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET steps_json = ?, updated_at = ? WHERE id = ? "
                                    "AND steps_json != ? AND deleted = 0;");
     statement.bindText(1, json);
@@ -841,6 +1305,8 @@ FamilyStore::Answer FamilyStore::setDay(const QString& id, const std::optional<Q
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return closedAnswer();
+    if (!mayWrite())
+        return refusedAnswer();
     SqliteStatement statement(db_, "UPDATE things SET due_day = ?, updated_at = ? WHERE id = ? "
                                    "AND due_day IS NOT ? AND deleted = 0;");
     statement.bindOptionalText(1, day);

@@ -14,7 +14,14 @@
 // Sibling processes share the file, so it can be locked, made read-only, damaged,
 // deleted or replaced while we hold it. Each operation looks at the file first: a
 // file replaced by another is opened anew (generation() counts the openings), and
-// failure() says why syncing is off while it is.
+// failure() says why syncing is off while it is. A file that is not a database is
+// never written, and neither is one with a trigger or view we did not make: the
+// schema is not trusted, since anyone who can write the file can plant one.
+//
+// A table of our own, planner_changes, is kept by triggers on every write of any
+// app: it numbers the writes, so changed rows are found without reading every row
+// and without trusting anyone's clock, and it keeps what a planner row held before
+// another app first changed it after the planner's last publication.
 
 #include "result.h"
 #include "sharedthing.h"
@@ -24,7 +31,9 @@
 #include <QElapsedTimer>
 #include <QHashFunctions>
 #include <QMutex>
+#include <QSet>
 #include <QString>
+#include <QHash>
 #include <QStringList>
 
 #include <chrono>
@@ -51,11 +60,46 @@ public:
     };
 
     // What a publication did: `written` rows were inserted, updated or marked deleted,
-    // and at `at` (the store's clock) the store held exactly the rows given.
+    // and at `at` (the store's clock) the store held exactly the rows given, except
+    // those held back.
     struct Publication {
         Answer answer;
         int written = 0;
         double at = 0;
+        // Rows left as the store holds them because the guard said so.
+        QStringList heldBack{};
+        // Rows another app deleted, which no publication revives until the deletion is
+        // taken over.
+        QStringList refused{};
+    };
+    // Asked before a stored live row of the app is written over (`planned` its new
+    // values) or marked deleted (`planned` null); false holds it back.
+    using Guard = std::function<bool(const SharedThing* planned, const SharedThing& stored)>;
+
+    // The fields of a row two apps can agree on.
+    struct Agreed {
+        QString title;
+        bool done = false;
+        std::optional<QString> day;
+        QList<SharedStep> steps;
+        QString note;
+        std::optional<QString> noteID;
+        bool operator==(const Agreed&) const = default;
+        static Agreed of(const SharedThing& row);
+    };
+    // A row written since some moment.
+    struct Change {
+        SharedThing row;
+        bool live = false;   // false: marked deleted, or gone
+        // The app that publishes the row wrote it last (see publish).
+        bool publisherWroteLast = false;
+        // What the row held before another app first wrote it since, when known.
+        std::optional<Agreed> before;
+    };
+    struct Changes {
+        QList<Change> rows;
+        qint64 seq = 0;      // pass it to the next changesSince
+        bool whole = false;  // every row, not only the changed ones
     };
 
     // Opens (creating when needed, with its folder) the database at `path`. A null
@@ -63,7 +107,7 @@ public:
     // that meets their lock waits up to `busyTimeout` (once, however many statements
     // it runs) before it fails.
     explicit FamilyStore(const QString& path, Clock clock = {},
-                         std::chrono::milliseconds busyTimeout = std::chrono::seconds(2));
+                         std::chrono::milliseconds busyTimeout = defaultBusyTimeout);
     ~FamilyStore();
     FamilyStore(const FamilyStore&) = delete;
     FamilyStore& operator=(const FamilyStore&) = delete;
@@ -93,15 +137,20 @@ public:
     // and does not even take the lock. Waits for another app's lock at most `wait`
     // (the busy timeout when not given); busy, it writes nothing.
     Publication publish(const QList<SharedThing>& rows, const QString& app,
-                        std::optional<std::chrono::milliseconds> wait = std::nullopt);
+                        std::optional<std::chrono::milliseconds> wait = std::nullopt, const Guard& guard = {});
     // The same with the rows in groups, in order. Given the very same groups (shared,
     // not copied) as the last publication, while no other connection has written,
     // it knows at once that nothing changed.
     using RowGroups = QList<QList<SharedThing>>;
     Publication publish(const RowGroups& groups, const QString& app,
-                        std::optional<std::chrono::milliseconds> wait = std::nullopt);
+                        std::optional<std::chrono::milliseconds> wait = std::nullopt, const Guard& guard = {});
+    // The rows written since `seq` (0: every row), deleted ones included. A number the
+    // file does not know (another file took the name) gives every row.
+    Result<Changes> changesSince(qint64 seq);
     // Every live row, in the database's order.
     Result<QList<SharedThing>> allThings();
+    // The live rows of these ids.
+    Result<QList<SharedThing>> things(const QStringList& ids);
     // Marks a live row deleted. `by` is the deleting app's tag when it deletes another
     // app's row; an app deleting its own row passes nullopt.
     Answer markDeleted(const QString& id, const std::optional<QString>& by);
@@ -122,6 +171,8 @@ public:
     static constexpr int checkpointInterval = 32;
     // Deleted rows are kept this long so that their owners learn of the deletion.
     static constexpr double tombstoneAge = 7 * 24 * 60 * 60;
+    // The longest wait for another app's lock by default: longer would freeze the window.
+    static constexpr std::chrono::milliseconds defaultBusyTimeout{100};
 
 private:
     // A row as the file holds it, for publish to compare against without a query per
@@ -143,6 +194,7 @@ private:
         quint64 seen = 0;                // the publication that last named it
         // Whether the row holds the thing's values; equal texts are shared afterwards.
         bool matches(const SharedThing& thing);
+        SharedThing toShared(const QString& id) const;
     };
     struct FileIdentity {
         qint64 device = -1;
@@ -152,6 +204,7 @@ private:
         bool operator==(const FileIdentity&) const = default;
     };
 
+    Result<QList<SharedThing>> readThings(const QStringList* ids);
     // Opens the connection and sets the schema up; the failure text otherwise.
     std::optional<QString> openConnection();
     // Creates what is missing and purges old tombstones, in one transaction.
@@ -159,6 +212,16 @@ private:
     void lookAtFile();
     // Every operation starts here: the file looked at, the wait set. False when closed.
     bool begin(std::chrono::milliseconds wait);
+    // Writing operations then ask this: false while the file holds a trigger or view
+    // that we did not make, which a write would run.
+    bool mayWrite();
+    Answer refusedAnswer() const;
+    QString plantedText() const;
+    // Makes our change log and its triggers when missing.
+    void setUpChangeLog();
+    // Looks at the triggers and views: a planted one stops every write; ours missing
+    // are made again.
+    void lookAtSchema();
     QString closedReason() const;
     Answer closedAnswer() const;
     Answer failedWrite(const SqliteFailure& failure);
@@ -176,7 +239,11 @@ private:
     // Reads every row, or, when the cache holds the file as it was, the rows written
     // since; the failure when that could not be done.
     std::optional<SqliteFailure> loadCache();
+    // The change log's newest number; nullopt when it cannot be read.
+    std::optional<qint64> logSeq();
     void recache(const QString& id);
+    // After a write of ours: the cache need not read it back from the change log.
+    void keepUpWithOwnWrites();
 
     const QString path_;
     const Clock clock_;
@@ -195,6 +262,9 @@ private:
     // The file last tried after the open one went away, so a file that does not open
     // is not tried again until it changes.
     std::optional<FileIdentity> lastTried_;
+    // The WAL and shared-memory files of the open database (device, inode).
+    std::optional<std::pair<qint64, qint64>> walNode_;
+    std::optional<std::pair<qint64, qint64>> shmNode_;
 
     // Node-based, so the order below may point into it.
     std::unordered_map<QString, StoredRow> cache_;
@@ -207,12 +277,17 @@ private:
     std::vector<Ordered> order_;
     bool cacheValid_ = false;
     qint64 cacheVersion_ = 0;
-    // The newest stamp of a row the cache holds, and since when it read every row.
-    double newestStamp_ = 0;
-    QElapsedTimer fullRead_;
+    // The change log's number as the cache last caught up with it.
+    qint64 cacheSeq_ = 0;
+    // A trigger or view we did not make, by name; writes are refused while it stands.
+    std::optional<QString> planted_;
     quint64 publications_ = 0;
-    // The groups of the last publication, while the cache has not changed since.
+    // The groups of the last publication; the cache holds what they published but for
+    // the rows touched since (written by anyone, held back, refused).
     RowGroups lastGroups_;
+    QSet<QString> touched_;
+    // Where each row of the last publication stood: group, index.
+    QHash<QString, std::pair<qsizetype, qsizetype>> rowAt_;
     QString lastGroupsApp_;
     // How many live rows of an app the cache holds, while it has not changed since.
     std::optional<std::pair<QString, qsizetype>> liveRows_;

@@ -14,6 +14,8 @@
 #include <QMimeData>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <limits>
 
@@ -260,9 +262,12 @@ QList<PembyThing> PembyThings::takeHandoff(const QString& familyFolder)
     // hand-off) can never see it half-read, and nobody takes the same things twice.
     const QString claimed = folder.filePath(QStringLiteral(".handoff-%1.claimed").arg(pemby::newUuidLower()));
     if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(claimed).constData()) != 0) {
-        // Someone else claimed it first, or it cannot be moved; clear it all the same.
-        if (QFileInfo(path).isFile() && !QFile::remove(path))
-            qCWarning(lcFamily) << "couldn't clear the hand-off file" << path;
+        // Someone else claimed it first, or it cannot be moved. Whatever stands at the
+        // name now is not ours to remove: it may be a hand-off the sibling has just
+        // written, which the next look takes.
+        const int error = errno;
+        if (error != ENOENT)
+            qCWarning(lcFamily) << "couldn't claim the hand-off file" << path << std::strerror(error);
         return {};
     }
 

@@ -130,20 +130,20 @@ TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
     h.syncDelay = 5ms;
     Sibling todo(h);
     AppModel& m = started();
+    const Day monday11{2026, 3, 9};
     struct Case {
         const char* name;
         std::function<void(const QString& id)> edit;
-        // The thing after a refresh with no own change waiting, and with one.
-        std::function<void(Thing&)> idle;
-        std::function<void(Thing&)> pending;
+        // The thing after a refresh, whether or not an own change waits to be published.
+        std::function<void(Thing&)> after;
+        Day day;  // where it stands then
     };
     const auto same = [](Thing&) {};
-    const auto done = [](Thing& t) { t.done = true; };
     const QList<Case> cases{
-        {"ticked", [&](const QString& id) { todo.store.setDone(id, true); }, done, done},
+        {"ticked", [&](const QString& id) { todo.store.setDone(id, true); }, [](Thing& t) { t.done = true; }, wednesday},
         {"renamed", [&](const QString& id) { todo.store.setTitle(id, "  buy oat milk\n"); },
-         [](Thing& t) { t.title = "buy oat milk"; }, same},
-        {"renamed to blanks", [&](const QString& id) { todo.store.setTitle(id, " \t "); }, same, same},
+         [](Thing& t) { t.title = "buy oat milk"; }, wednesday},
+        {"renamed to blanks", [&](const QString& id) { todo.store.setTitle(id, " \t "); }, same, wednesday},
         {"renamed and ticked",
          [&](const QString& id) {
              todo.store.setTitle(id, "buy oat milk");
@@ -153,19 +153,19 @@ TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
              t.title = "buy oat milk";
              t.done = true;
          },
-         done},
+         wednesday},
         {"a note's text only", [&](const QString& id) { todo.store.setNote(id, std::nullopt, "two litres"); },
-         [](Thing& t) { t.note = "two litres"; }, same},
+         [](Thing& t) { t.note = "two litres"; }, wednesday},
         {"a note with its id",
          [&](const QString& id) { todo.store.setNote(id, "0a0b0c0d-0000-4000-8000-000000000009", "two litres"); },
          [](Thing& t) {
              t.note = "two litres";
              t.noteID = "0a0b0c0d-0000-4000-8000-000000000009";
          },
-         same},
+         wednesday},
         {"steps", [&](const QString& id) { todo.store.setSteps(id, {{"find a bag", true}}); },
-         [](Thing& t) { t.steps = {{"find a bag", true}}; }, same},
-        {"moved to another day", [&](const QString& id) { todo.store.setDay(id, "2026-03-09"); }, same, same},
+         [](Thing& t) { t.steps = {{"find a bag", true}}; }, wednesday},
+        {"moved to another day", [&](const QString& id) { todo.store.setDay(id, "2026-03-09"); }, same, monday11},
     };
     for (const bool pending : {false, true}) {
         for (const Case& c : cases) {
@@ -183,10 +183,12 @@ TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
             if (pending)
                 m.scheduleSync();  // and no turn of the event loop before the refresh
             m.refreshFromFamily();
-            (pending ? c.pending : c.idle)(expected);
+            c.after(expected);
             EXPECT_EQ(*m.planner().thing(id), expected);
+            EXPECT_EQ(m.planner().locate(id)->place, Place::onDay(c.day));
             EXPECT_EQ(m.undoStack().size(), entries) << "no undo step";
-            EXPECT_EQ(h.fresh().contains(thisWeek), !(expected == original)) << "saved when it changed";
+            EXPECT_EQ(h.fresh().contains(thisWeek), !(expected == original) || c.day != wednesday)
+                << "saved when it changed";
             if (!pending) {
                 // Only a title the plan holds otherwise than the row (trimmed, on one
                 // line) goes back at once, or the next start would publish it as new.
@@ -194,14 +196,16 @@ TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
                 EXPECT_EQ(m.syncPending(), reworded) << "a copy-back is saved, not published back";
             }
 
-            // The next sync publishes the plan's version: a move elsewhere does not stick.
+            // The next sync publishes the plan as it is now: nothing the sibling did is undone.
             m.scheduleSync();
             settle(m);
             const auto row = storedRow(h.family(), syncID);
             ASSERT_TRUE(row);
-            EXPECT_EQ(row->day, wednesday.iso());
+            EXPECT_EQ(row->day, c.day.iso());
             EXPECT_EQ(row->title, expected.title);
             EXPECT_EQ(row->done, expected.done);
+            if (c.day != wednesday)
+                m.commit([&](Planner& p) { p.remove(id); });
         }
     }
 }
@@ -438,6 +442,8 @@ TEST_F(AppModelSync, ALockHeldPastTheWaitCostsOneWaitAndTheRowsArriveOnceItGoes)
     EXPECT_TRUE(m.syncPending());
     EXPECT_EQ(plannerRows(), 1);
     EXPECT_EQ(m.syncError(), std::nullopt) << "a lock is no reason to say syncing is off";
+    EXPECT_TRUE(m.syncWaits());
+    EXPECT_EQ(m.footnote(), "sync waits: another app is writing to the family store");
 
     // The sibling says it changed something: the tick still waiting to be published
     // is not taken back from the row that has not heard of it yet.
@@ -452,6 +458,7 @@ TEST_F(AppModelSync, ALockHeldPastTheWaitCostsOneWaitAndTheRowsArriveOnceItGoes)
     EXPECT_TRUE(storedRow(todo.store, milk)->done);
     EXPECT_TRUE(waitUntil([&] { return !m.syncPending(); }));
     EXPECT_EQ(waits(), 1);
+    EXPECT_FALSE(m.syncWaits());
 }
 
 TEST_F(AppModelSync, AStoreFileDeletedOrReplacedWhileRunningIsSaidAndOpenedAgain)
@@ -534,4 +541,87 @@ TEST_F(AppModelSync, ATitleWithLineBreaksIsOneLineInTheFileThePlanAndTheStore)
     EXPECT_EQ(titlesOn(again, today), titles);
     for (auto it = stamps.cbegin(); it != stamps.cend(); ++it)
         EXPECT_EQ(storedRow(h.family(), it.key())->updatedAt, *it) << "published again: " << it.key().toStdString();
+}
+
+// A sibling that writes in a hurry posts many notifications; the planner reads the
+// store once for the burst, and only the rows that changed.
+TEST_F(AppModelSync, ABurstOfNotificationsIsOneRefresh)
+{
+    Sibling todo(h);
+    QList<SharedThing> rows;
+    for (int i = 0; i < 3000; ++i)
+        rows.append(Sibling::row(QStringLiteral("T%1").arg(i), QStringLiteral("thing %1").arg(i), wednesday));
+    ASSERT_FALSE(todo.store.publish(rows, "todo").answer.isFailed());
+    AppModel& m = started();
+    ASSERT_EQ(m.familyThings().size(), 3000);
+    const int before = m.familyRefreshes();
+
+    ASSERT_TRUE(todo.store.setTitle("T7", "thing seven"));
+    for (int i = 0; i < 100; ++i)
+        todo.post();
+    ASSERT_TRUE(waitUntil([&] { return m.familyRefreshes() > before; }));
+    QTest::qWait(300);
+    EXPECT_EQ(m.familyRefreshes(), before + 1);
+    ASSERT_EQ(m.familyThings().size(), 3000);
+    EXPECT_EQ(m.familyThings()[7].title, "thing seven");
+    EXPECT_EQ(m.familyThings()[8].title, "thing 8");
+}
+
+// Another planner on the same folder wrote the week file: this planner's save is
+// refused (its version goes to a conflict copy), and it must not publish the plan the
+// files refused, or the other planner's rows would be marked deleted.
+TEST_F(AppModelSync, ASaveRefusedForAConflictPublishesNothing)
+{
+    AppModel& m = started();
+    m.commit([](Planner& p) { p.add(QStringLiteral("buy milk"), today); });
+    settle(m);
+    const QString other = "0F0F0F0F-0000-4000-8000-0000000000AA";
+    h.put(thisWeek, h.text(thisWeek) + "- [ ] from the other planner {sync:" + other + "}\n");
+    ASSERT_TRUE(h.family().upsert(Sibling::row(other, "from the other planner", wednesday, "planner")));
+
+    m.commit([](Planner& p) { p.add(QStringLiteral("call mum"), today); });
+    ASSERT_TRUE(m.saveError());
+    ASSERT_TRUE(waitForSync(m));
+    QTest::qWait(100);
+    EXPECT_TRUE(storedRow(h.family(), other)) << "the other planner's row stays";
+
+    // The heartbeat reads the file again; the next save goes through and publishes.
+    m.refresh(h.now());
+    m.commit([](Planner& p) { p.add(QStringLiteral("water the plants"), today); });
+    settle(m);
+    EXPECT_FALSE(m.saveError());
+    EXPECT_TRUE(storedRow(h.family(), other));
+    EXPECT_TRUE(storedRow(h.family(), syncIDOf(m, "water the plants")));
+}
+
+// A trigger someone planted in family.db would run with every write; even a render
+// run, which writes no file of its own, must not write through it.
+TEST_F(AppModelSync, APlantedTriggerIsNeverWrittenThrough)
+{
+    ASSERT_TRUE(h.family().upsert(Sibling::row("T1", "buy stamps", wednesday)));
+    {
+        // Planted in a file the planner has not set up yet: its change log is missing too.
+        SqliteConnection other = SqliteConnection::open(h.familyPath()).connection;
+        ASSERT_TRUE(other.exec("DROP TRIGGER planner_changes_insert; DROP TRIGGER planner_changes_update; "
+                               "DROP TRIGGER planner_changes_delete; DROP TABLE planner_changes;"));
+        ASSERT_TRUE(other.exec("CREATE TRIGGER evil AFTER INSERT ON things BEGIN UPDATE things SET title = 'owned'; END;"));
+    }
+    h.put(thisWeek, weekFile(monday, {{wednesday, {"- [ ] buy milk"}}}));
+    for (const bool render : {true, false}) {
+        SCOPED_TRACE(render ? "a render run" : "an ordinary run");
+        AppModel::Services services = h.services();
+        services.writesFiles = !render;
+        AppModel m(h.folder(), h.today, &h.settings(), h.family(), h.notesFolder(), h.notesAppFolder(),
+                   std::move(services));
+        ASSERT_TRUE(waitForSync(m));
+        const QString planted = "family.db holds a trigger or view the planner did not make (evil)";
+        EXPECT_EQ(m.footnote(), "sync is off: " + planted);
+        ASSERT_EQ(m.todayFromOthers().size(), 1) << "read all the same";
+        m.toggleExternal(m.familyThings().value(0));
+        EXPECT_EQ(m.footnote(), "Couldn't change it in Pemby Todo: " + planted);
+        const QList<SharedThing> rows = *h.family().allThings();
+        ASSERT_EQ(rows.size(), 1) << "nothing of the planner's published";
+        EXPECT_EQ(rows.first().title, "buy stamps");
+        EXPECT_FALSE(rows.first().done);
+    }
 }

@@ -390,7 +390,7 @@ TEST_F(FamilyStoreTest, TwoStoresOnOneFileWritingInTurnLoseNothing)
 
 TEST_F(FamilyStoreTest, AWriteWaitsForASiblingsLock)
 {
-    FamilyStore store(path(), clock());
+    FamilyStore store(path(), clock(), 2s);
     std::atomic<bool> locked = false;
     std::thread sibling([&] {
         Peek other(path());
@@ -596,6 +596,9 @@ TEST_F(FamilyStoreTest, AReadOnlyFileIsReadButSyncIsOff)
         FamilyStore store(path(), clock());
         ASSERT_TRUE(store.upsert(row("A")));
     }
+    // Made by a sibling, it lacks our change log, which a read-only file cannot get.
+    ASSERT_TRUE(Peek(path()).exec("DROP TRIGGER planner_changes_insert; DROP TRIGGER planner_changes_update; "
+                                  "DROP TRIGGER planner_changes_delete; DROP TABLE planner_changes;"));
     if (!makeReadOnly(path()))
         GTEST_SKIP() << "this machine cannot make a file read-only for this process";
     {
@@ -604,6 +607,12 @@ TEST_F(FamilyStoreTest, AReadOnlyFileIsReadButSyncIsOff)
         EXPECT_EQ(store.openError(), std::nullopt);
         EXPECT_EQ(store.failure(), readOnly);
         EXPECT_EQ(ids(rowsOf(store)), QStringList{"A"});
+        const auto changes = store.changesSince(0);
+        ASSERT_TRUE(changes.ok()) << changes.errorText().toStdString();
+        EXPECT_TRUE(changes->whole);
+        ASSERT_EQ(changes->rows.size(), 1);
+        EXPECT_EQ(changes->rows.first().row.id, "A");
+        EXPECT_TRUE(store.changesSince(changes->seq)->whole) << "read whole every time";
         const FamilyStore::Answer answer = store.setTitle("A", "renamed");
         EXPECT_TRUE(answer.isFailed());
         EXPECT_FALSE(answer.busy);
@@ -686,4 +695,209 @@ TEST_F(FamilyStoreTest, AReplacedFileIsOpenedAgain)
     EXPECT_EQ(store.generation(), 2);
     EXPECT_EQ(store.failure(), std::nullopt);
     EXPECT_TRUE(store.setDone("B", true));
+}
+
+// A backup put back while the store holds frames of the old database in its WAL file:
+// those frames belong to the old file and must never reach the new one; and a file
+// that is not a database is never written, whatever is asked of the store.
+TEST_F(FamilyStoreTest, AReplacedFileGetsNoneOfTheOldWalAndAForeignFileIsNeverWritten)
+{
+    const QString backupPath = dir.filePath("backup.db");
+    {
+        FamilyStore backup(backupPath, clock());
+        ASSERT_TRUE(backup.upsert(row("B")));
+        ASSERT_TRUE(backup.setTitle("B", "from the backup"));
+    }
+    QFile backupFile(backupPath);
+    ASSERT_TRUE(backupFile.open(QIODevice::ReadOnly));
+    const QByteArray backupBytes = backupFile.readAll();
+
+    FamilyStore store(path(), clock());
+    for (const char* id : {"A1", "A2", "A3"})
+        ASSERT_TRUE(store.upsert(row(id)));
+    ASSERT_GT(walSize(), 0) << "the old rows are still in the WAL";
+
+    replaceFile(path(), backupBytes);
+    EXPECT_EQ(ids(rowsOf(store)), QStringList{"B"});
+    EXPECT_EQ(find(rowsOf(store), "B")->title, "from the backup");
+    EXPECT_EQ(store.generation(), 2);
+    // Another connection sees the same: nothing of the old database was applied.
+    {
+        FamilyStore reader(path(), clock());
+        EXPECT_EQ(ids(rowsOf(reader)), QStringList{"B"});
+    }
+
+    const QByteArray foreign = QByteArray("my notes, not a database\n").repeated(300);
+    replaceFile(path(), foreign);
+    EXPECT_TRUE(store.publish({row("A1")}, "planner").answer.isFailed());
+    EXPECT_EQ(store.failure(), "file is not a database");
+    EXPECT_TRUE(store.upsert(row("A1")).isFailed());
+    EXPECT_TRUE(store.setDone("B", true).isFailed());
+    {
+        FamilyStore another(path(), clock());
+        EXPECT_EQ(another.openError(), "file is not a database");
+        EXPECT_TRUE(another.upsert(row("A1")).isFailed());
+    }
+    QFile after(path());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), foreign) << "not one byte written";
+    EXPECT_FALSE(QFileInfo::exists(path() + "-wal"));
+}
+
+// Anyone who can write the file can put a trigger or view in it, which would run with
+// our writes. The store then writes nothing (reads go on) and says why; once it is
+// gone, writing goes on. A trigger under the name of one of ours, doing something
+// else, is planted all the same.
+TEST_F(FamilyStoreTest, ATriggerOrViewWeDidNotMakeStopsEveryWrite)
+{
+    struct Case {
+        const char* name;
+        const char* plant;
+        const char* remove;
+    };
+    const Case cases[] = {
+        {"a trigger on the table",
+         "CREATE TRIGGER evil AFTER UPDATE ON things BEGIN UPDATE things SET title = 'owned'; END;",
+         "DROP TRIGGER evil;"},
+        {"a view", "CREATE VIEW peek AS SELECT * FROM things;", "DROP VIEW peek;"},
+        {"one of our names",
+         "DROP TRIGGER planner_changes_update; CREATE TRIGGER planner_changes_update AFTER UPDATE ON things "
+         "BEGIN UPDATE things SET title = 'owned'; END;",
+         "DROP TRIGGER planner_changes_update;"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir fresh;
+        const QString file = fresh.filePath("family.db");
+        FamilyStore store(file, clock());
+        ASSERT_TRUE(store.upsert(row("A")));
+        ASSERT_TRUE(Peek(file).exec(c.plant));
+
+        for (FamilyStore* s : {&store, new FamilyStore(file, clock())}) {
+            const std::function<FamilyStore::Answer()> writes[] = {
+                [&] { return s->upsert(row("B")); },
+                [&] { return s->publish({row("A"), row("B")}, "planner").answer; },
+                [&] { return s->markDeleted("A", std::nullopt); },
+                [&] { return s->acknowledgeDelete("A"); },
+                [&] { return s->setDone("A", true); },
+                [&] { return s->setNote("A", std::nullopt, "n"); },
+                [&] { return s->setTitle("A", "t"); },
+                [&] { return s->setSteps("A", {{"s", true}}); },
+                [&] { return s->setDay("A", "2026-03-04"); },
+            };
+            for (const auto& write : writes) {
+                const FamilyStore::Answer answer = write();
+                EXPECT_TRUE(answer.isFailed());
+                EXPECT_TRUE(answer.error.contains("did not make")) << answer.error.toStdString();
+            }
+            EXPECT_TRUE(s->failure() && s->failure()->contains("did not make"));
+            EXPECT_EQ(ids(rowsOf(*s)), QStringList{"A"}) << "read all the same";
+            EXPECT_EQ(find(rowsOf(*s), "A")->title, "title of A");
+            if (s != &store)
+                delete s;
+        }
+
+        ASSERT_TRUE(Peek(file).exec(c.remove));
+        EXPECT_TRUE(store.setTitle("A", "renamed"));
+        EXPECT_EQ(store.failure(), std::nullopt);
+        EXPECT_EQ(find(rowsOf(store), "A")->title, "renamed");
+    }
+}
+
+// Rows written since are found by the change log's numbers, not by anyone's clock: a
+// sibling whose clock is half a minute behind (or a day) is seen like any other.
+TEST_F(FamilyStoreTest, ChangesAreFoundByNumberWhateverTheClocksSay)
+{
+    FamilyStore store(path(), clock());
+    ASSERT_FALSE(store.publish({row("P1"), row("P2"), row("P3")}, "planner").answer.isFailed());
+    const auto start = store.changesSince(0);
+    ASSERT_TRUE(start.ok());
+    EXPECT_TRUE(start->whole);
+    EXPECT_EQ(start->rows.size(), 3);
+    for (const FamilyStore::Change& c : start->rows)
+        EXPECT_TRUE(c.publisherWroteLast) << c.row.id.toStdString();
+
+    QDateTime behind = now.addSecs(-30);
+    FamilyStore sibling(path(), [&] { return behind; });
+    ASSERT_TRUE(sibling.setTitle("P2", "renamed there"));
+    behind = now.addDays(-1);
+    ASSERT_TRUE(sibling.upsert(row("T1", "todo")));
+
+    const auto later = store.changesSince(start->seq);
+    ASSERT_TRUE(later.ok());
+    EXPECT_FALSE(later->whole);
+    QStringList changed;
+    for (const FamilyStore::Change& c : later->rows)
+        changed.append(c.row.id);
+    changed.sort();
+    EXPECT_EQ(changed, (QStringList{"P2", "T1"})) << "only what changed";
+    const auto p2 = std::find_if(later->rows.cbegin(), later->rows.cend(),
+                                 [](const FamilyStore::Change& c) { return c.row.id == "P2"; });
+    EXPECT_EQ(p2->row.title, "renamed there");
+    EXPECT_FALSE(p2->publisherWroteLast);
+    ASSERT_TRUE(p2->before);
+    EXPECT_EQ(p2->before->title, "title of P2") << "what the planner had published";
+
+    // And the publication compares with it: the sibling's rename is there to see.
+    SharedThing p2row = row("P2");
+    p2row.done = true;
+    QStringList asked;
+    const FamilyStore::Publication held = store.publish(
+        {row("P1"), p2row, row("P3")}, "planner", std::nullopt, [&](const SharedThing* planned, const SharedThing& stored) {
+            asked.append(stored.id);
+            EXPECT_TRUE(planned);
+            EXPECT_EQ(stored.title, "renamed there");
+            return false;
+        });
+    EXPECT_EQ(asked, QStringList{"P2"});
+    EXPECT_EQ(held.heldBack, QStringList{"P2"});
+    EXPECT_EQ(find(rowsOf(store), "P2")->title, "renamed there") << "held back";
+    EXPECT_FALSE(find(rowsOf(store), "P2")->done);
+
+    const auto none = store.changesSince(store.changesSince(0)->seq);
+    ASSERT_TRUE(none.ok());
+    EXPECT_TRUE(none->rows.isEmpty());
+    // A number from another file is no good here: everything comes.
+    EXPECT_TRUE(store.changesSince(none->seq + 1000)->whole);
+}
+
+// A publication in groups looks at the groups that changed and the rows written since,
+// and still mirrors the app's rows exactly: a row moved to another group stays, one
+// dropped goes, one a sibling changed in a group that did not change is written back.
+TEST_F(FamilyStoreTest, PublishingInGroupsMirrorsTheRowsWhicheverGroupsChanged)
+{
+    FamilyStore store(path(), clock());
+    FamilyStore::RowGroups groups;
+    for (int g = 0; g < 10; ++g) {
+        QList<SharedThing> group;
+        for (int k = 0; k < 20; ++k)
+            group.append(row(QStringLiteral("G%1-%2").arg(g).arg(k)));
+        groups.append(group);
+    }
+    ASSERT_EQ(store.publish(groups, "planner").written, 200);
+
+    // Group 3 loses a row to group 4 and one altogether; group 5 renames one.
+    FamilyStore::RowGroups next = groups;
+    const SharedThing moved = next[3].takeAt(0);
+    next[4].append(moved);
+    next[3].removeLast();
+    next[5][2].title = "renamed here";
+    // Meanwhile a sibling changed a row of group 7, which did not change here.
+    FamilyStore sibling(path(), clock());
+    ASSERT_TRUE(sibling.setTitle("G7-1", "renamed there"));
+
+    const FamilyStore::Publication published = store.publish(next, "planner");
+    EXPECT_EQ(published.written, 3) << "the rename, the row dropped, the sibling's row put back";
+    const QList<SharedThing> stored = rowsOf(store);
+    EXPECT_EQ(stored.size(), 199);
+    EXPECT_TRUE(find(stored, moved.id)) << "moved, not gone";
+    EXPECT_FALSE(find(stored, "G3-19"));
+    EXPECT_EQ(find(stored, "G5-2")->title, "renamed here");
+    EXPECT_EQ(find(stored, "G7-1")->title, "title of G7-1");
+
+    // The same groups again: nothing to do; a row dropped meanwhile by hand comes back.
+    EXPECT_EQ(store.publish(next, "planner").written, 0);
+    ASSERT_TRUE(Peek(path()).exec("DELETE FROM things WHERE id = 'G0-0';"));
+    EXPECT_EQ(store.publish(next, "planner").written, 1);
+    EXPECT_TRUE(find(rowsOf(store), "G0-0"));
 }

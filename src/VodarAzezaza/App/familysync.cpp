@@ -1,0 +1,193 @@
+#include "familysync.h"
+
+#include "calendar.h"
+#include "logcategories.h"
+#include "textutil.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+FamilySync::FamilySync(FamilyStore& store, QString app, const QString& basePath)
+    : store_(store)
+    , app_(std::move(app))
+{
+    if (!basePath.isEmpty())
+        openBase(basePath);
+}
+
+void FamilySync::openBase(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    auto opened = SqliteConnection::open(path);
+    if (!opened.connection.isOpen()) {
+        qCWarning(lcSync) << "the sync's base did not open; it is kept in memory:" << opened.error.value_or(path);
+        return;
+    }
+    file_ = std::move(opened.connection);
+    file_.exec("PRAGMA trusted_schema=OFF;");
+    file_.exec("PRAGMA journal_mode=WAL;");
+    if (!file_.exec("CREATE TABLE IF NOT EXISTS base (id TEXT PRIMARY KEY, title TEXT NOT NULL, done INTEGER NOT NULL, "
+                    "day TEXT, steps_json TEXT NOT NULL, note TEXT NOT NULL, note_id TEXT);")) {
+        file_.close();
+        return;
+    }
+    SqliteStatement query(file_, "SELECT id, title, done, day, steps_json, note, note_id FROM base;");
+    query.forEachRow([&](const SqliteStatement& row) {
+        base_.insert(row.text(0).value_or(QString()),
+                     Agreed{row.text(1).value_or(QString()), row.int64(2) != 0, row.text(3),
+                            pemby::decodeSharedSteps(row.text(4).value_or(QStringLiteral("[]"))),
+                            row.text(5).value_or(QString()), row.text(6)});
+    });
+}
+
+FamilySync::Take FamilySync::merge(const Agreed& plan, const Agreed& stored, const std::optional<Agreed>& base)
+{
+    Take take;
+    if (!base)
+        return take;
+    // Only the store changed it: the plan takes it.
+    const auto onlyStored = [](const auto& p, const auto& s, const auto& b) { return s != b && p == b; };
+    if (onlyStored(plan.title, stored.title, base->title)) {
+        // A blank title is no title: the thing keeps its own.
+        const QString title = pemby::trimWhitespace(stored.title);
+        if (!title.isEmpty() && title != plan.title)
+            take.title = title;
+    }
+    if (onlyStored(plan.done, stored.done, base->done))
+        take.done = stored.done;
+    if (onlyStored(std::pair(plan.noteID, plan.note), std::pair(stored.noteID, stored.note),
+                   std::pair(base->noteID, base->note)))
+        take.note = std::pair(stored.noteID, stored.note);
+    if (onlyStored(plan.steps, stored.steps, base->steps))
+        take.steps = stored.steps;
+    // Moved to another day there. A row that lost its day stays where the plan has it:
+    // the plan cannot tell which list it would go to.
+    if (onlyStored(plan.day, stored.day, base->day) && stored.day && Day::fromIso(*stored.day))
+        take.day = *stored.day;
+    return take;
+}
+
+std::optional<FamilySync::Agreed> FamilySync::base(const QString& id) const
+{
+    if (const auto own = base_.constFind(id); own != base_.cend())
+        return *own;
+    if (const auto logged = logged_.constFind(id); logged != logged_.cend())
+        return *logged;
+    return std::nullopt;
+}
+
+FamilyStore::Guard FamilySync::guard() const
+{
+    return [this](const SharedThing* planned, const SharedThing& stored) {
+        const std::optional<Agreed> agreed = base(stored.id);
+        if (!agreed)
+            return true;
+        // Gone from the plan (deleted here, or a week not loaded now) but changed
+        // there since: it stays, so that edit is not lost.
+        if (!planned)
+            return Agreed::of(stored) == *agreed;
+        return merge(Agreed::of(*planned), Agreed::of(stored), agreed).isEmpty();
+    };
+}
+
+Result<FamilyStore::Changes> FamilySync::readChanges()
+{
+    Result<FamilyStore::Changes> changes = store_.changesSince(seq_);
+    if (!changes)
+        return changes;
+    if (changes->whole)
+        logged_.clear();
+    for (const FamilyStore::Change& change : std::as_const(changes->rows)) {
+        if (change.row.sourceApp != app_)
+            continue;
+        if (change.publisherWroteLast)
+            logged_.insert(change.row.id, Agreed::of(change.row));
+        else if (change.before)
+            logged_.insert(change.row.id, *change.before);
+        else
+            logged_.remove(change.row.id);
+    }
+    seq_ = changes->seq;
+    return changes;
+}
+
+void FamilySync::agreed(const QList<SharedThing>& rows, const QSet<QString>& heldBack)
+{
+    QList<std::pair<QString, Agreed>> changed;
+    for (const SharedThing& row : rows) {
+        if (heldBack.contains(row.id))
+            continue;
+        Agreed agreed = Agreed::of(row);
+        auto it = base_.find(row.id);
+        if (it != base_.end() && *it == agreed)
+            continue;
+        if (it == base_.end())
+            it = base_.insert(row.id, agreed);
+        else
+            *it = agreed;
+        changed.append({row.id, std::move(agreed)});
+    }
+    keep(changed);
+}
+
+void FamilySync::settled(const QString& id, const Agreed& plan, const Agreed& stored)
+{
+    std::optional<Agreed> agreed = base(id);
+    if (!agreed) {
+        if (!(plan == stored))
+            return;
+        agreed = stored;
+    }
+    Agreed next = *agreed;
+    if (plan.title == stored.title)
+        next.title = stored.title;
+    if (plan.done == stored.done)
+        next.done = stored.done;
+    if (plan.day == stored.day)
+        next.day = stored.day;
+    if (plan.steps == stored.steps)
+        next.steps = stored.steps;
+    if (plan.note == stored.note && plan.noteID == stored.noteID) {
+        next.note = stored.note;
+        next.noteID = stored.noteID;
+    }
+    if (base_.value(id) == next && base_.contains(id))
+        return;
+    base_.insert(id, next);
+    keep({{id, next}});
+}
+
+void FamilySync::keep(const QList<std::pair<QString, Agreed>>& changed)
+{
+    if (changed.isEmpty() || !file_.isOpen())
+        return;
+    // One transaction: the base on disk is the one of a whole publication or the last.
+    file_.exec("BEGIN;");
+    SqliteStatement put(file_, "INSERT OR REPLACE INTO base (id, title, done, day, steps_json, note, note_id) "
+                               "VALUES (?, ?, ?, ?, ?, ?, ?);");
+    for (const auto& [id, agreed] : changed) {
+        put.reset();
+        put.bindText(1, id);
+        put.bindText(2, agreed.title);
+        put.bindInt64(3, agreed.done ? 1 : 0);
+        put.bindOptionalText(4, agreed.day);
+        put.bindText(5, pemby::encodeSharedSteps(agreed.steps));
+        put.bindText(6, agreed.note);
+        put.bindOptionalText(7, agreed.noteID);
+        if (!put.run()) {
+            file_.exec("ROLLBACK;");
+            qCWarning(lcSync) << "couldn't keep the sync's base:" << put.failure()->message;
+            return;
+        }
+    }
+    file_.exec("COMMIT;");
+}
+
+void FamilySync::forget()
+{
+    base_.clear();
+    logged_.clear();
+    seq_ = 0;
+    if (file_.isOpen())
+        file_.exec("DELETE FROM base;");
+}

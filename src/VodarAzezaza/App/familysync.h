@@ -1,0 +1,89 @@
+#pragma once
+// How the planner and the sibling apps' edits of the planner's rows come together.
+//
+// The base of a row is what both sides last agreed on: what the planner last published
+// or took from the store. A field that only one side changed since takes that side's
+// value; a field both changed to different values takes the plan's, the person at
+// this window; nothing else either side did is lost. Which side changed a field is
+// told by comparing contents with the base, never clocks, and which rows changed is
+// told by the store's change log.
+//
+// The base is kept in a small database of the planner's own (not in the shared one),
+// written with every publication, so it outlives a crash and a restart. A row with no
+// base of ours takes the one the store's change log kept, when it kept one; with none
+// at all, only fields that differ count as changed, and the plan keeps its values.
+
+#include "familystore.h"
+#include "result.h"
+#include "sharedthing.h"
+#include "sqlite.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+class FamilySync {
+public:
+    using Agreed = FamilyStore::Agreed;
+
+    // `basePath` is where the base is kept; empty keeps it in memory only (a run that
+    // writes no file of its own).
+    FamilySync(FamilyStore& store, QString app, const QString& basePath);
+    FamilySync(const FamilySync&) = delete;
+    FamilySync& operator=(const FamilySync&) = delete;
+
+    FamilyStore& store() const { return store_; }
+    const QString& app() const { return app_; }
+
+    // What the plan takes of a stored row: each field present is the store's value.
+    struct Take {
+        std::optional<QString> title;  // trimmed, never blank
+        std::optional<bool> done;
+        std::optional<std::pair<std::optional<QString>, QString>> note;  // note id, text
+        std::optional<QList<SharedStep>> steps;
+        std::optional<QString> day;  // a day's text, "yyyy-mm-dd"
+        bool isEmpty() const { return !title && !done && !note && !steps && !day; }
+    };
+    // The fields that the store changed since the base and the plan did not. Without a
+    // base nothing is taken.
+    static Take merge(const Agreed& plan, const Agreed& stored, const std::optional<Agreed>& base);
+    Take merge(const QString& id, const Agreed& plan, const Agreed& stored) const
+    {
+        return merge(plan, stored, base(id));
+    }
+
+    // The values both sides last agreed on for the row; nullopt when unknown.
+    std::optional<Agreed> base(const QString& id) const;
+
+    // For publishing: a stored row is written over only once the plan has taken in what
+    // the store changed, and marked deleted only when nobody changed it since the base.
+    FamilyStore::Guard guard() const;
+
+    // The rows written since the last read: every row the first time and after forget().
+    Result<FamilyStore::Changes> readChanges();
+
+    // The plan took in what it could of a stored row: each field on which the plan and
+    // the row now agree is agreed from now on.
+    void settled(const QString& id, const Agreed& plan, const Agreed& stored);
+    // The store now holds `rows` as published, except the ids held back: that is the
+    // base from now on, kept on disk at once.
+    void agreed(const QList<SharedThing>& rows, const QSet<QString>& heldBack);
+    // Another file took the store's place: nothing is agreed with it yet.
+    void forget();
+
+private:
+    void openBase(const QString& path);
+    void keep(const QList<std::pair<QString, Agreed>>& changed);
+
+    FamilyStore& store_;
+    const QString app_;
+    QHash<QString, Agreed> base_;
+    // What the store's change log says the rows held when the planner last wrote them,
+    // for rows without a base of our own (a first start, a lost settings folder).
+    QHash<QString, Agreed> logged_;
+    qint64 seq_ = 0;
+    SqliteConnection file_;
+};

@@ -1,0 +1,351 @@
+// The planner and a sibling edit the same things; whatever the timing, no edit of
+// either side is lost, and where both changed the same field the planner's stays.
+#include "appmodel.h"
+#include "familyfiles.h"
+#include "familysync.h"
+#include "modelharness.h"
+#include "sqlite.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const Day wednesday{2026, 3, 4};
+const Place today = Place::onDay(wednesday);
+const QString thisWeek = "2026-W10.md";
+
+using Agreed = FamilyStore::Agreed;
+
+Agreed agreed(const QString& title, bool done = false, const std::optional<QString>& day = wednesday.iso())
+{
+    Agreed a;
+    a.title = title;
+    a.done = done;
+    a.day = day;
+    return a;
+}
+
+void settle(AppModel& m)
+{
+    EXPECT_TRUE(waitForSync(m));
+    EXPECT_TRUE(waitUntil([&] { return !m.ownChangePending(); })) << "the echo comes back";
+    QTest::qWait(30);
+}
+
+} // namespace
+
+// Field by field: one side's change is taken, both sides' changes leave the plan's.
+TEST(FamilySyncMerge, TakesWhatOnlyTheStoreChangedAndKeepsThePlansOwn)
+{
+    const Agreed base = agreed("buy milk");
+    struct Case {
+        const char* name;
+        Agreed plan;
+        Agreed stored;
+        std::function<void(FamilySync::Take&)> expected;
+    };
+    Agreed renamedThere = base;
+    renamedThere.title = "buy oat milk";
+    Agreed tickedHere = base;
+    tickedHere.done = true;
+    Agreed renamedHere = base;
+    renamedHere.title = "buy soy milk";
+    Agreed blank = base;
+    blank.title = "  ";
+    Agreed movedThere = base;
+    movedThere.day = "2026-03-09";
+    Agreed notedThere = base;
+    notedThere.note = "two litres";
+    Agreed both = renamedThere;
+    both.done = true;
+    const Case cases[] = {
+        {"nobody changed it", base, base, [](FamilySync::Take&) {}},
+        {"renamed there", base, renamedThere, [](FamilySync::Take& t) { t.title = "buy oat milk"; }},
+        {"ticked here, renamed there", tickedHere, renamedThere, [](FamilySync::Take& t) { t.title = "buy oat milk"; }},
+        {"renamed on both sides", renamedHere, renamedThere, [](FamilySync::Take&) {}},
+        {"renamed and ticked there", base, both,
+         [](FamilySync::Take& t) {
+             t.title = "buy oat milk";
+             t.done = true;
+         }},
+        {"renamed to blanks there", base, blank, [](FamilySync::Take&) {}},
+        {"moved there", base, movedThere, [](FamilySync::Take& t) { t.day = "2026-03-09"; }},
+        {"a note there", base, notedThere,
+         [](FamilySync::Take& t) { t.note = std::pair(std::optional<QString>(), QStringLiteral("two litres")); }},
+        {"the same change on both sides", renamedThere, renamedThere, [](FamilySync::Take&) {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FamilySync::Take expected;
+        c.expected(expected);
+        const FamilySync::Take take = FamilySync::merge(c.plan, c.stored, base);
+        EXPECT_EQ(take.title, expected.title);
+        EXPECT_EQ(take.done, expected.done);
+        EXPECT_EQ(take.note, expected.note);
+        EXPECT_EQ(take.steps, expected.steps);
+        EXPECT_EQ(take.day, expected.day);
+        // Without a base nothing the plan holds is given up.
+        EXPECT_TRUE(FamilySync::merge(c.plan, c.stored, std::nullopt).isEmpty());
+    }
+}
+
+// The base outlives the sync object, and a replaced store forgets it.
+TEST(FamilySyncBase, IsKeptOnDiskAndForgottenForAnotherFile)
+{
+    QTemporaryDir dir;
+    FamilyStore store(dir.filePath("family.db"));
+    const QString basePath = dir.filePath("state/family-base.db");
+    SharedThing row;
+    row.id = "A";
+    row.title = "buy milk";
+    row.day = wednesday.iso();
+    row.steps = {{"find a bag", true}};
+    row.sourceApp = "planner";
+    {
+        FamilySync sync(store, "planner", basePath);
+        sync.agreed({row}, {});
+    }
+    {
+        FamilySync sync(store, "planner", basePath);
+        ASSERT_TRUE(sync.base("A"));
+        EXPECT_EQ(*sync.base("A"), Agreed::of(row));
+        sync.forget();
+    }
+    FamilySync sync(store, "planner", basePath);
+    EXPECT_FALSE(sync.base("A"));
+}
+
+namespace {
+
+enum class When { InTheDelay, UnderALock, Closed, ClosedWithNoBase, AfterACrash };
+enum class What { OtherThing, SameThingOtherField, SameField };
+
+const char* name(When when)
+{
+    switch (when) {
+    case When::InTheDelay: return "inside the sync delay";
+    case When::UnderALock: return "under another app's lock";
+    case When::Closed: return "while the planner was closed";
+    case When::ClosedWithNoBase: return "while closed, and no base kept";
+    case When::AfterACrash: return "after a crash before publishing";
+    }
+    return "";
+}
+
+const char* name(What what)
+{
+    switch (what) {
+    case What::OtherThing: return "another thing";
+    case What::SameThingOtherField: return "the same thing, another field";
+    case What::SameField: return "the same field";
+    }
+    return "";
+}
+
+} // namespace
+
+// The planner renames A; the sibling renames B, ticks A, or renames A too.
+TEST(FamilySyncRun, NoEditOfEitherSideIsLost)
+{
+    for (const When when : {When::InTheDelay, When::UnderALock, When::Closed, When::ClosedWithNoBase, When::AfterACrash}) {
+        for (const What what : {What::OtherThing, What::SameThingOtherField, What::SameField}) {
+            SCOPED_TRACE(std::string(name(what)) + ", " + name(when));
+            ModelHarness h;
+            h.syncDelay = 50ms;
+            h.setFamilyBusyTimeout(20ms);
+            h.usePrivateBus();
+            Sibling todo(h);
+            AppModel* m = &h.start();
+            settle(*m);
+            m->commit([](Planner& p) {
+                p.add(QStringLiteral("call mum"), today);
+                p.add(QStringLiteral("buy milk"), today);
+            });
+            settle(*m);
+            const QString a = m->planner().things(today)[0].syncID.value();
+            const QString b = m->planner().things(today)[1].syncID.value();
+
+            // The sibling's edit, through its store or, under its own lock, by hand.
+            const auto siblingEdits = [&](SqliteConnection* locked) {
+                const auto title = [&](const QString& id, const QString& text) {
+                    if (!locked) {
+                        ASSERT_TRUE(todo.store.setTitle(id, text));
+                        return;
+                    }
+                    SqliteStatement update(*locked, "UPDATE things SET title = ?, updated_at = 1 WHERE id = ?;");
+                    update.bindText(1, text);
+                    update.bindText(2, id);
+                    ASSERT_TRUE(update.run());
+                };
+                switch (what) {
+                case What::OtherThing:
+                    title(b, "buy oat milk");
+                    break;
+                case What::SameThingOtherField:
+                    if (locked)
+                        ASSERT_TRUE(locked->exec(("UPDATE things SET done = 1 WHERE id = '" + a + "';").toUtf8()));
+                    else
+                        ASSERT_TRUE(todo.store.setDone(a, true));
+                    break;
+                case What::SameField:
+                    title(a, "call dad");
+                    break;
+                }
+            };
+            const auto renameHere = [&] {
+                m->commit([&](Planner& p) {
+                    p.update(p.thingWithSyncID(a)->id, [](Thing& t) { t.title = "call mum back"; });
+                });
+            };
+
+            switch (when) {
+            case When::InTheDelay:
+                renameHere();
+                ASSERT_TRUE(m->syncPending());
+                siblingEdits(nullptr);
+                // The sync runs before the sibling's notification is heard.
+                m->flushSync();
+                todo.post();
+                break;
+            case When::UnderALock: {
+                SqliteConnection lock = SqliteConnection::open(h.familyPath()).connection;
+                ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE;"));
+                renameHere();
+                QTest::qWait(150);  // the sync meets the lock, and tries again
+                EXPECT_TRUE(m->syncPending());
+                siblingEdits(&lock);
+                ASSERT_TRUE(lock.exec("COMMIT;"));
+                m->flushSync();
+                todo.post();
+                break;
+            }
+            case When::Closed:
+            case When::ClosedWithNoBase: {
+                h.stop();
+                QString text = h.text(thisWeek);
+                ASSERT_TRUE(text.contains("call mum"));
+                h.put(thisWeek, text.replace("call mum", "call mum back"));
+                if (when == When::ClosedWithNoBase) {
+                    for (const char* suffix : {"", "-wal", "-shm"})
+                        QFile::remove(h.root() + "/family-base.db" + suffix);
+                }
+                siblingEdits(nullptr);
+                m = &h.start();
+                break;
+            }
+            case When::AfterACrash:
+                renameHere();
+                h.stop();  // gone before the sync ran
+                siblingEdits(nullptr);
+                m = &h.start();
+                break;
+            }
+            ASSERT_TRUE(waitUntil([&] { return !m->syncPending(); }, 5000));
+            settle(*m);
+            QTest::qWait(50);
+            settle(*m);
+
+            const auto check = [&](const char* where, const QString& titleA, bool doneA, const QString& titleB) {
+                SCOPED_TRACE(where);
+                const auto thingA = m->planner().thingWithSyncID(a);
+                const auto thingB = m->planner().thingWithSyncID(b);
+                ASSERT_TRUE(thingA && thingB);
+                EXPECT_EQ(thingA->title, titleA);
+                EXPECT_EQ(thingA->done, doneA);
+                EXPECT_EQ(thingB->title, titleB);
+                const auto rowA = storedRow(todo.store, a);
+                const auto rowB = storedRow(todo.store, b);
+                ASSERT_TRUE(rowA && rowB);
+                EXPECT_EQ(rowA->title, titleA);
+                EXPECT_EQ(rowA->done, doneA);
+                EXPECT_EQ(rowB->title, titleB);
+            };
+            switch (what) {
+            case What::OtherThing:
+                check("in the plan and the store", "call mum back", false, "buy oat milk");
+                break;
+            case What::SameThingOtherField:
+                check("in the plan and the store", "call mum back", true, "buy milk");
+                break;
+            case What::SameField:
+                // Both renamed it: the person at this window wins.
+                check("in the plan and the store", "call mum back", false, "buy milk");
+                break;
+            }
+            EXPECT_TRUE(h.text(thisWeek).contains("call mum back"));
+        }
+    }
+}
+
+// A sibling whose clock is half a minute behind is heard like any other, and the
+// planner's next publication leaves its edit alone.
+TEST(FamilySyncRun, AClockThatStepsBackDecidesNothing)
+{
+    ModelHarness h;
+    h.syncDelay = 20ms;
+    h.usePrivateBus();
+    Sibling todo(h);
+    AppModel& m = h.start();
+    settle(m);
+    m.commit([](Planner& p) {
+        p.add(QStringLiteral("call mum"), today);
+        p.add(QStringLiteral("buy milk"), today);
+    });
+    settle(m);
+    const QString milk = m.planner().things(today)[1].syncID.value();
+
+    FamilyStore behind(h.familyPath(), [] { return QDateTime::currentDateTimeUtc().addSecs(-30); });
+    ASSERT_TRUE(behind.setTitle(milk, "buy oat milk"));
+    ASSERT_TRUE(behind.setDone(milk, true));
+    todo.post();
+    ASSERT_TRUE(waitUntil([&] { return m.planner().thingWithSyncID(milk)->title == "buy oat milk"; }));
+    EXPECT_TRUE(m.planner().thingWithSyncID(milk)->done);
+
+    m.commit([](Planner& p) { p.update(p.things(today)[0].id, [](Thing& t) { t.title = "call mum back"; }); });
+    settle(m);
+    EXPECT_EQ(storedRow(todo.store, milk)->title, "buy oat milk");
+    EXPECT_TRUE(storedRow(todo.store, milk)->done);
+}
+
+// Deleted on one side and changed on the other: the thing is kept, with the change.
+TEST(FamilySyncRun, AThingDeletedOnOneSideAndChangedOnTheOtherIsKept)
+{
+    ModelHarness h;
+    h.syncDelay = 50ms;
+    h.usePrivateBus();
+    Sibling todo(h);
+    AppModel& m = h.start();
+    settle(m);
+    m.commit([](Planner& p) {
+        p.add(QStringLiteral("call mum"), today);
+        p.add(QStringLiteral("buy milk"), today);
+    });
+    settle(m);
+    const QString mum = m.planner().things(today)[0].syncID.value();
+    const QString milk = m.planner().things(today)[1].syncID.value();
+
+    // Deleted here; renamed there before the deletion was published.
+    m.commit([&](Planner& p) { p.remove(p.thingWithSyncID(mum)->id); });
+    ASSERT_TRUE(todo.store.setTitle(mum, "call mum at six"));
+    m.flushSync();
+    todo.post();
+    settle(m);
+    ASSERT_TRUE(m.planner().thingWithSyncID(mum));
+    EXPECT_EQ(m.planner().thingWithSyncID(mum)->title, "call mum at six");
+    EXPECT_EQ(storedRow(todo.store, mum)->title, "call mum at six");
+
+    // Renamed here; deleted there before the rename was published.
+    m.commit([&](Planner& p) { p.update(p.thingWithSyncID(milk)->id, [](Thing& t) { t.title = "buy oat milk"; }); });
+    ASSERT_TRUE(todo.store.markDeleted(milk, QStringLiteral("todo")));
+    todo.post();
+    ASSERT_TRUE(waitUntil([&] { return !m.syncPending() && storedRow(todo.store, milk).has_value(); }));
+    settle(m);
+    ASSERT_TRUE(m.planner().thingWithSyncID(milk));
+    EXPECT_EQ(m.planner().thingWithSyncID(milk)->title, "buy oat milk");
+    EXPECT_EQ(storedRow(todo.store, milk)->title, "buy oat milk");
+}
