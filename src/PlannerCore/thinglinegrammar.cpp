@@ -20,6 +20,7 @@
 //    "%20" in an ordinary link stays what it is.
 // Step titles are read verbatim after their checkbox and need no guard.
 #include "markdown.h"
+#include "randomuuid.h"
 
 #include "textutil.h"
 
@@ -258,7 +259,7 @@ std::optional<Thing> Markdown::decodeThing(QStringView text, bool done)
     // A brace group that is no tag ("call {mum}", "{zoom}") is the user's own text:
     // it stays in the title, in its place on the line, and the writer guards it.
     thing.title = readTitle(split.title, kept);
-    thing.id = QUuid::createUuid();
+    thing.id = pemby::randomUuid();
     return thing;
 }
 

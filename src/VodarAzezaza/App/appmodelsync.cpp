@@ -168,35 +168,37 @@ void AppModel::ensureSyncIDs()
 
 bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
 {
-    // A thing without a sync id gets one. So does a thing whose id an earlier thing
+    // A thing without a sync id gets one. So does a thing whose id another thing
     // already carries, or the two would share one row: that only comes from a file (a
-    // line copied by hand), so it is looked for only after files were read. Every other
-    // time only what changed since the last look can lack an id, and only that is
-    // looked at: a commit must not cost a pass over a plan that may be loaded whole.
+    // line copied by hand), so it is looked for only after files were read, and the
+    // thing already known keeps its id. Either way only what changed since the last
+    // look is looked at, against the counts of every id the plan carried then: a
+    // commit or a file read must not cost a pass over a plan that may be loaded whole.
+    const QList<Place> changedPlaces = plan.changedPlaces(syncIDsChecked_);
+    for (const Place& place : changedPlaces) {
+        for (const Thing& thing : syncIDsChecked_.things(place)) {
+            if (!thing.syncID)
+                continue;
+            const auto it = syncIDCounts_.find(*thing.syncID);
+            if (it != syncIDCounts_.end() && --*it <= 0)
+                syncIDCounts_.erase(it);
+        }
+    }
     QHash<QUuid, QString> given;
     QList<Place> places;
-    const auto give = [&](const Place& place, const Thing& thing) {
-        given.insert(thing.id, pemby::newUuidUpper());
-        if (places.isEmpty() || places.last() != place)
-            places.append(place);
-    };
-    if (afterReading) {
-        QSet<QStringView> seen;  // views into the plan's own strings
-        plan.forEachThing([&](const Place& place, int, const Thing& thing) {
+    for (const Place& place : changedPlaces) {
+        for (const Thing& thing : plan.things(place)) {
             if (thing.syncID) {
-                const qsizetype before = seen.size();
-                seen.insert(*thing.syncID);
-                if (seen.size() > before)
-                    return;
+                int& count = syncIDCounts_[*thing.syncID];
+                if (count++ == 0 || !afterReading)
+                    continue;
+                --count;
             }
-            give(place, thing);
-        });
-    } else {
-        for (const Place& place : plan.changedPlaces(syncIDsChecked_)) {
-            for (const Thing& thing : plan.things(place)) {
-                if (!thing.syncID)
-                    give(place, thing);
-            }
+            const QString id = pemby::newUuidUpper();
+            ++syncIDCounts_[id];
+            given.insert(thing.id, id);
+            if (places.isEmpty() || places.last() != place)
+                places.append(place);
         }
     }
     const bool changed = changeThingsAt<QString>(plan, places, given, giveSyncID);
