@@ -174,20 +174,38 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
     // thing already known keeps its id. Either way only what changed since the last
     // look is looked at, against the counts of every id the plan carried then: a
     // commit or a file read must not cost a pass over a plan that may be loaded whole.
+    // A changed place mostly holds the things it held, with the ids they had: those
+    // stay counted, and only the ids that came or went touch the counts.
     const QList<Place> changedPlaces = plan.changedPlaces(syncIDsChecked_);
+    QList<QList<Thing>> changedThings;
+    changedThings.reserve(changedPlaces.size());
+    QList<QList<qsizetype>> fresh;  // the positions in each place whose id is not the one counted there
+    fresh.reserve(changedPlaces.size());
     for (const Place& place : changedPlaces) {
-        for (const Thing& thing : syncIDsChecked_.things(place)) {
-            if (!thing.syncID)
+        const QList<Thing> before = syncIDsChecked_.things(place);
+        const QList<Thing> now = plan.things(place);
+        QList<qsizetype> positions;
+        for (qsizetype i = 0; i < std::max(before.size(), now.size()); ++i) {
+            const bool same = i < before.size() && i < now.size() && before[i].syncID && before[i].syncID == now[i].syncID;
+            if (same)
                 continue;
-            const auto it = syncIDCounts_.find(*thing.syncID);
+            if (i < now.size())
+                positions.append(i);
+            if (i >= before.size() || !before[i].syncID)
+                continue;
+            const auto it = syncIDCounts_.find(*before[i].syncID);
             if (it != syncIDCounts_.end() && --*it <= 0)
                 syncIDCounts_.erase(it);
         }
+        changedThings.append(now);
+        fresh.append(positions);
     }
     QHash<QUuid, QString> given;
     QList<Place> places;
-    for (const Place& place : changedPlaces) {
-        for (const Thing& thing : plan.things(place)) {
+    for (qsizetype p = 0; p < changedPlaces.size(); ++p) {
+        const Place& place = changedPlaces[p];
+        for (const qsizetype i : std::as_const(fresh[p])) {
+            const Thing& thing = changedThings[p][i];
             if (thing.syncID) {
                 int& count = syncIDCounts_[*thing.syncID];
                 if (count++ == 0 || !afterReading)
