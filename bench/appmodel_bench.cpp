@@ -15,7 +15,9 @@
 #include "textfile.h"
 
 #include <QDBusConnection>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -162,6 +164,23 @@ int main(int argc, char** argv)
     {
         const std::unique_ptr<AppModel> started = bench.makeModel();
         atStart = snapshotBytes(started->planner(), spreadThings(started->planner(), 100));
+    }
+
+    // The model after a search: every file loaded, beside the plan's bytes on disk.
+    {
+        const qint64 start = allocated();
+        const std::unique_ptr<AppModel> searched = bench.makeModel();
+        searched->beginSearch();
+        searched->setSearching(false);
+        app.processEvents();
+        const double held = double(allocated() - start) / (1024.0 * 1024.0);
+        qint64 onDisk = 0;
+        for (const QFileInfo& info : QDir(bench.folder()).entryInfoList(QDir::Files))
+            onDisk += info.size();
+        const double disk = double(onDisk) / (1024.0 * 1024.0);
+        std::printf("memory after a search, 10 y %10.1f MiB, floor %6.1f MiB, ratio %.1fx   "
+                    "the model's heap; floor: the plan's files on disk\n",
+                    held, disk, held / disk);
     }
 
     std::unique_ptr<AppModel> model = bench.makeModel();

@@ -3,15 +3,19 @@
 // steps, notes, marks and tags). The app saves after every change, so a save after one
 // edit must cost about one file's write at any size; search must cost about a scan of
 // the fields it looks at. Each figure is printed beside its floor, measured in the same
-// run (alternating, median of the pairs), and the ratio.
+// run (alternating, median of the pairs), and the ratio. Reading one file, through the
+// application model over a plan loaded at that size, must cost about decoding it.
 // Run on demand: build/<dir>/bench/plannerstore_bench [years…]
+#include "appmodel.h"
+#include "benchmark.h"
+#include "benchmodel.h"
 #include "markdown.h"
 #include "plannerstore.h"
 #include "tenyears.h"
 #include "textfile.h"
 #include "textutil.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -56,12 +60,48 @@ double median(QList<double> ms)
     return ms[ms.size() / 2];
 }
 
+// One line per figure: "<operation> … <value> ms, floor <value> ms, ratio <R.R>x".
 void row(const char* name, int years, double ms, std::optional<double> floor = std::nullopt, const QString& note = {})
 {
     if (floor)
-        std::printf("%-30s %5d %10.3f %10.3f %7.2fx   %s\n", name, years, ms, *floor, ms / *floor, note.toUtf8().constData());
+        std::printf("%-30s %3d y %10.3f ms, floor %10.3f ms, ratio %6.1fx   %s\n", name, years, ms, *floor, ms / *floor,
+                    note.toUtf8().constData());
     else
-        std::printf("%-30s %5d %10.3f %10s %8s   %s\n", name, years, ms, "", "", note.toUtf8().constData());
+        std::printf("%-30s %3d y %10.3f ms   %s\n", name, years, ms, note.toUtf8().constData());
+}
+
+// Reads and decodes one file as the store would, without keeping anything.
+qsizetype decodeFile(const QString& folder, const QString& name)
+{
+    const pemby::TextFile file = pemby::readTextFile(folder + u'/' + name);
+    if (name == Markdown::listsFileName())
+        return Markdown::decodeLists(file.text).size();
+    if (name == Markdown::repeatsFileName())
+        return Markdown::decodeRepeats(file.text).size();
+    return file.text.size();
+}
+
+qsizetype decodeWeekFile(const QString& folder, Day monday)
+{
+    const pemby::TextFile file = pemby::readTextFile(folder + u'/' + Markdown::weekFileName(monday));
+    return Markdown::decodeWeek(file.text, monday).days.size();
+}
+
+qsizetype decodeMonthFile(const QString& folder, MonthKey month)
+{
+    const pemby::TextFile file = pemby::readTextFile(folder + u'/' + Markdown::monthFileName(month));
+    return Markdown::decodeMonth(file.text).size();
+}
+
+// The floor of loading everything: every file of the plan read and decoded.
+qsizetype decodeEverything(const QString& folder, const Shape& shape)
+{
+    qsizetype n = decodeFile(folder, Markdown::listsFileName()) + decodeFile(folder, Markdown::repeatsFileName());
+    for (int w = 0; w < shape.weeks; ++w)
+        n += decodeWeekFile(folder, shape.firstMonday.adding(7 * w));
+    for (int m = 0; m < shape.months; ++m)
+        n += decodeMonthFile(folder, shape.firstMonth.adding(m));
+    return n;
 }
 
 // The operation and its floor, taken in turns so that both see the same machine;
@@ -100,6 +140,68 @@ qsizetype scanFields(const Planner& plan, const QString& query)
     return n;
 }
 
+// Reading one file through the application model. A month step while browsing back
+// through the years: the steps taken once most of the plan is loaded, each beside
+// decoding that month's file. Then, everything loaded by a search, one week file
+// changed outside and seen at the next heartbeat, beside decoding that file.
+void readOneFileAt(const Shape& shape, int years, Day today)
+{
+    QTemporaryDir dir;
+    BenchModel bench(dir, QStringLiteral("model"), today);
+    const QString folder = bench.folder();
+    qsizetype made = 0;
+    if (!writeTenYearsOrSay(bench.folder(), shape, made))
+        std::exit(1);
+    {
+        const std::unique_ptr<AppModel> model = bench.makeModel();
+        AppModel& m = *model;
+        m.setMode(Mode::Month);
+        const int measured = std::min(12, shape.months - 6);
+        QList<double> steps, floors;
+        for (int i = 1; i < shape.months - 6; ++i) {
+            const MonthKey into = today.monthKey().adding(-i);
+            const bool timed = i >= shape.months - 6 - measured;
+            const double floor = timed ? msOf([&] { (void)decodeMonthFile(folder, into); }) : 0;
+            const double step = msOf([&] { m.go(-1); });
+            if (timed) {
+                steps.append(step);
+                floors.append(floor);
+            }
+        }
+        row("month step, plan loaded", years, median(steps), median(floors),
+            QStringLiteral("the last %1 steps browsing back through every month; floor: decoding that month's file")
+                .arg(measured));
+    }
+    {
+        const std::unique_ptr<AppModel> model = bench.makeModel();
+        AppModel& m = *model;
+        m.beginSearch();
+        m.setSearching(false);
+        const Day monday = today.monday().adding(-7 * 20);
+        const QString path = folder + u'/' + Markdown::weekFileName(monday);
+        const QString original = pemby::readTextFile(path).text;
+        QDateTime stamp = QDateTime::currentDateTimeUtc().addSecs(-3600);
+        QList<double> reads, floors;
+        for (int i = 0; i < 15; ++i) {
+            const QString text = original + QStringLiteral("\n- [ ] changed outside %1\n").arg(i);
+            {
+                QFile f(path);
+                if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text.toUtf8()) < 0)
+                    std::abort();
+                stamp = stamp.addSecs(7);
+                f.setFileTime(stamp, QFileDevice::FileModificationTime);
+            }
+            floors.append(msOf([&] { (void)decodeWeekFile(folder, monday); }));
+            reads.append(msOf([&] { m.refresh(QDateTime::currentDateTime()); }));
+        }
+        row("one file changed outside", years, median(reads), median(floors),
+            QStringLiteral("everything loaded by a search; floor: decoding that file"));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(original.toUtf8());
+    }
+}
+
 // Returns the number of files one edit wrote.
 int measureYears(int years)
 {
@@ -111,12 +213,19 @@ int measureYears(int years)
     if (!writeTenYearsOrSay(folder, shape, made))
         std::exit(1);
 
-    row("loadEverything", years, median({msOf([&] {
+    const auto [loadAll, decodeAll] = paired(
+        years >= 30 ? 3 : 7,
+        [&] {
             PlannerStore store(folder);
             Planner plan;
             store.loadBase(plan);
             store.loadEverything(plan);
-        })}), std::nullopt, QStringLiteral("%1 things, %2 weeks").arg(made).arg(shape.weeks));
+        },
+        [&] { (void)decodeEverything(folder, shape); });
+    row("load everything", years, loadAll, decodeAll,
+        QStringLiteral("%1 things, %2 weeks; floor: every file read and decoded").arg(made).arg(shape.weeks));
+
+    readOneFileAt(shape, years, today);
 
     PlannerStore store(folder);
     Planner plan;
@@ -167,13 +276,14 @@ int measureYears(int years)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    headlessUnlessSet();
+    QGuiApplication app(argc, argv);
     QList<int> sizes;
     for (int i = 1; i < argc; ++i)
         sizes.append(QString::fromLocal8Bit(argv[i]).toInt());
     if (sizes.isEmpty())
         sizes = {1, 10, 30};
-    std::printf("%-30s %5s %10s %10s %8s\n", "operation", "years", "median ms", "floor ms", "ratio");
+    std::printf("medians; each operation and its floor taken in turns\n");
     bool oneFile = true;
     for (const int years : sizes)
         oneFile = measureYears(std::max(1, years)) == 1 && oneFile;

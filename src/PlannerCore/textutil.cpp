@@ -1,5 +1,7 @@
 #include "textutil.h"
 
+#include "randomuuid.h"
+
 #include <QStringList>
 #include <QTextBoundaryFinder>
 #include <QUuid>
@@ -251,7 +253,7 @@ bool isUuidText(QStringView text)
 
 QString newUuidLower()
 {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toLower();
+    return randomUuid().toString(QUuid::WithoutBraces);
 }
 
 QString newUuidUpper()

@@ -22,6 +22,7 @@
 //    are kept with the file's layout and written back after the thing's own tags.
 // Step titles are read verbatim after their checkbox and need no guard.
 #include "markdown.h"
+#include "randomuuid.h"
 
 #include "textutil.h"
 
@@ -293,7 +294,7 @@ std::optional<Thing> Markdown::decodeThing(QStringView text, bool done, QString*
     // A brace group that is no tag ("call {mum}", "{zoom}") is the user's own text:
     // it stays in the title, in its place on the line, and the writer guards it.
     thing.title = readTitle(split.title, kept);
-    thing.id = QUuid::createUuid();
+    thing.id = pemby::randomUuid();
     return thing;
 }
 

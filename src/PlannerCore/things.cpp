@@ -1,5 +1,6 @@
 #include "things.h"
 
+#include "randomuuid.h"
 #include "textutil.h"
 
 #include <QStringList>
@@ -70,7 +71,7 @@ QString TimeOfDay::toString() const
 Thing Thing::make(const QString& title)
 {
     Thing t;
-    t.id = QUuid::createUuid();
+    t.id = pemby::randomUuid();
     t.title = title;
     return t;
 }

@@ -1,9 +1,11 @@
+#include "randomuuid.h"
 #include "textfile.h"
 #include "textutil.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -13,6 +15,8 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <thread>
 
 using namespace pemby;
 
@@ -141,6 +145,30 @@ TEST(TextUtil, UuidText)
     EXPECT_FALSE(isUuidText(u"../../x"));
     EXPECT_FALSE(isUuidText(u"0f8fad5b-d9cb-469f-a165-70867728950g"));
     EXPECT_FALSE(isUuidText(u"0f8fad5bd-9cb-469f-a165-70867728950e"));
+}
+
+// Every id made is a version 4 UUID with the RFC 4122 variant, none repeats, and each
+// thread draws from a generator of its own, seeded apart from the others.
+TEST(TextUtil, RandomUuidsAreVersionFourAndDistinct)
+{
+    const auto draw = [](QSet<QUuid>& into) {
+        for (int i = 0; i < 20000; ++i)
+            into.insert(randomUuid());
+    };
+    QSet<QUuid> here, there;
+    draw(here);
+    std::thread other([&] { draw(there); });
+    other.join();
+    ASSERT_EQ(here.size(), 20000);
+    ASSERT_EQ(there.size(), 20000);
+    EXPECT_FALSE(here.intersects(there));
+    for (const QUuid& id : std::as_const(here)) {
+        ASSERT_EQ(id.version(), QUuid::Random);
+        ASSERT_EQ(id.variant(), QUuid::DCE);
+    }
+    const QString text = newUuidLower();
+    EXPECT_EQ(text[14], u'4');
+    EXPECT_TRUE(QStringView(u"89ab").contains(text[19]));
 }
 
 TEST(TextFileTest, ReadsStrictUtf8AndNormalizesLineEnds)

@@ -776,8 +776,8 @@ private:
     void ensureSyncIDs();
     // The same on a plan about to become the model's, and on the snapshots; true when
     // anything changed. Only the places that changed since the last time are looked
-    // at, unless files were just read into the plan: then every thing, and a thing
-    // whose sync id an earlier one carries gets a fresh one too.
+    // at; when files were just read into the plan, a thing there whose sync id another
+    // thing of the plan already carries gets a fresh one too.
     bool ensureSyncIDs(Planner& plan, bool afterReading = false);
     // Publishes every own thing of the loaded plan, marks the rows it no longer
     // publishes deleted, and posts the change notification. Nothing another app changed
@@ -893,6 +893,9 @@ private:
     QMap<QString, int> externalSlots_;
     // The plan as the sync ids were last given: only what differs from it can lack one.
     Planner syncIDsChecked_;
+    // How many things of that plan carry each sync id, kept with it place by place, so
+    // a file read is checked against the whole plan at the cost of that file.
+    QHash<QString, int> syncIDCounts_;
     // The plan as the reminders were last brought up to date; none when every loaded
     // week is due.
     std::optional<Planner> remindersSynced_;

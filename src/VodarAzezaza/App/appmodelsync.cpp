@@ -183,35 +183,55 @@ void AppModel::ensureSyncIDs()
 
 bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
 {
-    // A thing without a sync id gets one. So does a thing whose id an earlier thing
+    // A thing without a sync id gets one. So does a thing whose id another thing
     // already carries, or the two would share one row: that only comes from a file (a
-    // line copied by hand), so it is looked for only after files were read. Every other
-    // time only what changed since the last look can lack an id, and only that is
-    // looked at: a commit must not cost a pass over a plan that may be loaded whole.
+    // line copied by hand), so it is looked for only after files were read, and the
+    // thing already known keeps its id. Either way only what changed since the last
+    // look is looked at, against the counts of every id the plan carried then: a
+    // commit or a file read must not cost a pass over a plan that may be loaded whole.
+    // A changed place mostly holds the things it held, with the ids they had: those
+    // stay counted, and only the ids that came or went touch the counts.
+    const QList<Place> changedPlaces = plan.changedPlaces(syncIDsChecked_);
+    QList<QList<Thing>> changedThings;
+    changedThings.reserve(changedPlaces.size());
+    QList<QList<qsizetype>> fresh;  // the positions in each place whose id is not the one counted there
+    fresh.reserve(changedPlaces.size());
+    for (const Place& place : changedPlaces) {
+        const QList<Thing> before = syncIDsChecked_.things(place);
+        const QList<Thing> now = plan.things(place);
+        QList<qsizetype> positions;
+        for (qsizetype i = 0; i < std::max(before.size(), now.size()); ++i) {
+            const bool same = i < before.size() && i < now.size() && before[i].syncID && before[i].syncID == now[i].syncID;
+            if (same)
+                continue;
+            if (i < now.size())
+                positions.append(i);
+            if (i >= before.size() || !before[i].syncID)
+                continue;
+            const auto it = syncIDCounts_.find(*before[i].syncID);
+            if (it != syncIDCounts_.end() && --*it <= 0)
+                syncIDCounts_.erase(it);
+        }
+        changedThings.append(now);
+        fresh.append(positions);
+    }
     QHash<QUuid, QString> given;
     QList<Place> places;
-    const auto give = [&](const Place& place, const Thing& thing) {
-        given.insert(thing.id, pemby::newUuidUpper());
-        if (places.isEmpty() || places.last() != place)
-            places.append(place);
-    };
-    if (afterReading) {
-        QSet<QStringView> seen;  // views into the plan's own strings
-        plan.forEachThing([&](const Place& place, int, const Thing& thing) {
+    for (qsizetype p = 0; p < changedPlaces.size(); ++p) {
+        const Place& place = changedPlaces[p];
+        for (const qsizetype i : std::as_const(fresh[p])) {
+            const Thing& thing = changedThings[p][i];
             if (thing.syncID) {
-                const qsizetype before = seen.size();
-                seen.insert(*thing.syncID);
-                if (seen.size() > before)
-                    return;
+                int& count = syncIDCounts_[*thing.syncID];
+                if (count++ == 0 || !afterReading)
+                    continue;
+                --count;
             }
-            give(place, thing);
-        });
-    } else {
-        for (const Place& place : plan.changedPlaces(syncIDsChecked_)) {
-            for (const Thing& thing : plan.things(place)) {
-                if (!thing.syncID)
-                    give(place, thing);
-            }
+            const QString id = pemby::newUuidUpper();
+            ++syncIDCounts_[id];
+            given.insert(thing.id, id);
+            if (places.isEmpty() || places.last() != place)
+                places.append(place);
         }
     }
     const bool changed = changeThingsAt<QString>(plan, places, given, giveSyncID);

@@ -316,6 +316,29 @@ TEST_F(AppModelSync, TwoThingsWithOneSyncIDGetARowEach)
     EXPECT_TRUE(h.text(thisWeek).contains("buy bread {sync:" + *things[1].syncID + "}"));
 }
 
+// A week read later repeats the id of a thing already loaded: the loaded thing keeps
+// its id, the line read gets one of its own, and the other lines keep theirs.
+TEST_F(AppModelSync, AWeekReadLaterThatRepeatsALoadedSyncIDGetsAFreshOne)
+{
+    const QString copied = "0F0F0F0F-0000-4000-8000-000000000004";
+    const QString own = "0F0F0F0F-0000-4000-8000-000000000005";
+    const Day later{2026, 3, 25};
+    h.put(thisWeek, weekFile(monday, {{wednesday, {"- [ ] buy milk {sync:" + copied + "}"}}}));
+    h.put("2026-W13.md", weekFile(later.monday(), {{later, {"- [ ] buy bread {sync:" + copied + "}",
+                                                            "- [ ] post the card {sync:" + own + "}"}}}));
+    AppModel& m = started();
+    ASSERT_TRUE(m.planner().things(Place::onDay(later)).isEmpty()) << "not loaded at start";
+    m.go(3);
+    const QList<Thing> things = m.planner().things(Place::onDay(later));
+    ASSERT_EQ(things.size(), 2);
+    const QList<Thing> known = m.planner().things(today);
+    ASSERT_EQ(known.size(), 1);
+    EXPECT_EQ(known[0].syncID, copied);
+    ASSERT_TRUE(things[0].syncID);
+    EXPECT_NE(*things[0].syncID, copied);
+    EXPECT_EQ(things[1].syncID, own);
+}
+
 TEST_F(AppModelSync, AStoreThatDidNotOpenKeepsTheRememberedSlots)
 {
     h.breakFamilyStore();
