@@ -327,10 +327,12 @@ void ThingDetail::refresh()
             repeats_->setCurrentIndex(i);
     }
 
-    const std::optional<Mark> mark = thing ? thing->mark : std::nullopt;
-    const std::optional<Mark> marks[] = {Mark::Lavender, Mark::Green, Mark::Red, std::nullopt};
+    // The swatch of no mark is the last one.
+    const Mark marks[] = {Mark::Lavender, Mark::Green, Mark::Red};
+    const bool marked = thing && thing->mark.has_value();
+    const Mark current = marked ? *thing->mark : marks[0];
     for (int i = 0; i < swatches_.size(); ++i) {
-        swatches_[i]->setChecked(marks[i] == mark);
+        swatches_[i]->setChecked(i < int(std::size(marks)) ? marked && current == marks[i] : !marked);
         swatches_[i]->update();
     }
 
