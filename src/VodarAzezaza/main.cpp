@@ -4,12 +4,15 @@
 #include "pembyfont.h"
 #include "plannerapp.h"
 #include "privatefolder.h"
+#include "quitsignals.h"
 #include "renderer.h"
 #include "singleinstance.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QTextStream>
+
+#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -39,7 +42,13 @@ int main(int argc, char** argv)
 
     if (launch.renderPath) {
         // A render only draws: its one model writes nothing, and it ends when the
-        // picture is written or cannot be.
+        // picture is written or cannot be. A signal meanwhile has nothing to save: the
+        // run's folders go, then the process ends as the signal asks.
+        QuitSignals quitting;
+        QObject::connect(&quitting, &QuitSignals::received, &quitting, [](int signal) {
+            pemby::removeRunFolders();
+            ::_exit(128 + signal);
+        });
         const std::unique_ptr<AppModel> model = launch.makeModel();
         if (launch.link)
             model->open(*launch.link);
