@@ -253,19 +253,6 @@ std::shared_ptr<Note> NoteStore::noteFromBytes(const QFileInfo& file, const QStr
     return note;
 }
 
-std::shared_ptr<Note> NoteStore::loadNote(const QFileInfo& file, const QString& id)
-{
-    const auto bytes = pemby::readBytes(file.filePath(), maxNoteBytes);
-    if (!bytes) {
-        qCWarning(lcNotes) << "can't read" << file.filePath() << bytes.errorText();
-        return nullptr;
-    }
-    auto note = noteFromBytes(file, id, *bytes);
-    if (note)
-        known_.insert(id, *bytes);
-    return note;
-}
-
 void NoteStore::load()
 {
     QFileInfoList entries = folderEntries(directory_);
@@ -281,19 +268,42 @@ void NoteStore::load()
     }
     skipped_ = std::move(skipped);
 
+    // Decoding is what costs: a note whose file holds the very bytes and date it had
+    // is the note already held, so a folder where one note changed decodes that one.
+    QHash<QString, std::shared_ptr<Note>> held;
+    for (const auto& note : std::as_const(notes_))
+        held.insert(note->id(), note);
+    const QHash<QString, QByteArray> knownBefore = std::exchange(known_, {});
+    const QHash<QString, Unconverted> unconvertedBefore = std::exchange(unconverted_, {});
     QList<std::shared_ptr<Note>> notes;
     QSet<QString> unreadable;
-    known_.clear();
     conflicts_.clear();
-    unconverted_.clear();
     for (const QFileInfo& entry : std::as_const(entries)) {
         const auto id = stemOf(entry.fileName(), noteSuffix);
         if (!id)
             continue;
-        if (auto note = loadNote(entry, *id))
-            notes.append(std::move(note));
-        else
+        const auto bytes = pemby::readBytes(entry.filePath(), maxNoteBytes);
+        if (!bytes) {
+            qCWarning(lcNotes) << "can't read" << entry.filePath() << bytes.errorText();
             unreadable.insert(*id);
+            continue;
+        }
+        const auto note = held.constFind(*id);
+        const auto known = knownBefore.constFind(*id);
+        if (note != held.cend() && known != knownBefore.cend() && *known == *bytes
+            && (*note)->modified() == entry.lastModified()) {
+            known_.insert(*id, *bytes);
+            if (const auto was = unconvertedBefore.constFind(*id); was != unconvertedBefore.cend())
+                unconverted_.insert(*id, *was);
+            notes.append(*note);
+            continue;
+        }
+        if (auto decoded = noteFromBytes(entry, *id, *bytes)) {
+            known_.insert(*id, *bytes);
+            notes.append(std::move(decoded));
+        } else {
+            unreadable.insert(*id);
+        }
     }
     notes_ = std::move(notes);
     unreadableIDs_ = std::move(unreadable);

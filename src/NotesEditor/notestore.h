@@ -127,7 +127,6 @@ private:
     bool migrateMarkdownNotes(const QFileInfoList& entries);
     // The note of a file's bytes, with the file's dates; nullptr when they are not a note file.
     std::shared_ptr<Note> noteFromBytes(const QFileInfo& file, const QString& id, const QByteArray& bytes);
-    std::shared_ptr<Note> loadNote(const QFileInfo& file, const QString& id);
     // `keptBoth` (when given) tells a kept file and a new note beside it from a failure.
     Status saveNote(const Note& note, bool* keptBoth);
     Status write(const Note& note, const QString& path, const QByteArray& data);

@@ -185,6 +185,40 @@ TEST(NoteStore, LoadsEveryReadableNoteFileAndNothingElse)
     EXPECT_EQ(noteWithID(store, QStringLiteral("one"))->modified(), minutesLater(2));
 }
 
+// Loading the folder again decodes only what changed on disk: the other notes are the
+// very notes already held, and a file with new bytes or a new date is read anew.
+TEST(NoteStore, ALoadAgainTakesAnewOnlyTheNotesWhoseFilesChanged)
+{
+    NotesFolder folder;
+    putThreeNotes(folder);
+    NoteStore store(folder.path());
+    store.load();
+    const auto a = noteWithID(store, QStringLiteral("a"));
+    const auto b = noteWithID(store, QStringLiteral("b"));
+    const auto c = noteWithID(store, QStringLiteral("c"));
+
+    folder.putNote(QStringLiteral("b"), QStringLiteral("Bananas, ripe"), minutesLater(2));  // new bytes, same date
+    folder.put(QStringLiteral("c.rtf"), folder.bytes(QStringLiteral("c.rtf")), minutesLater(9));  // touched
+    folder.putNote(QStringLiteral("d"), QStringLiteral("Dates"), minutesLater(4));
+    store.load();
+
+    EXPECT_EQ(noteWithID(store, QStringLiteral("a")), a) << "unchanged: the same note";
+    const auto b2 = noteWithID(store, QStringLiteral("b"));
+    ASSERT_TRUE(b2);
+    EXPECT_NE(b2, b);
+    EXPECT_EQ(b2->text(), "Bananas, ripe");
+    const auto c2 = noteWithID(store, QStringLiteral("c"));
+    ASSERT_TRUE(c2);
+    EXPECT_NE(c2, c);
+    EXPECT_EQ(c2->modified(), minutesLater(9));
+    EXPECT_TRUE(noteWithID(store, QStringLiteral("d")));
+
+    // What a load leaves as known is what a save compares with: an unchanged note
+    // saves without a conflict copy.
+    ASSERT_TRUE(store.save(*a));
+    EXPECT_EQ(store.notes().size(), 4);
+}
+
 TEST(NoteStore, ANoteOfMillionsOfEmptyParagraphsIsLeftOutUntouched)
 {
     // Eight megabytes of paragraph ends would make a document of gigabytes.
