@@ -102,6 +102,33 @@ int main(int argc, char** argv)
     NotesModel model(folder);
     model.reload();
     measure("reload with nothing changed", 20, [&](int) { model.reload(); });
+
+    // One note changed outside (as the sibling app saves it): the reload beside
+    // decoding that one note.
+    {
+        QList<double> ms, floorMs;
+        for (int i = 0; i < 21; ++i) {
+            const QString path = folder + u'/' + files[i];
+            const QByteArray bytes = RichText::encode(*RichText::plain(noteText(i) + QStringLiteral(" edited %1").arg(i)), {}, {}, std::nullopt);
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+                std::abort();
+            file.close();
+            QElapsedTimer timer;
+            timer.start();
+            model.reload();
+            ms.append(double(timer.nsecsElapsed()) / 1e6);
+            timer.restart();
+            if (!RichText::decode(bytes))
+                std::abort();
+            floorMs.append(double(timer.nsecsElapsed()) / 1e6);
+        }
+        std::sort(ms.begin(), ms.end());
+        std::sort(floorMs.begin(), floorMs.end());
+        const double value = ms[ms.size() / 2], floor = floorMs[floorMs.size() / 2];
+        std::printf("one note changed outside, reload (floor: decode that note) %.2f ms, floor %.2f ms, ratio %.1fx\n",
+                    value, floor, value / floor);
+    }
     model.setQuery(QStringLiteral("cafe"));
     measure("first search (folds every note)", 1, [&](int) { (void)model.visible(); });
     measure("search as the query grows", 20, [&](int i) {
