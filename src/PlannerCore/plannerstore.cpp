@@ -50,8 +50,6 @@ std::optional<Day> mondayOfIsoWeek(int year, int week)
     return monday;
 }
 
-constexpr qint64 maxNoteBytes = 64 * 1024 * 1024;
-
 // "a; also b, c and 3 more": the first failure in full, the other files by name.
 QString failureText(const QString& first, const QStringList& others)
 {
@@ -582,41 +580,3 @@ QString PlannerStore::freeConflictName(const QString& name) const
     }
 }
 
-// ---- Note files --------------------------------------------------------------------
-
-std::optional<QString> PlannerStore::notePath(const QString& id) const
-{
-    if (id.isEmpty())
-        return std::nullopt;
-    for (const char32_t c : id.toUcs4()) {
-        if (c != U'-' && !QChar::isLetterOrNumber(c))
-            return std::nullopt;
-    }
-    return folder_ + QStringLiteral("/notes/") + id + QStringLiteral(".rtf");
-}
-
-std::optional<QByteArray> PlannerStore::readNote(const QString& id) const
-{
-    const auto path = notePath(id);
-    if (!path)
-        return std::nullopt;
-    Result<QByteArray> bytes = pemby::readBytes(*path, maxNoteBytes);
-    if (!bytes)
-        return std::nullopt;
-    return std::move(bytes).value();
-}
-
-Status PlannerStore::writeNote(const QString& id, const QByteArray& bytes)
-{
-    const auto path = notePath(id);
-    if (!path)
-        return {};
-    const QString notes = folder_ + QStringLiteral("/notes");
-    if (const Status made = pemby::makeFolder(notes); !made)
-        return made;
-    if (!pemby::isRealFolder(notes))
-        return Error{QStringLiteral("couldn't write %1 (notes is not a folder of this one)").arg(QFileInfo(*path).fileName())};
-    if (const Status written = pemby::writeFileAtomic(*path, bytes); !written)
-        return Error{QStringLiteral("couldn't write %1 (%2)").arg(QFileInfo(*path).fileName(), written.errorText())};
-    return {};
-}

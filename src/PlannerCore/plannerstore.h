@@ -76,12 +76,6 @@ public:
     // while it reads (or is missing). Nothing is to move into such a week of its own.
     std::optional<QString> unreadableWeek(Day monday) const;
 
-    // Note files in the "notes" subfolder; nullopt for an id that is not letters,
-    // digits and "-".
-    std::optional<QString> notePath(const QString& id) const;
-    std::optional<QByteArray> readNote(const QString& id) const;
-    Status writeNote(const QString& id, const QByteArray& bytes);
-
 private:
     // What a file holds, in the plan's terms: a week's days and applied rules, a month's
     // things, the lists or the rules.

@@ -459,30 +459,6 @@ TEST(PlannerStore, TreatsAFileThatAppearedAsAnOutsideChange)
     EXPECT_TRUE(store.save(plan).ok());
 }
 
-TEST(PlannerStore, KeepsNoteFilesToSafeIds)
-{
-    Folder folder;
-    PlannerStore store(folder.path());
-    struct Case { const char* id; bool safe; };
-    const Case cases[] = {
-        {"0b5e3f0e-6c4d-4b8a-9e1f-2a3b4c5d6e7f", true}, {"Übung-2", true}, {"日本語", true},
-        {"", false}, {"../x", false}, {"a/b", false}, {"a.b", false}, {"a b", false}, {"..", false},
-    };
-    for (const auto& c : cases) {
-        const QString id = QString::fromUtf8(c.id);
-        EXPECT_EQ(store.notePath(id).has_value(), c.safe) << c.id;
-        if (c.safe) {
-            EXPECT_EQ(*store.notePath(id), folder.path() + "/notes/" + id + ".rtf");
-        }
-    }
-    EXPECT_EQ(store.readNote("missing"), std::nullopt);
-    ASSERT_TRUE(store.writeNote("abc-1", QByteArray("{\\rtf1 hi}")).ok());
-    EXPECT_EQ(store.readNote("abc-1"), QByteArray("{\\rtf1 hi}"));
-    EXPECT_TRUE(store.writeNote("../escape", QByteArray("x")).ok());
-    EXPECT_FALSE(QFileInfo::exists(folder.path() + "/escape.rtf"));
-    EXPECT_EQ(store.readNote("../escape"), std::nullopt);
-}
-
 TEST(PlannerStore, ReportsWhatItTookFromTheFiles)
 {
     Folder folder;
