@@ -56,6 +56,17 @@ public:
     void show(const QString&, const QString&) override {}
 };
 
+// A model with no bus, no calendar and no desktop, whose sync runs right after a save.
+AppModel::Services quietServices(NotificationScheduler& scheduler)
+{
+    AppModel::Services services;
+    services.bus = QDBusConnection(QStringLiteral("no-bus"));
+    services.readEvents = [](const QList<Day>&, QObject*, std::function<void(const EventLines&)>) {};
+    services.reminders = std::make_unique<ReminderCenter>(&scheduler, true, QTimeZone::systemTimeZone());
+    services.syncDelay = std::chrono::milliseconds(0);
+    return services;
+}
+
 // The model's sync, run at once after each save; the time until it is done.
 void modelSync()
 {
@@ -68,13 +79,8 @@ void modelSync()
     QSettings settings(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
     FamilyStore family(dir.filePath(QStringLiteral("family.db")));
     NotificationScheduler scheduler(std::make_unique<NoDesktop>());
-    AppModel::Services services;
-    services.bus = QDBusConnection(QStringLiteral("no-bus"));
-    services.readEvents = [](const QList<Day>&, QObject*, std::function<void(const EventLines&)>) {};
-    services.reminders = std::make_unique<ReminderCenter>(&scheduler, true, QTimeZone::systemTimeZone());
-    services.syncDelay = std::chrono::milliseconds(0);
     AppModel model(folder, today, &settings, family, dir.filePath(QStringLiteral("notes")),
-                   dir.filePath(QStringLiteral("Notes")), std::move(services));
+                   dir.filePath(QStringLiteral("Notes")), quietServices(scheduler));
     const auto synced = [&] {
         while (model.syncPending())
             QCoreApplication::processEvents();
@@ -134,13 +140,8 @@ void modelAtYears(int years)
     }
     QSettings settings(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
     NotificationScheduler scheduler(std::make_unique<NoDesktop>());
-    AppModel::Services services;
-    services.bus = QDBusConnection(QStringLiteral("no-bus"));
-    services.readEvents = [](const QList<Day>&, QObject*, std::function<void(const EventLines&)>) {};
-    services.reminders = std::make_unique<ReminderCenter>(&scheduler, true, QTimeZone::systemTimeZone());
-    services.syncDelay = std::chrono::milliseconds(0);
     AppModel model(folder, today, &settings, family, dir.filePath(QStringLiteral("notes")),
-                   dir.filePath(QStringLiteral("Notes")), std::move(services));
+                   dir.filePath(QStringLiteral("Notes")), quietServices(scheduler));
     const auto synced = [&] {
         while (model.syncPending())
             QCoreApplication::processEvents();
