@@ -120,7 +120,12 @@ PlannerStore::FileContent PlannerStore::rulesContent(QStringView text, PlanLayou
 
 std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, const Decode& decode, bool onlyIfChanged)
 {
-    pemby::TextFile file = pemby::readTextFile(pathOf(name));
+    const QString path = pathOf(name);
+    const auto known = files_.find(name);
+    if (onlyIfChanged && known != files_.end() && known->stamp && pemby::fileStamp(path) == known->stamp)
+        return std::nullopt;
+    const auto before = pemby::fileStamp(path);
+    pemby::TextFile file = pemby::readTextFile(path);
     if (file.notAFile)
         skipped_.insert(name);
     else
@@ -137,12 +142,14 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
     unreadable_.remove(name);
     if (file.state != pemby::TextFile::State::Read)
         return std::nullopt;
-    const auto known = files_.constFind(name);
-    if (onlyIfChanged && known != files_.cend() && sameText(known->text, file.text))
+    if (onlyIfChanged && known != files_.end() && sameText(known->text, file.text)) {
+        known->stamp = pemby::settledStamp(before, path);
         return std::nullopt;
+    }
     FileRecord record;
     record.content = decode(file.text, &record.layout);
     record.text = std::move(file.text);
+    record.stamp = pemby::settledStamp(before, path);
     files_.insert(name, record);
     conflicts_.remove(name);
     return record;
@@ -421,6 +428,7 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
     const bool isKnown = known != files_.cend();
     if (isKnown && sameText(known->text, text)) {
         record.text = known->text;
+        record.stamp = known->stamp;
         files_.insert(name, std::move(record));
         return {};
     }

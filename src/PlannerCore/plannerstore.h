@@ -9,6 +9,7 @@
 #include "markdown.h"
 #include "planner.h"
 #include "result.h"
+#include "textfile.h"
 
 #include <QHash>
 #include <QSet>
@@ -104,6 +105,9 @@ private:
         QString text;
         FileContent content;
         PlanLayout layout;
+        // The file as it stood when it was known to hold `text`; while it stands so, a
+        // look for outside changes needs no read.
+        std::optional<pemby::FileStamp> stamp;
     };
     struct Conflict {
         std::optional<QString> outside;  // the text found on disk; none when it can't be read

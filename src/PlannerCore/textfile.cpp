@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -223,6 +224,33 @@ bool isRealFolder(const QString& path)
 {
     struct stat entry {};
     return ::lstat(QFile::encodeName(path).constData(), &entry) == 0 && S_ISDIR(entry.st_mode);
+}
+
+std::optional<FileStamp> fileStamp(const QString& path)
+{
+    struct stat entry {};
+    if (::lstat(QFile::encodeName(path).constData(), &entry) != 0)
+        return std::nullopt;
+    FileStamp stamp;
+    stamp.size = qint64(entry.st_size);
+    stamp.modifiedNs = qint64(entry.st_mtim.tv_sec) * 1'000'000'000 + entry.st_mtim.tv_nsec;
+    stamp.changedNs = qint64(entry.st_ctim.tv_sec) * 1'000'000'000 + entry.st_ctim.tv_nsec;
+    stamp.inode = quint64(entry.st_ino);
+    stamp.device = quint64(entry.st_dev);
+    return stamp;
+}
+
+std::optional<FileStamp> settledStamp(const std::optional<FileStamp>& before, const QString& path)
+{
+    constexpr qint64 settledNs = 3'000'000'000;
+    if (!before || fileStamp(path) != before)
+        return std::nullopt;
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 nowNs = qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    if (nowNs - std::max(before->modifiedNs, before->changedNs) < settledNs)
+        return std::nullopt;
+    return before;
 }
 
 namespace {

@@ -60,6 +60,23 @@ bool entryExists(const QString& path);
 // Whether `path` is a real folder, not a link to one.
 bool isRealFolder(const QString& path);
 
+// What the file system tells of an entry without reading it. The change time moves with
+// every write, even one that puts the old modification time back.
+struct FileStamp {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The entry's stamp, not following a link; nullopt when there is none.
+std::optional<FileStamp> fileStamp(const QString& path);
+// The stamp to trust for text read between taking `before` and now: only when the entry
+// did not change meanwhile, and its last write is a few seconds old, so that another
+// write within the same tick of the file system's clock cannot hide behind it.
+std::optional<FileStamp> settledStamp(const std::optional<FileStamp>& before, const QString& path);
+
 // Creates the folder and every missing folder above it; the error names the folder
 // and says why.
 Status makeFolder(const QString& path);

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <sys/stat.h>
 
 namespace {
@@ -237,6 +240,37 @@ TEST(PlannerStore, ComparesTextsAsCanonicallyEquivalent)
     folder.age();
     ASSERT_TRUE(store.save(plan).ok());
     EXPECT_EQ(folder.fresh(), QStringList{});
+}
+
+// A file that stands as it was read is not read again at each look, but no write
+// hides from the look: not one of the same size that puts the old modification time
+// back, not one made within the same tick of the file system's clock.
+TEST(PlannerStore, NoOutsideWriteHidesBehindAFileThatLooksTheSame)
+{
+    Folder folder;
+    const QString name = QStringLiteral("2024-W05.md");
+    folder.put(name, QStringLiteral("## wed 2024-01-31\n- [ ] buy milk\n"));
+    const QDateTime modified = QFileInfo(folder.file(name)).lastModified();
+    // Settled: a few seconds after its last write, the file's look can be trusted.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+    PlannerStore store(folder.path());
+    Planner plan;
+    store.loadWeek(week5, plan);
+    EXPECT_FALSE(store.reloadIfChanged(plan));
+
+    const auto sameSizeSameTime = [&](const char* text) {
+        folder.put(name, QString::fromUtf8(text));
+        QFile f(folder.file(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
+    };
+    sameSizeSameTime("## wed 2024-01-31\n- [ ] buy malk\n");
+    EXPECT_TRUE(store.reloadIfChanged(plan));
+    EXPECT_EQ(describe(plan), "2024-01-31[buy malk]");
+    sameSizeSameTime("## wed 2024-01-31\n- [ ] buy mulk\n");  // at once: not settled
+    EXPECT_TRUE(store.reloadIfChanged(plan));
+    EXPECT_EQ(describe(plan), "2024-01-31[buy mulk]");
+    EXPECT_FALSE(store.reloadIfChanged(plan));
 }
 
 TEST(PlannerStore, ReloadsWhatChangedOutsideOnce)
