@@ -37,6 +37,18 @@ void settle(AppModel& m)
     QTest::qWait(30);
 }
 
+// "call mum" and "buy milk" on today, published; their sync ids.
+std::pair<QString, QString> publishTwo(AppModel& m)
+{
+    settle(m);
+    m.commit([](Planner& p) {
+        p.add(QStringLiteral("call mum"), today);
+        p.add(QStringLiteral("buy milk"), today);
+    });
+    settle(m);
+    return {m.planner().things(today)[0].syncID.value(), m.planner().things(today)[1].syncID.value()};
+}
+
 } // namespace
 
 // Field by field: one side's change is taken, both sides' changes leave the plan's.
@@ -161,14 +173,7 @@ TEST(FamilySyncRun, NoEditOfEitherSideIsLost)
             h.usePrivateBus();
             Sibling todo(h);
             AppModel* m = &h.start();
-            settle(*m);
-            m->commit([](Planner& p) {
-                p.add(QStringLiteral("call mum"), today);
-                p.add(QStringLiteral("buy milk"), today);
-            });
-            settle(*m);
-            const QString a = m->planner().things(today)[0].syncID.value();
-            const QString b = m->planner().things(today)[1].syncID.value();
+            const auto [a, b] = publishTwo(*m);
 
             // The sibling's edit, through its store or, under its own lock, by hand.
             const auto siblingEdits = [&](SqliteConnection* locked) {
@@ -291,13 +296,7 @@ TEST(FamilySyncRun, AClockThatStepsBackDecidesNothing)
     h.usePrivateBus();
     Sibling todo(h);
     AppModel& m = h.start();
-    settle(m);
-    m.commit([](Planner& p) {
-        p.add(QStringLiteral("call mum"), today);
-        p.add(QStringLiteral("buy milk"), today);
-    });
-    settle(m);
-    const QString milk = m.planner().things(today)[1].syncID.value();
+    const QString milk = publishTwo(m).second;
 
     FamilyStore behind(h.familyPath(), [] { return QDateTime::currentDateTimeUtc().addSecs(-30); });
     ASSERT_TRUE(behind.setTitle(milk, "buy oat milk"));
@@ -320,14 +319,7 @@ TEST(FamilySyncRun, AThingDeletedOnOneSideAndChangedOnTheOtherIsKept)
     h.usePrivateBus();
     Sibling todo(h);
     AppModel& m = h.start();
-    settle(m);
-    m.commit([](Planner& p) {
-        p.add(QStringLiteral("call mum"), today);
-        p.add(QStringLiteral("buy milk"), today);
-    });
-    settle(m);
-    const QString mum = m.planner().things(today)[0].syncID.value();
-    const QString milk = m.planner().things(today)[1].syncID.value();
+    const auto [mum, milk] = publishTwo(m);
 
     // Deleted here; renamed there before the deletion was published.
     m.commit([&](Planner& p) { p.remove(p.thingWithSyncID(mum)->id); });
