@@ -14,13 +14,14 @@
 // repeat, never a release) goes to the model's key map; a press the map takes is also
 // claimed against the menus' shortcuts, so the map sees it first.
 
+#include "sheets.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 
 class AppModel;
 class PlannerContent;
-class SheetPresenter;
 class Toolbar;
 
 class MainView : public QMainWindow {
@@ -34,6 +35,8 @@ public:
         // How the start-up return to focus mode waits for the window to be on screen.
         int focusChecks = 20;
         int focusCheckMs = 25;
+        // What makes the four sheets' contents.
+        Sheets::Factories sheets = Sheets::appSheets();
     };
 
     explicit MainView(Options options, QWidget* parent = nullptr);
