@@ -37,6 +37,11 @@ MainView::MainView(Options options, QWidget* parent)
     });
 }
 
+AppModel* MainView::model() const
+{
+    return model_;
+}
+
 MainView::~MainView()
 {
     // The sheets go before the content they sit over.

@@ -43,7 +43,7 @@ public:
     explicit MainView(QWidget* parent = nullptr) : MainView(Options{}, parent) {}
     ~MainView() override;
 
-    AppModel* model() const { return model_; }
+    AppModel* model() const;
     void setModel(AppModel* model);
     // The model is about to be replaced: what its sheets, popovers, inline edit and
     // notes pane hold is saved against it, and they close.
