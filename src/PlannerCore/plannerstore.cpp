@@ -75,7 +75,10 @@ QList<EventuallyList> withDefaultList(QList<EventuallyList> lists)
 
 } // namespace
 
-PlannerStore::PlannerStore(QString folder) : folder_(std::move(folder)) {}
+PlannerStore::PlannerStore(QString folder, std::function<QDateTime()> now)
+    : folder_(std::move(folder)), now_(std::move(now))
+{
+}
 
 QString PlannerStore::pathOf(const QString& name) const
 {
@@ -578,7 +581,7 @@ Status PlannerStore::keepBoth(const QString& name, const std::optional<QString>&
 QString PlannerStore::freeConflictName(const QString& name) const
 {
     const QString base = name.endsWith(u".md") ? name.chopped(3) : name;
-    const QString stamp = QDateTime::currentDateTime().toString(u"yyyy-MM-dd HHmmss");
+    const QString stamp = (now_ ? now_() : QDateTime::currentDateTime()).toString(u"yyyy-MM-dd HHmmss");
     for (int n = 1;; ++n) {
         const QString suffix = n == 1 ? QString() : u' ' + QString::number(n);
         const QString candidate = base + QStringLiteral(" (conflict ") + stamp + suffix + QStringLiteral(").md");

@@ -11,6 +11,7 @@
 #include "result.h"
 #include "textfile.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -22,8 +23,10 @@
 
 class PlannerStore {
 public:
-    // Reads nothing; the folder is created by the first write that needs it.
-    explicit PlannerStore(QString folder);
+    // Reads nothing; the folder is created by the first write that needs it. `now` is
+    // the clock that names conflict copies, in its own time zone; the system's local
+    // time when empty.
+    explicit PlannerStore(QString folder, std::function<QDateTime()> now = {});
 
     PlannerStore(const PlannerStore&) = delete;
     PlannerStore& operator=(const PlannerStore&) = delete;
@@ -152,6 +155,7 @@ private:
     bool saveRepeats(const Planner& planner, QList<Failure>& failures, QList<Prepared>& prepared);
 
     QString folder_;
+    std::function<QDateTime()> now_;
     QHash<QString, FileRecord> files_;
     QSet<Day> loadedWeeks_;
     QSet<MonthKey> loadedMonths_;

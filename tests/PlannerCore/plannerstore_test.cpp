@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -468,6 +469,27 @@ TEST(PlannerStore, KeepsAnOutsideChangeAndSavesItsOwnVersionBeside)
     EXPECT_EQ(again.loadedWeeks(), QSet<Day>{week5});
     EXPECT_EQ(again.loadedMonths(), QSet<MonthKey>{may});
     EXPECT_EQ(describe(reread), "2024-01-29[edited on the phone] 2024-05[renew the passport]");
+}
+
+TEST(PlannerStore, ConflictCopiesAreNamedByTheStoresClock)
+{
+    Folder folder;
+    putExamples(folder);
+    const QDateTime at(QDate(2024, 3, 1), QTime(10, 15, 30), QTimeZone::utc());
+    PlannerStore store(folder.path(), [&] { return at; });
+    Planner plan;
+    loadExamples(store, plan);
+
+    // Two outside versions within the same second: the later copy takes the next number.
+    Planner phone;
+    for (const char* title : {"edited on the phone", "and again"}) {
+        phone.days[week5].append(thing(title));
+        folder.put("2024-W05.md", Markdown::encodeWeek(week5, phone));
+        plan.add(QString::fromUtf8(title) + QStringLiteral(" here"), Place::onDay(wednesday5));
+        EXPECT_FALSE(store.save(plan).ok());
+    }
+    EXPECT_EQ(folder.conflictCopies(),
+              (QStringList{"2024-W05 (conflict 2024-03-01 101530 2).md", "2024-W05 (conflict 2024-03-01 101530).md"}));
 }
 
 TEST(PlannerStore, TreatsAFileThatAppearedAsAnOutsideChange)

@@ -132,7 +132,8 @@ QSet<int> systemWeekend()
 AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
                    const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
     : QObject(parent)
-    , store_(folder)
+    // Conflict copies are named by the model's clock, as everything else it dates.
+    , store_(folder, [this] { return now(); })
     , familyStore_(familyStore)
     , notesFolder_(notesFolder)
     , defaults_(defaults)

@@ -26,18 +26,4 @@ std::unique_ptr<PembyClipboard> systemClipboard()
     return std::make_unique<SystemClipboard>();
 }
 
-void copyToClipboard(const QList<PembyThing>& things)
-{
-    if (things.isEmpty())
-        return;
-    auto mime = std::make_unique<QMimeData>();
-    PembyThings::copy(things, *mime);
-    QGuiApplication::clipboard()->setMimeData(mime.release());
-}
-
-QList<PembyThing> pasteFromClipboard()
-{
-    return PembyThings::paste(QGuiApplication::clipboard()->mimeData());
-}
-
 } // namespace pemby

@@ -24,9 +24,4 @@ namespace pemby {
 // The desktop's clipboard.
 std::unique_ptr<PembyClipboard> systemClipboard();
 
-// Puts the things on the clipboard; leaves it alone for no things.
-void copyToClipboard(const QList<PembyThing>& things);
-// The things on the clipboard: the family's records, else its plain text parsed.
-QList<PembyThing> pasteFromClipboard();
-
 } // namespace pemby

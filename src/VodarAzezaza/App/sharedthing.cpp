@@ -1,10 +1,30 @@
 #include "sharedthing.h"
 
+#include "things.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace pemby {
+
+QList<Step> plannerSteps(const QList<SharedStep>& steps)
+{
+    QList<Step> planned;
+    planned.reserve(steps.size());
+    for (const SharedStep& step : steps)
+        planned.append(Step{step.title, step.done});
+    return planned;
+}
+
+QList<SharedStep> sharedSteps(const QList<Step>& steps)
+{
+    QList<SharedStep> shared;
+    shared.reserve(steps.size());
+    for (const Step& step : steps)
+        shared.append(SharedStep{step.title, step.done});
+    return shared;
+}
 
 QString encodeSharedSteps(const QList<SharedStep>& steps)
 {

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+struct Step;
+
 struct SharedStep {
     QString title;
     bool done = false;
@@ -43,5 +45,9 @@ QString encodeSharedSteps(const QList<SharedStep>& steps);
 // The steps of a JSON text; no steps when the text is not such an array (a present key
 // of the wrong type included).
 QList<SharedStep> decodeSharedSteps(const QString& json);
+
+// The same steps in the plan's terms and in the store's.
+QList<Step> plannerSteps(const QList<SharedStep>& steps);
+QList<SharedStep> sharedSteps(const QList<Step>& steps);
 
 } // namespace pemby

@@ -1,11 +1,11 @@
 #include "focusview.h"
 
 #include "appmodel.h"
+#include "glyphbutton.h"
 #include "keymap.h"
 #include "motion.h"
 #include "palette.h"
 #include "pembyfont.h"
-#include "pixelbutton.h"
 #include "plaintext.h"
 #include "ruled.h"
 #include "thingcolumn.h"
@@ -260,8 +260,11 @@ FocusView::FocusView(AppModel& model, int maxRows, QWidget* parent)
     headerRow->addWidget(count_);
     headerRow->addStretch(1);
     headerRow->addSpacing(4);
-    pin_ = new PixelButton(Pixels::pin(), Palette::pembySnooze, true, header_);
-    expand_ = new PixelButton(Pixels::expand(), Palette::pembyMuted, false, header_);
+    pin_ = new GlyphButton(Pixels::pin(), Palette::pembySnooze, QSize(buttonSide, buttonSide), header_);
+    pin_->setLook(Pixels::pin(), Palette::pembySnooze, true);
+    expand_ = new GlyphButton(Pixels::expand(), Palette::pembyMuted, QSize(buttonSide, buttonSide), header_);
+    for (GlyphButton* button : {pin_, expand_})
+        button->setCursor(Qt::PointingHandCursor);
     expand_->setToolTip(QStringLiteral("Back to the full window  ")
                         + QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F).toString(QKeySequence::NativeText));
     expand_->setAccessibleName(QStringLiteral("Leave focus mode"));
@@ -300,11 +303,11 @@ FocusView::FocusView(AppModel& model, int maxRows, QWidget* parent)
     hover_.setEasingCurve(QEasingCurve::OutCubic);
     connect(&hover_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
         buttonOpacity_ = value.toReal();
-        pin_->setDimming(buttonOpacity_);
-        expand_->setDimming(buttonOpacity_);
+        pin_->setInkOpacity(buttonOpacity_);
+        expand_->setInkOpacity(buttonOpacity_);
     });
-    pin_->setDimming(buttonOpacity_);
-    expand_->setDimming(buttonOpacity_);
+    pin_->setInkOpacity(buttonOpacity_);
+    expand_->setInkOpacity(buttonOpacity_);
 
     connect(pin_, &QAbstractButton::clicked, this, [this] { model_.setFloats(!model_.floats()); });
     connect(expand_, &QAbstractButton::clicked, this, [this] { model_.exitFocusMode(); });
@@ -565,8 +568,8 @@ void FocusView::setHovering(bool hovering)
     hover_.stop();
     if (!Motion::animates()) {
         buttonOpacity_ = target;
-        pin_->setDimming(target);
-        expand_->setDimming(target);
+        pin_->setInkOpacity(target);
+        expand_->setInkOpacity(target);
         return;
     }
     hover_.setDuration(hoverMs);

@@ -24,7 +24,7 @@
 class AppModel;
 class FocusHeader;
 class FocusToast;
-class PixelButton;
+class GlyphButton;
 class QLabel;
 class QMenu;
 class QScrollArea;
@@ -43,8 +43,8 @@ public:
     QString countText() const;
     // The source menu with its items as of now (the lists change).
     QMenu& sourceMenu();
-    PixelButton* pinButton() const { return pin_; }
-    PixelButton* expandButton() const { return expand_; }
+    GlyphButton* pinButton() const { return pin_; }
+    GlyphButton* expandButton() const { return expand_; }
     QWidget* header() const;
     FocusToast* toast() const { return toast_; }
     bool isHovering() const { return hovering_; }
@@ -62,6 +62,8 @@ public:
     static QString countText(const QList<Thing>& things, int othersOpen, int othersAll);
 
     static constexpr int headerHeight = 40;
+    // The pin and the expand button, all of them clickable.
+    static constexpr int buttonSide = 28;
     static constexpr int cornerRadius = 18;
     static constexpr int padTop = 4;
     static constexpr int padSide = 8;
@@ -99,8 +101,8 @@ private:
     int maxRows_;
     FocusHeader* header_;
     QLabel* count_;
-    PixelButton* pin_;
-    PixelButton* expand_;
+    GlyphButton* pin_;
+    GlyphButton* expand_;
     QMenu* sourceMenu_;
     QScrollArea* scroll_;
     ThingColumn* column_;

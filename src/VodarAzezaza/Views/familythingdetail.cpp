@@ -11,33 +11,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-
-QList<Step> asSteps(const QList<SharedStep>& shared)
-{
-    QList<Step> steps;
-    steps.reserve(shared.size());
-    for (const SharedStep& step : shared)
-        steps.append(Step{step.title, step.done});
-    return steps;
-}
-
-QList<SharedStep> asShared(const QList<Step>& steps)
-{
-    QList<SharedStep> shared;
-    shared.reserve(steps.size());
-    for (const Step& step : steps)
-        shared.append(SharedStep{step.title, step.done});
-    return shared;
-}
-
-} // namespace
-
 ExternalDetail::ExternalDetail(AppModel& model, const QString& id, const QString& title,
                                const QList<SharedStep>& steps, QWidget* parent)
     : QWidget(parent), model_(&model), id_(id), seedTitle_(title), seedSteps_(steps)
 {
-    const DetailTop top = makeDetailTop(this, title, asSteps(steps));
+    const DetailTop top = makeDetailTop(this, title, pemby::plannerSteps(steps));
     QVBoxLayout* column = top.column;
     title_ = top.title;
     steps_ = top.steps;
@@ -132,7 +110,7 @@ void ExternalDetail::save()
 {
     if (!model_ || !model_->externalThing(id_))
         return;
-    const QList<SharedStep> kept = asShared(steps_->kept());
+    const QList<SharedStep> kept = pemby::sharedSteps(steps_->kept());
     if (kept != seedSteps_) {
         seedSteps_ = kept;
         model_->setExternalSteps(id_, kept);

@@ -16,7 +16,7 @@
 MainView::MainView(Options options, QWidget* parent)
     : QMainWindow(parent)
     , options_(options)
-    , sheets_(new SheetPresenter(this))
+    , sheets_(new SheetPresenter(this, options_.sheets))
 {
     setObjectName(QStringLiteral("main"));
     setWindowTitle(QStringLiteral("Pemby Planner"));
@@ -35,6 +35,11 @@ MainView::MainView(Options options, QWidget* parent)
         if (state == Qt::ApplicationActive)
             refreshNow();
     });
+}
+
+AppModel* MainView::model() const
+{
+    return model_;
 }
 
 MainView::~MainView()

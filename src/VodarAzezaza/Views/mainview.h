@@ -14,13 +14,14 @@
 // repeat, never a release) goes to the model's key map; a press the map takes is also
 // claimed against the menus' shortcuts, so the map sees it first.
 
+#include "sheets.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 
 class AppModel;
 class PlannerContent;
-class SheetPresenter;
 class Toolbar;
 
 class MainView : public QMainWindow {
@@ -34,13 +35,15 @@ public:
         // How the start-up return to focus mode waits for the window to be on screen.
         int focusChecks = 20;
         int focusCheckMs = 25;
+        // What makes the four sheets' contents.
+        Sheets::Factories sheets = Sheets::appSheets();
     };
 
     explicit MainView(Options options, QWidget* parent = nullptr);
     explicit MainView(QWidget* parent = nullptr) : MainView(Options{}, parent) {}
     ~MainView() override;
 
-    AppModel* model() const { return model_; }
+    AppModel* model() const;
     void setModel(AppModel* model);
     // The model is about to be replaced: what its sheets, popovers, inline edit and
     // notes pane hold is saved against it, and they close.

@@ -13,28 +13,6 @@ namespace Sheets {
 
 namespace {
 
-std::size_t slot(SheetKind kind)
-{
-    return std::size_t(kind);
-}
-
-std::array<Factory, allKinds.size()>& factories()
-{
-    static std::array<Factory, allKinds.size()> made{
-        [](AppModel& model, QWidget* parent) -> SheetContent* { return new SearchView(model, parent); },
-        [](AppModel& model, QWidget* parent) -> SheetContent* {
-            return new NoteSheet(model, NoteSheet::Target(model.editingNote().value_or(QUuid())), parent);
-        },
-        [](AppModel& model, QWidget* parent) -> SheetContent* {
-            return new NoteSheet(model, NoteSheet::Target(model.editingExternalNote().value_or(QString())), parent);
-        },
-        [](AppModel& model, QWidget* parent) -> SheetContent* {
-            return new PlaceSheet(model, model.zoomed().value_or(Place::inList(0)), parent);
-        },
-    };
-    return made;
-}
-
 const char* kindName(SheetKind kind)
 {
     switch (kind) {
@@ -52,14 +30,22 @@ const char* kindName(SheetKind kind)
 
 } // namespace
 
-Factory factory(SheetKind kind)
+Factories appSheets()
 {
-    return factories()[slot(kind)];
-}
-
-Factory setFactory(SheetKind kind, Factory factory)
-{
-    return std::exchange(factories()[slot(kind)], std::move(factory));
+    Factories made;
+    made[SheetKind::Search] = [](AppModel& model, QWidget* parent) -> SheetContent* {
+        return new SearchView(model, parent);
+    };
+    made[SheetKind::ThingNote] = [](AppModel& model, QWidget* parent) -> SheetContent* {
+        return new NoteSheet(model, NoteSheet::Target(model.editingNote().value_or(QUuid())), parent);
+    };
+    made[SheetKind::ExternalNote] = [](AppModel& model, QWidget* parent) -> SheetContent* {
+        return new NoteSheet(model, NoteSheet::Target(model.editingExternalNote().value_or(QString())), parent);
+    };
+    made[SheetKind::Place] = [](AppModel& model, QWidget* parent) -> SheetContent* {
+        return new PlaceSheet(model, model.zoomed().value_or(Place::inList(0)), parent);
+    };
+    return made;
 }
 
 std::optional<Target> requested(const AppModel& model, SheetKind kind)
@@ -117,9 +103,10 @@ private:
 
 } // namespace
 
-SheetPresenter::SheetPresenter(QWidget* window)
+SheetPresenter::SheetPresenter(QWidget* window, Sheets::Factories factories)
     : QObject(window)
     , window_(window)
+    , factories_(std::move(factories))
 {
 }
 
@@ -194,7 +181,7 @@ void SheetPresenter::follow(SheetKind kind)
 
 void SheetPresenter::present(SheetKind kind, const Sheets::Target& target)
 {
-    const Sheets::Factory factory = Sheets::factory(kind);
+    const Sheets::Factory& factory = factories_[kind];
     if (!factory) {
         // A request nothing can show would leave the board without its keys (the key
         // map waits for the sheet to close), so it is answered as a dismissal.

@@ -6,9 +6,9 @@
 //
 // API
 //   class NoteSheet : public SheetContent { ... void saveNow() override; };
-//   Sheets::factory(SheetKind::ThingNote)      what makes the content; none while that
-//                                              sheet is not built, and then none opens
-//   SheetPresenter presenter(window);          follows one model's properties
+//   Sheets::appSheets()[SheetKind::ThingNote]  what makes the content; an empty factory
+//                                              for a kind means none of it opens
+//   SheetPresenter presenter(window, Sheets::appSheets());   follows one model's properties
 //   presenter.setModel(model);
 //   presenter.closeAll();                      saves and closes every open sheet
 //
@@ -61,11 +61,16 @@ using Factory = std::function<SheetContent*(AppModel& model, QWidget* parent)>;
 inline constexpr std::array<SheetKind, 4> allKinds{SheetKind::Search, SheetKind::ThingNote,
                                                    SheetKind::ExternalNote, SheetKind::Place};
 
-// The content of a kind of sheet; none while it is not built.
-Factory factory(SheetKind kind);
-// Puts another factory in place (a stub, in tests); gives back the one it replaced.
-// Every kind starts with the app's own sheet.
-Factory setFactory(SheetKind kind, Factory factory);
+// What makes the content of each kind of sheet, given to whoever presents them when it
+// is made; an empty factory for a kind that has no sheet.
+struct Factories {
+    std::array<Factory, allKinds.size()> kinds;
+    Factory& operator[](SheetKind kind) { return kinds[std::size_t(kind)]; }
+    const Factory& operator[](SheetKind kind) const { return kinds[std::size_t(kind)]; }
+};
+
+// The app's own sheets, one for every kind.
+Factories appSheets();
 
 std::optional<Target> requested(const AppModel& model, SheetKind kind);
 // The write of a dismissal.
@@ -76,8 +81,8 @@ void dismiss(AppModel& model, SheetKind kind);
 class SheetPresenter : public QObject {
     Q_OBJECT
 public:
-    // Sheets are window-modal over `window`.
-    explicit SheetPresenter(QWidget* window);
+    // Sheets are window-modal over `window`, their contents made by `factories`.
+    SheetPresenter(QWidget* window, Sheets::Factories factories);
     ~SheetPresenter() override;
 
     void setModel(AppModel* model);
@@ -102,6 +107,7 @@ private:
     void finished(SheetKind kind, QDialog* dialog);
 
     QWidget* window_;
+    const Sheets::Factories factories_;
     QPointer<AppModel> model_;
     std::array<Shown, Sheets::allKinds.size()> shown_;
     QList<QMetaObject::Connection> connections_;

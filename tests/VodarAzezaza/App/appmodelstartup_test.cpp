@@ -110,6 +110,8 @@ TEST(AppModelStartup, NothingRollsOverIntoAWeekThatCannotBeReadAndTheFootnoteSay
     m.commit([](Planner& p) { p.add(QStringLiteral("call mum"), today); });
     const QStringList copies = h.files().filter("conflict");
     ASSERT_EQ(copies.size(), 1);
+    // Named by the model's clock, not the wall clock.
+    EXPECT_EQ(copies.first(), "2026-W10 (conflict 2026-03-04 100000).md");
     EXPECT_TRUE(h.text(copies.first()).contains("\n## wed 2026-03-04\n- [ ] call mum {sync:"));
     const QString named = "Couldn't save to Pemby Planner: 2026-W10.md can't be read (not valid UTF-8 text); your version is in "
         + copies.first();

@@ -268,10 +268,12 @@ TEST(PembyThingsClipboard, PasteFallsBackToTheText)
 
 TEST(PembyThingsClipboard, RoundTripsThroughTheSystemClipboard)
 {
-    pemby::copyToClipboard({full(), thing("b")});
-    EXPECT_EQ(pemby::pasteFromClipboard(), (QList<PembyThing>{full(), thing("b")}));
-    pemby::copyToClipboard({});
-    EXPECT_EQ(pemby::pasteFromClipboard().size(), 2);
+    const std::unique_ptr<PembyClipboard> clipboard = pemby::systemClipboard();
+    auto mime = std::make_unique<QMimeData>();
+    PembyThings::copy({full(), thing("b")}, *mime);
+    clipboard->setMimeData(std::move(mime));
+    EXPECT_EQ(PembyThings::paste(clipboard->mimeData()), (QList<PembyThing>{full(), thing("b")}));
+    EXPECT_EQ(PembyThings::paste(pemby::systemClipboard()->mimeData()), (QList<PembyThing>{full(), thing("b")}));
 }
 
 TEST(PembyThingsHandoff, TheFileIsGoneAfterEveryTake)

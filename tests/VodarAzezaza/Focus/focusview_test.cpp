@@ -3,9 +3,9 @@
 // light and dark, as glass and opaque.
 #include "editfield.h"
 #include "focusview.h"
+#include "glyphbutton.h"
 #include "modelharness.h"
 #include "pictures.h"
-#include "pixelbutton.h"
 #include "reducemotion.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
@@ -170,7 +170,7 @@ TEST_F(FocusViewTest, ThePinFloatsAndExpandLeavesFocusMode)
     AppModel& m = h.start();
     m.enterFocusMode();
     FocusView* view = open(m);
-    PixelButton* pin = view->pinButton();
+    GlyphButton* pin = view->pinButton();
     ASSERT_TRUE(m.floats());
     EXPECT_EQ(pin->glyph(), Pixels::pin());
     EXPECT_TRUE(pin->isOn());
@@ -194,18 +194,18 @@ TEST_F(FocusViewTest, ButtonsAreDimmedUntilThePointerComesIn)
 {
     AppModel& m = h.start();
     FocusView* view = open(m);
-    EXPECT_DOUBLE_EQ(view->pinButton()->dimming(), FocusView::dimmed);
-    EXPECT_DOUBLE_EQ(view->expandButton()->dimming(), FocusView::dimmed);
+    EXPECT_DOUBLE_EQ(view->pinButton()->inkOpacity(), FocusView::dimmed);
+    EXPECT_DOUBLE_EQ(view->expandButton()->inkOpacity(), FocusView::dimmed);
 
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), view->mapToGlobal(QPointF(5, 5)));
     QCoreApplication::sendEvent(view, &enter);
     EXPECT_TRUE(view->isHovering());
-    EXPECT_DOUBLE_EQ(view->pinButton()->dimming(), 1.0);
-    EXPECT_DOUBLE_EQ(view->expandButton()->dimming(), 1.0);
+    EXPECT_DOUBLE_EQ(view->pinButton()->inkOpacity(), 1.0);
+    EXPECT_DOUBLE_EQ(view->expandButton()->inkOpacity(), 1.0);
 
     QEvent leave(QEvent::Leave);
     QCoreApplication::sendEvent(view, &leave);
-    EXPECT_DOUBLE_EQ(view->pinButton()->dimming(), FocusView::dimmed);
+    EXPECT_DOUBLE_EQ(view->pinButton()->inkOpacity(), FocusView::dimmed);
 }
 
 TEST_F(FocusViewTest, ShowsTheToastAlongTheBottom)

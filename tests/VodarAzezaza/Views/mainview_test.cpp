@@ -199,7 +199,7 @@ TEST_F(MainViewTest, KeysTheMapTakesBeatAMenuShortcutAndOptionChordsStayTheMenus
 TEST_F(MainViewTest, BoardGetsTheKeysBackWhenWhatTookThemCloses)
 {
     SheetStubs stubs;
-    open();
+    open({.sheets = stubs.factories()});
     const auto id = model().add(QStringLiteral("call the dentist"), Place::onDay(today));
     ASSERT_TRUE(id);
     struct Rule {
@@ -247,7 +247,7 @@ TEST_F(MainViewTest, BoardGetsTheKeysBackWhenWhatTookThemCloses)
 TEST_F(MainViewTest, SheetsArePresentedExactlyWhileTheirPropertySaysSo)
 {
     SheetStubs stubs;
-    open();
+    open({.sheets = stubs.factories()});
     const auto id = model().add(QStringLiteral("call the dentist"), Place::onDay(today));
     SheetPresenter& sheets = window->sheets();
 
@@ -285,7 +285,7 @@ TEST_F(MainViewTest, SheetsArePresentedExactlyWhileTheirPropertySaysSo)
     // The same sheet's thing under a fresh id (a re-read): a sheet that goes on with it
     // stays, holding what was typed.
     {
-        SheetStubs following(SheetStubs::Follow::Always);
+        SheetStubs following(stubs, SheetStubs::Follow::Always);
         model().setEditingNote(id);
         QDialog* note = sheets.sheet(SheetKind::ThingNote);
         const auto fresh = model().add(QStringLiteral("call the dentist again"), Place::onDay(today));
@@ -308,8 +308,8 @@ TEST_F(MainViewTest, SheetsArePresentedExactlyWhileTheirPropertySaysSo)
 
 TEST_F(MainViewTest, ARequestNoSheetCanShowIsAnsweredAsADismissal)
 {
-    NoSheets none;
-    open();
+    // No sheet of any kind.
+    open({.sheets = {}});
     // Left standing, the key map would wait for a sheet that never comes.
     model().beginSearch();
     EXPECT_FALSE(model().isSearching());

@@ -380,7 +380,7 @@ TEST_F(NoteSheetTest, ANoteThatCannotBeWrittenKeepsTheSheetOpenWithItsTextUntilW
     h.start();
     id = idOf(model().planner(), QStringLiteral("buy milk"));
     // As the main window presents it, so its own close button is tried too.
-    SheetPresenter presenter(&window);
+    SheetPresenter presenter(&window, Sheets::appSheets());
     presenter.setModel(&model());
     model().setEditingNote(id);
     QDialog* shown = presenter.sheet(SheetKind::ThingNote);

@@ -2,6 +2,8 @@
 
 #include <QHashFunctions>
 
+#include <utility>
+
 namespace {
 
 class StubSheet final : public SheetContent {
@@ -29,29 +31,26 @@ private:
 
 } // namespace
 
-SheetStubs::SheetStubs(Follow follow)
+SheetStubs::SheetStubs(Follow follow) : making_(std::make_shared<Making>(Making{follow, log_})) {}
+
+SheetStubs::SheetStubs(SheetStubs& outer, Follow follow)
+    : making_(outer.making_), before_(std::exchange(*outer.making_, Making{follow, log_}))
 {
-    for (const SheetKind kind : Sheets::allKinds) {
-        previous_[std::size_t(kind)] = Sheets::setFactory(kind, [kind, follow, log = log_](AppModel&, QWidget* parent) {
-            return new StubSheet(kind, follow, log, parent);
-        });
-    }
 }
 
 SheetStubs::~SheetStubs()
 {
-    for (const SheetKind kind : Sheets::allKinds)
-        Sheets::setFactory(kind, previous_[std::size_t(kind)]);
+    if (before_)
+        *making_ = *before_;
 }
 
-NoSheets::NoSheets()
+Sheets::Factories SheetStubs::factories() const
 {
-    for (const SheetKind kind : Sheets::allKinds)
-        previous_[std::size_t(kind)] = Sheets::setFactory(kind, {});
-}
-
-NoSheets::~NoSheets()
-{
-    for (const SheetKind kind : Sheets::allKinds)
-        Sheets::setFactory(kind, previous_[std::size_t(kind)]);
+    Sheets::Factories made;
+    for (const SheetKind kind : Sheets::allKinds) {
+        made[kind] = [kind, making = making_](AppModel&, QWidget* parent) {
+            return new StubSheet(kind, making->follow, making->log, parent);
+        };
+    }
+    return made;
 }

@@ -11,6 +11,7 @@
 // give their reason.
 
 #include "result.h"
+#include "sheets.h"
 
 #include <QSize>
 #include <QUuid>
@@ -28,6 +29,8 @@ inline constexpr QSize noteSheetSize{640, 520};
 struct Options {
     // How long the content may load and settle before it is drawn.
     int settleMs = 900;
+    // The note sheet of PLANNER_NOTE comes from these, as on the board.
+    Sheets::Factories sheets = Sheets::appSheets();
 };
 
 Status render(AppModel& model, const Launch& launch, const QString& path, const Options& options = {});

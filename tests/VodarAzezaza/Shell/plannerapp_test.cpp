@@ -30,6 +30,7 @@ protected:
     void SetUp() override
     {
         PlannerApp::Options options;
+        options.window.sheets = stubs.factories();
         options.host = [this] { return h.launchHost(today); };
         options.pickFolder = [this](QWidget*, const QString& start) {
             asked << start;
@@ -50,6 +51,7 @@ protected:
     }
 
     ModelHarness h;
+    SheetStubs stubs;
     std::unique_ptr<PlannerApp> app;
     QStringList asked;
     QString answer;
@@ -57,7 +59,6 @@ protected:
 
 TEST_F(PlannerAppTest, ChoosingAnotherFolderSavesAndClosesWhatIsOpenOnTheOldModelFirst)
 {
-    SheetStubs stubs;
     QPointer<AppModel> old = &app->model();
     const auto id = old->add(QStringLiteral("call the dentist"), Place::onDay(today));
     old->setEditingNote(id);
@@ -106,7 +107,6 @@ TEST_F(PlannerAppTest, CancellingTheFolderDialogChangesNothing)
 
 TEST_F(PlannerAppTest, QuittingSavesTheOpenNoteAndRunsThePendingSync)
 {
-    SheetStubs stubs;
     AppModel& m = app->model();
     const auto id = m.add(QStringLiteral("call the dentist"), Place::onDay(today));
     m.setEditingNote(id);

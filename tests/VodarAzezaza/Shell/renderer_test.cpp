@@ -46,16 +46,18 @@ TEST_F(RendererTest, DrawsTheBoardOfTheModeAtTheBoardsSize)
 TEST_F(RendererTest, DrawsTheNoteSheetOfTheNamedThingAndTheBoardWhenNoneHasThatTitle)
 {
     SheetStubs stubs;
+    Renderer::Options stubbed = quick;
+    stubbed.sheets = stubs.factories();
     AppModel& m = h.start();
     const auto id = m.add(QStringLiteral("reply to ines"), Place::onDay(today));
     launch.renderNote = QStringLiteral("reply to ines");
-    ASSERT_TRUE(Renderer::render(m, launch, out("note.png"), quick));
+    ASSERT_TRUE(Renderer::render(m, launch, out("note.png"), stubbed));
     EXPECT_EQ(QImage(out("note.png")).size(), QSize(640, 520));
     EXPECT_EQ(stubs.made(SheetKind::ThingNote), 1);
     EXPECT_EQ(m.editingNote(), id);
 
     launch.renderNote = QStringLiteral("Reply to ines");
-    ASSERT_TRUE(Renderer::render(m, launch, out("board.png"), quick));
+    ASSERT_TRUE(Renderer::render(m, launch, out("board.png"), stubbed));
     EXPECT_EQ(QImage(out("board.png")).size(), QSize(1100, 640));
 }
 
@@ -75,14 +77,15 @@ TEST_F(RendererTest, ARenderThatCannotBeMadeSaysWhyAndWritesNothing)
         {"a folder that is not there", [&] { launch.renderNote.reset(); }, out("missing/c.png"), "couldn't write"},
         {"a folder in place of the file", [&] { QDir(h.root()).mkdir("d.png"); }, out("d.png"), "couldn't write"},
     };
-    std::optional<NoSheets> none;
-    none.emplace();
+    // No sheet for the first, the app's own after.
+    Renderer::Options options = quick;
+    options.sheets = {};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.arrange();
         if (c.path != out("a.png"))
-            none.reset();
-        const Status drawn = Renderer::render(m, launch, c.path, quick);
+            options.sheets = quick.sheets;
+        const Status drawn = Renderer::render(m, launch, c.path, options);
         ASSERT_FALSE(drawn);
         EXPECT_TRUE(drawn.errorText().startsWith(QString::fromUtf8(c.says))) << drawn.errorText().toStdString();
         EXPECT_FALSE(QFileInfo(c.path).isFile());

@@ -8,13 +8,13 @@
 #include "emptyline.h"
 #include "focuspanel.h"
 #include "focusview.h"
+#include "glyphbutton.h"
 #include "menucommands.h"
 #include "modelharness.h"
 #include "noteeditor.h"
 #include "noteeditorbridge.h"
 #include "notesview.h"
 #include "notetextview.h"
-#include "pixelbutton.h"
 #include "plannercontent.h"
 #include "reducemotion.h"
 #include "thingcolumn.h"
@@ -204,7 +204,7 @@ QWidget* reach(App& app, State state, const Plan& p)
         app.clickRow(panel, p.second);
         // The pin floats the panel: its window is made anew, and must take the keys up
         // with it.
-        QList<PixelButton*> buttons = panel->findChildren<PixelButton*>();
+        QList<GlyphButton*> buttons = panel->findChildren<GlyphButton*>();
         EXPECT_FALSE(buttons.isEmpty());
         const bool floated = m.floats();
         if (!buttons.isEmpty())

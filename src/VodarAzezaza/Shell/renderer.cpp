@@ -32,7 +32,7 @@ Status render(AppModel& model, const Launch& launch, const QString& path, const 
     std::unique_ptr<QWidget> view;
     QSize size;
     if (note) {
-        const Sheets::Factory sheet = Sheets::factory(SheetKind::ThingNote);
+        const Sheets::Factory& sheet = options.sheets[SheetKind::ThingNote];
         if (!sheet)
             return Error{QStringLiteral("nothing to render: there is no note sheet")};
         // The sheet takes its thing from the model, as when it is opened on the board.
