@@ -473,32 +473,83 @@ QList<Thing> Markdown::decodeThings(std::span<const QStringView> lines, QList<in
 
 QStringList Markdown::encode(const Thing& thing)
 {
-    const auto box = [](bool done) { return done ? QStringLiteral("- [x] ") : QStringLiteral("- [ ] "); };
-    QString line = box(thing.done) + writtenTitle(thing.title);
-    const auto tag = [&](const QString& text) { line += QStringLiteral(" {") + text + u'}'; };
+    // Every save renders the lines of every thing of the file it writes: each line is
+    // put together in one string, made once at about its size.
+    const auto box = [](bool done) { return done ? QLatin1StringView("- [x] ") : QLatin1StringView("- [ ] "); };
+    const QString title = writtenTitle(thing.title);
+    QString line;
+    line.reserve(6 + title.size() + 24 + (thing.syncID ? thing.syncID->size() + 8 : 0)
+                 + (thing.link ? thing.link->size() + 8 : 0));
+    line += box(thing.done);
+    line += title;
+    const auto tag = [&](QStringView text) {
+        line += QLatin1StringView(" {");
+        line += text;
+        line += u'}';
+    };
+    const auto valueTag = [&](QLatin1StringView key, const QString& value) {
+        if (std::any_of(value.begin(), value.end(), needsPercentForm)) {
+            tag(tagWithValue(QString(key), value));
+            return;
+        }
+        line += QLatin1StringView(" {");
+        line += key;
+        line += u':';
+        line += value;
+        line += u'}';
+    };
     if (thing.zs > 0)
         tag(moveCountTag(thing.zs));
     if (thing.mark)
         tag(markRawValue(*thing.mark));
     if (thing.repeatID)
-        tag(tagWithValue(u"every", *thing.repeatID));
+        valueTag(QLatin1StringView("every"), *thing.repeatID);
     if (thing.link)
-        tag(tagWithValue(u"from", *thing.link));
-    if (thing.remind)
-        tag(QStringLiteral("at:") + thing.remind->toString());
+        valueTag(QLatin1StringView("from"), *thing.link);
+    if (thing.remind) {
+        const int hour = thing.remind->hour;
+        const int minute = thing.remind->minute;
+        if (hour >= 0 && hour <= 99 && minute >= 0 && minute <= 99) {
+            // "%02d:%02d", without formatting machinery.
+            line += QLatin1StringView(" {at:");
+            line += QChar(u'0' + hour / 10);
+            line += QChar(u'0' + hour % 10);
+            line += u':';
+            line += QChar(u'0' + minute / 10);
+            line += QChar(u'0' + minute % 10);
+            line += u'}';
+        } else {
+            tag(QStringLiteral("at:") + thing.remind->toString());
+        }
+    }
     if (thing.noteID)
-        tag(tagWithValue(u"note", *thing.noteID));
+        valueTag(QLatin1StringView("note"), *thing.noteID);
     if (thing.syncID)
-        tag(tagWithValue(u"sync", *thing.syncID));
+        valueTag(QLatin1StringView("sync"), *thing.syncID);
 
-    QStringList lines{line};
-    for (const Step& step : thing.steps)
-        lines.append(indent + box(step.done) + pemby::oneLineText(step.title));
+    QStringList lines;
+    lines.reserve(1 + thing.steps.size() + (thing.note.isEmpty() ? 0 : 2));
+    lines.append(std::move(line));
+    for (const Step& step : thing.steps) {
+        const QString stepTitle = pemby::oneLineText(step.title);
+        QString stepLine;
+        stepLine.reserve(indent.size() + 6 + stepTitle.size());
+        stepLine += indent;
+        stepLine += box(step.done);
+        stepLine += stepTitle;
+        lines.append(std::move(stepLine));
+    }
     // Every line-break class starts a note line: a CR or U+2028 written inside a line
     // would split it on the next read and lose the rest of the note.
     if (!thing.note.isEmpty()) {
-        for (const QString& noteLine : pemby::splitLines(thing.note))
-            lines.append(indent + QStringLiteral("> ") + noteLine);
+        for (const QString& noteLine : pemby::splitLines(thing.note)) {
+            QString written;
+            written.reserve(indent.size() + 2 + noteLine.size());
+            written += indent;
+            written += QLatin1StringView("> ");
+            written += noteLine;
+            lines.append(std::move(written));
+        }
     }
     return lines;
 }
