@@ -98,8 +98,9 @@ int main(int argc, char** argv)
             (void)info.lastModified();
         }
     });
-    out << "cached read                 " << cached << " ms (target under 20 ms); floor " << floor
-        << " ms (looking at every file), " << cached / floor << "x\n";
+    out << QString::asprintf("cached read, %d files %10.3f ms, floor %10.3f ms, ratio %6.1fx   "
+                             "floor: looking at every file\n",
+                             files, cached, floor, cached / floor);
 
     int edit = 0;
     const double oneChanged = median(

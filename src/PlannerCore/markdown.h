@@ -15,6 +15,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 
 struct TitleAndTags {
     QString title;
@@ -46,6 +47,9 @@ struct Markdown {
     // when given, gets for each line the index of the thing that took it, or -1;
     // `shadowed`, for each thing, the tags its line names a field with a second time.
     static QList<Thing> decodeThings(const QStringList& lines, QList<int>* owners = nullptr,
+                                     QStringList* shadowed = nullptr);
+    // The same over views of a file's lines: no string is made for a line itself.
+    static QList<Thing> decodeThings(std::span<const QStringView> lines, QList<int>* owners = nullptr,
                                      QStringList* shadowed = nullptr);
     // The text after the checkbox; nullopt when it holds no title. `shadowed` gets the
     // tags that name a field an earlier tag of the line set, as " {tag}" each.

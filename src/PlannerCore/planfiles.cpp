@@ -10,48 +10,110 @@
 #include "textutil.h"
 
 #include <algorithm>
+#include <span>
 
 namespace {
 
 using Kind = LayoutLine::Kind;
 
 // Another editor may have saved the file with CRLF or CR line ends or a BOM; it must
-// read exactly like its LF twin.
-QString cleaned(QStringView text)
+// read exactly like its LF twin. A file as the store reads it has neither, and is read
+// in place.
+class CleanText {
+public:
+    explicit CleanText(QStringView text) : text_(text)
+    {
+        if (!text.startsWith(QChar(0xFEFF)) && !text.contains(QChar(u'\r')))
+            return;
+        QString clean = text.toString();
+        if (clean.startsWith(QChar(0xFEFF)))
+            clean.remove(0, 1);
+        owned_ = pemby::normalizeLineEnds(std::move(clean));
+        text_ = owned_;
+    }
+    CleanText(const CleanText&) = delete;
+    CleanText& operator=(const CleanText&) = delete;
+
+    QStringView view() const { return text_; }
+
+private:
+    QString owned_;
+    QStringView text_;
+};
+
+using Lines = std::span<const QStringView>;
+
+// The lines of a file's text as views of it, as planlayout::lines splits them.
+QList<QStringView> lineViews(QStringView text)
 {
-    QString clean = text.toString();
-    if (clean.startsWith(QChar(0xFEFF)))
-        clean.remove(0, 1);
-    return pemby::normalizeLineEnds(std::move(clean));
+    QList<QStringView> out;
+    if (text.isEmpty())
+        return out;
+    // A plan file's lines are some thirty characters long.
+    out.reserve(text.size() / 24 + 8);
+    qsizetype start = 0;
+    for (qsizetype end; (end = text.indexOf(QChar(u'\n'), start)) >= 0; start = end + 1)
+        out.append(text.sliced(start, end - start));
+    if (start < text.size())
+        out.append(text.sliced(start));
+    return out;
 }
 
-QStringList fileLines(QStringView text)
+QStringView trimmedBlanks(QStringView text)
 {
-    return planlayout::lines(cleaned(text));
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && pemby::isBlank(text[begin]))
+        ++begin;
+    while (end > begin && pemby::isBlank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
 }
 
-bool isHeading(const QString& line)
+bool isHeading(QStringView line)
 {
-    return line.startsWith(u"## ");
+    return line.size() >= 3 && line[0] == u'#' && line[1] == u'#' && line[2] == u' ';
 }
 
 // A section as the reader sees it, with its heading line as it stands.
 struct RawSection {
-    std::optional<QString> headingLine;
-    QString heading;  // trimmed; empty before the first heading and for a bare "## "
-    QStringList lines;
+    std::optional<QStringView> headingLine;
+    QStringView heading;  // trimmed; empty before the first heading and for a bare "## "
+    Lines lines;
 };
 
-QList<RawSection> rawSections(const QStringList& lines)
+QList<RawSection> rawSections(const QList<QStringView>& lines)
 {
-    QList<RawSection> out{RawSection{}};
-    for (const QString& line : lines) {
-        if (isHeading(line))
-            out.append(RawSection{line, pemby::trimBlanks(QStringView(line).sliced(3)), {}});
-        else
-            out.last().lines.append(line);
+    QList<RawSection> out;
+    qsizetype start = 0;
+    std::optional<QStringView> heading;
+    const auto close = [&](qsizetype end) {
+        RawSection section;
+        section.headingLine = heading;
+        if (heading)
+            section.heading = trimmedBlanks(heading->sliced(3));
+        section.lines = Lines(lines.cbegin() + start, lines.cbegin() + end);
+        out.append(section);
+    };
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!isHeading(lines[i]))
+            continue;
+        close(i);
+        heading = lines[i];
+        start = i + 1;
     }
+    close(lines.size());
     return out;
+}
+
+// The blank lines that end `lines` are cut off and counted.
+int cutTrailingBlanks(Lines& lines)
+{
+    int blanks = 0;
+    while (!lines.empty() && lines.back().isEmpty()) {
+        lines = lines.first(lines.size() - 1);
+        ++blanks;
+    }
+    return blanks;
 }
 
 QString weekdayWord(int weekday)
@@ -135,9 +197,9 @@ QHash<QUuid, QString> tailsOf(const QList<Thing>& things, const QStringList& sha
 const QString keptListsMark = QStringLiteral("<!-- kept as text: lists past the sixth -->");
 
 // The name a "## " line gives a list: one line, as the writer writes it, lower case.
-QString listName(const QString& headingLine)
+QString listName(QStringView headingLine)
 {
-    return pemby::trimBlanks(pemby::flattenLineBreaks(QStringView(headingLine).sliced(3))).toLower();
+    return pemby::trimBlanks(pemby::flattenLineBreaks(headingLine.sliced(3))).toLower();
 }
 
 // Whether a line written after a thing would be read as its step or note.
@@ -149,13 +211,21 @@ bool wouldJoinAThing(const QString& line)
 }
 
 // A run of lines read as things: the things, and the layout lines of the run.
-QList<Thing> readThings(const QStringList& lines, QList<LayoutLine>* layout)
+QList<Thing> readThings(Lines lines, QList<LayoutLine>* layout)
 {
     if (!layout)
         return Markdown::decodeThings(lines);
     QList<int> owners;
     QStringList shadowed;
     QList<Thing> things = Markdown::decodeThings(lines, &owners, &shadowed);
+    // A run whose every line a thing took, naming no field twice, keeps nothing of
+    // its own (as the system writes them all).
+    const bool allTaken = std::none_of(owners.cbegin(), owners.cend(), [](int owner) { return owner < 0; })
+        && std::all_of(shadowed.cbegin(), shadowed.cend(), [](const QString& tail) { return tail.isEmpty(); });
+    if (allTaken) {
+        layout->clear();
+        return things;
+    }
     QList<QUuid> keys;
     keys.reserve(owners.size());
     for (const int owner : owners)
@@ -243,19 +313,16 @@ LayoutSection titled(const PlanLayout& layout, const QString& systemTitle, bool 
 
 // A file read as one place (the month, the rules): the first "# " line before any
 // unit is its title; everything else the reader left is kept.
-void readOnePlace(const QStringList& all, const QList<QUuid>& owners, PlanLayout* layout,
-                  const QHash<QUuid, QString>& tails = {})
+void readOnePlace(Lines all, const QList<QUuid>& owners, PlanLayout* layout, const QHash<QUuid, QString>& tails = {})
 {
     if (!layout)
         return;
-    QStringList lines = all;
-    QList<QUuid> keys = owners;
+    Lines lines = all;
     LayoutSection section;
     section.kind = LayoutSection::Kind::Place;
     section.index = 0;
-    section.blanksAfter = planlayout::cutTrailingBlanks(lines);
-    keys.resize(lines.size());
-    section.lines = planlayout::placeLines(lines, keys, tails);
+    section.blanksAfter = cutTrailingBlanks(lines);
+    section.lines = planlayout::placeLines(lines, owners, tails);
     for (LayoutLine& line : section.lines) {
         if (line.kind == Kind::Unit)
             break;
@@ -288,11 +355,12 @@ QString writeOnePlace(const QString& systemTitle, const QList<LayoutUnit>& units
 QList<MarkdownSection> Markdown::sections(QStringView text)
 {
     QList<MarkdownSection> out{MarkdownSection{}};
-    for (QString& line : cleaned(text).split(u'\n')) {
+    const CleanText clean(text);
+    for (const QStringView line : clean.view().split(u'\n')) {
         if (isHeading(line))
-            out.append(MarkdownSection{pemby::trimBlanks(QStringView(line).sliced(3)), {}});
+            out.append(MarkdownSection{pemby::trimBlanks(line.sliced(3)), {}});
         else
-            out.last().lines.append(std::move(line));
+            out.last().lines.append(line.toString());
     }
     return out;
 }
@@ -324,35 +392,44 @@ WeekContent Markdown::decodeWeek(QStringView text, Day monday, PlanLayout* layou
 {
     WeekContent week;
     bool hasTitle = false;
-    for (RawSection& raw : rawSections(fileLines(text))) {
+    const CleanText clean(text);
+    const QList<QStringView> lines = lineViews(clean.view());
+    for (RawSection& raw : rawSections(lines)) {
         LayoutSection section;
-        section.heading = raw.headingLine;
-        section.blanksAfter = planlayout::cutTrailingBlanks(raw.lines);
+        if (raw.headingLine)
+            section.heading = raw.headingLine->toString();
+        section.blanksAfter = cutTrailingBlanks(raw.lines);
         if (raw.heading.isEmpty()) {
             section.kind = LayoutSection::Kind::Loose;
-            for (const QString& line : raw.lines) {
+            for (const QStringView line : raw.lines) {
                 if (line.startsWith(repeatsComment)) {
                     week.applied = appliedRuleIds(line);
                     section.lines.append(LayoutLine{Kind::Comment, {}, {}});
                 } else if (!raw.headingLine && !hasTitle && line.startsWith(u"# ")) {
                     hasTitle = true;
-                    section.lines.append(title(line));
+                    section.lines.append(title(line.toString()));
                 } else {
-                    section.lines.append(kept(line));
+                    section.lines.append(kept(line.toString()));
                 }
             }
         } else {
-            const QStringList words = raw.heading.split(u' ', Qt::SkipEmptyParts);
-            const auto day = words.isEmpty() ? std::nullopt : Day::fromIso(words.last());
+            // The heading's last word, split at spaces: it is trimmed, so it ends in one.
+            const QStringView lastWord = raw.heading.sliced(raw.heading.lastIndexOf(u' ') + 1);
+            const auto day = Day::fromIso(lastWord);
             if (day && day->monday() == monday) {
                 section.kind = LayoutSection::Kind::Place;
                 section.index = monday.daysUntil(*day);
-                week.days[section.index].append(readThings(raw.lines, layout ? &section.lines : nullptr));
+                QList<Thing> things = readThings(raw.lines, layout ? &section.lines : nullptr);
+                QList<Thing>& into = week.days[section.index];
+                if (into.isEmpty())
+                    into = std::move(things);
+                else
+                    into.append(things);
                 planlayout::dropIfAllTaken(section);
             } else {
                 section.kind = LayoutSection::Kind::Skipped;
-                for (const QString& line : raw.lines)
-                    section.lines.append(kept(line));
+                for (const QStringView line : raw.lines)
+                    section.lines.append(kept(line.toString()));
             }
         }
         if (layout)
@@ -467,26 +544,27 @@ QString Markdown::encodeMonth(MonthKey month, const QList<Thing>& things, PlanLa
 QList<Thing> Markdown::decodeMonth(QStringView text, PlanLayout* layout)
 {
     // The things of every section make one run; the "## " lines are no part of it.
-    const QStringList all = fileLines(text);
-    QStringList run;
+    const CleanText clean(text);
+    const QList<QStringView> all = lineViews(clean.view());
+    QList<QStringView> run;
     run.reserve(all.size());
-    for (const QString& line : all) {
+    for (const QStringView line : all) {
         if (!isHeading(line))
             run.append(line);
     }
     if (!layout)
-        return decodeThings(run);
+        return decodeThings(Lines(run.cbegin(), run.cend()));
     QList<int> owners;
     QStringList shadowed;
-    QList<Thing> things = decodeThings(run, &owners, &shadowed);
+    QList<Thing> things = decodeThings(Lines(run.cbegin(), run.cend()), &owners, &shadowed);
     QList<QUuid> keys;
     keys.reserve(all.size());
     qsizetype r = 0;
-    for (const QString& line : all) {
+    for (const QStringView line : all) {
         const int owner = isHeading(line) ? -1 : owners[r++];
         keys.append(owner < 0 ? QUuid() : things[owner].id);
     }
-    readOnePlace(all, keys, layout, tailsOf(things, shadowed));
+    readOnePlace(Lines(all.cbegin(), all.cend()), keys, layout, tailsOf(things, shadowed));
     return things;
 }
 
@@ -623,13 +701,16 @@ QList<EventuallyList> Markdown::decodeLists(QStringView text, PlanLayout* layout
     QList<EventuallyList> lists;
     bool hasTitle = false;
     bool pastLists = false;
-    for (RawSection& raw : rawSections(fileLines(text))) {
+    const CleanText clean(text);
+    const QList<QStringView> lines = lineViews(clean.view());
+    for (RawSection& raw : rawSections(lines)) {
         LayoutSection section;
-        section.heading = raw.headingLine;
-        section.blanksAfter = planlayout::cutTrailingBlanks(raw.lines);
+        if (raw.headingLine)
+            section.heading = raw.headingLine->toString();
+        section.blanksAfter = cutTrailingBlanks(raw.lines);
         // A heading of blanks and line breaks alone names no list that reads back.
         const QString name = raw.headingLine ? listName(*raw.headingLine) : QString();
-        pastLists = pastLists || (raw.headingLine && !raw.lines.isEmpty() && raw.lines.first() == keptListsMark);
+        pastLists = pastLists || (raw.headingLine && !raw.lines.empty() && raw.lines.front() == keptListsMark);
         if (!name.isEmpty() && !pastLists && lists.size() < Planner::listCap) {
             section.kind = LayoutSection::Kind::Place;
             section.index = int(lists.size());
@@ -638,11 +719,13 @@ QList<EventuallyList> Markdown::decodeLists(QStringView text, PlanLayout* layout
             planlayout::dropIfAllTaken(section);
         } else {
             section.kind = raw.headingLine ? LayoutSection::Kind::Skipped : LayoutSection::Kind::Loose;
-            for (const QString& line : raw.lines) {
+            for (const QStringView line : raw.lines) {
                 const bool isTitle = !raw.headingLine && !hasTitle && line.startsWith(u"# ");
                 hasTitle = hasTitle || isTitle;
                 const bool isMark = raw.headingLine && section.lines.isEmpty() && line == keptListsMark;
-                section.lines.append(isTitle ? title(line) : isMark ? LayoutLine{Kind::Comment, {}, {}} : kept(line));
+                section.lines.append(isTitle  ? title(line.toString())
+                                     : isMark ? LayoutLine{Kind::Comment, {}, {}}
+                                              : kept(line.toString()));
             }
         }
         if (layout)
@@ -670,11 +753,11 @@ QString ruleLine(const RepeatRule& rule)
     return line;
 }
 
-std::optional<RepeatRule> readRule(const QString& line)
+std::optional<RepeatRule> readRule(QStringView line)
 {
     if (!line.startsWith(u"- "))
         return std::nullopt;
-    const TitleAndTags split = Markdown::splitTags(QStringView(line).sliced(2));
+    const TitleAndTags split = Markdown::splitTags(line.sliced(2));
     if (split.tags.isEmpty())
         return std::nullopt;
     std::optional<RepeatKind> kind;
@@ -726,7 +809,8 @@ QString Markdown::encodeRepeats(const QList<RepeatRule>& rules, PlanLayout* layo
 
 QList<RepeatRule> Markdown::decodeRepeats(QStringView text, PlanLayout* layout)
 {
-    const QStringList all = fileLines(text);
+    const CleanText clean(text);
+    const QList<QStringView> all = lineViews(clean.view());
     QList<RepeatRule> rules;
     QList<qsizetype> ruleAt(all.size(), -1);
     for (qsizetype i = 0; i < all.size(); ++i) {
@@ -741,7 +825,7 @@ QList<RepeatRule> Markdown::decodeRepeats(QStringView text, PlanLayout* layout)
         owners.reserve(all.size());
         for (const qsizetype r : ruleAt)
             owners.append(r < 0 ? QUuid() : keys[r]);
-        readOnePlace(all, owners, layout);
+        readOnePlace(Lines(all.cbegin(), all.cend()), owners, layout);
     }
     return rules;
 }

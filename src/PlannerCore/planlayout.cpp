@@ -43,13 +43,23 @@ int cutTrailingBlanks(QStringList& lines)
 
 QList<LayoutLine> placeLines(const QStringList& lines, const QList<QUuid>& owners, const QHash<QUuid, QString>& tails)
 {
+    QList<QStringView> views;
+    views.reserve(lines.size());
+    for (const QString& line : lines)
+        views.append(line);
+    return placeLines(std::span<const QStringView>(views.cbegin(), views.cend()), owners, tails);
+}
+
+QList<LayoutLine> placeLines(std::span<const QStringView> lines, const QList<QUuid>& owners,
+                             const QHash<QUuid, QString>& tails)
+{
     QList<LayoutLine> out;
-    out.reserve(lines.size());
+    out.reserve(qsizetype(lines.size()));
     QUuid last;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QUuid& owner = owners[i];
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const QUuid& owner = owners[qsizetype(i)];
         if (owner.isNull()) {
-            out.append(LayoutLine{LayoutLine::Kind::Kept, lines[i], {}});
+            out.append(LayoutLine{LayoutLine::Kind::Kept, lines[i].toString(), {}});
         } else if (owner != last) {
             out.append(LayoutLine{LayoutLine::Kind::Unit, tails.value(owner), owner});
             last = owner;

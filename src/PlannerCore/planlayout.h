@@ -12,6 +12,7 @@
 #include <QUuid>
 
 #include <optional>
+#include <span>
 
 struct LayoutLine {
     enum class Kind {
@@ -69,6 +70,8 @@ int cutTrailingBlanks(QStringList& lines);
 // Turns a place's run of lines into layout lines, given which unit took each line
 // (null for none). Only the first line of each unit is recorded, with its tail.
 QList<LayoutLine> placeLines(const QStringList& lines, const QList<QUuid>& owners,
+                             const QHash<QUuid, QString>& tails = {});
+QList<LayoutLine> placeLines(std::span<const QStringView> lines, const QList<QUuid>& owners,
                              const QHash<QUuid, QString>& tails = {});
 // The tails of the units of a layout, by key.
 QHash<QUuid, QString> tails(const PlanLayout& layout);

@@ -24,6 +24,14 @@ bool sameText(const QString& a, const QString& b)
 {
     if (a == b)
         return true;
+    // Text below U+0300 is composed already, and two composed texts are equivalent
+    // only when equal: a changed file of such text (most are) is told apart without
+    // composing both whole texts again.
+    const auto composed = [](const QString& text) {
+        return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x300; });
+    };
+    if (composed(a) && composed(b))
+        return false;
     return a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
 }
 

@@ -12,15 +12,9 @@
 
 namespace pemby {
 
-bool isBlank(QChar c)
+bool isBlankBeyondAscii(QChar c)
 {
-    return c == u'\t' || c.category() == QChar::Separator_Space;
-}
-
-bool isLineBreak(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+    return c.category() == QChar::Separator_Space;
 }
 
 bool isBlankOrLineBreak(QChar c)
@@ -73,14 +67,6 @@ QStringList splitLines(QStringView text)
     return lines;
 }
 
-bool isStrayControl(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u < 0x20)
-        return u != u'\t' && !isLineBreak(c);
-    return u == 0x7F || (u >= 0x80 && u <= 0x9F && u != 0x85);
-}
-
 namespace {
 
 // Every line break (CRLF as one) becomes a space; stray control characters go too
@@ -113,7 +99,11 @@ QString flattenLineBreaks(QStringView text)
 
 QString oneLineText(const QString& text)
 {
-    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return isLineBreak(c) || isStrayControl(c); }))
+    const auto changes = [](QChar c) {
+        const char16_t u = c.unicode();
+        return !(u >= 0x20 && u < 0x7F) && (isLineBreak(c) || isStrayControl(c));
+    };
+    if (std::none_of(text.cbegin(), text.cend(), changes))
         return text;
     return spacedLines(text, true);
 }

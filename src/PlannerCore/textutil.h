@@ -12,9 +12,22 @@
 namespace pemby {
 
 // Blanks: tab and every Unicode space separator (Zs), which includes the no-break space.
-bool isBlank(QChar c);
+// Inline, with ASCII decided on the spot: the plan's readers ask it of most characters
+// of a file.
+bool isBlankBeyondAscii(QChar c);
+inline bool isBlank(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u == u' ' || u == u'\t';
+    return isBlankBeyondAscii(c);
+}
 // Line breaks: LF, VT, FF, CR, NEL (U+0085), LINE SEPARATOR (U+2028), PARAGRAPH SEPARATOR (U+2029).
-bool isLineBreak(QChar c);
+inline bool isLineBreak(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x0A && u <= 0x0D) || u == 0x85 || u == 0x2028 || u == 0x2029;
+}
 bool isBlankOrLineBreak(QChar c);
 
 // Trims blanks (spaces and tabs) at both ends; line breaks stay.
@@ -31,7 +44,13 @@ QStringList splitLines(QStringView text);
 
 // A control character a title never holds: C0, DEL and C1 controls apart from the tab
 // (a blank) and the line breaks (which become spaces).
-bool isStrayControl(QChar c);
+inline bool isStrayControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x20)
+        return u != u'\t' && !isLineBreak(c);
+    return u == 0x7F || (u >= 0x80 && u <= 0x9F && u != 0x85);
+}
 // One line of a title as its file line holds it: line breaks become spaces (as in
 // flattenLineBreaks) and stray controls go. Nothing is trimmed.
 QString oneLineText(const QString& text);

@@ -27,9 +27,11 @@
 #include "textutil.h"
 
 #include <QStringDecoder>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
+#include <span>
 
 namespace {
 
@@ -42,19 +44,33 @@ struct Checkbox {
     QStringView text;
 };
 
-// On a trimmed line: "- [ ] ", "- [x] ", "- [X] " or a plain "- " bullet.
+// On a trimmed line: "- [ ] ", "- [x] ", "- [X] " or a plain "- " bullet. Every line
+// of a file comes here, so it looks at the characters themselves.
 std::optional<Checkbox> checkbox(QStringView line)
 {
-    // A checkbox with nothing after it would otherwise read as a bullet titled "[ ]".
-    if (line == u"- [ ]" || line == u"- [x]" || line == u"- [X]")
+    if (line.size() < 2 || line[0] != u'-' || line[1] != u' ')
         return std::nullopt;
-    if (line.startsWith(u"- [ ] "))
-        return Checkbox{false, line.sliced(6)};
-    if (line.startsWith(u"- [x] ") || line.startsWith(u"- [X] "))
-        return Checkbox{true, line.sliced(6)};
-    if (line.startsWith(u"- "))
-        return Checkbox{false, line.sliced(2)};
-    return std::nullopt;
+    if (line.size() >= 5 && line[2] == u'[' && line[4] == u']') {
+        const char16_t tick = line[3].unicode();
+        if (tick == u' ' || tick == u'x' || tick == u'X') {
+            // A checkbox with nothing after it would otherwise read as a bullet titled "[ ]".
+            if (line.size() == 5)
+                return std::nullopt;
+            if (line[5] == u' ')
+                return Checkbox{tick != u' ', line.sliced(6)};
+        }
+    }
+    return Checkbox{false, line.sliced(2)};
+}
+
+// Four spaces or a tab begin an indented line (its step or note lines).
+bool isIndented(QStringView raw)
+{
+    if (raw.isEmpty())
+        return false;
+    if (raw[0] == u'\t')
+        return true;
+    return raw.size() >= 4 && raw[0] == u' ' && raw[1] == u' ' && raw[2] == u' ' && raw[3] == u' ';
 }
 
 // A title or a step holds no line break and no control character, as the writer
@@ -124,50 +140,72 @@ enum class Field { None, Mark, Repeat, Remind, Note, Link, Sync, Moves };
 // at the next write.
 Field applyThingTag(Thing& thing, QStringView tag)
 {
-    if (const auto mark = markFromRawValue(tag)) {
-        thing.mark = mark;
-        return Field::Mark;
+    // Each kind of tag begins with a letter of its own: only that kind is tried.
+    if (tag.isEmpty())
+        return Field::None;
+    switch (tag[0].unicode()) {
+    case u'l':
+    case u'g':
+    case u'r':
+        if (const auto mark = markFromRawValue(tag)) {
+            thing.mark = mark;
+            return Field::Mark;
+        }
+        return Field::None;
+    case u'e':
+        if (auto repeatID = Markdown::tagValue(tag, u"every")) {
+            thing.repeatID = std::move(repeatID);
+            return Field::Repeat;
+        }
+        return Field::None;
+    case u'a':
+        if (tag.startsWith(u"at:")) {
+            const auto time = TimeOfDay::parse(tag.sliced(3));
+            if (!time)
+                return Field::None;
+            thing.remind = time;
+            return Field::Remind;
+        }
+        return Field::None;
+    case u'n':
+        if (auto noteID = Markdown::tagValue(tag, u"note")) {
+            // A note id names a file; only UUID text may ever become part of a path, and
+            // anything else ("{note:shopping}") is the user's own text.
+            if (!pemby::isUuidText(*noteID))
+                return Field::None;
+            thing.noteID = std::move(noteID);
+            return Field::Note;
+        }
+        return Field::None;
+    case u'f':
+        if (auto link = Markdown::tagValue(tag, u"from")) {
+            thing.link = std::move(link);
+            return Field::Link;
+        }
+        return Field::None;
+    case u's':
+        if (auto syncID = Markdown::tagValue(tag, u"sync")) {
+            thing.syncID = std::move(syncID);
+            return Field::Sync;
+        }
+        return Field::None;
+    case u'z':
+        if (onlyLetterZ(tag)) {
+            thing.zs = int(std::min<qint64>(tag.size(), Thing::maxMoveCount));
+            return Field::Moves;
+        }
+        if (const auto n = pemby::parseStrictInt(tag.sliced(1))) {
+            // No count is below zero: "{z-5}" is text. A count too high for a move more
+            // is held at the highest.
+            if (*n < 0)
+                return Field::None;
+            thing.zs = int(std::min<qint64>(*n, Thing::maxMoveCount));
+            return Field::Moves;
+        }
+        return Field::None;
+    default:
+        return Field::None;
     }
-    if (auto repeatID = Markdown::tagValue(tag, u"every")) {
-        thing.repeatID = std::move(repeatID);
-        return Field::Repeat;
-    }
-    if (tag.startsWith(u"at:")) {
-        const auto time = TimeOfDay::parse(tag.sliced(3));
-        if (!time)
-            return Field::None;
-        thing.remind = time;
-        return Field::Remind;
-    }
-    if (auto noteID = Markdown::tagValue(tag, u"note")) {
-        // A note id names a file; only UUID text may ever become part of a path, and
-        // anything else ("{note:shopping}") is the user's own text.
-        if (!pemby::isUuidText(*noteID))
-            return Field::None;
-        thing.noteID = std::move(noteID);
-        return Field::Note;
-    }
-    if (auto link = Markdown::tagValue(tag, u"from")) {
-        thing.link = std::move(link);
-        return Field::Link;
-    }
-    if (auto syncID = Markdown::tagValue(tag, u"sync")) {
-        thing.syncID = std::move(syncID);
-        return Field::Sync;
-    }
-    if (onlyLetterZ(tag)) {
-        thing.zs = int(std::min<qint64>(tag.size(), Thing::maxMoveCount));
-        return Field::Moves;
-    }
-    if (const auto n = tag.startsWith(u'z') ? pemby::parseStrictInt(tag.sliced(1)) : std::nullopt) {
-        // No count is below zero: "{z-5}" is text. A count too high for a move more
-        // is held at the highest.
-        if (*n < 0)
-            return Field::None;
-        thing.zs = int(std::min<qint64>(*n, Thing::maxMoveCount));
-        return Field::Moves;
-    }
-    return Field::None;
 }
 
 QString moveCountTag(int zs)
@@ -175,27 +213,52 @@ QString moveCountTag(int zs)
     return zs <= 3 ? QString(zs, u'z') : QStringLiteral("z") + QString::number(zs);
 }
 
-} // namespace
+// The trailing tags peeled off a line, as views of it: a thing line is read without
+// a string made for each of its tags.
+struct PeeledTags {
+    QStringView title;
+    QVarLengthArray<QStringView, 8> tags;  // the last tag on the line first
+};
 
-TitleAndTags Markdown::splitTags(QStringView text)
+PeeledTags peelTags(QStringView text)
 {
+    PeeledTags out;
     QStringView rest = trimmedBlanks(text);
-    QStringList tags;
     while (rest.endsWith(u'}')) {
-        const qsizetype open = rest.lastIndexOf(u'{');
+        // The last "{" of the rest, and whether a space lies between it and the "}".
+        qsizetype open = rest.size() - 2;
+        bool spaced = false;
+        for (; open >= 0 && rest[open] != u'{'; --open)
+            spaced = spaced || rest[open] == u' ';
         if (open < 0)
             break;
         const QStringView tag = rest.sliced(open + 1, rest.size() - open - 2);
-        if (tag.isEmpty() || tag.contains(u' '))
+        if (tag.isEmpty() || spaced)
             break;
         if (open > 0 && rest[open - 1] != u' ')
             break;
-        tags.append(tag.toString());
+        out.tags.append(tag);
         rest = rest.first(open);
         while (rest.endsWith(u' '))
             rest.chop(1);
     }
-    return {rest.toString(), tags};
+    out.title = rest;
+    return out;
+}
+
+// What readTitle(written, kept) gives, with the kept groups as views.
+QString titleWithKept(QStringView written, std::span<const QStringView> kept);
+
+} // namespace
+
+TitleAndTags Markdown::splitTags(QStringView text)
+{
+    const PeeledTags peeled = peelTags(text);
+    QStringList tags;
+    tags.reserve(peeled.tags.size());
+    for (const QStringView tag : peeled.tags)
+        tags.append(tag.toString());
+    return {peeled.title.toString(), tags};
 }
 
 QString Markdown::readTitle(QStringView written)
@@ -211,11 +274,26 @@ QString Markdown::readTitle(QStringView written)
 
 QString Markdown::readTitle(QStringView written, const QStringList& kept)
 {
-    QString title = written.isEmpty() ? QString() : readTitle(written);
+    QVarLengthArray<QStringView, 8> views;
     for (const QString& tag : kept)
-        title += (title.isEmpty() ? QStringLiteral("{") : QStringLiteral(" {")) + tag + u'}';
+        views.append(tag);
+    return titleWithKept(written, views);
+}
+
+namespace {
+
+QString titleWithKept(QStringView written, std::span<const QStringView> kept)
+{
+    QString title = written.isEmpty() ? QString() : Markdown::readTitle(written);
+    for (const QStringView tag : kept) {
+        title += title.isEmpty() ? QStringLiteral("{") : QStringLiteral(" {");
+        title += tag;
+        title += u'}';
+    }
     return oneLine(title);
 }
+
+} // namespace
 
 bool Markdown::isThingField(QStringView tag)
 {
@@ -267,53 +345,77 @@ std::optional<QString> Markdown::tagValue(QStringView tag, QStringView key)
 
 std::optional<Thing> Markdown::decodeThing(QStringView text, bool done, QString* shadowed)
 {
-    const TitleAndTags split = splitTags(text);
+    const PeeledTags split = peelTags(text);
     Thing thing;
     thing.done = done;
     // Peeled last tag first, so of two tags of one field the one nearer the title wins.
     // The other ("{green} {red}", "{zz} {z3}") is the user's text too; it goes to
     // `shadowed`, to be written back after the thing's own tags, where it changes nothing.
-    QStringList kept;
-    QStringList overridden;
-    std::array<const QString*, 8> setBy{};
-    for (const QString& tag : split.tags) {
+    QVarLengthArray<QStringView, 8> kept;
+    QVarLengthArray<QStringView, 8> overridden;
+    std::array<const QStringView*, 8> setBy{};
+    for (const QStringView& tag : split.tags) {
         const Field field = applyThingTag(thing, tag);
         if (field == Field::None) {
-            kept.prepend(tag);
+            kept.append(tag);
             continue;
         }
-        if (const QString* earlier = std::exchange(setBy[size_t(field)], &tag))
-            overridden.prepend(*earlier);
+        if (const QStringView* earlier = std::exchange(setBy[size_t(field)], &tag))
+            overridden.append(*earlier);
     }
+    // Both in line order.
+    std::reverse(kept.begin(), kept.end());
+    std::reverse(overridden.begin(), overridden.end());
     if (shadowed) {
-        for (const QString& tag : std::as_const(overridden))
-            *shadowed += QStringLiteral(" {") + tag + u'}';
+        for (const QStringView tag : std::as_const(overridden)) {
+            *shadowed += QStringLiteral(" {");
+            *shadowed += tag;
+            *shadowed += u'}';
+        }
     }
     if (split.title.isEmpty() && kept.isEmpty())
         return std::nullopt;
     // A brace group that is no tag ("call {mum}", "{zoom}") is the user's own text:
     // it stays in the title, in its place on the line, and the writer guards it.
-    thing.title = readTitle(split.title, kept);
+    thing.title = titleWithKept(split.title, kept);
     thing.id = pemby::randomUuid();
     return thing;
 }
 
 QList<Thing> Markdown::decodeThings(const QStringList& lines, QList<int>* owners, QStringList* shadowed)
 {
+    QList<QStringView> views;
+    views.reserve(lines.size());
+    for (const QString& line : lines)
+        views.append(line);
+    return decodeThings(std::span<const QStringView>(views.cbegin(), views.cend()), owners, shadowed);
+}
+
+QList<Thing> Markdown::decodeThings(std::span<const QStringView> lines, QList<int>* owners, QStringList* shadowed)
+{
     QList<Thing> things;
-    if (shadowed)
+    if (shadowed) {
         shadowed->clear();
+        shadowed->reserve(qsizetype(lines.size()));
+    }
     if (owners) {
         owners->clear();
-        owners->reserve(lines.size());
+        owners->reserve(qsizetype(lines.size()));
     }
     // Which thing took each line, for the writer that puts back the lines nobody took.
     const auto took = [&](int owner) {
         if (owners)
             owners->append(owner);
     };
-    for (const QString& raw : lines) {
-        const bool indented = raw.startsWith(indent) || raw.startsWith(u'\t');
+    // A thing line is a line that is not indented (or the first of a run that is):
+    // room for as many things as those, made once.
+    qsizetype unindented = 0;
+    for (const QStringView raw : lines)
+        unindented += !raw.isEmpty() && !isIndented(raw);
+    if (unindented > 0)
+        things.reserve(unindented);
+    for (const QStringView raw : lines) {
+        const bool indented = isIndented(raw);
         const QStringView line = trimmedBlanks(raw);
         if (line.isEmpty()) {
             took(-1);
@@ -335,12 +437,19 @@ QList<Thing> Markdown::decodeThings(const QStringList& lines, QList<int>* owners
         }
         Thing& last = things.last();
         if (line.startsWith(u'>')) {
-            // A line break of another kind inside the line starts a note line of its
-            // own, as the writer would write it.
-            for (const QString& piece : pemby::splitLines(line.sliced(1))) {
+            const QStringView rest = line.sliced(1);
+            const auto addNoteLine = [&](QStringView piece) {
                 if (!last.note.isEmpty())
                     last.note.append(u'\n');
                 last.note.append(trimmedBlanks(piece));
+            };
+            // A line break of another kind inside the line starts a note line of its
+            // own, as the writer would write it.
+            if (std::none_of(rest.begin(), rest.end(), pemby::isLineBreak)) {
+                addNoteLine(rest);
+            } else {
+                for (const QString& piece : pemby::splitLines(rest))
+                    addNoteLine(piece);
             }
             took(int(things.size() - 1));
             continue;
@@ -364,32 +473,83 @@ QList<Thing> Markdown::decodeThings(const QStringList& lines, QList<int>* owners
 
 QStringList Markdown::encode(const Thing& thing)
 {
-    const auto box = [](bool done) { return done ? QStringLiteral("- [x] ") : QStringLiteral("- [ ] "); };
-    QString line = box(thing.done) + writtenTitle(thing.title);
-    const auto tag = [&](const QString& text) { line += QStringLiteral(" {") + text + u'}'; };
+    // Every save renders the lines of every thing of the file it writes: each line is
+    // put together in one string, made once at about its size.
+    const auto box = [](bool done) { return done ? QLatin1StringView("- [x] ") : QLatin1StringView("- [ ] "); };
+    const QString title = writtenTitle(thing.title);
+    QString line;
+    line.reserve(6 + title.size() + 24 + (thing.syncID ? thing.syncID->size() + 8 : 0)
+                 + (thing.link ? thing.link->size() + 8 : 0));
+    line += box(thing.done);
+    line += title;
+    const auto tag = [&](QStringView text) {
+        line += QLatin1StringView(" {");
+        line += text;
+        line += u'}';
+    };
+    const auto valueTag = [&](QLatin1StringView key, const QString& value) {
+        if (std::any_of(value.begin(), value.end(), needsPercentForm)) {
+            tag(tagWithValue(QString(key), value));
+            return;
+        }
+        line += QLatin1StringView(" {");
+        line += key;
+        line += u':';
+        line += value;
+        line += u'}';
+    };
     if (thing.zs > 0)
         tag(moveCountTag(thing.zs));
     if (thing.mark)
         tag(markRawValue(*thing.mark));
     if (thing.repeatID)
-        tag(tagWithValue(u"every", *thing.repeatID));
+        valueTag(QLatin1StringView("every"), *thing.repeatID);
     if (thing.link)
-        tag(tagWithValue(u"from", *thing.link));
-    if (thing.remind)
-        tag(QStringLiteral("at:") + thing.remind->toString());
+        valueTag(QLatin1StringView("from"), *thing.link);
+    if (thing.remind) {
+        const int hour = thing.remind->hour;
+        const int minute = thing.remind->minute;
+        if (hour >= 0 && hour <= 99 && minute >= 0 && minute <= 99) {
+            // "%02d:%02d", without formatting machinery.
+            line += QLatin1StringView(" {at:");
+            line += QChar(u'0' + hour / 10);
+            line += QChar(u'0' + hour % 10);
+            line += u':';
+            line += QChar(u'0' + minute / 10);
+            line += QChar(u'0' + minute % 10);
+            line += u'}';
+        } else {
+            tag(QStringLiteral("at:") + thing.remind->toString());
+        }
+    }
     if (thing.noteID)
-        tag(tagWithValue(u"note", *thing.noteID));
+        valueTag(QLatin1StringView("note"), *thing.noteID);
     if (thing.syncID)
-        tag(tagWithValue(u"sync", *thing.syncID));
+        valueTag(QLatin1StringView("sync"), *thing.syncID);
 
-    QStringList lines{line};
-    for (const Step& step : thing.steps)
-        lines.append(indent + box(step.done) + pemby::oneLineText(step.title));
+    QStringList lines;
+    lines.reserve(1 + thing.steps.size() + (thing.note.isEmpty() ? 0 : 2));
+    lines.append(std::move(line));
+    for (const Step& step : thing.steps) {
+        const QString stepTitle = pemby::oneLineText(step.title);
+        QString stepLine;
+        stepLine.reserve(indent.size() + 6 + stepTitle.size());
+        stepLine += indent;
+        stepLine += box(step.done);
+        stepLine += stepTitle;
+        lines.append(std::move(stepLine));
+    }
     // Every line-break class starts a note line: a CR or U+2028 written inside a line
     // would split it on the next read and lose the rest of the note.
     if (!thing.note.isEmpty()) {
-        for (const QString& noteLine : pemby::splitLines(thing.note))
-            lines.append(indent + QStringLiteral("> ") + noteLine);
+        for (const QString& noteLine : pemby::splitLines(thing.note)) {
+            QString written;
+            written.reserve(indent.size() + 2 + noteLine.size());
+            written += indent;
+            written += QLatin1StringView("> ");
+            written += noteLine;
+            lines.append(std::move(written));
+        }
     }
     return lines;
 }

@@ -64,6 +64,7 @@ struct Window {
     qint64 from = 0;
     qint64 to = 0;
     std::vector<Line> lines;
+    quint64 serial = 0;  // unique to this expansion: the merged lines of a read are known by these
 };
 
 struct ParsedFile {
@@ -522,6 +523,15 @@ struct CalendarReader::State {
     // Every navigation reads again; most files have not changed since the last read.
     // Guarded by icalLock().
     std::map<QString, ParsedFile> cache;
+    quint64 windowsMade = 0;
+    // The day lines of the last read and the windows they were merged from: a read
+    // that finds the same windows, in the same order, gives the same lines, without
+    // gathering and sorting every line again.
+    struct Merged {
+        std::vector<quint64> windows;
+        EventLines lines;
+    };
+    std::optional<Merged> merged;
 
     // The newest read asked for; an older one still going stops at its next file.
     std::atomic<quint64> newest{0};
@@ -594,7 +604,7 @@ const Window& CalendarReader::State::window(ParsedFile& file, const QDateTime& f
         }
     }
 
-    Window expanded{start, end, {}};
+    Window expanded{start, end, {}, ++windowsMade};
     EventExpander expander(zone, from, to);
     expander.setCountedEnds(&file.countedEnds);
     // RECURRENCE-ID overrides replace their instance of the event with their UID, and
@@ -654,6 +664,7 @@ std::optional<EventLines> CalendarReader::State::read(const QList<Day>& days, co
             present.append(QDir(folder));
     if (present.isEmpty()) {
         cache.clear();
+        merged.reset();
         return EventLines();
     }
 
@@ -662,17 +673,17 @@ std::optional<EventLines> CalendarReader::State::read(const QList<Day>& days, co
     std::vector<const Window*> windows;
     QSet<QString> visited;
     for (const QDir& dir : std::as_const(present)) {
-        QList<QFileInfo> files;
+        // By the path below the folder, each made once: the sort compares it many times.
+        std::vector<std::pair<QString, QFileInfo>> files;
         QDirIterator it(dir.path(), QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QFileInfo info(it.next());
             if (info.fileName().endsWith(QLatin1String(".ics"), Qt::CaseInsensitive))
-                files.append(info);
+                files.emplace_back(dir.relativeFilePath(info.filePath()), info);
         }
-        std::sort(files.begin(), files.end(), [&](const QFileInfo& a, const QFileInfo& b) {
-            return dir.relativeFilePath(a.filePath()) < dir.relativeFilePath(b.filePath());
-        });
-        for (const QFileInfo& info : std::as_const(files)) {
+        std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& file : files) {
+            const QFileInfo& info = file.second;
             if (stop && stop())
                 return std::nullopt;
             // Folders may overlap (one inside another, or a link): read each file once.
@@ -686,6 +697,13 @@ std::optional<EventLines> CalendarReader::State::read(const QList<Day>& days, co
     // Files that are gone take their parsed trees with them.
     for (auto it = cache.begin(); it != cache.end();)
         it = visited.contains(it->first) ? std::next(it) : cache.erase(it);
+
+    std::vector<quint64> serials;
+    serials.reserve(windows.size());
+    for (const Window* window : windows)
+        serials.push_back(window->serial);
+    if (merged && merged->windows == serials)
+        return merged->lines;
 
     // Each file's lines are in time order already; a day's lines, gathered file by file,
     // need only a stable sort to put the files' lines together.
@@ -710,6 +728,7 @@ std::optional<EventLines> CalendarReader::State::read(const QList<Day>& days, co
             texts.append(line->text);
         result.insert(day, std::move(texts));
     }
+    merged = Merged{std::move(serials), result};
     return result;
 }
 

@@ -99,13 +99,24 @@ void PixelView::paint(QPainter& painter, const QRectF& frame, const PixelGrid& g
     for (auto it = inks.constBegin(); it != inks.constEnd(); ++it) {
         if (it.key() == QLatin1Char('.'))
             continue;
+        const QList<QRect> runs = grid.runs(it.key());
+        if (runs.isEmpty())
+            continue;
+        const QColor ink = it.value().resolve(foreground);
+        // Snapped to whole device pixels, the runs of one ink never overlap: each is
+        // filled as the rectangle it is, which fills the very pixels a path of them
+        // would, without the path's rasterizing.
+        if (snaps) {
+            for (const QRect& run : runs)
+                painter.fillRect(QRectF(corner(run.x(), run.y()), corner(run.x() + run.width(), run.y() + 1)), ink);
+            continue;
+        }
         // One path per ink, one rectangle per run.
         QPainterPath path;
         path.setFillRule(Qt::WindingFill);
-        for (const QRect& run : grid.runs(it.key()))
+        for (const QRect& run : runs)
             path.addRect(QRectF(corner(run.x(), run.y()), corner(run.x() + run.width(), run.y() + 1)));
-        if (!path.isEmpty())
-            painter.fillPath(path, it.value().resolve(foreground));
+        painter.fillPath(path, ink);
     }
     painter.restore();
 }

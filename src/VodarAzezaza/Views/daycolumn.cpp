@@ -13,4 +13,14 @@ DayColumn::DayColumn(AppModel& model, Day day, int rows, QWidget* parent)
     connect(&model_, &AppModel::eventsChanged, this, &DayColumn::syncEvents);
 }
 
+void DayColumn::setDay(Day day)
+{
+    if (day == day_)
+        return;
+    day_ = day;
+    header_->setDay(day);
+    setPlace(Place::onDay(day));
+    syncEvents();
+}
+
 void DayColumn::syncEvents() { column()->setEvents(model_.events().value(day_)); }

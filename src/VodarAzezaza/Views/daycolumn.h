@@ -5,6 +5,7 @@
 // API
 //   auto* column = new DayColumn(model, day, fit.dayRows, board);
 //   column->setRows(rows);       column->header()       column->column()
+//   column->setDay(day);         another day, as the board moves to another week
 //
 // The board keeps one per Day it shows, so a column that stays keeps its open field.
 
@@ -19,12 +20,13 @@ public:
     DayColumn(AppModel& model, Day day, int rows, QWidget* parent = nullptr);
 
     Day day() const { return day_; }
+    void setDay(Day day);
     DayHeader* header() const { return header_; }
 
 private:
     void syncEvents();
 
     AppModel& model_;
-    const Day day_;
+    Day day_;
     DayHeader* header_;
 };

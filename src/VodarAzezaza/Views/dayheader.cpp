@@ -32,6 +32,14 @@ DayHeader::DayHeader(AppModel& model, Day day, QWidget* parent) : QWidget(parent
     refresh();
 }
 
+void DayHeader::setDay(Day day)
+{
+    if (day == day_)
+        return;
+    day_ = day;
+    refresh();
+}
+
 bool DayHeader::isToday() const { return day_ == model_.today(); }
 
 bool DayHeader::isPast() const { return day_ < model_.today(); }

@@ -21,6 +21,7 @@ public:
     DayHeader(AppModel& model, Day day, QWidget* parent = nullptr);
 
     Day day() const { return day_; }
+    void setDay(Day day);
     bool isToday() const;
     bool isPast() const;
     // "wed" and "4 · today" (or "4"), as painted.

@@ -28,6 +28,8 @@ void HeadedColumn::setHeader(QWidget* header)
     place();
 }
 
+void HeadedColumn::setPlace(const Place& place) { column_->setPlace(place); }
+
 void HeadedColumn::setRows(int rows)
 {
     if (rows == rows_)

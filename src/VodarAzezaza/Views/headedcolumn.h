@@ -37,6 +37,8 @@ protected:
     HeadedColumn(AppModel& model, const Place& place, int rows, QWidget* parent);
     // Takes the header as a child; called once by the subclass.
     void setHeader(QWidget* header);
+    // The place the thing column shows from now on.
+    void setPlace(const Place& place);
     void resizeEvent(QResizeEvent* event) override;
 
 private:

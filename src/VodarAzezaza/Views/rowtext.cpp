@@ -2,6 +2,7 @@
 
 #include "titletext.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -34,6 +35,8 @@ void RowText::setText(const QString& text)
         return;
     text_ = text;
     shown_ = TitleText::shown(text);
+    advance_.reset();
+    fitted_.reset();
     setAccessibleName(text);
     changed();
 }
@@ -76,10 +79,27 @@ void RowText::changed()
     update();
 }
 
+qreal RowText::advance() const
+{
+    if (!advance_)
+        advance_ = QFontMetricsF(font()).horizontalAdvance(shown_);
+    return *advance_;
+}
+
+void RowText::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange) {
+        advance_.reset();
+        fitted_.reset();
+    }
+    QWidget::changeEvent(event);
+}
+
 QSize RowText::sizeHint() const
 {
     const QFontMetrics m = fontMetrics();
-    return QSize(std::max(minimumText_, m.horizontalAdvance(shown_)) + 2 * dx_ + 1, m.height() + 2 * dy_);
+    // As QFontMetrics::horizontalAdvance rounds the same measure.
+    return QSize(std::max(minimumText_, qRound(advance())) + 2 * dx_ + 1, m.height() + 2 * dy_);
 }
 
 QSize RowText::minimumSizeHint() const
@@ -95,7 +115,9 @@ void RowText::paintEvent(QPaintEvent*)
     const QFontMetrics m = fontMetrics();
     const QRectF box(0, (height() - m.height() - 2 * dy_) / 2.0, width(), m.height() + 2 * dy_);
     const QRectF textBox = box.adjusted(dx_, dy_, -dx_, -dy_);
-    const TitleText::Line line = TitleText::fit(text_, m, textBox.width());
+    if (!fitted_ || fitted_->width != textBox.width())
+        fitted_ = Fitted{textBox.width(), TitleText::fit(text_, m, textBox.width(), advance())};
+    const TitleText::Line& line = fitted_->line;
     if (wash_) {
         // The wash hugs the text, on the side the text starts from.
         const qreal w = std::min<qreal>(width(), line.width + 2 * dx_ + 1);

@@ -14,6 +14,7 @@
 
 #include "palette.h"
 #include "things.h"
+#include "titletext.h"
 
 #include <QFont>
 #include <QWidget>
@@ -43,9 +44,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void changed();
+    // The shown text's advance, measured once per text and font: a row's layout asks
+    // for its size many times over, and shaping the text is most of what that costs.
+    qreal advance() const;
 
     QString text_;
     QString shown_;
@@ -55,6 +60,14 @@ private:
     int dx_ = 0;
     int dy_ = 0;
     int minimumText_ = 0;
+    mutable std::optional<qreal> advance_;
+    // The text as last cut to the width it was painted at: most paints are at the width
+    // before.
+    struct Fitted {
+        qreal width = 0;
+        TitleText::Line line;
+    };
+    mutable std::optional<Fitted> fitted_;
 };
 
 // `base` at a fixed pixel size (and weight): every text of the rows and the details.

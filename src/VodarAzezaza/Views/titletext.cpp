@@ -61,6 +61,19 @@ Line fit(const QString& title, const QFontMetrics& metrics, qreal width)
     return line;
 }
 
+Line fit(const QString& title, const QFontMetrics& metrics, qreal width, qreal advance)
+{
+    // What elidedText finds first: a text no wider than the whole pixels it is given
+    // is itself, as wide as it measures.
+    if (advance > int(std::max<qreal>(0, width)))
+        return fit(title, metrics, width);
+    Line line;
+    line.text = shown(title);
+    line.direction = direction(title);
+    line.width = qRound(advance);
+    return line;
+}
+
 qreal start(const QRectF& box, qreal width, Qt::LayoutDirection direction)
 {
     return direction == Qt::RightToLeft ? box.right() - std::min(width, box.width()) : box.left();

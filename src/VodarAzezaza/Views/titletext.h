@@ -34,6 +34,9 @@ struct Line {
 };
 // `title` shown and cut to `width`.
 Line fit(const QString& title, const QFontMetrics& metrics, qreal width);
+// The same, for a title whose shown text is known to be `advance` wide (as
+// QFontMetricsF measures it in the same font): a title that fits is not measured again.
+Line fit(const QString& title, const QFontMetrics& metrics, qreal width, qreal advance);
 // Draws `line` in `box`, centred vertically and aligned to its reading start, in the
 // painter's font and pen; the rectangle its text takes (for a strike or a wash).
 QRectF draw(QPainter& painter, const QRectF& box, const Line& line);

@@ -96,9 +96,21 @@ void WeekView::syncDays()
 {
     const QList<Day> days = model_.weekDays();
     if (days != shownDays_) {
+        // A day still shown keeps its column. The columns of the days that went show
+        // the days that came: a week's move changes what they hold, not the widgets
+        // that frame it.
+        QList<DayColumn*> free;
+        for (const Day day : std::as_const(shownDays_)) {
+            if (!days.contains(day))
+                free.append(days_.take(day));
+        }
         QHash<Day, DayColumn*> keep;
         for (const Day day : days) {
             DayColumn* column = days_.take(day);
+            if (!column && !free.isEmpty()) {
+                column = free.takeFirst();
+                column->setDay(day);
+            }
             if (!column) {
                 column = new DayColumn(model_, day, fit_.dayRows, content_);
                 connect(column, &DayColumn::heightChanged, this, &WeekView::place);
@@ -106,7 +118,8 @@ void WeekView::syncDays()
             }
             keep.insert(day, column);
         }
-        for (DayColumn* gone : std::as_const(days_)) {
+        free.append(days_.values());
+        for (DayColumn* gone : std::as_const(free)) {
             gone->hide();
             gone->deleteLater();
         }

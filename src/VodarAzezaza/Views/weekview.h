@@ -12,7 +12,8 @@
 // last column, stacked, and the stack is exactly as tall as a day column. A completely
 // empty week carries the empty-week card over its days until it has been seen. Day
 // columns are kept by their Day and list columns by their index, so an open field or a
-// hovered line survives every model change that leaves its column in place. Showing and
+// hovered line survives every model change that leaves its column in place; moving to
+// another week, the columns of the days that go show the days that come. Showing and
 // hiding the lists, adding and removing one, fades the columns concerned.
 
 #include "calendar.h"

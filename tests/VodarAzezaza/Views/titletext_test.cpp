@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <iostream>
 
 namespace {
@@ -93,6 +94,54 @@ TEST(TitleText, CutsATitleAtItsLogicalEnd)
     }
     // A title that fits is left whole.
     EXPECT_EQ(TitleText::fit(arabic, metrics, 1000).text, arabic);
+}
+
+// A row measures its title once and cuts it from that measure: at every width, right at
+// the edge of fitting too, the cut is the one a fresh measure gives.
+TEST(TitleText, ACutFromAKnownWidthIsTheCutOfAFreshMeasure)
+{
+    const QFont font(QStringLiteral("DejaVu Sans"), 13);
+    const QFontMetrics metrics(font);
+    for (const QString& title : {QStringLiteral("milk"), QStringLiteral("call the dentist about friday"), arabic,
+                                 longHebrew, QStringLiteral("x"), QString()}) {
+        const qreal advance = QFontMetricsF(font).horizontalAdvance(TitleText::shown(title));
+        const int whole = int(std::ceil(advance));
+        for (const qreal width : {0.0, 1.0, advance / 2, advance - 1, advance - 0.5, advance, qreal(whole),
+                                  whole + 0.7, advance + 40}) {
+            const TitleText::Line fresh = TitleText::fit(title, metrics, width);
+            const TitleText::Line known = TitleText::fit(title, metrics, width, advance);
+            EXPECT_EQ(known.text, fresh.text) << title.toStdString() << " at " << width;
+            EXPECT_EQ(known.width, fresh.width) << title.toStdString() << " at " << width;
+            EXPECT_EQ(known.direction, fresh.direction) << title.toStdString();
+        }
+    }
+}
+
+// What a row text keeps of its measures follows its text, its font and its width.
+TEST(TitleText, ARowTextMeasuresAgainWhenItsTextFontOrWidthChanges)
+{
+    RowText text(13);
+    text.setText("milk");
+    const int narrow = text.sizeHint().width();
+    text.setText("milk and bread and eggs");
+    const int wide = text.sizeHint().width();
+    EXPECT_GT(wide, narrow);
+    EXPECT_EQ(wide, text.fontMetrics().horizontalAdvance("milk and bread and eggs") + 1);
+    text.setFont(sizedFont(text.font(), 26));
+    EXPECT_EQ(text.sizeHint().width(), text.fontMetrics().horizontalAdvance("milk and bread and eggs") + 1);
+    EXPECT_GT(text.sizeHint().width(), wide);
+
+    // Painted whole, then narrower: the second picture is cut, not the first one again.
+    text.resize(text.sizeHint().width() + 10, 40);
+    const QImage whole = text.grab().toImage();
+    text.resize(text.width() / 2, 40);
+    const QImage cut = text.grab().toImage();
+    const Ink wholeInk = inkIn(whole, whole.rect());
+    ASSERT_TRUE(wholeInk.any() && inkIn(cut, cut.rect()).any());
+    EXPECT_GT(wholeInk.right, cut.width());
+    EXPECT_NE(cut, whole.copy(cut.rect())) << "cut with its ellipsis, not the whole line clipped";
+    text.resize(whole.width(), 40);
+    EXPECT_EQ(text.grab().toImage(), whole) << "wide again, it is whole again";
 }
 
 // An override in a title is drawn as if it were not there: the row reads "bidi-txt.exe",

@@ -14,6 +14,7 @@
 #include "modelharness.h"
 #include "ruled.h"
 #include "thingcolumn.h"
+#include "thingrow.h"
 #include "weekview.h"
 #include "yawnview.h"
 
@@ -240,6 +241,47 @@ TEST_F(WeekTest, AWeekThatDoesNotEndOnTheWeekendKeepsSevenColumns)
     settle();
     EXPECT_EQ(board->dayColumn(today), wednesday);
     EXPECT_EQ(board->dayColumns()[5]->x(), board->dayColumns()[6]->x());
+}
+
+// Moving to another week, every column shows its new day: the header, the day's own
+// things and events, and none of the week it showed before; and back again.
+TEST_F(WeekTest, AnotherWeekShowsItsOwnDaysInEveryColumn)
+{
+    AppModel& m = h.start();
+    m.setShowCalendar(true);
+    const QUuid here = *m.add("this week", Place::onDay(monday.adding(1)));
+    const QUuid there = *m.add("next week", Place::onDay(monday.adding(8)));
+    open(m);
+    const auto expectWeek = [&](Day first, const QUuid& shown, const QUuid& gone, int eventDay) {
+        const QList<DayColumn*> days = board->dayColumns();
+        ASSERT_EQ(days.size(), 7);
+        for (int i = 0; i < 7; ++i) {
+            SCOPED_TRACE(i);
+            const Day day = first.adding(i);
+            DayColumn* column = days[i];
+            EXPECT_EQ(column->day(), day);
+            EXPECT_EQ(board->dayColumn(day), column);
+            EXPECT_EQ(column->header()->day(), day);
+            EXPECT_EQ(column->header()->accessibleName(),
+                      AppModel::dayNames()[day.weekday() - 1] + u' ' + column->header()->numberText());
+            EXPECT_EQ(column->column()->place(), Place::onDay(day));
+            EXPECT_EQ(column->column()->events(), i == eventDay ? QStringList{"standup"} : QStringList{});
+            EXPECT_EQ(column->column()->row(ThingRow::rowID(shown)) != nullptr, i == 1);
+            EXPECT_EQ(column->column()->row(ThingRow::rowID(gone)), nullptr);
+        }
+        expectLineMetrics();
+    };
+    expectWeek(monday, here, there, -1);
+
+    m.go(1);
+    h.calendar.answer(h.calendar.reads.size() - 1, {{monday.adding(10), {"standup"}}});
+    settle();
+    expectWeek(monday.adding(7), there, here, 3);
+
+    m.go(-1);
+    h.calendar.answer(h.calendar.reads.size() - 1, {});
+    settle();
+    expectWeek(monday, here, there, -1);
 }
 
 TEST_F(WeekTest, ListColumnsShareTheirRow)
