@@ -174,7 +174,7 @@ public:
     const QStringList& skippedPlanFiles() const { return skippedPlanFiles_; }
     // Publishing waits for another app's lock on the family store; the footnote says so
     // too (and syncErrorChanged tells of it).
-    bool syncWaits() const { return familyLockHeld_; }
+    bool syncWaits() const { return familyLockHeld_ || othersWait_; }
     // Once true, never set back.
     bool emptyBannerSpent() const { return emptyBannerSpent_; }
     void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
@@ -912,6 +912,8 @@ private:
     QList<SyncGroup> syncGroups_;
     // The last publication met another app's lock past its wait.
     bool familyLockHeld_ = false;
+    // A change of another app's thing waits for that lock.
+    bool othersWait_ = false;
     std::unique_ptr<FamilySync> familySync_;
     // Runs the refresh for the notifications heard since it started.
     QTimer familyRefreshTimer_;

@@ -542,7 +542,7 @@ void AppModel::refreshFromFamily(bool)
         if (change.live && change.row.sourceApp == plannerTag() && !change.publisherWroteLast)
             planned.insert(change.row.id, change.row);
     }
-    if (assign(familyThings_, others, &AppModel::familyThingsChanged) || read->whole)
+    if (assign(familyThings_, familySync_->withWaiting(others), &AppModel::familyThingsChanged) || read->whole)
         forgetGoneExternals();
     mergeOwnRows(planned);
 }
@@ -671,6 +671,7 @@ void AppModel::applyDeletesFromFamily()
 void AppModel::noteFamilyState()
 {
     assign(syncError_, familyStore_.failure(), &AppModel::syncErrorChanged);
+    assign(othersWait_, familySync_->othersWait(), &AppModel::syncErrorChanged);
     const int generation = familyStore_.generation();
     if (generation == familyGeneration_)
         return;

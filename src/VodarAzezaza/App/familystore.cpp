@@ -1233,10 +1233,10 @@ FamilyStore::Answer FamilyStore::acknowledgeDelete(const QString& id)
     return write(statement, id);
 }
 
-FamilyStore::Answer FamilyStore::setDone(const QString& id, bool done)
+FamilyStore::Answer FamilyStore::setDone(const QString& id, bool done, Wait wait)
 {
     QMutexLocker lock(&mutex_);
-    if (!begin(busyTimeout_))
+    if (!begin(wait.value_or(busyTimeout_)))
         return closedAnswer();
     if (!mayWrite())
         return refusedAnswer();
@@ -1267,10 +1267,10 @@ FamilyStore::Answer FamilyStore::setNote(const QString& id, const std::optional<
     return write(statement, id);
 }
 
-FamilyStore::Answer FamilyStore::setTitle(const QString& id, const QString& title)
+FamilyStore::Answer FamilyStore::setTitle(const QString& id, const QString& title, Wait wait)
 {
     QMutexLocker lock(&mutex_);
-    if (!begin(busyTimeout_))
+    if (!begin(wait.value_or(busyTimeout_)))
         return closedAnswer();
     if (!mayWrite())
         return refusedAnswer();

@@ -161,9 +161,12 @@ public:
     Answer acknowledgeDelete(const QString& id);
 
     // Setters change only a row whose value differs; all but setDone leave deleted rows alone.
-    Answer setDone(const QString& id, bool done);
+    // Ticks and renames wait for another app's lock at most `wait` (the busy timeout when
+    // not given).
+    using Wait = std::optional<std::chrono::milliseconds>;
+    Answer setDone(const QString& id, bool done, Wait wait = std::nullopt);
     Answer setNote(const QString& id, const std::optional<QString>& noteID, const QString& note);
-    Answer setTitle(const QString& id, const QString& title);
+    Answer setTitle(const QString& id, const QString& title, Wait wait = std::nullopt);
     Answer setSteps(const QString& id, const QList<SharedStep>& steps);
     Answer setDay(const QString& id, const std::optional<QString>& day);
 

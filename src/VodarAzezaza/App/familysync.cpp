@@ -7,12 +7,19 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
+using namespace std::chrono_literals;
+
 FamilySync::FamilySync(FamilyStore& store, QString app, const QString& basePath)
     : store_(store)
     , app_(std::move(app))
 {
     if (!basePath.isEmpty())
         openBase(basePath);
+    retry_.setSingleShot(true);
+    retry_.setInterval(othersRetryInterval);
+    QObject::connect(&retry_, &QTimer::timeout, &retry_, [this] { retryOthers(); });
 }
 
 void FamilySync::openBase(const QString& path)
@@ -190,4 +197,123 @@ void FamilySync::forget()
     seq_ = 0;
     if (file_.isOpen())
         file_.exec("DELETE FROM base;");
+}
+
+FamilyStore::Answer FamilySync::setOthersDone(const QString& id, const QString& sourceApp, bool done)
+{
+    return changeOthers(OthersEdit{id, sourceApp, done, std::nullopt});
+}
+
+FamilyStore::Answer FamilySync::setOthersTitle(const QString& id, const QString& sourceApp, const QString& title)
+{
+    return changeOthers(OthersEdit{id, sourceApp, std::nullopt, title});
+}
+
+FamilyStore::Answer FamilySync::changeOthers(const OthersEdit& edit)
+{
+    OthersEdit left = edit;
+    // Behind a change that waits, it waits too: the store gets them in the order made,
+    // and the window does not wait for the lock again.
+    if (waiting_.isEmpty()) {
+        const FamilyStore::Answer answer = write(left, std::nullopt);
+        if (!answer.busy)
+            return answer;
+    }
+    const auto same = std::find_if(waiting_.begin(), waiting_.end(), [&](const OthersEdit& e) { return e.id == left.id; });
+    if (same == waiting_.end()) {
+        waiting_.append(left);
+    } else {
+        if (left.done)
+            same->done = left.done;
+        if (left.title)
+            same->title = left.title;
+    }
+    qCInfo(lcSync) << "another app holds the family store; the change of" << edit.id << "waits for it";
+    if (!retry_.isActive())
+        retry_.start();
+    FamilyStore::Answer waits;
+    waits.busy = true;
+    return waits;
+}
+
+FamilyStore::Answer FamilySync::write(OthersEdit& edit, FamilyStore::Wait wait)
+{
+    // Each part the store took is done with; what is left waits. A part written before
+    // the next one failed is told of with the changes that waited.
+    FamilyStore::Answer result;
+    const auto took = [&](const FamilyStore::Answer& answer) {
+        if (answer.isFailed()) {
+            othersChanged_ = othersChanged_ || result.isChanged();
+            result = answer;
+            return false;
+        }
+        if (answer.isChanged())
+            result.kind = FamilyStore::Answer::Kind::Changed;
+        return true;
+    };
+    if (edit.done) {
+        if (!took(store_.setDone(edit.id, *edit.done, wait)))
+            return result;
+        edit.done.reset();
+    }
+    if (edit.title) {
+        if (!took(store_.setTitle(edit.id, *edit.title, wait)))
+            return result;
+        edit.title.reset();
+    }
+    return result;
+}
+
+void FamilySync::retryOthers(bool quitting)
+{
+    if (waiting_.isEmpty())
+        return;
+    retry_.stop();
+    // The first try waited for the lock; these do not, so the window never waits on it
+    // again. Quitting, there is no later: the store's whole wait, once.
+    const FamilyStore::Wait wait = quitting ? FamilyStore::Wait() : FamilyStore::Wait(0ms);
+    OthersWritten done;
+    while (!waiting_.isEmpty()) {
+        const FamilyStore::Answer answer = write(waiting_.first(), wait);
+        if (answer.busy) {
+            if (!quitting) {
+                retry_.start();
+                return;
+            }
+            qCWarning(lcSync) << "quitting while another app holds the family store:" << waiting_.size()
+                              << "changes of its things were not written";
+            waiting_.clear();
+            return;
+        }
+        if (answer.isFailed() && !done.refused) {
+            done.refused = answer;
+            done.refusedApp = waiting_.first().sourceApp;
+        }
+        done.changed = done.changed || answer.isChanged();
+        waiting_.removeFirst();
+    }
+    done.changed = std::exchange(othersChanged_, false) || done.changed;
+    qCInfo(lcSync) << "the changes of other apps' things that waited for the family store went through";
+    // The rows read meanwhile showed what waited: a refused change is read back whole.
+    if (done.refused)
+        seq_ = 0;
+    if (othersWritten_)
+        othersWritten_(done);
+}
+
+QList<SharedThing> FamilySync::withWaiting(QList<SharedThing> rows) const
+{
+    if (waiting_.isEmpty())
+        return rows;
+    for (const OthersEdit& edit : waiting_) {
+        for (SharedThing& row : rows) {
+            if (row.id != edit.id)
+                continue;
+            if (edit.done)
+                row.done = *edit.done;
+            if (edit.title)
+                row.title = *edit.title;
+        }
+    }
+    return rows;
 }

@@ -21,7 +21,10 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -74,7 +77,40 @@ public:
     // Another file took the store's place: nothing is agreed with it yet.
     void forget();
 
+    // Ticks and renames of other apps' rows. One that meets another app's lock is not
+    // lost and not a failure: it waits, with any made after it, and is tried again on a
+    // timer, in the order made, until the lock goes. Meanwhile its answer is Unchanged
+    // with busy set, and the rows read show it (withWaiting).
+    FamilyStore::Answer setOthersDone(const QString& id, const QString& sourceApp, bool done);
+    FamilyStore::Answer setOthersTitle(const QString& id, const QString& sourceApp, const QString& title);
+    bool othersWait() const { return !waiting_.isEmpty(); }
+    // The rows with the changes still waiting for the store.
+    QList<SharedThing> withWaiting(QList<SharedThing> rows) const;
+    // What became of the changes that waited, once none waits any more.
+    struct OthersWritten {
+        bool changed = false;  // the store changed: tell the family
+        // The first the store refused outright, and the app of its row.
+        std::optional<FamilyStore::Answer> refused;
+        QString refusedApp;
+    };
+    // Called, on the thread of the sync, when the last waiting change went through or
+    // was refused.
+    void setOnOthersWritten(std::function<void(const OthersWritten&)> done) { othersWritten_ = std::move(done); }
+    // Tries what waits once more, at once; on the way out, with the store's whole wait.
+    void retryOthers(bool quitting = false);
+    // How often waiting changes are tried again.
+    static constexpr std::chrono::milliseconds othersRetryInterval{100};
+
 private:
+    struct OthersEdit {
+        QString id;
+        QString sourceApp;
+        std::optional<bool> done;
+        std::optional<QString> title;
+    };
+    FamilyStore::Answer changeOthers(const OthersEdit& edit);
+    FamilyStore::Answer write(OthersEdit& edit, FamilyStore::Wait wait);
+
     void openBase(const QString& path);
     void keep(const QList<std::pair<QString, Agreed>>& changed);
 
@@ -86,4 +122,8 @@ private:
     QHash<QString, Agreed> logged_;
     qint64 seq_ = 0;
     SqliteConnection file_;
+    QList<OthersEdit> waiting_;
+    bool othersChanged_ = false;
+    QTimer retry_;
+    std::function<void(const OthersWritten&)> othersWritten_;
 };

@@ -287,6 +287,63 @@ TEST(FamilySyncRun, NoEditOfEitherSideIsLost)
     }
 }
 
+// The sibling holds its write lock while the person ticks and renames its things on the
+// board: nothing fails, nothing is taken back, the footnote says the sync waits, and
+// every change reaches the store, in order, once the lock goes.
+TEST(FamilySyncOthers, ChangesUnderAnotherAppsLockWaitAndArriveOnceItGoes)
+{
+    ModelHarness h;
+    h.setFamilyBusyTimeout(20ms);
+    h.usePrivateBus();
+    Sibling todo(h);
+    ASSERT_TRUE(todo.store.upsert(Sibling::row("T1", "buy stamps", wednesday)));
+    ASSERT_TRUE(todo.store.upsert(Sibling::row("T2", "post the letter", wednesday)));
+    ASSERT_TRUE(todo.store.upsert(Sibling::row("T3", "ring the bank", wednesday)));
+    AppModel& m = h.start();
+    ASSERT_EQ(m.todayFromOthers().size(), 3);
+    const auto shown = [&](const QString& id) { return m.externalThing(id).value(); };
+
+    SqliteConnection lock = SqliteConnection::open(h.familyPath()).connection;
+    ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE;"));
+    SignalCount footnote(m, &AppModel::syncErrorChanged);
+    m.toggleExternal(shown("T1"));
+    m.renameExternal(shown("T2"), "post both letters");
+    m.renameExternal(shown("T1"), "buy ten stamps");
+    // Ticked and unticked again while waiting: the last word is the person's.
+    m.toggleExternal(shown("T3"));
+    m.toggleExternal(shown("T3"));
+    QTest::qWait(300);  // several tries meet the lock
+
+    EXPECT_EQ(m.saveError(), std::nullopt) << "waiting is no failure";
+    EXPECT_EQ(m.syncError(), std::nullopt);
+    EXPECT_TRUE(m.syncWaits());
+    EXPECT_EQ(m.footnote(), "sync waits: another app is writing to the family store");
+    EXPECT_GE(footnote(), 1);
+    EXPECT_TRUE(shown("T1").done);
+    EXPECT_EQ(shown("T1").title, "buy ten stamps");
+    EXPECT_EQ(shown("T2").title, "post both letters");
+    EXPECT_FALSE(shown("T3").done);
+    // A sibling's notification meanwhile reads the store, which has none of it yet.
+    todo.post();
+    QTest::qWait(100);
+    EXPECT_TRUE(shown("T1").done);
+    EXPECT_EQ(shown("T2").title, "post both letters");
+    EXPECT_EQ(storedRow(todo.store, "T1")->title, "buy stamps");
+
+    const int heard = todo.heard;
+    ASSERT_TRUE(lock.exec("COMMIT;"));
+    ASSERT_TRUE(waitUntil([&] { return !m.syncWaits(); }));
+    EXPECT_TRUE(storedRow(todo.store, "T1")->done);
+    EXPECT_EQ(storedRow(todo.store, "T1")->title, "buy ten stamps");
+    EXPECT_EQ(storedRow(todo.store, "T2")->title, "post both letters");
+    EXPECT_FALSE(storedRow(todo.store, "T3")->done);
+    EXPECT_TRUE(waitUntil([&] { return todo.heard > heard; })) << "the family hears of it";
+    EXPECT_EQ(m.saveError(), std::nullopt);
+    EXPECT_NE(m.footnote(), "sync waits: another app is writing to the family store");
+    EXPECT_TRUE(shown("T1").done);
+    EXPECT_EQ(shown("T1").title, "buy ten stamps");
+}
+
 // A sibling whose clock is half a minute behind is heard like any other, and the
 // planner's next publication leaves its edit alone.
 TEST(FamilySyncRun, AClockThatStepsBackDecidesNothing)
