@@ -1073,6 +1073,160 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
     return publication;
 }
 
+FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& rows, const QStringList& gone,
+                                                     const QString& app, std::optional<std::chrono::milliseconds> wait,
+                                                     const Guard& guard)
+{
+    QMutexLocker lock(&mutex_);
+    if (!begin(wait.value_or(busyTimeout_)))
+        return {closedAnswer()};
+    if (!mayWrite())
+        return {refusedAnswer()};
+    // The whole publication's bookkeeping of groups and order does not hold for a part:
+    // a later whole one compares every row again.
+    lastGroups_.clear();
+    rowAt_.clear();
+    order_.clear();
+    liveRows_.reset();
+
+    QList<const SharedThing*> upserts;
+    QStringList vanished;
+    QStringList refused;
+    // What the rows need of the file as the cache knows it. The last row of an id wins,
+    // as its upsert would.
+    const auto computeWork = [&] {
+        upserts.clear();
+        vanished.clear();
+        refused.clear();
+        QSet<QString> named;
+        for (const SharedThing& row : rows) {
+            named.insert(row.id);
+            const auto found = cache_.find(row.id);
+            if (found == cache_.end())
+                upserts.append(&row);
+            else if (found->second.deleted && found->second.deletedByOther)
+                refused.append(row.id);
+            else if (!found->second.matches(row))
+                upserts.append(&row);
+        }
+        for (const QString& id : gone) {
+            if (named.contains(id))
+                continue;
+            const auto found = cache_.find(id);
+            if (found != cache_.end() && !found->second.deleted && same(found->second.sourceApp, app))
+                vanished.append(id);
+        }
+    };
+    if (!cacheIsCurrent()) {
+        if (const auto failure = loadCache())
+            return {failedAnswer(failure->message, failure->isBusy())};
+    }
+    computeWork();
+    if (upserts.isEmpty() && vanished.isEmpty()) {
+        readSucceeded();
+        Publication publication{answer(false), 0, now()};
+        publication.refused = refused;
+        return publication;
+    }
+
+    if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet))
+        return {failedWrite(db_.lastFailure())};
+    const auto rollBack = [&](const SqliteFailure& failure) {
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+        forgetCache();
+        return Publication{failedWrite(failure)};
+    };
+    // A sibling may have committed between the look above and the lock.
+    if (!cacheIsCurrent()) {
+        if (const auto failure = loadCache()) {
+            db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+            return {failedAnswer(failure->message, failure->isBusy())};
+        }
+        computeWork();
+    }
+    const double stamp = now();
+    const std::optional<qint64> seqBefore = logSeq();
+    int written = 0;
+    QStringList heldBack;
+    {
+        SqliteStatement upsert(db_, upsertRow);
+        for (const SharedThing* row : std::as_const(upserts)) {
+            if (guard) {
+                const auto stored = cache_.find(row->id);
+                if (stored != cache_.end() && !stored->second.deleted && same(stored->second.sourceApp, app)
+                    && !guard(row, stored->second.toShared(row->id))) {
+                    heldBack.append(row->id);
+                    continue;
+                }
+            }
+            upsert.reset();
+            const QString stepsJson = pemby::encodeSharedSteps(row->steps);
+            bindRow(upsert, *row, stepsJson, stamp);
+            if (!upsert.run())
+                return rollBack(*upsert.failure());
+            if (db_.changes() <= 0) {
+                StoredRow& stored = cache_[row->id];
+                stored.deleted = true;
+                stored.deletedByOther = true;
+                refused.append(row->id);
+                continue;
+            }
+            ++written;
+            StoredRow stored;
+            stored.title = row->title;
+            stored.done = row->done;
+            stored.day = row->day;
+            stored.zs = row->zs;
+            stored.stepsJson = stepsJson;
+            stored.steps = row->steps;
+            stored.canonical = 1;
+            stored.note = row->note;
+            stored.noteID = row->noteID;
+            stored.link = row->link;
+            stored.sourceApp = row->sourceApp;
+            cache_.insert_or_assign(row->id, std::move(stored));
+        }
+        SqliteStatement mark(db_, markRowDeleted);
+        for (const QString& id : std::as_const(vanished)) {
+            if (guard) {
+                const auto stored = cache_.find(id);
+                if (stored != cache_.end() && !guard(nullptr, stored->second.toShared(id))) {
+                    heldBack.append(id);
+                    continue;
+                }
+            }
+            mark.reset();
+            mark.bindNull(1);
+            mark.bindDouble(2, stamp);
+            mark.bindText(3, id);
+            if (!mark.run())
+                return rollBack(*mark.failure());
+            StoredRow& stored = cache_[id];
+            stored.deleted = true;
+            if (db_.changes() <= 0)
+                continue;
+            ++written;
+            stored.deletedByOther = false;
+        }
+    }
+    if (seqBefore && written > 0) {
+        SqliteStatement mine(db_, "UPDATE planner_changes SET mine = 1, before_known = 0 WHERE seq > ?;");
+        mine.bindInt64(1, *seqBefore);
+        if (!mine.run())
+            return rollBack(*mine.failure());
+    }
+    if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet))
+        return rollBack(db_.lastFailure());
+    keepUpWithOwnWrites();
+    writeSucceeded();
+    readSucceeded();
+    countWrites(written);
+    Publication publication{answer(written > 0), written, now()};
+    publication.heldBack = std::move(heldBack);
+    publication.refused = std::move(refused);
+    return publication;
+}
+
 Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
 {
     QMutexLocker lock(&mutex_);

@@ -144,6 +144,12 @@ public:
     using RowGroups = QList<QList<SharedThing>>;
     Publication publish(const RowGroups& groups, const QString& app,
                         std::optional<std::chrono::milliseconds> wait = std::nullopt, const Guard& guard = {});
+    // The same for a part of the app's rows: writes those of `rows` whose stored values
+    // differ and marks `gone` deleted where it is a live row of the app and not among
+    // `rows`; every other row is left as it is. What is compared is what the store
+    // holds now, whoever wrote it.
+    Publication publishChanged(const QList<SharedThing>& rows, const QStringList& gone, const QString& app,
+                               std::optional<std::chrono::milliseconds> wait = std::nullopt, const Guard& guard = {});
     // The rows written since `seq` (0: every row), deleted ones included. A number the
     // file does not know (another file took the name) gives every row.
     Result<Changes> changesSince(qint64 seq);

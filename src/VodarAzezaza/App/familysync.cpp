@@ -33,6 +33,9 @@ void FamilySync::openBase(const QString& path)
     file_ = std::move(opened.connection);
     file_.exec("PRAGMA trusted_schema=OFF;");
     file_.exec("PRAGMA journal_mode=WAL;");
+    // Kept across a crash of the app, which is what it is for; a power cut may take the
+    // last publication's base, and the next publication writes it again.
+    file_.exec("PRAGMA synchronous=NORMAL;");
     if (!file_.exec("CREATE TABLE IF NOT EXISTS base (id TEXT PRIMARY KEY, title TEXT NOT NULL, done INTEGER NOT NULL, "
                     "day TEXT, steps_json TEXT NOT NULL, note TEXT NOT NULL, note_id TEXT);")) {
         file_.close();
@@ -97,6 +100,133 @@ FamilyStore::Guard FamilySync::guard() const
     };
 }
 
+SharedThing FamilySync::row(const Thing& thing, const std::optional<Day>& day, double now) const
+{
+    SharedThing row;
+    row.id = thing.syncID ? *thing.syncID : thing.id.toString(QUuid::WithoutBraces).toUpper();
+    row.title = thing.title;
+    row.done = thing.done;
+    if (day)
+        row.day = day->iso();
+    row.zs = thing.zs;
+    if (!thing.steps.isEmpty()) {
+        row.steps.reserve(thing.steps.size());
+        for (const Step& step : thing.steps)
+            row.steps.append(SharedStep{step.title, step.done});
+    }
+    row.note = thing.note;
+    row.noteID = thing.noteID;
+    row.link = thing.link;
+    row.sourceApp = app_;
+    row.updatedAt = now;
+    return row;
+}
+
+std::optional<Thing> FamilySync::ownThing(const Planner& plan, const QString& id, std::optional<Place>* at) const
+{
+    // A thing that moved since the last publication is in a changed place, and so
+    // already among the rows: one that is not where it stood is gone.
+    const auto place = placeOf_.constFind(id);
+    if (place == placeOf_.cend())
+        return std::nullopt;
+    const QList<Thing> there = plan.things(*place);
+    const auto thing = std::find_if(there.cbegin(), there.cend(), [&](const Thing& t) { return t.syncID == id; });
+    if (thing == there.cend())
+        return std::nullopt;
+    *at = *place;
+    return *thing;
+}
+
+FamilyStore::Publication FamilySync::publish(const Planner& plan, double now,
+                                             std::optional<std::chrono::milliseconds> wait)
+{
+    const FamilyStore::Guard guarded = guard();
+    const auto notAgreed = [](const FamilyStore::Publication& published) {
+        QSet<QString> ids(published.heldBack.cbegin(), published.heldBack.cend());
+        for (const QString& id : published.refused)
+            ids.insert(id);
+        return ids;
+    };
+    if (!published_) {
+        // Every row: the store may hold rows the plan no longer has (a week not loaded
+        // now, a thing deleted while the planner was closed), which only a look at all
+        // of them finds.
+        FamilyStore::RowGroups groups;
+        QHash<QString, Place> places;
+        const auto add = [&](const Place& place, const QList<Thing>& things) {
+            QList<SharedThing> rows;
+            rows.reserve(things.size());
+            for (const Thing& thing : things) {
+                rows.append(row(thing, place.day(), now));
+                if (!places.contains(rows.last().id))
+                    places.insert(rows.last().id, place);
+            }
+            groups.append(rows);
+        };
+        for (auto it = plan.days.cbegin(); it != plan.days.cend(); ++it)
+            add(Place::onDay(it.key()), *it);
+        for (qsizetype l = 0; l < plan.lists.size(); ++l)
+            add(Place::inList(int(l)), plan.lists[l].things);
+        for (auto it = plan.months.cbegin(); it != plan.months.cend(); ++it)
+            add(Place::inMonth(it.key()), *it);
+        FamilyStore::Publication published = store_.publish(groups, app_, wait, guarded);
+        if (published.answer.isFailed())
+            return published;
+        const QSet<QString> held = notAgreed(published);
+        for (const QList<SharedThing>& rows : std::as_const(groups))
+            agreed(rows, held);
+        published_ = plan;
+        placeOf_ = std::move(places);
+        again_ = held;
+        return published;
+    }
+
+    // Only what changed since: the places whose things differ, and the rows to look at
+    // again. What is gone from a changed place is gone from the store too.
+    const QList<Place> changed = plan.changedPlaces(*published_);
+    QList<SharedThing> rows;
+    QSet<QString> named;
+    for (const Place& place : changed) {
+        for (const Thing& thing : plan.things(place)) {
+            rows.append(row(thing, place.day(), now));
+            named.insert(rows.last().id);
+        }
+    }
+    QStringList gone;
+    for (const Place& place : changed) {
+        for (const Thing& thing : published_->things(place)) {
+            const QString id = thing.syncID ? *thing.syncID : thing.id.toString(QUuid::WithoutBraces).toUpper();
+            if (!named.contains(id))
+                gone.append(id);
+        }
+    }
+    for (const QString& id : std::as_const(again_)) {
+        if (named.contains(id))
+            continue;
+        std::optional<Place> place;
+        if (const auto thing = ownThing(plan, id, &place)) {
+            rows.append(row(*thing, place->day(), now));
+            named.insert(id);
+        } else {
+            gone.append(id);
+        }
+    }
+    FamilyStore::Publication published = store_.publishChanged(rows, gone, app_, wait, guarded);
+    if (published.answer.isFailed())
+        return published;
+    const QSet<QString> held = notAgreed(published);
+    agreed(rows, held);
+    for (const Place& place : changed) {
+        for (const Thing& thing : plan.things(place)) {
+            if (thing.syncID)
+                placeOf_.insert(*thing.syncID, place);
+        }
+    }
+    published_ = plan;
+    again_ = held;
+    return published;
+}
+
 Result<FamilyStore::Changes> FamilySync::readChanges()
 {
     Result<FamilyStore::Changes> changes = store_.changesSince(seq_);
@@ -107,6 +237,9 @@ Result<FamilyStore::Changes> FamilySync::readChanges()
     for (const FamilyStore::Change& change : std::as_const(changes->rows)) {
         if (change.row.sourceApp != app_)
             continue;
+        // Written by another app: the next publication looks at it, changed here or not.
+        if (change.live && !change.publisherWroteLast && published_)
+            again_.insert(change.row.id);
         if (change.publisherWroteLast)
             logged_.insert(change.row.id, Agreed::of(change.row));
         else if (change.before)
@@ -192,6 +325,9 @@ void FamilySync::keep(const QList<std::pair<QString, Agreed>>& changed)
 
 void FamilySync::forget()
 {
+    published_.reset();
+    placeOf_.clear();
+    again_.clear();
     base_.clear();
     logged_.clear();
     seq_ = 0;

@@ -14,6 +14,7 @@
 // at all, only fields that differ count as changed, and the plan keeps its values.
 
 #include "familystore.h"
+#include "planner.h"
 #include "result.h"
 #include "sharedthing.h"
 #include "sqlite.h"
@@ -64,6 +65,17 @@ public:
     // For publishing: a stored row is written over only once the plan has taken in what
     // the store changed, and marked deleted only when nobody changed it since the base.
     FamilyStore::Guard guard() const;
+
+    // The store's row of an own thing: `day` for a thing of a day, none for lists and
+    // months; stamped `now`.
+    SharedThing row(const Thing& thing, const std::optional<Day>& day, double now) const;
+    // Makes the store hold the plan's own things, each thing's row guarded as guard()
+    // says, and what the store took agreed. The first time, and after forget() or a
+    // publication that did not go through, every row of the plan and of the store is
+    // looked at; after that only the rows of the places that changed since, those
+    // another app wrote since, and those held back or refused the last time.
+    FamilyStore::Publication publish(const Planner& plan, double now,
+                                     std::optional<std::chrono::milliseconds> wait = std::nullopt);
 
     // The rows written since the last read: every row the first time and after forget().
     Result<FamilyStore::Changes> readChanges();
@@ -122,6 +134,16 @@ private:
     QHash<QString, Agreed> logged_;
     qint64 seq_ = 0;
     SqliteConnection file_;
+    // Where an own thing of this sync id stands, in the plan as last published; checked
+    // before it is believed.
+    std::optional<Thing> ownThing(const Planner& plan, const QString& id, std::optional<Place>* at) const;
+
+    // The plan the store holds, as last published; none: publish it whole.
+    std::optional<Planner> published_;
+    QHash<QString, Place> placeOf_;
+    // Own rows to look at in the next publication whatever changed in the plan: written
+    // by another app since, or held back or refused the last time.
+    QSet<QString> again_;
     QList<OthersEdit> waiting_;
     bool othersChanged_ = false;
     QTimer retry_;
