@@ -476,23 +476,30 @@ void FamilyStore::setUpChangeLog()
 
 void FamilyStore::lookAtSchema()
 {
+    QList<SchemaEntry> entries;
+    SqliteStatement query(db_, "SELECT type, name, sql FROM sqlite_master WHERE type IN ('trigger', 'view');");
+    query.forEachRow([&](const SqliteStatement& row) { entries.append({row.text(0), row.text(1), row.text(2)}); });
+    judgeSchema(entries);
+}
+
+void FamilyStore::judgeSchema(const QList<SchemaEntry>& entries)
+{
     planted_.reset();
     bool missing = false;
     QSet<QString> ours;
-    SqliteStatement query(db_, "SELECT type, name, sql FROM sqlite_master WHERE type IN ('trigger', 'view');");
-    query.forEachRow([&](const SqliteStatement& row) {
-        const QString name = row.text(1).value_or(QString());
+    for (const SchemaEntry& entry : entries) {
+        const QString name = entry.name.value_or(QString());
         const auto own = std::find_if(std::begin(ownTriggers), std::end(ownTriggers), [&](const OwnTrigger& t) {
             return name == QLatin1String(t.name);
         });
         // Ours by name and by text: a trigger of another's under our name is planted too.
-        if (row.text(0) == u"trigger" && own != std::end(ownTriggers) && row.text(2) == QLatin1String(own->sql)) {
+        if (entry.type == u"trigger" && own != std::end(ownTriggers) && entry.sql == QLatin1String(own->sql)) {
             ours.insert(name);
-            return;
+            continue;
         }
         if (!planted_)
             planted_ = name;
-    });
+    }
     for (const OwnTrigger& trigger : ownTriggers)
         missing = missing || !ours.contains(QLatin1String(trigger.name));
     if (planted_) {
@@ -623,12 +630,12 @@ std::optional<qint64> FamilyStore::logSeq()
     return query.int64(0);
 }
 
-std::optional<SqliteFailure> FamilyStore::loadCache()
+std::optional<SqliteFailure> FamilyStore::loadCache(std::optional<qint64> knownVersion, std::optional<qint64> knownSeq)
 {
     // Known rows need only what was written since: the change log numbers every write,
     // whoever made it and whatever their clock says.
-    const std::optional<qint64> version = db_.dataVersion();
-    const std::optional<qint64> seq = logSeq();
+    const std::optional<qint64> version = knownVersion ? knownVersion : db_.dataVersion();
+    const std::optional<qint64> seq = knownSeq ? knownSeq : logSeq();
     const bool catchingUp = cacheValid_ && seq && *seq >= cacheSeq_;
     if (!catchingUp)
         forgetCache();
@@ -1078,9 +1085,13 @@ FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& r
                                                      const Guard& guard)
 {
     QMutexLocker lock(&mutex_);
+    // Nothing of the plan changed: nothing to look at.
+    if (rows.isEmpty() && gone.isEmpty() && db_.isOpen() && !fileFailure_ && !planted_)
+        return {answer(false), 0, now()};
     if (!begin(wait.value_or(busyTimeout_)))
         return {closedAnswer()};
-    if (!mayWrite())
+    // The schema is looked at under the lock below; one that needs making is made first.
+    if ((schemaPending_ || planted_) && !mayWrite())
         return {refusedAnswer()};
     // The whole publication's bookkeeping of groups and order does not hold for a part:
     // a later whole one compares every row again.
@@ -1117,35 +1128,60 @@ FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& r
                 vanished.append(id);
         }
     };
-    if (!cacheIsCurrent()) {
-        if (const auto failure = loadCache())
-            return {failedAnswer(failure->message, failure->isBusy())};
-    }
-    computeWork();
-    if (upserts.isEmpty() && vanished.isEmpty()) {
-        readSucceeded();
-        Publication publication{answer(false), 0, now()};
-        publication.refused = refused;
-        return publication;
-    }
-
-    if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet))
-        return {failedWrite(db_.lastFailure())};
+    // Something of the plan changed: there is likely something to write, so the lock is
+    // taken first and the rows compared with what the store holds under it.
     const auto rollBack = [&](const SqliteFailure& failure) {
         db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
         forgetCache();
         return Publication{failedWrite(failure)};
     };
-    // A sibling may have committed between the look above and the lock.
-    if (!cacheIsCurrent()) {
-        if (const auto failure = loadCache()) {
+    // Under the lock, in one look: whether anyone wrote since the cache was read, where
+    // the change log stands, and whether a trigger or view was planted (which the
+    // writes below would run) or one of ours went, which is made again first.
+    std::optional<qint64> version;
+    std::optional<qint64> seqBefore;
+    for (int look = 0;; ++look) {
+        if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet))
+            return {failedWrite(db_.lastFailure())};
+        QList<SchemaEntry> entries;
+        SqliteStatement state(db_, "SELECT (SELECT data_version FROM pragma_data_version), "
+                                   "(SELECT coalesce(max(seq), 0) FROM planner_changes), m.type, m.name, m.sql "
+                                   "FROM (SELECT 1) LEFT JOIN sqlite_master m ON m.type IN ('trigger', 'view');");
+        const bool read = state.forEachRow([&](const SqliteStatement& row) {
+            version = row.int64(0);
+            seqBefore = row.int64(1);
+            if (!row.isNull(3))
+                entries.append({row.text(2), row.text(3), row.text(4)});
+        });
+        if (read)
+            judgeSchema(entries);
+        if (read && !planted_ && !schemaPending_)
+            break;
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+        if (planted_)
+            return {refusedAnswer()};
+        if (!read && !state.isValid() && look == 0 && mayWrite())
+            continue;  // the change log went: made again
+        if (!read)
+            return {failedAnswer(state.failure()->message, state.failure()->isBusy())};
+        if (look > 0 || !mayWrite())
+            return {planted_ ? refusedAnswer() : failedAnswer(QStringLiteral("the change log could not be made"))};
+    }
+    if (!cacheValid_ || version != cacheVersion_) {
+        if (const auto failure = loadCache(version, seqBefore)) {
             db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
             return {failedAnswer(failure->message, failure->isBusy())};
         }
-        computeWork();
+    }
+    computeWork();
+    if (upserts.isEmpty() && vanished.isEmpty()) {
+        db_.exec("COMMIT;", SqliteConnection::OnError::Quiet);
+        readSucceeded();
+        Publication publication{answer(false), 0, now()};
+        publication.refused = refused;
+        return publication;
     }
     const double stamp = now();
-    const std::optional<qint64> seqBefore = logSeq();
     int written = 0;
     QStringList heldBack;
     {
@@ -1209,15 +1245,22 @@ FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& r
             stored.deletedByOther = false;
         }
     }
+    // Every row numbered since the lock was taken was written here; the newest number
+    // is where the cache, which holds those rows already, stands afterwards.
+    std::optional<qint64> seqAfter;
     if (seqBefore && written > 0) {
-        SqliteStatement mine(db_, "UPDATE planner_changes SET mine = 1, before_known = 0 WHERE seq > ?;");
+        SqliteStatement mine(db_, "UPDATE planner_changes SET mine = 1, before_known = 0 WHERE seq > ? RETURNING seq;");
         mine.bindInt64(1, *seqBefore);
-        if (!mine.run())
+        qint64 last = *seqBefore;
+        if (!mine.forEachRow([&](const SqliteStatement& numbered) { last = std::max(last, numbered.int64(0)); }))
             return rollBack(*mine.failure());
+        seqAfter = last;
     }
     if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet))
         return rollBack(db_.lastFailure());
-    keepUpWithOwnWrites();
+    // Our own commit leaves data_version alone, so the cache stays current.
+    if (seqAfter && cacheValid_)
+        cacheSeq_ = *seqAfter;
     writeSucceeded();
     readSucceeded();
     countWrites(written);

@@ -231,6 +231,12 @@ private:
     // Looks at the triggers and views: a planted one stops every write; ours missing
     // are made again.
     void lookAtSchema();
+    struct SchemaEntry {
+        std::optional<QString> type;
+        std::optional<QString> name;
+        std::optional<QString> sql;
+    };
+    void judgeSchema(const QList<SchemaEntry>& entries);
     QString closedReason() const;
     Answer closedAnswer() const;
     Answer failedWrite(const SqliteFailure& failure);
@@ -247,7 +253,10 @@ private:
     void forgetCache();
     // Reads every row, or, when the cache holds the file as it was, the rows written
     // since; the failure when that could not be done.
-    std::optional<SqliteFailure> loadCache();
+    // `knownVersion` and `knownSeq`: data_version and the log's number when the caller
+    // just read them.
+    std::optional<SqliteFailure> loadCache(std::optional<qint64> knownVersion = std::nullopt,
+                                           std::optional<qint64> knownSeq = std::nullopt);
     // The change log's newest number; nullopt when it cannot be read.
     std::optional<qint64> logSeq();
     void recache(const QString& id);

@@ -100,10 +100,19 @@ FamilyStore::Guard FamilySync::guard() const
     };
 }
 
+namespace {
+
+QString rowID(const Thing& thing)
+{
+    return thing.syncID ? *thing.syncID : thing.id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+} // namespace
+
 SharedThing FamilySync::row(const Thing& thing, const std::optional<Day>& day, double now) const
 {
     SharedThing row;
-    row.id = thing.syncID ? *thing.syncID : thing.id.toString(QUuid::WithoutBraces).toUpper();
+    row.id = rowID(thing);
     row.title = thing.title;
     row.done = thing.done;
     if (day)
@@ -181,25 +190,51 @@ FamilyStore::Publication FamilySync::publish(const Planner& plan, double now,
         return published;
     }
 
-    // Only what changed since: the places whose things differ, and the rows to look at
-    // again. What is gone from a changed place is gone from the store too.
+    // Only what changed since: the things that differ in the places that changed, and
+    // the rows to look at again. What is gone from a changed place is gone from the
+    // store too, unless it stands in another one now.
     const QList<Place> changed = plan.changedPlaces(*published_);
     QList<SharedThing> rows;
-    QSet<QString> named;
+    // A thing that left its place may stand in another changed place now: only what
+    // no changed place holds any more is gone.
+    QSet<QString> left;
+    QSet<QString> came;
+    QList<std::pair<QString, Place>> placed;
     for (const Place& place : changed) {
-        for (const Thing& thing : plan.things(place)) {
-            rows.append(row(thing, place.day(), now));
-            named.insert(rows.last().id);
+        const QList<Thing> things = plan.things(place);
+        const QList<Thing> before = published_->things(place);
+        // Mostly one thing changed where it stood, and the rest are the very things
+        // published: they are passed over without a look at their ids.
+        qsizetype i = 0;
+        for (; i < things.size() && i < before.size() && things[i].id == before[i].id
+               && things[i].syncID == before[i].syncID;
+             ++i) {
+            if (!(things[i] == before[i]))
+                rows.append(row(things[i], place.day(), now));
         }
+        if (i == things.size() && i == before.size())
+            continue;
+        QHash<QUuid, qsizetype> was;
+        for (qsizetype k = i; k < before.size(); ++k)
+            was.insert(before[k].id, k);
+        for (qsizetype k = i; k < things.size(); ++k) {
+            const auto found = was.constFind(things[k].id);
+            if (found == was.cend() || !(before[*found] == things[k]))
+                rows.append(row(things[k], place.day(), now));
+            came.insert(rowID(things[k]));
+            placed.append({rowID(things[k]), place});
+        }
+        for (qsizetype k = i; k < before.size(); ++k)
+            left.insert(rowID(before[k]));
     }
+    QSet<QString> named = came;
     QStringList gone;
-    for (const Place& place : changed) {
-        for (const Thing& thing : published_->things(place)) {
-            const QString id = thing.syncID ? *thing.syncID : thing.id.toString(QUuid::WithoutBraces).toUpper();
-            if (!named.contains(id))
-                gone.append(id);
-        }
+    for (const QString& id : std::as_const(left)) {
+        if (!came.contains(id))
+            gone.append(id);
     }
+    for (const SharedThing& shared : std::as_const(rows))
+        named.insert(shared.id);
     for (const QString& id : std::as_const(again_)) {
         if (named.contains(id))
             continue;
@@ -207,7 +242,7 @@ FamilyStore::Publication FamilySync::publish(const Planner& plan, double now,
         if (const auto thing = ownThing(plan, id, &place)) {
             rows.append(row(*thing, place->day(), now));
             named.insert(id);
-        } else {
+        } else if (!left.contains(id)) {
             gone.append(id);
         }
     }
@@ -216,12 +251,9 @@ FamilyStore::Publication FamilySync::publish(const Planner& plan, double now,
         return published;
     const QSet<QString> held = notAgreed(published);
     agreed(rows, held);
-    for (const Place& place : changed) {
-        for (const Thing& thing : plan.things(place)) {
-            if (thing.syncID)
-                placeOf_.insert(*thing.syncID, place);
-        }
-    }
+    // The things that stayed where they were published are where placeOf_ has them.
+    for (const auto& [id, place] : std::as_const(placed))
+        placeOf_.insert(id, place);
     published_ = plan;
     again_ = held;
     return published;
@@ -301,26 +333,34 @@ void FamilySync::keep(const QList<std::pair<QString, Agreed>>& changed)
 {
     if (changed.isEmpty() || !file_.isOpen())
         return;
+    if (!put_)
+        put_ = std::make_unique<SqliteStatement>(file_, "INSERT OR REPLACE INTO base (id, title, done, day, steps_json, "
+                                                        "note, note_id) VALUES (?, ?, ?, ?, ?, ?, ?);");
     // One transaction: the base on disk is the one of a whole publication or the last.
-    file_.exec("BEGIN;");
-    SqliteStatement put(file_, "INSERT OR REPLACE INTO base (id, title, done, day, steps_json, note, note_id) "
-                               "VALUES (?, ?, ?, ?, ?, ?, ?);");
+    // A single row is a transaction of its own.
+    const bool several = changed.size() > 1;
+    if (several)
+        file_.exec("BEGIN;");
     for (const auto& [id, agreed] : changed) {
-        put.reset();
-        put.bindText(1, id);
-        put.bindText(2, agreed.title);
-        put.bindInt64(3, agreed.done ? 1 : 0);
-        put.bindOptionalText(4, agreed.day);
-        put.bindText(5, pemby::encodeSharedSteps(agreed.steps));
-        put.bindText(6, agreed.note);
-        put.bindOptionalText(7, agreed.noteID);
-        if (!put.run()) {
-            file_.exec("ROLLBACK;");
-            qCWarning(lcSync) << "couldn't keep the sync's base:" << put.failure()->message;
+        put_->reset();
+        put_->bindText(1, id);
+        put_->bindText(2, agreed.title);
+        put_->bindInt64(3, agreed.done ? 1 : 0);
+        put_->bindOptionalText(4, agreed.day);
+        put_->bindText(5, pemby::encodeSharedSteps(agreed.steps));
+        put_->bindText(6, agreed.note);
+        put_->bindOptionalText(7, agreed.noteID);
+        if (!put_->run()) {
+            if (several)
+                file_.exec("ROLLBACK;");
+            qCWarning(lcSync) << "couldn't keep the sync's base:" << put_->failure()->message;
+            // Made anew next time, so one failure does not stay with the statement.
+            put_.reset();
             return;
         }
     }
-    file_.exec("COMMIT;");
+    if (several)
+        file_.exec("COMMIT;");
 }
 
 void FamilySync::forget()

@@ -26,6 +26,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -134,6 +135,8 @@ private:
     QHash<QString, Agreed> logged_;
     qint64 seq_ = 0;
     SqliteConnection file_;
+    // Writes a row of the base; made once, as every publication writes some.
+    std::unique_ptr<SqliteStatement> put_;
     // Where an own thing of this sync id stands, in the plan as last published; checked
     // before it is believed.
     std::optional<Thing> ownThing(const Planner& plan, const QString& id, std::optional<Place>* at) const;
