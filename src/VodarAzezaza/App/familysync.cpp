@@ -227,7 +227,8 @@ FamilyStore::Publication FamilySync::publish(const Planner& plan, double now,
         for (qsizetype k = i; k < before.size(); ++k)
             left.insert(rowID(before[k]));
     }
-    QSet<QString> named = came;
+    // The rows already among them; a row to look at again is added once.
+    QSet<QString> named;
     QStringList gone;
     for (const QString& id : std::as_const(left)) {
         if (!came.contains(id))
