@@ -1275,36 +1275,12 @@ Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return Error{closedReason()};
-    // A file we may not write (read-only, or holding a trigger we did not make) may lack
-    // our change log: then every read reads it all.
-    std::optional<qint64> seq = logSeq();
-    const bool logged = seq.has_value();
-    if (!logged)
-        seq = 0;
-    Changes changes;
-    // A number beyond the log's belongs to another file: everything is new then.
-    changes.whole = since <= 0 || since > *seq || !logged;
-    changes.seq = *seq;
-    if (!changes.whole && since == *seq) {
-        readSucceeded();
-        return changes;
-    }
     const QByteArray columns = "SELECT t.id, t.title, t.done, t.due_day, t.zs, t.steps_json, t.note_plain, t.note_id, "
                                "t.link, t.source_app, t.updated_at, t.deleted, c.mine, c.before_known, "
                                "c.before_title, c.before_done, c.before_day, c.before_steps, c.before_note, "
                                "c.before_note_id, c.id ";
-    const char* const from = !logged ? "FROM things t LEFT JOIN (SELECT NULL AS id, 0 AS mine, 0 AS before_known, "
-                                       "NULL AS before_title, NULL AS before_done, NULL AS before_day, "
-                                       "NULL AS before_steps, NULL AS before_note, NULL AS before_note_id) c "
-                                       "ON c.id = t.id;"
-        : changes.whole ? "FROM things t LEFT JOIN planner_changes c ON c.id = t.id;"
-                        : "FROM planner_changes c LEFT JOIN things t ON t.id = c.id WHERE c.seq > ? AND c.seq <= ?;";
-    SqliteStatement query(db_, (columns + from).constData());
-    if (!changes.whole && logged) {
-        query.bindInt64(1, since);
-        query.bindInt64(2, *seq);
-    }
-    const bool read = query.forEachRow([&](const SqliteStatement& row) {
+    Changes changes;
+    const auto readChange = [&](const SqliteStatement& row) {
         Change change;
         change.row.id = row.text(0).value_or(row.text(20).value_or(QString()));
         change.live = !row.isNull(0) && row.int64(11) == 0;
@@ -1325,8 +1301,46 @@ Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
                                    row.text(18).value_or(QString()), row.text(19)};
         }
         changes.rows.append(std::move(change));
-    });
-    if (!read)
+    };
+    // After a number the log gave: one statement reads where the log stands now and the
+    // rows numbered since, which is all a refresh after a sibling's change needs.
+    if (since > 0) {
+        SqliteStatement query(db_, (columns + ", m.top FROM (SELECT coalesce(max(seq), 0) AS top FROM planner_changes) m "
+                                              "LEFT JOIN planner_changes c ON c.seq > ? "
+                                              "LEFT JOIN things t ON t.id = c.id;")
+                                       .constData());
+        std::optional<qint64> top;
+        query.bindInt64(1, since);
+        const bool read = query.isValid() && query.forEachRow([&](const SqliteStatement& row) {
+            top = row.int64(21);
+            if (!row.isNull(20))
+                readChange(row);
+        });
+        if (!read && query.isValid())
+            return failedRead(*query.failure());
+        // A number beyond the log's belongs to another file: everything is new then.
+        if (read && top && *top >= since) {
+            changes.seq = *top;
+            readSucceeded();
+            return changes;
+        }
+        changes.rows.clear();
+    }
+    // A file we may not write (read-only, or holding a trigger we did not make) may lack
+    // our change log: then every read reads it all.
+    std::optional<qint64> seq = logSeq();
+    const bool logged = seq.has_value();
+    if (!logged)
+        seq = 0;
+    changes.whole = true;
+    changes.seq = *seq;
+    const char* const from = !logged ? "FROM things t LEFT JOIN (SELECT NULL AS id, 0 AS mine, 0 AS before_known, "
+                                       "NULL AS before_title, NULL AS before_done, NULL AS before_day, "
+                                       "NULL AS before_steps, NULL AS before_note, NULL AS before_note_id) c "
+                                       "ON c.id = t.id;"
+                                     : "FROM things t LEFT JOIN planner_changes c ON c.id = t.id;";
+    SqliteStatement query(db_, (columns + from).constData());
+    if (!query.forEachRow(readChange))
         return failedRead(*query.failure());
     readSucceeded();
     return changes;
