@@ -1165,7 +1165,8 @@ FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& r
         if (!read)
             return {failedAnswer(state.failure()->message, state.failure()->isBusy())};
         if (look > 0 || !mayWrite())
-            return {planted_ ? refusedAnswer() : failedAnswer(QStringLiteral("the change log could not be made"))};
+            // Another app kept the lock the schema needs: tried again shortly.
+            return {planted_ ? refusedAnswer() : failedAnswer(QStringLiteral("the change log could not be made"), true)};
     }
     if (!cacheValid_ || version != cacheVersion_) {
         if (const auto failure = loadCache(version, seqBefore)) {
