@@ -404,6 +404,25 @@ TEST(FamilySyncOthers, ChangesUnderAnotherAppsLockWaitAndArriveOnceItGoes)
     EXPECT_EQ(shown("T1").title, "buy ten stamps");
 }
 
+// Quitting does not wait for the next try: what still waits is written on the way out.
+TEST(FamilySyncOthers, AChangeStillWaitingIsWrittenOnTheWayOut)
+{
+    ModelHarness h;
+    h.setFamilyBusyTimeout(20ms);
+    h.usePrivateBus();
+    Sibling todo(h);
+    ASSERT_TRUE(todo.store.upsert(Sibling::row("T1", "buy stamps", wednesday)));
+    AppModel& m = h.start();
+    SqliteConnection lock = SqliteConnection::open(h.familyPath()).connection;
+    ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE;"));
+    m.renameExternal(*m.externalThing("T1"), "buy ten stamps");
+    ASSERT_TRUE(m.syncWaits());
+    ASSERT_TRUE(lock.exec("COMMIT;"));
+    m.flushSync();  // as the app does when it quits
+    EXPECT_EQ(storedRow(todo.store, "T1")->title, "buy ten stamps");
+    EXPECT_FALSE(m.syncWaits());
+}
+
 // A sibling whose clock is half a minute behind is heard like any other, and the
 // planner's next publication leaves its edit alone.
 TEST(FamilySyncRun, AClockThatStepsBackDecidesNothing)
