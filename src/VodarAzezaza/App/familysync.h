@@ -12,6 +12,10 @@
 // written with every publication, so it outlives a crash and a restart. A row with no
 // base of ours takes the one the store's change log kept, when it kept one; with none
 // at all, only fields that differ count as changed, and the plan keeps its values.
+//
+// Publishing looks at what changed since the last publication, not at the whole plan.
+// Ticks and renames of other apps' things that meet another app's lock wait here, on a
+// timer, rather than fail.
 
 #include "familystore.h"
 #include "planner.h"
@@ -71,10 +75,10 @@ public:
     // months; stamped `now`.
     SharedThing row(const Thing& thing, const std::optional<Day>& day, double now) const;
     // Makes the store hold the plan's own things, each thing's row guarded as guard()
-    // says, and what the store took agreed. The first time, and after forget() or a
-    // publication that did not go through, every row of the plan and of the store is
-    // looked at; after that only the rows of the places that changed since, those
-    // another app wrote since, and those held back or refused the last time.
+    // says, and what the store took agreed. The first time, and after forget(), every
+    // row of the plan and of the store is looked at; after that only the things that
+    // differ in the places that changed since the last publication that went through,
+    // the rows another app wrote since, and those held back or refused the last time.
     FamilyStore::Publication publish(const Planner& plan, double now,
                                      std::optional<std::chrono::milliseconds> wait = std::nullopt);
 
@@ -124,6 +128,9 @@ private:
     FamilyStore::Answer changeOthers(const OthersEdit& edit);
     FamilyStore::Answer write(OthersEdit& edit, FamilyStore::Wait wait);
 
+    // The own thing of this sync id where the last publication had it, and that place;
+    // none when it is no longer there.
+    std::optional<Thing> ownThing(const Planner& plan, const QString& id, std::optional<Place>* at) const;
     void openBase(const QString& path);
     void keep(const QList<std::pair<QString, Agreed>>& changed);
 
@@ -137,9 +144,6 @@ private:
     SqliteConnection file_;
     // Writes a row of the base; made once, as every publication writes some.
     std::unique_ptr<SqliteStatement> put_;
-    // Where an own thing of this sync id stands, in the plan as last published; checked
-    // before it is believed.
-    std::optional<Thing> ownThing(const Planner& plan, const QString& id, std::optional<Place>* at) const;
 
     // The plan the store holds, as last published; none: publish it whole.
     std::optional<Planner> published_;
