@@ -185,6 +185,15 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
             basePath = QFileInfo(defaults_->fileName()).dir().filePath(QStringLiteral("family-base.db"));
         familySync_ = std::make_unique<FamilySync>(familyStore_, plannerTag(), basePath);
     }
+    // Other apps' things changed here once the lock that kept the change waiting went.
+    familySync_->setOnOthersWritten([this](const FamilySync::OthersWritten& written) {
+        const Transition transition(*this);
+        if (written.refused)
+            externalChangeFailed(*written.refused, changeFailedText(written.refusedApp));
+        if (written.changed)
+            announce();
+        refreshFromFamily();
+    });
 
     // The fields take the stored values as they are: no setter runs, no key is written.
     // A first weekday out of range would name no weekday; it means the locale's.

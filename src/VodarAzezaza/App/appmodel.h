@@ -174,7 +174,7 @@ public:
     const QStringList& skippedPlanFiles() const { return skippedPlanFiles_; }
     // Publishing waits for another app's lock on the family store; the footnote says so
     // too (and syncErrorChanged tells of it).
-    bool syncWaits() const { return familyLockHeld_; }
+    bool syncWaits() const { return familyLockHeld_ || othersWait_; }
     // Once true, never set back.
     bool emptyBannerSpent() const { return emptyBannerSpent_; }
     void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
@@ -788,9 +788,6 @@ private:
     bool publishOnce();
     // Rows held back that are gone from the plan but changed elsewhere come back.
     void keepDeletedHereChangedThere(const QStringList& heldBack);
-    // The row of an own thing: of a day when `day` is given, else of a list or a month.
-    // `now` stamps it, in seconds since 1970.
-    SharedThing shared(const Thing& thing, const std::optional<Day>& day, double now) const;
     // Reads what changed in the store since the last read and merges the own rows.
     void refreshFromFamily(bool startingUp);
     // Drops the slots and the selection of other apps' rows that are gone.
@@ -901,17 +898,10 @@ private:
     std::optional<Planner> remindersSynced_;
     // The store's file as last seen; another one means publishing everything again.
     int familyGeneration_ = 0;
-    // The rows of each list of things as the last sync made them, kept while the list
-    // is the very same.
-    struct SyncGroup {
-        std::optional<Day> day;
-        QList<Thing> things;
-        QList<SharedThing> rows;
-        bool agreed = false;  // the base holds these rows
-    };
-    QList<SyncGroup> syncGroups_;
     // The last publication met another app's lock past its wait.
     bool familyLockHeld_ = false;
+    // A change of another app's thing waits for that lock.
+    bool othersWait_ = false;
     std::unique_ptr<FamilySync> familySync_;
     // Runs the refresh for the notifications heard since it started.
     QTimer familyRefreshTimer_;

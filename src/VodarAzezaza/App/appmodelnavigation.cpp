@@ -154,7 +154,7 @@ QString AppModel::footnote(bool darkAppearance) const
         return QStringLiteral("unfinished things stay where they are: ") + *rollOverHeld_;
     if (syncError_)
         return QStringLiteral("sync is off: ") + *syncError_;
-    if (familyLockHeld_)
+    if (syncWaits())
         return QStringLiteral("sync waits: another app is writing to the family store");
     if (mode_ != Mode::Notes && !skippedPlanFiles_.isEmpty())
         return pemby::skippedEntriesText(skippedPlanFiles_);

@@ -51,7 +51,7 @@ void AppModel::toggleExternal(const SharedThing& thing)
 {
     const Transition transition(*this);
     const bool done = !thing.done;
-    const FamilyStore::Answer written = familyStore_.setDone(thing.id, done);
+    const FamilyStore::Answer written = familySync_->setOthersDone(thing.id, thing.sourceApp, done);
     // Refused, the row goes on showing what the store holds.
     if (!externalChangeFailed(written, changeFailedText(thing.sourceApp))) {
         QMap<QString, SharedThing> ticked = tickedExternal_;
@@ -77,7 +77,7 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
     // was, it is no rename, and the sibling's text stays its own.
     if (trimmed.isEmpty() || trimmed == pemby::titleText(thing.title))
         return;
-    const FamilyStore::Answer written = familyStore_.setTitle(thing.id, trimmed);
+    const FamilyStore::Answer written = familySync_->setOthersTitle(thing.id, thing.sourceApp, trimmed);
     if (!externalChangeFailed(written, changeFailedText(thing.sourceApp))) {
         if (tickedExternal_.contains(thing.id)) {
             QMap<QString, SharedThing> ticked = tickedExternal_;

@@ -133,17 +133,6 @@ CopyBack oneLineCopy(const QString& syncID, const SharedThing& row, FamilySync::
     return copy;
 }
 
-// A day's text, made once: every sync gives the rows of a day the very same string,
-// which the store then recognises without reading it.
-const QString& dayText(Day day)
-{
-    static QHash<Day, QString> texts;
-    auto it = texts.find(day);
-    if (it == texts.end())
-        it = texts.insert(day, day.iso());
-    return *it;
-}
-
 // The first thing of each sync id, in the plan's order: a refresh looks up every row,
 // and a scan per row would not do for a plan loaded whole. With `wanted`, only those.
 using Found = AppModel::OwnThing;
@@ -249,28 +238,6 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
     return true;
 }
 
-SharedThing AppModel::shared(const Thing& thing, const std::optional<Day>& day, double now) const
-{
-    SharedThing row;
-    row.id = thing.syncID ? *thing.syncID : thing.id.toString(QUuid::WithoutBraces).toUpper();
-    row.title = thing.title;
-    row.done = thing.done;
-    if (day)
-        row.day = dayText(*day);
-    row.zs = thing.zs;
-    if (!thing.steps.isEmpty()) {
-        row.steps.reserve(thing.steps.size());
-        for (const Step& step : thing.steps)
-            row.steps.append(SharedStep{step.title, step.done});
-    }
-    row.note = thing.note;
-    row.noteID = thing.noteID;
-    row.link = thing.link;
-    row.sourceApp = plannerTag();
-    row.updatedAt = now;
-    return row;
-}
-
 void AppModel::syncAll()
 {
     const Transition transition(*this);
@@ -295,69 +262,26 @@ bool AppModel::publishOnce()
 {
     ensureSyncIDs();
 
-    // The rows of each list of things, in the plan's order. A list that is the very
-    // same as at the last sync (the plan's lists are shared until changed) keeps its
-    // rows, so an unchanged plan is published at the cost of its lists, not its things.
-    const double stamp = double(now().toMSecsSinceEpoch()) / 1000.0;
-    QList<SyncGroup> groups;
-    FamilyStore::RowGroups rows;
-    const auto add = [&](const QList<Thing>& things, const std::optional<Day>& day) {
-        const qsizetype i = groups.size();
-        if (i < syncGroups_.size() && syncGroups_[i].day == day && syncGroups_[i].things.isSharedWith(things)) {
-            groups.append(syncGroups_[i]);
-        } else {
-            QList<SharedThing> built;
-            built.reserve(things.size());
-            for (const Thing& thing : things)
-                built.append(shared(thing, day, stamp));
-            groups.append(SyncGroup{day, things, built, false});
-        }
-        rows.append(groups.last().rows);
-    };
-    for (auto it = planner_.days.cbegin(); it != planner_.days.cend(); ++it)
-        add(*it, it.key());
-    for (const EventuallyList& list : planner_.lists)
-        add(list.things, std::nullopt);
-    for (const QList<Thing>& things : planner_.months)
-        add(things, std::nullopt);
-
     // The store mirrors the loaded plan: a row of a thing deleted here, or of a week not
     // loaded now, goes, with no deleting app, so the planner never takes it for a
     // deletion made elsewhere. Once another app has kept its lock past one wait, the
     // tries that follow do not wait at all.
-    const FamilyStore::Publication published =
-        familyStore_.publish(rows, plannerTag(),
-                             familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt,
-                             familySync_->guard());
+    const double stamp = double(now().toMSecsSinceEpoch()) / 1000.0;
+    const FamilyStore::Publication published = familySync_->publish(
+        planner_, stamp, familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
     if (published.answer.busy && !familyLockHeld_)
         qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
     // The footnote says the sync waits, and says so no more once it went through.
     assign(familyLockHeld_, published.answer.busy, &AppModel::syncErrorChanged);
     if (published.answer.busy) {
         // The rows still wait to be published; the lock usually goes soon.
-        syncGroups_ = std::move(groups);
         syncPending_ = true;
         syncTimer_.start();
         return false;
     }
-    if (published.answer.isFailed()) {
-        syncGroups_ = std::move(groups);
+    if (published.answer.isFailed())
         return false;
-    }
-    const QSet<QString> heldBack(published.heldBack.cbegin(), published.heldBack.cend());
-    // A row another app deleted keeps its base until the deletion is taken over here.
-    QSet<QString> notAgreed = heldBack;
-    for (const QString& id : published.refused)
-        notAgreed.insert(id);
-    for (SyncGroup& group : groups) {
-        if (group.agreed)
-            continue;
-        familySync_->agreed(group.rows, notAgreed);
-        group.agreed = std::none_of(group.rows.cbegin(), group.rows.cend(),
-                                    [&](const SharedThing& row) { return notAgreed.contains(row.id); });
-    }
-    syncGroups_ = std::move(groups);
-    if (heldBack.isEmpty()) {
+    if (published.heldBack.isEmpty()) {
         announce();
         return false;
     }
@@ -542,7 +466,7 @@ void AppModel::refreshFromFamily(bool)
         if (change.live && change.row.sourceApp == plannerTag() && !change.publisherWroteLast)
             planned.insert(change.row.id, change.row);
     }
-    if (assign(familyThings_, others, &AppModel::familyThingsChanged) || read->whole)
+    if (assign(familyThings_, familySync_->withWaiting(others), &AppModel::familyThingsChanged) || read->whole)
         forgetGoneExternals();
     mergeOwnRows(planned);
 }
@@ -671,6 +595,7 @@ void AppModel::applyDeletesFromFamily()
 void AppModel::noteFamilyState()
 {
     assign(syncError_, familyStore_.failure(), &AppModel::syncErrorChanged);
+    assign(othersWait_, familySync_->othersWait(), &AppModel::syncErrorChanged);
     const int generation = familyStore_.generation();
     if (generation == familyGeneration_)
         return;
@@ -679,7 +604,6 @@ void AppModel::noteFamilyState()
     // other apps' rows of its own; nothing is agreed with it yet.
     qCInfo(lcSync) << "the family store was opened again; publishing to it";
     familySync_->forget();
-    syncGroups_.clear();
     scheduleSync();
     QTimer::singleShot(0, this, [this] { refreshFromFamily(); });
 }

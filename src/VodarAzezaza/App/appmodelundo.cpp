@@ -130,6 +130,7 @@ void AppModel::scheduleSync()
 
 void AppModel::flushSync()
 {
+    familySync_->retryOthers(true);
     if (!syncPending_)
         return;
     syncTimer_.stop();

@@ -476,23 +476,30 @@ void FamilyStore::setUpChangeLog()
 
 void FamilyStore::lookAtSchema()
 {
+    QList<SchemaEntry> entries;
+    SqliteStatement query(db_, "SELECT type, name, sql FROM sqlite_master WHERE type IN ('trigger', 'view');");
+    query.forEachRow([&](const SqliteStatement& row) { entries.append({row.text(0), row.text(1), row.text(2)}); });
+    judgeSchema(entries);
+}
+
+void FamilyStore::judgeSchema(const QList<SchemaEntry>& entries)
+{
     planted_.reset();
     bool missing = false;
     QSet<QString> ours;
-    SqliteStatement query(db_, "SELECT type, name, sql FROM sqlite_master WHERE type IN ('trigger', 'view');");
-    query.forEachRow([&](const SqliteStatement& row) {
-        const QString name = row.text(1).value_or(QString());
+    for (const SchemaEntry& entry : entries) {
+        const QString name = entry.name.value_or(QString());
         const auto own = std::find_if(std::begin(ownTriggers), std::end(ownTriggers), [&](const OwnTrigger& t) {
             return name == QLatin1String(t.name);
         });
         // Ours by name and by text: a trigger of another's under our name is planted too.
-        if (row.text(0) == u"trigger" && own != std::end(ownTriggers) && row.text(2) == QLatin1String(own->sql)) {
+        if (entry.type == u"trigger" && own != std::end(ownTriggers) && entry.sql == QLatin1String(own->sql)) {
             ours.insert(name);
-            return;
+            continue;
         }
         if (!planted_)
             planted_ = name;
-    });
+    }
     for (const OwnTrigger& trigger : ownTriggers)
         missing = missing || !ours.contains(QLatin1String(trigger.name));
     if (planted_) {
@@ -623,12 +630,12 @@ std::optional<qint64> FamilyStore::logSeq()
     return query.int64(0);
 }
 
-std::optional<SqliteFailure> FamilyStore::loadCache()
+std::optional<SqliteFailure> FamilyStore::loadCache(std::optional<qint64> knownVersion, std::optional<qint64> knownSeq)
 {
     // Known rows need only what was written since: the change log numbers every write,
     // whoever made it and whatever their clock says.
-    const std::optional<qint64> version = db_.dataVersion();
-    const std::optional<qint64> seq = logSeq();
+    const std::optional<qint64> version = knownVersion ? knownVersion : db_.dataVersion();
+    const std::optional<qint64> seq = knownSeq ? knownSeq : logSeq();
     const bool catchingUp = cacheValid_ && seq && *seq >= cacheSeq_;
     if (!catchingUp)
         forgetCache();
@@ -1073,41 +1080,208 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
     return publication;
 }
 
+FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& rows, const QStringList& gone,
+                                                     const QString& app, std::optional<std::chrono::milliseconds> wait,
+                                                     const Guard& guard)
+{
+    QMutexLocker lock(&mutex_);
+    // Nothing of the plan changed: nothing to look at.
+    if (rows.isEmpty() && gone.isEmpty() && db_.isOpen() && !fileFailure_ && !planted_)
+        return {answer(false), 0, now()};
+    if (!begin(wait.value_or(busyTimeout_)))
+        return {closedAnswer()};
+    // The schema is looked at under the lock below; one that needs making is made first.
+    if ((schemaPending_ || planted_) && !mayWrite())
+        return {refusedAnswer()};
+    // The whole publication's bookkeeping of groups and order does not hold for a part:
+    // a later whole one compares every row again.
+    lastGroups_.clear();
+    rowAt_.clear();
+    order_.clear();
+    liveRows_.reset();
+
+    QList<const SharedThing*> upserts;
+    QStringList vanished;
+    QStringList refused;
+    // What the rows need of the file as the cache knows it. The last row of an id wins,
+    // as its upsert would.
+    const auto computeWork = [&] {
+        upserts.clear();
+        vanished.clear();
+        refused.clear();
+        QSet<QString> named;
+        for (const SharedThing& row : rows) {
+            named.insert(row.id);
+            const auto found = cache_.find(row.id);
+            if (found == cache_.end())
+                upserts.append(&row);
+            else if (found->second.deleted && found->second.deletedByOther)
+                refused.append(row.id);
+            else if (!found->second.matches(row))
+                upserts.append(&row);
+        }
+        for (const QString& id : gone) {
+            if (named.contains(id))
+                continue;
+            const auto found = cache_.find(id);
+            if (found != cache_.end() && !found->second.deleted && same(found->second.sourceApp, app))
+                vanished.append(id);
+        }
+    };
+    // Something of the plan changed: there is likely something to write, so the lock is
+    // taken first and the rows compared with what the store holds under it.
+    const auto rollBack = [&](const SqliteFailure& failure) {
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+        forgetCache();
+        return Publication{failedWrite(failure)};
+    };
+    // Under the lock, in one look: whether anyone wrote since the cache was read, where
+    // the change log stands, and whether a trigger or view was planted (which the
+    // writes below would run) or one of ours went, which is made again first.
+    std::optional<qint64> version;
+    std::optional<qint64> seqBefore;
+    for (int look = 0;; ++look) {
+        if (!db_.exec("BEGIN IMMEDIATE;", SqliteConnection::OnError::Quiet))
+            return {failedWrite(db_.lastFailure())};
+        QList<SchemaEntry> entries;
+        SqliteStatement state(db_, "SELECT (SELECT data_version FROM pragma_data_version), "
+                                   "(SELECT coalesce(max(seq), 0) FROM planner_changes), m.type, m.name, m.sql "
+                                   "FROM (SELECT 1) LEFT JOIN sqlite_master m ON m.type IN ('trigger', 'view');");
+        const bool read = state.forEachRow([&](const SqliteStatement& row) {
+            version = row.int64(0);
+            seqBefore = row.int64(1);
+            if (!row.isNull(3))
+                entries.append({row.text(2), row.text(3), row.text(4)});
+        });
+        if (read)
+            judgeSchema(entries);
+        if (read && !planted_ && !schemaPending_)
+            break;
+        db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+        if (planted_)
+            return {refusedAnswer()};
+        if (!read && !state.isValid() && look == 0 && mayWrite())
+            continue;  // the change log went: made again
+        if (!read)
+            return {failedAnswer(state.failure()->message, state.failure()->isBusy())};
+        if (look > 0 || !mayWrite())
+            // Another app kept the lock the schema needs: tried again shortly.
+            return {planted_ ? refusedAnswer() : failedAnswer(QStringLiteral("the change log could not be made"), true)};
+    }
+    if (!cacheValid_ || version != cacheVersion_) {
+        if (const auto failure = loadCache(version, seqBefore)) {
+            db_.exec("ROLLBACK;", SqliteConnection::OnError::Quiet);
+            return {failedAnswer(failure->message, failure->isBusy())};
+        }
+    }
+    computeWork();
+    if (upserts.isEmpty() && vanished.isEmpty()) {
+        db_.exec("COMMIT;", SqliteConnection::OnError::Quiet);
+        readSucceeded();
+        Publication publication{answer(false), 0, now()};
+        publication.refused = refused;
+        return publication;
+    }
+    const double stamp = now();
+    int written = 0;
+    QStringList heldBack;
+    {
+        SqliteStatement upsert(db_, upsertRow);
+        for (const SharedThing* row : std::as_const(upserts)) {
+            if (guard) {
+                const auto stored = cache_.find(row->id);
+                if (stored != cache_.end() && !stored->second.deleted && same(stored->second.sourceApp, app)
+                    && !guard(row, stored->second.toShared(row->id))) {
+                    heldBack.append(row->id);
+                    continue;
+                }
+            }
+            upsert.reset();
+            const QString stepsJson = pemby::encodeSharedSteps(row->steps);
+            bindRow(upsert, *row, stepsJson, stamp);
+            if (!upsert.run())
+                return rollBack(*upsert.failure());
+            if (db_.changes() <= 0) {
+                StoredRow& stored = cache_[row->id];
+                stored.deleted = true;
+                stored.deletedByOther = true;
+                refused.append(row->id);
+                continue;
+            }
+            ++written;
+            StoredRow stored;
+            stored.title = row->title;
+            stored.done = row->done;
+            stored.day = row->day;
+            stored.zs = row->zs;
+            stored.stepsJson = stepsJson;
+            stored.steps = row->steps;
+            stored.canonical = 1;
+            stored.note = row->note;
+            stored.noteID = row->noteID;
+            stored.link = row->link;
+            stored.sourceApp = row->sourceApp;
+            cache_.insert_or_assign(row->id, std::move(stored));
+        }
+        SqliteStatement mark(db_, markRowDeleted);
+        for (const QString& id : std::as_const(vanished)) {
+            if (guard) {
+                const auto stored = cache_.find(id);
+                if (stored != cache_.end() && !guard(nullptr, stored->second.toShared(id))) {
+                    heldBack.append(id);
+                    continue;
+                }
+            }
+            mark.reset();
+            mark.bindNull(1);
+            mark.bindDouble(2, stamp);
+            mark.bindText(3, id);
+            if (!mark.run())
+                return rollBack(*mark.failure());
+            StoredRow& stored = cache_[id];
+            stored.deleted = true;
+            if (db_.changes() <= 0)
+                continue;
+            ++written;
+            stored.deletedByOther = false;
+        }
+    }
+    // Every row numbered since the lock was taken was written here; the newest number
+    // is where the cache, which holds those rows already, stands afterwards.
+    std::optional<qint64> seqAfter;
+    if (seqBefore && written > 0) {
+        SqliteStatement mine(db_, "UPDATE planner_changes SET mine = 1, before_known = 0 WHERE seq > ? RETURNING seq;");
+        mine.bindInt64(1, *seqBefore);
+        qint64 last = *seqBefore;
+        if (!mine.forEachRow([&](const SqliteStatement& numbered) { last = std::max(last, numbered.int64(0)); }))
+            return rollBack(*mine.failure());
+        seqAfter = last;
+    }
+    if (!db_.exec("COMMIT;", SqliteConnection::OnError::Quiet))
+        return rollBack(db_.lastFailure());
+    // Our own commit leaves data_version alone, so the cache stays current.
+    if (seqAfter && cacheValid_)
+        cacheSeq_ = *seqAfter;
+    writeSucceeded();
+    readSucceeded();
+    countWrites(written);
+    Publication publication{answer(written > 0), written, now()};
+    publication.heldBack = std::move(heldBack);
+    publication.refused = std::move(refused);
+    return publication;
+}
+
 Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
 {
     QMutexLocker lock(&mutex_);
     if (!begin(busyTimeout_))
         return Error{closedReason()};
-    // A file we may not write (read-only, or holding a trigger we did not make) may lack
-    // our change log: then every read reads it all.
-    std::optional<qint64> seq = logSeq();
-    const bool logged = seq.has_value();
-    if (!logged)
-        seq = 0;
-    Changes changes;
-    // A number beyond the log's belongs to another file: everything is new then.
-    changes.whole = since <= 0 || since > *seq || !logged;
-    changes.seq = *seq;
-    if (!changes.whole && since == *seq) {
-        readSucceeded();
-        return changes;
-    }
     const QByteArray columns = "SELECT t.id, t.title, t.done, t.due_day, t.zs, t.steps_json, t.note_plain, t.note_id, "
                                "t.link, t.source_app, t.updated_at, t.deleted, c.mine, c.before_known, "
                                "c.before_title, c.before_done, c.before_day, c.before_steps, c.before_note, "
                                "c.before_note_id, c.id ";
-    const char* const from = !logged ? "FROM things t LEFT JOIN (SELECT NULL AS id, 0 AS mine, 0 AS before_known, "
-                                       "NULL AS before_title, NULL AS before_done, NULL AS before_day, "
-                                       "NULL AS before_steps, NULL AS before_note, NULL AS before_note_id) c "
-                                       "ON c.id = t.id;"
-        : changes.whole ? "FROM things t LEFT JOIN planner_changes c ON c.id = t.id;"
-                        : "FROM planner_changes c LEFT JOIN things t ON t.id = c.id WHERE c.seq > ? AND c.seq <= ?;";
-    SqliteStatement query(db_, (columns + from).constData());
-    if (!changes.whole && logged) {
-        query.bindInt64(1, since);
-        query.bindInt64(2, *seq);
-    }
-    const bool read = query.forEachRow([&](const SqliteStatement& row) {
+    Changes changes;
+    const auto readChange = [&](const SqliteStatement& row) {
         Change change;
         change.row.id = row.text(0).value_or(row.text(20).value_or(QString()));
         change.live = !row.isNull(0) && row.int64(11) == 0;
@@ -1128,8 +1302,46 @@ Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
                                    row.text(18).value_or(QString()), row.text(19)};
         }
         changes.rows.append(std::move(change));
-    });
-    if (!read)
+    };
+    // After a number the log gave: one statement reads where the log stands now and the
+    // rows numbered since, which is all a refresh after a sibling's change needs.
+    if (since > 0) {
+        SqliteStatement query(db_, (columns + ", m.top FROM (SELECT coalesce(max(seq), 0) AS top FROM planner_changes) m "
+                                              "LEFT JOIN planner_changes c ON c.seq > ? "
+                                              "LEFT JOIN things t ON t.id = c.id;")
+                                       .constData());
+        std::optional<qint64> top;
+        query.bindInt64(1, since);
+        const bool read = query.isValid() && query.forEachRow([&](const SqliteStatement& row) {
+            top = row.int64(21);
+            if (!row.isNull(20))
+                readChange(row);
+        });
+        if (!read && query.isValid())
+            return failedRead(*query.failure());
+        // A number beyond the log's belongs to another file: everything is new then.
+        if (read && top && *top >= since) {
+            changes.seq = *top;
+            readSucceeded();
+            return changes;
+        }
+        changes.rows.clear();
+    }
+    // A file we may not write (read-only, or holding a trigger we did not make) may lack
+    // our change log: then every read reads it all.
+    std::optional<qint64> seq = logSeq();
+    const bool logged = seq.has_value();
+    if (!logged)
+        seq = 0;
+    changes.whole = true;
+    changes.seq = *seq;
+    const char* const from = !logged ? "FROM things t LEFT JOIN (SELECT NULL AS id, 0 AS mine, 0 AS before_known, "
+                                       "NULL AS before_title, NULL AS before_done, NULL AS before_day, "
+                                       "NULL AS before_steps, NULL AS before_note, NULL AS before_note_id) c "
+                                       "ON c.id = t.id;"
+                                     : "FROM things t LEFT JOIN planner_changes c ON c.id = t.id;";
+    SqliteStatement query(db_, (columns + from).constData());
+    if (!query.forEachRow(readChange))
         return failedRead(*query.failure());
     readSucceeded();
     return changes;
@@ -1233,10 +1445,10 @@ FamilyStore::Answer FamilyStore::acknowledgeDelete(const QString& id)
     return write(statement, id);
 }
 
-FamilyStore::Answer FamilyStore::setDone(const QString& id, bool done)
+FamilyStore::Answer FamilyStore::setDone(const QString& id, bool done, Wait wait)
 {
     QMutexLocker lock(&mutex_);
-    if (!begin(busyTimeout_))
+    if (!begin(wait.value_or(busyTimeout_)))
         return closedAnswer();
     if (!mayWrite())
         return refusedAnswer();
@@ -1267,10 +1479,10 @@ FamilyStore::Answer FamilyStore::setNote(const QString& id, const std::optional<
     return write(statement, id);
 }
 
-FamilyStore::Answer FamilyStore::setTitle(const QString& id, const QString& title)
+FamilyStore::Answer FamilyStore::setTitle(const QString& id, const QString& title, Wait wait)
 {
     QMutexLocker lock(&mutex_);
-    if (!begin(busyTimeout_))
+    if (!begin(wait.value_or(busyTimeout_)))
         return closedAnswer();
     if (!mayWrite())
         return refusedAnswer();

@@ -144,6 +144,12 @@ public:
     using RowGroups = QList<QList<SharedThing>>;
     Publication publish(const RowGroups& groups, const QString& app,
                         std::optional<std::chrono::milliseconds> wait = std::nullopt, const Guard& guard = {});
+    // The same for a part of the app's rows: writes those of `rows` whose stored values
+    // differ and marks `gone` deleted where it is a live row of the app and not among
+    // `rows`; every other row is left as it is. What is compared is what the store
+    // holds now, whoever wrote it.
+    Publication publishChanged(const QList<SharedThing>& rows, const QStringList& gone, const QString& app,
+                               std::optional<std::chrono::milliseconds> wait = std::nullopt, const Guard& guard = {});
     // The rows written since `seq` (0: every row), deleted ones included. A number the
     // file does not know (another file took the name) gives every row.
     Result<Changes> changesSince(qint64 seq);
@@ -161,9 +167,12 @@ public:
     Answer acknowledgeDelete(const QString& id);
 
     // Setters change only a row whose value differs; all but setDone leave deleted rows alone.
-    Answer setDone(const QString& id, bool done);
+    // Ticks and renames wait for another app's lock at most `wait` (the busy timeout when
+    // not given).
+    using Wait = std::optional<std::chrono::milliseconds>;
+    Answer setDone(const QString& id, bool done, Wait wait = std::nullopt);
     Answer setNote(const QString& id, const std::optional<QString>& noteID, const QString& note);
-    Answer setTitle(const QString& id, const QString& title);
+    Answer setTitle(const QString& id, const QString& title, Wait wait = std::nullopt);
     Answer setSteps(const QString& id, const QList<SharedStep>& steps);
     Answer setDay(const QString& id, const std::optional<QString>& day);
 
@@ -222,6 +231,12 @@ private:
     // Looks at the triggers and views: a planted one stops every write; ours missing
     // are made again.
     void lookAtSchema();
+    struct SchemaEntry {
+        std::optional<QString> type;
+        std::optional<QString> name;
+        std::optional<QString> sql;
+    };
+    void judgeSchema(const QList<SchemaEntry>& entries);
     QString closedReason() const;
     Answer closedAnswer() const;
     Answer failedWrite(const SqliteFailure& failure);
@@ -238,7 +253,10 @@ private:
     void forgetCache();
     // Reads every row, or, when the cache holds the file as it was, the rows written
     // since; the failure when that could not be done.
-    std::optional<SqliteFailure> loadCache();
+    // `knownVersion` and `knownSeq`: data_version and the log's number when the caller
+    // just read them.
+    std::optional<SqliteFailure> loadCache(std::optional<qint64> knownVersion = std::nullopt,
+                                           std::optional<qint64> knownSeq = std::nullopt);
     // The change log's newest number; nullopt when it cannot be read.
     std::optional<qint64> logSeq();
     void recache(const QString& id);

@@ -253,10 +253,21 @@ QList<PembyThing> PembyThings::paste(const QMimeData* mime)
 
 QList<PembyThing> PembyThings::takeHandoff(const QString& familyFolder)
 {
+    return takeHandoff(familyFolder, {});
+}
+
+QList<PembyThing> PembyThings::takeHandoff(const QString& familyFolder,
+                                           const std::function<void(HandoffStep)>& between)
+{
+    const auto step = [&](HandoffStep done) {
+        if (between)
+            between(done);
+    };
     const QDir folder(familyFolder);
     const QString path = folder.filePath(QString::fromLatin1(handoffFileName));
     if (!QFileInfo(path).isFile())
         return {};
+    step(HandoffStep::Looked);
 
     // Renaming claims the file in one step: a second reader (or the sibling writing a new
     // hand-off) can never see it half-read, and nobody takes the same things twice.
@@ -270,8 +281,11 @@ QList<PembyThing> PembyThings::takeHandoff(const QString& familyFolder)
             qCWarning(lcFamily) << "couldn't claim the hand-off file" << path << std::strerror(error);
         return {};
     }
+    step(HandoffStep::Claimed);
 
     const auto bytes = pemby::readBytes(claimed, handoffCap);
+    step(HandoffStep::Read);
+    // Only the claimed file goes: a hand-off written since stands at the name.
     if (!QFile::remove(claimed))
         qCWarning(lcFamily) << "couldn't remove the claimed hand-off file" << claimed;
     if (!bytes) {

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QMimeData;
@@ -79,6 +80,10 @@ public:
     // is absent, too large or does not decode). The file is gone afterwards in every case.
     static QList<PembyThing> takeHandoff(const QString& familyFolder);
     static QList<PembyThing> takeHandoff();
+    // The steps of a take, in order, so a test can put a sibling's write between them.
+    enum class HandoffStep { Looked, Claimed, Read };
+    static QList<PembyThing> takeHandoff(const QString& familyFolder,
+                                         const std::function<void(HandoffStep)>& between);
 
     // The things of a base64url link payload (padding optional); nullopt when it does
     // not decode.

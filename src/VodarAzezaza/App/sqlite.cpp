@@ -227,8 +227,10 @@ SqliteStatement::Step SqliteStatement::step()
     if (rc == SQLITE_DONE)
         return Step::Done;
     failure_ = connection_.lastFailure();
+    // The operation that met the lock tells of it, once per wait; the quick tries that
+    // follow a long lock would only fill the log.
     if (failure_->isBusy())
-        qCInfo(lcFamily, "sqlite: \"%s\" waits for another app: %s", sqlite3_sql(stmt_),
+        qCDebug(lcFamily, "sqlite: \"%s\" waits for another app: %s", sqlite3_sql(stmt_),
                qUtf8Printable(failure_->message));
     else
         qCWarning(lcFamily, "sqlite: \"%s\" failed: %s", sqlite3_sql(stmt_), qUtf8Printable(failure_->message));

@@ -301,7 +301,8 @@ TEST_F(AppModelOtherApps, SlotsOfThingsThatLeftTheStoreAreForgotten)
 
 // A change the store refuses (a sibling holds the lock past the wait, or the file no
 // longer reads as a database) is the save error, and everything shown stays as the
-// store has it: the rows, their slots, the tick, the selection.
+// store has it: the rows, their slots, the tick, the selection. A tick or a rename
+// under a lock is not refused: it waits for the lock (the family sync's tests).
 TEST(AppModelOtherAppsRefused, ShowTheSaveErrorAndKeepTheRowsAndSlots)
 {
     struct Condition {
@@ -316,11 +317,12 @@ TEST(AppModelOtherAppsRefused, ShowTheSaveErrorAndKeepTheRowsAndSlots)
         const char* name;
         std::function<void(AppModel&)> run;
         QString text;
+        bool waitsForTheLock = false;
     };
     const QString refused = "Couldn't change it in Pemby Todo: ";
     const Operation operations[] = {
-        {"tick", [](AppModel& m) { m.toggleExternal(*m.externalThing("T1")); }, refused},
-        {"rename", [](AppModel& m) { m.renameExternal(*m.externalThing("T1"), "water the ferns"); }, refused},
+        {"tick", [](AppModel& m) { m.toggleExternal(*m.externalThing("T1")); }, refused, true},
+        {"rename", [](AppModel& m) { m.renameExternal(*m.externalThing("T1"), "water the ferns"); }, refused, true},
         {"steps", [](AppModel& m) { m.setExternalSteps("T1", {{"fill the can", false}}); }, refused},
         {"move", [](AppModel& m) { m.moveExternal("T1", thursday); }, refused},
         {"delete", [](AppModel& m) { m.deleteExternal("T1"); }, refused},
@@ -329,6 +331,8 @@ TEST(AppModelOtherAppsRefused, ShowTheSaveErrorAndKeepTheRowsAndSlots)
     };
     for (const Condition& condition : conditions) {
         for (const Operation& operation : operations) {
+            if (QString(condition.name) == "locked" && operation.waitsForTheLock)
+                continue;
             SCOPED_TRACE(std::string(condition.name) + ", " + operation.name);
             ModelHarness h;
             h.syncDelay = 5ms;

@@ -5,6 +5,7 @@
 #include "familysync.h"
 #include "modelharness.h"
 #include "sqlite.h"
+#include "textutil.h"
 
 #include <QFile>
 #include <QTest>
@@ -130,6 +131,65 @@ TEST(FamilySyncBase, IsKeptOnDiskAndForgottenForAnotherFile)
     }
     FamilySync sync(store, "planner", basePath);
     EXPECT_FALSE(sync.base("A"));
+}
+
+// After the first publication only what changed is written, and the store still holds
+// exactly the plan: a rename, a move to another day, a move into a list, a deletion, a
+// reorder (which no row holds), and a sibling's tick of a row the plan did not touch.
+TEST(FamilySyncPublish, AfterTheFirstOnlyTheChangedRowsAreWrittenAndTheStoreMirrorsThePlan)
+{
+    QTemporaryDir dir;
+    FamilyStore store(dir.filePath("family.db"));
+    FamilyStore sibling(dir.filePath("family.db"));
+    FamilySync sync(store, "planner", dir.filePath("family-base.db"));
+    const Day thursday = wednesday.adding(1);
+    Planner plan;
+    plan.lists.append(EventuallyList{QStringLiteral("someday"), {}});
+    QStringList titles;
+    for (int day = 0; day < 3; ++day) {
+        for (int i = 0; i < 4; ++i) {
+            Thing thing = Thing::make(QStringLiteral("thing %1.%2").arg(day).arg(i));
+            thing.syncID = pemby::newUuidUpper();
+            plan.add(thing, Place::onDay(wednesday.adding(day)));
+        }
+    }
+    const auto rowsOfPlan = [&] {
+        QMap<QString, SharedThing> rows;
+        plan.forEachThing([&](const Place& place, int, const Thing& thing) {
+            SharedThing row = sync.row(thing, place.day(), 0);
+            rows.insert(row.id, row);
+        });
+        return rows;
+    };
+    const auto rowsOfStore = [&] {
+        QMap<QString, SharedThing> rows;
+        const Result<QList<SharedThing>> read = sibling.allThings();
+        for (SharedThing row : read.value()) {
+            row.updatedAt = 0;
+            rows.insert(row.id, row);
+        }
+        return rows;
+    };
+    ASSERT_EQ(sync.publish(plan, 1).written, 12);
+    EXPECT_EQ(rowsOfStore(), rowsOfPlan());
+    EXPECT_EQ(sync.publish(plan, 2).written, 0) << "nothing changed";
+
+    plan.update(idOf(plan, "thing 0.1"), [](Thing& t) { t.title = QStringLiteral("renamed"); });
+    plan.move(idOf(plan, "thing 0.2"), Place::onDay(thursday));
+    plan.move(idOf(plan, "thing 1.3"), Place::inList(0));
+    plan.remove(idOf(plan, "thing 2.0"));
+    plan.move(idOf(plan, "thing 2.3"), Place::onDay(wednesday.adding(2)), 0);
+    const QString touched = plan.thing(idOf(plan, "thing 2.1"))->syncID.value();
+    ASSERT_TRUE(sibling.setDone(touched, true));
+    ASSERT_TRUE(sync.readChanges());
+    const FamilyStore::Publication published = sync.publish(plan, 3);
+    EXPECT_EQ(published.written, 4) << "the rename, the two moves and the deletion";
+    // The sibling ticked a row after the base: it is looked at, and not written over
+    // before the plan has taken the tick in.
+    EXPECT_EQ(published.heldBack, QStringList{touched});
+    QMap<QString, SharedThing> expected = rowsOfPlan();
+    expected[touched].done = true;
+    EXPECT_EQ(rowsOfStore(), expected);
 }
 
 namespace {
@@ -285,6 +345,82 @@ TEST(FamilySyncRun, NoEditOfEitherSideIsLost)
             EXPECT_TRUE(h.text(thisWeek).contains("call mum back"));
         }
     }
+}
+
+// The sibling holds its write lock while the person ticks and renames its things on the
+// board: nothing fails, nothing is taken back, the footnote says the sync waits, and
+// every change reaches the store, in order, once the lock goes.
+TEST(FamilySyncOthers, ChangesUnderAnotherAppsLockWaitAndArriveOnceItGoes)
+{
+    ModelHarness h;
+    h.setFamilyBusyTimeout(20ms);
+    h.usePrivateBus();
+    Sibling todo(h);
+    ASSERT_TRUE(todo.store.upsert(Sibling::row("T1", "buy stamps", wednesday)));
+    ASSERT_TRUE(todo.store.upsert(Sibling::row("T2", "post the letter", wednesday)));
+    ASSERT_TRUE(todo.store.upsert(Sibling::row("T3", "ring the bank", wednesday)));
+    AppModel& m = h.start();
+    ASSERT_EQ(m.todayFromOthers().size(), 3);
+    const auto shown = [&](const QString& id) { return m.externalThing(id).value(); };
+
+    SqliteConnection lock = SqliteConnection::open(h.familyPath()).connection;
+    ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE;"));
+    SignalCount footnote(m, &AppModel::syncErrorChanged);
+    m.toggleExternal(shown("T1"));
+    m.renameExternal(shown("T2"), "post both letters");
+    m.renameExternal(shown("T1"), "buy ten stamps");
+    // Ticked and unticked again while waiting: the last word is the person's.
+    m.toggleExternal(shown("T3"));
+    m.toggleExternal(shown("T3"));
+    QTest::qWait(300);  // several tries meet the lock
+
+    EXPECT_EQ(m.saveError(), std::nullopt) << "waiting is no failure";
+    EXPECT_EQ(m.syncError(), std::nullopt);
+    EXPECT_TRUE(m.syncWaits());
+    EXPECT_EQ(m.footnote(), "sync waits: another app is writing to the family store");
+    EXPECT_GE(footnote(), 1);
+    EXPECT_TRUE(shown("T1").done);
+    EXPECT_EQ(shown("T1").title, "buy ten stamps");
+    EXPECT_EQ(shown("T2").title, "post both letters");
+    EXPECT_FALSE(shown("T3").done);
+    // A sibling's notification meanwhile reads the store, which has none of it yet.
+    todo.post();
+    QTest::qWait(100);
+    EXPECT_TRUE(shown("T1").done);
+    EXPECT_EQ(shown("T2").title, "post both letters");
+    EXPECT_EQ(storedRow(todo.store, "T1")->title, "buy stamps");
+
+    const int heard = todo.heard;
+    ASSERT_TRUE(lock.exec("COMMIT;"));
+    ASSERT_TRUE(waitUntil([&] { return !m.syncWaits(); }));
+    EXPECT_TRUE(storedRow(todo.store, "T1")->done);
+    EXPECT_EQ(storedRow(todo.store, "T1")->title, "buy ten stamps");
+    EXPECT_EQ(storedRow(todo.store, "T2")->title, "post both letters");
+    EXPECT_FALSE(storedRow(todo.store, "T3")->done);
+    EXPECT_TRUE(waitUntil([&] { return todo.heard > heard; })) << "the family hears of it";
+    EXPECT_EQ(m.saveError(), std::nullopt);
+    EXPECT_NE(m.footnote(), "sync waits: another app is writing to the family store");
+    EXPECT_TRUE(shown("T1").done);
+    EXPECT_EQ(shown("T1").title, "buy ten stamps");
+}
+
+// Quitting does not wait for the next try: what still waits is written on the way out.
+TEST(FamilySyncOthers, AChangeStillWaitingIsWrittenOnTheWayOut)
+{
+    ModelHarness h;
+    h.setFamilyBusyTimeout(20ms);
+    h.usePrivateBus();
+    Sibling todo(h);
+    ASSERT_TRUE(todo.store.upsert(Sibling::row("T1", "buy stamps", wednesday)));
+    AppModel& m = h.start();
+    SqliteConnection lock = SqliteConnection::open(h.familyPath()).connection;
+    ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE;"));
+    m.renameExternal(*m.externalThing("T1"), "buy ten stamps");
+    ASSERT_TRUE(m.syncWaits());
+    ASSERT_TRUE(lock.exec("COMMIT;"));
+    m.flushSync();  // as the app does when it quits
+    EXPECT_EQ(storedRow(todo.store, "T1")->title, "buy ten stamps");
+    EXPECT_FALSE(m.syncWaits());
 }
 
 // A sibling whose clock is half a minute behind is heard like any other, and the

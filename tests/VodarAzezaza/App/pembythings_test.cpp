@@ -2,6 +2,7 @@
 #include "pembythings.h"
 
 #include <QDir>
+#include <cstdio>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -301,6 +302,52 @@ TEST(PembyThingsHandoff, TheFileIsGoneAfterEveryTake)
         EXPECT_EQ(PembyThings::takeHandoff(folder.path()), c.things);
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{});
         EXPECT_TRUE(PembyThings::takeHandoff(folder.path()).isEmpty());
+    }
+}
+
+// The sibling hands over again while a take is under way: whatever step it comes
+// after, its new file is either what this take returns or still there for the next.
+TEST(PembyThingsHandoff, AHandoffWrittenDuringATakeIsNeverRemoved)
+{
+    using Step = PembyThings::HandoffStep;
+    struct Case {
+        const char* name;
+        Step after;
+        QList<PembyThing> taken;  // by the take the sibling wrote during
+        QList<PembyThing> next;   // by the take after it
+    };
+    const QList<PembyThing> first{thing("first")};
+    const QList<PembyThing> second{thing("second")};
+    const Case cases[] = {
+        // Written over before the claim: the sibling replaced its own hand-off.
+        {"after the look", Step::Looked, second, {}},
+        {"after the claim", Step::Claimed, first, second},
+        {"after the read", Step::Read, first, second},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir folder;
+        const QString path = QDir(folder.path()).filePath(PembyThings::handoffFileName);
+        // As the sibling writes it: a whole file renamed onto the name.
+        const auto handOver = [&](const QList<PembyThing>& things) {
+            const QString temporary = path + ".writing";
+            QFile file(temporary);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(*PembyThings::encode(things));
+            file.close();
+            ASSERT_EQ(std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()), 0);
+        };
+        handOver(first);
+        int writes = 0;
+        EXPECT_EQ(PembyThings::takeHandoff(folder.path(),
+                                           [&](Step step) {
+                                               if (step == c.after && writes++ == 0)
+                                                   handOver(second);
+                                           }),
+                  c.taken);
+        EXPECT_EQ(writes, 1);
+        EXPECT_EQ(PembyThings::takeHandoff(folder.path()), c.next);
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{});
     }
 }
 
