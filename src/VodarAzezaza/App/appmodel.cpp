@@ -213,9 +213,9 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     const int carried = rollOverTo(today_);
     save(true);
     if (carried == 1)
-        show(QStringLiteral("1 thing rolled over. we've all been there."));
+        showToast(QStringLiteral("1 thing rolled over. we've all been there."));
     else if (carried > 1)
-        show(QString::number(carried) + QStringLiteral(" things rolled over. we've all been there."));
+        showToast(QString::number(carried) + QStringLiteral(" things rolled over. we've all been there."));
 
     refreshEvents();
     syncObserver_->setOnChanged([this] { familyChanged(); }, this);
@@ -224,7 +224,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     refreshFromFamily(true);
     notes_->setToast([model = QPointer<AppModel>(this)](const QString& text) {
         if (model)
-            model->show(text);
+            model->showToast(text);
     });
 }
 

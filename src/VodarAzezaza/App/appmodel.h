@@ -123,13 +123,16 @@ public:
     const Planner& planner() const { return planner_; }
     PlannerStore& store() { return store_; }
     const PlannerStore& store() const { return store_; }
-    FamilyStore& familyStore() const { return familyStore_; }
+    FamilyStore& familyStore() { return familyStore_; }
+    const FamilyStore& familyStore() const { return familyStore_; }
     bool writesFiles() const { return writesFiles_; }
     QSettings* defaults() const { return defaults_; }
     const QString& notesFolder() const { return notesFolder_; }
-    FocusPanelController& focus() const { return *focus_; }
+    FocusPanelController& focus() { return *focus_; }
+    const FocusPanelController& focus() const { return *focus_; }
     // The notes screen's model, over the folder shared with the sibling notes app.
-    NotesModel& notes() const { return *notes_; }
+    NotesModel& notes() { return *notes_; }
+    const NotesModel& notes() const { return *notes_; }
 
     Day today() const { return today_; }
     Day anchor() const { return anchor_; }
@@ -158,7 +161,7 @@ public:
     void setEditingNote(const std::optional<QUuid>& id) { assign(editingNote_, id, &AppModel::editingNoteChanged); }
     const std::optional<Place>& zoomed() const { return zoomed_; }
     void setZoomed(const std::optional<Place>& place) { assign(zoomed_, place, &AppModel::zoomedChanged); }
-    // Set by show(const QString&) and cleared by its timer.
+    // Set by showToast and cleared by its timer.
     const std::optional<QString>& toast() const { return toast_; }
     bool isSearching() const { return isSearching_; }
     void setSearching(bool searching) { assign(isSearching_, searching, &AppModel::isSearchingChanged); }
@@ -241,7 +244,7 @@ public:
     void commit(const std::function<void(Planner&)>& change);
     // Puts up the toast; it goes after toastDuration, and a newer toast replaces it and
     // gets its own full time.
-    void show(const QString& toast);
+    void showToast(const QString& toast);
     // Runs the family sync once, syncDelay after the last call.
     void scheduleSync();
     // Runs a scheduled sync now rather than after its delay: the app is about to quit.
@@ -276,7 +279,8 @@ public:
     void go(int steps);
     // Back to today's week or month; the selection stays.
     void goToday();
-    void show(Day day, Mode mode);
+    // The week or month of the day, in that mode.
+    void showDay(Day day, Mode mode);
     // The heartbeat, when the app becomes active and once a minute: re-reads files
     // changed outside and moves to a new day, rolling unfinished things over.
     void refresh(const QDateTime& now);

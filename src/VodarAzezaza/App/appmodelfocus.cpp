@@ -185,14 +185,14 @@ void AppModel::reveal(const Place& place, const QUuid& id)
     setSearching(false);
     switch (place.kind()) {
     case Place::Kind::Day:
-        show(*place.day(), Mode::Week);
+        showDay(*place.day(), Mode::Week);
         break;
     case Place::Kind::List:
         setMode(Mode::Week);
         setShowLists(true);
         break;
     case Place::Kind::Month:
-        show(place.month().first(), Mode::Month);
+        showDay(place.month().first(), Mode::Month);
         break;
     }
     select(id);
@@ -251,7 +251,7 @@ void AppModel::openLink(const QString& link)
 {
     const Transition transition(*this);
     if (!isOpenableLink(link)) {
-        show(QStringLiteral("Can't open that kind of link."));
+        showToast(QStringLiteral("Can't open that kind of link."));
         return;
     }
     const QUrl url(link, QUrl::StrictMode);
@@ -262,7 +262,7 @@ void AppModel::openLink(const QString& link)
     }
     if (!openUrl_(outgoingLink(url))) {
         qCWarning(lcApp) << "the desktop couldn't open" << url.scheme() << "link";
-        show(QStringLiteral("Couldn't open that link."));
+        showToast(QStringLiteral("Couldn't open that link."));
     }
 }
 
@@ -304,9 +304,9 @@ void AppModel::open(const QString& url)
     if (added.isEmpty())
         return;
     if (const auto shown = target.day())
-        show(*shown, Mode::Week);
+        showDay(*shown, Mode::Week);
     if (added.size() == 1)
-        show(QStringLiteral("Added. From elsewhere."));
+        showToast(QStringLiteral("Added. From elsewhere."));
     else
-        show(QString::number(added.size()) + QStringLiteral(" added. From elsewhere."));
+        showToast(QString::number(added.size()) + QStringLiteral(" added. From elsewhere."));
 }

@@ -125,7 +125,7 @@ void AppModel::moveExternal(const QString& id, Day day)
     setSlot(id, std::nullopt);
     announce();
     refreshFromFamily();
-    show(QStringLiteral("Moved it in ") + appName(thing->sourceApp) + QStringLiteral(" too."));
+    showToast(QStringLiteral("Moved it in ") + appName(thing->sourceApp) + QStringLiteral(" too."));
 }
 
 void AppModel::deleteExternal(const QString& id)
@@ -155,7 +155,7 @@ void AppModel::deleteExternal(const QString& id)
         announce();
     refreshFromFamily();
     if (written)
-        show(QStringLiteral("Deleted. Gone from ") + appName(thing->sourceApp) + QStringLiteral(" too."));
+        showToast(QStringLiteral("Deleted. Gone from ") + appName(thing->sourceApp) + QStringLiteral(" too."));
 }
 
 bool AppModel::saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)

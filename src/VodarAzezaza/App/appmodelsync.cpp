@@ -664,7 +664,7 @@ void AppModel::applyDeletesFromFamily()
         setSelection(QSet<QUuid>(selection_).subtract({thing->id}));
         if (opened_ == thing->id)
             setOpened(std::nullopt);
-        show(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
+        showToast(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
     }
 }
 

@@ -136,7 +136,7 @@ void AppModel::flushSync()
     syncAll();
 }
 
-void AppModel::show(const QString& toast)
+void AppModel::showToast(const QString& toast)
 {
     const Transition transition(*this);
     assign(toast_, std::optional<QString>(toast), &AppModel::toastChanged);

@@ -164,7 +164,7 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
          1},
         {"show in another mode",
          [](AppModelTransitions&, AppModel& m) { m.setShowCalendar(true); },
-         [](AppModel& m) { m.show(Day{2026, 5, 20}, Mode::Month); },
+         [](AppModel& m) { m.showDay(Day{2026, 5, 20}, Mode::Month); },
          {"anchorChanged", "modeChanged", "emptyBannerSpentChanged"},
          1},
         {"first weekday",

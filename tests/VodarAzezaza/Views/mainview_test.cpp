@@ -372,7 +372,7 @@ TEST_F(MainViewTest, ToastFloatsFortyPixelsAboveTheBottomWhileSet)
     open();
     ToastView* toast = window->content()->toast();
     EXPECT_FALSE(toast->isVisible());
-    model().show(QStringLiteral("Deleted. Ctrl+Z if that was a mistake."));
+    model().showToast(QStringLiteral("Deleted. Ctrl+Z if that was a mistake."));
     EXPECT_TRUE(toast->isVisible());
     EXPECT_EQ(toast->text(), "Deleted. Ctrl+Z if that was a mistake.");
     EXPECT_EQ(window->content()->height() - toast->geometry().bottom() - 1, PlannerContent::toastLift);
