@@ -149,6 +149,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     , writesFiles_(services.writesFiles)
 {
     Q_ASSERT(defaults_);
+    transitions_ = new ModelTransitions(this);
     clipboard_ = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
     takeHandoff_ = std::move(services.takeHandoff);
     if (!takeHandoff_)
@@ -245,8 +246,16 @@ void AppModel::endTransition()
     const auto order = [](const Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
     std::stable_sort(changed.begin(), changed.end(),
                      [&](const Changed& a, const Changed& b) { return order(a) < order(b); });
+    QList<ModelChanges::Signal> differing;
+    for (const Changed& c : changed) {
+        if (c.differs())
+            differing.append(c.signal);
+    }
+    if (differing.isEmpty())
+        return;
     // A slot may run another operation, or even let the model go.
     const QPointer<AppModel> alive(this);
+    emit transitions_->ended(ModelChanges(std::move(differing)));
     for (const Changed& c : changed) {
         if (!alive)
             return;

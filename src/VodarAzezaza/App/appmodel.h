@@ -14,6 +14,7 @@
 #include "familysync.h"
 #include "focuspanelcontroller.h"
 #include "keymap.h"
+#include "modelchanges.h"
 #include "notesmodel.h"
 #include "pembyclipboard.h"
 #include "pembythings.h"
@@ -119,6 +120,9 @@ public:
     // Every setter returns early on an equal value, except that the settings' setters
     // write the key and run their side effect on every assignment; a signal follows only
     // a change.
+
+    // The one notice at the end of each operation that changed anything.
+    const ModelTransitions& transitions() const { return *transitions_; }
 
     const Planner& planner() const { return planner_; }
     PlannerStore& store() { return store_; }
@@ -355,6 +359,33 @@ public:
     void editExternal(const QString& id);
     // A new line in `place` takes the typing; nothing stays selected.
     void startNewThing(const Place& place);
+
+    // ---- Gestures -------------------------------------------------------------------
+    // What one click, key or menu item of a view asks for, each one operation, so the
+    // views never chain calls and see one transition.
+
+    // The thing alone selected, any inline edit ended, its detail open.
+    void openDetail(const QUuid& id);
+    // The same for another app's thing.
+    void openExternalDetail(const QString& id);
+    // The thing's note sheet, which the main window shows: its detail closes and focus
+    // mode ends.
+    void openNote(const QUuid& id);
+    void openExternalNote(const QString& id);
+    // Return in a title's field: the title as typed (blank deletes the thing) and the
+    // field closes, unless the edit moved on meanwhile.
+    void finishRename(const QUuid& id, const QString& title);
+    // The same for another app's thing, while the store still has it.
+    void finishExternalRename(const QString& id, const QString& title);
+    // Return in the new line of `place`: what was typed becomes a thing there, selected.
+    // True when the line stays open for the next one (`keepGoing`, a thing was added and
+    // the line is still the edit); otherwise the line closes.
+    bool commitNewLine(const Place& place, const QString& text, bool keepGoing);
+    // The selected things onto the clipboard, then deleted without a toast.
+    void cutSelection();
+    // A row's menu: the thing becomes the selection unless it is part of it already.
+    void cutFromMenu(const QUuid& id);
+    void copyFromMenu(const QUuid& id);
     // The places on the board in board order: the focus place; the month's days and
     // then the month; or the week's days and then the lists when they are shown.
     QList<Place> columns() const;
@@ -716,6 +747,7 @@ private:
     {
         if (transitionDepth_ == 0) {
             field = std::move(value);
+            emit transitions_->ended(ModelChanges({changed}));
             emit(this->*changed)();
             return;
         }
@@ -727,6 +759,7 @@ private:
 
     int transitionDepth_ = 0;
     QList<Changed> changed_;
+    ModelTransitions* transitions_ = nullptr;  // owned as a child
 
     // ---- State and settings ---------------------------------------------------------
 

@@ -255,14 +255,9 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
     case Kind::ToggleSelection:
         toggleSelection();
         break;
-    case Kind::OpenExternalDetail: {
-        const QString id = *selectedExternal_;
-        clearSelection();
-        setSelectedExternal(id);
-        setEditing(std::nullopt);
-        setOpenedExternal(id);
+    case Kind::OpenExternalDetail:
+        openExternalDetail(QString(*selectedExternal_));
         break;
-    }
     case Kind::EditExternal:
         setEditing(Editing::external(*selectedExternal_));
         break;

@@ -263,6 +263,94 @@ void AppModel::startNewThing(const Place& place)
     setEditing(Editing::newThing(place));
 }
 
+// ---- Gestures -----------------------------------------------------------------------
+
+void AppModel::openDetail(const QUuid& id)
+{
+    const Transition transition(*this);
+    select(id);
+    setEditing(std::nullopt);
+    setOpened(id);
+}
+
+void AppModel::openExternalDetail(const QString& id)
+{
+    const Transition transition(*this);
+    selectExternal(id);
+    setEditing(std::nullopt);
+    setOpenedExternal(id);
+}
+
+void AppModel::openNote(const QUuid& id)
+{
+    const Transition transition(*this);
+    setOpened(std::nullopt);
+    exitFocusMode();
+    setEditingNote(id);
+}
+
+void AppModel::openExternalNote(const QString& id)
+{
+    const Transition transition(*this);
+    setOpenedExternal(std::nullopt);
+    exitFocusMode();
+    setEditingExternalNote(id);
+}
+
+void AppModel::finishRename(const QUuid& id, const QString& title)
+{
+    const Transition transition(*this);
+    rename(id, title);
+    if (editing_ == Editing::thing(id))
+        setEditing(std::nullopt);
+}
+
+void AppModel::finishExternalRename(const QString& id, const QString& title)
+{
+    const Transition transition(*this);
+    if (const auto current = externalThing(id))
+        renameExternal(*current, title);
+    if (editing_ == Editing::external(id))
+        setEditing(std::nullopt);
+}
+
+bool AppModel::commitNewLine(const Place& place, const QString& text, bool keepGoing)
+{
+    const Transition transition(*this);
+    const auto id = add(text, place);
+    if (id)
+        select(*id);
+    const bool stillHere = editing_ == Editing::newThing(place);
+    if (id && keepGoing && stillHere)
+        return true;
+    if (stillHere)
+        setEditing(std::nullopt);
+    return false;
+}
+
+void AppModel::cutSelection()
+{
+    const Transition transition(*this);
+    copySelection();
+    deleteSelection(true);
+}
+
+void AppModel::cutFromMenu(const QUuid& id)
+{
+    const Transition transition(*this);
+    if (!selection_.contains(id))
+        select(id);
+    cutSelection();
+}
+
+void AppModel::copyFromMenu(const QUuid& id)
+{
+    const Transition transition(*this);
+    if (!selection_.contains(id))
+        select(id);
+    copySelection();
+}
+
 QList<Place> AppModel::columns() const
 {
     if (isFocusMode_)

@@ -308,10 +308,9 @@ void MenuCommands::redo()
 
 void MenuCommands::cut()
 {
-    if (sendToText(TextAction::Cut, true) || !model_ || model_->selection().isEmpty())
+    if (sendToText(TextAction::Cut, true) || !model_)
         return;
-    model_->copySelection();
-    model_->deleteSelection(true);
+    model_->cutSelection();
 }
 
 void MenuCommands::copy()

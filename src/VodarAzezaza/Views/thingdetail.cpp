@@ -143,12 +143,7 @@ ThingDetail::ThingDetail(AppModel& model, const Place& place, const QUuid& id, c
         save();
         if (!model_)
             return;
-        const QUuid id = id_;
-        QPointer<AppModel> m = model_;
-        m->setOpened(std::nullopt);
-        if (m->isFocusMode())
-            m->exitFocusMode();
-        m->setEditingNote(id);
+        model_->openNote(id_);
     });
 
     column->addWidget(dateLine());
