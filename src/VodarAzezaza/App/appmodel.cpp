@@ -2,7 +2,14 @@
 // file, and the routines the settings and the navigation share.
 #include "appmodel.h"
 
+#include "appmodelservices.h"
+#include "calendarreader.h"
+#include "familystore.h"
+#include "familysync.h"
+#include "focuspanelcontroller.h"
 #include "logcategories.h"
+#include "notesmodel.h"
+#include "pembyclipboard.h"
 #include "pembysyncobserver.h"
 #include "remindercenter.h"
 #include "textfile.h"
@@ -132,9 +139,9 @@ QSet<int> systemWeekend()
 AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
                    const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
     : QObject(parent)
+    , noteFiles_(notesFolder, services.writesFiles)
     , store_(folder)
     , familyStore_(familyStore)
-    , notesFolder_(notesFolder)
     , defaults_(defaults)
     , today_(today)
     , anchor_(today)
@@ -199,7 +206,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
     // A save killed midway leaves its temporary file; the next start clears those away.
     if (writesFiles_) {
-        for (const QString& folder : {store_.folder(), notes_->store().directory(), notesFolder_}) {
+        for (const QString& folder : {store_.folder(), notes_->store().directory(), noteFiles_.folder()}) {
             for (const QString& name : pemby::removeStaleTemporaryFiles(folder))
                 qCInfo(lcStore) << "removed the temporary file" << name << "a save left in" << folder;
         }

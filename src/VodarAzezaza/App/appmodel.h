@@ -9,19 +9,13 @@
 // is laid out in the same sections.
 
 #include "appmodeltypes.h"
-#include "calendarreader.h"
-#include "familystore.h"
-#include "familysync.h"
-#include "focuspanelcontroller.h"
 #include "keymap.h"
 #include "modelchanges.h"
-#include "notesmodel.h"
-#include "pembyclipboard.h"
-#include "pembythings.h"
 #include "planner.h"
 #include "plannerstore.h"
-#include "remindercenter.h"
+#include "result.h"
 #include "sharedthing.h"
+#include "thingnotefiles.h"
 
 #include <QDBusConnection>
 #include <QDateTime>
@@ -42,50 +36,16 @@
 #include <memory>
 #include <optional>
 
+class FamilyStore;
+class FamilySync;
+class FocusPanelController;
+class NotesModel;
+class PembyClipboard;
+struct PembyThing;
+class ReminderCenter;
+struct AppModelServices;
 class PembySyncObserver;
 class QSettings;
-
-// Everything the model uses of the desktop, each with the app's own default when
-// left empty, so tests run the whole model on temporary folders and fakes.
-struct AppModelServices {
-    // Reads the calendar events of the days off the GUI thread and calls `done` on it,
-    // never once `context` is gone.
-    using EventRead = std::function<void(const QList<Day>& days, QObject* context,
-                                         std::function<void(const EventLines&)> done)>;
-
-    // Posting and hearing the family's change notification; the session bus.
-    std::optional<QDBusConnection> bus;
-    // A CalendarReader over the default calendar folders.
-    EventRead readEvents;
-    // Reminders on the session bus's notification service.
-    std::unique_ptr<ReminderCenter> reminders;
-    // A controller that never makes a panel.
-    std::unique_ptr<FocusPanelController> focusPanel;
-    // The current moment; the system clock.
-    std::function<QDateTime()> now;
-    // The user's zone, first weekday (1 = Sunday ... 7 = Saturday) and weekend days
-    // (same numbering); the system locale's.
-    QTimeZone zone = QTimeZone::systemTimeZone();
-    std::optional<int> firstWeekday;
-    std::optional<QSet<int>> weekend;
-    // Brings the app to the front when focus mode ends.
-    std::function<void()> activateApp;
-    // The clipboard of Copy and Paste; the desktop's.
-    std::unique_ptr<PembyClipboard> clipboard;
-    // Claims the things a sibling app handed over; the hand-off file of the family folder.
-    std::function<QList<PembyThing>()> takeHandoff;
-    // Opens a link with the desktop's handler for it.
-    std::function<bool(const QUrl&)> openUrl;
-    // Where the family sync keeps what the planner and the store last agreed on; beside
-    // the settings file when unset (in memory only in a run that writes no files).
-    std::optional<QString> familyBasePath;
-    // How long after the last save the family sync runs, and how long a toast stays.
-    std::chrono::milliseconds syncDelay{400};
-    std::chrono::milliseconds toastDuration{3000};
-    // Off for a run that only looks (the off-screen render): no plan file and no note
-    // file is written, and every change, the roll-over included, stays in memory.
-    bool writesFiles = true;
-};
 
 class AppModel : public QObject {
     Q_OBJECT
@@ -93,7 +53,7 @@ class AppModel : public QObject {
 public:
     // ---- Construction ---------------------------------------------------------------
 
-    using EventRead = AppModelServices::EventRead;
+    using EventRead = CalendarEventRead;
     using Services = AppModelServices;
 
     // Starts the model on the planner folder: reads the settings, loads the plan around
@@ -101,7 +61,7 @@ public:
     // `notesFolder` is the family notes folder of the things' notes, `pembyNotesFolder`
     // the folder shared with the sibling notes app.
     AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
-             const QString& notesFolder, const QString& pembyNotesFolder, Services services = {},
+             const QString& notesFolder, const QString& pembyNotesFolder, Services services,
              QObject* parent = nullptr);
     ~AppModel() override;
 
@@ -131,7 +91,7 @@ public:
     const FamilyStore& familyStore() const { return familyStore_; }
     bool writesFiles() const { return writesFiles_; }
     QSettings* defaults() const { return defaults_; }
-    const QString& notesFolder() const { return notesFolder_; }
+    const QString& notesFolder() const { return noteFiles_.folder(); }
     FocusPanelController& focus() { return *focus_; }
     const FocusPanelController& focus() const { return *focus_; }
     // The notes screen's model, over the folder shared with the sibling notes app.
@@ -553,22 +513,13 @@ public:
     QList<PembyThing> clipboardThings() const;
 
 private:
-    // The bytes of a note file; none for no id, an id that is no UUID, or no readable file.
-    std::optional<QByteArray> readNote(const std::optional<QString>& noteID) const;
-    // Removes the file of a note id; an id that is no UUID names no file.
-    void removeNote(const std::optional<QString>& noteID);
     // A note could not be saved: the save error says why.
     void noteNotSaved(const QString& why);
-    // What a thing records of its note once the note file is written or removed.
-    struct StoredNote {
-        std::optional<QString> noteID;
-        QString note;
-    };
-    // Writes the note file of a note that now reads `plain` (with its rich text `rtf`),
-    // reusing `currentID` when it names a file, or removes the file when the text is
-    // blank. nullopt, with the save error set, when the note must stay as it was.
-    std::optional<StoredNote> storeNoteFile(const std::optional<QString>& currentID,
-                                            const std::optional<QByteArray>& rtf, const QString& plain);
+    // The note file stored as `plain` now reads; none, with the save error set, when
+    // the note must stay as it was.
+    std::optional<ThingNoteFiles::Stored> storeNoteFile(const std::optional<QString>& currentID,
+                                                        const std::optional<QByteArray>& rtf, const QString& plain);
+    ThingNoteFiles noteFiles_;
     std::unique_ptr<PembyClipboard> clipboard_;
 
 public:
@@ -594,22 +545,6 @@ public:
     // A thing's link: the web and mail go to the desktop, our own links come here; any
     // other kind is refused with a toast.
     void openLink(const QString& link);
-    // Whether a link is of a kind the planner opens, and so keeps from outside.
-    static bool isOpenableLink(const QString& link);
-    // Where an openable link goes, to show before it is opened: a web link's host, a
-    // mail link's addresses; none for our own links and for links not opened.
-    static std::optional<QString> linkDestination(const QString& link);
-    // The link as it is handed to the desktop: a mail link loses the parameters that
-    // ask the mail program to attach files.
-    static QUrl outgoingLink(const QUrl& url);
-
-    // What the add link accepts at most, in characters: a longer title or note, a
-    // larger "things" payload or a longer link adds nothing; a longer "from" is dropped.
-    static constexpr qsizetype maxLinkTitle = 1000;
-    static constexpr qsizetype maxLinkNote = 100'000;
-    static constexpr qsizetype maxLinkFrom = 2048;
-    static constexpr qsizetype maxLinkPayload = 1024 * 1024;
-    static constexpr qsizetype maxLinkText = 2 * 1024 * 1024;
 
 private:
     // The main window to the front, or a new one; false when there is no way to show one.
@@ -863,7 +798,8 @@ private:
     // A change of another app's thing that the store refused becomes the save error;
     // one that went through ends the error an earlier refusal left. Whether it failed.
     // `text` leads the error: "Couldn't change it in Pemby Todo: " and SQLite's reason.
-    bool externalChangeFailed(const FamilyStore::Answer& answer, const QString& text);
+    // `failure` is the store's reason when it refused.
+    bool externalChangeFailed(const std::optional<QString>& failure, const QString& text);
     static QString changeFailedText(const QString& sourceApp);
     // Stores the slots and writes them all under "order.otherApps", when they changed.
     void setExternalSlots(const QMap<QString, int>& remembered);
@@ -874,7 +810,6 @@ private:
     PlannerStore store_;
     FamilyStore& familyStore_;
     bool syncPending_ = false;
-    QString notesFolder_;
     QSettings* defaults_;
     Day today_;
     Day anchor_;

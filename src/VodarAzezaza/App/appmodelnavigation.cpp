@@ -2,8 +2,10 @@
 // months, and the heartbeat that picks up outside edits and a new day.
 #include "appmodel.h"
 
-#include "textfile.h"
+#include "familystore.h"
 #include "logcategories.h"
+#include "notesmodel.h"
+#include "textfile.h"
 
 namespace {
 

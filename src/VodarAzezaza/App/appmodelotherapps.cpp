@@ -3,12 +3,24 @@
 // announced and followed by a fresh read of the store.
 #include "appmodel.h"
 
+#include "familystore.h"
+
 #include "logcategories.h"
 #include "textutil.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
+
+namespace {
+
+// The store's reason when it refused the change.
+std::optional<QString> failureOf(const FamilyStore::Answer& answer)
+{
+    return answer.isFailed() ? std::optional<QString>(answer.error) : std::nullopt;
+}
+
+} // namespace
 
 QString AppModel::appName(const QString& sourceApp)
 {
@@ -53,7 +65,7 @@ void AppModel::toggleExternal(const SharedThing& thing)
     const bool done = !thing.done;
     const FamilyStore::Answer written = familyStore_.setDone(thing.id, done);
     // Refused, the row goes on showing what the store holds.
-    if (!externalChangeFailed(written, changeFailedText(thing.sourceApp))) {
+    if (!externalChangeFailed(failureOf(written), changeFailedText(thing.sourceApp))) {
         QMap<QString, SharedThing> ticked = tickedExternal_;
         if (done) {
             SharedThing kept = thing;
@@ -78,7 +90,7 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
     if (trimmed.isEmpty() || trimmed == pemby::titleText(thing.title))
         return;
     const FamilyStore::Answer written = familyStore_.setTitle(thing.id, trimmed);
-    if (!externalChangeFailed(written, changeFailedText(thing.sourceApp))) {
+    if (!externalChangeFailed(failureOf(written), changeFailedText(thing.sourceApp))) {
         if (tickedExternal_.contains(thing.id)) {
             QMap<QString, SharedThing> ticked = tickedExternal_;
             ticked[thing.id].title = trimmed;
@@ -97,7 +109,7 @@ void AppModel::setExternalSteps(const QString& id, const QList<SharedStep>& step
     if (!thing)
         return;
     const FamilyStore::Answer written = familyStore_.setSteps(id, steps);
-    if (!externalChangeFailed(written, changeFailedText(thing->sourceApp))) {
+    if (!externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp))) {
         if (tickedExternal_.contains(id)) {
             QMap<QString, SharedThing> ticked = tickedExternal_;
             ticked[id].steps = steps;
@@ -118,7 +130,7 @@ void AppModel::moveExternal(const QString& id, Day day)
     const FamilyStore::Answer written = familyStore_.setDay(id, day.iso());
     // A row that is gone meanwhile, or that the store refused to change, was not moved,
     // so nothing says it was.
-    if (externalChangeFailed(written, changeFailedText(thing->sourceApp)) || !written) {
+    if (externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp)) || !written) {
         refreshFromFamily();
         return;
     }
@@ -136,7 +148,7 @@ void AppModel::deleteExternal(const QString& id)
         return;
     const FamilyStore::Answer written = familyStore_.markDeleted(id, plannerTag());
     // Refused, the thing is still there: it stays ticked, selected and open.
-    if (externalChangeFailed(written, changeFailedText(thing->sourceApp))) {
+    if (externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp))) {
         refreshFromFamily();
         return;
     }
@@ -167,16 +179,16 @@ bool AppModel::saveExternalNote(const QString& id, const std::optional<QByteArra
     // The note id comes from another app's row: it names a file only when it is a UUID
     // (storeNoteFile makes a fresh one otherwise), so a row can never make the planner
     // write or delete outside the notes folder.
-    const std::optional<QByteArray> before = readNote(thing->noteID);
+    const std::optional<QByteArray> before = noteFiles_.read(thing->noteID);
     const auto stored = storeNoteFile(thing->noteID, rtf, plain);
     if (!stored)
         return false;
     const FamilyStore::Answer written = familyStore_.setNote(id, stored->noteID, stored->note);
-    const bool failed = externalChangeFailed(written, QStringLiteral("Couldn't save the note: "));
+    const bool failed = externalChangeFailed(failureOf(written), QStringLiteral("Couldn't save the note: "));
     if (failed) {
         // The row keeps its note, so the file goes back to what the row names.
         if (stored->noteID && stored->noteID != thing->noteID)
-            removeNote(stored->noteID);
+            noteFiles_.remove(stored->noteID);
         if (before && thing->noteID && !writeNote(*thing->noteID, *before))
             qCWarning(lcNotes) << "couldn't put back the note" << *thing->noteID;
     } else if (written) {
@@ -191,16 +203,16 @@ QString AppModel::changeFailedText(const QString& sourceApp)
     return QStringLiteral("Couldn't change it in ") + appName(sourceApp) + QStringLiteral(": ");
 }
 
-bool AppModel::externalChangeFailed(const FamilyStore::Answer& answer, const QString& text)
+bool AppModel::externalChangeFailed(const std::optional<QString>& failure, const QString& text)
 {
-    if (!answer.isFailed()) {
+    if (!failure) {
         if (externalError_ && saveError_ == externalError_)
             assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
         externalError_.reset();
         return false;
     }
-    qCWarning(lcSync) << "the family store refused a change of another app's thing:" << answer.error;
-    externalError_ = text + answer.error;
+    qCWarning(lcSync) << "the family store refused a change of another app's thing:" << *failure;
+    externalError_ = text + *failure;
     assign(saveError_, externalError_, &AppModel::saveErrorChanged);
     return true;
 }

@@ -2,8 +2,9 @@
 
 #include "appmodel.h"
 #include "noteeditor.h"
-#include "pembythings.h"
+#include "notesmodel.h"
 #include "notetextview.h"
+#include "pembythings.h"
 #include "popover.h"
 #include "sheets.h"
 

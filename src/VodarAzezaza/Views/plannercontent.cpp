@@ -3,11 +3,13 @@
 #include "appearance.h"
 #include "appmodel.h"
 #include "boards.h"
+#include "notesmodel.h"
 #include "palette.h"
 #include "plaintext.h"
 #include "reducemotion.h"
 
 #include <QEasingCurve>
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVariantAnimation>

@@ -1,5 +1,6 @@
 #include "thingdetail.h"
 
+#include "addlink.h"
 #include "appmodel.h"
 #include "detailparts.h"
 #include "palette.h"
@@ -332,7 +333,7 @@ void ThingDetail::refresh()
     }
 
     link_->setVisible(thing && linkURL(thing->link));
-    const std::optional<QString> target = thing && thing->link ? AppModel::linkDestination(*thing->link) : std::nullopt;
+    const std::optional<QString> target = thing && thing->link ? linkDestination(*thing->link) : std::nullopt;
     if (target && linkTarget_->text() != *target)
         linkTarget_->setText(*target);
     linkTarget_->setVisible(link_->isVisibleTo(this) && target);

@@ -6,6 +6,7 @@
 
 #include "appmodel.h"
 #include "modelharness.h"
+#include "notesmodel.h"
 #include "plannercontent.h"
 #include "reducemotion.h"
 #include "sheets.h"
