@@ -1,6 +1,7 @@
 // The model's state: construction and start-up, the settings in the user's settings
 // file, and the routines the settings and the navigation share.
 #include "appmodel.h"
+#include "appmodelsyncstate.h"
 
 #include "appmodelservices.h"
 #include "calendarreader.h"
@@ -157,6 +158,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 {
     Q_ASSERT(defaults_);
     transitions_ = new ModelTransitions(this);
+    sync_ = std::make_unique<SyncState>();
     clipboard_ = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
     takeHandoff_ = std::move(services.takeHandoff);
     if (!takeHandoff_)
@@ -183,14 +185,14 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
     externalSlots_ = readSlots(*defaults_);
     syncError_ = familyStore_.failure();
-    familyGeneration_ = familyStore_.generation();
+    sync_->familyGeneration = familyStore_.generation();
     {
         QString basePath;
         if (services.familyBasePath)
             basePath = *services.familyBasePath;
         else if (writesFiles_ && !defaults_->fileName().isEmpty())
             basePath = QFileInfo(defaults_->fileName()).dir().filePath(QStringLiteral("family-base.db"));
-        familySync_ = std::make_unique<FamilySync>(familyStore_, plannerTag(), basePath);
+        sync_->familySync = std::make_unique<FamilySync>(familyStore_, plannerTag(), basePath);
     }
 
     // The fields take the stored values as they are: no setter runs, no key is written.

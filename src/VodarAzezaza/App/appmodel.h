@@ -37,7 +37,6 @@
 #include <optional>
 
 class FamilyStore;
-class FamilySync;
 class FocusPanelController;
 class NotesModel;
 class PembyClipboard;
@@ -770,10 +769,9 @@ private:
     // Takes into the plan what the store changed of these own rows (by sync id).
     void mergeOwnRows(const QHash<QString, SharedThing>& planned);
 public:
-    struct OwnThing {
-        Place place;
-        Thing thing;
-    };
+    // An own thing where it stands.
+    struct OwnThing;
+
 private:
     // The own things of these sync ids, where they stand.
     QHash<QString, OwnThing> ownThings(const QSet<QString>& wanted);
@@ -863,41 +861,17 @@ private:
     std::optional<SharedThing> draggingExternal_;
     std::optional<QString> selectedExternal_;
     QMap<QString, int> externalSlots_;
-    // The plan as the sync ids were last given: only what differs from it can lack one.
-    Planner syncIDsChecked_;
-    // How many things of that plan carry each sync id, kept with it place by place, so
-    // a file read is checked against the whole plan at the cost of that file.
-    QHash<QString, int> syncIDCounts_;
     // The plan as the reminders were last brought up to date; none when every loaded
     // week is due.
     std::optional<Planner> remindersSynced_;
-    // The store's file as last seen; another one means publishing everything again.
-    int familyGeneration_ = 0;
-    // The rows of each list of things as the last sync made them, kept while the list
-    // is the very same.
-    struct SyncGroup {
-        std::optional<Day> day;
-        QList<Thing> things;
-        QList<SharedThing> rows;
-        bool agreed = false;  // the base holds these rows
-    };
-    QList<SyncGroup> syncGroups_;
     // The last publication met another app's lock past its wait.
     bool familyLockHeld_ = false;
-    std::unique_ptr<FamilySync> familySync_;
+    // What the family sync keeps between its runs, known only to its own code.
+    struct SyncState;
+    std::unique_ptr<SyncState> sync_;
     // Runs the refresh for the notifications heard since it started.
     QTimer familyRefreshTimer_;
     int familyRefreshes_ = 0;
-    // The last refresh changed the plan.
-    bool tookFromFamily_ = false;
-    // A sync met a refused save: it runs once a save goes through.
-    bool publishAfterSave_ = false;
-    // How many weeks were loaded when deletions made elsewhere were last looked for.
-    qsizetype deletionsCheckedWeeks_ = -1;
-    // Where each own sync id stood in syncIndexed_.
-    QHash<QString, Place> syncIndex_;
-    Planner syncIndexed_;
-    bool syncIndexValid_ = false;
     // The save error that a refused change of another app's thing put up.
     std::optional<QString> externalError_;
 

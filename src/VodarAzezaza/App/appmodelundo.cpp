@@ -1,6 +1,7 @@
 // The spine every change of the plan passes through: commit, save, the toast, the
 // debounced family sync, and undo and redo of whole plans.
 #include "appmodel.h"
+#include "appmodelsyncstate.h"
 
 #include "logcategories.h"
 #include "remindercenter.h"
@@ -91,7 +92,7 @@ void AppModel::save(bool broadcast)
     if (saved) {
         assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
         syncReminders();
-        if (std::exchange(publishAfterSave_, false))
+        if (std::exchange(sync_->publishAfterSave, false))
             broadcast = true;
     } else {
         qCWarning(lcStore) << "save failed:" << saved.errorText();
