@@ -1,6 +1,7 @@
 // The model's state: construction and start-up, the settings in the user's settings
 // file, and the routines the settings and the navigation share.
 #include "appmodel.h"
+#include "appsettings.h"
 #include "appmodelsyncstate.h"
 
 #include "appmodelservices.h"
@@ -29,78 +30,6 @@
 #include <limits>
 
 namespace {
-
-const QString firstWeekdayKey = QStringLiteral("firstWeekday");
-const QString splitWeekendKey = QStringLiteral("splitWeekend");
-const QString showCalendarKey = QStringLiteral("showCalendar");
-const QString showListsKey = QStringLiteral("showLists");
-const QString floatsKey = QStringLiteral("focus.floats");
-const QString slotsKey = QStringLiteral("order.otherApps");
-
-// Settings are kept as text so every backend reads back what was written; a value of
-// another type, or text that is not exactly a Boolean or an integer, counts as missing.
-std::optional<bool> readBool(const QSettings& settings, const QString& key)
-{
-    const QVariant value = settings.value(key);
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    if (value.typeId() != QMetaType::QString)
-        return std::nullopt;
-    const QString text = value.toString();
-    if (text == u"true")
-        return true;
-    if (text == u"false")
-        return false;
-    return std::nullopt;
-}
-
-std::optional<int> readInt(const QSettings& settings, const QString& key)
-{
-    const QVariant value = settings.value(key);
-    switch (value.typeId()) {
-    case QMetaType::Int:
-        return value.toInt();
-    case QMetaType::LongLong: {
-        const qint64 n = value.toLongLong();
-        if (n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
-            return std::nullopt;
-        return int(n);
-    }
-    case QMetaType::QString:
-        return pemby::parseStrictInt32(value.toString());
-    default:
-        return std::nullopt;
-    }
-}
-
-// A JSON object of whole numbers; anything else (another type, a fraction, a bad
-// text) gives no slots at all. A slot below 0 counts as 0: it can only mean "first".
-QMap<QString, int> readSlots(const QSettings& settings)
-{
-    const QVariant value = settings.value(slotsKey);
-    if (value.typeId() != QMetaType::QString)
-        return {};
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(value.toString().toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return {};
-    QMap<QString, int> stored;
-    const QJsonObject object = document.object();
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it->isDouble())
-            return {};
-        const double n = it->toDouble();
-        if (n != std::floor(n) || n > std::numeric_limits<int>::max() || n < std::numeric_limits<int>::min())
-            return {};
-        stored.insert(it.key(), std::max(0, int(n)));
-    }
-    return stored;
-}
-
-QString boolText(bool value)
-{
-    return value ? QStringLiteral("true") : QStringLiteral("false");
-}
 
 // Until the windows bring the real panel, no panel is ever made.
 class NoFocusPanel final : public FocusPanelController {
@@ -144,6 +73,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     , store_(folder)
     , familyStore_(familyStore)
     , defaults_(defaults)
+    , settings_(*defaults)
     , today_(today)
     , anchor_(today)
     , focus_(services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>())
@@ -183,7 +113,6 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     familyRefreshTimer_.setInterval(std::chrono::milliseconds(30));
     connect(&familyRefreshTimer_, &QTimer::timeout, this, [this] { refreshFromFamily(); });
 
-    externalSlots_ = readSlots(*defaults_);
     syncError_ = familyStore_.failure();
     sync_->familyGeneration = familyStore_.generation();
     {
@@ -196,13 +125,13 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     }
 
     // The fields take the stored values as they are: no setter runs, no key is written.
-    // A first weekday out of range would name no weekday; it means the locale's.
-    const int weekday = readInt(*defaults_, firstWeekdayKey).value_or(0);
-    firstWeekdaySetting_ = weekday >= 0 && weekday <= 7 ? weekday : 0;
-    splitWeekend_ = readBool(*defaults_, splitWeekendKey).value_or(true);
-    showCalendar_ = readBool(*defaults_, showCalendarKey).value_or(false);
-    showLists_ = readBool(*defaults_, showListsKey).value_or(true);
-    floats_ = readBool(*defaults_, floatsKey).value_or(true);
+    const AppSettings::Values stored = settings_.read();
+    externalSlots_ = stored.otherAppSlots;
+    firstWeekdaySetting_ = stored.firstWeekday;
+    splitWeekend_ = stored.splitWeekend;
+    showCalendar_ = stored.showCalendar;
+    showLists_ = stored.showLists;
+    floats_ = stored.floats;
 
     notes_ = new NotesModel(pembyNotesFolder, clock_, this);
 
@@ -429,30 +358,25 @@ void AppModel::clearSelection()
     setSelectedExternal(std::nullopt);
 }
 
-void AppModel::writeSetting(const QString& key, const QString& text)
-{
-    defaults_->setValue(key, text);
-}
-
 void AppModel::setFirstWeekdaySetting(int weekday)
 {
     const Transition transition(*this);
     assign(firstWeekdaySetting_, weekday, &AppModel::firstWeekdaySettingChanged);
-    writeSetting(firstWeekdayKey, QString::number(weekday));
+    settings_.writeFirstWeekday(weekday);
     loadVisible();
 }
 
 void AppModel::setSplitWeekend(bool split)
 {
     assign(splitWeekend_, split, &AppModel::splitWeekendChanged);
-    writeSetting(splitWeekendKey, boolText(split));
+    settings_.writeSplitWeekend(split);
 }
 
 void AppModel::setShowCalendar(bool show)
 {
     const Transition transition(*this);
     assign(showCalendar_, show, &AppModel::showCalendarChanged);
-    writeSetting(showCalendarKey, boolText(show));
+    settings_.writeShowCalendar(show);
     refreshEvents();
 }
 
@@ -460,7 +384,7 @@ void AppModel::setShowLists(bool show)
 {
     const Transition transition(*this);
     assign(showLists_, show, &AppModel::showListsChanged);
-    writeSetting(showListsKey, boolText(show));
+    settings_.writeShowLists(show);
     if (!show)
         dropListSelection();
 }
@@ -469,7 +393,7 @@ void AppModel::setFloats(bool floats)
 {
     const Transition transition(*this);
     assign(floats_, floats, &AppModel::floatsChanged);
-    writeSetting(floatsKey, boolText(floats));
+    settings_.writeFloats(floats);
     if (focus_->hasPanel())
         focus_->applyFloating(floats);
 }

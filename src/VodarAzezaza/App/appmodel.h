@@ -9,6 +9,7 @@
 // is laid out in the same sections.
 
 #include "appmodeltypes.h"
+#include "appsettings.h"
 #include "keymap.h"
 #include "modelchanges.h"
 #include "planner.h"
@@ -711,7 +712,6 @@ private:
     void loadVisible();
     // Every day on the board: the month's whole weeks, else the week's seven days.
     QList<Day> visibleDays() const;
-    void writeSetting(const QString& key, const QString& text);
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
 
@@ -809,6 +809,7 @@ private:
     FamilyStore& familyStore_;
     bool syncPending_ = false;
     QSettings* defaults_;
+    AppSettings settings_;
     Day today_;
     Day anchor_;
     Mode mode_ = Mode::Week;

@@ -10,12 +10,6 @@
 #include "textfile.h"
 #include "textutil.h"
 
-namespace {
-
-const QString focusLastKey = QStringLiteral("focus.last");
-
-} // namespace
-
 // ---- Focus mode -------------------------------------------------------------------
 
 void AppModel::setFocusSource(const FocusSource& source)
@@ -46,7 +40,7 @@ void AppModel::enterFocusMode()
     setZoomed(std::nullopt);
     setSearching(false);
     clearSelection();
-    writeSetting(focusLastKey, QStringLiteral("true"));
+    settings_.writeFocusLast(true);
     if (mainWindow_.window && mainWindow_.hide)
         mainWindow_.hide();
     focus_->showPanel(*this, floats_);
@@ -61,7 +55,7 @@ void AppModel::exitFocusMode()
     setOpened(std::nullopt);
     setOpenedExternal(std::nullopt);
     setEditing(std::nullopt);
-    writeSetting(focusLastKey, QStringLiteral("false"));
+    settings_.writeFocusLast(false);
     focus_->hidePanel();
     bringMainWindowBack();
     if (activateApp_)

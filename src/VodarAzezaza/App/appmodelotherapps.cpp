@@ -231,10 +231,6 @@ void AppModel::setExternalSlots(const QMap<QString, int>& remembered)
 {
     if (!assign(externalSlots_, remembered, &AppModel::externalSlotsChanged))
         return;
-    // The whole map, as one JSON object, every time.
-    QJsonObject object;
-    for (auto it = remembered.cbegin(); it != remembered.cend(); ++it)
-        object.insert(it.key(), *it);
-    writeSetting(QStringLiteral("order.otherApps"),
-                 QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    // The whole map, every time.
+    settings_.writeOtherAppSlots(remembered);
 }
