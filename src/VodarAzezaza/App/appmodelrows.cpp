@@ -5,56 +5,9 @@
 
 #include <algorithm>
 
-AppModel::TodayRow AppModel::TodayRow::mine(const Thing& thing, int index)
+QList<TodayRow> AppModel::rows(const QList<Thing>& mine, const QList<SharedThing>& others) const
 {
-    TodayRow row;
-    row.kind = Kind::Mine;
-    row.thing = thing;
-    row.index = index;
-    return row;
-}
-
-AppModel::TodayRow AppModel::TodayRow::theirs(const SharedThing& thing, int slot)
-{
-    TodayRow row;
-    row.kind = Kind::Theirs;
-    row.other = thing;
-    row.slot = slot;
-    return row;
-}
-
-QString AppModel::TodayRow::id() const
-{
-    if (kind == Kind::Mine)
-        return thing.id.toString(QUuid::WithoutBraces).toUpper();
-    return QStringLiteral("family-") + other.id;
-}
-
-QList<AppModel::TodayRow> AppModel::rows(const QList<Thing>& mine, const QList<SharedThing>& others) const
-{
-    const int n = int(mine.size());
-    struct Placed {
-        const SharedThing* thing;
-        int slot;
-    };
-    QList<Placed> placed;
-    placed.reserve(others.size());
-    for (const SharedThing& other : others)
-        placed.append({&other, std::min(externalSlots_.value(other.id, n), n)});
-    // Stable: things of one slot keep the order they came in.
-    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.slot < b.slot; });
-
-    QList<TodayRow> out;
-    out.reserve(n + placed.size());
-    qsizetype next = 0;
-    for (int i = 0; i < n; ++i) {
-        for (; next < placed.size() && placed[next].slot <= i; ++next)
-            out.append(TodayRow::theirs(*placed[next].thing, placed[next].slot));
-        out.append(TodayRow::mine(mine[i], i));
-    }
-    for (; next < placed.size(); ++next)
-        out.append(TodayRow::theirs(*placed[next].thing, placed[next].slot));
-    return out;
+    return todayRows(mine, others, externalSlots_);
 }
 
 void AppModel::click(const QUuid& id, bool command, bool shift)
