@@ -1,10 +1,10 @@
 // The model's state: construction and start-up, the settings in the user's settings
 // file, and the routines the settings and the navigation share.
 #include "appmodel.h"
-#include "appsettings.h"
-#include "appmodelsyncstate.h"
 
 #include "appmodelservices.h"
+#include "appmodelsyncstate.h"
+#include "appsettings.h"
 #include "calendarreader.h"
 #include "familystore.h"
 #include "familysync.h"
@@ -73,7 +73,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     , store_(folder)
     , familyStore_(familyStore)
     , defaults_(defaults)
-    , settings_(*defaults)
+    , settings_(std::make_unique<AppSettings>(*defaults))
     , today_(today)
     , anchor_(today)
     , focus_(services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>())
@@ -125,7 +125,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     }
 
     // The fields take the stored values as they are: no setter runs, no key is written.
-    const AppSettings::Values stored = settings_.read();
+    const AppSettings::Values stored = settings_->read();
     externalSlots_ = stored.otherAppSlots;
     firstWeekdaySetting_ = stored.firstWeekday;
     splitWeekend_ = stored.splitWeekend;
@@ -362,21 +362,21 @@ void AppModel::setFirstWeekdaySetting(int weekday)
 {
     const Transition transition(*this);
     assign(firstWeekdaySetting_, weekday, &AppModel::firstWeekdaySettingChanged);
-    settings_.writeFirstWeekday(weekday);
+    settings_->writeFirstWeekday(weekday);
     loadVisible();
 }
 
 void AppModel::setSplitWeekend(bool split)
 {
     assign(splitWeekend_, split, &AppModel::splitWeekendChanged);
-    settings_.writeSplitWeekend(split);
+    settings_->writeSplitWeekend(split);
 }
 
 void AppModel::setShowCalendar(bool show)
 {
     const Transition transition(*this);
     assign(showCalendar_, show, &AppModel::showCalendarChanged);
-    settings_.writeShowCalendar(show);
+    settings_->writeShowCalendar(show);
     refreshEvents();
 }
 
@@ -384,7 +384,7 @@ void AppModel::setShowLists(bool show)
 {
     const Transition transition(*this);
     assign(showLists_, show, &AppModel::showListsChanged);
-    settings_.writeShowLists(show);
+    settings_->writeShowLists(show);
     if (!show)
         dropListSelection();
 }
@@ -393,7 +393,7 @@ void AppModel::setFloats(bool floats)
 {
     const Transition transition(*this);
     assign(floats_, floats, &AppModel::floatsChanged);
-    settings_.writeFloats(floats);
+    settings_->writeFloats(floats);
     if (focus_->hasPanel())
         focus_->applyFloating(floats);
 }

@@ -9,7 +9,6 @@
 // is laid out in the same sections.
 
 #include "appmodeltypes.h"
-#include "appsettings.h"
 #include "keymap.h"
 #include "modelchanges.h"
 #include "planner.h"
@@ -38,6 +37,7 @@
 #include <memory>
 #include <optional>
 
+class AppSettings;
 class FamilyStore;
 class FocusPanelController;
 class NotesModel;
@@ -789,7 +789,7 @@ private:
     FamilyStore& familyStore_;
     bool syncPending_ = false;
     QSettings* defaults_;
-    AppSettings settings_;
+    std::unique_ptr<AppSettings> settings_;
     Day today_;
     Day anchor_;
     Mode mode_ = Mode::Week;

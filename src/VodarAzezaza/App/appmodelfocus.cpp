@@ -4,6 +4,7 @@
 #include "appmodel.h"
 
 #include "addlink.h"
+#include "appsettings.h"
 #include "focuspanelcontroller.h"
 #include "logcategories.h"
 #include "pembythings.h"
@@ -40,7 +41,7 @@ void AppModel::enterFocusMode()
     setZoomed(std::nullopt);
     setSearching(false);
     clearSelection();
-    settings_.writeFocusLast(true);
+    settings_->writeFocusLast(true);
     if (mainWindow_.window && mainWindow_.hide)
         mainWindow_.hide();
     focus_->showPanel(*this, floats_);
@@ -55,7 +56,7 @@ void AppModel::exitFocusMode()
     setOpened(std::nullopt);
     setOpenedExternal(std::nullopt);
     setEditing(std::nullopt);
-    settings_.writeFocusLast(false);
+    settings_->writeFocusLast(false);
     focus_->hidePanel();
     bringMainWindowBack();
     if (activateApp_)

@@ -1,6 +1,7 @@
 // Adding, renaming and deleting the undated lists under the week board. The first list
 // is permanent; deleting a list that still holds things waits for the user's answer.
 #include "appmodel.h"
+
 #include "shortcuttext.h"
 
 namespace {

@@ -3,8 +3,8 @@
 // announced and followed by a fresh read of the store.
 #include "appmodel.h"
 
+#include "appsettings.h"
 #include "familystore.h"
-
 #include "logcategories.h"
 #include "textutil.h"
 
@@ -232,5 +232,5 @@ void AppModel::setExternalSlots(const QMap<QString, int>& remembered)
     if (!assign(externalSlots_, remembered, &AppModel::externalSlotsChanged))
         return;
     // The whole map, every time.
-    settings_.writeOtherAppSlots(remembered);
+    settings_->writeOtherAppSlots(remembered);
 }

@@ -1,14 +1,14 @@
 // Publishing the planner's own things to the family store, and taking back what the
 // sibling apps did to them: ticks, renames, notes and steps, and deletions.
 #include "appmodel.h"
+
 #include "appmodelsyncstate.h"
 #include "familystore.h"
 #include "familysync.h"
-#include "remindercenter.h"
-#include "shortcuttext.h"
-
 #include "logcategories.h"
 #include "pembysync.h"
+#include "remindercenter.h"
+#include "shortcuttext.h"
 #include "textutil.h"
 
 #include <QHash>

@@ -2,9 +2,9 @@
 // remind, delete, push on to next week and send to the lists; and the selection helpers
 // these operations and the key map share.
 #include "appmodel.h"
-#include "shortcuttext.h"
 
 #include "remindercenter.h"
+#include "shortcuttext.h"
 #include "textutil.h"
 
 #include <QPointer>

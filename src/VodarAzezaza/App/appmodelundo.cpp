@@ -1,8 +1,8 @@
 // The spine every change of the plan passes through: commit, save, the toast, the
 // debounced family sync, and undo and redo of whole plans.
 #include "appmodel.h"
-#include "appmodelsyncstate.h"
 
+#include "appmodelsyncstate.h"
 #include "logcategories.h"
 #include "remindercenter.h"
 
