@@ -6,7 +6,11 @@
 // through the small interfaces below).
 //
 // The class is spread over one source file per area, each named for it; this header
-// is laid out in the same sections.
+// is laid out in the same sections. What is an idea of its own lives beside it: the
+// key map (keymap.h), the settings file (appsettings.h), the add link (addlink.h),
+// the things' note files (thingnotefiles.h), a day's rows (todayrow.h), what the desktop
+// lends (appmodelservices.h) and what the family sync keeps (appmodelsyncstate.h).
+// Views that sync on several properties follow transitions() once per operation.
 
 #include "appmodeltypes.h"
 #include "keymap.h"
