@@ -3,7 +3,9 @@
 // the desktop: no bus, no calendar, reminders that go nowhere and a family sync that
 // never comes (publishing every thing is the family store benchmark's business).
 #include "appmodel.h"
+#include "appmodelservices.h"
 #include "desktopnotifier.h"
+#include "familystore.h"
 #include "notificationscheduler.h"
 
 #include <QDBusConnection>

@@ -100,7 +100,7 @@ double boardsAt(const QTemporaryDir& dir, int years, Day today)
     });
     week.reset();
 
-    m.show(today, Mode::Month);
+    m.showDay(today, Mode::Month);
     Rounds month;
     for (int i = 0; i < rounds; ++i) {
         QElapsedTimer timer;

@@ -6,6 +6,7 @@
 // the sync after a save builds every row and hands them to the store.
 // Run: build/<config>/bench/familystore_bench [things]
 #include "appmodel.h"
+#include "appmodelservices.h"
 #include "benchmark.h"
 #include "familystore.h"
 #include "sqlite.h"

@@ -2,7 +2,16 @@
 // file, and the routines the settings and the navigation share.
 #include "appmodel.h"
 
+#include "appmodelservices.h"
+#include "appmodelsyncstate.h"
+#include "appsettings.h"
+#include "calendarreader.h"
+#include "familystore.h"
+#include "familysync.h"
+#include "focuspanelcontroller.h"
 #include "logcategories.h"
+#include "notesmodel.h"
+#include "pembyclipboard.h"
 #include "pembysyncobserver.h"
 #include "remindercenter.h"
 #include "textfile.h"
@@ -21,78 +30,6 @@
 #include <limits>
 
 namespace {
-
-const QString firstWeekdayKey = QStringLiteral("firstWeekday");
-const QString splitWeekendKey = QStringLiteral("splitWeekend");
-const QString showCalendarKey = QStringLiteral("showCalendar");
-const QString showListsKey = QStringLiteral("showLists");
-const QString floatsKey = QStringLiteral("focus.floats");
-const QString slotsKey = QStringLiteral("order.otherApps");
-
-// Settings are kept as text so every backend reads back what was written; a value of
-// another type, or text that is not exactly a Boolean or an integer, counts as missing.
-std::optional<bool> readBool(const QSettings& settings, const QString& key)
-{
-    const QVariant value = settings.value(key);
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    if (value.typeId() != QMetaType::QString)
-        return std::nullopt;
-    const QString text = value.toString();
-    if (text == u"true")
-        return true;
-    if (text == u"false")
-        return false;
-    return std::nullopt;
-}
-
-std::optional<int> readInt(const QSettings& settings, const QString& key)
-{
-    const QVariant value = settings.value(key);
-    switch (value.typeId()) {
-    case QMetaType::Int:
-        return value.toInt();
-    case QMetaType::LongLong: {
-        const qint64 n = value.toLongLong();
-        if (n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
-            return std::nullopt;
-        return int(n);
-    }
-    case QMetaType::QString:
-        return pemby::parseStrictInt32(value.toString());
-    default:
-        return std::nullopt;
-    }
-}
-
-// A JSON object of whole numbers; anything else (another type, a fraction, a bad
-// text) gives no slots at all. A slot below 0 counts as 0: it can only mean "first".
-QMap<QString, int> readSlots(const QSettings& settings)
-{
-    const QVariant value = settings.value(slotsKey);
-    if (value.typeId() != QMetaType::QString)
-        return {};
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(value.toString().toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return {};
-    QMap<QString, int> stored;
-    const QJsonObject object = document.object();
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (!it->isDouble())
-            return {};
-        const double n = it->toDouble();
-        if (n != std::floor(n) || n > std::numeric_limits<int>::max() || n < std::numeric_limits<int>::min())
-            return {};
-        stored.insert(it.key(), std::max(0, int(n)));
-    }
-    return stored;
-}
-
-QString boolText(bool value)
-{
-    return value ? QStringLiteral("true") : QStringLiteral("false");
-}
 
 // Until the windows bring the real panel, no panel is ever made.
 class NoFocusPanel final : public FocusPanelController {
@@ -132,11 +69,12 @@ QSet<int> systemWeekend()
 AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
                    const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
     : QObject(parent)
+    , noteFiles_(notesFolder, services.writesFiles)
     // Conflict copies are named by the model's clock, as everything else it dates.
     , store_(folder, [this] { return now(); })
     , familyStore_(familyStore)
-    , notesFolder_(notesFolder)
     , defaults_(defaults)
+    , settings_(std::make_unique<AppSettings>(*defaults))
     , today_(today)
     , anchor_(today)
     , focus_(services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>())
@@ -150,6 +88,8 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     , writesFiles_(services.writesFiles)
 {
     Q_ASSERT(defaults_);
+    transitions_ = new ModelTransitions(this);
+    sync_ = std::make_unique<SyncState>();
     clipboard_ = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
     takeHandoff_ = std::move(services.takeHandoff);
     if (!takeHandoff_)
@@ -174,41 +114,40 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     familyRefreshTimer_.setInterval(std::chrono::milliseconds(30));
     connect(&familyRefreshTimer_, &QTimer::timeout, this, [this] { refreshFromFamily(); });
 
-    externalSlots_ = readSlots(*defaults_);
     syncError_ = familyStore_.failure();
-    familyGeneration_ = familyStore_.generation();
+    sync_->familyGeneration = familyStore_.generation();
     {
         QString basePath;
         if (services.familyBasePath)
             basePath = *services.familyBasePath;
         else if (writesFiles_ && !defaults_->fileName().isEmpty())
             basePath = QFileInfo(defaults_->fileName()).dir().filePath(QStringLiteral("family-base.db"));
-        familySync_ = std::make_unique<FamilySync>(familyStore_, plannerTag(), basePath);
+        sync_->familySync = std::make_unique<FamilySync>(familyStore_, plannerTag(), basePath);
     }
     // Other apps' things changed here once the lock that kept the change waiting went.
-    familySync_->setOnOthersWritten([this](const FamilySync::OthersWritten& written) {
+    sync_->familySync->setOnOthersWritten([this](const FamilySync::OthersWritten& written) {
         const Transition transition(*this);
         if (written.refused)
-            externalChangeFailed(*written.refused, changeFailedText(written.refusedApp));
+            externalChangeFailed(written.refused->error, changeFailedText(written.refusedApp));
         if (written.changed)
             announce();
         refreshFromFamily();
     });
 
     // The fields take the stored values as they are: no setter runs, no key is written.
-    // A first weekday out of range would name no weekday; it means the locale's.
-    const int weekday = readInt(*defaults_, firstWeekdayKey).value_or(0);
-    firstWeekdaySetting_ = weekday >= 0 && weekday <= 7 ? weekday : 0;
-    splitWeekend_ = readBool(*defaults_, splitWeekendKey).value_or(true);
-    showCalendar_ = readBool(*defaults_, showCalendarKey).value_or(false);
-    showLists_ = readBool(*defaults_, showListsKey).value_or(true);
-    floats_ = readBool(*defaults_, floatsKey).value_or(true);
+    const AppSettings::Values stored = settings_->read();
+    externalSlots_ = stored.otherAppSlots;
+    firstWeekdaySetting_ = stored.firstWeekday;
+    splitWeekend_ = stored.splitWeekend;
+    showCalendar_ = stored.showCalendar;
+    showLists_ = stored.showLists;
+    floats_ = stored.floats;
 
     notes_ = new NotesModel(pembyNotesFolder, clock_, this);
 
     // A save killed midway leaves its temporary file; the next start clears those away.
     if (writesFiles_) {
-        for (const QString& folder : {store_.folder(), notes_->store().directory(), notesFolder_}) {
+        for (const QString& folder : {store_.folder(), notes_->store().directory(), noteFiles_.folder()}) {
             for (const QString& name : pemby::removeStaleTemporaryFiles(folder))
                 qCInfo(lcStore) << "removed the temporary file" << name << "a save left in" << folder;
         }
@@ -223,9 +162,9 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     const int carried = rollOverTo(today_);
     save(true);
     if (carried == 1)
-        show(QStringLiteral("1 thing rolled over. we've all been there."));
+        showToast(QStringLiteral("1 thing rolled over. we've all been there."));
     else if (carried > 1)
-        show(QString::number(carried) + QStringLiteral(" things rolled over. we've all been there."));
+        showToast(QString::number(carried) + QStringLiteral(" things rolled over. we've all been there."));
 
     refreshEvents();
     syncObserver_->setOnChanged([this] { familyChanged(); }, this);
@@ -234,7 +173,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     refreshFromFamily(true);
     notes_->setToast([model = QPointer<AppModel>(this)](const QString& text) {
         if (model)
-            model->show(text);
+            model->showToast(text);
     });
 }
 
@@ -255,8 +194,16 @@ void AppModel::endTransition()
     const auto order = [](const Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
     std::stable_sort(changed.begin(), changed.end(),
                      [&](const Changed& a, const Changed& b) { return order(a) < order(b); });
+    QList<ModelChanges::Signal> differing;
+    for (const Changed& c : changed) {
+        if (c.differs())
+            differing.append(c.signal);
+    }
+    if (differing.isEmpty())
+        return;
     // A slot may run another operation, or even let the model go.
     const QPointer<AppModel> alive(this);
+    emit transitions_->ended(ModelChanges(std::move(differing)));
     for (const Changed& c : changed) {
         if (!alive)
             return;
@@ -421,30 +368,25 @@ void AppModel::clearSelection()
     setSelectedExternal(std::nullopt);
 }
 
-void AppModel::writeSetting(const QString& key, const QString& text)
-{
-    defaults_->setValue(key, text);
-}
-
 void AppModel::setFirstWeekdaySetting(int weekday)
 {
     const Transition transition(*this);
     assign(firstWeekdaySetting_, weekday, &AppModel::firstWeekdaySettingChanged);
-    writeSetting(firstWeekdayKey, QString::number(weekday));
+    settings_->writeFirstWeekday(weekday);
     loadVisible();
 }
 
 void AppModel::setSplitWeekend(bool split)
 {
     assign(splitWeekend_, split, &AppModel::splitWeekendChanged);
-    writeSetting(splitWeekendKey, boolText(split));
+    settings_->writeSplitWeekend(split);
 }
 
 void AppModel::setShowCalendar(bool show)
 {
     const Transition transition(*this);
     assign(showCalendar_, show, &AppModel::showCalendarChanged);
-    writeSetting(showCalendarKey, boolText(show));
+    settings_->writeShowCalendar(show);
     refreshEvents();
 }
 
@@ -452,7 +394,7 @@ void AppModel::setShowLists(bool show)
 {
     const Transition transition(*this);
     assign(showLists_, show, &AppModel::showListsChanged);
-    writeSetting(showListsKey, boolText(show));
+    settings_->writeShowLists(show);
     if (!show)
         dropListSelection();
 }
@@ -461,7 +403,7 @@ void AppModel::setFloats(bool floats)
 {
     const Transition transition(*this);
     assign(floats_, floats, &AppModel::floatsChanged);
-    writeSetting(floatsKey, boolText(floats));
+    settings_->writeFloats(floats);
     if (focus_->hasPanel())
         focus_->applyFloating(floats);
 }

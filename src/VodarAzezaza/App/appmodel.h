@@ -6,21 +6,21 @@
 // through the small interfaces below).
 //
 // The class is spread over one source file per area, each named for it; this header
-// is laid out in the same sections.
+// is laid out in the same sections. What is an idea of its own lives beside it: the
+// key map (keymap.h), the settings file (appsettings.h), the add link (addlink.h),
+// the things' note files (thingnotefiles.h), a day's rows (todayrow.h), what the desktop
+// lends (appmodelservices.h) and what the family sync keeps (appmodelsyncstate.h).
+// Views that sync on several properties follow transitions() once per operation.
 
 #include "appmodeltypes.h"
-#include "calendarreader.h"
-#include "familystore.h"
-#include "familysync.h"
-#include "focuspanelcontroller.h"
 #include "keymap.h"
-#include "notesmodel.h"
-#include "pembyclipboard.h"
-#include "pembythings.h"
+#include "modelchanges.h"
 #include "planner.h"
 #include "plannerstore.h"
-#include "remindercenter.h"
+#include "result.h"
 #include "sharedthing.h"
+#include "thingnotefiles.h"
+#include "todayrow.h"
 
 #include <QDBusConnection>
 #include <QDateTime>
@@ -41,50 +41,16 @@
 #include <memory>
 #include <optional>
 
+class AppSettings;
+class FamilyStore;
+class FocusPanelController;
+class NotesModel;
+class PembyClipboard;
+struct PembyThing;
+class ReminderCenter;
+struct AppModelServices;
 class PembySyncObserver;
 class QSettings;
-
-// Everything the model uses of the desktop, each with the app's own default when
-// left empty, so tests run the whole model on temporary folders and fakes.
-struct AppModelServices {
-    // Reads the calendar events of the days off the GUI thread and calls `done` on it,
-    // never once `context` is gone.
-    using EventRead = std::function<void(const QList<Day>& days, QObject* context,
-                                         std::function<void(const EventLines&)> done)>;
-
-    // Posting and hearing the family's change notification; the session bus.
-    std::optional<QDBusConnection> bus;
-    // A CalendarReader over the default calendar folders.
-    EventRead readEvents;
-    // Reminders on the session bus's notification service.
-    std::unique_ptr<ReminderCenter> reminders;
-    // A controller that never makes a panel.
-    std::unique_ptr<FocusPanelController> focusPanel;
-    // The current moment; the system clock.
-    std::function<QDateTime()> now;
-    // The user's zone, first weekday (1 = Sunday ... 7 = Saturday) and weekend days
-    // (same numbering); the system locale's.
-    QTimeZone zone = QTimeZone::systemTimeZone();
-    std::optional<int> firstWeekday;
-    std::optional<QSet<int>> weekend;
-    // Brings the app to the front when focus mode ends.
-    std::function<void()> activateApp;
-    // The clipboard of Copy and Paste; the desktop's.
-    std::unique_ptr<PembyClipboard> clipboard;
-    // Claims the things a sibling app handed over; the hand-off file of the family folder.
-    std::function<QList<PembyThing>()> takeHandoff;
-    // Opens a link with the desktop's handler for it.
-    std::function<bool(const QUrl&)> openUrl;
-    // Where the family sync keeps what the planner and the store last agreed on; beside
-    // the settings file when unset (in memory only in a run that writes no files).
-    std::optional<QString> familyBasePath;
-    // How long after the last save the family sync runs, and how long a toast stays.
-    std::chrono::milliseconds syncDelay{400};
-    std::chrono::milliseconds toastDuration{3000};
-    // Off for a run that only looks (the off-screen render): no plan file and no note
-    // file is written, and every change, the roll-over included, stays in memory.
-    bool writesFiles = true;
-};
 
 class AppModel : public QObject {
     Q_OBJECT
@@ -92,7 +58,7 @@ class AppModel : public QObject {
 public:
     // ---- Construction ---------------------------------------------------------------
 
-    using EventRead = AppModelServices::EventRead;
+    using EventRead = CalendarEventRead;
     using Services = AppModelServices;
 
     // Starts the model on the planner folder: reads the settings, loads the plan around
@@ -100,7 +66,7 @@ public:
     // `notesFolder` is the family notes folder of the things' notes, `pembyNotesFolder`
     // the folder shared with the sibling notes app.
     AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
-             const QString& notesFolder, const QString& pembyNotesFolder, Services services = {},
+             const QString& notesFolder, const QString& pembyNotesFolder, Services services,
              QObject* parent = nullptr);
     ~AppModel() override;
 
@@ -120,16 +86,22 @@ public:
     // write the key and run their side effect on every assignment; a signal follows only
     // a change.
 
+    // The one notice at the end of each operation that changed anything.
+    const ModelTransitions& transitions() const { return *transitions_; }
+
     const Planner& planner() const { return planner_; }
     PlannerStore& store() { return store_; }
     const PlannerStore& store() const { return store_; }
-    FamilyStore& familyStore() const { return familyStore_; }
+    FamilyStore& familyStore() { return familyStore_; }
+    const FamilyStore& familyStore() const { return familyStore_; }
     bool writesFiles() const { return writesFiles_; }
     QSettings* defaults() const { return defaults_; }
-    const QString& notesFolder() const { return notesFolder_; }
-    FocusPanelController& focus() const { return *focus_; }
+    const QString& notesFolder() const { return noteFiles_.folder(); }
+    FocusPanelController& focus() { return *focus_; }
+    const FocusPanelController& focus() const { return *focus_; }
     // The notes screen's model, over the folder shared with the sibling notes app.
-    NotesModel& notes() const { return *notes_; }
+    NotesModel& notes() { return *notes_; }
+    const NotesModel& notes() const { return *notes_; }
 
     Day today() const { return today_; }
     Day anchor() const { return anchor_; }
@@ -158,7 +130,7 @@ public:
     void setEditingNote(const std::optional<QUuid>& id) { assign(editingNote_, id, &AppModel::editingNoteChanged); }
     const std::optional<Place>& zoomed() const { return zoomed_; }
     void setZoomed(const std::optional<Place>& place) { assign(zoomed_, place, &AppModel::zoomedChanged); }
-    // Set by show(const QString&) and cleared by its timer.
+    // Set by showToast and cleared by its timer.
     const std::optional<QString>& toast() const { return toast_; }
     bool isSearching() const { return isSearching_; }
     void setSearching(bool searching) { assign(isSearching_, searching, &AppModel::isSearchingChanged); }
@@ -241,7 +213,7 @@ public:
     void commit(const std::function<void(Planner&)>& change);
     // Puts up the toast; it goes after toastDuration, and a newer toast replaces it and
     // gets its own full time.
-    void show(const QString& toast);
+    void showToast(const QString& toast);
     // Runs the family sync once, syncDelay after the last call.
     void scheduleSync();
     // Runs a scheduled sync now rather than after its delay: the app is about to quit.
@@ -276,7 +248,8 @@ public:
     void go(int steps);
     // Back to today's week or month; the selection stays.
     void goToday();
-    void show(Day day, Mode mode);
+    // The week or month of the day, in that mode.
+    void showDay(Day day, Mode mode);
     // The heartbeat, when the app becomes active and once a minute: re-reads files
     // changed outside and moves to a new day, rolling unfinished things over.
     void refresh(const QDateTime& now);
@@ -351,6 +324,33 @@ public:
     void editExternal(const QString& id);
     // A new line in `place` takes the typing; nothing stays selected.
     void startNewThing(const Place& place);
+
+    // ---- Gestures -------------------------------------------------------------------
+    // What one click, key or menu item of a view asks for, each one operation, so the
+    // views never chain calls and see one transition.
+
+    // The thing alone selected, any inline edit ended, its detail open.
+    void openDetail(const QUuid& id);
+    // The same for another app's thing.
+    void openExternalDetail(const QString& id);
+    // The thing's note sheet, which the main window shows: its detail closes and focus
+    // mode ends.
+    void openNote(const QUuid& id);
+    void openExternalNote(const QString& id);
+    // Return in a title's field: the title as typed (blank deletes the thing) and the
+    // field closes, unless the edit moved on meanwhile.
+    void finishRename(const QUuid& id, const QString& title);
+    // The same for another app's thing, while the store still has it.
+    void finishExternalRename(const QString& id, const QString& title);
+    // Return in the new line of `place`: what was typed becomes a thing there, selected.
+    // True when the line stays open for the next one (`keepGoing`, a thing was added and
+    // the line is still the edit); otherwise the line closes.
+    bool commitNewLine(const Place& place, const QString& text, bool keepGoing);
+    // The selected things onto the clipboard, then deleted without a toast.
+    void cutSelection();
+    // A row's menu: the thing becomes the selection unless it is part of it already.
+    void cutFromMenu(const QUuid& id);
+    void copyFromMenu(const QUuid& id);
     // The places on the board in board order: the focus place; the month's days and
     // then the month; or the week's days and then the lists when they are shown.
     QList<Place> columns() const;
@@ -407,30 +407,9 @@ private:
 public:
     // ---- Rows and selection ---------------------------------------------------------
 
-    // One row of a day column that shows other apps' things too: an own thing at its
-    // index among the day's own things, or another app's thing at the slot it is shown
-    // at.
-    struct TodayRow {
-        enum class Kind { Mine, Theirs };
+    using TodayRow = ::TodayRow;
 
-        static TodayRow mine(const Thing& thing, int index);
-        static TodayRow theirs(const SharedThing& thing, int slot);
-
-        Kind kind = Kind::Mine;
-        Thing thing;        // mine
-        int index = 0;      // mine
-        SharedThing other;  // theirs
-        int slot = 0;       // theirs, clamped to the number of own things
-
-        bool isMine() const { return kind == Kind::Mine; }
-        // The thing's upper-case UUID, or "family-" and the family-store id.
-        QString id() const;
-        bool operator==(const TodayRow&) const = default;
-    };
-
-    // The own things of a day in stored order, with the other apps' things each before
-    // the own thing at its remembered slot; without a slot, or past the end, after the
-    // last. Things of equal slots keep the order they are given in.
+    // The rows of a day's own and other apps' things at the slots remembered here.
     QList<TodayRow> rows(const QList<Thing>& mine, const QList<SharedThing>& others) const;
     // A plain click selects the thing alone; command adds or removes it; shift takes the
     // range from the anchor within one place (added to the selection with command too).
@@ -518,22 +497,13 @@ public:
     QList<PembyThing> clipboardThings() const;
 
 private:
-    // The bytes of a note file; none for no id, an id that is no UUID, or no readable file.
-    std::optional<QByteArray> readNote(const std::optional<QString>& noteID) const;
-    // Removes the file of a note id; an id that is no UUID names no file.
-    void removeNote(const std::optional<QString>& noteID);
     // A note could not be saved: the save error says why.
     void noteNotSaved(const QString& why);
-    // What a thing records of its note once the note file is written or removed.
-    struct StoredNote {
-        std::optional<QString> noteID;
-        QString note;
-    };
-    // Writes the note file of a note that now reads `plain` (with its rich text `rtf`),
-    // reusing `currentID` when it names a file, or removes the file when the text is
-    // blank. nullopt, with the save error set, when the note must stay as it was.
-    std::optional<StoredNote> storeNoteFile(const std::optional<QString>& currentID,
-                                            const std::optional<QByteArray>& rtf, const QString& plain);
+    // The note file stored as `plain` now reads; none, with the save error set, when
+    // the note must stay as it was.
+    std::optional<ThingNoteFiles::Stored> storeNoteFile(const std::optional<QString>& currentID,
+                                                        const std::optional<QByteArray>& rtf, const QString& plain);
+    ThingNoteFiles noteFiles_;
     std::unique_ptr<PembyClipboard> clipboard_;
 
 public:
@@ -559,22 +529,6 @@ public:
     // A thing's link: the web and mail go to the desktop, our own links come here; any
     // other kind is refused with a toast.
     void openLink(const QString& link);
-    // Whether a link is of a kind the planner opens, and so keeps from outside.
-    static bool isOpenableLink(const QString& link);
-    // Where an openable link goes, to show before it is opened: a web link's host, a
-    // mail link's addresses; none for our own links and for links not opened.
-    static std::optional<QString> linkDestination(const QString& link);
-    // The link as it is handed to the desktop: a mail link loses the parameters that
-    // ask the mail program to attach files.
-    static QUrl outgoingLink(const QUrl& url);
-
-    // What the add link accepts at most, in characters: a longer title or note, a
-    // larger "things" payload or a longer link adds nothing; a longer "from" is dropped.
-    static constexpr qsizetype maxLinkTitle = 1000;
-    static constexpr qsizetype maxLinkNote = 100'000;
-    static constexpr qsizetype maxLinkFrom = 2048;
-    static constexpr qsizetype maxLinkPayload = 1024 * 1024;
-    static constexpr qsizetype maxLinkText = 2 * 1024 * 1024;
 
 private:
     // The main window to the front, or a new one; false when there is no way to show one.
@@ -712,6 +666,7 @@ private:
     {
         if (transitionDepth_ == 0) {
             field = std::move(value);
+            emit transitions_->ended(ModelChanges({changed}));
             emit(this->*changed)();
             return;
         }
@@ -723,6 +678,7 @@ private:
 
     int transitionDepth_ = 0;
     QList<Changed> changed_;
+    ModelTransitions* transitions_ = nullptr;  // owned as a child
 
     // ---- State and settings ---------------------------------------------------------
 
@@ -740,7 +696,6 @@ private:
     void loadVisible();
     // Every day on the board: the month's whole weeks, else the week's seven days.
     QList<Day> visibleDays() const;
-    void writeSetting(const QString& key, const QString& text);
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
 
@@ -795,10 +750,9 @@ private:
     // Takes into the plan what the store changed of these own rows (by sync id).
     void mergeOwnRows(const QHash<QString, SharedThing>& planned);
 public:
-    struct OwnThing {
-        Place place;
-        Thing thing;
-    };
+    // An own thing where it stands.
+    struct OwnThing;
+
 private:
     // The own things of these sync ids, where they stand.
     QHash<QString, OwnThing> ownThings(const QSet<QString>& wanted);
@@ -823,7 +777,8 @@ private:
     // A change of another app's thing that the store refused becomes the save error;
     // one that went through ends the error an earlier refusal left. Whether it failed.
     // `text` leads the error: "Couldn't change it in Pemby Todo: " and SQLite's reason.
-    bool externalChangeFailed(const FamilyStore::Answer& answer, const QString& text);
+    // `failure` is the store's reason when it refused.
+    bool externalChangeFailed(const std::optional<QString>& failure, const QString& text);
     static QString changeFailedText(const QString& sourceApp);
     // Stores the slots and writes them all under "order.otherApps", when they changed.
     void setExternalSlots(const QMap<QString, int>& remembered);
@@ -834,8 +789,8 @@ private:
     PlannerStore store_;
     FamilyStore& familyStore_;
     bool syncPending_ = false;
-    QString notesFolder_;
     QSettings* defaults_;
+    std::unique_ptr<AppSettings> settings_;
     Day today_;
     Day anchor_;
     Mode mode_ = Mode::Week;
@@ -888,34 +843,19 @@ private:
     std::optional<SharedThing> draggingExternal_;
     std::optional<QString> selectedExternal_;
     QMap<QString, int> externalSlots_;
-    // The plan as the sync ids were last given: only what differs from it can lack one.
-    Planner syncIDsChecked_;
-    // How many things of that plan carry each sync id, kept with it place by place, so
-    // a file read is checked against the whole plan at the cost of that file.
-    QHash<QString, int> syncIDCounts_;
     // The plan as the reminders were last brought up to date; none when every loaded
     // week is due.
     std::optional<Planner> remindersSynced_;
-    // The store's file as last seen; another one means publishing everything again.
-    int familyGeneration_ = 0;
     // The last publication met another app's lock past its wait.
     bool familyLockHeld_ = false;
     // A change of another app's thing waits for that lock.
     bool othersWait_ = false;
-    std::unique_ptr<FamilySync> familySync_;
+    // What the family sync keeps between its runs, known only to its own code.
+    struct SyncState;
+    std::unique_ptr<SyncState> sync_;
     // Runs the refresh for the notifications heard since it started.
     QTimer familyRefreshTimer_;
     int familyRefreshes_ = 0;
-    // The last refresh changed the plan.
-    bool tookFromFamily_ = false;
-    // A sync met a refused save: it runs once a save goes through.
-    bool publishAfterSave_ = false;
-    // How many weeks were loaded when deletions made elsewhere were last looked for.
-    qsizetype deletionsCheckedWeeks_ = -1;
-    // Where each own sync id stood in syncIndexed_.
-    QHash<QString, Place> syncIndex_;
-    Planner syncIndexed_;
-    bool syncIndexValid_ = false;
     // The save error that a refused change of another app's thing put up.
     std::optional<QString> externalError_;
 

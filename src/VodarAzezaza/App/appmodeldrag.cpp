@@ -4,6 +4,7 @@
 #include "appmodel.h"
 
 #include "logcategories.h"
+#include "pembythings.h"
 #include "textutil.h"
 
 namespace {

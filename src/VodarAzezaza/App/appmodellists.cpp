@@ -1,6 +1,7 @@
 // Adding, renaming and deleting the undated lists under the week board. The first list
 // is permanent; deleting a list that still holds things waits for the user's answer.
 #include "appmodel.h"
+
 #include "shortcuttext.h"
 
 namespace {
@@ -19,7 +20,7 @@ void AppModel::addList()
 {
     const Transition transition(*this);
     if (planner_.lists.size() >= Planner::listCap) {
-        show(QStringLiteral("That's ") + QString::number(Planner::listCap) + QStringLiteral(" lists. Bold."));
+        showToast(QStringLiteral("That's ") + QString::number(Planner::listCap) + QStringLiteral(" lists. Bold."));
         return;
     }
     setShowLists(true);
@@ -70,10 +71,10 @@ void AppModel::deleteList(int index, bool keepThings)
             setOpened(std::nullopt);
     }
     if (keepThings && !ids.isEmpty())
-        show(QStringLiteral("Deleted ") + list.name + QStringLiteral(". Its things went to ") + planner_.lists[0].name
+        showToast(QStringLiteral("Deleted ") + list.name + QStringLiteral(". Its things went to ") + planner_.lists[0].name
              + u'.');
     else
-        show(QStringLiteral("Deleted ") + list.name + QStringLiteral(". ") + pemby::ifThatWasAMistake());
+        showToast(QStringLiteral("Deleted ") + list.name + QStringLiteral(". ") + pemby::ifThatWasAMistake());
 }
 
 void AppModel::requestDeleteAllLists()
@@ -107,7 +108,7 @@ void AppModel::deleteAllLists(bool keepThings)
     }
     const QString first = planner_.lists[0].name;
     if (keepThings)
-        show(QStringLiteral("Just ") + first + QStringLiteral(" now, with everything in it."));
+        showToast(QStringLiteral("Just ") + first + QStringLiteral(" now, with everything in it."));
     else
-        show(QStringLiteral("Just ") + first + QStringLiteral(" now. ") + pemby::ifThatWasAMistake());
+        showToast(QStringLiteral("Just ") + first + QStringLiteral(" now. ") + pemby::ifThatWasAMistake());
 }

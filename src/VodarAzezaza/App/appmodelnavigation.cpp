@@ -2,8 +2,10 @@
 // months, and the heartbeat that picks up outside edits and a new day.
 #include "appmodel.h"
 
-#include "textfile.h"
+#include "familystore.h"
 #include "logcategories.h"
+#include "notesmodel.h"
+#include "textfile.h"
 
 namespace {
 
@@ -197,7 +199,7 @@ void AppModel::goToday()
     loadVisible();
 }
 
-void AppModel::show(Day day, Mode mode)
+void AppModel::showDay(Day day, Mode mode)
 {
     const Transition transition(*this);
     setEmptyBannerSpent(true);
@@ -230,7 +232,7 @@ void AppModel::refresh(const QDateTime& now)
             const int carried = rollOverTo(today_);
             save(true);
             if (carried > 0)
-                show(number(carried) + QStringLiteral(" rolled over. we've all been there."));
+                showToast(number(carried) + QStringLiteral(" rolled over. we've all been there."));
         }
         return;
     }
@@ -246,7 +248,7 @@ void AppModel::refresh(const QDateTime& now)
     loadVisible();
     save(true);
     if (carried > 0)
-        show(number(carried) + QStringLiteral(" rolled over. we've all been there."));
+        showToast(number(carried) + QStringLiteral(" rolled over. we've all been there."));
 }
 
 int AppModel::rollOverTo(Day day)

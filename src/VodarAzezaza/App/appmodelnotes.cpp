@@ -3,7 +3,10 @@
 // their notes.
 #include "appmodel.h"
 
+#include "addlink.h"
 #include "logcategories.h"
+#include "pembyclipboard.h"
+#include "pembythings.h"
 #include "textfile.h"
 #include "textutil.h"
 
@@ -16,20 +19,6 @@
 
 namespace {
 
-// Far beyond any note with pictures; a larger file is not one of ours.
-constexpr qint64 maxNoteBytes = 64 * 1024 * 1024;
-
-QString notePath(const QString& folder, const QString& noteID)
-{
-    return folder + u'/' + noteID + QStringLiteral(".rtf");
-}
-
-// Note ids end up in paths; only a UUID names a file, and only inside the folder.
-bool namesAFile(const std::optional<QString>& noteID)
-{
-    return noteID && pemby::isUuidText(*noteID);
-}
-
 bool anyTitled(const QList<PembyThing>& things)
 {
     return std::any_of(things.cbegin(), things.cend(),
@@ -38,42 +27,9 @@ bool anyTitled(const QList<PembyThing>& things)
 
 } // namespace
 
-std::optional<QByteArray> AppModel::readNote(const std::optional<QString>& noteID) const
-{
-    if (!namesAFile(noteID))
-        return std::nullopt;
-    const QString path = notePath(notesFolder_, *noteID);
-    if (!QFileInfo(path).isFile())
-        return std::nullopt;
-    Result<QByteArray> bytes = pemby::readBytes(path, maxNoteBytes);
-    if (!bytes) {
-        qCWarning(lcNotes) << "couldn't read the note" << path << bytes.errorText();
-        return std::nullopt;
-    }
-    return std::move(bytes).value();
-}
-
-void AppModel::removeNote(const std::optional<QString>& noteID)
-{
-    if (!namesAFile(noteID) || !writesFiles_)
-        return;
-    const QString path = notePath(notesFolder_, *noteID);
-    if (pemby::entryExists(path) && !QFile::remove(path))
-        qCWarning(lcNotes) << "couldn't remove the note" << path;
-}
-
 Status AppModel::writeNote(const QString& noteID, const QByteArray& rtf)
 {
-    if (!pemby::isUuidText(noteID))
-        return Error{QStringLiteral("the note id is not valid")};
-    if (!writesFiles_)
-        return Error{QStringLiteral("this run writes no files")};
-    if (const Status made = pemby::makeFolder(notesFolder_); !made)
-        return made;
-    const QString path = notePath(notesFolder_, noteID);
-    if (const Status written = pemby::writeFileAtomic(path, rtf); !written)
-        return Error{QStringLiteral("couldn't write %1 (%2)").arg(QFileInfo(path).fileName(), written.errorText())};
-    return {};
+    return noteFiles_.write(noteID, rtf);
 }
 
 void AppModel::noteNotSaved(const QString& why)
@@ -83,27 +39,16 @@ void AppModel::noteNotSaved(const QString& why)
            &AppModel::saveErrorChanged);
 }
 
-std::optional<AppModel::StoredNote> AppModel::storeNoteFile(const std::optional<QString>& currentID,
-                                                           const std::optional<QByteArray>& rtf,
-                                                           const QString& plain)
+std::optional<ThingNoteFiles::Stored> AppModel::storeNoteFile(const std::optional<QString>& currentID,
+                                                               const std::optional<QByteArray>& rtf,
+                                                               const QString& plain)
 {
-    const QString text = pemby::trimWhitespace(plain);
-    if (text.isEmpty()) {
-        removeNote(currentID);
-        return StoredNote{};
-    }
-    // Text that came without its rich text is a note the editor failed to write out;
-    // dropping the old file for it would lose the note.
-    if (!rtf) {
-        noteNotSaved(QStringLiteral("its rich text could not be made"));
+    Result<ThingNoteFiles::Stored> stored = noteFiles_.store(currentID, rtf, plain);
+    if (!stored) {
+        noteNotSaved(stored.errorText());
         return std::nullopt;
     }
-    const QString noteID = namesAFile(currentID) ? *currentID : pemby::newUuidLower();
-    if (const Status written = writeNote(noteID, *rtf); !written) {
-        noteNotSaved(written.errorText());
-        return std::nullopt;
-    }
-    return StoredNote{noteID, text};
+    return std::move(stored).value();
 }
 
 AppModel::NoteContent AppModel::noteContent(const QUuid& id) const
@@ -111,7 +56,7 @@ AppModel::NoteContent AppModel::noteContent(const QUuid& id) const
     const auto thing = planner_.thing(id);
     if (!thing)
         return {};
-    return {readNote(thing->noteID), thing->note};
+    return {noteFiles_.read(thing->noteID), thing->note};
 }
 
 AppModel::NoteContent AppModel::externalNoteContent(const QString& id) const
@@ -119,7 +64,7 @@ AppModel::NoteContent AppModel::externalNoteContent(const QString& id) const
     const auto thing = externalThing(id);
     if (!thing)
         return {};
-    return {readNote(thing->noteID), thing->note};
+    return {noteFiles_.read(thing->noteID), thing->note};
 }
 
 bool AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain)
@@ -130,8 +75,8 @@ bool AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, c
         return true;
     // The note's text lives in its week's file too, which has to stay small enough to
     // be read back: a typed note is held to what the add link takes.
-    if (plain.size() > maxLinkNote) {
-        noteNotSaved(QStringLiteral("it has %1 characters, more than %2").arg(plain.size()).arg(maxLinkNote));
+    if (plain.size() > AddLink::maxNote) {
+        noteNotSaved(QStringLiteral("it has %1 characters, more than %2").arg(plain.size()).arg(AddLink::maxNote));
         return false;
     }
     const auto stored = storeNoteFile(thing->noteID, rtf, plain);
@@ -167,7 +112,7 @@ void AppModel::copySelection()
     records.reserve(things.size());
     for (const Thing& thing : things) {
         PembyThing record = PembyThing::fromThing(thing);
-        record.rtf = readNote(thing.noteID);
+        record.rtf = noteFiles_.read(thing.noteID);
         records.append(record);
     }
     auto mime = std::make_unique<QMimeData>();

@@ -2,13 +2,26 @@
 // in the family store (never copied into the plan, never undoable here), each change
 // announced and followed by a fresh read of the store.
 #include "appmodel.h"
+#include "appmodelsyncstate.h"
 
+#include "appsettings.h"
+#include "familystore.h"
 #include "logcategories.h"
 #include "textutil.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
+
+namespace {
+
+// The store's reason when it refused the change.
+std::optional<QString> failureOf(const FamilyStore::Answer& answer)
+{
+    return answer.isFailed() ? std::optional<QString>(answer.error) : std::nullopt;
+}
+
+} // namespace
 
 QString AppModel::appName(const QString& sourceApp)
 {
@@ -51,9 +64,9 @@ void AppModel::toggleExternal(const SharedThing& thing)
 {
     const Transition transition(*this);
     const bool done = !thing.done;
-    const FamilyStore::Answer written = familySync_->setOthersDone(thing.id, thing.sourceApp, done);
+    const FamilyStore::Answer written = sync_->familySync->setOthersDone(thing.id, thing.sourceApp, done);
     // Refused, the row goes on showing what the store holds.
-    if (!externalChangeFailed(written, changeFailedText(thing.sourceApp))) {
+    if (!externalChangeFailed(failureOf(written), changeFailedText(thing.sourceApp))) {
         QMap<QString, SharedThing> ticked = tickedExternal_;
         if (done) {
             SharedThing kept = thing;
@@ -77,8 +90,8 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
     // was, it is no rename, and the sibling's text stays its own.
     if (trimmed.isEmpty() || trimmed == pemby::titleText(thing.title))
         return;
-    const FamilyStore::Answer written = familySync_->setOthersTitle(thing.id, thing.sourceApp, trimmed);
-    if (!externalChangeFailed(written, changeFailedText(thing.sourceApp))) {
+    const FamilyStore::Answer written = sync_->familySync->setOthersTitle(thing.id, thing.sourceApp, trimmed);
+    if (!externalChangeFailed(failureOf(written), changeFailedText(thing.sourceApp))) {
         if (tickedExternal_.contains(thing.id)) {
             QMap<QString, SharedThing> ticked = tickedExternal_;
             ticked[thing.id].title = trimmed;
@@ -97,7 +110,7 @@ void AppModel::setExternalSteps(const QString& id, const QList<SharedStep>& step
     if (!thing)
         return;
     const FamilyStore::Answer written = familyStore_.setSteps(id, steps);
-    if (!externalChangeFailed(written, changeFailedText(thing->sourceApp))) {
+    if (!externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp))) {
         if (tickedExternal_.contains(id)) {
             QMap<QString, SharedThing> ticked = tickedExternal_;
             ticked[id].steps = steps;
@@ -118,14 +131,14 @@ void AppModel::moveExternal(const QString& id, Day day)
     const FamilyStore::Answer written = familyStore_.setDay(id, day.iso());
     // A row that is gone meanwhile, or that the store refused to change, was not moved,
     // so nothing says it was.
-    if (externalChangeFailed(written, changeFailedText(thing->sourceApp)) || !written) {
+    if (externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp)) || !written) {
         refreshFromFamily();
         return;
     }
     setSlot(id, std::nullopt);
     announce();
     refreshFromFamily();
-    show(QStringLiteral("Moved it in ") + appName(thing->sourceApp) + QStringLiteral(" too."));
+    showToast(QStringLiteral("Moved it in ") + appName(thing->sourceApp) + QStringLiteral(" too."));
 }
 
 void AppModel::deleteExternal(const QString& id)
@@ -136,7 +149,7 @@ void AppModel::deleteExternal(const QString& id)
         return;
     const FamilyStore::Answer written = familyStore_.markDeleted(id, plannerTag());
     // Refused, the thing is still there: it stays ticked, selected and open.
-    if (externalChangeFailed(written, changeFailedText(thing->sourceApp))) {
+    if (externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp))) {
         refreshFromFamily();
         return;
     }
@@ -155,7 +168,7 @@ void AppModel::deleteExternal(const QString& id)
         announce();
     refreshFromFamily();
     if (written)
-        show(QStringLiteral("Deleted. Gone from ") + appName(thing->sourceApp) + QStringLiteral(" too."));
+        showToast(QStringLiteral("Deleted. Gone from ") + appName(thing->sourceApp) + QStringLiteral(" too."));
 }
 
 bool AppModel::saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain)
@@ -167,16 +180,16 @@ bool AppModel::saveExternalNote(const QString& id, const std::optional<QByteArra
     // The note id comes from another app's row: it names a file only when it is a UUID
     // (storeNoteFile makes a fresh one otherwise), so a row can never make the planner
     // write or delete outside the notes folder.
-    const std::optional<QByteArray> before = readNote(thing->noteID);
+    const std::optional<QByteArray> before = noteFiles_.read(thing->noteID);
     const auto stored = storeNoteFile(thing->noteID, rtf, plain);
     if (!stored)
         return false;
     const FamilyStore::Answer written = familyStore_.setNote(id, stored->noteID, stored->note);
-    const bool failed = externalChangeFailed(written, QStringLiteral("Couldn't save the note: "));
+    const bool failed = externalChangeFailed(failureOf(written), QStringLiteral("Couldn't save the note: "));
     if (failed) {
         // The row keeps its note, so the file goes back to what the row names.
         if (stored->noteID && stored->noteID != thing->noteID)
-            removeNote(stored->noteID);
+            noteFiles_.remove(stored->noteID);
         if (before && thing->noteID && !writeNote(*thing->noteID, *before))
             qCWarning(lcNotes) << "couldn't put back the note" << *thing->noteID;
     } else if (written) {
@@ -191,16 +204,16 @@ QString AppModel::changeFailedText(const QString& sourceApp)
     return QStringLiteral("Couldn't change it in ") + appName(sourceApp) + QStringLiteral(": ");
 }
 
-bool AppModel::externalChangeFailed(const FamilyStore::Answer& answer, const QString& text)
+bool AppModel::externalChangeFailed(const std::optional<QString>& failure, const QString& text)
 {
-    if (!answer.isFailed()) {
+    if (!failure) {
         if (externalError_ && saveError_ == externalError_)
             assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
         externalError_.reset();
         return false;
     }
-    qCWarning(lcSync) << "the family store refused a change of another app's thing:" << answer.error;
-    externalError_ = text + answer.error;
+    qCWarning(lcSync) << "the family store refused a change of another app's thing:" << *failure;
+    externalError_ = text + *failure;
     assign(saveError_, externalError_, &AppModel::saveErrorChanged);
     return true;
 }
@@ -219,10 +232,6 @@ void AppModel::setExternalSlots(const QMap<QString, int>& remembered)
 {
     if (!assign(externalSlots_, remembered, &AppModel::externalSlotsChanged))
         return;
-    // The whole map, as one JSON object, every time.
-    QJsonObject object;
-    for (auto it = remembered.cbegin(); it != remembered.cend(); ++it)
-        object.insert(it.key(), *it);
-    writeSetting(QStringLiteral("order.otherApps"),
-                 QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    // The whole map, every time.
+    settings_->writeOtherAppSlots(remembered);
 }

@@ -1,60 +1,13 @@
 // Which rows a day column shows when other apps' things join it, and the selection:
-// clicks with their modifiers, the arrow keys that move it, and the command-arrows that
-// carry the selected things themselves.
+// clicks with their modifiers, the arrow keys that move it, the command-arrows that
+// carry the selected things themselves, and the other keys the key map names.
 #include "appmodel.h"
 
 #include <algorithm>
 
-AppModel::TodayRow AppModel::TodayRow::mine(const Thing& thing, int index)
+QList<TodayRow> AppModel::rows(const QList<Thing>& mine, const QList<SharedThing>& others) const
 {
-    TodayRow row;
-    row.kind = Kind::Mine;
-    row.thing = thing;
-    row.index = index;
-    return row;
-}
-
-AppModel::TodayRow AppModel::TodayRow::theirs(const SharedThing& thing, int slot)
-{
-    TodayRow row;
-    row.kind = Kind::Theirs;
-    row.other = thing;
-    row.slot = slot;
-    return row;
-}
-
-QString AppModel::TodayRow::id() const
-{
-    if (kind == Kind::Mine)
-        return thing.id.toString(QUuid::WithoutBraces).toUpper();
-    return QStringLiteral("family-") + other.id;
-}
-
-QList<AppModel::TodayRow> AppModel::rows(const QList<Thing>& mine, const QList<SharedThing>& others) const
-{
-    const int n = int(mine.size());
-    struct Placed {
-        const SharedThing* thing;
-        int slot;
-    };
-    QList<Placed> placed;
-    placed.reserve(others.size());
-    for (const SharedThing& other : others)
-        placed.append({&other, std::min(externalSlots_.value(other.id, n), n)});
-    // Stable: things of one slot keep the order they came in.
-    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.slot < b.slot; });
-
-    QList<TodayRow> out;
-    out.reserve(n + placed.size());
-    qsizetype next = 0;
-    for (int i = 0; i < n; ++i) {
-        for (; next < placed.size() && placed[next].slot <= i; ++next)
-            out.append(TodayRow::theirs(*placed[next].thing, placed[next].slot));
-        out.append(TodayRow::mine(mine[i], i));
-    }
-    for (; next < placed.size(); ++next)
-        out.append(TodayRow::theirs(*placed[next].thing, placed[next].slot));
-    return out;
+    return todayRows(mine, others, externalSlots_);
 }
 
 void AppModel::click(const QUuid& id, bool command, bool shift)
@@ -193,4 +146,116 @@ void AppModel::setMark(const QList<QUuid>& ids, std::optional<Mark> mark)
         for (const QUuid& id : ids)
             plan.update(id, [&](Thing& t) { t.mark = mark; });
     });
+}
+
+// ---- Keys ------------------------------------------------------------------------
+
+std::optional<SharedThing> AppModel::shownSelectedExternal() const
+{
+    if (!selectedExternal_)
+        return std::nullopt;
+    for (const SharedThing& thing : todayFromOthers()) {
+        if (thing.id == *selectedExternal_)
+            return thing;
+    }
+    return std::nullopt;
+}
+
+KeyCommand AppModel::keyCommand(const KeyPress& press, bool inFocus) const
+{
+    KeyView view;
+    view.inFocus = inFocus;
+    view.mode = mode_;
+    view.fieldOpen = editing_ || opened_ || editingNote_ || openedExternal_ || editingExternalNote_ || zoomed_
+                     || isSearching_;
+    view.hasSelection = !selection_.isEmpty();
+    view.hasSelectedExternal = selectedExternal_.has_value();
+    // Only worked out when the key could need them: both read the board.
+    if (!view.fieldOpen && (inFocus || mode_ != Mode::Notes)) {
+        view.hasPrimarySelection = primarySelection().has_value();
+        view.showsSelectedExternal = shownSelectedExternal().has_value();
+    }
+    return ::keyCommand(press, view);
+}
+
+KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
+{
+    const Transition transition(*this);
+    const KeyCommand command = keyCommand(press, inFocus);
+    using Kind = KeyCommand::Kind;
+    switch (command.kind) {
+    case Kind::None:
+        break;
+    case Kind::DeleteExternal:
+        deleteExternal(*selectedExternal_);
+        break;
+    case Kind::DeleteSelection:
+        deleteSelection(false);
+        break;
+    case Kind::MoveSelection:
+        moveSelection(command.dx, command.dy);
+        break;
+    case Kind::CarrySelection:
+        carrySelection(command.dx, command.dy);
+        break;
+    case Kind::NotThisWeek:
+        notThisWeek(selectedIDs());
+        break;
+    case Kind::ToggleExternal:
+        if (const auto thing = shownSelectedExternal())
+            toggleExternal(*thing);
+        break;
+    case Kind::ToggleSelection:
+        toggleSelection();
+        break;
+    case Kind::OpenExternalDetail:
+        openExternalDetail(QString(*selectedExternal_));
+        break;
+    case Kind::EditExternal:
+        setEditing(Editing::external(*selectedExternal_));
+        break;
+    case Kind::OpenDetail:
+        setOpened(primarySelection());
+        break;
+    case Kind::EditTitle:
+        setEditing(Editing::thing(*primarySelection()));
+        break;
+    case Kind::ClearSelection:
+        clearSelection();
+        break;
+    case Kind::NewThing:
+        // The panel starts afresh; the board keeps the selection, which decided the place.
+        if (inFocus) {
+            startNewThing(focusPlace());
+        } else {
+            setEditing(Editing::newThing(placeForNew()));
+        }
+        break;
+    case Kind::ToggleFloats:
+        setFloats(!floats_);
+        break;
+    case Kind::SetMark:
+        if (const QList<QUuid> ids = selectedIDs(); !ids.isEmpty())
+            setMark(ids, command.mark);
+        break;
+    case Kind::GoToday:
+        goToday();
+        break;
+    case Kind::ShowWeek:
+        setMode(Mode::Week);
+        break;
+    case Kind::ShowMonth:
+        setMode(Mode::Month);
+        break;
+    case Kind::Go:
+        go(command.dx);
+        break;
+    case Kind::ToggleLists:
+        setShowLists(!showLists_);
+        break;
+    case Kind::SendToEventually:
+        sendToEventually(selectedIDs());
+        break;
+    }
+    return command.result;
 }

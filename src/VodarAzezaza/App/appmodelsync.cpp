@@ -1,10 +1,14 @@
 // Publishing the planner's own things to the family store, and taking back what the
 // sibling apps did to them: ticks, renames, notes and steps, and deletions.
 #include "appmodel.h"
-#include "shortcuttext.h"
 
+#include "appmodelsyncstate.h"
+#include "familystore.h"
+#include "familysync.h"
 #include "logcategories.h"
 #include "pembysync.h"
+#include "remindercenter.h"
+#include "shortcuttext.h"
 #include "textutil.h"
 
 #include <QHash>
@@ -180,13 +184,13 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
     // commit or a file read must not cost a pass over a plan that may be loaded whole.
     // A changed place mostly holds the things it held, with the ids they had: those
     // stay counted, and only the ids that came or went touch the counts.
-    const QList<Place> changedPlaces = plan.changedPlaces(syncIDsChecked_);
+    const QList<Place> changedPlaces = plan.changedPlaces(sync_->syncIDsChecked);
     QList<QList<Thing>> changedThings;
     changedThings.reserve(changedPlaces.size());
     QList<QList<qsizetype>> fresh;  // the positions in each place whose id is not the one counted there
     fresh.reserve(changedPlaces.size());
     for (const Place& place : changedPlaces) {
-        const QList<Thing> before = syncIDsChecked_.things(place);
+        const QList<Thing> before = sync_->syncIDsChecked.things(place);
         const QList<Thing> now = plan.things(place);
         QList<qsizetype> positions;
         for (qsizetype i = 0; i < std::max(before.size(), now.size()); ++i) {
@@ -197,9 +201,9 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
                 positions.append(i);
             if (i >= before.size() || !before[i].syncID)
                 continue;
-            const auto it = syncIDCounts_.find(*before[i].syncID);
-            if (it != syncIDCounts_.end() && --*it <= 0)
-                syncIDCounts_.erase(it);
+            const auto it = sync_->syncIDCounts.find(*before[i].syncID);
+            if (it != sync_->syncIDCounts.end() && --*it <= 0)
+                sync_->syncIDCounts.erase(it);
         }
         changedThings.append(now);
         fresh.append(positions);
@@ -211,20 +215,20 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
         for (const qsizetype i : std::as_const(fresh[p])) {
             const Thing& thing = changedThings[p][i];
             if (thing.syncID) {
-                int& count = syncIDCounts_[*thing.syncID];
+                int& count = sync_->syncIDCounts[*thing.syncID];
                 if (count++ == 0 || !afterReading)
                     continue;
                 --count;
             }
             const QString id = pemby::newUuidUpper();
-            ++syncIDCounts_[id];
+            ++sync_->syncIDCounts[id];
             given.insert(thing.id, id);
             if (places.isEmpty() || places.last() != place)
                 places.append(place);
         }
     }
     const bool changed = changeThingsAt<QString>(plan, places, given, giveSyncID);
-    syncIDsChecked_ = plan;
+    sync_->syncIDsChecked = plan;
     if (!changed)
         return false;
     // The same thing in an earlier plan gets the same id, so undo keeps its row. A thing
@@ -245,7 +249,7 @@ void AppModel::syncAll()
     // A plan the files refused (another planner wrote them meanwhile) is not published:
     // its rows would take the other planner's away. It is once a save goes through.
     if (saveError_ && saveError_ != externalError_) {
-        publishAfterSave_ = true;
+        sync_->publishAfterSave = true;
         return;
     }
     // A row another app changed since the base is not written over: its change is taken
@@ -267,7 +271,7 @@ bool AppModel::publishOnce()
     // deletion made elsewhere. Once another app has kept its lock past one wait, the
     // tries that follow do not wait at all.
     const double stamp = double(now().toMSecsSinceEpoch()) / 1000.0;
-    const FamilyStore::Publication published = familySync_->publish(
+    const FamilyStore::Publication published = sync_->familySync->publish(
         planner_, stamp, familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
     if (published.answer.busy && !familyLockHeld_)
         qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
@@ -286,10 +290,10 @@ bool AppModel::publishOnce()
         return false;
     }
     // What the store changed comes into the plan; then the plan goes out again.
-    tookFromFamily_ = false;
+    sync_->tookFromFamily = false;
     refreshFromFamily();
     keepDeletedHereChangedThere(published.heldBack);
-    if (!tookFromFamily_) {
+    if (!sync_->tookFromFamily) {
         announce();
         return false;
     }
@@ -336,7 +340,7 @@ void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
     }
     if (!added)
         return;
-    tookFromFamily_ = true;
+    sync_->tookFromFamily = true;
     setPlanner(std::move(next));
     save(false);
 }
@@ -346,27 +350,27 @@ QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& want
     // Where each sync id stands, kept up to date with the places that changed since it
     // was last looked at: a refresh after one sibling change looks at that one thing,
     // not at every thing of a plan that may be loaded whole.
-    if (!syncIndexValid_) {
-        syncIndex_.clear();
+    if (!sync_->syncIndexValid) {
+        sync_->syncIndex.clear();
         planner_.forEachThing([&](const Place& place, int, const Thing& thing) {
-            if (thing.syncID && !syncIndex_.contains(*thing.syncID))
-                syncIndex_.insert(*thing.syncID, place);
+            if (thing.syncID && !sync_->syncIndex.contains(*thing.syncID))
+                sync_->syncIndex.insert(*thing.syncID, place);
         });
-        syncIndexValid_ = true;
+        sync_->syncIndexValid = true;
     } else {
-        for (const Place& place : planner_.changedPlaces(syncIndexed_)) {
+        for (const Place& place : planner_.changedPlaces(sync_->syncIndexed)) {
             for (const Thing& thing : planner_.things(place)) {
                 if (thing.syncID)
-                    syncIndex_.insert(*thing.syncID, place);
+                    sync_->syncIndex.insert(*thing.syncID, place);
             }
         }
     }
-    syncIndexed_ = planner_;
+    sync_->syncIndexed = planner_;
     QHash<QString, OwnThing> found;
     bool stale = false;
     for (const QString& id : wanted) {
-        const auto place = syncIndex_.constFind(id);
-        if (place == syncIndex_.cend())
+        const auto place = sync_->syncIndex.constFind(id);
+        if (place == sync_->syncIndex.cend())
             continue;
         const QList<Thing> there = planner_.things(*place);
         const auto thing = std::find_if(there.cbegin(), there.cend(), [&](const Thing& t) { return t.syncID == id; });
@@ -378,7 +382,7 @@ QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& want
     }
     if (!stale)
         return found;
-    syncIndexValid_ = false;
+    sync_->syncIndexValid = false;
     return bySyncID(planner_, &wanted);
 }
 
@@ -408,15 +412,15 @@ void AppModel::refreshFromFamily()
 void AppModel::refreshFromFamily(bool)
 {
     const Transition transition(*this);
-    const Result<FamilyStore::Changes> read = familySync_->readChanges();
+    const Result<FamilyStore::Changes> read = sync_->familySync->readChanges();
     // Deletions made elsewhere are looked for when a row went, after a whole read, and
     // when more weeks are loaded (a deletion waits for its thing's week): asking every
     // time would read every row of the store.
     const bool rowWent = read && std::any_of(read->rows.cbegin(), read->rows.cend(), [](const FamilyStore::Change& c) {
         return !c.live;
     });
-    if (!read || read->whole || rowWent || store_.loadedWeeks().size() != deletionsCheckedWeeks_) {
-        deletionsCheckedWeeks_ = store_.loadedWeeks().size();
+    if (!read || read->whole || rowWent || store_.loadedWeeks().size() != sync_->deletionsCheckedWeeks) {
+        sync_->deletionsCheckedWeeks = store_.loadedWeeks().size();
         applyDeletesFromFamily();
     }
     noteFamilyState();
@@ -466,7 +470,7 @@ void AppModel::refreshFromFamily(bool)
         if (change.live && change.row.sourceApp == plannerTag() && !change.publisherWroteLast)
             planned.insert(change.row.id, change.row);
     }
-    if (assign(familyThings_, familySync_->withWaiting(others), &AppModel::familyThingsChanged) || read->whole)
+    if (assign(familyThings_, sync_->familySync->withWaiting(others), &AppModel::familyThingsChanged) || read->whole)
         forgetGoneExternals();
     mergeOwnRows(planned);
 }
@@ -507,7 +511,7 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
         if (found == index.cend())
             continue;
         FamilySync::Take take =
-            familySync_->merge(it.key(), agreedOf(found->thing, found->place), FamilyStore::Agreed::of(*it));
+            sync_->familySync->merge(it.key(), agreedOf(found->thing, found->place), FamilyStore::Agreed::of(*it));
         if (take.day) {
             if (const auto day = Day::fromIso(*take.day))
                 moves.append({found->thing.id, *day});
@@ -521,14 +525,14 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
         Thing changed = found->thing;
         const bool copied = copy.applyTo(changed);
         // Where the plan now holds what the row holds, both sides agree.
-        familySync_->settled(it.key(), agreedOf(changed, movedTo ? Place::onDay(*movedTo) : found->place),
+        sync_->familySync->settled(it.key(), agreedOf(changed, movedTo ? Place::onDay(*movedTo) : found->place),
                              FamilyStore::Agreed::of(*it));
         if (copied)
             copies.insert(found->thing.id, std::move(copy));
     }
     if (copies.isEmpty() && moves.isEmpty())
         return;
-    tookFromFamily_ = true;
+    sync_->tookFromFamily = true;
     // A thing moved to a week not loaded: that week is read first, so its file keeps
     // what it holds.
     for (const auto& [id, day] : moves) {
@@ -579,7 +583,7 @@ void AppModel::applyDeletesFromFamily()
         // Deleted there but changed here since the base: the thing stays, and the next
         // publication brings its row back.
         const auto location = planner_.locate(thing->id);
-        const auto base = familySync_->base(id);
+        const auto base = sync_->familySync->base(id);
         if (location && base && !(agreedOf(*thing, location->place) == *base)) {
             scheduleSync();
             continue;
@@ -588,22 +592,22 @@ void AppModel::applyDeletesFromFamily()
         setSelection(QSet<QUuid>(selection_).subtract({thing->id}));
         if (opened_ == thing->id)
             setOpened(std::nullopt);
-        show(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
+        showToast(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
     }
 }
 
 void AppModel::noteFamilyState()
 {
     assign(syncError_, familyStore_.failure(), &AppModel::syncErrorChanged);
-    assign(othersWait_, familySync_->othersWait(), &AppModel::syncErrorChanged);
+    assign(othersWait_, sync_->familySync->othersWait(), &AppModel::syncErrorChanged);
     const int generation = familyStore_.generation();
-    if (generation == familyGeneration_)
+    if (generation == sync_->familyGeneration)
         return;
-    familyGeneration_ = generation;
+    sync_->familyGeneration = generation;
     // Another file took the old one's place: it holds none of what we published, and
     // other apps' rows of its own; nothing is agreed with it yet.
     qCInfo(lcSync) << "the family store was opened again; publishing to it";
-    familySync_->forget();
+    sync_->familySync->forget();
     scheduleSync();
     QTimer::singleShot(0, this, [this] { refreshFromFamily(); });
 }

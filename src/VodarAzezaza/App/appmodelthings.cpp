@@ -2,9 +2,9 @@
 // remind, delete, push on to next week and send to the lists; and the selection helpers
 // these operations and the key map share.
 #include "appmodel.h"
-#include "shortcuttext.h"
 
 #include "remindercenter.h"
+#include "shortcuttext.h"
 #include "textutil.h"
 
 #include <QPointer>
@@ -96,7 +96,7 @@ void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
             if (granted)
                 bringUpToDate();
             else
-                show(QStringLiteral("Notifications are off for Pemby Planner. System Settings can fix that."));
+                showToast(QStringLiteral("Notifications are off for Pemby Planner. System Settings can fix that."));
         },
         bus_);
 }
@@ -115,7 +115,7 @@ void AppModel::setDay(const QUuid& id, Day day)
     if (onScreen.contains(day))
         return;
     setOpened(std::nullopt);
-    show(QStringLiteral("Moved to ") + label(Place::onDay(day)) + u'.');
+    showToast(QStringLiteral("Moved to ") + label(Place::onDay(day)) + u'.');
 }
 
 // ---- Deleting and moving groups ---------------------------------------------------
@@ -137,7 +137,7 @@ void AppModel::deleteThing(const QUuid& id, bool quietly)
     if (opened_ == id)
         setOpened(std::nullopt);
     if (!quietly)
-        show(deletedText + pemby::ifThatWasAMistake());
+        showToast(deletedText + pemby::ifThatWasAMistake());
 }
 
 void AppModel::deleteSelection(bool quietly)
@@ -157,9 +157,9 @@ void AppModel::deleteSelection(bool quietly)
     if (quietly)
         return;
     if (ids.size() == 1)
-        show(deletedText + pemby::ifThatWasAMistake());
+        showToast(deletedText + pemby::ifThatWasAMistake());
     else
-        show(QStringLiteral("Deleted ") + QString::number(ids.size()) + QStringLiteral(". ") + pemby::ifThatWasAMistake());
+        showToast(QStringLiteral("Deleted ") + QString::number(ids.size()) + QStringLiteral(". ") + pemby::ifThatWasAMistake());
 }
 
 void AppModel::deleteFromMenu(const QUuid& id)
@@ -198,9 +198,9 @@ void AppModel::notThisWeek(const QList<QUuid>& ids)
     select(next);
     // The count is of the things that moved, not of those asked for.
     if (moving.size() == 1)
-        show(QStringLiteral("Not this week. Fair."));
+        showToast(QStringLiteral("Not this week. Fair."));
     else
-        show(QString::number(moving.size()) + QStringLiteral(" moved to next week. Fair."));
+        showToast(QString::number(moving.size()) + QStringLiteral(" moved to next week. Fair."));
 }
 
 void AppModel::pushRestOfWeek()
@@ -213,9 +213,9 @@ void AppModel::pushRestOfWeek()
     int pushed = 0;
     commit([&](Planner& plan) { pushed = plan.pushRest(days, today_); });
     if (pushed > 0)
-        show(QString::number(pushed) + QStringLiteral(" moved to next week. we've all been there."));
+        showToast(QString::number(pushed) + QStringLiteral(" moved to next week. we've all been there."));
     else
-        show(QStringLiteral("Nothing left to move."));
+        showToast(QStringLiteral("Nothing left to move."));
 }
 
 void AppModel::sendToEventually(const QList<QUuid>& ids)
@@ -261,6 +261,94 @@ void AppModel::startNewThing(const Place& place)
     const Transition transition(*this);
     clearSelection();
     setEditing(Editing::newThing(place));
+}
+
+// ---- Gestures -----------------------------------------------------------------------
+
+void AppModel::openDetail(const QUuid& id)
+{
+    const Transition transition(*this);
+    select(id);
+    setEditing(std::nullopt);
+    setOpened(id);
+}
+
+void AppModel::openExternalDetail(const QString& id)
+{
+    const Transition transition(*this);
+    selectExternal(id);
+    setEditing(std::nullopt);
+    setOpenedExternal(id);
+}
+
+void AppModel::openNote(const QUuid& id)
+{
+    const Transition transition(*this);
+    setOpened(std::nullopt);
+    exitFocusMode();
+    setEditingNote(id);
+}
+
+void AppModel::openExternalNote(const QString& id)
+{
+    const Transition transition(*this);
+    setOpenedExternal(std::nullopt);
+    exitFocusMode();
+    setEditingExternalNote(id);
+}
+
+void AppModel::finishRename(const QUuid& id, const QString& title)
+{
+    const Transition transition(*this);
+    rename(id, title);
+    if (editing_ == Editing::thing(id))
+        setEditing(std::nullopt);
+}
+
+void AppModel::finishExternalRename(const QString& id, const QString& title)
+{
+    const Transition transition(*this);
+    if (const auto current = externalThing(id))
+        renameExternal(*current, title);
+    if (editing_ == Editing::external(id))
+        setEditing(std::nullopt);
+}
+
+bool AppModel::commitNewLine(const Place& place, const QString& text, bool keepGoing)
+{
+    const Transition transition(*this);
+    const auto id = add(text, place);
+    if (id)
+        select(*id);
+    const bool stillHere = editing_ == Editing::newThing(place);
+    if (id && keepGoing && stillHere)
+        return true;
+    if (stillHere)
+        setEditing(std::nullopt);
+    return false;
+}
+
+void AppModel::cutSelection()
+{
+    const Transition transition(*this);
+    copySelection();
+    deleteSelection(true);
+}
+
+void AppModel::cutFromMenu(const QUuid& id)
+{
+    const Transition transition(*this);
+    if (!selection_.contains(id))
+        select(id);
+    cutSelection();
+}
+
+void AppModel::copyFromMenu(const QUuid& id)
+{
+    const Transition transition(*this);
+    if (!selection_.contains(id))
+        select(id);
+    copySelection();
 }
 
 QList<Place> AppModel::columns() const

@@ -5,10 +5,23 @@
 #include "things.h"
 
 #include <QHashFunctions>
+#include <QList>
+#include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
+
+class QObject;
+
+// The calendar's event lines of each day that has any, as the calendar reader gives them.
+using EventLines = QMap<Day, QStringList>;
+// Reads the calendar events of the days off the GUI thread and calls `done` on it,
+// never once `context` is gone.
+using CalendarEventRead = std::function<void(const QList<Day>& days, QObject* context,
+                                             std::function<void(const EventLines&)> done)>;
 
 // What the main window shows. Raw values are the case names.
 enum class Mode { Week, Month, Notes };

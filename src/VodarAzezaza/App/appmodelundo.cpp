@@ -2,6 +2,7 @@
 // debounced family sync, and undo and redo of whole plans.
 #include "appmodel.h"
 
+#include "appmodelsyncstate.h"
 #include "logcategories.h"
 #include "remindercenter.h"
 
@@ -91,7 +92,7 @@ void AppModel::save(bool broadcast)
     if (saved) {
         assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
         syncReminders();
-        if (std::exchange(publishAfterSave_, false))
+        if (std::exchange(sync_->publishAfterSave, false))
             broadcast = true;
     } else {
         qCWarning(lcStore) << "save failed:" << saved.errorText();
@@ -130,14 +131,14 @@ void AppModel::scheduleSync()
 
 void AppModel::flushSync()
 {
-    familySync_->retryOthers(true);
+    sync_->familySync->retryOthers(true);
     if (!syncPending_)
         return;
     syncTimer_.stop();
     syncAll();
 }
 
-void AppModel::show(const QString& toast)
+void AppModel::showToast(const QString& toast)
 {
     const Transition transition(*this);
     assign(toast_, std::optional<QString>(toast), &AppModel::toastChanged);

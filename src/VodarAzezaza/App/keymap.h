@@ -1,7 +1,9 @@
 #pragma once
 // The key press as the board and the focus panel hand it to the model's key map, free
-// of any widget, and what the map makes of it.
+// of any widget, and what the map makes of it. The map itself is a function of the
+// press and of the little it needs to know of the board, so it reads no model.
 
+#include "appmodeltypes.h"
 #include "things.h"
 
 #include <QString>
@@ -82,3 +84,18 @@ struct KeyCommand {
 
     bool operator==(const KeyCommand&) const = default;
 };
+
+// What the key map needs to know of the model when a key comes.
+struct KeyView {
+    bool inFocus = false;  // the focus panel has the key, not the board
+    Mode mode = Mode::Week;
+    // An inline edit, a popover, a sheet or the search is open and keeps its keys.
+    bool fieldOpen = false;
+    bool hasSelection = false;          // own things
+    bool hasPrimarySelection = false;   // one of them is on the board
+    bool hasSelectedExternal = false;   // another app's thing, shown or not
+    bool showsSelectedExternal = false; // and today's column still shows it
+};
+
+// The operation a press asks for; working it out changes nothing.
+KeyCommand keyCommand(const KeyPress& press, const KeyView& view);

@@ -10,6 +10,7 @@
 // so every kind of run can be tried without touching the process's own.
 
 #include "appmodel.h"
+#include "appmodelservices.h"
 #include "appmodeltypes.h"
 #include "calendar.h"
 

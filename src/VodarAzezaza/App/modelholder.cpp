@@ -1,6 +1,7 @@
 #include "modelholder.h"
 
 #include "appmodel.h"
+#include "focuspanelcontroller.h"
 
 ModelHolder::ModelHolder(QObject* parent)
     : QObject(parent)

@@ -2,8 +2,9 @@
 
 #include "appmodel.h"
 #include "noteeditor.h"
-#include "pembythings.h"
+#include "notesmodel.h"
 #include "notetextview.h"
+#include "pembythings.h"
 #include "popover.h"
 #include "sheets.h"
 
@@ -308,10 +309,9 @@ void MenuCommands::redo()
 
 void MenuCommands::cut()
 {
-    if (sendToText(TextAction::Cut, true) || !model_ || model_->selection().isEmpty())
+    if (sendToText(TextAction::Cut, true) || !model_)
         return;
-    model_->copySelection();
-    model_->deleteSelection(true);
+    model_->cutSelection();
 }
 
 void MenuCommands::copy()

@@ -122,5 +122,5 @@ void DayHeader::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     }
     event->accept();
-    model_.show(day_, model_.mode() == Mode::Week ? Mode::Month : Mode::Week);
+    model_.showDay(day_, model_.mode() == Mode::Week ? Mode::Month : Mode::Week);
 }

@@ -26,13 +26,8 @@ ExternalDetail::ExternalDetail(AppModel& model, const QString& id, const QString
         save();
         if (!model_)
             return;
-        const QString id = id_;
-        QPointer<AppModel> m = model_;
-        m->setOpenedExternal(std::nullopt);
         // The note sheet belongs to the main window, as for the planner's own things.
-        if (m->isFocusMode())
-            m->exitFocusMode();
-        m->setEditingExternalNote(id);
+        model_->openExternalNote(id_);
     });
 
     date_ = new QDateEdit(this);

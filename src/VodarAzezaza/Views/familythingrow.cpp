@@ -118,12 +118,7 @@ void FamilyThingRow::select() { model_.selectExternal(thing_.id); }
 
 void FamilyThingRow::rename() { model_.editExternal(thing_.id); }
 
-void FamilyThingRow::open()
-{
-    select();
-    model_.setEditing(std::nullopt);
-    model_.setOpenedExternal(thing_.id);
-}
+void FamilyThingRow::open() { model_.openExternalDetail(thing_.id); }
 
 bool FamilyThingRow::clickedTitle(Qt::KeyboardModifiers)
 {
@@ -148,11 +143,12 @@ void FamilyThingRow::followEditing()
 {
     AppModel* m = &model_;
     const QString id = thing_.id;
-    const auto rename = [m, id](const QString& text) {
+    const auto keep = [m, id](const QString& text) {
         if (const auto current = m->externalThing(id))
             m->renameExternal(*current, text);
     };
-    followRename(isEditingRow(), layout_, title_, thing_.title, Editing::external(id), rename, rename);
+    followRename(isEditingRow(), layout_, title_, thing_.title, Editing::external(id),
+                 [m, id](const QString& text) { m->finishExternalRename(id, text); }, keep);
 }
 
 void FamilyThingRow::followDragging()
@@ -197,12 +193,8 @@ QMenu* FamilyThingRow::makeMenu()
         if (self)
             self->open();
     });
-    menu->addAction(thing_.note.isEmpty() ? QStringLiteral("Add a Note") : QStringLiteral("Open Note"), [m, id] {
-        m->setOpenedExternal(std::nullopt);
-        if (m->isFocusMode())
-            m->exitFocusMode();
-        m->setEditingExternalNote(id);
-    });
+    menu->addAction(thing_.note.isEmpty() ? QStringLiteral("Add a Note") : QStringLiteral("Open Note"),
+                    [m, id] { m->openExternalNote(id); });
     menu->addAction(QStringLiteral("Rename"), [self] {
         if (self)
             self->rename();

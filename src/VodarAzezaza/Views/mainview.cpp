@@ -1,6 +1,8 @@
 #include "mainview.h"
 
 #include "appmodel.h"
+#include "focuspanelcontroller.h"
+#include "notesmodel.h"
 #include "openwork.h"
 #include "plannercontent.h"
 #include "sheets.h"

@@ -222,7 +222,7 @@ void MonthCell::mouseDoubleClickEvent(QMouseEvent* event)
     }
     event->accept();
     pressed_.reset();
-    model_.show(day_, Mode::Week);
+    model_.showDay(day_, Mode::Week);
 }
 
 void MonthCell::startDrag(const QUuid& id)

@@ -3,11 +3,13 @@
 #include "appearance.h"
 #include "appmodel.h"
 #include "boards.h"
+#include "notesmodel.h"
 #include "palette.h"
 #include "plaintext.h"
 #include "reducemotion.h"
 
 #include <QEasingCurve>
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVariantAnimation>
@@ -95,12 +97,14 @@ FootnoteLine::FootnoteLine(AppModel& model, QWidget* parent)
 {
     setFont(pixelSized(font(), 12));
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    // Everything the footnote's text is made of.
-    for (const auto signal : {&AppModel::saveErrorChanged, &AppModel::modeChanged, &AppModel::plannerChanged,
-                              &AppModel::anchorChanged, &AppModel::todayChanged, &AppModel::firstWeekdaySettingChanged,
-                              &AppModel::familyThingsChanged, &AppModel::syncErrorChanged,
-                              &AppModel::skippedFilesChanged})
-        connect(&model, signal, this, &FootnoteLine::refresh);
+    // Everything the footnote's text is made of, once per operation.
+    connect(&model.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&AppModel::saveErrorChanged, &AppModel::modeChanged, &AppModel::plannerChanged,
+                                 &AppModel::anchorChanged, &AppModel::todayChanged,
+                                 &AppModel::firstWeekdaySettingChanged, &AppModel::familyThingsChanged,
+                                 &AppModel::syncErrorChanged, &AppModel::skippedFilesChanged}))
+            refresh();
+    });
     connect(&model.notes(), &NotesModel::saveErrorChanged, this, &FootnoteLine::refresh);
     connect(&model.notes(), &NotesModel::revisionChanged, this, &FootnoteLine::refresh);
     refresh();

@@ -198,7 +198,7 @@ void RowFrame::mouseDoubleClickEvent(QMouseEvent* event)
 }
 
 void RowFrame::followRename(bool editing, QBoxLayout* layout, QWidget* title, const QString& text,
-                            const Editing& edit, std::function<void(const QString&)> rename,
+                            const Editing& edit, std::function<void(const QString&)> finish,
                             std::function<void(const QString&)> keep)
 {
     if (editing && !field_) {
@@ -206,11 +206,7 @@ void RowFrame::followRename(bool editing, QBoxLayout* layout, QWidget* title, co
         const auto stillThis = [m, edit] { return m->editing() == edit; };
         field_ = new EditField(
             text, QString(), sizedFont(font(), 13), true,
-            [m, rename, stillThis](const QString& typed, EditField::Ending) {
-                rename(typed);
-                if (stillThis())
-                    m->setEditing(std::nullopt);
-            },
+            [finish](const QString& typed, EditField::Ending) { finish(typed); },
             [m, stillThis] {
                 if (stillThis())
                     m->setEditing(std::nullopt);

@@ -75,13 +75,14 @@ protected:
     virtual void popoverClosed() = 0;
 
     // Swaps `title` in `layout` for an inline field while `editing`, and back. The
-    // field starts from `text` and commits through `rename`; it ends the edit only
-    // while the model still edits `edit`, so a late commit (the field lost its keys to
-    // the click that began another edit) never ends that other edit. A field taken
+    // field starts from `text`; Return hands it to `finish`, the model's gesture that
+    // renames and ends the edit only while the model still edits `edit`, so a late
+    // commit (the field lost its keys to the click that began another edit) never ends
+    // that other edit. Escape ends the edit on the same terms. A field taken
     // away unfinished (its thing moved, the app quits) hands text that is not blank to
     // `keep`, which renames the thing wherever it still is.
     void followRename(bool editing, QBoxLayout* layout, QWidget* title, const QString& text, const Editing& edit,
-                      std::function<void(const QString&)> rename, std::function<void(const QString&)> keep);
+                      std::function<void(const QString&)> finish, std::function<void(const QString&)> keep);
 
     // Opens the popover that `make` fills while `wanted`, closes it otherwise.
     void syncPopover(bool wanted, const std::function<QWidget*()>& make);

@@ -6,11 +6,12 @@
 #include "eventrow.h"
 #include "familythingrow.h"
 #include "motion.h"
-#include "rowmotion.h"
 #include "palette.h"
+#include "pembythings.h"
 #include "pixelview.h"
 #include "plaintext.h"
 #include "popover.h"
+#include "rowmotion.h"
 #include "rowtext.h"
 #include "ruled.h"
 #include "thingrow.h"
@@ -66,17 +67,8 @@ private:
         field_ = new EditField(
             QString(), QString(), sizedFont(font(), 13), false,
             [m, place, self](const QString& text, EditField::Ending how) {
-                const auto id = m->add(text, place);
-                if (id)
-                    m->select(*id);
-                const bool stillHere = m->editing() == Editing::newThing(place);
-                if (id && EditField::keepsGoing(how) && stillHere) {
-                    if (self)
-                        self->freshField();
-                    return;
-                }
-                if (stillHere)
-                    m->setEditing(std::nullopt);
+                if (m->commitNewLine(place, text, EditField::keepsGoing(how)) && self)
+                    self->freshField();
             },
             [m, place] {
                 if (m->editing() == Editing::newThing(place))
@@ -180,14 +172,14 @@ ThingColumn::ThingColumn(AppModel& model, const Place& place, QWidget* parent)
     : QWidget(parent), model_(model), alive_(&model), place_(place)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    // Connected before any row is made, so the column settles a re-read's details
-    // before the rows hear of the thing that is open.
-    connect(&model_, &AppModel::plannerChanged, this, &ThingColumn::sync);
-    connect(&model_, &AppModel::todayChanged, this, &ThingColumn::sync);
-    connect(&model_, &AppModel::editingChanged, this, &ThingColumn::sync);
-    connect(&model_, &AppModel::familyThingsChanged, this, &ThingColumn::sync);
-    connect(&model_, &AppModel::tickedExternalChanged, this, &ThingColumn::sync);
-    connect(&model_, &AppModel::externalSlotsChanged, this, &ThingColumn::sync);
+    // Once per operation, and before any single property's signal, so the column
+    // settles a re-read's details before the rows hear of the thing that is open.
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&AppModel::plannerChanged, &AppModel::todayChanged, &AppModel::editingChanged,
+                                 &AppModel::familyThingsChanged, &AppModel::tickedExternalChanged,
+                                 &AppModel::externalSlotsChanged}))
+            sync();
+    });
     connect(&model_, &AppModel::openedChanged, this, &ThingColumn::settleDetails);
     // A drag that ended anywhere leaves no insertion line behind.
     const auto dragEnded = [this] {

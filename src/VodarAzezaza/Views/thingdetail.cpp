@@ -1,5 +1,6 @@
 #include "thingdetail.h"
 
+#include "addlink.h"
 #include "appmodel.h"
 #include "detailparts.h"
 #include "palette.h"
@@ -143,12 +144,7 @@ ThingDetail::ThingDetail(AppModel& model, const Place& place, const QUuid& id, c
         save();
         if (!model_)
             return;
-        const QUuid id = id_;
-        QPointer<AppModel> m = model_;
-        m->setOpened(std::nullopt);
-        if (m->isFocusMode())
-            m->exitFocusMode();
-        m->setEditingNote(id);
+        model_->openNote(id_);
     });
 
     column->addWidget(dateLine());
@@ -337,7 +333,7 @@ void ThingDetail::refresh()
     }
 
     link_->setVisible(thing && linkURL(thing->link));
-    const std::optional<QString> target = thing && thing->link ? AppModel::linkDestination(*thing->link) : std::nullopt;
+    const std::optional<QString> target = thing && thing->link ? linkDestination(*thing->link) : std::nullopt;
     if (target && linkTarget_->text() != *target)
         linkTarget_->setText(*target);
     linkTarget_->setVisible(link_->isVisibleTo(this) && target);

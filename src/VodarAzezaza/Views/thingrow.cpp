@@ -4,9 +4,10 @@
 #include "checkbutton.h"
 #include "droptargets.h"
 #include "markwash.h"
-#include "rowmotion.h"
+#include "pembythings.h"
 #include "plaintext.h"
 #include "popover.h"
+#include "rowmotion.h"
 #include "rowtext.h"
 #include "thingdetail.h"
 #include "zcount.h"
@@ -204,7 +205,7 @@ void ThingRow::followEditing()
     // A re-read gives the thing a fresh id; its sync id still finds it.
     const std::optional<QString> syncID = thing_.syncID;
     followRename(isEditingRow(), layout_, title_, thing_.title, Editing::thing(id),
-                 [m, id](const QString& text) { m->rename(id, text); },
+                 [m, id](const QString& text) { m->finishRename(id, text); },
                  [m, id, syncID](const QString& text) {
                      if (m->planner().locate(id)) {
                          m->rename(id, text);
@@ -243,12 +244,7 @@ void ThingRow::renameAfterClick()
     model_.setEditing(Editing::thing(thing_.id));
 }
 
-void ThingRow::open()
-{
-    model_.select(thing_.id);
-    model_.setEditing(std::nullopt);
-    model_.setOpened(thing_.id);
-}
+void ThingRow::open() { model_.openDetail(thing_.id); }
 
 void ThingRow::doubleClicked() { open(); }
 
@@ -298,12 +294,8 @@ QMenu* ThingRow::makeMenu()
     const auto animated = [](std::function<void()> action) { return [action] { RowMotion::run(action); }; };
 
     menu->addAction(QStringLiteral("Open"), [m, id] { m->setOpened(id); });
-    menu->addAction(thing_.note.isEmpty() ? QStringLiteral("Add a Note") : QStringLiteral("Open Note"), [m, id] {
-        m->setOpened(std::nullopt);
-        if (m->isFocusMode())
-            m->exitFocusMode();
-        m->setEditingNote(id);
-    });
+    menu->addAction(thing_.note.isEmpty() ? QStringLiteral("Add a Note") : QStringLiteral("Open Note"),
+                    [m, id] { m->openNote(id); });
     menu->addAction(thing_.done ? QStringLiteral("Not Done") : QStringLiteral("Done"), animated([m, id] { m->toggle(id); }));
     menu->addSeparator();
     if (place.isDay()) {
@@ -324,21 +316,8 @@ QMenu* ThingRow::makeMenu()
         highlight->addAction(markName(each), mark(each));
     highlight->addAction(QStringLiteral("None"), mark(std::nullopt));
     menu->addSeparator();
-    const auto selectFirst = [m, id] {
-        if (!m->selection().contains(id))
-            m->select(id);
-    };
-    menu->addAction(QStringLiteral("Cut"), [m, selectFirst] {
-        selectFirst();
-        if (!m->orderedSelection().isEmpty()) {
-            m->copySelection();
-            m->deleteSelection(true);
-        }
-    });
-    menu->addAction(QStringLiteral("Copy"), [m, selectFirst] {
-        selectFirst();
-        m->copySelection();
-    });
+    menu->addAction(QStringLiteral("Cut"), [m, id] { m->cutFromMenu(id); });
+    menu->addAction(QStringLiteral("Copy"), [m, id] { m->copyFromMenu(id); });
     const QList<PembyThing> pasted = model_.clipboardThings();
     QAction* paste = menu->addAction(QStringLiteral("Paste"), animated([m, place] {
         const QList<PembyThing> things = m->clipboardThings();

@@ -1,6 +1,7 @@
 #include "toolbar.h"
 
 #include "appmodel.h"
+#include "notesmodel.h"
 #include "palette.h"
 #include "pembyfont.h"
 #include "pixelgrid.h"

@@ -1,3 +1,4 @@
+#include "addlink.h"
 #include "appmodel.h"
 #include "modelharness.h"
 
@@ -225,8 +226,8 @@ TEST(AppModelFocus, SearchLoadsEveryWeekAndRevealShowsTheHit)
 TEST(AppModelFocus, TheAddLinkAddsWhatItCarries)
 {
     const Day april{2026, 4, 10};
-    const QString longTitle(AppModel::maxLinkTitle + 1, u'x');
-    const QString longNote(AppModel::maxLinkNote + 1, u'x');
+    const QString longTitle(AddLink::maxTitle + 1, u'x');
+    const QString longNote(AddLink::maxNote + 1, u'x');
     struct Case {
         const char* name;
         QString link;
@@ -265,7 +266,7 @@ TEST(AppModelFocus, TheAddLinkAddsWhatItCarries)
         {"things of a payload", add + "things=" + payload({"a", "b"}), {}, today, {"a", "b"},
          "2 added. From elsewhere.", wednesday},
         ignored("a payload that is no base64", add + "things=!!!&title=milk"),
-        ignored("a payload too large", add + "things=" + payload({QString(AppModel::maxLinkPayload, u'x')})),
+        ignored("a payload too large", add + "things=" + payload({QString(AddLink::maxPayload, u'x')})),
         {"the hand-off comes first", add + "handoff=1&things=" + payload({"a"}) + "&title=milk", {"handed", "over"},
          today, {"handed", "over"}, "2 added. From elsewhere.", wednesday},
         ignored("a hand-off with nothing waiting", add + "handoff=1&title=milk"),
@@ -275,7 +276,7 @@ TEST(AppModelFocus, TheAddLinkAddsWhatItCarries)
         ignored("bytes that are no UTF-8", add + "title=%FF"),
         ignored("a title too long", add + "title=" + longTitle),
         ignored("a note too long", add + "title=milk&note=" + longNote),
-        ignored("a link too long in all", add + "title=milk&x=" + QString(AppModel::maxLinkText, u'x')),
+        ignored("a link too long in all", add + "title=milk&x=" + QString(AddLink::maxText, u'x')),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -316,7 +317,7 @@ TEST(AppModelFocus, TheAddLinkKeepsOnlyLinksThePlannerOpens)
         {"file:///etc/passwd", std::nullopt},
         {"shop.example/milk", std::nullopt},
         {"", std::nullopt},
-        {"https://example.org/" + QString(AppModel::maxLinkFrom, u'x'), std::nullopt},
+        {"https://example.org/" + QString(AddLink::maxFrom, u'x'), std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.from.left(60).toStdString());
@@ -376,11 +377,11 @@ TEST(AppModelFocus, AMailLinkGoesOutWithoutFilesToAttachAndSaysWhereItGoes)
         SCOPED_TRACE(c.link);
         h.openedUrls.clear();
         const QString link = QString::fromUtf8(c.link);
-        EXPECT_EQ(AppModel::linkDestination(link), QString::fromUtf8(c.destination));
+        EXPECT_EQ(linkDestination(link), QString::fromUtf8(c.destination));
         m.openLink(link);
         ASSERT_EQ(h.openedUrls.size(), 1);
         EXPECT_EQ(h.openedUrls.first().toString(QUrl::FullyEncoded), QString::fromUtf8(c.opened));
     }
-    EXPECT_EQ(AppModel::linkDestination("vodarazezaza://add?title=x"), std::nullopt);
-    EXPECT_EQ(AppModel::linkDestination("file:///etc/passwd"), std::nullopt);
+    EXPECT_EQ(linkDestination("vodarazezaza://add?title=x"), std::nullopt);
+    EXPECT_EQ(linkDestination("file:///etc/passwd"), std::nullopt);
 }

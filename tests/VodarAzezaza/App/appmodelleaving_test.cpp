@@ -155,7 +155,7 @@ TEST(AppModelLeaving, ReferencesToThingsThatStayAreLeftAlone)
     m.goToday();
     m.setMode(Mode::Month);
     m.setMode(Mode::Week);
-    m.show(Day{2026, 4, 1}, Mode::Week);
+    m.showDay(Day{2026, 4, 1}, Mode::Week);
     EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
     EXPECT_EQ(m.editing(), std::nullopt);
     EXPECT_EQ(m.opened(), std::nullopt);

@@ -55,7 +55,7 @@ TEST(AppModelNavigation, TheWeekAndItsTitle)
         h.localeFirstWeekday = 1;
         AppModel& m = h.start();
         m.setFirstWeekdaySetting(c.firstWeekday);
-        m.show(c.anchor, Mode::Week);
+        m.showDay(c.anchor, Mode::Week);
         const QList<Day> days = m.weekDays();
         ASSERT_EQ(days.size(), 7);
         EXPECT_EQ(days.first(), c.first);
@@ -87,7 +87,7 @@ TEST(AppModelNavigation, TheMonthGrid)
         ModelHarness h;
         AppModel& m = h.start();
         m.setFirstWeekdaySetting(c.firstWeekday);
-        m.show(c.anchor, Mode::Month);
+        m.showDay(c.anchor, Mode::Month);
         const QList<QList<Day>> weeks = m.monthWeeks();
         ASSERT_EQ(weeks.size(), c.weeks);
         EXPECT_EQ(weeks.first().first(), c.first);
@@ -229,7 +229,7 @@ TEST(AppModelNavigation, GoingMovesTheAnchorAndClearsTheSelection)
     EXPECT_EQ(m.anchor(), wednesday);
     EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
 
-    m.show(Day{2026, 3, 17}, Mode::Month);
+    m.showDay(Day{2026, 3, 17}, Mode::Month);
     EXPECT_EQ(m.mode(), Mode::Month);
     m.go(-1);
     EXPECT_EQ(m.anchor(), (Day{2026, 2, 1}));
@@ -238,7 +238,7 @@ TEST(AppModelNavigation, GoingMovesTheAnchorAndClearsTheSelection)
     EXPECT_TRUE(m.store().loadedMonths().contains(MonthKey{2027, 3}));
     EXPECT_TRUE(m.store().loadedWeeks().contains(Day{2027, 3, 29}));
 
-    m.show(Day{2026, 6, 10}, Mode::Week);
+    m.showDay(Day{2026, 6, 10}, Mode::Week);
     EXPECT_EQ(m.mode(), Mode::Week);
     EXPECT_EQ(m.weekDays().first(), (Day{2026, 6, 8}));
     EXPECT_TRUE(m.store().loadedWeeks().contains(Day{2026, 6, 8}));

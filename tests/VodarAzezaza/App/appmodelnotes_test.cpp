@@ -1,5 +1,6 @@
 #include "appmodel.h"
 #include "modelharness.h"
+#include "notesmodel.h"
 
 #include "NotesEditor/support/owntrash.h"
 #include "richtext.h"

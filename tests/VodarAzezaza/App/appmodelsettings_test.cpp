@@ -159,7 +159,7 @@ TEST(AppModelSettings, EveryPropertySignalsOnlyAChange)
          [&] { m.setShowCalendar(true); }},
         {"showLists", &AppModel::showListsChanged, [&] { m.setShowLists(false); }, [&] { m.setShowLists(false); }},
         {"floats", &AppModel::floatsChanged, [&] { m.setFloats(false); }, [&] { m.setFloats(false); }},
-        {"toast", &AppModel::toastChanged, [&] { m.show(QStringLiteral("hi")); }, [&] { m.show(QStringLiteral("hi")); }},
+        {"toast", &AppModel::toastChanged, [&] { m.showToast(QStringLiteral("hi")); }, [&] { m.showToast(QStringLiteral("hi")); }},
         {"planner", &AppModel::plannerChanged,
          [&] { m.commit([&](Planner& p) { p.add(QStringLiteral("buy milk"), friday); }); },
          [&] { m.commit([](Planner& p) { p.add(QStringLiteral("   "), Place::inList(0)); }); }},

@@ -214,9 +214,9 @@ TEST(AppModelStartup, ANewToastReplacesTheOldOneAndGetsItsOwnTime)
     AppModel& m = h.start();
     QElapsedTimer clock;
     clock.start();
-    m.show("first");
+    m.showToast("first");
     QTest::qWait(200);
-    m.show("second");
+    m.showToast("second");
     const qint64 second = clock.elapsed();
     QTest::qWait(200);
     EXPECT_EQ(m.toast(), "second");

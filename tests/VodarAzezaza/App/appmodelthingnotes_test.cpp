@@ -1,3 +1,4 @@
+#include "addlink.h"
 #include "appmodel.h"
 #include "modelharness.h"
 #include "textutil.h"
@@ -169,12 +170,12 @@ TEST(AppModelThingNotes, ANoteThatCannotBeWrittenIsNamedInTheError)
     // A note too long for its week's file to be read back is not taken.
     ASSERT_TRUE(QDir(h.notesFolder() + "/" + noteID + ".rtf").removeRecursively());
     const QString week = h.text("2026-W10.md");
-    EXPECT_FALSE(m.saveNote(id, QByteArray("{\\rtf1 long}"), QString(AppModel::maxLinkNote + 1, u'x')));
+    EXPECT_FALSE(m.saveNote(id, QByteArray("{\\rtf1 long}"), QString(AddLink::maxNote + 1, u'x')));
     EXPECT_EQ(m.saveError(), "Couldn't save the note: it has 100001 characters, more than 100000");
     EXPECT_EQ(m.planner().thing(id)->note, "old");
     EXPECT_EQ(h.text("2026-W10.md"), week);
-    EXPECT_TRUE(m.saveNote(id, QByteArray("{\\rtf1 long}"), QString(AppModel::maxLinkNote, u'x')));
-    EXPECT_EQ(m.planner().thing(id)->note.size(), AppModel::maxLinkNote);
+    EXPECT_TRUE(m.saveNote(id, QByteArray("{\\rtf1 long}"), QString(AddLink::maxNote, u'x')));
+    EXPECT_EQ(m.planner().thing(id)->note.size(), AddLink::maxNote);
 }
 
 TEST(AppModelThingNotes, UndoAndRedoKeepTheNoteAsSaved)

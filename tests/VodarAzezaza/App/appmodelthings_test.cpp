@@ -177,7 +177,7 @@ TEST(AppModelThings, DeletingQuietlyAndFromTheMenu)
     EXPECT_EQ(m.selection(), QSet<QUuid>{ids[2]});
 
     // Cut deletes quietly.
-    m.show(QStringLiteral("earlier"));
+    m.showToast(QStringLiteral("earlier"));
     m.deleteSelection(true);
     EXPECT_TRUE(titlesOn(m, today).isEmpty());
     EXPECT_EQ(m.toast(), "earlier");
@@ -268,7 +268,7 @@ TEST(AppModelThings, MovingToADayOfAWeekNotLoadedKeepsThatWeeksThings)
     EXPECT_EQ(titlesOn(m, today), QStringList{"renew the passport"});
 
     // A thing that is gone goes nowhere and says nothing.
-    m.show(QStringLiteral("earlier"));
+    m.showToast(QStringLiteral("earlier"));
     m.setDay(QUuid::createUuid(), laterTuesday);
     EXPECT_EQ(m.toast(), "earlier");
 }

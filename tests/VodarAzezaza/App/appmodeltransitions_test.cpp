@@ -164,7 +164,7 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
          1},
         {"show in another mode",
          [](AppModelTransitions&, AppModel& m) { m.setShowCalendar(true); },
-         [](AppModel& m) { m.show(Day{2026, 5, 20}, Mode::Month); },
+         [](AppModel& m) { m.showDay(Day{2026, 5, 20}, Mode::Month); },
          {"anchorChanged", "modeChanged", "emptyBannerSpentChanged"},
          1},
         {"first weekday",
@@ -285,6 +285,129 @@ TEST_F(AppModelTransitions, AnOperationRunFromASignalSeesTheModelWholeAndTellsWh
     EXPECT_EQ(probe.heard.value("plannerChanged"), 1);
     EXPECT_EQ(probe.heard.value("selectionChanged"), 2);
     EXPECT_EQ(probe.heard.value("selectionAnchorChanged"), 2);
+}
+
+TEST_F(AppModelTransitions, EachGestureIsOneTransitionToldOnceInTheOrderOfItsSignals)
+{
+    struct Case {
+        const char* name;
+        std::function<void(AppModelTransitions&, AppModel&)> before;
+        std::function<void(AppModelTransitions&, AppModel&)> run;
+        QStringList told;  // exactly the signals heard
+        std::function<void(AppModelTransitions&, AppModel&)> check;
+    };
+    const auto nothing = [](AppModelTransitions&, AppModel&) {};
+    const QList<Case> cases{
+        {"open a detail while renaming another",
+         [](AppModelTransitions& t, AppModel& m) { m.setEditing(Editing::thing(t.id("pay rent"))); },
+         [](AppModelTransitions& t, AppModel& m) { m.openDetail(t.id("call mum")); },
+         {"selectionChanged", "selectionAnchorChanged", "editingChanged", "openedChanged"},
+         [](AppModelTransitions& t, AppModel& m) {
+             EXPECT_EQ(m.opened(), t.id("call mum"));
+             EXPECT_EQ(m.selection(), QSet<QUuid>{t.id("call mum")});
+             EXPECT_EQ(m.editing(), std::nullopt);
+         }},
+        {"open a note from focus mode",
+         [](AppModelTransitions& t, AppModel& m) {
+             m.enterFocusMode();
+             m.setOpened(t.id("buy milk"));
+         },
+         [](AppModelTransitions& t, AppModel& m) { m.openNote(t.id("buy milk")); },
+         {"openedChanged", "editingNoteChanged", "isFocusModeChanged"},
+         [](AppModelTransitions& t, AppModel& m) {
+             EXPECT_FALSE(m.isFocusMode());
+             EXPECT_EQ(m.editingNote(), t.id("buy milk"));
+             EXPECT_EQ(t.h.panel->hidden, 1);
+         }},
+        {"finish a rename",
+         [](AppModelTransitions& t, AppModel& m) { m.setEditing(Editing::thing(t.id("call mum"))); },
+         [](AppModelTransitions& t, AppModel& m) { m.finishRename(t.id("call mum"), " call dad "); },
+         {"plannerChanged", "editingChanged"},
+         [](AppModelTransitions&, AppModel& m) {
+             EXPECT_EQ(m.planner().things(today)[1].title, "call dad");
+             EXPECT_EQ(m.editing(), std::nullopt);
+         }},
+        {"a rename finished after the edit moved on keeps the new edit",
+         [](AppModelTransitions& t, AppModel& m) { m.setEditing(Editing::thing(t.id("pay rent"))); },
+         [](AppModelTransitions& t, AppModel& m) { m.finishRename(t.id("call mum"), "call dad"); },
+         {"plannerChanged"},
+         [](AppModelTransitions& t, AppModel& m) { EXPECT_EQ(m.editing(), Editing::thing(t.id("pay rent"))); }},
+        {"finish a rename to nothing",
+         [](AppModelTransitions& t, AppModel& m) {
+             m.select(t.id("call mum"));
+             m.setEditing(Editing::thing(t.id("call mum")));
+         },
+         [](AppModelTransitions& t, AppModel& m) { m.finishRename(t.id("call mum"), "  "); },
+         {"plannerChanged", "selectionChanged", "selectionAnchorChanged", "editingChanged"},
+         [](AppModelTransitions&, AppModel& m) {
+             EXPECT_EQ(m.planner().things(today).size(), 2);
+             EXPECT_EQ(m.toast(), std::nullopt) << "quietly";
+         }},
+        {"commit a new line and go on",
+         [](AppModelTransitions&, AppModel& m) { m.startNewThing(today); },
+         [](AppModelTransitions&, AppModel& m) { EXPECT_TRUE(m.commitNewLine(today, "feed the cat", true)); },
+         {"plannerChanged", "selectionChanged", "selectionAnchorChanged"},
+         [](AppModelTransitions&, AppModel& m) { EXPECT_EQ(m.editing(), Editing::newThing(today)); }},
+        {"commit a new line and stop",
+         [](AppModelTransitions&, AppModel& m) { m.startNewThing(today); },
+         [](AppModelTransitions&, AppModel& m) { EXPECT_FALSE(m.commitNewLine(today, "feed the cat", false)); },
+         {"plannerChanged", "selectionChanged", "selectionAnchorChanged", "editingChanged"},
+         [](AppModelTransitions&, AppModel& m) { EXPECT_EQ(m.planner().things(today).last().title, "feed the cat"); }},
+        {"an empty new line closes",
+         [](AppModelTransitions&, AppModel& m) { m.startNewThing(today); },
+         [](AppModelTransitions&, AppModel& m) { EXPECT_FALSE(m.commitNewLine(today, "", true)); },
+         {"editingChanged"},
+         nothing},
+        {"cut from a row's menu",
+         [](AppModelTransitions& t, AppModel& m) { m.select(t.id("pay rent")); },
+         [](AppModelTransitions& t, AppModel& m) { m.cutFromMenu(t.id("call mum")); },
+         {"plannerChanged", "selectionChanged", "selectionAnchorChanged"},
+         [](AppModelTransitions& t, AppModel& m) {
+             EXPECT_EQ(t.h.clipboard->writes, 1);
+             EXPECT_EQ(m.planner().things(today).size(), 2);
+             EXPECT_EQ(m.toast(), std::nullopt) << "quietly";
+         }},
+        {"cut with nothing selected",
+         nothing,
+         [](AppModelTransitions&, AppModel& m) { m.cutSelection(); },
+         {},
+         [](AppModelTransitions& t, AppModel&) { EXPECT_EQ(t.h.clipboard->writes, 0); }},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppModel& m = start();
+        c.before(*this, m);
+        QList<QByteArray> heard;
+        ChangeProbe probe(m, [&](const QByteArray& signal) {
+            expectWhole(m, signal);
+            heard.append(signal);
+        });
+        QList<ModelChanges> ended;
+        QObject view;
+        QObject::connect(&m.transitions(), &ModelTransitions::ended, &view, [&](const ModelChanges& changes) {
+            EXPECT_TRUE(heard.isEmpty()) << "told before the properties";
+            ended.append(changes);
+        });
+        h.clipboard->writes = 0;
+        c.run(*this, m);
+
+        QStringList told;
+        for (const QByteArray& signal : heard)
+            told.append(QString::fromLatin1(signal));
+        EXPECT_EQ(told, c.told);
+        if (c.told.isEmpty()) {
+            EXPECT_TRUE(ended.isEmpty()) << "an operation that changes nothing tells nothing";
+        } else {
+            ASSERT_EQ(ended.size(), 1) << "one transition";
+            QStringList named;
+            for (const ModelChanges::Signal signal : ended.first().changed())
+                named.append(QString::fromLatin1(QMetaMethod::fromSignal(signal).name()));
+            EXPECT_EQ(named, c.told) << "the notice names what changed, in order";
+        }
+        c.check(*this, m);
+        h.stop();
+    }
 }
 
 #include "appmodeltransitions_test.moc"

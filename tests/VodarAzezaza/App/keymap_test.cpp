@@ -367,3 +367,47 @@ TEST(KeyMap, AKeyEventBecomesAPress)
     const QKeyEvent command(QEvent::KeyPress, Qt::Key_Up, Qt::ControlModifier | Qt::KeypadModifier);
     EXPECT_EQ(KeyPress::fromEvent(command), (KeyPress{Qt::Key_Up, "", true, false, false}));
 }
+
+TEST(KeyMap, ThePressAndWhatTheBoardShowsDecideWithoutAModel)
+{
+    const KeyView nothing;
+    KeyView own;
+    own.hasSelection = true;
+    own.hasPrimarySelection = true;
+    KeyView stale;  // another app's thing selected that today's column no longer shows
+    stale.hasSelectedExternal = true;
+    KeyView shown = stale;
+    shown.showsSelectedExternal = true;
+    KeyView open = own;
+    open.fieldOpen = true;
+    KeyView notes = own;
+    notes.mode = Mode::Notes;
+    KeyView panelOverNotes = notes;
+    panelOverNotes.inFocus = true;
+    // Selected, but none of it on the board: nothing for Return to open.
+    KeyView offBoard = own;
+    offBoard.hasPrimarySelection = false;
+
+    struct Row {
+        const char* name;
+        KeyPress press;
+        KeyView view;
+        KeyCommand command;
+    };
+    const QList<Row> rows{
+        {"return edits the primary selection", key(Qt::Key_Return), own, does(Kind::EditTitle)},
+        {"return without a primary selection", key(Qt::Key_Return), offBoard, ignored},
+        {"return names the other app's thing even when not shown", key(Qt::Key_Return), stale,
+         does(Kind::EditExternal)},
+        {"space passes over a thing not shown", key(Qt::Key_Space), stale, ignored},
+        {"space ticks the shown one", key(Qt::Key_Space), shown, does(Kind::ToggleExternal)},
+        {"delete with nothing", key(Qt::Key_Delete), nothing, ignored},
+        {"an open field keeps the keys", key(Qt::Key_Down), open, ignored},
+        {"the notes screen keeps the board's keys", typing("2"), notes, ignored},
+        {"but not the panel's", typing("2"), panelOverNotes, marks(Mark::Green)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(keyCommand(row.press, row.view), row.command);
+    }
+}

@@ -5,6 +5,7 @@
 #include "markdown.h"
 #include "modelharness.h"
 #include "modelholder.h"
+#include "notesmodel.h"
 
 #include <QCoreApplication>
 #include <QDir>

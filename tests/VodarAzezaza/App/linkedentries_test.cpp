@@ -4,6 +4,7 @@
 #include "modelharness.h"
 
 #include "board.h"
+#include "notesmodel.h"
 #include "notestore.h"
 #include "plannerstore.h"
 #include "richtext.h"

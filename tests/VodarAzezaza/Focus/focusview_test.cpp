@@ -216,7 +216,7 @@ TEST_F(FocusViewTest, ShowsTheToastAlongTheBottom)
     FocusView* view = open(m);
     EXPECT_FALSE(view->toast()->isVisible());
 
-    m.show(QStringLiteral("Deleted. ⌘Z if that was a mistake."));
+    m.showToast(QStringLiteral("Deleted. ⌘Z if that was a mistake."));
     ASSERT_TRUE(view->toast()->isVisible());
     EXPECT_EQ(view->toast()->text(), "Deleted. ⌘Z if that was a mistake.");
     const QRect at = view->toast()->geometry();
@@ -247,7 +247,7 @@ QImage render(bool glass)
     auto* view = new FocusView(m, 10);
     view->setTranslucent(glass);
     host.hold(view);
-    m.show(QStringLiteral("Not this week. Fair."));
+    m.showToast(QStringLiteral("Not this week. Fair."));
     QCoreApplication::processEvents();
 
     // Glass is seen against what lies behind the panel: stripes stand in for it.

@@ -13,6 +13,7 @@
 #include "modelharness.h"
 #include "noteeditor.h"
 #include "noteeditorbridge.h"
+#include "notesmodel.h"
 #include "notesview.h"
 #include "notetextview.h"
 #include "plannercontent.h"

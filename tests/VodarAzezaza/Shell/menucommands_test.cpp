@@ -7,6 +7,7 @@
 #include "mainview.h"
 #include "modelharness.h"
 #include "noteeditor.h"
+#include "notesmodel.h"
 #include "notetextview.h"
 #include "pembythings.h"
 #include "plannercontent.h"

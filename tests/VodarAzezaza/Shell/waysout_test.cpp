@@ -13,11 +13,12 @@
 #include "modelharness.h"
 #include "noteeditor.h"
 #include "notesheet.h"
+#include "notesmodel.h"
 #include "notesview.h"
 #include "notetextview.h"
 #include "plannerapp.h"
-#include "thingdetail.h"
 #include "popover.h"
+#include "thingdetail.h"
 #include "thingrow.h"
 #include "viewharness.h"
 

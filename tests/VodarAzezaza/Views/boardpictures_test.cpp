@@ -80,7 +80,7 @@ TEST(BoardPictures, TheBoardsLightAndDark)
     picture("week-board-seven.png", week, true, false);
     picture("empty-week.png", week, false);
     picture("month-board.png", [](AppModel& m) -> QWidget* {
-        m.show(today, Mode::Month);
+        m.showDay(today, Mode::Month);
         return new MonthView(m);
     }, true);
 }

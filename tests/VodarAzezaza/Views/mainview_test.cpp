@@ -6,6 +6,7 @@
 
 #include "appmodel.h"
 #include "modelharness.h"
+#include "notesmodel.h"
 #include "plannercontent.h"
 #include "reducemotion.h"
 #include "sheets.h"
@@ -372,7 +373,7 @@ TEST_F(MainViewTest, ToastFloatsFortyPixelsAboveTheBottomWhileSet)
     open();
     ToastView* toast = window->content()->toast();
     EXPECT_FALSE(toast->isVisible());
-    model().show(QStringLiteral("Deleted. Ctrl+Z if that was a mistake."));
+    model().showToast(QStringLiteral("Deleted. Ctrl+Z if that was a mistake."));
     EXPECT_TRUE(toast->isVisible());
     EXPECT_EQ(toast->text(), "Deleted. Ctrl+Z if that was a mistake.");
     EXPECT_EQ(window->content()->height() - toast->geometry().bottom() - 1, PlannerContent::toastLift);

@@ -27,7 +27,7 @@ void picture(const QString& name, Mode mode)
         m.setPinnedToday(DemoData::day);
         m.setMode(mode);
         if (mode == Mode::Week)
-            m.show(QStringLiteral("Not this week. Fair."));
+            m.showToast(QStringLiteral("Not this week. Fair."));
         sides[scheme == ColorScheme::Dark] = renderBoard(
             [&] {
                 auto* window = new MainView;

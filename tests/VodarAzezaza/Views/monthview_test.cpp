@@ -43,7 +43,7 @@ protected:
     AppModel& start()
     {
         AppModel& m = h.start();
-        m.show(today, Mode::Month);
+        m.showDay(today, Mode::Month);
         grid = new MonthGrid(m);
         window.hold(grid);
         return m;
@@ -132,7 +132,7 @@ TEST_F(MonthTest, ACellListsThreeCountsTheRestAndDrawsASquareEach)
         ModelHarness harness;
         putDay(harness, Day{2026, 3, 12}, c.lines);
         AppModel& m = harness.start();
-        m.show(today, Mode::Month);
+        m.showDay(today, Mode::Month);
         MonthCell cell(m, Day{2026, 3, 12});
         cell.resize(120, 110);
         EXPECT_EQ(cell.moreText(), c.more);
@@ -158,7 +158,7 @@ TEST(MonthFootnote, SaysWhatTheDoneSquaresLookLikeInEitherAppearance)
     ModelHarness h;
     putDay(h, Day{2026, 3, 12}, {"- [x] done", "- [ ] open"});
     AppModel& m = h.start();
-    m.show(today, Mode::Month);
+    m.showDay(today, Mode::Month);
     MonthCell cell(m, Day{2026, 3, 12});
     cell.resize(120, 110);
     FootnoteLine footnote(m);
@@ -241,7 +241,7 @@ TEST_F(MonthTest, DroppingOwnThingsMovesThem)
 TEST_F(MonthTest, TheSideColumnHoldsTheMonthsOwnThings)
 {
     AppModel& m = h.start();
-    m.show(today, Mode::Month);
+    m.showDay(today, Mode::Month);
     m.add("renew the passport", Place::inMonth(today.monthKey()));
     m.toggle(*m.add("tax return", Place::inMonth(today.monthKey())));
     m.add("april's", Place::inMonth(MonthKey{2026, 4}));

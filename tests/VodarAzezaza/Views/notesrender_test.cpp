@@ -10,6 +10,7 @@
 #include "noteeditor.h"
 #include "notelist.h"
 #include "notesheet.h"
+#include "notesmodel.h"
 #include "notesview.h"
 #include "notetext.h"
 #include "notetextview.h"

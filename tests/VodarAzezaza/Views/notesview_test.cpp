@@ -6,6 +6,7 @@
 #include "note.h"
 #include "noteeditor.h"
 #include "notelist.h"
+#include "notesmodel.h"
 #include "notesview.h"
 #include "notetext.h"
 #include "notetextview.h"
