@@ -2,16 +2,19 @@
 
 #include "logcategories.h"
 #include "richtext.h"
+#include "rtfreader.h"
 #include "rtfwriter.h"
 #include "textfile.h"
 #include "textutil.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -223,11 +226,20 @@ bool NoteStore::migrateMarkdownNotes(const QFileInfoList& entries)
 
 std::shared_ptr<Note> NoteStore::noteFromBytes(const QFileInfo& file, const QString& id, const QByteArray& bytes)
 {
-    auto decoded = RichText::decode(bytes);
+    // Each paragraph costs the document its block and layout, so a text of more than a
+    // document can afford is taken by its start. Counting first spares reading the
+    // paragraphs a refused text would have cost.
+    std::optional<RichText::Decoded> decoded;
+    if (RtfReader::paragraphEstimate(bytes) < RtfReader::maxParagraphs)
+        decoded = RichText::decode(bytes);
+    if (!decoded)
+        decoded = RichText::decodeStart(bytes, startParagraphs);
     if (!decoded) {
         qCWarning(lcNotes) << "not a note file:" << file.filePath();
         return nullptr;
     }
+    if (!decoded->complete)
+        qCWarning(lcNotes) << file.filePath() << "is too long to read whole; its start is listed";
     QDateTime modified = file.lastModified();
     if (!modified.isValid())
         modified = now();
@@ -250,11 +262,39 @@ std::shared_ptr<Note> NoteStore::noteFromBytes(const QFileInfo& file, const QStr
     auto note = std::make_shared<Note>(id, std::move(decoded->text), modified, created);
     note->setCollapsibleSections(decoded->collapsible);
     note->setCollapsedSections(decoded->collapsed);
+    note->setCutShort(!decoded->complete);
     return note;
 }
 
+struct NoteStore::Loading {
+    struct File {
+        QString id;
+        QString path;
+        qsizetype position = 0;  // in the listing, which orders notes of equal rank
+        QDateTime modified;
+    };
+    QList<File> files;  // newest first: the top of the list comes first
+    qsizetype next = 0;
+    QList<std::shared_ptr<Note>> before;
+    QHash<QString, std::shared_ptr<Note>> held;
+    QMap<qsizetype, std::shared_ptr<Note>> made;  // by position
+    QSet<QString> reached;
+    QSet<QString> unreadable;
+};
+
+NoteStore::~NoteStore() = default;
+
 void NoteStore::load()
 {
+    beginLoad();
+    while (!loadStep({}))
+        ;
+}
+
+void NoteStore::beginLoad()
+{
+    if (loading_)
+        return;
     QFileInfoList entries = folderEntries(directory_);
     QStringList skipped;
     if (migrateMarkdownNotes(entries))
@@ -268,45 +308,126 @@ void NoteStore::load()
     }
     skipped_ = std::move(skipped);
 
-    // Decoding is what costs: a note whose file holds the very bytes and date it had
-    // is the note already held, so a folder where one note changed decodes that one.
-    QHash<QString, std::shared_ptr<Note>> held;
+    auto loading = std::make_unique<Loading>();
+    loading->before = notes_;
     for (const auto& note : std::as_const(notes_))
-        held.insert(note->id(), note);
-    const QHash<QString, QByteArray> knownBefore = std::exchange(known_, {});
-    const QHash<QString, Unconverted> unconvertedBefore = std::exchange(unconverted_, {});
-    QList<std::shared_ptr<Note>> notes;
-    QSet<QString> unreadable;
+        loading->held.insert(note->id(), note);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (const auto id = stemOf(entries[i].fileName(), noteSuffix))
+            loading->files.append({*id, entries[i].filePath(), i, entries[i].lastModified()});
+    }
+    std::stable_sort(loading->files.begin(), loading->files.end(),
+                     [](const Loading::File& a, const Loading::File& b) { return a.modified > b.modified; });
     conflicts_.clear();
-    for (const QFileInfo& entry : std::as_const(entries)) {
-        const auto id = stemOf(entry.fileName(), noteSuffix);
-        if (!id)
-            continue;
-        const auto bytes = pemby::readBytes(entry.filePath(), maxNoteBytes);
-        if (!bytes) {
-            qCWarning(lcNotes) << "can't read" << entry.filePath() << bytes.errorText();
-            unreadable.insert(*id);
-            continue;
-        }
-        const auto note = held.constFind(*id);
-        const auto known = knownBefore.constFind(*id);
-        if (note != held.cend() && known != knownBefore.cend() && *known == *bytes
-            && (*note)->modified() == entry.lastModified()) {
-            known_.insert(*id, *bytes);
-            if (const auto was = unconvertedBefore.constFind(*id); was != unconvertedBefore.cend())
-                unconverted_.insert(*id, *was);
-            notes.append(*note);
-            continue;
-        }
-        if (auto decoded = noteFromBytes(entry, *id, *bytes)) {
-            known_.insert(*id, *bytes);
-            notes.append(std::move(decoded));
-        } else {
-            unreadable.insert(*id);
+    loading_ = std::move(loading);
+}
+
+bool NoteStore::loadStep(const LoadBudget& budget)
+{
+    if (!loading_)
+        return true;
+    Loading& loading = *loading_;
+    QElapsedTimer timer;
+    timer.start();
+    int read = 0;
+    while (loading.next < loading.files.size()) {
+        const bool spent = (budget.files > 0 && read >= budget.files)
+            || (budget.time.count() > 0 && timer.nsecsElapsed() >= budget.time.count());
+        if (read > 0 && spent)
+            break;
+        if (takeIn(loading, loading.next++))
+            ++read;
+    }
+    if (loading.next < loading.files.size()) {
+        showProgress(loading);
+        return false;
+    }
+    finishLoad();
+    return true;
+}
+
+bool NoteStore::takeIn(Loading& loading, qsizetype index)
+{
+    const Loading::File& file = loading.files[index];
+    const QString& id = file.id;
+    loading.reached.insert(id);
+    const std::shared_ptr<Note> held = loading.held.value(id);
+    const auto forget = [&] {
+        known_.remove(id);
+        stamps_.remove(id);
+        unconverted_.remove(id);
+    };
+
+    // A file whose stamp is the one of its last trusted read holds the bytes read then.
+    const auto before = pemby::fileStamp(file.path);
+    if (!before) {
+        forget();  // gone since the folder was listed
+        return false;
+    }
+    if (held) {
+        const auto stamp = stamps_.constFind(id);
+        if (stamp != stamps_.cend() && *stamp == *before
+            && held->modified() == QDateTime::fromMSecsSinceEpoch(before->modifiedNs / 1'000'000, Qt::UTC)) {
+            loading.made.insert(file.position, held);
+            return false;
         }
     }
+    stamps_.remove(id);
+    ++filesRead_;
+    const auto bytes = pemby::readBytes(file.path, maxNoteBytes);
+    if (!bytes) {
+        qCWarning(lcNotes) << "can't read" << file.path << bytes.errorText();
+        forget();
+        loading.unreadable.insert(id);
+        return true;
+    }
+    const auto trust = [&] {
+        if (const auto settled = pemby::settledStamp(before, file.path))
+            stamps_.insert(id, *settled);
+    };
+    // Decoding is what costs: a note whose file holds the very bytes and date it had
+    // is the note already held.
+    const QFileInfo entry(file.path);
+    if (const auto known = known_.constFind(id);
+        held && known != known_.cend() && *known == *bytes && held->modified() == entry.lastModified()) {
+        loading.made.insert(file.position, held);
+        trust();
+        return true;
+    }
+    if (auto decoded = noteFromBytes(entry, id, *bytes)) {
+        known_.insert(id, *bytes);
+        loading.made.insert(file.position, std::move(decoded));
+        trust();
+    } else {
+        forget();
+        loading.unreadable.insert(id);
+    }
+    return true;
+}
+
+void NoteStore::showProgress(const Loading& loading)
+{
+    QList<std::shared_ptr<Note>> notes = loading.made.values();
+    for (const auto& note : loading.before) {
+        if (!loading.reached.contains(note->id()))
+            notes.append(note);
+    }
     notes_ = std::move(notes);
-    unreadableIDs_ = std::move(unreadable);
+    orderNotes();
+}
+
+void NoteStore::finishLoad()
+{
+    const std::unique_ptr<Loading> loading = std::move(loading_);
+    notes_ = loading->made.values();
+    unreadableIDs_ = loading->unreadable;
+    // What was known of files that are gone is forgotten with them.
+    const auto gone = [&](auto& byID) {
+        byID.removeIf([&](const auto& item) { return !loading->reached.contains(item.key()); });
+    };
+    gone(known_);
+    gone(stamps_);
+    gone(unconverted_);
 
     manualOrder_.clear();
     hasArrangement_ = false;
@@ -394,6 +515,11 @@ void NoteStore::reconcileManualOrder()
 void NoteStore::sort()
 {
     reconcileManualOrder();
+    orderNotes();
+}
+
+void NoteStore::orderNotes()
+{
     if (sortOrder_.key == NoteSortKey::manual) {
         QHash<QString, qsizetype> position;
         for (qsizetype i = manualOrder_.size() - 1; i >= 0; --i)
@@ -449,6 +575,10 @@ Status NoteStore::saveNote(const Note& note, bool* keptBoth)
     const auto path = pathForID(note.id());
     if (!path)
         return Error{QStringLiteral("\u201C%1\u201D can't name a note file.").arg(note.id())};
+    // Writing the start we hold would cut the rest of the file off.
+    if (note.isCutShort())
+        return Error{QStringLiteral("\u201C%1\u201D is too long to edit here, so its file was left as it is.")
+                         .arg(note.title())};
     const QByteArray data = RichText::encode(note.attributedText(), note.collapsibleSections(),
                                              note.collapsedSections(),
                                              note.created().isValid() ? std::optional(note.created()) : std::nullopt);
@@ -509,6 +639,7 @@ Status NoteStore::write(const Note& note, const QString& path, const QByteArray&
         return Error{QStringLiteral("\u201C%1\u201D couldn't be written (%2).").arg(note.title(), written.errorText())};
     }
     known_.insert(note.id(), data);
+    stamps_.remove(note.id());  // a stamp this fresh could hide the next write
     conflicts_.remove(note.id());
     unconverted_.remove(note.id());
     return {};
@@ -570,6 +701,7 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
             kept.setCreated(theirs->created());
             kept.setCollapsibleSections(theirs->collapsibleSections());
             kept.setCollapsedSections(theirs->collapsedSections());
+            kept.setCutShort(theirs->isCutShort());
         } else if (std::none_of(notes_.cbegin(), notes_.cend(), [&](const auto& n) { return n->id() == id; })) {
             notes_.append(std::move(theirs));
         }
@@ -601,6 +733,7 @@ void NoteStore::discard(const std::shared_ptr<Note>& note)
     if (const auto path = pathForID(note->id()); path && pemby::entryExists(*path) && !QFile::remove(*path))
         qCWarning(lcNotes) << "can't delete" << *path;
     known_.remove(note->id());
+    stamps_.remove(note->id());
     conflicts_.remove(note->id());
     unconverted_.remove(note->id());
     takeOut(note);

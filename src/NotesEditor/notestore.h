@@ -18,6 +18,7 @@
 #include "note.h"
 #include "notesortorder.h"
 #include "result.h"
+#include "textfile.h"
 
 #include <QCollator>
 #include <QByteArray>
@@ -29,6 +30,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -53,6 +55,7 @@ public:
     // current time (the system clock when empty).
     explicit NoteStore(QString directory, Clock clock = {});
 
+    ~NoteStore();
     NoteStore(const NoteStore&) = delete;
     NoteStore& operator=(const NoteStore&) = delete;
 
@@ -81,9 +84,33 @@ public:
     // The desktop's trash (QFile::moveToTrash) by default.
     void setTrashFile(TrashFile trashFile) { trashFile_ = std::move(trashFile); }
 
+    // A note file of more paragraphs than a document can afford is listed by this many
+    // of its first paragraphs (see Note::isCutShort).
+    static constexpr qsizetype startParagraphs = 500;
+
+    // What one step of a load may spend: note files read (0: any number) and time
+    // (0: any). A step reads at least one file.
+    struct LoadBudget {
+        int files = 0;
+        std::chrono::nanoseconds time{0};
+    };
+
     // Converts old Markdown notes, then reads every note file, the manual order and
-    // the board. Files that cannot be read are left out of the list, silently.
+    // the board. Files that cannot be read are left out of the list, silently. A file
+    // whose size and times are those of its last read, a few seconds old then, is the
+    // note already held and is not read again.
     void load();
+    // The same load in bounded steps, for a caller that must stay responsive: beginLoad()
+    // converts old Markdown notes and lists the folder; each loadStep() reads note files,
+    // newest first, until its budget is spent, and returns true once the whole folder is
+    // read and the manual order and the board follow. Meanwhile notes() holds the notes
+    // read so far and the earlier notes not reached yet, in the list's order. Nothing but
+    // the steps may change the store while a load is under way.
+    void beginLoad();
+    bool loadStep(const LoadBudget& budget);
+    bool isLoading() const { return loading_ != nullptr; }
+    // How many times a note file's bytes were read: what loads cost.
+    int filesRead() const { return filesRead_; }
     // Entries named like the store's files that the last load left alone because they
     // are not regular files (links, dangling or not, and the like), by name.
     const QStringList& skippedEntries() const { return skipped_; }
@@ -123,6 +150,14 @@ private:
     QString pathOf(const QString& name) const;
     std::optional<QString> pathForID(const QString& id) const;
     QDateTime now() const;
+    struct Loading;
+    // One note file of a load; true when its bytes were read.
+    bool takeIn(Loading& loading, qsizetype index);
+    // The notes read so far, and the earlier ones not reached yet, in order.
+    void showProgress(const Loading& loading);
+    void finishLoad();
+    // Orders the list by the sort order, leaving the manual order as it is.
+    void orderNotes();
     // Converts the old Markdown notes among the folder's entries; true when it met any.
     bool migrateMarkdownNotes(const QFileInfoList& entries);
     // The note of a file's bytes, with the file's dates; nullptr when they are not a note file.
@@ -161,6 +196,11 @@ private:
     // Each note file's bytes as this store last read or wrote them: a file that
     // differs on disk was changed by someone else.
     QHash<QString, QByteArray> known_;
+    // Each note file's stamp when it was last read, once that read can be trusted: a
+    // file with the same stamp holds the same bytes and is not read again.
+    QHash<QString, pemby::FileStamp> stamps_;
+    std::unique_ptr<Loading> loading_;
+    int filesRead_ = 0;
     // A note whose file was changed elsewhere while we held it: the bytes found, and
     // the note that took our version. Saves until the file changes again update that
     // note, so one outside change makes one copy.
