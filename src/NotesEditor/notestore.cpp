@@ -322,7 +322,7 @@ void NoteStore::beginLoad()
     loading_ = std::move(loading);
 }
 
-bool NoteStore::loadStep(const LoadBudget& budget)
+bool NoteStore::loadStep(const LoadBudget& budget, const Note* keep)
 {
     if (!loading_)
         return true;
@@ -335,7 +335,7 @@ bool NoteStore::loadStep(const LoadBudget& budget)
             || (budget.time.count() > 0 && timer.nsecsElapsed() >= budget.time.count());
         if (read > 0 && spent)
             break;
-        if (takeIn(loading, loading.next++))
+        if (takeIn(loading, loading.next++, keep))
             ++read;
     }
     if (loading.next < loading.files.size()) {
@@ -346,12 +346,16 @@ bool NoteStore::loadStep(const LoadBudget& budget)
     return true;
 }
 
-bool NoteStore::takeIn(Loading& loading, qsizetype index)
+bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
 {
     const Loading::File& file = loading.files[index];
     const QString& id = file.id;
     loading.reached.insert(id);
     const std::shared_ptr<Note> held = loading.held.value(id);
+    if (held && held.get() == keep) {
+        loading.made.insert(file.position, held);
+        return false;
+    }
     const auto forget = [&] {
         known_.remove(id);
         stamps_.remove(id);

@@ -106,8 +106,10 @@ public:
     // read and the manual order and the board follow. Meanwhile notes() holds the notes
     // read so far and the earlier notes not reached yet, in the list's order. Nothing but
     // the steps may change the store while a load is under way.
+    // `keep`, a note whose text is being saved, stays as it is, and so does what the
+    // store knows of its file, so that the save meets any change made elsewhere.
     void beginLoad();
-    bool loadStep(const LoadBudget& budget);
+    bool loadStep(const LoadBudget& budget, const Note* keep = nullptr);
     bool isLoading() const { return loading_ != nullptr; }
     // How many times a note file's bytes were read: what loads cost.
     int filesRead() const { return filesRead_; }
@@ -152,7 +154,7 @@ private:
     QDateTime now() const;
     struct Loading;
     // One note file of a load; true when its bytes were read.
-    bool takeIn(Loading& loading, qsizetype index);
+    bool takeIn(Loading& loading, qsizetype index, const Note* keep);
     // The notes read so far, and the earlier ones not reached yet, in order.
     void showProgress(const Loading& loading);
     void finishLoad();

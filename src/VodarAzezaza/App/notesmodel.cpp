@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 
@@ -154,13 +155,94 @@ NotesModel::Signature NotesModel::currentSignature() const
 
 void NotesModel::reload()
 {
+    if (isLoading()) {
+        finishLoading();
+        return;
+    }
     if (loaded_ && currentSignature() == signature_)
         return;
+    beginLoading();
+    completeLoading(nullptr);
+}
+
+void NotesModel::reloadInSteps()
+{
+    // A read under way goes on with its steps.
+    if (isLoading() || (loaded_ && currentSignature() == signature_))
+        return;
+    beginLoading();
+    loadStep(stepBudget_.value_or(firstStepBudget), false);
+}
+
+void NotesModel::finishLoading()
+{
+    if (!isLoading())
+        return;
+    // What is typed reaches the disk before the read can put the file's text in its place.
+    flush();
+    completeLoading(nullptr);
+}
+
+void NotesModel::beginLoading()
+{
     // Pending edits reach the disk before the folder is read over them.
     flush();
-    store_.load();
+    loadingSignature_ = currentSignature();
+    store_.beginLoad();
+}
+
+void NotesModel::loadStep(NoteStore::LoadBudget budget, bool flushFirst)
+{
+    if (!isLoading())
+        return;
+    // An edit stored now finishes the read, keeping its note (see edited()).
+    if (flushFirst)
+        flush();
+    if (!isLoading())
+        return;
+    const std::shared_ptr<Note> shown = selected();
+    if (!store_.loadStep(budget)) {
+        setNotes(store_.notes());
+        bumpRevision();
+        // The selected note was changed elsewhere: the editor shows it afresh.
+        if (selectedID_ && selected() != shown)
+            bumpDiskRevision();
+        QTimer::singleShot(0, this, [this] { loadStep(stepBudget_.value_or(stepBudget), true); });
+        return;
+    }
+    loaded();
+}
+
+void NotesModel::completeLoading(const Note* keep)
+{
+    while (!store_.loadStep({}, keep))
+        ;
+    loaded();
+}
+
+void NotesModel::loaded()
+{
     setNotes(store_.notes());
-    signature_ = currentSignature();
+    // The store's own writes (the board, the order) are no change from outside; a note
+    // file that changed while the read went on may have been read before it changed.
+    const Signature now = currentSignature();
+    const auto isNoteFile = [](const QString& name) { return name.endsWith(u".rtf"); };
+    Signature signature;
+    bool notesMoved = false;
+    for (auto it = loadingSignature_.cbegin(); it != loadingSignature_.cend(); ++it) {
+        if (isNoteFile(it.key())) {
+            signature.insert(it.key(), it.value());
+            notesMoved = notesMoved || now.value(it.key()) != it.value();
+        }
+    }
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        if (!isNoteFile(it.key()))
+            signature.insert(it.key(), it.value());
+        else
+            notesMoved = notesMoved || !loadingSignature_.contains(it.key());
+    }
+    signature_ = std::move(signature);
+    loadingSignature_.clear();
     loaded_ = true;
     if (selectedID_ && !find(*selectedID_))
         setSelectedID(std::nullopt);
@@ -168,6 +250,9 @@ void NotesModel::reload()
         setRenaming(std::nullopt);
     bumpRevision();
     bumpDiskRevision();
+    // Read again, in steps, what changed meanwhile: it costs only those notes.
+    if (notesMoved)
+        QTimer::singleShot(0, this, [this] { reloadInSteps(); });
 }
 
 void NotesModel::select(const std::optional<QString>& id)
@@ -222,6 +307,10 @@ void NotesModel::edited(const std::shared_ptr<Note>& note, bool isEdit)
 {
     if (!note || !notes_.contains(note))
         return;
+    // The read ends before the list is sorted again, leaving this note as it is: its
+    // save meets whatever changed on disk and keeps both.
+    if (isLoading())
+        completeLoading(note.get());
     if (isEdit)
         note->setModified(now());
     save(*note);
@@ -233,6 +322,7 @@ void NotesModel::edited(const std::shared_ptr<Note>& note, bool isEdit)
 void NotesModel::rename(const QString& id, const QString& title)
 {
     setRenaming(std::nullopt);
+    finishLoading();
     const auto note = find(id);
     if (!note)
         return;
@@ -247,6 +337,7 @@ void NotesModel::rename(const QString& id, const QString& title)
 
 void NotesModel::deleteNote(const QString& id)
 {
+    finishLoading();
     const auto note = find(id);
     if (!note)
         return;
@@ -291,6 +382,7 @@ void NotesModel::undo()
 {
     if (undoStack_.isEmpty())
         return;
+    finishLoading();
     flush();
     const QList<NoteStore::TrashedNote> group = undoStack_.takeLast();
     const Status restored = store_.restore(group);

@@ -483,6 +483,7 @@ TEST_F(NotesViewTest, AThousandNotesScrollAsRowsOfOneList)
 {
     putNotes(1000);
     show();
+    ASSERT_TRUE(waitUntil([&] { return !notes().isLoading(); }));
     ASSERT_EQ(visibleIDs().size(), 1000);
     // One list paints every row: no widget per note.
     EXPECT_LT(list()->viewport()->findChildren<QWidget*>().size(), 5);
