@@ -392,12 +392,18 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
     // Decoding is what costs: a note whose file holds the very bytes and date it had
     // is the note already held.
     const QFileInfo entry(file.path);
-    if (const auto known = known_.constFind(id);
-        held && known != known_.cend() && *known == *bytes && held->modified() == entry.lastModified()) {
-        loading.made.insert(file.position, held);
-        trust();
-        return true;
+    if (const auto known = known_.constFind(id); held && known != known_.cend() && *known == *bytes) {
+        // A file that holds just what was written from this note is still this note,
+        // open in the editor perhaps; only its date is the file's now.
+        if (written_.contains(id) && entry.lastModified().isValid())
+            held->setModified(entry.lastModified());
+        if (held->modified() == entry.lastModified()) {
+            loading.made.insert(file.position, held);
+            trust();
+            return true;
+        }
     }
+    written_.remove(id);
     if (auto decoded = noteFromBytes(entry, id, *bytes)) {
         known_.insert(id, *bytes);
         loading.made.insert(file.position, std::move(decoded));
@@ -432,6 +438,7 @@ void NoteStore::finishLoad()
     gone(known_);
     gone(stamps_);
     gone(unconverted_);
+    written_.removeIf([&](const QString& id) { return !loading->reached.contains(id); });
 
     manualOrder_.clear();
     hasArrangement_ = false;
@@ -643,6 +650,7 @@ Status NoteStore::write(const Note& note, const QString& path, const QByteArray&
         return Error{QStringLiteral("\u201C%1\u201D couldn't be written (%2).").arg(note.title(), written.errorText())};
     }
     known_.insert(note.id(), data);
+    written_.insert(note.id());
     stamps_.remove(note.id());  // a stamp this fresh could hide the next write
     conflicts_.remove(note.id());
     unconverted_.remove(note.id());
@@ -696,6 +704,7 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
     const QString id = note.id();
     const auto held = std::find_if(notes_.begin(), notes_.end(), [&](const auto& n) { return n.get() == &note; });
     known_.insert(id, outside);
+    written_.remove(id);
     conflicts_.insert(id, Conflict{outside, copy->id()});
     if (auto theirs = unreadable ? nullptr : noteFromBytes(QFileInfo(path), id, outside)) {
         if (held != notes_.end()) {
@@ -737,6 +746,7 @@ void NoteStore::discard(const std::shared_ptr<Note>& note)
     if (const auto path = pathForID(note->id()); path && pemby::entryExists(*path) && !QFile::remove(*path))
         qCWarning(lcNotes) << "can't delete" << *path;
     known_.remove(note->id());
+    written_.remove(note->id());
     stamps_.remove(note->id());
     conflicts_.remove(note->id());
     unconverted_.remove(note->id());

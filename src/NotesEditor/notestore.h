@@ -201,6 +201,8 @@ private:
     // Each note file's stamp when it was last read, once that read can be trusted: a
     // file with the same stamp holds the same bytes and is not read again.
     QHash<QString, pemby::FileStamp> stamps_;
+    // Notes whose files hold what this store last wrote to them.
+    QSet<QString> written_;
     std::unique_ptr<Loading> loading_;
     int filesRead_ = 0;
     // A note whose file was changed elsewhere while we held it: the bytes found, and

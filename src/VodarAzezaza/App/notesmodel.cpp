@@ -329,6 +329,13 @@ void NotesModel::rename(const QString& id, const QString& title)
     const QString trimmed = pemby::trimWhitespace(title);
     if (trimmed.isEmpty() || trimmed == note->title())
         return;
+    if (note->isCutShort()) {
+        // Only its start is held: a new title would show what the file never gets.
+        setSaveError(QStringLiteral("Couldn't save to Pemby Notes' folder: ")
+                     + QStringLiteral("\u201C%1\u201D is too long to edit here, so its file was left as it is.")
+                           .arg(note->title()));
+        return;
+    }
     flush();
     note->setAttributedText(Note::retitled(note->attributedText(), trimmed));
     edited(note, true);
