@@ -14,10 +14,14 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMap>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -69,6 +73,57 @@ QFileInfoList folderEntries(const QString& directory, QStringList* skipped = nul
         }
     }
     return files;
+}
+
+} // namespace
+
+// One pass of the folder with no file opened and no link followed. Listing a folder
+// of a thousand notes this way costs a fraction of what a QFileInfo for each does, and
+// the folder is listed at every look for outside changes.
+NoteStore::Listing NoteStore::list(const QString& directory)
+{
+    Listing listed;
+    DIR* const folder = ::opendir(QFile::encodeName(directory).constData());
+    if (!folder)
+        return listed;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // gone meanwhile
+        Entry item;
+        item.name = QFile::decodeName(entry->d_name);
+        item.stamp.size = qint64(info.st_size);
+        item.stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+        item.stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
+        item.stamp.inode = quint64(info.st_ino);
+        item.stamp.device = quint64(info.st_dev);
+        item.regular = S_ISREG(info.st_mode);
+        listed.append(std::move(item));
+    }
+    ::closedir(folder);
+    std::sort(listed.begin(), listed.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    return listed;
+}
+
+QHash<QString, pemby::FileStamp> NoteStore::folderStamps(const Listing& listing)
+{
+    QHash<QString, pemby::FileStamp> stamps;
+    stamps.reserve(listing.size());
+    for (const Entry& entry : listing) {
+        if (entry.name.endsWith(noteSuffix) || entry.name.endsWith(u".json"))
+            stamps.insert(entry.name, entry.stamp);
+    }
+    return stamps;
+}
+
+namespace {
+
+QDateTime modifiedAt(const pemby::FileStamp& stamp)
+{
+    // As QFileInfo gives it: whole milliseconds.
+    return QDateTime::fromMSecsSinceEpoch(stamp.modifiedNs / 1'000'000, Qt::UTC);
 }
 
 std::optional<QString> moveToDesktopTrash(const QString& path)
@@ -271,14 +326,27 @@ struct NoteStore::Loading {
         QString id;
         QString path;
         qsizetype position = 0;  // in the listing, which orders notes of equal rank
-        QDateTime modified;
+        pemby::FileStamp stamp;  // as listed
     };
     QList<File> files;  // newest first: the top of the list comes first
+    QElapsedTimer listedAt;
     qsizetype next = 0;
     QList<std::shared_ptr<Note>> before;
     QHash<QString, std::shared_ptr<Note>> held;
-    QMap<qsizetype, std::shared_ptr<Note>> made;  // by position
+    QList<std::shared_ptr<Note>> made;  // by position in the listing; none yet, or none
     QSet<QString> reached;
+
+    void take(const File& file, std::shared_ptr<Note> note) { made[file.position] = std::move(note); }
+    QList<std::shared_ptr<Note>> taken() const
+    {
+        QList<std::shared_ptr<Note>> notes;
+        notes.reserve(made.size());
+        for (const auto& note : made) {
+            if (note)
+                notes.append(note);
+        }
+        return notes;
+    }
     QSet<QString> unreadable;
 };
 
@@ -291,16 +359,19 @@ void NoteStore::load()
         ;
 }
 
-void NoteStore::beginLoad()
+void NoteStore::beginLoad(std::optional<Listing> listing)
 {
     if (loading_)
         return;
-    QFileInfoList entries = folderEntries(directory_);
+    Listing listed = listing ? std::move(*listing) : list(directory_);
+    if (std::any_of(listed.cbegin(), listed.cend(), [](const Entry& e) { return e.regular && stemOf(e.name, markdownSuffix); })
+        && migrateMarkdownNotes(folderEntries(directory_)))
+        listed = list(directory_);
     QStringList skipped;
-    if (migrateMarkdownNotes(entries))
-        entries = folderEntries(directory_, &skipped);
-    else
-        folderEntries(directory_, &skipped);
+    for (const Entry& entry : std::as_const(listed)) {
+        if (!entry.regular && isStoreName(entry.name))
+            skipped.append(entry.name);
+    }
     // Said once, not at every look at the folder.
     for (const QString& name : std::as_const(skipped)) {
         if (!skipped_.contains(name))
@@ -312,12 +383,15 @@ void NoteStore::beginLoad()
     loading->before = notes_;
     for (const auto& note : std::as_const(notes_))
         loading->held.insert(note->id(), note);
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (const auto id = stemOf(entries[i].fileName(), noteSuffix))
-            loading->files.append({*id, entries[i].filePath(), i, entries[i].lastModified()});
+    loading->made.resize(listed.size());
+    loading->reached.reserve(listed.size());
+    for (qsizetype i = 0; i < listed.size(); ++i) {
+        if (const auto id = stemOf(listed[i].name, noteSuffix); id && listed[i].regular)
+            loading->files.append({*id, pathOf(listed[i].name), i, listed[i].stamp});
     }
     std::stable_sort(loading->files.begin(), loading->files.end(),
-                     [](const Loading::File& a, const Loading::File& b) { return a.modified > b.modified; });
+                     [](const Loading::File& a, const Loading::File& b) { return a.stamp.modifiedNs > b.stamp.modifiedNs; });
+    loading->listedAt.start();
     conflicts_.clear();
     loading_ = std::move(loading);
 }
@@ -353,7 +427,7 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
     loading.reached.insert(id);
     const std::shared_ptr<Note> held = loading.held.value(id);
     if (held && held.get() == keep) {
-        loading.made.insert(file.position, held);
+        loading.take(file, held);
         return false;
     }
     const auto forget = [&] {
@@ -363,16 +437,19 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
     };
 
     // A file whose stamp is the one of its last trusted read holds the bytes read then.
-    const auto before = pemby::fileStamp(file.path);
+    // The listing's stamp serves while the steps go on quickly; one taken later than
+    // that is looked at again.
+    std::optional<pemby::FileStamp> before = file.stamp;
+    if (loading.listedAt.elapsed() > 1000)
+        before = pemby::fileStamp(file.path);
     if (!before) {
         forget();  // gone since the folder was listed
         return false;
     }
     if (held) {
         const auto stamp = stamps_.constFind(id);
-        if (stamp != stamps_.cend() && *stamp == *before
-            && held->modified() == QDateTime::fromMSecsSinceEpoch(before->modifiedNs / 1'000'000, Qt::UTC)) {
-            loading.made.insert(file.position, held);
+        if (stamp != stamps_.cend() && *stamp == *before && held->modified() == modifiedAt(*before)) {
+            loading.take(file, held);
             return false;
         }
     }
@@ -398,7 +475,7 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
         if (written_.contains(id) && entry.lastModified().isValid())
             held->setModified(entry.lastModified());
         if (held->modified() == entry.lastModified()) {
-            loading.made.insert(file.position, held);
+            loading.take(file, held);
             trust();
             return true;
         }
@@ -406,7 +483,7 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
     written_.remove(id);
     if (auto decoded = noteFromBytes(entry, id, *bytes)) {
         known_.insert(id, *bytes);
-        loading.made.insert(file.position, std::move(decoded));
+        loading.take(file, std::move(decoded));
         trust();
     } else {
         forget();
@@ -417,7 +494,7 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
 
 void NoteStore::showProgress(const Loading& loading)
 {
-    QList<std::shared_ptr<Note>> notes = loading.made.values();
+    QList<std::shared_ptr<Note>> notes = loading.taken();
     for (const auto& note : loading.before) {
         if (!loading.reached.contains(note->id()))
             notes.append(note);
@@ -429,7 +506,7 @@ void NoteStore::showProgress(const Loading& loading)
 void NoteStore::finishLoad()
 {
     const std::unique_ptr<Loading> loading = std::move(loading_);
-    notes_ = loading->made.values();
+    notes_ = loading->taken();
     unreadableIDs_ = loading->unreadable;
     // What was known of files that are gone is forgotten with them.
     const auto gone = [&](auto& byID) {
@@ -440,6 +517,21 @@ void NoteStore::finishLoad()
     gone(unconverted_);
     written_.removeIf([&](const QString& id) { return !loading->reached.contains(id); });
 
+    readManualOrder();
+    sort();
+    loadBoard();
+}
+
+void NoteStore::readManualOrder()
+{
+    // The order file as it was read, while its look says it is unchanged.
+    const auto before = pemby::fileStamp(orderPath());
+    if (orderRead_ && before && orderRead_->stamp == *before) {
+        manualOrder_ = orderRead_->order;
+        hasArrangement_ = true;
+        return;
+    }
+    orderRead_.reset();
     manualOrder_.clear();
     hasArrangement_ = false;
     if (const auto bytes = pemby::readBytes(orderPath(), maxJsonBytes)) {
@@ -453,11 +545,10 @@ void NoteStore::finishLoad()
         if (strings) {
             manualOrder_ = std::move(ids);
             hasArrangement_ = true;
+            if (const auto settled = pemby::settledStamp(before, orderPath()))
+                orderRead_ = OrderRead{*settled, manualOrder_};
         }
     }
-
-    sort();
-    loadBoard();
 }
 
 QStringList NoteStore::knownIDs() const
@@ -472,6 +563,16 @@ QStringList NoteStore::knownIDs() const
 
 void NoteStore::loadBoard()
 {
+    // A board file unchanged since it was read, over the same notes, reconciles to the
+    // board it gave then.
+    const QStringList ids = knownIDs();
+    const auto before = pemby::fileStamp(boardPath());
+    if (boardRead_ && before && boardRead_->stamp == *before && boardRead_->ids == ids) {
+        board_ = boardRead_->board;
+        boardWritable_ = true;
+        return;
+    }
+    boardRead_.reset();
     std::optional<Board> decoded;
     boardWritable_ = true;
     if (pemby::entryExists(boardPath())) {
@@ -483,12 +584,15 @@ void NoteStore::loadBoard()
         }
     }
     Board board = decoded.value_or(Board::standard());
-    board.reconcile(knownIDs());
+    board.reconcile(ids);
     const bool changed = !decoded || !(board == *decoded);
     board_ = std::move(board);
     if (changed && boardWritable_) {
         if (const Status saved = saveBoard(); !saved)
             qCWarning(lcNotes) << "can't write" << boardFileName() << saved.errorText();
+    } else if (!changed) {
+        if (const auto settled = pemby::settledStamp(before, boardPath()))
+            boardRead_ = BoardRead{*settled, ids, board_};
     }
 }
 

@@ -84,6 +84,19 @@ public:
     // The desktop's trash (QFile::moveToTrash) by default.
     void setTrashFile(TrashFile trashFile) { trashFile_ = std::move(trashFile); }
 
+    // What one look at a folder found: every entry, as the file system tells of it
+    // without following a link, in the order of their names.
+    struct Entry {
+        QString name;
+        pemby::FileStamp stamp;
+        bool regular = false;  // a regular file, not a link to one
+    };
+    using Listing = QList<Entry>;
+    static Listing list(const QString& directory);
+    // The stamps of the entries named like note files and JSON files, links among them,
+    // by name: what a look for outside changes compares.
+    static QHash<QString, pemby::FileStamp> folderStamps(const Listing& listing);
+
     // A note file of more paragraphs than a document can afford is listed by this many
     // of its first paragraphs (see Note::isCutShort).
     static constexpr qsizetype startParagraphs = 500;
@@ -108,7 +121,8 @@ public:
     // the steps may change the store while a load is under way.
     // `keep`, a note whose text is being saved, stays as it is, and so does what the
     // store knows of its file, so that the save meets any change made elsewhere.
-    void beginLoad();
+    // A listing just taken of the folder spares beginLoad() its own.
+    void beginLoad(std::optional<Listing> listing = std::nullopt);
     bool loadStep(const LoadBudget& budget, const Note* keep = nullptr);
     bool isLoading() const { return loading_ != nullptr; }
     // How many times a note file's bytes were read: what loads cost.
@@ -172,6 +186,7 @@ private:
     Status keepBoth(const Note& note, const QString& path, const QByteArray& outside, bool* keptBoth,
                     const std::optional<QString>& unreadable = std::nullopt);
     void loadBoard();
+    void readManualOrder();
     // Ids of every note file on disk: the loaded notes and those that could not be read.
     QStringList knownIDs() const;
     void reconcileManualOrder();
@@ -201,6 +216,19 @@ private:
     // Each note file's stamp when it was last read, once that read can be trusted: a
     // file with the same stamp holds the same bytes and is not read again.
     QHash<QString, pemby::FileStamp> stamps_;
+    // The order and board files as last read, with their stamps once those can be
+    // trusted: an unchanged file is not read again.
+    struct OrderRead {
+        pemby::FileStamp stamp;
+        QStringList order;
+    };
+    std::optional<OrderRead> orderRead_;
+    struct BoardRead {
+        pemby::FileStamp stamp;
+        QStringList ids;  // the notes it was reconciled with
+        Board board;
+    };
+    std::optional<BoardRead> boardRead_;
     // Notes whose files hold what this store last wrote to them.
     QSet<QString> written_;
     std::unique_ptr<Loading> loading_;

@@ -140,17 +140,7 @@ std::shared_ptr<Note> NotesModel::selected() const
 
 NotesModel::Signature NotesModel::currentSignature() const
 {
-    Signature signature;
-    const QFileInfoList entries =
-        QDir(store_.directory()).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo& entry : entries) {
-        const QString suffix = entry.suffix();
-        if (suffix != u"rtf" && suffix != u"json")
-            continue;
-        const QDateTime modified = entry.lastModified();
-        signature.insert(entry.fileName(), modified.isValid() ? modified : QDateTime::fromMSecsSinceEpoch(0, Qt::UTC));
-    }
-    return signature;
+    return NoteStore::folderStamps(NoteStore::list(store_.directory()));
 }
 
 void NotesModel::reload()
@@ -159,18 +149,24 @@ void NotesModel::reload()
         finishLoading();
         return;
     }
-    if (loaded_ && currentSignature() == signature_)
+    NoteStore::Listing listing = NoteStore::list(store_.directory());
+    Signature now = NoteStore::folderStamps(listing);
+    if (loaded_ && now == signature_)
         return;
-    beginLoading();
+    beginLoading(std::move(listing), std::move(now));
     completeLoading(nullptr);
 }
 
 void NotesModel::reloadInSteps()
 {
     // A read under way goes on with its steps.
-    if (isLoading() || (loaded_ && currentSignature() == signature_))
+    if (isLoading())
         return;
-    beginLoading();
+    NoteStore::Listing listing = NoteStore::list(store_.directory());
+    Signature now = NoteStore::folderStamps(listing);
+    if (loaded_ && now == signature_)
+        return;
+    beginLoading(std::move(listing), std::move(now));
     loadStep(stepBudget_.value_or(firstStepBudget), false);
 }
 
@@ -183,12 +179,19 @@ void NotesModel::finishLoading()
     completeLoading(nullptr);
 }
 
-void NotesModel::beginLoading()
+void NotesModel::beginLoading(NoteStore::Listing listing, Signature signature)
 {
-    // Pending edits reach the disk before the folder is read over them.
+    // Pending edits reach the disk before the folder is read over them; what they
+    // wrote (a note beside one changed elsewhere, too) is looked at afresh.
+    const int revision = revision_;
     flush();
-    loadingSignature_ = currentSignature();
-    store_.beginLoad();
+    if (revision_ != revision) {
+        listing = NoteStore::list(store_.directory());
+        signature = NoteStore::folderStamps(listing);
+    }
+    loadingSignature_ = std::move(signature);
+    store_.beginLoad(std::move(listing));
+    stepped_ = false;
 }
 
 void NotesModel::loadStep(NoteStore::LoadBudget budget, bool flushFirst)
@@ -207,6 +210,7 @@ void NotesModel::loadStep(NoteStore::LoadBudget budget, bool flushFirst)
         // The selected note was changed elsewhere: the editor shows it afresh.
         if (selectedID_ && selected() != shown)
             bumpDiskRevision();
+        stepped_ = true;
         QTimer::singleShot(0, this, [this] { loadStep(stepBudget_.value_or(stepBudget), true); });
         return;
     }
@@ -224,8 +228,21 @@ void NotesModel::loaded()
 {
     setNotes(store_.notes());
     // The store's own writes (the board, the order) are no change from outside; a note
-    // file that changed while the read went on may have been read before it changed.
-    const Signature now = currentSignature();
+    // file that changed while the read went on in steps may have been read before it
+    // changed. A read in one go looks only at the files the store writes.
+    Signature now;
+    if (stepped_) {
+        now = currentSignature();
+    } else {
+        now = loadingSignature_;
+        for (const QString& path : {store_.orderPath(), store_.boardPath()}) {
+            const QString name = QFileInfo(path).fileName();
+            if (const auto stamp = pemby::fileStamp(path))
+                now.insert(name, *stamp);
+            else
+                now.remove(name);
+        }
+    }
     const auto isNoteFile = [](const QString& name) { return name.endsWith(u".rtf"); };
     Signature signature;
     bool notesMoved = false;

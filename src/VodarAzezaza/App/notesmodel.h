@@ -128,11 +128,11 @@ signals:
     void saveErrorChanged();
 
 private:
-    using Signature = QHash<QString, QDateTime>;
+    using Signature = QHash<QString, pemby::FileStamp>;
 
-    // Modification dates of the folder's note and JSON files, by name.
+    // Sizes and times of the folder's note and JSON files, by name.
     Signature currentSignature() const;
-    void beginLoading();
+    void beginLoading(NoteStore::Listing listing, Signature signature);
     void loadStep(NoteStore::LoadBudget budget, bool flushFirst);
     // Runs the read to its end; `keep` is a note whose text is being saved, which the
     // read must not replace, so that the save meets any change made elsewhere.
@@ -166,6 +166,8 @@ private:
     Signature signature_;
     // The folder's signature when the read under way began.
     Signature loadingSignature_;
+    // The read under way went on past its first step.
+    bool stepped_ = false;
     std::optional<NoteStore::LoadBudget> stepBudget_;
     bool loaded_ = false;
     std::function<void(const QString&)> toast_;
