@@ -43,6 +43,11 @@ public:
     void setModified(QDateTime modified) { modified_ = std::move(modified); }
     const QDateTime& created() const { return created_; }
     void setCreated(QDateTime created) { created_ = std::move(created); }
+    // The text is only the start of a note file too long to read whole. Such a note is
+    // never written back: its file holds more than the note does. Replacing the text
+    // does not change this.
+    bool isCutShort() const { return cutShort_; }
+    void setCutShort(bool cutShort) { cutShort_ = cutShort; }
     // Heading ordinals, as the note file counts them.
     const QList<int>& collapsibleSections() const { return collapsibleSections_; }
     void setCollapsibleSections(QList<int> ordinals) { collapsibleSections_ = std::move(ordinals); }
@@ -91,4 +96,5 @@ private:
     QDateTime created_;
     QList<int> collapsibleSections_;
     QList<int> collapsedSections_;
+    bool cutShort_ = false;
 };

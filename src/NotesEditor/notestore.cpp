@@ -2,11 +2,13 @@
 
 #include "logcategories.h"
 #include "richtext.h"
+#include "rtfreader.h"
 #include "rtfwriter.h"
 #include "textfile.h"
 #include "textutil.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -15,6 +17,11 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -66,6 +73,57 @@ QFileInfoList folderEntries(const QString& directory, QStringList* skipped = nul
         }
     }
     return files;
+}
+
+} // namespace
+
+// One pass of the folder with no file opened and no link followed. Listing a folder
+// of a thousand notes this way costs a fraction of what a QFileInfo for each does, and
+// the folder is listed at every look for outside changes.
+NoteStore::Listing NoteStore::list(const QString& directory)
+{
+    Listing listed;
+    DIR* const folder = ::opendir(QFile::encodeName(directory).constData());
+    if (!folder)
+        return listed;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // gone meanwhile
+        Entry item;
+        item.name = QFile::decodeName(entry->d_name);
+        item.stamp.size = qint64(info.st_size);
+        item.stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+        item.stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
+        item.stamp.inode = quint64(info.st_ino);
+        item.stamp.device = quint64(info.st_dev);
+        item.regular = S_ISREG(info.st_mode);
+        listed.append(std::move(item));
+    }
+    ::closedir(folder);
+    std::sort(listed.begin(), listed.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    return listed;
+}
+
+QHash<QString, pemby::FileStamp> NoteStore::folderStamps(const Listing& listing)
+{
+    QHash<QString, pemby::FileStamp> stamps;
+    stamps.reserve(listing.size());
+    for (const Entry& entry : listing) {
+        if (entry.name.endsWith(noteSuffix) || entry.name.endsWith(u".json"))
+            stamps.insert(entry.name, entry.stamp);
+    }
+    return stamps;
+}
+
+namespace {
+
+QDateTime modifiedAt(const pemby::FileStamp& stamp)
+{
+    // As QFileInfo gives it: whole milliseconds.
+    return QDateTime::fromMSecsSinceEpoch(stamp.modifiedNs / 1'000'000, Qt::UTC);
 }
 
 std::optional<QString> moveToDesktopTrash(const QString& path)
@@ -223,11 +281,20 @@ bool NoteStore::migrateMarkdownNotes(const QFileInfoList& entries)
 
 std::shared_ptr<Note> NoteStore::noteFromBytes(const QFileInfo& file, const QString& id, const QByteArray& bytes)
 {
-    auto decoded = RichText::decode(bytes);
+    // Each paragraph costs the document its block and layout, so a text of more than a
+    // document can afford is taken by its start. Counting first spares reading the
+    // paragraphs a refused text would have cost.
+    std::optional<RichText::Decoded> decoded;
+    if (RtfReader::paragraphEstimate(bytes) < RtfReader::maxParagraphs)
+        decoded = RichText::decode(bytes);
+    if (!decoded)
+        decoded = RichText::decodeStart(bytes, startParagraphs);
     if (!decoded) {
         qCWarning(lcNotes) << "not a note file:" << file.filePath();
         return nullptr;
     }
+    if (!decoded->complete)
+        qCWarning(lcNotes) << file.filePath() << "is too long to read whole; its start is listed";
     QDateTime modified = file.lastModified();
     if (!modified.isValid())
         modified = now();
@@ -250,17 +317,61 @@ std::shared_ptr<Note> NoteStore::noteFromBytes(const QFileInfo& file, const QStr
     auto note = std::make_shared<Note>(id, std::move(decoded->text), modified, created);
     note->setCollapsibleSections(decoded->collapsible);
     note->setCollapsedSections(decoded->collapsed);
+    note->setCutShort(!decoded->complete);
     return note;
 }
 
+struct NoteStore::Loading {
+    struct File {
+        QString id;
+        QString path;
+        qsizetype position = 0;  // in the listing, which orders notes of equal rank
+        pemby::FileStamp stamp;  // as listed
+    };
+    QList<File> files;  // newest first: the top of the list comes first
+    QElapsedTimer listedAt;
+    qsizetype next = 0;
+    QList<std::shared_ptr<Note>> before;
+    QHash<QString, std::shared_ptr<Note>> held;
+    QList<std::shared_ptr<Note>> made;  // by position in the listing; none yet, or none
+    QSet<QString> reached;
+
+    void take(const File& file, std::shared_ptr<Note> note) { made[file.position] = std::move(note); }
+    QList<std::shared_ptr<Note>> taken() const
+    {
+        QList<std::shared_ptr<Note>> notes;
+        notes.reserve(made.size());
+        for (const auto& note : made) {
+            if (note)
+                notes.append(note);
+        }
+        return notes;
+    }
+    QSet<QString> unreadable;
+};
+
+NoteStore::~NoteStore() = default;
+
 void NoteStore::load()
 {
-    QFileInfoList entries = folderEntries(directory_);
+    beginLoad();
+    while (!loadStep({}))
+        ;
+}
+
+void NoteStore::beginLoad(std::optional<Listing> listing)
+{
+    if (loading_)
+        return;
+    Listing listed = listing ? std::move(*listing) : list(directory_);
+    if (std::any_of(listed.cbegin(), listed.cend(), [](const Entry& e) { return e.regular && stemOf(e.name, markdownSuffix); })
+        && migrateMarkdownNotes(folderEntries(directory_)))
+        listed = list(directory_);
     QStringList skipped;
-    if (migrateMarkdownNotes(entries))
-        entries = folderEntries(directory_, &skipped);
-    else
-        folderEntries(directory_, &skipped);
+    for (const Entry& entry : std::as_const(listed)) {
+        if (!entry.regular && isStoreName(entry.name))
+            skipped.append(entry.name);
+    }
     // Said once, not at every look at the folder.
     for (const QString& name : std::as_const(skipped)) {
         if (!skipped_.contains(name))
@@ -268,46 +379,159 @@ void NoteStore::load()
     }
     skipped_ = std::move(skipped);
 
-    // Decoding is what costs: a note whose file holds the very bytes and date it had
-    // is the note already held, so a folder where one note changed decodes that one.
-    QHash<QString, std::shared_ptr<Note>> held;
+    auto loading = std::make_unique<Loading>();
+    loading->before = notes_;
     for (const auto& note : std::as_const(notes_))
-        held.insert(note->id(), note);
-    const QHash<QString, QByteArray> knownBefore = std::exchange(known_, {});
-    const QHash<QString, Unconverted> unconvertedBefore = std::exchange(unconverted_, {});
-    QList<std::shared_ptr<Note>> notes;
-    QSet<QString> unreadable;
+        loading->held.insert(note->id(), note);
+    loading->made.resize(listed.size());
+    loading->reached.reserve(listed.size());
+    for (qsizetype i = 0; i < listed.size(); ++i) {
+        if (const auto id = stemOf(listed[i].name, noteSuffix); id && listed[i].regular)
+            loading->files.append({*id, pathOf(listed[i].name), i, listed[i].stamp});
+    }
+    std::stable_sort(loading->files.begin(), loading->files.end(),
+                     [](const Loading::File& a, const Loading::File& b) { return a.stamp.modifiedNs > b.stamp.modifiedNs; });
+    loading->listedAt.start();
     conflicts_.clear();
-    for (const QFileInfo& entry : std::as_const(entries)) {
-        const auto id = stemOf(entry.fileName(), noteSuffix);
-        if (!id)
-            continue;
-        const auto bytes = pemby::readBytes(entry.filePath(), maxNoteBytes);
-        if (!bytes) {
-            qCWarning(lcNotes) << "can't read" << entry.filePath() << bytes.errorText();
-            unreadable.insert(*id);
-            continue;
-        }
-        const auto note = held.constFind(*id);
-        const auto known = knownBefore.constFind(*id);
-        if (note != held.cend() && known != knownBefore.cend() && *known == *bytes
-            && (*note)->modified() == entry.lastModified()) {
-            known_.insert(*id, *bytes);
-            if (const auto was = unconvertedBefore.constFind(*id); was != unconvertedBefore.cend())
-                unconverted_.insert(*id, *was);
-            notes.append(*note);
-            continue;
-        }
-        if (auto decoded = noteFromBytes(entry, *id, *bytes)) {
-            known_.insert(*id, *bytes);
-            notes.append(std::move(decoded));
-        } else {
-            unreadable.insert(*id);
+    loading_ = std::move(loading);
+}
+
+bool NoteStore::loadStep(const LoadBudget& budget, const Note* keep)
+{
+    if (!loading_)
+        return true;
+    Loading& loading = *loading_;
+    QElapsedTimer timer;
+    timer.start();
+    int read = 0;
+    while (loading.next < loading.files.size()) {
+        const bool spent = (budget.files > 0 && read >= budget.files)
+            || (budget.time.count() > 0 && timer.nsecsElapsed() >= budget.time.count());
+        if (read > 0 && spent)
+            break;
+        if (takeIn(loading, loading.next++, keep))
+            ++read;
+    }
+    if (loading.next < loading.files.size()) {
+        showProgress(loading);
+        return false;
+    }
+    finishLoad();
+    return true;
+}
+
+bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
+{
+    const Loading::File& file = loading.files[index];
+    const QString& id = file.id;
+    loading.reached.insert(id);
+    const std::shared_ptr<Note> held = loading.held.value(id);
+    if (held && held.get() == keep) {
+        loading.take(file, held);
+        return false;
+    }
+    const auto forget = [&] {
+        known_.remove(id);
+        stamps_.remove(id);
+        unconverted_.remove(id);
+    };
+
+    // A file whose stamp is the one of its last trusted read holds the bytes read then.
+    // The listing's stamp serves while the steps go on quickly; one taken later than
+    // that is looked at again.
+    std::optional<pemby::FileStamp> before = file.stamp;
+    if (loading.listedAt.elapsed() > 1000)
+        before = pemby::fileStamp(file.path);
+    if (!before) {
+        forget();  // gone since the folder was listed
+        return false;
+    }
+    if (held) {
+        const auto stamp = stamps_.constFind(id);
+        if (stamp != stamps_.cend() && *stamp == *before && held->modified() == modifiedAt(*before)) {
+            loading.take(file, held);
+            return false;
         }
     }
-    notes_ = std::move(notes);
-    unreadableIDs_ = std::move(unreadable);
+    stamps_.remove(id);
+    ++filesRead_;
+    const auto bytes = pemby::readBytes(file.path, maxNoteBytes);
+    if (!bytes) {
+        qCWarning(lcNotes) << "can't read" << file.path << bytes.errorText();
+        forget();
+        loading.unreadable.insert(id);
+        return true;
+    }
+    const auto trust = [&] {
+        if (const auto settled = pemby::settledStamp(before, file.path))
+            stamps_.insert(id, *settled);
+    };
+    // Decoding is what costs: a note whose file holds the very bytes and date it had
+    // is the note already held.
+    const QFileInfo entry(file.path);
+    if (const auto known = known_.constFind(id); held && known != known_.cend() && *known == *bytes) {
+        // A file that holds just what was written from this note is still this note,
+        // open in the editor perhaps; only its date is the file's now.
+        if (written_.contains(id) && entry.lastModified().isValid())
+            held->setModified(entry.lastModified());
+        if (held->modified() == entry.lastModified()) {
+            loading.take(file, held);
+            trust();
+            return true;
+        }
+    }
+    written_.remove(id);
+    if (auto decoded = noteFromBytes(entry, id, *bytes)) {
+        known_.insert(id, *bytes);
+        loading.take(file, std::move(decoded));
+        trust();
+    } else {
+        forget();
+        loading.unreadable.insert(id);
+    }
+    return true;
+}
 
+void NoteStore::showProgress(const Loading& loading)
+{
+    QList<std::shared_ptr<Note>> notes = loading.taken();
+    for (const auto& note : loading.before) {
+        if (!loading.reached.contains(note->id()))
+            notes.append(note);
+    }
+    notes_ = std::move(notes);
+    orderNotes();
+}
+
+void NoteStore::finishLoad()
+{
+    const std::unique_ptr<Loading> loading = std::move(loading_);
+    notes_ = loading->taken();
+    unreadableIDs_ = loading->unreadable;
+    // What was known of files that are gone is forgotten with them.
+    const auto gone = [&](auto& byID) {
+        byID.removeIf([&](const auto& item) { return !loading->reached.contains(item.key()); });
+    };
+    gone(known_);
+    gone(stamps_);
+    gone(unconverted_);
+    written_.removeIf([&](const QString& id) { return !loading->reached.contains(id); });
+
+    readManualOrder();
+    sort();
+    loadBoard();
+}
+
+void NoteStore::readManualOrder()
+{
+    // The order file as it was read, while its look says it is unchanged.
+    const auto before = pemby::fileStamp(orderPath());
+    if (orderRead_ && before && orderRead_->stamp == *before) {
+        manualOrder_ = orderRead_->order;
+        hasArrangement_ = true;
+        return;
+    }
+    orderRead_.reset();
     manualOrder_.clear();
     hasArrangement_ = false;
     if (const auto bytes = pemby::readBytes(orderPath(), maxJsonBytes)) {
@@ -321,11 +545,10 @@ void NoteStore::load()
         if (strings) {
             manualOrder_ = std::move(ids);
             hasArrangement_ = true;
+            if (const auto settled = pemby::settledStamp(before, orderPath()))
+                orderRead_ = OrderRead{*settled, manualOrder_};
         }
     }
-
-    sort();
-    loadBoard();
 }
 
 QStringList NoteStore::knownIDs() const
@@ -340,6 +563,16 @@ QStringList NoteStore::knownIDs() const
 
 void NoteStore::loadBoard()
 {
+    // A board file unchanged since it was read, over the same notes, reconciles to the
+    // board it gave then.
+    const QStringList ids = knownIDs();
+    const auto before = pemby::fileStamp(boardPath());
+    if (boardRead_ && before && boardRead_->stamp == *before && boardRead_->ids == ids) {
+        board_ = boardRead_->board;
+        boardWritable_ = true;
+        return;
+    }
+    boardRead_.reset();
     std::optional<Board> decoded;
     boardWritable_ = true;
     if (pemby::entryExists(boardPath())) {
@@ -351,12 +584,15 @@ void NoteStore::loadBoard()
         }
     }
     Board board = decoded.value_or(Board::standard());
-    board.reconcile(knownIDs());
+    board.reconcile(ids);
     const bool changed = !decoded || !(board == *decoded);
     board_ = std::move(board);
     if (changed && boardWritable_) {
         if (const Status saved = saveBoard(); !saved)
             qCWarning(lcNotes) << "can't write" << boardFileName() << saved.errorText();
+    } else if (!changed) {
+        if (const auto settled = pemby::settledStamp(before, boardPath()))
+            boardRead_ = BoardRead{*settled, ids, board_};
     }
 }
 
@@ -394,6 +630,11 @@ void NoteStore::reconcileManualOrder()
 void NoteStore::sort()
 {
     reconcileManualOrder();
+    orderNotes();
+}
+
+void NoteStore::orderNotes()
+{
     if (sortOrder_.key == NoteSortKey::manual) {
         QHash<QString, qsizetype> position;
         for (qsizetype i = manualOrder_.size() - 1; i >= 0; --i)
@@ -449,6 +690,10 @@ Status NoteStore::saveNote(const Note& note, bool* keptBoth)
     const auto path = pathForID(note.id());
     if (!path)
         return Error{QStringLiteral("\u201C%1\u201D can't name a note file.").arg(note.id())};
+    // Writing the start we hold would cut the rest of the file off.
+    if (note.isCutShort())
+        return Error{QStringLiteral("\u201C%1\u201D is too long to edit here, so its file was left as it is.")
+                         .arg(note.title())};
     const QByteArray data = RichText::encode(note.attributedText(), note.collapsibleSections(),
                                              note.collapsedSections(),
                                              note.created().isValid() ? std::optional(note.created()) : std::nullopt);
@@ -509,6 +754,8 @@ Status NoteStore::write(const Note& note, const QString& path, const QByteArray&
         return Error{QStringLiteral("\u201C%1\u201D couldn't be written (%2).").arg(note.title(), written.errorText())};
     }
     known_.insert(note.id(), data);
+    written_.insert(note.id());
+    stamps_.remove(note.id());  // a stamp this fresh could hide the next write
     conflicts_.remove(note.id());
     unconverted_.remove(note.id());
     return {};
@@ -561,6 +808,7 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
     const QString id = note.id();
     const auto held = std::find_if(notes_.begin(), notes_.end(), [&](const auto& n) { return n.get() == &note; });
     known_.insert(id, outside);
+    written_.remove(id);
     conflicts_.insert(id, Conflict{outside, copy->id()});
     if (auto theirs = unreadable ? nullptr : noteFromBytes(QFileInfo(path), id, outside)) {
         if (held != notes_.end()) {
@@ -570,6 +818,7 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
             kept.setCreated(theirs->created());
             kept.setCollapsibleSections(theirs->collapsibleSections());
             kept.setCollapsedSections(theirs->collapsedSections());
+            kept.setCutShort(theirs->isCutShort());
         } else if (std::none_of(notes_.cbegin(), notes_.cend(), [&](const auto& n) { return n->id() == id; })) {
             notes_.append(std::move(theirs));
         }
@@ -601,6 +850,8 @@ void NoteStore::discard(const std::shared_ptr<Note>& note)
     if (const auto path = pathForID(note->id()); path && pemby::entryExists(*path) && !QFile::remove(*path))
         qCWarning(lcNotes) << "can't delete" << *path;
     known_.remove(note->id());
+    written_.remove(note->id());
+    stamps_.remove(note->id());
     conflicts_.remove(note->id());
     unconverted_.remove(note->id());
     takeOut(note);

@@ -18,6 +18,7 @@
 #include "note.h"
 #include "notesortorder.h"
 #include "result.h"
+#include "textfile.h"
 
 #include <QCollator>
 #include <QByteArray>
@@ -29,6 +30,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -53,6 +55,7 @@ public:
     // current time (the system clock when empty).
     explicit NoteStore(QString directory, Clock clock = {});
 
+    ~NoteStore();
     NoteStore(const NoteStore&) = delete;
     NoteStore& operator=(const NoteStore&) = delete;
 
@@ -81,9 +84,49 @@ public:
     // The desktop's trash (QFile::moveToTrash) by default.
     void setTrashFile(TrashFile trashFile) { trashFile_ = std::move(trashFile); }
 
+    // What one look at a folder found: every entry, as the file system tells of it
+    // without following a link, in the order of their names.
+    struct Entry {
+        QString name;
+        pemby::FileStamp stamp;
+        bool regular = false;  // a regular file, not a link to one
+    };
+    using Listing = QList<Entry>;
+    static Listing list(const QString& directory);
+    // The stamps of the entries named like note files and JSON files, links among them,
+    // by name: what a look for outside changes compares.
+    static QHash<QString, pemby::FileStamp> folderStamps(const Listing& listing);
+
+    // A note file of more paragraphs than a document can afford is listed by this many
+    // of its first paragraphs (see Note::isCutShort).
+    static constexpr qsizetype startParagraphs = 500;
+
+    // What one step of a load may spend: note files read (0: any number) and time
+    // (0: any). A step reads at least one file.
+    struct LoadBudget {
+        int files = 0;
+        std::chrono::nanoseconds time{0};
+    };
+
     // Converts old Markdown notes, then reads every note file, the manual order and
-    // the board. Files that cannot be read are left out of the list, silently.
+    // the board. Files that cannot be read are left out of the list, silently. A file
+    // whose size and times are those of its last read, a few seconds old then, is the
+    // note already held and is not read again.
     void load();
+    // The same load in bounded steps, for a caller that must stay responsive: beginLoad()
+    // converts old Markdown notes and lists the folder; each loadStep() reads note files,
+    // newest first, until its budget is spent, and returns true once the whole folder is
+    // read and the manual order and the board follow. Meanwhile notes() holds the notes
+    // read so far and the earlier notes not reached yet, in the list's order. Nothing but
+    // the steps may change the store while a load is under way.
+    // `keep`, a note whose text is being saved, stays as it is, and so does what the
+    // store knows of its file, so that the save meets any change made elsewhere.
+    // A listing just taken of the folder spares beginLoad() its own.
+    void beginLoad(std::optional<Listing> listing = std::nullopt);
+    bool loadStep(const LoadBudget& budget, const Note* keep = nullptr);
+    bool isLoading() const { return loading_ != nullptr; }
+    // How many times a note file's bytes were read: what loads cost.
+    int filesRead() const { return filesRead_; }
     // Entries named like the store's files that the last load left alone because they
     // are not regular files (links, dangling or not, and the like), by name.
     const QStringList& skippedEntries() const { return skipped_; }
@@ -123,6 +166,14 @@ private:
     QString pathOf(const QString& name) const;
     std::optional<QString> pathForID(const QString& id) const;
     QDateTime now() const;
+    struct Loading;
+    // One note file of a load; true when its bytes were read.
+    bool takeIn(Loading& loading, qsizetype index, const Note* keep);
+    // The notes read so far, and the earlier ones not reached yet, in order.
+    void showProgress(const Loading& loading);
+    void finishLoad();
+    // Orders the list by the sort order, leaving the manual order as it is.
+    void orderNotes();
     // Converts the old Markdown notes among the folder's entries; true when it met any.
     bool migrateMarkdownNotes(const QFileInfoList& entries);
     // The note of a file's bytes, with the file's dates; nullptr when they are not a note file.
@@ -135,6 +186,7 @@ private:
     Status keepBoth(const Note& note, const QString& path, const QByteArray& outside, bool* keptBoth,
                     const std::optional<QString>& unreadable = std::nullopt);
     void loadBoard();
+    void readManualOrder();
     // Ids of every note file on disk: the loaded notes and those that could not be read.
     QStringList knownIDs() const;
     void reconcileManualOrder();
@@ -161,6 +213,26 @@ private:
     // Each note file's bytes as this store last read or wrote them: a file that
     // differs on disk was changed by someone else.
     QHash<QString, QByteArray> known_;
+    // Each note file's stamp when it was last read, once that read can be trusted: a
+    // file with the same stamp holds the same bytes and is not read again.
+    QHash<QString, pemby::FileStamp> stamps_;
+    // The order and board files as last read, with their stamps once those can be
+    // trusted: an unchanged file is not read again.
+    struct OrderRead {
+        pemby::FileStamp stamp;
+        QStringList order;
+    };
+    std::optional<OrderRead> orderRead_;
+    struct BoardRead {
+        pemby::FileStamp stamp;
+        QStringList ids;  // the notes it was reconciled with
+        Board board;
+    };
+    std::optional<BoardRead> boardRead_;
+    // Notes whose files hold what this store last wrote to them.
+    QSet<QString> written_;
+    std::unique_ptr<Loading> loading_;
+    int filesRead_ = 0;
     // A note whose file was changed elsewhere while we held it: the bytes found, and
     // the note that took our version. Saves until the file changes again update that
     // note, so one outside change makes one copy.

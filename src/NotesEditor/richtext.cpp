@@ -194,16 +194,18 @@ QByteArray RichText::encode(const QTextDocument& text, const QList<int>& collaps
     return RtfWriter::write(text, comment.isEmpty() ? std::nullopt : std::optional<QString>(comment));
 }
 
-std::optional<RichText::Decoded> RichText::decode(const QByteArray& data)
+namespace {
+
+std::optional<RichText::Decoded> fromDocument(std::optional<RtfDocument> read)
 {
-    auto read = RtfReader::read(data);
     if (!read)
         return std::nullopt;
-    Decoded decoded;
+    RichText::Decoded decoded;
+    decoded.complete = read->complete;
     decoded.text = std::move(read->text);
     decoded.unconvertedCodePages = std::move(read->unconvertedCodePages);
     decoded.text->setUndoRedoEnabled(false);
-    normalize(*decoded.text);
+    RichText::normalize(*decoded.text);
     decoded.text->setUndoRedoEnabled(true);
 
     const auto entries = parseComment(read->comment.value_or(QString()));
@@ -214,4 +216,16 @@ std::optional<RichText::Decoded> RichText::decode(const QByteArray& data)
     if (!created.isEmpty())
         decoded.created = dateFromSeconds(created.first());
     return decoded;
+}
+
+} // namespace
+
+std::optional<RichText::Decoded> RichText::decode(const QByteArray& data)
+{
+    return fromDocument(RtfReader::read(data));
+}
+
+std::optional<RichText::Decoded> RichText::decodeStart(const QByteArray& data, qsizetype paragraphs)
+{
+    return fromDocument(RtfReader::readStart(data, paragraphs));
 }

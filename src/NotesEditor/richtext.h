@@ -27,6 +27,8 @@ struct RichText {
         // Code pages whose text could not be converted (it reads as U+FFFD): saving
         // this text unedited would make the loss permanent.
         QList<int> unconvertedCodePages;
+        // False for decodeStart() of a text that goes on past what was read.
+        bool complete = true;
     };
 
     // Note text from plain text, in body style and normalized.
@@ -41,4 +43,7 @@ struct RichText {
     // nullopt only when the data is not RTF; a note file whose text is empty is an
     // empty note. A malformed comment gives empty lists and no date, entry by entry.
     static std::optional<Decoded> decode(const QByteArray& data);
+    // The note file's first `paragraphs` paragraphs and its metadata, for a note too
+    // long to read whole.
+    static std::optional<Decoded> decodeStart(const QByteArray& data, qsizetype paragraphs);
 };

@@ -13,6 +13,8 @@
 #include <QTextCursor>
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -186,7 +188,12 @@ struct Word {
 
 class Reader {
 public:
-    explicit Reader(const QByteArray& data) : data_(data) {}
+    // Past `maxParagraphs` the text is refused, or with `keepStart` what was read of it
+    // is kept as the start of the document.
+    Reader(const QByteArray& data, qsizetype maxParagraphs, bool keepStart)
+        : data_(data), maxParagraphs_(std::max<qsizetype>(maxParagraphs, 1)), keepStart_(keepStart)
+    {
+    }
 
     std::optional<RtfDocument> run()
     {
@@ -205,16 +212,16 @@ public:
         // the cursor, which makes a paragraph of many runs quadratic.
         cursor_.beginEditBlock();
         parse();
-        if (tooManyParagraphs_) {
+        if (tooManyParagraphs_ && !keepStart_) {
             cursor_.endEditBlock();
-            qCWarning(lcNotes) << "not reading an RTF text of more than" << RtfReader::maxParagraphs << "paragraphs";
+            qCWarning(lcNotes) << "not reading an RTF text of more than" << maxParagraphs_ << "paragraphs";
             return std::nullopt;
         }
         finishText();
         cursor_.endEditBlock();
         cursor_ = QTextCursor();
         doc_->setUndoRedoEnabled(true);
-        return RtfDocument{std::move(doc_), std::move(comment_), std::move(unconverted_)};
+        return RtfDocument{std::move(doc_), std::move(comment_), std::move(unconverted_), !tooManyParagraphs_};
     }
 
 private:
@@ -767,7 +774,7 @@ private:
     {
         // Each paragraph costs the document its block and layout: a few bytes of the
         // file must not make gigabytes and a minute of the window's time.
-        if (++paragraphs_ >= RtfReader::maxParagraphs) {
+        if (++paragraphs_ >= maxParagraphs_) {
             tooManyParagraphs_ = true;
             return;
         }
@@ -806,6 +813,8 @@ private:
     }
 
     const QByteArray& data_;
+    const qsizetype maxParagraphs_;
+    const bool keepStart_;
     qsizetype pos_ = 0;
     QList<Group> groups_;
     int skipDepth_ = 0;
@@ -849,5 +858,39 @@ private:
 
 std::optional<RtfDocument> RtfReader::read(const QByteArray& data)
 {
-    return Reader(data).run();
+    return Reader(data, maxParagraphs, false).run();
+}
+
+std::optional<RtfDocument> RtfReader::readStart(const QByteArray& data, qsizetype paragraphs)
+{
+    return Reader(data, paragraphs, true).run();
+}
+
+qsizetype RtfReader::paragraphEstimate(const QByteArray& data)
+{
+    // What the reader takes for a paragraph's end: \par, \sect, \page, \row and
+    // \nestrow as whole words, and a backslash before a line end.
+    static constexpr std::string_view words[] = {"par", "sect", "page", "row", "nestrow"};
+    const char* const begin = data.constData();
+    const char* const end = begin + data.size();
+    qsizetype count = 0;
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\\', size_t(end - p)))) && p + 1 < end;) {
+        ++p;
+        if (*p == '\n' || *p == '\r') {
+            ++count;
+            ++p;
+            continue;
+        }
+        if (!isLetter(*p)) {
+            ++p;  // an escaped character, a backslash among them
+            continue;
+        }
+        const char* const name = p;
+        while (p < end && isLetter(*p))
+            ++p;
+        const std::string_view word(name, size_t(p - name));
+        if (std::find(std::begin(words), std::end(words), word) != std::end(words))
+            ++count;
+    }
+    return count;
 }

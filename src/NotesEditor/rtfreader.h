@@ -26,13 +26,24 @@ struct RtfDocument {
     std::optional<QString> comment;  // the document comment, when the file has one
     // Code pages of text this computer could not convert; their characters read as U+FFFD.
     QList<int> unconvertedCodePages;
+    // False when the reader stopped at the paragraph bound it was given: the text is
+    // the start of the document only.
+    bool complete = true;
 };
 
 struct RtfReader {
-    // More paragraphs than a note of a person's holds; a text with more is not read.
+    // More paragraphs than a document of ours can afford; read() refuses a text with
+    // more, readStart() takes its beginning.
     static constexpr qsizetype maxParagraphs = 50000;
     // nullopt when the data is not RTF at all (it must start with "{\rtf"), or holds
     // more than maxParagraphs paragraphs; a file that is RTF but holds no text gives an
     // empty document.
     static std::optional<RtfDocument> read(const QByteArray& data);
+    // The document's first `paragraphs` paragraphs (at least one) and its comment, for a
+    // look at a text too long to read whole; `complete` says whether that was all of it.
+    static std::optional<RtfDocument> readStart(const QByteArray& data, qsizetype paragraphs);
+    // About how many paragraphs the text holds, counted in one pass over the bytes
+    // without making a document of them. Paragraph ends inside skipped groups count as
+    // well; the rare ones spelt as characters (\'0d, \u8233) do not.
+    static qsizetype paragraphEstimate(const QByteArray& data);
 };

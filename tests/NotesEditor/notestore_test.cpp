@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <cerrno>
 #include <csignal>
 
@@ -219,22 +222,117 @@ TEST(NoteStore, ALoadAgainTakesAnewOnlyTheNotesWhoseFilesChanged)
     EXPECT_EQ(store.notes().size(), 4);
 }
 
-TEST(NoteStore, ANoteOfMillionsOfEmptyParagraphsIsLeftOutUntouched)
+TEST(NoteStore, ALoadReadsAgainOnlyTheFilesWhoseSizeOrTimesMoved)
 {
-    // Eight megabytes of paragraph ends would make a document of gigabytes.
     NotesFolder folder;
-    folder.putNote(QStringLiteral("one"), QStringLiteral("first"), minutesLater(2));
-    QByteArray flood = "{\\rtf1\\ansi ";
-    flood += QByteArray("\\par").repeated(2'000'000);
-    flood += "}";
-    folder.put(QStringLiteral("flood.rtf"), flood);
-
+    putThreeNotes(folder);
     NoteStore store(folder.path());
     store.load();
-    EXPECT_EQ(ids(store), QStringList{"one"});
-    QFile file(folder.file(QStringLiteral("flood.rtf")));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), flood);
+    // A file's look is trusted only a few seconds after its last write.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+    store.load();
+    const int reads = store.filesRead();
+    const auto a = noteWithID(store, QStringLiteral("a"));
+
+    store.load();
+    EXPECT_EQ(store.filesRead(), reads) << "nothing moved, nothing read";
+    EXPECT_EQ(noteWithID(store, QStringLiteral("a")), a);
+
+    folder.putNote(QStringLiteral("b"), QStringLiteral("Bananas, ripe"), minutesLater(2));  // new bytes, same date
+    store.load();
+    EXPECT_EQ(store.filesRead(), reads + 1);
+    EXPECT_EQ(noteWithID(store, QStringLiteral("b"))->text(), "Bananas, ripe");
+    EXPECT_EQ(noteWithID(store, QStringLiteral("a")), a);
+    // A write this fresh could hide another one in the same tick of the clock.
+    store.load();
+    EXPECT_EQ(store.filesRead(), reads + 2);
+
+    // What a load skipped is still what a save compares with.
+    ASSERT_TRUE(store.save(*a));
+    EXPECT_EQ(store.notes().size(), 3);
+}
+
+TEST(NoteStore, ANoteTooLongToReadWholeIsListedByItsStartAndNeverWrittenBack)
+{
+    // Eight megabytes of paragraph ends would make a document of gigabytes; sixty
+    // thousand lines is a long note the editor itself writes.
+    QByteArray lines = "{\\rtf1\\ansi Packing list\\par socks and more\\par ";
+    for (int i = 0; i < 60'000; ++i)
+        lines += "item " + QByteArray::number(i) + "\\par ";
+    lines += "}";
+    const QByteArray flood = "{\\rtf1\\ansi " + QByteArray("\\par").repeated(2'000'000) + "}";
+    struct Case { const char* name; QByteArray bytes; QString title; QString preview; };
+    const Case cases[] = {
+        {"lines", lines, QStringLiteral("Packing list"), QStringLiteral("socks and more")},
+        {"flood", flood, Note::untitled(), QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NotesFolder folder;
+        folder.putNote(QStringLiteral("one"), QStringLiteral("first"), minutesLater(2));
+        folder.put(QStringLiteral("long.rtf"), c.bytes, minutesLater(1));
+
+        NoteStore store(folder.path());
+        store.load();
+        EXPECT_EQ(ids(store), (QStringList{"one", "long"}));
+        const auto note = noteWithID(store, QStringLiteral("long"));
+        ASSERT_TRUE(note);
+        EXPECT_TRUE(note->isCutShort());
+        EXPECT_FALSE(noteWithID(store, QStringLiteral("one"))->isCutShort());
+        EXPECT_EQ(note->title(), c.title);
+        EXPECT_EQ(note->preview(), c.preview);
+        EXPECT_LE(note->attributedText().blockCount(), NoteStore::startParagraphs);
+
+        // Its start written over the file would lose the rest, whatever happens to the note.
+        note->setAttributedText(Note::retitled(note->attributedText(), QStringLiteral("Renamed")));
+        const Status saved = store.save(*note);
+        ASSERT_FALSE(saved);
+        EXPECT_TRUE(saved.errorText().contains(QStringLiteral("too long to edit here"))) << saved.errorText().toStdString();
+        const NoteStore::TrashedNote trashed = store.trash(note);
+        ASSERT_TRUE(QFile::remove(*trashed.trashedPath));
+        EXPECT_FALSE(store.restore({trashed}));
+        EXPECT_FALSE(folder.has(QStringLiteral("long.rtf")));
+        folder.put(QStringLiteral("long.rtf"), c.bytes);
+        store.load();
+        EXPECT_TRUE(noteWithID(store, QStringLiteral("long"))->isCutShort());
+        EXPECT_EQ(folder.bytes(QStringLiteral("long.rtf")), c.bytes);
+    }
+}
+
+TEST(NoteStore, ALoadInStepsShowsTheNewestNotesFirstAndEndsAsALoadDoes)
+{
+    NotesFolder folder;
+    for (int i = 0; i < 7; ++i)
+        folder.putNote(QStringLiteral("n%1").arg(i), QStringLiteral("Note %1").arg(i), minutesLater(i));
+    NoteStore store(folder.path());
+    store.beginLoad();
+    EXPECT_TRUE(store.isLoading());
+    EXPECT_FALSE(store.loadStep({2, {}}));
+    EXPECT_EQ(ids(store), (QStringList{"n6", "n5"}));
+    EXPECT_FALSE(folder.has(NoteStore::boardFileName())) << "the board waits for the whole folder";
+
+    // Changed outside during the load: a note not reached yet, a note gone, a note new.
+    folder.putNote(QStringLiteral("n1"), QStringLiteral("Note 1, changed"), minutesLater(10));
+    ASSERT_TRUE(QFile::remove(folder.file(QStringLiteral("n0.rtf"))));
+    EXPECT_FALSE(store.loadStep({2, {}}));
+    EXPECT_EQ(ids(store), (QStringList{"n6", "n5", "n4", "n3"}));
+    while (!store.loadStep({2, {}}))
+        ;
+    EXPECT_FALSE(store.isLoading());
+    EXPECT_EQ(ids(store), (QStringList{"n1", "n6", "n5", "n4", "n3", "n2"}));
+    EXPECT_EQ(noteWithID(store, QStringLiteral("n1"))->text(), "Note 1, changed");
+    EXPECT_TRUE(folder.has(NoteStore::boardFileName()));
+
+    // A reload in steps keeps the notes it has not reached yet in their places.
+    const auto n2 = noteWithID(store, QStringLiteral("n2"));
+    folder.putNote(QStringLiteral("n2"), QStringLiteral("Note 2, changed"), minutesLater(2));
+    store.beginLoad();
+    EXPECT_FALSE(store.loadStep({1, {}}));
+    EXPECT_EQ(ids(store), (QStringList{"n1", "n6", "n5", "n4", "n3", "n2"}));
+    EXPECT_EQ(noteWithID(store, QStringLiteral("n2")), n2);
+    while (!store.loadStep({1, {}}))
+        ;
+    EXPECT_EQ(noteWithID(store, QStringLiteral("n2"))->text(), "Note 2, changed");
 }
 
 TEST(NoteStore, AFailedWriteNamesTheNoteAndTheSystemsReason)

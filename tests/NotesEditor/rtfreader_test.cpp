@@ -201,6 +201,23 @@ TEST(RtfReader, ReadsUpToItsParagraphBoundAndNotPast)
     EXPECT_EQ(most->text->blockCount(), RtfReader::maxParagraphs);
     EXPECT_FALSE(RtfReader::read(text(RtfReader::maxParagraphs)));
     EXPECT_FALSE(RtfReader::read(text(2'000'000)));
+
+    // Its start, with the comment before the text.
+    const QByteArray commented = "{\\rtf1\\ansi{\\info{\\doccomm created=5}}a\\par b\\par c}";
+    const auto start = RtfReader::readStart(commented, 2);
+    ASSERT_TRUE(start);
+    EXPECT_FALSE(start->complete);
+    EXPECT_EQ(pemby::documentText(*start->text), "a\nb");
+    EXPECT_EQ(start->comment, QStringLiteral("created=5"));
+    const auto whole = RtfReader::readStart(commented, 3);
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(whole->complete);
+    EXPECT_EQ(pemby::documentText(*whole->text), "a\nb\nc");
+    EXPECT_FALSE(RtfReader::readStart("not rtf", 2));
+
+    // The count that decides between the two reads: paragraph ends as the reader takes them.
+    EXPECT_EQ(RtfReader::paragraphEstimate(text(2'000'000)), 2'000'000);
+    EXPECT_EQ(RtfReader::paragraphEstimate("{\\rtf1 a\\pard\\par\\\\par\\\nb\\sect\\row\\nestrow\\parx}"), 5);
 }
 
 TEST(RtfReader, ReadsTextInTheCodePageOfItsDocumentOrFont)

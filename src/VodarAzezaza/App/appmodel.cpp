@@ -354,7 +354,7 @@ bool AppModel::switchMode(Mode mode)
     if (mode == Mode::Notes) {
         clearSelection();
         setEditing(std::nullopt);
-        notes_->reload();
+        notes_->reloadInSteps();
     } else {
         loadVisible();
     }

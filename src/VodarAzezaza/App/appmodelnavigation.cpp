@@ -214,7 +214,7 @@ void AppModel::refresh(const QDateTime& now)
     const Transition transition(*this);
     checkFamilyStore();
     if (mode_ == Mode::Notes)
-        notes_->reload();
+        notes_->reloadInSteps();
     const Planner before = planner_;
     const PlannerStore::FilesRead reread =
         readPlanFiles([](PlannerStore& store, Planner& plan) { store.reloadIfChanged(plan); });

@@ -253,6 +253,7 @@ std::unique_ptr<AppModel> Launch::makeModel(const Host& host) const
     } else if (startMode == Mode::Notes) {
         model->setMode(Mode::Notes);
         NotesModel& notes = model->notes();
+        notes.finishLoading();  // the first note of the whole folder, and a render shows it all
         notes.select(notes.notes().isEmpty() ? std::nullopt : std::optional<QString>(notes.notes().first()->id()));
     }
     if (openTitle) {

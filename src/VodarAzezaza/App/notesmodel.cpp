@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 
@@ -139,28 +140,126 @@ std::shared_ptr<Note> NotesModel::selected() const
 
 NotesModel::Signature NotesModel::currentSignature() const
 {
-    Signature signature;
-    const QFileInfoList entries =
-        QDir(store_.directory()).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo& entry : entries) {
-        const QString suffix = entry.suffix();
-        if (suffix != u"rtf" && suffix != u"json")
-            continue;
-        const QDateTime modified = entry.lastModified();
-        signature.insert(entry.fileName(), modified.isValid() ? modified : QDateTime::fromMSecsSinceEpoch(0, Qt::UTC));
-    }
-    return signature;
+    return NoteStore::folderStamps(NoteStore::list(store_.directory()));
 }
 
 void NotesModel::reload()
 {
-    if (loaded_ && currentSignature() == signature_)
+    if (isLoading()) {
+        finishLoading();
         return;
-    // Pending edits reach the disk before the folder is read over them.
+    }
+    NoteStore::Listing listing = NoteStore::list(store_.directory());
+    Signature now = NoteStore::folderStamps(listing);
+    if (loaded_ && now == signature_)
+        return;
+    beginLoading(std::move(listing), std::move(now));
+    completeLoading(nullptr);
+}
+
+void NotesModel::reloadInSteps()
+{
+    // A read under way goes on with its steps.
+    if (isLoading())
+        return;
+    NoteStore::Listing listing = NoteStore::list(store_.directory());
+    Signature now = NoteStore::folderStamps(listing);
+    if (loaded_ && now == signature_)
+        return;
+    beginLoading(std::move(listing), std::move(now));
+    loadStep(stepBudget_.value_or(firstStepBudget), false);
+}
+
+void NotesModel::finishLoading()
+{
+    if (!isLoading())
+        return;
+    // What is typed reaches the disk before the read can put the file's text in its place.
     flush();
-    store_.load();
+    completeLoading(nullptr);
+}
+
+void NotesModel::beginLoading(NoteStore::Listing listing, Signature signature)
+{
+    // Pending edits reach the disk before the folder is read over them; what they
+    // wrote (a note beside one changed elsewhere, too) is looked at afresh.
+    const int revision = revision_;
+    flush();
+    if (revision_ != revision) {
+        listing = NoteStore::list(store_.directory());
+        signature = NoteStore::folderStamps(listing);
+    }
+    loadingSignature_ = std::move(signature);
+    store_.beginLoad(std::move(listing));
+    stepped_ = false;
+}
+
+void NotesModel::loadStep(NoteStore::LoadBudget budget, bool flushFirst)
+{
+    if (!isLoading())
+        return;
+    // An edit stored now finishes the read, keeping its note (see edited()).
+    if (flushFirst)
+        flush();
+    if (!isLoading())
+        return;
+    const std::shared_ptr<Note> shown = selected();
+    if (!store_.loadStep(budget)) {
+        setNotes(store_.notes());
+        bumpRevision();
+        // The selected note was changed elsewhere: the editor shows it afresh.
+        if (selectedID_ && selected() != shown)
+            bumpDiskRevision();
+        stepped_ = true;
+        QTimer::singleShot(0, this, [this] { loadStep(stepBudget_.value_or(stepBudget), true); });
+        return;
+    }
+    loaded();
+}
+
+void NotesModel::completeLoading(const Note* keep)
+{
+    while (!store_.loadStep({}, keep))
+        ;
+    loaded();
+}
+
+void NotesModel::loaded()
+{
     setNotes(store_.notes());
-    signature_ = currentSignature();
+    // The store's own writes (the board, the order) are no change from outside; a note
+    // file that changed while the read went on in steps may have been read before it
+    // changed. A read in one go looks only at the files the store writes.
+    Signature now;
+    if (stepped_) {
+        now = currentSignature();
+    } else {
+        now = loadingSignature_;
+        for (const QString& path : {store_.orderPath(), store_.boardPath()}) {
+            const QString name = QFileInfo(path).fileName();
+            if (const auto stamp = pemby::fileStamp(path))
+                now.insert(name, *stamp);
+            else
+                now.remove(name);
+        }
+    }
+    const auto isNoteFile = [](const QString& name) { return name.endsWith(u".rtf"); };
+    Signature signature;
+    bool notesMoved = false;
+    for (auto it = loadingSignature_.cbegin(); it != loadingSignature_.cend(); ++it) {
+        if (isNoteFile(it.key())) {
+            signature.insert(it.key(), it.value());
+            notesMoved = notesMoved || now.value(it.key()) != it.value();
+        }
+    }
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        if (!isNoteFile(it.key()))
+            signature.insert(it.key(), it.value());
+        else
+            notesMoved = notesMoved || !loadingSignature_.contains(it.key());
+    }
+    signature_ = std::move(signature);
+    loadingSignature_.clear();
     loaded_ = true;
     if (selectedID_ && !find(*selectedID_))
         setSelectedID(std::nullopt);
@@ -168,6 +267,9 @@ void NotesModel::reload()
         setRenaming(std::nullopt);
     bumpRevision();
     bumpDiskRevision();
+    // Read again, in steps, what changed meanwhile: it costs only those notes.
+    if (notesMoved)
+        QTimer::singleShot(0, this, [this] { reloadInSteps(); });
 }
 
 void NotesModel::select(const std::optional<QString>& id)
@@ -222,6 +324,10 @@ void NotesModel::edited(const std::shared_ptr<Note>& note, bool isEdit)
 {
     if (!note || !notes_.contains(note))
         return;
+    // The read ends before the list is sorted again, leaving this note as it is: its
+    // save meets whatever changed on disk and keeps both.
+    if (isLoading())
+        completeLoading(note.get());
     if (isEdit)
         note->setModified(now());
     save(*note);
@@ -233,12 +339,20 @@ void NotesModel::edited(const std::shared_ptr<Note>& note, bool isEdit)
 void NotesModel::rename(const QString& id, const QString& title)
 {
     setRenaming(std::nullopt);
+    finishLoading();
     const auto note = find(id);
     if (!note)
         return;
     const QString trimmed = pemby::trimWhitespace(title);
     if (trimmed.isEmpty() || trimmed == note->title())
         return;
+    if (note->isCutShort()) {
+        // Only its start is held: a new title would show what the file never gets.
+        setSaveError(QStringLiteral("Couldn't save to Pemby Notes' folder: ")
+                     + QStringLiteral("\u201C%1\u201D is too long to edit here, so its file was left as it is.")
+                           .arg(note->title()));
+        return;
+    }
     flush();
     note->setAttributedText(Note::retitled(note->attributedText(), trimmed));
     edited(note, true);
@@ -247,6 +361,7 @@ void NotesModel::rename(const QString& id, const QString& title)
 
 void NotesModel::deleteNote(const QString& id)
 {
+    finishLoading();
     const auto note = find(id);
     if (!note)
         return;
@@ -291,6 +406,7 @@ void NotesModel::undo()
 {
     if (undoStack_.isEmpty())
         return;
+    finishLoading();
     flush();
     const QList<NoteStore::TrashedNote> group = undoStack_.takeLast();
     const Status restored = store_.restore(group);

@@ -82,8 +82,22 @@ public:
     QList<std::shared_ptr<Note>> visible() const;
     std::shared_ptr<Note> selected() const;
 
-    // Re-reads the folder unless it was read before and none of its files changed.
+    // Re-reads the folder unless it was read before and none of its files changed; a
+    // read in steps under way is finished instead.
     void reload();
+    // The same read in bounded steps on the event loop, so that a large folder never
+    // holds the window: the first screenful is there on return, the rest follows, the
+    // newest notes first, each step changing `notes`. Until the last step the notes not
+    // reached yet stay as they were, and an edit, a delete or an undo finishes the read
+    // first, never letting it overwrite what is being typed.
+    void reloadInSteps();
+    bool isLoading() const { return store_.isLoading(); }
+    // Ends a read in steps at once; the editor's pending text is stored first.
+    void finishLoading();
+    // What each step of a read in steps may spend.
+    void setStepBudget(NoteStore::LoadBudget budget) { stepBudget_ = budget; }
+    static constexpr NoteStore::LoadBudget firstStepBudget{40, {}};
+    static constexpr NoteStore::LoadBudget stepBudget{0, std::chrono::milliseconds(8)};
     void select(const std::optional<QString>& id);
     // A new empty note at the top, selected, with the editor asked to take the keys.
     void create();
@@ -114,10 +128,16 @@ signals:
     void saveErrorChanged();
 
 private:
-    using Signature = QHash<QString, QDateTime>;
+    using Signature = QHash<QString, pemby::FileStamp>;
 
-    // Modification dates of the folder's note and JSON files, by name.
+    // Sizes and times of the folder's note and JSON files, by name.
     Signature currentSignature() const;
+    void beginLoading(NoteStore::Listing listing, Signature signature);
+    void loadStep(NoteStore::LoadBudget budget, bool flushFirst);
+    // Runs the read to its end; `keep` is a note whose text is being saved, which the
+    // read must not replace, so that the save meets any change made elsewhere.
+    void completeLoading(const Note* keep);
+    void loaded();
     void save(const Note& note);
     void setNotes(QList<std::shared_ptr<Note>> notes);
     void setSelectedID(std::optional<QString> id);
@@ -144,6 +164,11 @@ private:
     std::function<void()> flushEditor_;
     QList<QList<NoteStore::TrashedNote>> undoStack_;  // newest last
     Signature signature_;
+    // The folder's signature when the read under way began.
+    Signature loadingSignature_;
+    // The read under way went on past its first step.
+    bool stepped_ = false;
+    std::optional<NoteStore::LoadBudget> stepBudget_;
     bool loaded_ = false;
     std::function<void(const QString&)> toast_;
 };

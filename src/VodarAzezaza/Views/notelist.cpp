@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHash>
+#include <QSet>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QPainter>
@@ -115,31 +116,79 @@ bool NoteListModel::sync()
             emit dataChanged(index(0), index(int(shown_.size()) - 1));
         return false;
     }
-    QHash<const Note*, int> rowOf;
-    rowOf.reserve(next.size());
-    for (qsizetype row = 0; row < next.size(); ++row)
-        rowOf.insert(next[row].get(), int(row));
-    const bool reordered = next.size() == shown_.size()
-        && std::all_of(shown_.cbegin(), shown_.cend(), [&](const auto& note) { return rowOf.contains(note.get()); });
-    if (!reordered) {
+    if (shown_.isEmpty() || next.isEmpty()) {
+        // The line that says there are none comes or goes.
         beginResetModel();
         shown_ = std::move(next);
         endResetModel();
         return true;
     }
-    // A save re-sorts the list: the rows move, and whatever follows a row (an open
-    // rename field, the hover) moves with it.
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex& was : before) {
-        const int row = was.row() < shown_.size() ? rowOf.value(shown_[was.row()].get()) : was.row();
-        after.append(index(row));
+    // A row is a note's id: a note read again from its file keeps its row, and what
+    // follows a row (an open rename field, the hover, the place in the list) stays.
+    QHash<QString, int> rowOf;
+    rowOf.reserve(next.size());
+    for (qsizetype row = 0; row < next.size(); ++row)
+        rowOf.insert(next[row]->id(), int(row));
+
+    // Rows whose notes are gone, from the bottom, a run at a time.
+    for (qsizetype row = shown_.size() - 1; row >= 0;) {
+        if (rowOf.contains(shown_[row]->id())) {
+            --row;
+            continue;
+        }
+        qsizetype first = row;
+        while (first > 0 && !rowOf.contains(shown_[first - 1]->id()))
+            --first;
+        beginRemoveRows({}, int(first), int(row));
+        shown_.remove(first, row - first + 1);
+        endRemoveRows();
+        row = first - 1;
     }
+
+    // The rows that stay, in their new order.
+    QList<std::shared_ptr<Note>> staying = shown_;
+    std::stable_sort(staying.begin(), staying.end(),
+                     [&](const auto& a, const auto& b) { return rowOf.value(a->id()) < rowOf.value(b->id()); });
+    if (staying != shown_) {
+        // A save re-sorts the list: the rows move, and whatever follows a row moves with it.
+        QHash<QString, int> stayingRow;
+        for (qsizetype row = 0; row < staying.size(); ++row)
+            stayingRow.insert(staying[row]->id(), int(row));
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        const QModelIndexList before = persistentIndexList();
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex& was : before) {
+            const int row = was.row() < shown_.size() ? stayingRow.value(shown_[was.row()]->id()) : was.row();
+            after.append(index(row));
+        }
+        shown_ = std::move(staying);
+        changePersistentIndexList(before, after);
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    }
+
+    // New notes in their places, a run at a time; the rows above are next's already.
+    QSet<QString> present;
+    for (const auto& note : std::as_const(shown_))
+        present.insert(note->id());
+    for (qsizetype row = 0; row < next.size();) {
+        if (present.contains(next[row]->id())) {
+            ++row;
+            continue;
+        }
+        qsizetype end = row + 1;
+        while (end < next.size() && !present.contains(next[end]->id()))
+            ++end;
+        beginInsertRows({}, int(row), int(end - 1));
+        for (qsizetype i = row; i < end; ++i)
+            shown_.insert(i, next[i]);
+        endInsertRows();
+        row = end;
+    }
+
+    // Notes read again take their rows' places.
     shown_ = std::move(next);
-    changePersistentIndexList(before, after);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    emit dataChanged(index(0), index(int(shown_.size()) - 1));
     return false;
 }
 

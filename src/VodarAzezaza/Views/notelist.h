@@ -51,8 +51,8 @@ public:
     QModelIndex indexOf(const QString& id) const;
     const QList<std::shared_ptr<Note>>& shown() const { return shown_; }
 
-    // Takes the model's visible notes; true when the rows were made anew (other notes,
-    // not just another order).
+    // Takes the model's visible notes, a row for each note id: rows come, go and move
+    // one by one. True when the rows were made anew (there were none, or none are left).
     bool sync();
 
 private:

@@ -18,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -272,9 +273,22 @@ NotesEditorPane::NotesEditorPane(NotesModel& notes, QWidget* parent, std::chrono
     : QWidget(parent), notes_(notes), alive_(&notes), bridge_(this)
 {
     host_ = new NoteEditorHost(bridge_, delay, [this] { save(); }, this);
+    cutShort_ = new QLabel(cutShortText(), this);
+    cutShort_->setTextFormat(Qt::PlainText);
+    cutShort_->setWordWrap(true);
+    cutShort_->setContentsMargins(24, 14, 64, 0);
+    QFont noticeFont = cutShort_->font();
+    noticeFont.setPixelSize(12);
+    cutShort_->setFont(noticeFont);
+    QPalette noticeColors = cutShort_->palette();
+    noticeColors.setColor(QPalette::WindowText, QColor(Palette::pembyMuted));
+    cutShort_->setPalette(noticeColors);
+    cutShort_->hide();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(host_);
+    layout->setSpacing(0);
+    layout->addWidget(cutShort_);
+    layout->addWidget(host_, 1);
 
     empty_ = new EmptyPane(notes_, this);
     format_ = new FormatButton(bridge_, this);
@@ -288,7 +302,12 @@ NotesEditorPane::NotesEditorPane(NotesModel& notes, QWidget* parent, std::chrono
         refreshChrome();
     });
     connect(&notes_, &NotesModel::notesChanged, this, &NotesEditorPane::refreshChrome);
-    connect(&notes_, &NotesModel::diskRevisionChanged, this, [this] { showNote(notes_.selected(), true); });
+    connect(&notes_, &NotesModel::diskRevisionChanged, this, [this] {
+        // A re-read that left the shown note as it was leaves the editor alone: the
+        // caret, the scroll and whatever is being typed stay.
+        const std::shared_ptr<Note> note = notes_.selected();
+        showNote(note, note != shown_ || (note && note->version() != shownVersion_));
+    });
     connect(&notes_, &NotesModel::editRequestChanged, this, [this] {
         showNote(notes_.selected(), false);
         QTimer::singleShot(0, this, [this] { bridge_.editor().focus(); });
@@ -317,12 +336,21 @@ void NotesEditorPane::showNote(const std::shared_ptr<Note>& note, bool force)
     // it moves on; the editor now holds another text.
     host_->cancelPending();
     shown_ = note;
+    shownVersion_ = note ? note->version() : -1;
     if (note)
         bridge_.editor().load(*note);
     else
         bridge_.editor().load(std::nullopt, QString());
-    bridge_.editor().setEditable(note != nullptr);
+    // Only the start of a note too long to open is held, and it is never written back.
+    bridge_.editor().setEditable(note && !note->isCutShort());
+    cutShort_->setVisible(note && note->isCutShort());
     refreshChrome();
+}
+
+QString NotesEditorPane::cutShortText()
+{
+    return QStringLiteral("too long to open here: this is only its start, read only, and the file stays as it is. "
+                          "Pemby Notes can open it whole.");
 }
 
 void NotesEditorPane::save()
@@ -330,7 +358,7 @@ void NotesEditorPane::save()
     host_->cancelPending();
     // Only into a note the model still holds: a note trashed meanwhile would come back
     // with its file.
-    if (!shown_ || !alive_ || !notes_.notes().contains(shown_))
+    if (!shown_ || !alive_ || !notes_.notes().contains(shown_) || shown_->isCutShort())
         return;
     const NoteTextView& view = *bridge_.editor().textView();
     const std::unique_ptr<QTextDocument> text = view.noteText();
@@ -340,14 +368,15 @@ void NotesEditorPane::save()
     if (!textChanged && !foldsChanged)
         return;
     bridge_.editor().store(*shown_);
+    shownVersion_ = shown_->version();
     notes_.edited(shown_, textChanged);
 }
 
 void NotesEditorPane::refreshChrome()
 {
-    const bool picked = notes_.selected() != nullptr;
+    const std::shared_ptr<Note> picked = notes_.selected();
     empty_->setVisible(!picked);
-    format_->setVisible(picked);
+    format_->setVisible(picked && !picked->isCutShort());
     placeChrome();
 }
 
@@ -402,7 +431,7 @@ NotesView::NotesView(AppModel& model, QWidget* parent, std::chrono::milliseconds
 void NotesView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    notes_.reload();
+    notes_.reloadInSteps();
 }
 
 void NotesView::paintEvent(QPaintEvent*)

@@ -27,6 +27,7 @@ class AppModel;
 class Note;
 class NoteListView;
 class NotesModel;
+class QLabel;
 class QLineEdit;
 class QAbstractButton;
 
@@ -75,6 +76,9 @@ public:
     const std::shared_ptr<Note>& shown() const { return shown_; }
     NoteEditor& editor() const { return bridge_.editor(); }
     QWidget* emptyState() const { return empty_; }
+    // Says that the note shown is only the start of one too long to open here.
+    QLabel* cutShortNotice() const { return cutShort_; }
+    static QString cutShortText();
     QWidget* formatButton() const { return format_; }
 
 protected:
@@ -96,7 +100,10 @@ private:
     NoteEditorHost* host_;
     QWidget* empty_;
     QWidget* format_;
+    QLabel* cutShort_;
     std::shared_ptr<Note> shown_;
+    // The version of the shown note's text that the editor holds.
+    int shownVersion_ = -1;
     bool flushes_ = false;
 };
 

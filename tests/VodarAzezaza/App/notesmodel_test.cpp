@@ -4,6 +4,7 @@
 #include "richtext.h"
 #include "textdocument.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -508,4 +509,93 @@ TEST(NotesModel, TheSiblingAppsFolder)
     qunsetenv("PEMBY_NOTES_APP_DIR");
     EXPECT_EQ(NotesModel::pembyNotesFolder(), NoteStore::defaultDirectory());
     EXPECT_TRUE(NoteStore::defaultDirectory().endsWith(QStringLiteral("/Notes")));
+}
+
+TEST_F(NotesModelTest, AReadInStepsShowsTheNewestFirstAndEndsWithWhatTheFolderHoldsThen)
+{
+    putNotes(10);
+    auto model = makeModel();
+    model->setStepBudget({3, {}});
+    model->reloadInSteps();
+    ASSERT_TRUE(model->isLoading());
+    EXPECT_EQ(ids(model->notes()), (QStringList{"n9", "n8", "n7"}));
+    model->select(id("n9"));
+
+    // Changed outside while the read goes on: a note read already, one not reached
+    // yet, one gone, one new.
+    putNote(QStringLiteral("n8"), QStringLiteral("Note 8, changed"), longAgo.addDays(2));
+    putNote(QStringLiteral("n2"), QStringLiteral("Note 2, changed"), longAgo.addDays(1));
+    ASSERT_TRUE(QFile::remove(folder + QStringLiteral("/n5.rtf")));
+    putNote(QStringLiteral("n10"), QStringLiteral("Note 10"), longAgo.addDays(3));
+
+    QList<qsizetype> rows;
+    for (int turn = 0; turn < 100 && (model->isLoading() || model->notes().size() != 10); ++turn) {
+        rows.append(model->notes().size());
+        EXPECT_EQ(model->selectedID(), id("n9"));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_GE(rows.size(), 3) << "the rows came in turns";
+    EXPECT_TRUE(std::is_sorted(rows.cbegin(), rows.cend())) << "and none went away meanwhile";
+    EXPECT_FALSE(model->isLoading());
+    EXPECT_EQ(ids(model->notes()), (QStringList{"n10", "n8", "n2", "n9", "n7", "n6", "n4", "n3", "n1", "n0"}));
+    for (const char* changed : {"n8", "n2"}) {
+        const auto it = std::find_if(model->notes().cbegin(), model->notes().cend(),
+                                     [&](const auto& n) { return n->id() == QLatin1String(changed); });
+        EXPECT_TRUE((*it)->text().endsWith(QStringLiteral(", changed"))) << changed;
+    }
+    EXPECT_EQ(model->selectedID(), id("n9"));
+}
+
+TEST_F(NotesModelTest, AnEditDuringAReadInStepsMeetsTheChangeElsewhereAndKeepsBoth)
+{
+    putNotes(6);
+    auto model = makeModel();
+    model->reload();
+    model->select(id("n1"));
+    const auto note = model->selected();
+
+    // The sibling app saves the note; the next read has not reached it when the
+    // editor stores what was typed into it.
+    putNote(QStringLiteral("n1"), QStringLiteral("Note 1, changed in Pemby Notes"), longAgo.addSecs(60));
+    putNote(QStringLiteral("n4"), QStringLiteral("Note 4, changed"), longAgo.addDays(1));
+    model->setStepBudget({1, {}});
+    model->reloadInSteps();
+    ASSERT_TRUE(model->isLoading());
+    note->setAttributedText(RichText::plain(QStringLiteral("Note 1, typed here")));
+    model->edited(note, true);
+
+    EXPECT_FALSE(model->isLoading());
+    EXPECT_EQ(textOnDisk(QStringLiteral("n1")), QStringLiteral("Note 1, changed in Pemby Notes"));
+    ASSERT_TRUE(model->selected());
+    EXPECT_EQ(model->selected()->text(), QStringLiteral("Note 1, typed here"));
+    EXPECT_EQ(textOnDisk(*model->selectedID()), QStringLiteral("Note 1, typed here"));
+    EXPECT_EQ(model->notes().size(), 7);
+    EXPECT_TRUE(model->saveError().value_or(QString()).contains(QStringLiteral("changed elsewhere")));
+}
+
+TEST_F(NotesModelTest, ANoteTooLongToReadWholeIsListedButNeverRenamed)
+{
+    putNotes(1);
+    QByteArray lines = "{\\rtf1\\ansi Packing list\\par ";
+    for (int i = 0; i < 60'000; ++i)
+        lines += "item\\par ";
+    QFile f(folder + QStringLiteral("/long.rtf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(lines + "}");
+    f.close();
+    auto model = makeModel();
+    model->reload();
+    ASSERT_EQ(ids(model->notes()), (QStringList{"long", "n0"}));
+    const auto note = model->notes().first();
+    EXPECT_TRUE(note->isCutShort());
+    EXPECT_EQ(note->title(), QStringLiteral("Packing list"));
+
+    model->rename(QStringLiteral("long"), QStringLiteral("Unpacking list"));
+    EXPECT_EQ(note->title(), QStringLiteral("Packing list"));
+    EXPECT_EQ(model->saveError(), QStringLiteral("Couldn't save to Pemby Notes' folder: \u201CPacking list\u201D is too "
+                                                 "long to edit here, so its file was left as it is."));
+    EXPECT_EQ(flushes, 1);
+    QFile again(folder + QStringLiteral("/long.rtf"));
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), lines + "}");
 }

@@ -21,9 +21,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -484,6 +486,7 @@ TEST_F(NotesViewTest, AThousandNotesScrollAsRowsOfOneList)
 {
     putNotes(1000);
     show();
+    ASSERT_TRUE(waitUntil([&] { return !notes().isLoading(); }));
     ASSERT_EQ(visibleIDs().size(), 1000);
     // One list paints every row: no widget per note.
     EXPECT_LT(list()->viewport()->findChildren<QWidget*>().size(), 5);
@@ -512,4 +515,90 @@ TEST_F(NotesViewTest, AThousandNotesScrollAsRowsOfOneList)
     EXPECT_FALSE(image.isNull());
     EXPECT_EQ(list()->indexAt(QPoint(20, 20)).row(), 0);
     EXPECT_EQ(list()->listModel()->note(0)->id(), QStringLiteral("n500"));
+}
+
+TEST_F(NotesViewTest, ALargeFolderShowsItsNewestNotesFirstAndTheRestAsTheyAreRead)
+{
+    putNotes(120);
+    h.start();
+    notes().setStepBudget({10, {}});
+    h.model().setMode(Mode::Notes);
+    view = std::make_unique<NotesView>(h.model(), nullptr, 60ms);
+    view->resize(1100, 640);
+    view->show();
+    notes().select(id("n119"));
+    QSignalSpy resets(list()->listModel(), &QAbstractItemModel::modelReset);
+
+    QList<qsizetype> rows;
+    while (notes().isLoading() && rows.size() < 1000) {
+        rows.append(visibleIDs().size());
+        ASSERT_EQ(visibleIDs().first(), QStringLiteral("n119"));
+        ASSERT_EQ(notes().selectedID(), id("n119"));
+        QCoreApplication::processEvents();
+    }
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_EQ(rows.first(), 10) << "the first screenful, before the rest is read";
+    EXPECT_TRUE(std::is_sorted(rows.cbegin(), rows.cend()));
+    EXPECT_EQ(visibleIDs().size(), 120);
+    EXPECT_EQ(visibleIDs().last(), QStringLiteral("n0"));
+    EXPECT_EQ(resets.count(), 0) << "rows came one run at a time";
+    EXPECT_EQ(view->pane()->shown(), note(QStringLiteral("n119")));
+}
+
+TEST_F(NotesViewTest, AReReadAfterAChangeElsewhereLeavesTheOpenNoteAndItsTypingAlone)
+{
+    putNotes(5);
+    show();
+    clickRow(QStringLiteral("n2"));
+    typeInEditor(QStringLiteral(" and more"));
+    const auto shownNote = view->pane()->shown();
+    const int caret = text()->textCursor().position();
+    QSignalSpy resets(list()->listModel(), &QAbstractItemModel::modelReset);
+    QSignalSpy removed(list()->listModel(), &QAbstractItemModel::rowsRemoved);
+
+    putNote(QStringLiteral("n4"), QStringLiteral("Note 4, changed elsewhere"), longAgo.addDays(1));
+    ASSERT_TRUE(QFile::remove(path(QStringLiteral("n0"))));
+    h.model().refresh(QDateTime::currentDateTime());
+    ASSERT_TRUE(waitUntil([&] { return !notes().isLoading(); }));
+
+    // What was typed was stored before the folder was read: the note is the newest.
+    EXPECT_EQ(visibleIDs(), (QStringList{"n2", "n4", "n3", "n1"}));
+    EXPECT_EQ(notes().selectedID(), id("n2"));
+    EXPECT_EQ(view->pane()->shown(), shownNote);
+    EXPECT_EQ(text()->textCursor().position(), caret);
+    EXPECT_EQ(shown(text()), QStringLiteral("Note 2\nline of note 2 and more"));
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(removed.count(), 1);
+    EXPECT_EQ(textOnDisk(QStringLiteral("n2")), QStringLiteral("Note 2\nline of note 2 and more"));
+}
+
+TEST_F(NotesViewTest, ANoteTooLongToOpenIsListedAndShownReadOnlySayingSo)
+{
+    putNotes(2);
+    QByteArray lines = "{\\rtf1\\ansi Packing list\\par socks\\par ";
+    for (int i = 0; i < 60'000; ++i)
+        lines += "item\\par ";
+    lines += "}";
+    putNoteFile(QStringLiteral("long"), lines, longAgo.addDays(1));
+    show();
+    ASSERT_TRUE(waitUntil([&] { return !notes().isLoading(); }));
+    ASSERT_EQ(visibleIDs(), (QStringList{"long", "n1", "n0"}));
+    EXPECT_EQ(list()->listModel()->data(list()->listModel()->index(0), Qt::DisplayRole).toString(),
+              QStringLiteral("Packing list"));
+
+    clickRow(QStringLiteral("long"));
+    EXPECT_EQ(view->pane()->shown(), note(QStringLiteral("long")));
+    EXPECT_TRUE(view->pane()->cutShortNotice()->isVisible());
+    EXPECT_EQ(view->pane()->cutShortNotice()->text(), NotesEditorPane::cutShortText());
+    EXPECT_TRUE(text()->isReadOnly());
+    EXPECT_FALSE(view->pane()->formatButton()->isVisible());
+    typeInEditor(QStringLiteral("typed"));
+    view->pane()->saveNow();
+    QFile file(path(QStringLiteral("long")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), lines);
+
+    clickRow(QStringLiteral("n1"));
+    EXPECT_FALSE(view->pane()->cutShortNotice()->isVisible());
+    EXPECT_FALSE(text()->isReadOnly());
 }
