@@ -288,7 +288,7 @@ void NotesModel::create()
     const auto note = store_.create();
     setNotes(store_.notes());
     // The board and the manual order were written: that is no change from outside.
-    signature_ = currentSignature();
+    takeOwnWrites({store_.filePath(*note), store_.orderPath(), store_.boardPath()});
     setSelectedID(note->id());
     setRenaming(std::nullopt);
     bumpRevision();
@@ -298,6 +298,7 @@ void NotesModel::create()
 void NotesModel::save(const Note& note)
 {
     const QString id = note.id();
+    const QString before = store_.filePath(note);
     const Status saved = store_.save(note);
     if (saved) {
         // Saving the copy that a kept file made must not hide why the copy is there.
@@ -317,7 +318,20 @@ void NotesModel::save(const Note& note)
             bumpDiskRevision();
         }
     }
-    signature_ = currentSignature();
+    // Only the files this save wrote are no change from outside: another note changed
+    // elsewhere meanwhile must still be read at the next look.
+    takeOwnWrites({before, store_.filePath(note), store_.orderPath(), store_.boardPath()});
+}
+
+void NotesModel::takeOwnWrites(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).fileName();
+        if (const auto stamp = pemby::fileStamp(path))
+            signature_.insert(name, *stamp);
+        else
+            signature_.remove(name);
+    }
 }
 
 void NotesModel::edited(const std::shared_ptr<Note>& note, bool isEdit)
@@ -384,11 +398,12 @@ void NotesModel::deleteNote(const QString& id)
         setSaveError(QStringLiteral("Couldn't move the note to the Trash."));
         return;
     }
+    const QString trashedFrom = store_.filePath(*note);
     undoStack_.append({std::move(trashed)});
     while (undoStack_.size() > maxUndoGroups)
         undoStack_.removeFirst();
     setNotes(store_.notes());
-    signature_ = currentSignature();
+    takeOwnWrites({trashedFrom, store_.orderPath(), store_.boardPath()});
 
     if (wasSelected) {
         const QList<std::shared_ptr<Note>> now = visible();

@@ -132,6 +132,8 @@ private:
 
     // Sizes and times of the folder's note and JSON files, by name.
     Signature currentSignature() const;
+    // Brings the signature up to date for these files only, which the model itself wrote.
+    void takeOwnWrites(const QStringList& paths);
     void beginLoading(NoteStore::Listing listing, Signature signature);
     void loadStep(NoteStore::LoadBudget budget, bool flushFirst);
     // Runs the read to its end; `keep` is a note whose text is being saved, which the

@@ -599,3 +599,24 @@ TEST_F(NotesModelTest, ANoteTooLongToReadWholeIsListedButNeverRenamed)
     ASSERT_TRUE(again.open(QIODevice::ReadOnly));
     EXPECT_EQ(again.readAll(), lines + "}");
 }
+
+// A save here takes only its own file as seen: a note another app changed meanwhile
+// is still read at the next look, not hidden until something else changes.
+TEST_F(NotesModelTest, ASaveHereLeavesANoteChangedElsewhereToTheNextReload)
+{
+    putNotes(3);
+    auto model = makeModel();
+    model->reload();
+    const auto mine = model->notes().last();  // n0
+
+    putNote(QStringLiteral("n1"), QStringLiteral("Changed by the other app, longer"), longAgo.addDays(2));
+    mine->setAttributedText(RichText::plain(QStringLiteral("Typed here")));
+    model->edited(mine, true);
+    EXPECT_EQ(textOnDisk(QStringLiteral("n0")), QStringLiteral("Typed here"));
+
+    model->reload();
+    ASSERT_EQ(ids(model->notes()), (QStringList{"n0", "n1", "n2"}));
+    EXPECT_EQ(model->notes().first(), mine);
+    EXPECT_EQ(pemby::documentText(model->notes()[1]->attributedText()),
+              QStringLiteral("Changed by the other app, longer"));
+}
