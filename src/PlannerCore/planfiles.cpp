@@ -59,16 +59,6 @@ QList<QStringView> lineViews(QStringView text)
     return out;
 }
 
-QStringView trimmedBlanks(QStringView text)
-{
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && pemby::isBlank(text[begin]))
-        ++begin;
-    while (end > begin && pemby::isBlank(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
-}
-
 bool isHeading(QStringView line)
 {
     return line.size() >= 3 && line[0] == u'#' && line[1] == u'#' && line[2] == u' ';
@@ -90,7 +80,7 @@ QList<RawSection> rawSections(const QList<QStringView>& lines)
         RawSection section;
         section.headingLine = heading;
         if (heading)
-            section.heading = trimmedBlanks(heading->sliced(3));
+            section.heading = pemby::trimmedBlanks(heading->sliced(3));
         section.lines = Lines(lines.cbegin() + start, lines.cbegin() + end);
         out.append(section);
     };

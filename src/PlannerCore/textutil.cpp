@@ -23,24 +23,29 @@ bool isBlankOrLineBreak(QChar c)
 }
 
 template <class Pred>
-static QString trimmedBy(QStringView text, Pred keepOut)
+static QStringView trimmedBy(QStringView text, Pred keepOut)
 {
     qsizetype begin = 0, end = text.size();
     while (begin < end && keepOut(text[begin]))
         ++begin;
     while (end > begin && keepOut(text[end - 1]))
         --end;
-    return text.sliced(begin, end - begin).toString();
+    return text.sliced(begin, end - begin);
 }
 
-QString trimBlanks(QStringView text)
+QStringView trimmedBlanks(QStringView text)
 {
     return trimmedBy(text, isBlank);
 }
 
+QString trimBlanks(QStringView text)
+{
+    return trimmedBy(text, isBlank).toString();
+}
+
 QString trimWhitespace(QStringView text)
 {
-    return trimmedBy(text, isBlankOrLineBreak);
+    return trimmedBy(text, isBlankOrLineBreak).toString();
 }
 
 QString flattenLineBreaks(const QString& text)

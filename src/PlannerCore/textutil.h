@@ -32,6 +32,8 @@ bool isBlankOrLineBreak(QChar c);
 
 // Trims blanks (spaces and tabs) at both ends; line breaks stay.
 QString trimBlanks(QStringView text);
+// The same, as a view into `text`: no copy, for the line decoders.
+QStringView trimmedBlanks(QStringView text);
 // Trims blanks and line breaks at both ends.
 QString trimWhitespace(QStringView text);
 // Replaces every line break (a CRLF pair counts once) by one space: for single-line

@@ -84,16 +84,6 @@ QString oneLine(const QString& text)
     return pemby::trimBlanks(line);
 }
 
-QStringView trimmedBlanks(QStringView text)
-{
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && pemby::isBlank(text[begin]))
-        ++begin;
-    while (end > begin && pemby::isBlank(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
-}
-
 bool needsPercentForm(QChar c)
 {
     // Most values are ASCII (ids, links); they need no look at the Unicode tables.
@@ -223,7 +213,7 @@ struct PeeledTags {
 PeeledTags peelTags(QStringView text)
 {
     PeeledTags out;
-    QStringView rest = trimmedBlanks(text);
+    QStringView rest = pemby::trimmedBlanks(text);
     while (rest.endsWith(u'}')) {
         // The last "{" of the rest, and whether a space lies between it and the "}".
         qsizetype open = rest.size() - 2;
@@ -268,7 +258,7 @@ QString Markdown::readTitle(QStringView written)
     // A title has no blanks at its ends, guarded or not: "word  {}" is the title
     // "word", as "word " would read.
     if (written.endsWith(guard))
-        return trimmedBlanks(written.chopped(guard.size())).toString();
+        return pemby::trimmedBlanks(written.chopped(guard.size())).toString();
     return written.toString();
 }
 
@@ -304,7 +294,7 @@ bool Markdown::isThingField(QStringView tag)
 QString Markdown::writtenTitle(const QString& title, bool (*isField)(QStringView tag))
 {
     const QString flat = pemby::oneLineText(title);
-    const QStringView trimmed = trimmedBlanks(flat);
+    const QStringView trimmed = pemby::trimmedBlanks(flat);
     // Only a title that ends in a brace group can be read as anything but itself.
     if (!trimmed.isEmpty() && !trimmed.endsWith(u'}'))
         return flat;
@@ -416,7 +406,7 @@ QList<Thing> Markdown::decodeThings(std::span<const QStringView> lines, QList<in
         things.reserve(unindented);
     for (const QStringView raw : lines) {
         const bool indented = isIndented(raw);
-        const QStringView line = trimmedBlanks(raw);
+        const QStringView line = pemby::trimmedBlanks(raw);
         if (line.isEmpty()) {
             took(-1);
             continue;
@@ -441,7 +431,7 @@ QList<Thing> Markdown::decodeThings(std::span<const QStringView> lines, QList<in
             const auto addNoteLine = [&](QStringView piece) {
                 if (!last.note.isEmpty())
                     last.note.append(u'\n');
-                last.note.append(trimmedBlanks(piece));
+                last.note.append(pemby::trimmedBlanks(piece));
             };
             // A line break of another kind inside the line starts a note line of its
             // own, as the writer would write it.

@@ -215,6 +215,23 @@ bool FamilyStore::StoredRow::matches(const SharedThing& thing)
     return canonical == 1;
 }
 
+FamilyStore::StoredRow FamilyStore::StoredRow::written(const SharedThing& thing, const QString& stepsJson)
+{
+    StoredRow stored;
+    stored.title = thing.title;
+    stored.done = thing.done;
+    stored.day = thing.day;
+    stored.zs = thing.zs;
+    stored.stepsJson = stepsJson;
+    stored.steps = thing.steps;
+    stored.canonical = 1;
+    stored.note = thing.note;
+    stored.noteID = thing.noteID;
+    stored.link = thing.link;
+    stored.sourceApp = thing.sourceApp;
+    return stored;
+}
+
 SharedThing FamilyStore::StoredRow::toShared(const QString& id) const
 {
     SharedThing row;
@@ -980,83 +997,12 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
 
     const double stamp = now();
     const std::optional<qint64> seqBefore = logSeq();
-    int written = 0;
-    QStringList heldBack;
-    QStringList refused = work.refused;
-    // The count of the app's live rows follows every row written; workFor counted them.
-    const auto liveOfApp = [&](const StoredRow& stored) { return !stored.deleted && same(stored.sourceApp, app); };
-    {
-        SqliteStatement upsert(db_, upsertRow);
-        for (const SharedThing* row : std::as_const(work.upserts)) {
-            // A row another app changed in a way the plan has not taken in yet is not
-            // written over: the caller takes the change in first.
-            if (guard) {
-                const auto stored = cache_.find(row->id);
-                if (stored != cache_.end() && !stored->second.deleted && same(stored->second.sourceApp, app)
-                    && !guard(row, stored->second.toShared(row->id))) {
-                    heldBack.append(row->id);
-                    continue;
-                }
-            }
-            upsert.reset();
-            const QString stepsJson = pemby::encodeSharedSteps(row->steps);
-            bindRow(upsert, *row, stepsJson, stamp);
-            if (!upsert.run())
-                return rollBack(*upsert.failure());
-            if (const auto before = cache_.find(row->id); before != cache_.end() && liveOfApp(before->second) && liveRows_)
-                --liveRows_->second;
-            if (db_.changes() <= 0) {
-                // Only a row another app deleted, and its owner has not taken that over,
-                // refuses an upsert: the cache learns it, so it is not tried again.
-                StoredRow& stored = cache_[row->id];
-                stored.deleted = true;
-                stored.deletedByOther = true;
-                refused.append(row->id);
-                continue;
-            }
-            ++written;
-            if (same(row->sourceApp, app) && liveRows_)
-                ++liveRows_->second;
-            StoredRow stored;
-            stored.title = row->title;
-            stored.done = row->done;
-            stored.day = row->day;
-            stored.zs = row->zs;
-            stored.stepsJson = stepsJson;
-            stored.steps = row->steps;
-            stored.canonical = 1;
-            stored.note = row->note;
-            stored.noteID = row->noteID;
-            stored.link = row->link;
-            stored.sourceApp = row->sourceApp;
-            cache_.insert_or_assign(row->id, std::move(stored));
-        }
-        SqliteStatement mark(db_, markRowDeleted);
-        for (const QString& id : std::as_const(work.vanished)) {
-            if (guard) {
-                const auto stored = cache_.find(id);
-                if (stored != cache_.end() && !guard(nullptr, stored->second.toShared(id))) {
-                    heldBack.append(id);
-                    continue;
-                }
-            }
-            mark.reset();
-            mark.bindNull(1);
-            mark.bindDouble(2, stamp);
-            mark.bindText(3, id);
-            if (!mark.run())
-                return rollBack(*mark.failure());
-            StoredRow& stored = cache_[id];
-            if (liveRows_)
-                --liveRows_->second;
-            stored.deleted = true;
-            // Not live in the file either (a sibling removed it): nothing was written.
-            if (db_.changes() <= 0)
-                continue;
-            ++written;
-            stored.deletedByOther = false;
-        }
-    }
+    RowsWritten out{0, {}, work.refused};
+    if (const auto failure = writeRows(work.upserts, work.vanished, app, stamp, guard, out))
+        return rollBack(*failure);
+    const int written = out.written;
+    const QStringList& heldBack = out.heldBack;
+    const QStringList& refused = out.refused;
     // Every row numbered since the lock was taken was written by this publication: the
     // change log then says the store holds what the app published.
     if (seqBefore && written > 0) {
@@ -1078,6 +1024,73 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
     publication.heldBack = std::move(heldBack);
     publication.refused = std::move(refused);
     return publication;
+}
+
+std::optional<SqliteFailure> FamilyStore::writeRows(const QList<const SharedThing*>& upserts,
+                                                    const QStringList& vanished, const QString& app, double stamp,
+                                                    const Guard& guard, RowsWritten& out)
+{
+    // The count of the app's live rows follows every row written, where it is kept.
+    const auto liveOfApp = [&](const StoredRow& stored) { return !stored.deleted && same(stored.sourceApp, app); };
+    SqliteStatement upsert(db_, upsertRow);
+    for (const SharedThing* row : upserts) {
+        // A row another app changed in a way the plan has not taken in yet is not
+        // written over: the caller takes the change in first.
+        if (guard) {
+            const auto stored = cache_.find(row->id);
+            if (stored != cache_.end() && !stored->second.deleted && same(stored->second.sourceApp, app)
+                && !guard(row, stored->second.toShared(row->id))) {
+                out.heldBack.append(row->id);
+                continue;
+            }
+        }
+        upsert.reset();
+        const QString stepsJson = pemby::encodeSharedSteps(row->steps);
+        bindRow(upsert, *row, stepsJson, stamp);
+        if (!upsert.run())
+            return upsert.failure();
+        if (const auto before = cache_.find(row->id); before != cache_.end() && liveOfApp(before->second) && liveRows_)
+            --liveRows_->second;
+        if (db_.changes() <= 0) {
+            // Only a row another app deleted, and its owner has not taken that over,
+            // refuses an upsert: the cache learns it, so it is not tried again.
+            StoredRow& stored = cache_[row->id];
+            stored.deleted = true;
+            stored.deletedByOther = true;
+            out.refused.append(row->id);
+            continue;
+        }
+        ++out.written;
+        if (same(row->sourceApp, app) && liveRows_)
+            ++liveRows_->second;
+        cache_.insert_or_assign(row->id, StoredRow::written(*row, stepsJson));
+    }
+    SqliteStatement mark(db_, markRowDeleted);
+    for (const QString& id : vanished) {
+        if (guard) {
+            const auto stored = cache_.find(id);
+            if (stored != cache_.end() && !guard(nullptr, stored->second.toShared(id))) {
+                out.heldBack.append(id);
+                continue;
+            }
+        }
+        mark.reset();
+        mark.bindNull(1);
+        mark.bindDouble(2, stamp);
+        mark.bindText(3, id);
+        if (!mark.run())
+            return mark.failure();
+        StoredRow& stored = cache_[id];
+        if (liveRows_)
+            --liveRows_->second;
+        stored.deleted = true;
+        // Not live in the file either (a sibling removed it): nothing was written.
+        if (db_.changes() <= 0)
+            continue;
+        ++out.written;
+        stored.deletedByOther = false;
+    }
+    return std::nullopt;
 }
 
 FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& rows, const QStringList& gone,
@@ -1183,69 +1196,12 @@ FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& r
         return publication;
     }
     const double stamp = now();
-    int written = 0;
-    QStringList heldBack;
-    {
-        SqliteStatement upsert(db_, upsertRow);
-        for (const SharedThing* row : std::as_const(upserts)) {
-            if (guard) {
-                const auto stored = cache_.find(row->id);
-                if (stored != cache_.end() && !stored->second.deleted && same(stored->second.sourceApp, app)
-                    && !guard(row, stored->second.toShared(row->id))) {
-                    heldBack.append(row->id);
-                    continue;
-                }
-            }
-            upsert.reset();
-            const QString stepsJson = pemby::encodeSharedSteps(row->steps);
-            bindRow(upsert, *row, stepsJson, stamp);
-            if (!upsert.run())
-                return rollBack(*upsert.failure());
-            if (db_.changes() <= 0) {
-                StoredRow& stored = cache_[row->id];
-                stored.deleted = true;
-                stored.deletedByOther = true;
-                refused.append(row->id);
-                continue;
-            }
-            ++written;
-            StoredRow stored;
-            stored.title = row->title;
-            stored.done = row->done;
-            stored.day = row->day;
-            stored.zs = row->zs;
-            stored.stepsJson = stepsJson;
-            stored.steps = row->steps;
-            stored.canonical = 1;
-            stored.note = row->note;
-            stored.noteID = row->noteID;
-            stored.link = row->link;
-            stored.sourceApp = row->sourceApp;
-            cache_.insert_or_assign(row->id, std::move(stored));
-        }
-        SqliteStatement mark(db_, markRowDeleted);
-        for (const QString& id : std::as_const(vanished)) {
-            if (guard) {
-                const auto stored = cache_.find(id);
-                if (stored != cache_.end() && !guard(nullptr, stored->second.toShared(id))) {
-                    heldBack.append(id);
-                    continue;
-                }
-            }
-            mark.reset();
-            mark.bindNull(1);
-            mark.bindDouble(2, stamp);
-            mark.bindText(3, id);
-            if (!mark.run())
-                return rollBack(*mark.failure());
-            StoredRow& stored = cache_[id];
-            stored.deleted = true;
-            if (db_.changes() <= 0)
-                continue;
-            ++written;
-            stored.deletedByOther = false;
-        }
-    }
+    RowsWritten out{0, {}, refused};
+    if (const auto failure = writeRows(upserts, vanished, app, stamp, guard, out))
+        return rollBack(*failure);
+    const int written = out.written;
+    const QStringList& heldBack = out.heldBack;
+    refused = out.refused;
     // Every row numbered since the lock was taken was written here; the newest number
     // is where the cache, which holds those rows already, stands afterwards.
     std::optional<qint64> seqAfter;

@@ -204,6 +204,8 @@ private:
         // Whether the row holds the thing's values; equal texts are shared afterwards.
         bool matches(const SharedThing& thing);
         SharedThing toShared(const QString& id) const;
+        // The row as just written from `thing`, its steps encoded as `stepsJson`.
+        static StoredRow written(const SharedThing& thing, const QString& stepsJson);
     };
     struct FileIdentity {
         qint64 device = -1;
@@ -213,6 +215,17 @@ private:
         bool operator==(const FileIdentity&) const = default;
     };
 
+    // What writing a publication's rows did.
+    struct RowsWritten {
+        int written = 0;
+        QStringList heldBack;  // kept back by the guard
+        QStringList refused;   // deleted by another app, not taken over yet
+    };
+    // Writes `upserts` and marks `vanished` deleted, inside the caller's transaction,
+    // keeping the cache (and the live count, where kept) with them; the failing
+    // statement's failure otherwise, and the caller rolls back.
+    std::optional<SqliteFailure> writeRows(const QList<const SharedThing*>& upserts, const QStringList& vanished,
+                                           const QString& app, double stamp, const Guard& guard, RowsWritten& out);
     Result<QList<SharedThing>> readThings(const QStringList* ids);
     // Opens the connection and sets the schema up; the failure text otherwise.
     std::optional<QString> openConnection();
