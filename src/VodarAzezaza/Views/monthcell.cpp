@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDrag>
 #include <QDropEvent>
+#include <QEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -37,9 +38,17 @@ MonthCell::MonthCell(AppModel& model, Day day, QWidget* parent) : QWidget(parent
     connect(&model_, &AppModel::selectionChanged, this, &MonthCell::refreshSelection);
     connect(&model_, &AppModel::todayChanged, this, qOverload<>(&QWidget::update));
     connect(&model_, &AppModel::anchorChanged, this, qOverload<>(&QWidget::update));
-    refresh();
-    if (things_.isEmpty())
-        setAccessibleName(model_.label(Place::onDay(day_)) + QStringLiteral(", 0 things"));
+    showThings(model_.planner().things(Place::onDay(day_)));
+}
+
+void MonthCell::setDay(Day day)
+{
+    if (day == day_)
+        return;
+    day_ = day;
+    // A press on the day before is no click or drag on this one.
+    pressed_.reset();
+    showThings(model_.planner().things(Place::onDay(day_)));
 }
 
 bool MonthCell::inShownMonth() const { return day_.monthKey() == model_.anchor().monthKey(); }
@@ -52,12 +61,42 @@ void MonthCell::refresh()
     const QList<Thing> now = model_.planner().things(Place::onDay(day_));
     if (now == things_)
         return;
-    things_ = now;
+    showThings(now);
+}
+
+void MonthCell::showThings(const QList<Thing>& things)
+{
+    things_ = things;
     setAccessibleName(model_.label(Place::onDay(day_)) + QStringLiteral(", ") + QString::number(things_.size())
                       + QStringLiteral(" things"));
     selected_.clear();
     refreshSelection();
     update();
+}
+
+const TitleText::Line& MonthCell::fitted(int line, int width) const
+{
+    if (fitted_.size() <= line)
+        fitted_.resize(line + 1);
+    Fitted& f = fitted_[line];
+    const QString& title = things_[line].title;
+    if (f.width < 0 || title != f.title) {
+        f.title = title;
+        f.advance = QFontMetricsF(lineFont()).horizontalAdvance(TitleText::shown(title));
+        f.width = -1;
+    }
+    if (f.width != width) {
+        f.width = width;
+        f.line = TitleText::fit(title, QFontMetrics(lineFont()), width, f.advance);
+    }
+    return f.line;
+}
+
+void MonthCell::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        fitted_.clear();
+    QWidget::changeEvent(event);
 }
 
 void MonthCell::refreshSelection()
@@ -154,24 +193,25 @@ void MonthCell::paintEvent(QPaintEvent*)
                    Qt::AlignRight | Qt::AlignVCenter, more);
     }
 
-    const QFontMetrics metrics(line);
     for (int i = 0; i < std::min<qsizetype>(shownThings, things_.size()); ++i) {
         const Thing& thing = things_[i];
         const bool selected = model_.selection().contains(thing.id);
         QRect r = lineRect(i);
-        if (selected) {
-            const TitleText::Line fitted = TitleText::fit(thing.title, metrics, r.width() - 2 * selectedPadding);
-            const qreal w = fitted.width + 2 * selectedPadding;
-            QPainterPath wash;
-            wash.addRoundedRect(QRectF(TitleText::start(r, w, fitted.direction), r.top(), w, r.height()), 3, 3);
-            p.fillPath(wash, QColor(Palette::pembySelection));
+        if (selected)
             r.adjust(selectedPadding, 0, -selectedPadding, 0);
+        const TitleText::Line& title = fitted(i, r.width());
+        if (selected) {
+            const qreal w = title.width + 2 * selectedPadding;
+            const QRect washed = r.adjusted(-selectedPadding, 0, selectedPadding, 0);
+            QPainterPath wash;
+            wash.addRoundedRect(QRectF(TitleText::start(washed, w, title.direction), r.top(), w, r.height()), 3, 3);
+            p.fillPath(wash, QColor(Palette::pembySelection));
         }
         QFont f = line;
         f.setStrikeOut(thing.done);
         p.setFont(f);
         p.setPen(QColor(thing.done ? Palette::pembyFaint : Palette::pembyText));
-        TitleText::draw(p, r, TitleText::fit(thing.title, metrics, r.width()));
+        TitleText::draw(p, r, title);
     }
 
     const QList<bool> squares = marks();
