@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -74,22 +75,41 @@ void MonthCell::showThings(const QList<Thing>& things)
     update();
 }
 
-const TitleText::Line& MonthCell::fitted(int line, int width) const
+const MonthCell::Fitted& MonthCell::fitted(int line, int width) const
 {
-    if (fitted_.size() <= line)
+    if (qsizetype(fitted_.size()) <= line)
         fitted_.resize(line + 1);
     Fitted& f = fitted_[line];
-    const QString& title = things_[line].title;
-    if (f.width < 0 || title != f.title) {
-        f.title = title;
-        f.advance = QFontMetricsF(lineFont()).horizontalAdvance(TitleText::shown(title));
+    const Thing& thing = things_[line];
+    if (f.width < 0 || thing.title != f.title) {
+        f.title = thing.title;
+        f.advance = QFontMetricsF(lineFont()).horizontalAdvance(TitleText::shown(thing.title));
         f.width = -1;
     }
     if (f.width != width) {
         f.width = width;
-        f.line = TitleText::fit(title, QFontMetrics(lineFont()), width, f.advance);
+        f.line = TitleText::fit(thing.title, QFontMetrics(lineFont()), width, f.advance);
+        f.layout.reset();
     }
-    return f.line;
+    if (!f.layout || f.struck != thing.done) {
+        // As TitleText::draw sets it, kept: drawing it again needs no new shaping.
+        f.struck = thing.done;
+        f.layout = std::make_unique<QTextLayout>(f.line.text, lineFont(), this);
+        // Set at the left of a line without end; the paint places it at its side.
+        QTextOption option(Qt::AlignLeft);
+        option.setTextDirection(f.line.direction);
+        option.setWrapMode(QTextOption::NoWrap);
+        f.layout->setTextOption(option);
+        f.layout->setCacheEnabled(true);
+        f.layout->beginLayout();
+        QTextLine laid = f.layout->createLine();
+        if (laid.isValid()) {
+            laid.setLineWidth(0x01000000);
+            laid.setPosition(QPointF(0, 0));
+        }
+        f.layout->endLayout();
+    }
+    return f;
 }
 
 void MonthCell::changeEvent(QEvent* event)
@@ -199,7 +219,8 @@ void MonthCell::paintEvent(QPaintEvent*)
         QRect r = lineRect(i);
         if (selected)
             r.adjust(selectedPadding, 0, -selectedPadding, 0);
-        const TitleText::Line& title = fitted(i, r.width());
+        const Fitted& shown = fitted(i, r.width());
+        const TitleText::Line& title = shown.line;
         if (selected) {
             const qreal w = title.width + 2 * selectedPadding;
             const QRect washed = r.adjusted(-selectedPadding, 0, selectedPadding, 0);
@@ -207,11 +228,26 @@ void MonthCell::paintEvent(QPaintEvent*)
             wash.addRoundedRect(QRectF(TitleText::start(washed, w, title.direction), r.top(), w, r.height()), 3, 3);
             p.fillPath(wash, QColor(Palette::pembySelection));
         }
-        QFont f = line;
-        f.setStrikeOut(thing.done);
-        p.setFont(f);
         p.setPen(QColor(thing.done ? Palette::pembyFaint : Palette::pembyText));
-        TitleText::draw(p, r, title);
+        if (shown.layout->lineCount() > 0) {
+            const QTextLine laid = shown.layout->lineAt(0);
+            p.save();
+            p.setClipRect(r, Qt::IntersectClip);
+            const QPointF at(r.left() + (title.direction == Qt::RightToLeft ? r.width() - laid.horizontalAdvance() : 0),
+                             r.top() + (r.height() - laid.height()) / 2);
+            shown.layout->draw(&p, at);
+            if (thing.done) {
+                // The strike as the painter draws a struck font's text.
+                const QFontMetricsF metrics(line);
+                const qreal y = at.y() + laid.ascent() - metrics.ascent() / 3;
+                QPen pen = p.pen();
+                pen.setWidthF(metrics.lineWidth());
+                pen.setCapStyle(Qt::FlatCap);
+                p.setPen(pen);
+                p.drawLine(QLineF(std::floor(at.x()), y, std::floor(at.x() + laid.naturalTextWidth()), y));
+            }
+            p.restore();
+        }
     }
 
     const QList<bool> squares = marks();

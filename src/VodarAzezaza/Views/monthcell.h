@@ -17,10 +17,13 @@
 #include "titletext.h"
 
 #include <QPointer>
+#include <QTextLayout>
 #include <QUuid>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 class AppModel;
 
@@ -72,20 +75,22 @@ private:
     // text from elsewhere; none for anything else.
     std::optional<Qt::DropAction> dropActionFor(const class QMimeData* mime) const;
 
-    // Title `line` cut to `width`, measured once per title and font and cut once per
-    // width: a month repaints many more times than its titles change.
-    const TitleText::Line& fitted(int line, int width) const;
-
-    AppModel& model_;
-    Day day_;
-    QList<Thing> things_;
+    // Title `line` cut to `width` and laid out: measured and shaped once per title, font
+    // and width, as a month repaints many more times than its titles change.
     struct Fitted {
         QString title;
         qreal advance = 0;
         int width = -1;
         TitleText::Line line;
+        bool struck = false;
+        std::unique_ptr<QTextLayout> layout;
     };
-    mutable QList<Fitted> fitted_;
+    const Fitted& fitted(int line, int width) const;
+
+    AppModel& model_;
+    Day day_;
+    QList<Thing> things_;
+    mutable std::vector<Fitted> fitted_;
     // Which of the titles shown are selected, as last painted.
     QList<bool> selected_;
     std::optional<QUuid> pressed_;

@@ -11,9 +11,11 @@
 #include "plannercontent.h"
 #include "ruled.h"
 #include "thingcolumn.h"
+#include "titletext.h"
 
 #include <QApplication>
 #include <QMimeData>
+#include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -232,6 +234,65 @@ TEST_F(MonthTest, ACellListsThreeCountsTheRestAndDrawsASquareEach)
         for (int i = 0; i < c.marks.size(); ++i) {
             const QColor want = c.marks[i] ? Palette::pembyText.light() : Palette::pembyFaint.light();
             EXPECT_EQ(image.pixelColor(cell.markRect(i).center()).rgb(), want.rgb()) << i;
+        }
+    }
+}
+
+// A cell keeps its titles laid out between paints; what it draws is what every view
+// draws for a title: the same cut, side, strike and pixels.
+TEST(MonthTitles, ACellDrawsItsTitlesAsEveryViewDrawsThem)
+{
+    const QList<QStringList> cases = {
+        {"- [ ] milk", "- [x] the quarterly tax return and every receipt it wants", "- [ ] post"},
+        {"- [ ] לקנות חלב ב-Shufersal", "- [x] שלום", "- [ ] a long title with שלום in the middle of it"},
+        {"- [ ] \u202Ebidi-txt.exe", "- [x] x", "- [ ] tab\there"},
+    };
+    for (const QStringList& lines : cases) {
+        SCOPED_TRACE(lines.join(" | ").toStdString());
+        ModelHarness harness;
+        putDay(harness, Day{2026, 3, 12}, lines);
+        AppModel& m = harness.start();
+        m.showDay(today, Mode::Month);
+        MonthCell cell(m, Day{2026, 3, 12});
+        cell.resize(120, 110);
+        ASSERT_EQ(cell.things().size(), 3);
+        QImage drawn(cell.size(), QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::white);
+        // Twice: the second paint draws the kept layout.
+        cell.render(&drawn, {}, {}, QWidget::DrawChildren);
+        drawn.fill(Qt::white);
+        cell.render(&drawn, {}, {}, QWidget::DrawChildren);
+
+        QImage want(cell.size(), QImage::Format_ARGB32_Premultiplied);
+        want.fill(Qt::white);
+        QPainter p(&want);
+        p.setRenderHint(QPainter::Antialiasing);
+        for (int i = 0; i < 3; ++i) {
+            const Thing& thing = cell.things()[i];
+            QFont font = cell.font();
+            font.setPixelSize(11);
+            const QFontMetrics metrics(font);
+            font.setStrikeOut(thing.done);
+            p.setFont(font);
+            p.setPen(QColor(thing.done ? Palette::pembyFaint : Palette::pembyText));
+            const QRect r = cell.lineRect(i);
+            TitleText::draw(p, r, TitleText::fit(thing.title, metrics, r.width()));
+        }
+        p.end();
+        for (int i = 0; i < 3; ++i) {
+            const QRect r = cell.lineRect(i);
+            // The strike may land a fraction of a pixel apart, shading its edge a little;
+            // a title cut, set or placed otherwise differs by far more.
+            int worst = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    const QColor a = drawn.pixelColor(x, y);
+                    const QColor b = want.pixelColor(x, y);
+                    worst = std::max({worst, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                                      std::abs(a.blue() - b.blue())});
+                }
+            }
+            EXPECT_LE(worst, 16) << i;
         }
     }
 }
