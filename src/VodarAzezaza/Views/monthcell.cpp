@@ -9,10 +9,12 @@
 #include <QApplication>
 #include <QDrag>
 #include <QDropEvent>
+#include <QEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -37,9 +39,17 @@ MonthCell::MonthCell(AppModel& model, Day day, QWidget* parent) : QWidget(parent
     connect(&model_, &AppModel::selectionChanged, this, &MonthCell::refreshSelection);
     connect(&model_, &AppModel::todayChanged, this, qOverload<>(&QWidget::update));
     connect(&model_, &AppModel::anchorChanged, this, qOverload<>(&QWidget::update));
-    refresh();
-    if (things_.isEmpty())
-        setAccessibleName(model_.label(Place::onDay(day_)) + QStringLiteral(", 0 things"));
+    showThings(model_.planner().things(Place::onDay(day_)));
+}
+
+void MonthCell::setDay(Day day)
+{
+    if (day == day_)
+        return;
+    day_ = day;
+    // A press on the day before is no click or drag on this one.
+    pressed_.reset();
+    showThings(model_.planner().things(Place::onDay(day_)));
 }
 
 bool MonthCell::inShownMonth() const { return day_.monthKey() == model_.anchor().monthKey(); }
@@ -52,12 +62,61 @@ void MonthCell::refresh()
     const QList<Thing> now = model_.planner().things(Place::onDay(day_));
     if (now == things_)
         return;
-    things_ = now;
+    showThings(now);
+}
+
+void MonthCell::showThings(const QList<Thing>& things)
+{
+    things_ = things;
     setAccessibleName(model_.label(Place::onDay(day_)) + QStringLiteral(", ") + QString::number(things_.size())
                       + QStringLiteral(" things"));
     selected_.clear();
     refreshSelection();
     update();
+}
+
+const MonthCell::Fitted& MonthCell::fitted(int line, int width) const
+{
+    if (qsizetype(fitted_.size()) <= line)
+        fitted_.resize(line + 1);
+    Fitted& f = fitted_[line];
+    const Thing& thing = things_[line];
+    if (f.width < 0 || thing.title != f.title) {
+        f.title = thing.title;
+        f.advance = QFontMetricsF(lineFont()).horizontalAdvance(TitleText::shown(thing.title));
+        f.width = -1;
+    }
+    if (f.width != width) {
+        f.width = width;
+        f.line = TitleText::fit(thing.title, QFontMetrics(lineFont()), width, f.advance);
+        f.layout.reset();
+    }
+    if (!f.layout || f.struck != thing.done) {
+        // As TitleText::draw sets it, kept: drawing it again needs no new shaping.
+        f.struck = thing.done;
+        f.layout = std::make_unique<QTextLayout>(f.line.text, lineFont(), this);
+        // Set at the left of a line without end; the paint places it at its side.
+        QTextOption option(Qt::AlignLeft);
+        option.setTextDirection(f.line.direction);
+        option.setWrapMode(QTextOption::NoWrap);
+        f.layout->setTextOption(option);
+        f.layout->setCacheEnabled(true);
+        f.layout->beginLayout();
+        QTextLine laid = f.layout->createLine();
+        if (laid.isValid()) {
+            laid.setLineWidth(0x01000000);
+            laid.setPosition(QPointF(0, 0));
+        }
+        f.layout->endLayout();
+    }
+    return f;
+}
+
+void MonthCell::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        fitted_.clear();
+    QWidget::changeEvent(event);
 }
 
 void MonthCell::refreshSelection()
@@ -154,24 +213,41 @@ void MonthCell::paintEvent(QPaintEvent*)
                    Qt::AlignRight | Qt::AlignVCenter, more);
     }
 
-    const QFontMetrics metrics(line);
     for (int i = 0; i < std::min<qsizetype>(shownThings, things_.size()); ++i) {
         const Thing& thing = things_[i];
         const bool selected = model_.selection().contains(thing.id);
         QRect r = lineRect(i);
-        if (selected) {
-            const TitleText::Line fitted = TitleText::fit(thing.title, metrics, r.width() - 2 * selectedPadding);
-            const qreal w = fitted.width + 2 * selectedPadding;
-            QPainterPath wash;
-            wash.addRoundedRect(QRectF(TitleText::start(r, w, fitted.direction), r.top(), w, r.height()), 3, 3);
-            p.fillPath(wash, QColor(Palette::pembySelection));
+        if (selected)
             r.adjust(selectedPadding, 0, -selectedPadding, 0);
+        const Fitted& shown = fitted(i, r.width());
+        const TitleText::Line& title = shown.line;
+        if (selected) {
+            const qreal w = title.width + 2 * selectedPadding;
+            const QRect washed = r.adjusted(-selectedPadding, 0, selectedPadding, 0);
+            QPainterPath wash;
+            wash.addRoundedRect(QRectF(TitleText::start(washed, w, title.direction), r.top(), w, r.height()), 3, 3);
+            p.fillPath(wash, QColor(Palette::pembySelection));
         }
-        QFont f = line;
-        f.setStrikeOut(thing.done);
-        p.setFont(f);
         p.setPen(QColor(thing.done ? Palette::pembyFaint : Palette::pembyText));
-        TitleText::draw(p, r, TitleText::fit(thing.title, metrics, r.width()));
+        if (shown.layout->lineCount() > 0) {
+            const QTextLine laid = shown.layout->lineAt(0);
+            p.save();
+            p.setClipRect(r, Qt::IntersectClip);
+            const QPointF at(r.left() + (title.direction == Qt::RightToLeft ? r.width() - laid.horizontalAdvance() : 0),
+                             r.top() + (r.height() - laid.height()) / 2);
+            shown.layout->draw(&p, at);
+            if (thing.done) {
+                // The strike as the painter draws a struck font's text.
+                const QFontMetricsF metrics(line);
+                const qreal y = at.y() + laid.ascent() - metrics.ascent() / 3;
+                QPen pen = p.pen();
+                pen.setWidthF(metrics.lineWidth());
+                pen.setCapStyle(Qt::FlatCap);
+                p.setPen(pen);
+                p.drawLine(QLineF(std::floor(at.x()), y, std::floor(at.x() + laid.naturalTextWidth()), y));
+            }
+            p.restore();
+        }
     }
 
     const QList<bool> squares = marks();

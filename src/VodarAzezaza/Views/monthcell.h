@@ -5,6 +5,7 @@
 //
 // API
 //   auto* cell = new MonthCell(model, day, grid);   follows the model by itself
+//   cell->setDay(other)       the same cell shows another day
 //   cell->lineAt(point)       the thing whose title line is there, if any
 //
 // A click on a title selects (Ctrl adds, Shift takes a range), dragging a title moves
@@ -13,12 +14,16 @@
 
 #include "calendar.h"
 #include "things.h"
+#include "titletext.h"
 
 #include <QPointer>
+#include <QTextLayout>
 #include <QUuid>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 class AppModel;
 
@@ -28,6 +33,8 @@ public:
     MonthCell(AppModel& model, Day day, QWidget* parent = nullptr);
 
     Day day() const { return day_; }
+    // Shows `day` from now on: its things, its number and name, nothing of the day before.
+    void setDay(Day day);
     bool inShownMonth() const;
     bool isToday() const;
     // The things of the day in stored order.
@@ -54,9 +61,11 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void refresh();
+    void showThings(const QList<Thing>& things);
     void refreshSelection();
     QFont lineFont() const;
     QFont numberFont() const;
@@ -66,9 +75,22 @@ private:
     // text from elsewhere; none for anything else.
     std::optional<Qt::DropAction> dropActionFor(const class QMimeData* mime) const;
 
+    // Title `line` cut to `width` and laid out: measured and shaped once per title, font
+    // and width, as a month repaints many more times than its titles change.
+    struct Fitted {
+        QString title;
+        qreal advance = 0;
+        int width = -1;
+        TitleText::Line line;
+        bool struck = false;
+        std::unique_ptr<QTextLayout> layout;
+    };
+    const Fitted& fitted(int line, int width) const;
+
     AppModel& model_;
-    const Day day_;
+    Day day_;
     QList<Thing> things_;
+    mutable std::vector<Fitted> fitted_;
     // Which of the titles shown are selected, as last painted.
     QList<bool> selected_;
     std::optional<QUuid> pressed_;

@@ -7,6 +7,7 @@
 #include "ruled.h"
 
 #include <QPainter>
+#include <QSet>
 #include <QPainterPath>
 
 namespace {
@@ -51,11 +52,30 @@ void MonthGrid::syncCells()
     const QList<QList<Day>> weeks = model_.monthWeeks();
     if (weeks == weeks_)
         return;
+    // A day on both grids keeps its cell. The cells of the days that went show the days
+    // that came: paging a month changes what the cells hold, not the widgets.
+    QSet<Day> coming;
+    for (const QList<Day>& week : weeks)
+        for (const Day day : week)
+            coming.insert(day);
+    QList<MonthCell*> free;
+    for (auto it = cells_.begin(); it != cells_.end();) {
+        if (coming.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        free.append(it.value());
+        it = cells_.erase(it);
+    }
     weeks_ = weeks;
     QHash<Day, MonthCell*> keep;
     for (const QList<Day>& week : weeks_) {
         for (const Day day : week) {
             MonthCell* cell = cells_.take(day);
+            if (!cell && !free.isEmpty()) {
+                cell = free.takeLast();
+                cell->setDay(day);
+            }
             if (!cell) {
                 cell = new MonthCell(model_, day, this);
                 cell->show();
@@ -63,7 +83,7 @@ void MonthGrid::syncCells()
             keep.insert(day, cell);
         }
     }
-    for (MonthCell* gone : std::as_const(cells_)) {
+    for (MonthCell* gone : std::as_const(free)) {
         gone->hide();
         gone->deleteLater();
     }

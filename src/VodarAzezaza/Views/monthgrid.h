@@ -8,7 +8,7 @@
 //   grid->cell(day)                              the cell of a day on the grid, if any
 //
 // Cells are kept by their Day, so paging to a neighbouring month keeps the days the two
-// months share.
+// months share; the cells of the days that go show the days that come.
 
 #include "calendar.h"
 

@@ -11,9 +11,11 @@
 #include "plannercontent.h"
 #include "ruled.h"
 #include "thingcolumn.h"
+#include "titletext.h"
 
 #include <QApplication>
 #include <QMimeData>
+#include <QPainter>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -28,6 +30,19 @@ void putDay(ModelHarness& h, Day day, const QStringList& lines)
     const Day monday = day.monday();
     h.put(QStringLiteral("%1-W%2.md").arg(monday.isoWeek().year).arg(monday.isoWeek().week, 2, 10, QLatin1Char('0')),
           weekFile(monday, {{day, lines}}));
+}
+
+// Week files holding these days' lines, one file per week.
+void putDays(ModelHarness& h, const QList<std::pair<Day, QStringList>>& days)
+{
+    QMap<Day, QList<std::pair<Day, QStringList>>> weeks;
+    for (const auto& day : days)
+        weeks[day.first.monday()].append(day);
+    for (auto it = weeks.cbegin(); it != weeks.cend(); ++it) {
+        const IsoWeek week = it.key().isoWeek();
+        h.put(QStringLiteral("%1-W%2.md").arg(week.year).arg(week.week, 2, 10, QLatin1Char('0')),
+              weekFile(it.key(), it.value()));
+    }
 }
 
 QStringList open(int n, const QString& title = QStringLiteral("thing"))
@@ -93,6 +108,78 @@ TEST_F(MonthTest, TheGridFollowsTheFirstWeekday)
         EXPECT_LE(std::abs(grid->rowRect(w).height() - first), 1);
 }
 
+// Moving to another month and back, every cell shows its own day: the number, the
+// shading, the day's things with their titles and squares, and nothing of the day it
+// showed before; no cell of the month that went is left on the grid.
+TEST_F(MonthTest, AnotherMonthShowsItsOwnDayInEveryCell)
+{
+    // Every day of both grids (23 February to 3 May) has things of its own: as many as
+    // its date modulo five, every other one done (all of them before today, which would
+    // roll over), titles long enough to be cut on some.
+    QList<std::pair<Day, QStringList>> days;
+    for (Day day{2026, 2, 23}; day < Day{2026, 5, 4}; day = day.adding(1)) {
+        QStringList lines;
+        for (int i = 0; i < day.day % 5; ++i)
+            lines.append(QStringLiteral("- [%1] %2/%3 #%4 %5")
+                             .arg(QChar(i % 2 || day < today ? u'x' : u' '))
+                             .arg(day.month)
+                             .arg(day.day)
+                             .arg(i + 1)
+                             .arg(QString(day.day % 3 * 9, u'w')));
+        days.append({day, lines});
+    }
+    putDays(h, days);
+    AppModel& m = start();
+    // What the cell paints itself, on white.
+    const auto drawn = [](MonthCell* cell) {
+        QImage image(cell->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        cell->render(&image, {}, {}, QWidget::DrawChildren);
+        return image;
+    };
+    const auto expectMonth = [&](MonthKey month, Day first, int weeks) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_EQ(grid->weekCount(), weeks);
+        const QList<MonthCell*> cells = grid->cells();
+        ASSERT_EQ(cells.size(), weeks * 7);
+        EXPECT_EQ(grid->findChildren<MonthCell*>(Qt::FindDirectChildrenOnly).size(), cells.size());
+        for (int i = 0; i < cells.size(); ++i) {
+            const Day day = first.adding(i);
+            SCOPED_TRACE(QStringLiteral("%1-%2").arg(day.month).arg(day.day).toStdString());
+            MonthCell* cell = cells[i];
+            ASSERT_EQ(cell->day(), day);
+            EXPECT_EQ(grid->cell(day), cell);
+            EXPECT_TRUE(cell->isVisible());
+            EXPECT_EQ(cell->inShownMonth(), day.monthKey() == month);
+            const QList<Thing> things = m.planner().things(Place::onDay(day));
+            ASSERT_EQ(things.size(), day.day % 5);
+            EXPECT_EQ(cell->things(), things);
+            EXPECT_EQ(cell->accessibleName(),
+                      m.label(Place::onDay(day)) + ", " + QString::number(things.size()) + " things");
+            for (int line = 0; line < MonthCell::shownThings; ++line) {
+                const std::optional<QUuid> want =
+                    line < things.size() ? std::optional(things[line].id) : std::nullopt;
+                EXPECT_EQ(cell->lineAt(cell->lineRect(line).center()), want) << line;
+            }
+            // Drawn as a cell made for the day draws it.
+            MonthCell fresh(m, day);
+            fresh.resize(cell->size());
+            EXPECT_TRUE(drawn(cell) == drawn(&fresh));
+        }
+    };
+    expectMonth(MonthKey{2026, 3}, Day{2026, 2, 23}, 6);
+    // A title selected before the move leaves no wash on the cell that shows another day.
+    QTest::mouseClick(grid->cell(Day{2026, 3, 12}), Qt::LeftButton, {},
+                      grid->cell(Day{2026, 3, 12})->lineRect(0).center());
+    ASSERT_EQ(m.selection().size(), 1);
+
+    m.go(1);
+    expectMonth(MonthKey{2026, 4}, Day{2026, 3, 30}, 5);
+    m.go(-1);
+    expectMonth(MonthKey{2026, 3}, Day{2026, 2, 23}, 6);
+}
+
 TEST_F(MonthTest, TodaysWeekLiesOnTheBandAndOtherMonthsAreGreyed)
 {
     Appearance dark({ColorScheme::Dark, nullptr, {}});
@@ -147,6 +234,65 @@ TEST_F(MonthTest, ACellListsThreeCountsTheRestAndDrawsASquareEach)
         for (int i = 0; i < c.marks.size(); ++i) {
             const QColor want = c.marks[i] ? Palette::pembyText.light() : Palette::pembyFaint.light();
             EXPECT_EQ(image.pixelColor(cell.markRect(i).center()).rgb(), want.rgb()) << i;
+        }
+    }
+}
+
+// A cell keeps its titles laid out between paints; what it draws is what every view
+// draws for a title: the same cut, side, strike and pixels.
+TEST(MonthTitles, ACellDrawsItsTitlesAsEveryViewDrawsThem)
+{
+    const QList<QStringList> cases = {
+        {"- [ ] milk", "- [x] the quarterly tax return and every receipt it wants", "- [ ] post"},
+        {"- [ ] לקנות חלב ב-Shufersal", "- [x] שלום", "- [ ] a long title with שלום in the middle of it"},
+        {"- [ ] \u202Ebidi-txt.exe", "- [x] x", "- [ ] tab\there"},
+    };
+    for (const QStringList& lines : cases) {
+        SCOPED_TRACE(lines.join(" | ").toStdString());
+        ModelHarness harness;
+        putDay(harness, Day{2026, 3, 12}, lines);
+        AppModel& m = harness.start();
+        m.showDay(today, Mode::Month);
+        MonthCell cell(m, Day{2026, 3, 12});
+        cell.resize(120, 110);
+        ASSERT_EQ(cell.things().size(), 3);
+        QImage drawn(cell.size(), QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::white);
+        // Twice: the second paint draws the kept layout.
+        cell.render(&drawn, {}, {}, QWidget::DrawChildren);
+        drawn.fill(Qt::white);
+        cell.render(&drawn, {}, {}, QWidget::DrawChildren);
+
+        QImage want(cell.size(), QImage::Format_ARGB32_Premultiplied);
+        want.fill(Qt::white);
+        QPainter p(&want);
+        p.setRenderHint(QPainter::Antialiasing);
+        for (int i = 0; i < 3; ++i) {
+            const Thing& thing = cell.things()[i];
+            QFont font = cell.font();
+            font.setPixelSize(11);
+            const QFontMetrics metrics(font);
+            font.setStrikeOut(thing.done);
+            p.setFont(font);
+            p.setPen(QColor(thing.done ? Palette::pembyFaint : Palette::pembyText));
+            const QRect r = cell.lineRect(i);
+            TitleText::draw(p, r, TitleText::fit(thing.title, metrics, r.width()));
+        }
+        p.end();
+        for (int i = 0; i < 3; ++i) {
+            const QRect r = cell.lineRect(i);
+            // The strike may land a fraction of a pixel apart, shading its edge a little;
+            // a title cut, set or placed otherwise differs by far more.
+            int worst = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    const QColor a = drawn.pixelColor(x, y);
+                    const QColor b = want.pixelColor(x, y);
+                    worst = std::max({worst, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                                      std::abs(a.blue() - b.blue())});
+                }
+            }
+            EXPECT_LE(worst, 16) << i;
         }
     }
 }
