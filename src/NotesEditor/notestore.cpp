@@ -522,6 +522,151 @@ void NoteStore::finishLoad()
     loadBoard();
 }
 
+bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
+{
+    if (loading_)
+        return false;
+    QHash<QString, qsizetype> held;  // by id, the note's place in the list
+    held.reserve(notes_.size());
+    for (qsizetype i = 0; i < notes_.size(); ++i)
+        held.insert(notes_[i]->id(), i);
+    if (held.size() != notes_.size())
+        return false;
+
+    // What a load would read: the files whose look is not the one of their last trusted
+    // read, and those that could not be read then.
+    const QString orderName = orderFileName();
+    const QString boardName = boardFileName();
+    QStringList skipped;
+    const Entry* order = nullptr;
+    const Entry* board = nullptr;
+    QList<qsizetype> listed;  // the held notes in the listing's order
+    listed.reserve(notes_.size());
+    qsizetype noteFiles = 0;
+    QList<Loading::File> changed;
+    for (const Entry& entry : listing) {
+        if (!entry.regular) {
+            if (isStoreName(entry.name))
+                skipped.append(entry.name);
+            continue;
+        }
+        if (entry.name == orderName) {
+            order = &entry;
+            continue;
+        }
+        if (entry.name == boardName) {
+            board = &entry;
+            continue;
+        }
+        if (stemOf(entry.name, markdownSuffix))
+            return false;  // old notes wait for their conversion
+        const auto id = stemOf(entry.name, noteSuffix);
+        if (!id)
+            continue;
+        ++noteFiles;
+        const auto at = held.constFind(*id);
+        if (at == held.cend()) {
+            if (!unreadableIDs_.contains(*id))
+                return false;  // a note file came
+        } else {
+            listed.append(*at);
+            const auto stamp = stamps_.constFind(*id);
+            if (stamp != stamps_.cend() && *stamp == entry.stamp && notes_[*at]->modified() == modifiedAt(entry.stamp))
+                continue;
+        }
+        changed.append({*id, pathOf(entry.name), changed.size(), entry.stamp});
+    }
+    if (noteFiles != notes_.size() + unreadableIDs_.size() || skipped != skipped_)
+        return false;  // a note file went, or one became a link
+    if (maxFiles > 0 && changed.size() > maxFiles)
+        return false;
+    // The manual order as a load would read it: the order file unchanged since it was
+    // read and already in step with these notes, or no order file at all.
+    if (order ? !orderRead_ || orderRead_->stamp != order->stamp || !hasArrangement_ || manualOrder_ != orderRead_->order
+              : orderRead_ || hasArrangement_)
+        return false;
+    // The board as a load would reconcile it: unchanged since it was read over these notes.
+    if (!board || !boardRead_ || boardRead_->stamp != board->stamp || boardRead_->ids.size() != noteFiles)
+        return false;
+    for (const QString& id : std::as_const(boardRead_->ids)) {
+        if (!held.contains(id) && !unreadableIDs_.contains(id))
+            return false;
+    }
+
+    conflicts_.clear();
+    Loading loading;
+    loading.files = changed;
+    loading.made.resize(changed.size());
+    for (const Loading::File& file : std::as_const(changed)) {
+        if (const auto at = held.constFind(file.id); at != held.cend())
+            loading.held.insert(file.id, notes_[*at]);
+    }
+    loading.listedAt.start();
+    bool whole = false;
+    QSet<const Note*> moved;
+    for (qsizetype i = 0; i < changed.size(); ++i) {
+        takeIn(loading, i, nullptr);
+        const QString& id = changed[i].id;
+        const std::shared_ptr<Note>& made = loading.made[i];
+        const auto at = held.constFind(id);
+        if (at == held.cend()) {
+            whole = whole || made || !loading.unreadable.contains(id);
+        } else if (!made) {
+            whole = true;  // no note now, or gone
+        } else {
+            notes_[*at] = made;
+            moved.insert(made.get());  // its date may have moved, even when it is the same note
+        }
+    }
+    if (whole) {
+        // The notes replaced so far are what the files hold; the load takes them as they are.
+        beginLoad(listing);
+        while (!loadStep({}))
+            ;
+        return true;
+    }
+
+    board_ = boardRead_->board;
+    boardWritable_ = true;
+    if (!hasArrangement_) {
+        // Without an order file the manual order is the notes by their dates, as listed.
+        QList<std::shared_ptr<Note>> byDate;
+        byDate.reserve(listed.size());
+        for (const qsizetype at : std::as_const(listed))
+            byDate.append(notes_[at]);
+        std::stable_sort(byDate.begin(), byDate.end(),
+                         [](const auto& a, const auto& b) { return a->modified() > b->modified(); });
+        QStringList manual;
+        manual.reserve(byDate.size());
+        for (const auto& note : std::as_const(byDate))
+            manual.append(note->id());
+        manualOrder_ = std::move(manual);
+    }
+    if (sortOrder_.key == NoteSortKey::manual) {
+        if (!hasArrangement_)
+            orderNotes();
+    } else if (!moved.isEmpty()) {
+        QList<std::shared_ptr<Note>> placing;
+        notes_.removeIf([&](const std::shared_ptr<Note>& note) {
+            if (!moved.contains(note.get()))
+                return false;
+            placing.append(note);
+            return true;
+        });
+        for (const auto& note : std::as_const(placing))
+            placeNote(note);
+    }
+    return true;
+}
+
+void NoteStore::placeNote(const std::shared_ptr<Note>& note)
+{
+    const auto at = std::partition_point(notes_.begin(), notes_.end(), [&](const std::shared_ptr<Note>& held) {
+        return sortOrder_.precedes(*held, *note, collator_);
+    });
+    notes_.insert(at, note);
+}
+
 void NoteStore::readManualOrder()
 {
     // The order file as it was read, while its look says it is unchanged.
