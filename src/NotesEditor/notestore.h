@@ -241,6 +241,14 @@ private:
     std::optional<BoardRead> boardRead_;
     // Notes whose files hold what this store last wrote to them.
     QSet<QString> written_;
+    // The folder as the last reload of changed files went through it, each note file's
+    // entry with the note taken for it on a trusted look (none: to be looked at again).
+    // Whatever changes the notes or what is known of their files empties it.
+    struct Looked {
+        Entry entry;
+        const Note* settled = nullptr;
+    };
+    QList<Looked> looked_;
     std::unique_ptr<Loading> loading_;
     int filesRead_ = 0;
     // A note whose file was changed elsewhere while we held it: the bytes found, and
