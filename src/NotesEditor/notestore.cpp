@@ -364,6 +364,7 @@ void NoteStore::beginLoad(std::optional<Listing> listing)
     if (loading_)
         return;
     Listing listed = listing ? std::move(*listing) : list(directory_);
+    looked_.clear();
     if (std::any_of(listed.cbegin(), listed.cend(), [](const Entry& e) { return e.regular && stemOf(e.name, markdownSuffix); })
         && migrateMarkdownNotes(folderEntries(directory_)))
         listed = list(directory_);
@@ -522,6 +523,186 @@ void NoteStore::finishLoad()
     loadBoard();
 }
 
+bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
+{
+    if (loading_)
+        return false;
+    // The same entries as the last look that ended here, nothing changed in the store
+    // meanwhile: an entry whose stamp did not move is the note taken then, and the
+    // checks of the folder's names made then still hold.
+    const bool aligned = looked_.size() == listing.size()
+        && std::equal(listing.cbegin(), listing.cend(), looked_.cbegin(), [](const Entry& entry, const Looked& was) {
+               return entry.regular == was.entry.regular && entry.name == was.entry.name;
+           });
+    QHash<QString, qsizetype> held;  // by id, the note's place in the list
+    if (!aligned) {
+        held.reserve(notes_.size());
+        for (qsizetype i = 0; i < notes_.size(); ++i)
+            held.insert(notes_[i]->id(), i);
+        if (held.size() != notes_.size())
+            return false;
+    }
+    const auto placeOf = [&](const QString& id) -> qsizetype {
+        if (!aligned)
+            return held.value(id, -1);
+        const auto found =
+            std::find_if(notes_.cbegin(), notes_.cend(), [&](const std::shared_ptr<Note>& note) { return note->id() == id; });
+        return found == notes_.cend() ? -1 : found - notes_.cbegin();
+    };
+
+    // What a load would read: the files whose look is not the one of their last trusted
+    // read, and those that could not be read then.
+    const QString orderName = orderFileName();
+    const QString boardName = boardFileName();
+    QStringList skipped;
+    const Entry* order = nullptr;
+    const Entry* board = nullptr;
+    QList<const Note*> listed;  // the held notes in the listing's order
+    listed.reserve(notes_.size());
+    QList<Looked> looking;
+    looking.reserve(listing.size());
+    qsizetype noteFiles = 0;
+    QList<Loading::File> changed;
+    QList<qsizetype> changedAt;  // in the listing
+    for (qsizetype i = 0; i < listing.size(); ++i) {
+        const Entry& entry = listing[i];
+        if (aligned && looked_[i].settled && looked_[i].entry.stamp == entry.stamp) {
+            ++noteFiles;
+            listed.append(looked_[i].settled);
+            looking.append(looked_[i]);
+            continue;
+        }
+        looking.append({entry, nullptr});
+        if (!entry.regular) {
+            if (isStoreName(entry.name))
+                skipped.append(entry.name);
+            continue;
+        }
+        if (entry.name == orderName) {
+            order = &entry;
+            continue;
+        }
+        if (entry.name == boardName) {
+            board = &entry;
+            continue;
+        }
+        if (stemOf(entry.name, markdownSuffix))
+            return false;  // old notes wait for their conversion
+        const auto id = stemOf(entry.name, noteSuffix);
+        if (!id)
+            continue;
+        ++noteFiles;
+        const qsizetype at = placeOf(*id);
+        if (at < 0) {
+            if (!unreadableIDs_.contains(*id))
+                return false;  // a note file came
+        } else {
+            listed.append(notes_[at].get());
+            const auto stamp = stamps_.constFind(*id);
+            if (stamp != stamps_.cend() && *stamp == entry.stamp && notes_[at]->modified() == modifiedAt(entry.stamp)) {
+                looking.last().settled = notes_[at].get();
+                continue;
+            }
+        }
+        changed.append({*id, pathOf(entry.name), changed.size(), entry.stamp});
+        changedAt.append(i);
+    }
+    if (noteFiles != notes_.size() + unreadableIDs_.size() || (!aligned && skipped != skipped_))
+        return false;  // a note file went, or one became a link
+    if (maxFiles > 0 && changed.size() > maxFiles)
+        return false;
+    // The manual order as a load would read it: the order file unchanged since it was
+    // read and already in step with these notes, or no order file at all.
+    if (order ? !orderRead_ || orderRead_->stamp != order->stamp || !hasArrangement_ || manualOrder_ != orderRead_->order
+              : orderRead_ || hasArrangement_)
+        return false;
+    // The board as a load would reconcile it: unchanged since it was read over these notes.
+    if (!board || !boardRead_ || boardRead_->stamp != board->stamp || boardRead_->ids.size() != noteFiles)
+        return false;
+    if (!aligned) {
+        for (const QString& id : std::as_const(boardRead_->ids)) {
+            if (!held.contains(id) && !unreadableIDs_.contains(id))
+                return false;
+        }
+    }
+
+    conflicts_.clear();
+    Loading loading;
+    loading.files = changed;
+    loading.made.resize(changed.size());
+    QList<qsizetype> places;  // of each changed file's note in the list; -1: none
+    for (const Loading::File& file : std::as_const(changed)) {
+        places.append(placeOf(file.id));
+        if (places.last() >= 0)
+            loading.held.insert(file.id, notes_[places.last()]);
+    }
+    loading.listedAt.start();
+    bool whole = false;
+    QSet<const Note*> moved;
+    QHash<const Note*, const Note*> replaced;
+    for (qsizetype i = 0; i < changed.size(); ++i) {
+        takeIn(loading, i, nullptr);
+        const QString& id = changed[i].id;
+        const std::shared_ptr<Note>& made = loading.made[i];
+        if (places[i] < 0) {
+            whole = whole || made || !loading.unreadable.contains(id);
+        } else if (!made) {
+            whole = true;  // no note now, or gone
+        } else {
+            replaced.insert(notes_[places[i]].get(), made.get());
+            notes_[places[i]] = made;
+            moved.insert(made.get());  // its date may have moved, even when it is the same note
+            if (stamps_.value(id) == changed[i].stamp)
+                looking[changedAt[i]].settled = made.get();
+        }
+    }
+    if (whole) {
+        // The notes replaced so far are what the files hold; the load takes them as they are.
+        beginLoad(listing);
+        while (!loadStep({}))
+            ;
+        return true;
+    }
+    looked_ = std::move(looking);
+
+    board_ = boardRead_->board;
+    boardWritable_ = true;
+    if (!hasArrangement_) {
+        // Without an order file the manual order is the notes by their dates, as listed.
+        for (const Note*& note : listed)
+            note = replaced.value(note, note);
+        std::stable_sort(listed.begin(), listed.end(), [](const Note* a, const Note* b) { return a->modified() > b->modified(); });
+        QStringList manual;
+        manual.reserve(listed.size());
+        for (const Note* note : std::as_const(listed))
+            manual.append(note->id());
+        manualOrder_ = std::move(manual);
+    }
+    if (sortOrder_.key == NoteSortKey::manual) {
+        if (!hasArrangement_)
+            orderNotes();
+    } else if (!moved.isEmpty()) {
+        QList<std::shared_ptr<Note>> placing;
+        notes_.removeIf([&](const std::shared_ptr<Note>& note) {
+            if (!moved.contains(note.get()))
+                return false;
+            placing.append(note);
+            return true;
+        });
+        for (const auto& note : std::as_const(placing))
+            placeNote(note);
+    }
+    return true;
+}
+
+void NoteStore::placeNote(const std::shared_ptr<Note>& note)
+{
+    const auto at = std::partition_point(notes_.begin(), notes_.end(), [&](const std::shared_ptr<Note>& held) {
+        return sortOrder_.precedes(*held, *note, collator_);
+    });
+    notes_.insert(at, note);
+}
+
 void NoteStore::readManualOrder()
 {
     // The order file as it was read, while its look says it is unchanged.
@@ -671,6 +852,7 @@ std::shared_ptr<Note> NoteStore::create()
 
 void NoteStore::putFirst(const std::shared_ptr<Note>& note)
 {
+    looked_.clear();
     notes_.prepend(note);
     manualOrder_.prepend(note->id());
     if (const Status saved = saveManualOrder(); !saved)
@@ -687,6 +869,7 @@ Status NoteStore::save(const Note& note)
 
 Status NoteStore::saveNote(const Note& note, bool* keptBoth)
 {
+    looked_.clear();
     const auto path = pathForID(note.id());
     if (!path)
         return Error{QStringLiteral("\u201C%1\u201D can't name a note file.").arg(note.id())};
@@ -832,6 +1015,7 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
 
 NoteStore::TrashedNote NoteStore::trash(const std::shared_ptr<Note>& note)
 {
+    looked_.clear();
     TrashedNote record;
     record.note = note;
     const QString& id = note->id();
@@ -847,6 +1031,7 @@ NoteStore::TrashedNote NoteStore::trash(const std::shared_ptr<Note>& note)
 
 void NoteStore::discard(const std::shared_ptr<Note>& note)
 {
+    looked_.clear();
     if (const auto path = pathForID(note->id()); path && pemby::entryExists(*path) && !QFile::remove(*path))
         qCWarning(lcNotes) << "can't delete" << *path;
     known_.remove(note->id());
@@ -859,6 +1044,7 @@ void NoteStore::discard(const std::shared_ptr<Note>& note)
 
 void NoteStore::takeOut(const std::shared_ptr<Note>& note)
 {
+    looked_.clear();
     const QString id = note->id();
     notes_.removeIf([&](const auto& held) { return held == note; });
     manualOrder_.removeAll(id);
@@ -871,6 +1057,7 @@ void NoteStore::takeOut(const std::shared_ptr<Note>& note)
 
 Status NoteStore::restore(const QList<TrashedNote>& trashed)
 {
+    looked_.clear();
     Status keptBothError;
     for (const TrashedNote& record : trashed) {
         const QString& id = record.note->id();

@@ -125,6 +125,14 @@ public:
     void beginLoad(std::optional<Listing> listing = std::nullopt);
     bool loadStep(const LoadBudget& budget, const Note* keep = nullptr);
     bool isLoading() const { return loading_ != nullptr; }
+    // What a load from a listing just taken gives, at the cost of the note files that
+    // changed, when that is all that changed: the same note files, no old Markdown notes,
+    // the order and board files as last read. Their notes are replaced in place and put
+    // where the sort order takes them; the manual order and the board stay. A changed
+    // file that turns out to be no note (or a note again) loads the folder as load() does.
+    // False, having changed nothing, when a load is needed, or would read more than
+    // `maxFiles` files (0: any number), or is under way.
+    bool reloadChanged(const Listing& listing, int maxFiles = 0);
     // How many times a note file's bytes were read: what loads cost.
     int filesRead() const { return filesRead_; }
     // Entries named like the store's files that the last load left alone because they
@@ -172,6 +180,8 @@ private:
     // The notes read so far, and the earlier ones not reached yet, in order.
     void showProgress(const Loading& loading);
     void finishLoad();
+    // Puts the note where the sort order takes it in a list sorted by that order.
+    void placeNote(const std::shared_ptr<Note>& note);
     // Orders the list by the sort order, leaving the manual order as it is.
     void orderNotes();
     // Converts the old Markdown notes among the folder's entries; true when it met any.
@@ -231,6 +241,14 @@ private:
     std::optional<BoardRead> boardRead_;
     // Notes whose files hold what this store last wrote to them.
     QSet<QString> written_;
+    // The folder as the last reload of changed files went through it, each note file's
+    // entry with the note taken for it on a trusted look (none: to be looked at again).
+    // Whatever changes the notes or what is known of their files empties it.
+    struct Looked {
+        Entry entry;
+        const Note* settled = nullptr;
+    };
+    QList<Looked> looked_;
     std::unique_ptr<Loading> loading_;
     int filesRead_ = 0;
     // A note whose file was changed elsewhere while we held it: the bytes found, and

@@ -15,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
 #include <thread>
 
 #include <cerrno>
@@ -250,6 +253,122 @@ TEST(NoteStore, ALoadReadsAgainOnlyTheFilesWhoseSizeOrTimesMoved)
     // What a load skipped is still what a save compares with.
     ASSERT_TRUE(store.save(*a));
     EXPECT_EQ(store.notes().size(), 3);
+}
+
+// What a load of the folder by a store that never read it gives, note by note.
+void expectAsAFreshLoad(const NoteStore& store, const QString& folder, const NoteSortOrder& order)
+{
+    NoteStore fresh(folder);
+    fresh.setSortOrder(order);
+    fresh.load();
+    EXPECT_EQ(ids(store), ids(fresh));
+    for (const auto& note : fresh.notes()) {
+        const auto held = noteWithID(store, note->id());
+        ASSERT_TRUE(held) << note->id().toStdString();
+        EXPECT_EQ(held->text(), note->text());
+        EXPECT_EQ(held->modified(), note->modified());
+        EXPECT_EQ(held->created(), note->created());
+    }
+    EXPECT_EQ(store.manualOrder(), fresh.manualOrder());
+    EXPECT_TRUE(store.board() == fresh.board());
+}
+
+TEST(NoteStore, AReloadOfTheChangedFilesOnlyGivesWhatALoadGives)
+{
+    // With and without an order file, listed by date and by the manual order.
+    struct Setup {
+        bool orderFile;
+        NoteSortOrder order;
+    };
+    const QList<Setup> setups{{true, NoteSortOrder()},
+                              {false, NoteSortOrder()},
+                              {true, NoteSortOrder(NoteSortKey::manual)},
+                              {false, NoteSortOrder(NoteSortKey::manual)}};
+    std::vector<std::unique_ptr<NotesFolder>> folders;
+    for (const Setup& setup : setups) {
+        folders.push_back(std::make_unique<NotesFolder>());
+        putThreeNotes(*folders.back());
+        if (!setup.orderFile) {
+            ASSERT_TRUE(QFile::remove(folders.back()->file(QStringLiteral("order.json"))));
+        }
+    }
+    // A file's look is trusted only a few seconds after its last write.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+    std::vector<std::unique_ptr<NoteStore>> stores;
+    for (qsizetype i = 0; i < setups.size(); ++i) {
+        stores.push_back(std::make_unique<NoteStore>(folders[i]->path()));
+        stores.back()->setSortOrder(setups[i].order);
+        stores.back()->load();
+    }
+
+    // Each step changes every folder the same way, after the steps before it.
+    struct Step {
+        const char* what;
+        std::function<void(const NotesFolder&)> change;
+        bool changedOnly;  // read by the reload of the changed files alone
+    };
+    const QList<Step> steps{
+        {"one note's text changed",
+         [](const NotesFolder& f) { f.putNote(QStringLiteral("b"), QStringLiteral("Bananas, ripe"), minutesLater(2)); },
+         true},
+        {"its date changed, to the newest",
+         [](const NotesFolder& f) { f.put(QStringLiteral("a.rtf"), f.bytes(QStringLiteral("a.rtf")), minutesLater(9)); },
+         true},
+        {"one note's text and date changed, to the oldest",
+         [](const NotesFolder& f) { f.putNote(QStringLiteral("c"), QStringLiteral("Cherries, red"), minutesLater(0)); },
+         true},
+        {"one added", [](const NotesFolder& f) { f.putNote(QStringLiteral("d"), QStringLiteral("Dates"), minutesLater(4)); },
+         false},
+        {"one removed", [](const NotesFolder& f) { ASSERT_TRUE(QFile::remove(f.file(QStringLiteral("b.rtf")))); }, false},
+        {"order.json changed", [](const NotesFolder& f) { f.put(QStringLiteral("order.json"), R"(["d","c","a"])"); }, false},
+    };
+    for (const Step& step : steps) {
+        for (qsizetype i = 0; i < setups.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << step.what << (setups[i].orderFile ? ", order file" : ", no order file")
+                                            << (setups[i].order.key == NoteSortKey::manual ? ", manual order" : ""));
+            NoteStore& store = *stores[i];
+            step.change(*folders[i]);
+            const auto before = ids(store);
+            const bool changedOnly = store.reloadChanged(NoteStore::list(folders[i]->path()));
+            EXPECT_EQ(changedOnly, step.changedOnly);
+            if (!changedOnly) {
+                EXPECT_EQ(ids(store), before) << "nothing changed when it can't tell";
+                store.load();
+            }
+            expectAsAFreshLoad(store, folders[i]->path(), setups[i].order);
+        }
+    }
+}
+
+TEST(NoteStore, AReloadOfTheChangedFilesOnlyReadsJustThose)
+{
+    NotesFolder folder;
+    putThreeNotes(folder);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+    NoteStore store(folder.path());
+    store.load();
+    const int reads = store.filesRead();
+    const auto a = noteWithID(store, QStringLiteral("a"));
+
+    folder.putNote(QStringLiteral("b"), QStringLiteral("Bananas, ripe"), minutesLater(2));
+    ASSERT_TRUE(store.reloadChanged(NoteStore::list(folder.path()), 1));
+    EXPECT_EQ(store.filesRead(), reads + 1);
+    EXPECT_EQ(noteWithID(store, QStringLiteral("a")), a) << "unchanged: the same note";
+    EXPECT_EQ(noteWithID(store, QStringLiteral("b"))->text(), "Bananas, ripe");
+
+    // More changed files than allowed: nothing read, for a load in steps to do it.
+    folder.putNote(QStringLiteral("a"), QStringLiteral("Apples, green"), minutesLater(1));
+    folder.putNote(QStringLiteral("c"), QStringLiteral("Cherries, red"), minutesLater(3));
+    const int readsBefore = store.filesRead();
+    EXPECT_FALSE(store.reloadChanged(NoteStore::list(folder.path()), 2));  // b is still too fresh to trust
+    EXPECT_EQ(store.filesRead(), readsBefore);
+    EXPECT_EQ(noteWithID(store, QStringLiteral("a")), a);
+
+    // A changed file that is no note file now: the whole folder is loaded, as load() does.
+    folder.put(QStringLiteral("a.rtf"), "not a note file");
+    ASSERT_TRUE(store.reloadChanged(NoteStore::list(folder.path())));
+    EXPECT_EQ(ids(store), (QStringList{"c", "b"}));
+    expectAsAFreshLoad(store, folder.path(), NoteSortOrder());
 }
 
 TEST(NoteStore, ANoteTooLongToReadWholeIsListedByItsStartAndNeverWrittenBack)

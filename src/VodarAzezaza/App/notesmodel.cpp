@@ -153,7 +153,9 @@ void NotesModel::reload()
     Signature now = NoteStore::folderStamps(listing);
     if (loaded_ && now == signature_)
         return;
-    beginLoading(std::move(listing), std::move(now));
+    if (reloadChanged(listing, now, 0))
+        return;
+    beginLoading(std::move(listing), std::move(now), loaded_);
     completeLoading(nullptr);
 }
 
@@ -166,8 +168,33 @@ void NotesModel::reloadInSteps()
     Signature now = NoteStore::folderStamps(listing);
     if (loaded_ && now == signature_)
         return;
-    beginLoading(std::move(listing), std::move(now));
+    // Only as many changed files as a first step would read are read in one go.
+    const int files = stepBudget_.value_or(firstStepBudget).files;
+    if (reloadChanged(listing, now, files > 0 ? files : firstStepBudget.files))
+        return;
+    beginLoading(std::move(listing), std::move(now), loaded_);
     loadStep(stepBudget_.value_or(firstStepBudget), false);
+}
+
+bool NotesModel::reloadChanged(NoteStore::Listing& listing, Signature& signature, int maxFiles)
+{
+    if (!loaded_)
+        return false;
+    flushBeforeReading(listing, signature);
+    if (!store_.reloadChanged(listing, maxFiles))
+        return false;
+    setNotes(store_.notes());
+    // Read in one go from this listing, which is the folder as read; the store's own
+    // writes of the order and the board, when it had to load it all, are no outside change.
+    signature_ = std::move(signature);
+    takeOwnWrites({store_.orderPath(), store_.boardPath()});
+    if (selectedID_ && !find(*selectedID_))
+        setSelectedID(std::nullopt);
+    if (renaming_ && !find(*renaming_))
+        setRenaming(std::nullopt);
+    bumpRevision();
+    bumpDiskRevision();
+    return true;
 }
 
 void NotesModel::finishLoading()
@@ -179,7 +206,7 @@ void NotesModel::finishLoading()
     completeLoading(nullptr);
 }
 
-void NotesModel::beginLoading(NoteStore::Listing listing, Signature signature)
+void NotesModel::flushBeforeReading(NoteStore::Listing& listing, Signature& signature)
 {
     // Pending edits reach the disk before the folder is read over them; what they
     // wrote (a note beside one changed elsewhere, too) is looked at afresh.
@@ -189,6 +216,12 @@ void NotesModel::beginLoading(NoteStore::Listing listing, Signature signature)
         listing = NoteStore::list(store_.directory());
         signature = NoteStore::folderStamps(listing);
     }
+}
+
+void NotesModel::beginLoading(NoteStore::Listing listing, Signature signature, bool flushed)
+{
+    if (!flushed)
+        flushBeforeReading(listing, signature);
     loadingSignature_ = std::move(signature);
     store_.beginLoad(std::move(listing));
     stepped_ = false;

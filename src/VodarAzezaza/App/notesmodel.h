@@ -134,7 +134,13 @@ private:
     Signature currentSignature() const;
     // Brings the signature up to date for these files only, which the model itself wrote.
     void takeOwnWrites(const QStringList& paths);
-    void beginLoading(NoteStore::Listing listing, Signature signature);
+    // A reload that reads only the changed note files, when the store can tell that is
+    // all (see NoteStore::reloadChanged); false when the folder must be read.
+    bool reloadChanged(NoteStore::Listing& listing, Signature& signature, int maxFiles);
+    // Stores the editor's pending changes, listing the folder again when they wrote.
+    void flushBeforeReading(NoteStore::Listing& listing, Signature& signature);
+    // `flushed` when flushBeforeReading() ran for this listing.
+    void beginLoading(NoteStore::Listing listing, Signature signature, bool flushed);
     void loadStep(NoteStore::LoadBudget budget, bool flushFirst);
     // Runs the read to its end; `keep` is a note whose text is being saved, which the
     // read must not replace, so that the save meets any change made elsewhere.
