@@ -3,6 +3,7 @@
 #include "appmodel.h"
 
 #include "appmodelservices.h"
+#include "appmodelstate.h"
 #include "appmodelsyncstate.h"
 #include "appsettings.h"
 #include "calendarreader.h"
@@ -69,50 +70,51 @@ QSet<int> systemWeekend()
 AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
                    const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
     : QObject(parent)
+    , d_(std::make_unique<State>())
     , noteFiles_(notesFolder, services.writesFiles)
     // Conflict copies are named by the model's clock, as everything else it dates.
     , store_(folder, [this] { return now(); })
     , familyStore_(familyStore)
     , defaults_(defaults)
-    , settings_(std::make_unique<AppSettings>(*defaults))
     , today_(today)
     , anchor_(today)
     , focus_(services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>())
-    , readEvents_(services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone))
     , bus_(services.bus.value_or(QDBusConnection::sessionBus()))
-    , clock_(std::move(services.now))
-    , zone_(services.zone)
-    , localeFirstWeekday_(services.firstWeekday.value_or(systemFirstWeekday()))
-    , weekend_(services.weekend.value_or(systemWeekend()))
-    , activateApp_(std::move(services.activateApp))
     , writesFiles_(services.writesFiles)
 {
     Q_ASSERT(defaults_);
+    d_->settings = std::make_unique<AppSettings>(*defaults);
+    d_->readEvents = services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone);
+    d_->clock = std::move(services.now);
+    d_->zone = services.zone;
+    d_->localeFirstWeekday = services.firstWeekday.value_or(systemFirstWeekday());
+    d_->weekend = services.weekend.value_or(systemWeekend());
+    d_->activateApp = std::move(services.activateApp);
     transitions_ = new ModelTransitions(this);
     sync_ = std::make_unique<SyncState>();
-    clipboard_ = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
-    takeHandoff_ = std::move(services.takeHandoff);
-    if (!takeHandoff_)
-        takeHandoff_ = [] { return PembyThings::takeHandoff(); };
-    openUrl_ = std::move(services.openUrl);
-    if (!openUrl_)
-        openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    reminders_ = services.reminders ? services.reminders.release() : new ReminderCenter();
-    reminders_->setParent(this);
-    syncObserver_ = new PembySyncObserver(this);
+    d_->clipboard = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
+    d_->takeHandoff = std::move(services.takeHandoff);
+    if (!d_->takeHandoff)
+        d_->takeHandoff = [] { return PembyThings::takeHandoff(); };
+    d_->openUrl = std::move(services.openUrl);
+    if (!d_->openUrl)
+        d_->openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    d_->reminders = services.reminders ? services.reminders.release() : new ReminderCenter();
+    d_->reminders->setParent(this);
+    d_->syncObserver = new PembySyncObserver(this);
 
     // Coarse timers may fire early; a toast gets its whole time.
-    toastTimer_.setTimerType(Qt::PreciseTimer);
-    toastTimer_.setSingleShot(true);
-    toastTimer_.setInterval(services.toastDuration);
-    connect(&toastTimer_, &QTimer::timeout, this, [this] { assign(toast_, std::optional<QString>(), &AppModel::toastChanged); });
-    syncTimer_.setTimerType(Qt::PreciseTimer);
-    syncTimer_.setSingleShot(true);
-    syncTimer_.setInterval(services.syncDelay);
-    connect(&syncTimer_, &QTimer::timeout, this, [this] { syncAll(); });
-    familyRefreshTimer_.setSingleShot(true);
-    familyRefreshTimer_.setInterval(std::chrono::milliseconds(30));
-    connect(&familyRefreshTimer_, &QTimer::timeout, this, [this] { refreshFromFamily(); });
+    d_->toastTimer.setTimerType(Qt::PreciseTimer);
+    d_->toastTimer.setSingleShot(true);
+    d_->toastTimer.setInterval(services.toastDuration);
+    connect(&d_->toastTimer, &QTimer::timeout, this, [this] { assign(toast_, std::optional<QString>(), &AppModel::toastChanged); });
+    d_->syncTimer.setTimerType(Qt::PreciseTimer);
+    d_->syncTimer.setSingleShot(true);
+    d_->syncTimer.setInterval(services.syncDelay);
+    connect(&d_->syncTimer, &QTimer::timeout, this, [this] { syncAll(); });
+    d_->familyRefreshTimer.setSingleShot(true);
+    d_->familyRefreshTimer.setInterval(std::chrono::milliseconds(30));
+    connect(&d_->familyRefreshTimer, &QTimer::timeout, this, [this] { refreshFromFamily(); });
 
     syncError_ = familyStore_.failure();
     sync_->familyGeneration = familyStore_.generation();
@@ -135,7 +137,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     });
 
     // The fields take the stored values as they are: no setter runs, no key is written.
-    const AppSettings::Values stored = settings_->read();
+    const AppSettings::Values stored = d_->settings->read();
     externalSlots_ = stored.otherAppSlots;
     firstWeekdaySetting_ = stored.firstWeekday;
     splitWeekend_ = stored.splitWeekend;
@@ -143,7 +145,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     showLists_ = stored.showLists;
     floats_ = stored.floats;
 
-    notes_ = new NotesModel(pembyNotesFolder, clock_, this);
+    notes_ = new NotesModel(pembyNotesFolder, d_->clock, this);
 
     // A save killed midway leaves its temporary file; the next start clears those away.
     if (writesFiles_) {
@@ -167,8 +169,8 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
         showToast(QString::number(carried) + QStringLiteral(" things rolled over. we've all been there."));
 
     refreshEvents();
-    syncObserver_->setOnChanged([this] { familyChanged(); }, this);
-    syncObserver_->observe(bus_);
+    d_->syncObserver->setOnChanged([this] { familyChanged(); }, this);
+    d_->syncObserver->observe(bus_);
     scheduleSync();
     refreshFromFamily(true);
     notes_->setToast([model = QPointer<AppModel>(this)](const QString& text) {
@@ -179,23 +181,108 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
 AppModel::~AppModel() = default;
 
+void AppModel::setSelection(const QSet<QUuid>& selection)
+{
+    assign(selection_, selection, &AppModel::selectionChanged);
+}
+
+void AppModel::setSelectionAnchor(const std::optional<QUuid>& id)
+{
+    assign(selectionAnchor_, id, &AppModel::selectionAnchorChanged);
+}
+
+void AppModel::setEditing(const std::optional<Editing>& editing)
+{
+    assign(editing_, editing, &AppModel::editingChanged);
+}
+
+void AppModel::setOpened(const std::optional<QUuid>& id)
+{
+    assign(opened_, id, &AppModel::openedChanged);
+}
+
+void AppModel::setOpenedExternal(const std::optional<QString>& id)
+{
+    assign(openedExternal_, id, &AppModel::openedExternalChanged);
+}
+
+void AppModel::setEditingExternalNote(const std::optional<QString>& id)
+{
+    assign(editingExternalNote_, id, &AppModel::editingExternalNoteChanged);
+}
+
+void AppModel::setEditingNote(const std::optional<QUuid>& id)
+{
+    assign(editingNote_, id, &AppModel::editingNoteChanged);
+}
+
+void AppModel::setZoomed(const std::optional<Place>& place)
+{
+    assign(zoomed_, place, &AppModel::zoomedChanged);
+}
+
+void AppModel::setSearching(bool searching)
+{
+    assign(isSearching_, searching, &AppModel::isSearchingChanged);
+}
+
+void AppModel::setSearchText(const QString& text)
+{
+    assign(searchText_, text, &AppModel::searchTextChanged);
+}
+
+void AppModel::setEmptyBannerSpent(bool spent)
+{
+    assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged);
+}
+
+void AppModel::setListToDelete(const std::optional<int>& index)
+{
+    assign(listToDelete_, index, &AppModel::listToDeleteChanged);
+}
+
+void AppModel::setDeletingAllLists(bool shown)
+{
+    assign(deletingAllLists_, shown, &AppModel::deletingAllListsChanged);
+}
+
+void AppModel::setDragging(const QSet<QUuid>& ids)
+{
+    assign(dragging_, ids, &AppModel::draggingChanged);
+}
+
+void AppModel::setDraggingExternal(const std::optional<SharedThing>& thing)
+{
+    assign(draggingExternal_, thing, &AppModel::draggingExternalChanged);
+}
+
+void AppModel::setSelectedExternal(const std::optional<QString>& id)
+{
+    assign(selectedExternal_, id, &AppModel::selectedExternalChanged);
+}
+
+void AppModel::setPlanner(Planner planner)
+{
+    assign(planner_, planner, &AppModel::plannerChanged);
+}
+
 QDateTime AppModel::now() const
 {
-    return clock_ ? clock_() : QDateTime::currentDateTime();
+    return d_->clock ? d_->clock() : QDateTime::currentDateTime();
 }
 
 void AppModel::endTransition()
 {
-    if (transitionDepth_ == 1)
+    if (d_->transitionDepth == 1)
         endReferencesToLeavers();
-    if (--transitionDepth_ > 0)
+    if (--d_->transitionDepth > 0)
         return;
-    QList<Changed> changed = std::exchange(changed_, {});
-    const auto order = [](const Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
+    QList<State::Changed> changed = std::exchange(d_->changed, {});
+    const auto order = [](const State::Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
     std::stable_sort(changed.begin(), changed.end(),
-                     [&](const Changed& a, const Changed& b) { return order(a) < order(b); });
+                     [&](const State::Changed& a, const State::Changed& b) { return order(a) < order(b); });
     QList<ModelChanges::Signal> differing;
-    for (const Changed& c : changed) {
+    for (const State::Changed& c : changed) {
         if (c.differs())
             differing.append(c.signal);
     }
@@ -204,7 +291,7 @@ void AppModel::endTransition()
     // A slot may run another operation, or even let the model go.
     const QPointer<AppModel> alive(this);
     emit transitions_->ended(ModelChanges(std::move(differing)));
-    for (const Changed& c : changed) {
+    for (const State::Changed& c : changed) {
         if (!alive)
             return;
         if (c.differs())
@@ -227,23 +314,23 @@ void AppModel::beginTransition()
     const bool editsExternal = editing_ && editing_->isExternal();
     if (!editsAThing && !opened_ && !editingNote_ && selection_.isEmpty() && !selectionAnchor_ && !editsExternal
         && !openedExternal_ && !editingExternalNote_) {
-        transitionStart_.reset();
+        d_->transitionStart.reset();
         return;
     }
-    transitionStart_ = TransitionStart{planner_, boardPlaces(), editsAThing ? editing_ : std::nullopt, opened_,
+    d_->transitionStart = State::TransitionStart{planner_, boardPlaces(), editsAThing ? editing_ : std::nullopt, opened_,
                                        editingNote_};
     const auto there = [this](const std::optional<QString>& id) { return id && externalThing(*id).has_value(); };
-    transitionStart_->editedExternalThere = editsExternal && there(editing_->externalID());
-    transitionStart_->openedExternalThere = there(openedExternal_);
-    transitionStart_->externalNoteThere = there(editingExternalNote_);
+    d_->transitionStart->editedExternalThere = editsExternal && there(editing_->externalID());
+    d_->transitionStart->openedExternalThere = there(openedExternal_);
+    d_->transitionStart->externalNoteThere = there(editingExternalNote_);
 }
 
 void AppModel::endReferencesToLeavers()
 {
-    const bool anchorFollows = std::exchange(anchorFollowsSelection_, false);
-    if (!transitionStart_)
+    const bool anchorFollows = std::exchange(d_->anchorFollowsSelection, false);
+    if (!d_->transitionStart)
         return;
-    const TransitionStart start = *std::exchange(transitionStart_, std::nullopt);
+    const State::TransitionStart start = *std::exchange(d_->transitionStart, std::nullopt);
     // Another app's thing that is no more (deleted there, or gone from the store) takes
     // its inline edit, its detail and its note sheet along too.
     const auto gone = [this](const std::optional<QString>& id) { return id && !externalThing(*id); };
@@ -372,21 +459,21 @@ void AppModel::setFirstWeekdaySetting(int weekday)
 {
     const Transition transition(*this);
     assign(firstWeekdaySetting_, weekday, &AppModel::firstWeekdaySettingChanged);
-    settings_->writeFirstWeekday(weekday);
+    d_->settings->writeFirstWeekday(weekday);
     loadVisible();
 }
 
 void AppModel::setSplitWeekend(bool split)
 {
     assign(splitWeekend_, split, &AppModel::splitWeekendChanged);
-    settings_->writeSplitWeekend(split);
+    d_->settings->writeSplitWeekend(split);
 }
 
 void AppModel::setShowCalendar(bool show)
 {
     const Transition transition(*this);
     assign(showCalendar_, show, &AppModel::showCalendarChanged);
-    settings_->writeShowCalendar(show);
+    d_->settings->writeShowCalendar(show);
     refreshEvents();
 }
 
@@ -394,7 +481,7 @@ void AppModel::setShowLists(bool show)
 {
     const Transition transition(*this);
     assign(showLists_, show, &AppModel::showListsChanged);
-    settings_->writeShowLists(show);
+    d_->settings->writeShowLists(show);
     if (!show)
         dropListSelection();
 }
@@ -403,14 +490,14 @@ void AppModel::setFloats(bool floats)
 {
     const Transition transition(*this);
     assign(floats_, floats, &AppModel::floatsChanged);
-    settings_->writeFloats(floats);
+    d_->settings->writeFloats(floats);
     if (focus_->hasPanel())
         focus_->applyFloating(floats);
 }
 
 int AppModel::firstWeekday() const
 {
-    return firstWeekdaySetting_ >= 1 && firstWeekdaySetting_ <= 7 ? firstWeekdaySetting_ : localeFirstWeekday_;
+    return firstWeekdaySetting_ >= 1 && firstWeekdaySetting_ <= 7 ? firstWeekdaySetting_ : d_->localeFirstWeekday;
 }
 
 QList<Day> AppModel::visibleDays() const
@@ -455,13 +542,13 @@ void AppModel::refreshEvents()
 {
     // A read still under way when a newer one starts, or when the calendar is turned
     // off, must not put its older result on the board when it arrives.
-    const quint64 generation = ++eventsGeneration_;
+    const quint64 generation = ++d_->eventsGeneration;
     if (!showCalendar_) {
         assign(events_, EventLines(), &AppModel::eventsChanged);
         return;
     }
-    readEvents_(visibleDays(), this, [this, generation](const EventLines& lines) {
-        if (generation == eventsGeneration_)
+    d_->readEvents(visibleDays(), this, [this, generation](const EventLines& lines) {
+        if (generation == d_->eventsGeneration)
             assign(events_, lines, &AppModel::eventsChanged);
     });
 }

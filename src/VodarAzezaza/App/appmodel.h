@@ -112,30 +112,27 @@ public:
     void setMode(Mode mode);
 
     const QSet<QUuid>& selection() const { return selection_; }
-    void setSelection(const QSet<QUuid>& selection) { assign(selection_, selection, &AppModel::selectionChanged); }
+    void setSelection(const QSet<QUuid>& selection);
     const std::optional<QUuid>& selectionAnchor() const { return selectionAnchor_; }
-    void setSelectionAnchor(const std::optional<QUuid>& id) { assign(selectionAnchor_, id, &AppModel::selectionAnchorChanged); }
+    void setSelectionAnchor(const std::optional<QUuid>& id);
     const std::optional<Editing>& editing() const { return editing_; }
-    void setEditing(const std::optional<Editing>& editing) { assign(editing_, editing, &AppModel::editingChanged); }
+    void setEditing(const std::optional<Editing>& editing);
     const std::optional<QUuid>& opened() const { return opened_; }
-    void setOpened(const std::optional<QUuid>& id) { assign(opened_, id, &AppModel::openedChanged); }
+    void setOpened(const std::optional<QUuid>& id);
     const std::optional<QString>& openedExternal() const { return openedExternal_; }
-    void setOpenedExternal(const std::optional<QString>& id) { assign(openedExternal_, id, &AppModel::openedExternalChanged); }
+    void setOpenedExternal(const std::optional<QString>& id);
     const std::optional<QString>& editingExternalNote() const { return editingExternalNote_; }
-    void setEditingExternalNote(const std::optional<QString>& id)
-    {
-        assign(editingExternalNote_, id, &AppModel::editingExternalNoteChanged);
-    }
+    void setEditingExternalNote(const std::optional<QString>& id);
     const std::optional<QUuid>& editingNote() const { return editingNote_; }
-    void setEditingNote(const std::optional<QUuid>& id) { assign(editingNote_, id, &AppModel::editingNoteChanged); }
+    void setEditingNote(const std::optional<QUuid>& id);
     const std::optional<Place>& zoomed() const { return zoomed_; }
-    void setZoomed(const std::optional<Place>& place) { assign(zoomed_, place, &AppModel::zoomedChanged); }
+    void setZoomed(const std::optional<Place>& place);
     // Set by showToast and cleared by its timer.
     const std::optional<QString>& toast() const { return toast_; }
     bool isSearching() const { return isSearching_; }
-    void setSearching(bool searching) { assign(isSearching_, searching, &AppModel::isSearchingChanged); }
+    void setSearching(bool searching);
     const QString& searchText() const { return searchText_; }
-    void setSearchText(const QString& text) { assign(searchText_, text, &AppModel::searchTextChanged); }
+    void setSearchText(const QString& text);
     // Calendar event lines of the visible days that have any.
     const EventLines& events() const { return events_; }
     // The last failure to save, shown as the footnote until a save succeeds.
@@ -149,7 +146,7 @@ public:
     bool syncWaits() const { return familyLockHeld_ || othersWait_; }
     // Once true, never set back.
     bool emptyBannerSpent() const { return emptyBannerSpent_; }
-    void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
+    void setEmptyBannerSpent(bool spent);
 
     // 0: the locale's first weekday; 1 = Sunday ... 7 = Saturday. Writes "firstWeekday"
     // and loads what is visible.
@@ -170,23 +167,20 @@ public:
     void setFloats(bool floats);
 
     const std::optional<int>& listToDelete() const { return listToDelete_; }
-    void setListToDelete(const std::optional<int>& index) { assign(listToDelete_, index, &AppModel::listToDeleteChanged); }
+    void setListToDelete(const std::optional<int>& index);
     bool deletingAllLists() const { return deletingAllLists_; }
-    void setDeletingAllLists(bool shown) { assign(deletingAllLists_, shown, &AppModel::deletingAllListsChanged); }
+    void setDeletingAllLists(bool shown);
     bool isFocusMode() const { return isFocusMode_; }
     const FocusSource& focusSource() const { return focusSource_; }
 
     const QList<SharedThing>& familyThings() const { return familyThings_; }
     const QMap<QString, SharedThing>& tickedExternal() const { return tickedExternal_; }
     const QSet<QUuid>& dragging() const { return dragging_; }
-    void setDragging(const QSet<QUuid>& ids) { assign(dragging_, ids, &AppModel::draggingChanged); }
+    void setDragging(const QSet<QUuid>& ids);
     const std::optional<SharedThing>& draggingExternal() const { return draggingExternal_; }
-    void setDraggingExternal(const std::optional<SharedThing>& thing)
-    {
-        assign(draggingExternal_, thing, &AppModel::draggingExternalChanged);
-    }
+    void setDraggingExternal(const std::optional<SharedThing>& thing);
     const std::optional<QString>& selectedExternal() const { return selectedExternal_; }
-    void setSelectedExternal(const std::optional<QString>& id) { assign(selectedExternal_, id, &AppModel::selectedExternalChanged); }
+    void setSelectedExternal(const std::optional<QString>& id);
     const QMap<QString, int>& externalSlots() const { return externalSlots_; }
 
     // A fixed today given at launch: refresh(now) then keeps today on it.
@@ -396,13 +390,9 @@ public:
     void deleteAllLists(bool keepThings);
 
 private:
-    // The list a delete confirmation is on screen for: its index and its name when
-    // asked, so a re-read or an undo in between cannot make it delete another list.
-    struct ListDeleteRequest {
-        int index = 0;
-        QString name;
-    };
-    std::optional<ListDeleteRequest> listDeleteRequest_;
+    // What the model keeps that no view sees, known only to its own source files.
+    struct State;
+    std::unique_ptr<State> d_;
 
 public:
     // ---- Rows and selection ---------------------------------------------------------
@@ -504,7 +494,6 @@ private:
     std::optional<ThingNoteFiles::Stored> storeNoteFile(const std::optional<QString>& currentID,
                                                         const std::optional<QByteArray>& rtf, const QString& plain);
     ThingNoteFiles noteFiles_;
-    std::unique_ptr<PembyClipboard> clipboard_;
 
 public:
     // ---- Focus mode, search and links -----------------------------------------------
@@ -533,8 +522,6 @@ public:
 private:
     // The main window to the front, or a new one; false when there is no way to show one.
     bool bringMainWindowBack();
-    std::function<QList<PembyThing>()> takeHandoff_;
-    std::function<bool(const QUrl&)> openUrl_;
 
 public:
     // ---- Key map --------------------------------------------------------------------
@@ -594,96 +581,30 @@ signals:
 
 private:
     // ---- Transitions ----------------------------------------------------------------
-    // Every operation is one transition: it brings the whole model to its new state
-    // before any change signal goes out, so an observer never sees half an operation;
-    // then each property that ended up different from where it started says so once, in
-    // the order the signals are declared. Operations that call operations join the
-    // outermost transition. A slot that runs an operation from one of those signals
-    // starts a transition of its own, which emits before the rest of the first one's.
-    class Transition {
-    public:
-        explicit Transition(AppModel& model) : model_(model)
-        {
-            if (model_.transitionDepth_++ == 0)
-                model_.beginTransition();
-        }
-        ~Transition() { model_.endTransition(); }
-        Transition(const Transition&) = delete;
-        Transition& operator=(const Transition&) = delete;
-
-    private:
-        AppModel& model_;
-    };
+    // Every operation is one transition: the whole model reaches its new state before
+    // any change signal goes out, then each property that ended up different says so
+    // once (appmodelstate.h tells the rule in full).
+    class Transition;
     friend class Transition;
-
-    // A property changed during the transition, and how to tell whether it still differs
-    // from the value it had when the transition began.
-    struct Changed {
-        void (AppModel::*signal)();
-        std::function<bool()> differs;
-    };
-    void endTransition();
-
-    // Whatever takes a thing away (a delete here or in a sibling app, a move off the
-    // board, an undo, a re-read, a roll-over) ends every reference to it once, in the
-    // same transition: the inline edit of its title (also when it only changes column,
-    // since its row goes), its open detail, the selection and its anchor; the note
-    // sheet only when the thing itself is gone. What the references named at the start
-    // is kept for that, and only while there is one.
-    struct TransitionStart {
-        Planner planner;
-        QList<Place> board;
-        std::optional<Editing> editing;
-        std::optional<QUuid> opened;
-        std::optional<QUuid> editingNote;
-        // Whether the other app's thing that the inline edit, the detail and the note
-        // sheet name was there at the start.
-        bool editedExternalThere = false;
-        bool openedExternalThere = false;
-        bool externalNoteThere = false;
-    };
     void beginTransition();
+    void endTransition();
     void endReferencesToLeavers();
     // The places whose rows are on screen: the board's columns and the place sheet's.
     QList<Place> boardPlaces() const;
-    std::optional<TransitionStart> transitionStart_;
-    // Undo and redo: the anchor goes too when it is no longer selected afterwards.
-    bool anchorFollowsSelection_ = false;
-
     // Stores the value; unless it is equal, the signal follows, at the end of the
     // transition when one runs, else at once.
     template <class T>
-    bool assign(T& field, const T& value, void (AppModel::*changed)())
-    {
-        if (field == value)
-            return false;
-        replace(field, T(value), changed);
-        return true;
-    }
+    bool assign(T& field, const T& value, void (AppModel::*changed)());
     // The same for a value known to differ.
     template <class T>
-    void replace(T& field, T&& value, void (AppModel::*changed)())
-    {
-        if (transitionDepth_ == 0) {
-            field = std::move(value);
-            emit transitions_->ended(ModelChanges({changed}));
-            emit(this->*changed)();
-            return;
-        }
-        const auto same = [&](const Changed& c) { return c.signal == changed; };
-        if (std::none_of(changed_.cbegin(), changed_.cend(), same))
-            changed_.append(Changed{changed, [&field, was = field] { return !(field == was); }});
-        field = std::move(value);
-    }
+    void replace(T& field, T&& value, void (AppModel::*changed)());
 
-    int transitionDepth_ = 0;
-    QList<Changed> changed_;
     ModelTransitions* transitions_ = nullptr;  // owned as a child
 
     // ---- State and settings ---------------------------------------------------------
 
     // The plan is replaced only here; an equal plan notifies nobody.
-    void setPlanner(Planner planner) { assign(planner_, planner, &AppModel::plannerChanged); }
+    void setPlanner(Planner planner);
     // Nothing selected: no own thing, no anchor, no other app's thing.
     void clearSelection();
     // The mode and what its change brings; whether it changed.
@@ -790,7 +711,6 @@ private:
     FamilyStore& familyStore_;
     bool syncPending_ = false;
     QSettings* defaults_;
-    std::unique_ptr<AppSettings> settings_;
     Day today_;
     Day anchor_;
     Mode mode_ = Mode::Week;
@@ -809,8 +729,6 @@ private:
     std::optional<QString> saveError_;
     std::optional<QString> syncError_;
     QStringList skippedPlanFiles_;
-    // Why the last roll-over was held back, while it is.
-    std::optional<QString> rollOverHeld_;
     bool emptyBannerSpent_ = false;
     int firstWeekdaySetting_ = 0;
     bool splitWeekend_ = true;
@@ -827,14 +745,6 @@ private:
     NotesModel* notes_ = nullptr;  // owned as a child
     QList<Planner> undoStack_;
     QList<Planner> redoStack_;
-    QTimer toastTimer_;
-    EventRead readEvents_;
-    // Raised by every calendar read and by turning the calendar off; a read's result
-    // counts only while it is still the newest.
-    quint64 eventsGeneration_ = 0;
-    ReminderCenter* reminders_ = nullptr;  // owned as a child
-    PembySyncObserver* syncObserver_ = nullptr;  // owned as a child
-    QTimer syncTimer_;
     QList<SharedThing> familyThings_;
     std::optional<Day> pinnedToday_;
     bool ownChangePending_ = false;
@@ -843,9 +753,6 @@ private:
     std::optional<SharedThing> draggingExternal_;
     std::optional<QString> selectedExternal_;
     QMap<QString, int> externalSlots_;
-    // The plan as the reminders were last brought up to date; none when every loaded
-    // week is due.
-    std::optional<Planner> remindersSynced_;
     // The last publication met another app's lock past its wait.
     bool familyLockHeld_ = false;
     // A change of another app's thing waits for that lock.
@@ -853,18 +760,9 @@ private:
     // What the family sync keeps between its runs, known only to its own code.
     struct SyncState;
     std::unique_ptr<SyncState> sync_;
-    // Runs the refresh for the notifications heard since it started.
-    QTimer familyRefreshTimer_;
     int familyRefreshes_ = 0;
-    // The save error that a refused change of another app's thing put up.
-    std::optional<QString> externalError_;
 
     // What the desktop gives, from the services.
     QDBusConnection bus_;
-    std::function<QDateTime()> clock_;
-    QTimeZone zone_;
-    int localeFirstWeekday_ = 2;
-    QSet<int> weekend_;
-    std::function<void()> activateApp_;
     bool writesFiles_ = true;
 };

@@ -3,6 +3,7 @@
 // own things landed there or left; and the one way records from outside become things.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "logcategories.h"
 #include "pembythings.h"
 #include "textutil.h"

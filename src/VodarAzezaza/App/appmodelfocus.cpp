@@ -4,6 +4,7 @@
 #include "appmodel.h"
 
 #include "addlink.h"
+#include "appmodelstate.h"
 #include "appsettings.h"
 #include "focuspanelcontroller.h"
 #include "logcategories.h"
@@ -41,7 +42,7 @@ void AppModel::enterFocusMode()
     setZoomed(std::nullopt);
     setSearching(false);
     clearSelection();
-    settings_->writeFocusLast(true);
+    d_->settings->writeFocusLast(true);
     if (mainWindow_.window && mainWindow_.hide)
         mainWindow_.hide();
     focus_->showPanel(*this, floats_);
@@ -56,11 +57,11 @@ void AppModel::exitFocusMode()
     setOpened(std::nullopt);
     setOpenedExternal(std::nullopt);
     setEditing(std::nullopt);
-    settings_->writeFocusLast(false);
+    d_->settings->writeFocusLast(false);
     focus_->hidePanel();
     bringMainWindowBack();
-    if (activateApp_)
-        activateApp_();
+    if (d_->activateApp)
+        d_->activateApp();
 }
 
 bool AppModel::reopen()
@@ -128,7 +129,7 @@ void AppModel::openLink(const QString& link)
         open(link);
         return;
     }
-    if (!openUrl_(outgoingLink(url))) {
+    if (!d_->openUrl(outgoingLink(url))) {
         qCWarning(lcApp) << "the desktop couldn't open" << url.scheme() << "link";
         showToast(QStringLiteral("Couldn't open that link."));
     }
@@ -142,7 +143,7 @@ void AppModel::open(const QString& url)
         return;
     QList<PembyThing> things = request->things;
     if (request->handoff) {
-        things = takeHandoff_();
+        things = d_->takeHandoff();
         AddLink::keepOpenableLinks(things);
     }
     if (things.isEmpty())

@@ -2,6 +2,7 @@
 // is permanent; deleting a list that still holds things waits for the user's answer.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "shortcuttext.h"
 
 namespace {
@@ -43,7 +44,7 @@ void AppModel::requestDeleteList(int index)
         deleteList(index, false);
         return;
     }
-    listDeleteRequest_ = ListDeleteRequest{index, list.name};
+    d_->listDeleteRequest = State::ListDeleteRequest{index, list.name};
     setListToDelete(index);
 }
 
@@ -51,7 +52,7 @@ void AppModel::deleteList(int index, bool keepThings)
 {
     const Transition transition(*this);
     // The answer to the confirmation on screen for this index, if it is one.
-    const std::optional<ListDeleteRequest> request = std::exchange(listDeleteRequest_, std::nullopt);
+    const std::optional<State::ListDeleteRequest> request = std::exchange(d_->listDeleteRequest, std::nullopt);
     const bool confirming = request && request->index == index && listToDelete_ == index;
     setListToDelete(std::nullopt);
     if (index < 1 || index >= planner_.lists.size())

@@ -2,6 +2,7 @@
 // months, and the heartbeat that picks up outside edits and a new day.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "familystore.h"
 #include "logcategories.h"
 #include "notesmodel.h"
@@ -77,7 +78,7 @@ bool AppModel::weekendShares() const
     if (!splitWeekend_)
         return false;
     const QList<Day> days = weekDays();
-    return weekend_.contains(days[5].weekday()) && weekend_.contains(days[6].weekday());
+    return d_->weekend.contains(days[5].weekday()) && d_->weekend.contains(days[6].weekday());
 }
 
 QString AppModel::title() const
@@ -152,8 +153,8 @@ QString AppModel::footnote(bool darkAppearance) const
 {
     if (saveError_)
         return *saveError_;
-    if (rollOverHeld_)
-        return QStringLiteral("unfinished things stay where they are: ") + *rollOverHeld_;
+    if (d_->rollOverHeld)
+        return QStringLiteral("unfinished things stay where they are: ") + *d_->rollOverHeld;
     if (syncError_)
         return QStringLiteral("sync is off: ") + *syncError_;
     if (syncWaits())
@@ -225,10 +226,10 @@ void AppModel::refresh(const QDateTime& now)
         scheduleSync();
     }
 
-    const Day day = pinnedToday_ ? *pinnedToday_ : Day::fromDateTime(now, zone_);
+    const Day day = pinnedToday_ ? *pinnedToday_ : Day::fromDateTime(now, d_->zone);
     if (day == today_) {
         // Today's week reads again: what waited for it comes now.
-        if (rollOverHeld_ && !store_.unreadableWeek(today_.monday())) {
+        if (d_->rollOverHeld && !store_.unreadableWeek(today_.monday())) {
             const int carried = rollOverTo(today_);
             save(true);
             if (carried > 0)
@@ -239,7 +240,7 @@ void AppModel::refresh(const QDateTime& now)
     const bool anchorOnToday = anchor_ == today_;
     assign(today_, day, &AppModel::todayChanged);
     // Yesterday's weeks want no more reminders: the next save looks at every week.
-    remindersSynced_.reset();
+    d_->remindersSynced.reset();
     if (anchorOnToday)
         assign(anchor_, day, &AppModel::anchorChanged);
     readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
@@ -258,7 +259,7 @@ int AppModel::rollOverTo(Day day)
     // Only what would move is held back: with nothing to carry the footnote has nothing to say.
     const auto unreadable = carried > 0 ? store_.unreadableWeek(day.monday()) : std::nullopt;
     // The footnote's text, which follows the save error's signal.
-    assign(rollOverHeld_, unreadable, &AppModel::saveErrorChanged);
+    assign(d_->rollOverHeld, unreadable, &AppModel::saveErrorChanged);
     if (unreadable) {
         qCWarning(lcStore) << "not rolling over:" << *unreadable;
         return 0;

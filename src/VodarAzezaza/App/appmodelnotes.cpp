@@ -4,6 +4,7 @@
 #include "appmodel.h"
 
 #include "addlink.h"
+#include "appmodelstate.h"
 #include "logcategories.h"
 #include "pembyclipboard.h"
 #include "pembythings.h"
@@ -117,12 +118,12 @@ void AppModel::copySelection()
     }
     auto mime = std::make_unique<QMimeData>();
     PembyThings::copy(records, *mime);
-    clipboard_->setMimeData(std::move(mime));
+    d_->clipboard->setMimeData(std::move(mime));
 }
 
 QList<PembyThing> AppModel::clipboardThings() const
 {
-    return PembyThings::paste(clipboard_->mimeData());
+    return PembyThings::paste(d_->clipboard->mimeData());
 }
 
 bool AppModel::pasteAsThingsWhileTyping(const std::optional<QList<PembyThing>>& given, std::optional<bool> isRich)
@@ -138,7 +139,7 @@ bool AppModel::pasteAsThingsWhileTyping(const std::optional<QList<PembyThing>>& 
     if (!place)
         return false;
 
-    const QMimeData* mime = clipboard_->mimeData();
+    const QMimeData* mime = d_->clipboard->mimeData();
     const QList<PembyThing> things = given ? *given : PembyThings::paste(mime);
     const bool holdsRecords = mime && mime->hasFormat(QString::fromLatin1(PembyThings::mimeType));
     const bool takeOver = (!isRich && holdsRecords) || isRich.value_or(false) || things.size() > 1;

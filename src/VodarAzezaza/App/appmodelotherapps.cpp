@@ -2,6 +2,8 @@
 // in the family store (never copied into the plan, never undoable here), each change
 // announced and followed by a fresh read of the store.
 #include "appmodel.h"
+
+#include "appmodelstate.h"
 #include "appmodelsyncstate.h"
 
 #include "appsettings.h"
@@ -207,14 +209,14 @@ QString AppModel::changeFailedText(const QString& sourceApp)
 bool AppModel::externalChangeFailed(const std::optional<QString>& failure, const QString& text)
 {
     if (!failure) {
-        if (externalError_ && saveError_ == externalError_)
+        if (d_->externalError && saveError_ == d_->externalError)
             assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
-        externalError_.reset();
+        d_->externalError.reset();
         return false;
     }
     qCWarning(lcSync) << "the family store refused a change of another app's thing:" << *failure;
-    externalError_ = text + *failure;
-    assign(saveError_, externalError_, &AppModel::saveErrorChanged);
+    d_->externalError = text + *failure;
+    assign(saveError_, d_->externalError, &AppModel::saveErrorChanged);
     return true;
 }
 
@@ -233,5 +235,5 @@ void AppModel::setExternalSlots(const QMap<QString, int>& remembered)
     if (!assign(externalSlots_, remembered, &AppModel::externalSlotsChanged))
         return;
     // The whole map, every time.
-    settings_->writeOtherAppSlots(remembered);
+    d_->settings->writeOtherAppSlots(remembered);
 }

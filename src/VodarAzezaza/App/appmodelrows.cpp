@@ -3,6 +3,8 @@
 // carry the selected things themselves, and the other keys the key map names.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
+
 #include <algorithm>
 
 QList<TodayRow> AppModel::rows(const QList<Thing>& mine, const QList<SharedThing>& others) const

@@ -2,6 +2,7 @@
 // sibling apps did to them: ticks, renames, notes and steps, and deletions.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "appmodelsyncstate.h"
 #include "familystore.h"
 #include "familysync.h"
@@ -248,7 +249,7 @@ void AppModel::syncAll()
     syncPending_ = false;
     // A plan the files refused (another planner wrote them meanwhile) is not published:
     // its rows would take the other planner's away. It is once a save goes through.
-    if (saveError_ && saveError_ != externalError_) {
+    if (saveError_ && saveError_ != d_->externalError) {
         sync_->publishAfterSave = true;
         return;
     }
@@ -280,7 +281,7 @@ bool AppModel::publishOnce()
     if (published.answer.busy) {
         // The rows still wait to be published; the lock usually goes soon.
         syncPending_ = true;
-        syncTimer_.start();
+        d_->syncTimer.start();
         return false;
     }
     if (published.answer.isFailed())
@@ -400,8 +401,8 @@ void AppModel::familyChanged()
         return;
     // A burst of notifications is one refresh: the first starts a short wait, and what
     // arrives meanwhile is read by the same refresh. A steady stream reads once a wait.
-    if (!familyRefreshTimer_.isActive())
-        familyRefreshTimer_.start();
+    if (!d_->familyRefreshTimer.isActive())
+        d_->familyRefreshTimer.start();
 }
 
 void AppModel::refreshFromFamily()

@@ -3,6 +3,7 @@
 // these operations and the key map share.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "remindercenter.h"
 #include "shortcuttext.h"
 #include "textutil.h"
@@ -84,8 +85,8 @@ void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
     // Clearing needs no permission: the save already withdrew the notification.
     if (!time)
         return;
-    const auto bringUpToDate = [this] { reminders_->sync(planner_, store_.loadedWeeks(), now()); };
-    if (!reminders_->available()) {
+    const auto bringUpToDate = [this] { d_->reminders->sync(planner_, store_.loadedWeeks(), now()); };
+    if (!d_->reminders->available()) {
         QTimer::singleShot(0, this, bringUpToDate);
         return;
     }

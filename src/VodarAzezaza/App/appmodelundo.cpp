@@ -2,6 +2,7 @@
 // debounced family sync, and undo and redo of whole plans.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "appmodelsyncstate.h"
 #include "logcategories.h"
 #include "remindercenter.h"
@@ -109,24 +110,24 @@ void AppModel::syncReminders()
     // Reminders are wanted per day, so a week whose days are as they were wants what it
     // wanted: only the weeks of changed days are worked out again.
     QSet<Day> weeks;
-    if (!remindersSynced_) {
+    if (!d_->remindersSynced) {
         weeks = store_.loadedWeeks();
     } else {
         const QSet<Day>& loaded = store_.loadedWeeks();
-        for (const Day day : planner_.days.changedDays(remindersSynced_->days)) {
+        for (const Day day : planner_.days.changedDays(d_->remindersSynced->days)) {
             if (loaded.contains(day.monday()))
                 weeks.insert(day.monday());
         }
     }
-    remindersSynced_ = planner_;
+    d_->remindersSynced = planner_;
     if (!weeks.isEmpty())
-        reminders_->sync(planner_, weeks, now());
+        d_->reminders->sync(planner_, weeks, now());
 }
 
 void AppModel::scheduleSync()
 {
     syncPending_ = true;
-    syncTimer_.start();
+    d_->syncTimer.start();
 }
 
 void AppModel::flushSync()
@@ -134,7 +135,7 @@ void AppModel::flushSync()
     sync_->familySync->retryOthers(true);
     if (!syncPending_)
         return;
-    syncTimer_.stop();
+    d_->syncTimer.stop();
     syncAll();
 }
 
@@ -142,7 +143,7 @@ void AppModel::showToast(const QString& toast)
 {
     const Transition transition(*this);
     assign(toast_, std::optional<QString>(toast), &AppModel::toastChanged);
-    toastTimer_.start();
+    d_->toastTimer.start();
 }
 
 void AppModel::undo()
@@ -166,6 +167,6 @@ void AppModel::restore(QList<Planner>& from, QList<Planner>& to)
     // What the restored plan no longer holds stops being selected, opened or edited
     // as the transition ends.
     setPlanner(std::move(entry));
-    anchorFollowsSelection_ = true;
+    d_->anchorFollowsSelection = true;
     save(true);
 }
