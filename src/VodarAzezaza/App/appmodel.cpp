@@ -261,6 +261,7 @@ void AppModel::setSelectedExternal(const std::optional<QString>& id)
     assign(selectedExternal_, id, &AppModel::selectedExternalChanged);
 }
 
+// The plan is replaced only here; an equal plan notifies nobody.
 void AppModel::setPlanner(Planner planner)
 {
     assign(planner_, planner, &AppModel::plannerChanged);
@@ -299,6 +300,7 @@ void AppModel::endTransition()
     }
 }
 
+// The places whose rows are on screen: the board's columns and the place sheet's.
 QList<Place> AppModel::boardPlaces() const
 {
     QList<Place> places = columns();
@@ -434,6 +436,7 @@ void AppModel::setMode(Mode mode)
     switchMode(mode);
 }
 
+// The mode and what its change brings; whether it changed.
 bool AppModel::switchMode(Mode mode)
 {
     if (!assign(mode_, mode, &AppModel::modeChanged))
@@ -448,6 +451,7 @@ bool AppModel::switchMode(Mode mode)
     return true;
 }
 
+// Nothing selected: no own thing, no anchor, no other app's thing.
 void AppModel::clearSelection()
 {
     setSelection({});
@@ -495,11 +499,13 @@ void AppModel::setFloats(bool floats)
         focus_->applyFloating(floats);
 }
 
+// The setting, or the locale's first weekday for 0 (and for anything out of range).
 int AppModel::firstWeekday() const
 {
     return firstWeekdaySetting_ >= 1 && firstWeekdaySetting_ <= 7 ? firstWeekdaySetting_ : d_->localeFirstWeekday;
 }
 
+// Every day on the board: the month's whole weeks, else the week's seven days.
 QList<Day> AppModel::visibleDays() const
 {
     if (mode_ != Mode::Month)
@@ -510,6 +516,8 @@ QList<Day> AppModel::visibleDays() const
     return days;
 }
 
+// Monday-based weeks and the anchor's month hold what is visible; repeat rules fill
+// the visible weeks; the calendar is read again.
 void AppModel::loadVisible()
 {
     const QList<Day> days = visibleDays();

@@ -363,12 +363,8 @@ public:
     QString label(const Place& place) const;
 
 private:
-    // The thing that takes the row of a thing leaving its place: the next one, else the
-    // one before; none when it is alone or gone.
     std::optional<QUuid> neighbour(const QUuid& id) const;
-    // The nearest thing outside `ids` in the place of the first of them that has one.
     std::optional<QUuid> neighbourAfterDeleting(const QList<QUuid>& ids) const;
-    // Loads the Monday-based week of each day (no undo step; the snapshots get it too).
     void loadWeeksOf(const QList<Day>& days);
 
 public:
@@ -446,9 +442,7 @@ public:
 
 private:
     bool dropped(const QStringList& texts, const Place& place, std::optional<int> before);
-    // The ids of the things added, in order.
     QList<QUuid> addNewThings(const QList<PembyThing>& things, const Place& place);
-    // Whether things can be added there: a list must be one of the plan's.
     bool takesThings(const Place& place) const;
 
 public:
@@ -487,10 +481,7 @@ public:
     QList<PembyThing> clipboardThings() const;
 
 private:
-    // A note could not be saved: the save error says why.
     void noteNotSaved(const QString& why);
-    // The note file stored as `plain` now reads; none, with the save error set, when
-    // the note must stay as it was.
     std::optional<ThingNoteFiles::Stored> storeNoteFile(const std::optional<QString>& currentID,
                                                         const std::optional<QByteArray>& rtf, const QString& plain);
     ThingNoteFiles noteFiles_;
@@ -520,7 +511,6 @@ public:
     void openLink(const QString& link);
 
 private:
-    // The main window to the front, or a new one; false when there is no way to show one.
     bool bringMainWindowBack();
 
 public:
@@ -589,7 +579,6 @@ private:
     void beginTransition();
     void endTransition();
     void endReferencesToLeavers();
-    // The places whose rows are on screen: the board's columns and the place sheet's.
     QList<Place> boardPlaces() const;
     // Stores the value; unless it is equal, the signal follows, at the end of the
     // transition when one runs, else at once.
@@ -603,47 +592,25 @@ private:
 
     // ---- State and settings ---------------------------------------------------------
 
-    // The plan is replaced only here; an equal plan notifies nobody.
     void setPlanner(Planner planner);
-    // Nothing selected: no own thing, no anchor, no other app's thing.
     void clearSelection();
-    // The mode and what its change brings; whether it changed.
     bool switchMode(Mode mode);
     QDateTime now() const;
-    // The setting, or the locale's first weekday for 0 (and for anything out of range).
     int firstWeekday() const;
-    // Monday-based weeks and the anchor's month hold what is visible; repeat rules fill
-    // the visible weeks; the calendar is read again.
     void loadVisible();
-    // Every day on the board: the month's whole weeks, else the week's seven days.
     QList<Day> visibleDays() const;
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
 
-    // Writes the plan, keeps the reminders in step and, when `broadcast`, schedules the
-    // family sync. A failure becomes the save error.
     void save(bool broadcast);
-    // Brings the reminders of the weeks whose days changed since they were last brought
-    // up to date; the first time, and on a new day, those of every loaded week.
     void syncReminders();
-    // Undo and redo: the newest plan of `from` becomes the plan, the plan goes onto `to`.
     void restore(QList<Planner>& from, QList<Planner>& to);
-    // Every read of plan files goes through here. Whatever the files brought in is
-    // carried into the undo and redo snapshots too, so undo never empties a week loaded
-    // since a snapshot was taken nor reverts an edit made outside.
     PlannerStore::FilesRead readPlanFiles(const std::function<void(PlannerStore&, Planner&)>& read);
-    // Runs a change that is no undo step on every snapshot of both stacks as well.
     void patchSnapshots(const std::function<void(Planner&)>& change);
 
     // ---- Navigation and header texts ------------------------------------------------
 
-    // After a re-read gave the things of the re-read files fresh ids: an inline edit, an
-    // open detail or a note sheet of such a thing follows it to its new id, or ends when
-    // it is gone.
     void followReread(const Planner& before);
-    // Rolls unfinished things over to `day`, unless the day's week file can't be read:
-    // nothing leaves a file that reads for one that doesn't. Then they wait where they
-    // are, and the footnote says why. How many were carried.
     int rollOverTo(Day day);
 
     // ---- Syncing with the family store ----------------------------------------------
@@ -655,53 +622,31 @@ private:
     // at; when files were just read into the plan, a thing there whose sync id another
     // thing of the plan already carries gets a fresh one too.
     bool ensureSyncIDs(Planner& plan, bool afterReading = false);
-    // Publishes every own thing of the loaded plan, marks the rows it no longer
-    // publishes deleted, and posts the change notification. Nothing another app changed
-    // since the base is written over: that comes into the plan first.
     void syncAll();
-    // One publication; true when rows were held back and the plan took their changes
-    // in, so it is to be published again.
     bool publishOnce();
-    // Rows held back that are gone from the plan but changed elsewhere come back.
     void keepDeletedHereChangedThere(const QStringList& heldBack);
     // Reads what changed in the store since the last read and merges the own rows.
     void refreshFromFamily(bool startingUp);
-    // Drops the slots and the selection of other apps' rows that are gone.
     void forgetGoneExternals();
-    // Takes into the plan what the store changed of these own rows (by sync id).
     void mergeOwnRows(const QHash<QString, SharedThing>& planned);
 public:
     // An own thing where it stands.
     struct OwnThing;
 
 private:
-    // The own things of these sync ids, where they stand.
     QHash<QString, OwnThing> ownThings(const QSet<QString>& wanted);
-    // Removes own things that another app deleted, one undo step each; a thing changed
-    // here since the base stays.
     void applyDeletesFromFamily();
-    // After the store was used: the footnote follows its state, and a file opened anew
-    // gets everything published again.
     void noteFamilyState();
-    // Looks at the store's file, which siblings may delete or replace.
     void checkFamilyStore();
-    // Posts the change notification, whose echo is then skipped once.
     void announce();
-    // The change notification arrived.
     void familyChanged();
     static QString plannerTag() { return QStringLiteral("planner"); }
 
     // ---- Other apps' things ---------------------------------------------------------
 
-    // Remembers (or forgets, for none) the slot of another app's thing; below 0 is 0.
     void setSlot(const QString& id, std::optional<int> slot);
-    // A change of another app's thing that the store refused becomes the save error;
-    // one that went through ends the error an earlier refusal left. Whether it failed.
-    // `text` leads the error: "Couldn't change it in Pemby Todo: " and SQLite's reason.
-    // `failure` is the store's reason when it refused.
     bool externalChangeFailed(const std::optional<QString>& failure, const QString& text);
     static QString changeFailedText(const QString& sourceApp);
-    // Stores the slots and writes them all under "order.otherApps", when they changed.
     void setExternalSlots(const QMap<QString, int>& remembered);
 
     // ---- Fields, in the order of their areas ----------------------------------------

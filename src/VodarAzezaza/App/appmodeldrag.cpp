@@ -211,6 +211,7 @@ bool AppModel::dropped(const QStringList& texts, const Place& place, std::option
     return true;
 }
 
+// Whether things can be added there: a list must be one of the plan's.
 bool AppModel::takesThings(const Place& place) const
 {
     return !place.isList() || (place.listIndex() >= 0 && place.listIndex() < planner_.lists.size());
@@ -222,6 +223,7 @@ bool AppModel::addThings(const QList<PembyThing>& things, const Place& place)
     return !addNewThings(things, place).isEmpty();
 }
 
+// The ids of the things added, in order.
 QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Place& place)
 {
     // A list that is not there takes nothing, and gets no note files written for it.

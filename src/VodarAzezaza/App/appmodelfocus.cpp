@@ -73,6 +73,7 @@ bool AppModel::reopen()
     return bringMainWindowBack();
 }
 
+// The main window to the front, or a new one; false when there is no way to show one.
 bool AppModel::bringMainWindowBack()
 {
     if (mainWindow_.window && mainWindow_.bringToFront) {

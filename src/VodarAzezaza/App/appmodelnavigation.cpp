@@ -252,6 +252,9 @@ void AppModel::refresh(const QDateTime& now)
         showToast(number(carried) + QStringLiteral(" rolled over. we've all been there."));
 }
 
+// Rolls unfinished things over to `day`, unless the day's week file can't be read:
+// nothing leaves a file that reads for one that doesn't. Then they wait where they
+// are, and the footnote says why. How many were carried.
 int AppModel::rollOverTo(Day day)
 {
     Planner rolled = planner_;
@@ -268,6 +271,9 @@ int AppModel::rollOverTo(Day day)
     return carried;
 }
 
+// After a re-read gave the things of the re-read files fresh ids: an inline edit, an
+// open detail or a note sheet of such a thing follows it to its new id, or ends when
+// it is gone.
 void AppModel::followReread(const Planner& before)
 {
     // Things keep their id only as long as their file is not read again. The one being

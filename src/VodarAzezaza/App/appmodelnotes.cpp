@@ -33,6 +33,7 @@ Status AppModel::writeNote(const QString& noteID, const QByteArray& rtf)
     return noteFiles_.write(noteID, rtf);
 }
 
+// A note could not be saved: the save error says why.
 void AppModel::noteNotSaved(const QString& why)
 {
     qCWarning(lcNotes) << "couldn't save a note:" << why;
@@ -40,6 +41,8 @@ void AppModel::noteNotSaved(const QString& why)
            &AppModel::saveErrorChanged);
 }
 
+// The note file stored as `plain` now reads; none, with the save error set, when
+// the note must stay as it was.
 std::optional<ThingNoteFiles::Stored> AppModel::storeNoteFile(const std::optional<QString>& currentID,
                                                                const std::optional<QByteArray>& rtf,
                                                                const QString& plain)

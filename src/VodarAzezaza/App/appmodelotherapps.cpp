@@ -206,6 +206,10 @@ QString AppModel::changeFailedText(const QString& sourceApp)
     return QStringLiteral("Couldn't change it in ") + appName(sourceApp) + QStringLiteral(": ");
 }
 
+// A change of another app's thing that the store refused becomes the save error;
+// one that went through ends the error an earlier refusal left. Whether it failed.
+// `text` leads the error: "Couldn't change it in Pemby Todo: " and SQLite's reason.
+// `failure` is the store's reason when it refused.
 bool AppModel::externalChangeFailed(const std::optional<QString>& failure, const QString& text)
 {
     if (!failure) {
@@ -220,6 +224,7 @@ bool AppModel::externalChangeFailed(const std::optional<QString>& failure, const
     return true;
 }
 
+// Remembers (or forgets, for none) the slot of another app's thing; below 0 is 0.
 void AppModel::setSlot(const QString& id, std::optional<int> slot)
 {
     QMap<QString, int> changed = externalSlots_;
@@ -230,6 +235,7 @@ void AppModel::setSlot(const QString& id, std::optional<int> slot)
     setExternalSlots(changed);
 }
 
+// Stores the slots and writes them all under "order.otherApps", when they changed.
 void AppModel::setExternalSlots(const QMap<QString, int>& remembered)
 {
     if (!assign(externalSlots_, remembered, &AppModel::externalSlotsChanged))

@@ -243,6 +243,9 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
     return true;
 }
 
+// Publishes every own thing of the loaded plan, marks the rows it no longer
+// publishes deleted, and posts the change notification. Nothing another app changed
+// since the base is written over: that comes into the plan first.
 void AppModel::syncAll()
 {
     const Transition transition(*this);
@@ -263,6 +266,8 @@ void AppModel::syncAll()
     noteFamilyState();
 }
 
+// One publication; true when rows were held back and the plan took their changes
+// in, so it is to be published again.
 bool AppModel::publishOnce()
 {
     ensureSyncIDs();
@@ -301,6 +306,7 @@ bool AppModel::publishOnce()
     return true;
 }
 
+// Rows held back that are gone from the plan but changed elsewhere come back.
 void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
 {
     // A row that is gone from the plan but that another app changed since: deleted here
@@ -346,6 +352,7 @@ void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
     save(false);
 }
 
+// The own things of these sync ids, where they stand.
 QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& wanted)
 {
     // Where each sync id stands, kept up to date with the places that changed since it
@@ -387,6 +394,7 @@ QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& want
     return bySyncID(planner_, &wanted);
 }
 
+// Posts the change notification, whose echo is then skipped once.
 void AppModel::announce()
 {
     // Without a bus nothing is sent, and no echo must be waited for.
@@ -395,6 +403,7 @@ void AppModel::announce()
         ownChangePending_ = false;
 }
 
+// The change notification arrived.
 void AppModel::familyChanged()
 {
     if (std::exchange(ownChangePending_, false))
@@ -476,6 +485,7 @@ void AppModel::refreshFromFamily(bool)
     mergeOwnRows(planned);
 }
 
+// Drops the slots and the selection of other apps' rows that are gone.
 void AppModel::forgetGoneExternals()
 {
     QSet<QString> present;
@@ -495,6 +505,7 @@ void AppModel::forgetGoneExternals()
     }
 }
 
+// Takes into the plan what the store changed of these own rows (by sync id).
 void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
 {
     if (planned.isEmpty())
@@ -566,6 +577,8 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
     save(false);
 }
 
+// Removes own things that another app deleted, one undo step each; a thing changed
+// here since the base stays.
 void AppModel::applyDeletesFromFamily()
 {
     const Result<QStringList> deleted = familyStore_.deletedByOthers(plannerTag());
@@ -597,6 +610,8 @@ void AppModel::applyDeletesFromFamily()
     }
 }
 
+// After the store was used: the footnote follows its state, and a file opened anew
+// gets everything published again.
 void AppModel::noteFamilyState()
 {
     assign(syncError_, familyStore_.failure(), &AppModel::syncErrorChanged);
@@ -613,6 +628,7 @@ void AppModel::noteFamilyState()
     QTimer::singleShot(0, this, [this] { refreshFromFamily(); });
 }
 
+// Looks at the store's file, which siblings may delete or replace.
 void AppModel::checkFamilyStore()
 {
     familyStore_.check();

@@ -455,6 +455,8 @@ QString AppModel::label(const Place& place) const
     return {};
 }
 
+// The thing that takes the row of a thing leaving its place: the next one, else the
+// one before; none when it is alone or gone.
 std::optional<QUuid> AppModel::neighbour(const QUuid& id) const
 {
     const auto at = planner_.locate(id);
@@ -468,6 +470,7 @@ std::optional<QUuid> AppModel::neighbour(const QUuid& id) const
     return std::nullopt;
 }
 
+// The nearest thing outside `ids` in the place of the first of them that has one.
 std::optional<QUuid> AppModel::neighbourAfterDeleting(const QList<QUuid>& ids) const
 {
     const QSet<QUuid> going(ids.cbegin(), ids.cend());
@@ -488,6 +491,7 @@ std::optional<QUuid> AppModel::neighbourAfterDeleting(const QList<QUuid>& ids) c
     return std::nullopt;
 }
 
+// Loads the Monday-based week of each day (no undo step; the snapshots get it too).
 void AppModel::loadWeeksOf(const QList<Day>& days)
 {
     readPlanFiles([&](PlannerStore& store, Planner& plan) {

@@ -44,6 +44,9 @@ void carryFiles(Planner& snapshot, const Planner& from, const PlannerStore::File
 
 } // namespace
 
+// Every read of plan files goes through here. Whatever the files brought in is
+// carried into the undo and redo snapshots too, so undo never empties a week loaded
+// since a snapshot was taken nor reverts an edit made outside.
 PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(PlannerStore&, Planner&)>& read)
 {
     Planner next = planner_;
@@ -61,6 +64,7 @@ PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(Planner
     return files;
 }
 
+// Runs a change that is no undo step on every snapshot of both stacks as well.
 void AppModel::patchSnapshots(const std::function<void(Planner&)>& change)
 {
     for (Planner& snapshot : undoStack_)
@@ -86,6 +90,8 @@ void AppModel::commit(const std::function<void(Planner&)>& change)
     save(true);
 }
 
+// Writes the plan, keeps the reminders in step and, when `broadcast`, schedules the
+// family sync. A failure becomes the save error.
 void AppModel::save(bool broadcast)
 {
     ensureSyncIDs();
@@ -105,6 +111,8 @@ void AppModel::save(bool broadcast)
         scheduleSync();
 }
 
+// Brings the reminders of the weeks whose days changed since they were last brought
+// up to date; the first time, and on a new day, those of every loaded week.
 void AppModel::syncReminders()
 {
     // Reminders are wanted per day, so a week whose days are as they were wants what it
@@ -158,6 +166,7 @@ void AppModel::redo()
     restore(redoStack_, undoStack_);
 }
 
+// Undo and redo: the newest plan of `from` becomes the plan, the plan goes onto `to`.
 void AppModel::restore(QList<Planner>& from, QList<Planner>& to)
 {
     if (from.isEmpty())
