@@ -77,9 +77,9 @@ public:
         std::function<void()> hide;          // order out, not close
         std::function<void()> bringToFront;  // make key and order front
     };
-    void setMainWindow(MainWindow window) { mainWindow_ = std::move(window); }
+    void setMainWindow(MainWindow window);
     // Opens the main window when there is none.
-    void setOpenMainWindow(std::function<void()> open) { openMainWindow_ = std::move(open); }
+    void setOpenMainWindow(std::function<void()> open);
 
     // ---- State and settings ---------------------------------------------------------
     // Every setter returns early on an equal value, except that the settings' setters
@@ -89,109 +89,109 @@ public:
     // The one notice at the end of each operation that changed anything.
     const ModelTransitions& transitions() const { return *transitions_; }
 
-    const Planner& planner() const { return planner_; }
+    const Planner& planner() const;
     PlannerStore& store() { return store_; }
     const PlannerStore& store() const { return store_; }
     FamilyStore& familyStore() { return familyStore_; }
     const FamilyStore& familyStore() const { return familyStore_; }
-    bool writesFiles() const { return writesFiles_; }
+    bool writesFiles() const;
     QSettings* defaults() const { return defaults_; }
     const QString& notesFolder() const { return noteFiles_.folder(); }
     FocusPanelController& focus() { return *focus_; }
     const FocusPanelController& focus() const { return *focus_; }
     // The notes screen's model, over the folder shared with the sibling notes app.
-    NotesModel& notes() { return *notes_; }
-    const NotesModel& notes() const { return *notes_; }
+    NotesModel& notes();
+    const NotesModel& notes() const;
 
-    Day today() const { return today_; }
-    Day anchor() const { return anchor_; }
+    Day today() const;
+    Day anchor() const;
 
-    Mode mode() const { return mode_; }
+    Mode mode() const;
     // Only a change reacts: the notes screen ends the selection and the inline edit, the
     // boards load what they show.
     void setMode(Mode mode);
 
-    const QSet<QUuid>& selection() const { return selection_; }
+    const QSet<QUuid>& selection() const;
     void setSelection(const QSet<QUuid>& selection);
-    const std::optional<QUuid>& selectionAnchor() const { return selectionAnchor_; }
+    const std::optional<QUuid>& selectionAnchor() const;
     void setSelectionAnchor(const std::optional<QUuid>& id);
-    const std::optional<Editing>& editing() const { return editing_; }
+    const std::optional<Editing>& editing() const;
     void setEditing(const std::optional<Editing>& editing);
-    const std::optional<QUuid>& opened() const { return opened_; }
+    const std::optional<QUuid>& opened() const;
     void setOpened(const std::optional<QUuid>& id);
-    const std::optional<QString>& openedExternal() const { return openedExternal_; }
+    const std::optional<QString>& openedExternal() const;
     void setOpenedExternal(const std::optional<QString>& id);
-    const std::optional<QString>& editingExternalNote() const { return editingExternalNote_; }
+    const std::optional<QString>& editingExternalNote() const;
     void setEditingExternalNote(const std::optional<QString>& id);
-    const std::optional<QUuid>& editingNote() const { return editingNote_; }
+    const std::optional<QUuid>& editingNote() const;
     void setEditingNote(const std::optional<QUuid>& id);
-    const std::optional<Place>& zoomed() const { return zoomed_; }
+    const std::optional<Place>& zoomed() const;
     void setZoomed(const std::optional<Place>& place);
     // Set by showToast and cleared by its timer.
-    const std::optional<QString>& toast() const { return toast_; }
-    bool isSearching() const { return isSearching_; }
+    const std::optional<QString>& toast() const;
+    bool isSearching() const;
     void setSearching(bool searching);
-    const QString& searchText() const { return searchText_; }
+    const QString& searchText() const;
     void setSearchText(const QString& text);
     // Calendar event lines of the visible days that have any.
-    const EventLines& events() const { return events_; }
+    const EventLines& events() const;
     // The last failure to save, shown as the footnote until a save succeeds.
-    const std::optional<QString>& saveError() const { return saveError_; }
+    const std::optional<QString>& saveError() const;
     // Why syncing with the family store is off, while it is: the footnote says so.
-    const std::optional<QString>& syncError() const { return syncError_; }
+    const std::optional<QString>& syncError() const;
     // Plan files that were left alone because they are not regular files (links).
-    const QStringList& skippedPlanFiles() const { return skippedPlanFiles_; }
+    const QStringList& skippedPlanFiles() const;
     // Publishing waits for another app's lock on the family store; the footnote says so
     // too (and syncErrorChanged tells of it).
-    bool syncWaits() const { return familyLockHeld_ || othersWait_; }
+    bool syncWaits() const;
     // Once true, never set back.
-    bool emptyBannerSpent() const { return emptyBannerSpent_; }
+    bool emptyBannerSpent() const;
     void setEmptyBannerSpent(bool spent);
 
     // 0: the locale's first weekday; 1 = Sunday ... 7 = Saturday. Writes "firstWeekday"
     // and loads what is visible.
-    int firstWeekdaySetting() const { return firstWeekdaySetting_; }
+    int firstWeekdaySetting() const;
     void setFirstWeekdaySetting(int weekday);
     // Writes "splitWeekend".
-    bool splitWeekend() const { return splitWeekend_; }
+    bool splitWeekend() const;
     void setSplitWeekend(bool split);
     // Writes "showCalendar" and reads the events again (or drops them).
-    bool showCalendar() const { return showCalendar_; }
+    bool showCalendar() const;
     void setShowCalendar(bool show);
     // Writes "showLists"; hiding them drops list things from the selection and ends an
     // edit inside a list.
-    bool showLists() const { return showLists_; }
+    bool showLists() const;
     void setShowLists(bool show);
     // Writes "focus.floats" and floats the focus panel when there is one.
-    bool floats() const { return floats_; }
+    bool floats() const;
     void setFloats(bool floats);
 
-    const std::optional<int>& listToDelete() const { return listToDelete_; }
+    const std::optional<int>& listToDelete() const;
     void setListToDelete(const std::optional<int>& index);
-    bool deletingAllLists() const { return deletingAllLists_; }
+    bool deletingAllLists() const;
     void setDeletingAllLists(bool shown);
-    bool isFocusMode() const { return isFocusMode_; }
-    const FocusSource& focusSource() const { return focusSource_; }
+    bool isFocusMode() const;
+    const FocusSource& focusSource() const;
 
-    const QList<SharedThing>& familyThings() const { return familyThings_; }
-    const QMap<QString, SharedThing>& tickedExternal() const { return tickedExternal_; }
-    const QSet<QUuid>& dragging() const { return dragging_; }
+    const QList<SharedThing>& familyThings() const;
+    const QMap<QString, SharedThing>& tickedExternal() const;
+    const QSet<QUuid>& dragging() const;
     void setDragging(const QSet<QUuid>& ids);
-    const std::optional<SharedThing>& draggingExternal() const { return draggingExternal_; }
+    const std::optional<SharedThing>& draggingExternal() const;
     void setDraggingExternal(const std::optional<SharedThing>& thing);
-    const std::optional<QString>& selectedExternal() const { return selectedExternal_; }
+    const std::optional<QString>& selectedExternal() const;
     void setSelectedExternal(const std::optional<QString>& id);
-    const QMap<QString, int>& externalSlots() const { return externalSlots_; }
+    const QMap<QString, int>& externalSlots() const;
 
     // A fixed today given at launch: refresh(now) then keeps today on it.
-    const std::optional<Day>& pinnedToday() const { return pinnedToday_; }
-    void setPinnedToday(const std::optional<Day>& day) { pinnedToday_ = day; }
+    const std::optional<Day>& pinnedToday() const;
+    void setPinnedToday(const std::optional<Day>& day);
     // This app has just posted the change notification and skips its echo.
-    bool ownChangePending() const { return ownChangePending_; }
+    bool ownChangePending() const;
     // A family sync is scheduled and has not started yet.
-    bool syncPending() const { return syncPending_; }
+    bool syncPending() const;
     // How many times the model has read the family store back.
-    int familyRefreshes() const { return familyRefreshes_; }
+    int familyRefreshes() const;
 
     // Reads the events of the visible days again, or drops them when the calendar is off.
     // Reads may overlap; only the newest one's result is taken.
@@ -215,8 +215,8 @@ public:
     void undo();
     void redo();
     // Oldest first.
-    const QList<Planner>& undoStack() const { return undoStack_; }
-    const QList<Planner>& redoStack() const { return redoStack_; }
+    const QList<Planner>& undoStack() const;
+    const QList<Planner>& redoStack() const;
 
     static constexpr int undoLimit = 100;
 
@@ -419,7 +419,7 @@ public:
 
     // Own things or another app's thing are being dragged from this window: a drop then
     // moves them and reads no text.
-    bool isDraggingInside() const { return !dragging_.isEmpty() || draggingExternal_.has_value(); }
+    bool isDraggingInside() const;
     // An own row's drag starts: it carries the whole selection when the thing is part
     // of it, else the thing alone, which becomes the selection. The drag text: the
     // thing's title ("" when there is no such thing).
@@ -651,63 +651,14 @@ private:
 
     // ---- Fields, in the order of their areas ----------------------------------------
 
-    Planner planner_;
     PlannerStore store_;
     FamilyStore& familyStore_;
-    bool syncPending_ = false;
     QSettings* defaults_;
-    Day today_;
-    Day anchor_;
-    Mode mode_ = Mode::Week;
-    QSet<QUuid> selection_;
-    std::optional<QUuid> selectionAnchor_;
-    std::optional<Editing> editing_;
-    std::optional<QUuid> opened_;
-    std::optional<QString> openedExternal_;
-    std::optional<QString> editingExternalNote_;
-    std::optional<QUuid> editingNote_;
-    std::optional<Place> zoomed_;
-    std::optional<QString> toast_;
-    bool isSearching_ = false;
-    QString searchText_;
-    EventLines events_;
-    std::optional<QString> saveError_;
-    std::optional<QString> syncError_;
-    QStringList skippedPlanFiles_;
-    bool emptyBannerSpent_ = false;
-    int firstWeekdaySetting_ = 0;
-    bool splitWeekend_ = true;
-    bool showCalendar_ = false;
-    bool showLists_ = true;
-    std::optional<int> listToDelete_;
-    bool deletingAllLists_ = false;
-    bool isFocusMode_ = false;
-    FocusSource focusSource_;
-    bool floats_ = true;
     std::unique_ptr<FocusPanelController> focus_;
-    MainWindow mainWindow_;
-    std::function<void()> openMainWindow_;
-    NotesModel* notes_ = nullptr;  // owned as a child
-    QList<Planner> undoStack_;
-    QList<Planner> redoStack_;
-    QList<SharedThing> familyThings_;
-    std::optional<Day> pinnedToday_;
-    bool ownChangePending_ = false;
-    QMap<QString, SharedThing> tickedExternal_;
-    QSet<QUuid> dragging_;
-    std::optional<SharedThing> draggingExternal_;
-    std::optional<QString> selectedExternal_;
-    QMap<QString, int> externalSlots_;
-    // The last publication met another app's lock past its wait.
-    bool familyLockHeld_ = false;
-    // A change of another app's thing waits for that lock.
-    bool othersWait_ = false;
     // What the family sync keeps between its runs, known only to its own code.
     struct SyncState;
     std::unique_ptr<SyncState> sync_;
-    int familyRefreshes_ = 0;
 
     // What the desktop gives, from the services.
     QDBusConnection bus_;
-    bool writesFiles_ = true;
 };

@@ -18,8 +18,8 @@ void AppModel::setFocusSource(const FocusSource& source)
 {
     const Transition transition(*this);
     if (source.kind() == FocusSource::Kind::Tomorrow)
-        loadWeeksOf({today_.adding(1)});
-    assign(focusSource_, source, &AppModel::focusSourceChanged);
+        loadWeeksOf({d_->today.adding(1)});
+    assign(d_->focusSource, source, &AppModel::focusSourceChanged);
     clearSelection();
     setEditing(std::nullopt);
 }
@@ -27,15 +27,15 @@ void AppModel::setFocusSource(const FocusSource& source)
 void AppModel::enterFocusMode()
 {
     const Transition transition(*this);
-    if (isFocusMode_)
+    if (d_->isFocusMode)
         return;
     // A list deleted since it was chosen: today instead of the first list in its place.
-    if (focusSource_.kind() == FocusSource::Kind::List
-        && (focusSource_.listIndex() < 0 || focusSource_.listIndex() >= planner_.lists.size()))
-        assign(focusSource_, FocusSource::today(), &AppModel::focusSourceChanged);
-    if (focusSource_.kind() == FocusSource::Kind::Tomorrow)
-        loadWeeksOf({today_.adding(1)});
-    assign(isFocusMode_, true, &AppModel::isFocusModeChanged);
+    if (d_->focusSource.kind() == FocusSource::Kind::List
+        && (d_->focusSource.listIndex() < 0 || d_->focusSource.listIndex() >= d_->planner.lists.size()))
+        assign(d_->focusSource, FocusSource::today(), &AppModel::focusSourceChanged);
+    if (d_->focusSource.kind() == FocusSource::Kind::Tomorrow)
+        loadWeeksOf({d_->today.adding(1)});
+    assign(d_->isFocusMode, true, &AppModel::isFocusModeChanged);
     setOpened(std::nullopt);
     setOpenedExternal(std::nullopt);
     setEditing(std::nullopt);
@@ -43,17 +43,17 @@ void AppModel::enterFocusMode()
     setSearching(false);
     clearSelection();
     d_->settings->writeFocusLast(true);
-    if (mainWindow_.window && mainWindow_.hide)
-        mainWindow_.hide();
-    focus_->showPanel(*this, floats_);
+    if (d_->mainWindow.window && d_->mainWindow.hide)
+        d_->mainWindow.hide();
+    focus_->showPanel(*this, d_->floats);
 }
 
 void AppModel::exitFocusMode()
 {
     const Transition transition(*this);
-    if (!isFocusMode_)
+    if (!d_->isFocusMode)
         return;
-    assign(isFocusMode_, false, &AppModel::isFocusModeChanged);
+    assign(d_->isFocusMode, false, &AppModel::isFocusModeChanged);
     setOpened(std::nullopt);
     setOpenedExternal(std::nullopt);
     setEditing(std::nullopt);
@@ -66,8 +66,8 @@ void AppModel::exitFocusMode()
 
 bool AppModel::reopen()
 {
-    if (isFocusMode_) {
-        focus_->showPanel(*this, floats_);
+    if (d_->isFocusMode) {
+        focus_->showPanel(*this, d_->floats);
         return true;
     }
     return bringMainWindowBack();
@@ -76,12 +76,12 @@ bool AppModel::reopen()
 // The main window to the front, or a new one; false when there is no way to show one.
 bool AppModel::bringMainWindowBack()
 {
-    if (mainWindow_.window && mainWindow_.bringToFront) {
-        mainWindow_.bringToFront();
+    if (d_->mainWindow.window && d_->mainWindow.bringToFront) {
+        d_->mainWindow.bringToFront();
         return true;
     }
-    if (openMainWindow_) {
-        openMainWindow_();
+    if (d_->openMainWindow) {
+        d_->openMainWindow();
         return true;
     }
     return false;
@@ -152,7 +152,7 @@ void AppModel::open(const QString& url)
 
     const Place target = request->day ? Place::onDay(*request->day)
                          : request->toList ? Place::inList(0)
-                                           : Place::onDay(today_);
+                                           : Place::onDay(d_->today);
     const QList<QUuid> added = addNewThings(things, target);
     if (added.isEmpty())
         return;

@@ -37,7 +37,7 @@ Status AppModel::writeNote(const QString& noteID, const QByteArray& rtf)
 void AppModel::noteNotSaved(const QString& why)
 {
     qCWarning(lcNotes) << "couldn't save a note:" << why;
-    assign(saveError_, std::optional<QString>(QStringLiteral("Couldn't save the note: ") + why),
+    assign(d_->saveError, std::optional<QString>(QStringLiteral("Couldn't save the note: ") + why),
            &AppModel::saveErrorChanged);
 }
 
@@ -57,7 +57,7 @@ std::optional<ThingNoteFiles::Stored> AppModel::storeNoteFile(const std::optiona
 
 AppModel::NoteContent AppModel::noteContent(const QUuid& id) const
 {
-    const auto thing = planner_.thing(id);
+    const auto thing = d_->planner.thing(id);
     if (!thing)
         return {};
     return {noteFiles_.read(thing->noteID), thing->note};
@@ -74,7 +74,7 @@ AppModel::NoteContent AppModel::externalNoteContent(const QString& id) const
 bool AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
     const Transition transition(*this);
-    const auto thing = planner_.thing(id);
+    const auto thing = d_->planner.thing(id);
     if (!thing)
         return true;
     // The note's text lives in its week's file too, which has to stay small enough to
@@ -93,7 +93,7 @@ bool AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, c
         t.noteID = noteID;
         t.note = note;
     };
-    Planner next = planner_;
+    Planner next = d_->planner;
     next.update(id, saved);
     setPlanner(std::move(next));
     // The folder holds only the note just saved: an earlier plan brought back by undo
@@ -133,10 +133,10 @@ bool AppModel::pasteAsThingsWhileTyping(const std::optional<QList<PembyThing>>& 
 {
     const Transition transition(*this);
     std::optional<Place> place;
-    if (editing_ && editing_->isNew()) {
-        place = editing_->place();
-    } else if (opened_) {
-        if (const auto at = planner_.locate(*opened_))
+    if (d_->editing && d_->editing->isNew()) {
+        place = d_->editing->place();
+    } else if (d_->opened) {
+        if (const auto at = d_->planner.locate(*d_->opened))
             place = at->place;
     }
     if (!place)

@@ -7,6 +7,7 @@
 #include "appmodelservices.h"
 
 #include <QList>
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QTimeZone>
@@ -63,6 +64,58 @@ struct AppModel::State {
     std::optional<TransitionStart> transitionStart;
     // Undo and redo: the anchor goes too when it is no longer selected afterwards.
     bool anchorFollowsSelection = false;
+
+    // ---- The model's properties, in the order of their areas --------------------
+
+    Planner planner;
+    bool syncPending = false;
+    Day today;
+    Day anchor;
+    Mode mode = Mode::Week;
+    QSet<QUuid> selection;
+    std::optional<QUuid> selectionAnchor;
+    std::optional<Editing> editing;
+    std::optional<QUuid> opened;
+    std::optional<QString> openedExternal;
+    std::optional<QString> editingExternalNote;
+    std::optional<QUuid> editingNote;
+    std::optional<Place> zoomed;
+    std::optional<QString> toast;
+    bool isSearching = false;
+    QString searchText;
+    EventLines events;
+    std::optional<QString> saveError;
+    std::optional<QString> syncError;
+    QStringList skippedPlanFiles;
+    bool emptyBannerSpent = false;
+    int firstWeekdaySetting = 0;
+    bool splitWeekend = true;
+    bool showCalendar = false;
+    bool showLists = true;
+    std::optional<int> listToDelete;
+    bool deletingAllLists = false;
+    bool isFocusMode = false;
+    FocusSource focusSource;
+    bool floats = true;
+    MainWindow mainWindow;
+    std::function<void()> openMainWindow;
+    NotesModel* notes = nullptr;  // owned by the model as a child
+    QList<Planner> undoStack;
+    QList<Planner> redoStack;
+    QList<SharedThing> familyThings;
+    std::optional<Day> pinnedToday;
+    bool ownChangePending = false;
+    QMap<QString, SharedThing> tickedExternal;
+    QSet<QUuid> dragging;
+    std::optional<SharedThing> draggingExternal;
+    std::optional<QString> selectedExternal;
+    QMap<QString, int> externalSlots;
+    // The last publication met another app's lock past its wait.
+    bool familyLockHeld = false;
+    // A change of another app's thing waits for that lock.
+    bool othersWait = false;
+    int familyRefreshes = 0;
+    bool writesFiles = true;
 
     // ---- What the model keeps between operations ------------------------------------
 
