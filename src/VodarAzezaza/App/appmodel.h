@@ -9,7 +9,8 @@
 // is laid out in the same sections. What is an idea of its own lives beside it: the
 // key map (keymap.h), the settings file (appsettings.h), the add link (addlink.h),
 // the things' note files (thingnotefiles.h), a day's rows (todayrow.h), what the desktop
-// lends (appmodelservices.h) and what the family sync keeps (appmodelsyncstate.h).
+// lends (appmodelservices.h), what the family sync keeps (appmodelsyncstate.h), and the
+// model's own state and transition bookkeeping, which no view sees (appmodelstate.h).
 // Views that sync on several properties follow transitions() once per operation.
 
 #include "appmodeltypes.h"
@@ -30,26 +31,17 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
-#include <QTimeZone>
-#include <QTimer>
-#include <QUrl>
 #include <QUuid>
 
-#include <algorithm>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 
-class AppSettings;
 class FamilyStore;
 class FocusPanelController;
 class NotesModel;
-class PembyClipboard;
 struct PembyThing;
-class ReminderCenter;
 struct AppModelServices;
-class PembySyncObserver;
 class QSettings;
 
 class AppModel : public QObject {

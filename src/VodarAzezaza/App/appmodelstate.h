@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
