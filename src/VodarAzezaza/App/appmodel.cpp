@@ -3,6 +3,7 @@
 #include "appmodel.h"
 
 #include "appmodelservices.h"
+#include "appmodelstate.h"
 #include "appmodelsyncstate.h"
 #include "appsettings.h"
 #include "calendarreader.h"
@@ -69,58 +70,59 @@ QSet<int> systemWeekend()
 AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
                    const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
     : QObject(parent)
+    , d_(std::make_unique<State>())
     , noteFiles_(notesFolder, services.writesFiles)
     // Conflict copies are named by the model's clock, as everything else it dates.
     , store_(folder, [this] { return now(); })
     , familyStore_(familyStore)
     , defaults_(defaults)
-    , settings_(std::make_unique<AppSettings>(*defaults))
-    , today_(today)
-    , anchor_(today)
     , focus_(services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>())
-    , readEvents_(services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone))
     , bus_(services.bus.value_or(QDBusConnection::sessionBus()))
-    , clock_(std::move(services.now))
-    , zone_(services.zone)
-    , localeFirstWeekday_(services.firstWeekday.value_or(systemFirstWeekday()))
-    , weekend_(services.weekend.value_or(systemWeekend()))
-    , activateApp_(std::move(services.activateApp))
-    , writesFiles_(services.writesFiles)
 {
     Q_ASSERT(defaults_);
+    d_->today = today;
+    d_->anchor = today;
+    d_->writesFiles = services.writesFiles;
+    d_->settings = std::make_unique<AppSettings>(*defaults);
+    d_->readEvents = services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone);
+    d_->clock = std::move(services.now);
+    d_->zone = services.zone;
+    d_->localeFirstWeekday = services.firstWeekday.value_or(systemFirstWeekday());
+    d_->weekend = services.weekend.value_or(systemWeekend());
+    d_->activateApp = std::move(services.activateApp);
     transitions_ = new ModelTransitions(this);
     sync_ = std::make_unique<SyncState>();
-    clipboard_ = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
-    takeHandoff_ = std::move(services.takeHandoff);
-    if (!takeHandoff_)
-        takeHandoff_ = [] { return PembyThings::takeHandoff(); };
-    openUrl_ = std::move(services.openUrl);
-    if (!openUrl_)
-        openUrl_ = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    reminders_ = services.reminders ? services.reminders.release() : new ReminderCenter();
-    reminders_->setParent(this);
-    syncObserver_ = new PembySyncObserver(this);
+    d_->clipboard = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
+    d_->takeHandoff = std::move(services.takeHandoff);
+    if (!d_->takeHandoff)
+        d_->takeHandoff = [] { return PembyThings::takeHandoff(); };
+    d_->openUrl = std::move(services.openUrl);
+    if (!d_->openUrl)
+        d_->openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    d_->reminders = services.reminders ? services.reminders.release() : new ReminderCenter();
+    d_->reminders->setParent(this);
+    d_->syncObserver = new PembySyncObserver(this);
 
     // Coarse timers may fire early; a toast gets its whole time.
-    toastTimer_.setTimerType(Qt::PreciseTimer);
-    toastTimer_.setSingleShot(true);
-    toastTimer_.setInterval(services.toastDuration);
-    connect(&toastTimer_, &QTimer::timeout, this, [this] { assign(toast_, std::optional<QString>(), &AppModel::toastChanged); });
-    syncTimer_.setTimerType(Qt::PreciseTimer);
-    syncTimer_.setSingleShot(true);
-    syncTimer_.setInterval(services.syncDelay);
-    connect(&syncTimer_, &QTimer::timeout, this, [this] { syncAll(); });
-    familyRefreshTimer_.setSingleShot(true);
-    familyRefreshTimer_.setInterval(std::chrono::milliseconds(30));
-    connect(&familyRefreshTimer_, &QTimer::timeout, this, [this] { refreshFromFamily(); });
+    d_->toastTimer.setTimerType(Qt::PreciseTimer);
+    d_->toastTimer.setSingleShot(true);
+    d_->toastTimer.setInterval(services.toastDuration);
+    connect(&d_->toastTimer, &QTimer::timeout, this, [this] { assign(d_->toast, std::optional<QString>(), &AppModel::toastChanged); });
+    d_->syncTimer.setTimerType(Qt::PreciseTimer);
+    d_->syncTimer.setSingleShot(true);
+    d_->syncTimer.setInterval(services.syncDelay);
+    connect(&d_->syncTimer, &QTimer::timeout, this, [this] { syncAll(); });
+    d_->familyRefreshTimer.setSingleShot(true);
+    d_->familyRefreshTimer.setInterval(std::chrono::milliseconds(30));
+    connect(&d_->familyRefreshTimer, &QTimer::timeout, this, [this] { refreshFromFamily(); });
 
-    syncError_ = familyStore_.failure();
+    d_->syncError = familyStore_.failure();
     sync_->familyGeneration = familyStore_.generation();
     {
         QString basePath;
         if (services.familyBasePath)
             basePath = *services.familyBasePath;
-        else if (writesFiles_ && !defaults_->fileName().isEmpty())
+        else if (d_->writesFiles && !defaults_->fileName().isEmpty())
             basePath = QFileInfo(defaults_->fileName()).dir().filePath(QStringLiteral("family-base.db"));
         sync_->familySync = std::make_unique<FamilySync>(familyStore_, plannerTag(), basePath);
     }
@@ -135,19 +137,19 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     });
 
     // The fields take the stored values as they are: no setter runs, no key is written.
-    const AppSettings::Values stored = settings_->read();
-    externalSlots_ = stored.otherAppSlots;
-    firstWeekdaySetting_ = stored.firstWeekday;
-    splitWeekend_ = stored.splitWeekend;
-    showCalendar_ = stored.showCalendar;
-    showLists_ = stored.showLists;
-    floats_ = stored.floats;
+    const AppSettings::Values stored = d_->settings->read();
+    d_->externalSlots = stored.otherAppSlots;
+    d_->firstWeekdaySetting = stored.firstWeekday;
+    d_->splitWeekend = stored.splitWeekend;
+    d_->showCalendar = stored.showCalendar;
+    d_->showLists = stored.showLists;
+    d_->floats = stored.floats;
 
-    notes_ = new NotesModel(pembyNotesFolder, clock_, this);
+    d_->notes = new NotesModel(pembyNotesFolder, d_->clock, this);
 
     // A save killed midway leaves its temporary file; the next start clears those away.
-    if (writesFiles_) {
-        for (const QString& folder : {store_.folder(), notes_->store().directory(), noteFiles_.folder()}) {
+    if (d_->writesFiles) {
+        for (const QString& folder : {store_.folder(), d_->notes->store().directory(), noteFiles_.folder()}) {
             for (const QString& name : pemby::removeStaleTemporaryFiles(folder))
                 qCInfo(lcStore) << "removed the temporary file" << name << "a save left in" << folder;
         }
@@ -155,11 +157,11 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
     readPlanFiles([this](PlannerStore& store, Planner& plan) {
         store.loadBase(plan);
-        store.loadWeeks(today_.adding(-35), today_.adding(7), plan);
+        store.loadWeeks(d_->today.adding(-35), d_->today.adding(7), plan);
     });
     loadVisible();
 
-    const int carried = rollOverTo(today_);
+    const int carried = rollOverTo(d_->today);
     save(true);
     if (carried == 1)
         showToast(QStringLiteral("1 thing rolled over. we've all been there."));
@@ -167,11 +169,11 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
         showToast(QString::number(carried) + QStringLiteral(" things rolled over. we've all been there."));
 
     refreshEvents();
-    syncObserver_->setOnChanged([this] { familyChanged(); }, this);
-    syncObserver_->observe(bus_);
+    d_->syncObserver->setOnChanged([this] { familyChanged(); }, this);
+    d_->syncObserver->observe(bus_);
     scheduleSync();
     refreshFromFamily(true);
-    notes_->setToast([model = QPointer<AppModel>(this)](const QString& text) {
+    d_->notes->setToast([model = QPointer<AppModel>(this)](const QString& text) {
         if (model)
             model->showToast(text);
     });
@@ -179,23 +181,354 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
 AppModel::~AppModel() = default;
 
+void AppModel::setMainWindow(MainWindow window)
+{
+    d_->mainWindow = std::move(window);
+}
+
+void AppModel::setOpenMainWindow(std::function<void()> open)
+{
+    d_->openMainWindow = std::move(open);
+}
+
+const Planner& AppModel::planner() const
+{
+    return d_->planner;
+}
+
+bool AppModel::writesFiles() const
+{
+    return d_->writesFiles;
+}
+
+NotesModel& AppModel::notes()
+{
+    return *d_->notes;
+}
+
+const NotesModel& AppModel::notes() const
+{
+    return *d_->notes;
+}
+
+Day AppModel::today() const
+{
+    return d_->today;
+}
+
+Day AppModel::anchor() const
+{
+    return d_->anchor;
+}
+
+Mode AppModel::mode() const
+{
+    return d_->mode;
+}
+
+const QSet<QUuid>& AppModel::selection() const
+{
+    return d_->selection;
+}
+
+const std::optional<QUuid>& AppModel::selectionAnchor() const
+{
+    return d_->selectionAnchor;
+}
+
+const std::optional<Editing>& AppModel::editing() const
+{
+    return d_->editing;
+}
+
+const std::optional<QUuid>& AppModel::opened() const
+{
+    return d_->opened;
+}
+
+const std::optional<QString>& AppModel::openedExternal() const
+{
+    return d_->openedExternal;
+}
+
+const std::optional<QString>& AppModel::editingExternalNote() const
+{
+    return d_->editingExternalNote;
+}
+
+const std::optional<QUuid>& AppModel::editingNote() const
+{
+    return d_->editingNote;
+}
+
+const std::optional<Place>& AppModel::zoomed() const
+{
+    return d_->zoomed;
+}
+
+const std::optional<QString>& AppModel::toast() const
+{
+    return d_->toast;
+}
+
+bool AppModel::isSearching() const
+{
+    return d_->isSearching;
+}
+
+const QString& AppModel::searchText() const
+{
+    return d_->searchText;
+}
+
+const EventLines& AppModel::events() const
+{
+    return d_->events;
+}
+
+const std::optional<QString>& AppModel::saveError() const
+{
+    return d_->saveError;
+}
+
+const std::optional<QString>& AppModel::syncError() const
+{
+    return d_->syncError;
+}
+
+const QStringList& AppModel::skippedPlanFiles() const
+{
+    return d_->skippedPlanFiles;
+}
+
+bool AppModel::syncWaits() const
+{
+    return d_->familyLockHeld || d_->othersWait;
+}
+
+bool AppModel::emptyBannerSpent() const
+{
+    return d_->emptyBannerSpent;
+}
+
+int AppModel::firstWeekdaySetting() const
+{
+    return d_->firstWeekdaySetting;
+}
+
+bool AppModel::splitWeekend() const
+{
+    return d_->splitWeekend;
+}
+
+bool AppModel::showCalendar() const
+{
+    return d_->showCalendar;
+}
+
+bool AppModel::showLists() const
+{
+    return d_->showLists;
+}
+
+bool AppModel::floats() const
+{
+    return d_->floats;
+}
+
+const std::optional<int>& AppModel::listToDelete() const
+{
+    return d_->listToDelete;
+}
+
+bool AppModel::deletingAllLists() const
+{
+    return d_->deletingAllLists;
+}
+
+bool AppModel::isFocusMode() const
+{
+    return d_->isFocusMode;
+}
+
+const FocusSource& AppModel::focusSource() const
+{
+    return d_->focusSource;
+}
+
+const QList<SharedThing>& AppModel::familyThings() const
+{
+    return d_->familyThings;
+}
+
+const QMap<QString, SharedThing>& AppModel::tickedExternal() const
+{
+    return d_->tickedExternal;
+}
+
+const QSet<QUuid>& AppModel::dragging() const
+{
+    return d_->dragging;
+}
+
+const std::optional<SharedThing>& AppModel::draggingExternal() const
+{
+    return d_->draggingExternal;
+}
+
+const std::optional<QString>& AppModel::selectedExternal() const
+{
+    return d_->selectedExternal;
+}
+
+const QMap<QString, int>& AppModel::externalSlots() const
+{
+    return d_->externalSlots;
+}
+
+const std::optional<Day>& AppModel::pinnedToday() const
+{
+    return d_->pinnedToday;
+}
+
+void AppModel::setPinnedToday(const std::optional<Day>& day)
+{
+    d_->pinnedToday = day;
+}
+
+bool AppModel::ownChangePending() const
+{
+    return d_->ownChangePending;
+}
+
+bool AppModel::syncPending() const
+{
+    return d_->syncPending;
+}
+
+int AppModel::familyRefreshes() const
+{
+    return d_->familyRefreshes;
+}
+
+const QList<Planner>& AppModel::undoStack() const
+{
+    return d_->undoStack;
+}
+
+const QList<Planner>& AppModel::redoStack() const
+{
+    return d_->redoStack;
+}
+
+bool AppModel::isDraggingInside() const
+{
+    return !d_->dragging.isEmpty() || d_->draggingExternal.has_value();
+}
+
+void AppModel::setSelection(const QSet<QUuid>& selection)
+{
+    assign(d_->selection, selection, &AppModel::selectionChanged);
+}
+
+void AppModel::setSelectionAnchor(const std::optional<QUuid>& id)
+{
+    assign(d_->selectionAnchor, id, &AppModel::selectionAnchorChanged);
+}
+
+void AppModel::setEditing(const std::optional<Editing>& editing)
+{
+    assign(d_->editing, editing, &AppModel::editingChanged);
+}
+
+void AppModel::setOpened(const std::optional<QUuid>& id)
+{
+    assign(d_->opened, id, &AppModel::openedChanged);
+}
+
+void AppModel::setOpenedExternal(const std::optional<QString>& id)
+{
+    assign(d_->openedExternal, id, &AppModel::openedExternalChanged);
+}
+
+void AppModel::setEditingExternalNote(const std::optional<QString>& id)
+{
+    assign(d_->editingExternalNote, id, &AppModel::editingExternalNoteChanged);
+}
+
+void AppModel::setEditingNote(const std::optional<QUuid>& id)
+{
+    assign(d_->editingNote, id, &AppModel::editingNoteChanged);
+}
+
+void AppModel::setZoomed(const std::optional<Place>& place)
+{
+    assign(d_->zoomed, place, &AppModel::zoomedChanged);
+}
+
+void AppModel::setSearching(bool searching)
+{
+    assign(d_->isSearching, searching, &AppModel::isSearchingChanged);
+}
+
+void AppModel::setSearchText(const QString& text)
+{
+    assign(d_->searchText, text, &AppModel::searchTextChanged);
+}
+
+void AppModel::setEmptyBannerSpent(bool spent)
+{
+    assign(d_->emptyBannerSpent, spent, &AppModel::emptyBannerSpentChanged);
+}
+
+void AppModel::setListToDelete(const std::optional<int>& index)
+{
+    assign(d_->listToDelete, index, &AppModel::listToDeleteChanged);
+}
+
+void AppModel::setDeletingAllLists(bool shown)
+{
+    assign(d_->deletingAllLists, shown, &AppModel::deletingAllListsChanged);
+}
+
+void AppModel::setDragging(const QSet<QUuid>& ids)
+{
+    assign(d_->dragging, ids, &AppModel::draggingChanged);
+}
+
+void AppModel::setDraggingExternal(const std::optional<SharedThing>& thing)
+{
+    assign(d_->draggingExternal, thing, &AppModel::draggingExternalChanged);
+}
+
+void AppModel::setSelectedExternal(const std::optional<QString>& id)
+{
+    assign(d_->selectedExternal, id, &AppModel::selectedExternalChanged);
+}
+
+// The plan is replaced only here; an equal plan notifies nobody.
+void AppModel::setPlanner(Planner planner)
+{
+    assign(d_->planner, planner, &AppModel::plannerChanged);
+}
+
 QDateTime AppModel::now() const
 {
-    return clock_ ? clock_() : QDateTime::currentDateTime();
+    return d_->clock ? d_->clock() : QDateTime::currentDateTime();
 }
 
 void AppModel::endTransition()
 {
-    if (transitionDepth_ == 1)
+    if (d_->transitionDepth == 1)
         endReferencesToLeavers();
-    if (--transitionDepth_ > 0)
+    if (--d_->transitionDepth > 0)
         return;
-    QList<Changed> changed = std::exchange(changed_, {});
-    const auto order = [](const Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
+    QList<State::Changed> changed = std::exchange(d_->changed, {});
+    const auto order = [](const State::Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
     std::stable_sort(changed.begin(), changed.end(),
-                     [&](const Changed& a, const Changed& b) { return order(a) < order(b); });
+                     [&](const State::Changed& a, const State::Changed& b) { return order(a) < order(b); });
     QList<ModelChanges::Signal> differing;
-    for (const Changed& c : changed) {
+    for (const State::Changed& c : changed) {
         if (c.differs())
             differing.append(c.signal);
     }
@@ -204,7 +537,7 @@ void AppModel::endTransition()
     // A slot may run another operation, or even let the model go.
     const QPointer<AppModel> alive(this);
     emit transitions_->ended(ModelChanges(std::move(differing)));
-    for (const Changed& c : changed) {
+    for (const State::Changed& c : changed) {
         if (!alive)
             return;
         if (c.differs())
@@ -212,46 +545,47 @@ void AppModel::endTransition()
     }
 }
 
+// The places whose rows are on screen: the board's columns and the place sheet's.
 QList<Place> AppModel::boardPlaces() const
 {
     QList<Place> places = columns();
-    if (zoomed_ && !places.contains(*zoomed_))
-        places.append(*zoomed_);
+    if (d_->zoomed && !places.contains(*d_->zoomed))
+        places.append(*d_->zoomed);
     return places;
 }
 
 void AppModel::beginTransition()
 {
     // Most transitions start with nothing named: nothing to look after at the end.
-    const bool editsAThing = editing_ && editing_->isThing();
-    const bool editsExternal = editing_ && editing_->isExternal();
-    if (!editsAThing && !opened_ && !editingNote_ && selection_.isEmpty() && !selectionAnchor_ && !editsExternal
-        && !openedExternal_ && !editingExternalNote_) {
-        transitionStart_.reset();
+    const bool editsAThing = d_->editing && d_->editing->isThing();
+    const bool editsExternal = d_->editing && d_->editing->isExternal();
+    if (!editsAThing && !d_->opened && !d_->editingNote && d_->selection.isEmpty() && !d_->selectionAnchor && !editsExternal
+        && !d_->openedExternal && !d_->editingExternalNote) {
+        d_->transitionStart.reset();
         return;
     }
-    transitionStart_ = TransitionStart{planner_, boardPlaces(), editsAThing ? editing_ : std::nullopt, opened_,
-                                       editingNote_};
+    d_->transitionStart = State::TransitionStart{d_->planner, boardPlaces(), editsAThing ? d_->editing : std::nullopt, d_->opened,
+                                       d_->editingNote};
     const auto there = [this](const std::optional<QString>& id) { return id && externalThing(*id).has_value(); };
-    transitionStart_->editedExternalThere = editsExternal && there(editing_->externalID());
-    transitionStart_->openedExternalThere = there(openedExternal_);
-    transitionStart_->externalNoteThere = there(editingExternalNote_);
+    d_->transitionStart->editedExternalThere = editsExternal && there(d_->editing->externalID());
+    d_->transitionStart->openedExternalThere = there(d_->openedExternal);
+    d_->transitionStart->externalNoteThere = there(d_->editingExternalNote);
 }
 
 void AppModel::endReferencesToLeavers()
 {
-    const bool anchorFollows = std::exchange(anchorFollowsSelection_, false);
-    if (!transitionStart_)
+    const bool anchorFollows = std::exchange(d_->anchorFollowsSelection, false);
+    if (!d_->transitionStart)
         return;
-    const TransitionStart start = *std::exchange(transitionStart_, std::nullopt);
+    const State::TransitionStart start = *std::exchange(d_->transitionStart, std::nullopt);
     // Another app's thing that is no more (deleted there, or gone from the store) takes
     // its inline edit, its detail and its note sheet along too.
     const auto gone = [this](const std::optional<QString>& id) { return id && !externalThing(*id); };
-    if (start.editedExternalThere && editing_ && editing_->isExternal() && gone(editing_->externalID()))
+    if (start.editedExternalThere && d_->editing && d_->editing->isExternal() && gone(d_->editing->externalID()))
         setEditing(std::nullopt);
-    if (start.openedExternalThere && gone(openedExternal_))
+    if (start.openedExternalThere && gone(d_->openedExternal))
         setOpenedExternal(std::nullopt);
-    if (start.externalNoteThere && gone(editingExternalNote_))
+    if (start.externalNoteThere && gone(d_->editingExternalNote))
         setEditingExternalNote(std::nullopt);
 
     const QList<Place> board = boardPlaces();
@@ -259,10 +593,10 @@ void AppModel::endReferencesToLeavers()
     // A thing can only have moved or gone from a place whose things changed.
     QHash<QUuid, Place> was;
     QHash<QUuid, Place> is;
-    for (const Place& place : planner_.changedPlaces(start.planner)) {
+    for (const Place& place : d_->planner.changedPlaces(start.planner)) {
         for (const Thing& thing : start.planner.things(place))
             was.insert(thing.id, place);
-        for (const Thing& thing : planner_.things(place))
+        for (const Thing& thing : d_->planner.things(place))
             is.insert(thing.id, place);
     }
     if (was.isEmpty() && is.isEmpty() && !boardMoved)
@@ -287,7 +621,7 @@ void AppModel::endReferencesToLeavers()
             return *p;
         if (was.contains(id))
             return std::nullopt;  // gone
-        return locate(planner_, id);
+        return locate(d_->planner, id);
     };
     // The thing that `then` named at the start stood where it stands now under `now`
     // (the same id, or the one a re-read gave it).
@@ -305,18 +639,18 @@ void AppModel::endReferencesToLeavers()
             return now == is.cend() || (*now != *then && start.board.contains(*then) && !board.contains(*now));
         };
         QSet<QUuid> kept;
-        for (const QUuid& id : selection_) {
+        for (const QUuid& id : d_->selection) {
             if (!leftByPlan(id))
                 kept.insert(id);
         }
         setSelection(kept);
-        if (selectionAnchor_ && leftByPlan(*selectionAnchor_))
+        if (d_->selectionAnchor && leftByPlan(*d_->selectionAnchor))
             setSelectionAnchor(std::nullopt);
     }
-    if (anchorFollows && selectionAnchor_ && !selection_.contains(*selectionAnchor_))
+    if (anchorFollows && d_->selectionAnchor && !d_->selection.contains(*d_->selectionAnchor))
         setSelectionAnchor(std::nullopt);
-    if (editing_ && editing_->isThing()) {
-        const QUuid id = editing_->thingID();
+    if (d_->editing && d_->editing->isThing()) {
+        const QUuid id = d_->editing->thingID();
         const QUuid began = start.editing ? start.editing->thingID() : id;
         if (!untouched(began, id)) {
             const auto then = placeThen(began);
@@ -327,16 +661,16 @@ void AppModel::endReferencesToLeavers()
                 setEditing(std::nullopt);
         }
     }
-    if (opened_) {
-        const QUuid began = start.opened.value_or(*opened_);
+    if (d_->opened) {
+        const QUuid began = start.opened.value_or(*d_->opened);
         // The detail follows its thing around the board.
-        if (!untouched(began, *opened_) && leftBoard(placeThen(began), placeNow(*opened_)))
+        if (!untouched(began, *d_->opened) && leftBoard(placeThen(began), placeNow(*d_->opened)))
             setOpened(std::nullopt);
     }
-    if (editingNote_) {
-        const QUuid began = start.editingNote.value_or(*editingNote_);
+    if (d_->editingNote) {
+        const QUuid began = start.editingNote.value_or(*d_->editingNote);
         // The note sheet is the thing's wherever it is; it ends only with the thing.
-        if (!untouched(began, *editingNote_) && placeThen(began) && !placeNow(*editingNote_))
+        if (!untouched(began, *d_->editingNote) && placeThen(began) && !placeNow(*d_->editingNote))
             setEditingNote(std::nullopt);
     }
 }
@@ -347,20 +681,22 @@ void AppModel::setMode(Mode mode)
     switchMode(mode);
 }
 
+// The mode and what its change brings; whether it changed.
 bool AppModel::switchMode(Mode mode)
 {
-    if (!assign(mode_, mode, &AppModel::modeChanged))
+    if (!assign(d_->mode, mode, &AppModel::modeChanged))
         return false;
     if (mode == Mode::Notes) {
         clearSelection();
         setEditing(std::nullopt);
-        notes_->reloadInSteps();
+        d_->notes->reloadInSteps();
     } else {
         loadVisible();
     }
     return true;
 }
 
+// Nothing selected: no own thing, no anchor, no other app's thing.
 void AppModel::clearSelection()
 {
     setSelection({});
@@ -371,30 +707,30 @@ void AppModel::clearSelection()
 void AppModel::setFirstWeekdaySetting(int weekday)
 {
     const Transition transition(*this);
-    assign(firstWeekdaySetting_, weekday, &AppModel::firstWeekdaySettingChanged);
-    settings_->writeFirstWeekday(weekday);
+    assign(d_->firstWeekdaySetting, weekday, &AppModel::firstWeekdaySettingChanged);
+    d_->settings->writeFirstWeekday(weekday);
     loadVisible();
 }
 
 void AppModel::setSplitWeekend(bool split)
 {
-    assign(splitWeekend_, split, &AppModel::splitWeekendChanged);
-    settings_->writeSplitWeekend(split);
+    assign(d_->splitWeekend, split, &AppModel::splitWeekendChanged);
+    d_->settings->writeSplitWeekend(split);
 }
 
 void AppModel::setShowCalendar(bool show)
 {
     const Transition transition(*this);
-    assign(showCalendar_, show, &AppModel::showCalendarChanged);
-    settings_->writeShowCalendar(show);
+    assign(d_->showCalendar, show, &AppModel::showCalendarChanged);
+    d_->settings->writeShowCalendar(show);
     refreshEvents();
 }
 
 void AppModel::setShowLists(bool show)
 {
     const Transition transition(*this);
-    assign(showLists_, show, &AppModel::showListsChanged);
-    settings_->writeShowLists(show);
+    assign(d_->showLists, show, &AppModel::showListsChanged);
+    d_->settings->writeShowLists(show);
     if (!show)
         dropListSelection();
 }
@@ -402,20 +738,22 @@ void AppModel::setShowLists(bool show)
 void AppModel::setFloats(bool floats)
 {
     const Transition transition(*this);
-    assign(floats_, floats, &AppModel::floatsChanged);
-    settings_->writeFloats(floats);
+    assign(d_->floats, floats, &AppModel::floatsChanged);
+    d_->settings->writeFloats(floats);
     if (focus_->hasPanel())
         focus_->applyFloating(floats);
 }
 
+// The setting, or the locale's first weekday for 0 (and for anything out of range).
 int AppModel::firstWeekday() const
 {
-    return firstWeekdaySetting_ >= 1 && firstWeekdaySetting_ <= 7 ? firstWeekdaySetting_ : localeFirstWeekday_;
+    return d_->firstWeekdaySetting >= 1 && d_->firstWeekdaySetting <= 7 ? d_->firstWeekdaySetting : d_->localeFirstWeekday;
 }
 
+// Every day on the board: the month's whole weeks, else the week's seven days.
 QList<Day> AppModel::visibleDays() const
 {
-    if (mode_ != Mode::Month)
+    if (d_->mode != Mode::Month)
         return weekDays();
     QList<Day> days;
     for (const QList<Day>& week : monthWeeks())
@@ -423,6 +761,8 @@ QList<Day> AppModel::visibleDays() const
     return days;
 }
 
+// Monday-based weeks and the anchor's month hold what is visible; repeat rules fill
+// the visible weeks; the calendar is read again.
 void AppModel::loadVisible()
 {
     const QList<Day> days = visibleDays();
@@ -432,19 +772,19 @@ void AppModel::loadVisible()
     const Day last = days.last();
     readPlanFiles([&](PlannerStore& store, Planner& plan) {
         store.loadWeeks(first, last, plan);
-        store.loadMonth(anchor_.monthKey(), plan);
+        store.loadMonth(d_->anchor.monthKey(), plan);
     });
 
     // Filling the weeks with their rules is no undo step.
-    Planner filled = planner_;
+    Planner filled = d_->planner;
     for (Day monday = first.monday(); !(last < monday);) {
-        filled.applyRepeats(monday, today_);
+        filled.applyRepeats(monday, d_->today);
         const Day next = monday.adding(7);
         if (!(monday < next))
             break;
         monday = next;
     }
-    if (!(filled == planner_)) {
+    if (!(filled == d_->planner)) {
         setPlanner(std::move(filled));
         save(true);
     }
@@ -455,14 +795,14 @@ void AppModel::refreshEvents()
 {
     // A read still under way when a newer one starts, or when the calendar is turned
     // off, must not put its older result on the board when it arrives.
-    const quint64 generation = ++eventsGeneration_;
-    if (!showCalendar_) {
-        assign(events_, EventLines(), &AppModel::eventsChanged);
+    const quint64 generation = ++d_->eventsGeneration;
+    if (!d_->showCalendar) {
+        assign(d_->events, EventLines(), &AppModel::eventsChanged);
         return;
     }
-    readEvents_(visibleDays(), this, [this, generation](const EventLines& lines) {
-        if (generation == eventsGeneration_)
-            assign(events_, lines, &AppModel::eventsChanged);
+    d_->readEvents(visibleDays(), this, [this, generation](const EventLines& lines) {
+        if (generation == d_->eventsGeneration)
+            assign(d_->events, lines, &AppModel::eventsChanged);
     });
 }
 
@@ -470,13 +810,13 @@ void AppModel::dropListSelection()
 {
     const Transition transition(*this);
     QSet<QUuid> inLists;
-    for (const EventuallyList& list : planner_.lists) {
+    for (const EventuallyList& list : d_->planner.lists) {
         for (const Thing& thing : list.things)
             inLists.insert(thing.id);
     }
-    setSelection(QSet<QUuid>(selection_).subtract(inLists));
-    if (selectionAnchor_ && inLists.contains(*selectionAnchor_))
+    setSelection(QSet<QUuid>(d_->selection).subtract(inLists));
+    if (d_->selectionAnchor && inLists.contains(*d_->selectionAnchor))
         setSelectionAnchor(std::nullopt);
-    if (editing_ && (editing_->isListName() || (editing_->isNew() && editing_->place().isList())))
+    if (d_->editing && (d_->editing->isListName() || (d_->editing->isNew() && d_->editing->place().isList())))
         setEditing(std::nullopt);
 }

@@ -9,7 +9,8 @@
 // is laid out in the same sections. What is an idea of its own lives beside it: the
 // key map (keymap.h), the settings file (appsettings.h), the add link (addlink.h),
 // the things' note files (thingnotefiles.h), a day's rows (todayrow.h), what the desktop
-// lends (appmodelservices.h) and what the family sync keeps (appmodelsyncstate.h).
+// lends (appmodelservices.h), what the family sync keeps (appmodelsyncstate.h), and the
+// model's own state and transition bookkeeping, which no view sees (appmodelstate.h).
 // Views that sync on several properties follow transitions() once per operation.
 
 #include "appmodeltypes.h"
@@ -30,26 +31,17 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
-#include <QTimeZone>
-#include <QTimer>
-#include <QUrl>
 #include <QUuid>
 
-#include <algorithm>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 
-class AppSettings;
 class FamilyStore;
 class FocusPanelController;
 class NotesModel;
-class PembyClipboard;
 struct PembyThing;
-class ReminderCenter;
 struct AppModelServices;
-class PembySyncObserver;
 class QSettings;
 
 class AppModel : public QObject {
@@ -77,9 +69,9 @@ public:
         std::function<void()> hide;          // order out, not close
         std::function<void()> bringToFront;  // make key and order front
     };
-    void setMainWindow(MainWindow window) { mainWindow_ = std::move(window); }
+    void setMainWindow(MainWindow window);
     // Opens the main window when there is none.
-    void setOpenMainWindow(std::function<void()> open) { openMainWindow_ = std::move(open); }
+    void setOpenMainWindow(std::function<void()> open);
 
     // ---- State and settings ---------------------------------------------------------
     // Every setter returns early on an equal value, except that the settings' setters
@@ -89,115 +81,109 @@ public:
     // The one notice at the end of each operation that changed anything.
     const ModelTransitions& transitions() const { return *transitions_; }
 
-    const Planner& planner() const { return planner_; }
+    const Planner& planner() const;
     PlannerStore& store() { return store_; }
     const PlannerStore& store() const { return store_; }
     FamilyStore& familyStore() { return familyStore_; }
     const FamilyStore& familyStore() const { return familyStore_; }
-    bool writesFiles() const { return writesFiles_; }
+    bool writesFiles() const;
     QSettings* defaults() const { return defaults_; }
     const QString& notesFolder() const { return noteFiles_.folder(); }
     FocusPanelController& focus() { return *focus_; }
     const FocusPanelController& focus() const { return *focus_; }
     // The notes screen's model, over the folder shared with the sibling notes app.
-    NotesModel& notes() { return *notes_; }
-    const NotesModel& notes() const { return *notes_; }
+    NotesModel& notes();
+    const NotesModel& notes() const;
 
-    Day today() const { return today_; }
-    Day anchor() const { return anchor_; }
+    Day today() const;
+    Day anchor() const;
 
-    Mode mode() const { return mode_; }
+    Mode mode() const;
     // Only a change reacts: the notes screen ends the selection and the inline edit, the
     // boards load what they show.
     void setMode(Mode mode);
 
-    const QSet<QUuid>& selection() const { return selection_; }
-    void setSelection(const QSet<QUuid>& selection) { assign(selection_, selection, &AppModel::selectionChanged); }
-    const std::optional<QUuid>& selectionAnchor() const { return selectionAnchor_; }
-    void setSelectionAnchor(const std::optional<QUuid>& id) { assign(selectionAnchor_, id, &AppModel::selectionAnchorChanged); }
-    const std::optional<Editing>& editing() const { return editing_; }
-    void setEditing(const std::optional<Editing>& editing) { assign(editing_, editing, &AppModel::editingChanged); }
-    const std::optional<QUuid>& opened() const { return opened_; }
-    void setOpened(const std::optional<QUuid>& id) { assign(opened_, id, &AppModel::openedChanged); }
-    const std::optional<QString>& openedExternal() const { return openedExternal_; }
-    void setOpenedExternal(const std::optional<QString>& id) { assign(openedExternal_, id, &AppModel::openedExternalChanged); }
-    const std::optional<QString>& editingExternalNote() const { return editingExternalNote_; }
-    void setEditingExternalNote(const std::optional<QString>& id)
-    {
-        assign(editingExternalNote_, id, &AppModel::editingExternalNoteChanged);
-    }
-    const std::optional<QUuid>& editingNote() const { return editingNote_; }
-    void setEditingNote(const std::optional<QUuid>& id) { assign(editingNote_, id, &AppModel::editingNoteChanged); }
-    const std::optional<Place>& zoomed() const { return zoomed_; }
-    void setZoomed(const std::optional<Place>& place) { assign(zoomed_, place, &AppModel::zoomedChanged); }
+    const QSet<QUuid>& selection() const;
+    void setSelection(const QSet<QUuid>& selection);
+    const std::optional<QUuid>& selectionAnchor() const;
+    void setSelectionAnchor(const std::optional<QUuid>& id);
+    const std::optional<Editing>& editing() const;
+    void setEditing(const std::optional<Editing>& editing);
+    const std::optional<QUuid>& opened() const;
+    void setOpened(const std::optional<QUuid>& id);
+    const std::optional<QString>& openedExternal() const;
+    void setOpenedExternal(const std::optional<QString>& id);
+    const std::optional<QString>& editingExternalNote() const;
+    void setEditingExternalNote(const std::optional<QString>& id);
+    const std::optional<QUuid>& editingNote() const;
+    void setEditingNote(const std::optional<QUuid>& id);
+    const std::optional<Place>& zoomed() const;
+    void setZoomed(const std::optional<Place>& place);
     // Set by showToast and cleared by its timer.
-    const std::optional<QString>& toast() const { return toast_; }
-    bool isSearching() const { return isSearching_; }
-    void setSearching(bool searching) { assign(isSearching_, searching, &AppModel::isSearchingChanged); }
-    const QString& searchText() const { return searchText_; }
-    void setSearchText(const QString& text) { assign(searchText_, text, &AppModel::searchTextChanged); }
+    const std::optional<QString>& toast() const;
+    bool isSearching() const;
+    void setSearching(bool searching);
+    const QString& searchText() const;
+    void setSearchText(const QString& text);
     // Calendar event lines of the visible days that have any.
-    const EventLines& events() const { return events_; }
+    const EventLines& events() const;
     // The last failure to save, shown as the footnote until a save succeeds.
-    const std::optional<QString>& saveError() const { return saveError_; }
+    const std::optional<QString>& saveError() const;
     // Why syncing with the family store is off, while it is: the footnote says so.
-    const std::optional<QString>& syncError() const { return syncError_; }
+    const std::optional<QString>& syncError() const;
     // Plan files that were left alone because they are not regular files (links).
-    const QStringList& skippedPlanFiles() const { return skippedPlanFiles_; }
+    const QStringList& skippedPlanFiles() const;
     // Publishing waits for another app's lock on the family store; the footnote says so
     // too (and syncErrorChanged tells of it).
-    bool syncWaits() const { return familyLockHeld_ || othersWait_; }
+    bool syncWaits() const;
     // Once true, never set back.
-    bool emptyBannerSpent() const { return emptyBannerSpent_; }
-    void setEmptyBannerSpent(bool spent) { assign(emptyBannerSpent_, spent, &AppModel::emptyBannerSpentChanged); }
+    bool emptyBannerSpent() const;
+    void setEmptyBannerSpent(bool spent);
 
     // 0: the locale's first weekday; 1 = Sunday ... 7 = Saturday. Writes "firstWeekday"
     // and loads what is visible.
-    int firstWeekdaySetting() const { return firstWeekdaySetting_; }
+    int firstWeekdaySetting() const;
     void setFirstWeekdaySetting(int weekday);
     // Writes "splitWeekend".
-    bool splitWeekend() const { return splitWeekend_; }
+    bool splitWeekend() const;
     void setSplitWeekend(bool split);
     // Writes "showCalendar" and reads the events again (or drops them).
-    bool showCalendar() const { return showCalendar_; }
+    bool showCalendar() const;
     void setShowCalendar(bool show);
     // Writes "showLists"; hiding them drops list things from the selection and ends an
     // edit inside a list.
-    bool showLists() const { return showLists_; }
+    bool showLists() const;
     void setShowLists(bool show);
     // Writes "focus.floats" and floats the focus panel when there is one.
-    bool floats() const { return floats_; }
+    bool floats() const;
     void setFloats(bool floats);
 
-    const std::optional<int>& listToDelete() const { return listToDelete_; }
-    void setListToDelete(const std::optional<int>& index) { assign(listToDelete_, index, &AppModel::listToDeleteChanged); }
-    bool deletingAllLists() const { return deletingAllLists_; }
-    void setDeletingAllLists(bool shown) { assign(deletingAllLists_, shown, &AppModel::deletingAllListsChanged); }
-    bool isFocusMode() const { return isFocusMode_; }
-    const FocusSource& focusSource() const { return focusSource_; }
+    const std::optional<int>& listToDelete() const;
+    void setListToDelete(const std::optional<int>& index);
+    bool deletingAllLists() const;
+    void setDeletingAllLists(bool shown);
+    bool isFocusMode() const;
+    const FocusSource& focusSource() const;
 
-    const QList<SharedThing>& familyThings() const { return familyThings_; }
-    const QMap<QString, SharedThing>& tickedExternal() const { return tickedExternal_; }
-    const QSet<QUuid>& dragging() const { return dragging_; }
-    void setDragging(const QSet<QUuid>& ids) { assign(dragging_, ids, &AppModel::draggingChanged); }
-    const std::optional<SharedThing>& draggingExternal() const { return draggingExternal_; }
-    void setDraggingExternal(const std::optional<SharedThing>& thing)
-    {
-        assign(draggingExternal_, thing, &AppModel::draggingExternalChanged);
-    }
-    const std::optional<QString>& selectedExternal() const { return selectedExternal_; }
-    void setSelectedExternal(const std::optional<QString>& id) { assign(selectedExternal_, id, &AppModel::selectedExternalChanged); }
-    const QMap<QString, int>& externalSlots() const { return externalSlots_; }
+    const QList<SharedThing>& familyThings() const;
+    const QMap<QString, SharedThing>& tickedExternal() const;
+    const QSet<QUuid>& dragging() const;
+    void setDragging(const QSet<QUuid>& ids);
+    const std::optional<SharedThing>& draggingExternal() const;
+    void setDraggingExternal(const std::optional<SharedThing>& thing);
+    const std::optional<QString>& selectedExternal() const;
+    void setSelectedExternal(const std::optional<QString>& id);
+    const QMap<QString, int>& externalSlots() const;
 
     // A fixed today given at launch: refresh(now) then keeps today on it.
-    const std::optional<Day>& pinnedToday() const { return pinnedToday_; }
-    void setPinnedToday(const std::optional<Day>& day) { pinnedToday_ = day; }
+    const std::optional<Day>& pinnedToday() const;
+    void setPinnedToday(const std::optional<Day>& day);
     // This app has just posted the change notification and skips its echo.
-    bool ownChangePending() const { return ownChangePending_; }
+    bool ownChangePending() const;
     // A family sync is scheduled and has not started yet.
-    bool syncPending() const { return syncPending_; }
+    bool syncPending() const;
     // How many times the model has read the family store back.
-    int familyRefreshes() const { return familyRefreshes_; }
+    int familyRefreshes() const;
 
     // Reads the events of the visible days again, or drops them when the calendar is off.
     // Reads may overlap; only the newest one's result is taken.
@@ -221,8 +207,8 @@ public:
     void undo();
     void redo();
     // Oldest first.
-    const QList<Planner>& undoStack() const { return undoStack_; }
-    const QList<Planner>& redoStack() const { return redoStack_; }
+    const QList<Planner>& undoStack() const;
+    const QList<Planner>& redoStack() const;
 
     static constexpr int undoLimit = 100;
 
@@ -369,12 +355,8 @@ public:
     QString label(const Place& place) const;
 
 private:
-    // The thing that takes the row of a thing leaving its place: the next one, else the
-    // one before; none when it is alone or gone.
     std::optional<QUuid> neighbour(const QUuid& id) const;
-    // The nearest thing outside `ids` in the place of the first of them that has one.
     std::optional<QUuid> neighbourAfterDeleting(const QList<QUuid>& ids) const;
-    // Loads the Monday-based week of each day (no undo step; the snapshots get it too).
     void loadWeeksOf(const QList<Day>& days);
 
 public:
@@ -396,13 +378,9 @@ public:
     void deleteAllLists(bool keepThings);
 
 private:
-    // The list a delete confirmation is on screen for: its index and its name when
-    // asked, so a re-read or an undo in between cannot make it delete another list.
-    struct ListDeleteRequest {
-        int index = 0;
-        QString name;
-    };
-    std::optional<ListDeleteRequest> listDeleteRequest_;
+    // What the model keeps that no view sees, known only to its own source files.
+    struct State;
+    std::unique_ptr<State> d_;
 
 public:
     // ---- Rows and selection ---------------------------------------------------------
@@ -433,7 +411,7 @@ public:
 
     // Own things or another app's thing are being dragged from this window: a drop then
     // moves them and reads no text.
-    bool isDraggingInside() const { return !dragging_.isEmpty() || draggingExternal_.has_value(); }
+    bool isDraggingInside() const;
     // An own row's drag starts: it carries the whole selection when the thing is part
     // of it, else the thing alone, which becomes the selection. The drag text: the
     // thing's title ("" when there is no such thing).
@@ -456,9 +434,7 @@ public:
 
 private:
     bool dropped(const QStringList& texts, const Place& place, std::optional<int> before);
-    // The ids of the things added, in order.
     QList<QUuid> addNewThings(const QList<PembyThing>& things, const Place& place);
-    // Whether things can be added there: a list must be one of the plan's.
     bool takesThings(const Place& place) const;
 
 public:
@@ -497,14 +473,10 @@ public:
     QList<PembyThing> clipboardThings() const;
 
 private:
-    // A note could not be saved: the save error says why.
     void noteNotSaved(const QString& why);
-    // The note file stored as `plain` now reads; none, with the save error set, when
-    // the note must stay as it was.
     std::optional<ThingNoteFiles::Stored> storeNoteFile(const std::optional<QString>& currentID,
                                                         const std::optional<QByteArray>& rtf, const QString& plain);
     ThingNoteFiles noteFiles_;
-    std::unique_ptr<PembyClipboard> clipboard_;
 
 public:
     // ---- Focus mode, search and links -----------------------------------------------
@@ -531,10 +503,7 @@ public:
     void openLink(const QString& link);
 
 private:
-    // The main window to the front, or a new one; false when there is no way to show one.
     bool bringMainWindowBack();
-    std::function<QList<PembyThing>()> takeHandoff_;
-    std::function<bool(const QUrl&)> openUrl_;
 
 public:
     // ---- Key map --------------------------------------------------------------------
@@ -594,135 +563,46 @@ signals:
 
 private:
     // ---- Transitions ----------------------------------------------------------------
-    // Every operation is one transition: it brings the whole model to its new state
-    // before any change signal goes out, so an observer never sees half an operation;
-    // then each property that ended up different from where it started says so once, in
-    // the order the signals are declared. Operations that call operations join the
-    // outermost transition. A slot that runs an operation from one of those signals
-    // starts a transition of its own, which emits before the rest of the first one's.
-    class Transition {
-    public:
-        explicit Transition(AppModel& model) : model_(model)
-        {
-            if (model_.transitionDepth_++ == 0)
-                model_.beginTransition();
-        }
-        ~Transition() { model_.endTransition(); }
-        Transition(const Transition&) = delete;
-        Transition& operator=(const Transition&) = delete;
-
-    private:
-        AppModel& model_;
-    };
+    // Every operation is one transition: the whole model reaches its new state before
+    // any change signal goes out, then each property that ended up different says so
+    // once (appmodelstate.h tells the rule in full).
+    class Transition;
     friend class Transition;
-
-    // A property changed during the transition, and how to tell whether it still differs
-    // from the value it had when the transition began.
-    struct Changed {
-        void (AppModel::*signal)();
-        std::function<bool()> differs;
-    };
-    void endTransition();
-
-    // Whatever takes a thing away (a delete here or in a sibling app, a move off the
-    // board, an undo, a re-read, a roll-over) ends every reference to it once, in the
-    // same transition: the inline edit of its title (also when it only changes column,
-    // since its row goes), its open detail, the selection and its anchor; the note
-    // sheet only when the thing itself is gone. What the references named at the start
-    // is kept for that, and only while there is one.
-    struct TransitionStart {
-        Planner planner;
-        QList<Place> board;
-        std::optional<Editing> editing;
-        std::optional<QUuid> opened;
-        std::optional<QUuid> editingNote;
-        // Whether the other app's thing that the inline edit, the detail and the note
-        // sheet name was there at the start.
-        bool editedExternalThere = false;
-        bool openedExternalThere = false;
-        bool externalNoteThere = false;
-    };
     void beginTransition();
+    void endTransition();
     void endReferencesToLeavers();
-    // The places whose rows are on screen: the board's columns and the place sheet's.
     QList<Place> boardPlaces() const;
-    std::optional<TransitionStart> transitionStart_;
-    // Undo and redo: the anchor goes too when it is no longer selected afterwards.
-    bool anchorFollowsSelection_ = false;
-
     // Stores the value; unless it is equal, the signal follows, at the end of the
     // transition when one runs, else at once.
     template <class T>
-    bool assign(T& field, const T& value, void (AppModel::*changed)())
-    {
-        if (field == value)
-            return false;
-        replace(field, T(value), changed);
-        return true;
-    }
+    bool assign(T& field, const T& value, void (AppModel::*changed)());
     // The same for a value known to differ.
     template <class T>
-    void replace(T& field, T&& value, void (AppModel::*changed)())
-    {
-        if (transitionDepth_ == 0) {
-            field = std::move(value);
-            emit transitions_->ended(ModelChanges({changed}));
-            emit(this->*changed)();
-            return;
-        }
-        const auto same = [&](const Changed& c) { return c.signal == changed; };
-        if (std::none_of(changed_.cbegin(), changed_.cend(), same))
-            changed_.append(Changed{changed, [&field, was = field] { return !(field == was); }});
-        field = std::move(value);
-    }
+    void replace(T& field, T&& value, void (AppModel::*changed)());
 
-    int transitionDepth_ = 0;
-    QList<Changed> changed_;
     ModelTransitions* transitions_ = nullptr;  // owned as a child
 
     // ---- State and settings ---------------------------------------------------------
 
-    // The plan is replaced only here; an equal plan notifies nobody.
-    void setPlanner(Planner planner) { assign(planner_, planner, &AppModel::plannerChanged); }
-    // Nothing selected: no own thing, no anchor, no other app's thing.
+    void setPlanner(Planner planner);
     void clearSelection();
-    // The mode and what its change brings; whether it changed.
     bool switchMode(Mode mode);
     QDateTime now() const;
-    // The setting, or the locale's first weekday for 0 (and for anything out of range).
     int firstWeekday() const;
-    // Monday-based weeks and the anchor's month hold what is visible; repeat rules fill
-    // the visible weeks; the calendar is read again.
     void loadVisible();
-    // Every day on the board: the month's whole weeks, else the week's seven days.
     QList<Day> visibleDays() const;
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
 
-    // Writes the plan, keeps the reminders in step and, when `broadcast`, schedules the
-    // family sync. A failure becomes the save error.
     void save(bool broadcast);
-    // Brings the reminders of the weeks whose days changed since they were last brought
-    // up to date; the first time, and on a new day, those of every loaded week.
     void syncReminders();
-    // Undo and redo: the newest plan of `from` becomes the plan, the plan goes onto `to`.
     void restore(QList<Planner>& from, QList<Planner>& to);
-    // Every read of plan files goes through here. Whatever the files brought in is
-    // carried into the undo and redo snapshots too, so undo never empties a week loaded
-    // since a snapshot was taken nor reverts an edit made outside.
     PlannerStore::FilesRead readPlanFiles(const std::function<void(PlannerStore&, Planner&)>& read);
-    // Runs a change that is no undo step on every snapshot of both stacks as well.
     void patchSnapshots(const std::function<void(Planner&)>& change);
 
     // ---- Navigation and header texts ------------------------------------------------
 
-    // After a re-read gave the things of the re-read files fresh ids: an inline edit, an
-    // open detail or a note sheet of such a thing follows it to its new id, or ends when
-    // it is gone.
     void followReread(const Planner& before);
-    // Rolls unfinished things over to `day`, unless the day's week file can't be read:
-    // nothing leaves a file that reads for one that doesn't. Then they wait where they
-    // are, and the footnote says why. How many were carried.
     int rollOverTo(Day day);
 
     // ---- Syncing with the family store ----------------------------------------------
@@ -734,137 +614,43 @@ private:
     // at; when files were just read into the plan, a thing there whose sync id another
     // thing of the plan already carries gets a fresh one too.
     bool ensureSyncIDs(Planner& plan, bool afterReading = false);
-    // Publishes every own thing of the loaded plan, marks the rows it no longer
-    // publishes deleted, and posts the change notification. Nothing another app changed
-    // since the base is written over: that comes into the plan first.
     void syncAll();
-    // One publication; true when rows were held back and the plan took their changes
-    // in, so it is to be published again.
     bool publishOnce();
-    // Rows held back that are gone from the plan but changed elsewhere come back.
     void keepDeletedHereChangedThere(const QStringList& heldBack);
     // Reads what changed in the store since the last read and merges the own rows.
     void refreshFromFamily(bool startingUp);
-    // Drops the slots and the selection of other apps' rows that are gone.
     void forgetGoneExternals();
-    // Takes into the plan what the store changed of these own rows (by sync id).
     void mergeOwnRows(const QHash<QString, SharedThing>& planned);
 public:
     // An own thing where it stands.
     struct OwnThing;
 
 private:
-    // The own things of these sync ids, where they stand.
     QHash<QString, OwnThing> ownThings(const QSet<QString>& wanted);
-    // Removes own things that another app deleted, one undo step each; a thing changed
-    // here since the base stays.
     void applyDeletesFromFamily();
-    // After the store was used: the footnote follows its state, and a file opened anew
-    // gets everything published again.
     void noteFamilyState();
-    // Looks at the store's file, which siblings may delete or replace.
     void checkFamilyStore();
-    // Posts the change notification, whose echo is then skipped once.
     void announce();
-    // The change notification arrived.
     void familyChanged();
     static QString plannerTag() { return QStringLiteral("planner"); }
 
     // ---- Other apps' things ---------------------------------------------------------
 
-    // Remembers (or forgets, for none) the slot of another app's thing; below 0 is 0.
     void setSlot(const QString& id, std::optional<int> slot);
-    // A change of another app's thing that the store refused becomes the save error;
-    // one that went through ends the error an earlier refusal left. Whether it failed.
-    // `text` leads the error: "Couldn't change it in Pemby Todo: " and SQLite's reason.
-    // `failure` is the store's reason when it refused.
     bool externalChangeFailed(const std::optional<QString>& failure, const QString& text);
     static QString changeFailedText(const QString& sourceApp);
-    // Stores the slots and writes them all under "order.otherApps", when they changed.
     void setExternalSlots(const QMap<QString, int>& remembered);
 
     // ---- Fields, in the order of their areas ----------------------------------------
 
-    Planner planner_;
     PlannerStore store_;
     FamilyStore& familyStore_;
-    bool syncPending_ = false;
     QSettings* defaults_;
-    std::unique_ptr<AppSettings> settings_;
-    Day today_;
-    Day anchor_;
-    Mode mode_ = Mode::Week;
-    QSet<QUuid> selection_;
-    std::optional<QUuid> selectionAnchor_;
-    std::optional<Editing> editing_;
-    std::optional<QUuid> opened_;
-    std::optional<QString> openedExternal_;
-    std::optional<QString> editingExternalNote_;
-    std::optional<QUuid> editingNote_;
-    std::optional<Place> zoomed_;
-    std::optional<QString> toast_;
-    bool isSearching_ = false;
-    QString searchText_;
-    EventLines events_;
-    std::optional<QString> saveError_;
-    std::optional<QString> syncError_;
-    QStringList skippedPlanFiles_;
-    // Why the last roll-over was held back, while it is.
-    std::optional<QString> rollOverHeld_;
-    bool emptyBannerSpent_ = false;
-    int firstWeekdaySetting_ = 0;
-    bool splitWeekend_ = true;
-    bool showCalendar_ = false;
-    bool showLists_ = true;
-    std::optional<int> listToDelete_;
-    bool deletingAllLists_ = false;
-    bool isFocusMode_ = false;
-    FocusSource focusSource_;
-    bool floats_ = true;
     std::unique_ptr<FocusPanelController> focus_;
-    MainWindow mainWindow_;
-    std::function<void()> openMainWindow_;
-    NotesModel* notes_ = nullptr;  // owned as a child
-    QList<Planner> undoStack_;
-    QList<Planner> redoStack_;
-    QTimer toastTimer_;
-    EventRead readEvents_;
-    // Raised by every calendar read and by turning the calendar off; a read's result
-    // counts only while it is still the newest.
-    quint64 eventsGeneration_ = 0;
-    ReminderCenter* reminders_ = nullptr;  // owned as a child
-    PembySyncObserver* syncObserver_ = nullptr;  // owned as a child
-    QTimer syncTimer_;
-    QList<SharedThing> familyThings_;
-    std::optional<Day> pinnedToday_;
-    bool ownChangePending_ = false;
-    QMap<QString, SharedThing> tickedExternal_;
-    QSet<QUuid> dragging_;
-    std::optional<SharedThing> draggingExternal_;
-    std::optional<QString> selectedExternal_;
-    QMap<QString, int> externalSlots_;
-    // The plan as the reminders were last brought up to date; none when every loaded
-    // week is due.
-    std::optional<Planner> remindersSynced_;
-    // The last publication met another app's lock past its wait.
-    bool familyLockHeld_ = false;
-    // A change of another app's thing waits for that lock.
-    bool othersWait_ = false;
     // What the family sync keeps between its runs, known only to its own code.
     struct SyncState;
     std::unique_ptr<SyncState> sync_;
-    // Runs the refresh for the notifications heard since it started.
-    QTimer familyRefreshTimer_;
-    int familyRefreshes_ = 0;
-    // The save error that a refused change of another app's thing put up.
-    std::optional<QString> externalError_;
 
     // What the desktop gives, from the services.
     QDBusConnection bus_;
-    std::function<QDateTime()> clock_;
-    QTimeZone zone_;
-    int localeFirstWeekday_ = 2;
-    QSet<int> weekend_;
-    std::function<void()> activateApp_;
-    bool writesFiles_ = true;
 };

@@ -3,6 +3,7 @@
 // own things landed there or left; and the one way records from outside become things.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "logcategories.h"
 #include "pembythings.h"
 #include "textutil.h"
@@ -58,13 +59,13 @@ QString AppModel::beginDrag(const QUuid& id)
 {
     const Transition transition(*this);
     setDraggingExternal(std::nullopt);
-    if (selection_.contains(id)) {
-        setDragging(selection_);
+    if (d_->selection.contains(id)) {
+        setDragging(d_->selection);
     } else {
         select(id);
         setDragging({id});
     }
-    const auto thing = planner_.thing(id);
+    const auto thing = d_->planner.thing(id);
     return thing ? thing->title : QString();
 }
 
@@ -91,20 +92,20 @@ void AppModel::endDrag()
 bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<int> before, bool externalAbove)
 {
     const Transition transition(*this);
-    const Place today = Place::onDay(today_);
-    const QList<QUuid> mine = idsOf(planner_.things(today));
+    const Place today = Place::onDay(d_->today);
+    const QList<QUuid> mine = idsOf(d_->planner.things(today));
     const int n = int(mine.size());
     const bool ontoToday = place == today;
     const int target = ontoToday ? before.value_or(n) : 0;
-    const QSet<QUuid> landing = dragging_;
+    const QSet<QUuid> landing = d_->dragging;
 
     // Only own things that move shift today's own rows under the other apps' things.
     // Another app's thing that moves sets its own slot, and text from outside lands
     // after the last row, where it pushes nobody down.
     QList<Anchor> anchors;
-    if (!draggingExternal_ && !landing.isEmpty()) {
+    if (!d_->draggingExternal && !landing.isEmpty()) {
         for (const SharedThing& other : todayFromOthers()) {
-            const int stored = externalSlots_.value(other.id, n);
+            const int stored = d_->externalSlots.value(other.id, n);
             const int slot = std::min(stored, n);
             Anchor anchor;
             anchor.id = other.id;
@@ -129,7 +130,7 @@ bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<
     if (!taken || anchors.isEmpty())
         return taken;
 
-    const QList<QUuid> after = idsOf(planner_.things(today));
+    const QList<QUuid> after = idsOf(d_->planner.things(today));
     std::optional<int> firstLanded;
     for (int i = 0; i < after.size(); ++i) {
         if (landing.contains(after[i])) {
@@ -137,7 +138,7 @@ bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<
             break;
         }
     }
-    QMap<QString, int> remembered = externalSlots_;
+    QMap<QString, int> remembered = d_->externalSlots;
     for (const Anchor& anchor : anchors) {
         std::optional<int> slot;
         switch (anchor.kind) {
@@ -162,12 +163,12 @@ bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<
 
 bool AppModel::dropped(const QStringList& texts, const Place& place, std::optional<int> before)
 {
-    const QString external = draggingExternal_ ? draggingExternal_->id : QStringLiteral("-");
+    const QString external = d_->draggingExternal ? d_->draggingExternal->id : QStringLiteral("-");
     qCInfo(lcDrag, "drop on %s external=%s own=%lld", qUtf8Printable(describe(place)), qUtf8Printable(external),
-           qlonglong(dragging_.size()));
+           qlonglong(d_->dragging.size()));
 
-    if (draggingExternal_) {
-        const SharedThing other = *draggingExternal_;
+    if (d_->draggingExternal) {
+        const SharedThing other = *d_->draggingExternal;
         const auto day = place.day();
         if (!day) {
             endDrag();
@@ -185,7 +186,7 @@ bool AppModel::dropped(const QStringList& texts, const Place& place, std::option
         return true;
     }
 
-    if (dragging_.isEmpty()) {
+    if (d_->dragging.isEmpty()) {
         QList<PembyThing> things;
         for (const QString& text : texts)
             things.append(PembyThings::parse(text));
@@ -196,11 +197,11 @@ bool AppModel::dropped(const QStringList& texts, const Place& place, std::option
 
     QList<QUuid> ids;
     for (const QUuid& id : selectedIDs()) {
-        if (dragging_.contains(id))
+        if (d_->dragging.contains(id))
             ids.append(id);
     }
     if (ids.isEmpty())
-        ids = inPlanOrder(planner_, dragging_);
+        ids = inPlanOrder(d_->planner, d_->dragging);
     // The target week's file keeps its other things only when the week is in the plan
     // before it is saved.
     if (const auto day = place.day())
@@ -210,9 +211,10 @@ bool AppModel::dropped(const QStringList& texts, const Place& place, std::option
     return true;
 }
 
+// Whether things can be added there: a list must be one of the plan's.
 bool AppModel::takesThings(const Place& place) const
 {
-    return !place.isList() || (place.listIndex() >= 0 && place.listIndex() < planner_.lists.size());
+    return !place.isList() || (place.listIndex() >= 0 && place.listIndex() < d_->planner.lists.size());
 }
 
 bool AppModel::addThings(const QList<PembyThing>& things, const Place& place)
@@ -221,6 +223,7 @@ bool AppModel::addThings(const QList<PembyThing>& things, const Place& place)
     return !addNewThings(things, place).isEmpty();
 }
 
+// The ids of the things added, in order.
 QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Place& place)
 {
     // A list that is not there takes nothing, and gets no note files written for it.

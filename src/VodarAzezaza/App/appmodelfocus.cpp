@@ -4,6 +4,7 @@
 #include "appmodel.h"
 
 #include "addlink.h"
+#include "appmodelstate.h"
 #include "appsettings.h"
 #include "focuspanelcontroller.h"
 #include "logcategories.h"
@@ -17,8 +18,8 @@ void AppModel::setFocusSource(const FocusSource& source)
 {
     const Transition transition(*this);
     if (source.kind() == FocusSource::Kind::Tomorrow)
-        loadWeeksOf({today_.adding(1)});
-    assign(focusSource_, source, &AppModel::focusSourceChanged);
+        loadWeeksOf({d_->today.adding(1)});
+    assign(d_->focusSource, source, &AppModel::focusSourceChanged);
     clearSelection();
     setEditing(std::nullopt);
 }
@@ -26,60 +27,61 @@ void AppModel::setFocusSource(const FocusSource& source)
 void AppModel::enterFocusMode()
 {
     const Transition transition(*this);
-    if (isFocusMode_)
+    if (d_->isFocusMode)
         return;
     // A list deleted since it was chosen: today instead of the first list in its place.
-    if (focusSource_.kind() == FocusSource::Kind::List
-        && (focusSource_.listIndex() < 0 || focusSource_.listIndex() >= planner_.lists.size()))
-        assign(focusSource_, FocusSource::today(), &AppModel::focusSourceChanged);
-    if (focusSource_.kind() == FocusSource::Kind::Tomorrow)
-        loadWeeksOf({today_.adding(1)});
-    assign(isFocusMode_, true, &AppModel::isFocusModeChanged);
+    if (d_->focusSource.kind() == FocusSource::Kind::List
+        && (d_->focusSource.listIndex() < 0 || d_->focusSource.listIndex() >= d_->planner.lists.size()))
+        assign(d_->focusSource, FocusSource::today(), &AppModel::focusSourceChanged);
+    if (d_->focusSource.kind() == FocusSource::Kind::Tomorrow)
+        loadWeeksOf({d_->today.adding(1)});
+    assign(d_->isFocusMode, true, &AppModel::isFocusModeChanged);
     setOpened(std::nullopt);
     setOpenedExternal(std::nullopt);
     setEditing(std::nullopt);
     setZoomed(std::nullopt);
     setSearching(false);
     clearSelection();
-    settings_->writeFocusLast(true);
-    if (mainWindow_.window && mainWindow_.hide)
-        mainWindow_.hide();
-    focus_->showPanel(*this, floats_);
+    d_->settings->writeFocusLast(true);
+    if (d_->mainWindow.window && d_->mainWindow.hide)
+        d_->mainWindow.hide();
+    focus_->showPanel(*this, d_->floats);
 }
 
 void AppModel::exitFocusMode()
 {
     const Transition transition(*this);
-    if (!isFocusMode_)
+    if (!d_->isFocusMode)
         return;
-    assign(isFocusMode_, false, &AppModel::isFocusModeChanged);
+    assign(d_->isFocusMode, false, &AppModel::isFocusModeChanged);
     setOpened(std::nullopt);
     setOpenedExternal(std::nullopt);
     setEditing(std::nullopt);
-    settings_->writeFocusLast(false);
+    d_->settings->writeFocusLast(false);
     focus_->hidePanel();
     bringMainWindowBack();
-    if (activateApp_)
-        activateApp_();
+    if (d_->activateApp)
+        d_->activateApp();
 }
 
 bool AppModel::reopen()
 {
-    if (isFocusMode_) {
-        focus_->showPanel(*this, floats_);
+    if (d_->isFocusMode) {
+        focus_->showPanel(*this, d_->floats);
         return true;
     }
     return bringMainWindowBack();
 }
 
+// The main window to the front, or a new one; false when there is no way to show one.
 bool AppModel::bringMainWindowBack()
 {
-    if (mainWindow_.window && mainWindow_.bringToFront) {
-        mainWindow_.bringToFront();
+    if (d_->mainWindow.window && d_->mainWindow.bringToFront) {
+        d_->mainWindow.bringToFront();
         return true;
     }
-    if (openMainWindow_) {
-        openMainWindow_();
+    if (d_->openMainWindow) {
+        d_->openMainWindow();
         return true;
     }
     return false;
@@ -128,7 +130,7 @@ void AppModel::openLink(const QString& link)
         open(link);
         return;
     }
-    if (!openUrl_(outgoingLink(url))) {
+    if (!d_->openUrl(outgoingLink(url))) {
         qCWarning(lcApp) << "the desktop couldn't open" << url.scheme() << "link";
         showToast(QStringLiteral("Couldn't open that link."));
     }
@@ -142,7 +144,7 @@ void AppModel::open(const QString& url)
         return;
     QList<PembyThing> things = request->things;
     if (request->handoff) {
-        things = takeHandoff_();
+        things = d_->takeHandoff();
         AddLink::keepOpenableLinks(things);
     }
     if (things.isEmpty())
@@ -150,7 +152,7 @@ void AppModel::open(const QString& url)
 
     const Place target = request->day ? Place::onDay(*request->day)
                          : request->toList ? Place::inList(0)
-                                           : Place::onDay(today_);
+                                           : Place::onDay(d_->today);
     const QList<QUuid> added = addNewThings(things, target);
     if (added.isEmpty())
         return;

@@ -2,6 +2,7 @@
 // months, and the heartbeat that picks up outside edits and a new day.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "familystore.h"
 #include "logcategories.h"
 #include "notesmodel.h"
@@ -47,7 +48,7 @@ const QStringList& AppModel::monthNames()
 
 QList<Day> AppModel::weekDays() const
 {
-    const Day start = anchor_.startOfWeek(firstWeekday());
+    const Day start = d_->anchor.startOfWeek(firstWeekday());
     QList<Day> days;
     for (int i = 0; i < 7; ++i)
         days.append(start.adding(i));
@@ -56,7 +57,7 @@ QList<Day> AppModel::weekDays() const
 
 QList<QList<Day>> AppModel::monthWeeks() const
 {
-    const MonthKey month = anchor_.monthKey();
+    const MonthKey month = d_->anchor.monthKey();
     const Day last = month.adding(1).first().adding(-1);
     QList<QList<Day>> weeks;
     for (Day start = month.first().startOfWeek(firstWeekday()); !(last < start);) {
@@ -74,15 +75,15 @@ QList<QList<Day>> AppModel::monthWeeks() const
 
 bool AppModel::weekendShares() const
 {
-    if (!splitWeekend_)
+    if (!d_->splitWeekend)
         return false;
     const QList<Day> days = weekDays();
-    return weekend_.contains(days[5].weekday()) && weekend_.contains(days[6].weekday());
+    return d_->weekend.contains(days[5].weekday()) && d_->weekend.contains(days[6].weekday());
 }
 
 QString AppModel::title() const
 {
-    switch (mode_) {
+    switch (d_->mode) {
     case Mode::Week: {
         const QList<Day> days = weekDays();
         const Day a = days.first();
@@ -93,7 +94,7 @@ QString AppModel::title() const
         return text + number(b.day);
     }
     case Mode::Month:
-        return fullMonthNames()[anchor_.month - 1];
+        return fullMonthNames()[d_->anchor.month - 1];
     case Mode::Notes:
         return QStringLiteral("notes");
     }
@@ -105,7 +106,7 @@ QString AppModel::subtitle() const
     const auto count = [this](const QList<Day>& days, qsizetype& all, qsizetype& done) {
         all = done = 0;
         for (const Day day : days) {
-            for (const Thing& thing : planner_.things(Place::onDay(day))) {
+            for (const Thing& thing : d_->planner.things(Place::onDay(day))) {
                 ++all;
                 done += thing.done;
             }
@@ -113,7 +114,7 @@ QString AppModel::subtitle() const
     };
     qsizetype all = 0;
     qsizetype done = 0;
-    switch (mode_) {
+    switch (d_->mode) {
     case Mode::Week: {
         const QList<Day> days = weekDays();
         const QString week = QStringLiteral("Week ") + number(days[3].isoWeek().week);
@@ -127,16 +128,16 @@ QString AppModel::subtitle() const
         QList<Day> inMonth;
         for (const QList<Day>& week : monthWeeks()) {
             for (const Day day : week) {
-                if (day.monthKey() == anchor_.monthKey())
+                if (day.monthKey() == d_->anchor.monthKey())
                     inMonth.append(day);
             }
         }
         count(inMonth, all, done);
-        return number(anchor_.year) + QStringLiteral(" · ") + number(all) + QStringLiteral(" things. ") + number(done)
+        return number(d_->anchor.year) + QStringLiteral(" · ") + number(all) + QStringLiteral(" things. ") + number(done)
             + QStringLiteral(" done-ish.");
     }
     case Mode::Notes:
-        switch (const qsizetype n = notes_->notes().size()) {
+        switch (const qsizetype n = d_->notes->notes().size()) {
         case 0:
             return QStringLiteral("nothing written down. suspicious.");
         case 1:
@@ -150,29 +151,29 @@ QString AppModel::subtitle() const
 
 QString AppModel::footnote(bool darkAppearance) const
 {
-    if (saveError_)
-        return *saveError_;
-    if (rollOverHeld_)
-        return QStringLiteral("unfinished things stay where they are: ") + *rollOverHeld_;
-    if (syncError_)
-        return QStringLiteral("sync is off: ") + *syncError_;
+    if (d_->saveError)
+        return *d_->saveError;
+    if (d_->rollOverHeld)
+        return QStringLiteral("unfinished things stay where they are: ") + *d_->rollOverHeld;
+    if (d_->syncError)
+        return QStringLiteral("sync is off: ") + *d_->syncError;
     if (syncWaits())
         return QStringLiteral("sync waits: another app is writing to the family store");
-    if (mode_ != Mode::Notes && !skippedPlanFiles_.isEmpty())
-        return pemby::skippedEntriesText(skippedPlanFiles_);
-    switch (mode_) {
+    if (d_->mode != Mode::Notes && !d_->skippedPlanFiles.isEmpty())
+        return pemby::skippedEntriesText(d_->skippedPlanFiles);
+    switch (d_->mode) {
     case Mode::Month:
         return darkAppearance ? QStringLiteral("One square per thing. Light means done.")
                               : QStringLiteral("One square per thing. Dark means done.");
     case Mode::Notes:
-        if (notes_->saveError())
-            return *notes_->saveError();
-        if (!notes_->skippedFiles().isEmpty())
-            return pemby::skippedEntriesText(notes_->skippedFiles());
+        if (d_->notes->saveError())
+            return *d_->notes->saveError();
+        if (!d_->notes->skippedFiles().isEmpty())
+            return pemby::skippedEntriesText(d_->notes->skippedFiles());
         return QStringLiteral("The same notes as Pemby Notes. Edit them in either.");
     case Mode::Week:
         for (const Day day : weekDays()) {
-            if (const int open = planner_.openCount(day); open > Planner::softCap)
+            if (const int open = d_->planner.openCount(day); open > Planner::softCap)
                 return QStringLiteral("that's ") + number(open) + QStringLiteral(" on ") + dayNames()[day.weekday() - 1]
                     + QStringLiteral(". bold.");
         }
@@ -184,8 +185,8 @@ QString AppModel::footnote(bool darkAppearance) const
 void AppModel::go(int steps)
 {
     const Transition transition(*this);
-    const Day moved = mode_ == Mode::Month ? anchor_.monthKey().adding(steps).first() : anchor_.adding(7 * steps);
-    assign(anchor_, moved, &AppModel::anchorChanged);
+    const Day moved = d_->mode == Mode::Month ? d_->anchor.monthKey().adding(steps).first() : d_->anchor.adding(7 * steps);
+    assign(d_->anchor, moved, &AppModel::anchorChanged);
     clearSelection();
     setEmptyBannerSpent(true);
     loadVisible();
@@ -195,7 +196,7 @@ void AppModel::goToday()
 {
     const Transition transition(*this);
     setEmptyBannerSpent(true);
-    assign(anchor_, today_, &AppModel::anchorChanged);
+    assign(d_->anchor, d_->today, &AppModel::anchorChanged);
     loadVisible();
 }
 
@@ -203,7 +204,7 @@ void AppModel::showDay(Day day, Mode mode)
 {
     const Transition transition(*this);
     setEmptyBannerSpent(true);
-    assign(anchor_, day, &AppModel::anchorChanged);
+    assign(d_->anchor, day, &AppModel::anchorChanged);
     // A change to a board loads what it shows already; the board must not be read twice.
     if (!switchMode(mode) || mode == Mode::Notes)
         loadVisible();
@@ -213,9 +214,9 @@ void AppModel::refresh(const QDateTime& now)
 {
     const Transition transition(*this);
     checkFamilyStore();
-    if (mode_ == Mode::Notes)
-        notes_->reloadInSteps();
-    const Planner before = planner_;
+    if (d_->mode == Mode::Notes)
+        d_->notes->reloadInSteps();
+    const Planner before = d_->planner;
     const PlannerStore::FilesRead reread =
         readPlanFiles([](PlannerStore& store, Planner& plan) { store.reloadIfChanged(plan); });
     if (!reread.isEmpty()) {
@@ -225,23 +226,23 @@ void AppModel::refresh(const QDateTime& now)
         scheduleSync();
     }
 
-    const Day day = pinnedToday_ ? *pinnedToday_ : Day::fromDateTime(now, zone_);
-    if (day == today_) {
+    const Day day = d_->pinnedToday ? *d_->pinnedToday : Day::fromDateTime(now, d_->zone);
+    if (day == d_->today) {
         // Today's week reads again: what waited for it comes now.
-        if (rollOverHeld_ && !store_.unreadableWeek(today_.monday())) {
-            const int carried = rollOverTo(today_);
+        if (d_->rollOverHeld && !store_.unreadableWeek(d_->today.monday())) {
+            const int carried = rollOverTo(d_->today);
             save(true);
             if (carried > 0)
                 showToast(number(carried) + QStringLiteral(" rolled over. we've all been there."));
         }
         return;
     }
-    const bool anchorOnToday = anchor_ == today_;
-    assign(today_, day, &AppModel::todayChanged);
+    const bool anchorOnToday = d_->anchor == d_->today;
+    assign(d_->today, day, &AppModel::todayChanged);
     // Yesterday's weeks want no more reminders: the next save looks at every week.
-    remindersSynced_.reset();
+    d_->remindersSynced.reset();
     if (anchorOnToday)
-        assign(anchor_, day, &AppModel::anchorChanged);
+        assign(d_->anchor, day, &AppModel::anchorChanged);
     readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
 
     const int carried = rollOverTo(day);
@@ -251,14 +252,17 @@ void AppModel::refresh(const QDateTime& now)
         showToast(number(carried) + QStringLiteral(" rolled over. we've all been there."));
 }
 
+// Rolls unfinished things over to `day`, unless the day's week file can't be read:
+// nothing leaves a file that reads for one that doesn't. Then they wait where they
+// are, and the footnote says why. How many were carried.
 int AppModel::rollOverTo(Day day)
 {
-    Planner rolled = planner_;
+    Planner rolled = d_->planner;
     const int carried = rolled.rollOver(day);
     // Only what would move is held back: with nothing to carry the footnote has nothing to say.
     const auto unreadable = carried > 0 ? store_.unreadableWeek(day.monday()) : std::nullopt;
     // The footnote's text, which follows the save error's signal.
-    assign(rollOverHeld_, unreadable, &AppModel::saveErrorChanged);
+    assign(d_->rollOverHeld, unreadable, &AppModel::saveErrorChanged);
     if (unreadable) {
         qCWarning(lcStore) << "not rolling over:" << *unreadable;
         return 0;
@@ -267,6 +271,9 @@ int AppModel::rollOverTo(Day day)
     return carried;
 }
 
+// After a re-read gave the things of the re-read files fresh ids: an inline edit, an
+// open detail or a note sheet of such a thing follows it to its new id, or ends when
+// it is gone.
 void AppModel::followReread(const Planner& before)
 {
     // Things keep their id only as long as their file is not read again. The one being
@@ -274,27 +281,27 @@ void AppModel::followReread(const Planner& before)
     // so the edit field, the detail and the note sheet keep what was typed and save to
     // it.
     const auto follow = [&](const QUuid& id) -> std::optional<QUuid> {
-        if (planner_.locate(id))
+        if (d_->planner.locate(id))
             return id;
         const auto old = before.thing(id);
         const auto at = before.locate(id);
         if (!old || !at)
             return std::nullopt;
         if (old->syncID) {
-            if (const auto found = planner_.thingWithSyncID(*old->syncID))
+            if (const auto found = d_->planner.thingWithSyncID(*old->syncID))
                 return found->id;
         }
-        const QList<Thing> there = planner_.things(at->place);
+        const QList<Thing> there = d_->planner.things(at->place);
         if (at->index < there.size() && there[at->index].title == old->title)
             return there[at->index].id;
         return std::nullopt;
     };
-    if (editing_ && editing_->isThing()) {
-        const auto id = follow(editing_->thingID());
+    if (d_->editing && d_->editing->isThing()) {
+        const auto id = follow(d_->editing->thingID());
         setEditing(id ? std::optional<Editing>(Editing::thing(*id)) : std::nullopt);
     }
-    if (opened_)
-        setOpened(follow(*opened_));
-    if (editingNote_)
-        setEditingNote(follow(*editingNote_));
+    if (d_->opened)
+        setOpened(follow(*d_->opened));
+    if (d_->editingNote)
+        setEditingNote(follow(*d_->editingNote));
 }

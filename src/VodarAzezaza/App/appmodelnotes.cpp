@@ -4,6 +4,7 @@
 #include "appmodel.h"
 
 #include "addlink.h"
+#include "appmodelstate.h"
 #include "logcategories.h"
 #include "pembyclipboard.h"
 #include "pembythings.h"
@@ -32,13 +33,16 @@ Status AppModel::writeNote(const QString& noteID, const QByteArray& rtf)
     return noteFiles_.write(noteID, rtf);
 }
 
+// A note could not be saved: the save error says why.
 void AppModel::noteNotSaved(const QString& why)
 {
     qCWarning(lcNotes) << "couldn't save a note:" << why;
-    assign(saveError_, std::optional<QString>(QStringLiteral("Couldn't save the note: ") + why),
+    assign(d_->saveError, std::optional<QString>(QStringLiteral("Couldn't save the note: ") + why),
            &AppModel::saveErrorChanged);
 }
 
+// The note file stored as `plain` now reads; none, with the save error set, when
+// the note must stay as it was.
 std::optional<ThingNoteFiles::Stored> AppModel::storeNoteFile(const std::optional<QString>& currentID,
                                                                const std::optional<QByteArray>& rtf,
                                                                const QString& plain)
@@ -53,7 +57,7 @@ std::optional<ThingNoteFiles::Stored> AppModel::storeNoteFile(const std::optiona
 
 AppModel::NoteContent AppModel::noteContent(const QUuid& id) const
 {
-    const auto thing = planner_.thing(id);
+    const auto thing = d_->planner.thing(id);
     if (!thing)
         return {};
     return {noteFiles_.read(thing->noteID), thing->note};
@@ -70,7 +74,7 @@ AppModel::NoteContent AppModel::externalNoteContent(const QString& id) const
 bool AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain)
 {
     const Transition transition(*this);
-    const auto thing = planner_.thing(id);
+    const auto thing = d_->planner.thing(id);
     if (!thing)
         return true;
     // The note's text lives in its week's file too, which has to stay small enough to
@@ -89,7 +93,7 @@ bool AppModel::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, c
         t.noteID = noteID;
         t.note = note;
     };
-    Planner next = planner_;
+    Planner next = d_->planner;
     next.update(id, saved);
     setPlanner(std::move(next));
     // The folder holds only the note just saved: an earlier plan brought back by undo
@@ -117,28 +121,28 @@ void AppModel::copySelection()
     }
     auto mime = std::make_unique<QMimeData>();
     PembyThings::copy(records, *mime);
-    clipboard_->setMimeData(std::move(mime));
+    d_->clipboard->setMimeData(std::move(mime));
 }
 
 QList<PembyThing> AppModel::clipboardThings() const
 {
-    return PembyThings::paste(clipboard_->mimeData());
+    return PembyThings::paste(d_->clipboard->mimeData());
 }
 
 bool AppModel::pasteAsThingsWhileTyping(const std::optional<QList<PembyThing>>& given, std::optional<bool> isRich)
 {
     const Transition transition(*this);
     std::optional<Place> place;
-    if (editing_ && editing_->isNew()) {
-        place = editing_->place();
-    } else if (opened_) {
-        if (const auto at = planner_.locate(*opened_))
+    if (d_->editing && d_->editing->isNew()) {
+        place = d_->editing->place();
+    } else if (d_->opened) {
+        if (const auto at = d_->planner.locate(*d_->opened))
             place = at->place;
     }
     if (!place)
         return false;
 
-    const QMimeData* mime = clipboard_->mimeData();
+    const QMimeData* mime = d_->clipboard->mimeData();
     const QList<PembyThing> things = given ? *given : PembyThings::paste(mime);
     const bool holdsRecords = mime && mime->hasFormat(QString::fromLatin1(PembyThings::mimeType));
     const bool takeOver = (!isRich && holdsRecords) || isRich.value_or(false) || things.size() > 1;

@@ -2,6 +2,8 @@
 // in the family store (never copied into the plan, never undoable here), each change
 // announced and followed by a fresh read of the store.
 #include "appmodel.h"
+
+#include "appmodelstate.h"
 #include "appmodelsyncstate.h"
 
 #include "appsettings.h"
@@ -30,17 +32,17 @@ QString AppModel::appName(const QString& sourceApp)
 
 QList<SharedThing> AppModel::todayFromOthers() const
 {
-    const QString day = today_.iso();
+    const QString day = d_->today.iso();
     QList<SharedThing> open;
     QSet<QString> present;
-    for (const SharedThing& thing : familyThings_) {
+    for (const SharedThing& thing : d_->familyThings) {
         present.insert(thing.id);
-        if (thing.day == day && !thing.done && !tickedExternal_.contains(thing.id))
+        if (thing.day == day && !thing.done && !d_->tickedExternal.contains(thing.id))
             open.append(thing);
     }
     // Ticked here, they stay in the column, shown done, until they leave the store.
     QList<SharedThing> ticked;
-    for (const SharedThing& thing : tickedExternal_) {
+    for (const SharedThing& thing : d_->tickedExternal) {
         if (thing.day == day && present.contains(thing.id))
             ticked.append(thing);
     }
@@ -51,11 +53,11 @@ QList<SharedThing> AppModel::todayFromOthers() const
 
 std::optional<SharedThing> AppModel::externalThing(const QString& id) const
 {
-    for (const SharedThing& thing : familyThings_) {
+    for (const SharedThing& thing : d_->familyThings) {
         if (thing.id == id)
             return thing;
     }
-    if (const auto ticked = tickedExternal_.constFind(id); ticked != tickedExternal_.cend())
+    if (const auto ticked = d_->tickedExternal.constFind(id); ticked != d_->tickedExternal.cend())
         return *ticked;
     return std::nullopt;
 }
@@ -67,7 +69,7 @@ void AppModel::toggleExternal(const SharedThing& thing)
     const FamilyStore::Answer written = sync_->familySync->setOthersDone(thing.id, thing.sourceApp, done);
     // Refused, the row goes on showing what the store holds.
     if (!externalChangeFailed(failureOf(written), changeFailedText(thing.sourceApp))) {
-        QMap<QString, SharedThing> ticked = tickedExternal_;
+        QMap<QString, SharedThing> ticked = d_->tickedExternal;
         if (done) {
             SharedThing kept = thing;
             kept.done = true;
@@ -75,7 +77,7 @@ void AppModel::toggleExternal(const SharedThing& thing)
         } else {
             ticked.remove(thing.id);
         }
-        assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+        assign(d_->tickedExternal, ticked, &AppModel::tickedExternalChanged);
         if (written)
             announce();
     }
@@ -92,10 +94,10 @@ void AppModel::renameExternal(const SharedThing& thing, const QString& title)
         return;
     const FamilyStore::Answer written = sync_->familySync->setOthersTitle(thing.id, thing.sourceApp, trimmed);
     if (!externalChangeFailed(failureOf(written), changeFailedText(thing.sourceApp))) {
-        if (tickedExternal_.contains(thing.id)) {
-            QMap<QString, SharedThing> ticked = tickedExternal_;
+        if (d_->tickedExternal.contains(thing.id)) {
+            QMap<QString, SharedThing> ticked = d_->tickedExternal;
             ticked[thing.id].title = trimmed;
-            assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+            assign(d_->tickedExternal, ticked, &AppModel::tickedExternalChanged);
         }
         if (written)
             announce();
@@ -111,10 +113,10 @@ void AppModel::setExternalSteps(const QString& id, const QList<SharedStep>& step
         return;
     const FamilyStore::Answer written = familyStore_.setSteps(id, steps);
     if (!externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp))) {
-        if (tickedExternal_.contains(id)) {
-            QMap<QString, SharedThing> ticked = tickedExternal_;
+        if (d_->tickedExternal.contains(id)) {
+            QMap<QString, SharedThing> ticked = d_->tickedExternal;
             ticked[id].steps = steps;
-            assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+            assign(d_->tickedExternal, ticked, &AppModel::tickedExternalChanged);
         }
         if (written)
             announce();
@@ -153,16 +155,16 @@ void AppModel::deleteExternal(const QString& id)
         refreshFromFamily();
         return;
     }
-    if (tickedExternal_.contains(id)) {
-        QMap<QString, SharedThing> ticked = tickedExternal_;
+    if (d_->tickedExternal.contains(id)) {
+        QMap<QString, SharedThing> ticked = d_->tickedExternal;
         ticked.remove(id);
-        assign(tickedExternal_, ticked, &AppModel::tickedExternalChanged);
+        assign(d_->tickedExternal, ticked, &AppModel::tickedExternalChanged);
     }
-    if (selectedExternal_ == id)
+    if (d_->selectedExternal == id)
         setSelectedExternal(std::nullopt);
-    if (openedExternal_ == id)
+    if (d_->openedExternal == id)
         setOpenedExternal(std::nullopt);
-    if (editing_ == Editing::external(id))
+    if (d_->editing == Editing::external(id))
         setEditing(std::nullopt);
     if (written)
         announce();
@@ -204,23 +206,28 @@ QString AppModel::changeFailedText(const QString& sourceApp)
     return QStringLiteral("Couldn't change it in ") + appName(sourceApp) + QStringLiteral(": ");
 }
 
+// A change of another app's thing that the store refused becomes the save error;
+// one that went through ends the error an earlier refusal left. Whether it failed.
+// `text` leads the error: "Couldn't change it in Pemby Todo: " and SQLite's reason.
+// `failure` is the store's reason when it refused.
 bool AppModel::externalChangeFailed(const std::optional<QString>& failure, const QString& text)
 {
     if (!failure) {
-        if (externalError_ && saveError_ == externalError_)
-            assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
-        externalError_.reset();
+        if (d_->externalError && d_->saveError == d_->externalError)
+            assign(d_->saveError, std::optional<QString>(), &AppModel::saveErrorChanged);
+        d_->externalError.reset();
         return false;
     }
     qCWarning(lcSync) << "the family store refused a change of another app's thing:" << *failure;
-    externalError_ = text + *failure;
-    assign(saveError_, externalError_, &AppModel::saveErrorChanged);
+    d_->externalError = text + *failure;
+    assign(d_->saveError, d_->externalError, &AppModel::saveErrorChanged);
     return true;
 }
 
+// Remembers (or forgets, for none) the slot of another app's thing; below 0 is 0.
 void AppModel::setSlot(const QString& id, std::optional<int> slot)
 {
-    QMap<QString, int> changed = externalSlots_;
+    QMap<QString, int> changed = d_->externalSlots;
     if (slot)
         changed.insert(id, std::max(0, *slot));
     else
@@ -228,10 +235,11 @@ void AppModel::setSlot(const QString& id, std::optional<int> slot)
     setExternalSlots(changed);
 }
 
+// Stores the slots and writes them all under "order.otherApps", when they changed.
 void AppModel::setExternalSlots(const QMap<QString, int>& remembered)
 {
-    if (!assign(externalSlots_, remembered, &AppModel::externalSlotsChanged))
+    if (!assign(d_->externalSlots, remembered, &AppModel::externalSlotsChanged))
         return;
     // The whole map, every time.
-    settings_->writeOtherAppSlots(remembered);
+    d_->settings->writeOtherAppSlots(remembered);
 }

@@ -3,22 +3,24 @@
 // carry the selected things themselves, and the other keys the key map names.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
+
 #include <algorithm>
 
 QList<TodayRow> AppModel::rows(const QList<Thing>& mine, const QList<SharedThing>& others) const
 {
-    return todayRows(mine, others, externalSlots_);
+    return todayRows(mine, others, d_->externalSlots);
 }
 
 void AppModel::click(const QUuid& id, bool command, bool shift)
 {
     const Transition transition(*this);
-    if (shift && selectionAnchor_ && *selectionAnchor_ != id) {
-        const auto from = planner_.locate(*selectionAnchor_);
-        const auto to = planner_.locate(id);
+    if (shift && d_->selectionAnchor && *d_->selectionAnchor != id) {
+        const auto from = d_->planner.locate(*d_->selectionAnchor);
+        const auto to = d_->planner.locate(id);
         if (from && to && from->place == to->place) {
-            const QList<Thing> things = planner_.things(to->place);
-            QSet<QUuid> range = command ? selection_ : QSet<QUuid>();
+            const QList<Thing> things = d_->planner.things(to->place);
+            QSet<QUuid> range = command ? d_->selection : QSet<QUuid>();
             for (int i = std::min(from->index, to->index); i <= std::max(from->index, to->index); ++i)
                 range.insert(things[i].id);
             setSelection(range);
@@ -27,12 +29,12 @@ void AppModel::click(const QUuid& id, bool command, bool shift)
     }
     if (!command) {
         select(id);
-    } else if (selection_.contains(id)) {
-        setSelection(QSet<QUuid>(selection_).subtract({id}));
-        if (selectionAnchor_ == id)
+    } else if (d_->selection.contains(id)) {
+        setSelection(QSet<QUuid>(d_->selection).subtract({id}));
+        if (d_->selectionAnchor == id)
             setSelectionAnchor(std::nullopt);
     } else {
-        setSelection(QSet<QUuid>(selection_).unite({id}));
+        setSelection(QSet<QUuid>(d_->selection).unite({id}));
         setSelectionAnchor(id);
     }
 }
@@ -42,19 +44,19 @@ void AppModel::moveSelection(int dx, int dy)
     const Transition transition(*this);
     const QList<Place> places = columns();
     const auto primary = primarySelection();
-    const auto at = primary ? planner_.locate(*primary) : std::nullopt;
+    const auto at = primary ? d_->planner.locate(*primary) : std::nullopt;
     if (!at) {
         // Today's things come first only when today is on the board; a board left on
         // another week starts at its own first column, not at a thing out of sight.
-        const Place today = Place::onDay(today_);
+        const Place today = Place::onDay(d_->today);
         if (places.contains(today)) {
-            if (const QList<Thing> things = planner_.things(today); !things.isEmpty()) {
+            if (const QList<Thing> things = d_->planner.things(today); !things.isEmpty()) {
                 select(things.first().id);
                 return;
             }
         }
         for (const Place& place : places) {
-            if (const QList<Thing> things = planner_.things(place); !things.isEmpty()) {
+            if (const QList<Thing> things = d_->planner.things(place); !things.isEmpty()) {
                 select(things.first().id);
                 return;
             }
@@ -64,7 +66,7 @@ void AppModel::moveSelection(int dx, int dy)
     }
 
     if (dy != 0) {
-        const QList<Thing> things = planner_.things(at->place);
+        const QList<Thing> things = d_->planner.things(at->place);
         const int j = at->index + dy;
         if (j >= 0 && j < things.size())
             select(things[j].id);
@@ -75,7 +77,7 @@ void AppModel::moveSelection(int dx, int dy)
         return;
     // Empty columns are jumped over; the row stays where the target is long enough.
     for (qsizetype c = column + dx; c >= 0 && c < places.size(); c += dx) {
-        const QList<Thing> things = planner_.things(places[c]);
+        const QList<Thing> things = d_->planner.things(places[c]);
         if (!things.isEmpty()) {
             select(things[std::min<qsizetype>(at->index, things.size() - 1)].id);
             return;
@@ -95,7 +97,7 @@ void AppModel::carrySelection(int dx, int dy)
     if (ids.isEmpty())
         return;
     const auto primary = primarySelection();
-    const auto at = primary ? planner_.locate(*primary) : std::nullopt;
+    const auto at = primary ? d_->planner.locate(*primary) : std::nullopt;
     if (!at)
         return;
 
@@ -114,7 +116,7 @@ void AppModel::carrySelection(int dx, int dy)
     }
     case Place::Kind::List: {
         const int m = at->place.listIndex() + dx;
-        if (m >= 0 && m < planner_.lists.size())
+        if (m >= 0 && m < d_->planner.lists.size())
             commit([&](Planner& plan) { plan.move(ids, Place::inList(m)); });
         return;
     }
@@ -130,7 +132,7 @@ void AppModel::toggleSelection()
     if (ids.isEmpty())
         return;
     const bool allDone = std::all_of(ids.cbegin(), ids.cend(), [this](const QUuid& id) {
-        const auto thing = planner_.thing(id);
+        const auto thing = d_->planner.thing(id);
         return thing && thing->done;
     });
     commit([&](Planner& plan) {
@@ -152,10 +154,10 @@ void AppModel::setMark(const QList<QUuid>& ids, std::optional<Mark> mark)
 
 std::optional<SharedThing> AppModel::shownSelectedExternal() const
 {
-    if (!selectedExternal_)
+    if (!d_->selectedExternal)
         return std::nullopt;
     for (const SharedThing& thing : todayFromOthers()) {
-        if (thing.id == *selectedExternal_)
+        if (thing.id == *d_->selectedExternal)
             return thing;
     }
     return std::nullopt;
@@ -165,13 +167,13 @@ KeyCommand AppModel::keyCommand(const KeyPress& press, bool inFocus) const
 {
     KeyView view;
     view.inFocus = inFocus;
-    view.mode = mode_;
-    view.fieldOpen = editing_ || opened_ || editingNote_ || openedExternal_ || editingExternalNote_ || zoomed_
-                     || isSearching_;
-    view.hasSelection = !selection_.isEmpty();
-    view.hasSelectedExternal = selectedExternal_.has_value();
+    view.mode = d_->mode;
+    view.fieldOpen = d_->editing || d_->opened || d_->editingNote || d_->openedExternal || d_->editingExternalNote || d_->zoomed
+                     || d_->isSearching;
+    view.hasSelection = !d_->selection.isEmpty();
+    view.hasSelectedExternal = d_->selectedExternal.has_value();
     // Only worked out when the key could need them: both read the board.
-    if (!view.fieldOpen && (inFocus || mode_ != Mode::Notes)) {
+    if (!view.fieldOpen && (inFocus || d_->mode != Mode::Notes)) {
         view.hasPrimarySelection = primarySelection().has_value();
         view.showsSelectedExternal = shownSelectedExternal().has_value();
     }
@@ -187,7 +189,7 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
     case Kind::None:
         break;
     case Kind::DeleteExternal:
-        deleteExternal(*selectedExternal_);
+        deleteExternal(*d_->selectedExternal);
         break;
     case Kind::DeleteSelection:
         deleteSelection(false);
@@ -209,10 +211,10 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
         toggleSelection();
         break;
     case Kind::OpenExternalDetail:
-        openExternalDetail(QString(*selectedExternal_));
+        openExternalDetail(QString(*d_->selectedExternal));
         break;
     case Kind::EditExternal:
-        setEditing(Editing::external(*selectedExternal_));
+        setEditing(Editing::external(*d_->selectedExternal));
         break;
     case Kind::OpenDetail:
         setOpened(primarySelection());
@@ -232,7 +234,7 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
         }
         break;
     case Kind::ToggleFloats:
-        setFloats(!floats_);
+        setFloats(!d_->floats);
         break;
     case Kind::SetMark:
         if (const QList<QUuid> ids = selectedIDs(); !ids.isEmpty())
@@ -251,7 +253,7 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
         go(command.dx);
         break;
     case Kind::ToggleLists:
-        setShowLists(!showLists_);
+        setShowLists(!d_->showLists);
         break;
     case Kind::SendToEventually:
         sendToEventually(selectedIDs());

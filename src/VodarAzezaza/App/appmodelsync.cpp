@@ -2,6 +2,7 @@
 // sibling apps did to them: ticks, renames, notes and steps, and deletions.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "appmodelsyncstate.h"
 #include "familystore.h"
 #include "familysync.h"
@@ -169,7 +170,7 @@ FamilyStore::Agreed agreedOf(const Thing& thing, const Place& place)
 
 void AppModel::ensureSyncIDs()
 {
-    Planner next = planner_;
+    Planner next = d_->planner;
     if (ensureSyncIDs(next))
         setPlanner(std::move(next));
 }
@@ -242,13 +243,16 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
     return true;
 }
 
+// Publishes every own thing of the loaded plan, marks the rows it no longer
+// publishes deleted, and posts the change notification. Nothing another app changed
+// since the base is written over: that comes into the plan first.
 void AppModel::syncAll()
 {
     const Transition transition(*this);
-    syncPending_ = false;
+    d_->syncPending = false;
     // A plan the files refused (another planner wrote them meanwhile) is not published:
     // its rows would take the other planner's away. It is once a save goes through.
-    if (saveError_ && saveError_ != externalError_) {
+    if (d_->saveError && d_->saveError != d_->externalError) {
         sync_->publishAfterSave = true;
         return;
     }
@@ -262,6 +266,8 @@ void AppModel::syncAll()
     noteFamilyState();
 }
 
+// One publication; true when rows were held back and the plan took their changes
+// in, so it is to be published again.
 bool AppModel::publishOnce()
 {
     ensureSyncIDs();
@@ -272,15 +278,15 @@ bool AppModel::publishOnce()
     // tries that follow do not wait at all.
     const double stamp = double(now().toMSecsSinceEpoch()) / 1000.0;
     const FamilyStore::Publication published = sync_->familySync->publish(
-        planner_, stamp, familyLockHeld_ ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
-    if (published.answer.busy && !familyLockHeld_)
+        d_->planner, stamp, d_->familyLockHeld ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
+    if (published.answer.busy && !d_->familyLockHeld)
         qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
     // The footnote says the sync waits, and says so no more once it went through.
-    assign(familyLockHeld_, published.answer.busy, &AppModel::syncErrorChanged);
+    assign(d_->familyLockHeld, published.answer.busy, &AppModel::syncErrorChanged);
     if (published.answer.busy) {
         // The rows still wait to be published; the lock usually goes soon.
-        syncPending_ = true;
-        syncTimer_.start();
+        d_->syncPending = true;
+        d_->syncTimer.start();
         return false;
     }
     if (published.answer.isFailed())
@@ -300,6 +306,7 @@ bool AppModel::publishOnce()
     return true;
 }
 
+// Rows held back that are gone from the plan but changed elsewhere come back.
 void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
 {
     // A row that is gone from the plan but that another app changed since: deleted here
@@ -308,7 +315,7 @@ void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
     const Result<QList<SharedThing>> rows = familyStore_.things(heldBack);
     if (!rows)
         return;
-    Planner next = planner_;
+    Planner next = d_->planner;
     bool added = false;
     for (const SharedThing& row : *rows) {
         if (row.sourceApp != plannerTag() || next.thingWithSyncID(row.id))
@@ -345,6 +352,7 @@ void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
     save(false);
 }
 
+// The own things of these sync ids, where they stand.
 QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& wanted)
 {
     // Where each sync id stands, kept up to date with the places that changed since it
@@ -352,27 +360,27 @@ QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& want
     // not at every thing of a plan that may be loaded whole.
     if (!sync_->syncIndexValid) {
         sync_->syncIndex.clear();
-        planner_.forEachThing([&](const Place& place, int, const Thing& thing) {
+        d_->planner.forEachThing([&](const Place& place, int, const Thing& thing) {
             if (thing.syncID && !sync_->syncIndex.contains(*thing.syncID))
                 sync_->syncIndex.insert(*thing.syncID, place);
         });
         sync_->syncIndexValid = true;
     } else {
-        for (const Place& place : planner_.changedPlaces(sync_->syncIndexed)) {
-            for (const Thing& thing : planner_.things(place)) {
+        for (const Place& place : d_->planner.changedPlaces(sync_->syncIndexed)) {
+            for (const Thing& thing : d_->planner.things(place)) {
                 if (thing.syncID)
                     sync_->syncIndex.insert(*thing.syncID, place);
             }
         }
     }
-    sync_->syncIndexed = planner_;
+    sync_->syncIndexed = d_->planner;
     QHash<QString, OwnThing> found;
     bool stale = false;
     for (const QString& id : wanted) {
         const auto place = sync_->syncIndex.constFind(id);
         if (place == sync_->syncIndex.cend())
             continue;
-        const QList<Thing> there = planner_.things(*place);
+        const QList<Thing> there = d_->planner.things(*place);
         const auto thing = std::find_if(there.cbegin(), there.cend(), [&](const Thing& t) { return t.syncID == id; });
         if (thing == there.cend()) {
             stale = true;  // moved or gone since: look everywhere
@@ -383,25 +391,27 @@ QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& want
     if (!stale)
         return found;
     sync_->syncIndexValid = false;
-    return bySyncID(planner_, &wanted);
+    return bySyncID(d_->planner, &wanted);
 }
 
+// Posts the change notification, whose echo is then skipped once.
 void AppModel::announce()
 {
     // Without a bus nothing is sent, and no echo must be waited for.
-    ownChangePending_ = true;
+    d_->ownChangePending = true;
     if (!PembySync::post(bus_))
-        ownChangePending_ = false;
+        d_->ownChangePending = false;
 }
 
+// The change notification arrived.
 void AppModel::familyChanged()
 {
-    if (std::exchange(ownChangePending_, false))
+    if (std::exchange(d_->ownChangePending, false))
         return;
     // A burst of notifications is one refresh: the first starts a short wait, and what
     // arrives meanwhile is read by the same refresh. A steady stream reads once a wait.
-    if (!familyRefreshTimer_.isActive())
-        familyRefreshTimer_.start();
+    if (!d_->familyRefreshTimer.isActive())
+        d_->familyRefreshTimer.start();
 }
 
 void AppModel::refreshFromFamily()
@@ -428,7 +438,7 @@ void AppModel::refreshFromFamily(bool)
     // the selection stay as the last good read left them.
     if (!read)
         return;
-    ++familyRefreshes_;
+    ++d_->familyRefreshes;
 
     // The other apps' rows: all of them after a whole read, else the last ones with
     // what changed since.
@@ -447,7 +457,7 @@ void AppModel::refreshFromFamily(bool)
                 changed.insert(change.row.id, &change);
         }
         if (!changed.isEmpty()) {
-            for (const SharedThing& thing : std::as_const(familyThings_)) {
+            for (const SharedThing& thing : std::as_const(d_->familyThings)) {
                 const auto it = changed.find(thing.id);
                 if (it == changed.end()) {
                     others.append(thing);
@@ -462,7 +472,7 @@ void AppModel::refreshFromFamily(bool)
                     others.append(change.row);
             }
         } else {
-            others = familyThings_;
+            others = d_->familyThings;
         }
     }
     for (const FamilyStore::Change& change : read->rows) {
@@ -470,30 +480,32 @@ void AppModel::refreshFromFamily(bool)
         if (change.live && change.row.sourceApp == plannerTag() && !change.publisherWroteLast)
             planned.insert(change.row.id, change.row);
     }
-    if (assign(familyThings_, sync_->familySync->withWaiting(others), &AppModel::familyThingsChanged) || read->whole)
+    if (assign(d_->familyThings, sync_->familySync->withWaiting(others), &AppModel::familyThingsChanged) || read->whole)
         forgetGoneExternals();
     mergeOwnRows(planned);
 }
 
+// Drops the slots and the selection of other apps' rows that are gone.
 void AppModel::forgetGoneExternals()
 {
     QSet<QString> present;
-    for (const SharedThing& row : std::as_const(familyThings_))
+    for (const SharedThing& row : std::as_const(d_->familyThings))
         present.insert(row.id);
     QMap<QString, int> kept;
-    for (auto it = externalSlots_.cbegin(); it != externalSlots_.cend(); ++it) {
+    for (auto it = d_->externalSlots.cbegin(); it != d_->externalSlots.cend(); ++it) {
         if (present.contains(it.key()))
             kept.insert(it.key(), *it);
     }
-    if (kept.size() != externalSlots_.size())
+    if (kept.size() != d_->externalSlots.size())
         setExternalSlots(kept);
-    if (selectedExternal_) {
+    if (d_->selectedExternal) {
         const QList<SharedThing> shown = todayFromOthers();
-        if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *selectedExternal_; }))
+        if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *d_->selectedExternal; }))
             setSelectedExternal(std::nullopt);
     }
 }
 
+// Takes into the plan what the store changed of these own rows (by sync id).
 void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
 {
     if (planned.isEmpty())
@@ -539,7 +551,7 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
         if (!store_.loadedWeeks().contains(day.monday()))
             readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
     }
-    Planner next = planner_;
+    Planner next = d_->planner;
     changeThings<CopyBack>(next, copies, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
     for (const auto& [id, day] : moves)
         next.move(id, Place::onDay(day));
@@ -547,7 +559,7 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
     if (std::any_of(copies.cbegin(), copies.cend(), [](const CopyBack& copy) { return copy.reworded; }))
         scheduleSync();
     // A sibling's edit is no undo step: undo must not take it back and publish that.
-    if (!copies.isEmpty() && (!undoStack_.isEmpty() || !redoStack_.isEmpty())) {
+    if (!copies.isEmpty() && (!d_->undoStack.isEmpty() || !d_->redoStack.isEmpty())) {
         QList<CopyBack> edits = copies.values();
         patchSnapshots([&](Planner& snapshot) {
             QSet<QString> ids;
@@ -565,6 +577,8 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
     save(false);
 }
 
+// Removes own things that another app deleted, one undo step each; a thing changed
+// here since the base stays.
 void AppModel::applyDeletesFromFamily()
 {
     const Result<QStringList> deleted = familyStore_.deletedByOthers(plannerTag());
@@ -572,7 +586,7 @@ void AppModel::applyDeletesFromFamily()
         return;
     for (const QString& id : *deleted) {
         // Not loaded: left for a later refresh, when its week is.
-        const auto thing = planner_.thingWithSyncID(id);
+        const auto thing = d_->planner.thingWithSyncID(id);
         if (!thing)
             continue;
         // Taken over before the thing goes: a deletion left standing would take the
@@ -582,24 +596,26 @@ void AppModel::applyDeletesFromFamily()
             continue;
         // Deleted there but changed here since the base: the thing stays, and the next
         // publication brings its row back.
-        const auto location = planner_.locate(thing->id);
+        const auto location = d_->planner.locate(thing->id);
         const auto base = sync_->familySync->base(id);
         if (location && base && !(agreedOf(*thing, location->place) == *base)) {
             scheduleSync();
             continue;
         }
         commit([&](Planner& plan) { plan.remove(thing->id); });
-        setSelection(QSet<QUuid>(selection_).subtract({thing->id}));
-        if (opened_ == thing->id)
+        setSelection(QSet<QUuid>(d_->selection).subtract({thing->id}));
+        if (d_->opened == thing->id)
             setOpened(std::nullopt);
         showToast(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
     }
 }
 
+// After the store was used: the footnote follows its state, and a file opened anew
+// gets everything published again.
 void AppModel::noteFamilyState()
 {
-    assign(syncError_, familyStore_.failure(), &AppModel::syncErrorChanged);
-    assign(othersWait_, sync_->familySync->othersWait(), &AppModel::syncErrorChanged);
+    assign(d_->syncError, familyStore_.failure(), &AppModel::syncErrorChanged);
+    assign(d_->othersWait, sync_->familySync->othersWait(), &AppModel::syncErrorChanged);
     const int generation = familyStore_.generation();
     if (generation == sync_->familyGeneration)
         return;
@@ -612,6 +628,7 @@ void AppModel::noteFamilyState()
     QTimer::singleShot(0, this, [this] { refreshFromFamily(); });
 }
 
+// Looks at the store's file, which siblings may delete or replace.
 void AppModel::checkFamilyStore()
 {
     familyStore_.check();

@@ -3,6 +3,7 @@
 // these operations and the key map share.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "remindercenter.h"
 #include "shortcuttext.h"
 #include "textutil.h"
@@ -69,8 +70,8 @@ void AppModel::setRepeat(const QUuid& id, std::optional<RepeatKind> kind)
         plan.setRepeat(id, kind);
         // Weeks that are over keep what they had; the rest get the new rule's things now.
         for (const Day monday : weeks) {
-            if (!(monday.adding(6) < today_))
-                plan.applyRepeats(monday, today_);
+            if (!(monday.adding(6) < d_->today))
+                plan.applyRepeats(monday, d_->today);
         }
     });
 }
@@ -78,14 +79,14 @@ void AppModel::setRepeat(const QUuid& id, std::optional<RepeatKind> kind)
 void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
 {
     const Transition transition(*this);
-    if (!planner_.locate(id))
+    if (!d_->planner.locate(id))
         return;
     commit([&](Planner& plan) { plan.update(id, [&](Thing& t) { t.remind = time; }); });
     // Clearing needs no permission: the save already withdrew the notification.
     if (!time)
         return;
-    const auto bringUpToDate = [this] { reminders_->sync(planner_, store_.loadedWeeks(), now()); };
-    if (!reminders_->available()) {
+    const auto bringUpToDate = [this] { d_->reminders->sync(d_->planner, store_.loadedWeeks(), now()); };
+    if (!d_->reminders->available()) {
         QTimer::singleShot(0, this, bringUpToDate);
         return;
     }
@@ -104,7 +105,7 @@ void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
 void AppModel::setDay(const QUuid& id, Day day)
 {
     const Transition transition(*this);
-    const auto at = planner_.locate(id);
+    const auto at = d_->planner.locate(id);
     // A thing that is gone goes nowhere; the toast would say it did.
     if (!at || at->place == Place::onDay(day))
         return;
@@ -124,17 +125,17 @@ void AppModel::deleteThing(const QUuid& id, bool quietly)
 {
     const Transition transition(*this);
     // Nothing to delete: no "Deleted." for it.
-    if (!planner_.locate(id))
+    if (!d_->planner.locate(id))
         return;
     const std::optional<QUuid> next = neighbour(id);
     commit([&](Planner& plan) { plan.remove(id); });
 
-    setSelection(QSet<QUuid>(selection_).subtract({id}));
-    if (selectionAnchor_ == id)
+    setSelection(QSet<QUuid>(d_->selection).subtract({id}));
+    if (d_->selectionAnchor == id)
         setSelectionAnchor(std::nullopt);
-    if (selection_.isEmpty() && next)
+    if (d_->selection.isEmpty() && next)
         select(next);
-    if (opened_ == id)
+    if (d_->opened == id)
         setOpened(std::nullopt);
     if (!quietly)
         showToast(deletedText + pemby::ifThatWasAMistake());
@@ -151,7 +152,7 @@ void AppModel::deleteSelection(bool quietly)
         for (const QUuid& id : ids)
             plan.remove(id);
     });
-    if (opened_ && ids.contains(*opened_))
+    if (d_->opened && ids.contains(*d_->opened))
         setOpened(std::nullopt);
     select(next);
     if (quietly)
@@ -165,7 +166,7 @@ void AppModel::deleteSelection(bool quietly)
 void AppModel::deleteFromMenu(const QUuid& id)
 {
     const Transition transition(*this);
-    if (selection_.contains(id) && selection_.size() > 1)
+    if (d_->selection.contains(id) && d_->selection.size() > 1)
         deleteSelection(false);
     else
         deleteThing(id, false);
@@ -178,7 +179,7 @@ void AppModel::notThisWeek(const QList<QUuid>& ids)
     QList<QUuid> moving;
     QList<Day> targets;
     for (const QUuid& id : ids) {
-        const auto at = planner_.locate(id);
+        const auto at = d_->planner.locate(id);
         if (!at || !at->place.isDay() || moving.contains(id))
             continue;
         moving.append(id);
@@ -211,7 +212,7 @@ void AppModel::pushRestOfWeek()
         store.loadWeeks(days.first().adding(7), days.last().adding(7), plan);
     });
     int pushed = 0;
-    commit([&](Planner& plan) { pushed = plan.pushRest(days, today_); });
+    commit([&](Planner& plan) { pushed = plan.pushRest(days, d_->today); });
     if (pushed > 0)
         showToast(QString::number(pushed) + QStringLiteral(" moved to next week. we've all been there."));
     else
@@ -301,7 +302,7 @@ void AppModel::finishRename(const QUuid& id, const QString& title)
 {
     const Transition transition(*this);
     rename(id, title);
-    if (editing_ == Editing::thing(id))
+    if (d_->editing == Editing::thing(id))
         setEditing(std::nullopt);
 }
 
@@ -310,7 +311,7 @@ void AppModel::finishExternalRename(const QString& id, const QString& title)
     const Transition transition(*this);
     if (const auto current = externalThing(id))
         renameExternal(*current, title);
-    if (editing_ == Editing::external(id))
+    if (d_->editing == Editing::external(id))
         setEditing(std::nullopt);
 }
 
@@ -320,7 +321,7 @@ bool AppModel::commitNewLine(const Place& place, const QString& text, bool keepG
     const auto id = add(text, place);
     if (id)
         select(*id);
-    const bool stillHere = editing_ == Editing::newThing(place);
+    const bool stillHere = d_->editing == Editing::newThing(place);
     if (id && keepGoing && stillHere)
         return true;
     if (stillHere)
@@ -338,7 +339,7 @@ void AppModel::cutSelection()
 void AppModel::cutFromMenu(const QUuid& id)
 {
     const Transition transition(*this);
-    if (!selection_.contains(id))
+    if (!d_->selection.contains(id))
         select(id);
     cutSelection();
 }
@@ -346,28 +347,28 @@ void AppModel::cutFromMenu(const QUuid& id)
 void AppModel::copyFromMenu(const QUuid& id)
 {
     const Transition transition(*this);
-    if (!selection_.contains(id))
+    if (!d_->selection.contains(id))
         select(id);
     copySelection();
 }
 
 QList<Place> AppModel::columns() const
 {
-    if (isFocusMode_)
+    if (d_->isFocusMode)
         return {focusPlace()};
     QList<Place> places;
-    if (mode_ == Mode::Month) {
+    if (d_->mode == Mode::Month) {
         for (const QList<Day>& week : monthWeeks()) {
             for (const Day day : week)
                 places.append(Place::onDay(day));
         }
-        places.append(Place::inMonth(anchor_.monthKey()));
+        places.append(Place::inMonth(d_->anchor.monthKey()));
         return places;
     }
     for (const Day day : weekDays())
         places.append(Place::onDay(day));
-    if (showLists_) {
-        for (int i = 0; i < planner_.lists.size(); ++i)
+    if (d_->showLists) {
+        for (int i = 0; i < d_->planner.lists.size(); ++i)
             places.append(Place::inList(i));
     }
     return places;
@@ -376,11 +377,11 @@ QList<Place> AppModel::columns() const
 QList<Thing> AppModel::orderedSelection() const
 {
     QList<Thing> selected;
-    if (selection_.isEmpty())
+    if (d_->selection.isEmpty())
         return selected;
     for (const Place& place : columns()) {
-        for (const Thing& thing : planner_.things(place)) {
-            if (selection_.contains(thing.id))
+        for (const Thing& thing : d_->planner.things(place)) {
+            if (d_->selection.contains(thing.id))
                 selected.append(thing);
         }
     }
@@ -397,8 +398,8 @@ QList<QUuid> AppModel::selectedIDs() const
 
 std::optional<QUuid> AppModel::primarySelection() const
 {
-    if (selectionAnchor_ && selection_.contains(*selectionAnchor_))
-        return selectionAnchor_;
+    if (d_->selectionAnchor && d_->selection.contains(*d_->selectionAnchor))
+        return d_->selectionAnchor;
     const QList<QUuid> ids = selectedIDs();
     if (ids.isEmpty())
         return std::nullopt;
@@ -407,32 +408,32 @@ std::optional<QUuid> AppModel::primarySelection() const
 
 Place AppModel::placeForNew() const
 {
-    if (isFocusMode_)
+    if (d_->isFocusMode)
         return focusPlace();
     if (const auto primary = primarySelection()) {
-        if (const auto at = planner_.locate(*primary))
+        if (const auto at = d_->planner.locate(*primary))
             return at->place;
     }
-    if (mode_ == Mode::Week) {
+    if (d_->mode == Mode::Week) {
         const QList<Day> days = weekDays();
-        return Place::onDay(days.contains(today_) ? today_ : days.first());
+        return Place::onDay(days.contains(d_->today) ? d_->today : days.first());
     }
-    return Place::onDay(today_);
+    return Place::onDay(d_->today);
 }
 
 Place AppModel::focusPlace() const
 {
-    switch (focusSource_.kind()) {
+    switch (d_->focusSource.kind()) {
     case FocusSource::Kind::Today:
-        return Place::onDay(today_);
+        return Place::onDay(d_->today);
     case FocusSource::Kind::Tomorrow:
-        return Place::onDay(today_.adding(1));
+        return Place::onDay(d_->today.adding(1));
     case FocusSource::Kind::List: {
-        const int index = focusSource_.listIndex();
-        return Place::inList(index >= 0 && index < planner_.lists.size() ? index : 0);
+        const int index = d_->focusSource.listIndex();
+        return Place::inList(index >= 0 && index < d_->planner.lists.size() ? index : 0);
     }
     }
-    return Place::onDay(today_);
+    return Place::onDay(d_->today);
 }
 
 QString AppModel::label(const Place& place) const
@@ -444,9 +445,9 @@ QString AppModel::label(const Place& place) const
     }
     case Place::Kind::List: {
         const int index = place.listIndex();
-        if (index < 0 || index >= planner_.lists.size())
+        if (index < 0 || index >= d_->planner.lists.size())
             return QStringLiteral("eventually");
-        return planner_.lists[index].name;
+        return d_->planner.lists[index].name;
     }
     case Place::Kind::Month:
         return monthNames()[place.month().month - 1] + QStringLiteral(", roughly");
@@ -454,12 +455,14 @@ QString AppModel::label(const Place& place) const
     return {};
 }
 
+// The thing that takes the row of a thing leaving its place: the next one, else the
+// one before; none when it is alone or gone.
 std::optional<QUuid> AppModel::neighbour(const QUuid& id) const
 {
-    const auto at = planner_.locate(id);
+    const auto at = d_->planner.locate(id);
     if (!at)
         return std::nullopt;
-    const QList<Thing> things = planner_.things(at->place);
+    const QList<Thing> things = d_->planner.things(at->place);
     if (at->index + 1 < things.size())
         return things[at->index + 1].id;
     if (at->index > 0)
@@ -467,14 +470,15 @@ std::optional<QUuid> AppModel::neighbour(const QUuid& id) const
     return std::nullopt;
 }
 
+// The nearest thing outside `ids` in the place of the first of them that has one.
 std::optional<QUuid> AppModel::neighbourAfterDeleting(const QList<QUuid>& ids) const
 {
     const QSet<QUuid> going(ids.cbegin(), ids.cend());
     for (const QUuid& id : ids) {
-        const auto at = planner_.locate(id);
+        const auto at = d_->planner.locate(id);
         if (!at)
             continue;
-        const QList<Thing> things = planner_.things(at->place);
+        const QList<Thing> things = d_->planner.things(at->place);
         for (qsizetype i = at->index + 1; i < things.size(); ++i) {
             if (!going.contains(things[i].id))
                 return things[i].id;
@@ -487,6 +491,7 @@ std::optional<QUuid> AppModel::neighbourAfterDeleting(const QList<QUuid>& ids) c
     return std::nullopt;
 }
 
+// Loads the Monday-based week of each day (no undo step; the snapshots get it too).
 void AppModel::loadWeeksOf(const QList<Day>& days)
 {
     readPlanFiles([&](PlannerStore& store, Planner& plan) {

@@ -2,6 +2,7 @@
 // debounced family sync, and undo and redo of whole plans.
 #include "appmodel.h"
 
+#include "appmodelstate.h"
 #include "appmodelsyncstate.h"
 #include "logcategories.h"
 #include "remindercenter.h"
@@ -43,9 +44,12 @@ void carryFiles(Planner& snapshot, const Planner& from, const PlannerStore::File
 
 } // namespace
 
+// Every read of plan files goes through here. Whatever the files brought in is
+// carried into the undo and redo snapshots too, so undo never empties a week loaded
+// since a snapshot was taken nor reverts an edit made outside.
 PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(PlannerStore&, Planner&)>& read)
 {
-    Planner next = planner_;
+    Planner next = d_->planner;
     read(store_, next);
     // Whatever the store read behind the model's back comes along here too.
     PlannerStore::FilesRead files = store_.takeFilesRead();
@@ -55,42 +59,45 @@ PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(Planner
         ensureSyncIDs(next, true);
     setPlanner(std::move(next));
     if (!files.isEmpty())
-        patchSnapshots([&](Planner& snapshot) { carryFiles(snapshot, planner_, files); });
-    assign(skippedPlanFiles_, store_.skippedFiles(), &AppModel::skippedFilesChanged);
+        patchSnapshots([&](Planner& snapshot) { carryFiles(snapshot, d_->planner, files); });
+    assign(d_->skippedPlanFiles, store_.skippedFiles(), &AppModel::skippedFilesChanged);
     return files;
 }
 
+// Runs a change that is no undo step on every snapshot of both stacks as well.
 void AppModel::patchSnapshots(const std::function<void(Planner&)>& change)
 {
-    for (Planner& snapshot : undoStack_)
+    for (Planner& snapshot : d_->undoStack)
         change(snapshot);
-    for (Planner& snapshot : redoStack_)
+    for (Planner& snapshot : d_->redoStack)
         change(snapshot);
 }
 
 void AppModel::commit(const std::function<void(Planner&)>& change)
 {
     const Transition transition(*this);
-    Planner next = planner_;
+    Planner next = d_->planner;
     change(next);
-    if (next == planner_)
+    if (next == d_->planner)
         return;
-    undoStack_.append(planner_);
-    if (undoStack_.size() > undoLimit)
-        undoStack_.removeFirst();
-    redoStack_.clear();
+    d_->undoStack.append(d_->planner);
+    if (d_->undoStack.size() > undoLimit)
+        d_->undoStack.removeFirst();
+    d_->redoStack.clear();
     // New things get their sync ids in the same change, so observers hear of it once.
     ensureSyncIDs(next);
-    replace(planner_, std::move(next), &AppModel::plannerChanged);
+    replace(d_->planner, std::move(next), &AppModel::plannerChanged);
     save(true);
 }
 
+// Writes the plan, keeps the reminders in step and, when `broadcast`, schedules the
+// family sync. A failure becomes the save error.
 void AppModel::save(bool broadcast)
 {
     ensureSyncIDs();
-    const Status saved = writesFiles_ ? store_.save(planner_) : Status{};
+    const Status saved = d_->writesFiles ? store_.save(d_->planner) : Status{};
     if (saved) {
-        assign(saveError_, std::optional<QString>(), &AppModel::saveErrorChanged);
+        assign(d_->saveError, std::optional<QString>(), &AppModel::saveErrorChanged);
         syncReminders();
         if (std::exchange(sync_->publishAfterSave, false))
             broadcast = true;
@@ -98,74 +105,77 @@ void AppModel::save(bool broadcast)
         qCWarning(lcStore) << "save failed:" << saved.errorText();
         const QString text = QStringLiteral("Couldn't save to ") + QDir(store_.folder()).dirName() + QStringLiteral(": ")
             + saved.errorText();
-        assign(saveError_, std::optional<QString>(text), &AppModel::saveErrorChanged);
+        assign(d_->saveError, std::optional<QString>(text), &AppModel::saveErrorChanged);
     }
     if (broadcast)
         scheduleSync();
 }
 
+// Brings the reminders of the weeks whose days changed since they were last brought
+// up to date; the first time, and on a new day, those of every loaded week.
 void AppModel::syncReminders()
 {
     // Reminders are wanted per day, so a week whose days are as they were wants what it
     // wanted: only the weeks of changed days are worked out again.
     QSet<Day> weeks;
-    if (!remindersSynced_) {
+    if (!d_->remindersSynced) {
         weeks = store_.loadedWeeks();
     } else {
         const QSet<Day>& loaded = store_.loadedWeeks();
-        for (const Day day : planner_.days.changedDays(remindersSynced_->days)) {
+        for (const Day day : d_->planner.days.changedDays(d_->remindersSynced->days)) {
             if (loaded.contains(day.monday()))
                 weeks.insert(day.monday());
         }
     }
-    remindersSynced_ = planner_;
+    d_->remindersSynced = d_->planner;
     if (!weeks.isEmpty())
-        reminders_->sync(planner_, weeks, now());
+        d_->reminders->sync(d_->planner, weeks, now());
 }
 
 void AppModel::scheduleSync()
 {
-    syncPending_ = true;
-    syncTimer_.start();
+    d_->syncPending = true;
+    d_->syncTimer.start();
 }
 
 void AppModel::flushSync()
 {
     sync_->familySync->retryOthers(true);
-    if (!syncPending_)
+    if (!d_->syncPending)
         return;
-    syncTimer_.stop();
+    d_->syncTimer.stop();
     syncAll();
 }
 
 void AppModel::showToast(const QString& toast)
 {
     const Transition transition(*this);
-    assign(toast_, std::optional<QString>(toast), &AppModel::toastChanged);
-    toastTimer_.start();
+    assign(d_->toast, std::optional<QString>(toast), &AppModel::toastChanged);
+    d_->toastTimer.start();
 }
 
 void AppModel::undo()
 {
     const Transition transition(*this);
-    restore(undoStack_, redoStack_);
+    restore(d_->undoStack, d_->redoStack);
 }
 
 void AppModel::redo()
 {
     const Transition transition(*this);
-    restore(redoStack_, undoStack_);
+    restore(d_->redoStack, d_->undoStack);
 }
 
+// Undo and redo: the newest plan of `from` becomes the plan, the plan goes onto `to`.
 void AppModel::restore(QList<Planner>& from, QList<Planner>& to)
 {
     if (from.isEmpty())
         return;
     Planner entry = from.takeLast();
-    to.append(planner_);
+    to.append(d_->planner);
     // What the restored plan no longer holds stops being selected, opened or edited
     // as the transition ends.
     setPlanner(std::move(entry));
-    anchorFollowsSelection_ = true;
+    d_->anchorFollowsSelection = true;
     save(true);
 }

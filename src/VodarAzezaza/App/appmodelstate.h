@@ -1,0 +1,198 @@
+#pragma once
+// What the application model keeps that no view sees: the transition's bookkeeping,
+// its timers and what the desktop lent it. Shared only by the model's source files,
+// so that this can change without the model's header changing for every view.
+
+#include "appmodel.h"
+#include "appmodelservices.h"
+
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <QTimeZone>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AppSettings;
+class PembyClipboard;
+class PembySyncObserver;
+class ReminderCenter;
+
+struct AppModel::State {
+    // ---- Transitions ----------------------------------------------------------------
+    // Every operation is one transition: it brings the whole model to its new state
+    // before any change signal goes out, so an observer never sees half an operation;
+    // then each property that ended up different from where it started says so once, in
+    // the order the signals are declared. Operations that call operations join the
+    // outermost transition. A slot that runs an operation from one of those signals
+    // starts a transition of its own, which emits before the rest of the first one's.
+
+    // A property changed during the transition, and how to tell whether it still differs
+    // from the value it had when the transition began.
+    struct Changed {
+        void (AppModel::*signal)();
+        std::function<bool()> differs;
+    };
+
+    // Whatever takes a thing away (a delete here or in a sibling app, a move off the
+    // board, an undo, a re-read, a roll-over) ends every reference to it once, in the
+    // same transition: the inline edit of its title (also when it only changes column,
+    // since its row goes), its open detail, the selection and its anchor; the note
+    // sheet only when the thing itself is gone. What the references named at the start
+    // is kept for that, and only while there is one.
+    struct TransitionStart {
+        Planner planner;
+        QList<Place> board;
+        std::optional<Editing> editing;
+        std::optional<QUuid> opened;
+        std::optional<QUuid> editingNote;
+        // Whether the other app's thing that the inline edit, the detail and the note
+        // sheet name was there at the start.
+        bool editedExternalThere = false;
+        bool openedExternalThere = false;
+        bool externalNoteThere = false;
+    };
+
+    int transitionDepth = 0;
+    QList<Changed> changed;
+    std::optional<TransitionStart> transitionStart;
+    // Undo and redo: the anchor goes too when it is no longer selected afterwards.
+    bool anchorFollowsSelection = false;
+
+    // ---- The model's properties, in the order of their areas --------------------
+
+    Planner planner;
+    bool syncPending = false;
+    Day today;
+    Day anchor;
+    Mode mode = Mode::Week;
+    QSet<QUuid> selection;
+    std::optional<QUuid> selectionAnchor;
+    std::optional<Editing> editing;
+    std::optional<QUuid> opened;
+    std::optional<QString> openedExternal;
+    std::optional<QString> editingExternalNote;
+    std::optional<QUuid> editingNote;
+    std::optional<Place> zoomed;
+    std::optional<QString> toast;
+    bool isSearching = false;
+    QString searchText;
+    EventLines events;
+    std::optional<QString> saveError;
+    std::optional<QString> syncError;
+    QStringList skippedPlanFiles;
+    bool emptyBannerSpent = false;
+    int firstWeekdaySetting = 0;
+    bool splitWeekend = true;
+    bool showCalendar = false;
+    bool showLists = true;
+    std::optional<int> listToDelete;
+    bool deletingAllLists = false;
+    bool isFocusMode = false;
+    FocusSource focusSource;
+    bool floats = true;
+    MainWindow mainWindow;
+    std::function<void()> openMainWindow;
+    NotesModel* notes = nullptr;  // owned by the model as a child
+    QList<Planner> undoStack;
+    QList<Planner> redoStack;
+    QList<SharedThing> familyThings;
+    std::optional<Day> pinnedToday;
+    bool ownChangePending = false;
+    QMap<QString, SharedThing> tickedExternal;
+    QSet<QUuid> dragging;
+    std::optional<SharedThing> draggingExternal;
+    std::optional<QString> selectedExternal;
+    QMap<QString, int> externalSlots;
+    // The last publication met another app's lock past its wait.
+    bool familyLockHeld = false;
+    // A change of another app's thing waits for that lock.
+    bool othersWait = false;
+    int familyRefreshes = 0;
+    bool writesFiles = true;
+
+    // ---- What the model keeps between operations ------------------------------------
+
+    // The list a delete confirmation is on screen for: its index and its name when
+    // asked, so a re-read or an undo in between cannot make it delete another list.
+    struct ListDeleteRequest {
+        int index = 0;
+        QString name;
+    };
+    std::optional<ListDeleteRequest> listDeleteRequest;
+
+    std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<PembyClipboard> clipboard;
+    // Why the last roll-over was held back, while it is.
+    std::optional<QString> rollOverHeld;
+    QTimer toastTimer;
+    EventRead readEvents;
+    // Raised by every calendar read and by turning the calendar off; a read's result
+    // counts only while it is still the newest.
+    quint64 eventsGeneration = 0;
+    ReminderCenter* reminders = nullptr;  // owned by the model as a child
+    PembySyncObserver* syncObserver = nullptr;  // owned by the model as a child
+    QTimer syncTimer;
+    // The plan as the reminders were last brought up to date; none when every loaded
+    // week is due.
+    std::optional<Planner> remindersSynced;
+    // Runs the refresh for the notifications heard since it started.
+    QTimer familyRefreshTimer;
+    // The save error that a refused change of another app's thing put up.
+    std::optional<QString> externalError;
+
+    // What the desktop gives, from the services.
+    std::function<QList<PembyThing>()> takeHandoff;
+    std::function<bool(const QUrl&)> openUrl;
+    std::function<QDateTime()> clock;
+    QTimeZone zone;
+    int localeFirstWeekday = 2;
+    QSet<int> weekend;
+    std::function<void()> activateApp;
+};
+
+class AppModel::Transition {
+public:
+    explicit Transition(AppModel& model) : model_(model)
+    {
+        if (model_.d_->transitionDepth++ == 0)
+            model_.beginTransition();
+    }
+    ~Transition() { model_.endTransition(); }
+    Transition(const Transition&) = delete;
+    Transition& operator=(const Transition&) = delete;
+
+private:
+    AppModel& model_;
+};
+
+template <class T>
+bool AppModel::assign(T& field, const T& value, void (AppModel::*changed)())
+{
+    if (field == value)
+        return false;
+    replace(field, T(value), changed);
+    return true;
+}
+
+template <class T>
+void AppModel::replace(T& field, T&& value, void (AppModel::*changed)())
+{
+    if (d_->transitionDepth == 0) {
+        field = std::move(value);
+        emit transitions_->ended(ModelChanges({changed}));
+        emit(this->*changed)();
+        return;
+    }
+    const auto same = [&](const State::Changed& c) { return c.signal == changed; };
+    if (std::none_of(d_->changed.cbegin(), d_->changed.cend(), same))
+        d_->changed.append(State::Changed{changed, [&field, was = field] { return !(field == was); }});
+    field = std::move(value);
+}
