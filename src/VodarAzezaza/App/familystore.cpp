@@ -1017,12 +1017,17 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
     // A held-back or refused row must be looked at again next time, not taken as published.
     remember(incremental, changedGroups, heldBack + refused);
     keepUpWithOwnWrites();
+    return committed(std::move(out));
+}
+
+FamilyStore::Publication FamilyStore::committed(RowsWritten out)
+{
     writeSucceeded();
     readSucceeded();
-    countWrites(written);
-    Publication publication{answer(written > 0), written, now()};
-    publication.heldBack = std::move(heldBack);
-    publication.refused = std::move(refused);
+    countWrites(out.written);
+    Publication publication{answer(out.written > 0), out.written, now()};
+    publication.heldBack = std::move(out.heldBack);
+    publication.refused = std::move(out.refused);
     return publication;
 }
 
@@ -1200,8 +1205,6 @@ FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& r
     if (const auto failure = writeRows(upserts, vanished, app, stamp, guard, out))
         return rollBack(*failure);
     const int written = out.written;
-    const QStringList& heldBack = out.heldBack;
-    refused = out.refused;
     // Every row numbered since the lock was taken was written here; the newest number
     // is where the cache, which holds those rows already, stands afterwards.
     std::optional<qint64> seqAfter;
@@ -1218,13 +1221,7 @@ FamilyStore::Publication FamilyStore::publishChanged(const QList<SharedThing>& r
     // Our own commit leaves data_version alone, so the cache stays current.
     if (seqAfter && cacheValid_)
         cacheSeq_ = *seqAfter;
-    writeSucceeded();
-    readSucceeded();
-    countWrites(written);
-    Publication publication{answer(written > 0), written, now()};
-    publication.heldBack = std::move(heldBack);
-    publication.refused = std::move(refused);
-    return publication;
+    return committed(std::move(out));
 }
 
 Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)

@@ -226,6 +226,8 @@ private:
     // statement's failure otherwise, and the caller rolls back.
     std::optional<SqliteFailure> writeRows(const QList<const SharedThing*>& upserts, const QStringList& vanished,
                                            const QString& app, double stamp, const Guard& guard, RowsWritten& out);
+    // What a committed publication answers, its bookkeeping done.
+    Publication committed(RowsWritten out);
     Result<QList<SharedThing>> readThings(const QStringList* ids);
     // Opens the connection and sets the schema up; the failure text otherwise.
     std::optional<QString> openConnection();

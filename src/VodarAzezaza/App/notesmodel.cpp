@@ -188,12 +188,7 @@ bool NotesModel::reloadChanged(NoteStore::Listing& listing, Signature& signature
     // writes of the order and the board, when it had to load it all, are no outside change.
     signature_ = std::move(signature);
     takeOwnWrites({store_.orderPath(), store_.boardPath()});
-    if (selectedID_ && !find(*selectedID_))
-        setSelectedID(std::nullopt);
-    if (renaming_ && !find(*renaming_))
-        setRenaming(std::nullopt);
-    bumpRevision();
-    bumpDiskRevision();
+    followRead();
     return true;
 }
 
@@ -294,12 +289,7 @@ void NotesModel::loaded()
     signature_ = std::move(signature);
     loadingSignature_.clear();
     loaded_ = true;
-    if (selectedID_ && !find(*selectedID_))
-        setSelectedID(std::nullopt);
-    if (renaming_ && !find(*renaming_))
-        setRenaming(std::nullopt);
-    bumpRevision();
-    bumpDiskRevision();
+    followRead();
     // Read again, in steps, what changed meanwhile: it costs only those notes.
     if (notesMoved)
         QTimer::singleShot(0, this, [this] { reloadInSteps(); });
@@ -354,6 +344,17 @@ void NotesModel::save(const Note& note)
     // Only the files this save wrote are no change from outside: another note changed
     // elsewhere meanwhile must still be read at the next look.
     takeOwnWrites({before, store_.filePath(note), store_.orderPath(), store_.boardPath()});
+}
+
+void NotesModel::followRead()
+{
+    // A selection or rename whose note the read did not find ends with it.
+    if (selectedID_ && !find(*selectedID_))
+        setSelectedID(std::nullopt);
+    if (renaming_ && !find(*renaming_))
+        setRenaming(std::nullopt);
+    bumpRevision();
+    bumpDiskRevision();
 }
 
 void NotesModel::takeOwnWrites(const QStringList& paths)

@@ -134,6 +134,8 @@ private:
     Signature currentSignature() const;
     // Brings the signature up to date for these files only, which the model itself wrote.
     void takeOwnWrites(const QStringList& paths);
+    // After a read: ends what refers to a note gone, and tells the views.
+    void followRead();
     // A reload that reads only the changed note files, when the store can tell that is
     // all (see NoteStore::reloadChanged); false when the folder must be read.
     bool reloadChanged(NoteStore::Listing& listing, Signature& signature, int maxFiles);
