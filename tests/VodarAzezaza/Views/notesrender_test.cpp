@@ -28,6 +28,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -65,6 +67,24 @@ protected:
     {
         useOwnTrash();
         PembyFont::install(PembyFont::embedded(), QDir::tempPath());
+    }
+
+    // Shows the note sheet of `id` in the light and then the dark appearance, and hands
+    // each to `look`.
+    void inEachScheme(const QUuid& id, const std::function<void(NoteSheet&, ColorScheme)>& look)
+    {
+        for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
+            SCOPED_TRACE(scheme == ColorScheme::Dark ? "dark" : "light");
+            Appearance appearance({scheme, nullptr, {}});
+            appearance.makeAppWide();
+            QCoreApplication::processEvents();
+            h.model().setEditingNote(id);
+            NoteSheet sheet(h.model(), NoteSheet::Target(id));
+            sheet.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+            QTest::qWait(50);
+            look(sheet, scheme);
+        }
     }
 
     void put(const QString& id, const QByteArray& data, const QDateTime& modified) const
@@ -108,21 +128,12 @@ TEST_F(NotesRender, TheNoteSheet)
     auto text = groceries();
     ASSERT_TRUE(h.model().saveNote(id, RichText::encode(*text, {}, {}, std::nullopt), pemby::documentText(*text)));
 
-    for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
-        SCOPED_TRACE(scheme == ColorScheme::Dark ? "dark" : "light");
-        Appearance appearance({scheme, nullptr, {}});
-        appearance.makeAppWide();
-        QCoreApplication::processEvents();
-        h.model().setEditingNote(id);
-        NoteSheet sheet(h.model(), NoteSheet::Target(id));
-        sheet.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
-        QTest::qWait(50);
+    inEachScheme(id, [&](NoteSheet& sheet, ColorScheme scheme) {
         const QImage image = sheet.grab().toImage();
         EXPECT_EQ(image.size() / image.devicePixelRatio(), NoteSheet::sheetSize);
         expectBackground(image, scheme, QPoint(2, image.height() - 3));
         save(image, scheme == ColorScheme::Dark ? QStringLiteral("note-sheet-dark.png") : QStringLiteral("note-sheet-light.png"));
-    }
+    });
 }
 
 TEST_F(NotesRender, TheNoteSheetWithAMisspeltWordAndTheFindBar)
@@ -140,16 +151,7 @@ TEST_F(NotesRender, TheNoteSheetWithAMisspeltWordAndTheFindBar)
     WordList words({{QStringLiteral("en"), known}});
     SharedSpelling spelling(words);
 
-    for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
-        SCOPED_TRACE(scheme == ColorScheme::Dark ? "dark" : "light");
-        Appearance appearance({scheme, nullptr, {}});
-        appearance.makeAppWide();
-        QCoreApplication::processEvents();
-        h.model().setEditingNote(id);
-        NoteSheet sheet(h.model(), NoteSheet::Target(id));
-        sheet.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
-        QTest::qWait(50);
+    inEachScheme(id, [&](NoteSheet& sheet, ColorScheme scheme) {
         NoteTextView* view = sheet.editor().textView();
         view->spelling()->checkAll();
         QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
@@ -165,7 +167,7 @@ TEST_F(NotesRender, TheNoteSheetWithAMisspeltWordAndTheFindBar)
         EXPECT_EQ(bar->mapTo(&sheet, QPoint(0, bar->height())).y(), NoteSheet::sheetSize.height());
         save(image, scheme == ColorScheme::Dark ? QStringLiteral("note-sheet-find-dark.png")
                                                 : QStringLiteral("note-sheet-find-light.png"));
-    }
+    });
 }
 
 TEST_F(NotesRender, TheNotesScreen)
