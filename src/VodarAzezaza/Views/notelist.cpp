@@ -402,11 +402,14 @@ NoteListView::NoteListView(NotesModel& notes, QWidget* parent)
         scrollToSelected();
     });
     connect(&notes_, &NotesModel::renamingChanged, this, [this] {
+        // A rename that ended in its field (Return, Escape, the note gone) gives the list
+        // the keys back; one ended by a click elsewhere leaves them where the click put
+        // them, or that click would be lost.
+        const bool fieldHadKeys = field_ && field_->window()->focusWidget() == field_;
         renameSoon_.stop();
         followRename();
         viewport()->update();
-        // A rename that ended gives the list the keys back.
-        if (!notes_.renaming())
+        if (!notes_.renaming() && fieldHadKeys)
             setFocus(Qt::OtherFocusReason);
     });
 }

@@ -272,6 +272,27 @@ TEST_F(NotesViewTest, AClickOnATitleRenamesAndADoubleClickOpens)
     EXPECT_EQ(notes().renaming(), std::nullopt);
 }
 
+TEST_F(NotesViewTest, AClickIntoTheNoteEndsARenameAndTheNoteKeepsTheKeys)
+{
+    putNotes(2);
+    show();
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->titleRect(QStringLiteral("n1")).center());
+    ASSERT_TRUE(waitUntil([&] { return notes().renaming() == id("n1") && list()->renameField(); }));
+    ASSERT_TRUE(waitUntil([&] { return list()->renameField()->hasFocus(); }));
+    QTest::keyClicks(list()->renameField(), QStringLiteral(" renamed"));
+
+    // Below the note's last line, in the empty page: the title as typed is kept, and what
+    // is typed next goes into the note, not to the list.
+    const QPoint below(text()->viewport()->width() / 2, text()->viewport()->height() - 20);
+    QTest::mouseClick(text()->viewport(), Qt::LeftButton, {}, below);
+    EXPECT_EQ(notes().renaming(), std::nullopt);
+    EXPECT_EQ(note(QStringLiteral("n1"))->title(), QStringLiteral("Note 1 renamed"));
+    QTest::qWait(50);
+    EXPECT_TRUE(text()->hasFocus());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("!"));
+    EXPECT_EQ(shown(text()), QStringLiteral("Note 1 renamed\nline of note 1!"));
+}
+
 TEST_F(NotesViewTest, TheRowsMenu)
 {
     putNotes(3);
