@@ -84,6 +84,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->anchor = today;
     d_->writesFiles = services.writesFiles;
     d_->settings = std::make_unique<AppSettings>(*defaults);
+    d_->plannerSettings.reset(new PlannerSettings(*this));
     d_->readEvents = services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone);
     d_->clock = std::move(services.now);
     d_->zone = services.zone;
@@ -201,6 +202,16 @@ bool AppModel::writesFiles() const
     return d_->writesFiles;
 }
 
+PlannerSettings& AppModel::settings()
+{
+    return *d_->plannerSettings;
+}
+
+const PlannerSettings& AppModel::settings() const
+{
+    return *d_->plannerSettings;
+}
+
 NotesModel& AppModel::notes()
 {
     return *d_->notes;
@@ -309,31 +320,6 @@ bool AppModel::syncWaits() const
 bool AppModel::emptyBannerSpent() const
 {
     return d_->emptyBannerSpent;
-}
-
-int AppModel::firstWeekdaySetting() const
-{
-    return d_->firstWeekdaySetting;
-}
-
-bool AppModel::splitWeekend() const
-{
-    return d_->splitWeekend;
-}
-
-bool AppModel::showCalendar() const
-{
-    return d_->showCalendar;
-}
-
-bool AppModel::showLists() const
-{
-    return d_->showLists;
-}
-
-bool AppModel::floats() const
-{
-    return d_->floats;
 }
 
 const std::optional<int>& AppModel::listToDelete() const
@@ -524,7 +510,12 @@ void AppModel::endTransition()
     if (--d_->transitionDepth > 0)
         return;
     QList<State::Changed> changed = std::exchange(d_->changed, {});
-    const auto order = [](const State::Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
+    // The model's own signals first, then each part's, each in the order declared.
+    const auto order = [](const State::Changed& c) {
+        static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlannerSettings::staticMetaObject};
+        const QMetaMethod& method = c.signal.method();
+        return std::pair(parts.indexOf(method.enclosingMetaObject()), method.methodIndex());
+    };
     std::stable_sort(changed.begin(), changed.end(),
                      [&](const State::Changed& a, const State::Changed& b) { return order(a) < order(b); });
     QList<ModelChanges::Signal> differing;
@@ -541,7 +532,7 @@ void AppModel::endTransition()
         if (!alive)
             return;
         if (c.differs())
-            emit(this->*c.signal)();
+            c.tell();
     }
 }
 
@@ -702,46 +693,6 @@ void AppModel::clearSelection()
     setSelection({});
     setSelectionAnchor(std::nullopt);
     setSelectedExternal(std::nullopt);
-}
-
-void AppModel::setFirstWeekdaySetting(int weekday)
-{
-    const Transition transition(*this);
-    assign(d_->firstWeekdaySetting, weekday, &AppModel::firstWeekdaySettingChanged);
-    d_->settings->writeFirstWeekday(weekday);
-    loadVisible();
-}
-
-void AppModel::setSplitWeekend(bool split)
-{
-    assign(d_->splitWeekend, split, &AppModel::splitWeekendChanged);
-    d_->settings->writeSplitWeekend(split);
-}
-
-void AppModel::setShowCalendar(bool show)
-{
-    const Transition transition(*this);
-    assign(d_->showCalendar, show, &AppModel::showCalendarChanged);
-    d_->settings->writeShowCalendar(show);
-    refreshEvents();
-}
-
-void AppModel::setShowLists(bool show)
-{
-    const Transition transition(*this);
-    assign(d_->showLists, show, &AppModel::showListsChanged);
-    d_->settings->writeShowLists(show);
-    if (!show)
-        dropListSelection();
-}
-
-void AppModel::setFloats(bool floats)
-{
-    const Transition transition(*this);
-    assign(d_->floats, floats, &AppModel::floatsChanged);
-    d_->settings->writeFloats(floats);
-    if (focus_->hasPanel())
-        focus_->applyFloating(floats);
 }
 
 // The setting, or the locale's first weekday for 0 (and for anything out of range).

@@ -40,6 +40,7 @@
 class FamilyStore;
 class FocusPanelController;
 class NotesModel;
+class PlannerSettings;
 struct PembyThing;
 struct AppModelServices;
 class QSettings;
@@ -94,6 +95,10 @@ public:
     // The notes screen's model, over the folder shared with the sibling notes app.
     NotesModel& notes();
     const NotesModel& notes() const;
+    // The parts of the model with properties of their own; their changes are part of
+    // the model's operations and its transitions.
+    PlannerSettings& settings();
+    const PlannerSettings& settings() const;
 
     Day today() const;
     Day anchor() const;
@@ -139,24 +144,6 @@ public:
     // Once true, never set back.
     bool emptyBannerSpent() const;
     void setEmptyBannerSpent(bool spent);
-
-    // 0: the locale's first weekday; 1 = Sunday ... 7 = Saturday. Writes "firstWeekday"
-    // and loads what is visible.
-    int firstWeekdaySetting() const;
-    void setFirstWeekdaySetting(int weekday);
-    // Writes "splitWeekend".
-    bool splitWeekend() const;
-    void setSplitWeekend(bool split);
-    // Writes "showCalendar" and reads the events again (or drops them).
-    bool showCalendar() const;
-    void setShowCalendar(bool show);
-    // Writes "showLists"; hiding them drops list things from the selection and ends an
-    // edit inside a list.
-    bool showLists() const;
-    void setShowLists(bool show);
-    // Writes "focus.floats" and floats the focus panel when there is one.
-    bool floats() const;
-    void setFloats(bool floats);
 
     const std::optional<int>& listToDelete() const;
     void setListToDelete(const std::optional<int>& index);
@@ -545,15 +532,10 @@ signals:
     void syncErrorChanged();
     void skippedFilesChanged();
     void emptyBannerSpentChanged();
-    void firstWeekdaySettingChanged();
-    void splitWeekendChanged();
-    void showCalendarChanged();
-    void showListsChanged();
     void listToDeleteChanged();
     void deletingAllListsChanged();
     void isFocusModeChanged();
     void focusSourceChanged();
-    void floatsChanged();
     void familyThingsChanged();
     void tickedExternalChanged();
     void draggingChanged();
@@ -568,17 +550,20 @@ private:
     // once (appmodelstate.h tells the rule in full).
     class Transition;
     friend class Transition;
+    friend class PlannerSettings;
     void beginTransition();
     void endTransition();
     void endReferencesToLeavers();
     QList<Place> boardPlaces() const;
-    // Stores the value; unless it is equal, the signal follows, at the end of the
-    // transition when one runs, else at once.
+    // Stores the value; unless it is equal, the signal of the model or of one of its
+    // parts follows, at the end of the transition when one runs, else at once.
+    template <class T, class C>
+    bool assign(T& field, const T& value, C& object, void (C::*changed)());
     template <class T>
-    bool assign(T& field, const T& value, void (AppModel::*changed)());
+    bool assign(T& field, const T& value, void (AppModel::*changed)()) { return assign(field, value, *this, changed); }
     // The same for a value known to differ.
-    template <class T>
-    void replace(T& field, T&& value, void (AppModel::*changed)());
+    template <class T, class C>
+    void replace(T& field, T&& value, C& object, void (C::*changed)());
 
     ModelTransitions* transitions_ = nullptr;  // owned as a child
 

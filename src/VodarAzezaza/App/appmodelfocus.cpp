@@ -106,7 +106,7 @@ void AppModel::reveal(const Place& place, const QUuid& id)
         break;
     case Place::Kind::List:
         setMode(Mode::Week);
-        setShowLists(true);
+        settings().setShowLists(true);
         break;
     case Place::Kind::Month:
         showDay(place.month().first(), Mode::Month);

@@ -24,7 +24,7 @@ void AppModel::addList()
         showToast(QStringLiteral("That's ") + QString::number(Planner::listCap) + QStringLiteral(" lists. Bold."));
         return;
     }
-    setShowLists(true);
+    settings().setShowLists(true);
     commit([](Planner& plan) { plan.addList(); });
 }
 

@@ -234,7 +234,7 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
         }
         break;
     case Kind::ToggleFloats:
-        setFloats(!d_->floats);
+        settings().setFloats(!d_->floats);
         break;
     case Kind::SetMark:
         if (const QList<QUuid> ids = selectedIDs(); !ids.isEmpty())
@@ -253,7 +253,7 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
         go(command.dx);
         break;
     case Kind::ToggleLists:
-        setShowLists(!d_->showLists);
+        settings().setShowLists(!d_->showLists);
         break;
     case Kind::SendToEventually:
         sendToEventually(selectedIDs());

@@ -5,6 +5,7 @@
 
 #include "appmodel.h"
 #include "appmodelservices.h"
+#include "plannersettings.h"
 
 #include <QList>
 #include <QMap>
@@ -29,16 +30,18 @@ struct AppModel::State {
     // ---- Transitions ----------------------------------------------------------------
     // Every operation is one transition: it brings the whole model to its new state
     // before any change signal goes out, so an observer never sees half an operation;
-    // then each property that ended up different from where it started says so once, in
-    // the order the signals are declared. Operations that call operations join the
+    // then each property that ended up different from where it started says so once:
+    // the model's own properties first, then those of its parts (settings, focus mode,
+    // other apps' things), each in the order its signals are declared. Operations that call operations join the
     // outermost transition. A slot that runs an operation from one of those signals
     // starts a transition of its own, which emits before the rest of the first one's.
 
     // A property changed during the transition, and how to tell whether it still differs
     // from the value it had when the transition began.
     struct Changed {
-        void (AppModel::*signal)();
+        ModelChanges::Signal signal;
         std::function<bool()> differs;
+        std::function<void()> tell;  // emits the signal
     };
 
     // Whatever takes a thing away (a delete here or in a sibling app, a move off the
@@ -129,6 +132,7 @@ struct AppModel::State {
     std::optional<ListDeleteRequest> listDeleteRequest;
 
     std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<PlannerSettings> plannerSettings;
     std::unique_ptr<PembyClipboard> clipboard;
     // Why the last roll-over was held back, while it is.
     std::optional<QString> rollOverHeld;
@@ -173,26 +177,29 @@ private:
     AppModel& model_;
 };
 
-template <class T>
-bool AppModel::assign(T& field, const T& value, void (AppModel::*changed)())
+template <class T, class C>
+bool AppModel::assign(T& field, const T& value, C& object, void (C::*changed)())
 {
     if (field == value)
         return false;
-    replace(field, T(value), changed);
+    replace(field, T(value), object, changed);
     return true;
 }
 
-template <class T>
-void AppModel::replace(T& field, T&& value, void (AppModel::*changed)())
+template <class T, class C>
+void AppModel::replace(T& field, T&& value, C& object, void (C::*changed)())
 {
     if (d_->transitionDepth == 0) {
         field = std::move(value);
-        emit transitions_->ended(ModelChanges({changed}));
-        emit(this->*changed)();
+        emit transitions_->ended(ModelChanges({ModelChanges::Signal(changed)}));
+        emit(object.*changed)();
         return;
     }
-    const auto same = [&](const State::Changed& c) { return c.signal == changed; };
-    if (std::none_of(d_->changed.cbegin(), d_->changed.cend(), same))
-        d_->changed.append(State::Changed{changed, [&field, was = field] { return !(field == was); }});
+    const ModelChanges::Signal signal(changed);
+    const auto same = [&](const State::Changed& c) { return c.signal == signal; };
+    if (std::none_of(d_->changed.cbegin(), d_->changed.cend(), same)) {
+        d_->changed.append(State::Changed{signal, [&field, was = field] { return !(field == was); },
+                                          [&object, changed] { emit(object.*changed)(); }});
+    }
     field = std::move(value);
 }

@@ -7,6 +7,7 @@
 #include "palette.h"
 #include "pembyfont.h"
 #include "plaintext.h"
+#include "plannersettings.h"
 #include "ruled.h"
 #include "thingcolumn.h"
 
@@ -309,7 +310,7 @@ FocusView::FocusView(AppModel& model, int maxRows, QWidget* parent)
     pin_->setInkOpacity(buttonOpacity_);
     expand_->setInkOpacity(buttonOpacity_);
 
-    connect(pin_, &QAbstractButton::clicked, this, [this] { model_.setFloats(!model_.floats()); });
+    connect(pin_, &QAbstractButton::clicked, this, [this] { model_.settings().setFloats(!model_.settings().floats()); });
     connect(expand_, &QAbstractButton::clicked, this, [this] { model_.exitFocusMode(); });
     connect(column_, &ThingColumn::lineCountChanged, this, &FocusView::fitRows);
 
@@ -317,7 +318,7 @@ FocusView::FocusView(AppModel& model, int maxRows, QWidget* parent)
         connect(&model_, signal, this, &FocusView::followPlace);
     for (const auto signal : {&AppModel::familyThingsChanged, &AppModel::tickedExternalChanged})
         connect(&model_, signal, this, &FocusView::syncHeader);
-    connect(&model_, &AppModel::floatsChanged, this, &FocusView::syncPin);
+    connect(&model_.settings(), &PlannerSettings::floatsChanged, this, &FocusView::syncPin);
     // The keys come back after an inline edit, without a click.
     connect(&model_, &AppModel::editingChanged, this, [this] {
         if (!model_.editing() && isVisible())
@@ -410,7 +411,7 @@ void FocusView::syncHeader()
 
 void FocusView::syncPin()
 {
-    const bool floats = model_.floats();
+    const bool floats = model_.settings().floats();
     pin_->setLook(floats ? Pixels::pin() : Pixels::pinOff(), floats ? Palette::pembySnooze : Palette::pembyMuted, floats);
     pin_->setToolTip(floats ? QStringLiteral("Floating. Above it all. (P)") : QStringLiteral("Not floating. Just a window. (P)"));
     pin_->setAccessibleName(floats ? QStringLiteral("Floating on top") : QStringLiteral("Not floating"));

@@ -5,6 +5,7 @@
 #include "notesmodel.h"
 #include "notetextview.h"
 #include "pembythings.h"
+#include "plannersettings.h"
 #include "popover.h"
 #include "sheets.h"
 
@@ -140,7 +141,7 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
         onModel([](AppModel& m) { m.go(1); }));
     view->addSeparator();
     add(view, Command::ToggleLists, QStringLiteral("Show Lists"), QKeySequence(),
-        onModel([](AppModel& m) { m.setShowLists(!m.showLists()); }));
+        onModel([](AppModel& m) { m.settings().setShowLists(!m.settings().showLists()); }));
     view->addSeparator();
     add(view, Command::Search, QStringLiteral("Search…"), keys(Qt::CTRL | Qt::Key_F), onModel([](AppModel& m) {
         if (m.mode() == Mode::Notes)
@@ -188,7 +189,7 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
     // A switch: triggering it has already flipped its check.
     add(window, Command::FloatOnTop, QStringLiteral("Float on Top"), keys(Qt::CTRL | Qt::ALT | Qt::Key_T), [this] {
         if (model_)
-            model_->setFloats(action(Command::FloatOnTop)->isChecked());
+            model_->settings().setFloats(action(Command::FloatOnTop)->isChecked());
     })->setCheckable(true);
 
     qApp->installEventFilter(this);
@@ -226,9 +227,10 @@ void MenuCommands::setModel(AppModel* model)
     connections_.clear();
     model_ = model;
     if (model) {
-        for (const auto signal : {&AppModel::modeChanged, &AppModel::isFocusModeChanged, &AppModel::showListsChanged,
-                                  &AppModel::floatsChanged, &AppModel::selectionChanged})
+        for (const auto signal : {&AppModel::modeChanged, &AppModel::isFocusModeChanged, &AppModel::selectionChanged})
             connections_.append(connect(model, signal, this, &MenuCommands::refresh));
+        for (const auto signal : {&PlannerSettings::showListsChanged, &PlannerSettings::floatsChanged})
+            connections_.append(connect(&model->settings(), signal, this, &MenuCommands::refresh));
     }
     refresh();
 }
@@ -240,9 +242,9 @@ void MenuCommands::refresh()
                                                                      : QStringLiteral("New Thing"));
     action(Command::FocusMode)->setText(m && m->isFocusMode() ? QStringLiteral("Leave Focus Mode")
                                                               : QStringLiteral("Focus Mode"));
-    action(Command::ToggleLists)->setText(m && m->showLists() ? QStringLiteral("Hide Lists")
+    action(Command::ToggleLists)->setText(m && m->settings().showLists() ? QStringLiteral("Hide Lists")
                                                               : QStringLiteral("Show Lists"));
-    action(Command::FloatOnTop)->setChecked(m && m->floats());
+    action(Command::FloatOnTop)->setChecked(m && m->settings().floats());
     const bool selected = m && !m->selection().isEmpty();
     for (const Command command : {Command::Open, Command::NotThisWeek, Command::Eventually})
         action(command)->setEnabled(selected);

@@ -8,6 +8,7 @@
 #include "pembyfont.h"
 #include "pixelgrid.h"
 #include "plaintext.h"
+#include "plannersettings.h"
 #include "pressstyle.h"
 #include "shortcuttext.h"
 
@@ -111,7 +112,7 @@ ListsHeader::ListsHeader(AppModel& model, QWidget* parent) : QWidget(parent), mo
 
     toggle_ = new Toggle(this);
     connect(toggle_, &QAbstractButton::clicked, this,
-            [this] { Motion::pointer([this] { model_.setShowLists(!model_.showLists()); }); });
+            [this] { Motion::pointer([this] { model_.settings().setShowLists(!model_.settings().showLists()); }); });
     layout->addWidget(toggle_);
 
     plus_ = new GlyphButton(Pixels::plus(), Palette::pembyFaint, glyphFrame, this);
@@ -129,7 +130,7 @@ ListsHeader::ListsHeader(AppModel& model, QWidget* parent) : QWidget(parent), mo
     QAction* newList = menu_->addAction(QStringLiteral("New List"));
     connect(newList, &QAction::triggered, this, [this] { Motion::pointer([this] { model_.addList(); }); });
     QAction* hide = menu_->addAction(QStringLiteral("Hide Lists"));
-    connect(hide, &QAction::triggered, this, [this] { Motion::pointer([this] { model_.setShowLists(false); }); });
+    connect(hide, &QAction::triggered, this, [this] { Motion::pointer([this] { model_.settings().setShowLists(false); }); });
     menu_->addSeparator();
     QAction* deleteOthers = menu_->addAction(QStringLiteral("Delete the Other Lists…"));
     connect(deleteOthers, &QAction::triggered, this, [this] { model_.requestDeleteAllLists(); });
@@ -141,7 +142,7 @@ ListsHeader::ListsHeader(AppModel& model, QWidget* parent) : QWidget(parent), mo
     layout->addStretch(1);
 
     connect(&model_, &AppModel::plannerChanged, this, &ListsHeader::refresh);
-    connect(&model_, &AppModel::showListsChanged, this, &ListsHeader::refresh);
+    connect(&model_.settings(), &PlannerSettings::showListsChanged, this, &ListsHeader::refresh);
     connect(&model_, &AppModel::listToDeleteChanged, this, &ListsHeader::syncDialog);
     connect(&model_, &AppModel::deletingAllListsChanged, this, &ListsHeader::syncDialog);
     refresh();
@@ -179,7 +180,7 @@ QString ListsHeader::deleteTitle() const
 
 QString ListsHeader::countLine() const
 {
-    if (model_.showLists())
+    if (model_.settings().showLists())
         return {};
     const auto& lists = model_.planner().lists;
     qsizetype waiting = 0;
@@ -193,7 +194,7 @@ QString ListsHeader::countLine() const
 
 void ListsHeader::refresh()
 {
-    const bool shown = model_.showLists();
+    const bool shown = model_.settings().showLists();
     toggle_->setState(shown, countLine());
     const QString help = shown ? QStringLiteral("Hide the lists") : QStringLiteral("Show the lists");
     toggle_->setToolTip(help + QStringLiteral("  L"));

@@ -5,6 +5,7 @@
 #include "boards.h"
 #include "notesmodel.h"
 #include "palette.h"
+#include "plannersettings.h"
 #include "plaintext.h"
 #include "reducemotion.h"
 
@@ -101,7 +102,7 @@ FootnoteLine::FootnoteLine(AppModel& model, QWidget* parent)
     connect(&model.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
         if (changes.containsAny({&AppModel::saveErrorChanged, &AppModel::modeChanged, &AppModel::plannerChanged,
                                  &AppModel::anchorChanged, &AppModel::todayChanged,
-                                 &AppModel::firstWeekdaySettingChanged, &AppModel::familyThingsChanged,
+                                 &PlannerSettings::firstWeekdaySettingChanged, &AppModel::familyThingsChanged,
                                  &AppModel::syncErrorChanged, &AppModel::skippedFilesChanged}))
             refresh();
     });

@@ -3,6 +3,7 @@
 #include "appmodel.h"
 #include "notesmodel.h"
 #include "palette.h"
+#include "plannersettings.h"
 #include "pembyfont.h"
 #include "pixelgrid.h"
 #include "pixelview.h"
@@ -290,9 +291,12 @@ Toolbar::Toolbar(AppModel& model, QWidget* parent)
             model_.beginSearch();
     });
 
-    for (const auto signal : {&AppModel::plannerChanged, &AppModel::anchorChanged, &AppModel::modeChanged,
-                              &AppModel::todayChanged, &AppModel::firstWeekdaySettingChanged})
-        connect(&model, signal, this, &Toolbar::refreshTexts);
+    // The title and subtitle rest on several properties: once per operation.
+    connect(&model.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&AppModel::plannerChanged, &AppModel::anchorChanged, &AppModel::modeChanged,
+                                 &AppModel::todayChanged, &PlannerSettings::firstWeekdaySettingChanged}))
+            refreshTexts();
+    });
     connect(&model.notes(), &NotesModel::notesChanged, this, &Toolbar::refreshTexts);
     connect(&model, &AppModel::modeChanged, this, &Toolbar::refreshMode);
     refreshTexts();

@@ -65,7 +65,7 @@ TEST(AppModelFocus, EnteringTradesTheMainWindowForThePanelOnce)
     m.setOpenedExternal(QStringLiteral("X"));
     m.setZoomed(today);
     m.setSearching(true);
-    m.setFloats(false);
+    m.settings().setFloats(false);
 
     m.enterFocusMode();
     EXPECT_TRUE(m.isFocusMode());
@@ -177,7 +177,7 @@ TEST(AppModelFocus, ReopeningShowsWhatThereIsToShow)
     EXPECT_EQ(opened, 1);
 
     m.enterFocusMode();
-    m.setFloats(false);
+    m.settings().setFloats(false);
     EXPECT_TRUE(m.reopen());
     EXPECT_EQ(h.panel->shown, 2);
     EXPECT_EQ(h.panel->floated, (QList<bool>{true, false, false})) << "shown floating, then the setting, then reopened";
@@ -214,11 +214,11 @@ TEST(AppModelFocus, SearchLoadsEveryWeekAndRevealShowsTheHit)
     EXPECT_EQ(m.selectionAnchor(), later);
 
     // A list: the week board with the lists shown.
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     const QUuid listed = *m.add("someday", Place::inList(0));
     m.reveal(Place::inList(0), listed);
     EXPECT_EQ(m.mode(), Mode::Week);
-    EXPECT_TRUE(m.showLists());
+    EXPECT_TRUE(m.settings().showLists());
     EXPECT_EQ(h.settings().value("showLists"), "true");
     EXPECT_EQ(m.selection(), QSet<QUuid>{listed});
 }

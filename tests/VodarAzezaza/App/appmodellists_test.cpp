@@ -28,9 +28,9 @@ TEST(AppModelLists, AddingStopsAtTheCapAndShowsTheLists)
 {
     ModelHarness h;
     AppModel& m = h.start();
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     m.addList();
-    EXPECT_TRUE(m.showLists());
+    EXPECT_TRUE(m.settings().showLists());
     EXPECT_EQ(h.settings().value("showLists").toString(), "true");
     EXPECT_EQ(listNames(m), (QStringList{"eventually", "to read"}));
     EXPECT_TRUE(h.text("eventually.md").contains("## to read"));
@@ -41,13 +41,13 @@ TEST(AppModelLists, AddingStopsAtTheCapAndShowsTheLists)
     EXPECT_EQ(m.toast(), std::nullopt);
 
     // At the cap only the toast: no list, no undo entry, the row stays as it is.
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     const qsizetype steps = m.undoStack().size();
     m.addList();
     EXPECT_EQ(m.toast(), "That's 6 lists. Bold.");
     EXPECT_EQ(m.planner().lists.size(), Planner::listCap);
     EXPECT_EQ(m.undoStack().size(), steps);
-    EXPECT_FALSE(m.showLists());
+    EXPECT_FALSE(m.settings().showLists());
 }
 
 TEST(AppModelLists, Renaming)

@@ -54,7 +54,7 @@ TEST(AppModelNavigation, TheWeekAndItsTitle)
         ModelHarness h;
         h.localeFirstWeekday = 1;
         AppModel& m = h.start();
-        m.setFirstWeekdaySetting(c.firstWeekday);
+        m.settings().setFirstWeekdaySetting(c.firstWeekday);
         m.showDay(c.anchor, Mode::Week);
         const QList<Day> days = m.weekDays();
         ASSERT_EQ(days.size(), 7);
@@ -86,7 +86,7 @@ TEST(AppModelNavigation, TheMonthGrid)
         SCOPED_TRACE(c.anchor.iso().toStdString());
         ModelHarness h;
         AppModel& m = h.start();
-        m.setFirstWeekdaySetting(c.firstWeekday);
+        m.settings().setFirstWeekdaySetting(c.firstWeekday);
         m.showDay(c.anchor, Mode::Month);
         const QList<QList<Day>> weeks = m.monthWeeks();
         ASSERT_EQ(weeks.size(), c.weeks);
@@ -126,8 +126,8 @@ TEST(AppModelNavigation, SaturdayAndSundayShareAColumnOnlyAtTheEndOfTheWeek)
         ModelHarness h;
         h.weekend = c.weekend;
         AppModel& m = h.start();
-        m.setSplitWeekend(c.split);
-        m.setFirstWeekdaySetting(c.firstWeekday);
+        m.settings().setSplitWeekend(c.split);
+        m.settings().setFirstWeekdaySetting(c.firstWeekday);
         EXPECT_EQ(m.weekendShares(), c.shares);
     }
 }

@@ -483,7 +483,7 @@ TEST(AppModelThings, ColumnsSelectionOrderAndThePlaceForANewThing)
     EXPECT_EQ(m.primarySelection(), shelf);
     EXPECT_EQ(m.placeForNew(), Place::inList(1));
 
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     EXPECT_EQ(m.columns(), week);
 
     // The month board: every day of its weeks, then the month itself.

@@ -1,6 +1,7 @@
 #include "appmodel.h"
 #include "keymap.h"
 #include "modelharness.h"
+#include "plannersettings.h"
 #include "shortcuttext.h"
 
 #include <QKeyEvent>
@@ -260,7 +261,7 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
          }},
         {"p floats the panel or not", Selected::Nothing, typing("p"), true,
          [](Fixture& b) {
-             EXPECT_FALSE(b.model().floats());
+             EXPECT_FALSE(b.model().settings().floats());
              EXPECT_EQ(b.h.settings().value("focus.floats"), "false");
          }},
         {"a digit marks every selected thing", Selected::Nothing, typing("2"), false,
@@ -288,7 +289,7 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
              EXPECT_EQ(b.model().mode(), Mode::Week);
          }},
         {"l hides the lists", Selected::Nothing, typing("l"), false,
-         [](Fixture& b) { EXPECT_FALSE(b.model().showLists()); }},
+         [](Fixture& b) { EXPECT_FALSE(b.model().settings().showLists()); }},
         {"e sends to the first list", Selected::Own, typing("e"), false,
          [](Fixture& b) { EXPECT_EQ(titlesOn(b.model(), Place::inList(0)), QStringList{"A"}); }},
     };

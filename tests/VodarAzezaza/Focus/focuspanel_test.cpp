@@ -5,6 +5,7 @@
 #include "focuspanel.h"
 #include "focusview.h"
 #include "modelharness.h"
+#include "plannersettings.h"
 #include "thingcolumn.h"
 #include "viewharness.h"
 
@@ -161,7 +162,7 @@ TEST_F(FocusPanelTest, FloatingOnAndOffKeepsItWhereItIs)
 
     for (const bool floats : {false, true, false}) {
         SCOPED_TRACE(floats);
-        m.setFloats(floats);
+        m.settings().setFloats(floats);
         QCoreApplication::processEvents();
         EXPECT_EQ(p->isFloating(), floats);
         EXPECT_EQ(p->windowFlags().testFlag(Qt::WindowStaysOnTopHint), floats);
@@ -172,7 +173,7 @@ TEST_F(FocusPanelTest, FloatingOnAndOffKeepsItWhereItIs)
 
     // Floated while hidden, the panel shows with the flag it was given.
     m.exitFocusMode();
-    m.setFloats(true);
+    m.settings().setFloats(true);
     EXPECT_FALSE(p->isVisible());
     EXPECT_TRUE(entered(m)->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(p->geometry(), kept);

@@ -6,6 +6,7 @@
 #include "glyphbutton.h"
 #include "modelharness.h"
 #include "pictures.h"
+#include "plannersettings.h"
 #include "reducemotion.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
@@ -157,7 +158,7 @@ TEST_F(FocusViewTest, KeysGoToTheKeyMapAndAnArrowFirstSelects)
     EXPECT_EQ(m.editing(), std::nullopt);
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->hasFocus(); }, 1000));
     QTest::keyClick(view, Qt::Key_P);
-    EXPECT_FALSE(m.floats()) << "p reached the key map";
+    EXPECT_FALSE(m.settings().floats()) << "p reached the key map";
 
     // An empty place has nothing to select.
     ASSERT_TRUE(trigger(view->sourceMenu(), "eventually"));
@@ -171,14 +172,14 @@ TEST_F(FocusViewTest, ThePinFloatsAndExpandLeavesFocusMode)
     m.enterFocusMode();
     FocusView* view = open(m);
     GlyphButton* pin = view->pinButton();
-    ASSERT_TRUE(m.floats());
+    ASSERT_TRUE(m.settings().floats());
     EXPECT_EQ(pin->glyph(), Pixels::pin());
     EXPECT_TRUE(pin->isOn());
     EXPECT_EQ(pin->tint(), Palette::pembySnooze);
     EXPECT_EQ(pin->toolTip(), "Floating. Above it all. (P)");
 
     click(pin);
-    EXPECT_FALSE(m.floats());
+    EXPECT_FALSE(m.settings().floats());
     EXPECT_EQ(h.settings().value("focus.floats").toString(), "false");
     EXPECT_EQ(pin->glyph(), Pixels::pinOff());
     EXPECT_FALSE(pin->isOn());

@@ -17,6 +17,7 @@
 #include "notesview.h"
 #include "notetextview.h"
 #include "plannercontent.h"
+#include "plannersettings.h"
 #include "reducemotion.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
@@ -207,10 +208,10 @@ QWidget* reach(App& app, State state, const Plan& p)
         // with it.
         QList<GlyphButton*> buttons = panel->findChildren<GlyphButton*>();
         EXPECT_FALSE(buttons.isEmpty());
-        const bool floated = m.floats();
+        const bool floated = m.settings().floats();
         if (!buttons.isEmpty())
             click(buttons.first());
-        EXPECT_NE(m.floats(), floated);
+        EXPECT_NE(m.settings().floats(), floated);
         waitUntil([&] { return panel->isActiveWindow(); }, 1000);
         break;
     }
@@ -617,12 +618,12 @@ TEST(KeyRouting, TheFloatShortcutKeepsThePanelsKeysTimeAfterTime)
     const Plan p = fill(m);
     m.enterFocusMode();
     ASSERT_TRUE(waitUntil([&] { return app.panel() && app.panel()->isActiveWindow(); }));
-    const bool floated = m.floats();
+    const bool floated = m.settings().floats();
     for (const bool expected : {!floated, floated}) {
         ASSERT_TRUE(qobject_cast<FocusView*>(QApplication::focusWidget()));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
         QCoreApplication::processEvents();
-        EXPECT_EQ(m.floats(), expected);
+        EXPECT_EQ(m.settings().floats(), expected);
         EXPECT_EQ(app.panel()->windowFlags().testFlag(Qt::WindowStaysOnTopHint), expected);
     }
     ASSERT_TRUE(qobject_cast<FocusView*>(QApplication::focusWidget()));

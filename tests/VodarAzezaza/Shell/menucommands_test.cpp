@@ -11,6 +11,7 @@
 #include "notetextview.h"
 #include "pembythings.h"
 #include "plannercontent.h"
+#include "plannersettings.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -146,7 +147,7 @@ TEST_F(MenuCommandsTest, TitlesAndChecksFollowTheModel)
     EXPECT_EQ(action(Command::NewThing)->text(), "New Thing");
 
     action(Command::ToggleLists)->trigger();
-    EXPECT_FALSE(model().showLists());
+    EXPECT_FALSE(model().settings().showLists());
     EXPECT_EQ(action(Command::ToggleLists)->text(), "Show Lists");
     EXPECT_EQ(h.settings().value("showLists").toString(), "false");
 
@@ -158,8 +159,8 @@ TEST_F(MenuCommandsTest, TitlesAndChecksFollowTheModel)
 
     EXPECT_TRUE(action(Command::FloatOnTop)->isChecked());
     action(Command::FloatOnTop)->trigger();
-    EXPECT_FALSE(model().floats());
-    model().setFloats(true);
+    EXPECT_FALSE(model().settings().floats());
+    model().settings().setFloats(true);
     EXPECT_TRUE(action(Command::FloatOnTop)->isChecked());
 }
 

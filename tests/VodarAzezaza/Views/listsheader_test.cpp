@@ -9,6 +9,7 @@
 #include "listcolumnheader.h"
 #include "listsheader.h"
 #include "modelharness.h"
+#include "plannersettings.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -82,7 +83,7 @@ protected:
 TEST_F(ListsHeaderTest, TheToggleShowsAndHidesTheListsAndCountsWhatWaits)
 {
     AppModel& m = start();
-    ASSERT_TRUE(m.showLists());
+    ASSERT_TRUE(m.settings().showLists());
     EXPECT_EQ(header->countLine(), "");
     EXPECT_EQ(header->toggle()->toolTip(), "Hide the lists  L");
     EXPECT_EQ(header->toggle()->accessibleName(), "Hide the lists with no date");
@@ -90,7 +91,7 @@ TEST_F(ListsHeaderTest, TheToggleShowsAndHidesTheListsAndCountsWhatWaits)
     EXPECT_TRUE(header->optionsButton()->isVisible());
 
     QTest::mouseClick(header->toggle(), Qt::LeftButton);
-    EXPECT_FALSE(m.showLists());
+    EXPECT_FALSE(m.settings().showLists());
     // Four lists, four open things: the done one does not wait.
     EXPECT_EQ(header->countLine(), "4 lists · 4 waiting");
     EXPECT_EQ(header->toggle()->toolTip(), "Show the lists  L");
@@ -98,13 +99,13 @@ TEST_F(ListsHeaderTest, TheToggleShowsAndHidesTheListsAndCountsWhatWaits)
     EXPECT_FALSE(header->optionsButton()->isVisible());
 
     QTest::mouseClick(header->toggle(), Qt::LeftButton);
-    EXPECT_TRUE(m.showLists());
+    EXPECT_TRUE(m.settings().showLists());
 }
 
 TEST_F(ListsHeaderTest, OneListCountsOnlyWhatWaits)
 {
     AppModel& m = start("# eventually\n\n## eventually\n- [ ] a\n- [ ] b\n- [x] c\n- [ ] d\n");
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     EXPECT_EQ(header->countLine(), "3 waiting");
 }
 
@@ -128,7 +129,7 @@ TEST_F(ListsHeaderTest, NewListsStopAtTheCap)
     EXPECT_FALSE(action(header->optionsMenu(), "New List")->isEnabled());
 
     action(header->optionsMenu(), "Hide Lists")->trigger();
-    EXPECT_FALSE(m.showLists());
+    EXPECT_FALSE(m.settings().showLists());
 }
 
 TEST_F(ListsHeaderTest, TheOtherListsCannotGoWhenThereAreNone)
@@ -356,7 +357,7 @@ TEST_F(ListColumnHeaderTest, TypedNameSurvivesTheFieldBeingTakenAway)
     QCoreApplication::processEvents();
     QTest::keyClicks(header->field(), "garden");
     // Hiding the lists ends the edit; what was typed is not lost.
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return listNames(m)[1] == "garden"; }, 1000));
     EXPECT_EQ(header->field(), nullptr);
 }

@@ -12,6 +12,7 @@
 #include "listcolumnheader.h"
 #include "listsheader.h"
 #include "modelharness.h"
+#include "plannersettings.h"
 #include "ruled.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
@@ -173,10 +174,10 @@ TEST_F(WeekTest, TheColumnsShareTheWidthAndFitTheHeight)
                                         << (c.lists ? " lists" : ""));
         ModelHarness harness;
         AppModel& m = harness.start();
-        m.setSplitWeekend(c.split);
-        m.setShowLists(c.lists);
+        m.settings().setSplitWeekend(c.split);
+        m.settings().setShowLists(c.lists);
         m.addList();
-        m.setShowLists(c.lists);
+        m.settings().setShowLists(c.lists);
         open(m, c.size);
         EXPECT_EQ(board->fit(), WeekFit::rows(c.dayRows, c.listRows));
 
@@ -222,8 +223,8 @@ TEST_F(WeekTest, TheColumnsShareTheWidthAndFitTheHeight)
 TEST_F(WeekTest, AWeekThatDoesNotEndOnTheWeekendKeepsSevenColumns)
 {
     AppModel& m = h.start();
-    m.setSplitWeekend(true);
-    m.setFirstWeekdaySetting(1);  // Sunday first: Friday and Saturday end the week
+    m.settings().setSplitWeekend(true);
+    m.settings().setFirstWeekdaySetting(1);  // Sunday first: Friday and Saturday end the week
     open(m);
     const QList<DayColumn*> days = board->dayColumns();
     EXPECT_EQ(days.first()->day().weekday(), 1);
@@ -237,7 +238,7 @@ TEST_F(WeekTest, AWeekThatDoesNotEndOnTheWeekendKeepsSevenColumns)
     // Back to Monday: the weekend shares a column again, and the days on both boards
     // keep their columns.
     DayColumn* wednesday = board->dayColumn(today);
-    m.setFirstWeekdaySetting(2);
+    m.settings().setFirstWeekdaySetting(2);
     settle();
     EXPECT_EQ(board->dayColumn(today), wednesday);
     EXPECT_EQ(board->dayColumns()[5]->x(), board->dayColumns()[6]->x());
@@ -248,7 +249,7 @@ TEST_F(WeekTest, AWeekThatDoesNotEndOnTheWeekendKeepsSevenColumns)
 TEST_F(WeekTest, AnotherWeekShowsItsOwnDaysInEveryColumn)
 {
     AppModel& m = h.start();
-    m.setShowCalendar(true);
+    m.settings().setShowCalendar(true);
     const QUuid here = *m.add("this week", Place::onDay(monday.adding(1)));
     const QUuid there = *m.add("next week", Place::onDay(monday.adding(8)));
     open(m);
@@ -317,7 +318,7 @@ TEST_F(WeekTest, HidingTheListsGivesTheirRoomToTheDays)
     ASSERT_EQ(board->fit(), WeekFit::rows(15, 2));
     QTest::mouseClick(board->listsHeader()->toggle(), Qt::LeftButton);
     settle();
-    EXPECT_FALSE(m.showLists());
+    EXPECT_FALSE(m.settings().showLists());
     EXPECT_TRUE(board->listColumns().isEmpty());
     EXPECT_EQ(board->fit(), WeekFit::rows(18, 0));
     EXPECT_EQ(board->dayColumns()[0]->height(), Ruled::headerHeight + 18 * Ruled::lineHeight);
@@ -338,7 +339,7 @@ TEST_F(WeekTest, TheListsFadeInAndOutButNotUnderReduceMotion)
         ModelHarness harness;
         AppModel& m = harness.start();
         open(m);
-        m.setShowLists(false);
+        m.settings().setShowLists(false);
         const auto ghosts = [&] {
             int n = 0;
             for (QLabel* label : board->content()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
@@ -346,7 +347,7 @@ TEST_F(WeekTest, TheListsFadeInAndOutButNotUnderReduceMotion)
             return n;
         };
         EXPECT_EQ(ghosts(), reduce ? 0 : 1);
-        m.setShowLists(true);
+        m.settings().setShowLists(true);
         ASSERT_EQ(board->listColumns().size(), 1);
         EXPECT_EQ(qobject_cast<QGraphicsOpacityEffect*>(board->listColumns()[0]->graphicsEffect()) != nullptr, !reduce);
         m.addList();
@@ -440,7 +441,7 @@ TEST_F(WeekTest, TheCardStaysAwayFromAWeekWithAnythingInIt)
          [](ModelHarness&, AppModel& m) { m.toggle(*m.add("done already", Place::onDay(monday.adding(6)))); }},
         {"one calendar event",
          [](ModelHarness& h, AppModel& m) {
-             m.setShowCalendar(true);
+             m.settings().setShowCalendar(true);
              h.calendar.answer(h.calendar.reads.size() - 1, {{monday.adding(3), {"standup"}}});
          }},
         {"a new line being typed", [](ModelHarness&, AppModel& m) { m.setEditing(Editing::newThing(Place::inList(0))); }},
