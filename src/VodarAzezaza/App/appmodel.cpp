@@ -85,6 +85,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->writesFiles = services.writesFiles;
     d_->settings = std::make_unique<AppSettings>(*defaults);
     d_->plannerSettings.reset(new PlannerSettings(*this));
+    d_->otherApps.reset(new OtherApps(*this));
     d_->readEvents = services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone);
     d_->clock = std::move(services.now);
     d_->zone = services.zone;
@@ -131,7 +132,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     sync_->familySync->setOnOthersWritten([this](const FamilySync::OthersWritten& written) {
         const Transition transition(*this);
         if (written.refused)
-            externalChangeFailed(written.refused->error, changeFailedText(written.refusedApp));
+            otherApps().externalChangeFailed(written.refused->error, OtherApps::changeFailedText(written.refusedApp));
         if (written.changed)
             announce();
         refreshFromFamily();
@@ -210,6 +211,16 @@ PlannerSettings& AppModel::settings()
 const PlannerSettings& AppModel::settings() const
 {
     return *d_->plannerSettings;
+}
+
+OtherApps& AppModel::otherApps()
+{
+    return *d_->otherApps;
+}
+
+const OtherApps& AppModel::otherApps() const
+{
+    return *d_->otherApps;
 }
 
 NotesModel& AppModel::notes()
@@ -342,34 +353,9 @@ const FocusSource& AppModel::focusSource() const
     return d_->focusSource;
 }
 
-const QList<SharedThing>& AppModel::familyThings() const
-{
-    return d_->familyThings;
-}
-
-const QMap<QString, SharedThing>& AppModel::tickedExternal() const
-{
-    return d_->tickedExternal;
-}
-
 const QSet<QUuid>& AppModel::dragging() const
 {
     return d_->dragging;
-}
-
-const std::optional<SharedThing>& AppModel::draggingExternal() const
-{
-    return d_->draggingExternal;
-}
-
-const std::optional<QString>& AppModel::selectedExternal() const
-{
-    return d_->selectedExternal;
-}
-
-const QMap<QString, int>& AppModel::externalSlots() const
-{
-    return d_->externalSlots;
 }
 
 const std::optional<Day>& AppModel::pinnedToday() const
@@ -482,16 +468,6 @@ void AppModel::setDragging(const QSet<QUuid>& ids)
     assign(d_->dragging, ids, &AppModel::draggingChanged);
 }
 
-void AppModel::setDraggingExternal(const std::optional<SharedThing>& thing)
-{
-    assign(d_->draggingExternal, thing, &AppModel::draggingExternalChanged);
-}
-
-void AppModel::setSelectedExternal(const std::optional<QString>& id)
-{
-    assign(d_->selectedExternal, id, &AppModel::selectedExternalChanged);
-}
-
 // The plan is replaced only here; an equal plan notifies nobody.
 void AppModel::setPlanner(Planner planner)
 {
@@ -512,7 +488,8 @@ void AppModel::endTransition()
     QList<State::Changed> changed = std::exchange(d_->changed, {});
     // The model's own signals first, then each part's, each in the order declared.
     const auto order = [](const State::Changed& c) {
-        static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlannerSettings::staticMetaObject};
+        static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlannerSettings::staticMetaObject,
+                                                      &OtherApps::staticMetaObject};
         const QMetaMethod& method = c.signal.method();
         return std::pair(parts.indexOf(method.enclosingMetaObject()), method.methodIndex());
     };
@@ -557,7 +534,7 @@ void AppModel::beginTransition()
     }
     d_->transitionStart = State::TransitionStart{d_->planner, boardPlaces(), editsAThing ? d_->editing : std::nullopt, d_->opened,
                                        d_->editingNote};
-    const auto there = [this](const std::optional<QString>& id) { return id && externalThing(*id).has_value(); };
+    const auto there = [this](const std::optional<QString>& id) { return id && otherApps().externalThing(*id).has_value(); };
     d_->transitionStart->editedExternalThere = editsExternal && there(d_->editing->externalID());
     d_->transitionStart->openedExternalThere = there(d_->openedExternal);
     d_->transitionStart->externalNoteThere = there(d_->editingExternalNote);
@@ -571,7 +548,7 @@ void AppModel::endReferencesToLeavers()
     const State::TransitionStart start = *std::exchange(d_->transitionStart, std::nullopt);
     // Another app's thing that is no more (deleted there, or gone from the store) takes
     // its inline edit, its detail and its note sheet along too.
-    const auto gone = [this](const std::optional<QString>& id) { return id && !externalThing(*id); };
+    const auto gone = [this](const std::optional<QString>& id) { return id && !otherApps().externalThing(*id); };
     if (start.editedExternalThere && d_->editing && d_->editing->isExternal() && gone(d_->editing->externalID()))
         setEditing(std::nullopt);
     if (start.openedExternalThere && gone(d_->openedExternal))
@@ -692,7 +669,7 @@ void AppModel::clearSelection()
 {
     setSelection({});
     setSelectionAnchor(std::nullopt);
-    setSelectedExternal(std::nullopt);
+    otherApps().setSelectedExternal(std::nullopt);
 }
 
 // The setting, or the locale's first weekday for 0 (and for anything out of range).

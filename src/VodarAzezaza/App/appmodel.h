@@ -40,6 +40,7 @@
 class FamilyStore;
 class FocusPanelController;
 class NotesModel;
+class OtherApps;
 class PlannerSettings;
 struct PembyThing;
 struct AppModelServices;
@@ -99,6 +100,8 @@ public:
     // the model's operations and its transitions.
     PlannerSettings& settings();
     const PlannerSettings& settings() const;
+    OtherApps& otherApps();
+    const OtherApps& otherApps() const;
 
     Day today() const;
     Day anchor() const;
@@ -152,15 +155,8 @@ public:
     bool isFocusMode() const;
     const FocusSource& focusSource() const;
 
-    const QList<SharedThing>& familyThings() const;
-    const QMap<QString, SharedThing>& tickedExternal() const;
     const QSet<QUuid>& dragging() const;
     void setDragging(const QSet<QUuid>& ids);
-    const std::optional<SharedThing>& draggingExternal() const;
-    void setDraggingExternal(const std::optional<SharedThing>& thing);
-    const std::optional<QString>& selectedExternal() const;
-    void setSelectedExternal(const std::optional<QString>& id);
-    const QMap<QString, int>& externalSlots() const;
 
     // A fixed today given at launch: refresh(now) then keeps today on it.
     const std::optional<Day>& pinnedToday() const;
@@ -234,27 +230,6 @@ public:
     // gone, and copies the siblings' edits of own rows into the plan. A read that fails
     // keeps what the last good one showed.
     void refreshFromFamily();
-
-    // ---- Other apps' things ---------------------------------------------------------
-    // Changed straight in the family store, announced, then read back; not undoable here.
-
-    // The other apps' things dated today that are not done, then those ticked here
-    // (by title).
-    QList<SharedThing> todayFromOthers() const;
-    // Among the other apps' rows, else among the things ticked here.
-    std::optional<SharedThing> externalThing(const QString& id) const;
-    void toggleExternal(const SharedThing& thing);
-    // A blank title, or the same one, changes nothing.
-    void renameExternal(const SharedThing& thing, const QString& title);
-    // The steps as given; announced only when the store's row really changed.
-    void setExternalSteps(const QString& id, const QList<SharedStep>& steps);
-    void moveExternal(const QString& id, Day day);
-    void deleteExternal(const QString& id);
-    // Without text or rich text the note goes, file and all. False when the note could
-    // not be written (the save error says why), so the caller keeps it due.
-    bool saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
-    // "todo" is "Pemby Todo"; any other tag is shown as it is.
-    static QString appName(const QString& sourceApp);
 
     // ---- Thing operations -----------------------------------------------------------
     // Each change of the plan is one commit: one undo step, saved and synced. An id the
@@ -507,10 +482,6 @@ public:
         return keyCommand(press, inFocus).result == KeyPress::Result::Handled;
     }
 
-private:
-    // The selected other app's thing while today's column still shows it.
-    std::optional<SharedThing> shownSelectedExternal() const;
-
 signals:
     void plannerChanged();
     void todayChanged();
@@ -536,12 +507,7 @@ signals:
     void deletingAllListsChanged();
     void isFocusModeChanged();
     void focusSourceChanged();
-    void familyThingsChanged();
-    void tickedExternalChanged();
     void draggingChanged();
-    void draggingExternalChanged();
-    void selectedExternalChanged();
-    void externalSlotsChanged();
 
 private:
     // ---- Transitions ----------------------------------------------------------------
@@ -551,6 +517,7 @@ private:
     class Transition;
     friend class Transition;
     friend class PlannerSettings;
+    friend class OtherApps;
     void beginTransition();
     void endTransition();
     void endReferencesToLeavers();
@@ -619,12 +586,6 @@ private:
     void familyChanged();
     static QString plannerTag() { return QStringLiteral("planner"); }
 
-    // ---- Other apps' things ---------------------------------------------------------
-
-    void setSlot(const QString& id, std::optional<int> slot);
-    bool externalChangeFailed(const std::optional<QString>& failure, const QString& text);
-    static QString changeFailedText(const QString& sourceApp);
-    void setExternalSlots(const QMap<QString, int>& remembered);
 
     // ---- Fields, in the order of their areas ----------------------------------------
 

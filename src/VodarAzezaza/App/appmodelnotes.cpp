@@ -65,7 +65,7 @@ AppModel::NoteContent AppModel::noteContent(const QUuid& id) const
 
 AppModel::NoteContent AppModel::externalNoteContent(const QString& id) const
 {
-    const auto thing = externalThing(id);
+    const auto thing = otherApps().externalThing(id);
     if (!thing)
         return {};
     return {noteFiles_.read(thing->noteID), thing->note};

@@ -5,6 +5,7 @@
 
 #include "appmodel.h"
 #include "appmodelservices.h"
+#include "otherapps.h"
 #include "plannersettings.h"
 
 #include <QList>
@@ -133,6 +134,7 @@ struct AppModel::State {
 
     std::unique_ptr<AppSettings> settings;
     std::unique_ptr<PlannerSettings> plannerSettings;
+    std::unique_ptr<OtherApps> otherApps;
     std::unique_ptr<PembyClipboard> clipboard;
     // Why the last roll-over was held back, while it is.
     std::optional<QString> rollOverHeld;

@@ -4,6 +4,7 @@
 #include "glyphbutton.h"
 #include "keymap.h"
 #include "motion.h"
+#include "otherapps.h"
 #include "palette.h"
 #include "pembyfont.h"
 #include "plaintext.h"
@@ -316,8 +317,8 @@ FocusView::FocusView(AppModel& model, int maxRows, QWidget* parent)
 
     for (const auto signal : {&AppModel::focusSourceChanged, &AppModel::todayChanged, &AppModel::plannerChanged})
         connect(&model_, signal, this, &FocusView::followPlace);
-    for (const auto signal : {&AppModel::familyThingsChanged, &AppModel::tickedExternalChanged})
-        connect(&model_, signal, this, &FocusView::syncHeader);
+    for (const auto signal : {&OtherApps::familyThingsChanged, &OtherApps::tickedExternalChanged})
+        connect(&model_.otherApps(), signal, this, &FocusView::syncHeader);
     connect(&model_.settings(), &PlannerSettings::floatsChanged, this, &FocusView::syncPin);
     // The keys come back after an inline edit, without a click.
     connect(&model_, &AppModel::editingChanged, this, [this] {
@@ -402,7 +403,7 @@ void FocusView::syncHeader()
     int othersOpen = 0;
     int othersAll = 0;
     if (place == Place::onDay(model_.today())) {
-        const QList<SharedThing> others = model_.todayFromOthers();
+        const QList<SharedThing> others = model_.otherApps().todayFromOthers();
         othersAll = int(others.size());
         othersOpen = int(std::count_if(others.cbegin(), others.cend(), [](const SharedThing& t) { return !t.done; }));
     }
@@ -514,7 +515,7 @@ bool FocusView::eventFilter(QObject* watched, QEvent* event)
 bool FocusView::selectsFirst(const QKeyEvent& event) const
 {
     return (event.key() == Qt::Key_Up || event.key() == Qt::Key_Down) && model_.selection().isEmpty()
-        && !model_.selectedExternal();
+        && !model_.otherApps().selectedExternal();
 }
 
 bool FocusView::event(QEvent* event)

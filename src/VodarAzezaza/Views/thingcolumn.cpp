@@ -6,6 +6,7 @@
 #include "eventrow.h"
 #include "familythingrow.h"
 #include "motion.h"
+#include "otherapps.h"
 #include "palette.h"
 #include "pembythings.h"
 #include "pixelview.h"
@@ -176,8 +177,8 @@ ThingColumn::ThingColumn(AppModel& model, const Place& place, QWidget* parent)
     // settles a re-read's details before the rows hear of the thing that is open.
     connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
         if (changes.containsAny({&AppModel::plannerChanged, &AppModel::todayChanged, &AppModel::editingChanged,
-                                 &AppModel::familyThingsChanged, &AppModel::tickedExternalChanged,
-                                 &AppModel::externalSlotsChanged}))
+                                 &OtherApps::familyThingsChanged, &OtherApps::tickedExternalChanged,
+                                 &OtherApps::externalSlotsChanged}))
             sync();
     });
     connect(&model_, &AppModel::openedChanged, this, &ThingColumn::settleDetails);
@@ -187,7 +188,7 @@ ThingColumn::ThingColumn(AppModel& model, const Place& place, QWidget* parent)
             spot_.setSpot(std::nullopt);
     };
     connect(&model_, &AppModel::draggingChanged, this, dragEnded);
-    connect(&model_, &AppModel::draggingExternalChanged, this, dragEnded);
+    connect(&model_.otherApps(), &OtherApps::draggingExternalChanged, this, dragEnded);
     sync();
 }
 
@@ -253,7 +254,7 @@ void ThingColumn::syncOnce()
     const QList<Thing> things = model_.planner().things(place_);
     const bool typing = model_.editing() == Editing::newThing(place_);
     const QList<SharedThing> others =
-        place_ == Place::onDay(model_.today()) ? model_.todayFromOthers() : QList<SharedThing>();
+        place_ == Place::onDay(model_.today()) ? model_.otherApps().todayFromOthers() : QList<SharedThing>();
     budget_ = budget(int(events_.size()), int(others.size()), int(things.size()), typing, minRows_, cap_);
 
     syncEvents();

@@ -212,7 +212,7 @@ TEST(AppModelNavigation, GoingMovesTheAnchorAndClearsTheSelection)
     const auto select = [&] {
         m.setSelection({milk});
         m.setSelectionAnchor(milk);
-        m.setSelectedExternal(QStringLiteral("T1"));
+        m.otherApps().setSelectedExternal(QStringLiteral("T1"));
     };
 
     select();
@@ -221,7 +221,7 @@ TEST(AppModelNavigation, GoingMovesTheAnchorAndClearsTheSelection)
     EXPECT_EQ(m.anchor(), (Day{2026, 2, 25}));
     EXPECT_TRUE(m.selection().isEmpty());
     EXPECT_EQ(m.selectionAnchor(), std::nullopt);
-    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
     EXPECT_TRUE(m.emptyBannerSpent());
 
     select();

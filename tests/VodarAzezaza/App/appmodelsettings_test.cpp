@@ -10,7 +10,7 @@ namespace {
 QString describeSettings(const AppModel& m)
 {
     QStringList pairs;
-    for (auto it = m.externalSlots().cbegin(); it != m.externalSlots().cend(); ++it)
+    for (auto it = m.otherApps().externalSlots().cbegin(); it != m.otherApps().externalSlots().cend(); ++it)
         pairs.append(it.key() + u':' + QString::number(*it));
     const auto b = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
     return QStringLiteral("first=%1 split=%2 calendar=%3 lists=%4 floats=%5 slots={%6}")
@@ -146,10 +146,10 @@ TEST(AppModelSettings, EveryPropertySignalsOnlyAChange)
         {"deletingAllLists", &AppModel::deletingAllListsChanged, [&] { m.setDeletingAllLists(true); },
          [&] { m.setDeletingAllLists(true); }},
         {"dragging", &AppModel::draggingChanged, [&] { m.setDragging({a}); }, [&] { m.setDragging({a}); }},
-        {"draggingExternal", &AppModel::draggingExternalChanged, [&] { m.setDraggingExternal(other); },
-         [&] { m.setDraggingExternal(other); }},
-        {"selectedExternal", &AppModel::selectedExternalChanged, [&] { m.setSelectedExternal("T1"); },
-         [&] { m.setSelectedExternal("T1"); }},
+        {"draggingExternal", &OtherApps::draggingExternalChanged, [&] { m.otherApps().setDraggingExternal(other); },
+         [&] { m.otherApps().setDraggingExternal(other); }},
+        {"selectedExternal", &OtherApps::selectedExternalChanged, [&] { m.otherApps().setSelectedExternal("T1"); },
+         [&] { m.otherApps().setSelectedExternal("T1"); }},
         {"mode", &AppModel::modeChanged, [&] { m.setMode(Mode::Month); }, [&] { m.setMode(Mode::Month); }},
         {"firstWeekdaySetting", &PlannerSettings::firstWeekdaySettingChanged, [&] { m.settings().setFirstWeekdaySetting(3); },
          [&] { m.settings().setFirstWeekdaySetting(3); }},
@@ -183,7 +183,7 @@ TEST(AppModelSettings, ModeReactsToAChangeOnly)
     const auto select = [&] {
         m.setSelection({a});
         m.setSelectionAnchor(a);
-        m.setSelectedExternal("T1");
+        m.otherApps().setSelectedExternal("T1");
         m.setEditing(Editing::thing(a));
     };
     select();
@@ -195,7 +195,7 @@ TEST(AppModelSettings, ModeReactsToAChangeOnly)
     m.setMode(Mode::Notes);
     EXPECT_TRUE(m.selection().isEmpty());
     EXPECT_EQ(m.selectionAnchor(), std::nullopt);
-    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
     EXPECT_EQ(m.editing(), std::nullopt);
 
     // Back on a board: what it shows is loaded and read again; the selection is not touched.

@@ -2,6 +2,7 @@
 
 #include "launch.h"
 #include "modelharness.h"
+#include "otherapps.h"
 #include "plannersettings.h"
 
 #include <QCoreApplication>
@@ -79,5 +80,5 @@ TEST(ModelHolderTest, AModelOfALaunchTakesItsSettingsAndScratchStoreAlong)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // Each demo starts on empty settings.
     EXPECT_TRUE(holder.model()->settings().splitWeekend());
-    EXPECT_EQ(holder.model()->todayFromOthers().size(), 1);
+    EXPECT_EQ(holder.model()->otherApps().todayFromOthers().size(), 1);
 }

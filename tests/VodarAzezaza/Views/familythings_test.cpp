@@ -7,6 +7,7 @@
 #include "familythingdetail.h"
 #include "familythingrow.h"
 #include "modelharness.h"
+#include "otherapps.h"
 #include "popover.h"
 #include "thingcolumn.h"
 #include "viewharness.h"
@@ -58,7 +59,7 @@ protected:
     }
     ExternalDetail* openDetail()
     {
-        const SharedThing thing = *model().externalThing("T1");
+        const SharedThing thing = *model().otherApps().externalThing("T1");
         auto* detail = new ExternalDetail(model(), thing.id, thing.title, thing.steps);
         host.hold(detail);
         return detail;
@@ -89,7 +90,7 @@ TEST_F(FamilyThingsTest, SelectingItEmptiesTheOwnSelectionAndItsTitleRenamesWhat
     click(row, QPoint(row->width() - 60, 16));
     EXPECT_TRUE(model().selection().isEmpty());
     EXPECT_EQ(model().selectionAnchor(), std::nullopt);
-    EXPECT_EQ(model().selectedExternal(), "T1");
+    EXPECT_EQ(model().otherApps().selectedExternal(), "T1");
     waitPastDoubleClick();
     EXPECT_EQ(model().editing(), std::nullopt) << "beside the title it only selects";
 
@@ -133,7 +134,7 @@ TEST_F(FamilyThingsTest, ADoubleClickOpensTheDetailAndTheMenuOffersItsItems)
     menu.reset(shownRow()->makeMenu());
     ASSERT_TRUE(trigger(*menu, "Delete"));
     EXPECT_EQ(model().toast(), "Deleted. Gone from Pemby Todo too.");
-    EXPECT_FALSE(model().externalThing("T1"));
+    EXPECT_FALSE(model().otherApps().externalThing("T1"));
 }
 
 TEST_F(FamilyThingsTest, TheDetailsPopoverGrowsWithTheStepsAddedInIt)
@@ -200,7 +201,7 @@ TEST_F(FamilyThingsTest, TheDetailsStepsReachTheSiblingAndOnlyRealChangesAreAnno
     EXPECT_EQ(postsOf([&] { QTest::keyClick(add, Qt::Key_Return); }), 1);
     EXPECT_EQ(storedRow(todo->store, "T1")->steps,
               (QList<SharedStep>{{"fill the can", false}, {"the fern too", false}}));
-    EXPECT_EQ(model().externalThing("T1")->steps.size(), 2) << "read back";
+    EXPECT_EQ(model().otherApps().externalThing("T1")->steps.size(), 2) << "read back";
 
     // A blank title is no title, and the same title no change.
     retype(detail->findChild<QLineEdit*>("title"), "   ");
@@ -213,7 +214,7 @@ TEST_F(FamilyThingsTest, ASiblingsRenameMadeWhileTheDetailIsOpenSurvivesItsSave)
     ExternalDetail* detail = openDetail();
     todo->store.setTitle("T1", "water the ferns");
     todo->post();
-    ASSERT_TRUE(waitUntil([&] { return model().externalThing("T1")->title == "water the ferns"; }));
+    ASSERT_TRUE(waitUntil([&] { return model().otherApps().externalThing("T1")->title == "water the ferns"; }));
 
     // The user ticks a step only: the steps go, the sibling's title stays.
     auto* box = detail->findChild<StepsEditor*>()->findChild<QAbstractButton*>();
@@ -263,7 +264,7 @@ TEST_F(FamilyThingsTest, AThingWithoutAUsableDayShowsTodayAndALongNoteFourLines)
         odd.note = QString("a long note that goes on and on ").repeated(20);
         todo->store.upsert(odd);
         model().refreshFromFamily();
-        ASSERT_TRUE(model().externalThing("T5"));
+        ASSERT_TRUE(model().otherApps().externalThing("T5"));
         auto* detail = new ExternalDetail(model(), "T5", "no day", {});
         host.hold(detail);
         EXPECT_EQ(detail->findChild<QDateEdit*>("date")->date(), wednesday.date());

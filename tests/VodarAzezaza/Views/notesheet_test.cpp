@@ -7,6 +7,7 @@
 #include "noteeditor.h"
 #include "notesheet.h"
 #include "notetextview.h"
+#include "otherapps.h"
 #include "sheets.h"
 #include "richtext.h"
 #include "spellingmarks.h"
@@ -332,7 +333,7 @@ TEST_F(NoteSheetTest, AnotherAppsNoteIsReadByItsIDAndAHostileIDNamesNoFile)
         row.noteID = c.noteID;
         h.family().upsert(row);
         model().refreshFromFamily();
-        ASSERT_TRUE(model().externalThing(row.id));
+        ASSERT_TRUE(model().otherApps().externalThing(row.id));
 
         model().setEditingExternalNote(row.id);
         present(NoteSheet::Target(row.id), 1h);
@@ -341,7 +342,7 @@ TEST_F(NoteSheetTest, AnotherAppsNoteIsReadByItsIDAndAHostileIDNamesNoFile)
 
         type(QStringLiteral("!"));
         sheet->finish();
-        const auto saved = model().externalThing(row.id);
+        const auto saved = model().otherApps().externalThing(row.id);
         ASSERT_TRUE(saved);
         EXPECT_EQ(saved->note, c.shows + u'!');
         ASSERT_TRUE(saved->noteID);

@@ -9,6 +9,7 @@
 #include "familystore.h"
 #include "launch.h"
 #include "notificationscheduler.h"
+#include "otherapps.h"
 #include "plannersettings.h"
 #include "privatebus.h"
 #include "recordingnotifier.h"
