@@ -86,6 +86,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->settings = std::make_unique<AppSettings>(*defaults);
     d_->plannerSettings.reset(new PlannerSettings(*this));
     d_->otherApps.reset(new OtherApps(*this));
+    d_->focusMode.reset(new FocusMode(*this));
     d_->readEvents = services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone);
     d_->clock = std::move(services.now);
     d_->zone = services.zone;
@@ -183,16 +184,6 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
 AppModel::~AppModel() = default;
 
-void AppModel::setMainWindow(MainWindow window)
-{
-    d_->mainWindow = std::move(window);
-}
-
-void AppModel::setOpenMainWindow(std::function<void()> open)
-{
-    d_->openMainWindow = std::move(open);
-}
-
 const Planner& AppModel::planner() const
 {
     return d_->planner;
@@ -221,6 +212,16 @@ OtherApps& AppModel::otherApps()
 const OtherApps& AppModel::otherApps() const
 {
     return *d_->otherApps;
+}
+
+FocusMode& AppModel::focusMode()
+{
+    return *d_->focusMode;
+}
+
+const FocusMode& AppModel::focusMode() const
+{
+    return *d_->focusMode;
 }
 
 NotesModel& AppModel::notes()
@@ -341,16 +342,6 @@ const std::optional<int>& AppModel::listToDelete() const
 bool AppModel::deletingAllLists() const
 {
     return d_->deletingAllLists;
-}
-
-bool AppModel::isFocusMode() const
-{
-    return d_->isFocusMode;
-}
-
-const FocusSource& AppModel::focusSource() const
-{
-    return d_->focusSource;
 }
 
 const QSet<QUuid>& AppModel::dragging() const
@@ -489,7 +480,7 @@ void AppModel::endTransition()
     // The model's own signals first, then each part's, each in the order declared.
     const auto order = [](const State::Changed& c) {
         static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlannerSettings::staticMetaObject,
-                                                      &OtherApps::staticMetaObject};
+                                                      &OtherApps::staticMetaObject, &FocusMode::staticMetaObject};
         const QMetaMethod& method = c.signal.method();
         return std::pair(parts.indexOf(method.enclosingMetaObject()), method.methodIndex());
     };

@@ -38,6 +38,7 @@
 #include <optional>
 
 class FamilyStore;
+class FocusMode;
 class FocusPanelController;
 class NotesModel;
 class OtherApps;
@@ -63,17 +64,6 @@ public:
              const QString& notesFolder, const QString& pembyNotesFolder, Services services,
              QObject* parent = nullptr);
     ~AppModel() override;
-
-    // The main window as the model drives it around focus mode, set by the window's view
-    // once attached. `window` only tells whether it still exists.
-    struct MainWindow {
-        QPointer<QObject> window;
-        std::function<void()> hide;          // order out, not close
-        std::function<void()> bringToFront;  // make key and order front
-    };
-    void setMainWindow(MainWindow window);
-    // Opens the main window when there is none.
-    void setOpenMainWindow(std::function<void()> open);
 
     // ---- State and settings ---------------------------------------------------------
     // Every setter returns early on an equal value, except that the settings' setters
@@ -102,6 +92,8 @@ public:
     const PlannerSettings& settings() const;
     OtherApps& otherApps();
     const OtherApps& otherApps() const;
+    FocusMode& focusMode();
+    const FocusMode& focusMode() const;
 
     Day today() const;
     Day anchor() const;
@@ -152,8 +144,6 @@ public:
     void setListToDelete(const std::optional<int>& index);
     bool deletingAllLists() const;
     void setDeletingAllLists(bool shown);
-    bool isFocusMode() const;
-    const FocusSource& focusSource() const;
 
     const QSet<QUuid>& dragging() const;
     void setDragging(const QSet<QUuid>& ids);
@@ -441,17 +431,8 @@ private:
     ThingNoteFiles noteFiles_;
 
 public:
-    // ---- Focus mode, search and links -----------------------------------------------
+    // ---- Search and links ------------------------------------------------------------
 
-    // Clears the selection and the inline edit; tomorrow's week is loaded first.
-    void setFocusSource(const FocusSource& source);
-    // Trades the main window for the focus panel, and remembers it under "focus.last".
-    void enterFocusMode();
-    // Trades the focus panel for the main window (opening one when there is none).
-    void exitFocusMode();
-    // The app was reopened: the panel in focus mode, else the main window, to the
-    // front. False when there is neither to show.
-    bool reopen();
     // Loads every week file, so the search finds things anywhere, and shows the search.
     void beginSearch();
     // Shows where a hit lives and selects it; the search ends.
@@ -463,9 +444,6 @@ public:
     // A thing's link: the web and mail go to the desktop, our own links come here; any
     // other kind is refused with a toast.
     void openLink(const QString& link);
-
-private:
-    bool bringMainWindowBack();
 
 public:
     // ---- Key map --------------------------------------------------------------------
@@ -505,8 +483,6 @@ signals:
     void emptyBannerSpentChanged();
     void listToDeleteChanged();
     void deletingAllListsChanged();
-    void isFocusModeChanged();
-    void focusSourceChanged();
     void draggingChanged();
 
 private:
@@ -518,6 +494,7 @@ private:
     friend class Transition;
     friend class PlannerSettings;
     friend class OtherApps;
+    friend class FocusMode;
     void beginTransition();
     void endTransition();
     void endReferencesToLeavers();

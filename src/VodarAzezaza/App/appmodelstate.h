@@ -5,6 +5,7 @@
 
 #include "appmodel.h"
 #include "appmodelservices.h"
+#include "focusmode.h"
 #include "otherapps.h"
 #include "plannersettings.h"
 
@@ -102,7 +103,7 @@ struct AppModel::State {
     bool isFocusMode = false;
     FocusSource focusSource;
     bool floats = true;
-    MainWindow mainWindow;
+    FocusMode::MainWindow mainWindow;
     std::function<void()> openMainWindow;
     NotesModel* notes = nullptr;  // owned by the model as a child
     QList<Planner> undoStack;
@@ -135,6 +136,7 @@ struct AppModel::State {
     std::unique_ptr<AppSettings> settings;
     std::unique_ptr<PlannerSettings> plannerSettings;
     std::unique_ptr<OtherApps> otherApps;
+    std::unique_ptr<FocusMode> focusMode;
     std::unique_ptr<PembyClipboard> clipboard;
     // Why the last roll-over was held back, while it is.
     std::optional<QString> rollOverHeld;

@@ -286,7 +286,7 @@ void AppModel::openNote(const QUuid& id)
 {
     const Transition transition(*this);
     setOpened(std::nullopt);
-    exitFocusMode();
+    focusMode().exitFocusMode();
     setEditingNote(id);
 }
 
@@ -294,7 +294,7 @@ void AppModel::openExternalNote(const QString& id)
 {
     const Transition transition(*this);
     setOpenedExternal(std::nullopt);
-    exitFocusMode();
+    focusMode().exitFocusMode();
     setEditingExternalNote(id);
 }
 

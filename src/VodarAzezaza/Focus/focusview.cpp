@@ -1,6 +1,7 @@
 #include "focusview.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "glyphbutton.h"
 #include "keymap.h"
 #include "motion.h"
@@ -111,7 +112,7 @@ protected:
             return QWidget::mouseDoubleClickEvent(event);
         pressedAt_.reset();
         event->accept();
-        model_.exitFocusMode();
+        model_.focusMode().exitFocusMode();
     }
 
 private:
@@ -312,10 +313,11 @@ FocusView::FocusView(AppModel& model, int maxRows, QWidget* parent)
     expand_->setInkOpacity(buttonOpacity_);
 
     connect(pin_, &QAbstractButton::clicked, this, [this] { model_.settings().setFloats(!model_.settings().floats()); });
-    connect(expand_, &QAbstractButton::clicked, this, [this] { model_.exitFocusMode(); });
+    connect(expand_, &QAbstractButton::clicked, this, [this] { model_.focusMode().exitFocusMode(); });
     connect(column_, &ThingColumn::lineCountChanged, this, &FocusView::fitRows);
 
-    for (const auto signal : {&AppModel::focusSourceChanged, &AppModel::todayChanged, &AppModel::plannerChanged})
+    connect(&model_.focusMode(), &FocusMode::focusSourceChanged, this, &FocusView::followPlace);
+    for (const auto signal : {&AppModel::todayChanged, &AppModel::plannerChanged})
         connect(&model_, signal, this, &FocusView::followPlace);
     for (const auto signal : {&OtherApps::familyThingsChanged, &OtherApps::tickedExternalChanged})
         connect(&model_.otherApps(), signal, this, &FocusView::syncHeader);
@@ -356,16 +358,16 @@ QString FocusView::countText() const
 QMenu& FocusView::sourceMenu()
 {
     sourceMenu_->clear();
-    sourceMenu_->addAction(QStringLiteral("Today"), this, [this] { model_.setFocusSource(FocusSource::today()); });
+    sourceMenu_->addAction(QStringLiteral("Today"), this, [this] { model_.focusMode().setFocusSource(FocusSource::today()); });
     sourceMenu_->addAction(QStringLiteral("Tomorrow"), this,
-                           [this] { model_.setFocusSource(FocusSource::tomorrow()); });
+                           [this] { model_.focusMode().setFocusSource(FocusSource::tomorrow()); });
     sourceMenu_->addSeparator();
     const QList<EventuallyList>& lists = model_.planner().lists;
     for (int i = 0; i < lists.size(); ++i) {
         // A list's name is the user's text: never a mnemonic.
         QString name = lists[i].name;
         name.replace(u'&', QStringLiteral("&&"));
-        sourceMenu_->addAction(name, this, [this, i] { model_.setFocusSource(FocusSource::list(i)); });
+        sourceMenu_->addAction(name, this, [this, i] { model_.focusMode().setFocusSource(FocusSource::list(i)); });
     }
     return *sourceMenu_;
 }
@@ -379,7 +381,7 @@ void FocusView::followPlace()
 
 void FocusView::syncHeader()
 {
-    const FocusSource& source = model_.focusSource();
+    const FocusSource& source = model_.focusMode().focusSource();
     const Place place = model_.focusPlace();
     QString title;
     switch (source.kind()) {

@@ -1,6 +1,7 @@
 #include "menucommands.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "noteeditor.h"
 #include "notesmodel.h"
 #include "notetextview.h"
@@ -128,10 +129,10 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
     view->addSeparator();
     add(view, Command::FocusMode, QStringLiteral("Focus Mode"), keys(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
         onModel([](AppModel& m) {
-            if (m.isFocusMode())
-                m.exitFocusMode();
+            if (m.focusMode().isFocusMode())
+                m.focusMode().exitFocusMode();
             else
-                m.enterFocusMode();
+                m.focusMode().enterFocusMode();
         }));
     view->addSeparator();
     add(view, Command::Today, QStringLiteral("Today"), keys(Qt::CTRL | Qt::Key_T), onModel([](AppModel& m) { m.goToday(); }));
@@ -227,10 +228,12 @@ void MenuCommands::setModel(AppModel* model)
     connections_.clear();
     model_ = model;
     if (model) {
-        for (const auto signal : {&AppModel::modeChanged, &AppModel::isFocusModeChanged, &AppModel::selectionChanged})
-            connections_.append(connect(model, signal, this, &MenuCommands::refresh));
-        for (const auto signal : {&PlannerSettings::showListsChanged, &PlannerSettings::floatsChanged})
-            connections_.append(connect(&model->settings(), signal, this, &MenuCommands::refresh));
+        // The menus rest on several properties of the model and its parts: once per operation.
+        connections_.append(connect(&model->transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+            if (changes.containsAny({&AppModel::modeChanged, &FocusMode::isFocusModeChanged, &AppModel::selectionChanged,
+                                     &PlannerSettings::showListsChanged, &PlannerSettings::floatsChanged}))
+                refresh();
+        }));
     }
     refresh();
 }
@@ -240,7 +243,7 @@ void MenuCommands::refresh()
     AppModel* m = model_;
     action(Command::NewThing)->setText(m && m->mode() == Mode::Notes ? QStringLiteral("New Note")
                                                                      : QStringLiteral("New Thing"));
-    action(Command::FocusMode)->setText(m && m->isFocusMode() ? QStringLiteral("Leave Focus Mode")
+    action(Command::FocusMode)->setText(m && m->focusMode().isFocusMode() ? QStringLiteral("Leave Focus Mode")
                                                               : QStringLiteral("Focus Mode"));
     action(Command::ToggleLists)->setText(m && m->settings().showLists() ? QStringLiteral("Hide Lists")
                                                               : QStringLiteral("Show Lists"));

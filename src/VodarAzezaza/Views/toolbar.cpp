@@ -1,6 +1,7 @@
 #include "toolbar.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "notesmodel.h"
 #include "palette.h"
 #include "plannersettings.h"
@@ -283,7 +284,7 @@ Toolbar::Toolbar(AppModel& model, QWidget* parent)
     connect(button(Button::Next), &QAbstractButton::clicked, this, [this] { model_.go(1); });
     // Only a person's pick sets the mode; following the model checks the segment quietly.
     connect(modes_, &QButtonGroup::idClicked, this, [this](int id) { model_.setMode(Mode(id)); });
-    connect(focus, &QAbstractButton::clicked, this, [this] { model_.enterFocusMode(); });
+    connect(focus, &QAbstractButton::clicked, this, [this] { model_.focusMode().enterFocusMode(); });
     connect(button(Button::Search), &QAbstractButton::clicked, this, [this] {
         if (model_.mode() == Mode::Notes)
             model_.notes().requestSearch();

@@ -80,7 +80,7 @@ void expectWhole(const AppModel& m, const QByteArray& signal)
     EXPECT_FALSE(m.opened() && gone(*m.opened())) << "the open thing is gone";
 
     QList<Day> days = visibleDays(m);
-    if (const auto focused = m.focusPlace().day(); m.isFocusMode() && focused)
+    if (const auto focused = m.focusPlace().day(); m.focusMode().isFocusMode() && focused)
         days.append(*focused);
     QStringList unloaded;
     for (const Day day : days) {
@@ -180,20 +180,20 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
              t.selectAndOpen("buy milk");
              m.setZoomed(today);
              m.setSearching(true);
-             m.setFocusSource(FocusSource::tomorrow());
+             m.focusMode().setFocusSource(FocusSource::tomorrow());
              t.selectAndOpen("call mum");
              m.setEditing(Editing::thing(t.id("call mum")));
          },
-         [](AppModel& m) { m.enterFocusMode(); },
+         [](AppModel& m) { m.focusMode().enterFocusMode(); },
          {"selectionChanged", "selectionAnchorChanged", "editingChanged", "openedChanged", "zoomedChanged",
           "isSearchingChanged", "isFocusModeChanged"}},
         {"leave focus mode",
          [](AppModelTransitions& t, AppModel& m) {
-             m.enterFocusMode();
+             m.focusMode().enterFocusMode();
              m.setEditing(Editing::newThing(today));
              m.setOpened(t.id("buy milk"));
          },
-         [](AppModel& m) { m.exitFocusMode(); },
+         [](AppModel& m) { m.focusMode().exitFocusMode(); },
          {"editingChanged", "openedChanged", "isFocusModeChanged"}},
         {"start a new thing",
          [](AppModelTransitions& t, AppModel&) { t.selectAndOpen("buy milk"); },
@@ -309,13 +309,13 @@ TEST_F(AppModelTransitions, EachGestureIsOneTransitionToldOnceInTheOrderOfItsSig
          }},
         {"open a note from focus mode",
          [](AppModelTransitions& t, AppModel& m) {
-             m.enterFocusMode();
+             m.focusMode().enterFocusMode();
              m.setOpened(t.id("buy milk"));
          },
          [](AppModelTransitions& t, AppModel& m) { m.openNote(t.id("buy milk")); },
          {"openedChanged", "editingNoteChanged", "isFocusModeChanged"},
          [](AppModelTransitions& t, AppModel& m) {
-             EXPECT_FALSE(m.isFocusMode());
+             EXPECT_FALSE(m.focusMode().isFocusMode());
              EXPECT_EQ(m.editingNote(), t.id("buy milk"));
              EXPECT_EQ(t.h.panel->hidden, 1);
          }},

@@ -2,6 +2,7 @@
 // pin and expand buttons, the dimmed buttons, the toast, and a picture of the panel
 // light and dark, as glass and opaque.
 #include "editfield.h"
+#include "focusmode.h"
 #include "focusview.h"
 #include "glyphbutton.h"
 #include "modelharness.h"
@@ -169,7 +170,7 @@ TEST_F(FocusViewTest, KeysGoToTheKeyMapAndAnArrowFirstSelects)
 TEST_F(FocusViewTest, ThePinFloatsAndExpandLeavesFocusMode)
 {
     AppModel& m = h.start();
-    m.enterFocusMode();
+    m.focusMode().enterFocusMode();
     FocusView* view = open(m);
     GlyphButton* pin = view->pinButton();
     ASSERT_TRUE(m.settings().floats());
@@ -188,7 +189,7 @@ TEST_F(FocusViewTest, ThePinFloatsAndExpandLeavesFocusMode)
     EXPECT_EQ(pin->accessibleName(), "Not floating");
 
     click(view->expandButton());
-    EXPECT_FALSE(m.isFocusMode());
+    EXPECT_FALSE(m.focusMode().isFocusMode());
 }
 
 TEST_F(FocusViewTest, ButtonsAreDimmedUntilThePointerComesIn)

@@ -1,6 +1,7 @@
 // Where a key goes as a person meets the app: the whole app (its menus, sheets,
 // popovers and the focus panel) in each state a person leaves it in, each key sent to
 // whatever has the keys then, and checked by the change the key makes in the model.
+#include "focusmode.h"
 #include "plannerapp.h"
 
 #include "appmodel.h"
@@ -200,7 +201,7 @@ QWidget* reach(App& app, State state, const Plan& p)
         backUnder(main);
         break;
     case State::FloatedPanel: {
-        m.enterFocusMode();
+        m.focusMode().enterFocusMode();
         EXPECT_TRUE(waitUntil([&] { return app.panel() && app.panel()->isActiveWindow(); }));
         FocusPanelWindow* panel = app.panel();
         app.clickRow(panel, p.second);
@@ -535,7 +536,7 @@ TEST(KeyRouting, MenuShortcutsWorkOverPopoversAndSheets)
         // Focus mode would hide the window and leave what is open over it behind.
         QTest::keyClick(keyTarget(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         QCoreApplication::processEvents();
-        EXPECT_FALSE(m.isFocusMode());
+        EXPECT_FALSE(m.focusMode().isFocusMode());
         QTest::keyClick(keyTarget(), Qt::Key_Q, Qt::ControlModifier);
         EXPECT_EQ(quits.count(), 1);
     }
@@ -616,7 +617,7 @@ TEST(KeyRouting, TheFloatShortcutKeepsThePanelsKeysTimeAfterTime)
     App app;
     AppModel& m = app.model();
     const Plan p = fill(m);
-    m.enterFocusMode();
+    m.focusMode().enterFocusMode();
     ASSERT_TRUE(waitUntil([&] { return app.panel() && app.panel()->isActiveWindow(); }));
     const bool floated = m.settings().floats();
     for (const bool expected : {!floated, floated}) {

@@ -4,6 +4,7 @@
 
 #include "appmodel.h"
 #include "findbar.h"
+#include "focusmode.h"
 #include "mainview.h"
 #include "modelharness.h"
 #include "noteeditor.h"
@@ -152,10 +153,10 @@ TEST_F(MenuCommandsTest, TitlesAndChecksFollowTheModel)
     EXPECT_EQ(h.settings().value("showLists").toString(), "false");
 
     action(Command::FocusMode)->trigger();
-    EXPECT_TRUE(model().isFocusMode());
+    EXPECT_TRUE(model().focusMode().isFocusMode());
     EXPECT_EQ(action(Command::FocusMode)->text(), "Leave Focus Mode");
     action(Command::FocusMode)->trigger();
-    EXPECT_FALSE(model().isFocusMode());
+    EXPECT_FALSE(model().focusMode().isFocusMode());
 
     EXPECT_TRUE(action(Command::FloatOnTop)->isChecked());
     action(Command::FloatOnTop)->trigger();

@@ -6,6 +6,7 @@
 #include "editfield.h"
 #include "familythingdetail.h"
 #include "familythingrow.h"
+#include "focusmode.h"
 #include "modelharness.h"
 #include "otherapps.h"
 #include "popover.h"
@@ -125,10 +126,10 @@ TEST_F(FamilyThingsTest, ADoubleClickOpensTheDetailAndTheMenuOffersItsItems)
     EXPECT_TRUE(storedRow(todo->store, "T1")->done);
 
     // A note opens in the main window: focus mode ends first.
-    model().enterFocusMode();
+    model().focusMode().enterFocusMode();
     menu.reset(shownRow()->makeMenu());
     ASSERT_TRUE(trigger(*menu, "Add a Note"));
-    EXPECT_FALSE(model().isFocusMode());
+    EXPECT_FALSE(model().focusMode().isFocusMode());
     EXPECT_EQ(model().editingExternalNote(), "T1");
 
     menu.reset(shownRow()->makeMenu());
@@ -245,14 +246,14 @@ TEST_F(FamilyThingsTest, PickingADaySavesFirstThenMovesTheThing)
 
 TEST_F(FamilyThingsTest, TheDetailsNoteLeavesFocusModeAndOpensTheNoteSheet)
 {
-    model().enterFocusMode();
+    model().focusMode().enterFocusMode();
     model().setOpenedExternal("T1");
     ExternalDetail* detail = openDetail();
     retype(detail->findChild<QLineEdit*>("title"), "water them all");
     click(detail->findChild<QAbstractButton*>("note"));
     EXPECT_EQ(storedRow(todo->store, "T1")->title, "water them all") << "saved first";
     EXPECT_EQ(model().openedExternal(), std::nullopt);
-    EXPECT_FALSE(model().isFocusMode());
+    EXPECT_FALSE(model().focusMode().isFocusMode());
     EXPECT_EQ(model().editingExternalNote(), "T1");
 }
 

@@ -224,7 +224,7 @@ QStringList ModelHarness::fresh() const
 
 QList<QObject*> modelObjects(AppModel& model)
 {
-    return {&model, &model.settings(), &model.otherApps()};
+    return {&model, &model.settings(), &model.otherApps(), &model.focusMode()};
 }
 
 SignalCount::SignalCount(AppModel& model, const ModelChanges::Signal& signal)

@@ -7,6 +7,7 @@
 
 #include "appmodel.h"
 #include "familystore.h"
+#include "focusmode.h"
 #include "launch.h"
 #include "notificationscheduler.h"
 #include "otherapps.h"
