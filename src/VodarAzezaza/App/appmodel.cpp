@@ -71,7 +71,6 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
                    const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
     : QObject(parent)
     , d_(std::make_unique<State>())
-    , noteFiles_(notesFolder, services.writesFiles)
     // Conflict copies are named by the model's clock, as everything else it dates.
     , store_(folder, [this] { return now(); })
     , familyStore_(familyStore)
@@ -87,6 +86,9 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->plannerSettings.reset(new PlannerSettings(*this));
     d_->otherApps.reset(new OtherApps(*this));
     d_->focusMode.reset(new FocusMode(*this));
+    d_->thingNotes.reset(new ThingNotes(*this));
+    d_->thingClipboard.reset(new ThingClipboard(*this));
+    d_->noteFiles = std::make_unique<ThingNoteFiles>(notesFolder, services.writesFiles);
     d_->readEvents = services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone);
     d_->clock = std::move(services.now);
     d_->zone = services.zone;
@@ -152,7 +154,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
     // A save killed midway leaves its temporary file; the next start clears those away.
     if (d_->writesFiles) {
-        for (const QString& folder : {store_.folder(), d_->notes->store().directory(), noteFiles_.folder()}) {
+        for (const QString& folder : {store_.folder(), d_->notes->store().directory(), d_->noteFiles->folder()}) {
             for (const QString& name : pemby::removeStaleTemporaryFiles(folder))
                 qCInfo(lcStore) << "removed the temporary file" << name << "a save left in" << folder;
         }
@@ -222,6 +224,31 @@ FocusMode& AppModel::focusMode()
 const FocusMode& AppModel::focusMode() const
 {
     return *d_->focusMode;
+}
+
+ThingNotes& AppModel::thingNotes()
+{
+    return *d_->thingNotes;
+}
+
+const ThingNotes& AppModel::thingNotes() const
+{
+    return *d_->thingNotes;
+}
+
+ThingClipboard& AppModel::clipboard()
+{
+    return *d_->thingClipboard;
+}
+
+const ThingClipboard& AppModel::clipboard() const
+{
+    return *d_->thingClipboard;
+}
+
+const QString& AppModel::notesFolder() const
+{
+    return d_->noteFiles->folder();
 }
 
 NotesModel& AppModel::notes()

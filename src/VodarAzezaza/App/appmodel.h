@@ -20,7 +20,6 @@
 #include "plannerstore.h"
 #include "result.h"
 #include "sharedthing.h"
-#include "thingnotefiles.h"
 #include "todayrow.h"
 
 #include <QDBusConnection>
@@ -46,6 +45,8 @@ class PlannerSettings;
 struct PembyThing;
 struct AppModelServices;
 class QSettings;
+class ThingClipboard;
+class ThingNotes;
 
 class AppModel : public QObject {
     Q_OBJECT
@@ -80,7 +81,7 @@ public:
     const FamilyStore& familyStore() const { return familyStore_; }
     bool writesFiles() const;
     QSettings* defaults() const { return defaults_; }
-    const QString& notesFolder() const { return noteFiles_.folder(); }
+    const QString& notesFolder() const;
     FocusPanelController& focus() { return *focus_; }
     const FocusPanelController& focus() const { return *focus_; }
     // The notes screen's model, over the folder shared with the sibling notes app.
@@ -94,6 +95,10 @@ public:
     const OtherApps& otherApps() const;
     FocusMode& focusMode();
     const FocusMode& focusMode() const;
+    ThingNotes& thingNotes();
+    const ThingNotes& thingNotes() const;
+    ThingClipboard& clipboard();
+    const ThingClipboard& clipboard() const;
 
     Day today() const;
     Day anchor() const;
@@ -390,47 +395,6 @@ private:
     bool takesThings(const Place& place) const;
 
 public:
-    // ---- Thing notes and clipboard --------------------------------------------------
-    // A thing's note is its plain text in the plan and its rich text in the family
-    // notes folder, in "<note id>.rtf".
-
-    struct NoteContent {
-        std::optional<QByteArray> rtf;  // none without a note file that can be read
-        QString plain;
-        bool operator==(const NoteContent&) const = default;
-    };
-    NoteContent noteContent(const QUuid& id) const;
-    // The note of another app's thing, read as a thing's note is: the row's note id
-    // names a file only when it is a UUID, and only one of sane size is read.
-    NoteContent externalNoteContent(const QString& id) const;
-    // The note sheet's save: text and rich text become the note (a first note gets its
-    // id), blank text removes it, file and all. Text without rich text could not be
-    // written and keeps the old note, with the save error. No undo step: undo and redo
-    // keep the note as saved. False when the note could not be written or is longer
-    // than the add link takes (the save error says why), so the caller keeps it due.
-    bool saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain);
-    // Writes the rich text of a note, creating the notes folder when needed.
-    Status writeNote(const QString& noteID, const QByteArray& rtf);
-    // The selected things in board order, with their rich-text notes, onto the
-    // clipboard; nothing selected leaves it alone.
-    void copySelection();
-    // Paste while a new line is typed or a thing's detail is open: the things join that
-    // place, and the edit ends, when the clipboard holds the family's records, or the
-    // paste is rich, or it makes several things; and only when it adds one at least.
-    // Otherwise false, and the field pastes as usual. Without records the clipboard's
-    // are taken; without `isRich`, whether the clipboard holds the family's records.
-    bool pasteAsThingsWhileTyping(const std::optional<QList<PembyThing>>& things = std::nullopt,
-                                  std::optional<bool> isRich = std::nullopt);
-    // The things on the clipboard: the family's records, else its text parsed.
-    QList<PembyThing> clipboardThings() const;
-
-private:
-    void noteNotSaved(const QString& why);
-    std::optional<ThingNoteFiles::Stored> storeNoteFile(const std::optional<QString>& currentID,
-                                                        const std::optional<QByteArray>& rtf, const QString& plain);
-    ThingNoteFiles noteFiles_;
-
-public:
     // ---- Search and links ------------------------------------------------------------
 
     // Loads every week file, so the search finds things anywhere, and shows the search.
@@ -495,6 +459,8 @@ private:
     friend class PlannerSettings;
     friend class OtherApps;
     friend class FocusMode;
+    friend class ThingNotes;
+    friend class ThingClipboard;
     void beginTransition();
     void endTransition();
     void endReferencesToLeavers();

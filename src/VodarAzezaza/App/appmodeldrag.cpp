@@ -237,7 +237,7 @@ QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Plac
             continue;
         if (record.rtf) {
             const QString noteID = pemby::newUuidLower();
-            if (const Status written = writeNote(noteID, *record.rtf))
+            if (const Status written = thingNotes().writeNote(noteID, *record.rtf))
                 thing.noteID = noteID;
             else
                 noteFailure = written.errorText();
@@ -261,6 +261,6 @@ QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Plac
     // The things keep their plain notes; the rich text that could not be written is
     // said after the save, which would clear it otherwise.
     if (noteFailure)
-        noteNotSaved(*noteFailure);
+        thingNotes().noteNotSaved(*noteFailure);
     return added;
 }

@@ -8,6 +8,9 @@
 #include "focusmode.h"
 #include "otherapps.h"
 #include "plannersettings.h"
+#include "thingclipboard.h"
+#include "thingnotefiles.h"
+#include "thingnotes.h"
 
 #include <QList>
 #include <QMap>
@@ -137,6 +140,9 @@ struct AppModel::State {
     std::unique_ptr<PlannerSettings> plannerSettings;
     std::unique_ptr<OtherApps> otherApps;
     std::unique_ptr<FocusMode> focusMode;
+    std::unique_ptr<ThingNotes> thingNotes;
+    std::unique_ptr<ThingClipboard> thingClipboard;
+    std::unique_ptr<ThingNoteFiles> noteFiles;
     std::unique_ptr<PembyClipboard> clipboard;
     // Why the last roll-over was held back, while it is.
     std::optional<QString> rollOverHeld;

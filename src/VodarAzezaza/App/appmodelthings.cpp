@@ -332,7 +332,7 @@ bool AppModel::commitNewLine(const Place& place, const QString& text, bool keepG
 void AppModel::cutSelection()
 {
     const Transition transition(*this);
-    copySelection();
+    clipboard().copySelection();
     deleteSelection(true);
 }
 
@@ -349,7 +349,7 @@ void AppModel::copyFromMenu(const QUuid& id)
     const Transition transition(*this);
     if (!d_->selection.contains(id))
         select(id);
-    copySelection();
+    clipboard().copySelection();
 }
 
 QList<Place> AppModel::columns() const

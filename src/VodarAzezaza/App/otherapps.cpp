@@ -213,8 +213,8 @@ bool OtherApps::saveExternalNote(const QString& id, const std::optional<QByteArr
     // The note id comes from another app's row: it names a file only when it is a UUID
     // (storeNoteFile makes a fresh one otherwise), so a row can never make the planner
     // write or delete outside the notes folder.
-    const std::optional<QByteArray> before = model_.noteFiles_.read(thing->noteID);
-    const auto stored = model_.storeNoteFile(thing->noteID, rtf, plain);
+    const std::optional<QByteArray> before = model_.d_->noteFiles->read(thing->noteID);
+    const auto stored = model_.thingNotes().storeNoteFile(thing->noteID, rtf, plain);
     if (!stored)
         return false;
     const FamilyStore::Answer written = model_.familyStore_.setNote(id, stored->noteID, stored->note);
@@ -222,8 +222,8 @@ bool OtherApps::saveExternalNote(const QString& id, const std::optional<QByteArr
     if (failed) {
         // The row keeps its note, so the file goes back to what the row names.
         if (stored->noteID && stored->noteID != thing->noteID)
-            model_.noteFiles_.remove(stored->noteID);
-        if (before && thing->noteID && !model_.writeNote(*thing->noteID, *before))
+            model_.d_->noteFiles->remove(stored->noteID);
+        if (before && thing->noteID && !model_.thingNotes().writeNote(*thing->noteID, *before))
             qCWarning(lcNotes) << "couldn't put back the note" << *thing->noteID;
     } else if (written) {
         model_.announce();

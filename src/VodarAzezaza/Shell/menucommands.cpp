@@ -9,6 +9,7 @@
 #include "plannersettings.h"
 #include "popover.h"
 #include "sheets.h"
+#include "thingclipboard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -323,7 +324,7 @@ void MenuCommands::copy()
 {
     if (sendToText(TextAction::Copy, true) || !model_)
         return;
-    model_->copySelection();
+    model_->clipboard().copySelection();
 }
 
 void MenuCommands::paste()
@@ -336,7 +337,7 @@ void MenuCommands::paste()
     std::optional<QList<PembyThing>> fromHtml;
     if (html)
         fromHtml = PembyThings::parse(*html);
-    if (model_->pasteAsThingsWhileTyping(fromHtml, fromHtml ? std::optional<bool>(false) : std::nullopt))
+    if (model_->clipboard().pasteAsThingsWhileTyping(fromHtml, fromHtml ? std::optional<bool>(false) : std::nullopt))
         return;
     if (auto* line = qobject_cast<QLineEdit*>(focusedText()); line && html) {
         if (!line->isReadOnly())
@@ -345,7 +346,7 @@ void MenuCommands::paste()
     }
     if (sendToText(TextAction::Paste, false))
         return;
-    const QList<PembyThing> things = fromHtml ? *fromHtml : model_->clipboardThings();
+    const QList<PembyThing> things = fromHtml ? *fromHtml : model_->clipboard().clipboardThings();
     if (!things.isEmpty())
         model_->addThings(things, model_->placeForNew());
 }

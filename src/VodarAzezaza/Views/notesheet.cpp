@@ -6,6 +6,7 @@
 #include "palette.h"
 #include "plaintext.h"
 #include "ruleline.h"
+#include "thingnotes.h"
 #include "titletext.h"
 
 #include <QHBoxLayout>
@@ -167,9 +168,9 @@ bool NoteSheet::retarget(const Target& target)
 
 void NoteSheet::load()
 {
-    const AppModel::NoteContent content = std::holds_alternative<QUuid>(target_)
-        ? model_.noteContent(std::get<QUuid>(target_))
-        : model_.externalNoteContent(std::get<QString>(target_));
+    const ThingNotes::NoteContent content = std::holds_alternative<QUuid>(target_)
+        ? model_.thingNotes().noteContent(std::get<QUuid>(target_))
+        : model_.thingNotes().externalNoteContent(std::get<QString>(target_));
     bridge_.editor().load(content.rtf, content.plain);
     loaded_ = true;
     dirty_ = false;
@@ -187,7 +188,7 @@ void NoteSheet::save()
     const std::optional<QByteArray> rtf = editor.isEmpty() ? std::nullopt : editor.rtf();
     const QString plain = editor.plainText();
     const bool saved = std::holds_alternative<QUuid>(target_)
-        ? model_.saveNote(std::get<QUuid>(target_), rtf, plain)
+        ? model_.thingNotes().saveNote(std::get<QUuid>(target_), rtf, plain)
         : model_.otherApps().saveExternalNote(std::get<QString>(target_), rtf, plain);
     // A failed write leaves the text due: the next pause, Done or hide tries again.
     if (saved) {

@@ -15,6 +15,7 @@
 #include "rowmotion.h"
 #include "rowtext.h"
 #include "ruled.h"
+#include "thingclipboard.h"
 #include "thingrow.h"
 
 #include <QHBoxLayout>
@@ -368,7 +369,7 @@ EmptyLine* ThingColumn::makeFiller()
         QMenu menu;
         menu.addAction(QStringLiteral("New Thing"), this, &ThingColumn::startNewThing);
         QAction* paste = menu.addAction(QStringLiteral("Paste"), this, &ThingColumn::paste);
-        paste->setEnabled(!model_.clipboardThings().isEmpty());
+        paste->setEnabled(!model_.clipboard().clipboardThings().isEmpty());
         menu.exec(line->mapToGlobal(at));
     });
     new EndDrop(line, model_, spot_, [this](const QStringList& texts) { return dropAtEnd(texts); });
@@ -435,7 +436,7 @@ void ThingColumn::startNewThing() { model_.startNewThing(place_); }
 
 void ThingColumn::paste()
 {
-    const QList<PembyThing> things = model_.clipboardThings();
+    const QList<PembyThing> things = model_.clipboard().clipboardThings();
     if (!things.isEmpty())
         RowMotion::run([&] { model_.addThings(things, place_); });
 }

@@ -299,7 +299,7 @@ TEST(AppModelDrag, AddedRecordsBringTheirNotes)
     ASSERT_TRUE(things[0].noteID);
     EXPECT_TRUE(pemby::isUuidText(*things[0].noteID));
     EXPECT_EQ(*things[0].noteID, things[0].noteID->toLower());
-    EXPECT_EQ(m.noteContent(things[0].id), (AppModel::NoteContent{QByteArray("{\\rtf1 two litres}"), "two litres"}));
+    EXPECT_EQ(m.thingNotes().noteContent(things[0].id), (ThingNotes::NoteContent{QByteArray("{\\rtf1 two litres}"), "two litres"}));
     EXPECT_EQ(things[1].noteID, std::nullopt);
     EXPECT_TRUE(things[1].done);
     EXPECT_EQ(things[1].steps, (QList<Step>{{"a step", true}}));

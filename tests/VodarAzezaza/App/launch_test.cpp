@@ -7,6 +7,7 @@
 #include "modelholder.h"
 #include "notesmodel.h"
 #include "otherapps.h"
+#include "thingnotes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -399,7 +400,7 @@ TEST(LaunchTest, ARenderRunLeavesThePlannerFolderAsItWas)
     EXPECT_FALSE(model->saveError().has_value());
     const auto added = model->add(QStringLiteral("typed in a render"), Place::onDay(Day{2026, 3, 4}));
     ASSERT_TRUE(added.has_value());
-    model->saveNote(*added, QByteArray("{\\rtf1 a note}"), QStringLiteral("a note"));
+    model->thingNotes().saveNote(*added, QByteArray("{\\rtf1 a note}"), QStringLiteral("a note"));
     model->undo();
     model->redo();
 

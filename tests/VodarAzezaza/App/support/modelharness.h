@@ -14,6 +14,8 @@
 #include "plannersettings.h"
 #include "privatebus.h"
 #include "recordingnotifier.h"
+#include "thingclipboard.h"
+#include "thingnotes.h"
 
 #include <QDBusConnection>
 #include <QMimeData>
