@@ -88,6 +88,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->focusMode.reset(new FocusMode(*this));
     d_->thingNotes.reset(new ThingNotes(*this));
     d_->thingClipboard.reset(new ThingClipboard(*this));
+    d_->lists.reset(new PlannerLists(*this));
     d_->noteFiles = std::make_unique<ThingNoteFiles>(notesFolder, services.writesFiles);
     d_->readEvents = services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone);
     d_->clock = std::move(services.now);
@@ -246,6 +247,16 @@ const ThingClipboard& AppModel::clipboard() const
     return *d_->thingClipboard;
 }
 
+PlannerLists& AppModel::lists()
+{
+    return *d_->lists;
+}
+
+const PlannerLists& AppModel::lists() const
+{
+    return *d_->lists;
+}
+
 const QString& AppModel::notesFolder() const
 {
     return d_->noteFiles->folder();
@@ -361,16 +372,6 @@ bool AppModel::emptyBannerSpent() const
     return d_->emptyBannerSpent;
 }
 
-const std::optional<int>& AppModel::listToDelete() const
-{
-    return d_->listToDelete;
-}
-
-bool AppModel::deletingAllLists() const
-{
-    return d_->deletingAllLists;
-}
-
 const QSet<QUuid>& AppModel::dragging() const
 {
     return d_->dragging;
@@ -471,16 +472,6 @@ void AppModel::setEmptyBannerSpent(bool spent)
     assign(d_->emptyBannerSpent, spent, &AppModel::emptyBannerSpentChanged);
 }
 
-void AppModel::setListToDelete(const std::optional<int>& index)
-{
-    assign(d_->listToDelete, index, &AppModel::listToDeleteChanged);
-}
-
-void AppModel::setDeletingAllLists(bool shown)
-{
-    assign(d_->deletingAllLists, shown, &AppModel::deletingAllListsChanged);
-}
-
 void AppModel::setDragging(const QSet<QUuid>& ids)
 {
     assign(d_->dragging, ids, &AppModel::draggingChanged);
@@ -507,7 +498,8 @@ void AppModel::endTransition()
     // The model's own signals first, then each part's, each in the order declared.
     const auto order = [](const State::Changed& c) {
         static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlannerSettings::staticMetaObject,
-                                                      &OtherApps::staticMetaObject, &FocusMode::staticMetaObject};
+                                                      &OtherApps::staticMetaObject, &FocusMode::staticMetaObject,
+                                                      &PlannerLists::staticMetaObject};
         const QMetaMethod& method = c.signal.method();
         return std::pair(parts.indexOf(method.enclosingMetaObject()), method.methodIndex());
     };

@@ -41,6 +41,7 @@ class FocusMode;
 class FocusPanelController;
 class NotesModel;
 class OtherApps;
+class PlannerLists;
 class PlannerSettings;
 struct PembyThing;
 struct AppModelServices;
@@ -99,6 +100,8 @@ public:
     const ThingNotes& thingNotes() const;
     ThingClipboard& clipboard();
     const ThingClipboard& clipboard() const;
+    PlannerLists& lists();
+    const PlannerLists& lists() const;
 
     Day today() const;
     Day anchor() const;
@@ -145,10 +148,6 @@ public:
     bool emptyBannerSpent() const;
     void setEmptyBannerSpent(bool spent);
 
-    const std::optional<int>& listToDelete() const;
-    void setListToDelete(const std::optional<int>& index);
-    bool deletingAllLists() const;
-    void setDeletingAllLists(bool shown);
 
     const QSet<QUuid>& dragging() const;
     void setDragging(const QSet<QUuid>& ids);
@@ -316,24 +315,6 @@ private:
     std::optional<QUuid> neighbourAfterDeleting(const QList<QUuid>& ids) const;
     void loadWeeksOf(const QList<Day>& days);
 
-public:
-    // ---- List operations ------------------------------------------------------------
-    // Lists after the first can go; the first one stays.
-
-    // Shows the lists and adds one with the first free name; at the cap only says so.
-    void addList();
-    void renameList(int index, const QString& name);
-    // Asks for confirmation (listToDelete) when the list holds things; deletes an empty
-    // one at once. The first list and indexes past the end do nothing.
-    void requestDeleteList(int index);
-    // The confirmation's answer: the things go to the first list, or with the list. A
-    // list that is no longer the one the confirmation named stays.
-    void deleteList(int index, bool keepThings);
-    // Asks for confirmation (deletingAllLists) when a list after the first holds things;
-    // else deletes them at once. Nothing with one list.
-    void requestDeleteAllLists();
-    void deleteAllLists(bool keepThings);
-
 private:
     // What the model keeps that no view sees, known only to its own source files.
     struct State;
@@ -445,8 +426,6 @@ signals:
     void syncErrorChanged();
     void skippedFilesChanged();
     void emptyBannerSpentChanged();
-    void listToDeleteChanged();
-    void deletingAllListsChanged();
     void draggingChanged();
 
 private:
@@ -461,6 +440,7 @@ private:
     friend class FocusMode;
     friend class ThingNotes;
     friend class ThingClipboard;
+    friend class PlannerLists;
     void beginTransition();
     void endTransition();
     void endReferencesToLeavers();

@@ -7,6 +7,7 @@
 #include "appmodelservices.h"
 #include "focusmode.h"
 #include "otherapps.h"
+#include "plannerlists.h"
 #include "plannersettings.h"
 #include "thingclipboard.h"
 #include "thingnotefiles.h"
@@ -142,6 +143,7 @@ struct AppModel::State {
     std::unique_ptr<FocusMode> focusMode;
     std::unique_ptr<ThingNotes> thingNotes;
     std::unique_ptr<ThingClipboard> thingClipboard;
+    std::unique_ptr<PlannerLists> lists;
     std::unique_ptr<ThingNoteFiles> noteFiles;
     std::unique_ptr<PembyClipboard> clipboard;
     // Why the last roll-over was held back, while it is.

@@ -6,6 +6,7 @@
 #include "notesmodel.h"
 #include "notetextview.h"
 #include "pembythings.h"
+#include "plannerlists.h"
 #include "plannersettings.h"
 #include "popover.h"
 #include "sheets.h"
@@ -97,7 +98,7 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
             m.startNewThing(m.placeForNew());
     }));
     add(file, Command::NewList, QStringLiteral("New List"), keys(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
-        onModel([](AppModel& m) { m.addList(); }));
+        onModel([](AppModel& m) { m.lists().addList(); }));
     file->addSeparator();
     // There is no application menu here: the settings and quitting live in the first menu.
     add(file, Command::Settings, QStringLiteral("Settings…"), keys(Qt::CTRL | Qt::Key_Comma), [this] {

@@ -1,6 +1,7 @@
 #include "addlink.h"
 #include "appmodel.h"
 #include "modelharness.h"
+#include "plannerlists.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,10 +94,10 @@ TEST(AppModelFocus, AListDeletedSinceItWasChosenShowsToday)
     ModelHarness h;
     AppModel& m = h.start();
     for (int i = 0; i < 4; ++i)
-        m.addList();
+        m.lists().addList();
     m.focusMode().setFocusSource(FocusSource::list(4));
     EXPECT_EQ(m.focusPlace(), Place::inList(4));
-    m.requestDeleteList(4);
+    m.lists().requestDeleteList(4);
     ASSERT_EQ(m.planner().lists.size(), 4);
 
     m.focusMode().enterFocusMode();

@@ -1,5 +1,6 @@
 #include "appmodel.h"
 #include "modelharness.h"
+#include "plannerlists.h"
 
 #include <QSize>
 
@@ -142,9 +143,9 @@ TEST(AppModelSettings, EveryPropertySignalsOnlyAChange)
         {"searchText", &AppModel::searchTextChanged, [&] { m.setSearchText("milk"); }, [&] { m.setSearchText("milk"); }},
         {"emptyBannerSpent", &AppModel::emptyBannerSpentChanged, [&] { m.setEmptyBannerSpent(true); },
          [&] { m.setEmptyBannerSpent(true); }},
-        {"listToDelete", &AppModel::listToDeleteChanged, [&] { m.setListToDelete(1); }, [&] { m.setListToDelete(1); }},
-        {"deletingAllLists", &AppModel::deletingAllListsChanged, [&] { m.setDeletingAllLists(true); },
-         [&] { m.setDeletingAllLists(true); }},
+        {"listToDelete", &PlannerLists::listToDeleteChanged, [&] { m.lists().setListToDelete(1); }, [&] { m.lists().setListToDelete(1); }},
+        {"deletingAllLists", &PlannerLists::deletingAllListsChanged, [&] { m.lists().setDeletingAllLists(true); },
+         [&] { m.lists().setDeletingAllLists(true); }},
         {"dragging", &AppModel::draggingChanged, [&] { m.setDragging({a}); }, [&] { m.setDragging({a}); }},
         {"draggingExternal", &OtherApps::draggingExternalChanged, [&] { m.otherApps().setDraggingExternal(other); },
          [&] { m.otherApps().setDraggingExternal(other); }},

@@ -7,6 +7,7 @@
 #include "glyphbutton.h"
 #include "modelharness.h"
 #include "pictures.h"
+#include "plannerlists.h"
 #include "plannersettings.h"
 #include "reducemotion.h"
 #include "thingcolumn.h"
@@ -116,7 +117,7 @@ TEST_F(FocusViewTest, TheMenuSwitchesBetweenTodayTomorrowAndTheLists)
 
     // A list renamed while in focus renames the title.
     ASSERT_TRUE(trigger(view->sourceMenu(), "groceries && such"));
-    m.renameList(1, "shop");
+    m.lists().renameList(1, "shop");
     EXPECT_EQ(view->sourceTitle(), "shop");
 }
 

@@ -6,6 +6,7 @@
 #include "boardtesting.h"
 #include "modelharness.h"
 #include "monthview.h"
+#include "plannerlists.h"
 #include "plannersettings.h"
 #include "weekview.h"
 
@@ -43,8 +44,8 @@ void fill(ModelHarness& h, AppModel& m)
     add("see grandma", Place::onDay(monday.adding(6)));
     add("read the long book", Place::inList(0));
     add("learn the ukulele", Place::inList(0));
-    m.addList();
-    m.renameList(1, "home");
+    m.lists().addList();
+    m.lists().renameList(1, "home");
     add("hang the shelf", Place::inList(1));
     const QUuid door = add("paint the door", Place::inList(1));
     m.toggle(door);

@@ -9,6 +9,7 @@
 #include "listcolumnheader.h"
 #include "listsheader.h"
 #include "modelharness.h"
+#include "plannerlists.h"
 #include "plannersettings.h"
 
 #include <QApplication>
@@ -137,7 +138,7 @@ TEST_F(ListsHeaderTest, TheOtherListsCannotGoWhenThereAreNone)
     AppModel& m = start("# eventually\n\n## eventually\n- [ ] a\n");
     emit header->optionsMenu()->aboutToShow();
     EXPECT_FALSE(action(header->optionsMenu(), "Delete the Other Lists…")->isEnabled());
-    m.addList();
+    m.lists().addList();
     emit header->optionsMenu()->aboutToShow();
     EXPECT_TRUE(action(header->optionsMenu(), "Delete the Other Lists…")->isEnabled());
 }
@@ -167,7 +168,7 @@ TEST_F(ListsHeaderTest, DeletingOneListAsksAndDoesWhatTheAnswerSays)
         auto* lists = new ListsHeader(m);
         w.hold(lists);
 
-        m.requestDeleteList(1);
+        m.lists().requestDeleteList(1);
         ConfirmDialog* dialog = lists->dialog();
         ASSERT_TRUE(dialog);
         EXPECT_EQ(lists->deleteTitle(), "Delete home? It has 3 things.");
@@ -185,7 +186,7 @@ TEST_F(ListsHeaderTest, DeletingOneListAsksAndDoesWhatTheAnswerSays)
         QCoreApplication::processEvents();
         EXPECT_EQ(listNames(m), c.lists);
         EXPECT_EQ(titlesOn(m, Place::inList(0)), c.first);
-        EXPECT_EQ(m.listToDelete(), std::nullopt);
+        EXPECT_EQ(m.lists().listToDelete(), std::nullopt);
         EXPECT_EQ(lists->dialog(), nullptr);
     }
 }
@@ -194,13 +195,13 @@ TEST_F(ListsHeaderTest, TheTitleCountsOneThingAndEmptyListsGoWithoutAsking)
 {
     AppModel& m = start();
     m.add("passport", Place::inList(2));
-    m.requestDeleteList(2);
+    m.lists().requestDeleteList(2);
     EXPECT_EQ(header->deleteTitle(), "Delete trip? It has 1 thing.");
     choose(2);
 
-    m.addList();
+    m.lists().addList();
     const qsizetype before = m.planner().lists.size();
-    m.requestDeleteList(int(before) - 1);
+    m.lists().requestDeleteList(int(before) - 1);
     EXPECT_EQ(header->dialog(), nullptr);
     EXPECT_EQ(m.planner().lists.size(), before - 1);
 }
@@ -208,7 +209,7 @@ TEST_F(ListsHeaderTest, TheTitleCountsOneThingAndEmptyListsGoWithoutAsking)
 TEST_F(ListsHeaderTest, AQuestionAboutAListThatMovedIsWithdrawnAndDeletesNothing)
 {
     AppModel& m = start();
-    m.requestDeleteList(1);
+    m.lists().requestDeleteList(1);
     ASSERT_TRUE(header->dialog());
     // Another program rewrites the lists while the question is up: "work" stands where
     // "home" stood.
@@ -217,7 +218,7 @@ TEST_F(ListsHeaderTest, AQuestionAboutAListThatMovedIsWithdrawnAndDeletesNothing
     QCoreApplication::processEvents();
     ASSERT_EQ(listNames(m), (QStringList{"eventually", "work", "home"}));
     EXPECT_EQ(header->dialog(), nullptr);
-    EXPECT_EQ(m.listToDelete(), std::nullopt);
+    EXPECT_EQ(m.lists().listToDelete(), std::nullopt);
     EXPECT_EQ(listNames(m), (QStringList{"eventually", "work", "home"}));
 }
 
@@ -255,7 +256,7 @@ TEST_F(ListsHeaderTest, DeletingTheOtherListsAsksAndDoesWhatTheAnswerSays)
         QCoreApplication::processEvents();
         EXPECT_EQ(listNames(m), c.lists);
         EXPECT_EQ(m.planner().lists[0].things.size(), c.firstCount);
-        EXPECT_FALSE(m.deletingAllLists());
+        EXPECT_FALSE(m.lists().deletingAllLists());
         EXPECT_EQ(lists->dialog(), nullptr);
     }
 }
@@ -264,12 +265,12 @@ TEST_F(ListsHeaderTest, NamesOnButtonsAndInTextsStayAsWritten)
 {
     AppModel& m = start("# eventually\n\n## r&d <b>x</b>\n- [ ] a\n\n## home\n- [ ] b\n");
     ASSERT_EQ(listNames(m)[0], "r&d <b>x</b>");
-    m.requestDeleteList(1);
+    m.lists().requestDeleteList(1);
     ASSERT_TRUE(header->dialog());
     // "&" would otherwise underline the next letter and vanish.
     EXPECT_EQ(header->dialog()->choices()[0]->text(), "Move Them to r&&d <b>x</b>");
     choose(2);
-    m.requestDeleteAllLists();
+    m.lists().requestDeleteAllLists();
     EXPECT_EQ(header->dialog()->message(), "r&d <b>x</b> always stays. Ctrl+Z brings it all back.");
     choose(2);
 }
@@ -426,5 +427,5 @@ TEST_F(ListColumnHeaderTest, TheNamesMenuRenamesStartsANewThingAndDeletes)
     QTest::keyClick(header->field(), Qt::Key_Escape);
 
     action(header->makeMenu(), "Delete List…")->trigger();
-    EXPECT_EQ(m.listToDelete(), 1);
+    EXPECT_EQ(m.lists().listToDelete(), 1);
 }

@@ -7,6 +7,7 @@
 #include "modelharness.h"
 #include "pictures.h"
 #include "placesheet.h"
+#include "plannerlists.h"
 #include "plannersettings.h"
 #include "ruled.h"
 #include "thingcolumn.h"
@@ -131,7 +132,7 @@ TEST_F(PlaceSheetTest, WorksAsTheBoardsColumnDoes)
     ASSERT_TRUE(rent);
     m.toggle(rent->thing().id);
     EXPECT_EQ(sheet->countText(), "1 left · 1 done-ish");
-    m.renameList(0, "someday");
+    m.lists().renameList(0, "someday");
     EXPECT_EQ(sheet->title(), "someday");
 }
 

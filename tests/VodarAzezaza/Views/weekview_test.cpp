@@ -12,6 +12,7 @@
 #include "listcolumnheader.h"
 #include "listsheader.h"
 #include "modelharness.h"
+#include "plannerlists.h"
 #include "plannersettings.h"
 #include "ruled.h"
 #include "thingcolumn.h"
@@ -176,7 +177,7 @@ TEST_F(WeekTest, TheColumnsShareTheWidthAndFitTheHeight)
         AppModel& m = harness.start();
         m.settings().setSplitWeekend(c.split);
         m.settings().setShowLists(c.lists);
-        m.addList();
+        m.lists().addList();
         m.settings().setShowLists(c.lists);
         open(m, c.size);
         EXPECT_EQ(board->fit(), WeekFit::rows(c.dayRows, c.listRows));
@@ -292,7 +293,7 @@ TEST_F(WeekTest, ListColumnsShareTheirRow)
     ASSERT_EQ(board->listColumns().size(), 1);
     EXPECT_EQ(board->listColumns()[0]->width(), board->viewport()->width() - 2 * WeekView::sidePadding);
     for (int i = 1; i < Planner::listCap; ++i)
-        m.addList();
+        m.lists().addList();
     settle();
     const QList<ListColumn*> lists = board->listColumns();
     ASSERT_EQ(lists.size(), 6);
@@ -305,7 +306,7 @@ TEST_F(WeekTest, ListColumnsShareTheirRow)
 
     // Deleting one keeps the columns of the lists before it.
     ListColumn* first = lists[0];
-    m.requestDeleteList(5);
+    m.lists().requestDeleteList(5);
     settle();
     EXPECT_EQ(board->listColumns().size(), 5);
     EXPECT_EQ(board->listColumns()[0], first);
@@ -350,7 +351,7 @@ TEST_F(WeekTest, TheListsFadeInAndOutButNotUnderReduceMotion)
         m.settings().setShowLists(true);
         ASSERT_EQ(board->listColumns().size(), 1);
         EXPECT_EQ(qobject_cast<QGraphicsOpacityEffect*>(board->listColumns()[0]->graphicsEffect()) != nullptr, !reduce);
-        m.addList();
+        m.lists().addList();
         EXPECT_EQ(board->listColumns()[1]->graphicsEffect() != nullptr, !reduce);
         // Once faded in, a column is drawn as any other.
         EXPECT_TRUE(QTest::qWaitFor([&] { return !board->listColumns()[1]->graphicsEffect() && ghosts() == 0; }, 2000));

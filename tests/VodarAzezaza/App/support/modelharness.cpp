@@ -224,7 +224,7 @@ QStringList ModelHarness::fresh() const
 
 QList<QObject*> modelObjects(AppModel& model)
 {
-    return {&model, &model.settings(), &model.otherApps(), &model.focusMode()};
+    return {&model, &model.settings(), &model.otherApps(), &model.focusMode(), &model.lists()};
 }
 
 SignalCount::SignalCount(AppModel& model, const ModelChanges::Signal& signal)

@@ -11,6 +11,7 @@
 #include "launch.h"
 #include "notificationscheduler.h"
 #include "otherapps.h"
+#include "plannerlists.h"
 #include "plannersettings.h"
 #include "privatebus.h"
 #include "recordingnotifier.h"
