@@ -6,12 +6,17 @@
 // through the small interfaces below).
 //
 // The class is spread over one source file per area, each named for it; this header
-// is laid out in the same sections. What is an idea of its own lives beside it: the
-// key map (keymap.h), the settings file (appsettings.h), the add link (addlink.h),
-// the things' note files (thingnotefiles.h), a day's rows (todayrow.h), what the desktop
-// lends (appmodelservices.h), what the family sync keeps (appmodelsyncstate.h), and the
-// model's own state and transition bookkeeping, which no view sees (appmodelstate.h).
-// Views that sync on several properties follow transitions() once per operation.
+// is laid out in the same sections. Its parts with properties or operations of their
+// own have their own class and header, reached through an accessor: the settings
+// (plannersettings.h), other apps' things (otherapps.h), focus mode and the window
+// hand-off (focusmode.h), the things' notes (thingnotes.h), the clipboard
+// (thingclipboard.h) and the lists (plannerlists.h). What is an idea of its own lives
+// beside it: the key map (keymap.h), the settings file (appsettings.h), the add link
+// (addlink.h), the things' note files (thingnotefiles.h), a day's rows (todayrow.h),
+// what the desktop lends (appmodelservices.h), what the family sync keeps
+// (appmodelsyncstate.h), and the model's own state and transition bookkeeping, which
+// no view sees (appmodelstate.h). Views that sync on several properties, of the model
+// or its parts, follow transitions() once per operation.
 
 #include "appmodeltypes.h"
 #include "keymap.h"

@@ -37,8 +37,8 @@ struct AppModel::State {
     // Every operation is one transition: it brings the whole model to its new state
     // before any change signal goes out, so an observer never sees half an operation;
     // then each property that ended up different from where it started says so once:
-    // the model's own properties first, then those of its parts (settings, focus mode,
-    // other apps' things), each in the order its signals are declared. Operations that call operations join the
+    // the model's own properties first, then those of its parts (the settings, other
+    // apps' things, focus mode, the lists), each in the order its signals are declared. Operations that call operations join the
     // outermost transition. A slot that runs an operation from one of those signals
     // starts a transition of its own, which emits before the rest of the first one's.
 
