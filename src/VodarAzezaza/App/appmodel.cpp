@@ -71,7 +71,6 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
                    const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
     : QObject(parent)
     , d_(std::make_unique<State>())
-    , noteFiles_(notesFolder, services.writesFiles)
     // Conflict copies are named by the model's clock, as everything else it dates.
     , store_(folder, [this] { return now(); })
     , familyStore_(familyStore)
@@ -84,6 +83,13 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->anchor = today;
     d_->writesFiles = services.writesFiles;
     d_->settings = std::make_unique<AppSettings>(*defaults);
+    d_->plannerSettings.reset(new PlannerSettings(*this));
+    d_->otherApps.reset(new OtherApps(*this));
+    d_->focusMode.reset(new FocusMode(*this));
+    d_->thingNotes.reset(new ThingNotes(*this));
+    d_->thingClipboard.reset(new ThingClipboard(*this));
+    d_->lists.reset(new PlannerLists(*this));
+    d_->noteFiles = std::make_unique<ThingNoteFiles>(notesFolder, services.writesFiles);
     d_->readEvents = services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone);
     d_->clock = std::move(services.now);
     d_->zone = services.zone;
@@ -130,7 +136,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     sync_->familySync->setOnOthersWritten([this](const FamilySync::OthersWritten& written) {
         const Transition transition(*this);
         if (written.refused)
-            externalChangeFailed(written.refused->error, changeFailedText(written.refusedApp));
+            otherApps().externalChangeFailed(written.refused->error, OtherApps::changeFailedText(written.refusedApp));
         if (written.changed)
             announce();
         refreshFromFamily();
@@ -149,7 +155,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
     // A save killed midway leaves its temporary file; the next start clears those away.
     if (d_->writesFiles) {
-        for (const QString& folder : {store_.folder(), d_->notes->store().directory(), noteFiles_.folder()}) {
+        for (const QString& folder : {store_.folder(), d_->notes->store().directory(), d_->noteFiles->folder()}) {
             for (const QString& name : pemby::removeStaleTemporaryFiles(folder))
                 qCInfo(lcStore) << "removed the temporary file" << name << "a save left in" << folder;
         }
@@ -181,16 +187,6 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
 AppModel::~AppModel() = default;
 
-void AppModel::setMainWindow(MainWindow window)
-{
-    d_->mainWindow = std::move(window);
-}
-
-void AppModel::setOpenMainWindow(std::function<void()> open)
-{
-    d_->openMainWindow = std::move(open);
-}
-
 const Planner& AppModel::planner() const
 {
     return d_->planner;
@@ -199,6 +195,71 @@ const Planner& AppModel::planner() const
 bool AppModel::writesFiles() const
 {
     return d_->writesFiles;
+}
+
+PlannerSettings& AppModel::settings()
+{
+    return *d_->plannerSettings;
+}
+
+const PlannerSettings& AppModel::settings() const
+{
+    return *d_->plannerSettings;
+}
+
+OtherApps& AppModel::otherApps()
+{
+    return *d_->otherApps;
+}
+
+const OtherApps& AppModel::otherApps() const
+{
+    return *d_->otherApps;
+}
+
+FocusMode& AppModel::focusMode()
+{
+    return *d_->focusMode;
+}
+
+const FocusMode& AppModel::focusMode() const
+{
+    return *d_->focusMode;
+}
+
+ThingNotes& AppModel::thingNotes()
+{
+    return *d_->thingNotes;
+}
+
+const ThingNotes& AppModel::thingNotes() const
+{
+    return *d_->thingNotes;
+}
+
+ThingClipboard& AppModel::clipboard()
+{
+    return *d_->thingClipboard;
+}
+
+const ThingClipboard& AppModel::clipboard() const
+{
+    return *d_->thingClipboard;
+}
+
+PlannerLists& AppModel::lists()
+{
+    return *d_->lists;
+}
+
+const PlannerLists& AppModel::lists() const
+{
+    return *d_->lists;
+}
+
+const QString& AppModel::notesFolder() const
+{
+    return d_->noteFiles->folder();
 }
 
 NotesModel& AppModel::notes()
@@ -311,79 +372,9 @@ bool AppModel::emptyBannerSpent() const
     return d_->emptyBannerSpent;
 }
 
-int AppModel::firstWeekdaySetting() const
-{
-    return d_->firstWeekdaySetting;
-}
-
-bool AppModel::splitWeekend() const
-{
-    return d_->splitWeekend;
-}
-
-bool AppModel::showCalendar() const
-{
-    return d_->showCalendar;
-}
-
-bool AppModel::showLists() const
-{
-    return d_->showLists;
-}
-
-bool AppModel::floats() const
-{
-    return d_->floats;
-}
-
-const std::optional<int>& AppModel::listToDelete() const
-{
-    return d_->listToDelete;
-}
-
-bool AppModel::deletingAllLists() const
-{
-    return d_->deletingAllLists;
-}
-
-bool AppModel::isFocusMode() const
-{
-    return d_->isFocusMode;
-}
-
-const FocusSource& AppModel::focusSource() const
-{
-    return d_->focusSource;
-}
-
-const QList<SharedThing>& AppModel::familyThings() const
-{
-    return d_->familyThings;
-}
-
-const QMap<QString, SharedThing>& AppModel::tickedExternal() const
-{
-    return d_->tickedExternal;
-}
-
 const QSet<QUuid>& AppModel::dragging() const
 {
     return d_->dragging;
-}
-
-const std::optional<SharedThing>& AppModel::draggingExternal() const
-{
-    return d_->draggingExternal;
-}
-
-const std::optional<QString>& AppModel::selectedExternal() const
-{
-    return d_->selectedExternal;
-}
-
-const QMap<QString, int>& AppModel::externalSlots() const
-{
-    return d_->externalSlots;
 }
 
 const std::optional<Day>& AppModel::pinnedToday() const
@@ -481,29 +472,9 @@ void AppModel::setEmptyBannerSpent(bool spent)
     assign(d_->emptyBannerSpent, spent, &AppModel::emptyBannerSpentChanged);
 }
 
-void AppModel::setListToDelete(const std::optional<int>& index)
-{
-    assign(d_->listToDelete, index, &AppModel::listToDeleteChanged);
-}
-
-void AppModel::setDeletingAllLists(bool shown)
-{
-    assign(d_->deletingAllLists, shown, &AppModel::deletingAllListsChanged);
-}
-
 void AppModel::setDragging(const QSet<QUuid>& ids)
 {
     assign(d_->dragging, ids, &AppModel::draggingChanged);
-}
-
-void AppModel::setDraggingExternal(const std::optional<SharedThing>& thing)
-{
-    assign(d_->draggingExternal, thing, &AppModel::draggingExternalChanged);
-}
-
-void AppModel::setSelectedExternal(const std::optional<QString>& id)
-{
-    assign(d_->selectedExternal, id, &AppModel::selectedExternalChanged);
 }
 
 // The plan is replaced only here; an equal plan notifies nobody.
@@ -524,7 +495,14 @@ void AppModel::endTransition()
     if (--d_->transitionDepth > 0)
         return;
     QList<State::Changed> changed = std::exchange(d_->changed, {});
-    const auto order = [](const State::Changed& c) { return QMetaMethod::fromSignal(c.signal).methodIndex(); };
+    // The model's own signals first, then each part's, each in the order declared.
+    const auto order = [](const State::Changed& c) {
+        static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlannerSettings::staticMetaObject,
+                                                      &OtherApps::staticMetaObject, &FocusMode::staticMetaObject,
+                                                      &PlannerLists::staticMetaObject};
+        const QMetaMethod& method = c.signal.method();
+        return std::pair(parts.indexOf(method.enclosingMetaObject()), method.methodIndex());
+    };
     std::stable_sort(changed.begin(), changed.end(),
                      [&](const State::Changed& a, const State::Changed& b) { return order(a) < order(b); });
     QList<ModelChanges::Signal> differing;
@@ -541,7 +519,7 @@ void AppModel::endTransition()
         if (!alive)
             return;
         if (c.differs())
-            emit(this->*c.signal)();
+            c.tell();
     }
 }
 
@@ -566,7 +544,7 @@ void AppModel::beginTransition()
     }
     d_->transitionStart = State::TransitionStart{d_->planner, boardPlaces(), editsAThing ? d_->editing : std::nullopt, d_->opened,
                                        d_->editingNote};
-    const auto there = [this](const std::optional<QString>& id) { return id && externalThing(*id).has_value(); };
+    const auto there = [this](const std::optional<QString>& id) { return id && otherApps().externalThing(*id).has_value(); };
     d_->transitionStart->editedExternalThere = editsExternal && there(d_->editing->externalID());
     d_->transitionStart->openedExternalThere = there(d_->openedExternal);
     d_->transitionStart->externalNoteThere = there(d_->editingExternalNote);
@@ -580,7 +558,7 @@ void AppModel::endReferencesToLeavers()
     const State::TransitionStart start = *std::exchange(d_->transitionStart, std::nullopt);
     // Another app's thing that is no more (deleted there, or gone from the store) takes
     // its inline edit, its detail and its note sheet along too.
-    const auto gone = [this](const std::optional<QString>& id) { return id && !externalThing(*id); };
+    const auto gone = [this](const std::optional<QString>& id) { return id && !otherApps().externalThing(*id); };
     if (start.editedExternalThere && d_->editing && d_->editing->isExternal() && gone(d_->editing->externalID()))
         setEditing(std::nullopt);
     if (start.openedExternalThere && gone(d_->openedExternal))
@@ -701,47 +679,7 @@ void AppModel::clearSelection()
 {
     setSelection({});
     setSelectionAnchor(std::nullopt);
-    setSelectedExternal(std::nullopt);
-}
-
-void AppModel::setFirstWeekdaySetting(int weekday)
-{
-    const Transition transition(*this);
-    assign(d_->firstWeekdaySetting, weekday, &AppModel::firstWeekdaySettingChanged);
-    d_->settings->writeFirstWeekday(weekday);
-    loadVisible();
-}
-
-void AppModel::setSplitWeekend(bool split)
-{
-    assign(d_->splitWeekend, split, &AppModel::splitWeekendChanged);
-    d_->settings->writeSplitWeekend(split);
-}
-
-void AppModel::setShowCalendar(bool show)
-{
-    const Transition transition(*this);
-    assign(d_->showCalendar, show, &AppModel::showCalendarChanged);
-    d_->settings->writeShowCalendar(show);
-    refreshEvents();
-}
-
-void AppModel::setShowLists(bool show)
-{
-    const Transition transition(*this);
-    assign(d_->showLists, show, &AppModel::showListsChanged);
-    d_->settings->writeShowLists(show);
-    if (!show)
-        dropListSelection();
-}
-
-void AppModel::setFloats(bool floats)
-{
-    const Transition transition(*this);
-    assign(d_->floats, floats, &AppModel::floatsChanged);
-    d_->settings->writeFloats(floats);
-    if (focus_->hasPanel())
-        focus_->applyFloating(floats);
+    otherApps().setSelectedExternal(std::nullopt);
 }
 
 // The setting, or the locale's first weekday for 0 (and for anything out of range).

@@ -6,12 +6,17 @@
 // through the small interfaces below).
 //
 // The class is spread over one source file per area, each named for it; this header
-// is laid out in the same sections. What is an idea of its own lives beside it: the
-// key map (keymap.h), the settings file (appsettings.h), the add link (addlink.h),
-// the things' note files (thingnotefiles.h), a day's rows (todayrow.h), what the desktop
-// lends (appmodelservices.h), what the family sync keeps (appmodelsyncstate.h), and the
-// model's own state and transition bookkeeping, which no view sees (appmodelstate.h).
-// Views that sync on several properties follow transitions() once per operation.
+// is laid out in the same sections. Its parts with properties or operations of their
+// own have their own class and header, reached through an accessor: the settings
+// (plannersettings.h), other apps' things (otherapps.h), focus mode and the window
+// hand-off (focusmode.h), the things' notes (thingnotes.h), the clipboard
+// (thingclipboard.h) and the lists (plannerlists.h). What is an idea of its own lives
+// beside it: the key map (keymap.h), the settings file (appsettings.h), the add link
+// (addlink.h), the things' note files (thingnotefiles.h), a day's rows (todayrow.h),
+// what the desktop lends (appmodelservices.h), what the family sync keeps
+// (appmodelsyncstate.h), and the model's own state and transition bookkeeping, which
+// no view sees (appmodelstate.h). Views that sync on several properties, of the model
+// or its parts, follow transitions() once per operation.
 
 #include "appmodeltypes.h"
 #include "keymap.h"
@@ -20,7 +25,6 @@
 #include "plannerstore.h"
 #include "result.h"
 #include "sharedthing.h"
-#include "thingnotefiles.h"
 #include "todayrow.h"
 
 #include <QDBusConnection>
@@ -38,11 +42,17 @@
 #include <optional>
 
 class FamilyStore;
+class FocusMode;
 class FocusPanelController;
 class NotesModel;
+class OtherApps;
+class PlannerLists;
+class PlannerSettings;
 struct PembyThing;
 struct AppModelServices;
 class QSettings;
+class ThingClipboard;
+class ThingNotes;
 
 class AppModel : public QObject {
     Q_OBJECT
@@ -62,17 +72,6 @@ public:
              QObject* parent = nullptr);
     ~AppModel() override;
 
-    // The main window as the model drives it around focus mode, set by the window's view
-    // once attached. `window` only tells whether it still exists.
-    struct MainWindow {
-        QPointer<QObject> window;
-        std::function<void()> hide;          // order out, not close
-        std::function<void()> bringToFront;  // make key and order front
-    };
-    void setMainWindow(MainWindow window);
-    // Opens the main window when there is none.
-    void setOpenMainWindow(std::function<void()> open);
-
     // ---- State and settings ---------------------------------------------------------
     // Every setter returns early on an equal value, except that the settings' setters
     // write the key and run their side effect on every assignment; a signal follows only
@@ -88,12 +87,26 @@ public:
     const FamilyStore& familyStore() const { return familyStore_; }
     bool writesFiles() const;
     QSettings* defaults() const { return defaults_; }
-    const QString& notesFolder() const { return noteFiles_.folder(); }
+    const QString& notesFolder() const;
     FocusPanelController& focus() { return *focus_; }
     const FocusPanelController& focus() const { return *focus_; }
     // The notes screen's model, over the folder shared with the sibling notes app.
     NotesModel& notes();
     const NotesModel& notes() const;
+    // The parts of the model with properties of their own; their changes are part of
+    // the model's operations and its transitions.
+    PlannerSettings& settings();
+    const PlannerSettings& settings() const;
+    OtherApps& otherApps();
+    const OtherApps& otherApps() const;
+    FocusMode& focusMode();
+    const FocusMode& focusMode() const;
+    ThingNotes& thingNotes();
+    const ThingNotes& thingNotes() const;
+    ThingClipboard& clipboard();
+    const ThingClipboard& clipboard() const;
+    PlannerLists& lists();
+    const PlannerLists& lists() const;
 
     Day today() const;
     Day anchor() const;
@@ -140,40 +153,9 @@ public:
     bool emptyBannerSpent() const;
     void setEmptyBannerSpent(bool spent);
 
-    // 0: the locale's first weekday; 1 = Sunday ... 7 = Saturday. Writes "firstWeekday"
-    // and loads what is visible.
-    int firstWeekdaySetting() const;
-    void setFirstWeekdaySetting(int weekday);
-    // Writes "splitWeekend".
-    bool splitWeekend() const;
-    void setSplitWeekend(bool split);
-    // Writes "showCalendar" and reads the events again (or drops them).
-    bool showCalendar() const;
-    void setShowCalendar(bool show);
-    // Writes "showLists"; hiding them drops list things from the selection and ends an
-    // edit inside a list.
-    bool showLists() const;
-    void setShowLists(bool show);
-    // Writes "focus.floats" and floats the focus panel when there is one.
-    bool floats() const;
-    void setFloats(bool floats);
 
-    const std::optional<int>& listToDelete() const;
-    void setListToDelete(const std::optional<int>& index);
-    bool deletingAllLists() const;
-    void setDeletingAllLists(bool shown);
-    bool isFocusMode() const;
-    const FocusSource& focusSource() const;
-
-    const QList<SharedThing>& familyThings() const;
-    const QMap<QString, SharedThing>& tickedExternal() const;
     const QSet<QUuid>& dragging() const;
     void setDragging(const QSet<QUuid>& ids);
-    const std::optional<SharedThing>& draggingExternal() const;
-    void setDraggingExternal(const std::optional<SharedThing>& thing);
-    const std::optional<QString>& selectedExternal() const;
-    void setSelectedExternal(const std::optional<QString>& id);
-    const QMap<QString, int>& externalSlots() const;
 
     // A fixed today given at launch: refresh(now) then keeps today on it.
     const std::optional<Day>& pinnedToday() const;
@@ -247,27 +229,6 @@ public:
     // gone, and copies the siblings' edits of own rows into the plan. A read that fails
     // keeps what the last good one showed.
     void refreshFromFamily();
-
-    // ---- Other apps' things ---------------------------------------------------------
-    // Changed straight in the family store, announced, then read back; not undoable here.
-
-    // The other apps' things dated today that are not done, then those ticked here
-    // (by title).
-    QList<SharedThing> todayFromOthers() const;
-    // Among the other apps' rows, else among the things ticked here.
-    std::optional<SharedThing> externalThing(const QString& id) const;
-    void toggleExternal(const SharedThing& thing);
-    // A blank title, or the same one, changes nothing.
-    void renameExternal(const SharedThing& thing, const QString& title);
-    // The steps as given; announced only when the store's row really changed.
-    void setExternalSteps(const QString& id, const QList<SharedStep>& steps);
-    void moveExternal(const QString& id, Day day);
-    void deleteExternal(const QString& id);
-    // Without text or rich text the note goes, file and all. False when the note could
-    // not be written (the save error says why), so the caller keeps it due.
-    bool saveExternalNote(const QString& id, const std::optional<QByteArray>& rtf, const QString& plain);
-    // "todo" is "Pemby Todo"; any other tag is shown as it is.
-    static QString appName(const QString& sourceApp);
 
     // ---- Thing operations -----------------------------------------------------------
     // Each change of the plan is one commit: one undo step, saved and synced. An id the
@@ -359,24 +320,6 @@ private:
     std::optional<QUuid> neighbourAfterDeleting(const QList<QUuid>& ids) const;
     void loadWeeksOf(const QList<Day>& days);
 
-public:
-    // ---- List operations ------------------------------------------------------------
-    // Lists after the first can go; the first one stays.
-
-    // Shows the lists and adds one with the first free name; at the cap only says so.
-    void addList();
-    void renameList(int index, const QString& name);
-    // Asks for confirmation (listToDelete) when the list holds things; deletes an empty
-    // one at once. The first list and indexes past the end do nothing.
-    void requestDeleteList(int index);
-    // The confirmation's answer: the things go to the first list, or with the list. A
-    // list that is no longer the one the confirmation named stays.
-    void deleteList(int index, bool keepThings);
-    // Asks for confirmation (deletingAllLists) when a list after the first holds things;
-    // else deletes them at once. Nothing with one list.
-    void requestDeleteAllLists();
-    void deleteAllLists(bool keepThings);
-
 private:
     // What the model keeps that no view sees, known only to its own source files.
     struct State;
@@ -438,58 +381,8 @@ private:
     bool takesThings(const Place& place) const;
 
 public:
-    // ---- Thing notes and clipboard --------------------------------------------------
-    // A thing's note is its plain text in the plan and its rich text in the family
-    // notes folder, in "<note id>.rtf".
+    // ---- Search and links ------------------------------------------------------------
 
-    struct NoteContent {
-        std::optional<QByteArray> rtf;  // none without a note file that can be read
-        QString plain;
-        bool operator==(const NoteContent&) const = default;
-    };
-    NoteContent noteContent(const QUuid& id) const;
-    // The note of another app's thing, read as a thing's note is: the row's note id
-    // names a file only when it is a UUID, and only one of sane size is read.
-    NoteContent externalNoteContent(const QString& id) const;
-    // The note sheet's save: text and rich text become the note (a first note gets its
-    // id), blank text removes it, file and all. Text without rich text could not be
-    // written and keeps the old note, with the save error. No undo step: undo and redo
-    // keep the note as saved. False when the note could not be written or is longer
-    // than the add link takes (the save error says why), so the caller keeps it due.
-    bool saveNote(const QUuid& id, const std::optional<QByteArray>& rtf, const QString& plain);
-    // Writes the rich text of a note, creating the notes folder when needed.
-    Status writeNote(const QString& noteID, const QByteArray& rtf);
-    // The selected things in board order, with their rich-text notes, onto the
-    // clipboard; nothing selected leaves it alone.
-    void copySelection();
-    // Paste while a new line is typed or a thing's detail is open: the things join that
-    // place, and the edit ends, when the clipboard holds the family's records, or the
-    // paste is rich, or it makes several things; and only when it adds one at least.
-    // Otherwise false, and the field pastes as usual. Without records the clipboard's
-    // are taken; without `isRich`, whether the clipboard holds the family's records.
-    bool pasteAsThingsWhileTyping(const std::optional<QList<PembyThing>>& things = std::nullopt,
-                                  std::optional<bool> isRich = std::nullopt);
-    // The things on the clipboard: the family's records, else its text parsed.
-    QList<PembyThing> clipboardThings() const;
-
-private:
-    void noteNotSaved(const QString& why);
-    std::optional<ThingNoteFiles::Stored> storeNoteFile(const std::optional<QString>& currentID,
-                                                        const std::optional<QByteArray>& rtf, const QString& plain);
-    ThingNoteFiles noteFiles_;
-
-public:
-    // ---- Focus mode, search and links -----------------------------------------------
-
-    // Clears the selection and the inline edit; tomorrow's week is loaded first.
-    void setFocusSource(const FocusSource& source);
-    // Trades the main window for the focus panel, and remembers it under "focus.last".
-    void enterFocusMode();
-    // Trades the focus panel for the main window (opening one when there is none).
-    void exitFocusMode();
-    // The app was reopened: the panel in focus mode, else the main window, to the
-    // front. False when there is neither to show.
-    bool reopen();
     // Loads every week file, so the search finds things anywhere, and shows the search.
     void beginSearch();
     // Shows where a hit lives and selects it; the search ends.
@@ -501,9 +394,6 @@ public:
     // A thing's link: the web and mail go to the desktop, our own links come here; any
     // other kind is refused with a toast.
     void openLink(const QString& link);
-
-private:
-    bool bringMainWindowBack();
 
 public:
     // ---- Key map --------------------------------------------------------------------
@@ -519,10 +409,6 @@ public:
     {
         return keyCommand(press, inFocus).result == KeyPress::Result::Handled;
     }
-
-private:
-    // The selected other app's thing while today's column still shows it.
-    std::optional<SharedThing> shownSelectedExternal() const;
 
 signals:
     void plannerChanged();
@@ -545,21 +431,7 @@ signals:
     void syncErrorChanged();
     void skippedFilesChanged();
     void emptyBannerSpentChanged();
-    void firstWeekdaySettingChanged();
-    void splitWeekendChanged();
-    void showCalendarChanged();
-    void showListsChanged();
-    void listToDeleteChanged();
-    void deletingAllListsChanged();
-    void isFocusModeChanged();
-    void focusSourceChanged();
-    void floatsChanged();
-    void familyThingsChanged();
-    void tickedExternalChanged();
     void draggingChanged();
-    void draggingExternalChanged();
-    void selectedExternalChanged();
-    void externalSlotsChanged();
 
 private:
     // ---- Transitions ----------------------------------------------------------------
@@ -568,17 +440,25 @@ private:
     // once (appmodelstate.h tells the rule in full).
     class Transition;
     friend class Transition;
+    friend class PlannerSettings;
+    friend class OtherApps;
+    friend class FocusMode;
+    friend class ThingNotes;
+    friend class ThingClipboard;
+    friend class PlannerLists;
     void beginTransition();
     void endTransition();
     void endReferencesToLeavers();
     QList<Place> boardPlaces() const;
-    // Stores the value; unless it is equal, the signal follows, at the end of the
-    // transition when one runs, else at once.
+    // Stores the value; unless it is equal, the signal of the model or of one of its
+    // parts follows, at the end of the transition when one runs, else at once.
+    template <class T, class C>
+    bool assign(T& field, const T& value, C& object, void (C::*changed)());
     template <class T>
-    bool assign(T& field, const T& value, void (AppModel::*changed)());
+    bool assign(T& field, const T& value, void (AppModel::*changed)()) { return assign(field, value, *this, changed); }
     // The same for a value known to differ.
-    template <class T>
-    void replace(T& field, T&& value, void (AppModel::*changed)());
+    template <class T, class C>
+    void replace(T& field, T&& value, C& object, void (C::*changed)());
 
     ModelTransitions* transitions_ = nullptr;  // owned as a child
 
@@ -634,12 +514,6 @@ private:
     void familyChanged();
     static QString plannerTag() { return QStringLiteral("planner"); }
 
-    // ---- Other apps' things ---------------------------------------------------------
-
-    void setSlot(const QString& id, std::optional<int> slot);
-    bool externalChangeFailed(const std::optional<QString>& failure, const QString& text);
-    static QString changeFailedText(const QString& sourceApp);
-    void setExternalSlots(const QMap<QString, int>& remembered);
 
     // ---- Fields, in the order of their areas ----------------------------------------
 

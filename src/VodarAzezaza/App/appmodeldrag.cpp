@@ -58,7 +58,7 @@ struct Anchor {
 QString AppModel::beginDrag(const QUuid& id)
 {
     const Transition transition(*this);
-    setDraggingExternal(std::nullopt);
+    otherApps().setDraggingExternal(std::nullopt);
     if (d_->selection.contains(id)) {
         setDragging(d_->selection);
     } else {
@@ -74,9 +74,9 @@ QString AppModel::beginExternalDrag(const SharedThing& thing)
     const Transition transition(*this);
     qCInfo(lcDrag, "family drag began: %s", qUtf8Printable(thing.id));
     clearSelection();
-    setSelectedExternal(thing.id);
+    otherApps().setSelectedExternal(thing.id);
     setDragging({});
-    setDraggingExternal(thing);
+    otherApps().setDraggingExternal(thing);
     return thing.id;
 }
 
@@ -86,7 +86,7 @@ void AppModel::endDrag()
     // A drag that was cancelled, or let go outside every target, must not make the next
     // drop from another program move these things instead of taking its text.
     setDragging({});
-    setDraggingExternal(std::nullopt);
+    otherApps().setDraggingExternal(std::nullopt);
 }
 
 bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<int> before, bool externalAbove)
@@ -104,7 +104,7 @@ bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<
     // after the last row, where it pushes nobody down.
     QList<Anchor> anchors;
     if (!d_->draggingExternal && !landing.isEmpty()) {
-        for (const SharedThing& other : todayFromOthers()) {
+        for (const SharedThing& other : otherApps().todayFromOthers()) {
             const int stored = d_->externalSlots.value(other.id, n);
             const int slot = std::min(stored, n);
             Anchor anchor;
@@ -157,7 +157,7 @@ bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<
         else
             remembered.remove(anchor.id);
     }
-    setExternalSlots(remembered);
+    otherApps().setExternalSlots(remembered);
     return taken;
 }
 
@@ -176,11 +176,11 @@ bool AppModel::dropped(const QStringList& texts, const Place& place, std::option
         }
         if (other.day == day->iso()) {
             // Within its own day: only where it stands among the own rows changes.
-            setSlot(other.id, before);
+            otherApps().setSlot(other.id, before);
             clearSelection();
-            setSelectedExternal(other.id);
+            otherApps().setSelectedExternal(other.id);
         } else {
-            moveExternal(other.id, *day);
+            otherApps().moveExternal(other.id, *day);
         }
         endDrag();
         return true;
@@ -237,7 +237,7 @@ QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Plac
             continue;
         if (record.rtf) {
             const QString noteID = pemby::newUuidLower();
-            if (const Status written = writeNote(noteID, *record.rtf))
+            if (const Status written = thingNotes().writeNote(noteID, *record.rtf))
                 thing.noteID = noteID;
             else
                 noteFailure = written.errorText();
@@ -261,6 +261,6 @@ QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Plac
     // The things keep their plain notes; the rich text that could not be written is
     // said after the save, which would clear it otherwise.
     if (noteFailure)
-        noteNotSaved(*noteFailure);
+        thingNotes().noteNotSaved(*noteFailure);
     return added;
 }

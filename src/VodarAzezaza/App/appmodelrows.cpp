@@ -152,17 +152,6 @@ void AppModel::setMark(const QList<QUuid>& ids, std::optional<Mark> mark)
 
 // ---- Keys ------------------------------------------------------------------------
 
-std::optional<SharedThing> AppModel::shownSelectedExternal() const
-{
-    if (!d_->selectedExternal)
-        return std::nullopt;
-    for (const SharedThing& thing : todayFromOthers()) {
-        if (thing.id == *d_->selectedExternal)
-            return thing;
-    }
-    return std::nullopt;
-}
-
 KeyCommand AppModel::keyCommand(const KeyPress& press, bool inFocus) const
 {
     KeyView view;
@@ -175,7 +164,7 @@ KeyCommand AppModel::keyCommand(const KeyPress& press, bool inFocus) const
     // Only worked out when the key could need them: both read the board.
     if (!view.fieldOpen && (inFocus || d_->mode != Mode::Notes)) {
         view.hasPrimarySelection = primarySelection().has_value();
-        view.showsSelectedExternal = shownSelectedExternal().has_value();
+        view.showsSelectedExternal = otherApps().shownSelectedExternal().has_value();
     }
     return ::keyCommand(press, view);
 }
@@ -189,7 +178,7 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
     case Kind::None:
         break;
     case Kind::DeleteExternal:
-        deleteExternal(*d_->selectedExternal);
+        otherApps().deleteExternal(*d_->selectedExternal);
         break;
     case Kind::DeleteSelection:
         deleteSelection(false);
@@ -204,8 +193,8 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
         notThisWeek(selectedIDs());
         break;
     case Kind::ToggleExternal:
-        if (const auto thing = shownSelectedExternal())
-            toggleExternal(*thing);
+        if (const auto thing = otherApps().shownSelectedExternal())
+            otherApps().toggleExternal(*thing);
         break;
     case Kind::ToggleSelection:
         toggleSelection();
@@ -234,7 +223,7 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
         }
         break;
     case Kind::ToggleFloats:
-        setFloats(!d_->floats);
+        settings().setFloats(!d_->floats);
         break;
     case Kind::SetMark:
         if (const QList<QUuid> ids = selectedIDs(); !ids.isEmpty())
@@ -253,7 +242,7 @@ KeyPress::Result AppModel::handleKey(const KeyPress& press, bool inFocus)
         go(command.dx);
         break;
     case Kind::ToggleLists:
-        setShowLists(!d_->showLists);
+        settings().setShowLists(!d_->showLists);
         break;
     case Kind::SendToEventually:
         sendToEventually(selectedIDs());

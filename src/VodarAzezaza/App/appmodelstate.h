@@ -5,6 +5,13 @@
 
 #include "appmodel.h"
 #include "appmodelservices.h"
+#include "focusmode.h"
+#include "otherapps.h"
+#include "plannerlists.h"
+#include "plannersettings.h"
+#include "thingclipboard.h"
+#include "thingnotefiles.h"
+#include "thingnotes.h"
 
 #include <QList>
 #include <QMap>
@@ -29,16 +36,18 @@ struct AppModel::State {
     // ---- Transitions ----------------------------------------------------------------
     // Every operation is one transition: it brings the whole model to its new state
     // before any change signal goes out, so an observer never sees half an operation;
-    // then each property that ended up different from where it started says so once, in
-    // the order the signals are declared. Operations that call operations join the
+    // then each property that ended up different from where it started says so once:
+    // the model's own properties first, then those of its parts (the settings, other
+    // apps' things, focus mode, the lists), each in the order its signals are declared. Operations that call operations join the
     // outermost transition. A slot that runs an operation from one of those signals
     // starts a transition of its own, which emits before the rest of the first one's.
 
     // A property changed during the transition, and how to tell whether it still differs
     // from the value it had when the transition began.
     struct Changed {
-        void (AppModel::*signal)();
+        ModelChanges::Signal signal;
         std::function<bool()> differs;
+        std::function<void()> tell;  // emits the signal
     };
 
     // Whatever takes a thing away (a delete here or in a sibling app, a move off the
@@ -98,7 +107,7 @@ struct AppModel::State {
     bool isFocusMode = false;
     FocusSource focusSource;
     bool floats = true;
-    MainWindow mainWindow;
+    FocusMode::MainWindow mainWindow;
     std::function<void()> openMainWindow;
     NotesModel* notes = nullptr;  // owned by the model as a child
     QList<Planner> undoStack;
@@ -129,6 +138,13 @@ struct AppModel::State {
     std::optional<ListDeleteRequest> listDeleteRequest;
 
     std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<PlannerSettings> plannerSettings;
+    std::unique_ptr<OtherApps> otherApps;
+    std::unique_ptr<FocusMode> focusMode;
+    std::unique_ptr<ThingNotes> thingNotes;
+    std::unique_ptr<ThingClipboard> thingClipboard;
+    std::unique_ptr<PlannerLists> lists;
+    std::unique_ptr<ThingNoteFiles> noteFiles;
     std::unique_ptr<PembyClipboard> clipboard;
     // Why the last roll-over was held back, while it is.
     std::optional<QString> rollOverHeld;
@@ -173,26 +189,29 @@ private:
     AppModel& model_;
 };
 
-template <class T>
-bool AppModel::assign(T& field, const T& value, void (AppModel::*changed)())
+template <class T, class C>
+bool AppModel::assign(T& field, const T& value, C& object, void (C::*changed)())
 {
     if (field == value)
         return false;
-    replace(field, T(value), changed);
+    replace(field, T(value), object, changed);
     return true;
 }
 
-template <class T>
-void AppModel::replace(T& field, T&& value, void (AppModel::*changed)())
+template <class T, class C>
+void AppModel::replace(T& field, T&& value, C& object, void (C::*changed)())
 {
     if (d_->transitionDepth == 0) {
         field = std::move(value);
-        emit transitions_->ended(ModelChanges({changed}));
-        emit(this->*changed)();
+        emit transitions_->ended(ModelChanges({ModelChanges::Signal(changed)}));
+        emit(object.*changed)();
         return;
     }
-    const auto same = [&](const State::Changed& c) { return c.signal == changed; };
-    if (std::none_of(d_->changed.cbegin(), d_->changed.cend(), same))
-        d_->changed.append(State::Changed{changed, [&field, was = field] { return !(field == was); }});
+    const ModelChanges::Signal signal(changed);
+    const auto same = [&](const State::Changed& c) { return c.signal == signal; };
+    if (std::none_of(d_->changed.cbegin(), d_->changed.cend(), same)) {
+        d_->changed.append(State::Changed{signal, [&field, was = field] { return !(field == was); },
+                                          [&object, changed] { emit(object.*changed)(); }});
+    }
     field = std::move(value);
 }

@@ -480,7 +480,7 @@ void AppModel::refreshFromFamily(bool)
         if (change.live && change.row.sourceApp == plannerTag() && !change.publisherWroteLast)
             planned.insert(change.row.id, change.row);
     }
-    if (assign(d_->familyThings, sync_->familySync->withWaiting(others), &AppModel::familyThingsChanged) || read->whole)
+    if (assign(d_->familyThings, sync_->familySync->withWaiting(others), otherApps(), &OtherApps::familyThingsChanged) || read->whole)
         forgetGoneExternals();
     mergeOwnRows(planned);
 }
@@ -497,11 +497,11 @@ void AppModel::forgetGoneExternals()
             kept.insert(it.key(), *it);
     }
     if (kept.size() != d_->externalSlots.size())
-        setExternalSlots(kept);
+        otherApps().setExternalSlots(kept);
     if (d_->selectedExternal) {
-        const QList<SharedThing> shown = todayFromOthers();
+        const QList<SharedThing> shown = otherApps().todayFromOthers();
         if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *d_->selectedExternal; }))
-            setSelectedExternal(std::nullopt);
+            otherApps().setSelectedExternal(std::nullopt);
     }
 }
 

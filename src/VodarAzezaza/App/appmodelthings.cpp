@@ -239,7 +239,7 @@ void AppModel::select(const std::optional<QUuid>& id)
     const Transition transition(*this);
     setSelection(id ? QSet<QUuid>{*id} : QSet<QUuid>());
     setSelectionAnchor(id);
-    setSelectedExternal(std::nullopt);
+    otherApps().setSelectedExternal(std::nullopt);
 }
 
 void AppModel::selectExternal(const QString& id)
@@ -247,7 +247,7 @@ void AppModel::selectExternal(const QString& id)
     const Transition transition(*this);
     setSelection({});
     setSelectionAnchor(std::nullopt);
-    setSelectedExternal(id);
+    otherApps().setSelectedExternal(id);
 }
 
 void AppModel::editExternal(const QString& id)
@@ -286,7 +286,7 @@ void AppModel::openNote(const QUuid& id)
 {
     const Transition transition(*this);
     setOpened(std::nullopt);
-    exitFocusMode();
+    focusMode().exitFocusMode();
     setEditingNote(id);
 }
 
@@ -294,7 +294,7 @@ void AppModel::openExternalNote(const QString& id)
 {
     const Transition transition(*this);
     setOpenedExternal(std::nullopt);
-    exitFocusMode();
+    focusMode().exitFocusMode();
     setEditingExternalNote(id);
 }
 
@@ -309,8 +309,8 @@ void AppModel::finishRename(const QUuid& id, const QString& title)
 void AppModel::finishExternalRename(const QString& id, const QString& title)
 {
     const Transition transition(*this);
-    if (const auto current = externalThing(id))
-        renameExternal(*current, title);
+    if (const auto current = otherApps().externalThing(id))
+        otherApps().renameExternal(*current, title);
     if (d_->editing == Editing::external(id))
         setEditing(std::nullopt);
 }
@@ -332,7 +332,7 @@ bool AppModel::commitNewLine(const Place& place, const QString& text, bool keepG
 void AppModel::cutSelection()
 {
     const Transition transition(*this);
-    copySelection();
+    clipboard().copySelection();
     deleteSelection(true);
 }
 
@@ -349,7 +349,7 @@ void AppModel::copyFromMenu(const QUuid& id)
     const Transition transition(*this);
     if (!d_->selection.contains(id))
         select(id);
-    copySelection();
+    clipboard().copySelection();
 }
 
 QList<Place> AppModel::columns() const

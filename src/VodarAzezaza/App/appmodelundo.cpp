@@ -86,7 +86,7 @@ void AppModel::commit(const std::function<void(Planner&)>& change)
     d_->redoStack.clear();
     // New things get their sync ids in the same change, so observers hear of it once.
     ensureSyncIDs(next);
-    replace(d_->planner, std::move(next), &AppModel::plannerChanged);
+    replace(d_->planner, std::move(next), *this, &AppModel::plannerChanged);
     save(true);
 }
 

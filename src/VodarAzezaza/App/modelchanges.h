@@ -3,25 +3,41 @@
 // changed. A view whose picture rests on several properties brings itself up to date
 // once per operation from it, where it would otherwise follow each property's signal.
 
+#include <QByteArray>
 #include <QList>
+#include <QMetaMethod>
 #include <QObject>
 
 #include <initializer_list>
 
-class AppModel;
+// A property of the model or of one of its parts, named by its change signal: any
+// `void (C::*)()` signal of theirs, so `contains(&X::fooChanged)` reads as it is written.
+class ModelSignal {
+public:
+    template <class C>
+    ModelSignal(void (C::*signal)()) : method_(QMetaMethod::fromSignal(signal))
+    {
+    }
+
+    const QMetaMethod& method() const { return method_; }
+    QByteArray name() const { return method_.name(); }
+    friend bool operator==(const ModelSignal& a, const ModelSignal& b) { return a.method_ == b.method_; }
+
+private:
+    QMetaMethod method_;
+};
 
 class ModelChanges {
 public:
-    // A property is named by its change signal.
-    using Signal = void (AppModel::*)();
+    using Signal = ModelSignal;
 
     ModelChanges() = default;
     explicit ModelChanges(QList<Signal> changed) : changed_(std::move(changed)) {}
 
-    bool contains(Signal signal) const { return changed_.contains(signal); }
+    bool contains(const Signal& signal) const { return changed_.contains(signal); }
     bool containsAny(std::initializer_list<Signal> any) const
     {
-        for (const Signal signal : any) {
+        for (const Signal& signal : any) {
             if (contains(signal))
                 return true;
         }

@@ -2,6 +2,7 @@
 
 #include "appmodel.h"
 #include "compositor.h"
+#include "focusmode.h"
 #include "focusview.h"
 #include "openwork.h"
 
@@ -38,7 +39,7 @@ FocusPanelWindow::FocusPanelWindow(AppModel& model, Options options)
     leave_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     connect(leave_, &QAction::triggered, this, [this] {
         if (model_)
-            model_->exitFocusMode();
+            model_->focusMode().exitFocusMode();
     });
     close_ = new QAction(QStringLiteral("Close"), this);
     close_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
@@ -196,7 +197,7 @@ void FocusPanelWindow::closeEvent(QCloseEvent* event)
 {
     // Closing the panel is no answer to what is typed in it: that is kept.
     OpenWork::keep({this});
-    if (model_ && model_->isFocusMode())
+    if (model_ && model_->focusMode().isFocusMode())
         model_->setEditing(std::nullopt);
     QWidget::closeEvent(event);
 }

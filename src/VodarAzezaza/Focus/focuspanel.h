@@ -6,7 +6,7 @@
 //   AppModelServices services;
 //   services.focusPanel = std::make_unique<FocusPanelWindow::Controller>(
 //       FocusPanelWindow::Options{.actions = [&] { return menus.panelActions(); }});
-//   model.enterFocusMode();          the model makes the panel on first use and shows it
+//   model.focusMode().enterFocusMode();  the model makes the panel on first use and shows it
 //
 // The panel is exactly as tall as its view; the user may make it 240 to 360 wide by its
 // left and right edges and move it by its header. Where it stands and how wide it is

@@ -1,12 +1,15 @@
 #include "focusview.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "glyphbutton.h"
 #include "keymap.h"
 #include "motion.h"
+#include "otherapps.h"
 #include "palette.h"
 #include "pembyfont.h"
 #include "plaintext.h"
+#include "plannersettings.h"
 #include "ruled.h"
 #include "thingcolumn.h"
 
@@ -109,7 +112,7 @@ protected:
             return QWidget::mouseDoubleClickEvent(event);
         pressedAt_.reset();
         event->accept();
-        model_.exitFocusMode();
+        model_.focusMode().exitFocusMode();
     }
 
 private:
@@ -309,15 +312,16 @@ FocusView::FocusView(AppModel& model, int maxRows, QWidget* parent)
     pin_->setInkOpacity(buttonOpacity_);
     expand_->setInkOpacity(buttonOpacity_);
 
-    connect(pin_, &QAbstractButton::clicked, this, [this] { model_.setFloats(!model_.floats()); });
-    connect(expand_, &QAbstractButton::clicked, this, [this] { model_.exitFocusMode(); });
+    connect(pin_, &QAbstractButton::clicked, this, [this] { model_.settings().setFloats(!model_.settings().floats()); });
+    connect(expand_, &QAbstractButton::clicked, this, [this] { model_.focusMode().exitFocusMode(); });
     connect(column_, &ThingColumn::lineCountChanged, this, &FocusView::fitRows);
 
-    for (const auto signal : {&AppModel::focusSourceChanged, &AppModel::todayChanged, &AppModel::plannerChanged})
+    connect(&model_.focusMode(), &FocusMode::focusSourceChanged, this, &FocusView::followPlace);
+    for (const auto signal : {&AppModel::todayChanged, &AppModel::plannerChanged})
         connect(&model_, signal, this, &FocusView::followPlace);
-    for (const auto signal : {&AppModel::familyThingsChanged, &AppModel::tickedExternalChanged})
-        connect(&model_, signal, this, &FocusView::syncHeader);
-    connect(&model_, &AppModel::floatsChanged, this, &FocusView::syncPin);
+    for (const auto signal : {&OtherApps::familyThingsChanged, &OtherApps::tickedExternalChanged})
+        connect(&model_.otherApps(), signal, this, &FocusView::syncHeader);
+    connect(&model_.settings(), &PlannerSettings::floatsChanged, this, &FocusView::syncPin);
     // The keys come back after an inline edit, without a click.
     connect(&model_, &AppModel::editingChanged, this, [this] {
         if (!model_.editing() && isVisible())
@@ -354,16 +358,16 @@ QString FocusView::countText() const
 QMenu& FocusView::sourceMenu()
 {
     sourceMenu_->clear();
-    sourceMenu_->addAction(QStringLiteral("Today"), this, [this] { model_.setFocusSource(FocusSource::today()); });
+    sourceMenu_->addAction(QStringLiteral("Today"), this, [this] { model_.focusMode().setFocusSource(FocusSource::today()); });
     sourceMenu_->addAction(QStringLiteral("Tomorrow"), this,
-                           [this] { model_.setFocusSource(FocusSource::tomorrow()); });
+                           [this] { model_.focusMode().setFocusSource(FocusSource::tomorrow()); });
     sourceMenu_->addSeparator();
     const QList<EventuallyList>& lists = model_.planner().lists;
     for (int i = 0; i < lists.size(); ++i) {
         // A list's name is the user's text: never a mnemonic.
         QString name = lists[i].name;
         name.replace(u'&', QStringLiteral("&&"));
-        sourceMenu_->addAction(name, this, [this, i] { model_.setFocusSource(FocusSource::list(i)); });
+        sourceMenu_->addAction(name, this, [this, i] { model_.focusMode().setFocusSource(FocusSource::list(i)); });
     }
     return *sourceMenu_;
 }
@@ -377,7 +381,7 @@ void FocusView::followPlace()
 
 void FocusView::syncHeader()
 {
-    const FocusSource& source = model_.focusSource();
+    const FocusSource& source = model_.focusMode().focusSource();
     const Place place = model_.focusPlace();
     QString title;
     switch (source.kind()) {
@@ -401,7 +405,7 @@ void FocusView::syncHeader()
     int othersOpen = 0;
     int othersAll = 0;
     if (place == Place::onDay(model_.today())) {
-        const QList<SharedThing> others = model_.todayFromOthers();
+        const QList<SharedThing> others = model_.otherApps().todayFromOthers();
         othersAll = int(others.size());
         othersOpen = int(std::count_if(others.cbegin(), others.cend(), [](const SharedThing& t) { return !t.done; }));
     }
@@ -410,7 +414,7 @@ void FocusView::syncHeader()
 
 void FocusView::syncPin()
 {
-    const bool floats = model_.floats();
+    const bool floats = model_.settings().floats();
     pin_->setLook(floats ? Pixels::pin() : Pixels::pinOff(), floats ? Palette::pembySnooze : Palette::pembyMuted, floats);
     pin_->setToolTip(floats ? QStringLiteral("Floating. Above it all. (P)") : QStringLiteral("Not floating. Just a window. (P)"));
     pin_->setAccessibleName(floats ? QStringLiteral("Floating on top") : QStringLiteral("Not floating"));
@@ -513,7 +517,7 @@ bool FocusView::eventFilter(QObject* watched, QEvent* event)
 bool FocusView::selectsFirst(const QKeyEvent& event) const
 {
     return (event.key() == Qt::Key_Up || event.key() == Qt::Key_Down) && model_.selection().isEmpty()
-        && !model_.selectedExternal();
+        && !model_.otherApps().selectedExternal();
 }
 
 bool FocusView::event(QEvent* event)

@@ -1,12 +1,16 @@
 #include "menucommands.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "noteeditor.h"
 #include "notesmodel.h"
 #include "notetextview.h"
 #include "pembythings.h"
+#include "plannerlists.h"
+#include "plannersettings.h"
 #include "popover.h"
 #include "sheets.h"
+#include "thingclipboard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -94,7 +98,7 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
             m.startNewThing(m.placeForNew());
     }));
     add(file, Command::NewList, QStringLiteral("New List"), keys(Qt::CTRL | Qt::SHIFT | Qt::Key_N),
-        onModel([](AppModel& m) { m.addList(); }));
+        onModel([](AppModel& m) { m.lists().addList(); }));
     file->addSeparator();
     // There is no application menu here: the settings and quitting live in the first menu.
     add(file, Command::Settings, QStringLiteral("Settings…"), keys(Qt::CTRL | Qt::Key_Comma), [this] {
@@ -127,10 +131,10 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
     view->addSeparator();
     add(view, Command::FocusMode, QStringLiteral("Focus Mode"), keys(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
         onModel([](AppModel& m) {
-            if (m.isFocusMode())
-                m.exitFocusMode();
+            if (m.focusMode().isFocusMode())
+                m.focusMode().exitFocusMode();
             else
-                m.enterFocusMode();
+                m.focusMode().enterFocusMode();
         }));
     view->addSeparator();
     add(view, Command::Today, QStringLiteral("Today"), keys(Qt::CTRL | Qt::Key_T), onModel([](AppModel& m) { m.goToday(); }));
@@ -140,7 +144,7 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
         onModel([](AppModel& m) { m.go(1); }));
     view->addSeparator();
     add(view, Command::ToggleLists, QStringLiteral("Show Lists"), QKeySequence(),
-        onModel([](AppModel& m) { m.setShowLists(!m.showLists()); }));
+        onModel([](AppModel& m) { m.settings().setShowLists(!m.settings().showLists()); }));
     view->addSeparator();
     add(view, Command::Search, QStringLiteral("Search…"), keys(Qt::CTRL | Qt::Key_F), onModel([](AppModel& m) {
         if (m.mode() == Mode::Notes)
@@ -188,7 +192,7 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
     // A switch: triggering it has already flipped its check.
     add(window, Command::FloatOnTop, QStringLiteral("Float on Top"), keys(Qt::CTRL | Qt::ALT | Qt::Key_T), [this] {
         if (model_)
-            model_->setFloats(action(Command::FloatOnTop)->isChecked());
+            model_->settings().setFloats(action(Command::FloatOnTop)->isChecked());
     })->setCheckable(true);
 
     qApp->installEventFilter(this);
@@ -226,9 +230,12 @@ void MenuCommands::setModel(AppModel* model)
     connections_.clear();
     model_ = model;
     if (model) {
-        for (const auto signal : {&AppModel::modeChanged, &AppModel::isFocusModeChanged, &AppModel::showListsChanged,
-                                  &AppModel::floatsChanged, &AppModel::selectionChanged})
-            connections_.append(connect(model, signal, this, &MenuCommands::refresh));
+        // The menus rest on several properties of the model and its parts: once per operation.
+        connections_.append(connect(&model->transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+            if (changes.containsAny({&AppModel::modeChanged, &FocusMode::isFocusModeChanged, &AppModel::selectionChanged,
+                                     &PlannerSettings::showListsChanged, &PlannerSettings::floatsChanged}))
+                refresh();
+        }));
     }
     refresh();
 }
@@ -238,11 +245,11 @@ void MenuCommands::refresh()
     AppModel* m = model_;
     action(Command::NewThing)->setText(m && m->mode() == Mode::Notes ? QStringLiteral("New Note")
                                                                      : QStringLiteral("New Thing"));
-    action(Command::FocusMode)->setText(m && m->isFocusMode() ? QStringLiteral("Leave Focus Mode")
+    action(Command::FocusMode)->setText(m && m->focusMode().isFocusMode() ? QStringLiteral("Leave Focus Mode")
                                                               : QStringLiteral("Focus Mode"));
-    action(Command::ToggleLists)->setText(m && m->showLists() ? QStringLiteral("Hide Lists")
+    action(Command::ToggleLists)->setText(m && m->settings().showLists() ? QStringLiteral("Hide Lists")
                                                               : QStringLiteral("Show Lists"));
-    action(Command::FloatOnTop)->setChecked(m && m->floats());
+    action(Command::FloatOnTop)->setChecked(m && m->settings().floats());
     const bool selected = m && !m->selection().isEmpty();
     for (const Command command : {Command::Open, Command::NotThisWeek, Command::Eventually})
         action(command)->setEnabled(selected);
@@ -318,7 +325,7 @@ void MenuCommands::copy()
 {
     if (sendToText(TextAction::Copy, true) || !model_)
         return;
-    model_->copySelection();
+    model_->clipboard().copySelection();
 }
 
 void MenuCommands::paste()
@@ -331,7 +338,7 @@ void MenuCommands::paste()
     std::optional<QList<PembyThing>> fromHtml;
     if (html)
         fromHtml = PembyThings::parse(*html);
-    if (model_->pasteAsThingsWhileTyping(fromHtml, fromHtml ? std::optional<bool>(false) : std::nullopt))
+    if (model_->clipboard().pasteAsThingsWhileTyping(fromHtml, fromHtml ? std::optional<bool>(false) : std::nullopt))
         return;
     if (auto* line = qobject_cast<QLineEdit*>(focusedText()); line && html) {
         if (!line->isReadOnly())
@@ -340,7 +347,7 @@ void MenuCommands::paste()
     }
     if (sendToText(TextAction::Paste, false))
         return;
-    const QList<PembyThing> things = fromHtml ? *fromHtml : model_->clipboardThings();
+    const QList<PembyThing> things = fromHtml ? *fromHtml : model_->clipboard().clipboardThings();
     if (!things.isEmpty())
         model_->addThings(things, model_->placeForNew());
 }

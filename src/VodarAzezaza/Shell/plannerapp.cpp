@@ -1,6 +1,7 @@
 #include "plannerapp.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "focuspanel.h"
 #include "menucommands.h"
 #include "openwork.h"
@@ -168,7 +169,7 @@ bool PlannerApp::eventFilter(QObject* watched, QEvent* event)
 
 void PlannerApp::activate()
 {
-    model().reopen();
+    model().focusMode().reopen();
 }
 
 void PlannerApp::quit()

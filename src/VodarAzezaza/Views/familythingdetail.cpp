@@ -2,6 +2,7 @@
 
 #include "appmodel.h"
 #include "detailparts.h"
+#include "otherapps.h"
 #include "palette.h"
 #include "rowtext.h"
 #include "textutil.h"
@@ -45,8 +46,8 @@ ExternalDetail::ExternalDetail(AppModel& model, const QString& id, const QString
     footer_->setObjectName(QStringLiteral("footer"));
     column->addWidget(footer_);
 
-    connect(&model, &AppModel::familyThingsChanged, this, &ExternalDetail::refresh);
-    connect(&model, &AppModel::tickedExternalChanged, this, &ExternalDetail::refresh);
+    connect(&model.otherApps(), &OtherApps::familyThingsChanged, this, &ExternalDetail::refresh);
+    connect(&model.otherApps(), &OtherApps::tickedExternalChanged, this, &ExternalDetail::refresh);
     connect(&model, &AppModel::todayChanged, this, &ExternalDetail::refresh);
     refresh();
 }
@@ -72,7 +73,7 @@ QString ExternalDetail::appName(const std::optional<SharedThing>& thing)
 
 Day ExternalDetail::shownDay() const
 {
-    const auto thing = model_ ? model_->externalThing(id_) : std::nullopt;
+    const auto thing = model_ ? model_->otherApps().externalThing(id_) : std::nullopt;
     if (thing && thing->day) {
         if (const auto day = Day::fromIso(*thing->day))
             return *day;
@@ -84,7 +85,7 @@ void ExternalDetail::refresh()
 {
     if (!model_)
         return;
-    const auto thing = model_->externalThing(id_);
+    const auto thing = model_->otherApps().externalThing(id_);
     note_->setNote(thing ? thing->note : QString());
     if (!date_->hasFocus())
         date_->setDate(shownDay().date());
@@ -98,27 +99,27 @@ void ExternalDetail::pickDate()
         return;
     save();
     if (model_)
-        model_->moveExternal(id_, picked);
+        model_->otherApps().moveExternal(id_, picked);
 }
 
 void ExternalDetail::save()
 {
-    if (!model_ || !model_->externalThing(id_))
+    if (!model_ || !model_->otherApps().externalThing(id_))
         return;
     const QList<SharedStep> kept = pemby::sharedSteps(steps_->kept());
     if (kept != seedSteps_) {
         seedSteps_ = kept;
-        model_->setExternalSteps(id_, kept);
+        model_->otherApps().setExternalSteps(id_, kept);
     }
     // The record as the store has it now, after the steps' write and its read-back.
-    const auto thing = model_ ? model_->externalThing(id_) : std::nullopt;
+    const auto thing = model_ ? model_->otherApps().externalThing(id_) : std::nullopt;
     if (!thing)
         return;
     const QString typed = pemby::trimWhitespace(title_->text());
     if (typed.isEmpty() || typed == seedTitle_)
         return;
     seedTitle_ = typed;
-    model_->renameExternal(*thing, typed);
+    model_->otherApps().renameExternal(*thing, typed);
 }
 
 void ExternalDetail::hideEvent(QHideEvent* event)

@@ -4,6 +4,7 @@
 #include "checkbutton.h"
 #include "droptargets.h"
 #include "familythingdetail.h"
+#include "otherapps.h"
 #include "rowmotion.h"
 #include "plaintext.h"
 #include "popover.h"
@@ -46,8 +47,8 @@ FamilyThingRow::FamilyThingRow(AppModel& model, const SharedThing& thing, const 
     // Another app's thing is ticked as it stands now, not as it stood when shown.
     connect(check_, &CheckButton::clicked, this, [this] {
         AppModel& m = model_;
-        if (const auto current = m.externalThing(thing_.id))
-            m.toggleExternal(*current);
+        if (const auto current = m.otherApps().externalThing(thing_.id))
+            m.otherApps().toggleExternal(*current);
     });
 
     title_ = new RowText(13, this);
@@ -66,10 +67,10 @@ FamilyThingRow::FamilyThingRow(AppModel& model, const SharedThing& thing, const 
     });
     InsertionLine::forRow(this, spot, rowID());
 
-    connect(&model_, &AppModel::selectedExternalChanged, this, qOverload<>(&QWidget::update));
+    connect(&model_.otherApps(), &OtherApps::selectedExternalChanged, this, qOverload<>(&QWidget::update));
     connect(&model_, &AppModel::editingChanged, this, &FamilyThingRow::followEditing);
     connect(&model_, &AppModel::openedExternalChanged, this, &FamilyThingRow::syncDetail);
-    connect(&model_, &AppModel::draggingExternalChanged, this, &FamilyThingRow::followDragging);
+    connect(&model_.otherApps(), &OtherApps::draggingExternalChanged, this, &FamilyThingRow::followDragging);
 
     refreshContent();
     followEditing();
@@ -108,7 +109,7 @@ void FamilyThingRow::refreshContent()
     update();
 }
 
-bool FamilyThingRow::isSelectedRow() const { return model_.selectedExternal() == thing_.id; }
+bool FamilyThingRow::isSelectedRow() const { return model_.otherApps().selectedExternal() == thing_.id; }
 
 bool FamilyThingRow::isEditingRow() const { return model_.editing() == Editing::external(thing_.id); }
 
@@ -132,7 +133,7 @@ void FamilyThingRow::clickedRow(Qt::KeyboardModifiers) { select(); }
 
 void FamilyThingRow::renameAfterClick()
 {
-    if (model_.selectedExternal() != thing_.id || model_.openedExternal() == thing_.id || !isVisible())
+    if (model_.otherApps().selectedExternal() != thing_.id || model_.openedExternal() == thing_.id || !isVisible())
         return;
     rename();
 }
@@ -144,8 +145,8 @@ void FamilyThingRow::followEditing()
     AppModel* m = &model_;
     const QString id = thing_.id;
     const auto keep = [m, id](const QString& text) {
-        if (const auto current = m->externalThing(id))
-            m->renameExternal(*current, text);
+        if (const auto current = m->otherApps().externalThing(id))
+            m->otherApps().renameExternal(*current, text);
     };
     followRename(isEditingRow(), layout_, title_, thing_.title, Editing::external(id),
                  [m, id](const QString& text) { m->finishExternalRename(id, text); }, keep);
@@ -153,7 +154,7 @@ void FamilyThingRow::followEditing()
 
 void FamilyThingRow::followDragging()
 {
-    const auto& dragged = model_.draggingExternal();
+    const auto& dragged = model_.otherApps().draggingExternal();
     setDimmed(dragged && dragged->id == thing_.id);
 }
 
@@ -200,10 +201,10 @@ QMenu* FamilyThingRow::makeMenu()
             self->rename();
     });
     menu->addAction(thing_.done ? QStringLiteral("Not Done") : QStringLiteral("Done"), [m, id] {
-        if (const auto current = m->externalThing(id))
-            m->toggleExternal(*current);
+        if (const auto current = m->otherApps().externalThing(id))
+            m->otherApps().toggleExternal(*current);
     });
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Delete"), [m, id] { RowMotion::run([m, id] { m->deleteExternal(id); }); });
+    menu->addAction(QStringLiteral("Delete"), [m, id] { RowMotion::run([m, id] { m->otherApps().deleteExternal(id); }); });
     return menu;
 }

@@ -7,6 +7,7 @@
 #include "palette.h"
 #include "pembyfont.h"
 #include "plaintext.h"
+#include "plannerlists.h"
 #include "ruled.h"
 
 #include <QContextMenuEvent>
@@ -49,7 +50,7 @@ ListColumnHeader::ListColumnHeader(AppModel& model, int index, QWidget* parent)
         delete_->setToolTip(QStringLiteral("Delete this list"));
         delete_->setInkOpacity(0);
         connect(delete_, &GlyphButton::clicked, this,
-                [this] { Motion::pointer([this] { model_.requestDeleteList(index_); }); });
+                [this] { Motion::pointer([this] { model_.lists().requestDeleteList(index_); }); });
     }
     fade_.setEasingCurve(QEasingCurve::OutQuad);
     fade_.setDuration(fadeMs);
@@ -170,13 +171,13 @@ void ListColumnHeader::syncEditing()
         name_, QString(), PembyFont::font(nameSize), false,
         [model, index, began, close](const QString& text, EditField::Ending) {
             if (stillNamed(*model, index, began))
-                model->renameList(index, text);
+                model->lists().renameList(index, text);
             close();
         },
         close, this);
     field_->commitOnRemoval(model, [model, index, began](const QString& text) {
         if (stillNamed(*model, index, began))
-            model->renameList(index, text);
+            model->lists().renameList(index, text);
     });
     place();
     field_->show();
@@ -235,7 +236,7 @@ QMenu* ListColumnHeader::makeMenu()
     if (index_ >= 1) {
         menu->addSeparator();
         connect(menu->addAction(QStringLiteral("Delete List…")), &QAction::triggered, this,
-                [this] { Motion::pointer([this] { model_.requestDeleteList(index_); }); });
+                [this] { Motion::pointer([this] { model_.lists().requestDeleteList(index_); }); });
     }
     return menu;
 }

@@ -8,6 +8,8 @@
 #include "pembyfont.h"
 #include "pixelgrid.h"
 #include "plaintext.h"
+#include "plannerlists.h"
+#include "plannersettings.h"
 #include "pressstyle.h"
 #include "shortcuttext.h"
 
@@ -111,7 +113,7 @@ ListsHeader::ListsHeader(AppModel& model, QWidget* parent) : QWidget(parent), mo
 
     toggle_ = new Toggle(this);
     connect(toggle_, &QAbstractButton::clicked, this,
-            [this] { Motion::pointer([this] { model_.setShowLists(!model_.showLists()); }); });
+            [this] { Motion::pointer([this] { model_.settings().setShowLists(!model_.settings().showLists()); }); });
     layout->addWidget(toggle_);
 
     plus_ = new GlyphButton(Pixels::plus(), Palette::pembyFaint, glyphFrame, this);
@@ -119,7 +121,7 @@ ListsHeader::ListsHeader(AppModel& model, QWidget* parent) : QWidget(parent), mo
                                          + QStringLiteral(".  ")
                                          + QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N).toString(QKeySequence::NativeText)));
     plus_->setAccessibleName(QStringLiteral("New list"));
-    connect(plus_, &QAbstractButton::clicked, this, [this] { Motion::pointer([this] { model_.addList(); }); });
+    connect(plus_, &QAbstractButton::clicked, this, [this] { Motion::pointer([this] { model_.lists().addList(); }); });
     layout->addWidget(plus_);
 
     options_ = new GlyphButton(Pixels::dots(), Palette::pembyFaint, glyphFrame, this);
@@ -127,12 +129,12 @@ ListsHeader::ListsHeader(AppModel& model, QWidget* parent) : QWidget(parent), mo
     options_->setAccessibleName(QStringLiteral("List options"));
     menu_ = new QMenu(this);
     QAction* newList = menu_->addAction(QStringLiteral("New List"));
-    connect(newList, &QAction::triggered, this, [this] { Motion::pointer([this] { model_.addList(); }); });
+    connect(newList, &QAction::triggered, this, [this] { Motion::pointer([this] { model_.lists().addList(); }); });
     QAction* hide = menu_->addAction(QStringLiteral("Hide Lists"));
-    connect(hide, &QAction::triggered, this, [this] { Motion::pointer([this] { model_.setShowLists(false); }); });
+    connect(hide, &QAction::triggered, this, [this] { Motion::pointer([this] { model_.settings().setShowLists(false); }); });
     menu_->addSeparator();
     QAction* deleteOthers = menu_->addAction(QStringLiteral("Delete the Other Lists…"));
-    connect(deleteOthers, &QAction::triggered, this, [this] { model_.requestDeleteAllLists(); });
+    connect(deleteOthers, &QAction::triggered, this, [this] { model_.lists().requestDeleteAllLists(); });
     connect(menu_, &QMenu::aboutToShow, this, &ListsHeader::prepareMenu);
     connect(options_, &QAbstractButton::clicked, this, [this] {
         menu_->popup(options_->mapToGlobal(QPoint(0, options_->height())));
@@ -141,9 +143,9 @@ ListsHeader::ListsHeader(AppModel& model, QWidget* parent) : QWidget(parent), mo
     layout->addStretch(1);
 
     connect(&model_, &AppModel::plannerChanged, this, &ListsHeader::refresh);
-    connect(&model_, &AppModel::showListsChanged, this, &ListsHeader::refresh);
-    connect(&model_, &AppModel::listToDeleteChanged, this, &ListsHeader::syncDialog);
-    connect(&model_, &AppModel::deletingAllListsChanged, this, &ListsHeader::syncDialog);
+    connect(&model_.settings(), &PlannerSettings::showListsChanged, this, &ListsHeader::refresh);
+    connect(&model_.lists(), &PlannerLists::listToDeleteChanged, this, &ListsHeader::syncDialog);
+    connect(&model_.lists(), &PlannerLists::deletingAllListsChanged, this, &ListsHeader::syncDialog);
     refresh();
     syncDialog();
 }
@@ -168,7 +170,7 @@ QString ListsHeader::firstListName() const
 QString ListsHeader::deleteTitle() const
 {
     const auto& lists = model_.planner().lists;
-    const std::optional<int> index = model_.listToDelete();
+    const std::optional<int> index = model_.lists().listToDelete();
     if (!index || *index < 0 || *index >= lists.size())
         return {};
     const EventuallyList& list = lists[*index];
@@ -179,7 +181,7 @@ QString ListsHeader::deleteTitle() const
 
 QString ListsHeader::countLine() const
 {
-    if (model_.showLists())
+    if (model_.settings().showLists())
         return {};
     const auto& lists = model_.planner().lists;
     qsizetype waiting = 0;
@@ -193,7 +195,7 @@ QString ListsHeader::countLine() const
 
 void ListsHeader::refresh()
 {
-    const bool shown = model_.showLists();
+    const bool shown = model_.settings().showLists();
     toggle_->setState(shown, countLine());
     const QString help = shown ? QStringLiteral("Hide the lists") : QStringLiteral("Show the lists");
     toggle_->setToolTip(help + QStringLiteral("  L"));
@@ -213,8 +215,8 @@ void ListsHeader::prepareMenu()
 
 void ListsHeader::syncDialog()
 {
-    const Asking wanted = model_.listToDelete() ? Asking::OneList
-        : model_.deletingAllLists()             ? Asking::AllLists
+    const Asking wanted = model_.lists().listToDelete() ? Asking::OneList
+        : model_.lists().deletingAllLists()             ? Asking::AllLists
                                                 : Asking::None;
     if (wanted == asking_) {
         updateDialogTexts();
@@ -232,9 +234,9 @@ void ListsHeader::syncDialog()
         return;
     const bool one = wanted == Asking::OneList;
     if (one) {
-        const int index = *model_.listToDelete();
+        const int index = *model_.lists().listToDelete();
         if (index < 0 || index >= model_.planner().lists.size()) {
-            model_.setListToDelete(std::nullopt);
+            model_.lists().setListToDelete(std::nullopt);
             return;
         }
         askedName_ = model_.planner().lists[index].name;
@@ -264,21 +266,21 @@ void ListsHeader::answer(Asking asked, bool keep, bool remove)
 {
     asking_ = Asking::None;
     if (asked == Asking::OneList) {
-        const std::optional<int> index = model_.listToDelete();
+        const std::optional<int> index = model_.lists().listToDelete();
         if (!index)
             return;
         // Deleting clears the question itself, after checking that the list at the index
         // is still the one asked about; clearing it first would skip that check.
         if (keep || remove)
-            Motion::pointer([&] { model_.deleteList(*index, keep); });
+            Motion::pointer([&] { model_.lists().deleteList(*index, keep); });
         else
-            model_.setListToDelete(std::nullopt);
+            model_.lists().setListToDelete(std::nullopt);
         return;
     }
     if (keep || remove)
-        Motion::pointer([&] { model_.deleteAllLists(keep); });
+        Motion::pointer([&] { model_.lists().deleteAllLists(keep); });
     else
-        model_.setDeletingAllLists(false);
+        model_.lists().setDeletingAllLists(false);
 }
 
 void ListsHeader::updateDialogTexts()
@@ -289,10 +291,10 @@ void ListsHeader::updateDialogTexts()
     const QString undo = pemby::undoShortcutText() + QStringLiteral(" brings it all back.");
     if (asking_ == Asking::OneList) {
         const auto& lists = model_.planner().lists;
-        const int index = model_.listToDelete().value_or(-1);
+        const int index = model_.lists().listToDelete().value_or(-1);
         if (index < 0 || index >= lists.size() || lists[index].name != askedName_) {
             // Another list stands there now: the user was never asked about it.
-            model_.setListToDelete(std::nullopt);
+            model_.lists().setListToDelete(std::nullopt);
             return;
         }
         dialog_->setTexts(deleteTitle(), undo);

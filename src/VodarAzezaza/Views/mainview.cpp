@@ -1,6 +1,7 @@
 #include "mainview.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "focuspanelcontroller.h"
 #include "notesmodel.h"
 #include "openwork.h"
@@ -91,13 +92,13 @@ void MainView::setModel(AppModel* model)
     restoreGeometryOnce();
 
     QPointer<MainView> self(this);
-    model->setMainWindow(AppModel::MainWindow{
+    model->focusMode().setMainWindow(FocusMode::MainWindow{
         this,
         // The window goes only once the focus panel stands: hiding it with no panel to
         // show would leave the planner with no window at all.
         [self] {
             QTimer::singleShot(0, self, [self] {
-                if (self && self->model_ && self->model_->isFocusMode() && self->model_->focus().hasPanel())
+                if (self && self->model_ && self->model_->focusMode().isFocusMode() && self->model_->focus().hasPanel())
                     self->hide();
             });
         },
@@ -109,7 +110,7 @@ void MainView::setModel(AppModel* model)
             self->activateWindow();
         },
     });
-    model->setOpenMainWindow([self] {
+    model->focusMode().setOpenMainWindow([self] {
         if (!self)
             return;
         self->show();
@@ -263,7 +264,7 @@ void MainView::checkWindowThenFocus(int checksLeft)
     // A check that finds the window on screen does not wait, and neither do the ones
     // after it; a window that never shows gets its checks' worth of waiting.
     if (checksLeft <= 0 || isVisible()) {
-        model_->enterFocusMode();
+        model_->focusMode().enterFocusMode();
         return;
     }
     QTimer::singleShot(options_.focusCheckMs, this, [this, checksLeft] { checkWindowThenFocus(checksLeft - 1); });

@@ -3,6 +3,7 @@
 #include "appmodel.h"
 #include "monthcell.h"
 #include "palette.h"
+#include "plannersettings.h"
 #include "pembyfont.h"
 #include "ruled.h"
 
@@ -24,7 +25,7 @@ MonthGrid::MonthGrid(AppModel& model, QWidget* parent) : QWidget(parent), model_
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     connect(&model_, &AppModel::anchorChanged, this, &MonthGrid::syncCells);
-    connect(&model_, &AppModel::firstWeekdaySettingChanged, this, &MonthGrid::syncCells);
+    connect(&model_.settings(), &PlannerSettings::firstWeekdaySettingChanged, this, &MonthGrid::syncCells);
     connect(&model_, &AppModel::todayChanged, this, qOverload<>(&QWidget::update));
     syncCells();
 }

@@ -2,9 +2,11 @@
 
 #include "appmodel.h"
 #include "noteeditor.h"
+#include "otherapps.h"
 #include "palette.h"
 #include "plaintext.h"
 #include "ruleline.h"
+#include "thingnotes.h"
 #include "titletext.h"
 
 #include <QHBoxLayout>
@@ -114,7 +116,7 @@ NoteSheet::NoteSheet(AppModel& model, Target target, QWidget* parent, std::chron
 
     // The title follows the thing: a rename elsewhere, a re-read, a sibling's edit.
     connect(&model_, &AppModel::plannerChanged, this, &NoteSheet::refreshTitle);
-    connect(&model_, &AppModel::familyThingsChanged, this, &NoteSheet::refreshTitle);
+    connect(&model_.otherApps(), &OtherApps::familyThingsChanged, this, &NoteSheet::refreshTitle);
     refreshTitle();
 }
 
@@ -130,7 +132,7 @@ QString NoteSheet::title() const
         const auto thing = model_.planner().thing(*id);
         return thing ? thing->title : QString();
     }
-    const auto thing = model_.externalThing(std::get<QString>(target_));
+    const auto thing = model_.otherApps().externalThing(std::get<QString>(target_));
     return thing ? thing->title : QString();
 }
 
@@ -166,9 +168,9 @@ bool NoteSheet::retarget(const Target& target)
 
 void NoteSheet::load()
 {
-    const AppModel::NoteContent content = std::holds_alternative<QUuid>(target_)
-        ? model_.noteContent(std::get<QUuid>(target_))
-        : model_.externalNoteContent(std::get<QString>(target_));
+    const ThingNotes::NoteContent content = std::holds_alternative<QUuid>(target_)
+        ? model_.thingNotes().noteContent(std::get<QUuid>(target_))
+        : model_.thingNotes().externalNoteContent(std::get<QString>(target_));
     bridge_.editor().load(content.rtf, content.plain);
     loaded_ = true;
     dirty_ = false;
@@ -186,8 +188,8 @@ void NoteSheet::save()
     const std::optional<QByteArray> rtf = editor.isEmpty() ? std::nullopt : editor.rtf();
     const QString plain = editor.plainText();
     const bool saved = std::holds_alternative<QUuid>(target_)
-        ? model_.saveNote(std::get<QUuid>(target_), rtf, plain)
-        : model_.saveExternalNote(std::get<QString>(target_), rtf, plain);
+        ? model_.thingNotes().saveNote(std::get<QUuid>(target_), rtf, plain)
+        : model_.otherApps().saveExternalNote(std::get<QString>(target_), rtf, plain);
     // A failed write leaves the text due: the next pause, Done or hide tries again.
     if (saved) {
         dirty_ = false;

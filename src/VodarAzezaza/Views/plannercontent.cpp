@@ -4,7 +4,9 @@
 #include "appmodel.h"
 #include "boards.h"
 #include "notesmodel.h"
+#include "otherapps.h"
 #include "palette.h"
+#include "plannersettings.h"
 #include "plaintext.h"
 #include "reducemotion.h"
 
@@ -101,7 +103,7 @@ FootnoteLine::FootnoteLine(AppModel& model, QWidget* parent)
     connect(&model.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
         if (changes.containsAny({&AppModel::saveErrorChanged, &AppModel::modeChanged, &AppModel::plannerChanged,
                                  &AppModel::anchorChanged, &AppModel::todayChanged,
-                                 &AppModel::firstWeekdaySettingChanged, &AppModel::familyThingsChanged,
+                                 &PlannerSettings::firstWeekdaySettingChanged, &OtherApps::familyThingsChanged,
                                  &AppModel::syncErrorChanged, &AppModel::skippedFilesChanged}))
             refresh();
     });

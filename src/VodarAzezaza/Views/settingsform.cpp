@@ -2,6 +2,7 @@
 
 #include "appmodel.h"
 #include "plaintext.h"
+#include "plannersettings.h"
 
 #include <array>
 
@@ -109,15 +110,15 @@ SettingsForm::SettingsForm(std::function<void()> chooseFolder, QWidget* parent)
 
     connect(weekStart_, &QComboBox::activated, this, [this](int index) {
         if (model_ && index >= 0)
-            model_->setFirstWeekdaySetting(weekStart_->itemData(index).toInt());
+            model_->settings().setFirstWeekdaySetting(weekStart_->itemData(index).toInt());
     });
     connect(splitWeekend_, &QCheckBox::clicked, this, [this](bool on) {
         if (model_)
-            model_->setSplitWeekend(on);
+            model_->settings().setSplitWeekend(on);
     });
     connect(showCalendar_, &QCheckBox::clicked, this, [this](bool on) {
         if (model_)
-            model_->setShowCalendar(on);
+            model_->settings().setShowCalendar(on);
     });
     connect(showFolder_, &QPushButton::clicked, this, [this] {
         if (model_ && openFolder)
@@ -136,9 +137,9 @@ void SettingsForm::setModel(AppModel* model)
     connections_.clear();
     model_ = model;
     if (model) {
-        for (const auto signal : {&AppModel::firstWeekdaySettingChanged, &AppModel::splitWeekendChanged,
-                                  &AppModel::showCalendarChanged})
-            connections_.append(connect(model, signal, this, &SettingsForm::refresh));
+        for (const auto signal : {&PlannerSettings::firstWeekdaySettingChanged, &PlannerSettings::splitWeekendChanged,
+                                  &PlannerSettings::showCalendarChanged})
+            connections_.append(connect(&model->settings(), signal, this, &SettingsForm::refresh));
     }
     refresh();
 }
@@ -148,9 +149,9 @@ void SettingsForm::refresh()
     if (!model_)
         return;
     // A week start the form does not offer (written by someone else) selects nothing.
-    weekStart_->setCurrentIndex(weekStart_->findData(model_->firstWeekdaySetting()));
-    splitWeekend_->setChecked(model_->splitWeekend());
-    showCalendar_->setChecked(model_->showCalendar());
+    weekStart_->setCurrentIndex(weekStart_->findData(model_->settings().firstWeekdaySetting()));
+    splitWeekend_->setChecked(model_->settings().splitWeekend());
+    showCalendar_->setChecked(model_->settings().showCalendar());
     const QString path = QDir::toNativeSeparators(model_->store().folder());
     if (folder_->toPlainText() != path) {
         folder_->setPlainText(path);

@@ -6,6 +6,7 @@
 #include "eventrow.h"
 #include "familythingrow.h"
 #include "motion.h"
+#include "otherapps.h"
 #include "palette.h"
 #include "pembythings.h"
 #include "pixelview.h"
@@ -14,6 +15,7 @@
 #include "rowmotion.h"
 #include "rowtext.h"
 #include "ruled.h"
+#include "thingclipboard.h"
 #include "thingrow.h"
 
 #include <QHBoxLayout>
@@ -176,8 +178,8 @@ ThingColumn::ThingColumn(AppModel& model, const Place& place, QWidget* parent)
     // settles a re-read's details before the rows hear of the thing that is open.
     connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
         if (changes.containsAny({&AppModel::plannerChanged, &AppModel::todayChanged, &AppModel::editingChanged,
-                                 &AppModel::familyThingsChanged, &AppModel::tickedExternalChanged,
-                                 &AppModel::externalSlotsChanged}))
+                                 &OtherApps::familyThingsChanged, &OtherApps::tickedExternalChanged,
+                                 &OtherApps::externalSlotsChanged}))
             sync();
     });
     connect(&model_, &AppModel::openedChanged, this, &ThingColumn::settleDetails);
@@ -187,7 +189,7 @@ ThingColumn::ThingColumn(AppModel& model, const Place& place, QWidget* parent)
             spot_.setSpot(std::nullopt);
     };
     connect(&model_, &AppModel::draggingChanged, this, dragEnded);
-    connect(&model_, &AppModel::draggingExternalChanged, this, dragEnded);
+    connect(&model_.otherApps(), &OtherApps::draggingExternalChanged, this, dragEnded);
     sync();
 }
 
@@ -253,7 +255,7 @@ void ThingColumn::syncOnce()
     const QList<Thing> things = model_.planner().things(place_);
     const bool typing = model_.editing() == Editing::newThing(place_);
     const QList<SharedThing> others =
-        place_ == Place::onDay(model_.today()) ? model_.todayFromOthers() : QList<SharedThing>();
+        place_ == Place::onDay(model_.today()) ? model_.otherApps().todayFromOthers() : QList<SharedThing>();
     budget_ = budget(int(events_.size()), int(others.size()), int(things.size()), typing, minRows_, cap_);
 
     syncEvents();
@@ -367,7 +369,7 @@ EmptyLine* ThingColumn::makeFiller()
         QMenu menu;
         menu.addAction(QStringLiteral("New Thing"), this, &ThingColumn::startNewThing);
         QAction* paste = menu.addAction(QStringLiteral("Paste"), this, &ThingColumn::paste);
-        paste->setEnabled(!model_.clipboardThings().isEmpty());
+        paste->setEnabled(!model_.clipboard().clipboardThings().isEmpty());
         menu.exec(line->mapToGlobal(at));
     });
     new EndDrop(line, model_, spot_, [this](const QStringList& texts) { return dropAtEnd(texts); });
@@ -434,7 +436,7 @@ void ThingColumn::startNewThing() { model_.startNewThing(place_); }
 
 void ThingColumn::paste()
 {
-    const QList<PembyThing> things = model_.clipboardThings();
+    const QList<PembyThing> things = model_.clipboard().clipboardThings();
     if (!things.isEmpty())
         RowMotion::run([&] { model_.addThings(things, place_); });
 }

@@ -9,6 +9,7 @@
 #include "popover.h"
 #include "rowmotion.h"
 #include "rowtext.h"
+#include "thingclipboard.h"
 #include "thingdetail.h"
 #include "zcount.h"
 
@@ -318,9 +319,9 @@ QMenu* ThingRow::makeMenu()
     menu->addSeparator();
     menu->addAction(QStringLiteral("Cut"), [m, id] { m->cutFromMenu(id); });
     menu->addAction(QStringLiteral("Copy"), [m, id] { m->copyFromMenu(id); });
-    const QList<PembyThing> pasted = model_.clipboardThings();
+    const QList<PembyThing> pasted = model_.clipboard().clipboardThings();
     QAction* paste = menu->addAction(QStringLiteral("Paste"), animated([m, place] {
-        const QList<PembyThing> things = m->clipboardThings();
+        const QList<PembyThing> things = m->clipboard().clipboardThings();
         if (!things.isEmpty())
             m->addThings(things, place);
     }));

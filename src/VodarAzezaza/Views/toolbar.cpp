@@ -1,8 +1,10 @@
 #include "toolbar.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "notesmodel.h"
 #include "palette.h"
+#include "plannersettings.h"
 #include "pembyfont.h"
 #include "pixelgrid.h"
 #include "pixelview.h"
@@ -282,7 +284,7 @@ Toolbar::Toolbar(AppModel& model, QWidget* parent)
     connect(button(Button::Next), &QAbstractButton::clicked, this, [this] { model_.go(1); });
     // Only a person's pick sets the mode; following the model checks the segment quietly.
     connect(modes_, &QButtonGroup::idClicked, this, [this](int id) { model_.setMode(Mode(id)); });
-    connect(focus, &QAbstractButton::clicked, this, [this] { model_.enterFocusMode(); });
+    connect(focus, &QAbstractButton::clicked, this, [this] { model_.focusMode().enterFocusMode(); });
     connect(button(Button::Search), &QAbstractButton::clicked, this, [this] {
         if (model_.mode() == Mode::Notes)
             model_.notes().requestSearch();
@@ -290,9 +292,12 @@ Toolbar::Toolbar(AppModel& model, QWidget* parent)
             model_.beginSearch();
     });
 
-    for (const auto signal : {&AppModel::plannerChanged, &AppModel::anchorChanged, &AppModel::modeChanged,
-                              &AppModel::todayChanged, &AppModel::firstWeekdaySettingChanged})
-        connect(&model, signal, this, &Toolbar::refreshTexts);
+    // The title and subtitle rest on several properties: once per operation.
+    connect(&model.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&AppModel::plannerChanged, &AppModel::anchorChanged, &AppModel::modeChanged,
+                                 &AppModel::todayChanged, &PlannerSettings::firstWeekdaySettingChanged}))
+            refreshTexts();
+    });
     connect(&model.notes(), &NotesModel::notesChanged, this, &Toolbar::refreshTexts);
     connect(&model, &AppModel::modeChanged, this, &Toolbar::refreshMode);
     refreshTexts();

@@ -4,7 +4,7 @@
 // minimums (the board scrolls then). A plain value, worked out on every layout.
 //
 // API
-//   const WeekFit fit(boardHeight - WeekFit::verticalPadding, model.showLists());
+//   const WeekFit fit(boardHeight - WeekFit::verticalPadding, model.settings().showLists());
 //   fit.dayRows, fit.listRows
 //   WeekFit::weekendRows(fit.dayRows)      the lines of a split weekend's two days
 //

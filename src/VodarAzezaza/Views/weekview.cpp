@@ -6,6 +6,7 @@
 #include "fade.h"
 #include "listcolumn.h"
 #include "listsheader.h"
+#include "plannersettings.h"
 #include "ruled.h"
 
 #include <QScrollBar>
@@ -53,11 +54,11 @@ WeekView::WeekView(AppModel& model, QWidget* parent) : QScrollArea(parent), mode
     listsHeader_ = new ListsHeader(model_, content_);
     banner_ = new EmptyWeek(model_, content_);
     banner_->hide();
-    listsShown_ = model_.showLists();
+    listsShown_ = model_.settings().showLists();
 
     connect(&model_, &AppModel::anchorChanged, this, &WeekView::syncDays);
-    connect(&model_, &AppModel::firstWeekdaySettingChanged, this, &WeekView::syncDays);
-    connect(&model_, &AppModel::splitWeekendChanged, this, &WeekView::syncDays);
+    connect(&model_.settings(), &PlannerSettings::firstWeekdaySettingChanged, this, &WeekView::syncDays);
+    connect(&model_.settings(), &PlannerSettings::splitWeekendChanged, this, &WeekView::syncDays);
     connect(&model_, &AppModel::plannerChanged, this, [this] {
         syncLists();
         syncBanner();
@@ -65,7 +66,7 @@ WeekView::WeekView(AppModel& model, QWidget* parent) : QScrollArea(parent), mode
     connect(&model_, &AppModel::eventsChanged, this, &WeekView::syncBanner);
     connect(&model_, &AppModel::editingChanged, this, &WeekView::syncBanner);
     connect(&model_, &AppModel::emptyBannerSpentChanged, this, &WeekView::syncBanner);
-    connect(&model_, &AppModel::showListsChanged, this, &WeekView::showListsChanged);
+    connect(&model_.settings(), &PlannerSettings::showListsChanged, this, &WeekView::showListsChanged);
 
     syncDays();
     syncLists();
@@ -155,7 +156,7 @@ void WeekView::syncLists()
 
 void WeekView::showListsChanged()
 {
-    const bool shown = model_.showLists();
+    const bool shown = model_.settings().showLists();
     if (shown == listsShown_)
         return;
     if (!shown && !lists_.isEmpty())

@@ -27,7 +27,7 @@ void putOthers(ModelHarness& h, const QStringList& ids)
 QStringList todayRows(const AppModel& m)
 {
     QStringList out;
-    for (const AppModel::TodayRow& row : m.rows(m.planner().things(today), m.todayFromOthers()))
+    for (const AppModel::TodayRow& row : m.rows(m.planner().things(today), m.otherApps().todayFromOthers()))
         out.append(row.isMine() ? row.thing.title : QStringLiteral("[%1@%2]").arg(row.other.id).arg(row.slot));
     return out;
 }
@@ -111,7 +111,7 @@ TEST(AppModelDrag, OtherAppsThingsKeepTheirPlaceWhenOwnThingsLandOrLeave)
         }
         EXPECT_TRUE(m.drop(texts, c.place, c.index, c.externalAbove));
         EXPECT_EQ(todayRows(m), c.rows);
-        EXPECT_EQ(m.externalSlots(), c.after);
+        EXPECT_EQ(m.otherApps().externalSlots(), c.after);
         EXPECT_EQ(storedSlots(h), slotsText(c.after));
         EXPECT_FALSE(m.isDraggingInside());
     }
@@ -227,11 +227,11 @@ TEST(AppModelDrag, ADragThatEndsWithoutADropLeavesNothingBehind)
     EXPECT_EQ(titlesOn(m, today), QStringList{"A"}) << "A was not taken along";
     EXPECT_EQ(titlesOn(m, tomorrow), QStringList{"from another program"});
 
-    EXPECT_EQ(m.beginExternalDrag(*m.externalThing("X")), "X");
+    EXPECT_EQ(m.beginExternalDrag(*m.otherApps().externalThing("X")), "X");
     m.endDrag();
     EXPECT_TRUE(m.drop({"more text"}, tomorrow, std::nullopt, true));
     EXPECT_EQ(titlesOn(m, tomorrow), (QStringList{"from another program", "more text"}));
-    EXPECT_EQ(m.externalThing("X")->day, wednesday.iso()) << "X stayed on today";
+    EXPECT_EQ(m.otherApps().externalThing("X")->day, wednesday.iso()) << "X stayed on today";
 }
 
 TEST(AppModelDrag, AnotherAppsThingMovesWithinTodayOrToAnotherDay)
@@ -245,41 +245,41 @@ TEST(AppModelDrag, AnotherAppsThingMovesWithinTodayOrToAnotherDay)
     m.refreshFromFamily();
     m.select(b);
 
-    EXPECT_EQ(m.beginExternalDrag(*m.externalThing("X")), "X");
+    EXPECT_EQ(m.beginExternalDrag(*m.otherApps().externalThing("X")), "X");
     EXPECT_EQ(m.selection(), QSet<QUuid>{});
-    EXPECT_EQ(m.selectedExternal(), "X");
+    EXPECT_EQ(m.otherApps().selectedExternal(), "X");
     EXPECT_TRUE(m.isDraggingInside());
     EXPECT_TRUE(m.drop({}, today, 1, false));
     EXPECT_EQ(todayRows(m), (QStringList{"A", "[X@1]", "B", "C", "[Y@3]"}));
     EXPECT_EQ(storedSlots(h), R"({"X":1})");
-    EXPECT_EQ(m.selectedExternal(), "X");
+    EXPECT_EQ(m.otherApps().selectedExternal(), "X");
     EXPECT_FALSE(m.isDraggingInside());
 
     // Below the last row: no slot, after the last own thing.
-    m.beginExternalDrag(*m.externalThing("X"));
+    m.beginExternalDrag(*m.otherApps().externalThing("X"));
     EXPECT_TRUE(m.drop({}, today, std::nullopt, true));
-    EXPECT_EQ(m.externalSlots(), (QMap<QString, int>{}));
+    EXPECT_EQ(m.otherApps().externalSlots(), (QMap<QString, int>{}));
 
     // A list or a month refuses it, and nothing changes.
     for (const Place& place : {Place::inList(0), Place::inMonth({2026, 3})}) {
-        m.beginExternalDrag(*m.externalThing("Y"));
+        m.beginExternalDrag(*m.otherApps().externalThing("Y"));
         EXPECT_FALSE(m.drop({}, place, std::nullopt, true));
         EXPECT_FALSE(m.isDraggingInside());
-        EXPECT_EQ(m.externalThing("Y")->day, wednesday.iso());
+        EXPECT_EQ(m.otherApps().externalThing("Y")->day, wednesday.iso());
     }
     EXPECT_EQ(m.toast(), std::nullopt);
 
     // Another day: moved in the family store, gone from today's column and its slot.
-    m.beginExternalDrag(*m.externalThing("X"));
+    m.beginExternalDrag(*m.otherApps().externalThing("X"));
     m.drop({}, today, 0, true);
-    ASSERT_EQ(m.externalSlots().value("X"), 0);
-    m.beginExternalDrag(*m.externalThing("X"));
+    ASSERT_EQ(m.otherApps().externalSlots().value("X"), 0);
+    m.beginExternalDrag(*m.otherApps().externalThing("X"));
     EXPECT_TRUE(m.drop({}, tomorrow, 0, true));
-    EXPECT_EQ(m.externalThing("X")->day, thursday.iso());
+    EXPECT_EQ(m.otherApps().externalThing("X")->day, thursday.iso());
     EXPECT_EQ(todayRows(m), (QStringList{"A", "B", "C", "[Y@3]"}));
-    EXPECT_FALSE(m.externalSlots().contains("X"));
+    EXPECT_FALSE(m.otherApps().externalSlots().contains("X"));
     EXPECT_EQ(m.toast(), "Moved it in Pemby Todo too.");
-    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
     EXPECT_EQ(titlesOn(m, tomorrow), QStringList{}) << "not copied into the plan";
 }
 
@@ -299,7 +299,7 @@ TEST(AppModelDrag, AddedRecordsBringTheirNotes)
     ASSERT_TRUE(things[0].noteID);
     EXPECT_TRUE(pemby::isUuidText(*things[0].noteID));
     EXPECT_EQ(*things[0].noteID, things[0].noteID->toLower());
-    EXPECT_EQ(m.noteContent(things[0].id), (AppModel::NoteContent{QByteArray("{\\rtf1 two litres}"), "two litres"}));
+    EXPECT_EQ(m.thingNotes().noteContent(things[0].id), (ThingNotes::NoteContent{QByteArray("{\\rtf1 two litres}"), "two litres"}));
     EXPECT_EQ(things[1].noteID, std::nullopt);
     EXPECT_TRUE(things[1].done);
     EXPECT_EQ(things[1].steps, (QList<Step>{{"a step", true}}));

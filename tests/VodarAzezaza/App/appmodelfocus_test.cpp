@@ -1,6 +1,7 @@
 #include "addlink.h"
 #include "appmodel.h"
 #include "modelharness.h"
+#include "plannerlists.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +23,7 @@ struct Window {
     int hidden = 0;
     int raised = 0;
 
-    AppModel::MainWindow handle()
+    FocusMode::MainWindow handle()
     {
         return {&object, [this] { ++hidden; }, [this] { ++raised; }};
     }
@@ -57,7 +58,7 @@ TEST(AppModelFocus, EnteringTradesTheMainWindowForThePanelOnce)
     ModelHarness h;
     AppModel& m = h.start();
     Window window;
-    m.setMainWindow(window.handle());
+    m.focusMode().setMainWindow(window.handle());
     const QUuid a = *m.add("A", today);
     m.select(a);
     m.setEditing(Editing::thing(a));
@@ -65,10 +66,10 @@ TEST(AppModelFocus, EnteringTradesTheMainWindowForThePanelOnce)
     m.setOpenedExternal(QStringLiteral("X"));
     m.setZoomed(today);
     m.setSearching(true);
-    m.setFloats(false);
+    m.settings().setFloats(false);
 
-    m.enterFocusMode();
-    EXPECT_TRUE(m.isFocusMode());
+    m.focusMode().enterFocusMode();
+    EXPECT_TRUE(m.focusMode().isFocusMode());
     EXPECT_EQ(m.selection(), QSet<QUuid>{});
     EXPECT_EQ(m.selectionAnchor(), std::nullopt);
     EXPECT_EQ(m.editing(), std::nullopt);
@@ -83,7 +84,7 @@ TEST(AppModelFocus, EnteringTradesTheMainWindowForThePanelOnce)
     EXPECT_EQ(m.columns(), QList<Place>{today});
     EXPECT_EQ(m.placeForNew(), today);
 
-    m.enterFocusMode();
+    m.focusMode().enterFocusMode();
     EXPECT_EQ(window.hidden, 1);
     EXPECT_EQ(h.panel->shown, 1);
 }
@@ -93,14 +94,14 @@ TEST(AppModelFocus, AListDeletedSinceItWasChosenShowsToday)
     ModelHarness h;
     AppModel& m = h.start();
     for (int i = 0; i < 4; ++i)
-        m.addList();
-    m.setFocusSource(FocusSource::list(4));
+        m.lists().addList();
+    m.focusMode().setFocusSource(FocusSource::list(4));
     EXPECT_EQ(m.focusPlace(), Place::inList(4));
-    m.requestDeleteList(4);
+    m.lists().requestDeleteList(4);
     ASSERT_EQ(m.planner().lists.size(), 4);
 
-    m.enterFocusMode();
-    EXPECT_EQ(m.focusSource(), FocusSource::today());
+    m.focusMode().enterFocusMode();
+    EXPECT_EQ(m.focusMode().focusSource(), FocusSource::today());
     EXPECT_EQ(m.focusPlace(), today);
 }
 
@@ -120,7 +121,7 @@ TEST(AppModelFocus, TomorrowsWeekIsLoadedWhenItIsShown)
 
     m.select(a);
     m.setEditing(Editing::newThing(today));
-    m.setFocusSource(FocusSource::tomorrow());
+    m.focusMode().setFocusSource(FocusSource::tomorrow());
     EXPECT_EQ(m.focusPlace(), Place::onDay(monday));
     EXPECT_EQ(titlesOn(m, Place::onDay(monday)), QStringList{"from the file"});
     EXPECT_EQ(m.selection(), QSet<QUuid>{});
@@ -132,18 +133,18 @@ TEST(AppModelFocus, LeavingBringsTheMainWindowBack)
 {
     ModelHarness h;
     AppModel& m = h.start();
-    m.exitFocusMode();
+    m.focusMode().exitFocusMode();
     EXPECT_EQ(h.activations, 0) << "not in focus mode: nothing";
     EXPECT_EQ(h.panel->hidden, 0);
 
     auto window = std::make_unique<Window>();
-    m.setMainWindow(window->handle());
+    m.focusMode().setMainWindow(window->handle());
     int opened = 0;
-    m.setOpenMainWindow([&] { ++opened; });
-    m.enterFocusMode();
+    m.focusMode().setOpenMainWindow([&] { ++opened; });
+    m.focusMode().enterFocusMode();
     m.setEditing(Editing::newThing(today));
-    m.exitFocusMode();
-    EXPECT_FALSE(m.isFocusMode());
+    m.focusMode().exitFocusMode();
+    EXPECT_FALSE(m.focusMode().isFocusMode());
     EXPECT_EQ(m.editing(), std::nullopt);
     EXPECT_EQ(focusLast(h), "false");
     EXPECT_EQ(h.panel->hidden, 1);
@@ -152,9 +153,9 @@ TEST(AppModelFocus, LeavingBringsTheMainWindowBack)
     EXPECT_EQ(h.activations, 1);
 
     // The main window was closed meanwhile: a new one is opened.
-    m.enterFocusMode();
+    m.focusMode().enterFocusMode();
     window.reset();
-    m.exitFocusMode();
+    m.focusMode().exitFocusMode();
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(h.activations, 2);
 }
@@ -163,22 +164,22 @@ TEST(AppModelFocus, ReopeningShowsWhatThereIsToShow)
 {
     ModelHarness h;
     AppModel& m = h.start();
-    EXPECT_FALSE(m.reopen()) << "no window and no way to open one";
+    EXPECT_FALSE(m.focusMode().reopen()) << "no window and no way to open one";
 
     int opened = 0;
-    m.setOpenMainWindow([&] { ++opened; });
-    EXPECT_TRUE(m.reopen());
+    m.focusMode().setOpenMainWindow([&] { ++opened; });
+    EXPECT_TRUE(m.focusMode().reopen());
     EXPECT_EQ(opened, 1);
 
     Window window;
-    m.setMainWindow(window.handle());
-    EXPECT_TRUE(m.reopen());
+    m.focusMode().setMainWindow(window.handle());
+    EXPECT_TRUE(m.focusMode().reopen());
     EXPECT_EQ(window.raised, 1);
     EXPECT_EQ(opened, 1);
 
-    m.enterFocusMode();
-    m.setFloats(false);
-    EXPECT_TRUE(m.reopen());
+    m.focusMode().enterFocusMode();
+    m.settings().setFloats(false);
+    EXPECT_TRUE(m.focusMode().reopen());
     EXPECT_EQ(h.panel->shown, 2);
     EXPECT_EQ(h.panel->floated, (QList<bool>{true, false, false})) << "shown floating, then the setting, then reopened";
     EXPECT_EQ(window.raised, 1);
@@ -214,11 +215,11 @@ TEST(AppModelFocus, SearchLoadsEveryWeekAndRevealShowsTheHit)
     EXPECT_EQ(m.selectionAnchor(), later);
 
     // A list: the week board with the lists shown.
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     const QUuid listed = *m.add("someday", Place::inList(0));
     m.reveal(Place::inList(0), listed);
     EXPECT_EQ(m.mode(), Mode::Week);
-    EXPECT_TRUE(m.showLists());
+    EXPECT_TRUE(m.settings().showLists());
     EXPECT_EQ(h.settings().value("showLists"), "true");
     EXPECT_EQ(m.selection(), QSet<QUuid>{listed});
 }

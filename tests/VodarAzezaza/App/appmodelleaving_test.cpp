@@ -169,7 +169,7 @@ TEST(AppModelLeaving, AnotherAppsThingThatGoesTakesItsEditDetailAndNoteSheetAlon
     h.family().upsert(Sibling::row(QStringLiteral("T1"), QStringLiteral("dentist"), wednesday));
     h.family().upsert(Sibling::row(QStringLiteral("T2"), QStringLiteral("pharmacy"), wednesday));
     m.refreshFromFamily();
-    ASSERT_TRUE(m.externalThing(QStringLiteral("T1")));
+    ASSERT_TRUE(m.otherApps().externalThing(QStringLiteral("T1")));
     m.editExternal(QStringLiteral("T1"));
     m.setOpenedExternal(QStringLiteral("T1"));
     m.setEditingExternalNote(QStringLiteral("T1"));
@@ -182,10 +182,10 @@ TEST(AppModelLeaving, AnotherAppsThingThatGoesTakesItsEditDetailAndNoteSheetAlon
 
     ASSERT_TRUE(h.family().markDeleted(QStringLiteral("T1"), QStringLiteral("todo")));
     m.refreshFromFamily();
-    ASSERT_FALSE(m.externalThing(QStringLiteral("T1")));
+    ASSERT_FALSE(m.otherApps().externalThing(QStringLiteral("T1")));
     EXPECT_EQ(m.editing(), std::nullopt);
     EXPECT_EQ(m.openedExternal(), std::nullopt);
     EXPECT_EQ(m.editingExternalNote(), std::nullopt);
-    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
     EXPECT_TRUE(m.wouldHandleKey(typed("t"), false));
 }

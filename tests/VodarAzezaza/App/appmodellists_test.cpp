@@ -1,5 +1,6 @@
 #include "appmodel.h"
 #include "modelharness.h"
+#include "plannerlists.h"
 
 #include <gtest/gtest.h>
 
@@ -28,26 +29,26 @@ TEST(AppModelLists, AddingStopsAtTheCapAndShowsTheLists)
 {
     ModelHarness h;
     AppModel& m = h.start();
-    m.setShowLists(false);
-    m.addList();
-    EXPECT_TRUE(m.showLists());
+    m.settings().setShowLists(false);
+    m.lists().addList();
+    EXPECT_TRUE(m.settings().showLists());
     EXPECT_EQ(h.settings().value("showLists").toString(), "true");
     EXPECT_EQ(listNames(m), (QStringList{"eventually", "to read"}));
     EXPECT_TRUE(h.text("eventually.md").contains("## to read"));
 
     for (int i = 0; i < 4; ++i)
-        m.addList();
+        m.lists().addList();
     EXPECT_EQ(m.planner().lists.size(), Planner::listCap);
     EXPECT_EQ(m.toast(), std::nullopt);
 
     // At the cap only the toast: no list, no undo entry, the row stays as it is.
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     const qsizetype steps = m.undoStack().size();
-    m.addList();
+    m.lists().addList();
     EXPECT_EQ(m.toast(), "That's 6 lists. Bold.");
     EXPECT_EQ(m.planner().lists.size(), Planner::listCap);
     EXPECT_EQ(m.undoStack().size(), steps);
-    EXPECT_FALSE(m.showLists());
+    EXPECT_FALSE(m.settings().showLists());
 }
 
 TEST(AppModelLists, Renaming)
@@ -55,12 +56,12 @@ TEST(AppModelLists, Renaming)
     ModelHarness h;
     h.put("eventually.md", fourLists);
     AppModel& m = h.start();
-    m.renameList(2, "  Lisbon In May ");
+    m.lists().renameList(2, "  Lisbon In May ");
     EXPECT_EQ(listNames(m)[2], "lisbon in may");
     EXPECT_TRUE(h.text("eventually.md").contains("## lisbon in may"));
     const qsizetype steps = m.undoStack().size();
-    m.renameList(2, "   ");
-    m.renameList(7, "nowhere");
+    m.lists().renameList(2, "   ");
+    m.lists().renameList(7, "nowhere");
     EXPECT_EQ(m.undoStack().size(), steps);
     m.undo();
     EXPECT_EQ(listNames(m)[2], "trip");
@@ -89,8 +90,8 @@ TEST(AppModelLists, DeleteRequests)
         ModelHarness h;
         h.put("eventually.md", fourLists);
         AppModel& m = h.start();
-        m.requestDeleteList(c.index);
-        EXPECT_EQ(m.listToDelete(), c.asked);
+        m.lists().requestDeleteList(c.index);
+        EXPECT_EQ(m.lists().listToDelete(), c.asked);
         EXPECT_EQ(listNames(m), c.left);
         EXPECT_EQ(m.toast(), c.toast);
     }
@@ -110,10 +111,10 @@ TEST(AppModelLists, DeletingAListKeepingOrDroppingItsThings)
         m.setOpened(door);
         m.setEditing(Editing::listName(3));
 
-        m.requestDeleteList(1);
-        ASSERT_EQ(m.listToDelete(), 1);
-        m.deleteList(1, keep);
-        EXPECT_EQ(m.listToDelete(), std::nullopt);
+        m.lists().requestDeleteList(1);
+        ASSERT_EQ(m.lists().listToDelete(), 1);
+        m.lists().deleteList(1, keep);
+        EXPECT_EQ(m.lists().listToDelete(), std::nullopt);
         EXPECT_EQ(m.editing(), std::nullopt);
         EXPECT_EQ(listNames(m), (QStringList{"eventually", "trip", "to read"}));
         if (keep) {
@@ -143,15 +144,15 @@ TEST(AppModelLists, KeepingTheThingsOfAnEmptyListSaysNothingWentAnywhere)
     ModelHarness h;
     h.put("eventually.md", fourLists);
     AppModel& m = h.start();
-    m.deleteList(2, true);
+    m.lists().deleteList(2, true);
     EXPECT_EQ(listNames(m), (QStringList{"eventually", "home", "to read"}));
     EXPECT_EQ(m.toast(), "Deleted trip." + mistake);
 
     // A confirmation for an index that is gone ends without a change.
-    m.setListToDelete(5);
+    m.lists().setListToDelete(5);
     const qsizetype steps = m.undoStack().size();
-    m.deleteList(5, false);
-    EXPECT_EQ(m.listToDelete(), std::nullopt);
+    m.lists().deleteList(5, false);
+    EXPECT_EQ(m.lists().listToDelete(), std::nullopt);
     EXPECT_EQ(m.undoStack().size(), steps);
 }
 
@@ -162,12 +163,12 @@ TEST(AppModelLists, AConfirmationNeverDeletesAListItDidNotName)
         ModelHarness h;
         h.put("eventually.md", fourLists);
         AppModel& m = h.start();
-        m.deleteList(1, true);  // home goes: trip is now list 1
-        m.requestDeleteList(3);
-        ASSERT_EQ(m.listToDelete(), std::nullopt) << "past the end now";
+        m.lists().deleteList(1, true);  // home goes: trip is now list 1
+        m.lists().requestDeleteList(3);
+        ASSERT_EQ(m.lists().listToDelete(), std::nullopt) << "past the end now";
         m.add("passport", Place::inList(1));
-        m.requestDeleteList(1);
-        ASSERT_EQ(m.listToDelete(), 1);
+        m.lists().requestDeleteList(1);
+        ASSERT_EQ(m.lists().listToDelete(), 1);
         EXPECT_EQ(listNames(m)[1], "trip");
 
         // The user undoes while the question is up: home is back at index 1.
@@ -175,8 +176,8 @@ TEST(AppModelLists, AConfirmationNeverDeletesAListItDidNotName)
         m.undo();
         ASSERT_EQ(listNames(m)[1], "home");
         const qsizetype steps = m.undoStack().size();
-        m.deleteList(1, false);
-        EXPECT_EQ(m.listToDelete(), std::nullopt);
+        m.lists().deleteList(1, false);
+        EXPECT_EQ(m.lists().listToDelete(), std::nullopt);
         EXPECT_EQ(listNames(m), (QStringList{"eventually", "home", "trip", "to read"}));
         EXPECT_EQ(m.undoStack().size(), steps);
     }
@@ -185,18 +186,18 @@ TEST(AppModelLists, AConfirmationNeverDeletesAListItDidNotName)
         ModelHarness h;
         h.put("eventually.md", fourLists);
         AppModel& m = h.start();
-        m.requestDeleteList(1);
-        ASSERT_EQ(m.listToDelete(), 1);
+        m.lists().requestDeleteList(1);
+        ASSERT_EQ(m.lists().listToDelete(), 1);
         h.put("eventually.md", "# eventually\n\n## eventually\n\n## work\n- [ ] the report\n\n## home\n- [ ] hang the shelf\n");
         m.refresh(h.now());
         ASSERT_EQ(listNames(m), (QStringList{"eventually", "work", "home"}));
-        m.deleteList(1, false);
+        m.lists().deleteList(1, false);
         EXPECT_EQ(listNames(m), (QStringList{"eventually", "work", "home"}));
         EXPECT_EQ(titlesOn(m, Place::inList(1)), QStringList{"the report"});
 
         // Asked again, it is the list on screen that goes.
-        m.requestDeleteList(1);
-        m.deleteList(1, false);
+        m.lists().requestDeleteList(1);
+        m.lists().deleteList(1, false);
         EXPECT_EQ(listNames(m), (QStringList{"eventually", "home"}));
         EXPECT_EQ(m.toast(), "Deleted work." + mistake);
     }
@@ -222,8 +223,8 @@ TEST(AppModelLists, DeletingAllLists)
         h.put("eventually.md", c.file);
         AppModel& m = h.start();
         const qsizetype lists = m.planner().lists.size();
-        m.requestDeleteAllLists();
-        EXPECT_EQ(m.deletingAllLists(), c.asks);
+        m.lists().requestDeleteAllLists();
+        EXPECT_EQ(m.lists().deletingAllLists(), c.asks);
         EXPECT_EQ(m.toast(), c.toast);
         EXPECT_EQ(m.planner().lists.size(), c.asks ? lists : 1);
         EXPECT_EQ(titlesOn(m, Place::inList(0)), QStringList{"fix the bike"});
@@ -242,11 +243,11 @@ TEST(AppModelLists, DeletingAllListsKeepingOrDroppingTheirThings)
         m.setSelection({bike, book});
         m.setOpened(book);
         m.setEditing(Editing::newThing(Place::inList(2)));
-        m.requestDeleteAllLists();
-        ASSERT_TRUE(m.deletingAllLists());
+        m.lists().requestDeleteAllLists();
+        ASSERT_TRUE(m.lists().deletingAllLists());
 
-        m.deleteAllLists(keep);
-        EXPECT_FALSE(m.deletingAllLists());
+        m.lists().deleteAllLists(keep);
+        EXPECT_FALSE(m.lists().deletingAllLists());
         EXPECT_EQ(m.editing(), std::nullopt);
         EXPECT_EQ(listNames(m), QStringList{"eventually"});
         if (keep) {
@@ -269,9 +270,9 @@ TEST(AppModelLists, DeletingAllListsKeepingOrDroppingTheirThings)
 
         // With one list left nothing happens, and the flag still goes down.
         m.redo();
-        m.setDeletingAllLists(true);
-        m.deleteAllLists(keep);
-        EXPECT_FALSE(m.deletingAllLists());
+        m.lists().setDeletingAllLists(true);
+        m.lists().deleteAllLists(keep);
+        EXPECT_FALSE(m.lists().deletingAllLists());
         EXPECT_EQ(m.undoStack().size(), 1);
     }
 }

@@ -54,7 +54,7 @@ TEST(AppModelNavigation, TheWeekAndItsTitle)
         ModelHarness h;
         h.localeFirstWeekday = 1;
         AppModel& m = h.start();
-        m.setFirstWeekdaySetting(c.firstWeekday);
+        m.settings().setFirstWeekdaySetting(c.firstWeekday);
         m.showDay(c.anchor, Mode::Week);
         const QList<Day> days = m.weekDays();
         ASSERT_EQ(days.size(), 7);
@@ -86,7 +86,7 @@ TEST(AppModelNavigation, TheMonthGrid)
         SCOPED_TRACE(c.anchor.iso().toStdString());
         ModelHarness h;
         AppModel& m = h.start();
-        m.setFirstWeekdaySetting(c.firstWeekday);
+        m.settings().setFirstWeekdaySetting(c.firstWeekday);
         m.showDay(c.anchor, Mode::Month);
         const QList<QList<Day>> weeks = m.monthWeeks();
         ASSERT_EQ(weeks.size(), c.weeks);
@@ -126,8 +126,8 @@ TEST(AppModelNavigation, SaturdayAndSundayShareAColumnOnlyAtTheEndOfTheWeek)
         ModelHarness h;
         h.weekend = c.weekend;
         AppModel& m = h.start();
-        m.setSplitWeekend(c.split);
-        m.setFirstWeekdaySetting(c.firstWeekday);
+        m.settings().setSplitWeekend(c.split);
+        m.settings().setFirstWeekdaySetting(c.firstWeekday);
         EXPECT_EQ(m.weekendShares(), c.shares);
     }
 }
@@ -212,7 +212,7 @@ TEST(AppModelNavigation, GoingMovesTheAnchorAndClearsTheSelection)
     const auto select = [&] {
         m.setSelection({milk});
         m.setSelectionAnchor(milk);
-        m.setSelectedExternal(QStringLiteral("T1"));
+        m.otherApps().setSelectedExternal(QStringLiteral("T1"));
     };
 
     select();
@@ -221,7 +221,7 @@ TEST(AppModelNavigation, GoingMovesTheAnchorAndClearsTheSelection)
     EXPECT_EQ(m.anchor(), (Day{2026, 2, 25}));
     EXPECT_TRUE(m.selection().isEmpty());
     EXPECT_EQ(m.selectionAnchor(), std::nullopt);
-    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
     EXPECT_TRUE(m.emptyBannerSpent());
 
     select();

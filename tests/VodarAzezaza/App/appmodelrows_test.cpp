@@ -91,7 +91,7 @@ TEST(AppModelRows, OtherAppsThingsStandAtTheirSlots)
             h.family().upsert(other(id));
         AppModel& m = h.start();
         addAll(m, c.mine);
-        EXPECT_EQ(shape(m.rows(m.planner().things(today), m.todayFromOthers())), c.rows);
+        EXPECT_EQ(shape(m.rows(m.planner().things(today), m.otherApps().todayFromOthers())), c.rows);
     }
 }
 
@@ -115,20 +115,20 @@ TEST(AppModelRows, ClicksWithShiftAndCommand)
     const QList<QUuid> ids = addAll(m, {"0", "1", "2", "3", "4", "5", "6", "7"});
     const QUuid elsewhere = *m.add("elsewhere", Place::onDay(thursday));
 
-    m.setSelectedExternal(QStringLiteral("todo-1"));
+    m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
     m.click(ids[5], false, false);
     EXPECT_EQ(m.selection(), QSet<QUuid>{ids[5]});
     EXPECT_EQ(m.selectionAnchor(), ids[5]);
-    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
 
     // Ranges run from the anchor, which stays; a range replaces the selection.
-    m.setSelectedExternal(QStringLiteral("todo-1"));
+    m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
     m.click(ids[2], false, true);
     EXPECT_EQ(selectedTitles(m), (QStringList{"2", "3", "4", "5"}));
     EXPECT_EQ(m.selectionAnchor(), ids[5]);
     m.click(ids[7], false, true);
     EXPECT_EQ(selectedTitles(m), (QStringList{"5", "6", "7"}));
-    EXPECT_EQ(m.selectedExternal(), "todo-1");
+    EXPECT_EQ(m.otherApps().selectedExternal(), "todo-1");
 
     // Command adds the range to what is selected.
     m.click(ids[0], true, false);
@@ -203,12 +203,12 @@ TEST(AppModelRows, TheFirstArrowPicksAThingOnTheBoard)
 {
     ModelHarness h;
     AppModel& m = h.start();
-    m.setSelectedExternal(QStringLiteral("todo-1"));
+    m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
 
     // Nothing anywhere: nothing is selected, and the other app's thing is let go.
     m.moveSelection(0, 1);
     EXPECT_TRUE(m.selection().isEmpty());
-    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
 
     // Today is empty: the first column that has things, in board order.
     m.add("listed", Place::inList(0));

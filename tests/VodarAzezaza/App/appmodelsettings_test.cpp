@@ -1,5 +1,6 @@
 #include "appmodel.h"
 #include "modelharness.h"
+#include "plannerlists.h"
 
 #include <QSize>
 
@@ -10,12 +11,12 @@ namespace {
 QString describeSettings(const AppModel& m)
 {
     QStringList pairs;
-    for (auto it = m.externalSlots().cbegin(); it != m.externalSlots().cend(); ++it)
+    for (auto it = m.otherApps().externalSlots().cbegin(); it != m.otherApps().externalSlots().cend(); ++it)
         pairs.append(it.key() + u':' + QString::number(*it));
     const auto b = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
     return QStringLiteral("first=%1 split=%2 calendar=%3 lists=%4 floats=%5 slots={%6}")
-        .arg(m.firstWeekdaySetting())
-        .arg(b(m.splitWeekend()), b(m.showCalendar()), b(m.showLists()), b(m.floats()), pairs.join(u','));
+        .arg(m.settings().firstWeekdaySetting())
+        .arg(b(m.settings().splitWeekend()), b(m.settings().showCalendar()), b(m.settings().showLists()), b(m.settings().floats()), pairs.join(u','));
 }
 
 const QString defaults = "first=0 split=true calendar=false lists=true floats=true slots={}";
@@ -82,10 +83,10 @@ TEST(AppModelSettings, SettersWriteTheirKeyAsTextEveryTime)
         std::function<void(bool)> set;
     };
     const QList<Case> cases{
-        {"splitWeekend", [&](bool v) { m.setSplitWeekend(v); }},
-        {"showCalendar", [&](bool v) { m.setShowCalendar(v); }},
-        {"showLists", [&](bool v) { m.setShowLists(v); }},
-        {"focus.floats", [&](bool v) { m.setFloats(v); }},
+        {"splitWeekend", [&](bool v) { m.settings().setSplitWeekend(v); }},
+        {"showCalendar", [&](bool v) { m.settings().setShowCalendar(v); }},
+        {"showLists", [&](bool v) { m.settings().setShowLists(v); }},
+        {"focus.floats", [&](bool v) { m.settings().setFloats(v); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
@@ -97,13 +98,13 @@ TEST(AppModelSettings, SettersWriteTheirKeyAsTextEveryTime)
     }
     for (const int weekday : {1, 1, 0}) {
         h.settings().remove("firstWeekday");
-        m.setFirstWeekdaySetting(weekday);
+        m.settings().setFirstWeekdaySetting(weekday);
         EXPECT_EQ(h.settings().value("firstWeekday"), QVariant(QString::number(weekday)));
     }
 
     // What was written is what the next model reads.
-    m.setSplitWeekend(false);
-    m.setFirstWeekdaySetting(4);
+    m.settings().setSplitWeekend(false);
+    m.settings().setFirstWeekdaySetting(4);
     EXPECT_EQ(describeSettings(h.start()), "first=4 split=false calendar=true lists=true floats=true slots={}");
 }
 
@@ -119,7 +120,7 @@ TEST(AppModelSettings, EveryPropertySignalsOnlyAChange)
 
     struct Case {
         const char* name;
-        void (AppModel::*signal)();
+        ModelChanges::Signal signal;
         std::function<void()> setDifferent;
         std::function<void()> setSame;
     };
@@ -142,23 +143,23 @@ TEST(AppModelSettings, EveryPropertySignalsOnlyAChange)
         {"searchText", &AppModel::searchTextChanged, [&] { m.setSearchText("milk"); }, [&] { m.setSearchText("milk"); }},
         {"emptyBannerSpent", &AppModel::emptyBannerSpentChanged, [&] { m.setEmptyBannerSpent(true); },
          [&] { m.setEmptyBannerSpent(true); }},
-        {"listToDelete", &AppModel::listToDeleteChanged, [&] { m.setListToDelete(1); }, [&] { m.setListToDelete(1); }},
-        {"deletingAllLists", &AppModel::deletingAllListsChanged, [&] { m.setDeletingAllLists(true); },
-         [&] { m.setDeletingAllLists(true); }},
+        {"listToDelete", &PlannerLists::listToDeleteChanged, [&] { m.lists().setListToDelete(1); }, [&] { m.lists().setListToDelete(1); }},
+        {"deletingAllLists", &PlannerLists::deletingAllListsChanged, [&] { m.lists().setDeletingAllLists(true); },
+         [&] { m.lists().setDeletingAllLists(true); }},
         {"dragging", &AppModel::draggingChanged, [&] { m.setDragging({a}); }, [&] { m.setDragging({a}); }},
-        {"draggingExternal", &AppModel::draggingExternalChanged, [&] { m.setDraggingExternal(other); },
-         [&] { m.setDraggingExternal(other); }},
-        {"selectedExternal", &AppModel::selectedExternalChanged, [&] { m.setSelectedExternal("T1"); },
-         [&] { m.setSelectedExternal("T1"); }},
+        {"draggingExternal", &OtherApps::draggingExternalChanged, [&] { m.otherApps().setDraggingExternal(other); },
+         [&] { m.otherApps().setDraggingExternal(other); }},
+        {"selectedExternal", &OtherApps::selectedExternalChanged, [&] { m.otherApps().setSelectedExternal("T1"); },
+         [&] { m.otherApps().setSelectedExternal("T1"); }},
         {"mode", &AppModel::modeChanged, [&] { m.setMode(Mode::Month); }, [&] { m.setMode(Mode::Month); }},
-        {"firstWeekdaySetting", &AppModel::firstWeekdaySettingChanged, [&] { m.setFirstWeekdaySetting(3); },
-         [&] { m.setFirstWeekdaySetting(3); }},
-        {"splitWeekend", &AppModel::splitWeekendChanged, [&] { m.setSplitWeekend(false); },
-         [&] { m.setSplitWeekend(false); }},
-        {"showCalendar", &AppModel::showCalendarChanged, [&] { m.setShowCalendar(true); },
-         [&] { m.setShowCalendar(true); }},
-        {"showLists", &AppModel::showListsChanged, [&] { m.setShowLists(false); }, [&] { m.setShowLists(false); }},
-        {"floats", &AppModel::floatsChanged, [&] { m.setFloats(false); }, [&] { m.setFloats(false); }},
+        {"firstWeekdaySetting", &PlannerSettings::firstWeekdaySettingChanged, [&] { m.settings().setFirstWeekdaySetting(3); },
+         [&] { m.settings().setFirstWeekdaySetting(3); }},
+        {"splitWeekend", &PlannerSettings::splitWeekendChanged, [&] { m.settings().setSplitWeekend(false); },
+         [&] { m.settings().setSplitWeekend(false); }},
+        {"showCalendar", &PlannerSettings::showCalendarChanged, [&] { m.settings().setShowCalendar(true); },
+         [&] { m.settings().setShowCalendar(true); }},
+        {"showLists", &PlannerSettings::showListsChanged, [&] { m.settings().setShowLists(false); }, [&] { m.settings().setShowLists(false); }},
+        {"floats", &PlannerSettings::floatsChanged, [&] { m.settings().setFloats(false); }, [&] { m.settings().setFloats(false); }},
         {"toast", &AppModel::toastChanged, [&] { m.showToast(QStringLiteral("hi")); }, [&] { m.showToast(QStringLiteral("hi")); }},
         {"planner", &AppModel::plannerChanged,
          [&] { m.commit([&](Planner& p) { p.add(QStringLiteral("buy milk"), friday); }); },
@@ -178,12 +179,12 @@ TEST(AppModelSettings, ModeReactsToAChangeOnly)
 {
     ModelHarness h;
     AppModel& m = h.start();
-    m.setShowCalendar(true);
+    m.settings().setShowCalendar(true);
     const QUuid a = QUuid::createUuid();
     const auto select = [&] {
         m.setSelection({a});
         m.setSelectionAnchor(a);
-        m.setSelectedExternal("T1");
+        m.otherApps().setSelectedExternal("T1");
         m.setEditing(Editing::thing(a));
     };
     select();
@@ -195,7 +196,7 @@ TEST(AppModelSettings, ModeReactsToAChangeOnly)
     m.setMode(Mode::Notes);
     EXPECT_TRUE(m.selection().isEmpty());
     EXPECT_EQ(m.selectionAnchor(), std::nullopt);
-    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
     EXPECT_EQ(m.editing(), std::nullopt);
 
     // Back on a board: what it shows is loaded and read again; the selection is not touched.
@@ -233,11 +234,11 @@ TEST(AppModelSettings, HidingTheListsDropsListThingsFromTheSelectionAndEndsListE
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        m.setShowLists(true);
+        m.settings().setShowLists(true);
         m.setSelection({bike, dune, milk});
         m.setSelectionAnchor(c.anchor);
         m.setEditing(c.editing);
-        m.setShowLists(false);
+        m.settings().setShowLists(false);
         EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
         EXPECT_EQ(m.selectionAnchor(), c.anchorAfter);
         EXPECT_EQ(m.editing(), c.editingAfter);
@@ -245,8 +246,8 @@ TEST(AppModelSettings, HidingTheListsDropsListThingsFromTheSelectionAndEndsListE
 
     // Already hidden, it still drops them.
     m.setSelection({bike, milk});
-    SignalCount lists(m, &AppModel::showListsChanged);
-    m.setShowLists(false);
+    SignalCount lists(m, &PlannerSettings::showListsChanged);
+    m.settings().setShowLists(false);
     EXPECT_EQ(lists(), 0);
     EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
 }
@@ -257,18 +258,18 @@ TEST(AppModelSettings, TheCalendarSettingReadsOrDropsTheEvents)
     AppModel& m = h.start();
     EXPECT_TRUE(h.calendar.reads.isEmpty()) << "the calendar is off by default and never read";
 
-    m.setShowCalendar(true);
+    m.settings().setShowCalendar(true);
     ASSERT_EQ(h.calendar.reads.size(), 1);
     EXPECT_EQ(h.calendar.reads[0].days, m.weekDays());
     h.calendar.answer(0, {{Day{2026, 3, 4}, {"9:00 standup"}}});
     EXPECT_EQ(m.events().value(Day{2026, 3, 4}), QStringList{"9:00 standup"});
 
     // On again: read again. Off: gone at once, with no read.
-    m.setShowCalendar(true);
+    m.settings().setShowCalendar(true);
     EXPECT_EQ(h.calendar.reads.size(), 2);
-    m.setShowCalendar(false);
+    m.settings().setShowCalendar(false);
     EXPECT_TRUE(m.events().isEmpty());
-    m.setShowCalendar(false);
+    m.settings().setShowCalendar(false);
     EXPECT_EQ(h.calendar.reads.size(), 2);
 }
 
@@ -290,12 +291,12 @@ TEST(AppModelSettings, OnlyTheNewestCalendarReadCounts)
     // Turning the calendar off outruns a read that is still under way.
     m.go(1);
     const qsizetype third = h.calendar.reads.size() - 1;
-    m.setShowCalendar(false);
+    m.settings().setShowCalendar(false);
     h.calendar.answer(third, {{Day{2026, 3, 17}, {"late"}}});
     EXPECT_TRUE(m.events().isEmpty());
 
     // A model that is gone takes no result.
-    m.setShowCalendar(true);
+    m.settings().setShowCalendar(true);
     const qsizetype last = h.calendar.reads.size() - 1;
     h.stop();
     h.calendar.answer(last, {{Day{2026, 3, 17}, {"late"}}});
@@ -305,12 +306,12 @@ TEST(AppModelSettings, FloatingReachesThePanelOnlyOnceThereIsOne)
 {
     ModelHarness h;
     AppModel& m = h.start();
-    m.setFloats(false);
+    m.settings().setFloats(false);
     EXPECT_TRUE(h.panel->floated.isEmpty());
 
-    m.focus().showPanel(m, m.floats());
-    m.setFloats(false);
-    m.setFloats(true);
+    m.focus().showPanel(m, m.settings().floats());
+    m.settings().setFloats(false);
+    m.settings().setFloats(true);
     EXPECT_EQ(h.panel->floated, (QList<bool>{false, false, true}));
 }
 
@@ -323,7 +324,7 @@ TEST(AppModelSettings, TheFirstWeekdayChoosesTheWeekAndLoadsBothMondayWeeks)
     m.go(4);  // the week of Wednesday 1 April
     ASSERT_EQ(m.weekDays().first(), (Day{2026, 3, 30}));
 
-    m.setFirstWeekdaySetting(1);  // Sunday
+    m.settings().setFirstWeekdaySetting(1);  // Sunday
     EXPECT_EQ(m.weekDays().first(), (Day{2026, 3, 29}));
     EXPECT_TRUE(m.store().loadedWeeks().contains(Day{2026, 3, 23}));
     EXPECT_TRUE(m.store().loadedWeeks().contains(Day{2026, 3, 30}));
@@ -333,7 +334,7 @@ TEST(AppModelSettings, TheFirstWeekdayChoosesTheWeekAndLoadsBothMondayWeeks)
     EXPECT_TRUE(h.files().contains("2026-W14.md"));
 
     // 0 is the locale's, which the harness pins to Monday.
-    m.setFirstWeekdaySetting(0);
+    m.settings().setFirstWeekdaySetting(0);
     EXPECT_EQ(m.weekDays().first(), (Day{2026, 3, 30}));
 }
 

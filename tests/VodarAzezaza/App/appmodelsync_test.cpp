@@ -117,12 +117,12 @@ TEST_F(AppModelSync, SkipsItsOwnEchoOnceAndRefreshesOnASiblingsPost)
     todo.store.upsert(Sibling::row("T1", "buy stamps", wednesday));
     m.commit([](Planner& p) { p.add(QStringLiteral("buy milk"), today); });
     settle(m);
-    EXPECT_TRUE(m.familyThings().isEmpty());
+    EXPECT_TRUE(m.otherApps().familyThings().isEmpty());
 
     todo.post();
-    ASSERT_TRUE(waitUntil([&] { return m.familyThings().size() == 1; }));
-    EXPECT_EQ(m.familyThings().first().title, "buy stamps");
-    EXPECT_EQ(m.todayFromOthers().size(), 1);
+    ASSERT_TRUE(waitUntil([&] { return m.otherApps().familyThings().size() == 1; }));
+    EXPECT_EQ(m.otherApps().familyThings().first().title, "buy stamps");
+    EXPECT_EQ(m.otherApps().todayFromOthers().size(), 1);
 }
 
 TEST_F(AppModelSync, CopiesBackWhatTheSiblingChanged)
@@ -344,11 +344,11 @@ TEST_F(AppModelSync, AStoreThatDidNotOpenKeepsTheRememberedSlots)
     h.breakFamilyStore();
     h.settings().setValue("order.otherApps", R"({"T1":1})");
     AppModel& m = h.start();
-    m.setSelectedExternal(QStringLiteral("T1"));
+    m.otherApps().setSelectedExternal(QStringLiteral("T1"));
     m.refreshFromFamily();
-    EXPECT_TRUE(m.familyThings().isEmpty());
-    EXPECT_EQ(m.externalSlots(), (QMap<QString, int>{{"T1", 1}}));
-    EXPECT_EQ(m.selectedExternal(), "T1");
+    EXPECT_TRUE(m.otherApps().familyThings().isEmpty());
+    EXPECT_EQ(m.otherApps().externalSlots(), (QMap<QString, int>{{"T1", 1}}));
+    EXPECT_EQ(m.otherApps().selectedExternal(), "T1");
     EXPECT_EQ(h.settings().value("order.otherApps"), QVariant(R"({"T1":1})"));
 }
 
@@ -493,7 +493,7 @@ TEST_F(AppModelSync, AStoreFileDeletedOrReplacedWhileRunningIsSaidAndOpenedAgain
     const QString milk = syncIDOf(m, "buy milk");
     todo.store.upsert(Sibling::row("T1", "buy stamps", wednesday));
     m.refreshFromFamily();
-    ASSERT_EQ(m.familyThings().size(), 1);
+    ASSERT_EQ(m.otherApps().familyThings().size(), 1);
 
     SignalCount footnote(m, &AppModel::syncErrorChanged);
     removeDatabase(h.familyPath());
@@ -502,7 +502,7 @@ TEST_F(AppModelSync, AStoreFileDeletedOrReplacedWhileRunningIsSaidAndOpenedAgain
     EXPECT_EQ(m.footnote(), "sync is off: family.db was deleted");
     EXPECT_EQ(footnote(), 1);
     m.refreshFromFamily();
-    EXPECT_EQ(m.familyThings().size(), 1) << "what was read stays shown";
+    EXPECT_EQ(m.otherApps().familyThings().size(), 1) << "what was read stays shown";
 
     // Another database takes the name (a backup put back, a sibling starting anew).
     {
@@ -512,7 +512,7 @@ TEST_F(AppModelSync, AStoreFileDeletedOrReplacedWhileRunningIsSaidAndOpenedAgain
     m.refresh(h.now());
     EXPECT_EQ(m.syncError(), std::nullopt);
     EXPECT_EQ(footnote(), 2);
-    ASSERT_TRUE(waitUntil([&] { return m.familyThings().size() == 1 && m.familyThings().first().id == "T9"; }));
+    ASSERT_TRUE(waitUntil([&] { return m.otherApps().familyThings().size() == 1 && m.otherApps().familyThings().first().id == "T9"; }));
     settle(m);
     FamilyStore reader(h.familyPath());
     const auto row = storedRow(reader, milk);
@@ -576,7 +576,7 @@ TEST_F(AppModelSync, ABurstOfNotificationsIsOneRefresh)
         rows.append(Sibling::row(QStringLiteral("T%1").arg(i), QStringLiteral("thing %1").arg(i), wednesday));
     ASSERT_FALSE(todo.store.publish(rows, "todo").answer.isFailed());
     AppModel& m = started();
-    ASSERT_EQ(m.familyThings().size(), 3000);
+    ASSERT_EQ(m.otherApps().familyThings().size(), 3000);
     const int before = m.familyRefreshes();
 
     ASSERT_TRUE(todo.store.setTitle("T7", "thing seven"));
@@ -585,9 +585,9 @@ TEST_F(AppModelSync, ABurstOfNotificationsIsOneRefresh)
     ASSERT_TRUE(waitUntil([&] { return m.familyRefreshes() > before; }));
     QTest::qWait(300);
     EXPECT_EQ(m.familyRefreshes(), before + 1);
-    ASSERT_EQ(m.familyThings().size(), 3000);
-    EXPECT_EQ(m.familyThings()[7].title, "thing seven");
-    EXPECT_EQ(m.familyThings()[8].title, "thing 8");
+    ASSERT_EQ(m.otherApps().familyThings().size(), 3000);
+    EXPECT_EQ(m.otherApps().familyThings()[7].title, "thing seven");
+    EXPECT_EQ(m.otherApps().familyThings()[8].title, "thing 8");
 }
 
 // Another planner on the same folder wrote the week file: this planner's save is
@@ -639,8 +639,8 @@ TEST_F(AppModelSync, APlantedTriggerIsNeverWrittenThrough)
         ASSERT_TRUE(waitForSync(m));
         const QString planted = "family.db holds a trigger or view the planner did not make (evil)";
         EXPECT_EQ(m.footnote(), "sync is off: " + planted);
-        ASSERT_EQ(m.todayFromOthers().size(), 1) << "read all the same";
-        m.toggleExternal(m.familyThings().value(0));
+        ASSERT_EQ(m.otherApps().todayFromOthers().size(), 1) << "read all the same";
+        m.otherApps().toggleExternal(m.otherApps().familyThings().value(0));
         EXPECT_EQ(m.footnote(), "Couldn't change it in Pemby Todo: " + planted);
         const QList<SharedThing> rows = *h.family().allThings();
         ASSERT_EQ(rows.size(), 1) << "nothing of the planner's published";

@@ -59,11 +59,11 @@ TEST(AppModelThingNotes, ANoteLivesInTheNotesFolderUntilItIsEmptied)
     AppModel& m = h.start();
     const QUuid id = *m.add("buy milk", today);
     const qsizetype undo = m.undoStack().size();
-    EXPECT_EQ(m.noteContent(id), (AppModel::NoteContent{std::nullopt, ""}));
+    EXPECT_EQ(m.thingNotes().noteContent(id), (ThingNotes::NoteContent{std::nullopt, ""}));
     ASSERT_FALSE(QDir(h.notesFolder()).exists());
 
     // The first note gets a lower-case id; the folder is made for it.
-    m.saveNote(id, QByteArray("{\\rtf1 two litres}"), "  two litres\n");
+    m.thingNotes().saveNote(id, QByteArray("{\\rtf1 two litres}"), "  two litres\n");
     const auto noted = m.planner().thing(id);
     ASSERT_TRUE(noted->noteID);
     const QString noteID = *noted->noteID;
@@ -72,38 +72,38 @@ TEST(AppModelThingNotes, ANoteLivesInTheNotesFolderUntilItIsEmptied)
     EXPECT_EQ(noteID, noteID.toLower());
     EXPECT_EQ(noted->note, "two litres");
     EXPECT_EQ(read(notePath(h, noteID)), "{\\rtf1 two litres}");
-    EXPECT_EQ(m.noteContent(id), (AppModel::NoteContent{QByteArray("{\\rtf1 two litres}"), "two litres"}));
+    EXPECT_EQ(m.thingNotes().noteContent(id), (ThingNotes::NoteContent{QByteArray("{\\rtf1 two litres}"), "two litres"}));
     const QString week = h.text("2026-W10.md");
     EXPECT_TRUE(week.contains("{note:" + noteID + "}")) << week.toStdString();
     EXPECT_TRUE(week.contains("> two litres")) << week.toStdString();
 
     // Saved again: the same id, the new bytes.
-    m.saveNote(id, QByteArray("{\\rtf1 three litres}"), "three litres");
+    m.thingNotes().saveNote(id, QByteArray("{\\rtf1 three litres}"), "three litres");
     EXPECT_EQ(m.planner().thing(id)->noteID, noteID);
     EXPECT_EQ(read(notePath(h, noteID)), "{\\rtf1 three litres}");
 
     // Text without its rich text could not be written out: the note stays as it was.
-    m.saveNote(id, std::nullopt, "four litres");
+    m.thingNotes().saveNote(id, std::nullopt, "four litres");
     ASSERT_TRUE(m.saveError());
     EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: ")) << m.saveError()->toStdString();
     EXPECT_EQ(m.planner().thing(id)->note, "three litres");
     EXPECT_EQ(read(notePath(h, noteID)), "{\\rtf1 three litres}");
 
     // Blank text empties it, file and all, with or without rich text.
-    m.saveNote(id, QByteArray("{\\rtf1  }"), " \n\t");
+    m.thingNotes().saveNote(id, QByteArray("{\\rtf1  }"), " \n\t");
     EXPECT_EQ(m.planner().thing(id)->noteID, std::nullopt);
     EXPECT_EQ(m.planner().thing(id)->note, "");
     EXPECT_FALSE(QFile::exists(notePath(h, noteID)));
     EXPECT_FALSE(h.text("2026-W10.md").contains("note")) << "saved";
     EXPECT_EQ(m.saveError(), std::nullopt) << "the plan's save went through";
-    m.saveNote(id, QByteArray("{\\rtf1 again}"), "again");
+    m.thingNotes().saveNote(id, QByteArray("{\\rtf1 again}"), "again");
     const QString second = *m.planner().thing(id)->noteID;
     EXPECT_NE(second, noteID);
-    m.saveNote(id, std::nullopt, "");
+    m.thingNotes().saveNote(id, std::nullopt, "");
     EXPECT_FALSE(QFile::exists(notePath(h, second)));
 
     EXPECT_EQ(m.undoStack().size(), undo) << "a note is no undo step";
-    m.saveNote(QUuid::createUuid(), QByteArray("{\\rtf1 x}"), "x");
+    m.thingNotes().saveNote(QUuid::createUuid(), QByteArray("{\\rtf1 x}"), "x");
     EXPECT_TRUE(QDir(h.notesFolder()).entryList(QDir::Files).isEmpty());
 }
 
@@ -122,16 +122,16 @@ TEST(AppModelThingNotes, ANoteIDThatIsNoUUIDNeverBecomesAPath)
         t.note = "n";
     });
 
-    EXPECT_EQ(m.noteContent(id).rtf, std::nullopt);
-    m.saveNote(id, QByteArray("{\\rtf1 n}"), "n");
+    EXPECT_EQ(m.thingNotes().noteContent(id).rtf, std::nullopt);
+    m.thingNotes().saveNote(id, QByteArray("{\\rtf1 n}"), "n");
     const auto noteID = m.planner().thing(id)->noteID;
     ASSERT_TRUE(noteID);
     EXPECT_TRUE(pemby::isUuidText(*noteID));
     EXPECT_EQ(read(h.root() + "/escape.rtf"), "not a note");
     m.update(id, [](Thing& t) { t.noteID = "../escape"; });
-    m.saveNote(id, std::nullopt, "");
+    m.thingNotes().saveNote(id, std::nullopt, "");
     EXPECT_TRUE(QFile::exists(h.root() + "/escape.rtf"));
-    EXPECT_FALSE(m.writeNote("../escape", "x").ok());
+    EXPECT_FALSE(m.thingNotes().writeNote("../escape", "x").ok());
 }
 
 TEST(AppModelThingNotes, AFolderThatCannotBeWrittenKeepsTheOldNote)
@@ -143,7 +143,7 @@ TEST(AppModelThingNotes, AFolderThatCannotBeWrittenKeepsTheOldNote)
     m.update(id, [](Thing& t) { t.note = "old"; });
     const Planner before = m.planner();
 
-    m.saveNote(id, QByteArray("{\\rtf1 new}"), "new");
+    m.thingNotes().saveNote(id, QByteArray("{\\rtf1 new}"), "new");
     ASSERT_TRUE(m.saveError());
     EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: couldn't create the folder"))
         << m.saveError()->toStdString();
@@ -156,12 +156,12 @@ TEST(AppModelThingNotes, ANoteThatCannotBeWrittenIsNamedInTheError)
     ModelHarness h;
     AppModel& m = h.start();
     const QUuid id = *m.add("buy milk", today);
-    m.saveNote(id, QByteArray("{\\rtf1 old}"), "old");
+    m.thingNotes().saveNote(id, QByteArray("{\\rtf1 old}"), "old");
     const QString noteID = *m.planner().thing(id)->noteID;
     // A folder where the note's file should be: its write fails, whatever the user.
     ASSERT_TRUE(QFile::remove(h.notesFolder() + "/" + noteID + ".rtf"));
     ASSERT_TRUE(QDir().mkpath(h.notesFolder() + "/" + noteID + ".rtf"));
-    m.saveNote(id, QByteArray("{\\rtf1 new}"), "new");
+    m.thingNotes().saveNote(id, QByteArray("{\\rtf1 new}"), "new");
     ASSERT_TRUE(m.saveError());
     EXPECT_TRUE(m.saveError()->startsWith("Couldn't save the note: ")) << m.saveError()->toStdString();
     EXPECT_TRUE(m.saveError()->contains(noteID + ".rtf")) << m.saveError()->toStdString();
@@ -170,11 +170,11 @@ TEST(AppModelThingNotes, ANoteThatCannotBeWrittenIsNamedInTheError)
     // A note too long for its week's file to be read back is not taken.
     ASSERT_TRUE(QDir(h.notesFolder() + "/" + noteID + ".rtf").removeRecursively());
     const QString week = h.text("2026-W10.md");
-    EXPECT_FALSE(m.saveNote(id, QByteArray("{\\rtf1 long}"), QString(AddLink::maxNote + 1, u'x')));
+    EXPECT_FALSE(m.thingNotes().saveNote(id, QByteArray("{\\rtf1 long}"), QString(AddLink::maxNote + 1, u'x')));
     EXPECT_EQ(m.saveError(), "Couldn't save the note: it has 100001 characters, more than 100000");
     EXPECT_EQ(m.planner().thing(id)->note, "old");
     EXPECT_EQ(h.text("2026-W10.md"), week);
-    EXPECT_TRUE(m.saveNote(id, QByteArray("{\\rtf1 long}"), QString(AddLink::maxNote, u'x')));
+    EXPECT_TRUE(m.thingNotes().saveNote(id, QByteArray("{\\rtf1 long}"), QString(AddLink::maxNote, u'x')));
     EXPECT_EQ(m.planner().thing(id)->note.size(), AddLink::maxNote);
 }
 
@@ -184,7 +184,7 @@ TEST(AppModelThingNotes, UndoAndRedoKeepTheNoteAsSaved)
     AppModel& m = h.start();
     const QUuid id = *m.add("buy milk", today);
     m.rename(id, "buy oat milk");
-    m.saveNote(id, QByteArray("{\\rtf1 two litres}"), "two litres");
+    m.thingNotes().saveNote(id, QByteArray("{\\rtf1 two litres}"), "two litres");
     const QString noteID = *m.planner().thing(id)->noteID;
 
     m.undo();
@@ -194,7 +194,7 @@ TEST(AppModelThingNotes, UndoAndRedoKeepTheNoteAsSaved)
     EXPECT_TRUE(h.text("2026-W10.md").contains("{note:" + noteID + "}"));
 
     // Emptied while the rename waits on the redo stack: redo brings no dead note id.
-    m.saveNote(id, std::nullopt, "");
+    m.thingNotes().saveNote(id, std::nullopt, "");
     m.redo();
     EXPECT_EQ(m.planner().thing(id)->title, "buy oat milk");
     EXPECT_EQ(m.planner().thing(id)->noteID, std::nullopt);
@@ -213,14 +213,14 @@ TEST(AppModelThingNotes, CopyPutsTheSelectionOnTheClipboardInBoardOrder)
     const QUuid late = *m.add("thursday's", Place::onDay(thursday));
     const QUuid early = *m.add("monday's", Place::onDay(monday));
     m.add("not selected", today);
-    m.saveNote(late, QByteArray("{\\rtf1 late}"), "late");
+    m.thingNotes().saveNote(late, QByteArray("{\\rtf1 late}"), "late");
 
-    m.copySelection();
+    m.clipboard().copySelection();
     EXPECT_EQ(h.clipboard->writes, 0) << "nothing selected leaves the clipboard alone";
 
     m.click(late, false, false);
     m.click(early, true, false);
-    m.copySelection();
+    m.clipboard().copySelection();
     const QMimeData* mime = h.clipboard->data.get();
     ASSERT_TRUE(mime);
     EXPECT_EQ(mime->text(), "monday's\nthursday's");
@@ -233,10 +233,10 @@ TEST(AppModelThingNotes, CopyPutsTheSelectionOnTheClipboardInBoardOrder)
     EXPECT_EQ((*copied)[0].rtf, std::nullopt);
     EXPECT_EQ((*copied)[1].note, "late");
     EXPECT_EQ((*copied)[1].rtf, QByteArray("{\\rtf1 late}"));
-    EXPECT_EQ(m.clipboardThings(), *copied);
+    EXPECT_EQ(m.clipboard().clipboardThings(), *copied);
 
     m.select(late);
-    m.copySelection();
+    m.clipboard().copySelection();
     EXPECT_EQ(h.clipboard->data->data(PembyThings::rtfMimeType), "{\\rtf1 late}");
     EXPECT_EQ(h.clipboard->writes, 2);
 }
@@ -292,7 +292,7 @@ TEST(AppModelThingNotes, APasteWhileTypingBecomesThingsOnlyWhenItShould)
         h.clipboard->data = c.clipboard();
         const QStringList before = titlesOn(m, place);
 
-        const bool taken = m.pasteAsThingsWhileTyping(std::nullopt, c.isRich);
+        const bool taken = m.clipboard().pasteAsThingsWhileTyping(std::nullopt, c.isRich);
         EXPECT_EQ(taken, !c.added.isEmpty());
         EXPECT_EQ(titlesOn(m, place), before + c.added);
         if (taken) {
@@ -311,8 +311,8 @@ TEST(AppModelThingNotes, RecordsGivenToAPasteNeedNoClipboard)
     ModelHarness h;
     AppModel& m = h.start();
     m.setEditing(Editing::newThing(Place::inList(0)));
-    EXPECT_FALSE(m.pasteAsThingsWhileTyping(QList<PembyThing>{titled("one")}, false));
-    EXPECT_TRUE(m.pasteAsThingsWhileTyping(QList<PembyThing>{titled("one"), titled("two")}, false));
+    EXPECT_FALSE(m.clipboard().pasteAsThingsWhileTyping(QList<PembyThing>{titled("one")}, false));
+    EXPECT_TRUE(m.clipboard().pasteAsThingsWhileTyping(QList<PembyThing>{titled("one"), titled("two")}, false));
     EXPECT_EQ(titlesOn(m, Place::inList(0)), (QStringList{"one", "two"}));
     EXPECT_EQ(h.clipboard->writes, 0);
 }

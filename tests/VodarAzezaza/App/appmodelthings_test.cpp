@@ -135,7 +135,7 @@ TEST(AppModelThings, TheNeighbourTakesOverTheSelectionOfDeletedThings)
             deleting.insert(idOf(m.planner(), title));
         m.setSelection(deleting);
         m.setSelectionAnchor(idOf(m.planner(), c.deleting.first()));
-        m.setSelectedExternal(QStringLiteral("todo-1"));
+        m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
         m.setOpened(idOf(m.planner(), c.deleting.last()));
         const qsizetype before = m.undoStack().size();
 
@@ -483,7 +483,7 @@ TEST(AppModelThings, ColumnsSelectionOrderAndThePlaceForANewThing)
     EXPECT_EQ(m.primarySelection(), shelf);
     EXPECT_EQ(m.placeForNew(), Place::inList(1));
 
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     EXPECT_EQ(m.columns(), week);
 
     // The month board: every day of its weeks, then the month itself.
@@ -515,11 +515,11 @@ TEST(AppModelThings, SelectingOneThingEndsTheOtherAppsSelection)
     AppModel& m = h.start();
     const QList<QUuid> ids = addAll(m, {"a", "b"});
     m.setSelection({ids[0], ids[1]});
-    m.setSelectedExternal(QStringLiteral("todo-1"));
+    m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
     m.select(ids[1]);
     EXPECT_EQ(m.selection(), QSet<QUuid>{ids[1]});
     EXPECT_EQ(m.selectionAnchor(), ids[1]);
-    EXPECT_EQ(m.selectedExternal(), std::nullopt);
+    EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
     m.select(std::nullopt);
     EXPECT_TRUE(m.selection().isEmpty());
     EXPECT_EQ(m.selectionAnchor(), std::nullopt);

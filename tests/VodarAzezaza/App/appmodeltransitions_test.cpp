@@ -21,26 +21,27 @@ const Day thursday{2026, 3, 5};
 const Place today = Place::onDay(wednesday);
 const QString thisWeek = "2026-W10.md";
 
-// Hears every change signal of the model, counts them by name and runs `check` at each.
-// Each property's change signal takes no arguments; `missed` counts the model's signals
-// that do, which it cannot hear.
+// Hears every change signal of the model and its parts, counts them by name and runs
+// `check` at each. Each property's change signal takes no arguments; `missed` counts the
+// signals that do, which it cannot hear.
 class ChangeProbe : public QObject {
     Q_OBJECT
 public:
     ChangeProbe(AppModel& model, std::function<void(const QByteArray& signal)> check)
-        : model_(model)
-        , check_(std::move(check))
+        : check_(std::move(check))
     {
         const QMetaMethod slot = metaObject()->method(metaObject()->indexOfSlot("changed()"));
-        const QMetaObject& meta = AppModel::staticMetaObject;
-        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
-            const QMetaMethod signal = meta.method(i);
-            if (signal.methodType() != QMetaMethod::Signal)
-                continue;
-            if (signal.parameterCount() == 0)
-                connect(&model, signal, this, slot);
-            else
-                ++missed_;
+        for (QObject* object : modelObjects(model)) {
+            const QMetaObject& meta = *object->metaObject();
+            for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+                const QMetaMethod signal = meta.method(i);
+                if (signal.methodType() != QMetaMethod::Signal)
+                    continue;
+                if (signal.parameterCount() == 0)
+                    connect(object, signal, this, slot);
+                else
+                    ++missed_;
+            }
         }
     }
 
@@ -50,13 +51,12 @@ public:
 public slots:
     void changed()
     {
-        const QByteArray name = model_.metaObject()->method(senderSignalIndex()).name();
+        const QByteArray name = sender()->metaObject()->method(senderSignalIndex()).name();
         ++heard[name];
         check_(name);
     }
 
 private:
-    AppModel& model_;
     std::function<void(const QByteArray&)> check_;
     int missed_ = 0;
 };
@@ -80,7 +80,7 @@ void expectWhole(const AppModel& m, const QByteArray& signal)
     EXPECT_FALSE(m.opened() && gone(*m.opened())) << "the open thing is gone";
 
     QList<Day> days = visibleDays(m);
-    if (const auto focused = m.focusPlace().day(); m.isFocusMode() && focused)
+    if (const auto focused = m.focusPlace().day(); m.focusMode().isFocusMode() && focused)
         days.append(*focused);
     QStringList unloaded;
     for (const Day day : days) {
@@ -156,23 +156,23 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
          {"plannerChanged", "selectionChanged", "selectionAnchorChanged", "openedChanged"}},
         {"go",
          [](AppModelTransitions& t, AppModel& m) {
-             m.setShowCalendar(true);
+             m.settings().setShowCalendar(true);
              t.selectAndOpen("buy milk");
          },
          [](AppModel& m) { m.go(3); },
          {"anchorChanged", "selectionChanged", "selectionAnchorChanged", "emptyBannerSpentChanged"},
          1},
         {"show in another mode",
-         [](AppModelTransitions&, AppModel& m) { m.setShowCalendar(true); },
+         [](AppModelTransitions&, AppModel& m) { m.settings().setShowCalendar(true); },
          [](AppModel& m) { m.showDay(Day{2026, 5, 20}, Mode::Month); },
          {"anchorChanged", "modeChanged", "emptyBannerSpentChanged"},
          1},
         {"first weekday",
          [](AppModelTransitions&, AppModel& m) {
              m.go(8);
-             m.setShowCalendar(true);
+             m.settings().setShowCalendar(true);
          },
-         [](AppModel& m) { m.setFirstWeekdaySetting(1); },
+         [](AppModel& m) { m.settings().setFirstWeekdaySetting(1); },
          {"firstWeekdaySettingChanged"},
          1},
         {"enter focus mode",
@@ -180,20 +180,20 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
              t.selectAndOpen("buy milk");
              m.setZoomed(today);
              m.setSearching(true);
-             m.setFocusSource(FocusSource::tomorrow());
+             m.focusMode().setFocusSource(FocusSource::tomorrow());
              t.selectAndOpen("call mum");
              m.setEditing(Editing::thing(t.id("call mum")));
          },
-         [](AppModel& m) { m.enterFocusMode(); },
+         [](AppModel& m) { m.focusMode().enterFocusMode(); },
          {"selectionChanged", "selectionAnchorChanged", "editingChanged", "openedChanged", "zoomedChanged",
           "isSearchingChanged", "isFocusModeChanged"}},
         {"leave focus mode",
          [](AppModelTransitions& t, AppModel& m) {
-             m.enterFocusMode();
+             m.focusMode().enterFocusMode();
              m.setEditing(Editing::newThing(today));
              m.setOpened(t.id("buy milk"));
          },
-         [](AppModel& m) { m.exitFocusMode(); },
+         [](AppModel& m) { m.focusMode().exitFocusMode(); },
          {"editingChanged", "openedChanged", "isFocusModeChanged"}},
         {"start a new thing",
          [](AppModelTransitions& t, AppModel&) { t.selectAndOpen("buy milk"); },
@@ -309,13 +309,13 @@ TEST_F(AppModelTransitions, EachGestureIsOneTransitionToldOnceInTheOrderOfItsSig
          }},
         {"open a note from focus mode",
          [](AppModelTransitions& t, AppModel& m) {
-             m.enterFocusMode();
+             m.focusMode().enterFocusMode();
              m.setOpened(t.id("buy milk"));
          },
          [](AppModelTransitions& t, AppModel& m) { m.openNote(t.id("buy milk")); },
          {"openedChanged", "editingNoteChanged", "isFocusModeChanged"},
          [](AppModelTransitions& t, AppModel& m) {
-             EXPECT_FALSE(m.isFocusMode());
+             EXPECT_FALSE(m.focusMode().isFocusMode());
              EXPECT_EQ(m.editingNote(), t.id("buy milk"));
              EXPECT_EQ(t.h.panel->hidden, 1);
          }},
@@ -401,8 +401,8 @@ TEST_F(AppModelTransitions, EachGestureIsOneTransitionToldOnceInTheOrderOfItsSig
         } else {
             ASSERT_EQ(ended.size(), 1) << "one transition";
             QStringList named;
-            for (const ModelChanges::Signal signal : ended.first().changed())
-                named.append(QString::fromLatin1(QMetaMethod::fromSignal(signal).name()));
+            for (const ModelChanges::Signal& signal : ended.first().changed())
+                named.append(QString::fromLatin1(signal.name()));
             EXPECT_EQ(named, c.told) << "the notice names what changed, in order";
         }
         c.check(*this, m);

@@ -4,6 +4,7 @@
 #include "familyfiles.h"
 #include "familysync.h"
 #include "modelharness.h"
+#include "otherapps.h"
 #include "sqlite.h"
 #include "textutil.h"
 
@@ -360,18 +361,18 @@ TEST(FamilySyncOthers, ChangesUnderAnotherAppsLockWaitAndArriveOnceItGoes)
     ASSERT_TRUE(todo.store.upsert(Sibling::row("T2", "post the letter", wednesday)));
     ASSERT_TRUE(todo.store.upsert(Sibling::row("T3", "ring the bank", wednesday)));
     AppModel& m = h.start();
-    ASSERT_EQ(m.todayFromOthers().size(), 3);
-    const auto shown = [&](const QString& id) { return m.externalThing(id).value(); };
+    ASSERT_EQ(m.otherApps().todayFromOthers().size(), 3);
+    const auto shown = [&](const QString& id) { return m.otherApps().externalThing(id).value(); };
 
     SqliteConnection lock = SqliteConnection::open(h.familyPath()).connection;
     ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE;"));
     SignalCount footnote(m, &AppModel::syncErrorChanged);
-    m.toggleExternal(shown("T1"));
-    m.renameExternal(shown("T2"), "post both letters");
-    m.renameExternal(shown("T1"), "buy ten stamps");
+    m.otherApps().toggleExternal(shown("T1"));
+    m.otherApps().renameExternal(shown("T2"), "post both letters");
+    m.otherApps().renameExternal(shown("T1"), "buy ten stamps");
     // Ticked and unticked again while waiting: the last word is the person's.
-    m.toggleExternal(shown("T3"));
-    m.toggleExternal(shown("T3"));
+    m.otherApps().toggleExternal(shown("T3"));
+    m.otherApps().toggleExternal(shown("T3"));
     QTest::qWait(300);  // several tries meet the lock
 
     EXPECT_EQ(m.saveError(), std::nullopt) << "waiting is no failure";
@@ -415,7 +416,7 @@ TEST(FamilySyncOthers, AChangeStillWaitingIsWrittenOnTheWayOut)
     AppModel& m = h.start();
     SqliteConnection lock = SqliteConnection::open(h.familyPath()).connection;
     ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE;"));
-    m.renameExternal(*m.externalThing("T1"), "buy ten stamps");
+    m.otherApps().renameExternal(*m.otherApps().externalThing("T1"), "buy ten stamps");
     ASSERT_TRUE(m.syncWaits());
     ASSERT_TRUE(lock.exec("COMMIT;"));
     m.flushSync();  // as the app does when it quits

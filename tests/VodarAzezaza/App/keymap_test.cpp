@@ -1,6 +1,8 @@
 #include "appmodel.h"
 #include "keymap.h"
 #include "modelharness.h"
+#include "otherapps.h"
+#include "plannersettings.h"
 #include "shortcuttext.h"
 
 #include <QKeyEvent>
@@ -70,9 +72,9 @@ void select(Fixture& board, Selected selected)
     if (selected == Selected::Own || selected == Selected::OwnAndOther || selected == Selected::OwnAndStale)
         m.select(board.a);
     if (selected == Selected::Other || selected == Selected::OwnAndOther)
-        m.setSelectedExternal(QStringLiteral("X"));
+        m.otherApps().setSelectedExternal(QStringLiteral("X"));
     if (selected == Selected::StaleOther || selected == Selected::OwnAndStale)
-        m.setSelectedExternal(QStringLiteral("Z"));
+        m.otherApps().setSelectedExternal(QStringLiteral("Z"));
 }
 
 } // namespace
@@ -206,7 +208,7 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
     const QList<Row> rows{
         {"delete of the other app's thing", Selected::Other, key(Qt::Key_Backspace), false,
          [](Fixture& b) {
-             EXPECT_EQ(b.model().externalThing("X"), std::nullopt);
+             EXPECT_EQ(b.model().otherApps().externalThing("X"), std::nullopt);
              EXPECT_EQ(b.model().toast(), "Deleted. Gone from Pemby Todo too.");
          }},
         {"delete of the selection", Selected::Own, key(Qt::Key_Backspace), false,
@@ -226,13 +228,13 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
              EXPECT_EQ(b.model().toast(), "Not this week. Fair.");
          }},
         {"space ticks the other app's thing", Selected::Other, key(Qt::Key_Space), false,
-         [](Fixture& b) { EXPECT_TRUE(b.model().tickedExternal().contains("X")); }},
+         [](Fixture& b) { EXPECT_TRUE(b.model().otherApps().tickedExternal().contains("X")); }},
         {"space ticks the selection", Selected::Own, key(Qt::Key_Space), true,
          [](Fixture& b) { EXPECT_TRUE(b.model().planner().thing(b.a)->done); }},
         {"command-return opens the other app's detail", Selected::OwnAndOther, key(Qt::Key_Return, true), false,
          [](Fixture& b) {
              EXPECT_EQ(b.model().openedExternal(), "X");
-             EXPECT_EQ(b.model().selectedExternal(), "X");
+             EXPECT_EQ(b.model().otherApps().selectedExternal(), "X");
              EXPECT_EQ(b.model().selection(), QSet<QUuid>{});
          }},
         {"return edits the other app's title", Selected::Other, key(Qt::Key_Return), false,
@@ -245,7 +247,7 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
          [](Fixture& b) {
              EXPECT_EQ(b.model().selection(), QSet<QUuid>{});
              EXPECT_EQ(b.model().selectionAnchor(), std::nullopt);
-             EXPECT_EQ(b.model().selectedExternal(), std::nullopt);
+             EXPECT_EQ(b.model().otherApps().selectedExternal(), std::nullopt);
          }},
         {"n on the board: where the selection is, which stays", Selected::Nothing, typing("n"), false,
          [](Fixture& b) {
@@ -260,7 +262,7 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
          }},
         {"p floats the panel or not", Selected::Nothing, typing("p"), true,
          [](Fixture& b) {
-             EXPECT_FALSE(b.model().floats());
+             EXPECT_FALSE(b.model().settings().floats());
              EXPECT_EQ(b.h.settings().value("focus.floats"), "false");
          }},
         {"a digit marks every selected thing", Selected::Nothing, typing("2"), false,
@@ -288,7 +290,7 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
              EXPECT_EQ(b.model().mode(), Mode::Week);
          }},
         {"l hides the lists", Selected::Nothing, typing("l"), false,
-         [](Fixture& b) { EXPECT_FALSE(b.model().showLists()); }},
+         [](Fixture& b) { EXPECT_FALSE(b.model().settings().showLists()); }},
         {"e sends to the first list", Selected::Own, typing("e"), false,
          [](Fixture& b) { EXPECT_EQ(titlesOn(b.model(), Place::inList(0)), QStringList{"A"}); }},
     };

@@ -6,6 +6,8 @@
 #include "modelharness.h"
 #include "modelholder.h"
 #include "notesmodel.h"
+#include "otherapps.h"
+#include "thingnotes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -287,7 +289,7 @@ TEST(LaunchTest, ADemoStartsOnTheDemoWeekWithTheToDoRowOfToday)
     EXPECT_EQ(titlesOn(*model, Place::onDay(Day{2026, 11, 10})),
               (QStringList{"slides for thursday", "book flights", "reply to ines", "drink water"}));
     EXPECT_FALSE(model->toast().has_value());
-    const QList<SharedThing> others = model->todayFromOthers();
+    const QList<SharedThing> others = model->otherApps().todayFromOthers();
     ASSERT_EQ(others.size(), 1);
     EXPECT_EQ(others[0].id, u"demo-todo-1");
     EXPECT_EQ(others[0].title, u"dentist (from todo)");
@@ -305,8 +307,8 @@ TEST(LaunchTest, ADemoOnAnotherDayDatesTheToDoRowOnIt)
     LaunchRig rig;
     const auto model = rig.make({{"PLANNER_TODAY", "2026-03-02"}}, {"-demo"});
     EXPECT_EQ(model->today(), (Day{2026, 3, 2}));
-    ASSERT_EQ(model->todayFromOthers().size(), 1);
-    EXPECT_EQ(model->todayFromOthers()[0].day, std::optional<QString>(QStringLiteral("2026-03-02")));
+    ASSERT_EQ(model->otherApps().todayFromOthers().size(), 1);
+    EXPECT_EQ(model->otherApps().todayFromOthers()[0].day, std::optional<QString>(QStringLiteral("2026-03-02")));
 }
 
 TEST(LaunchTest, NotesModeSelectsTheFirstNote)
@@ -398,7 +400,7 @@ TEST(LaunchTest, ARenderRunLeavesThePlannerFolderAsItWas)
     EXPECT_FALSE(model->saveError().has_value());
     const auto added = model->add(QStringLiteral("typed in a render"), Place::onDay(Day{2026, 3, 4}));
     ASSERT_TRUE(added.has_value());
-    model->saveNote(*added, QByteArray("{\\rtf1 a note}"), QStringLiteral("a note"));
+    model->thingNotes().saveNote(*added, QByteArray("{\\rtf1 a note}"), QStringLiteral("a note"));
     model->undo();
     model->redo();
 
@@ -428,7 +430,7 @@ TEST(LaunchTest, TemporaryFoldersSomeoneElsePreparedAreNeverUsed)
     const QString store = model->familyStore().path();
     EXPECT_TRUE(store.startsWith(rig.scratchFolder() + u'-')) << store.toStdString();
     EXPECT_TRUE(isPrivateFolder(QFileInfo(store).path()));
-    EXPECT_EQ(model->todayFromOthers().size(), 1);
+    EXPECT_EQ(model->otherApps().todayFromOthers().size(), 1);
 }
 
 TEST(LaunchTest, TheTemporaryFoldersAreMadePrivate)

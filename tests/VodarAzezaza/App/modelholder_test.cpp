@@ -2,6 +2,8 @@
 
 #include "launch.h"
 #include "modelharness.h"
+#include "otherapps.h"
+#include "plannersettings.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -73,10 +75,10 @@ TEST(ModelHolderTest, AModelOfALaunchTakesItsSettingsAndScratchStoreAlong)
 
     ModelHolder holder;
     holder.replace(demo.makeModel(host));
-    holder.model()->setSplitWeekend(false);
+    holder.model()->settings().setSplitWeekend(false);
     holder.replace(demo.makeModel(host));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     // Each demo starts on empty settings.
-    EXPECT_TRUE(holder.model()->splitWeekend());
-    EXPECT_EQ(holder.model()->todayFromOthers().size(), 1);
+    EXPECT_TRUE(holder.model()->settings().splitWeekend());
+    EXPECT_EQ(holder.model()->otherApps().todayFromOthers().size(), 1);
 }

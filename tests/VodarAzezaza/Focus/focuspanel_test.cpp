@@ -3,8 +3,10 @@
 // put, its width in bounds, moved by its header, floating switched without moving,
 // its place kept across launches, and the shortcuts it carries.
 #include "focuspanel.h"
+#include "focusmode.h"
 #include "focusview.h"
 #include "modelharness.h"
+#include "plannersettings.h"
 #include "thingcolumn.h"
 #include "viewharness.h"
 
@@ -37,7 +39,7 @@ protected:
     FocusPanelWindow* panel(AppModel& m) { return static_cast<FocusPanelWindow::Controller&>(m.focus()).panel(); }
     FocusPanelWindow* entered(AppModel& m)
     {
-        m.enterFocusMode();
+        m.focusMode().enterFocusMode();
         FocusPanelWindow* p = panel(m);
         EXPECT_TRUE(p && QTest::qWaitForWindowExposed(p));
         return p;
@@ -97,8 +99,8 @@ TEST_F(FocusPanelTest, EnteringMakesThePanelOnceAndLeavingOnlyHidesIt)
     EXPECT_EQ(first->x() + first->width(), area.x() + area.width() - 16);
     EXPECT_EQ(first->y(), area.y() + 16);
 
-    m.exitFocusMode();
-    EXPECT_FALSE(m.isFocusMode());
+    m.focusMode().exitFocusMode();
+    EXPECT_FALSE(m.focusMode().isFocusMode());
     EXPECT_FALSE(first->isVisible());
     EXPECT_TRUE(m.focus().hasPanel());
 
@@ -161,18 +163,18 @@ TEST_F(FocusPanelTest, FloatingOnAndOffKeepsItWhereItIs)
 
     for (const bool floats : {false, true, false}) {
         SCOPED_TRACE(floats);
-        m.setFloats(floats);
+        m.settings().setFloats(floats);
         QCoreApplication::processEvents();
         EXPECT_EQ(p->isFloating(), floats);
         EXPECT_EQ(p->windowFlags().testFlag(Qt::WindowStaysOnTopHint), floats);
         EXPECT_TRUE(p->isVisible()) << "changing the flag took the window down; it comes back";
         EXPECT_EQ(p->geometry(), kept);
-        EXPECT_TRUE(m.isFocusMode());
+        EXPECT_TRUE(m.focusMode().isFocusMode());
     }
 
     // Floated while hidden, the panel shows with the flag it was given.
-    m.exitFocusMode();
-    m.setFloats(true);
+    m.focusMode().exitFocusMode();
+    m.settings().setFloats(true);
     EXPECT_FALSE(p->isVisible());
     EXPECT_TRUE(entered(m)->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(p->geometry(), kept);
@@ -185,7 +187,7 @@ TEST_F(FocusPanelTest, ItsPlaceAndWidthComeBackNextTime)
         FocusPanelWindow* p = entered(m);
         ASSERT_TRUE(p);
         p->setGeometry(QRect(60, 70, 330, p->height()));
-        m.exitFocusMode();
+        m.focusMode().exitFocusMode();
         h.stop();
     }
     EXPECT_TRUE(h.settings().contains(FocusPanelWindow::geometryKey()));
@@ -246,10 +248,10 @@ TEST_F(FocusPanelTest, ItsHeaderMovesItAndADoubleClickLeaves)
     QCoreApplication::sendEvent(header, &move);
     QTest::mouseRelease(header, Qt::LeftButton, Qt::NoModifier, grip + QPoint(40, 25));
     EXPECT_EQ(p->pos(), QPoint(340, 225));
-    EXPECT_TRUE(m.isFocusMode());
+    EXPECT_TRUE(m.focusMode().isFocusMode());
 
     QTest::mouseDClick(header, Qt::LeftButton, Qt::NoModifier, grip);
-    EXPECT_FALSE(m.isFocusMode());
+    EXPECT_FALSE(m.focusMode().isFocusMode());
     EXPECT_FALSE(p->isVisible());
 }
 
@@ -272,8 +274,8 @@ TEST_F(FocusPanelTest, ItCarriesTheShortcutsTheHiddenWindowCannot)
     // Ctrl+W hides the panel and keeps focus mode; reopening shows it again.
     QTest::keyClick(p->view(), Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(p->isVisible());
-    EXPECT_TRUE(m.isFocusMode());
-    EXPECT_TRUE(m.reopen());
+    EXPECT_TRUE(m.focusMode().isFocusMode());
+    EXPECT_TRUE(m.focusMode().reopen());
     EXPECT_TRUE(p->isVisible());
 
     // The off-screen platform keeps a hidden window focused; another window takes the
@@ -284,7 +286,7 @@ TEST_F(FocusPanelTest, ItCarriesTheShortcutsTheHiddenWindowCannot)
     ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
     ASSERT_TRUE(activate(p));
     QTest::keyClick(p->view(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(m.isFocusMode());
+    EXPECT_FALSE(m.focusMode().isFocusMode());
     EXPECT_FALSE(p->isVisible());
 }
 
@@ -339,7 +341,7 @@ TEST_F(FocusPanelTest, GlassWhereACompositorBlendsAnOpaqueRoundedShapeWhereNot)
 
     // The compositor went away: shown again, the panel is opaque and cut to its corners.
     compositing = false;
-    m.exitFocusMode();
+    m.focusMode().exitFocusMode();
     entered(m);
     EXPECT_FALSE(p->view()->isTranslucent());
     const QRegion shape = p->mask();

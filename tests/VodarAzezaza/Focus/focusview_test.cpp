@@ -2,10 +2,13 @@
 // pin and expand buttons, the dimmed buttons, the toast, and a picture of the panel
 // light and dark, as glass and opaque.
 #include "editfield.h"
+#include "focusmode.h"
 #include "focusview.h"
 #include "glyphbutton.h"
 #include "modelharness.h"
 #include "pictures.h"
+#include "plannerlists.h"
+#include "plannersettings.h"
 #include "reducemotion.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
@@ -114,7 +117,7 @@ TEST_F(FocusViewTest, TheMenuSwitchesBetweenTodayTomorrowAndTheLists)
 
     // A list renamed while in focus renames the title.
     ASSERT_TRUE(trigger(view->sourceMenu(), "groceries && such"));
-    m.renameList(1, "shop");
+    m.lists().renameList(1, "shop");
     EXPECT_EQ(view->sourceTitle(), "shop");
 }
 
@@ -157,7 +160,7 @@ TEST_F(FocusViewTest, KeysGoToTheKeyMapAndAnArrowFirstSelects)
     EXPECT_EQ(m.editing(), std::nullopt);
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->hasFocus(); }, 1000));
     QTest::keyClick(view, Qt::Key_P);
-    EXPECT_FALSE(m.floats()) << "p reached the key map";
+    EXPECT_FALSE(m.settings().floats()) << "p reached the key map";
 
     // An empty place has nothing to select.
     ASSERT_TRUE(trigger(view->sourceMenu(), "eventually"));
@@ -168,17 +171,17 @@ TEST_F(FocusViewTest, KeysGoToTheKeyMapAndAnArrowFirstSelects)
 TEST_F(FocusViewTest, ThePinFloatsAndExpandLeavesFocusMode)
 {
     AppModel& m = h.start();
-    m.enterFocusMode();
+    m.focusMode().enterFocusMode();
     FocusView* view = open(m);
     GlyphButton* pin = view->pinButton();
-    ASSERT_TRUE(m.floats());
+    ASSERT_TRUE(m.settings().floats());
     EXPECT_EQ(pin->glyph(), Pixels::pin());
     EXPECT_TRUE(pin->isOn());
     EXPECT_EQ(pin->tint(), Palette::pembySnooze);
     EXPECT_EQ(pin->toolTip(), "Floating. Above it all. (P)");
 
     click(pin);
-    EXPECT_FALSE(m.floats());
+    EXPECT_FALSE(m.settings().floats());
     EXPECT_EQ(h.settings().value("focus.floats").toString(), "false");
     EXPECT_EQ(pin->glyph(), Pixels::pinOff());
     EXPECT_FALSE(pin->isOn());
@@ -187,7 +190,7 @@ TEST_F(FocusViewTest, ThePinFloatsAndExpandLeavesFocusMode)
     EXPECT_EQ(pin->accessibleName(), "Not floating");
 
     click(view->expandButton());
-    EXPECT_FALSE(m.isFocusMode());
+    EXPECT_FALSE(m.focusMode().isFocusMode());
 }
 
 TEST_F(FocusViewTest, ButtonsAreDimmedUntilThePointerComesIn)

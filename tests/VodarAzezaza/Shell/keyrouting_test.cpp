@@ -1,6 +1,7 @@
 // Where a key goes as a person meets the app: the whole app (its menus, sheets,
 // popovers and the focus panel) in each state a person leaves it in, each key sent to
 // whatever has the keys then, and checked by the change the key makes in the model.
+#include "focusmode.h"
 #include "plannerapp.h"
 
 #include "appmodel.h"
@@ -17,6 +18,7 @@
 #include "notesview.h"
 #include "notetextview.h"
 #include "plannercontent.h"
+#include "plannersettings.h"
 #include "reducemotion.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
@@ -199,7 +201,7 @@ QWidget* reach(App& app, State state, const Plan& p)
         backUnder(main);
         break;
     case State::FloatedPanel: {
-        m.enterFocusMode();
+        m.focusMode().enterFocusMode();
         EXPECT_TRUE(waitUntil([&] { return app.panel() && app.panel()->isActiveWindow(); }));
         FocusPanelWindow* panel = app.panel();
         app.clickRow(panel, p.second);
@@ -207,10 +209,10 @@ QWidget* reach(App& app, State state, const Plan& p)
         // with it.
         QList<GlyphButton*> buttons = panel->findChildren<GlyphButton*>();
         EXPECT_FALSE(buttons.isEmpty());
-        const bool floated = m.floats();
+        const bool floated = m.settings().floats();
         if (!buttons.isEmpty())
             click(buttons.first());
-        EXPECT_NE(m.floats(), floated);
+        EXPECT_NE(m.settings().floats(), floated);
         waitUntil([&] { return panel->isActiveWindow(); }, 1000);
         break;
     }
@@ -534,7 +536,7 @@ TEST(KeyRouting, MenuShortcutsWorkOverPopoversAndSheets)
         // Focus mode would hide the window and leave what is open over it behind.
         QTest::keyClick(keyTarget(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
         QCoreApplication::processEvents();
-        EXPECT_FALSE(m.isFocusMode());
+        EXPECT_FALSE(m.focusMode().isFocusMode());
         QTest::keyClick(keyTarget(), Qt::Key_Q, Qt::ControlModifier);
         EXPECT_EQ(quits.count(), 1);
     }
@@ -615,14 +617,14 @@ TEST(KeyRouting, TheFloatShortcutKeepsThePanelsKeysTimeAfterTime)
     App app;
     AppModel& m = app.model();
     const Plan p = fill(m);
-    m.enterFocusMode();
+    m.focusMode().enterFocusMode();
     ASSERT_TRUE(waitUntil([&] { return app.panel() && app.panel()->isActiveWindow(); }));
-    const bool floated = m.floats();
+    const bool floated = m.settings().floats();
     for (const bool expected : {!floated, floated}) {
         ASSERT_TRUE(qobject_cast<FocusView*>(QApplication::focusWidget()));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_T, Qt::ControlModifier | Qt::AltModifier);
         QCoreApplication::processEvents();
-        EXPECT_EQ(m.floats(), expected);
+        EXPECT_EQ(m.settings().floats(), expected);
         EXPECT_EQ(app.panel()->windowFlags().testFlag(Qt::WindowStaysOnTopHint), expected);
     }
     ASSERT_TRUE(qobject_cast<FocusView*>(QApplication::focusWidget()));

@@ -4,6 +4,7 @@
 
 #include "appmodel.h"
 #include "findbar.h"
+#include "focusmode.h"
 #include "mainview.h"
 #include "modelharness.h"
 #include "noteeditor.h"
@@ -11,6 +12,7 @@
 #include "notetextview.h"
 #include "pembythings.h"
 #include "plannercontent.h"
+#include "plannersettings.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -146,20 +148,20 @@ TEST_F(MenuCommandsTest, TitlesAndChecksFollowTheModel)
     EXPECT_EQ(action(Command::NewThing)->text(), "New Thing");
 
     action(Command::ToggleLists)->trigger();
-    EXPECT_FALSE(model().showLists());
+    EXPECT_FALSE(model().settings().showLists());
     EXPECT_EQ(action(Command::ToggleLists)->text(), "Show Lists");
     EXPECT_EQ(h.settings().value("showLists").toString(), "false");
 
     action(Command::FocusMode)->trigger();
-    EXPECT_TRUE(model().isFocusMode());
+    EXPECT_TRUE(model().focusMode().isFocusMode());
     EXPECT_EQ(action(Command::FocusMode)->text(), "Leave Focus Mode");
     action(Command::FocusMode)->trigger();
-    EXPECT_FALSE(model().isFocusMode());
+    EXPECT_FALSE(model().focusMode().isFocusMode());
 
     EXPECT_TRUE(action(Command::FloatOnTop)->isChecked());
     action(Command::FloatOnTop)->trigger();
-    EXPECT_FALSE(model().floats());
-    model().setFloats(true);
+    EXPECT_FALSE(model().settings().floats());
+    model().settings().setFloats(true);
     EXPECT_TRUE(action(Command::FloatOnTop)->isChecked());
 }
 

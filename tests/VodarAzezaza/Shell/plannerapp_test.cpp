@@ -3,6 +3,7 @@
 #include "plannerapp.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "focuspanel.h"
 #include "menucommands.h"
 #include "modelharness.h"
@@ -181,7 +182,7 @@ TEST(PlannerAppLaunch, ItsModelsHaveTheFocusPanelWithTheMenusActions)
     app.showMainWindow();
 
     const auto enterAndLeave = [&](AppModel& m) {
-        m.enterFocusMode();
+        m.focusMode().enterFocusMode();
         ASSERT_TRUE(m.focus().hasPanel());
         auto* panel = static_cast<FocusPanelWindow::Controller&>(m.focus()).panel();
         ASSERT_TRUE(panel);
@@ -191,7 +192,7 @@ TEST(PlannerAppLaunch, ItsModelsHaveTheFocusPanelWithTheMenusActions)
         EXPECT_TRUE(QTest::qWaitFor([&] { return !app.mainWindow().isVisible(); }, 2000));
         EXPECT_TRUE(panel->actions().contains(app.menus().action(MenuCommands::Command::Undo)));
         EXPECT_FALSE(panel->actions().contains(app.menus().action(MenuCommands::Command::FocusMode)));
-        m.exitFocusMode();
+        m.focusMode().exitFocusMode();
         EXPECT_FALSE(panel->isVisible());
         EXPECT_TRUE(app.mainWindow().isVisible());
     };

@@ -8,6 +8,7 @@
 #include "boardtesting.h"
 #include "detailparts.h"
 #include "editfield.h"
+#include "focusmode.h"
 #include "focuspanel.h"
 #include "menucommands.h"
 #include "modelharness.h"
@@ -151,7 +152,7 @@ QList<Typing> typings()
          [plan](const QString& root) { EXPECT_TRUE(plan(root).contains("- [ ] buy milk with oats")) << plan(root).toStdString(); }},
         {"a new thing's line", true,
          [](Scene& s) {
-             s.m().startNewThing(s.m().isFocusMode() ? s.m().focusPlace() : today);
+             s.m().startNewThing(s.m().focusMode().isFocusMode() ? s.m().focusPlace() : today);
              EditField* field = waitForField();
              ASSERT_TRUE(field);
              QTest::keyClicks(field, QStringLiteral("pick up the parcel"));
@@ -254,7 +255,7 @@ void pressCtrlQ(Scene& s)
     // Over a sheet, a popover or the focus panel the shortcut is the keyboard's
     // business; the command is the same.
     const bool elsewhere =
-        QApplication::activeModalWidget() || QApplication::activePopupWidget() || s.m().isFocusMode();
+        QApplication::activeModalWidget() || QApplication::activePopupWidget() || s.m().focusMode().isFocusMode();
     if (quits == 0 && elsewhere)
         quit->trigger();
     else
@@ -276,7 +277,7 @@ TEST(WaysOut, WhatWasTypedIsInTheFilesAfterEveryWayOut)
             SCOPED_TRACE(std::string(typing.name) + ", then " + way.name);
             Scene s;
             if (way.inFocusMode) {
-                s.m().enterFocusMode();
+                s.m().focusMode().enterFocusMode();
                 // The panel in the main window's place, as the user has it.
                 ASSERT_TRUE(QTest::qWaitFor([&] { return shownPanel() && !s.app->mainWindow().isVisible(); }, 2000));
             }

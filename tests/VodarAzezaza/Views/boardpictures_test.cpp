@@ -6,6 +6,8 @@
 #include "boardtesting.h"
 #include "modelharness.h"
 #include "monthview.h"
+#include "plannerlists.h"
+#include "plannersettings.h"
 #include "weekview.h"
 
 #include <QTest>
@@ -42,14 +44,14 @@ void fill(ModelHarness& h, AppModel& m)
     add("see grandma", Place::onDay(monday.adding(6)));
     add("read the long book", Place::inList(0));
     add("learn the ukulele", Place::inList(0));
-    m.addList();
-    m.renameList(1, "home");
+    m.lists().addList();
+    m.lists().renameList(1, "home");
     add("hang the shelf", Place::inList(1));
     const QUuid door = add("paint the door", Place::inList(1));
     m.toggle(door);
     add("renew the passport", Place::inMonth(today.monthKey()));
     add("tax return", Place::inMonth(today.monthKey()));
-    m.setShowCalendar(true);
+    m.settings().setShowCalendar(true);
     if (!h.calendar.reads.isEmpty())
         h.calendar.answer(h.calendar.reads.size() - 1, {{monday.adding(1), {"standup 09:30"}}, {today, {"lunch with sam"}}});
     m.select(std::nullopt);
@@ -62,7 +64,7 @@ void picture(const QString& name, const std::function<QWidget*(AppModel&)>& boar
     for (const ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
         ModelHarness h;
         AppModel& m = h.start();
-        m.setSplitWeekend(split);
+        m.settings().setSplitWeekend(split);
         if (filled)
             fill(h, m);
         sides[scheme == ColorScheme::Dark] = renderBoard([&] { return board(m); }, size, scheme);

@@ -5,6 +5,7 @@
 #include "emptyline.h"
 #include "familythingrow.h"
 #include "modelharness.h"
+#include "otherapps.h"
 #include "reducemotion.h"
 #include "ruled.h"
 #include "thingcolumn.h"
@@ -246,14 +247,14 @@ TEST_F(DropTargetsTest, AnOtherAppsThingIsDraggedByItsIdToAnotherDay)
         carried = drag.mimeData()->text();
         dimmed = theirs->isDimmed();
         EXPECT_TRUE(model().selection().isEmpty()) << "the own selection goes";
-        EXPECT_EQ(model().selectedExternal(), "T1");
+        EXPECT_EQ(model().otherApps().selectedExternal(), "T1");
         return dropOn(end(tomorrows), QPointF(10, 10), *drag.mimeData()).accepted ? Qt::MoveAction : Qt::IgnoreAction;
     });
     pressAndDrag(theirs);
     EXPECT_EQ(carried, "T1");
     EXPECT_TRUE(dimmed);
-    EXPECT_EQ(model().draggingExternal(), std::nullopt);
-    EXPECT_EQ(model().externalThing("T1")->day, thursday.iso());
+    EXPECT_EQ(model().otherApps().draggingExternal(), std::nullopt);
+    EXPECT_EQ(model().otherApps().externalThing("T1")->day, thursday.iso());
     EXPECT_FALSE(todays->row(FamilyThingRow::rowID("T1"))) << "it left today's column";
     EXPECT_TRUE(model().planner().things(tomorrow).size() == 1) << "no thing of the planner's own was made";
 }

@@ -6,7 +6,9 @@
 #include "editfield.h"
 #include "familythingdetail.h"
 #include "familythingrow.h"
+#include "focusmode.h"
 #include "modelharness.h"
+#include "otherapps.h"
 #include "popover.h"
 #include "thingcolumn.h"
 #include "viewharness.h"
@@ -58,7 +60,7 @@ protected:
     }
     ExternalDetail* openDetail()
     {
-        const SharedThing thing = *model().externalThing("T1");
+        const SharedThing thing = *model().otherApps().externalThing("T1");
         auto* detail = new ExternalDetail(model(), thing.id, thing.title, thing.steps);
         host.hold(detail);
         return detail;
@@ -89,7 +91,7 @@ TEST_F(FamilyThingsTest, SelectingItEmptiesTheOwnSelectionAndItsTitleRenamesWhat
     click(row, QPoint(row->width() - 60, 16));
     EXPECT_TRUE(model().selection().isEmpty());
     EXPECT_EQ(model().selectionAnchor(), std::nullopt);
-    EXPECT_EQ(model().selectedExternal(), "T1");
+    EXPECT_EQ(model().otherApps().selectedExternal(), "T1");
     waitPastDoubleClick();
     EXPECT_EQ(model().editing(), std::nullopt) << "beside the title it only selects";
 
@@ -124,16 +126,16 @@ TEST_F(FamilyThingsTest, ADoubleClickOpensTheDetailAndTheMenuOffersItsItems)
     EXPECT_TRUE(storedRow(todo->store, "T1")->done);
 
     // A note opens in the main window: focus mode ends first.
-    model().enterFocusMode();
+    model().focusMode().enterFocusMode();
     menu.reset(shownRow()->makeMenu());
     ASSERT_TRUE(trigger(*menu, "Add a Note"));
-    EXPECT_FALSE(model().isFocusMode());
+    EXPECT_FALSE(model().focusMode().isFocusMode());
     EXPECT_EQ(model().editingExternalNote(), "T1");
 
     menu.reset(shownRow()->makeMenu());
     ASSERT_TRUE(trigger(*menu, "Delete"));
     EXPECT_EQ(model().toast(), "Deleted. Gone from Pemby Todo too.");
-    EXPECT_FALSE(model().externalThing("T1"));
+    EXPECT_FALSE(model().otherApps().externalThing("T1"));
 }
 
 TEST_F(FamilyThingsTest, TheDetailsPopoverGrowsWithTheStepsAddedInIt)
@@ -200,7 +202,7 @@ TEST_F(FamilyThingsTest, TheDetailsStepsReachTheSiblingAndOnlyRealChangesAreAnno
     EXPECT_EQ(postsOf([&] { QTest::keyClick(add, Qt::Key_Return); }), 1);
     EXPECT_EQ(storedRow(todo->store, "T1")->steps,
               (QList<SharedStep>{{"fill the can", false}, {"the fern too", false}}));
-    EXPECT_EQ(model().externalThing("T1")->steps.size(), 2) << "read back";
+    EXPECT_EQ(model().otherApps().externalThing("T1")->steps.size(), 2) << "read back";
 
     // A blank title is no title, and the same title no change.
     retype(detail->findChild<QLineEdit*>("title"), "   ");
@@ -213,7 +215,7 @@ TEST_F(FamilyThingsTest, ASiblingsRenameMadeWhileTheDetailIsOpenSurvivesItsSave)
     ExternalDetail* detail = openDetail();
     todo->store.setTitle("T1", "water the ferns");
     todo->post();
-    ASSERT_TRUE(waitUntil([&] { return model().externalThing("T1")->title == "water the ferns"; }));
+    ASSERT_TRUE(waitUntil([&] { return model().otherApps().externalThing("T1")->title == "water the ferns"; }));
 
     // The user ticks a step only: the steps go, the sibling's title stays.
     auto* box = detail->findChild<StepsEditor*>()->findChild<QAbstractButton*>();
@@ -244,14 +246,14 @@ TEST_F(FamilyThingsTest, PickingADaySavesFirstThenMovesTheThing)
 
 TEST_F(FamilyThingsTest, TheDetailsNoteLeavesFocusModeAndOpensTheNoteSheet)
 {
-    model().enterFocusMode();
+    model().focusMode().enterFocusMode();
     model().setOpenedExternal("T1");
     ExternalDetail* detail = openDetail();
     retype(detail->findChild<QLineEdit*>("title"), "water them all");
     click(detail->findChild<QAbstractButton*>("note"));
     EXPECT_EQ(storedRow(todo->store, "T1")->title, "water them all") << "saved first";
     EXPECT_EQ(model().openedExternal(), std::nullopt);
-    EXPECT_FALSE(model().isFocusMode());
+    EXPECT_FALSE(model().focusMode().isFocusMode());
     EXPECT_EQ(model().editingExternalNote(), "T1");
 }
 
@@ -263,7 +265,7 @@ TEST_F(FamilyThingsTest, AThingWithoutAUsableDayShowsTodayAndALongNoteFourLines)
         odd.note = QString("a long note that goes on and on ").repeated(20);
         todo->store.upsert(odd);
         model().refreshFromFamily();
-        ASSERT_TRUE(model().externalThing("T5"));
+        ASSERT_TRUE(model().otherApps().externalThing("T5"));
         auto* detail = new ExternalDetail(model(), "T5", "no day", {});
         host.hold(detail);
         EXPECT_EQ(detail->findChild<QDateEdit*>("date")->date(), wednesday.date());

@@ -9,6 +9,8 @@
 #include "listcolumnheader.h"
 #include "listsheader.h"
 #include "modelharness.h"
+#include "plannerlists.h"
+#include "plannersettings.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -82,7 +84,7 @@ protected:
 TEST_F(ListsHeaderTest, TheToggleShowsAndHidesTheListsAndCountsWhatWaits)
 {
     AppModel& m = start();
-    ASSERT_TRUE(m.showLists());
+    ASSERT_TRUE(m.settings().showLists());
     EXPECT_EQ(header->countLine(), "");
     EXPECT_EQ(header->toggle()->toolTip(), "Hide the lists  L");
     EXPECT_EQ(header->toggle()->accessibleName(), "Hide the lists with no date");
@@ -90,7 +92,7 @@ TEST_F(ListsHeaderTest, TheToggleShowsAndHidesTheListsAndCountsWhatWaits)
     EXPECT_TRUE(header->optionsButton()->isVisible());
 
     QTest::mouseClick(header->toggle(), Qt::LeftButton);
-    EXPECT_FALSE(m.showLists());
+    EXPECT_FALSE(m.settings().showLists());
     // Four lists, four open things: the done one does not wait.
     EXPECT_EQ(header->countLine(), "4 lists · 4 waiting");
     EXPECT_EQ(header->toggle()->toolTip(), "Show the lists  L");
@@ -98,13 +100,13 @@ TEST_F(ListsHeaderTest, TheToggleShowsAndHidesTheListsAndCountsWhatWaits)
     EXPECT_FALSE(header->optionsButton()->isVisible());
 
     QTest::mouseClick(header->toggle(), Qt::LeftButton);
-    EXPECT_TRUE(m.showLists());
+    EXPECT_TRUE(m.settings().showLists());
 }
 
 TEST_F(ListsHeaderTest, OneListCountsOnlyWhatWaits)
 {
     AppModel& m = start("# eventually\n\n## eventually\n- [ ] a\n- [ ] b\n- [x] c\n- [ ] d\n");
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     EXPECT_EQ(header->countLine(), "3 waiting");
 }
 
@@ -128,7 +130,7 @@ TEST_F(ListsHeaderTest, NewListsStopAtTheCap)
     EXPECT_FALSE(action(header->optionsMenu(), "New List")->isEnabled());
 
     action(header->optionsMenu(), "Hide Lists")->trigger();
-    EXPECT_FALSE(m.showLists());
+    EXPECT_FALSE(m.settings().showLists());
 }
 
 TEST_F(ListsHeaderTest, TheOtherListsCannotGoWhenThereAreNone)
@@ -136,7 +138,7 @@ TEST_F(ListsHeaderTest, TheOtherListsCannotGoWhenThereAreNone)
     AppModel& m = start("# eventually\n\n## eventually\n- [ ] a\n");
     emit header->optionsMenu()->aboutToShow();
     EXPECT_FALSE(action(header->optionsMenu(), "Delete the Other Lists…")->isEnabled());
-    m.addList();
+    m.lists().addList();
     emit header->optionsMenu()->aboutToShow();
     EXPECT_TRUE(action(header->optionsMenu(), "Delete the Other Lists…")->isEnabled());
 }
@@ -166,7 +168,7 @@ TEST_F(ListsHeaderTest, DeletingOneListAsksAndDoesWhatTheAnswerSays)
         auto* lists = new ListsHeader(m);
         w.hold(lists);
 
-        m.requestDeleteList(1);
+        m.lists().requestDeleteList(1);
         ConfirmDialog* dialog = lists->dialog();
         ASSERT_TRUE(dialog);
         EXPECT_EQ(lists->deleteTitle(), "Delete home? It has 3 things.");
@@ -184,7 +186,7 @@ TEST_F(ListsHeaderTest, DeletingOneListAsksAndDoesWhatTheAnswerSays)
         QCoreApplication::processEvents();
         EXPECT_EQ(listNames(m), c.lists);
         EXPECT_EQ(titlesOn(m, Place::inList(0)), c.first);
-        EXPECT_EQ(m.listToDelete(), std::nullopt);
+        EXPECT_EQ(m.lists().listToDelete(), std::nullopt);
         EXPECT_EQ(lists->dialog(), nullptr);
     }
 }
@@ -193,13 +195,13 @@ TEST_F(ListsHeaderTest, TheTitleCountsOneThingAndEmptyListsGoWithoutAsking)
 {
     AppModel& m = start();
     m.add("passport", Place::inList(2));
-    m.requestDeleteList(2);
+    m.lists().requestDeleteList(2);
     EXPECT_EQ(header->deleteTitle(), "Delete trip? It has 1 thing.");
     choose(2);
 
-    m.addList();
+    m.lists().addList();
     const qsizetype before = m.planner().lists.size();
-    m.requestDeleteList(int(before) - 1);
+    m.lists().requestDeleteList(int(before) - 1);
     EXPECT_EQ(header->dialog(), nullptr);
     EXPECT_EQ(m.planner().lists.size(), before - 1);
 }
@@ -207,7 +209,7 @@ TEST_F(ListsHeaderTest, TheTitleCountsOneThingAndEmptyListsGoWithoutAsking)
 TEST_F(ListsHeaderTest, AQuestionAboutAListThatMovedIsWithdrawnAndDeletesNothing)
 {
     AppModel& m = start();
-    m.requestDeleteList(1);
+    m.lists().requestDeleteList(1);
     ASSERT_TRUE(header->dialog());
     // Another program rewrites the lists while the question is up: "work" stands where
     // "home" stood.
@@ -216,7 +218,7 @@ TEST_F(ListsHeaderTest, AQuestionAboutAListThatMovedIsWithdrawnAndDeletesNothing
     QCoreApplication::processEvents();
     ASSERT_EQ(listNames(m), (QStringList{"eventually", "work", "home"}));
     EXPECT_EQ(header->dialog(), nullptr);
-    EXPECT_EQ(m.listToDelete(), std::nullopt);
+    EXPECT_EQ(m.lists().listToDelete(), std::nullopt);
     EXPECT_EQ(listNames(m), (QStringList{"eventually", "work", "home"}));
 }
 
@@ -254,7 +256,7 @@ TEST_F(ListsHeaderTest, DeletingTheOtherListsAsksAndDoesWhatTheAnswerSays)
         QCoreApplication::processEvents();
         EXPECT_EQ(listNames(m), c.lists);
         EXPECT_EQ(m.planner().lists[0].things.size(), c.firstCount);
-        EXPECT_FALSE(m.deletingAllLists());
+        EXPECT_FALSE(m.lists().deletingAllLists());
         EXPECT_EQ(lists->dialog(), nullptr);
     }
 }
@@ -263,12 +265,12 @@ TEST_F(ListsHeaderTest, NamesOnButtonsAndInTextsStayAsWritten)
 {
     AppModel& m = start("# eventually\n\n## r&d <b>x</b>\n- [ ] a\n\n## home\n- [ ] b\n");
     ASSERT_EQ(listNames(m)[0], "r&d <b>x</b>");
-    m.requestDeleteList(1);
+    m.lists().requestDeleteList(1);
     ASSERT_TRUE(header->dialog());
     // "&" would otherwise underline the next letter and vanish.
     EXPECT_EQ(header->dialog()->choices()[0]->text(), "Move Them to r&&d <b>x</b>");
     choose(2);
-    m.requestDeleteAllLists();
+    m.lists().requestDeleteAllLists();
     EXPECT_EQ(header->dialog()->message(), "r&d <b>x</b> always stays. Ctrl+Z brings it all back.");
     choose(2);
 }
@@ -356,7 +358,7 @@ TEST_F(ListColumnHeaderTest, TypedNameSurvivesTheFieldBeingTakenAway)
     QCoreApplication::processEvents();
     QTest::keyClicks(header->field(), "garden");
     // Hiding the lists ends the edit; what was typed is not lost.
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return listNames(m)[1] == "garden"; }, 1000));
     EXPECT_EQ(header->field(), nullptr);
 }
@@ -425,5 +427,5 @@ TEST_F(ListColumnHeaderTest, TheNamesMenuRenamesStartsANewThingAndDeletes)
     QTest::keyClick(header->field(), Qt::Key_Escape);
 
     action(header->makeMenu(), "Delete List…")->trigger();
-    EXPECT_EQ(m.listToDelete(), 1);
+    EXPECT_EQ(m.lists().listToDelete(), 1);
 }

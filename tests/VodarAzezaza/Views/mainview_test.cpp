@@ -5,6 +5,7 @@
 #include "mainview.h"
 
 #include "appmodel.h"
+#include "focusmode.h"
 #include "modelharness.h"
 #include "notesmodel.h"
 #include "plannercontent.h"
@@ -140,7 +141,7 @@ TEST_F(MainViewTest, ToolbarButtonsCallTheModelAndNeverTakeTheKeys)
     EXPECT_FALSE(model().isSearching());
 
     QTest::mouseClick(button(Toolbar::Button::Focus), Qt::LeftButton);
-    EXPECT_TRUE(model().isFocusMode());
+    EXPECT_TRUE(model().focusMode().isFocusMode());
     EXPECT_EQ(h.panel->shown, 1);
 }
 
@@ -384,9 +385,9 @@ TEST_F(MainViewTest, ToastFloatsFortyPixelsAboveTheBottomWhileSet)
 TEST_F(MainViewTest, FocusModeTradesTheWindowForThePanelAndBack)
 {
     open();
-    model().enterFocusMode();
+    model().focusMode().enterFocusMode();
     EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); }));
-    model().exitFocusMode();
+    model().focusMode().exitFocusMode();
     EXPECT_TRUE(window->isVisible());
 }
 
@@ -400,7 +401,7 @@ TEST_F(MainViewTest, WithNoPanelToShowFocusModeLeavesTheWindowOnScreen)
     MainView w;
     w.setModel(&m);
     w.show();
-    m.enterFocusMode();
+    m.focusMode().enterFocusMode();
     QTest::qWait(20);
     EXPECT_TRUE(w.isVisible()) << "no window at all would be left to get back from";
 }
@@ -435,8 +436,8 @@ TEST_F(MainViewTest, StartUpReturnsToFocusModeOnceWhenItWasOn)
         EXPECT_EQ(harness.panel->shown, c.entered);
         EXPECT_EQ(w.restoredMode(), c.restored);
         // Shown again, the content does not go back to focus mode a second time.
-        if (m.isFocusMode())
-            m.exitFocusMode();
+        if (m.focusMode().isFocusMode())
+            m.focusMode().exitFocusMode();
         w.hide();
         w.show();
         QTest::qWait(20);

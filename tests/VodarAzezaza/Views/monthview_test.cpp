@@ -9,6 +9,7 @@
 #include "monthgrid.h"
 #include "monthview.h"
 #include "plannercontent.h"
+#include "plannersettings.h"
 #include "ruled.h"
 #include "thingcolumn.h"
 #include "titletext.h"
@@ -95,7 +96,7 @@ TEST_F(MonthTest, TheGridFollowsTheFirstWeekday)
     MonthCell* kept = grid->cell(Day{2026, 3, 10});
 
     // Starting on Sunday, the month's 1st opens the grid and five weeks cover it.
-    m.setFirstWeekdaySetting(1);
+    m.settings().setFirstWeekdaySetting(1);
     EXPECT_EQ(grid->weekCount(), 5);
     EXPECT_EQ(grid->weekdayNames().first(), "sun");
     EXPECT_EQ(grid->cells().first()->day(), (Day{2026, 3, 1}));

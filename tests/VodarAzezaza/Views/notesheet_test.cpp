@@ -7,11 +7,13 @@
 #include "noteeditor.h"
 #include "notesheet.h"
 #include "notetextview.h"
+#include "otherapps.h"
 #include "sheets.h"
 #include "richtext.h"
 #include "spellingmarks.h"
 #include "textdocument.h"
 #include "textutil.h"
+#include "thingnotes.h"
 #include "wordlist.h"
 
 #include <QApplication>
@@ -99,7 +101,7 @@ protected:
 
 TEST_F(NoteSheetTest, LoadsOnceAndSavesOnceAPauseAfterTheLastKeystroke)
 {
-    ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("two litres")), QStringLiteral("two litres")));
+    ASSERT_TRUE(model().thingNotes().saveNote(id, noteFile(QStringLiteral("two litres")), QStringLiteral("two litres")));
     model().setEditingNote(id);
     present(NoteSheet::Target(id), 150ms);
     EXPECT_EQ(sheet->shownTitle(), QStringLiteral("buy milk"));
@@ -136,7 +138,7 @@ TEST_F(NoteSheetTest, DoneAndEscapeSaveAtOnceAndEndTheEditing)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(model().saveNote(id, std::nullopt, QString()));
+        ASSERT_TRUE(model().thingNotes().saveNote(id, std::nullopt, QString()));
         model().setEditingNote(id);
         model().setEditingExternalNote(QStringLiteral("todo-1"));
         present(NoteSheet::Target(id), 1h);
@@ -152,7 +154,7 @@ TEST_F(NoteSheetTest, DoneAndEscapeSaveAtOnceAndEndTheEditing)
 
 TEST_F(NoteSheetTest, TheFindBarUnderTheTextKeepsItsKeysFromTheSheet)
 {
-    ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("oat milk or soy milk")), QStringLiteral("oat milk or soy milk")));
+    ASSERT_TRUE(model().thingNotes().saveNote(id, noteFile(QStringLiteral("oat milk or soy milk")), QStringLiteral("oat milk or soy milk")));
     model().setEditingNote(id);
     present(NoteSheet::Target(id), 1h);
     FindBar& bar = *sheet->editor().findBar();
@@ -175,7 +177,7 @@ TEST_F(NoteSheetTest, TheFindBarUnderTheTextKeepsItsKeysFromTheSheet)
 
 TEST_F(NoteSheetTest, ANoteClearedToWhiteSpaceGoesFileAndAll)
 {
-    ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("two litres")), QStringLiteral("two litres")));
+    ASSERT_TRUE(model().thingNotes().saveNote(id, noteFile(QStringLiteral("two litres")), QStringLiteral("two litres")));
     const QString file = h.notesFolder() + u'/' + *thing()->noteID + QStringLiteral(".rtf");
     ASSERT_TRUE(QFileInfo::exists(file));
     model().setEditingNote(id);
@@ -207,7 +209,7 @@ TEST_F(NoteSheetTest, WhatWasTypedIsSavedWhenTheSheetHidesOrTheAppQuits)
 TEST_F(NoteSheetTest, ASheetOpenedAndClosedWithoutTypingWritesNothing)
 {
     // A sibling's file may hold more than the editor keeps: viewing must not rewrite it.
-    ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("two litres")), QStringLiteral("two litres")));
+    ASSERT_TRUE(model().thingNotes().saveNote(id, noteFile(QStringLiteral("two litres")), QStringLiteral("two litres")));
     const QString file = h.notesFolder() + u'/' + *thing()->noteID + QStringLiteral(".rtf");
     const QByteArray theirs = QByteArray("{\\rtf1\\ansi{\\*\\sibling kept}two litres}");
     {
@@ -233,7 +235,7 @@ TEST_F(NoteSheetTest, SpellingMarksAreNoEditAndWriteNothing)
 {
     WordList words({{QStringLiteral("en"), {QStringLiteral("two")}}});
     SharedSpelling spelling(words);
-    ASSERT_TRUE(model().saveNote(id, noteFile(QStringLiteral("two litrse")), QStringLiteral("two litrse")));
+    ASSERT_TRUE(model().thingNotes().saveNote(id, noteFile(QStringLiteral("two litrse")), QStringLiteral("two litrse")));
     const QString file = h.notesFolder() + u'/' + *thing()->noteID + QStringLiteral(".rtf");
     QFile before(file);
     ASSERT_TRUE(before.open(QIODevice::ReadOnly));
@@ -332,7 +334,7 @@ TEST_F(NoteSheetTest, AnotherAppsNoteIsReadByItsIDAndAHostileIDNamesNoFile)
         row.noteID = c.noteID;
         h.family().upsert(row);
         model().refreshFromFamily();
-        ASSERT_TRUE(model().externalThing(row.id));
+        ASSERT_TRUE(model().otherApps().externalThing(row.id));
 
         model().setEditingExternalNote(row.id);
         present(NoteSheet::Target(row.id), 1h);
@@ -341,7 +343,7 @@ TEST_F(NoteSheetTest, AnotherAppsNoteIsReadByItsIDAndAHostileIDNamesNoFile)
 
         type(QStringLiteral("!"));
         sheet->finish();
-        const auto saved = model().externalThing(row.id);
+        const auto saved = model().otherApps().externalThing(row.id);
         ASSERT_TRUE(saved);
         EXPECT_EQ(saved->note, c.shows + u'!');
         ASSERT_TRUE(saved->noteID);

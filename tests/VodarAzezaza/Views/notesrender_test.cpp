@@ -18,6 +18,7 @@
 #include "pembyfont.h"
 #include "richtext.h"
 #include "spellingmarks.h"
+#include "thingnotes.h"
 #include "wordlist.h"
 
 #include <QApplication>
@@ -126,7 +127,7 @@ TEST_F(NotesRender, TheNoteSheet)
     h.start();
     const QUuid id = idOf(h.model().planner(), QStringLiteral("saturday market run"));
     auto text = groceries();
-    ASSERT_TRUE(h.model().saveNote(id, RichText::encode(*text, {}, {}, std::nullopt), pemby::documentText(*text)));
+    ASSERT_TRUE(h.model().thingNotes().saveNote(id, RichText::encode(*text, {}, {}, std::nullopt), pemby::documentText(*text)));
 
     inEachScheme(id, [&](NoteSheet& sheet, ColorScheme scheme) {
         const QImage image = sheet.grab().toImage();
@@ -144,7 +145,7 @@ TEST_F(NotesRender, TheNoteSheetWithAMisspeltWordAndTheFindBar)
     auto text = groceries();
     QTextCursor c = text->find(QStringLiteral("bakery"));
     c.insertText(QStringLiteral("bakrey"));
-    ASSERT_TRUE(h.model().saveNote(id, RichText::encode(*text, {}, {}, std::nullopt), pemby::documentText(*text)));
+    ASSERT_TRUE(h.model().thingNotes().saveNote(id, RichText::encode(*text, {}, {}, std::nullopt), pemby::documentText(*text)));
     // Every word of the note is known but the misspelt one.
     QStringList known = pemby::documentText(*groceries()).split(QRegularExpression(QStringLiteral("\\W+")));
     known.append(QStringLiteral("don't"));

@@ -7,6 +7,8 @@
 #include "modelharness.h"
 #include "pictures.h"
 #include "placesheet.h"
+#include "plannerlists.h"
+#include "plannersettings.h"
 #include "ruled.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
@@ -84,7 +86,7 @@ TEST_F(PlaceSheetTest, ShowsEveryThingOfThePlaceUncutWithTheDaysEvents)
         p.add("in the month", Place::inMonth(MonthKey{2026, 3}));
     });
     m.toggle(idOf(m.planner(), "thing 0"));
-    m.setShowCalendar(true);
+    m.settings().setShowCalendar(true);
     ASSERT_FALSE(h.calendar.reads.isEmpty());
     h.calendar.answer(h.calendar.reads.size() - 1, {{wednesday, {"standup 09:30"}}});
     ASSERT_TRUE(waitUntil([&] { return m.events().contains(wednesday); }));
@@ -130,7 +132,7 @@ TEST_F(PlaceSheetTest, WorksAsTheBoardsColumnDoes)
     ASSERT_TRUE(rent);
     m.toggle(rent->thing().id);
     EXPECT_EQ(sheet->countText(), "1 left · 1 done-ish");
-    m.renameList(0, "someday");
+    m.lists().renameList(0, "someday");
     EXPECT_EQ(sheet->title(), "someday");
 }
 
@@ -174,7 +176,7 @@ QImage render(ColorScheme)
     });
     m.toggle(idOf(m.planner(), "pay the rent"));
     m.toggle(idOf(m.planner(), "buy stamps"));
-    m.setShowCalendar(true);
+    m.settings().setShowCalendar(true);
     h.calendar.answer(h.calendar.reads.size() - 1, {{wednesday, {"standup 09:30"}}});
     waitUntil([&] { return m.events().contains(wednesday); });
 

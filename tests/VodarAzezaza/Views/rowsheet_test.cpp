@@ -6,6 +6,7 @@
 #include "familythingdetail.h"
 #include "familythingrow.h"
 #include "modelharness.h"
+#include "otherapps.h"
 #include "palette.h"
 #include "pictures.h"
 #include "pembyfont.h"
@@ -94,7 +95,7 @@ void fill(ModelHarness& h, AppModel& m)
     h.family().upsert(other);
     h.family().upsert(otherDone);
     m.refreshFromFamily();
-    m.toggleExternal(*m.externalThing("T2"));
+    m.otherApps().toggleExternal(*m.otherApps().externalThing("T2"));
 }
 
 QImage render(ColorScheme scheme)

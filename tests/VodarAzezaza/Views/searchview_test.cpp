@@ -4,6 +4,7 @@
 #include "modelharness.h"
 #include "palette.h"
 #include "pictures.h"
+#include "plannersettings.h"
 #include "rowtext.h"
 #include "searchview.h"
 #include "viewharness.h"
@@ -194,7 +195,7 @@ TEST_F(SearchViewTest, AClickRevealsThatHitWhereverItLives)
         {"call mum back, eventually", Mode::Week, true, Day{2026, 5, 1}},
     };
     AppModel& m = started();
-    m.setShowLists(false);
+    m.settings().setShowLists(false);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
         m.setSearching(true);
@@ -210,7 +211,7 @@ TEST_F(SearchViewTest, AClickRevealsThatHitWhereverItLives)
         click(row);
         EXPECT_FALSE(m.isSearching());
         EXPECT_EQ(m.mode(), c.mode);
-        EXPECT_EQ(m.showLists(), c.listsShown);
+        EXPECT_EQ(m.settings().showLists(), c.listsShown);
         EXPECT_EQ(m.anchor(), c.anchor);
         EXPECT_EQ(m.selection(), QSet<QUuid>{id});
         delete view;

@@ -4,6 +4,7 @@
 
 #include "appmodel.h"
 #include "modelharness.h"
+#include "plannersettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -48,32 +49,32 @@ TEST_F(SettingsFormTest, WeekStartOffersFourChoicesAndStoresTheirWeekdays)
         EXPECT_EQ(box->itemText(i), options[i].first);
         box->setCurrentIndex(i);
         emit box->activated(i);
-        EXPECT_EQ(m.firstWeekdaySetting(), options[i].second);
+        EXPECT_EQ(m.settings().firstWeekdaySetting(), options[i].second);
         EXPECT_EQ(h.settings().value("firstWeekday").toString(), QString::number(options[i].second));
     }
     // Written from outside: a start the form does not offer selects nothing.
-    m.setFirstWeekdaySetting(4);
+    m.settings().setFirstWeekdaySetting(4);
     EXPECT_EQ(box->currentIndex(), -1);
-    m.setFirstWeekdaySetting(2);
+    m.settings().setFirstWeekdaySetting(2);
     EXPECT_EQ(box->currentText(), "Monday");
 }
 
 TEST_F(SettingsFormTest, TogglesWriteThroughAndFollowTheModelQuietly)
 {
     AppModel& m = start();
-    EXPECT_EQ(form->splitWeekend()->isChecked(), m.splitWeekend());
+    EXPECT_EQ(form->splitWeekend()->isChecked(), m.settings().splitWeekend());
     QTest::mouseClick(form->splitWeekend(), Qt::LeftButton, {}, QPoint(8, form->splitWeekend()->height() / 2));
-    EXPECT_EQ(m.splitWeekend(), form->splitWeekend()->isChecked());
+    EXPECT_EQ(m.settings().splitWeekend(), form->splitWeekend()->isChecked());
 
     EXPECT_FALSE(form->showCalendar()->isChecked());
     EXPECT_EQ(form->showCalendar()->text(), "Show calendar events");
     QTest::mouseClick(form->showCalendar(), Qt::LeftButton, {}, QPoint(8, form->showCalendar()->height() / 2));
-    EXPECT_TRUE(m.showCalendar());
+    EXPECT_TRUE(m.settings().showCalendar());
     EXPECT_EQ(h.calendar.reads.size(), 1) << "turning it on reads the visible days at once";
 
     // The model changing shows here without writing anything back.
     const int reads = int(h.calendar.reads.size());
-    m.setShowCalendar(false);
+    m.settings().setShowCalendar(false);
     EXPECT_FALSE(form->showCalendar()->isChecked());
     EXPECT_EQ(h.calendar.reads.size(), reads);
 }

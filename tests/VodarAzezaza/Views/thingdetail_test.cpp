@@ -3,6 +3,7 @@
 // and times once their field is finished.
 #include "checkbutton.h"
 #include "detailparts.h"
+#include "focusmode.h"
 #include "modelharness.h"
 #include "popover.h"
 #include "thingcolumn.h"
@@ -373,13 +374,13 @@ TEST_F(ThingDetailTest, TheLinkOpensOnlyWhatThePlannerOpens)
 TEST_F(ThingDetailTest, TheNoteButtonSavesClosesLeavesFocusModeAndOpensTheNote)
 {
     AppModel& m = started();
-    m.enterFocusMode();
+    m.focusMode().enterFocusMode();
     m.setOpened(id("buy milk"));
     ThingDetail* detail = open("buy milk");
     retype(titleField(detail), "buy oat milk");
     click(detail->findChild<QAbstractButton*>("note"));
     EXPECT_EQ(m.planner().thing(detail->thingID())->title, "buy oat milk");
     EXPECT_EQ(m.opened(), std::nullopt);
-    EXPECT_FALSE(m.isFocusMode());
+    EXPECT_FALSE(m.focusMode().isFocusMode());
     EXPECT_EQ(m.editingNote(), detail->thingID());
 }

@@ -12,6 +12,8 @@
 #include "listcolumnheader.h"
 #include "listsheader.h"
 #include "modelharness.h"
+#include "plannerlists.h"
+#include "plannersettings.h"
 #include "ruled.h"
 #include "thingcolumn.h"
 #include "thingrow.h"
@@ -173,10 +175,10 @@ TEST_F(WeekTest, TheColumnsShareTheWidthAndFitTheHeight)
                                         << (c.lists ? " lists" : ""));
         ModelHarness harness;
         AppModel& m = harness.start();
-        m.setSplitWeekend(c.split);
-        m.setShowLists(c.lists);
-        m.addList();
-        m.setShowLists(c.lists);
+        m.settings().setSplitWeekend(c.split);
+        m.settings().setShowLists(c.lists);
+        m.lists().addList();
+        m.settings().setShowLists(c.lists);
         open(m, c.size);
         EXPECT_EQ(board->fit(), WeekFit::rows(c.dayRows, c.listRows));
 
@@ -222,8 +224,8 @@ TEST_F(WeekTest, TheColumnsShareTheWidthAndFitTheHeight)
 TEST_F(WeekTest, AWeekThatDoesNotEndOnTheWeekendKeepsSevenColumns)
 {
     AppModel& m = h.start();
-    m.setSplitWeekend(true);
-    m.setFirstWeekdaySetting(1);  // Sunday first: Friday and Saturday end the week
+    m.settings().setSplitWeekend(true);
+    m.settings().setFirstWeekdaySetting(1);  // Sunday first: Friday and Saturday end the week
     open(m);
     const QList<DayColumn*> days = board->dayColumns();
     EXPECT_EQ(days.first()->day().weekday(), 1);
@@ -237,7 +239,7 @@ TEST_F(WeekTest, AWeekThatDoesNotEndOnTheWeekendKeepsSevenColumns)
     // Back to Monday: the weekend shares a column again, and the days on both boards
     // keep their columns.
     DayColumn* wednesday = board->dayColumn(today);
-    m.setFirstWeekdaySetting(2);
+    m.settings().setFirstWeekdaySetting(2);
     settle();
     EXPECT_EQ(board->dayColumn(today), wednesday);
     EXPECT_EQ(board->dayColumns()[5]->x(), board->dayColumns()[6]->x());
@@ -248,7 +250,7 @@ TEST_F(WeekTest, AWeekThatDoesNotEndOnTheWeekendKeepsSevenColumns)
 TEST_F(WeekTest, AnotherWeekShowsItsOwnDaysInEveryColumn)
 {
     AppModel& m = h.start();
-    m.setShowCalendar(true);
+    m.settings().setShowCalendar(true);
     const QUuid here = *m.add("this week", Place::onDay(monday.adding(1)));
     const QUuid there = *m.add("next week", Place::onDay(monday.adding(8)));
     open(m);
@@ -291,7 +293,7 @@ TEST_F(WeekTest, ListColumnsShareTheirRow)
     ASSERT_EQ(board->listColumns().size(), 1);
     EXPECT_EQ(board->listColumns()[0]->width(), board->viewport()->width() - 2 * WeekView::sidePadding);
     for (int i = 1; i < Planner::listCap; ++i)
-        m.addList();
+        m.lists().addList();
     settle();
     const QList<ListColumn*> lists = board->listColumns();
     ASSERT_EQ(lists.size(), 6);
@@ -304,7 +306,7 @@ TEST_F(WeekTest, ListColumnsShareTheirRow)
 
     // Deleting one keeps the columns of the lists before it.
     ListColumn* first = lists[0];
-    m.requestDeleteList(5);
+    m.lists().requestDeleteList(5);
     settle();
     EXPECT_EQ(board->listColumns().size(), 5);
     EXPECT_EQ(board->listColumns()[0], first);
@@ -317,7 +319,7 @@ TEST_F(WeekTest, HidingTheListsGivesTheirRoomToTheDays)
     ASSERT_EQ(board->fit(), WeekFit::rows(15, 2));
     QTest::mouseClick(board->listsHeader()->toggle(), Qt::LeftButton);
     settle();
-    EXPECT_FALSE(m.showLists());
+    EXPECT_FALSE(m.settings().showLists());
     EXPECT_TRUE(board->listColumns().isEmpty());
     EXPECT_EQ(board->fit(), WeekFit::rows(18, 0));
     EXPECT_EQ(board->dayColumns()[0]->height(), Ruled::headerHeight + 18 * Ruled::lineHeight);
@@ -338,7 +340,7 @@ TEST_F(WeekTest, TheListsFadeInAndOutButNotUnderReduceMotion)
         ModelHarness harness;
         AppModel& m = harness.start();
         open(m);
-        m.setShowLists(false);
+        m.settings().setShowLists(false);
         const auto ghosts = [&] {
             int n = 0;
             for (QLabel* label : board->content()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
@@ -346,10 +348,10 @@ TEST_F(WeekTest, TheListsFadeInAndOutButNotUnderReduceMotion)
             return n;
         };
         EXPECT_EQ(ghosts(), reduce ? 0 : 1);
-        m.setShowLists(true);
+        m.settings().setShowLists(true);
         ASSERT_EQ(board->listColumns().size(), 1);
         EXPECT_EQ(qobject_cast<QGraphicsOpacityEffect*>(board->listColumns()[0]->graphicsEffect()) != nullptr, !reduce);
-        m.addList();
+        m.lists().addList();
         EXPECT_EQ(board->listColumns()[1]->graphicsEffect() != nullptr, !reduce);
         // Once faded in, a column is drawn as any other.
         EXPECT_TRUE(QTest::qWaitFor([&] { return !board->listColumns()[1]->graphicsEffect() && ghosts() == 0; }, 2000));
@@ -440,7 +442,7 @@ TEST_F(WeekTest, TheCardStaysAwayFromAWeekWithAnythingInIt)
          [](ModelHarness&, AppModel& m) { m.toggle(*m.add("done already", Place::onDay(monday.adding(6)))); }},
         {"one calendar event",
          [](ModelHarness& h, AppModel& m) {
-             m.setShowCalendar(true);
+             m.settings().setShowCalendar(true);
              h.calendar.answer(h.calendar.reads.size() - 1, {{monday.adding(3), {"standup"}}});
          }},
         {"a new line being typed", [](ModelHarness&, AppModel& m) { m.setEditing(Editing::newThing(Place::inList(0))); }},

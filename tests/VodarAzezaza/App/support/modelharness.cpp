@@ -222,15 +222,22 @@ QStringList ModelHarness::fresh() const
     return out;
 }
 
-SignalCount::SignalCount(AppModel& model, void (AppModel::*signal)())
-    : connection_(QObject::connect(&model, signal, [this] { ++count_; }))
+QList<QObject*> modelObjects(AppModel& model)
 {
+    return {&model, &model.settings(), &model.otherApps(), &model.focusMode(), &model.lists()};
 }
 
-SignalCount::~SignalCount()
+SignalCount::SignalCount(AppModel& model, const ModelChanges::Signal& signal)
 {
-    QObject::disconnect(connection_);
+    for (QObject* object : modelObjects(model)) {
+        if (object->metaObject() == signal.method().enclosingMetaObject())
+            spy_ = std::make_unique<QSignalSpy>(object, signal.method());
+    }
+    if (!spy_)
+        ADD_FAILURE() << "no part of the model has " << signal.name().toStdString();
 }
+
+SignalCount::~SignalCount() = default;
 
 QString weekFile(Day monday, const QList<std::pair<Day, QStringList>>& days)
 {

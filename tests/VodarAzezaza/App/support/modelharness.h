@@ -7,15 +7,22 @@
 
 #include "appmodel.h"
 #include "familystore.h"
+#include "focusmode.h"
 #include "launch.h"
 #include "notificationscheduler.h"
+#include "otherapps.h"
+#include "plannerlists.h"
+#include "plannersettings.h"
 #include "privatebus.h"
 #include "recordingnotifier.h"
+#include "thingclipboard.h"
+#include "thingnotes.h"
 
 #include <QDBusConnection>
 #include <QMimeData>
 #include <QPointer>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -207,16 +214,18 @@ bool waitUntil(const std::function<bool()>& done, int ms = 3000);
 // Waits until the model's pending family sync has run.
 bool waitForSync(AppModel& model);
 
-// Counts the emissions of one signal of the model.
+// The model and its parts: their change signals together tell every property's change.
+QList<QObject*> modelObjects(AppModel& model);
+
+// Counts the emissions of one change signal of the model or of one of its parts.
 class SignalCount {
 public:
-    SignalCount(AppModel& model, void (AppModel::*signal)());
+    SignalCount(AppModel& model, const ModelChanges::Signal& signal);
     ~SignalCount();
-    int operator()() const { return count_; }
+    int operator()() const { return spy_ ? int(spy_->count()) : 0; }
 
 private:
-    QMetaObject::Connection connection_;
-    int count_ = 0;
+    std::unique_ptr<QSignalSpy> spy_;
 };
 
 // A week file with the things of its days, e.g.
