@@ -99,6 +99,7 @@ NoteStore::Listing NoteStore::list(const QString& directory)
         item.stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
         item.stamp.inode = quint64(info.st_ino);
         item.stamp.device = quint64(info.st_dev);
+        item.stamp.links = quint64(info.st_nlink);
         item.regular = S_ISREG(info.st_mode);
         listed.append(std::move(item));
     }
