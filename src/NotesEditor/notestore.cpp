@@ -80,6 +80,33 @@ QFileInfoList folderEntries(const QString& directory, QStringList* skipped = nul
 // One pass of the folder with no file opened and no link followed. Listing a folder
 // of a thousand notes this way costs a fraction of what a QFileInfo for each does, and
 // the folder is listed at every look for outside changes.
+namespace {
+
+// The entry as the file system tells of it, without following a link; none when gone.
+std::optional<NoteStore::Entry> entryAt(int folder, const char* name)
+{
+    struct stat info {};
+    if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    NoteStore::Entry item;
+    item.name = QFile::decodeName(name);
+    item.stamp.size = qint64(info.st_size);
+    item.stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    item.stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
+    item.stamp.inode = quint64(info.st_ino);
+    item.stamp.device = quint64(info.st_dev);
+    item.stamp.links = quint64(info.st_nlink);
+    item.regular = S_ISREG(info.st_mode);
+    return item;
+}
+
+bool byName(const NoteStore::Entry& a, const NoteStore::Entry& b)
+{
+    return a.name < b.name;
+}
+
+} // namespace
+
 NoteStore::Listing NoteStore::list(const QString& directory)
 {
     Listing listed;
@@ -89,22 +116,49 @@ NoteStore::Listing NoteStore::list(const QString& directory)
     while (const dirent* entry = ::readdir(folder)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
             continue;
-        struct stat info {};
-        if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // gone meanwhile
-        Entry item;
-        item.name = QFile::decodeName(entry->d_name);
-        item.stamp.size = qint64(info.st_size);
-        item.stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-        item.stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
-        item.stamp.inode = quint64(info.st_ino);
-        item.stamp.device = quint64(info.st_dev);
-        item.stamp.links = quint64(info.st_nlink);
-        item.regular = S_ISREG(info.st_mode);
-        listed.append(std::move(item));
+        if (auto item = entryAt(::dirfd(folder), entry->d_name))  // none: gone meanwhile
+            listed.append(std::move(*item));
     }
     ::closedir(folder);
-    std::sort(listed.begin(), listed.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    std::sort(listed.begin(), listed.end(), byName);
+    return listed;
+}
+
+NoteStore::Listing NoteStore::currentListing()
+{
+    const ChangeWatch::Changes changes = watch_.take();
+    if (changes.everything || !listing_) {
+        listing_ = list(directory_);
+        return *listing_;
+    }
+    QSet<QString> names = changes.names;
+    // A file with other names elsewhere may have changed through one of those unheard.
+    for (const Entry& entry : std::as_const(*listing_)) {
+        if (entry.stamp.links > 1 && entry.regular)
+            names.insert(entry.name);
+    }
+    if (names.isEmpty())
+        return *listing_;
+    const int folder = ::open(QFile::encodeName(directory_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        listing_ = list(directory_);
+        return *listing_;
+    }
+    Listing& listed = *listing_;
+    for (const QString& name : std::as_const(names)) {
+        Entry key;
+        key.name = name;
+        const auto at = std::lower_bound(listed.begin(), listed.end(), key, byName);
+        const bool held = at != listed.end() && at->name == name;
+        auto entry = entryAt(folder, QFile::encodeName(name).constData());
+        if (entry && held)
+            *at = std::move(*entry);
+        else if (entry)
+            listed.insert(at, std::move(*entry));
+        else if (held)
+            listed.erase(at);
+    }
+    ::close(folder);
     return listed;
 }
 
@@ -164,7 +218,7 @@ void removeTrashInfo(const QString& trashedPath)
 } // namespace
 
 NoteStore::NoteStore(QString directory, Clock clock)
-    : directory_(std::move(directory)), clock_(std::move(clock)), board_(Board::standard()),
+    : directory_(std::move(directory)), clock_(std::move(clock)), watch_(directory_), board_(Board::standard()),
       collator_(NoteSortOrder::titleCollator()), trashFile_(moveToDesktopTrash)
 {
     if (!QDir().mkpath(directory_))
@@ -364,11 +418,11 @@ void NoteStore::beginLoad(std::optional<Listing> listing)
 {
     if (loading_)
         return;
-    Listing listed = listing ? std::move(*listing) : list(directory_);
+    Listing listed = listing ? std::move(*listing) : currentListing();
     looked_.clear();
     if (std::any_of(listed.cbegin(), listed.cend(), [](const Entry& e) { return e.regular && stemOf(e.name, markdownSuffix); })
         && migrateMarkdownNotes(folderEntries(directory_)))
-        listed = list(directory_);
+        listed = currentListing();
     QStringList skipped;
     for (const Entry& entry : std::as_const(listed)) {
         if (!entry.regular && isStoreName(entry.name))

@@ -15,6 +15,7 @@
 // becomes a new note beside it.
 
 #include "board.h"
+#include "changewatch.h"
 #include "note.h"
 #include "notesortorder.h"
 #include "result.h"
@@ -93,6 +94,9 @@ public:
     };
     using Listing = QList<Entry>;
     static Listing list(const QString& directory);
+    // The folder's listing as it stands now, what list() gives, at the cost of the entries
+    // the kernel says changed since the last one, where it can say so.
+    Listing currentListing();
     // The stamps of the entries named like note files and JSON files, links among them,
     // by name: what a look for outside changes compares.
     static QHash<QString, pemby::FileStamp> folderStamps(const Listing& listing);
@@ -210,6 +214,10 @@ private:
 
     QString directory_;
     Clock clock_;
+    // Started before anything is read, so that every change after a read is told.
+    ChangeWatch watch_;
+    // The folder as the last currentListing() found it; none before the first.
+    std::optional<Listing> listing_;
     QList<std::shared_ptr<Note>> notes_;
     Board board_;
     NoteSortOrder sortOrder_;

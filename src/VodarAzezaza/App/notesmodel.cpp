@@ -138,9 +138,9 @@ std::shared_ptr<Note> NotesModel::selected() const
     return selectedID_ ? find(*selectedID_) : nullptr;
 }
 
-NotesModel::Signature NotesModel::currentSignature() const
+NotesModel::Signature NotesModel::currentSignature()
 {
-    return NoteStore::folderStamps(NoteStore::list(store_.directory()));
+    return NoteStore::folderStamps(store_.currentListing());
 }
 
 void NotesModel::reload()
@@ -149,7 +149,7 @@ void NotesModel::reload()
         finishLoading();
         return;
     }
-    NoteStore::Listing listing = NoteStore::list(store_.directory());
+    NoteStore::Listing listing = store_.currentListing();
     Signature now = NoteStore::folderStamps(listing);
     if (loaded_ && now == signature_)
         return;
@@ -164,7 +164,7 @@ void NotesModel::reloadInSteps()
     // A read under way goes on with its steps.
     if (isLoading())
         return;
-    NoteStore::Listing listing = NoteStore::list(store_.directory());
+    NoteStore::Listing listing = store_.currentListing();
     Signature now = NoteStore::folderStamps(listing);
     if (loaded_ && now == signature_)
         return;
@@ -208,7 +208,7 @@ void NotesModel::flushBeforeReading(NoteStore::Listing& listing, Signature& sign
     const int revision = revision_;
     flush();
     if (revision_ != revision) {
-        listing = NoteStore::list(store_.directory());
+        listing = store_.currentListing();
         signature = NoteStore::folderStamps(listing);
     }
 }
