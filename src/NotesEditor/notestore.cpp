@@ -127,8 +127,11 @@ NoteStore::Listing NoteStore::list(const QString& directory)
 NoteStore::Listing NoteStore::currentListing()
 {
     const ChangeWatch::Changes changes = watch_.take();
-    if (changes.everything || !listing_) {
+    heard_ = !changes.everything && listing_;
+    if (!heard_) {
         listing_ = list(directory_);
+        listedStamps_ = folderStamps(*listing_);
+        quiet_.clear();
         return *listing_;
     }
     QSet<QString> names = changes.names;
@@ -140,17 +143,21 @@ NoteStore::Listing NoteStore::currentListing()
     if (names.isEmpty())
         return *listing_;
     const int folder = ::open(QFile::encodeName(directory_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) {
-        listing_ = list(directory_);
-        return *listing_;
-    }
     Listing& listed = *listing_;
     for (const QString& name : std::as_const(names)) {
+        if (const auto id = stemOf(name, noteSuffix))
+            quiet_.remove(*id);
         Entry key;
         key.name = name;
         const auto at = std::lower_bound(listed.begin(), listed.end(), key, byName);
         const bool held = at != listed.end() && at->name == name;
-        auto entry = entryAt(folder, QFile::encodeName(name).constData());
+        auto entry = folder < 0 ? std::nullopt : entryAt(folder, QFile::encodeName(name).constData());
+        const bool stamped = name.endsWith(noteSuffix) || name.endsWith(u".json");
+        // A value that did not move leaves the stamps shared with whoever holds them.
+        if (stamped && entry && listedStamps_.value(name) != entry->stamp)
+            listedStamps_.insert(name, entry->stamp);
+        else if (stamped && !entry && listedStamps_.contains(name))
+            listedStamps_.remove(name);
         if (entry && held)
             *at = std::move(*entry);
         else if (entry)
@@ -158,7 +165,8 @@ NoteStore::Listing NoteStore::currentListing()
         else if (held)
             listed.erase(at);
     }
-    ::close(folder);
+    if (folder >= 0)
+        ::close(folder);
     return listed;
 }
 
@@ -489,6 +497,7 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
     const auto forget = [&] {
         known_.remove(id);
         stamps_.remove(id);
+        quiet_.remove(id);
         unconverted_.remove(id);
     };
 
@@ -521,6 +530,8 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
     const auto trust = [&] {
         if (const auto settled = pemby::settledStamp(before, file.path))
             stamps_.insert(id, *settled);
+        // A change since is told at the next look, whatever the stamp.
+        quiet_.insert(id, *before);
     };
     // Decoding is what costs: a note whose file holds the very bytes and date it had
     // is the note already held.
@@ -570,6 +581,7 @@ void NoteStore::finishLoad()
     };
     gone(known_);
     gone(stamps_);
+    gone(quiet_);
     gone(unconverted_);
     written_.removeIf([&](const QString& id) { return !loading->reached.contains(id); });
 
@@ -619,6 +631,8 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
     qsizetype noteFiles = 0;
     QList<Loading::File> changed;
     QList<qsizetype> changedAt;  // in the listing
+    // The listing the kernel's word was taken with: its quiet files are as they were read.
+    const bool heard = heard_ && listing_ && listing.constData() == listing_->constData() && listing.size() == listing_->size();
     for (qsizetype i = 0; i < listing.size(); ++i) {
         const Entry& entry = listing[i];
         if (aligned && looked_[i].settled && looked_[i].entry.stamp == entry.stamp) {
@@ -658,6 +672,10 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
                 looking.last().settled = notes_[at].get();
                 continue;
             }
+            // Not settled for the next look, which must ask the kernel again.
+            if (const auto still = quiet_.constFind(*id); heard && still != quiet_.cend() && *still == entry.stamp
+                && notes_[at]->modified() == modifiedAt(entry.stamp))
+                continue;
         }
         changed.append({*id, pathOf(entry.name), changed.size(), entry.stamp});
         changedAt.append(i);
@@ -994,6 +1012,7 @@ Status NoteStore::write(const Note& note, const QString& path, const QByteArray&
     known_.insert(note.id(), data);
     written_.insert(note.id());
     stamps_.remove(note.id());  // a stamp this fresh could hide the next write
+    quiet_.remove(note.id());
     conflicts_.remove(note.id());
     unconverted_.remove(note.id());
     return {};
@@ -1092,6 +1111,7 @@ void NoteStore::discard(const std::shared_ptr<Note>& note)
     known_.remove(note->id());
     written_.remove(note->id());
     stamps_.remove(note->id());
+    quiet_.remove(note->id());
     conflicts_.remove(note->id());
     unconverted_.remove(note->id());
     takeOut(note);

@@ -97,6 +97,8 @@ public:
     // The folder's listing as it stands now, what list() gives, at the cost of the entries
     // the kernel says changed since the last one, where it can say so.
     Listing currentListing();
+    // folderStamps() of the last currentListing(), kept up to date at the same cost.
+    const QHash<QString, pemby::FileStamp>& listedStamps() const { return listedStamps_; }
     // The stamps of the entries named like note files and JSON files, links among them,
     // by name: what a look for outside changes compares.
     static QHash<QString, pemby::FileStamp> folderStamps(const Listing& listing);
@@ -218,6 +220,13 @@ private:
     ChangeWatch watch_;
     // The folder as the last currentListing() found it; none before the first.
     std::optional<Listing> listing_;
+    QHash<QString, pemby::FileStamp> listedStamps_;
+    // Whether the kernel told what changed before the last currentListing().
+    bool heard_ = false;
+    // Each note file's stamp when it was last read, while the kernel has told of no change
+    // to it since: a stamp too fresh to trust on its own is trusted then, in a reload
+    // from the current listing.
+    QHash<QString, pemby::FileStamp> quiet_;
     QList<std::shared_ptr<Note>> notes_;
     Board board_;
     NoteSortOrder sortOrder_;

@@ -140,7 +140,8 @@ std::shared_ptr<Note> NotesModel::selected() const
 
 NotesModel::Signature NotesModel::currentSignature()
 {
-    return NoteStore::folderStamps(store_.currentListing());
+    store_.currentListing();
+    return store_.listedStamps();
 }
 
 void NotesModel::reload()
@@ -150,7 +151,7 @@ void NotesModel::reload()
         return;
     }
     NoteStore::Listing listing = store_.currentListing();
-    Signature now = NoteStore::folderStamps(listing);
+    Signature now = store_.listedStamps();
     if (loaded_ && now == signature_)
         return;
     if (reloadChanged(listing, now, 0))
@@ -165,7 +166,7 @@ void NotesModel::reloadInSteps()
     if (isLoading())
         return;
     NoteStore::Listing listing = store_.currentListing();
-    Signature now = NoteStore::folderStamps(listing);
+    Signature now = store_.listedStamps();
     if (loaded_ && now == signature_)
         return;
     // Only as many changed files as a first step would read are read in one go.
@@ -209,7 +210,7 @@ void NotesModel::flushBeforeReading(NoteStore::Listing& listing, Signature& sign
     flush();
     if (revision_ != revision) {
         listing = store_.currentListing();
-        signature = NoteStore::folderStamps(listing);
+        signature = store_.listedStamps();
     }
 }
 
@@ -359,12 +360,16 @@ void NotesModel::followRead()
 
 void NotesModel::takeOwnWrites(const QStringList& paths)
 {
+    // A stamp that did not move leaves the signature shared with the store's: comparing
+    // the two is then no look at every file.
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
-        if (const auto stamp = pemby::fileStamp(path))
-            signature_.insert(name, *stamp);
-        else
+        if (const auto stamp = pemby::fileStamp(path)) {
+            if (signature_.value(name) != *stamp || !signature_.contains(name))
+                signature_.insert(name, *stamp);
+        } else if (signature_.contains(name)) {
             signature_.remove(name);
+        }
     }
 }
 
