@@ -145,8 +145,7 @@ NoteStore::Listing NoteStore::currentListing()
     const int folder = ::open(QFile::encodeName(directory_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Listing& listed = *listing_;
     for (const QString& name : std::as_const(names)) {
-        if (const auto id = stemOf(name, noteSuffix))
-            quiet_.remove(*id);
+        quiet_.remove(name);
         Entry key;
         key.name = name;
         const auto at = std::lower_bound(listed.begin(), listed.end(), key, byName);
@@ -497,7 +496,7 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
     const auto forget = [&] {
         known_.remove(id);
         stamps_.remove(id);
-        quiet_.remove(id);
+        quiet_.remove(id + noteSuffix);
         unconverted_.remove(id);
     };
 
@@ -531,7 +530,7 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
         if (const auto settled = pemby::settledStamp(before, file.path))
             stamps_.insert(id, *settled);
         // A change since is told at the next look, whatever the stamp.
-        quiet_.insert(id, *before);
+        quiet_.insert(id + noteSuffix, *before);
     };
     // Decoding is what costs: a note whose file holds the very bytes and date it had
     // is the note already held.
@@ -581,7 +580,7 @@ void NoteStore::finishLoad()
     };
     gone(known_);
     gone(stamps_);
-    gone(quiet_);
+    quiet_.removeIf([&](const auto& item) { return !loading->reached.contains(item.key().chopped(noteSuffix.size())); });
     gone(unconverted_);
     written_.removeIf([&](const QString& id) { return !loading->reached.contains(id); });
 
@@ -633,9 +632,14 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
     QList<qsizetype> changedAt;  // in the listing
     // The listing the kernel's word was taken with: its quiet files are as they were read.
     const bool heard = heard_ && listing_ && listing.constData() == listing_->constData() && listing.size() == listing_->size();
+    const auto isQuiet = [&](const Entry& entry) {
+        const auto still = quiet_.constFind(entry.name);
+        return still != quiet_.cend() && *still == entry.stamp;
+    };
     for (qsizetype i = 0; i < listing.size(); ++i) {
         const Entry& entry = listing[i];
-        if (aligned && looked_[i].settled && looked_[i].entry.stamp == entry.stamp) {
+        if (aligned && looked_[i].settled && looked_[i].entry.stamp == entry.stamp
+            && (!looked_[i].quiet || (heard && isQuiet(entry)))) {
             ++noteFiles;
             listed.append(looked_[i].settled);
             looking.append(looked_[i]);
@@ -672,10 +676,11 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
                 looking.last().settled = notes_[at].get();
                 continue;
             }
-            // Not settled for the next look, which must ask the kernel again.
-            if (const auto still = quiet_.constFind(*id); heard && still != quiet_.cend() && *still == entry.stamp
-                && notes_[at]->modified() == modifiedAt(entry.stamp))
+            if (heard && isQuiet(entry) && notes_[at]->modified() == modifiedAt(entry.stamp)) {
+                looking.last().settled = notes_[at].get();
+                looking.last().quiet = true;
                 continue;
+            }
         }
         changed.append({*id, pathOf(entry.name), changed.size(), entry.stamp});
         changedAt.append(i);
@@ -725,8 +730,13 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
             replaced.insert(notes_[places[i]].get(), made.get());
             notes_[places[i]] = made;
             moved.insert(made.get());  // its date may have moved, even when it is the same note
-            if (stamps_.value(id) == changed[i].stamp)
-                looking[changedAt[i]].settled = made.get();
+            Looked& looked = looking[changedAt[i]];
+            if (stamps_.value(id) == changed[i].stamp) {
+                looked.settled = made.get();
+            } else if (heard && isQuiet(looked.entry)) {
+                looked.settled = made.get();
+                looked.quiet = true;
+            }
         }
     }
     if (whole) {
@@ -1012,7 +1022,7 @@ Status NoteStore::write(const Note& note, const QString& path, const QByteArray&
     known_.insert(note.id(), data);
     written_.insert(note.id());
     stamps_.remove(note.id());  // a stamp this fresh could hide the next write
-    quiet_.remove(note.id());
+    quiet_.remove(note.id() + noteSuffix);
     conflicts_.remove(note.id());
     unconverted_.remove(note.id());
     return {};
@@ -1111,7 +1121,7 @@ void NoteStore::discard(const std::shared_ptr<Note>& note)
     known_.remove(note->id());
     written_.remove(note->id());
     stamps_.remove(note->id());
-    quiet_.remove(note->id());
+    quiet_.remove(note->id() + noteSuffix);
     conflicts_.remove(note->id());
     unconverted_.remove(note->id());
     takeOut(note);

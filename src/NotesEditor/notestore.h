@@ -223,9 +223,9 @@ private:
     QHash<QString, pemby::FileStamp> listedStamps_;
     // Whether the kernel told what changed before the last currentListing().
     bool heard_ = false;
-    // Each note file's stamp when it was last read, while the kernel has told of no change
-    // to it since: a stamp too fresh to trust on its own is trusted then, in a reload
-    // from the current listing.
+    // Each note file's stamp when it was last read, by file name, while the kernel has told
+    // of no change to it since: a stamp too fresh to trust on its own is trusted then, in
+    // a reload from the current listing.
     QHash<QString, pemby::FileStamp> quiet_;
     QList<std::shared_ptr<Note>> notes_;
     Board board_;
@@ -264,6 +264,7 @@ private:
     struct Looked {
         Entry entry;
         const Note* settled = nullptr;
+        bool quiet = false;  // trusted only while the kernel tells of no change to it
     };
     QList<Looked> looked_;
     std::unique_ptr<Loading> loading_;
