@@ -1,7 +1,7 @@
 // How the notes screen behaves with a large notes folder: loading every note file,
 // the first search (which folds every note once), every later keystroke (which
 // must only compare against the cached search texts), and the periodic reload that
-// finds nothing changed (one directory listing).
+// finds nothing changed (the kernel's word that nothing did, no look at the folder).
 // Run on demand: build/<dir>/bench/notes_bench
 #include "benchmark.h"
 #include "notesfolder.h"

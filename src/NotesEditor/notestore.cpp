@@ -80,6 +80,33 @@ QFileInfoList folderEntries(const QString& directory, QStringList* skipped = nul
 // One pass of the folder with no file opened and no link followed. Listing a folder
 // of a thousand notes this way costs a fraction of what a QFileInfo for each does, and
 // the folder is listed at every look for outside changes.
+namespace {
+
+// The entry as the file system tells of it, without following a link; none when gone.
+std::optional<NoteStore::Entry> entryAt(int folder, const char* name)
+{
+    struct stat info {};
+    if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    NoteStore::Entry item;
+    item.name = QFile::decodeName(name);
+    item.stamp.size = qint64(info.st_size);
+    item.stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    item.stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
+    item.stamp.inode = quint64(info.st_ino);
+    item.stamp.device = quint64(info.st_dev);
+    item.stamp.links = quint64(info.st_nlink);
+    item.regular = S_ISREG(info.st_mode);
+    return item;
+}
+
+bool byName(const NoteStore::Entry& a, const NoteStore::Entry& b)
+{
+    return a.name < b.name;
+}
+
+} // namespace
+
 NoteStore::Listing NoteStore::list(const QString& directory)
 {
     Listing listed;
@@ -89,21 +116,56 @@ NoteStore::Listing NoteStore::list(const QString& directory)
     while (const dirent* entry = ::readdir(folder)) {
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
             continue;
-        struct stat info {};
-        if (::fstatat(::dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;  // gone meanwhile
-        Entry item;
-        item.name = QFile::decodeName(entry->d_name);
-        item.stamp.size = qint64(info.st_size);
-        item.stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-        item.stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
-        item.stamp.inode = quint64(info.st_ino);
-        item.stamp.device = quint64(info.st_dev);
-        item.regular = S_ISREG(info.st_mode);
-        listed.append(std::move(item));
+        if (auto item = entryAt(::dirfd(folder), entry->d_name))  // none: gone meanwhile
+            listed.append(std::move(*item));
     }
     ::closedir(folder);
-    std::sort(listed.begin(), listed.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    std::sort(listed.begin(), listed.end(), byName);
+    return listed;
+}
+
+NoteStore::Listing NoteStore::currentListing()
+{
+    const ChangeWatch::Changes changes = watch_.take();
+    heard_ = !changes.everything && listing_;
+    if (!heard_) {
+        listing_ = list(directory_);
+        listedStamps_ = folderStamps(*listing_);
+        quiet_.clear();
+        return *listing_;
+    }
+    QSet<QString> names = changes.names;
+    // A file with other names elsewhere may have changed through one of those unheard.
+    for (const Entry& entry : std::as_const(*listing_)) {
+        if (entry.stamp.links > 1 && entry.regular)
+            names.insert(entry.name);
+    }
+    if (names.isEmpty())
+        return *listing_;
+    const int folder = ::open(QFile::encodeName(directory_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    Listing& listed = *listing_;
+    for (const QString& name : std::as_const(names)) {
+        quiet_.remove(name);
+        Entry key;
+        key.name = name;
+        const auto at = std::lower_bound(listed.begin(), listed.end(), key, byName);
+        const bool held = at != listed.end() && at->name == name;
+        auto entry = folder < 0 ? std::nullopt : entryAt(folder, QFile::encodeName(name).constData());
+        const bool stamped = name.endsWith(noteSuffix) || name.endsWith(u".json");
+        // A value that did not move leaves the stamps shared with whoever holds them.
+        if (stamped && entry && listedStamps_.value(name) != entry->stamp)
+            listedStamps_.insert(name, entry->stamp);
+        else if (stamped && !entry && listedStamps_.contains(name))
+            listedStamps_.remove(name);
+        if (entry && held)
+            *at = std::move(*entry);
+        else if (entry)
+            listed.insert(at, std::move(*entry));
+        else if (held)
+            listed.erase(at);
+    }
+    if (folder >= 0)
+        ::close(folder);
     return listed;
 }
 
@@ -163,7 +225,7 @@ void removeTrashInfo(const QString& trashedPath)
 } // namespace
 
 NoteStore::NoteStore(QString directory, Clock clock)
-    : directory_(std::move(directory)), clock_(std::move(clock)), board_(Board::standard()),
+    : directory_(std::move(directory)), clock_(std::move(clock)), watch_(directory_), board_(Board::standard()),
       collator_(NoteSortOrder::titleCollator()), trashFile_(moveToDesktopTrash)
 {
     if (!QDir().mkpath(directory_))
@@ -363,11 +425,11 @@ void NoteStore::beginLoad(std::optional<Listing> listing)
 {
     if (loading_)
         return;
-    Listing listed = listing ? std::move(*listing) : list(directory_);
+    Listing listed = listing ? std::move(*listing) : currentListing();
     looked_.clear();
     if (std::any_of(listed.cbegin(), listed.cend(), [](const Entry& e) { return e.regular && stemOf(e.name, markdownSuffix); })
         && migrateMarkdownNotes(folderEntries(directory_)))
-        listed = list(directory_);
+        listed = currentListing();
     QStringList skipped;
     for (const Entry& entry : std::as_const(listed)) {
         if (!entry.regular && isStoreName(entry.name))
@@ -434,6 +496,7 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
     const auto forget = [&] {
         known_.remove(id);
         stamps_.remove(id);
+        quiet_.remove(id + noteSuffix);
         unconverted_.remove(id);
     };
 
@@ -466,6 +529,8 @@ bool NoteStore::takeIn(Loading& loading, qsizetype index, const Note* keep)
     const auto trust = [&] {
         if (const auto settled = pemby::settledStamp(before, file.path))
             stamps_.insert(id, *settled);
+        // A change since is told at the next look, whatever the stamp.
+        quiet_.insert(id + noteSuffix, *before);
     };
     // Decoding is what costs: a note whose file holds the very bytes and date it had
     // is the note already held.
@@ -515,6 +580,7 @@ void NoteStore::finishLoad()
     };
     gone(known_);
     gone(stamps_);
+    quiet_.removeIf([&](const auto& item) { return !loading->reached.contains(item.key().chopped(noteSuffix.size())); });
     gone(unconverted_);
     written_.removeIf([&](const QString& id) { return !loading->reached.contains(id); });
 
@@ -564,9 +630,16 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
     qsizetype noteFiles = 0;
     QList<Loading::File> changed;
     QList<qsizetype> changedAt;  // in the listing
+    // The listing the kernel's word was taken with: its quiet files are as they were read.
+    const bool heard = heard_ && listing_ && listing.constData() == listing_->constData() && listing.size() == listing_->size();
+    const auto isQuiet = [&](const Entry& entry) {
+        const auto still = quiet_.constFind(entry.name);
+        return still != quiet_.cend() && *still == entry.stamp;
+    };
     for (qsizetype i = 0; i < listing.size(); ++i) {
         const Entry& entry = listing[i];
-        if (aligned && looked_[i].settled && looked_[i].entry.stamp == entry.stamp) {
+        if (aligned && looked_[i].settled && looked_[i].entry.stamp == entry.stamp
+            && (!looked_[i].quiet || (heard && isQuiet(entry)))) {
             ++noteFiles;
             listed.append(looked_[i].settled);
             looking.append(looked_[i]);
@@ -601,6 +674,11 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
             const auto stamp = stamps_.constFind(*id);
             if (stamp != stamps_.cend() && *stamp == entry.stamp && notes_[at]->modified() == modifiedAt(entry.stamp)) {
                 looking.last().settled = notes_[at].get();
+                continue;
+            }
+            if (heard && isQuiet(entry) && notes_[at]->modified() == modifiedAt(entry.stamp)) {
+                looking.last().settled = notes_[at].get();
+                looking.last().quiet = true;
                 continue;
             }
         }
@@ -652,8 +730,13 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
             replaced.insert(notes_[places[i]].get(), made.get());
             notes_[places[i]] = made;
             moved.insert(made.get());  // its date may have moved, even when it is the same note
-            if (stamps_.value(id) == changed[i].stamp)
-                looking[changedAt[i]].settled = made.get();
+            Looked& looked = looking[changedAt[i]];
+            if (stamps_.value(id) == changed[i].stamp) {
+                looked.settled = made.get();
+            } else if (heard && isQuiet(looked.entry)) {
+                looked.settled = made.get();
+                looked.quiet = true;
+            }
         }
     }
     if (whole) {
@@ -939,6 +1022,7 @@ Status NoteStore::write(const Note& note, const QString& path, const QByteArray&
     known_.insert(note.id(), data);
     written_.insert(note.id());
     stamps_.remove(note.id());  // a stamp this fresh could hide the next write
+    quiet_.remove(note.id() + noteSuffix);
     conflicts_.remove(note.id());
     unconverted_.remove(note.id());
     return {};
@@ -1037,6 +1121,7 @@ void NoteStore::discard(const std::shared_ptr<Note>& note)
     known_.remove(note->id());
     written_.remove(note->id());
     stamps_.remove(note->id());
+    quiet_.remove(note->id() + noteSuffix);
     conflicts_.remove(note->id());
     unconverted_.remove(note->id());
     takeOut(note);

@@ -15,6 +15,7 @@
 // becomes a new note beside it.
 
 #include "board.h"
+#include "changewatch.h"
 #include "note.h"
 #include "notesortorder.h"
 #include "result.h"
@@ -93,6 +94,11 @@ public:
     };
     using Listing = QList<Entry>;
     static Listing list(const QString& directory);
+    // The folder's listing as it stands now, what list() gives, at the cost of the entries
+    // the kernel says changed since the last one, where it can say so.
+    Listing currentListing();
+    // folderStamps() of the last currentListing(), kept up to date at the same cost.
+    const QHash<QString, pemby::FileStamp>& listedStamps() const { return listedStamps_; }
     // The stamps of the entries named like note files and JSON files, links among them,
     // by name: what a look for outside changes compares.
     static QHash<QString, pemby::FileStamp> folderStamps(const Listing& listing);
@@ -210,6 +216,17 @@ private:
 
     QString directory_;
     Clock clock_;
+    // Started before anything is read, so that every change after a read is told.
+    ChangeWatch watch_;
+    // The folder as the last currentListing() found it; none before the first.
+    std::optional<Listing> listing_;
+    QHash<QString, pemby::FileStamp> listedStamps_;
+    // Whether the kernel told what changed before the last currentListing().
+    bool heard_ = false;
+    // Each note file's stamp when it was last read, by file name, while the kernel has told
+    // of no change to it since: a stamp too fresh to trust on its own is trusted then, in
+    // a reload from the current listing.
+    QHash<QString, pemby::FileStamp> quiet_;
     QList<std::shared_ptr<Note>> notes_;
     Board board_;
     NoteSortOrder sortOrder_;
@@ -247,6 +264,7 @@ private:
     struct Looked {
         Entry entry;
         const Note* settled = nullptr;
+        bool quiet = false;  // trusted only while the kernel tells of no change to it
     };
     QList<Looked> looked_;
     std::unique_ptr<Loading> loading_;

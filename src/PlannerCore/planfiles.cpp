@@ -435,9 +435,15 @@ void Markdown::decodeWeek(QStringView text, Day monday, Planner& planner)
 
 void Markdown::putWeek(Day monday, const WeekContent& week, Planner& planner)
 {
-    planner.appliedRepeats.remove(monday);
-    if (week.applied)
+    // The plan is shared with its undo copies: a map of every week's rules left as it was
+    // costs nothing, one changed is copied whole.
+    const auto applied = planner.appliedRepeats.constFind(monday);
+    if (!week.applied) {
+        if (applied != planner.appliedRepeats.cend())
+            planner.appliedRepeats.remove(monday);
+    } else if (applied == planner.appliedRepeats.cend() || *applied != *week.applied) {
         planner.appliedRepeats.insert(monday, *week.applied);
+    }
     for (int i = 0; i < 7; ++i) {
         if (week.days[i].isEmpty())
             planner.days.remove(monday.adding(i));

@@ -84,7 +84,7 @@ QList<EventuallyList> withDefaultList(QList<EventuallyList> lists)
 } // namespace
 
 PlannerStore::PlannerStore(QString folder, std::function<QDateTime()> now)
-    : folder_(std::move(folder)), now_(std::move(now))
+    : folder_(std::move(folder)), now_(std::move(now)), watch_(folder_)
 {
 }
 
@@ -136,6 +136,10 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
     if (onlyIfChanged && known != files_.end() && known->stamp && pemby::fileStamp(path) == known->stamp)
         return std::nullopt;
     const auto before = pemby::fileStamp(path);
+    if (before && before->links > 1)
+        linked_.insert(name);
+    else
+        linked_.remove(name);
     pemby::TextFile file = pemby::readTextFile(path);
     if (file.notAFile)
         skipped_.insert(name);
@@ -251,6 +255,18 @@ void PlannerStore::loadEverything(Planner& planner)
 
 bool PlannerStore::reloadIfChanged(Planner& planner)
 {
+    const ChangeWatch::Changes changes = watch_.take();
+    if (!changes.everything) {
+        // Only what the kernel told of, and what it cannot tell of.
+        bool changed = false;
+        for (const QString& name : changes.names)
+            changed = reloadFile(name, planner) || changed;
+        for (const QString& name : std::as_const(linked_)) {
+            if (!changes.names.contains(name))
+                changed = reloadFile(name, planner) || changed;
+        }
+        return changed;
+    }
     bool changed = false;
     for (const Day monday : std::as_const(loadedWeeks_)) {
         const auto decode = [monday](QStringView text, PlanLayout* layout) { return weekContent(text, monday, layout); };
@@ -282,6 +298,68 @@ bool PlannerStore::reloadIfChanged(Planner& planner)
         changed = true;
     }
     return changed;
+}
+
+bool PlannerStore::reloadFile(const QString& name, Planner& planner)
+{
+    if (name == Markdown::listsFileName()) {
+        const auto record = read(name, listsContent, true);
+        if (record) {
+            planner.lists = record->content.lists;
+            filesRead_.lists = true;
+            pendingLists_ = true;
+        }
+        return bool(record);
+    }
+    if (name == Markdown::repeatsFileName()) {
+        const auto record = read(name, rulesContent, true);
+        if (record) {
+            planner.repeats = record->content.rules;
+            filesRead_.repeats = true;
+            pendingRepeats_ = true;
+        }
+        return bool(record);
+    }
+    // A week's or a month's file, by the name the store gives it: any other spelling of
+    // the same week is no file of the plan's.
+    if (!name.endsWith(u".md"))
+        return false;
+    const QStringView stem = QStringView(name).chopped(3);
+    const qsizetype dash = stem.indexOf(u'-');
+    if (dash < 0)
+        return false;
+    const auto year = pemby::parseStrictInt32(stem.first(dash));
+    const QStringView rest = stem.sliced(dash + 1);
+    if (!year)
+        return false;
+    if (rest.startsWith(u'W')) {
+        const auto week = pemby::parseStrictInt32(rest.sliced(1));
+        const auto monday = week ? mondayOfIsoWeek(*year, *week) : std::nullopt;
+        if (!monday || !loadedWeeks_.contains(*monday) || Markdown::weekFileName(*monday) != name)
+            return false;
+        const Day day = *monday;
+        const auto decode = [day](QStringView text, PlanLayout* layout) { return weekContent(text, day, layout); };
+        const auto record = read(name, decode, true);
+        if (record) {
+            Markdown::putWeek(day, record->content.week, planner);
+            filesRead_.weeks.insert(day);
+            pendingWeeks_.insert(day);
+        }
+        return bool(record);
+    }
+    const auto number = pemby::parseStrictInt32(rest);
+    if (!number || *number < 1 || *number > 12)
+        return false;
+    const MonthKey month{*year, *number};
+    if (!loadedMonths_.contains(month) || Markdown::monthFileName(month) != name)
+        return false;
+    const auto record = read(name, monthContent, true);
+    if (record) {
+        planner.months.insert(month, record->content.things);
+        filesRead_.months.insert(month);
+        pendingMonths_.insert(month);
+    }
+    return bool(record);
 }
 
 std::optional<QString> PlannerStore::unreadableWeek(Day monday) const

@@ -6,6 +6,7 @@
 // untouched files alone, keep the lines it does not read, notice outside changes and
 // refuse to overwrite them.
 
+#include "changewatch.h"
 #include "markdown.h"
 #include "planner.h"
 #include "result.h"
@@ -70,7 +71,8 @@ public:
     // files are tried again at the next save. Only the files whose part of the plan
     // differs from that of the last save are looked at, so a save costs what changed.
     Status save(const Planner& planner);
-    // Re-reads the loaded files that changed on disk; true when any did.
+    // Re-reads the loaded files that changed on disk; true when any did. It looks only at
+    // the files the kernel says changed since the last look, where it can say so.
     bool reloadIfChanged(Planner& planner);
     // The plan files that were looked for but are not regular files (links, folders),
     // so they were neither read nor written through; as of each file's last look.
@@ -132,6 +134,8 @@ private:
     };
 
     QString pathOf(const QString& name) const;
+    // Re-reads the loaded file of this name when it changed; true when it did.
+    bool reloadFile(const QString& name, Planner& planner);
     // The file's text and what it holds, remembered; nullopt when it is missing or
     // can't be read.
     std::optional<FileRecord> read(const QString& name, const Decode& decode, bool onlyIfChanged);
@@ -156,6 +160,11 @@ private:
 
     QString folder_;
     std::function<QDateTime()> now_;
+    // Started before anything is read, so that every change after a read is told.
+    ChangeWatch watch_;
+    // Files that had other names when last read: a change through one of those is not
+    // told, so they are looked at every time.
+    QSet<QString> linked_;
     QHash<QString, FileRecord> files_;
     QSet<Day> loadedWeeks_;
     QSet<MonthKey> loadedMonths_;

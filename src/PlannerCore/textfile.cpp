@@ -237,6 +237,7 @@ std::optional<FileStamp> fileStamp(const QString& path)
     stamp.changedNs = qint64(entry.st_ctim.tv_sec) * 1'000'000'000 + entry.st_ctim.tv_nsec;
     stamp.inode = quint64(entry.st_ino);
     stamp.device = quint64(entry.st_dev);
+    stamp.links = quint64(entry.st_nlink);
     return stamp;
 }
 

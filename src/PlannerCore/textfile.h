@@ -68,6 +68,9 @@ struct FileStamp {
     qint64 changedNs = 0;
     quint64 inode = 0;
     quint64 device = 0;
+    // How many names the file has: one changed through a name in another folder changes
+    // unheard by a watch on this one.
+    quint64 links = 0;
     bool operator==(const FileStamp&) const = default;
 };
 // The entry's stamp, not following a link; nullopt when there is none.

@@ -15,9 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -310,6 +312,93 @@ TEST(PlannerStore, ReloadsWhatChangedOutsideOnce)
     plan.add(QStringLiteral("and this"), Place::inMonth(may));
     ASSERT_TRUE(store.save(plan).ok());
     EXPECT_EQ(folder.text("2024-05.md"), "# 2024-05, roughly\n\n- [ ] renew the passport\n- [ ] and this\n");
+}
+
+// The look after an outside change reads only what the kernel says changed, and still
+// sees every change: a write that keeps the size and the time, a file renamed over, a
+// file for a week looked for without one, a change through another name of the file,
+// one made while the folder was moved away. A week spelled otherwise is no plan file.
+TEST(PlannerStore, EveryOutsideChangeIsSeenAtTheNextLook)
+{
+    const QString week = QStringLiteral("2024-W05.md");
+    const struct {
+        const char* name;
+        std::function<void(const Folder& folder, const QString& elsewhere)> change;
+        bool changed;
+        const char* plan;
+    } cases[] = {
+        {"same size, same time",
+         [&](const Folder& folder, const QString&) {
+             const QDateTime modified = QFileInfo(folder.file(week)).lastModified();
+             folder.put(week, QStringLiteral("## wed 2024-01-31\n- [ ] buy malk\n"));
+             QFile f(folder.file(week));
+             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+             ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
+         },
+         true, "2024-01-31[buy malk] list0[] 2024-05[renew the passport]"},
+        {"renamed over",
+         [&](const Folder& folder, const QString&) {
+             folder.put(QStringLiteral("new.tmp"), QStringLiteral("## thu 2024-02-01\n- [ ] renamed in\n"));
+             ASSERT_EQ(::rename(QFile::encodeName(folder.file(QStringLiteral("new.tmp"))).constData(),
+                                QFile::encodeName(folder.file(week)).constData()),
+                       0);
+         },
+         true, "2024-02-01[renamed in] list0[] 2024-05[renew the passport]"},
+        {"a week looked for without a file",
+         [&](const Folder& folder, const QString&) {
+             folder.put(QStringLiteral("2024-W06.md"), QStringLiteral("## mon 2024-02-05\n- [ ] appeared\n"));
+         },
+         true, "2024-01-31[buy milk] 2024-02-05[appeared] list0[] 2024-05[renew the passport]"},
+        {"deleted and made again",
+         [&](const Folder& folder, const QString&) {
+             ASSERT_TRUE(QFile::remove(folder.file(QStringLiteral("2024-05.md"))));
+             folder.put(QStringLiteral("2024-05.md"), QStringLiteral("# 2024-05\n- [ ] made again\n"));
+         },
+         true, "2024-01-31[buy milk] list0[] 2024-05[made again]"},
+        {"through another name elsewhere",
+         [&](const Folder&, const QString& elsewhere) {
+             QFile f(elsewhere);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             f.write("## fri 2024-02-02\n- [ ] through the link\n");
+         },
+         true, "2024-02-02[through the link] list0[] 2024-05[renew the passport]"},
+        {"while the folder was away",
+         [&](const Folder& folder, const QString&) {
+             const QString away = folder.path() + QStringLiteral(" away");
+             ASSERT_TRUE(QDir().rename(folder.path(), away));
+             QFile f(away + u'/' + week);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             f.write("## sat 2024-02-03\n- [ ] while away\n");
+             f.close();
+             ASSERT_TRUE(QDir().rename(away, folder.path()));
+         },
+         true, "2024-02-03[while away] list0[] 2024-05[renew the passport]"},
+        {"a week spelled otherwise",
+         [&](const Folder& folder, const QString&) {
+             folder.put(QStringLiteral("2024-W5.md"), QStringLiteral("## mon 2024-01-29\n- [ ] not ours\n"));
+         },
+         false, "2024-01-31[buy milk] list0[] 2024-05[renew the passport]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Folder folder;
+        folder.put(week, QStringLiteral("## wed 2024-01-31\n- [ ] buy milk\n"));
+        folder.put(QStringLiteral("2024-05.md"), QStringLiteral("# 2024-05\n- [ ] renew the passport\n"));
+        QTemporaryDir other;
+        const QString elsewhere = other.filePath(week);
+        ASSERT_EQ(::link(QFile::encodeName(folder.file(week)).constData(), QFile::encodeName(elsewhere).constData()), 0);
+        PlannerStore store(folder.path());
+        Planner plan;
+        store.loadBase(plan);
+        store.loadWeek(week5, plan);
+        store.loadWeek(week6, plan);
+        store.loadMonth(may, plan);
+        EXPECT_FALSE(store.reloadIfChanged(plan));
+        c.change(folder, elsewhere);
+        EXPECT_EQ(store.reloadIfChanged(plan), c.changed);
+        EXPECT_EQ(describe(plan), c.plan);
+        EXPECT_FALSE(store.reloadIfChanged(plan));
+    }
 }
 
 TEST(PlannerStore, LoadsEveryWeekAndMonthFileByItsName)

@@ -138,9 +138,10 @@ std::shared_ptr<Note> NotesModel::selected() const
     return selectedID_ ? find(*selectedID_) : nullptr;
 }
 
-NotesModel::Signature NotesModel::currentSignature() const
+NotesModel::Signature NotesModel::currentSignature()
 {
-    return NoteStore::folderStamps(NoteStore::list(store_.directory()));
+    store_.currentListing();
+    return store_.listedStamps();
 }
 
 void NotesModel::reload()
@@ -149,8 +150,8 @@ void NotesModel::reload()
         finishLoading();
         return;
     }
-    NoteStore::Listing listing = NoteStore::list(store_.directory());
-    Signature now = NoteStore::folderStamps(listing);
+    NoteStore::Listing listing = store_.currentListing();
+    Signature now = store_.listedStamps();
     if (loaded_ && now == signature_)
         return;
     if (reloadChanged(listing, now, 0))
@@ -164,8 +165,8 @@ void NotesModel::reloadInSteps()
     // A read under way goes on with its steps.
     if (isLoading())
         return;
-    NoteStore::Listing listing = NoteStore::list(store_.directory());
-    Signature now = NoteStore::folderStamps(listing);
+    NoteStore::Listing listing = store_.currentListing();
+    Signature now = store_.listedStamps();
     if (loaded_ && now == signature_)
         return;
     // Only as many changed files as a first step would read are read in one go.
@@ -208,8 +209,8 @@ void NotesModel::flushBeforeReading(NoteStore::Listing& listing, Signature& sign
     const int revision = revision_;
     flush();
     if (revision_ != revision) {
-        listing = NoteStore::list(store_.directory());
-        signature = NoteStore::folderStamps(listing);
+        listing = store_.currentListing();
+        signature = store_.listedStamps();
     }
 }
 
@@ -359,12 +360,16 @@ void NotesModel::followRead()
 
 void NotesModel::takeOwnWrites(const QStringList& paths)
 {
+    // A stamp that did not move leaves the signature shared with the store's: comparing
+    // the two is then no look at every file.
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
-        if (const auto stamp = pemby::fileStamp(path))
-            signature_.insert(name, *stamp);
-        else
+        if (const auto stamp = pemby::fileStamp(path)) {
+            if (signature_.value(name) != *stamp || !signature_.contains(name))
+                signature_.insert(name, *stamp);
+        } else if (signature_.contains(name)) {
             signature_.remove(name);
+        }
     }
 }
 

@@ -131,7 +131,7 @@ private:
     using Signature = QHash<QString, pemby::FileStamp>;
 
     // Sizes and times of the folder's note and JSON files, by name.
-    Signature currentSignature() const;
+    Signature currentSignature();
     // Brings the signature up to date for these files only, which the model itself wrote.
     void takeOwnWrites(const QStringList& paths);
     // After a read: ends what refers to a note gone, and tells the views.

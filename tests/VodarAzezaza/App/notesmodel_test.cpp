@@ -15,6 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <cstdio>
+
+#include <unistd.h>
+
 namespace {
 
 const QDateTime longAgo(QDate(2020, 1, 2), QTime(3, 4, 5), QTimeZone::utc());
@@ -619,4 +625,83 @@ TEST_F(NotesModelTest, ASaveHereLeavesANoteChangedElsewhereToTheNextReload)
     EXPECT_EQ(model->notes().first(), mine);
     EXPECT_EQ(pemby::documentText(model->notes()[1]->attributedText()),
               QStringLiteral("Changed by the other app, longer"));
+}
+
+// The look for outside changes lists only what the kernel says changed, and still
+// sees every change: a write that keeps the size and the time, the other app's save
+// renamed over the note, a new note, a deleted one, a change through another name of
+// the file, one made while the folder was moved away, a link put in a note's place.
+TEST_F(NotesModelTest, EveryOutsideChangeIsSeenAtTheNextReload)
+{
+    const QString n1 = QStringLiteral("n1.rtf");
+    const auto encoded = [](const char* text) { return RichText::encode(*RichText::plain(QString::fromUtf8(text)), {}, {}, std::nullopt); };
+    const auto writeAt = [&](const QString& path, const char* text, const QDateTime& modified) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(encoded(text));
+        ASSERT_TRUE(f.flush());
+        ASSERT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
+    };
+    const QDateTime n1Time = longAgo.addSecs(60);
+    const struct {
+        const char* name;
+        std::function<void(const QString& elsewhere)> change;
+        QStringList titles;
+        QStringList skipped;
+    } cases[] = {
+        {"same size, same time", [&](const QString&) { writeAt(folder + u'/' + n1, "Note X", n1Time); },
+         {"Note 2", "Note X", "Note 0"}, {}},
+        {"renamed over",
+         [&](const QString&) {
+             writeAt(folder + QStringLiteral("/.n1.tmp"), "Renamed in", n1Time);
+             ASSERT_EQ(::rename(QFile::encodeName(folder + QStringLiteral("/.n1.tmp")).constData(),
+                                QFile::encodeName(folder + u'/' + n1).constData()),
+                       0);
+         },
+         {"Note 2", "Renamed in", "Note 0"}, {}},
+        {"a new note", [&](const QString&) { putNote(QStringLiteral("n3"), QStringLiteral("Note 3"), longAgo.addSecs(180)); },
+         {"Note 3", "Note 2", "Note 1", "Note 0"}, {}},
+        {"deleted", [&](const QString&) { ASSERT_TRUE(QFile::remove(folder + u'/' + n1)); }, {"Note 2", "Note 0"}, {}},
+        {"through another name elsewhere", [&](const QString& elsewhere) { writeAt(elsewhere, "Through the link", n1Time); },
+         {"Note 2", "Through the link", "Note 0"}, {}},
+        {"while the folder was away",
+         [&](const QString&) {
+             const QString away = folder + QStringLiteral(" away");
+             ASSERT_TRUE(QDir().rename(folder, away));
+             writeAt(away + u'/' + n1, "Changed while away", n1Time);
+             ASSERT_TRUE(QDir().rename(away, folder));
+         },
+         {"Note 2", "Changed while away", "Note 0"}, {}},
+        {"a link in its place",
+         [&](const QString& elsewhere) {
+             ASSERT_TRUE(QFile::remove(folder + u'/' + n1));
+             ASSERT_TRUE(QFile::link(elsewhere, folder + u'/' + n1));
+         },
+         {"Note 2", "Note 0"}, {"n1.rtf"}},
+    };
+    for (const bool inSteps : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (inSteps ? ", in steps" : ""));
+            ASSERT_TRUE(QDir(folder).removeRecursively());
+            ASSERT_TRUE(QDir().mkpath(folder));
+            putNotes(3);
+            QTemporaryDir other;
+            const QString elsewhere = other.filePath(n1);
+            ASSERT_EQ(::link(QFile::encodeName(folder + u'/' + n1).constData(), QFile::encodeName(elsewhere).constData()), 0);
+            auto model = makeModel();
+            model->reload();
+            ASSERT_EQ(model->notes().size(), 3);
+            c.change(elsewhere);
+            if (inSteps)
+                model->reloadInSteps();
+            else
+                model->reload();
+            ASSERT_FALSE(model->isLoading());
+            QStringList titles;
+            for (const auto& note : model->notes())
+                titles.append(note->title());
+            EXPECT_EQ(titles, c.titles);
+            EXPECT_EQ(model->skippedFiles(), c.skipped);
+        }
+    }
 }
