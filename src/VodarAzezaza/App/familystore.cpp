@@ -276,13 +276,20 @@ FamilyStore::~FamilyStore()
     if (!db_.isOpen())
         return;
     if (db_.hasMoved()) {
-        db_.close();
+        closeConnection();
         return;
     }
     // Quitting must not hang on a sibling that is reading: its frames wait for the
     // next checkpoint, whoever runs it.
     db_.waitFor(0ms);
     db_.checkpointTruncate();
+    closeConnection();
+}
+
+void FamilyStore::closeConnection()
+{
+    // SQLite refuses to close a connection with a statement still prepared on it.
+    changesRead_.reset();
     db_.close();
 }
 
@@ -331,6 +338,7 @@ std::optional<QString> FamilyStore::openConnection()
     auto opened = SqliteConnection::open(path_);
     if (!opened.connection.isOpen())
         return opened.error && !opened.error->isEmpty() ? *opened.error : QStringLiteral("couldn't open ") + path_;
+    closeConnection();
     db_ = std::move(opened.connection);
     // Whoever can write the file can put a trigger or view in it; nothing in its schema
     // may call a function with side effects on our behalf.
@@ -350,7 +358,7 @@ std::optional<QString> FamilyStore::openConnection()
     SqliteStatement probe(db_, "SELECT count(*) FROM things WHERE 0;");
     if (probe.step() != SqliteStatement::Step::Row && !schemaPending_ && !probe.failure()->isBusy()) {
         const QString error = probe.failure()->message;
-        db_.close();
+        closeConnection();
         return error;
     }
     // A file we may only read opens read-only without a word; every write would fail.
@@ -416,7 +424,7 @@ void FamilyStore::lookAtFile()
         if (!db_.hasMoved()) {
             // Made writable again: only a new connection can write.
             if (db_.isReadOnly() && QFileInfo(path_).isWritable()) {
-                db_.close();
+                closeConnection();
                 lastTried_.reset();
             } else {
                 // While the database is ours, so are the WAL files beside it.
@@ -428,7 +436,7 @@ void FamilyStore::lookAtFile()
             // SQLite closes a moved file without a checkpoint and leaves the WAL files
             // alone, as the name may belong to another database now.
             qCWarning(lcFamily, "family store: %s was deleted or replaced", qUtf8Printable(path_));
-            db_.close();
+            closeConnection();
             lastTried_.reset();
             // The old database's WAL must not be applied to the file that took its name:
             // the frames would overwrite its pages. Only the very files we had open go.
@@ -1256,22 +1264,46 @@ Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
         }
         changes.rows.append(std::move(change));
     };
-    // After a number the log gave: one statement reads where the log stands now and the
-    // rows numbered since, which is all a refresh after a sibling's change needs.
+    // After a number the log gave: one statement, kept prepared, reads where the log
+    // stands now and the rows numbered since, which is all a refresh after a sibling's
+    // change needs.
     if (since > 0) {
-        SqliteStatement query(db_, (columns + ", m.top FROM (SELECT coalesce(max(seq), 0) AS top FROM planner_changes) m "
-                                              "LEFT JOIN planner_changes c ON c.seq > ? "
-                                              "LEFT JOIN things t ON t.id = c.id;")
-                                       .constData());
         std::optional<qint64> top;
-        query.bindInt64(1, since);
-        const bool read = query.isValid() && query.forEachRow([&](const SqliteStatement& row) {
-            top = row.int64(21);
-            if (!row.isNull(20))
-                readChange(row);
-        });
-        if (!read && query.isValid())
-            return failedRead(*query.failure());
+        bool read = false;
+        bool valid = false;
+        std::optional<SqliteFailure> failure;
+        // A kept statement that fails for another reason than a lock (the log went, the
+        // schema changed under it) is prepared anew once: that says what the file is now.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const bool kept = changesRead_ != nullptr;
+            if (!kept) {
+                changesRead_ = std::make_unique<SqliteStatement>(
+                    db_, (columns + ", m.top FROM (SELECT coalesce(max(seq), 0) AS top FROM planner_changes) m "
+                                    "LEFT JOIN planner_changes c ON c.seq > ? "
+                                    "LEFT JOIN things t ON t.id = c.id;")
+                             .constData());
+            }
+            SqliteStatement& query = *changesRead_;
+            changes.rows.clear();
+            top.reset();
+            query.bindInt64(1, since);
+            read = query.isValid() && query.forEachRow([&](const SqliteStatement& row) {
+                top = row.int64(21);
+                if (!row.isNull(20))
+                    readChange(row);
+            });
+            valid = query.isValid();
+            failure = query.failure();
+            if (read) {
+                query.reset();
+                break;
+            }
+            changesRead_.reset();
+            if (!kept || (failure && failure->isBusy()))
+                break;
+        }
+        if (!read && valid)
+            return failedRead(*failure);
         // A number beyond the log's belongs to another file: everything is new then.
         if (read && top && *top >= since) {
             changes.seq = *top;
