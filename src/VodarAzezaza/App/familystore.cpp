@@ -290,6 +290,8 @@ void FamilyStore::closeConnection()
 {
     // SQLite refuses to close a connection with a statement still prepared on it.
     changesRead_.reset();
+    // Another connection's numbers say nothing of this one's.
+    schemaSeenAt_.reset();
     db_.close();
 }
 
@@ -538,11 +540,18 @@ void FamilyStore::judgeSchema(const QList<SchemaEntry>& entries)
 
 bool FamilyStore::mayWrite()
 {
+    // Every write asks; looking at the schema each time cost more than most writes.
+    const std::optional<qint64> version = db_.dataVersion();
+    if (version && schemaSeenAt_ == version && !planted_ && !schemaPending_)
+        return true;
+    schemaSeenAt_.reset();
     lookAtSchema();
     if (planted_)
         return false;
     if (schemaPending_)
         setUpSchema();
+    if (!planted_ && !schemaPending_)
+        schemaSeenAt_ = version;
     return !planted_;
 }
 

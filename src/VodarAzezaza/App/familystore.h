@@ -308,6 +308,9 @@ private:
     // statement where it is used; it is reset after every use, so it never holds a
     // read open, and finalized before the connection closes.
     std::unique_ptr<SqliteStatement> changesRead_;
+    // data_version when the triggers and views were last looked at and found ours, all
+    // there: only another connection's commit can change them.
+    std::optional<qint64> schemaSeenAt_;
 
     // Node-based, so the order below may point into it.
     std::unordered_map<QString, StoredRow> cache_;
