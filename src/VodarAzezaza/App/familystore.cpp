@@ -164,30 +164,40 @@ FamilyStore::Answer failedAnswer(const QString& error, bool busy = false)
 }
 
 // Equal texts. A stored text that equals the plan's is made to share it, so the next
-// publication finds the very same string and need not look at its characters.
-bool same(const QString& a, const QString& b)
+// publication finds the very same string and need not look at its characters. A pass
+// over every row runs these for every field: the very same string is answered inline,
+// and only a text not yet shared is compared out of line.
+[[gnu::noinline]] bool sameCharacters(const QString& a, const QString& b)
 {
-    return a.size() == b.size() && (a.constData() == b.constData() || QStringView(a) == QStringView(b));
+    return QStringView(a) == QStringView(b);
 }
 
-bool same(const std::optional<QString>& stored, const QString& value)
+[[gnu::always_inline]] inline bool same(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || sameCharacters(a, b));
+}
+
+[[gnu::always_inline]] inline bool same(const std::optional<QString>& stored, const QString& value)
 {
     return stored && same(*stored, value);
 }
 
-bool adopt(std::optional<QString>& stored, const QString& value)
+[[gnu::noinline]] bool adoptCharacters(QString& stored, const QString& value)
 {
-    if (!stored || stored->size() != value.size())
+    if (QStringView(stored) != QStringView(value))
         return false;
-    if (stored->constData() == value.constData())
-        return true;
-    if (QStringView(*stored) != QStringView(value))
-        return false;
-    *stored = value;
+    stored = value;
     return true;
 }
 
-bool adopt(std::optional<QString>& stored, const std::optional<QString>& value)
+[[gnu::always_inline]] inline bool adopt(std::optional<QString>& stored, const QString& value)
+{
+    if (!stored || stored->size() != value.size())
+        return false;
+    return stored->constData() == value.constData() || adoptCharacters(*stored, value);
+}
+
+[[gnu::always_inline]] inline bool adopt(std::optional<QString>& stored, const std::optional<QString>& value)
 {
     if (!stored || !value)
         return !stored && !value;
@@ -795,6 +805,10 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         return {answer(false), 0, now()};
     }
     std::vector<const SharedThing*> rows;
+    qsizetype count = 0;
+    for (const QList<SharedThing>& group : groups)
+        count += group.size();
+    rows.reserve(size_t(count));
     for (const QList<SharedThing>& group : groups) {
         for (const SharedThing& row : group)
             rows.push_back(&row);
@@ -841,6 +855,19 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         Work work;
         const quint64 publication = ++publications_;
         qsizetype seenLive = 0;
+        // The rows name their app in a text of their own: once one is found equal to
+        // `app`, the rest share it and are told by pointer. Held, so it stays that text.
+        QString appText = app;
+        const auto isApp = [&](const std::optional<QString>& text) {
+            if (!text || text->size() != app.size())
+                return false;
+            if (text->constData() == appText.constData())
+                return true;
+            if (!sameCharacters(*text, app))
+                return false;
+            appText = *text;
+            return true;
+        };
         work.order.reserve(rows.size());
         size_t next = 0;
         for (const SharedThing* row : rows) {
@@ -856,7 +883,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
                 continue;
             }
             StoredRow& stored = entry->second;
-            if (stored.seen != publication && !stored.deleted && same(stored.sourceApp, app))
+            if (stored.seen != publication && !stored.deleted && isApp(stored.sourceApp))
                 ++seenLive;
             stored.seen = publication;
             // Deleted by another app and not acknowledged: no upsert may revive it.
