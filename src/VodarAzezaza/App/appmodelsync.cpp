@@ -457,6 +457,7 @@ void AppModel::refreshFromFamily(bool)
                 changed.insert(change.row.id, &change);
         }
         if (!changed.isEmpty()) {
+            others.reserve(d_->familyThings.size() + changed.size());
             for (const SharedThing& thing : std::as_const(d_->familyThings)) {
                 const auto it = changed.find(thing.id);
                 if (it == changed.end()) {

@@ -164,30 +164,40 @@ FamilyStore::Answer failedAnswer(const QString& error, bool busy = false)
 }
 
 // Equal texts. A stored text that equals the plan's is made to share it, so the next
-// publication finds the very same string and need not look at its characters.
-bool same(const QString& a, const QString& b)
+// publication finds the very same string and need not look at its characters. A pass
+// over every row runs these for every field: the very same string is answered inline,
+// and only a text not yet shared is compared out of line.
+[[gnu::noinline]] bool sameCharacters(const QString& a, const QString& b)
 {
-    return a.size() == b.size() && (a.constData() == b.constData() || QStringView(a) == QStringView(b));
+    return QStringView(a) == QStringView(b);
 }
 
-bool same(const std::optional<QString>& stored, const QString& value)
+[[gnu::always_inline]] inline bool same(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && (a.constData() == b.constData() || sameCharacters(a, b));
+}
+
+[[gnu::always_inline]] inline bool same(const std::optional<QString>& stored, const QString& value)
 {
     return stored && same(*stored, value);
 }
 
-bool adopt(std::optional<QString>& stored, const QString& value)
+[[gnu::noinline]] bool adoptCharacters(QString& stored, const QString& value)
 {
-    if (!stored || stored->size() != value.size())
+    if (QStringView(stored) != QStringView(value))
         return false;
-    if (stored->constData() == value.constData())
-        return true;
-    if (QStringView(*stored) != QStringView(value))
-        return false;
-    *stored = value;
+    stored = value;
     return true;
 }
 
-bool adopt(std::optional<QString>& stored, const std::optional<QString>& value)
+[[gnu::always_inline]] inline bool adopt(std::optional<QString>& stored, const QString& value)
+{
+    if (!stored || stored->size() != value.size())
+        return false;
+    return stored->constData() == value.constData() || adoptCharacters(*stored, value);
+}
+
+[[gnu::always_inline]] inline bool adopt(std::optional<QString>& stored, const std::optional<QString>& value)
 {
     if (!stored || !value)
         return !stored && !value;
@@ -276,13 +286,22 @@ FamilyStore::~FamilyStore()
     if (!db_.isOpen())
         return;
     if (db_.hasMoved()) {
-        db_.close();
+        closeConnection();
         return;
     }
     // Quitting must not hang on a sibling that is reading: its frames wait for the
     // next checkpoint, whoever runs it.
     db_.waitFor(0ms);
     db_.checkpointTruncate();
+    closeConnection();
+}
+
+void FamilyStore::closeConnection()
+{
+    // SQLite refuses to close a connection with a statement still prepared on it.
+    changesRead_.reset();
+    // Another connection's numbers say nothing of this one's.
+    schemaSeenAt_.reset();
     db_.close();
 }
 
@@ -331,6 +350,7 @@ std::optional<QString> FamilyStore::openConnection()
     auto opened = SqliteConnection::open(path_);
     if (!opened.connection.isOpen())
         return opened.error && !opened.error->isEmpty() ? *opened.error : QStringLiteral("couldn't open ") + path_;
+    closeConnection();
     db_ = std::move(opened.connection);
     // Whoever can write the file can put a trigger or view in it; nothing in its schema
     // may call a function with side effects on our behalf.
@@ -350,7 +370,7 @@ std::optional<QString> FamilyStore::openConnection()
     SqliteStatement probe(db_, "SELECT count(*) FROM things WHERE 0;");
     if (probe.step() != SqliteStatement::Step::Row && !schemaPending_ && !probe.failure()->isBusy()) {
         const QString error = probe.failure()->message;
-        db_.close();
+        closeConnection();
         return error;
     }
     // A file we may only read opens read-only without a word; every write would fail.
@@ -416,7 +436,7 @@ void FamilyStore::lookAtFile()
         if (!db_.hasMoved()) {
             // Made writable again: only a new connection can write.
             if (db_.isReadOnly() && QFileInfo(path_).isWritable()) {
-                db_.close();
+                closeConnection();
                 lastTried_.reset();
             } else {
                 // While the database is ours, so are the WAL files beside it.
@@ -428,7 +448,7 @@ void FamilyStore::lookAtFile()
             // SQLite closes a moved file without a checkpoint and leaves the WAL files
             // alone, as the name may belong to another database now.
             qCWarning(lcFamily, "family store: %s was deleted or replaced", qUtf8Printable(path_));
-            db_.close();
+            closeConnection();
             lastTried_.reset();
             // The old database's WAL must not be applied to the file that took its name:
             // the frames would overwrite its pages. Only the very files we had open go.
@@ -530,11 +550,18 @@ void FamilyStore::judgeSchema(const QList<SchemaEntry>& entries)
 
 bool FamilyStore::mayWrite()
 {
+    // Every write asks; looking at the schema each time cost more than most writes.
+    const std::optional<qint64> version = db_.dataVersion();
+    if (version && schemaSeenAt_ == version && !planted_ && !schemaPending_)
+        return true;
+    schemaSeenAt_.reset();
     lookAtSchema();
     if (planted_)
         return false;
     if (schemaPending_)
         setUpSchema();
+    if (!planted_ && !schemaPending_)
+        schemaSeenAt_ = version;
     return !planted_;
 }
 
@@ -778,6 +805,10 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         return {answer(false), 0, now()};
     }
     std::vector<const SharedThing*> rows;
+    qsizetype count = 0;
+    for (const QList<SharedThing>& group : groups)
+        count += group.size();
+    rows.reserve(size_t(count));
     for (const QList<SharedThing>& group : groups) {
         for (const SharedThing& row : group)
             rows.push_back(&row);
@@ -824,6 +855,19 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         Work work;
         const quint64 publication = ++publications_;
         qsizetype seenLive = 0;
+        // The rows name their app in a text of their own: once one is found equal to
+        // `app`, the rest share it and are told by pointer. Held, so it stays that text.
+        QString appText = app;
+        const auto isApp = [&](const std::optional<QString>& text) {
+            if (!text || text->size() != app.size())
+                return false;
+            if (text->constData() == appText.constData())
+                return true;
+            if (!sameCharacters(*text, app))
+                return false;
+            appText = *text;
+            return true;
+        };
         work.order.reserve(rows.size());
         size_t next = 0;
         for (const SharedThing* row : rows) {
@@ -839,7 +883,7 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
                 continue;
             }
             StoredRow& stored = entry->second;
-            if (stored.seen != publication && !stored.deleted && same(stored.sourceApp, app))
+            if (stored.seen != publication && !stored.deleted && isApp(stored.sourceApp))
                 ++seenLive;
             stored.seen = publication;
             // Deleted by another app and not acknowledged: no upsert may revive it.
@@ -1256,22 +1300,46 @@ Result<FamilyStore::Changes> FamilyStore::changesSince(qint64 since)
         }
         changes.rows.append(std::move(change));
     };
-    // After a number the log gave: one statement reads where the log stands now and the
-    // rows numbered since, which is all a refresh after a sibling's change needs.
+    // After a number the log gave: one statement, kept prepared, reads where the log
+    // stands now and the rows numbered since, which is all a refresh after a sibling's
+    // change needs.
     if (since > 0) {
-        SqliteStatement query(db_, (columns + ", m.top FROM (SELECT coalesce(max(seq), 0) AS top FROM planner_changes) m "
-                                              "LEFT JOIN planner_changes c ON c.seq > ? "
-                                              "LEFT JOIN things t ON t.id = c.id;")
-                                       .constData());
         std::optional<qint64> top;
-        query.bindInt64(1, since);
-        const bool read = query.isValid() && query.forEachRow([&](const SqliteStatement& row) {
-            top = row.int64(21);
-            if (!row.isNull(20))
-                readChange(row);
-        });
-        if (!read && query.isValid())
-            return failedRead(*query.failure());
+        bool read = false;
+        bool valid = false;
+        std::optional<SqliteFailure> failure;
+        // A kept statement that fails for another reason than a lock (the log went, the
+        // schema changed under it) is prepared anew once: that says what the file is now.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const bool kept = changesRead_ != nullptr;
+            if (!kept) {
+                changesRead_ = std::make_unique<SqliteStatement>(
+                    db_, (columns + ", m.top FROM (SELECT coalesce(max(seq), 0) AS top FROM planner_changes) m "
+                                    "LEFT JOIN planner_changes c ON c.seq > ? "
+                                    "LEFT JOIN things t ON t.id = c.id;")
+                             .constData());
+            }
+            SqliteStatement& query = *changesRead_;
+            changes.rows.clear();
+            top.reset();
+            query.bindInt64(1, since);
+            read = query.isValid() && query.forEachRow([&](const SqliteStatement& row) {
+                top = row.int64(21);
+                if (!row.isNull(20))
+                    readChange(row);
+            });
+            valid = query.isValid();
+            failure = query.failure();
+            if (read) {
+                query.reset();
+                break;
+            }
+            changesRead_.reset();
+            if (!kept || (failure && failure->isBusy()))
+                break;
+        }
+        if (!read && valid)
+            return failedRead(*failure);
         // A number beyond the log's belongs to another file: everything is new then.
         if (read && top && *top >= since) {
             changes.seq = *top;

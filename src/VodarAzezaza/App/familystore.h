@@ -38,6 +38,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -240,6 +241,8 @@ private:
     // that we did not make, which a write would run.
     bool mayWrite();
     Answer refusedAnswer() const;
+    // Closes the connection, the statement kept on it first.
+    void closeConnection();
     QString plantedText() const;
     // Makes our change log and its triggers when missing.
     void setUpChangeLog();
@@ -298,6 +301,16 @@ private:
     // The WAL and shared-memory files of the open database (device, inode).
     std::optional<std::pair<qint64, qint64>> walNode_;
     std::optional<std::pair<qint64, qint64>> shmNode_;
+
+    // The read of the rows numbered since a given number, kept prepared while the
+    // connection lasts: a refresh after a sibling's change reads one row or a few, and
+    // preparing this join cost twice that read. The one exception to preparing each
+    // statement where it is used; it is reset after every use, so it never holds a
+    // read open, and finalized before the connection closes.
+    std::unique_ptr<SqliteStatement> changesRead_;
+    // data_version when the triggers and views were last looked at and found ours, all
+    // there: only another connection's commit can change them.
+    std::optional<qint64> schemaSeenAt_;
 
     // Node-based, so the order below may point into it.
     std::unordered_map<QString, StoredRow> cache_;

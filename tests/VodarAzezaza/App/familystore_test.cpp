@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -859,6 +860,87 @@ TEST_F(FamilyStoreTest, ChangesAreFoundByNumberWhateverTheClocksSay)
     EXPECT_TRUE(none->rows.isEmpty());
     // A number from another file is no good here: everything comes.
     EXPECT_TRUE(store.changesSince(none->seq + 1000)->whole);
+}
+
+// A read of the rows written since a number, made again and again as siblings write,
+// holds no read of the file open afterwards (a sibling's checkpoint empties the WAL),
+// and whatever became of the file in between, it reads what the file holds now.
+TEST_F(FamilyStoreTest, ReadingChangesAgainAndAgainHoldsNothingOpenAndFollowsTheFile)
+{
+    const QString backupPath = dir.filePath("backup.db");
+    {
+        FamilyStore backup(backupPath, clock());
+        ASSERT_TRUE(backup.upsert(row("B")));
+        Peek(backupPath).exec("PRAGMA wal_checkpoint(TRUNCATE);");
+    }
+    QFile backupFile(backupPath);
+    ASSERT_TRUE(backupFile.open(QIODevice::ReadOnly));
+    const QByteArray backupBytes = backupFile.readAll();
+
+    struct Case {
+        const char* name;
+        std::function<void()> between;
+        bool whole;
+        QStringList ids;
+    };
+    const Case cases[] = {
+        {"a sibling renames a row",
+         [&] { ASSERT_TRUE(Peek(path()).exec("UPDATE things SET title = 'renamed there' WHERE id = 'A2';")); }, false,
+         {"A2"}},
+        {"a sibling adds a row and deletes one",
+         [&] {
+             ASSERT_TRUE(Peek(path()).exec("INSERT INTO things (id, title, source_app, updated_at) "
+                                           "VALUES ('T1', 'new there', 'todo', 1); DELETE FROM things WHERE id = 'A3';"));
+         },
+         false, {"A3", "T1"}},
+        {"the change log is dropped",
+         [&] {
+             ASSERT_TRUE(Peek(path()).exec("DROP TRIGGER planner_changes_insert; DROP TRIGGER planner_changes_update; "
+                                           "DROP TRIGGER planner_changes_delete; DROP TABLE planner_changes;"));
+         },
+         true, {"A1", "A2", "A3"}},
+        {"a backup is put in the file's place",
+         [&] {
+             Peek(path()).exec("PRAGMA wal_checkpoint(TRUNCATE);");
+             replaceFile(path(), backupBytes);
+         },
+         true, {"B"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path());
+        QFile::remove(path() + "-wal");
+        QFile::remove(path() + "-shm");
+        FamilyStore store(path(), clock());
+        ASSERT_FALSE(store.publish({row("A1"), row("A2"), row("A3")}, "planner").answer.isFailed());
+        qint64 seq = store.changesSince(0)->seq;
+        // A few rounds first, so the read has been made before the file changes.
+        for (int round = 0; round < 3; ++round) {
+            Peek(path()).exec("UPDATE things SET zs = zs + 1 WHERE id = 'A1';");
+            const auto read = store.changesSince(seq);
+            ASSERT_TRUE(read.ok()) << read.errorText().toStdString();
+            ASSERT_EQ(read->rows.size(), 1);
+            seq = read->seq;
+            Peek(path()).exec("PRAGMA wal_checkpoint(TRUNCATE);");
+            EXPECT_EQ(walSize(), 0) << "no read left open";
+        }
+        c.between();
+        const auto read = store.changesSince(seq);
+        ASSERT_TRUE(read.ok()) << read.errorText().toStdString();
+        EXPECT_EQ(read->whole, c.whole);
+        QStringList got;
+        for (const FamilyStore::Change& change : read->rows)
+            got.append(change.row.id);
+        got.sort();
+        EXPECT_EQ(got, c.ids);
+        Peek(path()).exec("PRAGMA wal_checkpoint(TRUNCATE);");
+        EXPECT_EQ(walSize(), 0) << "no read left open";
+        // And on from there: the next write is found by the number this read gave.
+        Peek(path()).exec("UPDATE things SET zs = zs + 1;");
+        const auto next = store.changesSince(read->seq);
+        ASSERT_TRUE(next.ok()) << next.errorText().toStdString();
+        EXPECT_FALSE(next->rows.isEmpty());
+    }
 }
 
 // A publication in groups looks at the groups that changed and the rows written since,
