@@ -12,7 +12,10 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
+#include <thread>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -129,8 +132,44 @@ PlannerStore::FileContent PlannerStore::rulesContent(QStringView text, PlanLayou
     return content;
 }
 
+PlannerStore::Fetched PlannerStore::fetch(const QString& path, const Decode& decode)
+{
+    Fetched out;
+    const auto before = pemby::fileStamp(path);
+    out.file = pemby::readTextFile(path);
+    if (out.file.state != pemby::TextFile::State::Read)
+        return out;
+    out.record.content = decode(out.file.text, &out.record.layout);
+    out.record.text = std::move(out.file.text);
+    out.record.stamp = pemby::settledStamp(before, path);
+    return out;
+}
+
+std::optional<PlannerStore::FileRecord> PlannerStore::take(const QString& name, Fetched fetched, const Decode& decode)
+{
+    const pemby::TextFile& file = fetched.file;
+    if (file.notAFile)
+        skipped_.insert(name);
+    else
+        skipped_.remove(name);
+    if (file.state == pemby::TextFile::State::Unreadable) {
+        unreadable_.insert(name, QStringLiteral("%1 can't be read (%2)").arg(name, file.error));
+        // What was saved beside it in an earlier run is what the plan holds of it meanwhile.
+        qCWarning(lcStore) << "skipping" << name << "which can't be read:" << file.error;
+        return readCopy(name, decode);
+    }
+    unreadable_.remove(name);
+    if (file.state != pemby::TextFile::State::Read)
+        return std::nullopt;
+    files_.insert(name, fetched.record);
+    conflicts_.remove(name);
+    return std::move(fetched.record);
+}
+
 std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, const Decode& decode, bool onlyIfChanged)
 {
+    if (!onlyIfChanged)
+        return take(name, fetch(pathOf(name), decode), decode);
     const QString path = pathOf(name);
     const auto known = files_.find(name);
     if (onlyIfChanged && known != files_.end() && known->stamp && pemby::fileStamp(path) == known->stamp)
@@ -226,6 +265,14 @@ void PlannerStore::loadEverything(Planner& planner)
     const QDir dir(folder_);
     if (!dir.exists())
         return;
+    // The files not loaded yet, in name order: a week by its Monday, else a month.
+    struct Wanted {
+        QString name;
+        std::optional<Day> monday;
+        MonthKey month;
+        Decode decode;
+    };
+    QList<Wanted> wanted;
     // Links too, to folders as well: the read refuses them and names them as skipped.
     for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
         if (entry.isDir() && !entry.isSymLink())
@@ -243,12 +290,59 @@ void PlannerStore::loadEverything(Planner& planner)
             const auto week = pemby::parseStrictInt32(QStringView(pieces[1]).sliced(1));
             if (!week)
                 continue;
-            if (const auto monday = mondayOfIsoWeek(*year, *week))
-                loadWeek(*monday, planner);
+            const auto monday = mondayOfIsoWeek(*year, *week);
+            if (!monday || loadedWeeks_.contains(*monday))
+                continue;
+            loadedWeeks_.insert(*monday);
+            pendingWeeks_.insert(*monday);
+            const Day day = *monday;
+            // Read under the week's own name, as loading that week reads it.
+            wanted.append(Wanted{Markdown::weekFileName(day), day, {},
+                                 [day](QStringView text, PlanLayout* layout) { return weekContent(text, day, layout); }});
         } else {
             const auto month = pemby::parseStrictInt32(pieces[1]);
-            if (month && *month >= 1 && *month <= 12)
-                loadMonth(MonthKey{*year, *month}, planner);
+            if (!month || *month < 1 || *month > 12)
+                continue;
+            const MonthKey key{*year, *month};
+            if (loadedMonths_.contains(key))
+                continue;
+            loadedMonths_.insert(key);
+            pendingMonths_.insert(key);
+            wanted.append(Wanted{Markdown::monthFileName(key), std::nullopt, key, monthContent});
+        }
+    }
+
+    // Reading and decoding is most of a load, and each file's is its own: a few threads
+    // share it. What they make goes into the plan here, in name order.
+    std::vector<Fetched> fetched(size_t(wanted.size()));
+    const QList<Wanted>& jobs = wanted;
+    std::atomic<qsizetype> next = 0;
+    const auto work = [&] {
+        for (qsizetype i; (i = next.fetch_add(1)) < jobs.size();)
+            fetched[size_t(i)] = fetch(pathOf(jobs[i].name), jobs[i].decode);
+    };
+    constexpr qsizetype filesPerThread = 16;
+    const int threads = int(std::clamp<qsizetype>(std::min<qsizetype>(std::thread::hardware_concurrency(), 4), 1,
+                                                  std::max<qsizetype>(1, wanted.size() / filesPerThread)));
+    {
+        std::vector<std::jthread> helpers;
+        for (int t = 1; t < threads; ++t)
+            helpers.emplace_back(work);
+        work();
+    }
+
+    files_.reserve(files_.size() + wanted.size());
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        const Wanted& file = wanted[i];
+        const auto record = take(file.name, std::move(fetched[size_t(i)]), file.decode);
+        if (!record)
+            continue;
+        if (file.monday) {
+            Markdown::putWeek(*file.monday, record->content.week, planner);
+            filesRead_.weeks.insert(*file.monday);
+        } else {
+            planner.months.insert(file.month, record->content.things);
+            filesRead_.months.insert(file.month);
         }
     }
 }

@@ -139,6 +139,15 @@ private:
     // The file's text and what it holds, remembered; nullopt when it is missing or
     // can't be read.
     std::optional<FileRecord> read(const QString& name, const Decode& decode, bool onlyIfChanged);
+    // A file as a load finds it: read, decoded and stamped without touching the store,
+    // so that many files can be fetched on threads of their own.
+    struct Fetched {
+        pemby::TextFile file;
+        FileRecord record;  // when the file was read
+    };
+    static Fetched fetch(const QString& path, const Decode& decode);
+    // What a load fetched, remembered as read() remembers it.
+    std::optional<FileRecord> take(const QString& name, Fetched fetched, const Decode& decode);
     // Renders the file for writing when the plan's content of it differs from what it
     // holds (a file not known yet: when there is content); false when it would be too
     // large to read back.

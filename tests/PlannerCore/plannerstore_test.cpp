@@ -431,6 +431,69 @@ TEST(PlannerStore, LoadsEveryWeekAndMonthFileByItsName)
     EXPECT_TRUE(missing.loadedWeeks().isEmpty());
 }
 
+// A folder of many files is read on a few threads at once: each file must still land
+// in its own week or month, with its own layout, as loading them one by one does.
+TEST(PlannerStore, LoadingEverythingAtOnceTakesEachFileAsLoadingItAloneDoes)
+{
+    const auto fill = [](const Folder& folder) {
+        for (int w = 0; w < 90; ++w) {
+            const Day monday = week5.adding(7 * w);
+            QString text = QStringLiteral("# week %1\n\n## mon %2\n- [ ] first of %1 {zz}\n    - [x] a step of %1\n"
+                                          "free text of %1\n- [ ] second of %1\n    > a note of %1\n")
+                               .arg(w)
+                               .arg(monday.iso());
+            if (w % 3 == 0)
+                text.replace(u'\n', QStringLiteral("\r\n"));
+            folder.put(Markdown::weekFileName(monday), text);
+        }
+        for (int m = 1; m <= 12; ++m)
+            folder.put(Markdown::monthFileName(MonthKey{2025, m}),
+                       QStringLiteral("# mine\n- [ ] month %1\n* kept as it is\n").arg(m));
+        folder.put(Markdown::weekFileName(week5.adding(7 * 90)), QByteArray("## mon 2025-10-20\n- [ ] \xff\n"));
+        ASSERT_TRUE(QFile::link("/dev/null", folder.file(Markdown::weekFileName(week5.adding(7 * 91)))));
+    };
+    Folder together, alone;
+    fill(together);
+    fill(alone);
+    const auto clock = [] { return QDateTime(QDate(2025, 1, 2), QTime(3, 4, 5)); };
+
+    PlannerStore all(together.path(), clock);
+    Planner allPlan;
+    all.loadEverything(allPlan);
+    PlannerStore one(alone.path(), clock);
+    Planner onePlan;
+    for (int w = 0; w < 92; ++w)
+        one.loadWeek(week5.adding(7 * w), onePlan);
+    for (int m = 1; m <= 12; ++m)
+        one.loadMonth(MonthKey{2025, m}, onePlan);
+
+    EXPECT_EQ(describe(allPlan), describe(onePlan));
+    EXPECT_EQ(allPlan.days.value(week5.adding(7 * 41)).first().title, "first of 41");
+    EXPECT_EQ(allPlan.days.value(week5.adding(7 * 41)).last().note, "a note of 41");
+    EXPECT_EQ(all.loadedWeeks(), one.loadedWeeks());
+    EXPECT_EQ(all.loadedMonths(), one.loadedMonths());
+    EXPECT_EQ(all.takeFilesRead(), one.takeFilesRead());
+    EXPECT_EQ(all.skippedFiles(), one.skippedFiles());
+    EXPECT_EQ(all.unreadableWeek(week5.adding(7 * 90)), one.unreadableWeek(week5.adding(7 * 90)));
+    EXPECT_TRUE(all.unreadableWeek(week5.adding(7 * 90)));
+
+    // The same edit of every file then writes the same texts: each kept its own lines.
+    const auto edit = [](Planner& plan) {
+        for (auto it = plan.days.begin(); it != plan.days.end(); ++it)
+            it->first().title += QStringLiteral(" edited");
+        for (auto it = plan.months.begin(); it != plan.months.end(); ++it)
+            it->first().done = true;
+        plan.add(QStringLiteral("into the unreadable week"), Place::onDay(week5.adding(7 * 90)));
+    };
+    edit(allPlan);
+    edit(onePlan);
+    EXPECT_EQ(all.save(allPlan).errorText(), one.save(onePlan).errorText());
+    ASSERT_EQ(together.names(), alone.names());
+    for (const QString& name : together.names())
+        EXPECT_EQ(together.text(name), alone.text(name)) << name.toStdString();
+    EXPECT_TRUE(together.text(Markdown::weekFileName(week5.adding(7 * 63))).contains("free text of 63"));
+}
+
 TEST(PlannerStore, TriesAFailedWriteAgainAtTheNextSave)
 {
     // CI runs as root, so a regular file where the folder should be is what stops a write.

@@ -167,6 +167,14 @@ void InsertionLine::setActive(bool active)
     refresh();
 }
 
+void InsertionLine::setRowID(const QString& rowID)
+{
+    if (!rowID_ || *rowID_ == rowID)
+        return;
+    rowID_ = rowID;
+    refresh();
+}
+
 std::optional<Qt::Edge> InsertionLine::edge() const
 {
     const auto& spot = spot_.spot();

@@ -85,6 +85,8 @@ class RowDrop : public QObject {
 public:
     using Perform = std::function<bool(bool below, const QStringList& texts)>;
     RowDrop(QWidget* row, QString rowID, AppModel& model, DropSpotState& spot, Perform perform);
+    // The row shows another thing now.
+    void setRowID(QString rowID) { rowID_ = std::move(rowID); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -125,6 +127,8 @@ public:
     // (only the first line below the things draws the end's line).
     static InsertionLine* forEnd(QWidget* line, DropSpotState& spot);
     void setActive(bool active);
+    // The row the line is over shows another thing now.
+    void setRowID(const QString& rowID);
 
     // Where the line is drawn now; none while it is not.
     std::optional<Qt::Edge> edge() const;

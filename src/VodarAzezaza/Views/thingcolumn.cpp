@@ -23,7 +23,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPropertyAnimation>
+#include <QSet>
 #include <QTimer>
+
+#include <utility>
 
 // The line of the thing being typed: a faint box and the field. Return adds the thing
 // and opens a fresh field in the same line; losing the keys adds it and ends.
@@ -207,6 +210,7 @@ void ThingColumn::setPlace(const Place& place)
     if (place == place_)
         return;
     place_ = place;
+    placeMoved_ = true;
     sync();
 }
 
@@ -259,7 +263,7 @@ void ThingColumn::syncOnce()
     budget_ = budget(int(events_.size()), int(others.size()), int(things.size()), typing, minRows_, cap_);
 
     syncEvents();
-    syncRows(things.mid(0, budget_.visibleThings), others);
+    syncRows(things.mid(0, budget_.visibleThings), others, std::exchange(placeMoved_, false));
     syncEnd(typing);
     relayout();
     settleDetails();
@@ -280,18 +284,43 @@ void ThingColumn::syncEvents()
     }
 }
 
-void ThingColumn::syncRows(const QList<Thing>& things, const QList<SharedThing>& others)
+void ThingColumn::syncRows(const QList<Thing>& things, const QList<SharedThing>& others, bool handOn)
 {
+    const QList<AppModel::TodayRow> wanted = model_.rows(things, others);
+    // Moving to another place, none of the rows stays: making each line again would
+    // cost a frame. The rows of the things that go show the things that come instead,
+    // in their order, but only rows that hold nothing of the user's (no open detail, no
+    // title being typed); the others go as ever.
+    QList<ThingRow*> spare;
+    if (handOn) {
+        QSet<QString> staying;
+        staying.reserve(wanted.size());
+        for (const AppModel::TodayRow& row : wanted)
+            staying.insert(row.id());
+        for (RowFrame* frame : std::as_const(rowOrder_)) {
+            auto* mine = qobject_cast<ThingRow*>(frame);
+            if (!mine || staying.contains(mine->rowID()) || mine->popover() || mine->renameField())
+                continue;
+            rows_.remove(mine->rowID());
+            spare.append(mine);
+        }
+    }
+    qsizetype nextSpare = 0;
     QHash<QString, RowFrame*> kept;
     rowOrder_.clear();
-    for (const AppModel::TodayRow& row : model_.rows(things, others)) {
+    for (const AppModel::TodayRow& row : wanted) {
         const QString id = row.id();
         RowFrame* widget = rows_.take(id);
         if (row.isMine()) {
-            if (auto* mine = qobject_cast<ThingRow*>(widget))
+            if (auto* mine = qobject_cast<ThingRow*>(widget)) {
                 mine->setThing(row.thing, place_, row.index);
-            else
+            } else if (!widget && nextSpare < spare.size()) {
+                ThingRow* handed = spare[nextSpare++];
+                handed->setThing(row.thing, place_, row.index);
+                widget = handed;
+            } else {
                 widget = new ThingRow(model_, row.thing, place_, row.index, spot_, this);
+            }
         } else {
             if (auto* theirs = qobject_cast<FamilyThingRow*>(widget))
                 theirs->setThing(row.other, place_, row.slot);
@@ -317,6 +346,10 @@ void ThingColumn::syncRows(const QList<Thing>& things, const QList<SharedThing>&
         }
         gone->hide();
         gone->deleteLater();
+    }
+    for (; nextSpare < spare.size(); ++nextSpare) {
+        spare[nextSpare]->hide();
+        spare[nextSpare]->deleteLater();
     }
     rows_ = std::move(kept);
 }

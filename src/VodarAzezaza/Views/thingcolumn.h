@@ -15,7 +15,9 @@
 // The week board, the month board, the place sheet and the focus panel all use it and
 // differ only in what they pass. It follows the model by itself and keeps its row
 // widgets by row id, so an open field, a hover or a popover's anchor survive every
-// change; rows that go are deleted later, never inside their own event. Text typed
+// change; rows that go are deleted later, never inside their own event. Moved to another
+// place, it hands the rows of the things that go, those that hold nothing open, to the
+// things that come. Text typed
 // into the new line survives any model change that keeps the line; when the model
 // ends it elsewhere, the typed text is still added to the place.
 
@@ -92,7 +94,7 @@ private:
     void sync();
     void syncOnce();
     void syncEvents();
-    void syncRows(const QList<Thing>& things, const QList<SharedThing>& others);
+    void syncRows(const QList<Thing>& things, const QList<SharedThing>& others, bool handOn);
     void syncEnd(bool typing);
     void relayout();
     EmptyLine* makeFiller();
@@ -111,6 +113,8 @@ private:
     DropSpotState spot_;
     bool syncing_ = false;
     bool resync_ = false;
+    // The place changed since the rows were last synced.
+    bool placeMoved_ = false;
 
     QList<EventRow*> eventRows_;
     QHash<QString, RowFrame*> rows_;

@@ -46,9 +46,11 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     layout_->setSpacing(spacing);
 
     check_ = new CheckButton(thing.done, this);
-    const QUuid id = thing.id;
-    AppModel* m = &model_;
-    connect(check_, &CheckButton::clicked, this, [m, id] { RowMotion::run([m, id] { m->toggle(id); }); });
+    connect(check_, &CheckButton::clicked, this, [this] {
+        AppModel* m = &model_;
+        const QUuid id = thing_.id;
+        RowMotion::run([m, id] { m->toggle(id); });
+    });
     layout_->addWidget(check_);
 
     title_ = new RowText(titleSize, this);
@@ -58,7 +60,7 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     // The marks after the title are made the first time the thing has one: most rows
     // show few of them, and a board starts sooner without hundreds of hidden widgets.
 
-    new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
+    drop_ = new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
         bool taken = false;
         const int before = below ? index_ + 1 : index_;
         RowMotion::run([&] { taken = model_.drop(texts, place_, before, !below); });
@@ -96,7 +98,14 @@ void ThingRow::setThing(const Thing& thing, const Place& place, int index)
     place_ = place;
     if (thing == thing_ && !placeChanged)
         return;
+    const bool another = thing.id != thing_.id;
     thing_ = thing;
+    if (another) {
+        drop_->setRowID(rowID());
+        line_->setRowID(rowID());
+        followEditing();
+        followDragging();
+    }
     refreshContent();
 }
 

@@ -6,6 +6,7 @@
 // API
 //   auto* row = new ThingRow(model, thing, place, index, spot, column);
 //   row->setThing(thing, place, index);  on every model change; updates only what differs
+//                                      (another thing, when its column hands it on)
 //   row->syncDetail();                 once the column is settled: opens or closes the
 //                                      detail popover as the model's `opened` says
 //
@@ -25,6 +26,7 @@ class DropSpotState;
 class InsertionLine;
 class QHBoxLayout;
 class QMenu;
+class RowDrop;
 class RowText;
 class ThingDetail;
 class ZCount;
@@ -93,6 +95,7 @@ private:
     RowText* note_ = nullptr;
     RowText* repeat_ = nullptr;
     ZCount* moved_ = nullptr;
+    RowDrop* drop_ = nullptr;
     InsertionLine* line_ = nullptr;
     QSet<QWidget*> wantedMarks_;
 };
