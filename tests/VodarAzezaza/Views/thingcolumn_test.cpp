@@ -1,6 +1,7 @@
 // The column of one place: its row budget, the lines it shows, typing new things into
 // it, other apps' things on today only, the more line, and rows kept by id across
 // model changes.
+#include "checkbutton.h"
 #include "editfield.h"
 #include "emptyline.h"
 #include "familythingrow.h"
@@ -166,6 +167,44 @@ TEST_F(ThingColumnTest, RowsAreKeptByIdAcrossModelChanges)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(mumRow);
     EXPECT_EQ(kinds(*column), (QStringList{"buy oat milk", "water the plants", "-", "-", "-"}));
+}
+
+TEST_F(ThingColumnTest, ARowShownForAnotherPlaceActsOnTheThingItShowsNow)
+{
+    AppModel& m = started();
+    add(m, {"buy milk", "call mum"});
+    add(m, {"file taxes", "book dentist"}, Place::onDay(thursday));
+    ThingColumn* column = columnFor(m, today, 5);
+    const QUuid milk = idOf(m.planner(), "buy milk");
+    const QUuid taxes = idOf(m.planner(), "file taxes");
+    const QUuid dentist = idOf(m.planner(), "book dentist");
+
+    column->setPlace(Place::onDay(thursday));
+    EXPECT_EQ(kinds(*column), (QStringList{"file taxes", "book dentist", "-", "-", "-"}));
+    auto* taxesRow = qobject_cast<ThingRow*>(column->row(ThingRow::rowID(taxes)));
+    auto* dentistRow = qobject_cast<ThingRow*>(column->row(ThingRow::rowID(dentist)));
+    ASSERT_TRUE(taxesRow && dentistRow);
+    EXPECT_EQ(column->row(ThingRow::rowID(milk)), nullptr);
+
+    // The tick, the click and an edit started elsewhere reach the thing shown, and
+    // never the one the widget showed before.
+    auto* check = taxesRow->findChild<CheckButton*>();
+    ASSERT_TRUE(check);
+    QTest::mouseClick(check, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m.planner().thing(taxes)->done; }, 1000));
+    EXPECT_FALSE(m.planner().thing(milk)->done);
+
+    QTest::mouseClick(dentistRow, Qt::LeftButton, {}, QPoint(dentistRow->width() - 6, dentistRow->height() / 2));
+    EXPECT_EQ(m.selection(), QSet<QUuid>{dentist});
+
+    m.setEditing(Editing::thing(dentist));
+    auto* field = dentistRow->findChild<EditField*>();
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->text(), "book dentist");
+    QTest::keyClicks(field, " at nine");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(m.planner().thing(dentist)->title, "book dentist at nine");
+    EXPECT_EQ(m.planner().thing(milk)->title, "buy milk");
 }
 
 TEST_F(ThingColumnTest, TypingTitlesAddsThingsAndKeepsGoing)
