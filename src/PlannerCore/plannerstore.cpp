@@ -136,6 +136,7 @@ PlannerStore::Fetched PlannerStore::fetch(const QString& path, const Decode& dec
 {
     Fetched out;
     const auto before = pemby::fileStamp(path);
+    out.linkedElsewhere = before && before->links > 1;
     out.file = pemby::readTextFile(path);
     if (out.file.state != pemby::TextFile::State::Read)
         return out;
@@ -148,6 +149,10 @@ PlannerStore::Fetched PlannerStore::fetch(const QString& path, const Decode& dec
 std::optional<PlannerStore::FileRecord> PlannerStore::take(const QString& name, Fetched fetched, const Decode& decode)
 {
     const pemby::TextFile& file = fetched.file;
+    if (fetched.linkedElsewhere)
+        linked_.insert(name);
+    else
+        linked_.remove(name);
     if (file.notAFile)
         skipped_.insert(name);
     else

@@ -144,6 +144,8 @@ private:
     struct Fetched {
         pemby::TextFile file;
         FileRecord record;  // when the file was read
+        // It has other names too: a change made through one of them tells no watch.
+        bool linkedElsewhere = false;
     };
     static Fetched fetch(const QString& path, const Decode& decode);
     // What a load fetched, remembered as read() remembers it.
