@@ -175,9 +175,10 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
 {
     if (!onlyIfChanged)
         return take(name, fetch(pathOf(name), decode), decode);
+    // A look again: only a file that changed since it was read is decoded.
     const QString path = pathOf(name);
     const auto known = files_.find(name);
-    if (onlyIfChanged && known != files_.end() && known->stamp && pemby::fileStamp(path) == known->stamp)
+    if (known != files_.end() && known->stamp && pemby::fileStamp(path) == known->stamp)
         return std::nullopt;
     const auto before = pemby::fileStamp(path);
     if (before && before->links > 1)
@@ -190,18 +191,15 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
     else
         skipped_.remove(name);
     if (file.state == pemby::TextFile::State::Unreadable) {
+        // Said when the file is looked for, not again at every minute's look; what the
+        // plan holds of it stays meanwhile.
         unreadable_.insert(name, QStringLiteral("%1 can't be read (%2)").arg(name, file.error));
-        // Said when the file is looked for, not again at every minute's look. What was
-        // saved beside it in an earlier run is what the plan holds of it meanwhile.
-        if (onlyIfChanged)
-            return std::nullopt;
-        qCWarning(lcStore) << "skipping" << name << "which can't be read:" << file.error;
-        return readCopy(name, decode);
+        return std::nullopt;
     }
     unreadable_.remove(name);
     if (file.state != pemby::TextFile::State::Read)
         return std::nullopt;
-    if (onlyIfChanged && known != files_.end() && sameText(known->text, file.text)) {
+    if (known != files_.end() && sameText(known->text, file.text)) {
         known->stamp = pemby::settledStamp(before, path);
         return std::nullopt;
     }
@@ -367,58 +365,21 @@ bool PlannerStore::reloadIfChanged(Planner& planner)
         return changed;
     }
     bool changed = false;
-    for (const Day monday : std::as_const(loadedWeeks_)) {
-        const auto decode = [monday](QStringView text, PlanLayout* layout) { return weekContent(text, monday, layout); };
-        if (const auto record = read(Markdown::weekFileName(monday), decode, true)) {
-            Markdown::putWeek(monday, record->content.week, planner);
-            filesRead_.weeks.insert(monday);
-            pendingWeeks_.insert(monday);
-            changed = true;
-        }
-    }
-    for (const MonthKey month : std::as_const(loadedMonths_)) {
-        if (const auto record = read(Markdown::monthFileName(month), monthContent, true)) {
-            planner.months.insert(month, record->content.things);
-            filesRead_.months.insert(month);
-            pendingMonths_.insert(month);
-            changed = true;
-        }
-    }
-    if (const auto record = read(Markdown::listsFileName(), listsContent, true)) {
-        planner.lists = record->content.lists;
-        filesRead_.lists = true;
-        pendingLists_ = true;
-        changed = true;
-    }
-    if (const auto record = read(Markdown::repeatsFileName(), rulesContent, true)) {
-        planner.repeats = record->content.rules;
-        filesRead_.repeats = true;
-        pendingRepeats_ = true;
-        changed = true;
-    }
+    for (const Day monday : std::as_const(loadedWeeks_))
+        changed = reloadWeek(monday, planner) || changed;
+    for (const MonthKey month : std::as_const(loadedMonths_))
+        changed = reloadMonth(month, planner) || changed;
+    changed = reloadLists(planner) || changed;
+    changed = reloadRepeats(planner) || changed;
     return changed;
 }
 
 bool PlannerStore::reloadFile(const QString& name, Planner& planner)
 {
-    if (name == Markdown::listsFileName()) {
-        const auto record = read(name, listsContent, true);
-        if (record) {
-            planner.lists = record->content.lists;
-            filesRead_.lists = true;
-            pendingLists_ = true;
-        }
-        return bool(record);
-    }
-    if (name == Markdown::repeatsFileName()) {
-        const auto record = read(name, rulesContent, true);
-        if (record) {
-            planner.repeats = record->content.rules;
-            filesRead_.repeats = true;
-            pendingRepeats_ = true;
-        }
-        return bool(record);
-    }
+    if (name == Markdown::listsFileName())
+        return reloadLists(planner);
+    if (name == Markdown::repeatsFileName())
+        return reloadRepeats(planner);
     // A week's or a month's file, by the name the store gives it: any other spelling of
     // the same week is no file of the plan's.
     if (!name.endsWith(u".md"))
@@ -436,15 +397,7 @@ bool PlannerStore::reloadFile(const QString& name, Planner& planner)
         const auto monday = week ? mondayOfIsoWeek(*year, *week) : std::nullopt;
         if (!monday || !loadedWeeks_.contains(*monday) || Markdown::weekFileName(*monday) != name)
             return false;
-        const Day day = *monday;
-        const auto decode = [day](QStringView text, PlanLayout* layout) { return weekContent(text, day, layout); };
-        const auto record = read(name, decode, true);
-        if (record) {
-            Markdown::putWeek(day, record->content.week, planner);
-            filesRead_.weeks.insert(day);
-            pendingWeeks_.insert(day);
-        }
-        return bool(record);
+        return reloadWeek(*monday, planner);
     }
     const auto number = pemby::parseStrictInt32(rest);
     if (!number || *number < 1 || *number > 12)
@@ -452,13 +405,52 @@ bool PlannerStore::reloadFile(const QString& name, Planner& planner)
     const MonthKey month{*year, *number};
     if (!loadedMonths_.contains(month) || Markdown::monthFileName(month) != name)
         return false;
-    const auto record = read(name, monthContent, true);
-    if (record) {
-        planner.months.insert(month, record->content.things);
-        filesRead_.months.insert(month);
-        pendingMonths_.insert(month);
-    }
-    return bool(record);
+    return reloadMonth(month, planner);
+}
+
+bool PlannerStore::reloadWeek(Day monday, Planner& planner)
+{
+    const auto decode = [monday](QStringView text, PlanLayout* layout) { return weekContent(text, monday, layout); };
+    const auto record = read(Markdown::weekFileName(monday), decode, true);
+    if (!record)
+        return false;
+    Markdown::putWeek(monday, record->content.week, planner);
+    filesRead_.weeks.insert(monday);
+    pendingWeeks_.insert(monday);
+    return true;
+}
+
+bool PlannerStore::reloadMonth(MonthKey month, Planner& planner)
+{
+    const auto record = read(Markdown::monthFileName(month), monthContent, true);
+    if (!record)
+        return false;
+    planner.months.insert(month, record->content.things);
+    filesRead_.months.insert(month);
+    pendingMonths_.insert(month);
+    return true;
+}
+
+bool PlannerStore::reloadLists(Planner& planner)
+{
+    const auto record = read(Markdown::listsFileName(), listsContent, true);
+    if (!record)
+        return false;
+    planner.lists = record->content.lists;
+    filesRead_.lists = true;
+    pendingLists_ = true;
+    return true;
+}
+
+bool PlannerStore::reloadRepeats(Planner& planner)
+{
+    const auto record = read(Markdown::repeatsFileName(), rulesContent, true);
+    if (!record)
+        return false;
+    planner.repeats = record->content.rules;
+    filesRead_.repeats = true;
+    pendingRepeats_ = true;
+    return true;
 }
 
 std::optional<QString> PlannerStore::unreadableWeek(Day monday) const

@@ -136,6 +136,12 @@ private:
     QString pathOf(const QString& name) const;
     // Re-reads the loaded file of this name when it changed; true when it did.
     bool reloadFile(const QString& name, Planner& planner);
+    // Each reads its file again when it changed and puts what it holds into the plan;
+    // whether it did.
+    bool reloadWeek(Day monday, Planner& planner);
+    bool reloadMonth(MonthKey month, Planner& planner);
+    bool reloadLists(Planner& planner);
+    bool reloadRepeats(Planner& planner);
     // The file's text and what it holds, remembered; nullopt when it is missing or
     // can't be read.
     std::optional<FileRecord> read(const QString& name, const Decode& decode, bool onlyIfChanged);
