@@ -10,6 +10,7 @@
 // thirty.
 // Run on demand: build/<dir>/bench/appmodel_bench
 #include "appmodel.h"
+#include "plansearch.h"
 #include "benchmark.h"
 #include "benchmodel.h"
 #include "markdown.h"
@@ -77,8 +78,8 @@ void memoryAfterSearch(QGuiApplication& app, BenchModel& bench, int years)
 {
     const qint64 start = allocated();
     const std::unique_ptr<AppModel> searched = bench.makeModel();
-    searched->beginSearch();
-    searched->setSearching(false);
+    searched->search().beginSearch();
+    searched->search().setSearching(false);
     app.processEvents();
     const double held = double(allocated() - start) / (1024.0 * 1024.0);
     qint64 onDisk = 0;
@@ -100,8 +101,8 @@ void commitAndUndoAt(QGuiApplication& app, const QTemporaryDir& dir, int years, 
         std::exit(1);
     const std::unique_ptr<AppModel> model = bench.makeModel();
     AppModel& m = *model;
-    m.beginSearch();
-    m.setSearching(false);
+    m.search().beginSearch();
+    m.search().setSearching(false);
 
     const QUuid id = m.planner().days.value(today).first().id;
     const QString week = bench.folder() + u'/' + Markdown::weekFileName(today.monday());

@@ -7,6 +7,7 @@
 // board over one year.
 // Run on demand: build/<dir>/bench/board_bench
 #include "appmodel.h"
+#include "plansearch.h"
 #include "benchmark.h"
 #include "benchmodel.h"
 #include "monthview.h"
@@ -70,8 +71,8 @@ Switches boardsAt(const QTemporaryDir& dir, int years, Day today)
         std::exit(1);
     const std::unique_ptr<AppModel> model = bench.makeModel();
     AppModel& m = *model;
-    m.beginSearch();
-    m.setSearching(false);
+    m.search().beginSearch();
+    m.search().setSearching(false);
     const QUuid id = m.planner().days.value(today).first().id;
 
     constexpr int rounds = 21;

@@ -6,6 +6,7 @@
 // the sync after a save builds every row and hands them to the store.
 // Run: build/<config>/bench/familystore_bench [things]
 #include "appmodel.h"
+#include "plansearch.h"
 #include "appmodelservices.h"
 #include "benchmark.h"
 #include "familystore.h"
@@ -86,8 +87,8 @@ void modelSync()
         while (model.syncPending())
             QCoreApplication::processEvents();
     };
-    model.beginSearch();  // every week of the ten years loaded
-    model.setSearching(false);
+    model.search().beginSearch();  // every week of the ten years loaded
+    model.search().setSearching(false);
     QElapsedTimer timer;
     timer.start();
     synced();
@@ -147,8 +148,8 @@ void modelAtYears(int years)
         while (model.syncPending())
             QCoreApplication::processEvents();
     };
-    model.beginSearch();
-    model.setSearching(false);
+    model.search().beginSearch();
+    model.search().setSearching(false);
     synced();
     model.refreshFromFamily();
     std::printf("\n%d years (%lld things), loaded whole\n", years, (long long)made);

@@ -7,6 +7,7 @@
 // application model over a plan loaded at that size, must cost about decoding it.
 // Run on demand: build/<dir>/bench/plannerstore_bench [years…]
 #include "appmodel.h"
+#include "plansearch.h"
 #include "benchmark.h"
 #include "benchmodel.h"
 #include "markdown.h"
@@ -196,8 +197,8 @@ void readOneFileAt(const Shape& shape, int years, Day today)
         QThread::sleep(4);
         const std::unique_ptr<AppModel> model = bench.makeModel();
         AppModel& m = *model;
-        m.beginSearch();
-        m.setSearching(false);
+        m.search().beginSearch();
+        m.search().setSearching(false);
         const Day monday = today.monday().adding(-7 * 20);
         const QString path = folder + u'/' + Markdown::weekFileName(monday);
         const QString original = pemby::readTextFile(path).text;

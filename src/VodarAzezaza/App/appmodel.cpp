@@ -89,6 +89,8 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->thingNotes.reset(new ThingNotes(*this));
     d_->thingClipboard.reset(new ThingClipboard(*this));
     d_->lists.reset(new PlannerLists(*this));
+    d_->drag.reset(new BoardDrag(*this));
+    d_->search.reset(new PlanSearch(*this));
     d_->noteFiles = std::make_unique<ThingNoteFiles>(notesFolder, services.writesFiles);
     d_->readEvents = services.readEvents ? std::move(services.readEvents) : calendarRead(services.zone);
     d_->clock = std::move(services.now);
@@ -257,6 +259,26 @@ const PlannerLists& AppModel::lists() const
     return *d_->lists;
 }
 
+BoardDrag& AppModel::drag()
+{
+    return *d_->drag;
+}
+
+const BoardDrag& AppModel::drag() const
+{
+    return *d_->drag;
+}
+
+PlanSearch& AppModel::search()
+{
+    return *d_->search;
+}
+
+const PlanSearch& AppModel::search() const
+{
+    return *d_->search;
+}
+
 const QString& AppModel::notesFolder() const
 {
     return d_->noteFiles->folder();
@@ -332,16 +354,6 @@ const std::optional<QString>& AppModel::toast() const
     return d_->toast;
 }
 
-bool AppModel::isSearching() const
-{
-    return d_->isSearching;
-}
-
-const QString& AppModel::searchText() const
-{
-    return d_->searchText;
-}
-
 const EventLines& AppModel::events() const
 {
     return d_->events;
@@ -370,11 +382,6 @@ bool AppModel::syncWaits() const
 bool AppModel::emptyBannerSpent() const
 {
     return d_->emptyBannerSpent;
-}
-
-const QSet<QUuid>& AppModel::dragging() const
-{
-    return d_->dragging;
 }
 
 const std::optional<Day>& AppModel::pinnedToday() const
@@ -410,11 +417,6 @@ const QList<Planner>& AppModel::undoStack() const
 const QList<Planner>& AppModel::redoStack() const
 {
     return d_->redoStack;
-}
-
-bool AppModel::isDraggingInside() const
-{
-    return !d_->dragging.isEmpty() || d_->draggingExternal.has_value();
 }
 
 void AppModel::setSelection(const QSet<QUuid>& selection)
@@ -457,24 +459,9 @@ void AppModel::setZoomed(const std::optional<Place>& place)
     assign(d_->zoomed, place, &AppModel::zoomedChanged);
 }
 
-void AppModel::setSearching(bool searching)
-{
-    assign(d_->isSearching, searching, &AppModel::isSearchingChanged);
-}
-
-void AppModel::setSearchText(const QString& text)
-{
-    assign(d_->searchText, text, &AppModel::searchTextChanged);
-}
-
 void AppModel::setEmptyBannerSpent(bool spent)
 {
     assign(d_->emptyBannerSpent, spent, &AppModel::emptyBannerSpentChanged);
-}
-
-void AppModel::setDragging(const QSet<QUuid>& ids)
-{
-    assign(d_->dragging, ids, &AppModel::draggingChanged);
 }
 
 // The plan is replaced only here; an equal plan notifies nobody.
@@ -497,7 +484,8 @@ void AppModel::endTransition()
     QList<State::Changed> changed = std::exchange(d_->changed, {});
     // The model's own signals first, then each part's, each in the order declared.
     const auto order = [](const State::Changed& c) {
-        static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlannerSettings::staticMetaObject,
+        static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlanSearch::staticMetaObject, &BoardDrag::staticMetaObject,
+                                                      &PlannerSettings::staticMetaObject,
                                                       &OtherApps::staticMetaObject, &FocusMode::staticMetaObject,
                                                       &PlannerLists::staticMetaObject};
         const QMetaMethod& method = c.signal.method();

@@ -1,22 +1,23 @@
 #pragma once
 // The one application model: it owns the plan, its store and its undo history, the
 // selection and the inline edit, the settings, and carries out every user operation.
-// Views observe it through the change signals and call its operations; it never calls
-// a view, and it links no widget (the focus panel and the main window are reached
-// through the small interfaces below).
+// Views observe it through the change signals and call its operations; it never calls a
+// view, and it links no widget (the focus panel and the main window are reached through
+// the small interfaces below).
 //
-// The class is spread over one source file per area, each named for it; this header
-// is laid out in the same sections. Its parts with properties or operations of their
-// own have their own class and header, reached through an accessor: the settings
+// The class is spread over one source file per area, each named for it; this header is
+// laid out in the same sections. Its parts with properties or operations of their own
+// have their own class and header, reached through an accessor: the settings
 // (plannersettings.h), other apps' things (otherapps.h), focus mode and the window
 // hand-off (focusmode.h), the things' notes (thingnotes.h), the clipboard
-// (thingclipboard.h) and the lists (plannerlists.h). What is an idea of its own lives
-// beside it: the key map (keymap.h), the settings file (appsettings.h), the add link
-// (addlink.h), the things' note files (thingnotefiles.h), a day's rows (todayrow.h),
-// what the desktop lends (appmodelservices.h), what the family sync keeps
-// (appmodelsyncstate.h), and the model's own state and transition bookkeeping, which
-// no view sees (appmodelstate.h). Views that sync on several properties, of the model
-// or its parts, follow transitions() once per operation.
+// (thingclipboard.h), the lists (plannerlists.h), drag and drop (boarddrag.h) and the
+// search (plansearch.h). What is an idea of its own lives beside it: the key map
+// (keymap.h), the settings file (appsettings.h), the add link (addlink.h), the things'
+// note files (thingnotefiles.h), a day's rows (todayrow.h), what the desktop lends
+// (appmodelservices.h), what the family sync keeps (appmodelsyncstate.h), and the
+// model's own state and transition bookkeeping, which no view sees (appmodelstate.h).
+// Views that sync on several properties, of the model or its parts, follow
+// transitions() once per operation.
 
 #include "appmodeltypes.h"
 #include "keymap.h"
@@ -41,6 +42,7 @@
 #include <memory>
 #include <optional>
 
+class BoardDrag;
 class FamilyStore;
 class FocusMode;
 class FocusPanelController;
@@ -48,6 +50,7 @@ class NotesModel;
 class OtherApps;
 class PlannerLists;
 class PlannerSettings;
+class PlanSearch;
 struct PembyThing;
 struct AppModelServices;
 class QSettings;
@@ -107,6 +110,10 @@ public:
     const ThingClipboard& clipboard() const;
     PlannerLists& lists();
     const PlannerLists& lists() const;
+    BoardDrag& drag();
+    const BoardDrag& drag() const;
+    PlanSearch& search();
+    const PlanSearch& search() const;
 
     Day today() const;
     Day anchor() const;
@@ -134,10 +141,6 @@ public:
     void setZoomed(const std::optional<Place>& place);
     // Set by showToast and cleared by its timer.
     const std::optional<QString>& toast() const;
-    bool isSearching() const;
-    void setSearching(bool searching);
-    const QString& searchText() const;
-    void setSearchText(const QString& text);
     // Calendar event lines of the visible days that have any.
     const EventLines& events() const;
     // The last failure to save, shown as the footnote until a save succeeds.
@@ -152,10 +155,6 @@ public:
     // Once true, never set back.
     bool emptyBannerSpent() const;
     void setEmptyBannerSpent(bool spent);
-
-
-    const QSet<QUuid>& dragging() const;
-    void setDragging(const QSet<QUuid>& ids);
 
     // A fixed today given at launch: refresh(now) then keeps today on it.
     const std::optional<Day>& pinnedToday() const;
@@ -347,46 +346,8 @@ public:
     // One undo step for all of them; none clears the mark.
     void setMark(const QList<QUuid>& ids, std::optional<Mark> mark);
 
-    // ---- Drag and drop --------------------------------------------------------------
-    // A drag from this window carries own things (`dragging`) or another app's thing
-    // (`draggingExternal`); a drop from elsewhere brings text. The other apps' things of
-    // today's column keep standing above the own thing they stood above.
+    // ---- Links ----------------------------------------------------------------------
 
-    // Own things or another app's thing are being dragged from this window: a drop then
-    // moves them and reads no text.
-    bool isDraggingInside() const;
-    // An own row's drag starts: it carries the whole selection when the thing is part
-    // of it, else the thing alone, which becomes the selection. The drag text: the
-    // thing's title ("" when there is no such thing).
-    QString beginDrag(const QUuid& id);
-    // The drag of another app's row starts: that thing alone is selected. The drag
-    // text: its id.
-    QString beginExternalDrag(const SharedThing& thing);
-    // The view's drag is over, however it ended; a drop on one of the model's targets
-    // has done its part already.
-    void endDrag();
-    // A drop on a place, before the own thing at index `before` (at the end without
-    // one); `externalAbove` keeps the other apps' things shown at exactly that index
-    // above what lands. `texts` are the plain-text items of a drop from outside the
-    // window, which become new things at the end of the place. Whether it was taken.
-    bool drop(const QStringList& texts, const Place& place, std::optional<int> before, bool externalAbove);
-    // Adds the records as new things at the end of the place, their rich-text notes
-    // written to the notes folder, in one undo step, and selects the last of them.
-    // Records without a title are skipped; whether any thing was added.
-    bool addThings(const QList<PembyThing>& things, const Place& place);
-
-private:
-    bool dropped(const QStringList& texts, const Place& place, std::optional<int> before);
-    QList<QUuid> addNewThings(const QList<PembyThing>& things, const Place& place);
-    bool takesThings(const Place& place) const;
-
-public:
-    // ---- Search and links ------------------------------------------------------------
-
-    // Loads every week file, so the search finds things anywhere, and shows the search.
-    void beginSearch();
-    // Shows where a hit lives and selects it; the search ends.
-    void reveal(const Place& place, const QUuid& id);
     // A link opened with the app: "vodarazezaza://add?..." adds what it carries and says
     // so; every other link, and one that carries nothing usable, is ignored. Read from
     // the raw text: the scheme and host must be exactly lower case.
@@ -424,14 +385,11 @@ signals:
     void editingNoteChanged();
     void zoomedChanged();
     void toastChanged();
-    void isSearchingChanged();
-    void searchTextChanged();
     void eventsChanged();
     void saveErrorChanged();
     void syncErrorChanged();
     void skippedFilesChanged();
     void emptyBannerSpentChanged();
-    void draggingChanged();
 
 private:
     // ---- Transitions ----------------------------------------------------------------
@@ -446,6 +404,8 @@ private:
     friend class ThingNotes;
     friend class ThingClipboard;
     friend class PlannerLists;
+    friend class BoardDrag;
+    friend class PlanSearch;
     void beginTransition();
     void endTransition();
     void endReferencesToLeavers();

@@ -1,5 +1,5 @@
-// Beyond the board: the search, which needs every week loaded, and the links: a
-// thing's own, and the add link, through which other programs hand things over.
+// The links: a thing's own, and the add link, through which other programs hand
+// things over.
 #include "appmodel.h"
 
 #include "addlink.h"
@@ -9,34 +9,6 @@
 #include "pembythings.h"
 #include "textfile.h"
 #include "textutil.h"
-
-// ---- Search -----------------------------------------------------------------------
-
-void AppModel::beginSearch()
-{
-    const Transition transition(*this);
-    readPlanFiles([](PlannerStore& store, Planner& plan) { store.loadEverything(plan); });
-    setSearching(true);
-}
-
-void AppModel::reveal(const Place& place, const QUuid& id)
-{
-    const Transition transition(*this);
-    setSearching(false);
-    switch (place.kind()) {
-    case Place::Kind::Day:
-        showDay(*place.day(), Mode::Week);
-        break;
-    case Place::Kind::List:
-        setMode(Mode::Week);
-        settings().setShowLists(true);
-        break;
-    case Place::Kind::Month:
-        showDay(place.month().first(), Mode::Month);
-        break;
-    }
-    select(id);
-}
 
 // ---- Links ------------------------------------------------------------------------
 
@@ -76,7 +48,7 @@ void AppModel::open(const QString& url)
     const Place target = request->day ? Place::onDay(*request->day)
                          : request->toList ? Place::inList(0)
                                            : Place::onDay(d_->today);
-    const QList<QUuid> added = addNewThings(things, target);
+    const QList<QUuid> added = drag().addNewThings(things, target);
     if (added.isEmpty())
         return;
     if (const auto shown = target.day())

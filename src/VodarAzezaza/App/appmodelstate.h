@@ -5,10 +5,12 @@
 
 #include "appmodel.h"
 #include "appmodelservices.h"
+#include "boarddrag.h"
 #include "focusmode.h"
 #include "otherapps.h"
 #include "plannerlists.h"
 #include "plannersettings.h"
+#include "plansearch.h"
 #include "thingclipboard.h"
 #include "thingnotefiles.h"
 #include "thingnotes.h"
@@ -37,8 +39,8 @@ struct AppModel::State {
     // Every operation is one transition: it brings the whole model to its new state
     // before any change signal goes out, so an observer never sees half an operation;
     // then each property that ended up different from where it started says so once:
-    // the model's own properties first, then those of its parts (the settings, other
-    // apps' things, focus mode, the lists), each in the order its signals are declared. Operations that call operations join the
+    // the model's own properties first, then those of its parts (the search, the
+    // drag, the settings, other apps' things, focus mode, the lists), each in the order its signals are declared. Operations that call operations join the
     // outermost transition. A slot that runs an operation from one of those signals
     // starts a transition of its own, which emits before the rest of the first one's.
 
@@ -144,6 +146,8 @@ struct AppModel::State {
     std::unique_ptr<ThingNotes> thingNotes;
     std::unique_ptr<ThingClipboard> thingClipboard;
     std::unique_ptr<PlannerLists> lists;
+    std::unique_ptr<BoardDrag> drag;
+    std::unique_ptr<PlanSearch> search;
     std::unique_ptr<ThingNoteFiles> noteFiles;
     std::unique_ptr<PembyClipboard> clipboard;
     // Why the last roll-over was held back, while it is.

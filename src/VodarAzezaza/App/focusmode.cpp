@@ -1,6 +1,7 @@
 // Focus mode, which trades the main window for the small panel of one place.
 #include "focusmode.h"
 
+#include "plansearch.h"
 #include "appmodelstate.h"
 #include "appsettings.h"
 #include "focuspanelcontroller.h"
@@ -51,7 +52,7 @@ void FocusMode::enterFocusMode()
     model_.setOpenedExternal(std::nullopt);
     model_.setEditing(std::nullopt);
     model_.setZoomed(std::nullopt);
-    model_.setSearching(false);
+    model_.search().setSearching(false);
     model_.clearSelection();
     model_.d_->settings->writeFocusLast(true);
     if (model_.d_->mainWindow.window && model_.d_->mainWindow.hide)

@@ -36,16 +36,6 @@ const QMap<QString, int>& OtherApps::externalSlots() const
     return model_.d_->externalSlots;
 }
 
-const std::optional<SharedThing>& OtherApps::draggingExternal() const
-{
-    return model_.d_->draggingExternal;
-}
-
-void OtherApps::setDraggingExternal(const std::optional<SharedThing>& thing)
-{
-    model_.assign(model_.d_->draggingExternal, thing, *this, &OtherApps::draggingExternalChanged);
-}
-
 const std::optional<QString>& OtherApps::selectedExternal() const
 {
     return model_.d_->selectedExternal;

@@ -29,8 +29,6 @@ public:
     // Where each other app's thing stands among today's own things, by id; kept under
     // "order.otherApps".
     const QMap<QString, int>& externalSlots() const;
-    const std::optional<SharedThing>& draggingExternal() const;
-    void setDraggingExternal(const std::optional<SharedThing>& thing);
     const std::optional<QString>& selectedExternal() const;
     void setSelectedExternal(const std::optional<QString>& id);
 
@@ -55,12 +53,12 @@ public:
 signals:
     void familyThingsChanged();
     void tickedExternalChanged();
-    void draggingExternalChanged();
     void selectedExternalChanged();
     void externalSlotsChanged();
 
 private:
     friend class AppModel;
+    friend class BoardDrag;
     explicit OtherApps(AppModel& model) : model_(model) {}
 
     // The selected other app's thing while today's column still shows it.

@@ -61,9 +61,9 @@ bool ThingClipboard::pasteAsThingsWhileTyping(const std::optional<QList<PembyThi
     const bool takeOver = (!isRich && holdsRecords) || isRich.value_or(false) || things.size() > 1;
     // A paste that would add nothing stays with the field, so what it holds is not lost
     // with the edit.
-    if (!takeOver || !anyTitled(things) || !model_.takesThings(*place))
+    if (!takeOver || !anyTitled(things) || !model_.drag().takesThings(*place))
         return false;
     model_.setEditing(std::nullopt);
     model_.setOpened(std::nullopt);
-    return model_.addThings(things, *place);
+    return model_.drag().addThings(things, *place);
 }

@@ -38,6 +38,7 @@ public:
 private:
     friend class AppModel;
     friend class OtherApps;
+    friend class BoardDrag;
     explicit ThingNotes(AppModel& model) : model_(model) {}
     // A note could not be saved: the save error says why.
     void noteNotSaved(const QString& why);

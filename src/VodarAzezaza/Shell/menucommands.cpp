@@ -1,6 +1,8 @@
 #include "menucommands.h"
 
 #include "appmodel.h"
+#include "plansearch.h"
+#include "boarddrag.h"
 #include "focusmode.h"
 #include "noteeditor.h"
 #include "notesmodel.h"
@@ -150,7 +152,7 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
         if (m.mode() == Mode::Notes)
             m.notes().requestSearch();
         else
-            m.beginSearch();
+            m.search().beginSearch();
     }));
 
     // The note editor's commands: always there, acting on the note that has the keys
@@ -349,7 +351,7 @@ void MenuCommands::paste()
         return;
     const QList<PembyThing> things = fromHtml ? *fromHtml : model_->clipboard().clipboardThings();
     if (!things.isEmpty())
-        model_->addThings(things, model_->placeForNew());
+        model_->drag().addThings(things, model_->placeForNew());
 }
 
 bool MenuCommands::carriesMenus(const QWidget* window) const

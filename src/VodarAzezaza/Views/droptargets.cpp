@@ -1,6 +1,7 @@
 #include "droptargets.h"
 
 #include "appmodel.h"
+#include "boarddrag.h"
 #include "palette.h"
 
 #include <QDrag>
@@ -34,7 +35,7 @@ QStringList texts(const QMimeData* data)
 namespace {
 
 // A drag from this window moves what it carries; anything else is copied in.
-Qt::DropAction wanted(const AppModel& model) { return model.isDraggingInside() ? Qt::MoveAction : Qt::CopyAction; }
+Qt::DropAction wanted(const AppModel& model) { return model.drag().isDraggingInside() ? Qt::MoveAction : Qt::CopyAction; }
 
 void propose(QDragMoveEvent* event, Qt::DropAction action)
 {
@@ -65,7 +66,7 @@ void finishDrop(QDropEvent* event, AppModel& model, const std::function<bool(con
         return;
     }
     const Qt::DropAction action = wanted(model);
-    const QStringList texts = model.isDraggingInside() ? QStringList() : DropTargets::texts(event->mimeData());
+    const QStringList texts = model.drag().isDraggingInside() ? QStringList() : DropTargets::texts(event->mimeData());
     if (!perform(texts)) {
         event->ignore();
         return;
@@ -250,7 +251,7 @@ void run(QWidget* source, AppModel& model, const QString& text)
         drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
     }
     if (alive)
-        alive->endDrag();
+        alive->drag().endDrag();
 }
 
 } // namespace RowDrag

@@ -6,7 +6,7 @@
 // API
 //   auto* spot = new DropSpotState(column);                        one per column
 //   new RowDrop(row, rowID, model, *spot, [](bool below, const QStringList& texts) {
-//       return model.drop(texts, place, below ? i + 1 : i, !below); });
+//       return model.drag().drop(texts, place, below ? i + 1 : i, !below); });
 //   new EndDrop(fillerLine, model, *spot, [](const QStringList& texts) { ... });
 //   InsertionLine::forRow(row, *spot, rowID);                       drawn over the row
 //   auto* end = InsertionLine::forEnd(line, *spot);  end->setActive(false) to hide it

@@ -1,6 +1,7 @@
 #include "familythingrow.h"
 
 #include "appmodel.h"
+#include "boarddrag.h"
 #include "checkbutton.h"
 #include "droptargets.h"
 #include "familythingdetail.h"
@@ -62,7 +63,7 @@ FamilyThingRow::FamilyThingRow(AppModel& model, const SharedThing& thing, const 
 
     new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
         bool taken = false;
-        RowMotion::run([&] { taken = model_.drop(texts, place_, slot_, below); });
+        RowMotion::run([&] { taken = model_.drag().drop(texts, place_, slot_, below); });
         return taken;
     });
     InsertionLine::forRow(this, spot, rowID());
@@ -70,7 +71,7 @@ FamilyThingRow::FamilyThingRow(AppModel& model, const SharedThing& thing, const 
     connect(&model_.otherApps(), &OtherApps::selectedExternalChanged, this, qOverload<>(&QWidget::update));
     connect(&model_, &AppModel::editingChanged, this, &FamilyThingRow::followEditing);
     connect(&model_, &AppModel::openedExternalChanged, this, &FamilyThingRow::syncDetail);
-    connect(&model_.otherApps(), &OtherApps::draggingExternalChanged, this, &FamilyThingRow::followDragging);
+    connect(&model_.drag(), &BoardDrag::draggingExternalChanged, this, &FamilyThingRow::followDragging);
 
     refreshContent();
     followEditing();
@@ -154,13 +155,13 @@ void FamilyThingRow::followEditing()
 
 void FamilyThingRow::followDragging()
 {
-    const auto& dragged = model_.otherApps().draggingExternal();
+    const auto& dragged = model_.drag().draggingExternal();
     setDimmed(dragged && dragged->id == thing_.id);
 }
 
 void FamilyThingRow::startDrag()
 {
-    const QString text = model_.beginExternalDrag(thing_);
+    const QString text = model_.drag().beginExternalDrag(thing_);
     RowDrag::run(this, model_, text);
 }
 

@@ -3,6 +3,7 @@
 #include "titletext.h"
 
 #include "appmodel.h"
+#include "boarddrag.h"
 #include "motion.h"
 #include "palette.h"
 
@@ -304,19 +305,19 @@ void MonthCell::mouseDoubleClickEvent(QMouseEvent* event)
 void MonthCell::startDrag(const QUuid& id)
 {
     auto* mime = new QMimeData;
-    mime->setText(model_.beginDrag(id));
+    mime->setText(model_.drag().beginDrag(id));
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
     // The board may remove this cell while the drag runs its own event loop: nothing of
     // the cell is touched after it.
     AppModel& model = model_;
     drag->exec(Qt::MoveAction | Qt::CopyAction, Qt::MoveAction);
-    model.endDrag();
+    model.drag().endDrag();
 }
 
 std::optional<Qt::DropAction> MonthCell::dropActionFor(const QMimeData* mime) const
 {
-    if (model_.isDraggingInside())
+    if (model_.drag().isDraggingInside())
         return Qt::MoveAction;
     if (mime && mime->hasText())
         return Qt::CopyAction;
@@ -346,7 +347,7 @@ void MonthCell::dropEvent(QDropEvent* event)
     // This app's own drag is known to the model; only text from elsewhere is read.
     const QStringList texts = *action == Qt::MoveAction ? QStringList() : QStringList{event->mimeData()->text()};
     bool taken = false;
-    Motion::pointer([&] { taken = model_.drop(texts, Place::onDay(day_), std::nullopt, true); });
+    Motion::pointer([&] { taken = model_.drag().drop(texts, Place::onDay(day_), std::nullopt, true); });
     if (!taken) {
         event->ignore();
         return;

@@ -5,7 +5,7 @@
 // nothing a key or the model itself changed.
 //
 // API
-//   RowMotion::run([&] { taken = model.drop(texts, place, before, true); });
+//   RowMotion::run([&] { taken = model.drag().drop(texts, place, before, true); });
 //   if (RowMotion::isRunning() && Motion::animates()) ... slide ...
 
 #include <functional>

@@ -1,6 +1,7 @@
 #include "searchview.h"
 
 #include "appmodel.h"
+#include "plansearch.h"
 #include "palette.h"
 #include "plaintext.h"
 #include "rowtext.h"
@@ -137,7 +138,7 @@ SearchView::SearchView(AppModel& model, QWidget* parent) : SheetContent(parent),
     QPalette fieldPalette = field_->palette();
     fieldPalette.setColor(QPalette::Base, Qt::transparent);
     field_->setPalette(fieldPalette);
-    field_->setText(model_.searchText());
+    field_->setText(model_.search().searchText());
     searchRow->addWidget(field_, 1);
     column->addLayout(searchRow);
     column->addWidget(new Divider(this));
@@ -187,14 +188,14 @@ SearchView::SearchView(AppModel& model, QWidget* parent) : SheetContent(parent),
     cancel->setShortcut(Qt::Key_Escape);
     cancel->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(cancel);
-    connect(cancel, &QAction::triggered, this, [this] { model_.setSearching(false); });
-    connect(done_, &QPushButton::clicked, this, [this] { model_.setSearching(false); });
+    connect(cancel, &QAction::triggered, this, [this] { model_.search().setSearching(false); });
+    connect(done_, &QPushButton::clicked, this, [this] { model_.search().setSearching(false); });
 
-    connect(field_, &QLineEdit::textEdited, this, [this](const QString& text) { model_.setSearchText(text); });
+    connect(field_, &QLineEdit::textEdited, this, [this](const QString& text) { model_.search().setSearchText(text); });
     connect(field_, &QLineEdit::returnPressed, this, &SearchView::revealFirst);
-    connect(&model_, &AppModel::searchTextChanged, this, [this] {
-        if (field_->text() != model_.searchText())
-            field_->setText(model_.searchText());
+    connect(&model_.search(), &PlanSearch::searchTextChanged, this, [this] {
+        if (field_->text() != model_.search().searchText())
+            field_->setText(model_.search().searchText());
         sync();
     });
     connect(&model_, &AppModel::plannerChanged, this, &SearchView::sync);
@@ -210,7 +211,7 @@ void SearchView::showEvent(QShowEvent* event)
 
 void SearchView::sync()
 {
-    const QList<SearchHit> hits = model_.planner().search(model_.searchText()).mid(0, maxHits);
+    const QList<SearchHit> hits = model_.planner().search(model_.search().searchText()).mid(0, maxHits);
 
     QHash<QUuid, SearchHitRow*> kept;
     order_.clear();
@@ -239,7 +240,7 @@ void SearchView::sync()
     }
 
     empty_->setVisible(order_.isEmpty());
-    empty_->setText(model_.searchText().isEmpty() ? QStringLiteral("Type a word. Any word.")
+    empty_->setText(model_.search().searchText().isEmpty() ? QStringLiteral("Type a word. Any word.")
                                                   : QStringLiteral("Nothing. Maybe you never planned it."));
 }
 
@@ -254,5 +255,5 @@ void SearchView::reveal(const SearchHitRow& row)
     // Copies: revealing changes the plan, and the row follows it.
     const Place place = row.place();
     const QUuid id = row.thingID();
-    model_.reveal(place, id);
+    model_.search().reveal(place, id);
 }

@@ -4,7 +4,7 @@
 // sheet and shows that thing selected on its board.
 //
 // API
-//   auto* search = new SearchView(model, dialog);   while model.isSearching()
+//   auto* search = new SearchView(model, dialog);   while model.search().isSearching()
 //   search->field()                                 the query, the model's searchText
 //   search->hits()                                  the rows shown, top first
 //

@@ -1,6 +1,7 @@
 #include "sheets.h"
 
 #include "appmodel.h"
+#include "plansearch.h"
 #include "logcategories.h"
 #include "notesheet.h"
 #include "placesheet.h"
@@ -52,7 +53,7 @@ std::optional<Target> requested(const AppModel& model, SheetKind kind)
 {
     switch (kind) {
     case SheetKind::Search:
-        return model.isSearching() ? std::optional<Target>(true) : std::nullopt;
+        return model.search().isSearching() ? std::optional<Target>(true) : std::nullopt;
     case SheetKind::ThingNote:
         return model.editingNote() ? std::optional<Target>(*model.editingNote()) : std::nullopt;
     case SheetKind::ExternalNote:
@@ -67,7 +68,7 @@ void dismiss(AppModel& model, SheetKind kind)
 {
     switch (kind) {
     case SheetKind::Search:
-        model.setSearching(false);
+        model.search().setSearching(false);
         break;
     case SheetKind::ThingNote:
         model.setEditingNote(std::nullopt);
@@ -129,7 +130,7 @@ void SheetPresenter::setModel(AppModel* model)
     const auto watch = [&](void (AppModel::*signal)(), SheetKind kind) {
         connections_.append(connect(model, signal, this, [this, kind] { follow(kind); }));
     };
-    watch(&AppModel::isSearchingChanged, SheetKind::Search);
+    connections_.append(connect(&model->search(), &PlanSearch::isSearchingChanged, this, [this] { follow(SheetKind::Search); }));
     watch(&AppModel::editingNoteChanged, SheetKind::ThingNote);
     watch(&AppModel::editingExternalNoteChanged, SheetKind::ExternalNote);
     watch(&AppModel::zoomedChanged, SheetKind::Place);

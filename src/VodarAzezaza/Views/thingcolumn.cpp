@@ -1,6 +1,7 @@
 #include "thingcolumn.h"
 
 #include "appmodel.h"
+#include "boarddrag.h"
 #include "editfield.h"
 #include "emptyline.h"
 #include "eventrow.h"
@@ -188,11 +189,11 @@ ThingColumn::ThingColumn(AppModel& model, const Place& place, QWidget* parent)
     connect(&model_, &AppModel::openedChanged, this, &ThingColumn::settleDetails);
     // A drag that ended anywhere leaves no insertion line behind.
     const auto dragEnded = [this] {
-        if (!model_.isDraggingInside())
+        if (!model_.drag().isDraggingInside())
             spot_.setSpot(std::nullopt);
     };
-    connect(&model_, &AppModel::draggingChanged, this, dragEnded);
-    connect(&model_.otherApps(), &OtherApps::draggingExternalChanged, this, dragEnded);
+    connect(&model_.drag(), &BoardDrag::draggingChanged, this, dragEnded);
+    connect(&model_.drag(), &BoardDrag::draggingExternalChanged, this, dragEnded);
     sync();
 }
 
@@ -471,13 +472,13 @@ void ThingColumn::paste()
 {
     const QList<PembyThing> things = model_.clipboard().clipboardThings();
     if (!things.isEmpty())
-        RowMotion::run([&] { model_.addThings(things, place_); });
+        RowMotion::run([&] { model_.drag().addThings(things, place_); });
 }
 
 bool ThingColumn::dropAtEnd(const QStringList& texts)
 {
     bool taken = false;
-    RowMotion::run([&] { taken = model_.drop(texts, place_, std::nullopt, true); });
+    RowMotion::run([&] { taken = model_.drag().drop(texts, place_, std::nullopt, true); });
     return taken;
 }
 

@@ -1,6 +1,7 @@
 #include "thingrow.h"
 
 #include "appmodel.h"
+#include "boarddrag.h"
 #include "checkbutton.h"
 #include "droptargets.h"
 #include "markwash.h"
@@ -63,7 +64,7 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     drop_ = new RowDrop(this, rowID(), model_, spot, [this](bool below, const QStringList& texts) {
         bool taken = false;
         const int before = below ? index_ + 1 : index_;
-        RowMotion::run([&] { taken = model_.drop(texts, place_, before, !below); });
+        RowMotion::run([&] { taken = model_.drag().drop(texts, place_, before, !below); });
         return taken;
     });
     line_ = InsertionLine::forRow(this, spot, rowID());
@@ -71,7 +72,7 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     connect(&model_, &AppModel::selectionChanged, this, qOverload<>(&QWidget::update));
     connect(&model_, &AppModel::editingChanged, this, &ThingRow::followEditing);
     connect(&model_, &AppModel::openedChanged, this, &ThingRow::syncDetail);
-    connect(&model_, &AppModel::draggingChanged, this, &ThingRow::followDragging);
+    connect(&model_.drag(), &BoardDrag::draggingChanged, this, &ThingRow::followDragging);
 
     refreshContent();
     followEditing();
@@ -226,7 +227,7 @@ void ThingRow::followEditing()
                  });
 }
 
-void ThingRow::followDragging() { setDimmed(model_.dragging().contains(thing_.id)); }
+void ThingRow::followDragging() { setDimmed(model_.drag().dragging().contains(thing_.id)); }
 
 bool ThingRow::clickedTitle(Qt::KeyboardModifiers modifiers)
 {
@@ -260,7 +261,7 @@ void ThingRow::doubleClicked() { open(); }
 
 void ThingRow::startDrag()
 {
-    const QString text = model_.beginDrag(thing_.id);
+    const QString text = model_.drag().beginDrag(thing_.id);
     // The row may be gone once the drag returns.
     RowDrag::run(this, model_, text);
 }
@@ -332,7 +333,7 @@ QMenu* ThingRow::makeMenu()
     QAction* paste = menu->addAction(QStringLiteral("Paste"), animated([m, place] {
         const QList<PembyThing> things = m->clipboard().clipboardThings();
         if (!things.isEmpty())
-            m->addThings(things, place);
+            m->drag().addThings(things, place);
     }));
     paste->setEnabled(!pasted.isEmpty());
     menu->addSeparator();

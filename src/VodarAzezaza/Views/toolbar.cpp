@@ -1,6 +1,7 @@
 #include "toolbar.h"
 
 #include "appmodel.h"
+#include "plansearch.h"
 #include "focusmode.h"
 #include "notesmodel.h"
 #include "palette.h"
@@ -289,7 +290,7 @@ Toolbar::Toolbar(AppModel& model, QWidget* parent)
         if (model_.mode() == Mode::Notes)
             model_.notes().requestSearch();
         else
-            model_.beginSearch();
+            model_.search().beginSearch();
     });
 
     // The title and subtitle rest on several properties: once per operation.

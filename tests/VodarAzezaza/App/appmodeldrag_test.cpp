@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "boarddrag.h"
 #include "modelharness.h"
 #include "textutil.h"
 
@@ -106,14 +107,14 @@ TEST(AppModelDrag, OtherAppsThingsKeepTheirPlaceWhenOwnThingsLandOrLeave)
             texts.append(c.text);
         } else {
             for (const QString& title : c.dragged)
-                m.beginDrag(idOf(m.planner(), title));
-            ASSERT_TRUE(m.isDraggingInside());
+                m.drag().beginDrag(idOf(m.planner(), title));
+            ASSERT_TRUE(m.drag().isDraggingInside());
         }
-        EXPECT_TRUE(m.drop(texts, c.place, c.index, c.externalAbove));
+        EXPECT_TRUE(m.drag().drop(texts, c.place, c.index, c.externalAbove));
         EXPECT_EQ(todayRows(m), c.rows);
         EXPECT_EQ(m.otherApps().externalSlots(), c.after);
         EXPECT_EQ(storedSlots(h), slotsText(c.after));
-        EXPECT_FALSE(m.isDraggingInside());
+        EXPECT_FALSE(m.drag().isDraggingInside());
     }
 }
 
@@ -128,22 +129,22 @@ TEST(AppModelDrag, ADragCarriesTheSelectionOrTheThingAlone)
 
     // Not selected: it alone, and it becomes the selection.
     m.click(a, false, false);
-    EXPECT_EQ(m.beginDrag(c), "C");
+    EXPECT_EQ(m.drag().beginDrag(c), "C");
     EXPECT_EQ(m.selection(), QSet<QUuid>{c});
-    EXPECT_EQ(m.dragging(), QSet<QUuid>{c});
-    m.endDrag();
+    EXPECT_EQ(m.drag().dragging(), QSet<QUuid>{c});
+    m.drag().endDrag();
 
     // Selected: the whole selection, landing in board order whatever the click order.
     m.click(d, false, false);
     m.click(a, true, false);
     m.click(b, true, false);
-    EXPECT_EQ(m.beginDrag(b), "B");
-    EXPECT_EQ(m.dragging(), (QSet<QUuid>{a, b, d}));
-    EXPECT_TRUE(m.drop({}, tomorrow, 0, true));
+    EXPECT_EQ(m.drag().beginDrag(b), "B");
+    EXPECT_EQ(m.drag().dragging(), (QSet<QUuid>{a, b, d}));
+    EXPECT_TRUE(m.drag().drop({}, tomorrow, 0, true));
     EXPECT_EQ(titlesOn(m, tomorrow), (QStringList{"A", "B", "D", "C"}));
     EXPECT_EQ(m.undoStack().size(), 5) << "four adds and one move";
 
-    EXPECT_EQ(m.beginDrag(QUuid::createUuid()), "");
+    EXPECT_EQ(m.drag().beginDrag(QUuid::createUuid()), "");
 }
 
 TEST(AppModelDrag, DroppingBackInPlaceChangesNothing)
@@ -157,11 +158,11 @@ TEST(AppModelDrag, DroppingBackInPlaceChangesNothing)
     h.age();
 
     for (const auto& [index, above] : QList<std::pair<std::optional<int>, bool>>{{0, true}, {1, false}}) {
-        m.beginDrag(a);
-        EXPECT_TRUE(m.drop({}, today, index, above));
+        m.drag().beginDrag(a);
+        EXPECT_TRUE(m.drag().drop({}, today, index, above));
         EXPECT_EQ(m.planner(), before);
         EXPECT_EQ(m.undoStack().size(), undo);
-        EXPECT_FALSE(m.isDraggingInside());
+        EXPECT_FALSE(m.drag().isDraggingInside());
     }
     EXPECT_EQ(h.fresh(), QStringList{});
 }
@@ -175,8 +176,8 @@ TEST(AppModelDrag, AnOwnDropOnAWeekNotLoadedKeepsThatFilesThings)
     ASSERT_TRUE(titlesOn(m, Place::onDay(later)).isEmpty()) << "that week is not loaded yet";
     const QUuid a = *m.add("A", today);
 
-    m.beginDrag(a);
-    EXPECT_TRUE(m.drop({}, Place::onDay(later), std::nullopt, true));
+    m.drag().beginDrag(a);
+    EXPECT_TRUE(m.drag().drop({}, Place::onDay(later), std::nullopt, true));
     EXPECT_EQ(titlesOn(m, Place::onDay(later)), (QStringList{"dentist", "A"}));
     const QString file = h.text("2026-W16.md");
     EXPECT_TRUE(file.contains("- [ ] dentist")) << file.toStdString();
@@ -196,8 +197,8 @@ TEST(AppModelDrag, TextFromOutsideIsAppendedAndTheLastNewThingSelected)
     const QUuid c = *m.add("C", tomorrow);
     m.select(c);
 
-    EXPECT_FALSE(m.isDraggingInside());
-    EXPECT_TRUE(m.drop({"- [ ] milk\n- [x] bread", "• eggs"}, today, 0, true));
+    EXPECT_FALSE(m.drag().isDraggingInside());
+    EXPECT_TRUE(m.drag().drop({"- [ ] milk\n- [x] bread", "• eggs"}, today, 0, true));
     EXPECT_EQ(titlesOn(m, today), (QStringList{"A", "B", "milk", "bread", "eggs"}));
     EXPECT_TRUE(m.planner().things(today)[3].done);
     EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "eggs")});
@@ -206,7 +207,7 @@ TEST(AppModelDrag, TextFromOutsideIsAppendedAndTheLastNewThingSelected)
     // Lines that all come to empty titles are refused and change nothing.
     const qsizetype undo = m.undoStack().size();
     const Planner before = m.planner();
-    EXPECT_FALSE(m.drop({"  \n\t", "───", ""}, tomorrow, std::nullopt, true));
+    EXPECT_FALSE(m.drag().drop({"  \n\t", "───", ""}, tomorrow, std::nullopt, true));
     EXPECT_EQ(m.planner(), before);
     EXPECT_EQ(m.undoStack().size(), undo);
     EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "eggs")});
@@ -220,16 +221,16 @@ TEST(AppModelDrag, ADragThatEndsWithoutADropLeavesNothingBehind)
     putOthers(h, {"X"});
     m.refreshFromFamily();
 
-    m.beginDrag(a);
-    m.endDrag();
-    EXPECT_FALSE(m.isDraggingInside());
-    EXPECT_TRUE(m.drop({"from another program"}, tomorrow, std::nullopt, true));
+    m.drag().beginDrag(a);
+    m.drag().endDrag();
+    EXPECT_FALSE(m.drag().isDraggingInside());
+    EXPECT_TRUE(m.drag().drop({"from another program"}, tomorrow, std::nullopt, true));
     EXPECT_EQ(titlesOn(m, today), QStringList{"A"}) << "A was not taken along";
     EXPECT_EQ(titlesOn(m, tomorrow), QStringList{"from another program"});
 
-    EXPECT_EQ(m.beginExternalDrag(*m.otherApps().externalThing("X")), "X");
-    m.endDrag();
-    EXPECT_TRUE(m.drop({"more text"}, tomorrow, std::nullopt, true));
+    EXPECT_EQ(m.drag().beginExternalDrag(*m.otherApps().externalThing("X")), "X");
+    m.drag().endDrag();
+    EXPECT_TRUE(m.drag().drop({"more text"}, tomorrow, std::nullopt, true));
     EXPECT_EQ(titlesOn(m, tomorrow), (QStringList{"from another program", "more text"}));
     EXPECT_EQ(m.otherApps().externalThing("X")->day, wednesday.iso()) << "X stayed on today";
 }
@@ -245,36 +246,36 @@ TEST(AppModelDrag, AnotherAppsThingMovesWithinTodayOrToAnotherDay)
     m.refreshFromFamily();
     m.select(b);
 
-    EXPECT_EQ(m.beginExternalDrag(*m.otherApps().externalThing("X")), "X");
+    EXPECT_EQ(m.drag().beginExternalDrag(*m.otherApps().externalThing("X")), "X");
     EXPECT_EQ(m.selection(), QSet<QUuid>{});
     EXPECT_EQ(m.otherApps().selectedExternal(), "X");
-    EXPECT_TRUE(m.isDraggingInside());
-    EXPECT_TRUE(m.drop({}, today, 1, false));
+    EXPECT_TRUE(m.drag().isDraggingInside());
+    EXPECT_TRUE(m.drag().drop({}, today, 1, false));
     EXPECT_EQ(todayRows(m), (QStringList{"A", "[X@1]", "B", "C", "[Y@3]"}));
     EXPECT_EQ(storedSlots(h), R"({"X":1})");
     EXPECT_EQ(m.otherApps().selectedExternal(), "X");
-    EXPECT_FALSE(m.isDraggingInside());
+    EXPECT_FALSE(m.drag().isDraggingInside());
 
     // Below the last row: no slot, after the last own thing.
-    m.beginExternalDrag(*m.otherApps().externalThing("X"));
-    EXPECT_TRUE(m.drop({}, today, std::nullopt, true));
+    m.drag().beginExternalDrag(*m.otherApps().externalThing("X"));
+    EXPECT_TRUE(m.drag().drop({}, today, std::nullopt, true));
     EXPECT_EQ(m.otherApps().externalSlots(), (QMap<QString, int>{}));
 
     // A list or a month refuses it, and nothing changes.
     for (const Place& place : {Place::inList(0), Place::inMonth({2026, 3})}) {
-        m.beginExternalDrag(*m.otherApps().externalThing("Y"));
-        EXPECT_FALSE(m.drop({}, place, std::nullopt, true));
-        EXPECT_FALSE(m.isDraggingInside());
+        m.drag().beginExternalDrag(*m.otherApps().externalThing("Y"));
+        EXPECT_FALSE(m.drag().drop({}, place, std::nullopt, true));
+        EXPECT_FALSE(m.drag().isDraggingInside());
         EXPECT_EQ(m.otherApps().externalThing("Y")->day, wednesday.iso());
     }
     EXPECT_EQ(m.toast(), std::nullopt);
 
     // Another day: moved in the family store, gone from today's column and its slot.
-    m.beginExternalDrag(*m.otherApps().externalThing("X"));
-    m.drop({}, today, 0, true);
+    m.drag().beginExternalDrag(*m.otherApps().externalThing("X"));
+    m.drag().drop({}, today, 0, true);
     ASSERT_EQ(m.otherApps().externalSlots().value("X"), 0);
-    m.beginExternalDrag(*m.otherApps().externalThing("X"));
-    EXPECT_TRUE(m.drop({}, tomorrow, 0, true));
+    m.drag().beginExternalDrag(*m.otherApps().externalThing("X"));
+    EXPECT_TRUE(m.drag().drop({}, tomorrow, 0, true));
     EXPECT_EQ(m.otherApps().externalThing("X")->day, thursday.iso());
     EXPECT_EQ(todayRows(m), (QStringList{"A", "B", "C", "[Y@3]"}));
     EXPECT_FALSE(m.otherApps().externalSlots().contains("X"));
@@ -292,7 +293,7 @@ TEST(AppModelDrag, AddedRecordsBringTheirNotes)
     plain.done = true;
     plain.steps = {{"a step", true}};
     plain.link = "https://example.org";
-    EXPECT_TRUE(m.addThings({noted, record(" \n"), plain}, Place::inList(0)));
+    EXPECT_TRUE(m.drag().addThings({noted, record(" \n"), plain}, Place::inList(0)));
     const QList<Thing> things = m.planner().things(Place::inList(0));
     ASSERT_EQ(things.size(), 2);
     EXPECT_EQ(things[0].title, "with a note");
@@ -308,7 +309,7 @@ TEST(AppModelDrag, AddedRecordsBringTheirNotes)
     EXPECT_EQ(m.undoStack().size(), 1);
 
     // A list that is not there takes nothing and gets no note file.
-    EXPECT_FALSE(m.addThings({noted}, Place::inList(7)));
+    EXPECT_FALSE(m.drag().addThings({noted}, Place::inList(7)));
     EXPECT_EQ(QDir(h.notesFolder()).entryList(QDir::Files).size(), 1);
 }
 
@@ -319,7 +320,7 @@ TEST(AppModelDrag, ANoteThatCannotBeWrittenIsASaveErrorAndTheThingKeepsItsText)
     h.blockNotesFolder();
     AppModel& m = h.start();
 
-    EXPECT_TRUE(m.addThings({record("noted", "n", QByteArray("{\\rtf1 n}"))}, today));
+    EXPECT_TRUE(m.drag().addThings({record("noted", "n", QByteArray("{\\rtf1 n}"))}, today));
     const auto thing = m.planner().thing(idOf(m.planner(), "noted"));
     ASSERT_TRUE(thing);
     EXPECT_EQ(thing->noteID, std::nullopt);

@@ -1,5 +1,6 @@
 #include "addlink.h"
 #include "appmodel.h"
+#include "plansearch.h"
 #include "modelharness.h"
 #include "plannerlists.h"
 
@@ -65,7 +66,7 @@ TEST(AppModelFocus, EnteringTradesTheMainWindowForThePanelOnce)
     m.setOpened(a);
     m.setOpenedExternal(QStringLiteral("X"));
     m.setZoomed(today);
-    m.setSearching(true);
+    m.search().setSearching(true);
     m.settings().setFloats(false);
 
     m.focusMode().enterFocusMode();
@@ -76,7 +77,7 @@ TEST(AppModelFocus, EnteringTradesTheMainWindowForThePanelOnce)
     EXPECT_EQ(m.opened(), std::nullopt);
     EXPECT_EQ(m.openedExternal(), std::nullopt);
     EXPECT_EQ(m.zoomed(), std::nullopt);
-    EXPECT_FALSE(m.isSearching());
+    EXPECT_FALSE(m.search().isSearching());
     EXPECT_EQ(focusLast(h), "true");
     EXPECT_EQ(window.hidden, 1);
     EXPECT_EQ(h.panel->shown, 1);
@@ -193,22 +194,22 @@ TEST(AppModelFocus, SearchLoadsEveryWeekAndRevealShowsTheHit)
     AppModel& m = h.start();
     ASSERT_TRUE(m.planner().search("needle").isEmpty());
 
-    m.beginSearch();
-    EXPECT_TRUE(m.isSearching());
+    m.search().beginSearch();
+    EXPECT_TRUE(m.search().isSearching());
     const QList<SearchHit> hits = m.planner().search("needle");
     ASSERT_EQ(hits.size(), 1);
     EXPECT_EQ(m.undoStack().size(), 0);
 
-    m.reveal(hits.first().place, hits.first().thing.id);
-    EXPECT_FALSE(m.isSearching());
+    m.search().reveal(hits.first().place, hits.first().thing.id);
+    EXPECT_FALSE(m.search().isSearching());
     EXPECT_EQ(m.mode(), Mode::Week);
     EXPECT_TRUE(m.weekDays().contains(far));
     EXPECT_EQ(m.selection(), QSet<QUuid>{hits.first().thing.id});
 
     // A month: month mode at that month.
     const QUuid later = *m.add("roughly then", Place::inMonth({2026, 5}));
-    m.setSearching(true);
-    m.reveal(Place::inMonth({2026, 5}), later);
+    m.search().setSearching(true);
+    m.search().reveal(Place::inMonth({2026, 5}), later);
     EXPECT_EQ(m.mode(), Mode::Month);
     EXPECT_EQ(m.anchor(), (Day{2026, 5, 1}));
     EXPECT_EQ(m.selection(), QSet<QUuid>{later});
@@ -217,7 +218,7 @@ TEST(AppModelFocus, SearchLoadsEveryWeekAndRevealShowsTheHit)
     // A list: the week board with the lists shown.
     m.settings().setShowLists(false);
     const QUuid listed = *m.add("someday", Place::inList(0));
-    m.reveal(Place::inList(0), listed);
+    m.search().reveal(Place::inList(0), listed);
     EXPECT_EQ(m.mode(), Mode::Week);
     EXPECT_TRUE(m.settings().showLists());
     EXPECT_EQ(h.settings().value("showLists"), "true");

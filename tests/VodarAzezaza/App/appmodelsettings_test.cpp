@@ -1,4 +1,6 @@
 #include "appmodel.h"
+#include "plansearch.h"
+#include "boarddrag.h"
 #include "modelharness.h"
 #include "plannerlists.h"
 
@@ -139,16 +141,16 @@ TEST(AppModelSettings, EveryPropertySignalsOnlyAChange)
          [&] { m.setEditingExternalNote("T1"); }},
         {"editingNote", &AppModel::editingNoteChanged, [&] { m.setEditingNote(a); }, [&] { m.setEditingNote(a); }},
         {"zoomed", &AppModel::zoomedChanged, [&] { m.setZoomed(Place::inList(0)); }, [&] { m.setZoomed(Place::inList(0)); }},
-        {"isSearching", &AppModel::isSearchingChanged, [&] { m.setSearching(true); }, [&] { m.setSearching(true); }},
-        {"searchText", &AppModel::searchTextChanged, [&] { m.setSearchText("milk"); }, [&] { m.setSearchText("milk"); }},
+        {"isSearching", &PlanSearch::isSearchingChanged, [&] { m.search().setSearching(true); }, [&] { m.search().setSearching(true); }},
+        {"searchText", &PlanSearch::searchTextChanged, [&] { m.search().setSearchText("milk"); }, [&] { m.search().setSearchText("milk"); }},
         {"emptyBannerSpent", &AppModel::emptyBannerSpentChanged, [&] { m.setEmptyBannerSpent(true); },
          [&] { m.setEmptyBannerSpent(true); }},
         {"listToDelete", &PlannerLists::listToDeleteChanged, [&] { m.lists().setListToDelete(1); }, [&] { m.lists().setListToDelete(1); }},
         {"deletingAllLists", &PlannerLists::deletingAllListsChanged, [&] { m.lists().setDeletingAllLists(true); },
          [&] { m.lists().setDeletingAllLists(true); }},
-        {"dragging", &AppModel::draggingChanged, [&] { m.setDragging({a}); }, [&] { m.setDragging({a}); }},
-        {"draggingExternal", &OtherApps::draggingExternalChanged, [&] { m.otherApps().setDraggingExternal(other); },
-         [&] { m.otherApps().setDraggingExternal(other); }},
+        {"dragging", &BoardDrag::draggingChanged, [&] { m.drag().setDragging({a}); }, [&] { m.drag().setDragging({a}); }},
+        {"draggingExternal", &BoardDrag::draggingExternalChanged, [&] { m.drag().setDraggingExternal(other); },
+         [&] { m.drag().setDraggingExternal(other); }},
         {"selectedExternal", &OtherApps::selectedExternalChanged, [&] { m.otherApps().setSelectedExternal("T1"); },
          [&] { m.otherApps().setSelectedExternal("T1"); }},
         {"mode", &AppModel::modeChanged, [&] { m.setMode(Mode::Month); }, [&] { m.setMode(Mode::Month); }},

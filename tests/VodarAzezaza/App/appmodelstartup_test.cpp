@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "plansearch.h"
 #include "modelharness.h"
 #include "pembysync.h"
 #include "pembysyncobserver.h"
@@ -156,8 +157,8 @@ TEST(AppModelStartup, LeavesHandEditedFilesAsTheyAreAndKeepsTheirLinesThroughAnE
 
     // After a search has read every file, one edit writes its own file only, keeping
     // every line the reader left.
-    m.beginSearch();
-    m.setSearching(false);
+    m.search().beginSearch();
+    m.search().setSearching(false);
     h.age();
     const QUuid books = m.planner().things(Place::onDay(Day{2026, 3, 5})).first().id;
     m.commit([&](Planner& p) { p.toggle(books); });

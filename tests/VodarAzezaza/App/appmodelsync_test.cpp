@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "boarddrag.h"
 #include "familyfiles.h"
 #include "pembythings.h"
 #include "modelharness.h"
@@ -534,7 +535,7 @@ TEST_F(AppModelSync, ATitleWithLineBreaksIsOneLineInTheFileThePlanAndTheStore)
     pasted.steps = {{QStringLiteral("a\nstep"), false}};
     QMimeData clipboard;
     PembyThings::copy({pasted}, clipboard);
-    ASSERT_TRUE(m.addThings(PembyThings::paste(&clipboard), today));
+    ASSERT_TRUE(m.drag().addThings(PembyThings::paste(&clipboard), today));
     m.commit([](Planner& p) { p.add(QStringLiteral("buy milk"), today); });
     settle(m);
     const QString milk = syncIDOf(m, "buy milk");

@@ -2,6 +2,7 @@
 // model whole: the selection and the open popover name things of the plan, and what the
 // board shows is loaded. And an operation tells each property it changed once.
 #include "appmodel.h"
+#include "plansearch.h"
 #include "modelharness.h"
 
 #include <QMetaMethod>
@@ -179,7 +180,7 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
          [](AppModelTransitions& t, AppModel& m) {
              t.selectAndOpen("buy milk");
              m.setZoomed(today);
-             m.setSearching(true);
+             m.search().setSearching(true);
              m.focusMode().setFocusSource(FocusSource::tomorrow());
              t.selectAndOpen("call mum");
              m.setEditing(Editing::thing(t.id("call mum")));

@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "plansearch.h"
 #include "keymap.h"
 #include "modelharness.h"
 #include "otherapps.h"
@@ -327,7 +328,7 @@ TEST(KeyMap, AnOpenFieldPopoverSheetOrSearchKeepsEveryKey)
         {"another app's detail", [](Fixture& b) { b.model().setOpenedExternal(QStringLiteral("X")); }, true},
         {"another app's note sheet", [](Fixture& b) { b.model().setEditingExternalNote(QStringLiteral("X")); }, true},
         {"the place sheet", [](Fixture& b) { b.model().setZoomed(today); }, true},
-        {"the search", [](Fixture& b) { b.model().setSearching(true); }, true},
+        {"the search", [](Fixture& b) { b.model().search().setSearching(true); }, true},
         {"the notes screen", [](Fixture& b) { b.model().setMode(Mode::Notes); }, false},
     };
     for (const Guard& guard : guards) {

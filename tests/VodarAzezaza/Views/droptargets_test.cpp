@@ -1,6 +1,7 @@
 // Drags through the rows and ends of real columns with real QMimeData: where the
 // insertion line goes, move or copy, where dropped things land, text from elsewhere,
 // other apps' things, and drags that end without a drop.
+#include "boarddrag.h"
 #include "droptargets.h"
 #include "emptyline.h"
 #include "familythingrow.h"
@@ -133,7 +134,7 @@ TEST_F(DropTargetsTest, OwnThingsMoveToWhereTheLineWas)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         model().move(id("x"), tomorrow, std::nullopt);
-        const QString text = model().beginDrag(id("x"));
+        const QString text = model().drag().beginDrag(id("x"));
         const auto data = textData(text);
         QWidget* target = c.onto ? row(todays, c.onto) : end(todays);
         const DropAnswer answer = dropOn(target, QPointF(10, c.y), *data);
@@ -141,7 +142,7 @@ TEST_F(DropTargetsTest, OwnThingsMoveToWhereTheLineWas)
         EXPECT_EQ(answer.proposed, Qt::MoveAction) << "a drag from this window moves";
         EXPECT_TRUE(answer.accepted);
         EXPECT_EQ(titlesOn(model(), today), c.order);
-        EXPECT_TRUE(model().dragging().isEmpty());
+        EXPECT_TRUE(model().drag().dragging().isEmpty());
         EXPECT_EQ(todays->dropSpot().spot(), std::nullopt);
     }
 }
@@ -189,12 +190,12 @@ TEST_F(DropTargetsTest, AnOtherAppsRowKeepsItsPlaceByTheHalfThatWasHit)
     EXPECT_EQ(order(), (QStringList{"a", "x", "b", "c", "T1"}));
 
     // Lower half: the other app's thing stays above what lands.
-    auto data = textData(model().beginDrag(id("a")));
+    auto data = textData(model().drag().beginDrag(id("a")));
     EXPECT_TRUE(dropOn(theirs, QPointF(10, 24), *data).accepted);
     EXPECT_EQ(order(), (QStringList{"x", "b", "c", "T1", "a"}));
 
     // Upper half: what lands goes above it.
-    data = textData(model().beginDrag(id("a")));
+    data = textData(model().drag().beginDrag(id("a")));
     EXPECT_TRUE(dropOn(todays->row(rowID), QPointF(10, 8), *data).accepted);
     EXPECT_EQ(order(), (QStringList{"x", "b", "c", "a", "T1"}));
 }
@@ -215,7 +216,7 @@ TEST_F(DropTargetsTest, ARowStartsItsDragAndTheDragEndsHoweverItEnds)
     EXPECT_TRUE(dimmedWhileDragged);
     EXPECT_EQ(proposed, Qt::MoveAction);
     EXPECT_EQ(titlesOn(model(), today), (QStringList{"a", "x", "b", "c"}));
-    EXPECT_TRUE(model().dragging().isEmpty());
+    EXPECT_TRUE(model().drag().dragging().isEmpty());
 
     // Cancelled over a target: nothing is left of the drag.
     RowDrag::setRunnerForTesting([&](QDrag& drag) {
@@ -223,8 +224,8 @@ TEST_F(DropTargetsTest, ARowStartsItsDragAndTheDragEndsHoweverItEnds)
         return Qt::IgnoreAction;
     });
     pressAndDrag(row(todays, "b"));
-    EXPECT_TRUE(model().dragging().isEmpty());
-    EXPECT_FALSE(model().isDraggingInside());
+    EXPECT_TRUE(model().drag().dragging().isEmpty());
+    EXPECT_FALSE(model().drag().isDraggingInside());
     EXPECT_EQ(todays->dropSpot().spot(), std::nullopt) << "no insertion line left behind";
     EXPECT_FALSE(qobject_cast<ThingRow*>(row(todays, "b"))->isDimmed());
 
@@ -253,7 +254,7 @@ TEST_F(DropTargetsTest, AnOtherAppsThingIsDraggedByItsIdToAnotherDay)
     pressAndDrag(theirs);
     EXPECT_EQ(carried, "T1");
     EXPECT_TRUE(dimmed);
-    EXPECT_EQ(model().otherApps().draggingExternal(), std::nullopt);
+    EXPECT_EQ(model().drag().draggingExternal(), std::nullopt);
     EXPECT_EQ(model().otherApps().externalThing("T1")->day, thursday.iso());
     EXPECT_FALSE(todays->row(FamilyThingRow::rowID("T1"))) << "it left today's column";
     EXPECT_TRUE(model().planner().things(tomorrow).size() == 1) << "no thing of the planner's own was made";
@@ -267,7 +268,7 @@ TEST_F(DropTargetsTest, TheRowsThatStaySlideToTheirPlacesUnlessMotionIsReduced)
         model().move(id("x"), tomorrow, std::nullopt);
         QWidget* c = row(todays, "c");
         const int from = c->y();
-        const auto data = textData(model().beginDrag(id("x")));
+        const auto data = textData(model().drag().beginDrag(id("x")));
         ASSERT_TRUE(dropOn(row(todays, "a"), QPointF(10, 24), *data).accepted);
         const int to = from + Ruled::lineHeight;
         if (reduced) {

@@ -5,6 +5,7 @@
 #include "mainview.h"
 
 #include "appmodel.h"
+#include "plansearch.h"
 #include "focusmode.h"
 #include "modelharness.h"
 #include "notesmodel.h"
@@ -138,7 +139,7 @@ TEST_F(MainViewTest, ToolbarButtonsCallTheModelAndNeverTakeTheKeys)
     const int requests = model().notes().searchRequest();
     QTest::mouseClick(button(Toolbar::Button::Search), Qt::LeftButton);
     EXPECT_EQ(model().notes().searchRequest(), requests + 1);
-    EXPECT_FALSE(model().isSearching());
+    EXPECT_FALSE(model().search().isSearching());
 
     QTest::mouseClick(button(Toolbar::Button::Focus), Qt::LeftButton);
     EXPECT_TRUE(model().focusMode().isFocusMode());
@@ -240,9 +241,9 @@ TEST_F(MainViewTest, BoardGetsTheKeysBackWhenWhatTookThemCloses)
     model().setMode(Mode::Notes);
     EXPECT_FALSE(boardHasKeys());
     model().setMode(Mode::Week);
-    model().setSearching(true);
+    model().search().setSearching(true);
     elsewhere();
-    model().setSearching(false);
+    model().search().setSearching(false);
     EXPECT_FALSE(boardHasKeys());
 }
 
@@ -304,7 +305,7 @@ TEST_F(MainViewTest, SheetsArePresentedExactlyWhileTheirPropertySaysSo)
 
     // The search, from the toolbar.
     QTest::mouseClick(button(Toolbar::Button::Search), Qt::LeftButton);
-    EXPECT_TRUE(model().isSearching());
+    EXPECT_TRUE(model().search().isSearching());
     EXPECT_TRUE(sheets.sheet(SheetKind::Search));
 }
 
@@ -313,8 +314,8 @@ TEST_F(MainViewTest, ARequestNoSheetCanShowIsAnsweredAsADismissal)
     // No sheet of any kind.
     open({.sheets = {}});
     // Left standing, the key map would wait for a sheet that never comes.
-    model().beginSearch();
-    EXPECT_FALSE(model().isSearching());
+    model().search().beginSearch();
+    EXPECT_FALSE(model().search().isSearching());
     model().setZoomed(Place::onDay(today));
     EXPECT_EQ(model().zoomed(), std::nullopt);
     QTest::keyClick(board(), Qt::Key_M);

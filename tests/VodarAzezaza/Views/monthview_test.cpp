@@ -3,6 +3,7 @@
 // click and a drop on a cell do.
 #include "appearance.h"
 #include "appmodel.h"
+#include "boarddrag.h"
 #include "boardtesting.h"
 #include "modelharness.h"
 #include "monthcell.h"
@@ -375,9 +376,9 @@ TEST_F(MonthTest, DroppingOwnThingsMovesThem)
     const QUuid rent = idOf(m.planner(), "rent");
     // As a drag from a cell begins it: the model knows what moves, the text is the title.
     QMimeData dragged;
-    dragged.setText(m.beginDrag(rent));
+    dragged.setText(m.drag().beginDrag(rent));
     EXPECT_TRUE(drop(grid->cell(Day{2026, 3, 27}), &dragged, Qt::MoveAction | Qt::CopyAction));
-    m.endDrag();
+    m.drag().endDrag();
     EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 3, 12})), QStringList{"milk"});
     EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 3, 27})), QStringList{"rent"});
     // The cells followed the plan.

@@ -1,6 +1,7 @@
 // Draws the rows of a column in each of their states and both details, once light and
 // once dark, into rows-sheet.png in the working folder (or PEMBY_PICTURE_DIR), to be
 // looked at; and checks what must hold in any picture of them.
+#include "boarddrag.h"
 #include "appearance.h"
 #include "droptargets.h"
 #include "familythingdetail.h"
@@ -150,7 +151,7 @@ QImage render(ColorScheme scheme)
 
     m.setSelection({idOf(m.planner(), "selected")});
     m.setEditing(Editing::thing(idOf(m.planner(), "being renamed")));
-    m.setDragging({idOf(m.planner(), "dragged")});
+    m.drag().setDragging({idOf(m.planner(), "dragged")});
     // The insertion line below the first row; the end line of the capped column.
     day->dropSpot().setSpot(DropSpot::below(ThingRow::rowID(idOf(m.planner(), "plain open thing"))));
     capped->dropSpot().setSpot(DropSpot::end());
@@ -162,7 +163,7 @@ QImage render(ColorScheme scheme)
     QTest::qWait(RowFrame::hoverMs + 50);
     sheet->adjustSize();
     const QImage image = sheet->grab().toImage();
-    m.setDragging({});
+    m.drag().setDragging({});
     return image;
 }
 

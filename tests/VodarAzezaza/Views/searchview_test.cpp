@@ -1,6 +1,7 @@
 // The search sheet: hits in the planner's order with their places, the two empty
 // texts, at most 60 rows, Return and clicks that reveal a hit, Done and Escape, and a
 // picture of it light and dark.
+#include "plansearch.h"
 #include "modelharness.h"
 #include "palette.h"
 #include "pictures.h"
@@ -38,7 +39,7 @@ protected:
             p.add("call mum on her birthday", Place::inMonth(MonthKey{2026, 5}));
             p.add("call mum back, eventually", Place::inList(0));
         });
-        m.beginSearch();
+        m.search().beginSearch();
         return m;
     }
     SearchView* open(AppModel& m)
@@ -68,7 +69,7 @@ TEST_F(SearchViewTest, ListsTheWholePlansHitsLatestFirstWithTheirPlaces)
     SearchView* view = open(m);
     QTest::keyClicks(view->field(), "mum");
 
-    EXPECT_EQ(m.searchText(), "mum");
+    EXPECT_EQ(m.search().searchText(), "mum");
     EXPECT_EQ(shown(*view), QStringList({
                                 "call mum | wed 4 mar",
                                 "call mum about june | tue 10 jun",
@@ -97,7 +98,7 @@ TEST_F(SearchViewTest, FindsAnAccentTypedOneWayInATitleWrittenTheOther)
         p.add(QStringLiteral("caf\u00e9 au lait"), Place::inList(0));
         p.add(QStringLiteral("cafeteria"), Place::inList(0));
     });
-    m.beginSearch();
+    m.search().beginSearch();
     SearchView* view = open(m);
     const QStringList both{QStringLiteral("meet at the CAFE\u0301 | wed 4 mar"), QStringLiteral("caf\u00e9 au lait | eventually")};
     for (const QString& typed : {QStringLiteral("caf\u00e9"), QStringLiteral("CAF\u00c9"), QStringLiteral("cafe\u0301"),
@@ -109,7 +110,7 @@ TEST_F(SearchViewTest, FindsAnAccentTypedOneWayInATitleWrittenTheOther)
             QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
             QApplication::sendEvent(view->field(), &press);
         }
-        EXPECT_EQ(m.searchText(), typed);
+        EXPECT_EQ(m.search().searchText(), typed);
         EXPECT_EQ(shown(*view), both);
     }
     view->field()->clear();
@@ -131,7 +132,7 @@ TEST_F(SearchViewTest, SaysWhyThereIsNothingToShow)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.query);
-        m.setSearchText(c.query);
+        m.search().setSearchText(c.query);
         EXPECT_EQ(view->field()->text(), c.query) << "the field follows the model";
         EXPECT_TRUE(view->hits().isEmpty());
         EXPECT_TRUE(view->emptyText().isVisible());
@@ -146,7 +147,7 @@ TEST_F(SearchViewTest, ShowsTheFirstSixtyHitsAndNoWordOfTheRest)
         for (int i = 0; i < 75; ++i)
             p.add(QStringLiteral("errand %1").arg(i), Place::inList(0));
     });
-    m.setSearchText("errand");
+    m.search().setSearchText("errand");
     SearchView* view = open(m);
 
     ASSERT_EQ(view->hits().size(), SearchView::maxHits);
@@ -164,7 +165,7 @@ TEST_F(SearchViewTest, ReturnRevealsTheFirstListedHit)
     // Nothing found: Return changes nothing and the sheet stays.
     QTest::keyClicks(view->field(), "zebra");
     QTest::keyClick(view->field(), Qt::Key_Return);
-    EXPECT_TRUE(m.isSearching());
+    EXPECT_TRUE(m.search().isSearching());
     EXPECT_EQ(m.mode(), Mode::Month);
     EXPECT_TRUE(m.selection().isEmpty());
 
@@ -173,7 +174,7 @@ TEST_F(SearchViewTest, ReturnRevealsTheFirstListedHit)
     QTest::keyClicks(view->field(), "mum");
     ASSERT_EQ(view->hits().first()->title().text(), "call mum");
     QTest::keyClick(view->field(), Qt::Key_Return);
-    EXPECT_FALSE(m.isSearching());
+    EXPECT_FALSE(m.search().isSearching());
     EXPECT_EQ(m.mode(), Mode::Week);
     EXPECT_TRUE(m.weekDays().contains(wednesday));
     EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "call mum")});
@@ -198,8 +199,8 @@ TEST_F(SearchViewTest, AClickRevealsThatHitWhereverItLives)
     m.settings().setShowLists(false);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        m.setSearching(true);
-        m.setSearchText("mum");
+        m.search().setSearching(true);
+        m.search().setSearchText("mum");
         SearchView* view = open(m);
         SearchHitRow* row = nullptr;
         for (SearchHitRow* hit : view->hits()) {
@@ -209,7 +210,7 @@ TEST_F(SearchViewTest, AClickRevealsThatHitWhereverItLives)
         ASSERT_TRUE(row);
         const QUuid id = row->thingID();
         click(row);
-        EXPECT_FALSE(m.isSearching());
+        EXPECT_FALSE(m.search().isSearching());
         EXPECT_EQ(m.mode(), c.mode);
         EXPECT_EQ(m.settings().showLists(), c.listsShown);
         EXPECT_EQ(m.anchor(), c.anchor);
@@ -223,7 +224,7 @@ TEST_F(SearchViewTest, DoneAndEscapeEndTheSearchAndTheQueryStays)
     AppModel& m = started();
     for (const bool escape : {false, true}) {
         SCOPED_TRACE(escape ? "Escape" : "Done");
-        m.setSearching(true);
+        m.search().setSearching(true);
         SearchView* view = open(m);
         view->field()->clear();
         QTest::keyClicks(view->field(), "milk");
@@ -231,8 +232,8 @@ TEST_F(SearchViewTest, DoneAndEscapeEndTheSearchAndTheQueryStays)
             QTest::keyClick(view->field(), Qt::Key_Escape);
         else
             click(view->doneButton());
-        EXPECT_FALSE(m.isSearching());
-        EXPECT_EQ(m.searchText(), "milk");
+        EXPECT_FALSE(m.search().isSearching());
+        EXPECT_EQ(m.search().searchText(), "milk");
         EXPECT_TRUE(m.selection().isEmpty()) << "closing reveals nothing";
         delete view;
     }
@@ -255,14 +256,14 @@ QImage render(ColorScheme)
         p.add("call mum on her birthday", Place::inMonth(MonthKey{2026, 5}));
         p.add("<b>mum</b> stays text, and a title far too long for one line of the sheet", Place::inList(0));
     });
-    m.beginSearch();
-    m.setSearchText("mum");
+    m.search().beginSearch();
+    m.search().setSearchText("mum");
     ViewHost host(SearchView::width);
     auto* view = new SearchView(m);
     host.hold(view);
     QCoreApplication::processEvents();
     const QImage hits = view->grab().toImage();
-    m.setSearchText("");
+    m.search().setSearchText("");
     QCoreApplication::processEvents();
     const QImage empty = view->grab().toImage();
 

@@ -2,6 +2,7 @@
 // title's first strong character, cuts it at its logical end and sets it at its
 // reading start, on one line, whatever bidi controls it holds. With a picture of a
 // row, a search hit and a month cell, written to titles-in-every-script.png.
+#include "plansearch.h"
 #include "boardtesting.h"
 #include "modelharness.h"
 #include "monthcell.h"
@@ -192,8 +193,8 @@ TEST(TitleText, RowsSearchHitsAndMonthCellsSetRightToLeftTitlesAtTheirReadingSta
 
     // A search hit: the title's box runs up to the place, and a right-to-left title
     // sits at its right end, a left-to-right one at its left.
-    m.beginSearch();
-    m.setSearchText(QStringLiteral("ב"));
+    m.search().beginSearch();
+    m.search().setSearchText(QStringLiteral("ב"));
     ViewHost sheet(SearchView::width);
     auto* search = new SearchView(m);
     sheet.hold(search);

@@ -1,5 +1,7 @@
 #include "modelharness.h"
 
+#include "boarddrag.h"
+#include "plansearch.h"
 #include "markdown.h"
 #include "pembysync.h"
 #include "pembysyncobserver.h"
@@ -224,7 +226,7 @@ QStringList ModelHarness::fresh() const
 
 QList<QObject*> modelObjects(AppModel& model)
 {
-    return {&model, &model.settings(), &model.otherApps(), &model.focusMode(), &model.lists()};
+    return {&model, &model.search(), &model.drag(), &model.settings(), &model.otherApps(), &model.focusMode(), &model.lists()};
 }
 
 SignalCount::SignalCount(AppModel& model, const ModelChanges::Signal& signal)

@@ -1,7 +1,7 @@
 // Drag and drop: what a drag from this window carries, what a drop does to the plan
 // and the family store, and where the other apps' things of today's column stand once
 // own things landed there or left; and the one way records from outside become things.
-#include "appmodel.h"
+#include "boarddrag.h"
 
 #include "appmodelstate.h"
 #include "logcategories.h"
@@ -55,57 +55,82 @@ struct Anchor {
 
 } // namespace
 
-QString AppModel::beginDrag(const QUuid& id)
+bool BoardDrag::isDraggingInside() const
 {
-    const Transition transition(*this);
-    otherApps().setDraggingExternal(std::nullopt);
-    if (d_->selection.contains(id)) {
-        setDragging(d_->selection);
+    return !model_.d_->dragging.isEmpty() || model_.d_->draggingExternal.has_value();
+}
+
+const QSet<QUuid>& BoardDrag::dragging() const
+{
+    return model_.d_->dragging;
+}
+
+void BoardDrag::setDragging(const QSet<QUuid>& ids)
+{
+    model_.assign(model_.d_->dragging, ids, *this, &BoardDrag::draggingChanged);
+}
+
+const std::optional<SharedThing>& BoardDrag::draggingExternal() const
+{
+    return model_.d_->draggingExternal;
+}
+
+void BoardDrag::setDraggingExternal(const std::optional<SharedThing>& thing)
+{
+    model_.assign(model_.d_->draggingExternal, thing, *this, &BoardDrag::draggingExternalChanged);
+}
+
+QString BoardDrag::beginDrag(const QUuid& id)
+{
+    const AppModel::Transition transition(model_);
+    setDraggingExternal(std::nullopt);
+    if (model_.d_->selection.contains(id)) {
+        setDragging(model_.d_->selection);
     } else {
-        select(id);
+        model_.select(id);
         setDragging({id});
     }
-    const auto thing = d_->planner.thing(id);
+    const auto thing = model_.d_->planner.thing(id);
     return thing ? thing->title : QString();
 }
 
-QString AppModel::beginExternalDrag(const SharedThing& thing)
+QString BoardDrag::beginExternalDrag(const SharedThing& thing)
 {
-    const Transition transition(*this);
+    const AppModel::Transition transition(model_);
     qCInfo(lcDrag, "family drag began: %s", qUtf8Printable(thing.id));
-    clearSelection();
-    otherApps().setSelectedExternal(thing.id);
+    model_.clearSelection();
+    model_.otherApps().setSelectedExternal(thing.id);
     setDragging({});
-    otherApps().setDraggingExternal(thing);
+    setDraggingExternal(thing);
     return thing.id;
 }
 
-void AppModel::endDrag()
+void BoardDrag::endDrag()
 {
-    const Transition transition(*this);
+    const AppModel::Transition transition(model_);
     // A drag that was cancelled, or let go outside every target, must not make the next
     // drop from another program move these things instead of taking its text.
     setDragging({});
-    otherApps().setDraggingExternal(std::nullopt);
+    setDraggingExternal(std::nullopt);
 }
 
-bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<int> before, bool externalAbove)
+bool BoardDrag::drop(const QStringList& texts, const Place& place, std::optional<int> before, bool externalAbove)
 {
-    const Transition transition(*this);
-    const Place today = Place::onDay(d_->today);
-    const QList<QUuid> mine = idsOf(d_->planner.things(today));
+    const AppModel::Transition transition(model_);
+    const Place today = Place::onDay(model_.d_->today);
+    const QList<QUuid> mine = idsOf(model_.d_->planner.things(today));
     const int n = int(mine.size());
     const bool ontoToday = place == today;
     const int target = ontoToday ? before.value_or(n) : 0;
-    const QSet<QUuid> landing = d_->dragging;
+    const QSet<QUuid> landing = model_.d_->dragging;
 
     // Only own things that move shift today's own rows under the other apps' things.
     // Another app's thing that moves sets its own slot, and text from outside lands
     // after the last row, where it pushes nobody down.
     QList<Anchor> anchors;
-    if (!d_->draggingExternal && !landing.isEmpty()) {
-        for (const SharedThing& other : otherApps().todayFromOthers()) {
-            const int stored = d_->externalSlots.value(other.id, n);
+    if (!model_.d_->draggingExternal && !landing.isEmpty()) {
+        for (const SharedThing& other : model_.otherApps().todayFromOthers()) {
+            const int stored = model_.d_->externalSlots.value(other.id, n);
             const int slot = std::min(stored, n);
             Anchor anchor;
             anchor.id = other.id;
@@ -130,7 +155,7 @@ bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<
     if (!taken || anchors.isEmpty())
         return taken;
 
-    const QList<QUuid> after = idsOf(d_->planner.things(today));
+    const QList<QUuid> after = idsOf(model_.d_->planner.things(today));
     std::optional<int> firstLanded;
     for (int i = 0; i < after.size(); ++i) {
         if (landing.contains(after[i])) {
@@ -138,7 +163,7 @@ bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<
             break;
         }
     }
-    QMap<QString, int> remembered = d_->externalSlots;
+    QMap<QString, int> remembered = model_.d_->externalSlots;
     for (const Anchor& anchor : anchors) {
         std::optional<int> slot;
         switch (anchor.kind) {
@@ -157,18 +182,18 @@ bool AppModel::drop(const QStringList& texts, const Place& place, std::optional<
         else
             remembered.remove(anchor.id);
     }
-    otherApps().setExternalSlots(remembered);
+    model_.otherApps().setExternalSlots(remembered);
     return taken;
 }
 
-bool AppModel::dropped(const QStringList& texts, const Place& place, std::optional<int> before)
+bool BoardDrag::dropped(const QStringList& texts, const Place& place, std::optional<int> before)
 {
-    const QString external = d_->draggingExternal ? d_->draggingExternal->id : QStringLiteral("-");
+    const QString external = model_.d_->draggingExternal ? model_.d_->draggingExternal->id : QStringLiteral("-");
     qCInfo(lcDrag, "drop on %s external=%s own=%lld", qUtf8Printable(describe(place)), qUtf8Printable(external),
-           qlonglong(d_->dragging.size()));
+           qlonglong(model_.d_->dragging.size()));
 
-    if (d_->draggingExternal) {
-        const SharedThing other = *d_->draggingExternal;
+    if (model_.d_->draggingExternal) {
+        const SharedThing other = *model_.d_->draggingExternal;
         const auto day = place.day();
         if (!day) {
             endDrag();
@@ -176,17 +201,17 @@ bool AppModel::dropped(const QStringList& texts, const Place& place, std::option
         }
         if (other.day == day->iso()) {
             // Within its own day: only where it stands among the own rows changes.
-            otherApps().setSlot(other.id, before);
-            clearSelection();
-            otherApps().setSelectedExternal(other.id);
+            model_.otherApps().setSlot(other.id, before);
+            model_.clearSelection();
+            model_.otherApps().setSelectedExternal(other.id);
         } else {
-            otherApps().moveExternal(other.id, *day);
+            model_.otherApps().moveExternal(other.id, *day);
         }
         endDrag();
         return true;
     }
 
-    if (d_->dragging.isEmpty()) {
+    if (model_.d_->dragging.isEmpty()) {
         QList<PembyThing> things;
         for (const QString& text : texts)
             things.append(PembyThings::parse(text));
@@ -196,35 +221,35 @@ bool AppModel::dropped(const QStringList& texts, const Place& place, std::option
     }
 
     QList<QUuid> ids;
-    for (const QUuid& id : selectedIDs()) {
-        if (d_->dragging.contains(id))
+    for (const QUuid& id : model_.selectedIDs()) {
+        if (model_.d_->dragging.contains(id))
             ids.append(id);
     }
     if (ids.isEmpty())
-        ids = inPlanOrder(d_->planner, d_->dragging);
+        ids = inPlanOrder(model_.d_->planner, model_.d_->dragging);
     // The target week's file keeps its other things only when the week is in the plan
     // before it is saved.
     if (const auto day = place.day())
-        loadWeeksOf({*day});
-    commit([&](Planner& plan) { plan.move(ids, place, before); });
+        model_.loadWeeksOf({*day});
+    model_.commit([&](Planner& plan) { plan.move(ids, place, before); });
     endDrag();
     return true;
 }
 
 // Whether things can be added there: a list must be one of the plan's.
-bool AppModel::takesThings(const Place& place) const
+bool BoardDrag::takesThings(const Place& place) const
 {
-    return !place.isList() || (place.listIndex() >= 0 && place.listIndex() < d_->planner.lists.size());
+    return !place.isList() || (place.listIndex() >= 0 && place.listIndex() < model_.d_->planner.lists.size());
 }
 
-bool AppModel::addThings(const QList<PembyThing>& things, const Place& place)
+bool BoardDrag::addThings(const QList<PembyThing>& things, const Place& place)
 {
-    const Transition transition(*this);
+    const AppModel::Transition transition(model_);
     return !addNewThings(things, place).isEmpty();
 }
 
 // The ids of the things added, in order.
-QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Place& place)
+QList<QUuid> BoardDrag::addNewThings(const QList<PembyThing>& records, const Place& place)
 {
     // A list that is not there takes nothing, and gets no note files written for it.
     if (!takesThings(place))
@@ -237,7 +262,7 @@ QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Plac
             continue;
         if (record.rtf) {
             const QString noteID = pemby::newUuidLower();
-            if (const Status written = thingNotes().writeNote(noteID, *record.rtf))
+            if (const Status written = model_.thingNotes().writeNote(noteID, *record.rtf))
                 thing.noteID = noteID;
             else
                 noteFailure = written.errorText();
@@ -248,19 +273,19 @@ QList<QUuid> AppModel::addNewThings(const QList<PembyThing>& records, const Plac
         return {};
 
     if (const auto day = place.day())
-        loadWeeksOf({*day});
+        model_.loadWeeksOf({*day});
     QList<QUuid> added;
-    commit([&](Planner& plan) {
+    model_.commit([&](Planner& plan) {
         for (const Thing& thing : things) {
             if (const auto id = plan.add(thing, place))
                 added.append(*id);
         }
     });
     if (!added.isEmpty())
-        select(added.last());
+        model_.select(added.last());
     // The things keep their plain notes; the rich text that could not be written is
     // said after the save, which would clear it otherwise.
     if (noteFailure)
-        thingNotes().noteNotSaved(*noteFailure);
+        model_.thingNotes().noteNotSaved(*noteFailure);
     return added;
 }
