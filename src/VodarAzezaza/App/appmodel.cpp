@@ -119,7 +119,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->syncTimer.setTimerType(Qt::PreciseTimer);
     d_->syncTimer.setSingleShot(true);
     d_->syncTimer.setInterval(services.syncDelay);
-    connect(&d_->syncTimer, &QTimer::timeout, this, [this] { syncAll(); });
+    connect(&d_->syncTimer, &QTimer::timeout, this, [this] { Sync::syncAll(*this); });
     d_->familyRefreshTimer.setSingleShot(true);
     d_->familyRefreshTimer.setInterval(std::chrono::milliseconds(30));
     connect(&d_->familyRefreshTimer, &QTimer::timeout, this, [this] { refreshFromFamily(); });
@@ -132,7 +132,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
             basePath = *services.familyBasePath;
         else if (d_->writesFiles && !defaults_->fileName().isEmpty())
             basePath = QFileInfo(defaults_->fileName()).dir().filePath(QStringLiteral("family-base.db"));
-        sync_->familySync = std::make_unique<FamilySync>(familyStore_, plannerTag(), basePath);
+        sync_->familySync = std::make_unique<FamilySync>(familyStore_, Sync::plannerTag(), basePath);
     }
     // Other apps' things changed here once the lock that kept the change waiting went.
     sync_->familySync->setOnOthersWritten([this](const FamilySync::OthersWritten& written) {
@@ -140,7 +140,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
         if (written.refused)
             otherApps().externalChangeFailed(written.refused->error, OtherApps::changeFailedText(written.refusedApp));
         if (written.changed)
-            announce();
+            Sync::announce(*this);
         refreshFromFamily();
     });
 
@@ -177,10 +177,10 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
         showToast(QString::number(carried) + QStringLiteral(" things rolled over. we've all been there."));
 
     refreshEvents();
-    d_->syncObserver->setOnChanged([this] { familyChanged(); }, this);
+    d_->syncObserver->setOnChanged([this] { Sync::familyChanged(*this); }, this);
     d_->syncObserver->observe(bus_);
     scheduleSync();
-    refreshFromFamily(true);
+    Sync::refreshFromFamily(*this, true);
     d_->notes->setToast([model = QPointer<AppModel>(this)](const QString& text) {
         if (model)
             model->showToast(text);

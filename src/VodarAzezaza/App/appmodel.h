@@ -447,32 +447,8 @@ private:
 
     // ---- Syncing with the family store ----------------------------------------------
 
-    // Gives every own thing without a sync id a fresh one, so the files carry it.
-    void ensureSyncIDs();
-    // The same on a plan about to become the model's, and on the snapshots; true when
-    // anything changed. Only the places that changed since the last time are looked
-    // at; when files were just read into the plan, a thing there whose sync id another
-    // thing of the plan already carries gets a fresh one too.
-    bool ensureSyncIDs(Planner& plan, bool afterReading = false);
-    void syncAll();
-    bool publishOnce();
-    void keepDeletedHereChangedThere(const QStringList& heldBack);
-    // Reads what changed in the store since the last read and merges the own rows.
-    void refreshFromFamily(bool startingUp);
-    void forgetGoneExternals();
-    void mergeOwnRows(const QHash<QString, SharedThing>& planned);
-public:
-    // An own thing where it stands.
-    struct OwnThing;
-
-private:
-    QHash<QString, OwnThing> ownThings(const QSet<QString>& wanted);
-    void applyDeletesFromFamily();
-    void noteFamilyState();
-    void checkFamilyStore();
-    void announce();
-    void familyChanged();
-    static QString plannerTag() { return QStringLiteral("planner"); }
+    // The sync's steps, which only the model's own source files take (appmodelsyncstate.h).
+    struct Sync;
 
 
     // ---- Fields, in the order of their areas ----------------------------------------

@@ -3,6 +3,7 @@
 #include "appmodel.h"
 
 #include "appmodelstate.h"
+#include "appmodelsyncstate.h"
 #include "familystore.h"
 #include "logcategories.h"
 #include "notesmodel.h"
@@ -213,7 +214,7 @@ void AppModel::showDay(Day day, Mode mode)
 void AppModel::refresh(const QDateTime& now)
 {
     const Transition transition(*this);
-    checkFamilyStore();
+    Sync::checkFamilyStore(*this);
     if (d_->mode == Mode::Notes)
         d_->notes->reloadInSteps();
     const Planner before = d_->planner;

@@ -140,7 +140,7 @@ CopyBack oneLineCopy(const QString& syncID, const SharedThing& row, FamilySync::
 
 // The first thing of each sync id, in the plan's order: a refresh looks up every row,
 // and a scan per row would not do for a plan loaded whole. With `wanted`, only those.
-using Found = AppModel::OwnThing;
+using Found = OwnThing;
 QHash<QString, Found> bySyncID(const Planner& plan, const QSet<QString>* wanted = nullptr)
 {
     QHash<QString, Found> index;
@@ -168,14 +168,14 @@ FamilyStore::Agreed agreedOf(const Thing& thing, const Place& place)
 
 } // namespace
 
-void AppModel::ensureSyncIDs()
+void AppModel::Sync::ensureSyncIDs(AppModel& m)
 {
-    Planner next = d_->planner;
-    if (ensureSyncIDs(next))
-        setPlanner(std::move(next));
+    Planner next = m.d_->planner;
+    if (ensureSyncIDs(m, next))
+        m.setPlanner(std::move(next));
 }
 
-bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
+bool AppModel::Sync::ensureSyncIDs(AppModel& m, Planner& plan, bool afterReading)
 {
     // A thing without a sync id gets one. So does a thing whose id another thing
     // already carries, or the two would share one row: that only comes from a file (a
@@ -185,13 +185,13 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
     // commit or a file read must not cost a pass over a plan that may be loaded whole.
     // A changed place mostly holds the things it held, with the ids they had: those
     // stay counted, and only the ids that came or went touch the counts.
-    const QList<Place> changedPlaces = plan.changedPlaces(sync_->syncIDsChecked);
+    const QList<Place> changedPlaces = plan.changedPlaces(m.sync_->syncIDsChecked);
     QList<QList<Thing>> changedThings;
     changedThings.reserve(changedPlaces.size());
     QList<QList<qsizetype>> fresh;  // the positions in each place whose id is not the one counted there
     fresh.reserve(changedPlaces.size());
     for (const Place& place : changedPlaces) {
-        const QList<Thing> before = sync_->syncIDsChecked.things(place);
+        const QList<Thing> before = m.sync_->syncIDsChecked.things(place);
         const QList<Thing> now = plan.things(place);
         QList<qsizetype> positions;
         for (qsizetype i = 0; i < std::max(before.size(), now.size()); ++i) {
@@ -202,9 +202,9 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
                 positions.append(i);
             if (i >= before.size() || !before[i].syncID)
                 continue;
-            const auto it = sync_->syncIDCounts.find(*before[i].syncID);
-            if (it != sync_->syncIDCounts.end() && --*it <= 0)
-                sync_->syncIDCounts.erase(it);
+            const auto it = m.sync_->syncIDCounts.find(*before[i].syncID);
+            if (it != m.sync_->syncIDCounts.end() && --*it <= 0)
+                m.sync_->syncIDCounts.erase(it);
         }
         changedThings.append(now);
         fresh.append(positions);
@@ -216,25 +216,25 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
         for (const qsizetype i : std::as_const(fresh[p])) {
             const Thing& thing = changedThings[p][i];
             if (thing.syncID) {
-                int& count = sync_->syncIDCounts[*thing.syncID];
+                int& count = m.sync_->syncIDCounts[*thing.syncID];
                 if (count++ == 0 || !afterReading)
                     continue;
                 --count;
             }
             const QString id = pemby::newUuidUpper();
-            ++sync_->syncIDCounts[id];
+            ++m.sync_->syncIDCounts[id];
             given.insert(thing.id, id);
             if (places.isEmpty() || places.last() != place)
                 places.append(place);
         }
     }
     const bool changed = changeThingsAt<QString>(plan, places, given, giveSyncID);
-    sync_->syncIDsChecked = plan;
+    m.sync_->syncIDsChecked = plan;
     if (!changed)
         return false;
     // The same thing in an earlier plan gets the same id, so undo keeps its row. A thing
     // read from a file can stand anywhere there; one made since stands where it is now.
-    patchSnapshots([&](Planner& snapshot) {
+    m.patchSnapshots([&](Planner& snapshot) {
         if (afterReading)
             changeThings<QString>(snapshot, given, giveSyncID);
         else
@@ -246,76 +246,76 @@ bool AppModel::ensureSyncIDs(Planner& plan, bool afterReading)
 // Publishes every own thing of the loaded plan, marks the rows it no longer
 // publishes deleted, and posts the change notification. Nothing another app changed
 // since the base is written over: that comes into the plan first.
-void AppModel::syncAll()
+void AppModel::Sync::syncAll(AppModel& m)
 {
-    const Transition transition(*this);
-    d_->syncPending = false;
+    const Transition transition(m);
+    m.d_->syncPending = false;
     // A plan the files refused (another planner wrote them meanwhile) is not published:
     // its rows would take the other planner's away. It is once a save goes through.
-    if (d_->saveError && d_->saveError != d_->externalError) {
-        sync_->publishAfterSave = true;
+    if (m.d_->saveError && m.d_->saveError != m.d_->externalError) {
+        m.sync_->publishAfterSave = true;
         return;
     }
     // A row another app changed since the base is not written over: its change is taken
     // into the plan first and the plan published again. Twice at most in one go: a row
     // that keeps changing is published at the next sync.
     for (int round = 0;; ++round) {
-        if (!publishOnce() || round == 2)
+        if (!publishOnce(m) || round == 2)
             break;
     }
-    noteFamilyState();
+    noteFamilyState(m);
 }
 
 // One publication; true when rows were held back and the plan took their changes
 // in, so it is to be published again.
-bool AppModel::publishOnce()
+bool AppModel::Sync::publishOnce(AppModel& m)
 {
-    ensureSyncIDs();
+    ensureSyncIDs(m);
 
     // The store mirrors the loaded plan: a row of a thing deleted here, or of a week not
     // loaded now, goes, with no deleting app, so the planner never takes it for a
     // deletion made elsewhere. Once another app has kept its lock past one wait, the
     // tries that follow do not wait at all.
-    const double stamp = double(now().toMSecsSinceEpoch()) / 1000.0;
-    const FamilyStore::Publication published = sync_->familySync->publish(
-        d_->planner, stamp, d_->familyLockHeld ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
-    if (published.answer.busy && !d_->familyLockHeld)
+    const double stamp = double(m.now().toMSecsSinceEpoch()) / 1000.0;
+    const FamilyStore::Publication published = m.sync_->familySync->publish(
+        m.d_->planner, stamp, m.d_->familyLockHeld ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
+    if (published.answer.busy && !m.d_->familyLockHeld)
         qCInfo(lcSync) << "another app holds the family store; publishing again shortly";
     // The footnote says the sync waits, and says so no more once it went through.
-    assign(d_->familyLockHeld, published.answer.busy, &AppModel::syncErrorChanged);
+    m.assign(m.d_->familyLockHeld, published.answer.busy, &AppModel::syncErrorChanged);
     if (published.answer.busy) {
         // The rows still wait to be published; the lock usually goes soon.
-        d_->syncPending = true;
-        d_->syncTimer.start();
+        m.d_->syncPending = true;
+        m.d_->syncTimer.start();
         return false;
     }
     if (published.answer.isFailed())
         return false;
     if (published.heldBack.isEmpty()) {
-        announce();
+        announce(m);
         return false;
     }
     // What the store changed comes into the plan; then the plan goes out again.
-    sync_->tookFromFamily = false;
-    refreshFromFamily();
-    keepDeletedHereChangedThere(published.heldBack);
-    if (!sync_->tookFromFamily) {
-        announce();
+    m.sync_->tookFromFamily = false;
+    m.refreshFromFamily();
+    keepDeletedHereChangedThere(m, published.heldBack);
+    if (!m.sync_->tookFromFamily) {
+        announce(m);
         return false;
     }
     return true;
 }
 
 // Rows held back that are gone from the plan but changed elsewhere come back.
-void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
+void AppModel::Sync::keepDeletedHereChangedThere(AppModel& m, const QStringList& heldBack)
 {
     // A row that is gone from the plan but that another app changed since: deleted here
     // and edited there, it is kept, back where the row says. A row of a week not loaded
     // now simply waits in the store until that week is.
-    const Result<QList<SharedThing>> rows = familyStore_.things(heldBack);
+    const Result<QList<SharedThing>> rows = m.familyStore_.things(heldBack);
     if (!rows)
         return;
-    Planner next = d_->planner;
+    Planner next = m.d_->planner;
     bool added = false;
     for (const SharedThing& row : *rows) {
         if (row.sourceApp != plannerTag() || next.thingWithSyncID(row.id))
@@ -323,7 +323,7 @@ void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
         std::optional<Place> place;
         if (row.day) {
             const auto day = Day::fromIso(*row.day);
-            if (!day || !store_.loadedWeeks().contains(day->monday()))
+            if (!day || !m.store_.loadedWeeks().contains(day->monday()))
                 continue;
             place = Place::onDay(*day);
         } else if (!next.lists.isEmpty()) {
@@ -347,40 +347,40 @@ void AppModel::keepDeletedHereChangedThere(const QStringList& heldBack)
     }
     if (!added)
         return;
-    sync_->tookFromFamily = true;
-    setPlanner(std::move(next));
-    save(false);
+    m.sync_->tookFromFamily = true;
+    m.setPlanner(std::move(next));
+    m.save(false);
 }
 
 // The own things of these sync ids, where they stand.
-QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& wanted)
+QHash<QString, OwnThing> AppModel::Sync::ownThings(AppModel& m, const QSet<QString>& wanted)
 {
     // Where each sync id stands, kept up to date with the places that changed since it
     // was last looked at: a refresh after one sibling change looks at that one thing,
     // not at every thing of a plan that may be loaded whole.
-    if (!sync_->syncIndexValid) {
-        sync_->syncIndex.clear();
-        d_->planner.forEachThing([&](const Place& place, int, const Thing& thing) {
-            if (thing.syncID && !sync_->syncIndex.contains(*thing.syncID))
-                sync_->syncIndex.insert(*thing.syncID, place);
+    if (!m.sync_->syncIndexValid) {
+        m.sync_->syncIndex.clear();
+        m.d_->planner.forEachThing([&](const Place& place, int, const Thing& thing) {
+            if (thing.syncID && !m.sync_->syncIndex.contains(*thing.syncID))
+                m.sync_->syncIndex.insert(*thing.syncID, place);
         });
-        sync_->syncIndexValid = true;
+        m.sync_->syncIndexValid = true;
     } else {
-        for (const Place& place : d_->planner.changedPlaces(sync_->syncIndexed)) {
-            for (const Thing& thing : d_->planner.things(place)) {
+        for (const Place& place : m.d_->planner.changedPlaces(m.sync_->syncIndexed)) {
+            for (const Thing& thing : m.d_->planner.things(place)) {
                 if (thing.syncID)
-                    sync_->syncIndex.insert(*thing.syncID, place);
+                    m.sync_->syncIndex.insert(*thing.syncID, place);
             }
         }
     }
-    sync_->syncIndexed = d_->planner;
+    m.sync_->syncIndexed = m.d_->planner;
     QHash<QString, OwnThing> found;
     bool stale = false;
     for (const QString& id : wanted) {
-        const auto place = sync_->syncIndex.constFind(id);
-        if (place == sync_->syncIndex.cend())
+        const auto place = m.sync_->syncIndex.constFind(id);
+        if (place == m.sync_->syncIndex.cend())
             continue;
-        const QList<Thing> there = d_->planner.things(*place);
+        const QList<Thing> there = m.d_->planner.things(*place);
         const auto thing = std::find_if(there.cbegin(), there.cend(), [&](const Thing& t) { return t.syncID == id; });
         if (thing == there.cend()) {
             stale = true;  // moved or gone since: look everywhere
@@ -390,55 +390,55 @@ QHash<QString, AppModel::OwnThing> AppModel::ownThings(const QSet<QString>& want
     }
     if (!stale)
         return found;
-    sync_->syncIndexValid = false;
-    return bySyncID(d_->planner, &wanted);
+    m.sync_->syncIndexValid = false;
+    return bySyncID(m.d_->planner, &wanted);
 }
 
 // Posts the change notification, whose echo is then skipped once.
-void AppModel::announce()
+void AppModel::Sync::announce(AppModel& m)
 {
     // Without a bus nothing is sent, and no echo must be waited for.
-    d_->ownChangePending = true;
-    if (!PembySync::post(bus_))
-        d_->ownChangePending = false;
+    m.d_->ownChangePending = true;
+    if (!PembySync::post(m.bus_))
+        m.d_->ownChangePending = false;
 }
 
 // The change notification arrived.
-void AppModel::familyChanged()
+void AppModel::Sync::familyChanged(AppModel& m)
 {
-    if (std::exchange(d_->ownChangePending, false))
+    if (std::exchange(m.d_->ownChangePending, false))
         return;
     // A burst of notifications is one refresh: the first starts a short wait, and what
     // arrives meanwhile is read by the same refresh. A steady stream reads once a wait.
-    if (!d_->familyRefreshTimer.isActive())
-        d_->familyRefreshTimer.start();
+    if (!m.d_->familyRefreshTimer.isActive())
+        m.d_->familyRefreshTimer.start();
 }
 
 void AppModel::refreshFromFamily()
 {
-    refreshFromFamily(false);
+    Sync::refreshFromFamily(*this, false);
 }
 
-void AppModel::refreshFromFamily(bool)
+void AppModel::Sync::refreshFromFamily(AppModel& m, bool)
 {
-    const Transition transition(*this);
-    const Result<FamilyStore::Changes> read = sync_->familySync->readChanges();
+    const Transition transition(m);
+    const Result<FamilyStore::Changes> read = m.sync_->familySync->readChanges();
     // Deletions made elsewhere are looked for when a row went, after a whole read, and
     // when more weeks are loaded (a deletion waits for its thing's week): asking every
     // time would read every row of the store.
     const bool rowWent = read && std::any_of(read->rows.cbegin(), read->rows.cend(), [](const FamilyStore::Change& c) {
         return !c.live;
     });
-    if (!read || read->whole || rowWent || store_.loadedWeeks().size() != sync_->deletionsCheckedWeeks) {
-        sync_->deletionsCheckedWeeks = store_.loadedWeeks().size();
-        applyDeletesFromFamily();
+    if (!read || read->whole || rowWent || m.store_.loadedWeeks().size() != m.sync_->deletionsCheckedWeeks) {
+        m.sync_->deletionsCheckedWeeks = m.store_.loadedWeeks().size();
+        applyDeletesFromFamily(m);
     }
-    noteFamilyState();
+    noteFamilyState(m);
     // A read that failed says nothing about what is there: the rows, their slots and
     // the selection stay as the last good read left them.
     if (!read)
         return;
-    ++d_->familyRefreshes;
+    ++m.d_->familyRefreshes;
 
     // The other apps' rows: all of them after a whole read, else the last ones with
     // what changed since.
@@ -457,8 +457,8 @@ void AppModel::refreshFromFamily(bool)
                 changed.insert(change.row.id, &change);
         }
         if (!changed.isEmpty()) {
-            others.reserve(d_->familyThings.size() + changed.size());
-            for (const SharedThing& thing : std::as_const(d_->familyThings)) {
+            others.reserve(m.d_->familyThings.size() + changed.size());
+            for (const SharedThing& thing : std::as_const(m.d_->familyThings)) {
                 const auto it = changed.find(thing.id);
                 if (it == changed.end()) {
                     others.append(thing);
@@ -473,7 +473,7 @@ void AppModel::refreshFromFamily(bool)
                     others.append(change.row);
             }
         } else {
-            others = d_->familyThings;
+            others = m.d_->familyThings;
         }
     }
     for (const FamilyStore::Change& change : read->rows) {
@@ -481,33 +481,33 @@ void AppModel::refreshFromFamily(bool)
         if (change.live && change.row.sourceApp == plannerTag() && !change.publisherWroteLast)
             planned.insert(change.row.id, change.row);
     }
-    if (assign(d_->familyThings, sync_->familySync->withWaiting(others), otherApps(), &OtherApps::familyThingsChanged) || read->whole)
-        forgetGoneExternals();
-    mergeOwnRows(planned);
+    if (m.assign(m.d_->familyThings, m.sync_->familySync->withWaiting(others), m.otherApps(), &OtherApps::familyThingsChanged) || read->whole)
+        forgetGoneExternals(m);
+    mergeOwnRows(m, planned);
 }
 
 // Drops the slots and the selection of other apps' rows that are gone.
-void AppModel::forgetGoneExternals()
+void AppModel::Sync::forgetGoneExternals(AppModel& m)
 {
     QSet<QString> present;
-    for (const SharedThing& row : std::as_const(d_->familyThings))
+    for (const SharedThing& row : std::as_const(m.d_->familyThings))
         present.insert(row.id);
     QMap<QString, int> kept;
-    for (auto it = d_->externalSlots.cbegin(); it != d_->externalSlots.cend(); ++it) {
+    for (auto it = m.d_->externalSlots.cbegin(); it != m.d_->externalSlots.cend(); ++it) {
         if (present.contains(it.key()))
             kept.insert(it.key(), *it);
     }
-    if (kept.size() != d_->externalSlots.size())
-        otherApps().setExternalSlots(kept);
-    if (d_->selectedExternal) {
-        const QList<SharedThing> shown = otherApps().todayFromOthers();
-        if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *d_->selectedExternal; }))
-            otherApps().setSelectedExternal(std::nullopt);
+    if (kept.size() != m.d_->externalSlots.size())
+        m.otherApps().setExternalSlots(kept);
+    if (m.d_->selectedExternal) {
+        const QList<SharedThing> shown = m.otherApps().todayFromOthers();
+        if (std::none_of(shown.cbegin(), shown.cend(), [&](const SharedThing& t) { return t.id == *m.d_->selectedExternal; }))
+            m.otherApps().setSelectedExternal(std::nullopt);
     }
 }
 
 // Takes into the plan what the store changed of these own rows (by sync id).
-void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
+void AppModel::Sync::mergeOwnRows(AppModel& m, const QHash<QString, SharedThing>& planned)
 {
     if (planned.isEmpty())
         return;
@@ -516,7 +516,7 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
     QSet<QString> wanted;
     for (auto it = planned.cbegin(); it != planned.cend(); ++it)
         wanted.insert(it.key());
-    const QHash<QString, Found> index = ownThings(wanted);
+    const QHash<QString, Found> index = ownThings(m, wanted);
     QHash<QUuid, CopyBack> copies;
     QList<std::pair<QUuid, Day>> moves;
     for (auto it = planned.cbegin(); it != planned.cend(); ++it) {
@@ -524,7 +524,7 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
         if (found == index.cend())
             continue;
         FamilySync::Take take =
-            sync_->familySync->merge(it.key(), agreedOf(found->thing, found->place), FamilyStore::Agreed::of(*it));
+            m.sync_->familySync->merge(it.key(), agreedOf(found->thing, found->place), FamilyStore::Agreed::of(*it));
         if (take.day) {
             if (const auto day = Day::fromIso(*take.day))
                 moves.append({found->thing.id, *day});
@@ -538,31 +538,31 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
         Thing changed = found->thing;
         const bool copied = copy.applyTo(changed);
         // Where the plan now holds what the row holds, both sides agree.
-        sync_->familySync->settled(it.key(), agreedOf(changed, movedTo ? Place::onDay(*movedTo) : found->place),
+        m.sync_->familySync->settled(it.key(), agreedOf(changed, movedTo ? Place::onDay(*movedTo) : found->place),
                              FamilyStore::Agreed::of(*it));
         if (copied)
             copies.insert(found->thing.id, std::move(copy));
     }
     if (copies.isEmpty() && moves.isEmpty())
         return;
-    sync_->tookFromFamily = true;
+    m.sync_->tookFromFamily = true;
     // A thing moved to a week not loaded: that week is read first, so its file keeps
     // what it holds.
     for (const auto& [id, day] : moves) {
-        if (!store_.loadedWeeks().contains(day.monday()))
-            readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
+        if (!m.store_.loadedWeeks().contains(day.monday()))
+            m.readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
     }
-    Planner next = d_->planner;
+    Planner next = m.d_->planner;
     changeThings<CopyBack>(next, copies, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
     for (const auto& [id, day] : moves)
         next.move(id, Place::onDay(day));
-    setPlanner(std::move(next));
+    m.setPlanner(std::move(next));
     if (std::any_of(copies.cbegin(), copies.cend(), [](const CopyBack& copy) { return copy.reworded; }))
-        scheduleSync();
+        m.scheduleSync();
     // A sibling's edit is no undo step: undo must not take it back and publish that.
-    if (!copies.isEmpty() && (!d_->undoStack.isEmpty() || !d_->redoStack.isEmpty())) {
+    if (!copies.isEmpty() && (!m.d_->undoStack.isEmpty() || !m.d_->redoStack.isEmpty())) {
         QList<CopyBack> edits = copies.values();
-        patchSnapshots([&](Planner& snapshot) {
+        m.patchSnapshots([&](Planner& snapshot) {
             QSet<QString> ids;
             for (const CopyBack& copy : edits)
                 ids.insert(copy.syncID);
@@ -575,63 +575,63 @@ void AppModel::mergeOwnRows(const QHash<QString, SharedThing>& planned)
             changeThings<CopyBack>(snapshot, mine, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
         });
     }
-    save(false);
+    m.save(false);
 }
 
 // Removes own things that another app deleted, one undo step each; a thing changed
 // here since the base stays.
-void AppModel::applyDeletesFromFamily()
+void AppModel::Sync::applyDeletesFromFamily(AppModel& m)
 {
-    const Result<QStringList> deleted = familyStore_.deletedByOthers(plannerTag());
+    const Result<QStringList> deleted = m.familyStore_.deletedByOthers(plannerTag());
     if (!deleted)
         return;
     for (const QString& id : *deleted) {
         // Not loaded: left for a later refresh, when its week is.
-        const auto thing = d_->planner.thingWithSyncID(id);
+        const auto thing = m.d_->planner.thingWithSyncID(id);
         if (!thing)
             continue;
         // Taken over before the thing goes: a deletion left standing would take the
         // thing away again after an undo brought it back. Not taken over now, it is
         // tried again at the next refresh.
-        if (familyStore_.acknowledgeDelete(id).isFailed())
+        if (m.familyStore_.acknowledgeDelete(id).isFailed())
             continue;
         // Deleted there but changed here since the base: the thing stays, and the next
         // publication brings its row back.
-        const auto location = d_->planner.locate(thing->id);
-        const auto base = sync_->familySync->base(id);
+        const auto location = m.d_->planner.locate(thing->id);
+        const auto base = m.sync_->familySync->base(id);
         if (location && base && !(agreedOf(*thing, location->place) == *base)) {
-            scheduleSync();
+            m.scheduleSync();
             continue;
         }
-        commit([&](Planner& plan) { plan.remove(thing->id); });
-        setSelection(QSet<QUuid>(d_->selection).subtract({thing->id}));
-        if (d_->opened == thing->id)
-            setOpened(std::nullopt);
-        showToast(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
+        m.commit([&](Planner& plan) { plan.remove(thing->id); });
+        m.setSelection(QSet<QUuid>(m.d_->selection).subtract({thing->id}));
+        if (m.d_->opened == thing->id)
+            m.setOpened(std::nullopt);
+        m.showToast(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
     }
 }
 
 // After the store was used: the footnote follows its state, and a file opened anew
 // gets everything published again.
-void AppModel::noteFamilyState()
+void AppModel::Sync::noteFamilyState(AppModel& m)
 {
-    assign(d_->syncError, familyStore_.failure(), &AppModel::syncErrorChanged);
-    assign(d_->othersWait, sync_->familySync->othersWait(), &AppModel::syncErrorChanged);
-    const int generation = familyStore_.generation();
-    if (generation == sync_->familyGeneration)
+    m.assign(m.d_->syncError, m.familyStore_.failure(), &AppModel::syncErrorChanged);
+    m.assign(m.d_->othersWait, m.sync_->familySync->othersWait(), &AppModel::syncErrorChanged);
+    const int generation = m.familyStore_.generation();
+    if (generation == m.sync_->familyGeneration)
         return;
-    sync_->familyGeneration = generation;
+    m.sync_->familyGeneration = generation;
     // Another file took the old one's place: it holds none of what we published, and
     // other apps' rows of its own; nothing is agreed with it yet.
     qCInfo(lcSync) << "the family store was opened again; publishing to it";
-    sync_->familySync->forget();
-    scheduleSync();
-    QTimer::singleShot(0, this, [this] { refreshFromFamily(); });
+    m.sync_->familySync->forget();
+    m.scheduleSync();
+    QTimer::singleShot(0, &m, [&m] { m.refreshFromFamily(); });
 }
 
 // Looks at the store's file, which siblings may delete or replace.
-void AppModel::checkFamilyStore()
+void AppModel::Sync::checkFamilyStore(AppModel& m)
 {
-    familyStore_.check();
-    noteFamilyState();
+    m.familyStore_.check();
+    noteFamilyState(m);
 }

@@ -56,7 +56,7 @@ PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(Planner
     // Lines written elsewhere may lack a sync id, or repeat one: they get theirs before
     // the snapshots take in what the files brought.
     if (!files.isEmpty())
-        ensureSyncIDs(next, true);
+        Sync::ensureSyncIDs(*this, next, true);
     setPlanner(std::move(next));
     if (!files.isEmpty())
         patchSnapshots([&](Planner& snapshot) { carryFiles(snapshot, d_->planner, files); });
@@ -85,7 +85,7 @@ void AppModel::commit(const std::function<void(Planner&)>& change)
         d_->undoStack.removeFirst();
     d_->redoStack.clear();
     // New things get their sync ids in the same change, so observers hear of it once.
-    ensureSyncIDs(next);
+    Sync::ensureSyncIDs(*this, next);
     replace(d_->planner, std::move(next), *this, &AppModel::plannerChanged);
     save(true);
 }
@@ -94,7 +94,7 @@ void AppModel::commit(const std::function<void(Planner&)>& change)
 // family sync. A failure becomes the save error.
 void AppModel::save(bool broadcast)
 {
-    ensureSyncIDs();
+    Sync::ensureSyncIDs(*this);
     const Status saved = d_->writesFiles ? store_.save(d_->planner) : Status{};
     if (saved) {
         assign(d_->saveError, std::optional<QString>(), &AppModel::saveErrorChanged);
@@ -144,7 +144,7 @@ void AppModel::flushSync()
     if (!d_->syncPending)
         return;
     d_->syncTimer.stop();
-    syncAll();
+    Sync::syncAll(*this);
 }
 
 void AppModel::showToast(const QString& toast)

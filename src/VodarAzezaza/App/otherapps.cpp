@@ -100,7 +100,7 @@ void OtherApps::toggleExternal(const SharedThing& thing)
         }
         model_.assign(model_.d_->tickedExternal, ticked, *this, &OtherApps::tickedExternalChanged);
         if (written)
-            model_.announce();
+            AppModel::Sync::announce(model_);
     }
     model_.refreshFromFamily();
 }
@@ -121,7 +121,7 @@ void OtherApps::renameExternal(const SharedThing& thing, const QString& title)
             model_.assign(model_.d_->tickedExternal, ticked, *this, &OtherApps::tickedExternalChanged);
         }
         if (written)
-            model_.announce();
+            AppModel::Sync::announce(model_);
     }
     model_.refreshFromFamily();
 }
@@ -140,7 +140,7 @@ void OtherApps::setExternalSteps(const QString& id, const QList<SharedStep>& ste
             model_.assign(model_.d_->tickedExternal, ticked, *this, &OtherApps::tickedExternalChanged);
         }
         if (written)
-            model_.announce();
+            AppModel::Sync::announce(model_);
     }
     model_.refreshFromFamily();
 }
@@ -159,7 +159,7 @@ void OtherApps::moveExternal(const QString& id, Day day)
         return;
     }
     setSlot(id, std::nullopt);
-    model_.announce();
+    AppModel::Sync::announce(model_);
     model_.refreshFromFamily();
     model_.showToast(QStringLiteral("Moved it in ") + appName(thing->sourceApp) + QStringLiteral(" too."));
 }
@@ -170,7 +170,7 @@ void OtherApps::deleteExternal(const QString& id)
     const auto thing = externalThing(id);
     if (!thing)
         return;
-    const FamilyStore::Answer written = model_.familyStore_.markDeleted(id, model_.plannerTag());
+    const FamilyStore::Answer written = model_.familyStore_.markDeleted(id, AppModel::Sync::plannerTag());
     // Refused, the thing is still there: it stays ticked, selected and open.
     if (externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp))) {
         model_.refreshFromFamily();
@@ -188,7 +188,7 @@ void OtherApps::deleteExternal(const QString& id)
     if (model_.d_->editing == Editing::external(id))
         model_.setEditing(std::nullopt);
     if (written)
-        model_.announce();
+        AppModel::Sync::announce(model_);
     model_.refreshFromFamily();
     if (written)
         model_.showToast(QStringLiteral("Deleted. Gone from ") + appName(thing->sourceApp) + QStringLiteral(" too."));
@@ -216,7 +216,7 @@ bool OtherApps::saveExternalNote(const QString& id, const std::optional<QByteArr
         if (before && thing->noteID && !model_.thingNotes().writeNote(*thing->noteID, *before))
             qCWarning(lcNotes) << "couldn't put back the note" << *thing->noteID;
     } else if (written) {
-        model_.announce();
+        AppModel::Sync::announce(model_);
     }
     model_.refreshFromFamily();
     return !failed;
