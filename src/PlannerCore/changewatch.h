@@ -58,7 +58,5 @@ private:
     // The folder watched, as its path named it then: a folder put in its place is another.
     quint64 device_ = 0;
     quint64 inode_ = 0;
-    // Changes since the watch began, when it began before the last take().
-    bool knownSinceStart_ = false;
     QSet<QString> pending_;
 };

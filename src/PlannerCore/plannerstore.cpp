@@ -178,9 +178,9 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
     // A look again: only a file that changed since it was read is decoded.
     const QString path = pathOf(name);
     const auto known = files_.find(name);
-    if (known != files_.end() && known->stamp && pemby::fileStamp(path) == known->stamp)
-        return std::nullopt;
     const auto before = pemby::fileStamp(path);
+    if (known != files_.end() && known->stamp && before == known->stamp)
+        return std::nullopt;
     if (before && before->links > 1)
         linked_.insert(name);
     else
