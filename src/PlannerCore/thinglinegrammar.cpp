@@ -73,6 +73,27 @@ bool isIndented(QStringView raw)
     return raw.size() >= 4 && raw[0] == u' ' && raw[1] == u' ' && raw[2] == u' ' && raw[3] == u' ';
 }
 
+// Blanks at both ends cut off, in place; most characters are ASCII and decided here.
+QStringView trimmedView(QStringView text)
+{
+    const QChar* begin = text.data();
+    const QChar* end = begin + text.size();
+    while (begin < end && pemby::isBlank(*begin))
+        ++begin;
+    while (end > begin && pemby::isBlank(end[-1]))
+        --end;
+    return QStringView(begin, end - begin);
+}
+
+// Whether one-line reading changes anything of the text: printable ASCII never does.
+bool changesOnOneLine(QStringView text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return !(u >= 0x20 && u < 0x7F) && (pemby::isLineBreak(c) || pemby::isStrayControl(c));
+    });
+}
+
 // A title or a step holds no line break and no control character, as the writer
 // writes it. Another editor may have put a vertical tab, a line separator or a NUL
 // inside a line: read it as the writer writes it, so that a rewrite changes nothing.
@@ -122,6 +143,21 @@ bool onlyLetterZ(QStringView tag)
     return !tag.isEmpty() && std::all_of(tag.begin(), tag.end(), [](QChar c) { return c == u'z'; });
 }
 
+// markFromRawValue, without a string made for each word it compares with.
+std::optional<Mark> markOf(QStringView tag)
+{
+    switch (tag.size()) {
+    case 3:
+        return tag == u"red" ? std::optional<Mark>(Mark::Red) : std::nullopt;
+    case 5:
+        return tag == u"green" ? std::optional<Mark>(Mark::Green) : std::nullopt;
+    case 8:
+        return tag == u"lavender" ? std::optional<Mark>(Mark::Lavender) : std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
 // The fields a tag can set; a line may name one twice.
 enum class Field { None, Mark, Repeat, Remind, Note, Link, Sync, Moves };
 
@@ -137,7 +173,7 @@ Field applyThingTag(Thing& thing, QStringView tag)
     case u'l':
     case u'g':
     case u'r':
-        if (const auto mark = markFromRawValue(tag)) {
+        if (const auto mark = markOf(tag)) {
             thing.mark = mark;
             return Field::Mark;
         }
@@ -213,26 +249,26 @@ struct PeeledTags {
 PeeledTags peelTags(QStringView text)
 {
     PeeledTags out;
-    QStringView rest = pemby::trimmedBlanks(text);
-    while (rest.endsWith(u'}')) {
-        // The last "{" of the rest, and whether a space lies between it and the "}".
-        qsizetype open = rest.size() - 2;
-        bool spaced = false;
-        for (; open >= 0 && rest[open] != u'{'; --open)
-            spaced = spaced || rest[open] == u' ';
-        if (open < 0)
+    const QStringView trimmed = trimmedView(text);
+    const char16_t* const chars = trimmed.utf16();
+    // The rest of the line is chars[0, end).
+    qsizetype end = trimmed.size();
+    while (end > 0 && chars[end - 1] == u'}') {
+        // The last "{" of the rest; a space between it and the "}" ends the peeling.
+        qsizetype open = end - 2;
+        while (open >= 0 && chars[open] != u'{' && chars[open] != u' ')
+            --open;
+        if (open < 0 || chars[open] == u' ')
             break;
-        const QStringView tag = rest.sliced(open + 1, rest.size() - open - 2);
-        if (tag.isEmpty() || spaced)
+        const qsizetype size = end - open - 2;
+        if (size == 0 || (open > 0 && chars[open - 1] != u' '))
             break;
-        if (open > 0 && rest[open - 1] != u' ')
-            break;
-        out.tags.append(tag);
-        rest = rest.first(open);
-        while (rest.endsWith(u' '))
-            rest.chop(1);
+        out.tags.append(QStringView(chars + open + 1, size));
+        end = open;
+        while (end > 0 && chars[end - 1] == u' ')
+            --end;
     }
-    out.title = rest;
+    out.title = QStringView(chars, end);
     return out;
 }
 
@@ -274,6 +310,27 @@ namespace {
 
 QString titleWithKept(QStringView written, std::span<const QStringView> kept)
 {
+    // Most titles read as written, on one line already: made once, at their size.
+    QStringView base = written;
+    if (written == emptyTitle)
+        base = {};
+    else if (written.endsWith(guard))
+        base = trimmedView(written.chopped(guard.size()));
+    if (!changesOnOneLine(base)
+        && std::none_of(kept.begin(), kept.end(), [](QStringView tag) { return changesOnOneLine(tag); })) {
+        qsizetype size = base.size();
+        for (const QStringView tag : kept)
+            size += tag.size() + 3;
+        QString title;
+        title.reserve(size);
+        title += base;
+        for (const QStringView tag : kept) {
+            title += title.isEmpty() ? QLatin1StringView("{") : QLatin1StringView(" {");
+            title += tag;
+            title += u'}';
+        }
+        return title;
+    }
     QString title = written.isEmpty() ? QString() : Markdown::readTitle(written);
     for (const QStringView tag : kept) {
         title += title.isEmpty() ? QStringLiteral("{") : QStringLiteral(" {");
@@ -333,10 +390,13 @@ std::optional<QString> Markdown::tagValue(QStringView tag, QStringView key)
     return std::nullopt;
 }
 
-std::optional<Thing> Markdown::decodeThing(QStringView text, bool done, QString* shadowed)
+namespace {
+
+// Reads the text after the checkbox into `thing`, which is new; false when it holds no
+// title. A file's things are read straight into the list that keeps them.
+bool readThing(Thing& thing, QStringView text, bool done, QString* shadowed)
 {
     const PeeledTags split = peelTags(text);
-    Thing thing;
     thing.done = done;
     // Peeled last tag first, so of two tags of one field the one nearer the title wins.
     // The other ("{green} {red}", "{zz} {z3}") is the user's text too; it goes to
@@ -364,11 +424,21 @@ std::optional<Thing> Markdown::decodeThing(QStringView text, bool done, QString*
         }
     }
     if (split.title.isEmpty() && kept.isEmpty())
-        return std::nullopt;
+        return false;
     // A brace group that is no tag ("call {mum}", "{zoom}") is the user's own text:
     // it stays in the title, in its place on the line, and the writer guards it.
     thing.title = titleWithKept(split.title, kept);
     thing.id = pemby::randomUuid();
+    return true;
+}
+
+} // namespace
+
+std::optional<Thing> Markdown::decodeThing(QStringView text, bool done, QString* shadowed)
+{
+    Thing thing;
+    if (!readThing(thing, text, done, shadowed))
+        return std::nullopt;
     return thing;
 }
 
@@ -404,9 +474,15 @@ QList<Thing> Markdown::decodeThings(std::span<const QStringView> lines, QList<in
         unindented += !raw.isEmpty() && !isIndented(raw);
     if (unindented > 0)
         things.reserve(unindented);
-    for (const QStringView raw : lines) {
+    // The indented lines right after line `i`, for room made once in a thing's steps or note.
+    const auto indentedAfter = [&](size_t i, auto&& visit) {
+        for (size_t k = i + 1; k < lines.size() && isIndented(lines[k]); ++k)
+            visit(trimmedView(lines[k]));
+    };
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const QStringView raw = lines[i];
         const bool indented = isIndented(raw);
-        const QStringView line = pemby::trimmedBlanks(raw);
+        const QStringView line = trimmedView(raw);
         if (line.isEmpty()) {
             took(-1);
             continue;
@@ -414,13 +490,13 @@ QList<Thing> Markdown::decodeThings(std::span<const QStringView> lines, QList<in
         if (!indented || things.isEmpty()) {
             const auto box = checkbox(line);
             QString tail;
-            auto thing = box ? decodeThing(box->text, box->done, &tail) : std::nullopt;
-            if (thing) {
-                things.append(std::move(*thing));
+            if (box && readThing(things.emplaceBack(), box->text, box->done, shadowed ? &tail : nullptr)) {
                 if (shadowed)
                     shadowed->append(tail);
                 took(int(things.size() - 1));
             } else {
+                if (box)
+                    things.removeLast();
                 took(-1);
             }
             continue;
@@ -428,10 +504,19 @@ QList<Thing> Markdown::decodeThings(std::span<const QStringView> lines, QList<in
         Thing& last = things.last();
         if (line.startsWith(u'>')) {
             const QStringView rest = line.sliced(1);
+            if (last.note.isEmpty()) {
+                // The note's lines, each with its ">" where its line break will stand.
+                qsizetype size = rest.size();
+                indentedAfter(i, [&](QStringView next) {
+                    if (next.startsWith(u'>'))
+                        size += next.size();
+                });
+                last.note.reserve(size);
+            }
             const auto addNoteLine = [&](QStringView piece) {
                 if (!last.note.isEmpty())
                     last.note.append(u'\n');
-                last.note.append(pemby::trimmedBlanks(piece));
+                last.note.append(trimmedView(piece));
             };
             // A line break of another kind inside the line starts a note line of its
             // own, as the writer would write it.
@@ -445,18 +530,29 @@ QList<Thing> Markdown::decodeThings(std::span<const QStringView> lines, QList<in
             continue;
         }
         const auto box = checkbox(line);
-        QString step = box ? box->text.toString() : QString();
-        if (const QString line = pemby::oneLineText(step); !line.isSharedWith(step)) {
-            step = line;
+        if (!box || box->text.isEmpty()) {
+            took(-1);
+            continue;
+        }
+        QString step;
+        if (!changesOnOneLine(box->text)) {
+            step = box->text.toString();
+        } else {
+            step = pemby::oneLineText(box->text.toString());
             while (!step.isEmpty() && pemby::isBlank(step.back()))
                 step.chop(1);
         }
-        if (!step.isEmpty()) {
-            last.steps.append(Step{std::move(step), box->done});
-            took(int(things.size() - 1));
-        } else {
+        if (step.isEmpty()) {
             took(-1);
+            continue;
         }
+        if (last.steps.isEmpty()) {
+            qsizetype count = 1;
+            indentedAfter(i, [&](QStringView next) { count += !next.startsWith(u'>'); });
+            last.steps.reserve(count);
+        }
+        last.steps.append(Step{std::move(step), box->done});
+        took(int(things.size() - 1));
     }
     return things;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 
 QString markRawValue(Mark mark)
 {
@@ -53,8 +54,21 @@ TimeOfDay TimeOfDay::clamped(int hour, int minute)
 
 std::optional<TimeOfDay> TimeOfDay::parse(QStringView text)
 {
-    const auto pieces = text.split(u':', Qt::SkipEmptyParts);
-    if (pieces.size() != 2)
+    // Every reminder of a file comes here: the pieces are looked at where they stand.
+    std::array<QStringView, 2> pieces;
+    qsizetype count = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != u':')
+            continue;
+        if (i > start) {
+            if (count == 2)
+                return std::nullopt;
+            pieces[size_t(count++)] = text.sliced(start, i - start);
+        }
+        start = i + 1;
+    }
+    if (count != 2)
         return std::nullopt;
     const auto hour = pemby::parseStrictInt32(pieces[0]);
     const auto minute = pemby::parseStrictInt32(pieces[1]);
