@@ -6,6 +6,7 @@
 // with no layout, a file comes out in the canonical form: the same writer serves both.
 #include "markdown.h"
 
+#include "inparallel.h"
 #include "textfile.h"
 #include "textutil.h"
 
@@ -699,20 +700,27 @@ QList<EventuallyList> Markdown::decodeLists(QStringView text, PlanLayout* layout
     bool pastLists = false;
     const CleanText clean(text);
     const QList<QStringView> lines = lineViews(clean.view());
-    for (RawSection& raw : rawSections(lines)) {
-        LayoutSection section;
+    QList<RawSection> raws = rawSections(lines);
+    QList<LayoutSection> sections(raws.size());
+    // Which sections are lists is told by their headings alone; their things are read
+    // after, a long file's lists each on a thread of its own.
+    QList<qsizetype> listSections;
+    qsizetype listLines = 0;
+    for (qsizetype s = 0; s < raws.size(); ++s) {
+        RawSection& raw = raws[s];
+        LayoutSection& section = sections[s];
         if (raw.headingLine)
             section.heading = raw.headingLine->toString();
         section.blanksAfter = cutTrailingBlanks(raw.lines);
         // A heading of blanks and line breaks alone names no list that reads back.
         const QString name = raw.headingLine ? listName(*raw.headingLine) : QString();
         pastLists = pastLists || (raw.headingLine && !raw.lines.empty() && raw.lines.front() == keptListsMark);
-        if (!name.isEmpty() && !pastLists && lists.size() < Planner::listCap) {
+        if (!name.isEmpty() && !pastLists && listSections.size() < Planner::listCap) {
             section.kind = LayoutSection::Kind::Place;
-            section.index = int(lists.size());
+            section.index = int(listSections.size());
             section.name = name;
-            lists.append(EventuallyList{section.name, readThings(raw.lines, layout ? &section.lines : nullptr)});
-            planlayout::dropIfAllTaken(section);
+            listSections.append(s);
+            listLines += qsizetype(raw.lines.size());
         } else {
             section.kind = raw.headingLine ? LayoutSection::Kind::Skipped : LayoutSection::Kind::Loose;
             for (const QStringView line : raw.lines) {
@@ -724,9 +732,24 @@ QList<EventuallyList> Markdown::decodeLists(QStringView text, PlanLayout* layout
                                               : kept(line.toString()));
             }
         }
-        if (layout)
-            layout->sections.append(std::move(section));
     }
+    lists.resize(listSections.size());
+    // Each job has its own list and section; nothing the threads share is written.
+    EventuallyList* const listData = lists.data();
+    LayoutSection* const sectionData = sections.data();
+    const RawSection* const rawData = raws.constData();
+    const qsizetype* const sectionOf = listSections.constData();
+    constexpr qsizetype linesPerThread = 1500;
+    pemby::inParallel(
+        listSections.size(), pemby::threadsFor(listLines, linesPerThread),
+        [&](qsizetype l) {
+            LayoutSection& section = sectionData[sectionOf[l]];
+            listData[l] = EventuallyList{section.name, readThings(rawData[sectionOf[l]].lines, layout ? &section.lines : nullptr)};
+            planlayout::dropIfAllTaken(section);
+        },
+        [](qsizetype) {});
+    if (layout)
+        layout->sections = std::move(sections);
     return lists;
 }
 

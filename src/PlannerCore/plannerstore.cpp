@@ -1,5 +1,6 @@
 #include "plannerstore.h"
 
+#include "inparallel.h"
 #include "logcategories.h"
 #include "markdown.h"
 #include "textfile.h"
@@ -10,13 +11,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
-#include <atomic>
+#include <array>
 #include <limits>
-#include <thread>
+#include <string_view>
 #include <vector>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -74,6 +78,33 @@ QString failureText(const QString& first, const QStringList& others)
     else if (names.size() > 1)
         tail = QStringLiteral(" and ") + names.takeLast();
     return first + QStringLiteral("; also ") + names.join(QStringLiteral(", ")) + tail;
+}
+
+// The names in the folder that end in ".md" and are no real folder, in name order;
+// none when it can't be listed. Links are listed too, to folders as well: the read
+// refuses them and names them as skipped. Hidden names are no plan file's. The listing
+// says what each entry is, so none needs a look of its own.
+std::optional<QStringList> planFileNames(const QString& folder)
+{
+    DIR* const dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return std::nullopt;
+    const auto closing = qScopeGuard([dir] { ::closedir(dir); });
+    QStringList names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.starts_with('.') || !name.ends_with(".md"))
+            continue;
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat info {};
+            isFolder = ::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+        }
+        if (!isFolder)
+            names.append(QFile::decodeName(entry->d_name));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 QList<EventuallyList> withDefaultList(QList<EventuallyList> lists)
@@ -135,14 +166,16 @@ PlannerStore::FileContent PlannerStore::rulesContent(QStringView text, PlanLayou
 PlannerStore::Fetched PlannerStore::fetch(const QString& path, const Decode& decode)
 {
     Fetched out;
-    const auto before = pemby::fileStamp(path);
-    out.linkedElsewhere = before && before->links > 1;
-    out.file = pemby::readTextFile(path);
+    // The stamp of the very file read, from the read itself: no look at the name before
+    // or after it.
+    std::optional<pemby::FileStamp> stamp;
+    out.file = pemby::readTextFile(path, stamp);
+    out.linkedElsewhere = stamp && stamp->links > 1;
     if (out.file.state != pemby::TextFile::State::Read)
         return out;
     out.record.content = decode(out.file.text, &out.record.layout);
     out.record.text = std::move(out.file.text);
-    out.record.stamp = pemby::settledStamp(before, path);
+    out.record.stamp = pemby::settledStamp(stamp);
     return out;
 }
 
@@ -265,8 +298,8 @@ void PlannerStore::loadMonth(MonthKey month, Planner& planner)
 
 void PlannerStore::loadEverything(Planner& planner)
 {
-    const QDir dir(folder_);
-    if (!dir.exists())
+    const std::optional<QStringList> names = planFileNames(folder_);
+    if (!names)
         return;
     // The files not loaded yet, in name order: a week by its Monday, else a month.
     struct Wanted {
@@ -276,21 +309,21 @@ void PlannerStore::loadEverything(Planner& planner)
         Decode decode;
     };
     QList<Wanted> wanted;
-    // Links too, to folders as well: the read refuses them and names them as skipped.
-    for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
-        if (entry.isDir() && !entry.isSymLink())
-            continue;
-        const QString name = entry.fileName();
-        if (!name.endsWith(u".md"))
-            continue;
-        const QStringList pieces = name.chopped(3).split(u'-', Qt::SkipEmptyParts);
-        if (pieces.size() != 2)
+    for (const QString& name : *names) {
+        // Two pieces between dashes, as "2024-W05" and "2024-05" have.
+        std::array<QStringView, 2> pieces;
+        qsizetype count = 0;
+        for (const QStringView piece : QStringView(name).chopped(3).tokenize(u'-', Qt::SkipEmptyParts)) {
+            if (count++ < 2)
+                pieces[size_t(count - 1)] = piece;
+        }
+        if (count != 2)
             continue;
         const auto year = pemby::parseStrictInt32(pieces[0]);
         if (!year)
             continue;
         if (pieces[1].startsWith(u'W')) {
-            const auto week = pemby::parseStrictInt32(QStringView(pieces[1]).sliced(1));
+            const auto week = pemby::parseStrictInt32(pieces[1].sliced(1));
             if (!week)
                 continue;
             const auto monday = mondayOfIsoWeek(*year, *week);
@@ -315,39 +348,29 @@ void PlannerStore::loadEverything(Planner& planner)
         }
     }
 
-    // Reading and decoding is most of a load, and each file's is its own: a few threads
-    // share it. What they make goes into the plan here, in name order.
+    // Reading and decoding is most of a load, and each file's is its own: the threads
+    // take the files one by one, and what they made goes into the plan here, in name
+    // order, while they read on.
     std::vector<Fetched> fetched(size_t(wanted.size()));
     const QList<Wanted>& jobs = wanted;
-    std::atomic<qsizetype> next = 0;
-    const auto work = [&] {
-        for (qsizetype i; (i = next.fetch_add(1)) < jobs.size();)
-            fetched[size_t(i)] = fetch(pathOf(jobs[i].name), jobs[i].decode);
-    };
-    constexpr qsizetype filesPerThread = 16;
-    const int threads = int(std::clamp<qsizetype>(std::min<qsizetype>(std::thread::hardware_concurrency(), 4), 1,
-                                                  std::max<qsizetype>(1, wanted.size() / filesPerThread)));
-    {
-        std::vector<std::jthread> helpers;
-        for (int t = 1; t < threads; ++t)
-            helpers.emplace_back(work);
-        work();
-    }
-
     files_.reserve(files_.size() + wanted.size());
-    for (qsizetype i = 0; i < wanted.size(); ++i) {
-        const Wanted& file = wanted[i];
-        const auto record = take(file.name, std::move(fetched[size_t(i)]), file.decode);
-        if (!record)
-            continue;
-        if (file.monday) {
-            Markdown::putWeek(*file.monday, record->content.week, planner);
-            filesRead_.weeks.insert(*file.monday);
-        } else {
-            planner.months.insert(file.month, record->content.things);
-            filesRead_.months.insert(file.month);
-        }
-    }
+    constexpr qsizetype filesPerThread = 8;
+    pemby::inParallel(
+        wanted.size(), pemby::threadsFor(wanted.size(), filesPerThread),
+        [&](qsizetype i) { fetched[size_t(i)] = fetch(pathOf(jobs[i].name), jobs[i].decode); },
+        [&](qsizetype i) {
+            const Wanted& file = jobs[i];
+            const auto record = take(file.name, std::move(fetched[size_t(i)]), file.decode);
+            if (!record)
+                return;
+            if (file.monday) {
+                Markdown::putWeek(*file.monday, record->content.week, planner);
+                filesRead_.weeks.insert(*file.monday);
+            } else {
+                planner.months.insert(file.month, record->content.things);
+                filesRead_.months.insert(file.month);
+            }
+        });
 }
 
 bool PlannerStore::reloadIfChanged(Planner& planner)

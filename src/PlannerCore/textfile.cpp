@@ -49,7 +49,20 @@ struct RawRead {
     QByteArray bytes;
     QString error;
     bool notAFile = false;
+    std::optional<FileStamp> stamp;  // of the entry opened, or else of the name
 };
+
+FileStamp stampOf(const struct stat& entry)
+{
+    FileStamp stamp;
+    stamp.size = qint64(entry.st_size);
+    stamp.modifiedNs = qint64(entry.st_mtim.tv_sec) * 1'000'000'000 + entry.st_mtim.tv_nsec;
+    stamp.changedNs = qint64(entry.st_ctim.tv_sec) * 1'000'000'000 + entry.st_ctim.tv_nsec;
+    stamp.inode = quint64(entry.st_ino);
+    stamp.device = quint64(entry.st_dev);
+    stamp.links = quint64(entry.st_nlink);
+    return stamp;
+}
 
 QString sizeText(qint64 bytes)
 {
@@ -87,8 +100,10 @@ RawRead readRegularFile(const QString& path, qint64 cap, Links links)
     if (fd < 0) {
         const int why = errno;
         struct stat entry {};
-        if (why == ELOOP && links == Links::Refuse && ::lstat(QFile::encodeName(path).constData(), &entry) == 0
-            && S_ISLNK(entry.st_mode)) {
+        const bool exists = why != ENOENT && why != ENOTDIR && ::lstat(QFile::encodeName(path).constData(), &entry) == 0;
+        if (exists)
+            out.stamp = stampOf(entry);
+        if (why == ELOOP && links == Links::Refuse && exists && S_ISLNK(entry.st_mode)) {
             out.error = QStringLiteral("it is a symbolic link");
             out.notAFile = true;
         } else if (why == ENOENT || why == ENOTDIR) {
@@ -104,6 +119,7 @@ RawRead readRegularFile(const QString& path, qint64 cap, Links links)
         out.error = qt_error_string(errno);
         return out;
     }
+    out.stamp = stampOf(info);
     if (!S_ISREG(info.st_mode)) {
         out.error = S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder") : QStringLiteral("it is not a regular file");
         out.notAFile = true;
@@ -149,8 +165,15 @@ RawRead readRegularFile(const QString& path, qint64 cap, Links links)
 
 TextFile readTextFile(const QString& path, qint64 cap, Links links)
 {
+    std::optional<FileStamp> stamp;
+    return readTextFile(path, stamp, cap, links);
+}
+
+TextFile readTextFile(const QString& path, std::optional<FileStamp>& stamp, qint64 cap, Links links)
+{
     TextFile result;
     RawRead raw = readRegularFile(path, cap, links);
+    stamp = raw.stamp;
     switch (raw.state) {
     case Opened::Missing:
         return result;
@@ -231,20 +254,20 @@ std::optional<FileStamp> fileStamp(const QString& path)
     struct stat entry {};
     if (::lstat(QFile::encodeName(path).constData(), &entry) != 0)
         return std::nullopt;
-    FileStamp stamp;
-    stamp.size = qint64(entry.st_size);
-    stamp.modifiedNs = qint64(entry.st_mtim.tv_sec) * 1'000'000'000 + entry.st_mtim.tv_nsec;
-    stamp.changedNs = qint64(entry.st_ctim.tv_sec) * 1'000'000'000 + entry.st_ctim.tv_nsec;
-    stamp.inode = quint64(entry.st_ino);
-    stamp.device = quint64(entry.st_dev);
-    stamp.links = quint64(entry.st_nlink);
-    return stamp;
+    return stampOf(entry);
 }
 
 std::optional<FileStamp> settledStamp(const std::optional<FileStamp>& before, const QString& path)
 {
-    constexpr qint64 settledNs = 3'000'000'000;
     if (!before || fileStamp(path) != before)
+        return std::nullopt;
+    return settledStamp(before);
+}
+
+std::optional<FileStamp> settledStamp(const std::optional<FileStamp>& before)
+{
+    constexpr qint64 settledNs = 3'000'000'000;
+    if (!before)
         return std::nullopt;
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);

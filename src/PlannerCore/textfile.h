@@ -80,6 +80,15 @@ std::optional<FileStamp> fileStamp(const QString& path);
 // write within the same tick of the file system's clock cannot hide behind it.
 std::optional<FileStamp> settledStamp(const std::optional<FileStamp>& before, const QString& path);
 
+// readTextFile, giving as well the stamp of what it opened, taken from the open file
+// itself (of the name where nothing regular could be opened; none when there is none).
+TextFile readTextFile(const QString& path, std::optional<FileStamp>& stamp, qint64 cap = maxTextFileBytes,
+                      Links links = Links::Refuse);
+// The same as settledStamp for a stamp of the open file that was read: a write since it
+// was taken moves its times, so a later look at the name tells it apart; no second
+// look is needed now.
+std::optional<FileStamp> settledStamp(const std::optional<FileStamp>& read);
+
 // Creates the folder and every missing folder above it; the error names the folder
 // and says why.
 Status makeFolder(const QString& path);
