@@ -174,6 +174,40 @@ TEST(PlanFiles, ReadsListsInOrderUpToTheCap)
     EXPECT_EQ(Markdown::decodeLists(Markdown::encodeLists(named)), (QList<EventuallyList>{{"work stuff", {}}}));
 }
 
+// A long lists file reads its lists on a few threads: each list must still get its own
+// things, in order, and each section its own kept lines, as a short file does.
+TEST(PlanFiles, ALongListsFileReadsAsItsListsDoOneByOne)
+{
+    QString text = QStringLiteral("# eventually\n\nfree text at the top\n");
+    const QStringList names{"one", "two", "three", "four", "five", "six", "seven"};
+    for (const QString& name : names) {
+        text += QStringLiteral("\n## %1\n").arg(name);
+        for (int i = 0; i < 600; ++i) {
+            text += QStringLiteral("- [ ] %1 %2 {green}\n    - [x] step of %1 %2\n").arg(name).arg(i);
+            if (i % 97 == 0)
+                text += QStringLiteral("* kept in %1 after %2\n").arg(name).arg(i);
+        }
+    }
+    PlanLayout layout;
+    const QList<EventuallyList> lists = Markdown::decodeLists(text, &layout);
+    ASSERT_EQ(lists.size(), Planner::listCap);
+    for (qsizetype l = 0; l < lists.size(); ++l) {
+        SCOPED_TRACE(names[l].toStdString());
+        EXPECT_EQ(lists[l].name, names[l]);
+        ASSERT_EQ(lists[l].things.size(), 600);
+        EXPECT_EQ(lists[l].things[599].title, names[l] + QStringLiteral(" 599"));
+        EXPECT_EQ(lists[l].things[42].steps.first().title, QStringLiteral("step of %1 42").arg(names[l]));
+        // Alone in a file of its own, the list reads the same.
+        const qsizetype from = text.indexOf(QStringLiteral("## ") + names[l]);
+        const qsizetype to = l + 1 < names.size() ? text.indexOf(QStringLiteral("## ") + names[l + 1]) : text.size();
+        const QList<EventuallyList> alone = Markdown::decodeLists(QStringView(text).sliced(from, to - from));
+        ASSERT_EQ(alone.size(), 1);
+        EXPECT_EQ(withoutIds(alone.first().things), withoutIds(lists[l].things));
+    }
+    // Written back as it was read, every kept line stands where it stood.
+    EXPECT_EQ(Markdown::encodeLists(lists, &layout), text);
+}
+
 TEST(PlanFiles, ReadsMonthThingsUnderAnyHeading)
 {
     const QList<Thing> things = Markdown::decodeMonth(u"# 2024-05, roughly\n\n- [ ] a\n## a heading\n- [x] b\n    - [ ] step\n");

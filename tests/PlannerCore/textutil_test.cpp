@@ -236,6 +236,55 @@ TEST(TextFileTest, ReadsOnlyRegularFilesWithinTheCapAndNeverWaits)
     EXPECT_EQ(readTextFile(dangling, 64, Links::Follow).state, TextFile::State::Missing);
 }
 
+// The store trusts a read by the stamp that comes with it: that stamp must be the one
+// a look at the name gives while the file stands so, a link's own and none for nothing.
+TEST(TextFileTest, AReadGivesTheStampOfWhatItRead)
+{
+    QTemporaryDir dir;
+    const QString plain = dir.filePath("plain.md");
+    {
+        QFile f(plain);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("- [ ] x\n");
+    }
+    const QString twice = dir.filePath("twice.md");
+    ASSERT_EQ(::link(QFile::encodeName(plain).constData(), QFile::encodeName(twice).constData()), 0);
+    const QString link = dir.filePath("link.md");
+    ASSERT_TRUE(QFile::link(plain, link));
+    const QString folder = dir.filePath("folder.md");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    struct Case { QString path; TextFile::State state; };
+    const Case cases[] = {
+        {plain, TextFile::State::Read},
+        {twice, TextFile::State::Read},
+        {link, TextFile::State::Unreadable},
+        {folder, TextFile::State::Unreadable},
+        {dir.filePath("absent.md"), TextFile::State::Missing},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        std::optional<FileStamp> stamp{FileStamp{}};
+        EXPECT_EQ(readTextFile(c.path, stamp).state, c.state);
+        EXPECT_EQ(stamp, fileStamp(c.path));
+    }
+    std::optional<FileStamp> stamp;
+    readTextFile(twice, stamp);
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->links, 2u);
+    EXPECT_FALSE(settledStamp(std::nullopt));
+    // Just written: not settled yet; its times long past, it is.
+    EXPECT_FALSE(settledStamp(stamp));
+    QFile old(plain);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    old.close();
+    stamp.reset();
+    readTextFile(plain, stamp);
+    ASSERT_TRUE(stamp);
+    // The change time moved with the touch, so the stamp is a second old at most.
+    EXPECT_FALSE(settledStamp(stamp));
+}
+
 TEST(TextFileTest, AtomicWriteReplacesWhatIsAtTheNameAndNeverWritesThroughIt)
 {
     QTemporaryDir dir;
