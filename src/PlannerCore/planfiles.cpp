@@ -739,7 +739,7 @@ QList<EventuallyList> Markdown::decodeLists(QStringView text, PlanLayout* layout
     LayoutSection* const sectionData = sections.data();
     const RawSection* const rawData = raws.constData();
     const qsizetype* const sectionOf = listSections.constData();
-    constexpr qsizetype linesPerThread = 1500;
+    constexpr qsizetype linesPerThread = 600;
     pemby::inParallel(
         listSections.size(), pemby::threadsFor(listLines, linesPerThread),
         [&](qsizetype l) {

@@ -354,7 +354,7 @@ void PlannerStore::loadEverything(Planner& planner)
     std::vector<Fetched> fetched(size_t(wanted.size()));
     const QList<Wanted>& jobs = wanted;
     files_.reserve(files_.size() + wanted.size());
-    constexpr qsizetype filesPerThread = 8;
+    constexpr qsizetype filesPerThread = 4;
     pemby::inParallel(
         wanted.size(), pemby::threadsFor(wanted.size(), filesPerThread),
         [&](qsizetype i) { fetched[size_t(i)] = fetch(pathOf(jobs[i].name), jobs[i].decode); },

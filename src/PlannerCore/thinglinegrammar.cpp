@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <span>
 
 namespace {
@@ -246,6 +247,18 @@ struct PeeledTags {
     QVarLengthArray<QStringView, 8> tags;  // the last tag on the line first
 };
 
+// Whether any of the four characters from `at` is a "{" or a space: a lane of the word
+// that matches one becomes zero, and the sum's borrow marks it.
+bool anyBraceOrSpace(const char16_t* at)
+{
+    quint64 word;
+    std::memcpy(&word, at, sizeof word);
+    constexpr quint64 ones = 0x0001'0001'0001'0001;
+    constexpr quint64 highs = 0x8000'8000'8000'8000;
+    const auto anyZero = [](quint64 x) { return (x - ones) & ~x & highs; };
+    return (anyZero(word ^ (ones * u'{')) | anyZero(word ^ (ones * u' '))) != 0;
+}
+
 PeeledTags peelTags(QStringView text)
 {
     PeeledTags out;
@@ -255,9 +268,17 @@ PeeledTags peelTags(QStringView text)
     qsizetype end = trimmed.size();
     while (end > 0 && chars[end - 1] == u'}') {
         // The last "{" of the rest; a space between it and the "}" ends the peeling.
+        // Tags are long (a sync id alone is 36 characters): four are looked at at once.
         qsizetype open = end - 2;
-        while (open >= 0 && chars[open] != u'{' && chars[open] != u' ')
+        while (open >= 0) {
+            if (open >= 3 && !anyBraceOrSpace(chars + open - 3)) {
+                open -= 4;
+                continue;
+            }
+            if (chars[open] == u'{' || chars[open] == u' ')
+                break;
             --open;
+        }
         if (open < 0 || chars[open] == u' ')
             break;
         const qsizetype size = end - open - 2;
@@ -321,14 +342,19 @@ QString titleWithKept(QStringView written, std::span<const QStringView> kept)
         qsizetype size = base.size();
         for (const QStringView tag : kept)
             size += tag.size() + 3;
-        QString title;
-        title.reserve(size);
-        title += base;
+        if (size == 0)
+            return {};
+        QString title(size, Qt::Uninitialized);
+        QChar* const begin = title.data();
+        QChar* out = std::copy(base.begin(), base.end(), begin);
         for (const QStringView tag : kept) {
-            title += title.isEmpty() ? QLatin1StringView("{") : QLatin1StringView(" {");
-            title += tag;
-            title += u'}';
+            if (out != begin)
+                *out++ = u' ';
+            *out++ = u'{';
+            out = std::copy(tag.begin(), tag.end(), out);
+            *out++ = u'}';
         }
+        title.truncate(out - begin);
         return title;
     }
     QString title = written.isEmpty() ? QString() : Markdown::readTitle(written);
