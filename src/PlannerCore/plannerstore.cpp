@@ -169,13 +169,14 @@ PlannerStore::Fetched PlannerStore::fetch(const QString& path, const Decode& dec
     // The stamp of the very file read, from the read itself: no look at the name before
     // or after it.
     std::optional<pemby::FileStamp> stamp;
-    out.file = pemby::readTextFile(path, stamp);
+    out.file = pemby::readTextFile(path, stamp, &out.record.utf8);
     out.linkedElsewhere = stamp && stamp->links > 1;
     if (out.file.state != pemby::TextFile::State::Read)
         return out;
     out.record.content = decode(out.file.text, &out.record.layout);
-    out.record.text = std::move(out.file.text);
     out.record.stamp = pemby::settledStamp(stamp);
+    // Let go of here, the next file read on this thread takes its place.
+    out.file.text = QString();
     return out;
 }
 
@@ -232,13 +233,13 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
     unreadable_.remove(name);
     if (file.state != pemby::TextFile::State::Read)
         return std::nullopt;
-    if (known != files_.end() && sameText(known->text, file.text)) {
+    if (known != files_.end() && sameText(known->text(), file.text)) {
         known->stamp = pemby::settledStamp(before, path);
         return std::nullopt;
     }
     FileRecord record;
     record.content = decode(file.text, &record.layout);
-    record.text = std::move(file.text);
+    record.utf8 = file.text.toUtf8();
     record.stamp = pemby::settledStamp(before, path);
     files_.insert(name, record);
     conflicts_.remove(name);
@@ -629,8 +630,8 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
 {
     const auto known = files_.constFind(name);
     const bool isKnown = known != files_.cend();
-    if (isKnown && sameText(known->text, text)) {
-        record.text = known->text;
+    if (isKnown && sameText(known->text(), text)) {
+        record.utf8 = known->utf8;
         record.stamp = known->stamp;
         files_.insert(name, std::move(record));
         return {};
@@ -648,10 +649,10 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
         return keepBoth(name, std::nullopt, text, why, record.layout);
     }
     case pemby::TextFile::State::Read:
-        if (isKnown && sameText(known->text, disk.text))
+        if (isKnown && sameText(known->text(), disk.text))
             break;
         if (sameText(disk.text, text)) {
-            record.text = disk.text;  // someone else wrote just what we meant to
+            record.utf8 = disk.text.toUtf8();  // someone else wrote just what we meant to
             files_.insert(name, std::move(record));
             conflicts_.remove(name);
             return {};
@@ -667,11 +668,12 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
         qCWarning(lcStore) << made.errorText();
         return made;
     }
-    if (const Status status = pemby::writeTextFileAtomic(path, text); !status) {
+    const QByteArray bytes = text.toUtf8();
+    if (const Status status = pemby::writeFileAtomic(path, bytes); !status) {
         qCWarning(lcStore) << "can't write" << name << status.errorText();
         return Error{QStringLiteral("couldn't write %1 (%2)").arg(name, status.errorText())};
     }
-    record.text = text;
+    record.utf8 = bytes;
     files_.insert(name, std::move(record));
     conflicts_.remove(name);
     return {};
@@ -738,7 +740,7 @@ std::optional<PlannerStore::FileRecord> PlannerStore::readCopy(const QString& na
             continue;
         FileRecord record;
         record.content = decode(*text, &record.layout);
-        record.text = *text;
+        record.utf8 = text->toUtf8();
         conflicts_.insert(name, Conflict{std::nullopt, state, *text, *copy, record.layout});
         qCWarning(lcStore) << "reading" << name << "from" << *copy << "while it can't be read";
         return record;

@@ -107,7 +107,10 @@ private:
 
     // A file as it was last read or written.
     struct FileRecord {
-        QString text;
+        // The text, as UTF-8: a plan's texts are kept for all its files, and so take
+        // half the memory, and a load half the fresh pages, of what they take read.
+        QByteArray utf8;
+        QString text() const { return QString::fromUtf8(utf8); }
         FileContent content;
         PlanLayout layout;
         // The file as it stood when it was known to hold `text`; while it stands so, a
