@@ -38,9 +38,9 @@ void inParallel(qsizetype count, int threads, Job&& job, Collect&& collect)
     }
     // The helpers are the threads of Qt's pool, which outlive one call: started once,
     // they serve every later load. One that starts only once every job is taken finds
-    // nothing to do, so this needs wait for none of them; what they look at outlives it.
+    // nothing to do, so none of them is waited for; what they look at outlives this.
     struct Shared {
-        explicit Shared(qsizetype count) : done(new std::atomic_flag[size_t(count)]) {}
+        explicit Shared(qsizetype count) : done(new std::atomic_flag[size_t(count)]()) {}
         std::atomic<qsizetype> next = 0;
         const std::unique_ptr<std::atomic_flag[]> done;
     };

@@ -175,7 +175,7 @@ PlannerStore::Fetched PlannerStore::fetch(const QString& path, const Decode& dec
         return out;
     out.record.content = decode(out.file.text, &out.record.layout);
     out.record.stamp = pemby::settledStamp(stamp);
-    // Let go of here, the next file read on this thread takes its place.
+    // Let go of on this thread, where the next file's text takes its place.
     out.file.text = QString();
     return out;
 }

@@ -248,7 +248,7 @@ struct PeeledTags {
 };
 
 // Whether any of the four characters from `at` is a "{" or a space: a lane of the word
-// that matches one becomes zero, and the sum's borrow marks it.
+// that matches one becomes zero, and subtracting one from each lane marks it.
 bool anyBraceOrSpace(const char16_t* at)
 {
     quint64 word;
