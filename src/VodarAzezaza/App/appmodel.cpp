@@ -83,6 +83,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->anchor = today;
     d_->writesFiles = services.writesFiles;
     d_->settings = std::make_unique<AppSettings>(*defaults);
+    d_->boardSelection.reset(new BoardSelection(*this));
     d_->plannerSettings.reset(new PlannerSettings(*this));
     d_->otherApps.reset(new OtherApps(*this));
     d_->focusMode.reset(new FocusMode(*this));
@@ -199,6 +200,16 @@ bool AppModel::writesFiles() const
     return d_->writesFiles;
 }
 
+BoardSelection& AppModel::selection()
+{
+    return *d_->boardSelection;
+}
+
+const BoardSelection& AppModel::selection() const
+{
+    return *d_->boardSelection;
+}
+
 PlannerSettings& AppModel::settings()
 {
     return *d_->plannerSettings;
@@ -309,16 +320,6 @@ Mode AppModel::mode() const
     return d_->mode;
 }
 
-const QSet<QUuid>& AppModel::selection() const
-{
-    return d_->selection;
-}
-
-const std::optional<QUuid>& AppModel::selectionAnchor() const
-{
-    return d_->selectionAnchor;
-}
-
 const std::optional<Editing>& AppModel::editing() const
 {
     return d_->editing;
@@ -419,16 +420,6 @@ const QList<Planner>& AppModel::redoStack() const
     return d_->redoStack;
 }
 
-void AppModel::setSelection(const QSet<QUuid>& selection)
-{
-    assign(d_->selection, selection, &AppModel::selectionChanged);
-}
-
-void AppModel::setSelectionAnchor(const std::optional<QUuid>& id)
-{
-    assign(d_->selectionAnchor, id, &AppModel::selectionAnchorChanged);
-}
-
 void AppModel::setEditing(const std::optional<Editing>& editing)
 {
     assign(d_->editing, editing, &AppModel::editingChanged);
@@ -482,14 +473,18 @@ void AppModel::endTransition()
     if (--d_->transitionDepth > 0)
         return;
     QList<State::Changed> changed = std::exchange(d_->changed, {});
-    // The model's own signals first, then each part's, each in the order declared.
+    // The model's own signals first, then each part's, each in the order declared; the
+    // selection's keep the place they always had among the model's, after the mode's.
     const auto order = [](const State::Changed& c) {
         static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlanSearch::staticMetaObject, &BoardDrag::staticMetaObject,
                                                       &PlannerSettings::staticMetaObject,
                                                       &OtherApps::staticMetaObject, &FocusMode::staticMetaObject,
                                                       &PlannerLists::staticMetaObject};
+        static const int afterMode = QMetaMethod::fromSignal(&AppModel::modeChanged).methodIndex();
         const QMetaMethod& method = c.signal.method();
-        return std::pair(parts.indexOf(method.enclosingMetaObject()), method.methodIndex());
+        if (method.enclosingMetaObject() == &BoardSelection::staticMetaObject)
+            return std::tuple(qsizetype(0), afterMode, method.methodIndex());
+        return std::tuple(parts.indexOf(method.enclosingMetaObject()), method.methodIndex(), -1);
     };
     std::stable_sort(changed.begin(), changed.end(),
                      [&](const State::Changed& a, const State::Changed& b) { return order(a) < order(b); });
@@ -609,12 +604,12 @@ void AppModel::endReferencesToLeavers()
             if (!leftByPlan(id))
                 kept.insert(id);
         }
-        setSelection(kept);
+        selection().setIDs(kept);
         if (d_->selectionAnchor && leftByPlan(*d_->selectionAnchor))
-            setSelectionAnchor(std::nullopt);
+            selection().setAnchor(std::nullopt);
     }
     if (anchorFollows && d_->selectionAnchor && !d_->selection.contains(*d_->selectionAnchor))
-        setSelectionAnchor(std::nullopt);
+        selection().setAnchor(std::nullopt);
     if (d_->editing && d_->editing->isThing()) {
         const QUuid id = d_->editing->thingID();
         const QUuid began = start.editing ? start.editing->thingID() : id;
@@ -653,21 +648,13 @@ bool AppModel::switchMode(Mode mode)
     if (!assign(d_->mode, mode, &AppModel::modeChanged))
         return false;
     if (mode == Mode::Notes) {
-        clearSelection();
+        selection().clear();
         setEditing(std::nullopt);
         d_->notes->reloadInSteps();
     } else {
         loadVisible();
     }
     return true;
-}
-
-// Nothing selected: no own thing, no anchor, no other app's thing.
-void AppModel::clearSelection()
-{
-    setSelection({});
-    setSelectionAnchor(std::nullopt);
-    otherApps().setSelectedExternal(std::nullopt);
 }
 
 // The setting, or the locale's first weekday for 0 (and for anything out of range).
@@ -730,19 +717,4 @@ void AppModel::refreshEvents()
         if (generation == d_->eventsGeneration)
             assign(d_->events, lines, &AppModel::eventsChanged);
     });
-}
-
-void AppModel::dropListSelection()
-{
-    const Transition transition(*this);
-    QSet<QUuid> inLists;
-    for (const EventuallyList& list : d_->planner.lists) {
-        for (const Thing& thing : list.things)
-            inLists.insert(thing.id);
-    }
-    setSelection(QSet<QUuid>(d_->selection).subtract(inLists));
-    if (d_->selectionAnchor && inLists.contains(*d_->selectionAnchor))
-        setSelectionAnchor(std::nullopt);
-    if (d_->editing && (d_->editing->isListName() || (d_->editing->isNew() && d_->editing->place().isList())))
-        setEditing(std::nullopt);
 }

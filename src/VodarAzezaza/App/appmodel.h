@@ -26,7 +26,6 @@
 #include "plannerstore.h"
 #include "result.h"
 #include "sharedthing.h"
-#include "todayrow.h"
 
 #include <QDBusConnection>
 #include <QDateTime>
@@ -43,6 +42,7 @@
 #include <optional>
 
 class BoardDrag;
+class BoardSelection;
 class FamilyStore;
 class FocusMode;
 class FocusPanelController;
@@ -98,6 +98,8 @@ public:
     const NotesModel& notes() const;
     // The parts of the model with properties of their own; their changes are part of
     // the model's operations and its transitions.
+    BoardSelection& selection();
+    const BoardSelection& selection() const;
     PlannerSettings& settings();
     const PlannerSettings& settings() const;
     OtherApps& otherApps();
@@ -123,10 +125,6 @@ public:
     // boards load what they show.
     void setMode(Mode mode);
 
-    const QSet<QUuid>& selection() const;
-    void setSelection(const QSet<QUuid>& selection);
-    const std::optional<QUuid>& selectionAnchor() const;
-    void setSelectionAnchor(const std::optional<QUuid>& id);
     const std::optional<Editing>& editing() const;
     void setEditing(const std::optional<Editing>& editing);
     const std::optional<QUuid>& opened() const;
@@ -169,8 +167,6 @@ public:
     // Reads the events of the visible days again, or drops them when the calendar is off.
     // Reads may overlap; only the newest one's result is taken.
     void refreshEvents();
-    // Takes list things out of the selection and ends an edit inside a list.
-    void dropListSelection();
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
 
@@ -242,6 +238,8 @@ public:
     // Before the thing at `before` in the place; at the end without one.
     void move(const QUuid& id, const Place& to, std::optional<int> before);
     void setMark(const QUuid& id, std::optional<Mark> mark);
+    // One undo step for all of them; none clears the mark.
+    void setMark(const QList<QUuid>& ids, std::optional<Mark> mark);
     // Also fills the loaded weeks from today on with what the new rule makes.
     void setRepeat(const QUuid& id, std::optional<RepeatKind> kind);
     // A time asks the desktop whether notifications can be shown, and says so when not.
@@ -261,11 +259,6 @@ public:
     // To the end of the first undated list.
     void sendToEventually(const QList<QUuid>& ids);
 
-    // Selects one own thing alone (none for nothing); it becomes the anchor, and no
-    // other app's thing stays selected.
-    void select(const std::optional<QUuid>& id);
-    // Selects another app's thing alone: no own thing stays selected, and no anchor.
-    void selectExternal(const QString& id);
     // Another app's thing, selected alone, gets the inline rename.
     void editExternal(const QString& id);
     // A new line in `place` takes the typing; nothing stays selected.
@@ -300,11 +293,6 @@ public:
     // The places on the board in board order: the focus place; the month's days and
     // then the month; or the week's days and then the lists when they are shown.
     QList<Place> columns() const;
-    // The selected things that are on the board, in board order.
-    QList<Thing> orderedSelection() const;
-    QList<QUuid> selectedIDs() const;
-    // The anchor while it is selected, else the first selected thing on the board.
-    std::optional<QUuid> primarySelection() const;
     // Where a new thing goes: the focus place, the primary selection's place, today when
     // it is on the week board, else the week's first day.
     Place placeForNew() const;
@@ -313,38 +301,6 @@ public:
     Place focusPlace() const;
     // "tue 5 mar", a list's name ("eventually" for none), "mar, roughly".
     QString label(const Place& place) const;
-
-private:
-    std::optional<QUuid> neighbour(const QUuid& id) const;
-    std::optional<QUuid> neighbourAfterDeleting(const QList<QUuid>& ids) const;
-    void loadWeeksOf(const QList<Day>& days);
-
-private:
-    // What the model keeps that no view sees, known only to its own source files.
-    struct State;
-    std::unique_ptr<State> d_;
-
-public:
-    // ---- Rows and selection ---------------------------------------------------------
-
-    using TodayRow = ::TodayRow;
-
-    // The rows of a day's own and other apps' things at the slots remembered here.
-    QList<TodayRow> rows(const QList<Thing>& mine, const QList<SharedThing>& others) const;
-    // A plain click selects the thing alone; command adds or removes it; shift takes the
-    // range from the anchor within one place (added to the selection with command too).
-    void click(const QUuid& id, bool command, bool shift);
-    // The arrow keys: up and down within the place, left and right to the nearest column
-    // that has things, keeping the row where it can. With nothing usable selected, the
-    // first thing of today when today is on the board, else of the first column.
-    void moveSelection(int dx, int dy);
-    // Command and the arrows carry the selected things: up and down within their places,
-    // left and right to the neighbouring day (across the week's ends) or list.
-    void carrySelection(int dx, int dy);
-    // Ticks every selected thing, or unticks them all when all are done; one undo step.
-    void toggleSelection();
-    // One undo step for all of them; none clears the mark.
-    void setMark(const QList<QUuid>& ids, std::optional<Mark> mark);
 
     // ---- Links ----------------------------------------------------------------------
 
@@ -356,7 +312,6 @@ public:
     // other kind is refused with a toast.
     void openLink(const QString& link);
 
-public:
     // ---- Key map --------------------------------------------------------------------
     // The keys of the boards (inFocus false) and the focus panel (inFocus true).
 
@@ -376,8 +331,6 @@ signals:
     void todayChanged();
     void anchorChanged();
     void modeChanged();
-    void selectionChanged();
-    void selectionAnchorChanged();
     void editingChanged();
     void openedChanged();
     void openedExternalChanged();
@@ -392,6 +345,10 @@ signals:
     void emptyBannerSpentChanged();
 
 private:
+    // What the model keeps that no view sees, known only to its own source files.
+    struct State;
+    std::unique_ptr<State> d_;
+
     // ---- Transitions ----------------------------------------------------------------
     // Every operation is one transition: the whole model reaches its new state before
     // any change signal goes out, then each property that ended up different says so
@@ -405,6 +362,7 @@ private:
     friend class ThingClipboard;
     friend class PlannerLists;
     friend class BoardDrag;
+    friend class BoardSelection;
     friend class PlanSearch;
     void beginTransition();
     void endTransition();
@@ -425,7 +383,7 @@ private:
     // ---- State and settings ---------------------------------------------------------
 
     void setPlanner(Planner planner);
-    void clearSelection();
+    void loadWeeksOf(const QList<Day>& days);
     bool switchMode(Mode mode);
     QDateTime now() const;
     int firstWeekday() const;

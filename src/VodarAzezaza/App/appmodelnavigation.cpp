@@ -188,7 +188,7 @@ void AppModel::go(int steps)
     const Transition transition(*this);
     const Day moved = d_->mode == Mode::Month ? d_->anchor.monthKey().adding(steps).first() : d_->anchor.adding(7 * steps);
     assign(d_->anchor, moved, &AppModel::anchorChanged);
-    clearSelection();
+    selection().clear();
     setEmptyBannerSpent(true);
     loadVisible();
 }
@@ -221,7 +221,7 @@ void AppModel::refresh(const QDateTime& now)
     const PlannerStore::FilesRead reread =
         readPlanFiles([](PlannerStore& store, Planner& plan) { store.reloadIfChanged(plan); });
     if (!reread.isEmpty()) {
-        clearSelection();
+        selection().clear();
         followReread(before);
         // The siblings are to see what the files say now.
         scheduleSync();

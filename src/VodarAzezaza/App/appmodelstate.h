@@ -6,6 +6,7 @@
 #include "appmodel.h"
 #include "appmodelservices.h"
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "focusmode.h"
 #include "otherapps.h"
 #include "plannerlists.h"
@@ -39,9 +40,10 @@ struct AppModel::State {
     // Every operation is one transition: it brings the whole model to its new state
     // before any change signal goes out, so an observer never sees half an operation;
     // then each property that ended up different from where it started says so once:
-    // the model's own properties first, then those of its parts (the search, the
-    // drag, the settings, other apps' things, focus mode, the lists), each in the order its signals are declared. Operations that call operations join the
-    // outermost transition. A slot that runs an operation from one of those signals
+    // the model's own properties first, the selection's in their place after the
+    // mode, then those of its other parts (the search, the drag, the settings, other
+    // apps' things, focus mode, the lists), each in the order its signals are declared.
+    // Operations that call operations join the outermost transition. A slot that runs an operation from one of those signals
     // starts a transition of its own, which emits before the rest of the first one's.
 
     // A property changed during the transition, and how to tell whether it still differs
@@ -140,6 +142,7 @@ struct AppModel::State {
     std::optional<ListDeleteRequest> listDeleteRequest;
 
     std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<BoardSelection> boardSelection;
     std::unique_ptr<PlannerSettings> plannerSettings;
     std::unique_ptr<OtherApps> otherApps;
     std::unique_ptr<FocusMode> focusMode;

@@ -604,7 +604,7 @@ void AppModel::Sync::applyDeletesFromFamily(AppModel& m)
             continue;
         }
         m.commit([&](Planner& plan) { plan.remove(thing->id); });
-        m.setSelection(QSet<QUuid>(m.d_->selection).subtract({thing->id}));
+        m.selection().setIDs(QSet<QUuid>(m.d_->selection).subtract({thing->id}));
         if (m.d_->opened == thing->id)
             m.setOpened(std::nullopt);
         m.showToast(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());

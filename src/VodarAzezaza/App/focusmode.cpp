@@ -32,7 +32,7 @@ void FocusMode::setFocusSource(const FocusSource& source)
     if (source.kind() == FocusSource::Kind::Tomorrow)
         model_.loadWeeksOf({model_.d_->today.adding(1)});
     model_.assign(model_.d_->focusSource, source, *this, &FocusMode::focusSourceChanged);
-    model_.clearSelection();
+    model_.selection().clear();
     model_.setEditing(std::nullopt);
 }
 
@@ -53,7 +53,7 @@ void FocusMode::enterFocusMode()
     model_.setEditing(std::nullopt);
     model_.setZoomed(std::nullopt);
     model_.search().setSearching(false);
-    model_.clearSelection();
+    model_.selection().clear();
     model_.d_->settings->writeFocusLast(true);
     if (model_.d_->mainWindow.window && model_.d_->mainWindow.hide)
         model_.d_->mainWindow.hide();

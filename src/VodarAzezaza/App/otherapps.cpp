@@ -51,6 +51,11 @@ QString OtherApps::appName(const QString& sourceApp)
     return sourceApp == u"todo" ? QStringLiteral("Pemby Todo") : sourceApp;
 }
 
+QList<TodayRow> OtherApps::rows(const QList<Thing>& mine, const QList<SharedThing>& others) const
+{
+    return todayRows(mine, others, model_.d_->externalSlots);
+}
+
 QList<SharedThing> OtherApps::todayFromOthers() const
 {
     const QString day = model_.d_->today.iso();

@@ -59,7 +59,7 @@ void PlannerSettings::setShowLists(bool show)
     model_.assign(model_.d_->showLists, show, *this, &PlannerSettings::showListsChanged);
     model_.d_->settings->writeShowLists(show);
     if (!show)
-        model_.dropListSelection();
+        model_.selection().dropLists();
 }
 
 void PlannerSettings::setFloats(bool floats)

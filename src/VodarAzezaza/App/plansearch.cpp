@@ -46,5 +46,5 @@ void PlanSearch::reveal(const Place& place, const QUuid& id)
         model_.showDay(place.month().first(), Mode::Month);
         break;
     }
-    model_.select(id);
+    model_.selection().select(id);
 }
