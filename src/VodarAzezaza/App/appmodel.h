@@ -1,39 +1,33 @@
 #pragma once
 // The one application model: it owns the plan, its store and its undo history, the
-// selection and the inline edit, the settings, and carries out every user operation.
-// Views observe it through the change signals and call its operations; it never calls a
-// view, and it links no widget (the focus panel and the main window are reached through
-// the small interfaces below).
+// inline edit and what is open, and carries out every user operation. Views observe it
+// through the change signals and call its operations; it never calls a view, and it
+// links no widget (the focus panel and the main window are reached through the small
+// interfaces of appmodelservices.h).
 //
 // The class is spread over one source file per area, each named for it; this header is
 // laid out in the same sections. Its parts with properties or operations of their own
-// have their own class and header, reached through an accessor: the settings
-// (plannersettings.h), other apps' things (otherapps.h), focus mode and the window
-// hand-off (focusmode.h), the things' notes (thingnotes.h), the clipboard
-// (thingclipboard.h), the lists (plannerlists.h), drag and drop (boarddrag.h) and the
-// search (plansearch.h). What is an idea of its own lives beside it: the key map
-// (keymap.h), the settings file (appsettings.h), the add link (addlink.h), the things'
-// note files (thingnotefiles.h), a day's rows (todayrow.h), what the desktop lends
-// (appmodelservices.h), what the family sync keeps (appmodelsyncstate.h), and the
-// model's own state and transition bookkeeping, which no view sees (appmodelstate.h).
-// Views that sync on several properties, of the model or its parts, follow
-// transitions() once per operation.
+// have their own class and header, reached through the accessors below: the selection
+// (boardselection.h), the settings (plannersettings.h), other apps' things
+// (otherapps.h), focus mode and the window hand-off (focusmode.h), the things' notes
+// (thingnotes.h), the clipboard (thingclipboard.h), the lists (plannerlists.h), drag
+// and drop (boarddrag.h) and the search (plansearch.h). Ideas of their own live beside
+// it: the key map (keymap.h), the settings file (appsettings.h), the add link
+// (addlink.h), the things' note files (thingnotefiles.h), a day's rows (todayrow.h).
+// What no view sees is in appmodelstate.h (the model's state, its transitions and its
+// steps) and appmodelsyncstate.h (the family sync's). Views that sync on several
+// properties, of the model or its parts, follow transitions() once per operation.
 
 #include "appmodeltypes.h"
 #include "keymap.h"
 #include "modelchanges.h"
 #include "planner.h"
 #include "plannerstore.h"
-#include "result.h"
-#include "sharedthing.h"
 
 #include <QDBusConnection>
 #include <QDateTime>
 #include <QList>
-#include <QMap>
 #include <QObject>
-#include <QPointer>
-#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -364,10 +358,6 @@ private:
     friend class BoardDrag;
     friend class BoardSelection;
     friend class PlanSearch;
-    void beginTransition();
-    void endTransition();
-    void endReferencesToLeavers();
-    QList<Place> boardPlaces() const;
     // Stores the value; unless it is equal, the signal of the model or of one of its
     // parts follows, at the end of the transition when one runs, else at once.
     template <class T, class C>
@@ -380,34 +370,11 @@ private:
 
     ModelTransitions* transitions_ = nullptr;  // owned as a child
 
-    // ---- State and settings ---------------------------------------------------------
-
-    void setPlanner(Planner planner);
-    void loadWeeksOf(const QList<Day>& days);
-    bool switchMode(Mode mode);
-    QDateTime now() const;
-    int firstWeekday() const;
-    void loadVisible();
-    QList<Day> visibleDays() const;
-
-    // ---- Start-up, saving, undo and redo --------------------------------------------
-
-    void save(bool broadcast);
-    void syncReminders();
-    void restore(QList<Planner>& from, QList<Planner>& to);
-    PlannerStore::FilesRead readPlanFiles(const std::function<void(PlannerStore&, Planner&)>& read);
-    void patchSnapshots(const std::function<void(Planner&)>& change);
-
-    // ---- Navigation and header texts ------------------------------------------------
-
-    void followReread(const Planner& before);
-    int rollOverTo(Day day);
-
-    // ---- Syncing with the family store ----------------------------------------------
-
-    // The sync's steps, which only the model's own source files take (appmodelsyncstate.h).
+    // The model's own steps, which its operations and its parts take: the transition's
+    // bookkeeping, replacing and saving the plan, loading what the board shows
+    // (appmodelstate.h); and the family sync's (appmodelsyncstate.h).
+    struct Steps;
     struct Sync;
-
 
     // ---- Fields, in the order of their areas ----------------------------------------
 

@@ -1,7 +1,8 @@
 #pragma once
 // What the application model keeps that no view sees: the transition's bookkeeping,
-// its timers and what the desktop lent it. Shared only by the model's source files,
-// so that this can change without the model's header changing for every view.
+// its timers, what the desktop lent it, and the steps its operations share. Shared
+// only by the model's source files, so that this can change without the model's
+// header changing for every view.
 
 #include "appmodel.h"
 #include "appmodelservices.h"
@@ -181,14 +182,42 @@ struct AppModel::State {
     std::function<void()> activateApp;
 };
 
+struct AppModel::Steps {
+    // ---- Transitions ----------------------------------------------------------------
+    static void beginTransition(AppModel& m);
+    static void endTransition(AppModel& m);
+    static void endReferencesToLeavers(AppModel& m);
+    static QList<Place> boardPlaces(const AppModel& m);
+
+    // ---- State and settings ---------------------------------------------------------
+    static void setPlanner(AppModel& m, Planner planner);
+    static void loadWeeksOf(AppModel& m, const QList<Day>& days);
+    static bool switchMode(AppModel& m, Mode mode);
+    static QDateTime now(const AppModel& m);
+    static int firstWeekday(const AppModel& m);
+    static void loadVisible(AppModel& m);
+    static QList<Day> visibleDays(const AppModel& m);
+
+    // ---- Start-up, saving, undo and redo --------------------------------------------
+    static void save(AppModel& m, bool broadcast);
+    static void syncReminders(AppModel& m);
+    static void restore(AppModel& m, QList<Planner>& from, QList<Planner>& to);
+    static PlannerStore::FilesRead readPlanFiles(AppModel& m, const std::function<void(PlannerStore&, Planner&)>& read);
+    static void patchSnapshots(AppModel& m, const std::function<void(Planner&)>& change);
+
+    // ---- Navigation -----------------------------------------------------------------
+    static void followReread(AppModel& m, const Planner& before);
+    static int rollOverTo(AppModel& m, Day day);
+};
+
 class AppModel::Transition {
 public:
     explicit Transition(AppModel& model) : model_(model)
     {
         if (model_.d_->transitionDepth++ == 0)
-            model_.beginTransition();
+            Steps::beginTransition(model_);
     }
-    ~Transition() { model_.endTransition(); }
+    ~Transition() { Steps::endTransition(model_); }
     Transition(const Transition&) = delete;
     Transition& operator=(const Transition&) = delete;
 

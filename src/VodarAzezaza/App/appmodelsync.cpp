@@ -172,7 +172,7 @@ void AppModel::Sync::ensureSyncIDs(AppModel& m)
 {
     Planner next = m.d_->planner;
     if (ensureSyncIDs(m, next))
-        m.setPlanner(std::move(next));
+        Steps::setPlanner(m, std::move(next));
 }
 
 bool AppModel::Sync::ensureSyncIDs(AppModel& m, Planner& plan, bool afterReading)
@@ -234,7 +234,7 @@ bool AppModel::Sync::ensureSyncIDs(AppModel& m, Planner& plan, bool afterReading
         return false;
     // The same thing in an earlier plan gets the same id, so undo keeps its row. A thing
     // read from a file can stand anywhere there; one made since stands where it is now.
-    m.patchSnapshots([&](Planner& snapshot) {
+    Steps::patchSnapshots(m, [&](Planner& snapshot) {
         if (afterReading)
             changeThings<QString>(snapshot, given, giveSyncID);
         else
@@ -276,7 +276,7 @@ bool AppModel::Sync::publishOnce(AppModel& m)
     // loaded now, goes, with no deleting app, so the planner never takes it for a
     // deletion made elsewhere. Once another app has kept its lock past one wait, the
     // tries that follow do not wait at all.
-    const double stamp = double(m.now().toMSecsSinceEpoch()) / 1000.0;
+    const double stamp = double(Steps::now(m).toMSecsSinceEpoch()) / 1000.0;
     const FamilyStore::Publication published = m.sync_->familySync->publish(
         m.d_->planner, stamp, m.d_->familyLockHeld ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
     if (published.answer.busy && !m.d_->familyLockHeld)
@@ -348,8 +348,8 @@ void AppModel::Sync::keepDeletedHereChangedThere(AppModel& m, const QStringList&
     if (!added)
         return;
     m.sync_->tookFromFamily = true;
-    m.setPlanner(std::move(next));
-    m.save(false);
+    Steps::setPlanner(m, std::move(next));
+    Steps::save(m, false);
 }
 
 // The own things of these sync ids, where they stand.
@@ -550,19 +550,19 @@ void AppModel::Sync::mergeOwnRows(AppModel& m, const QHash<QString, SharedThing>
     // what it holds.
     for (const auto& [id, day] : moves) {
         if (!m.store_.loadedWeeks().contains(day.monday()))
-            m.readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
+            Steps::readPlanFiles(m, [day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
     }
     Planner next = m.d_->planner;
     changeThings<CopyBack>(next, copies, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
     for (const auto& [id, day] : moves)
         next.move(id, Place::onDay(day));
-    m.setPlanner(std::move(next));
+    Steps::setPlanner(m, std::move(next));
     if (std::any_of(copies.cbegin(), copies.cend(), [](const CopyBack& copy) { return copy.reworded; }))
         m.scheduleSync();
     // A sibling's edit is no undo step: undo must not take it back and publish that.
     if (!copies.isEmpty() && (!m.d_->undoStack.isEmpty() || !m.d_->redoStack.isEmpty())) {
         QList<CopyBack> edits = copies.values();
-        m.patchSnapshots([&](Planner& snapshot) {
+        Steps::patchSnapshots(m, [&](Planner& snapshot) {
             QSet<QString> ids;
             for (const CopyBack& copy : edits)
                 ids.insert(copy.syncID);
@@ -575,7 +575,7 @@ void AppModel::Sync::mergeOwnRows(AppModel& m, const QHash<QString, SharedThing>
             changeThings<CopyBack>(snapshot, mine, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
         });
     }
-    m.save(false);
+    Steps::save(m, false);
 }
 
 // Removes own things that another app deleted, one undo step each; a thing changed

@@ -94,7 +94,7 @@ void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
     // Clearing needs no permission: the save already withdrew the notification.
     if (!time)
         return;
-    const auto bringUpToDate = [this] { d_->reminders->sync(d_->planner, store_.loadedWeeks(), now()); };
+    const auto bringUpToDate = [this] { d_->reminders->sync(d_->planner, store_.loadedWeeks(), Steps::now(*this)); };
     if (!d_->reminders->available()) {
         QTimer::singleShot(0, this, bringUpToDate);
         return;
@@ -118,10 +118,10 @@ void AppModel::setDay(const QUuid& id, Day day)
     // A thing that is gone goes nowhere; the toast would say it did.
     if (!at || at->place == Place::onDay(day))
         return;
-    loadWeeksOf({day});
+    Steps::loadWeeksOf(*this, {day});
     commit([&](Planner& plan) { plan.move(id, Place::onDay(day)); });
 
-    const QList<Day> onScreen = visibleDays();
+    const QList<Day> onScreen = Steps::visibleDays(*this);
     if (onScreen.contains(day))
         return;
     setOpened(std::nullopt);
@@ -198,7 +198,7 @@ void AppModel::notThisWeek(const QList<QUuid>& ids)
     if (moving.isEmpty())
         return;
     const std::optional<QUuid> next = ids.size() == 1 ? selection().neighbour(ids.first()) : std::nullopt;
-    loadWeeksOf(targets);
+    Steps::loadWeeksOf(*this, targets);
     commit([&](Planner& plan) {
         for (qsizetype i = 0; i < moving.size(); ++i) {
             plan.update(moving[i], [](Thing& t) { t.countMove(); });
@@ -217,7 +217,7 @@ void AppModel::pushRestOfWeek()
 {
     const Transition transition(*this);
     const QList<Day> days = weekDays();
-    readPlanFiles([&](PlannerStore& store, Planner& plan) {
+    Steps::readPlanFiles(*this, [&](PlannerStore& store, Planner& plan) {
         store.loadWeeks(days.first().adding(7), days.last().adding(7), plan);
     });
     int pushed = 0;
@@ -417,9 +417,9 @@ QString AppModel::label(const Place& place) const
 }
 
 // Loads the Monday-based week of each day (no undo step; the snapshots get it too).
-void AppModel::loadWeeksOf(const QList<Day>& days)
+void AppModel::Steps::loadWeeksOf(AppModel& m, const QList<Day>& days)
 {
-    readPlanFiles([&](PlannerStore& store, Planner& plan) {
+    readPlanFiles(m, [&](PlannerStore& store, Planner& plan) {
         for (const Day day : days)
             store.loadWeek(day.monday(), plan);
     });

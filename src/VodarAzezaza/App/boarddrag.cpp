@@ -230,7 +230,7 @@ bool BoardDrag::dropped(const QStringList& texts, const Place& place, std::optio
     // The target week's file keeps its other things only when the week is in the plan
     // before it is saved.
     if (const auto day = place.day())
-        model_.loadWeeksOf({*day});
+        AppModel::Steps::loadWeeksOf(model_, {*day});
     model_.commit([&](Planner& plan) { plan.move(ids, place, before); });
     endDrag();
     return true;
@@ -273,7 +273,7 @@ QList<QUuid> BoardDrag::addNewThings(const QList<PembyThing>& records, const Pla
         return {};
 
     if (const auto day = place.day())
-        model_.loadWeeksOf({*day});
+        AppModel::Steps::loadWeeksOf(model_, {*day});
     QList<QUuid> added;
     model_.commit([&](Planner& plan) {
         for (const Thing& thing : things) {

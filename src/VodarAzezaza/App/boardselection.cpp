@@ -187,7 +187,7 @@ void BoardSelection::carry(int dx, int dy)
         // Across the week's ends too: the target's week is loaded first, so the undo
         // snapshot already holds it.
         const Day target = at->place.day()->adding(dx);
-        model_.loadWeeksOf({target});
+        AppModel::Steps::loadWeeksOf(model_, {target});
         model_.commit([&](Planner& plan) { plan.move(ids, Place::onDay(target)); });
         return;
     }

@@ -30,7 +30,7 @@ void FocusMode::setFocusSource(const FocusSource& source)
 {
     const AppModel::Transition transition(model_);
     if (source.kind() == FocusSource::Kind::Tomorrow)
-        model_.loadWeeksOf({model_.d_->today.adding(1)});
+        AppModel::Steps::loadWeeksOf(model_, {model_.d_->today.adding(1)});
     model_.assign(model_.d_->focusSource, source, *this, &FocusMode::focusSourceChanged);
     model_.selection().clear();
     model_.setEditing(std::nullopt);
@@ -46,7 +46,7 @@ void FocusMode::enterFocusMode()
         && (model_.d_->focusSource.listIndex() < 0 || model_.d_->focusSource.listIndex() >= model_.d_->planner.lists.size()))
         model_.assign(model_.d_->focusSource, FocusSource::today(), *this, &FocusMode::focusSourceChanged);
     if (model_.d_->focusSource.kind() == FocusSource::Kind::Tomorrow)
-        model_.loadWeeksOf({model_.d_->today.adding(1)});
+        AppModel::Steps::loadWeeksOf(model_, {model_.d_->today.adding(1)});
     model_.assign(model_.d_->isFocusMode, true, *this, &FocusMode::isFocusModeChanged);
     model_.setOpened(std::nullopt);
     model_.setOpenedExternal(std::nullopt);

@@ -36,7 +36,7 @@ void PlannerSettings::setFirstWeekdaySetting(int weekday)
     const AppModel::Transition transition(model_);
     model_.assign(model_.d_->firstWeekdaySetting, weekday, *this, &PlannerSettings::firstWeekdaySettingChanged);
     model_.d_->settings->writeFirstWeekday(weekday);
-    model_.loadVisible();
+    AppModel::Steps::loadVisible(model_);
 }
 
 void PlannerSettings::setSplitWeekend(bool split)
