@@ -67,18 +67,26 @@ QSet<int> systemWeekend()
 
 } // namespace
 
+AppModel::State::State(const QString& folder, std::function<QDateTime()> clock, FamilyStore& familyStore, QSettings* defaults,
+                       QDBusConnection bus)
+    : store(folder, std::move(clock))
+    , familyStore(familyStore)
+    , defaults(defaults)
+    , bus(std::move(bus))
+{
+}
+
+AppModel::State::~State() = default;
+
 AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
                    const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
     : QObject(parent)
-    , d_(std::make_unique<State>())
     // Conflict copies are named by the model's clock, as everything else it dates.
-    , store_(folder, [this] { return Steps::now(*this); })
-    , familyStore_(familyStore)
-    , defaults_(defaults)
-    , focus_(services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>())
-    , bus_(services.bus.value_or(QDBusConnection::sessionBus()))
+    , d_(std::make_unique<State>(folder, [this] { return Steps::now(*this); }, familyStore, defaults,
+                                 services.bus.value_or(QDBusConnection::sessionBus())))
 {
-    Q_ASSERT(defaults_);
+    Q_ASSERT(d_->defaults);
+    d_->focus = services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>();
     d_->today = today;
     d_->anchor = today;
     d_->writesFiles = services.writesFiles;
@@ -99,7 +107,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->localeFirstWeekday = services.firstWeekday.value_or(systemFirstWeekday());
     d_->weekend = services.weekend.value_or(systemWeekend());
     d_->activateApp = std::move(services.activateApp);
-    transitions_ = new ModelTransitions(this);
+    d_->transitions = new ModelTransitions(this);
     sync_ = std::make_unique<SyncState>();
     d_->clipboard = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
     d_->takeHandoff = std::move(services.takeHandoff);
@@ -125,15 +133,15 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->familyRefreshTimer.setInterval(std::chrono::milliseconds(30));
     connect(&d_->familyRefreshTimer, &QTimer::timeout, this, [this] { refreshFromFamily(); });
 
-    d_->syncError = familyStore_.failure();
-    sync_->familyGeneration = familyStore_.generation();
+    d_->syncError = d_->familyStore.failure();
+    sync_->familyGeneration = d_->familyStore.generation();
     {
         QString basePath;
         if (services.familyBasePath)
             basePath = *services.familyBasePath;
-        else if (d_->writesFiles && !defaults_->fileName().isEmpty())
-            basePath = QFileInfo(defaults_->fileName()).dir().filePath(QStringLiteral("family-base.db"));
-        sync_->familySync = std::make_unique<FamilySync>(familyStore_, Sync::plannerTag(), basePath);
+        else if (d_->writesFiles && !d_->defaults->fileName().isEmpty())
+            basePath = QFileInfo(d_->defaults->fileName()).dir().filePath(QStringLiteral("family-base.db"));
+        sync_->familySync = std::make_unique<FamilySync>(d_->familyStore, Sync::plannerTag(), basePath);
     }
     // Other apps' things changed here once the lock that kept the change waiting went.
     sync_->familySync->setOnOthersWritten([this](const FamilySync::OthersWritten& written) {
@@ -158,7 +166,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
     // A save killed midway leaves its temporary file; the next start clears those away.
     if (d_->writesFiles) {
-        for (const QString& folder : {store_.folder(), d_->notes->store().directory(), d_->noteFiles->folder()}) {
+        for (const QString& folder : {d_->store.folder(), d_->notes->store().directory(), d_->noteFiles->folder()}) {
             for (const QString& name : pemby::removeStaleTemporaryFiles(folder))
                 qCInfo(lcStore) << "removed the temporary file" << name << "a save left in" << folder;
         }
@@ -179,7 +187,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
     refreshEvents();
     d_->syncObserver->setOnChanged([this] { Sync::familyChanged(*this); }, this);
-    d_->syncObserver->observe(bus_);
+    d_->syncObserver->observe(d_->bus);
     scheduleSync();
     Sync::refreshFromFamily(*this, true);
     d_->notes->setToast([model = QPointer<AppModel>(this)](const QString& text) {
@@ -189,6 +197,46 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 }
 
 AppModel::~AppModel() = default;
+
+const ModelTransitions& AppModel::transitions() const
+{
+    return *d_->transitions;
+}
+
+PlannerStore& AppModel::store()
+{
+    return d_->store;
+}
+
+const PlannerStore& AppModel::store() const
+{
+    return d_->store;
+}
+
+FamilyStore& AppModel::familyStore()
+{
+    return d_->familyStore;
+}
+
+const FamilyStore& AppModel::familyStore() const
+{
+    return d_->familyStore;
+}
+
+QSettings* AppModel::defaults() const
+{
+    return d_->defaults;
+}
+
+FocusPanelController& AppModel::focus()
+{
+    return *d_->focus;
+}
+
+const FocusPanelController& AppModel::focus() const
+{
+    return *d_->focus;
+}
 
 const Planner& AppModel::planner() const
 {
@@ -498,7 +546,7 @@ void AppModel::Steps::endTransition(AppModel& m)
         return;
     // A slot may run another operation, or even let the model go.
     const QPointer<AppModel> alive(&m);
-    emit m.transitions_->ended(ModelChanges(std::move(differing)));
+    emit m.d_->transitions->ended(ModelChanges(std::move(differing)));
     for (const State::Changed& c : changed) {
         if (!alive)
             return;

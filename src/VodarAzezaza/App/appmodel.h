@@ -24,7 +24,6 @@
 #include "planner.h"
 #include "plannerstore.h"
 
-#include <QDBusConnection>
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -75,18 +74,18 @@ public:
     // a change.
 
     // The one notice at the end of each operation that changed anything.
-    const ModelTransitions& transitions() const { return *transitions_; }
+    const ModelTransitions& transitions() const;
 
     const Planner& planner() const;
-    PlannerStore& store() { return store_; }
-    const PlannerStore& store() const { return store_; }
-    FamilyStore& familyStore() { return familyStore_; }
-    const FamilyStore& familyStore() const { return familyStore_; }
+    PlannerStore& store();
+    const PlannerStore& store() const;
+    FamilyStore& familyStore();
+    const FamilyStore& familyStore() const;
     bool writesFiles() const;
-    QSettings* defaults() const { return defaults_; }
+    QSettings* defaults() const;
     const QString& notesFolder() const;
-    FocusPanelController& focus() { return *focus_; }
-    const FocusPanelController& focus() const { return *focus_; }
+    FocusPanelController& focus();
+    const FocusPanelController& focus() const;
     // The notes screen's model, over the folder shared with the sibling notes app.
     NotesModel& notes();
     const NotesModel& notes() const;
@@ -368,24 +367,13 @@ private:
     template <class T, class C>
     void replace(T& field, T&& value, C& object, void (C::*changed)());
 
-    ModelTransitions* transitions_ = nullptr;  // owned as a child
-
     // The model's own steps, which its operations and its parts take: the transition's
     // bookkeeping, replacing and saving the plan, loading what the board shows
     // (appmodelstate.h); and the family sync's (appmodelsyncstate.h).
     struct Steps;
     struct Sync;
 
-    // ---- Fields, in the order of their areas ----------------------------------------
-
-    PlannerStore store_;
-    FamilyStore& familyStore_;
-    QSettings* defaults_;
-    std::unique_ptr<FocusPanelController> focus_;
     // What the family sync keeps between its runs, known only to its own code.
     struct SyncState;
     std::unique_ptr<SyncState> sync_;
-
-    // What the desktop gives, from the services.
-    QDBusConnection bus_;
 };

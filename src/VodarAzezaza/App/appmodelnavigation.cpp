@@ -230,7 +230,7 @@ void AppModel::refresh(const QDateTime& now)
     const Day day = d_->pinnedToday ? *d_->pinnedToday : Day::fromDateTime(now, d_->zone);
     if (day == d_->today) {
         // Today's week reads again: what waited for it comes now.
-        if (d_->rollOverHeld && !store_.unreadableWeek(d_->today.monday())) {
+        if (d_->rollOverHeld && !d_->store.unreadableWeek(d_->today.monday())) {
             const int carried = Steps::rollOverTo(*this, d_->today);
             Steps::save(*this, true);
             if (carried > 0)
@@ -261,7 +261,7 @@ int AppModel::Steps::rollOverTo(AppModel& m, Day day)
     Planner rolled = m.d_->planner;
     const int carried = rolled.rollOver(day);
     // Only what would move is held back: with nothing to carry the footnote has nothing to say.
-    const auto unreadable = carried > 0 ? m.store_.unreadableWeek(day.monday()) : std::nullopt;
+    const auto unreadable = carried > 0 ? m.d_->store.unreadableWeek(day.monday()) : std::nullopt;
     // The footnote's text, which follows the save error's signal.
     m.assign(m.d_->rollOverHeld, unreadable, &AppModel::saveErrorChanged);
     if (unreadable) {

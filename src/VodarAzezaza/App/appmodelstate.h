@@ -8,6 +8,7 @@
 #include "appmodelservices.h"
 #include "boarddrag.h"
 #include "boardselection.h"
+#include "focuspanelcontroller.h"
 #include "focusmode.h"
 #include "otherapps.h"
 #include "plannerlists.h"
@@ -37,6 +38,10 @@ class PembySyncObserver;
 class ReminderCenter;
 
 struct AppModel::State {
+    State(const QString& folder, std::function<QDateTime()> clock, FamilyStore& familyStore, QSettings* defaults,
+          QDBusConnection bus);
+    ~State();
+
     // ---- Transitions ----------------------------------------------------------------
     // Every operation is one transition: it brings the whole model to its new state
     // before any change signal goes out, so an observer never sees half an operation;
@@ -180,6 +185,16 @@ struct AppModel::State {
     int localeFirstWeekday = 2;
     QSet<int> weekend;
     std::function<void()> activateApp;
+
+    // ---- What the model is made on -------------------------------------------------
+    // Last, so that they go first, before the parts and the timers above.
+
+    ModelTransitions* transitions = nullptr;  // owned by the model as a child
+    PlannerStore store;
+    FamilyStore& familyStore;
+    QSettings* defaults;
+    std::unique_ptr<FocusPanelController> focus;
+    QDBusConnection bus;
 };
 
 struct AppModel::Steps {
@@ -239,7 +254,7 @@ void AppModel::replace(T& field, T&& value, C& object, void (C::*changed)())
 {
     if (d_->transitionDepth == 0) {
         field = std::move(value);
-        emit transitions_->ended(ModelChanges({ModelChanges::Signal(changed)}));
+        emit d_->transitions->ended(ModelChanges({ModelChanges::Signal(changed)}));
         emit(object.*changed)();
         return;
     }

@@ -312,7 +312,7 @@ void AppModel::Sync::keepDeletedHereChangedThere(AppModel& m, const QStringList&
     // A row that is gone from the plan but that another app changed since: deleted here
     // and edited there, it is kept, back where the row says. A row of a week not loaded
     // now simply waits in the store until that week is.
-    const Result<QList<SharedThing>> rows = m.familyStore_.things(heldBack);
+    const Result<QList<SharedThing>> rows = m.d_->familyStore.things(heldBack);
     if (!rows)
         return;
     Planner next = m.d_->planner;
@@ -323,7 +323,7 @@ void AppModel::Sync::keepDeletedHereChangedThere(AppModel& m, const QStringList&
         std::optional<Place> place;
         if (row.day) {
             const auto day = Day::fromIso(*row.day);
-            if (!day || !m.store_.loadedWeeks().contains(day->monday()))
+            if (!day || !m.d_->store.loadedWeeks().contains(day->monday()))
                 continue;
             place = Place::onDay(*day);
         } else if (!next.lists.isEmpty()) {
@@ -399,7 +399,7 @@ void AppModel::Sync::announce(AppModel& m)
 {
     // Without a bus nothing is sent, and no echo must be waited for.
     m.d_->ownChangePending = true;
-    if (!PembySync::post(m.bus_))
+    if (!PembySync::post(m.d_->bus))
         m.d_->ownChangePending = false;
 }
 
@@ -429,8 +429,8 @@ void AppModel::Sync::refreshFromFamily(AppModel& m, bool)
     const bool rowWent = read && std::any_of(read->rows.cbegin(), read->rows.cend(), [](const FamilyStore::Change& c) {
         return !c.live;
     });
-    if (!read || read->whole || rowWent || m.store_.loadedWeeks().size() != m.sync_->deletionsCheckedWeeks) {
-        m.sync_->deletionsCheckedWeeks = m.store_.loadedWeeks().size();
+    if (!read || read->whole || rowWent || m.d_->store.loadedWeeks().size() != m.sync_->deletionsCheckedWeeks) {
+        m.sync_->deletionsCheckedWeeks = m.d_->store.loadedWeeks().size();
         applyDeletesFromFamily(m);
     }
     noteFamilyState(m);
@@ -549,7 +549,7 @@ void AppModel::Sync::mergeOwnRows(AppModel& m, const QHash<QString, SharedThing>
     // A thing moved to a week not loaded: that week is read first, so its file keeps
     // what it holds.
     for (const auto& [id, day] : moves) {
-        if (!m.store_.loadedWeeks().contains(day.monday()))
+        if (!m.d_->store.loadedWeeks().contains(day.monday()))
             Steps::readPlanFiles(m, [day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
     }
     Planner next = m.d_->planner;
@@ -582,7 +582,7 @@ void AppModel::Sync::mergeOwnRows(AppModel& m, const QHash<QString, SharedThing>
 // here since the base stays.
 void AppModel::Sync::applyDeletesFromFamily(AppModel& m)
 {
-    const Result<QStringList> deleted = m.familyStore_.deletedByOthers(plannerTag());
+    const Result<QStringList> deleted = m.d_->familyStore.deletedByOthers(plannerTag());
     if (!deleted)
         return;
     for (const QString& id : *deleted) {
@@ -593,7 +593,7 @@ void AppModel::Sync::applyDeletesFromFamily(AppModel& m)
         // Taken over before the thing goes: a deletion left standing would take the
         // thing away again after an undo brought it back. Not taken over now, it is
         // tried again at the next refresh.
-        if (m.familyStore_.acknowledgeDelete(id).isFailed())
+        if (m.d_->familyStore.acknowledgeDelete(id).isFailed())
             continue;
         // Deleted there but changed here since the base: the thing stays, and the next
         // publication brings its row back.
@@ -615,9 +615,9 @@ void AppModel::Sync::applyDeletesFromFamily(AppModel& m)
 // gets everything published again.
 void AppModel::Sync::noteFamilyState(AppModel& m)
 {
-    m.assign(m.d_->syncError, m.familyStore_.failure(), &AppModel::syncErrorChanged);
+    m.assign(m.d_->syncError, m.d_->familyStore.failure(), &AppModel::syncErrorChanged);
     m.assign(m.d_->othersWait, m.sync_->familySync->othersWait(), &AppModel::syncErrorChanged);
-    const int generation = m.familyStore_.generation();
+    const int generation = m.d_->familyStore.generation();
     if (generation == m.sync_->familyGeneration)
         return;
     m.sync_->familyGeneration = generation;
@@ -632,6 +632,6 @@ void AppModel::Sync::noteFamilyState(AppModel& m)
 // Looks at the store's file, which siblings may delete or replace.
 void AppModel::Sync::checkFamilyStore(AppModel& m)
 {
-    m.familyStore_.check();
+    m.d_->familyStore.check();
     noteFamilyState(m);
 }

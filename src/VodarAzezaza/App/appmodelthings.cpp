@@ -74,7 +74,7 @@ void AppModel::setMark(const QList<QUuid>& ids, std::optional<Mark> mark)
 void AppModel::setRepeat(const QUuid& id, std::optional<RepeatKind> kind)
 {
     const Transition transition(*this);
-    const QSet<Day> weeks = store_.loadedWeeks();
+    const QSet<Day> weeks = d_->store.loadedWeeks();
     commit([&](Planner& plan) {
         plan.setRepeat(id, kind);
         // Weeks that are over keep what they had; the rest get the new rule's things now.
@@ -94,7 +94,7 @@ void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
     // Clearing needs no permission: the save already withdrew the notification.
     if (!time)
         return;
-    const auto bringUpToDate = [this] { d_->reminders->sync(d_->planner, store_.loadedWeeks(), Steps::now(*this)); };
+    const auto bringUpToDate = [this] { d_->reminders->sync(d_->planner, d_->store.loadedWeeks(), Steps::now(*this)); };
     if (!d_->reminders->available()) {
         QTimer::singleShot(0, this, bringUpToDate);
         return;
@@ -108,7 +108,7 @@ void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
             else
                 showToast(QStringLiteral("Notifications are off for Pemby Planner. System Settings can fix that."));
         },
-        bus_);
+        d_->bus);
 }
 
 void AppModel::setDay(const QUuid& id, Day day)

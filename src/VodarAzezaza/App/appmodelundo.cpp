@@ -50,9 +50,9 @@ void carryFiles(Planner& snapshot, const Planner& from, const PlannerStore::File
 PlannerStore::FilesRead AppModel::Steps::readPlanFiles(AppModel& m, const std::function<void(PlannerStore&, Planner&)>& read)
 {
     Planner next = m.d_->planner;
-    read(m.store_, next);
+    read(m.d_->store, next);
     // Whatever the store read behind the model's back comes along here too.
-    PlannerStore::FilesRead files = m.store_.takeFilesRead();
+    PlannerStore::FilesRead files = m.d_->store.takeFilesRead();
     // Lines written elsewhere may lack a sync id, or repeat one: they get theirs before
     // the snapshots take in what the files brought.
     if (!files.isEmpty())
@@ -60,7 +60,7 @@ PlannerStore::FilesRead AppModel::Steps::readPlanFiles(AppModel& m, const std::f
     setPlanner(m, std::move(next));
     if (!files.isEmpty())
         patchSnapshots(m, [&](Planner& snapshot) { carryFiles(snapshot, m.d_->planner, files); });
-    m.assign(m.d_->skippedPlanFiles, m.store_.skippedFiles(), &AppModel::skippedFilesChanged);
+    m.assign(m.d_->skippedPlanFiles, m.d_->store.skippedFiles(), &AppModel::skippedFilesChanged);
     return files;
 }
 
@@ -96,7 +96,7 @@ void AppModel::Steps::save(AppModel& m, bool broadcast)
 {
     State& d = *m.d_;
     Sync::ensureSyncIDs(m);
-    const Status saved = d.writesFiles ? m.store_.save(d.planner) : Status{};
+    const Status saved = d.writesFiles ? m.d_->store.save(d.planner) : Status{};
     if (saved) {
         m.assign(d.saveError, std::optional<QString>(), &AppModel::saveErrorChanged);
         syncReminders(m);
@@ -104,7 +104,7 @@ void AppModel::Steps::save(AppModel& m, bool broadcast)
             broadcast = true;
     } else {
         qCWarning(lcStore) << "save failed:" << saved.errorText();
-        const QString text = QStringLiteral("Couldn't save to ") + QDir(m.store_.folder()).dirName() + QStringLiteral(": ")
+        const QString text = QStringLiteral("Couldn't save to ") + QDir(m.d_->store.folder()).dirName() + QStringLiteral(": ")
             + saved.errorText();
         m.assign(d.saveError, std::optional<QString>(text), &AppModel::saveErrorChanged);
     }
@@ -121,9 +121,9 @@ void AppModel::Steps::syncReminders(AppModel& m)
     // wanted: only the weeks of changed days are worked out again.
     QSet<Day> weeks;
     if (!d.remindersSynced) {
-        weeks = m.store_.loadedWeeks();
+        weeks = m.d_->store.loadedWeeks();
     } else {
-        const QSet<Day>& loaded = m.store_.loadedWeeks();
+        const QSet<Day>& loaded = m.d_->store.loadedWeeks();
         for (const Day day : d.planner.days.changedDays(d.remindersSynced->days)) {
             if (loaded.contains(day.monday()))
                 weeks.insert(day.monday());

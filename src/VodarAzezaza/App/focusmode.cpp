@@ -57,7 +57,7 @@ void FocusMode::enterFocusMode()
     model_.d_->settings->writeFocusLast(true);
     if (model_.d_->mainWindow.window && model_.d_->mainWindow.hide)
         model_.d_->mainWindow.hide();
-    model_.focus_->showPanel(model_, model_.d_->floats);
+    model_.d_->focus->showPanel(model_, model_.d_->floats);
 }
 
 void FocusMode::exitFocusMode()
@@ -70,7 +70,7 @@ void FocusMode::exitFocusMode()
     model_.setOpenedExternal(std::nullopt);
     model_.setEditing(std::nullopt);
     model_.d_->settings->writeFocusLast(false);
-    model_.focus_->hidePanel();
+    model_.d_->focus->hidePanel();
     bringMainWindowBack();
     if (model_.d_->activateApp)
         model_.d_->activateApp();
@@ -79,7 +79,7 @@ void FocusMode::exitFocusMode()
 bool FocusMode::reopen()
 {
     if (model_.d_->isFocusMode) {
-        model_.focus_->showPanel(model_, model_.d_->floats);
+        model_.d_->focus->showPanel(model_, model_.d_->floats);
         return true;
     }
     return bringMainWindowBack();

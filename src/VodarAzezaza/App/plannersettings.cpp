@@ -67,6 +67,6 @@ void PlannerSettings::setFloats(bool floats)
     const AppModel::Transition transition(model_);
     model_.assign(model_.d_->floats, floats, *this, &PlannerSettings::floatsChanged);
     model_.d_->settings->writeFloats(floats);
-    if (model_.focus_->hasPanel())
-        model_.focus_->applyFloating(floats);
+    if (model_.d_->focus->hasPanel())
+        model_.d_->focus->applyFloating(floats);
 }
