@@ -1,10 +1,10 @@
 #include "monthcell.h"
 
-#include "boardselection.h"
 #include "titletext.h"
 
 #include "appmodel.h"
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "motion.h"
 #include "palette.h"
 
@@ -37,10 +37,16 @@ MonthCell::MonthCell(AppModel& model, Day day, QWidget* parent) : QWidget(parent
 {
     setAcceptDrops(true);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    connect(&model_, &AppModel::plannerChanged, this, &MonthCell::refresh);
-    connect(&model_.selection(), &BoardSelection::selectionChanged, this, &MonthCell::refreshSelection);
-    connect(&model_, &AppModel::todayChanged, this, qOverload<>(&QWidget::update));
-    connect(&model_, &AppModel::anchorChanged, this, qOverload<>(&QWidget::update));
+    // Once per operation: the things, then which of them are selected, then the shade
+    // of today and of the shown month.
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.contains(&AppModel::plannerChanged))
+            refresh();
+        if (changes.contains(&BoardSelection::selectionChanged))
+            refreshSelection();
+        if (changes.containsAny({&AppModel::todayChanged, &AppModel::anchorChanged}))
+            update();
+    });
     showThings(model_.planner().things(Place::onDay(day_)));
 }
 
