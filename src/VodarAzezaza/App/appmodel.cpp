@@ -189,7 +189,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->syncObserver->setOnChanged([this] { Sync::familyChanged(*this); }, this);
     d_->syncObserver->observe(d_->bus);
     scheduleSync();
-    Sync::refreshFromFamily(*this, true);
+    Sync::refreshFromFamily(*this);
     d_->notes->setToast([model = QPointer<AppModel>(this)](const QString& text) {
         if (model)
             model->showToast(text);

@@ -416,10 +416,10 @@ void AppModel::Sync::familyChanged(AppModel& m)
 
 void AppModel::refreshFromFamily()
 {
-    Sync::refreshFromFamily(*this, false);
+    Sync::refreshFromFamily(*this);
 }
 
-void AppModel::Sync::refreshFromFamily(AppModel& m, bool)
+void AppModel::Sync::refreshFromFamily(AppModel& m)
 {
     const Transition transition(m);
     const Result<FamilyStore::Changes> read = m.sync_->familySync->readChanges();
