@@ -523,7 +523,8 @@ void AppModel::Steps::endTransition(AppModel& m)
         return;
     QList<State::Changed> changed = std::exchange(d.changed, {});
     // The model's own signals first, then each part's, each in the order declared; the
-    // selection's keep the place they always had among the model's, after the mode's.
+    // selection's go among the model's own, right after the mode's, ahead of the edit
+    // and the detail that name what is selected.
     const auto order = [](const State::Changed& c) {
         static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlanSearch::staticMetaObject, &BoardDrag::staticMetaObject,
                                                       &PlannerSettings::staticMetaObject,
