@@ -49,8 +49,9 @@ struct AppModel::State {
     // the model's own properties first, the selection's in their place after the
     // mode, then those of its other parts (the search, the drag, the settings, other
     // apps' things, focus mode, the lists), each in the order its signals are declared.
-    // Operations that call operations join the outermost transition. A slot that runs an operation from one of those signals
-    // starts a transition of its own, which emits before the rest of the first one's.
+    // Operations that call operations join the outermost transition. A slot that runs
+    // an operation from one of those signals starts a transition of its own, which
+    // emits before the rest of the first one's.
 
     // A property changed during the transition, and how to tell whether it still differs
     // from the value it had when the transition began.
@@ -197,6 +198,8 @@ struct AppModel::State {
     QDBusConnection bus;
 };
 
+// What the model's operations and its parts do on the way, none of it an operation of
+// its own: each runs inside the caller's transition. Where each is defined tells more.
 struct AppModel::Steps {
     // ---- Transitions ----------------------------------------------------------------
     static void beginTransition(AppModel& m);
