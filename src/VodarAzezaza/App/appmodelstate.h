@@ -198,8 +198,8 @@ struct AppModel::State {
     QDBusConnection bus;
 };
 
-// What the model's operations and its parts do on the way, none of it an operation of
-// its own: each runs inside the caller's transition. Where each is defined tells more.
+// What the model's operations and its parts do on the way. None of them opens a
+// transition: each is part of its caller's. Where each is defined tells more.
 struct AppModel::Steps {
     // ---- Transitions ----------------------------------------------------------------
     static void beginTransition(AppModel& m);
