@@ -67,22 +67,31 @@ QSet<int> systemWeekend()
 
 } // namespace
 
+AppModel::State::State(const QString& folder, std::function<QDateTime()> clock, FamilyStore& familyStore, QSettings* defaults,
+                       QDBusConnection bus)
+    : store(folder, std::move(clock))
+    , familyStore(familyStore)
+    , defaults(defaults)
+    , bus(std::move(bus))
+{
+}
+
+AppModel::State::~State() = default;
+
 AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, FamilyStore& familyStore,
                    const QString& notesFolder, const QString& pembyNotesFolder, Services services, QObject* parent)
     : QObject(parent)
-    , d_(std::make_unique<State>())
     // Conflict copies are named by the model's clock, as everything else it dates.
-    , store_(folder, [this] { return now(); })
-    , familyStore_(familyStore)
-    , defaults_(defaults)
-    , focus_(services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>())
-    , bus_(services.bus.value_or(QDBusConnection::sessionBus()))
+    , d_(std::make_unique<State>(folder, [this] { return Steps::now(*this); }, familyStore, defaults,
+                                 services.bus.value_or(QDBusConnection::sessionBus())))
 {
-    Q_ASSERT(defaults_);
+    Q_ASSERT(d_->defaults);
+    d_->focus = services.focusPanel ? std::move(services.focusPanel) : std::make_unique<NoFocusPanel>();
     d_->today = today;
     d_->anchor = today;
     d_->writesFiles = services.writesFiles;
     d_->settings = std::make_unique<AppSettings>(*defaults);
+    d_->boardSelection.reset(new BoardSelection(*this));
     d_->plannerSettings.reset(new PlannerSettings(*this));
     d_->otherApps.reset(new OtherApps(*this));
     d_->focusMode.reset(new FocusMode(*this));
@@ -98,7 +107,7 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->localeFirstWeekday = services.firstWeekday.value_or(systemFirstWeekday());
     d_->weekend = services.weekend.value_or(systemWeekend());
     d_->activateApp = std::move(services.activateApp);
-    transitions_ = new ModelTransitions(this);
+    d_->transitions = new ModelTransitions(this);
     sync_ = std::make_unique<SyncState>();
     d_->clipboard = services.clipboard ? std::move(services.clipboard) : pemby::systemClipboard();
     d_->takeHandoff = std::move(services.takeHandoff);
@@ -124,15 +133,15 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
     d_->familyRefreshTimer.setInterval(std::chrono::milliseconds(30));
     connect(&d_->familyRefreshTimer, &QTimer::timeout, this, [this] { refreshFromFamily(); });
 
-    d_->syncError = familyStore_.failure();
-    sync_->familyGeneration = familyStore_.generation();
+    d_->syncError = d_->familyStore.failure();
+    sync_->familyGeneration = d_->familyStore.generation();
     {
         QString basePath;
         if (services.familyBasePath)
             basePath = *services.familyBasePath;
-        else if (d_->writesFiles && !defaults_->fileName().isEmpty())
-            basePath = QFileInfo(defaults_->fileName()).dir().filePath(QStringLiteral("family-base.db"));
-        sync_->familySync = std::make_unique<FamilySync>(familyStore_, Sync::plannerTag(), basePath);
+        else if (d_->writesFiles && !d_->defaults->fileName().isEmpty())
+            basePath = QFileInfo(d_->defaults->fileName()).dir().filePath(QStringLiteral("family-base.db"));
+        sync_->familySync = std::make_unique<FamilySync>(d_->familyStore, Sync::plannerTag(), basePath);
     }
     // Other apps' things changed here once the lock that kept the change waiting went.
     sync_->familySync->setOnOthersWritten([this](const FamilySync::OthersWritten& written) {
@@ -157,20 +166,20 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
     // A save killed midway leaves its temporary file; the next start clears those away.
     if (d_->writesFiles) {
-        for (const QString& folder : {store_.folder(), d_->notes->store().directory(), d_->noteFiles->folder()}) {
+        for (const QString& folder : {d_->store.folder(), d_->notes->store().directory(), d_->noteFiles->folder()}) {
             for (const QString& name : pemby::removeStaleTemporaryFiles(folder))
                 qCInfo(lcStore) << "removed the temporary file" << name << "a save left in" << folder;
         }
     }
 
-    readPlanFiles([this](PlannerStore& store, Planner& plan) {
+    Steps::readPlanFiles(*this, [this](PlannerStore& store, Planner& plan) {
         store.loadBase(plan);
         store.loadWeeks(d_->today.adding(-35), d_->today.adding(7), plan);
     });
-    loadVisible();
+    Steps::loadVisible(*this);
 
-    const int carried = rollOverTo(d_->today);
-    save(true);
+    const int carried = Steps::rollOverTo(*this, d_->today);
+    Steps::save(*this, true);
     if (carried == 1)
         showToast(QStringLiteral("1 thing rolled over. we've all been there."));
     else if (carried > 1)
@@ -178,9 +187,9 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 
     refreshEvents();
     d_->syncObserver->setOnChanged([this] { Sync::familyChanged(*this); }, this);
-    d_->syncObserver->observe(bus_);
+    d_->syncObserver->observe(d_->bus);
     scheduleSync();
-    Sync::refreshFromFamily(*this, true);
+    Sync::refreshFromFamily(*this);
     d_->notes->setToast([model = QPointer<AppModel>(this)](const QString& text) {
         if (model)
             model->showToast(text);
@@ -188,6 +197,46 @@ AppModel::AppModel(const QString& folder, Day today, QSettings* defaults, Family
 }
 
 AppModel::~AppModel() = default;
+
+const ModelTransitions& AppModel::transitions() const
+{
+    return *d_->transitions;
+}
+
+PlannerStore& AppModel::store()
+{
+    return d_->store;
+}
+
+const PlannerStore& AppModel::store() const
+{
+    return d_->store;
+}
+
+FamilyStore& AppModel::familyStore()
+{
+    return d_->familyStore;
+}
+
+const FamilyStore& AppModel::familyStore() const
+{
+    return d_->familyStore;
+}
+
+QSettings* AppModel::defaults() const
+{
+    return d_->defaults;
+}
+
+FocusPanelController& AppModel::focus()
+{
+    return *d_->focus;
+}
+
+const FocusPanelController& AppModel::focus() const
+{
+    return *d_->focus;
+}
 
 const Planner& AppModel::planner() const
 {
@@ -197,6 +246,16 @@ const Planner& AppModel::planner() const
 bool AppModel::writesFiles() const
 {
     return d_->writesFiles;
+}
+
+BoardSelection& AppModel::selection()
+{
+    return *d_->boardSelection;
+}
+
+const BoardSelection& AppModel::selection() const
+{
+    return *d_->boardSelection;
 }
 
 PlannerSettings& AppModel::settings()
@@ -309,16 +368,6 @@ Mode AppModel::mode() const
     return d_->mode;
 }
 
-const QSet<QUuid>& AppModel::selection() const
-{
-    return d_->selection;
-}
-
-const std::optional<QUuid>& AppModel::selectionAnchor() const
-{
-    return d_->selectionAnchor;
-}
-
 const std::optional<Editing>& AppModel::editing() const
 {
     return d_->editing;
@@ -419,16 +468,6 @@ const QList<Planner>& AppModel::redoStack() const
     return d_->redoStack;
 }
 
-void AppModel::setSelection(const QSet<QUuid>& selection)
-{
-    assign(d_->selection, selection, &AppModel::selectionChanged);
-}
-
-void AppModel::setSelectionAnchor(const std::optional<QUuid>& id)
-{
-    assign(d_->selectionAnchor, id, &AppModel::selectionAnchorChanged);
-}
-
 void AppModel::setEditing(const std::optional<Editing>& editing)
 {
     assign(d_->editing, editing, &AppModel::editingChanged);
@@ -465,31 +504,37 @@ void AppModel::setEmptyBannerSpent(bool spent)
 }
 
 // The plan is replaced only here; an equal plan notifies nobody.
-void AppModel::setPlanner(Planner planner)
+void AppModel::Steps::setPlanner(AppModel& m, Planner planner)
 {
-    assign(d_->planner, planner, &AppModel::plannerChanged);
+    m.assign(m.d_->planner, planner, &AppModel::plannerChanged);
 }
 
-QDateTime AppModel::now() const
+QDateTime AppModel::Steps::now(const AppModel& m)
 {
-    return d_->clock ? d_->clock() : QDateTime::currentDateTime();
+    return m.d_->clock ? m.d_->clock() : QDateTime::currentDateTime();
 }
 
-void AppModel::endTransition()
+void AppModel::Steps::endTransition(AppModel& m)
 {
-    if (d_->transitionDepth == 1)
-        endReferencesToLeavers();
-    if (--d_->transitionDepth > 0)
+    State& d = *m.d_;
+    if (d.transitionDepth == 1)
+        endReferencesToLeavers(m);
+    if (--d.transitionDepth > 0)
         return;
-    QList<State::Changed> changed = std::exchange(d_->changed, {});
-    // The model's own signals first, then each part's, each in the order declared.
+    QList<State::Changed> changed = std::exchange(d.changed, {});
+    // The model's own signals first, then each part's, each in the order declared; the
+    // selection's go among the model's own, right after the mode's, ahead of the edit
+    // and the detail that name what is selected.
     const auto order = [](const State::Changed& c) {
         static const QList<const QMetaObject*> parts{&AppModel::staticMetaObject, &PlanSearch::staticMetaObject, &BoardDrag::staticMetaObject,
                                                       &PlannerSettings::staticMetaObject,
                                                       &OtherApps::staticMetaObject, &FocusMode::staticMetaObject,
                                                       &PlannerLists::staticMetaObject};
+        static const int afterMode = QMetaMethod::fromSignal(&AppModel::modeChanged).methodIndex();
         const QMetaMethod& method = c.signal.method();
-        return std::pair(parts.indexOf(method.enclosingMetaObject()), method.methodIndex());
+        if (method.enclosingMetaObject() == &BoardSelection::staticMetaObject)
+            return std::tuple(qsizetype(0), afterMode, method.methodIndex());
+        return std::tuple(parts.indexOf(method.enclosingMetaObject()), method.methodIndex(), -1);
     };
     std::stable_sort(changed.begin(), changed.end(),
                      [&](const State::Changed& a, const State::Changed& b) { return order(a) < order(b); });
@@ -501,8 +546,8 @@ void AppModel::endTransition()
     if (differing.isEmpty())
         return;
     // A slot may run another operation, or even let the model go.
-    const QPointer<AppModel> alive(this);
-    emit transitions_->ended(ModelChanges(std::move(differing)));
+    const QPointer<AppModel> alive(&m);
+    emit m.d_->transitions->ended(ModelChanges(std::move(differing)));
     for (const State::Changed& c : changed) {
         if (!alive)
             return;
@@ -512,57 +557,60 @@ void AppModel::endTransition()
 }
 
 // The places whose rows are on screen: the board's columns and the place sheet's.
-QList<Place> AppModel::boardPlaces() const
+QList<Place> AppModel::Steps::boardPlaces(const AppModel& m)
 {
-    QList<Place> places = columns();
-    if (d_->zoomed && !places.contains(*d_->zoomed))
-        places.append(*d_->zoomed);
+    const State& d = *m.d_;
+    QList<Place> places = m.columns();
+    if (d.zoomed && !places.contains(*d.zoomed))
+        places.append(*d.zoomed);
     return places;
 }
 
-void AppModel::beginTransition()
+void AppModel::Steps::beginTransition(AppModel& m)
 {
+    State& d = *m.d_;
     // Most transitions start with nothing named: nothing to look after at the end.
-    const bool editsAThing = d_->editing && d_->editing->isThing();
-    const bool editsExternal = d_->editing && d_->editing->isExternal();
-    if (!editsAThing && !d_->opened && !d_->editingNote && d_->selection.isEmpty() && !d_->selectionAnchor && !editsExternal
-        && !d_->openedExternal && !d_->editingExternalNote) {
-        d_->transitionStart.reset();
+    const bool editsAThing = d.editing && d.editing->isThing();
+    const bool editsExternal = d.editing && d.editing->isExternal();
+    if (!editsAThing && !d.opened && !d.editingNote && d.selection.isEmpty() && !d.selectionAnchor && !editsExternal
+        && !d.openedExternal && !d.editingExternalNote) {
+        d.transitionStart.reset();
         return;
     }
-    d_->transitionStart = State::TransitionStart{d_->planner, boardPlaces(), editsAThing ? d_->editing : std::nullopt, d_->opened,
-                                       d_->editingNote};
-    const auto there = [this](const std::optional<QString>& id) { return id && otherApps().externalThing(*id).has_value(); };
-    d_->transitionStart->editedExternalThere = editsExternal && there(d_->editing->externalID());
-    d_->transitionStart->openedExternalThere = there(d_->openedExternal);
-    d_->transitionStart->externalNoteThere = there(d_->editingExternalNote);
+    d.transitionStart = State::TransitionStart{d.planner, boardPlaces(m), editsAThing ? d.editing : std::nullopt, d.opened,
+                                       d.editingNote};
+    const auto there = [&m](const std::optional<QString>& id) { return id && m.otherApps().externalThing(*id).has_value(); };
+    d.transitionStart->editedExternalThere = editsExternal && there(d.editing->externalID());
+    d.transitionStart->openedExternalThere = there(d.openedExternal);
+    d.transitionStart->externalNoteThere = there(d.editingExternalNote);
 }
 
-void AppModel::endReferencesToLeavers()
+void AppModel::Steps::endReferencesToLeavers(AppModel& m)
 {
-    const bool anchorFollows = std::exchange(d_->anchorFollowsSelection, false);
-    if (!d_->transitionStart)
+    State& d = *m.d_;
+    const bool anchorFollows = std::exchange(d.anchorFollowsSelection, false);
+    if (!d.transitionStart)
         return;
-    const State::TransitionStart start = *std::exchange(d_->transitionStart, std::nullopt);
+    const State::TransitionStart start = *std::exchange(d.transitionStart, std::nullopt);
     // Another app's thing that is no more (deleted there, or gone from the store) takes
     // its inline edit, its detail and its note sheet along too.
-    const auto gone = [this](const std::optional<QString>& id) { return id && !otherApps().externalThing(*id); };
-    if (start.editedExternalThere && d_->editing && d_->editing->isExternal() && gone(d_->editing->externalID()))
-        setEditing(std::nullopt);
-    if (start.openedExternalThere && gone(d_->openedExternal))
-        setOpenedExternal(std::nullopt);
-    if (start.externalNoteThere && gone(d_->editingExternalNote))
-        setEditingExternalNote(std::nullopt);
+    const auto gone = [&m](const std::optional<QString>& id) { return id && !m.otherApps().externalThing(*id); };
+    if (start.editedExternalThere && d.editing && d.editing->isExternal() && gone(d.editing->externalID()))
+        m.setEditing(std::nullopt);
+    if (start.openedExternalThere && gone(d.openedExternal))
+        m.setOpenedExternal(std::nullopt);
+    if (start.externalNoteThere && gone(d.editingExternalNote))
+        m.setEditingExternalNote(std::nullopt);
 
-    const QList<Place> board = boardPlaces();
+    const QList<Place> board = boardPlaces(m);
     const bool boardMoved = board != start.board;
     // A thing can only have moved or gone from a place whose things changed.
     QHash<QUuid, Place> was;
     QHash<QUuid, Place> is;
-    for (const Place& place : d_->planner.changedPlaces(start.planner)) {
+    for (const Place& place : d.planner.changedPlaces(start.planner)) {
         for (const Thing& thing : start.planner.things(place))
             was.insert(thing.id, place);
-        for (const Thing& thing : d_->planner.things(place))
+        for (const Thing& thing : d.planner.things(place))
             is.insert(thing.id, place);
     }
     if (was.isEmpty() && is.isEmpty() && !boardMoved)
@@ -587,7 +635,7 @@ void AppModel::endReferencesToLeavers()
             return *p;
         if (was.contains(id))
             return std::nullopt;  // gone
-        return locate(d_->planner, id);
+        return locate(d.planner, id);
     };
     // The thing that `then` named at the start stood where it stands now under `now`
     // (the same id, or the one a re-read gave it).
@@ -605,18 +653,18 @@ void AppModel::endReferencesToLeavers()
             return now == is.cend() || (*now != *then && start.board.contains(*then) && !board.contains(*now));
         };
         QSet<QUuid> kept;
-        for (const QUuid& id : d_->selection) {
+        for (const QUuid& id : d.selection) {
             if (!leftByPlan(id))
                 kept.insert(id);
         }
-        setSelection(kept);
-        if (d_->selectionAnchor && leftByPlan(*d_->selectionAnchor))
-            setSelectionAnchor(std::nullopt);
+        m.selection().setIDs(kept);
+        if (d.selectionAnchor && leftByPlan(*d.selectionAnchor))
+            m.selection().setAnchor(std::nullopt);
     }
-    if (anchorFollows && d_->selectionAnchor && !d_->selection.contains(*d_->selectionAnchor))
-        setSelectionAnchor(std::nullopt);
-    if (d_->editing && d_->editing->isThing()) {
-        const QUuid id = d_->editing->thingID();
+    if (anchorFollows && d.selectionAnchor && !d.selection.contains(*d.selectionAnchor))
+        m.selection().setAnchor(std::nullopt);
+    if (d.editing && d.editing->isThing()) {
+        const QUuid id = d.editing->thingID();
         const QUuid began = start.editing ? start.editing->thingID() : id;
         if (!untouched(began, id)) {
             const auto then = placeThen(began);
@@ -624,97 +672,91 @@ void AppModel::endReferencesToLeavers()
             // Its row goes when it changes column too; the field hands its text on as it
             // goes.
             if (leftBoard(then, now) || (then && now && *then != *now))
-                setEditing(std::nullopt);
+                m.setEditing(std::nullopt);
         }
     }
-    if (d_->opened) {
-        const QUuid began = start.opened.value_or(*d_->opened);
+    if (d.opened) {
+        const QUuid began = start.opened.value_or(*d.opened);
         // The detail follows its thing around the board.
-        if (!untouched(began, *d_->opened) && leftBoard(placeThen(began), placeNow(*d_->opened)))
-            setOpened(std::nullopt);
+        if (!untouched(began, *d.opened) && leftBoard(placeThen(began), placeNow(*d.opened)))
+            m.setOpened(std::nullopt);
     }
-    if (d_->editingNote) {
-        const QUuid began = start.editingNote.value_or(*d_->editingNote);
+    if (d.editingNote) {
+        const QUuid began = start.editingNote.value_or(*d.editingNote);
         // The note sheet is the thing's wherever it is; it ends only with the thing.
-        if (!untouched(began, *d_->editingNote) && placeThen(began) && !placeNow(*d_->editingNote))
-            setEditingNote(std::nullopt);
+        if (!untouched(began, *d.editingNote) && placeThen(began) && !placeNow(*d.editingNote))
+            m.setEditingNote(std::nullopt);
     }
 }
 
 void AppModel::setMode(Mode mode)
 {
     const Transition transition(*this);
-    switchMode(mode);
+    Steps::switchMode(*this, mode);
 }
 
 // The mode and what its change brings; whether it changed.
-bool AppModel::switchMode(Mode mode)
+bool AppModel::Steps::switchMode(AppModel& m, Mode mode)
 {
-    if (!assign(d_->mode, mode, &AppModel::modeChanged))
+    if (!m.assign(m.d_->mode, mode, &AppModel::modeChanged))
         return false;
     if (mode == Mode::Notes) {
-        clearSelection();
-        setEditing(std::nullopt);
-        d_->notes->reloadInSteps();
+        m.selection().clear();
+        m.setEditing(std::nullopt);
+        m.d_->notes->reloadInSteps();
     } else {
-        loadVisible();
+        loadVisible(m);
     }
     return true;
 }
 
-// Nothing selected: no own thing, no anchor, no other app's thing.
-void AppModel::clearSelection()
-{
-    setSelection({});
-    setSelectionAnchor(std::nullopt);
-    otherApps().setSelectedExternal(std::nullopt);
-}
-
 // The setting, or the locale's first weekday for 0 (and for anything out of range).
-int AppModel::firstWeekday() const
+int AppModel::Steps::firstWeekday(const AppModel& m)
 {
-    return d_->firstWeekdaySetting >= 1 && d_->firstWeekdaySetting <= 7 ? d_->firstWeekdaySetting : d_->localeFirstWeekday;
+    const State& d = *m.d_;
+    return d.firstWeekdaySetting >= 1 && d.firstWeekdaySetting <= 7 ? d.firstWeekdaySetting : d.localeFirstWeekday;
 }
 
 // Every day on the board: the month's whole weeks, else the week's seven days.
-QList<Day> AppModel::visibleDays() const
+QList<Day> AppModel::Steps::visibleDays(const AppModel& m)
 {
-    if (d_->mode != Mode::Month)
-        return weekDays();
+    if (m.d_->mode != Mode::Month)
+        return m.weekDays();
     QList<Day> days;
-    for (const QList<Day>& week : monthWeeks())
+    for (const QList<Day>& week : m.monthWeeks())
         days.append(week);
     return days;
 }
 
 // Monday-based weeks and the anchor's month hold what is visible; repeat rules fill
 // the visible weeks; the calendar is read again.
-void AppModel::loadVisible()
+void AppModel::Steps::loadVisible(AppModel& m)
 {
-    const QList<Day> days = visibleDays();
+    State& d = *m.d_;
+    const QList<Day> days = visibleDays(m);
     if (days.isEmpty())
         return;
     const Day first = days.first();
     const Day last = days.last();
-    readPlanFiles([&](PlannerStore& store, Planner& plan) {
+    readPlanFiles(m, [&](PlannerStore& store, Planner& plan) {
         store.loadWeeks(first, last, plan);
-        store.loadMonth(d_->anchor.monthKey(), plan);
+        store.loadMonth(d.anchor.monthKey(), plan);
     });
 
     // Filling the weeks with their rules is no undo step.
-    Planner filled = d_->planner;
+    Planner filled = d.planner;
     for (Day monday = first.monday(); !(last < monday);) {
-        filled.applyRepeats(monday, d_->today);
+        filled.applyRepeats(monday, d.today);
         const Day next = monday.adding(7);
         if (!(monday < next))
             break;
         monday = next;
     }
-    if (!(filled == d_->planner)) {
-        setPlanner(std::move(filled));
-        save(true);
+    if (!(filled == d.planner)) {
+        setPlanner(m, std::move(filled));
+        save(m, true);
     }
-    refreshEvents();
+    m.refreshEvents();
 }
 
 void AppModel::refreshEvents()
@@ -726,23 +768,8 @@ void AppModel::refreshEvents()
         assign(d_->events, EventLines(), &AppModel::eventsChanged);
         return;
     }
-    d_->readEvents(visibleDays(), this, [this, generation](const EventLines& lines) {
+    d_->readEvents(Steps::visibleDays(*this), this, [this, generation](const EventLines& lines) {
         if (generation == d_->eventsGeneration)
             assign(d_->events, lines, &AppModel::eventsChanged);
     });
-}
-
-void AppModel::dropListSelection()
-{
-    const Transition transition(*this);
-    QSet<QUuid> inLists;
-    for (const EventuallyList& list : d_->planner.lists) {
-        for (const Thing& thing : list.things)
-            inLists.insert(thing.id);
-    }
-    setSelection(QSet<QUuid>(d_->selection).subtract(inLists));
-    if (d_->selectionAnchor && inLists.contains(*d_->selectionAnchor))
-        setSelectionAnchor(std::nullopt);
-    if (d_->editing && (d_->editing->isListName() || (d_->editing->isNew() && d_->editing->place().isList())))
-        setEditing(std::nullopt);
 }

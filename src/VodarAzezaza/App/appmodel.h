@@ -1,40 +1,32 @@
 #pragma once
 // The one application model: it owns the plan, its store and its undo history, the
-// selection and the inline edit, the settings, and carries out every user operation.
-// Views observe it through the change signals and call its operations; it never calls a
-// view, and it links no widget (the focus panel and the main window are reached through
-// the small interfaces below).
+// inline edit and what is open, and carries out every user operation. Views observe it
+// through the change signals and call its operations; it never calls a view, and it
+// links no widget (the focus panel and the main window are reached through the small
+// interfaces of appmodelservices.h).
 //
 // The class is spread over one source file per area, each named for it; this header is
 // laid out in the same sections. Its parts with properties or operations of their own
-// have their own class and header, reached through an accessor: the settings
-// (plannersettings.h), other apps' things (otherapps.h), focus mode and the window
-// hand-off (focusmode.h), the things' notes (thingnotes.h), the clipboard
-// (thingclipboard.h), the lists (plannerlists.h), drag and drop (boarddrag.h) and the
-// search (plansearch.h). What is an idea of its own lives beside it: the key map
-// (keymap.h), the settings file (appsettings.h), the add link (addlink.h), the things'
-// note files (thingnotefiles.h), a day's rows (todayrow.h), what the desktop lends
-// (appmodelservices.h), what the family sync keeps (appmodelsyncstate.h), and the
-// model's own state and transition bookkeeping, which no view sees (appmodelstate.h).
-// Views that sync on several properties, of the model or its parts, follow
-// transitions() once per operation.
+// have their own class and header, reached through the accessors below: the selection
+// (boardselection.h), the settings (plannersettings.h), other apps' things
+// (otherapps.h), focus mode and the window hand-off (focusmode.h), the things' notes
+// (thingnotes.h), the clipboard (thingclipboard.h), the lists (plannerlists.h), drag
+// and drop (boarddrag.h) and the search (plansearch.h). Ideas of their own live beside
+// it: the key map (keymap.h), the settings file (appsettings.h), the add link
+// (addlink.h), the things' note files (thingnotefiles.h), a day's rows (todayrow.h).
+// What no view sees is in appmodelstate.h (the model's state, its transitions and its
+// steps) and appmodelsyncstate.h (the family sync's). Views that sync on several
+// properties, of the model or its parts, follow transitions() once per operation.
 
 #include "appmodeltypes.h"
 #include "keymap.h"
 #include "modelchanges.h"
 #include "planner.h"
 #include "plannerstore.h"
-#include "result.h"
-#include "sharedthing.h"
-#include "todayrow.h"
 
-#include <QDBusConnection>
 #include <QDateTime>
 #include <QList>
-#include <QMap>
 #include <QObject>
-#include <QPointer>
-#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -43,6 +35,7 @@
 #include <optional>
 
 class BoardDrag;
+class BoardSelection;
 class FamilyStore;
 class FocusMode;
 class FocusPanelController;
@@ -81,23 +74,25 @@ public:
     // a change.
 
     // The one notice at the end of each operation that changed anything.
-    const ModelTransitions& transitions() const { return *transitions_; }
+    const ModelTransitions& transitions() const;
 
     const Planner& planner() const;
-    PlannerStore& store() { return store_; }
-    const PlannerStore& store() const { return store_; }
-    FamilyStore& familyStore() { return familyStore_; }
-    const FamilyStore& familyStore() const { return familyStore_; }
+    PlannerStore& store();
+    const PlannerStore& store() const;
+    FamilyStore& familyStore();
+    const FamilyStore& familyStore() const;
     bool writesFiles() const;
-    QSettings* defaults() const { return defaults_; }
+    QSettings* defaults() const;
     const QString& notesFolder() const;
-    FocusPanelController& focus() { return *focus_; }
-    const FocusPanelController& focus() const { return *focus_; }
+    FocusPanelController& focus();
+    const FocusPanelController& focus() const;
     // The notes screen's model, over the folder shared with the sibling notes app.
     NotesModel& notes();
     const NotesModel& notes() const;
     // The parts of the model with properties of their own; their changes are part of
     // the model's operations and its transitions.
+    BoardSelection& selection();
+    const BoardSelection& selection() const;
     PlannerSettings& settings();
     const PlannerSettings& settings() const;
     OtherApps& otherApps();
@@ -123,10 +118,6 @@ public:
     // boards load what they show.
     void setMode(Mode mode);
 
-    const QSet<QUuid>& selection() const;
-    void setSelection(const QSet<QUuid>& selection);
-    const std::optional<QUuid>& selectionAnchor() const;
-    void setSelectionAnchor(const std::optional<QUuid>& id);
     const std::optional<Editing>& editing() const;
     void setEditing(const std::optional<Editing>& editing);
     const std::optional<QUuid>& opened() const;
@@ -169,8 +160,6 @@ public:
     // Reads the events of the visible days again, or drops them when the calendar is off.
     // Reads may overlap; only the newest one's result is taken.
     void refreshEvents();
-    // Takes list things out of the selection and ends an edit inside a list.
-    void dropListSelection();
 
     // ---- Start-up, saving, undo and redo --------------------------------------------
 
@@ -242,6 +231,8 @@ public:
     // Before the thing at `before` in the place; at the end without one.
     void move(const QUuid& id, const Place& to, std::optional<int> before);
     void setMark(const QUuid& id, std::optional<Mark> mark);
+    // One undo step for all of them; none clears the mark.
+    void setMark(const QList<QUuid>& ids, std::optional<Mark> mark);
     // Also fills the loaded weeks from today on with what the new rule makes.
     void setRepeat(const QUuid& id, std::optional<RepeatKind> kind);
     // A time asks the desktop whether notifications can be shown, and says so when not.
@@ -261,11 +252,6 @@ public:
     // To the end of the first undated list.
     void sendToEventually(const QList<QUuid>& ids);
 
-    // Selects one own thing alone (none for nothing); it becomes the anchor, and no
-    // other app's thing stays selected.
-    void select(const std::optional<QUuid>& id);
-    // Selects another app's thing alone: no own thing stays selected, and no anchor.
-    void selectExternal(const QString& id);
     // Another app's thing, selected alone, gets the inline rename.
     void editExternal(const QString& id);
     // A new line in `place` takes the typing; nothing stays selected.
@@ -300,11 +286,6 @@ public:
     // The places on the board in board order: the focus place; the month's days and
     // then the month; or the week's days and then the lists when they are shown.
     QList<Place> columns() const;
-    // The selected things that are on the board, in board order.
-    QList<Thing> orderedSelection() const;
-    QList<QUuid> selectedIDs() const;
-    // The anchor while it is selected, else the first selected thing on the board.
-    std::optional<QUuid> primarySelection() const;
     // Where a new thing goes: the focus place, the primary selection's place, today when
     // it is on the week board, else the week's first day.
     Place placeForNew() const;
@@ -313,38 +294,6 @@ public:
     Place focusPlace() const;
     // "tue 5 mar", a list's name ("eventually" for none), "mar, roughly".
     QString label(const Place& place) const;
-
-private:
-    std::optional<QUuid> neighbour(const QUuid& id) const;
-    std::optional<QUuid> neighbourAfterDeleting(const QList<QUuid>& ids) const;
-    void loadWeeksOf(const QList<Day>& days);
-
-private:
-    // What the model keeps that no view sees, known only to its own source files.
-    struct State;
-    std::unique_ptr<State> d_;
-
-public:
-    // ---- Rows and selection ---------------------------------------------------------
-
-    using TodayRow = ::TodayRow;
-
-    // The rows of a day's own and other apps' things at the slots remembered here.
-    QList<TodayRow> rows(const QList<Thing>& mine, const QList<SharedThing>& others) const;
-    // A plain click selects the thing alone; command adds or removes it; shift takes the
-    // range from the anchor within one place (added to the selection with command too).
-    void click(const QUuid& id, bool command, bool shift);
-    // The arrow keys: up and down within the place, left and right to the nearest column
-    // that has things, keeping the row where it can. With nothing usable selected, the
-    // first thing of today when today is on the board, else of the first column.
-    void moveSelection(int dx, int dy);
-    // Command and the arrows carry the selected things: up and down within their places,
-    // left and right to the neighbouring day (across the week's ends) or list.
-    void carrySelection(int dx, int dy);
-    // Ticks every selected thing, or unticks them all when all are done; one undo step.
-    void toggleSelection();
-    // One undo step for all of them; none clears the mark.
-    void setMark(const QList<QUuid>& ids, std::optional<Mark> mark);
 
     // ---- Links ----------------------------------------------------------------------
 
@@ -356,7 +305,6 @@ public:
     // other kind is refused with a toast.
     void openLink(const QString& link);
 
-public:
     // ---- Key map --------------------------------------------------------------------
     // The keys of the boards (inFocus false) and the focus panel (inFocus true).
 
@@ -376,8 +324,6 @@ signals:
     void todayChanged();
     void anchorChanged();
     void modeChanged();
-    void selectionChanged();
-    void selectionAnchorChanged();
     void editingChanged();
     void openedChanged();
     void openedExternalChanged();
@@ -392,6 +338,10 @@ signals:
     void emptyBannerSpentChanged();
 
 private:
+    // What the model keeps that no view sees, known only to its own source files.
+    struct State;
+    std::unique_ptr<State> d_;
+
     // ---- Transitions ----------------------------------------------------------------
     // Every operation is one transition: the whole model reaches its new state before
     // any change signal goes out, then each property that ended up different says so
@@ -405,11 +355,8 @@ private:
     friend class ThingClipboard;
     friend class PlannerLists;
     friend class BoardDrag;
+    friend class BoardSelection;
     friend class PlanSearch;
-    void beginTransition();
-    void endTransition();
-    void endReferencesToLeavers();
-    QList<Place> boardPlaces() const;
     // Stores the value; unless it is equal, the signal of the model or of one of its
     // parts follows, at the end of the transition when one runs, else at once.
     template <class T, class C>
@@ -420,47 +367,13 @@ private:
     template <class T, class C>
     void replace(T& field, T&& value, C& object, void (C::*changed)());
 
-    ModelTransitions* transitions_ = nullptr;  // owned as a child
-
-    // ---- State and settings ---------------------------------------------------------
-
-    void setPlanner(Planner planner);
-    void clearSelection();
-    bool switchMode(Mode mode);
-    QDateTime now() const;
-    int firstWeekday() const;
-    void loadVisible();
-    QList<Day> visibleDays() const;
-
-    // ---- Start-up, saving, undo and redo --------------------------------------------
-
-    void save(bool broadcast);
-    void syncReminders();
-    void restore(QList<Planner>& from, QList<Planner>& to);
-    PlannerStore::FilesRead readPlanFiles(const std::function<void(PlannerStore&, Planner&)>& read);
-    void patchSnapshots(const std::function<void(Planner&)>& change);
-
-    // ---- Navigation and header texts ------------------------------------------------
-
-    void followReread(const Planner& before);
-    int rollOverTo(Day day);
-
-    // ---- Syncing with the family store ----------------------------------------------
-
-    // The sync's steps, which only the model's own source files take (appmodelsyncstate.h).
+    // The model's own steps, which its operations and its parts take: the transition's
+    // bookkeeping, replacing and saving the plan, loading what the board shows
+    // (appmodelstate.h); and the family sync's (appmodelsyncstate.h).
+    struct Steps;
     struct Sync;
 
-
-    // ---- Fields, in the order of their areas ----------------------------------------
-
-    PlannerStore store_;
-    FamilyStore& familyStore_;
-    QSettings* defaults_;
-    std::unique_ptr<FocusPanelController> focus_;
     // What the family sync keeps between its runs, known only to its own code.
     struct SyncState;
     std::unique_ptr<SyncState> sync_;
-
-    // What the desktop gives, from the services.
-    QDBusConnection bus_;
 };

@@ -49,7 +49,7 @@ const QStringList& AppModel::monthNames()
 
 QList<Day> AppModel::weekDays() const
 {
-    const Day start = d_->anchor.startOfWeek(firstWeekday());
+    const Day start = d_->anchor.startOfWeek(Steps::firstWeekday(*this));
     QList<Day> days;
     for (int i = 0; i < 7; ++i)
         days.append(start.adding(i));
@@ -61,7 +61,7 @@ QList<QList<Day>> AppModel::monthWeeks() const
     const MonthKey month = d_->anchor.monthKey();
     const Day last = month.adding(1).first().adding(-1);
     QList<QList<Day>> weeks;
-    for (Day start = month.first().startOfWeek(firstWeekday()); !(last < start);) {
+    for (Day start = month.first().startOfWeek(Steps::firstWeekday(*this)); !(last < start);) {
         QList<Day> week;
         for (int i = 0; i < 7; ++i)
             week.append(start.adding(i));
@@ -188,9 +188,9 @@ void AppModel::go(int steps)
     const Transition transition(*this);
     const Day moved = d_->mode == Mode::Month ? d_->anchor.monthKey().adding(steps).first() : d_->anchor.adding(7 * steps);
     assign(d_->anchor, moved, &AppModel::anchorChanged);
-    clearSelection();
+    selection().clear();
     setEmptyBannerSpent(true);
-    loadVisible();
+    Steps::loadVisible(*this);
 }
 
 void AppModel::goToday()
@@ -198,7 +198,7 @@ void AppModel::goToday()
     const Transition transition(*this);
     setEmptyBannerSpent(true);
     assign(d_->anchor, d_->today, &AppModel::anchorChanged);
-    loadVisible();
+    Steps::loadVisible(*this);
 }
 
 void AppModel::showDay(Day day, Mode mode)
@@ -207,8 +207,8 @@ void AppModel::showDay(Day day, Mode mode)
     setEmptyBannerSpent(true);
     assign(d_->anchor, day, &AppModel::anchorChanged);
     // A change to a board loads what it shows already; the board must not be read twice.
-    if (!switchMode(mode) || mode == Mode::Notes)
-        loadVisible();
+    if (!Steps::switchMode(*this, mode) || mode == Mode::Notes)
+        Steps::loadVisible(*this);
 }
 
 void AppModel::refresh(const QDateTime& now)
@@ -219,10 +219,10 @@ void AppModel::refresh(const QDateTime& now)
         d_->notes->reloadInSteps();
     const Planner before = d_->planner;
     const PlannerStore::FilesRead reread =
-        readPlanFiles([](PlannerStore& store, Planner& plan) { store.reloadIfChanged(plan); });
+        Steps::readPlanFiles(*this, [](PlannerStore& store, Planner& plan) { store.reloadIfChanged(plan); });
     if (!reread.isEmpty()) {
-        clearSelection();
-        followReread(before);
+        selection().clear();
+        Steps::followReread(*this, before);
         // The siblings are to see what the files say now.
         scheduleSync();
     }
@@ -230,9 +230,9 @@ void AppModel::refresh(const QDateTime& now)
     const Day day = d_->pinnedToday ? *d_->pinnedToday : Day::fromDateTime(now, d_->zone);
     if (day == d_->today) {
         // Today's week reads again: what waited for it comes now.
-        if (d_->rollOverHeld && !store_.unreadableWeek(d_->today.monday())) {
-            const int carried = rollOverTo(d_->today);
-            save(true);
+        if (d_->rollOverHeld && !d_->store.unreadableWeek(d_->today.monday())) {
+            const int carried = Steps::rollOverTo(*this, d_->today);
+            Steps::save(*this, true);
             if (carried > 0)
                 showToast(number(carried) + QStringLiteral(" rolled over. we've all been there."));
         }
@@ -244,11 +244,11 @@ void AppModel::refresh(const QDateTime& now)
     d_->remindersSynced.reset();
     if (anchorOnToday)
         assign(d_->anchor, day, &AppModel::anchorChanged);
-    readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
+    Steps::readPlanFiles(*this, [day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
 
-    const int carried = rollOverTo(day);
-    loadVisible();
-    save(true);
+    const int carried = Steps::rollOverTo(*this, day);
+    Steps::loadVisible(*this);
+    Steps::save(*this, true);
     if (carried > 0)
         showToast(number(carried) + QStringLiteral(" rolled over. we've all been there."));
 }
@@ -256,53 +256,54 @@ void AppModel::refresh(const QDateTime& now)
 // Rolls unfinished things over to `day`, unless the day's week file can't be read:
 // nothing leaves a file that reads for one that doesn't. Then they wait where they
 // are, and the footnote says why. How many were carried.
-int AppModel::rollOverTo(Day day)
+int AppModel::Steps::rollOverTo(AppModel& m, Day day)
 {
-    Planner rolled = d_->planner;
+    Planner rolled = m.d_->planner;
     const int carried = rolled.rollOver(day);
     // Only what would move is held back: with nothing to carry the footnote has nothing to say.
-    const auto unreadable = carried > 0 ? store_.unreadableWeek(day.monday()) : std::nullopt;
+    const auto unreadable = carried > 0 ? m.d_->store.unreadableWeek(day.monday()) : std::nullopt;
     // The footnote's text, which follows the save error's signal.
-    assign(d_->rollOverHeld, unreadable, &AppModel::saveErrorChanged);
+    m.assign(m.d_->rollOverHeld, unreadable, &AppModel::saveErrorChanged);
     if (unreadable) {
         qCWarning(lcStore) << "not rolling over:" << *unreadable;
         return 0;
     }
-    setPlanner(std::move(rolled));
+    setPlanner(m, std::move(rolled));
     return carried;
 }
 
 // After a re-read gave the things of the re-read files fresh ids: an inline edit, an
 // open detail or a note sheet of such a thing follows it to its new id, or ends when
 // it is gone.
-void AppModel::followReread(const Planner& before)
+void AppModel::Steps::followReread(AppModel& m, const Planner& before)
 {
+    State& d = *m.d_;
     // Things keep their id only as long as their file is not read again. The one being
     // edited is found again by its sync id, else where it stood under the same title,
     // so the edit field, the detail and the note sheet keep what was typed and save to
     // it.
     const auto follow = [&](const QUuid& id) -> std::optional<QUuid> {
-        if (d_->planner.locate(id))
+        if (d.planner.locate(id))
             return id;
         const auto old = before.thing(id);
         const auto at = before.locate(id);
         if (!old || !at)
             return std::nullopt;
         if (old->syncID) {
-            if (const auto found = d_->planner.thingWithSyncID(*old->syncID))
+            if (const auto found = d.planner.thingWithSyncID(*old->syncID))
                 return found->id;
         }
-        const QList<Thing> there = d_->planner.things(at->place);
+        const QList<Thing> there = d.planner.things(at->place);
         if (at->index < there.size() && there[at->index].title == old->title)
             return there[at->index].id;
         return std::nullopt;
     };
-    if (d_->editing && d_->editing->isThing()) {
-        const auto id = follow(d_->editing->thingID());
-        setEditing(id ? std::optional<Editing>(Editing::thing(*id)) : std::nullopt);
+    if (d.editing && d.editing->isThing()) {
+        const auto id = follow(d.editing->thingID());
+        m.setEditing(id ? std::optional<Editing>(Editing::thing(*id)) : std::nullopt);
     }
-    if (d_->opened)
-        setOpened(follow(*d_->opened));
-    if (d_->editingNote)
-        setEditingNote(follow(*d_->editingNote));
+    if (d.opened)
+        m.setOpened(follow(*d.opened));
+    if (d.editingNote)
+        m.setEditingNote(follow(*d.editingNote));
 }

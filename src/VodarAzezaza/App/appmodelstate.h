@@ -1,11 +1,14 @@
 #pragma once
 // What the application model keeps that no view sees: the transition's bookkeeping,
-// its timers and what the desktop lent it. Shared only by the model's source files,
-// so that this can change without the model's header changing for every view.
+// its timers, what the desktop lent it, and the steps its operations share. Shared
+// only by the model's source files, so that this can change without the model's
+// header changing for every view.
 
 #include "appmodel.h"
 #include "appmodelservices.h"
 #include "boarddrag.h"
+#include "boardselection.h"
+#include "focuspanelcontroller.h"
 #include "focusmode.h"
 #include "otherapps.h"
 #include "plannerlists.h"
@@ -35,14 +38,20 @@ class PembySyncObserver;
 class ReminderCenter;
 
 struct AppModel::State {
+    State(const QString& folder, std::function<QDateTime()> clock, FamilyStore& familyStore, QSettings* defaults,
+          QDBusConnection bus);
+    ~State();
+
     // ---- Transitions ----------------------------------------------------------------
     // Every operation is one transition: it brings the whole model to its new state
     // before any change signal goes out, so an observer never sees half an operation;
     // then each property that ended up different from where it started says so once:
-    // the model's own properties first, then those of its parts (the search, the
-    // drag, the settings, other apps' things, focus mode, the lists), each in the order its signals are declared. Operations that call operations join the
-    // outermost transition. A slot that runs an operation from one of those signals
-    // starts a transition of its own, which emits before the rest of the first one's.
+    // the model's own properties first, the selection's in their place after the
+    // mode, then those of its other parts (the search, the drag, the settings, other
+    // apps' things, focus mode, the lists), each in the order its signals are declared.
+    // Operations that call operations join the outermost transition. A slot that runs
+    // an operation from one of those signals starts a transition of its own, which
+    // emits before the rest of the first one's.
 
     // A property changed during the transition, and how to tell whether it still differs
     // from the value it had when the transition began.
@@ -140,6 +149,7 @@ struct AppModel::State {
     std::optional<ListDeleteRequest> listDeleteRequest;
 
     std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<BoardSelection> boardSelection;
     std::unique_ptr<PlannerSettings> plannerSettings;
     std::unique_ptr<OtherApps> otherApps;
     std::unique_ptr<FocusMode> focusMode;
@@ -176,6 +186,46 @@ struct AppModel::State {
     int localeFirstWeekday = 2;
     QSet<int> weekend;
     std::function<void()> activateApp;
+
+    // ---- What the model is made on -------------------------------------------------
+    // Last, so that they go first, before the parts and the timers above.
+
+    ModelTransitions* transitions = nullptr;  // owned by the model as a child
+    PlannerStore store;
+    FamilyStore& familyStore;
+    QSettings* defaults;
+    std::unique_ptr<FocusPanelController> focus;
+    QDBusConnection bus;
+};
+
+// What the model's operations and its parts do on the way. None of them opens a
+// transition: each is part of its caller's. Where each is defined tells more.
+struct AppModel::Steps {
+    // ---- Transitions ----------------------------------------------------------------
+    static void beginTransition(AppModel& m);
+    static void endTransition(AppModel& m);
+    static void endReferencesToLeavers(AppModel& m);
+    static QList<Place> boardPlaces(const AppModel& m);
+
+    // ---- State and settings ---------------------------------------------------------
+    static void setPlanner(AppModel& m, Planner planner);
+    static void loadWeeksOf(AppModel& m, const QList<Day>& days);
+    static bool switchMode(AppModel& m, Mode mode);
+    static QDateTime now(const AppModel& m);
+    static int firstWeekday(const AppModel& m);
+    static void loadVisible(AppModel& m);
+    static QList<Day> visibleDays(const AppModel& m);
+
+    // ---- Start-up, saving, undo and redo --------------------------------------------
+    static void save(AppModel& m, bool broadcast);
+    static void syncReminders(AppModel& m);
+    static void restore(AppModel& m, QList<Planner>& from, QList<Planner>& to);
+    static PlannerStore::FilesRead readPlanFiles(AppModel& m, const std::function<void(PlannerStore&, Planner&)>& read);
+    static void patchSnapshots(AppModel& m, const std::function<void(Planner&)>& change);
+
+    // ---- Navigation -----------------------------------------------------------------
+    static void followReread(AppModel& m, const Planner& before);
+    static int rollOverTo(AppModel& m, Day day);
 };
 
 class AppModel::Transition {
@@ -183,9 +233,9 @@ public:
     explicit Transition(AppModel& model) : model_(model)
     {
         if (model_.d_->transitionDepth++ == 0)
-            model_.beginTransition();
+            Steps::beginTransition(model_);
     }
-    ~Transition() { model_.endTransition(); }
+    ~Transition() { Steps::endTransition(model_); }
     Transition(const Transition&) = delete;
     Transition& operator=(const Transition&) = delete;
 
@@ -207,7 +257,7 @@ void AppModel::replace(T& field, T&& value, C& object, void (C::*changed)())
 {
     if (d_->transitionDepth == 0) {
         field = std::move(value);
-        emit transitions_->ended(ModelChanges({ModelChanges::Signal(changed)}));
+        emit d_->transitions->ended(ModelChanges({ModelChanges::Signal(changed)}));
         emit(object.*changed)();
         return;
     }

@@ -172,7 +172,7 @@ void AppModel::Sync::ensureSyncIDs(AppModel& m)
 {
     Planner next = m.d_->planner;
     if (ensureSyncIDs(m, next))
-        m.setPlanner(std::move(next));
+        Steps::setPlanner(m, std::move(next));
 }
 
 bool AppModel::Sync::ensureSyncIDs(AppModel& m, Planner& plan, bool afterReading)
@@ -234,7 +234,7 @@ bool AppModel::Sync::ensureSyncIDs(AppModel& m, Planner& plan, bool afterReading
         return false;
     // The same thing in an earlier plan gets the same id, so undo keeps its row. A thing
     // read from a file can stand anywhere there; one made since stands where it is now.
-    m.patchSnapshots([&](Planner& snapshot) {
+    Steps::patchSnapshots(m, [&](Planner& snapshot) {
         if (afterReading)
             changeThings<QString>(snapshot, given, giveSyncID);
         else
@@ -276,7 +276,7 @@ bool AppModel::Sync::publishOnce(AppModel& m)
     // loaded now, goes, with no deleting app, so the planner never takes it for a
     // deletion made elsewhere. Once another app has kept its lock past one wait, the
     // tries that follow do not wait at all.
-    const double stamp = double(m.now().toMSecsSinceEpoch()) / 1000.0;
+    const double stamp = double(Steps::now(m).toMSecsSinceEpoch()) / 1000.0;
     const FamilyStore::Publication published = m.sync_->familySync->publish(
         m.d_->planner, stamp, m.d_->familyLockHeld ? std::optional(std::chrono::milliseconds(0)) : std::nullopt);
     if (published.answer.busy && !m.d_->familyLockHeld)
@@ -312,7 +312,7 @@ void AppModel::Sync::keepDeletedHereChangedThere(AppModel& m, const QStringList&
     // A row that is gone from the plan but that another app changed since: deleted here
     // and edited there, it is kept, back where the row says. A row of a week not loaded
     // now simply waits in the store until that week is.
-    const Result<QList<SharedThing>> rows = m.familyStore_.things(heldBack);
+    const Result<QList<SharedThing>> rows = m.d_->familyStore.things(heldBack);
     if (!rows)
         return;
     Planner next = m.d_->planner;
@@ -323,7 +323,7 @@ void AppModel::Sync::keepDeletedHereChangedThere(AppModel& m, const QStringList&
         std::optional<Place> place;
         if (row.day) {
             const auto day = Day::fromIso(*row.day);
-            if (!day || !m.store_.loadedWeeks().contains(day->monday()))
+            if (!day || !m.d_->store.loadedWeeks().contains(day->monday()))
                 continue;
             place = Place::onDay(*day);
         } else if (!next.lists.isEmpty()) {
@@ -348,8 +348,8 @@ void AppModel::Sync::keepDeletedHereChangedThere(AppModel& m, const QStringList&
     if (!added)
         return;
     m.sync_->tookFromFamily = true;
-    m.setPlanner(std::move(next));
-    m.save(false);
+    Steps::setPlanner(m, std::move(next));
+    Steps::save(m, false);
 }
 
 // The own things of these sync ids, where they stand.
@@ -399,7 +399,7 @@ void AppModel::Sync::announce(AppModel& m)
 {
     // Without a bus nothing is sent, and no echo must be waited for.
     m.d_->ownChangePending = true;
-    if (!PembySync::post(m.bus_))
+    if (!PembySync::post(m.d_->bus))
         m.d_->ownChangePending = false;
 }
 
@@ -416,10 +416,10 @@ void AppModel::Sync::familyChanged(AppModel& m)
 
 void AppModel::refreshFromFamily()
 {
-    Sync::refreshFromFamily(*this, false);
+    Sync::refreshFromFamily(*this);
 }
 
-void AppModel::Sync::refreshFromFamily(AppModel& m, bool)
+void AppModel::Sync::refreshFromFamily(AppModel& m)
 {
     const Transition transition(m);
     const Result<FamilyStore::Changes> read = m.sync_->familySync->readChanges();
@@ -429,8 +429,8 @@ void AppModel::Sync::refreshFromFamily(AppModel& m, bool)
     const bool rowWent = read && std::any_of(read->rows.cbegin(), read->rows.cend(), [](const FamilyStore::Change& c) {
         return !c.live;
     });
-    if (!read || read->whole || rowWent || m.store_.loadedWeeks().size() != m.sync_->deletionsCheckedWeeks) {
-        m.sync_->deletionsCheckedWeeks = m.store_.loadedWeeks().size();
+    if (!read || read->whole || rowWent || m.d_->store.loadedWeeks().size() != m.sync_->deletionsCheckedWeeks) {
+        m.sync_->deletionsCheckedWeeks = m.d_->store.loadedWeeks().size();
         applyDeletesFromFamily(m);
     }
     noteFamilyState(m);
@@ -549,20 +549,20 @@ void AppModel::Sync::mergeOwnRows(AppModel& m, const QHash<QString, SharedThing>
     // A thing moved to a week not loaded: that week is read first, so its file keeps
     // what it holds.
     for (const auto& [id, day] : moves) {
-        if (!m.store_.loadedWeeks().contains(day.monday()))
-            m.readPlanFiles([day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
+        if (!m.d_->store.loadedWeeks().contains(day.monday()))
+            Steps::readPlanFiles(m, [day](PlannerStore& store, Planner& plan) { store.loadWeek(day.monday(), plan); });
     }
     Planner next = m.d_->planner;
     changeThings<CopyBack>(next, copies, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
     for (const auto& [id, day] : moves)
         next.move(id, Place::onDay(day));
-    m.setPlanner(std::move(next));
+    Steps::setPlanner(m, std::move(next));
     if (std::any_of(copies.cbegin(), copies.cend(), [](const CopyBack& copy) { return copy.reworded; }))
         m.scheduleSync();
     // A sibling's edit is no undo step: undo must not take it back and publish that.
     if (!copies.isEmpty() && (!m.d_->undoStack.isEmpty() || !m.d_->redoStack.isEmpty())) {
         QList<CopyBack> edits = copies.values();
-        m.patchSnapshots([&](Planner& snapshot) {
+        Steps::patchSnapshots(m, [&](Planner& snapshot) {
             QSet<QString> ids;
             for (const CopyBack& copy : edits)
                 ids.insert(copy.syncID);
@@ -575,14 +575,14 @@ void AppModel::Sync::mergeOwnRows(AppModel& m, const QHash<QString, SharedThing>
             changeThings<CopyBack>(snapshot, mine, [](Thing& thing, const CopyBack& copy) { return copy.applyTo(thing); });
         });
     }
-    m.save(false);
+    Steps::save(m, false);
 }
 
 // Removes own things that another app deleted, one undo step each; a thing changed
 // here since the base stays.
 void AppModel::Sync::applyDeletesFromFamily(AppModel& m)
 {
-    const Result<QStringList> deleted = m.familyStore_.deletedByOthers(plannerTag());
+    const Result<QStringList> deleted = m.d_->familyStore.deletedByOthers(plannerTag());
     if (!deleted)
         return;
     for (const QString& id : *deleted) {
@@ -593,7 +593,7 @@ void AppModel::Sync::applyDeletesFromFamily(AppModel& m)
         // Taken over before the thing goes: a deletion left standing would take the
         // thing away again after an undo brought it back. Not taken over now, it is
         // tried again at the next refresh.
-        if (m.familyStore_.acknowledgeDelete(id).isFailed())
+        if (m.d_->familyStore.acknowledgeDelete(id).isFailed())
             continue;
         // Deleted there but changed here since the base: the thing stays, and the next
         // publication brings its row back.
@@ -604,7 +604,7 @@ void AppModel::Sync::applyDeletesFromFamily(AppModel& m)
             continue;
         }
         m.commit([&](Planner& plan) { plan.remove(thing->id); });
-        m.setSelection(QSet<QUuid>(m.d_->selection).subtract({thing->id}));
+        m.selection().setIDs(QSet<QUuid>(m.d_->selection).subtract({thing->id}));
         if (m.d_->opened == thing->id)
             m.setOpened(std::nullopt);
         m.showToast(QStringLiteral("Deleted in Pemby Todo. ") + pemby::ifThatWasAMistake());
@@ -615,9 +615,9 @@ void AppModel::Sync::applyDeletesFromFamily(AppModel& m)
 // gets everything published again.
 void AppModel::Sync::noteFamilyState(AppModel& m)
 {
-    m.assign(m.d_->syncError, m.familyStore_.failure(), &AppModel::syncErrorChanged);
+    m.assign(m.d_->syncError, m.d_->familyStore.failure(), &AppModel::syncErrorChanged);
     m.assign(m.d_->othersWait, m.sync_->familySync->othersWait(), &AppModel::syncErrorChanged);
-    const int generation = m.familyStore_.generation();
+    const int generation = m.d_->familyStore.generation();
     if (generation == m.sync_->familyGeneration)
         return;
     m.sync_->familyGeneration = generation;
@@ -632,6 +632,6 @@ void AppModel::Sync::noteFamilyState(AppModel& m)
 // Looks at the store's file, which siblings may delete or replace.
 void AppModel::Sync::checkFamilyStore(AppModel& m)
 {
-    m.familyStore_.check();
+    m.d_->familyStore.check();
     noteFamilyState(m);
 }

@@ -36,7 +36,7 @@ struct AppModel::Sync {
     static bool publishOnce(AppModel& m);
     static void keepDeletedHereChangedThere(AppModel& m, const QStringList& heldBack);
     // Reads what changed in the store since the last read and merges the own rows.
-    static void refreshFromFamily(AppModel& m, bool startingUp);
+    static void refreshFromFamily(AppModel& m);
     static void forgetGoneExternals(AppModel& m);
     static void mergeOwnRows(AppModel& m, const QHash<QString, SharedThing>& planned);
     static QHash<QString, OwnThing> ownThings(AppModel& m, const QSet<QString>& wanted);

@@ -1,6 +1,6 @@
 // What the user does to the planner's own things: add, edit, tick, move, mark, repeat,
-// remind, delete, push on to next week and send to the lists; and the selection helpers
-// these operations and the key map share.
+// remind, delete, push on to next week and send to the lists; the gestures; and the
+// board's places these operations and the key map share.
 #include "appmodel.h"
 
 #include "appmodelstate.h"
@@ -62,10 +62,19 @@ void AppModel::setMark(const QUuid& id, std::optional<Mark> mark)
     commit([&](Planner& plan) { plan.update(id, [&](Thing& t) { t.mark = mark; }); });
 }
 
+void AppModel::setMark(const QList<QUuid>& ids, std::optional<Mark> mark)
+{
+    const Transition transition(*this);
+    commit([&](Planner& plan) {
+        for (const QUuid& id : ids)
+            plan.update(id, [&](Thing& t) { t.mark = mark; });
+    });
+}
+
 void AppModel::setRepeat(const QUuid& id, std::optional<RepeatKind> kind)
 {
     const Transition transition(*this);
-    const QSet<Day> weeks = store_.loadedWeeks();
+    const QSet<Day> weeks = d_->store.loadedWeeks();
     commit([&](Planner& plan) {
         plan.setRepeat(id, kind);
         // Weeks that are over keep what they had; the rest get the new rule's things now.
@@ -85,7 +94,7 @@ void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
     // Clearing needs no permission: the save already withdrew the notification.
     if (!time)
         return;
-    const auto bringUpToDate = [this] { d_->reminders->sync(d_->planner, store_.loadedWeeks(), now()); };
+    const auto bringUpToDate = [this] { d_->reminders->sync(d_->planner, d_->store.loadedWeeks(), Steps::now(*this)); };
     if (!d_->reminders->available()) {
         QTimer::singleShot(0, this, bringUpToDate);
         return;
@@ -99,7 +108,7 @@ void AppModel::setReminder(const QUuid& id, std::optional<TimeOfDay> time)
             else
                 showToast(QStringLiteral("Notifications are off for Pemby Planner. System Settings can fix that."));
         },
-        bus_);
+        d_->bus);
 }
 
 void AppModel::setDay(const QUuid& id, Day day)
@@ -109,10 +118,10 @@ void AppModel::setDay(const QUuid& id, Day day)
     // A thing that is gone goes nowhere; the toast would say it did.
     if (!at || at->place == Place::onDay(day))
         return;
-    loadWeeksOf({day});
+    Steps::loadWeeksOf(*this, {day});
     commit([&](Planner& plan) { plan.move(id, Place::onDay(day)); });
 
-    const QList<Day> onScreen = visibleDays();
+    const QList<Day> onScreen = Steps::visibleDays(*this);
     if (onScreen.contains(day))
         return;
     setOpened(std::nullopt);
@@ -127,14 +136,14 @@ void AppModel::deleteThing(const QUuid& id, bool quietly)
     // Nothing to delete: no "Deleted." for it.
     if (!d_->planner.locate(id))
         return;
-    const std::optional<QUuid> next = neighbour(id);
+    const std::optional<QUuid> next = selection().neighbour(id);
     commit([&](Planner& plan) { plan.remove(id); });
 
-    setSelection(QSet<QUuid>(d_->selection).subtract({id}));
+    selection().setIDs(QSet<QUuid>(d_->selection).subtract({id}));
     if (d_->selectionAnchor == id)
-        setSelectionAnchor(std::nullopt);
+        selection().setAnchor(std::nullopt);
     if (d_->selection.isEmpty() && next)
-        select(next);
+        selection().select(next);
     if (d_->opened == id)
         setOpened(std::nullopt);
     if (!quietly)
@@ -144,17 +153,17 @@ void AppModel::deleteThing(const QUuid& id, bool quietly)
 void AppModel::deleteSelection(bool quietly)
 {
     const Transition transition(*this);
-    const QList<QUuid> ids = selectedIDs();
+    const QList<QUuid> ids = selection().orderedIDs();
     if (ids.isEmpty())
         return;
-    const std::optional<QUuid> next = neighbourAfterDeleting(ids);
+    const std::optional<QUuid> next = selection().neighbourAfterDeleting(ids);
     commit([&](Planner& plan) {
         for (const QUuid& id : ids)
             plan.remove(id);
     });
     if (d_->opened && ids.contains(*d_->opened))
         setOpened(std::nullopt);
-    select(next);
+    selection().select(next);
     if (quietly)
         return;
     if (ids.size() == 1)
@@ -188,15 +197,15 @@ void AppModel::notThisWeek(const QList<QUuid>& ids)
     // Nothing that could move: no "moved to next week" for it.
     if (moving.isEmpty())
         return;
-    const std::optional<QUuid> next = ids.size() == 1 ? neighbour(ids.first()) : std::nullopt;
-    loadWeeksOf(targets);
+    const std::optional<QUuid> next = ids.size() == 1 ? selection().neighbour(ids.first()) : std::nullopt;
+    Steps::loadWeeksOf(*this, targets);
     commit([&](Planner& plan) {
         for (qsizetype i = 0; i < moving.size(); ++i) {
             plan.update(moving[i], [](Thing& t) { t.countMove(); });
             plan.move(moving[i], Place::onDay(targets[i]));
         }
     });
-    select(next);
+    selection().select(next);
     // The count is of the things that moved, not of those asked for.
     if (moving.size() == 1)
         showToast(QStringLiteral("Not this week. Fair."));
@@ -208,7 +217,7 @@ void AppModel::pushRestOfWeek()
 {
     const Transition transition(*this);
     const QList<Day> days = weekDays();
-    readPlanFiles([&](PlannerStore& store, Planner& plan) {
+    Steps::readPlanFiles(*this, [&](PlannerStore& store, Planner& plan) {
         store.loadWeeks(days.first().adding(7), days.last().adding(7), plan);
     });
     int pushed = 0;
@@ -224,43 +233,27 @@ void AppModel::sendToEventually(const QList<QUuid>& ids)
     const Transition transition(*this);
     if (ids.isEmpty())
         return;
-    const std::optional<QUuid> next = ids.size() == 1 ? neighbour(ids.first()) : std::nullopt;
+    const std::optional<QUuid> next = ids.size() == 1 ? selection().neighbour(ids.first()) : std::nullopt;
     commit([&](Planner& plan) {
         for (const QUuid& id : ids)
             plan.move(id, Place::inList(0));
     });
-    select(next);
+    selection().select(next);
 }
 
-// ---- Selection and places ---------------------------------------------------------
-
-void AppModel::select(const std::optional<QUuid>& id)
-{
-    const Transition transition(*this);
-    setSelection(id ? QSet<QUuid>{*id} : QSet<QUuid>());
-    setSelectionAnchor(id);
-    otherApps().setSelectedExternal(std::nullopt);
-}
-
-void AppModel::selectExternal(const QString& id)
-{
-    const Transition transition(*this);
-    setSelection({});
-    setSelectionAnchor(std::nullopt);
-    otherApps().setSelectedExternal(id);
-}
+// ---- Selecting and editing ---------------------------------------------------------
 
 void AppModel::editExternal(const QString& id)
 {
     const Transition transition(*this);
-    selectExternal(id);
+    selection().selectExternal(id);
     setEditing(Editing::external(id));
 }
 
 void AppModel::startNewThing(const Place& place)
 {
     const Transition transition(*this);
-    clearSelection();
+    selection().clear();
     setEditing(Editing::newThing(place));
 }
 
@@ -269,7 +262,7 @@ void AppModel::startNewThing(const Place& place)
 void AppModel::openDetail(const QUuid& id)
 {
     const Transition transition(*this);
-    select(id);
+    selection().select(id);
     setEditing(std::nullopt);
     setOpened(id);
 }
@@ -277,7 +270,7 @@ void AppModel::openDetail(const QUuid& id)
 void AppModel::openExternalDetail(const QString& id)
 {
     const Transition transition(*this);
-    selectExternal(id);
+    selection().selectExternal(id);
     setEditing(std::nullopt);
     setOpenedExternal(id);
 }
@@ -320,7 +313,7 @@ bool AppModel::commitNewLine(const Place& place, const QString& text, bool keepG
     const Transition transition(*this);
     const auto id = add(text, place);
     if (id)
-        select(*id);
+        selection().select(*id);
     const bool stillHere = d_->editing == Editing::newThing(place);
     if (id && keepGoing && stillHere)
         return true;
@@ -340,7 +333,7 @@ void AppModel::cutFromMenu(const QUuid& id)
 {
     const Transition transition(*this);
     if (!d_->selection.contains(id))
-        select(id);
+        selection().select(id);
     cutSelection();
 }
 
@@ -348,7 +341,7 @@ void AppModel::copyFromMenu(const QUuid& id)
 {
     const Transition transition(*this);
     if (!d_->selection.contains(id))
-        select(id);
+        selection().select(id);
     clipboard().copySelection();
 }
 
@@ -374,43 +367,11 @@ QList<Place> AppModel::columns() const
     return places;
 }
 
-QList<Thing> AppModel::orderedSelection() const
-{
-    QList<Thing> selected;
-    if (d_->selection.isEmpty())
-        return selected;
-    for (const Place& place : columns()) {
-        for (const Thing& thing : d_->planner.things(place)) {
-            if (d_->selection.contains(thing.id))
-                selected.append(thing);
-        }
-    }
-    return selected;
-}
-
-QList<QUuid> AppModel::selectedIDs() const
-{
-    QList<QUuid> ids;
-    for (const Thing& thing : orderedSelection())
-        ids.append(thing.id);
-    return ids;
-}
-
-std::optional<QUuid> AppModel::primarySelection() const
-{
-    if (d_->selectionAnchor && d_->selection.contains(*d_->selectionAnchor))
-        return d_->selectionAnchor;
-    const QList<QUuid> ids = selectedIDs();
-    if (ids.isEmpty())
-        return std::nullopt;
-    return ids.first();
-}
-
 Place AppModel::placeForNew() const
 {
     if (d_->isFocusMode)
         return focusPlace();
-    if (const auto primary = primarySelection()) {
+    if (const auto primary = selection().primary()) {
         if (const auto at = d_->planner.locate(*primary))
             return at->place;
     }
@@ -455,46 +416,10 @@ QString AppModel::label(const Place& place) const
     return {};
 }
 
-// The thing that takes the row of a thing leaving its place: the next one, else the
-// one before; none when it is alone or gone.
-std::optional<QUuid> AppModel::neighbour(const QUuid& id) const
-{
-    const auto at = d_->planner.locate(id);
-    if (!at)
-        return std::nullopt;
-    const QList<Thing> things = d_->planner.things(at->place);
-    if (at->index + 1 < things.size())
-        return things[at->index + 1].id;
-    if (at->index > 0)
-        return things[at->index - 1].id;
-    return std::nullopt;
-}
-
-// The nearest thing outside `ids` in the place of the first of them that has one.
-std::optional<QUuid> AppModel::neighbourAfterDeleting(const QList<QUuid>& ids) const
-{
-    const QSet<QUuid> going(ids.cbegin(), ids.cend());
-    for (const QUuid& id : ids) {
-        const auto at = d_->planner.locate(id);
-        if (!at)
-            continue;
-        const QList<Thing> things = d_->planner.things(at->place);
-        for (qsizetype i = at->index + 1; i < things.size(); ++i) {
-            if (!going.contains(things[i].id))
-                return things[i].id;
-        }
-        for (qsizetype i = at->index - 1; i >= 0; --i) {
-            if (!going.contains(things[i].id))
-                return things[i].id;
-        }
-    }
-    return std::nullopt;
-}
-
 // Loads the Monday-based week of each day (no undo step; the snapshots get it too).
-void AppModel::loadWeeksOf(const QList<Day>& days)
+void AppModel::Steps::loadWeeksOf(AppModel& m, const QList<Day>& days)
 {
-    readPlanFiles([&](PlannerStore& store, Planner& plan) {
+    readPlanFiles(m, [&](PlannerStore& store, Planner& plan) {
         for (const Day day : days)
             store.loadWeek(day.monday(), plan);
     });

@@ -47,29 +47,29 @@ void carryFiles(Planner& snapshot, const Planner& from, const PlannerStore::File
 // Every read of plan files goes through here. Whatever the files brought in is
 // carried into the undo and redo snapshots too, so undo never empties a week loaded
 // since a snapshot was taken nor reverts an edit made outside.
-PlannerStore::FilesRead AppModel::readPlanFiles(const std::function<void(PlannerStore&, Planner&)>& read)
+PlannerStore::FilesRead AppModel::Steps::readPlanFiles(AppModel& m, const std::function<void(PlannerStore&, Planner&)>& read)
 {
-    Planner next = d_->planner;
-    read(store_, next);
+    Planner next = m.d_->planner;
+    read(m.d_->store, next);
     // Whatever the store read behind the model's back comes along here too.
-    PlannerStore::FilesRead files = store_.takeFilesRead();
+    PlannerStore::FilesRead files = m.d_->store.takeFilesRead();
     // Lines written elsewhere may lack a sync id, or repeat one: they get theirs before
     // the snapshots take in what the files brought.
     if (!files.isEmpty())
-        Sync::ensureSyncIDs(*this, next, true);
-    setPlanner(std::move(next));
+        Sync::ensureSyncIDs(m, next, true);
+    setPlanner(m, std::move(next));
     if (!files.isEmpty())
-        patchSnapshots([&](Planner& snapshot) { carryFiles(snapshot, d_->planner, files); });
-    assign(d_->skippedPlanFiles, store_.skippedFiles(), &AppModel::skippedFilesChanged);
+        patchSnapshots(m, [&](Planner& snapshot) { carryFiles(snapshot, m.d_->planner, files); });
+    m.assign(m.d_->skippedPlanFiles, m.d_->store.skippedFiles(), &AppModel::skippedFilesChanged);
     return files;
 }
 
 // Runs a change that is no undo step on every snapshot of both stacks as well.
-void AppModel::patchSnapshots(const std::function<void(Planner&)>& change)
+void AppModel::Steps::patchSnapshots(AppModel& m, const std::function<void(Planner&)>& change)
 {
-    for (Planner& snapshot : d_->undoStack)
+    for (Planner& snapshot : m.d_->undoStack)
         change(snapshot);
-    for (Planner& snapshot : d_->redoStack)
+    for (Planner& snapshot : m.d_->redoStack)
         change(snapshot);
 }
 
@@ -87,49 +87,51 @@ void AppModel::commit(const std::function<void(Planner&)>& change)
     // New things get their sync ids in the same change, so observers hear of it once.
     Sync::ensureSyncIDs(*this, next);
     replace(d_->planner, std::move(next), *this, &AppModel::plannerChanged);
-    save(true);
+    Steps::save(*this, true);
 }
 
 // Writes the plan, keeps the reminders in step and, when `broadcast`, schedules the
 // family sync. A failure becomes the save error.
-void AppModel::save(bool broadcast)
+void AppModel::Steps::save(AppModel& m, bool broadcast)
 {
-    Sync::ensureSyncIDs(*this);
-    const Status saved = d_->writesFiles ? store_.save(d_->planner) : Status{};
+    State& d = *m.d_;
+    Sync::ensureSyncIDs(m);
+    const Status saved = d.writesFiles ? m.d_->store.save(d.planner) : Status{};
     if (saved) {
-        assign(d_->saveError, std::optional<QString>(), &AppModel::saveErrorChanged);
-        syncReminders();
-        if (std::exchange(sync_->publishAfterSave, false))
+        m.assign(d.saveError, std::optional<QString>(), &AppModel::saveErrorChanged);
+        syncReminders(m);
+        if (std::exchange(m.sync_->publishAfterSave, false))
             broadcast = true;
     } else {
         qCWarning(lcStore) << "save failed:" << saved.errorText();
-        const QString text = QStringLiteral("Couldn't save to ") + QDir(store_.folder()).dirName() + QStringLiteral(": ")
+        const QString text = QStringLiteral("Couldn't save to ") + QDir(m.d_->store.folder()).dirName() + QStringLiteral(": ")
             + saved.errorText();
-        assign(d_->saveError, std::optional<QString>(text), &AppModel::saveErrorChanged);
+        m.assign(d.saveError, std::optional<QString>(text), &AppModel::saveErrorChanged);
     }
     if (broadcast)
-        scheduleSync();
+        m.scheduleSync();
 }
 
 // Brings the reminders of the weeks whose days changed since they were last brought
 // up to date; the first time, and on a new day, those of every loaded week.
-void AppModel::syncReminders()
+void AppModel::Steps::syncReminders(AppModel& m)
 {
+    State& d = *m.d_;
     // Reminders are wanted per day, so a week whose days are as they were wants what it
     // wanted: only the weeks of changed days are worked out again.
     QSet<Day> weeks;
-    if (!d_->remindersSynced) {
-        weeks = store_.loadedWeeks();
+    if (!d.remindersSynced) {
+        weeks = m.d_->store.loadedWeeks();
     } else {
-        const QSet<Day>& loaded = store_.loadedWeeks();
-        for (const Day day : d_->planner.days.changedDays(d_->remindersSynced->days)) {
+        const QSet<Day>& loaded = m.d_->store.loadedWeeks();
+        for (const Day day : d.planner.days.changedDays(d.remindersSynced->days)) {
             if (loaded.contains(day.monday()))
                 weeks.insert(day.monday());
         }
     }
-    d_->remindersSynced = d_->planner;
+    d.remindersSynced = d.planner;
     if (!weeks.isEmpty())
-        d_->reminders->sync(d_->planner, weeks, now());
+        d.reminders->sync(d.planner, weeks, now(m));
 }
 
 void AppModel::scheduleSync()
@@ -157,25 +159,25 @@ void AppModel::showToast(const QString& toast)
 void AppModel::undo()
 {
     const Transition transition(*this);
-    restore(d_->undoStack, d_->redoStack);
+    Steps::restore(*this, d_->undoStack, d_->redoStack);
 }
 
 void AppModel::redo()
 {
     const Transition transition(*this);
-    restore(d_->redoStack, d_->undoStack);
+    Steps::restore(*this, d_->redoStack, d_->undoStack);
 }
 
 // Undo and redo: the newest plan of `from` becomes the plan, the plan goes onto `to`.
-void AppModel::restore(QList<Planner>& from, QList<Planner>& to)
+void AppModel::Steps::restore(AppModel& m, QList<Planner>& from, QList<Planner>& to)
 {
     if (from.isEmpty())
         return;
     Planner entry = from.takeLast();
-    to.append(d_->planner);
+    to.append(m.d_->planner);
     // What the restored plan no longer holds stops being selected, opened or edited
     // as the transition ends.
-    setPlanner(std::move(entry));
-    d_->anchorFollowsSelection = true;
-    save(true);
+    setPlanner(m, std::move(entry));
+    m.d_->anchorFollowsSelection = true;
+    save(m, true);
 }

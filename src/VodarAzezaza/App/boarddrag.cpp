@@ -87,7 +87,7 @@ QString BoardDrag::beginDrag(const QUuid& id)
     if (model_.d_->selection.contains(id)) {
         setDragging(model_.d_->selection);
     } else {
-        model_.select(id);
+        model_.selection().select(id);
         setDragging({id});
     }
     const auto thing = model_.d_->planner.thing(id);
@@ -98,7 +98,7 @@ QString BoardDrag::beginExternalDrag(const SharedThing& thing)
 {
     const AppModel::Transition transition(model_);
     qCInfo(lcDrag, "family drag began: %s", qUtf8Printable(thing.id));
-    model_.clearSelection();
+    model_.selection().clear();
     model_.otherApps().setSelectedExternal(thing.id);
     setDragging({});
     setDraggingExternal(thing);
@@ -202,7 +202,7 @@ bool BoardDrag::dropped(const QStringList& texts, const Place& place, std::optio
         if (other.day == day->iso()) {
             // Within its own day: only where it stands among the own rows changes.
             model_.otherApps().setSlot(other.id, before);
-            model_.clearSelection();
+            model_.selection().clear();
             model_.otherApps().setSelectedExternal(other.id);
         } else {
             model_.otherApps().moveExternal(other.id, *day);
@@ -221,7 +221,7 @@ bool BoardDrag::dropped(const QStringList& texts, const Place& place, std::optio
     }
 
     QList<QUuid> ids;
-    for (const QUuid& id : model_.selectedIDs()) {
+    for (const QUuid& id : model_.selection().orderedIDs()) {
         if (model_.d_->dragging.contains(id))
             ids.append(id);
     }
@@ -230,7 +230,7 @@ bool BoardDrag::dropped(const QStringList& texts, const Place& place, std::optio
     // The target week's file keeps its other things only when the week is in the plan
     // before it is saved.
     if (const auto day = place.day())
-        model_.loadWeeksOf({*day});
+        AppModel::Steps::loadWeeksOf(model_, {*day});
     model_.commit([&](Planner& plan) { plan.move(ids, place, before); });
     endDrag();
     return true;
@@ -273,7 +273,7 @@ QList<QUuid> BoardDrag::addNewThings(const QList<PembyThing>& records, const Pla
         return {};
 
     if (const auto day = place.day())
-        model_.loadWeeksOf({*day});
+        AppModel::Steps::loadWeeksOf(model_, {*day});
     QList<QUuid> added;
     model_.commit([&](Planner& plan) {
         for (const Thing& thing : things) {
@@ -282,7 +282,7 @@ QList<QUuid> BoardDrag::addNewThings(const QList<PembyThing>& records, const Pla
         }
     });
     if (!added.isEmpty())
-        model_.select(added.last());
+        model_.selection().select(added.last());
     // The things keep their plain notes; the rich text that could not be written is
     // said after the save, which would clear it otherwise.
     if (noteFailure)

@@ -30,9 +30,9 @@ void FocusMode::setFocusSource(const FocusSource& source)
 {
     const AppModel::Transition transition(model_);
     if (source.kind() == FocusSource::Kind::Tomorrow)
-        model_.loadWeeksOf({model_.d_->today.adding(1)});
+        AppModel::Steps::loadWeeksOf(model_, {model_.d_->today.adding(1)});
     model_.assign(model_.d_->focusSource, source, *this, &FocusMode::focusSourceChanged);
-    model_.clearSelection();
+    model_.selection().clear();
     model_.setEditing(std::nullopt);
 }
 
@@ -46,18 +46,18 @@ void FocusMode::enterFocusMode()
         && (model_.d_->focusSource.listIndex() < 0 || model_.d_->focusSource.listIndex() >= model_.d_->planner.lists.size()))
         model_.assign(model_.d_->focusSource, FocusSource::today(), *this, &FocusMode::focusSourceChanged);
     if (model_.d_->focusSource.kind() == FocusSource::Kind::Tomorrow)
-        model_.loadWeeksOf({model_.d_->today.adding(1)});
+        AppModel::Steps::loadWeeksOf(model_, {model_.d_->today.adding(1)});
     model_.assign(model_.d_->isFocusMode, true, *this, &FocusMode::isFocusModeChanged);
     model_.setOpened(std::nullopt);
     model_.setOpenedExternal(std::nullopt);
     model_.setEditing(std::nullopt);
     model_.setZoomed(std::nullopt);
     model_.search().setSearching(false);
-    model_.clearSelection();
+    model_.selection().clear();
     model_.d_->settings->writeFocusLast(true);
     if (model_.d_->mainWindow.window && model_.d_->mainWindow.hide)
         model_.d_->mainWindow.hide();
-    model_.focus_->showPanel(model_, model_.d_->floats);
+    model_.d_->focus->showPanel(model_, model_.d_->floats);
 }
 
 void FocusMode::exitFocusMode()
@@ -70,7 +70,7 @@ void FocusMode::exitFocusMode()
     model_.setOpenedExternal(std::nullopt);
     model_.setEditing(std::nullopt);
     model_.d_->settings->writeFocusLast(false);
-    model_.focus_->hidePanel();
+    model_.d_->focus->hidePanel();
     bringMainWindowBack();
     if (model_.d_->activateApp)
         model_.d_->activateApp();
@@ -79,7 +79,7 @@ void FocusMode::exitFocusMode()
 bool FocusMode::reopen()
 {
     if (model_.d_->isFocusMode) {
-        model_.focus_->showPanel(model_, model_.d_->floats);
+        model_.d_->focus->showPanel(model_, model_.d_->floats);
         return true;
     }
     return bringMainWindowBack();

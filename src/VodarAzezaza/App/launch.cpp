@@ -1,5 +1,6 @@
 #include "launch.h"
 
+#include "boardselection.h"
 #include "demodata.h"
 #include "familystore.h"
 #include "logcategories.h"
@@ -269,7 +270,7 @@ std::unique_ptr<AppModel> Launch::makeModel(const Host& host) const
                 break;
         }
         model->setOpened(found);
-        model->select(found);
+        model->selection().select(found);
     }
     return model;
 }

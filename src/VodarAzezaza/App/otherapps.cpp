@@ -51,6 +51,11 @@ QString OtherApps::appName(const QString& sourceApp)
     return sourceApp == u"todo" ? QStringLiteral("Pemby Todo") : sourceApp;
 }
 
+QList<TodayRow> OtherApps::rows(const QList<Thing>& mine, const QList<SharedThing>& others) const
+{
+    return todayRows(mine, others, model_.d_->externalSlots);
+}
+
 QList<SharedThing> OtherApps::todayFromOthers() const
 {
     const QString day = model_.d_->today.iso();
@@ -132,7 +137,7 @@ void OtherApps::setExternalSteps(const QString& id, const QList<SharedStep>& ste
     const auto thing = externalThing(id);
     if (!thing)
         return;
-    const FamilyStore::Answer written = model_.familyStore_.setSteps(id, steps);
+    const FamilyStore::Answer written = model_.d_->familyStore.setSteps(id, steps);
     if (!externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp))) {
         if (model_.d_->tickedExternal.contains(id)) {
             QMap<QString, SharedThing> ticked = model_.d_->tickedExternal;
@@ -151,7 +156,7 @@ void OtherApps::moveExternal(const QString& id, Day day)
     const auto thing = externalThing(id);
     if (!thing || thing->day == day.iso())
         return;
-    const FamilyStore::Answer written = model_.familyStore_.setDay(id, day.iso());
+    const FamilyStore::Answer written = model_.d_->familyStore.setDay(id, day.iso());
     // A row that is gone meanwhile, or that the store refused to change, was not moved,
     // so nothing says it was.
     if (externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp)) || !written) {
@@ -170,7 +175,7 @@ void OtherApps::deleteExternal(const QString& id)
     const auto thing = externalThing(id);
     if (!thing)
         return;
-    const FamilyStore::Answer written = model_.familyStore_.markDeleted(id, AppModel::Sync::plannerTag());
+    const FamilyStore::Answer written = model_.d_->familyStore.markDeleted(id, AppModel::Sync::plannerTag());
     // Refused, the thing is still there: it stays ticked, selected and open.
     if (externalChangeFailed(failureOf(written), changeFailedText(thing->sourceApp))) {
         model_.refreshFromFamily();
@@ -207,7 +212,7 @@ bool OtherApps::saveExternalNote(const QString& id, const std::optional<QByteArr
     const auto stored = model_.thingNotes().storeNoteFile(thing->noteID, rtf, plain);
     if (!stored)
         return false;
-    const FamilyStore::Answer written = model_.familyStore_.setNote(id, stored->noteID, stored->note);
+    const FamilyStore::Answer written = model_.d_->familyStore.setNote(id, stored->noteID, stored->note);
     const bool failed = externalChangeFailed(failureOf(written), QStringLiteral("Couldn't save the note: "));
     if (failed) {
         // The row keeps its note, so the file goes back to what the row names.

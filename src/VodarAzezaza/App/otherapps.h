@@ -6,6 +6,7 @@
 
 #include "appmodeltypes.h"
 #include "sharedthing.h"
+#include "todayrow.h"
 
 #include <QByteArray>
 #include <QList>
@@ -35,6 +36,8 @@ public:
     // The other apps' things dated today that are not done, then those ticked here
     // (by title).
     QList<SharedThing> todayFromOthers() const;
+    // The rows of a day's own and other apps' things at the slots remembered here.
+    QList<TodayRow> rows(const QList<Thing>& mine, const QList<SharedThing>& others) const;
     // Among the other apps' rows, else among the things ticked here.
     std::optional<SharedThing> externalThing(const QString& id) const;
     void toggleExternal(const SharedThing& thing);

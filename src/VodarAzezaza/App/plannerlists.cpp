@@ -88,7 +88,7 @@ void PlannerLists::deleteList(int index, bool keepThings)
     model_.setEditing(std::nullopt);
     model_.commit([&](Planner& plan) { plan.removeList(index, keepThings ? std::optional<int>(0) : std::nullopt); });
     if (!keepThings) {
-        model_.setSelection(QSet<QUuid>(model_.d_->selection).subtract(ids));
+        model_.selection().setIDs(QSet<QUuid>(model_.d_->selection).subtract(ids));
         if (model_.d_->opened && ids.contains(*model_.d_->opened))
             model_.setOpened(std::nullopt);
     }
@@ -124,7 +124,7 @@ void PlannerLists::deleteAllLists(bool keepThings)
     model_.setEditing(std::nullopt);
     model_.commit([&](Planner& plan) { plan.removeAllLists(keepThings); });
     if (!keepThings) {
-        model_.setSelection(QSet<QUuid>(model_.d_->selection).subtract(ids));
+        model_.selection().setIDs(QSet<QUuid>(model_.d_->selection).subtract(ids));
         if (model_.d_->opened && ids.contains(*model_.d_->opened))
             model_.setOpened(std::nullopt);
     }

@@ -36,7 +36,7 @@ void PlannerSettings::setFirstWeekdaySetting(int weekday)
     const AppModel::Transition transition(model_);
     model_.assign(model_.d_->firstWeekdaySetting, weekday, *this, &PlannerSettings::firstWeekdaySettingChanged);
     model_.d_->settings->writeFirstWeekday(weekday);
-    model_.loadVisible();
+    AppModel::Steps::loadVisible(model_);
 }
 
 void PlannerSettings::setSplitWeekend(bool split)
@@ -59,7 +59,7 @@ void PlannerSettings::setShowLists(bool show)
     model_.assign(model_.d_->showLists, show, *this, &PlannerSettings::showListsChanged);
     model_.d_->settings->writeShowLists(show);
     if (!show)
-        model_.dropListSelection();
+        model_.selection().dropLists();
 }
 
 void PlannerSettings::setFloats(bool floats)
@@ -67,6 +67,6 @@ void PlannerSettings::setFloats(bool floats)
     const AppModel::Transition transition(model_);
     model_.assign(model_.d_->floats, floats, *this, &PlannerSettings::floatsChanged);
     model_.d_->settings->writeFloats(floats);
-    if (model_.focus_->hasPanel())
-        model_.focus_->applyFloating(floats);
+    if (model_.d_->focus->hasPanel())
+        model_.d_->focus->applyFloating(floats);
 }

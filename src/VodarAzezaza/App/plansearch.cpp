@@ -26,7 +26,7 @@ void PlanSearch::setSearchText(const QString& text)
 void PlanSearch::beginSearch()
 {
     const AppModel::Transition transition(model_);
-    model_.readPlanFiles([](PlannerStore& store, Planner& plan) { store.loadEverything(plan); });
+    AppModel::Steps::readPlanFiles(model_, [](PlannerStore& store, Planner& plan) { store.loadEverything(plan); });
     setSearching(true);
 }
 
@@ -46,5 +46,5 @@ void PlanSearch::reveal(const Place& place, const QUuid& id)
         model_.showDay(place.month().first(), Mode::Month);
         break;
     }
-    model_.select(id);
+    model_.selection().select(id);
 }

@@ -22,7 +22,7 @@ bool anyTitled(const QList<PembyThing>& things)
 
 void ThingClipboard::copySelection()
 {
-    const QList<Thing> things = model_.orderedSelection();
+    const QList<Thing> things = model_.selection().orderedThings();
     if (things.isEmpty())
         return;
     QList<PembyThing> records;

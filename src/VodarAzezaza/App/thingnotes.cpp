@@ -52,15 +52,15 @@ bool ThingNotes::saveNote(const QUuid& id, const std::optional<QByteArray>& rtf,
     };
     Planner next = model_.d_->planner;
     next.update(id, saved);
-    model_.setPlanner(std::move(next));
+    AppModel::Steps::setPlanner(model_, std::move(next));
     // The folder holds only the note just saved: an earlier plan brought back by undo
     // or redo must not name a file that is gone, nor an older text than the file's.
-    model_.patchSnapshots([&](Planner& snapshot) {
+    AppModel::Steps::patchSnapshots(model_, [&](Planner& snapshot) {
         const auto there = snapshot.thing(id);
         if (there && (there->noteID != noteID || there->note != note))
             snapshot.update(id, saved);
     });
-    model_.save(true);
+    AppModel::Steps::save(model_, true);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "focusview.h"
 
 #include "appmodel.h"
+#include "boardselection.h"
 #include "focusmode.h"
 #include "glyphbutton.h"
 #include "keymap.h"
@@ -516,7 +517,7 @@ bool FocusView::eventFilter(QObject* watched, QEvent* event)
 
 bool FocusView::selectsFirst(const QKeyEvent& event) const
 {
-    return (event.key() == Qt::Key_Up || event.key() == Qt::Key_Down) && model_.selection().isEmpty()
+    return (event.key() == Qt::Key_Up || event.key() == Qt::Key_Down) && model_.selection().ids().isEmpty()
         && !model_.otherApps().selectedExternal();
 }
 
@@ -540,7 +541,7 @@ void FocusView::keyPressEvent(QKeyEvent* event)
         return QWidget::keyPressEvent(event);
     if (selectsFirst(*event)) {
         const QList<Thing> things = model_.planner().things(model_.focusPlace());
-        model_.select(things.isEmpty() ? std::nullopt : std::optional<QUuid>(things.constFirst().id));
+        model_.selection().select(things.isEmpty() ? std::nullopt : std::optional<QUuid>(things.constFirst().id));
         event->accept();
         return;
     }

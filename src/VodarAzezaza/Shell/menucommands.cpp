@@ -1,6 +1,7 @@
 #include "menucommands.h"
 
 #include "appmodel.h"
+#include "boardselection.h"
 #include "plansearch.h"
 #include "boarddrag.h"
 #include "focusmode.h"
@@ -181,11 +182,11 @@ MenuCommands::MenuCommands(QMenuBar* bar, Hooks hooks, QObject* parent)
 
     QMenu* thing = bar->addMenu(QStringLiteral("Thing"));
     add(thing, Command::Open, QStringLiteral("Open"), keys(Qt::CTRL | Qt::Key_Return),
-        onModel([](AppModel& m) { m.setOpened(m.primarySelection()); }));
+        onModel([](AppModel& m) { m.setOpened(m.selection().primary()); }));
     add(thing, Command::NotThisWeek, QStringLiteral("Not This Week"), QKeySequence(),
-        onModel([](AppModel& m) { m.notThisWeek(m.selectedIDs()); }));
+        onModel([](AppModel& m) { m.notThisWeek(m.selection().orderedIDs()); }));
     add(thing, Command::Eventually, QStringLiteral("Eventually"), QKeySequence(),
-        onModel([](AppModel& m) { m.sendToEventually(m.selectedIDs()); }));
+        onModel([](AppModel& m) { m.sendToEventually(m.selection().orderedIDs()); }));
     thing->addSeparator();
     add(thing, Command::PushRestOfWeek, QStringLiteral("Move the Rest of the Week to Next Week"),
         keys(Qt::CTRL | Qt::ALT | Qt::Key_Right), onModel([](AppModel& m) { m.pushRestOfWeek(); }));
@@ -234,7 +235,7 @@ void MenuCommands::setModel(AppModel* model)
     if (model) {
         // The menus rest on several properties of the model and its parts: once per operation.
         connections_.append(connect(&model->transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
-            if (changes.containsAny({&AppModel::modeChanged, &FocusMode::isFocusModeChanged, &AppModel::selectionChanged,
+            if (changes.containsAny({&AppModel::modeChanged, &FocusMode::isFocusModeChanged, &BoardSelection::selectionChanged,
                                      &PlannerSettings::showListsChanged, &PlannerSettings::floatsChanged}))
                 refresh();
         }));
@@ -252,7 +253,7 @@ void MenuCommands::refresh()
     action(Command::ToggleLists)->setText(m && m->settings().showLists() ? QStringLiteral("Hide Lists")
                                                               : QStringLiteral("Show Lists"));
     action(Command::FloatOnTop)->setChecked(m && m->settings().floats());
-    const bool selected = m && !m->selection().isEmpty();
+    const bool selected = m && !m->selection().ids().isEmpty();
     for (const Command command : {Command::Open, Command::NotThisWeek, Command::Eventually})
         action(command)->setEnabled(selected);
 }
@@ -417,7 +418,7 @@ bool MenuCommands::eventFilter(QObject* watched, QEvent* event)
     }
     // A text field claims Cut and Copy even with nothing selected; then they belong to
     // the selected things, so the field's claim is turned down and the menu's item runs.
-    if (model_->selection().isEmpty() || hasSelection(text))
+    if (model_->selection().ids().isEmpty() || hasSelection(text))
         return false;
     for (const Command command : {Command::Cut, Command::Copy}) {
         if (action(command)->shortcut() == pressed) {

@@ -2,6 +2,7 @@
 
 #include "appmodel.h"
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "checkbutton.h"
 #include "droptargets.h"
 #include "familythingdetail.h"
@@ -116,7 +117,7 @@ bool FamilyThingRow::isEditingRow() const { return model_.editing() == Editing::
 
 QWidget* FamilyThingRow::titleView() const { return title_; }
 
-void FamilyThingRow::select() { model_.selectExternal(thing_.id); }
+void FamilyThingRow::select() { model_.selection().selectExternal(thing_.id); }
 
 void FamilyThingRow::rename() { model_.editExternal(thing_.id); }
 

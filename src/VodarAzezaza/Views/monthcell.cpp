@@ -4,6 +4,7 @@
 
 #include "appmodel.h"
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "motion.h"
 #include "palette.h"
 
@@ -36,10 +37,16 @@ MonthCell::MonthCell(AppModel& model, Day day, QWidget* parent) : QWidget(parent
 {
     setAcceptDrops(true);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    connect(&model_, &AppModel::plannerChanged, this, &MonthCell::refresh);
-    connect(&model_, &AppModel::selectionChanged, this, &MonthCell::refreshSelection);
-    connect(&model_, &AppModel::todayChanged, this, qOverload<>(&QWidget::update));
-    connect(&model_, &AppModel::anchorChanged, this, qOverload<>(&QWidget::update));
+    // Once per operation: the things, then which of them are selected, then the shade
+    // of today and of the shown month.
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.contains(&AppModel::plannerChanged))
+            refresh();
+        if (changes.contains(&BoardSelection::selectionChanged))
+            refreshSelection();
+        if (changes.containsAny({&AppModel::todayChanged, &AppModel::anchorChanged}))
+            update();
+    });
     showThings(model_.planner().things(Place::onDay(day_)));
 }
 
@@ -124,7 +131,7 @@ void MonthCell::refreshSelection()
 {
     QList<bool> selected;
     for (qsizetype i = 0; i < std::min<qsizetype>(shownThings, things_.size()); ++i)
-        selected.append(model_.selection().contains(things_[i].id));
+        selected.append(model_.selection().ids().contains(things_[i].id));
     // Element by element: Qt's own comparison hands two empty lists' null and non-null
     // buffers to memcmp, which the sanitizer rightly calls undefined.
     if (std::equal(selected.cbegin(), selected.cend(), selected_.cbegin(), selected_.cend()))
@@ -216,7 +223,7 @@ void MonthCell::paintEvent(QPaintEvent*)
 
     for (int i = 0; i < std::min<qsizetype>(shownThings, things_.size()); ++i) {
         const Thing& thing = things_[i];
-        const bool selected = model_.selection().contains(thing.id);
+        const bool selected = model_.selection().ids().contains(thing.id);
         QRect r = lineRect(i);
         if (selected)
             r.adjust(selectedPadding, 0, -selectedPadding, 0);
@@ -288,7 +295,7 @@ void MonthCell::mouseReleaseEvent(QMouseEvent* event)
     }
     event->accept();
     const Qt::KeyboardModifiers mods = event->modifiers();
-    model_.click(*pressed, mods & Qt::ControlModifier, mods & Qt::ShiftModifier);
+    model_.selection().click(*pressed, mods & Qt::ControlModifier, mods & Qt::ShiftModifier);
 }
 
 void MonthCell::mouseDoubleClickEvent(QMouseEvent* event)

@@ -287,7 +287,7 @@ void ThingColumn::syncEvents()
 
 void ThingColumn::syncRows(const QList<Thing>& things, const QList<SharedThing>& others, bool handOn)
 {
-    const QList<AppModel::TodayRow> wanted = model_.rows(things, others);
+    const QList<TodayRow> wanted = model_.otherApps().rows(things, others);
     // Moving to another place, none of the rows stays: making each line again would
     // cost a frame. The rows of the things that go show the things that come instead,
     // in their order, but only rows that hold nothing of the user's (no open detail, no
@@ -296,7 +296,7 @@ void ThingColumn::syncRows(const QList<Thing>& things, const QList<SharedThing>&
     if (handOn) {
         QSet<QString> staying;
         staying.reserve(wanted.size());
-        for (const AppModel::TodayRow& row : wanted)
+        for (const TodayRow& row : wanted)
             staying.insert(row.id());
         for (RowFrame* frame : std::as_const(rowOrder_)) {
             auto* mine = qobject_cast<ThingRow*>(frame);
@@ -309,7 +309,7 @@ void ThingColumn::syncRows(const QList<Thing>& things, const QList<SharedThing>&
     qsizetype nextSpare = 0;
     QHash<QString, RowFrame*> kept;
     rowOrder_.clear();
-    for (const AppModel::TodayRow& row : wanted) {
+    for (const TodayRow& row : wanted) {
         const QString id = row.id();
         RowFrame* widget = rows_.take(id);
         if (row.isMine()) {

@@ -2,6 +2,7 @@
 
 #include "appmodel.h"
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "checkbutton.h"
 #include "droptargets.h"
 #include "markwash.h"
@@ -69,7 +70,7 @@ ThingRow::ThingRow(AppModel& model, const Thing& thing, const Place& place, int 
     });
     line_ = InsertionLine::forRow(this, spot, rowID());
 
-    connect(&model_, &AppModel::selectionChanged, this, qOverload<>(&QWidget::update));
+    connect(&model_.selection(), &BoardSelection::selectionChanged, this, qOverload<>(&QWidget::update));
     connect(&model_, &AppModel::editingChanged, this, &ThingRow::followEditing);
     connect(&model_, &AppModel::openedChanged, this, &ThingRow::syncDetail);
     connect(&model_.drag(), &BoardDrag::draggingChanged, this, &ThingRow::followDragging);
@@ -203,7 +204,7 @@ void ThingRow::insertMark(QWidget* mark)
     layout_->insertWidget(layout_->count() - later, mark);
 }
 
-bool ThingRow::isSelectedRow() const { return model_.selection().contains(thing_.id); }
+bool ThingRow::isSelectedRow() const { return model_.selection().ids().contains(thing_.id); }
 
 bool ThingRow::isEditingRow() const { return model_.editing() == Editing::thing(thing_.id); }
 
@@ -234,23 +235,23 @@ bool ThingRow::clickedTitle(Qt::KeyboardModifiers modifiers)
     const bool command = modifiers & Qt::ControlModifier;
     const bool shift = modifiers & Qt::ShiftModifier;
     if (command || shift) {
-        model_.click(thing_.id, command, shift);
+        model_.selection().click(thing_.id, command, shift);
         return false;
     }
-    model_.select(thing_.id);
+    model_.selection().select(thing_.id);
     return true;
 }
 
 void ThingRow::clickedRow(Qt::KeyboardModifiers modifiers)
 {
-    model_.click(thing_.id, modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier);
+    model_.selection().click(thing_.id, modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier);
 }
 
 void ThingRow::renameAfterClick()
 {
     // Only when nothing else happened since the click: the thing is still the one
     // selected and its detail did not open.
-    if (model_.selection() != QSet<QUuid>{thing_.id} || model_.opened() == thing_.id || !isVisible())
+    if (model_.selection().ids() != QSet<QUuid>{thing_.id} || model_.opened() == thing_.id || !isVisible())
         return;
     model_.setEditing(Editing::thing(thing_.id));
 }
@@ -292,7 +293,7 @@ void ThingRow::popoverClosed()
 
 QList<QUuid> ThingRow::menuIDs() const
 {
-    return model_.selection().contains(thing_.id) ? model_.selectedIDs() : QList<QUuid>{thing_.id};
+    return model_.selection().ids().contains(thing_.id) ? model_.selection().orderedIDs() : QList<QUuid>{thing_.id};
 }
 
 QMenu* ThingRow::makeMenu()

@@ -56,17 +56,21 @@ WeekView::WeekView(AppModel& model, QWidget* parent) : QScrollArea(parent), mode
     banner_->hide();
     listsShown_ = model_.settings().showLists();
 
-    connect(&model_, &AppModel::anchorChanged, this, &WeekView::syncDays);
-    connect(&model_.settings(), &PlannerSettings::firstWeekdaySettingChanged, this, &WeekView::syncDays);
-    connect(&model_.settings(), &PlannerSettings::splitWeekendChanged, this, &WeekView::syncDays);
-    connect(&model_, &AppModel::plannerChanged, this, [this] {
-        syncLists();
-        syncBanner();
+    // Once per operation: the days, the lists and the banner each at most once, whatever
+    // of what they rest on changed, and the banner last, over the days it is for.
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        const bool days = changes.containsAny({&AppModel::anchorChanged, &PlannerSettings::firstWeekdaySettingChanged,
+                                               &PlannerSettings::splitWeekendChanged});
+        if (changes.contains(&AppModel::plannerChanged))
+            syncLists();
+        if (days)
+            syncDays();
+        if (changes.contains(&PlannerSettings::showListsChanged))
+            showListsChanged();
+        if (days || changes.containsAny({&AppModel::plannerChanged, &AppModel::eventsChanged, &AppModel::editingChanged,
+                                         &AppModel::emptyBannerSpentChanged}))
+            syncBanner();
     });
-    connect(&model_, &AppModel::eventsChanged, this, &WeekView::syncBanner);
-    connect(&model_, &AppModel::editingChanged, this, &WeekView::syncBanner);
-    connect(&model_, &AppModel::emptyBannerSpentChanged, this, &WeekView::syncBanner);
-    connect(&model_.settings(), &PlannerSettings::showListsChanged, this, &WeekView::showListsChanged);
 
     syncDays();
     syncLists();
@@ -77,7 +81,7 @@ WeekView::~WeekView()
 {
     // What its rows' popovers save as they go changes the model; this view is no longer
     // there to hear it.
-    disconnect(&model_, nullptr, this, nullptr);
+    disconnect(&model_.transitions(), nullptr, this, nullptr);
 }
 
 QList<DayColumn*> WeekView::dayColumns() const
@@ -128,7 +132,6 @@ void WeekView::syncDays()
         shownDays_ = days;
     }
     relayout();
-    syncBanner();
 }
 
 void WeekView::syncLists()

@@ -1,6 +1,8 @@
 #include "appmodel.h"
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "modelharness.h"
+#include "otherapps.h"
 #include "textutil.h"
 
 #include <QDir>
@@ -28,7 +30,7 @@ void putOthers(ModelHarness& h, const QStringList& ids)
 QStringList todayRows(const AppModel& m)
 {
     QStringList out;
-    for (const AppModel::TodayRow& row : m.rows(m.planner().things(today), m.otherApps().todayFromOthers()))
+    for (const TodayRow& row : m.otherApps().rows(m.planner().things(today), m.otherApps().todayFromOthers()))
         out.append(row.isMine() ? row.thing.title : QStringLiteral("[%1@%2]").arg(row.other.id).arg(row.slot));
     return out;
 }
@@ -128,16 +130,16 @@ TEST(AppModelDrag, ADragCarriesTheSelectionOrTheThingAlone)
     const QUuid d = *m.add("D", tomorrow);
 
     // Not selected: it alone, and it becomes the selection.
-    m.click(a, false, false);
+    m.selection().click(a, false, false);
     EXPECT_EQ(m.drag().beginDrag(c), "C");
-    EXPECT_EQ(m.selection(), QSet<QUuid>{c});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{c});
     EXPECT_EQ(m.drag().dragging(), QSet<QUuid>{c});
     m.drag().endDrag();
 
     // Selected: the whole selection, landing in board order whatever the click order.
-    m.click(d, false, false);
-    m.click(a, true, false);
-    m.click(b, true, false);
+    m.selection().click(d, false, false);
+    m.selection().click(a, true, false);
+    m.selection().click(b, true, false);
     EXPECT_EQ(m.drag().beginDrag(b), "B");
     EXPECT_EQ(m.drag().dragging(), (QSet<QUuid>{a, b, d}));
     EXPECT_TRUE(m.drag().drop({}, tomorrow, 0, true));
@@ -195,14 +197,14 @@ TEST(AppModelDrag, TextFromOutsideIsAppendedAndTheLastNewThingSelected)
     m.add("A", today);
     m.add("B", today);
     const QUuid c = *m.add("C", tomorrow);
-    m.select(c);
+    m.selection().select(c);
 
     EXPECT_FALSE(m.drag().isDraggingInside());
     EXPECT_TRUE(m.drag().drop({"- [ ] milk\n- [x] bread", "• eggs"}, today, 0, true));
     EXPECT_EQ(titlesOn(m, today), (QStringList{"A", "B", "milk", "bread", "eggs"}));
     EXPECT_TRUE(m.planner().things(today)[3].done);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "eggs")});
-    EXPECT_EQ(m.selectionAnchor(), idOf(m.planner(), "eggs"));
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), "eggs")});
+    EXPECT_EQ(m.selection().anchor(), idOf(m.planner(), "eggs"));
 
     // Lines that all come to empty titles are refused and change nothing.
     const qsizetype undo = m.undoStack().size();
@@ -210,7 +212,7 @@ TEST(AppModelDrag, TextFromOutsideIsAppendedAndTheLastNewThingSelected)
     EXPECT_FALSE(m.drag().drop({"  \n\t", "───", ""}, tomorrow, std::nullopt, true));
     EXPECT_EQ(m.planner(), before);
     EXPECT_EQ(m.undoStack().size(), undo);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "eggs")});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), "eggs")});
 }
 
 TEST(AppModelDrag, ADragThatEndsWithoutADropLeavesNothingBehind)
@@ -244,10 +246,10 @@ TEST(AppModelDrag, AnotherAppsThingMovesWithinTodayOrToAnotherDay)
     m.add("C", today);
     putOthers(h, {"X", "Y"});
     m.refreshFromFamily();
-    m.select(b);
+    m.selection().select(b);
 
     EXPECT_EQ(m.drag().beginExternalDrag(*m.otherApps().externalThing("X")), "X");
-    EXPECT_EQ(m.selection(), QSet<QUuid>{});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{});
     EXPECT_EQ(m.otherApps().selectedExternal(), "X");
     EXPECT_TRUE(m.drag().isDraggingInside());
     EXPECT_TRUE(m.drag().drop({}, today, 1, false));
@@ -305,7 +307,7 @@ TEST(AppModelDrag, AddedRecordsBringTheirNotes)
     EXPECT_TRUE(things[1].done);
     EXPECT_EQ(things[1].steps, (QList<Step>{{"a step", true}}));
     EXPECT_EQ(things[1].link, "https://example.org");
-    EXPECT_EQ(m.selection(), QSet<QUuid>{things[1].id});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{things[1].id});
     EXPECT_EQ(m.undoStack().size(), 1);
 
     // A list that is not there takes nothing and gets no note file.

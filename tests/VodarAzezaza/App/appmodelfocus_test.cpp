@@ -1,5 +1,6 @@
 #include "addlink.h"
 #include "appmodel.h"
+#include "boardselection.h"
 #include "plansearch.h"
 #include "modelharness.h"
 #include "plannerlists.h"
@@ -61,7 +62,7 @@ TEST(AppModelFocus, EnteringTradesTheMainWindowForThePanelOnce)
     Window window;
     m.focusMode().setMainWindow(window.handle());
     const QUuid a = *m.add("A", today);
-    m.select(a);
+    m.selection().select(a);
     m.setEditing(Editing::thing(a));
     m.setOpened(a);
     m.setOpenedExternal(QStringLiteral("X"));
@@ -71,8 +72,8 @@ TEST(AppModelFocus, EnteringTradesTheMainWindowForThePanelOnce)
 
     m.focusMode().enterFocusMode();
     EXPECT_TRUE(m.focusMode().isFocusMode());
-    EXPECT_EQ(m.selection(), QSet<QUuid>{});
-    EXPECT_EQ(m.selectionAnchor(), std::nullopt);
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{});
+    EXPECT_EQ(m.selection().anchor(), std::nullopt);
     EXPECT_EQ(m.editing(), std::nullopt);
     EXPECT_EQ(m.opened(), std::nullopt);
     EXPECT_EQ(m.openedExternal(), std::nullopt);
@@ -120,12 +121,12 @@ TEST(AppModelFocus, TomorrowsWeekIsLoadedWhenItIsShown)
     ASSERT_EQ(m.today(), sunday);
     ASSERT_TRUE(titlesOn(m, Place::onDay(monday)).isEmpty());
 
-    m.select(a);
+    m.selection().select(a);
     m.setEditing(Editing::newThing(today));
     m.focusMode().setFocusSource(FocusSource::tomorrow());
     EXPECT_EQ(m.focusPlace(), Place::onDay(monday));
     EXPECT_EQ(titlesOn(m, Place::onDay(monday)), QStringList{"from the file"});
-    EXPECT_EQ(m.selection(), QSet<QUuid>{});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{});
     EXPECT_EQ(m.editing(), std::nullopt);
     EXPECT_EQ(m.undoStack().size(), 1) << "loading is no undo step";
 }
@@ -204,7 +205,7 @@ TEST(AppModelFocus, SearchLoadsEveryWeekAndRevealShowsTheHit)
     EXPECT_FALSE(m.search().isSearching());
     EXPECT_EQ(m.mode(), Mode::Week);
     EXPECT_TRUE(m.weekDays().contains(far));
-    EXPECT_EQ(m.selection(), QSet<QUuid>{hits.first().thing.id});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{hits.first().thing.id});
 
     // A month: month mode at that month.
     const QUuid later = *m.add("roughly then", Place::inMonth({2026, 5}));
@@ -212,8 +213,8 @@ TEST(AppModelFocus, SearchLoadsEveryWeekAndRevealShowsTheHit)
     m.search().reveal(Place::inMonth({2026, 5}), later);
     EXPECT_EQ(m.mode(), Mode::Month);
     EXPECT_EQ(m.anchor(), (Day{2026, 5, 1}));
-    EXPECT_EQ(m.selection(), QSet<QUuid>{later});
-    EXPECT_EQ(m.selectionAnchor(), later);
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{later});
+    EXPECT_EQ(m.selection().anchor(), later);
 
     // A list: the week board with the lists shown.
     m.settings().setShowLists(false);
@@ -222,7 +223,7 @@ TEST(AppModelFocus, SearchLoadsEveryWeekAndRevealShowsTheHit)
     EXPECT_EQ(m.mode(), Mode::Week);
     EXPECT_TRUE(m.settings().showLists());
     EXPECT_EQ(h.settings().value("showLists"), "true");
-    EXPECT_EQ(m.selection(), QSet<QUuid>{listed});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{listed});
 }
 
 TEST(AppModelFocus, TheAddLinkAddsWhatItCarries)
@@ -300,7 +301,7 @@ TEST(AppModelFocus, TheAddLinkAddsWhatItCarries)
         EXPECT_EQ(m.toast(), c.toast);
         EXPECT_EQ(m.anchor(), c.anchor);
         EXPECT_EQ(m.mode(), Mode::Week);
-        EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), c.added.last())});
+        EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), c.added.last())});
         EXPECT_EQ(m.undoStack().size(), 1);
         EXPECT_FALSE(QFile::exists(h.handoffFolder() + "/handoff.json"));
     }

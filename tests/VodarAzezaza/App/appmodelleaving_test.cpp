@@ -3,6 +3,7 @@
 // after. Only what still shows the thing (a detail that follows it around the board,
 // the note sheet of a thing that still exists) stays.
 #include "appmodel.h"
+#include "boardselection.h"
 #include "modelharness.h"
 
 #include <gtest/gtest.h>
@@ -80,19 +81,19 @@ TEST(AppModelLeaving, AThingThatLeavesTheBoardTakesEveryReferenceToItAlong)
         m.add(QStringLiteral("call mum"), place);
         const QUuid milk = *m.add(QStringLiteral("buy milk"), place);
         const QUuid mum = idOf(m.planner(), "call mum");
-        m.setSelection({milk, mum});
-        m.setSelectionAnchor(milk);
+        m.selection().setIDs({milk, mum});
+        m.selection().setAnchor(milk);
         m.setEditing(Editing::thing(milk));
         m.setOpened(milk);
         m.setEditingNote(milk);
 
         QList<QByteArray> heard;
-        const auto listen = [&](void (AppModel::*signal)(), const char* name) {
-            return QObject::connect(&m, signal, [&heard, name] { heard << name; });
+        const auto listen = [&](auto& object, auto signal, const char* name) {
+            return QObject::connect(&object, signal, [&heard, name] { heard << name; });
         };
         const QList<QMetaObject::Connection> connections{
-            listen(&AppModel::editingChanged, "editing"), listen(&AppModel::openedChanged, "opened"),
-            listen(&AppModel::editingNoteChanged, "note"), listen(&AppModel::selectionChanged, "selection")};
+            listen(m, &AppModel::editingChanged, "editing"), listen(m, &AppModel::openedChanged, "opened"),
+            listen(m, &AppModel::editingNoteChanged, "note"), listen(m.selection(), &BoardSelection::selectionChanged, "selection")};
         way.take(h, m, milk);
         for (const auto& c : connections)
             QObject::disconnect(c);
@@ -103,12 +104,12 @@ TEST(AppModelLeaving, AThingThatLeavesTheBoardTakesEveryReferenceToItAlong)
         EXPECT_EQ(heard.count("editing"), 1) << "ended once";
         if (way.stillShown) {
             EXPECT_EQ(m.opened(), milk) << "the detail follows it to its new column";
-            EXPECT_TRUE(m.selection().contains(milk));
-            EXPECT_EQ(m.selectionAnchor(), milk);
+            EXPECT_TRUE(m.selection().ids().contains(milk));
+            EXPECT_EQ(m.selection().anchor(), milk);
         } else {
             EXPECT_EQ(m.opened(), std::nullopt);
-            EXPECT_FALSE(m.selection().contains(milk));
-            EXPECT_NE(m.selectionAnchor(), milk);
+            EXPECT_FALSE(m.selection().ids().contains(milk));
+            EXPECT_NE(m.selection().anchor(), milk);
             EXPECT_EQ(heard.count("opened"), 1);
         }
         if (way.gone) {
@@ -129,8 +130,8 @@ TEST(AppModelLeaving, ReferencesToThingsThatStayAreLeftAlone)
     AppModel& m = h.start();
     const QUuid milk = *m.add(QStringLiteral("buy milk"), today);
     const QUuid mum = *m.add(QStringLiteral("call mum"), today);
-    m.setSelection({milk, mum});
-    m.setSelectionAnchor(mum);
+    m.selection().setIDs({milk, mum});
+    m.selection().setAnchor(mum);
     m.setEditing(Editing::thing(milk));
     m.setOpened(milk);
     m.setEditingNote(milk);
@@ -138,7 +139,7 @@ TEST(AppModelLeaving, ReferencesToThingsThatStayAreLeftAlone)
     // Another thing goes; one moves within its column; the board moves away and back.
     m.deleteThing(mum, true);
     m.commit([&](Planner& p) { p.add(QStringLiteral("water the plants"), today); });
-    m.carrySelection(0, 1);
+    m.selection().carry(0, 1);
     EXPECT_EQ(m.editing(), Editing::thing(milk));
     EXPECT_EQ(m.opened(), milk);
     EXPECT_EQ(m.editingNote(), milk);
@@ -150,13 +151,13 @@ TEST(AppModelLeaving, ReferencesToThingsThatStayAreLeftAlone)
 
     // Going to another week leaves the selection (it comes back with the week), not the
     // detail or an edit, whose rows went.
-    m.select(milk);
+    m.selection().select(milk);
     m.setEditing(Editing::thing(milk));
     m.goToday();
     m.setMode(Mode::Month);
     m.setMode(Mode::Week);
     m.showDay(Day{2026, 4, 1}, Mode::Week);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{milk});
     EXPECT_EQ(m.editing(), std::nullopt);
     EXPECT_EQ(m.opened(), std::nullopt);
     EXPECT_EQ(m.editingNote(), milk);

@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "boardselection.h"
 #include "modelharness.h"
 #include "plannerlists.h"
 
@@ -107,7 +108,7 @@ TEST(AppModelLists, DeletingAListKeepingOrDroppingItsThings)
         const QUuid shelf = idOf(m.planner(), "hang the shelf");
         const QUuid door = idOf(m.planner(), "paint the door");
         const QUuid bike = idOf(m.planner(), "fix the bike");
-        m.setSelection({shelf, door, bike});
+        m.selection().setIDs({shelf, door, bike});
         m.setOpened(door);
         m.setEditing(Editing::listName(3));
 
@@ -120,12 +121,12 @@ TEST(AppModelLists, DeletingAListKeepingOrDroppingItsThings)
         if (keep) {
             EXPECT_EQ(titlesOn(m, Place::inList(0)),
                       (QStringList{"fix the bike", "hang the shelf", "paint the door", "oil the hinge"}));
-            EXPECT_EQ(m.selection(), (QSet<QUuid>{shelf, door, bike}));
+            EXPECT_EQ(m.selection().ids(), (QSet<QUuid>{shelf, door, bike}));
             EXPECT_EQ(m.opened(), door);
             EXPECT_EQ(m.toast(), "Deleted home. Its things went to eventually.");
         } else {
             EXPECT_EQ(titlesOn(m, Place::inList(0)), QStringList{"fix the bike"});
-            EXPECT_EQ(m.selection(), QSet<QUuid>{bike});
+            EXPECT_EQ(m.selection().ids(), QSet<QUuid>{bike});
             EXPECT_EQ(m.opened(), std::nullopt);
             EXPECT_EQ(m.toast(), "Deleted home." + mistake);
         }
@@ -240,7 +241,7 @@ TEST(AppModelLists, DeletingAllListsKeepingOrDroppingTheirThings)
         AppModel& m = h.start();
         const QUuid bike = idOf(m.planner(), "fix the bike");
         const QUuid book = idOf(m.planner(), "the long book");
-        m.setSelection({bike, book});
+        m.selection().setIDs({bike, book});
         m.setOpened(book);
         m.setEditing(Editing::newThing(Place::inList(2)));
         m.lists().requestDeleteAllLists();
@@ -253,12 +254,12 @@ TEST(AppModelLists, DeletingAllListsKeepingOrDroppingTheirThings)
         if (keep) {
             EXPECT_EQ(titlesOn(m, Place::inList(0)), (QStringList{"fix the bike", "hang the shelf", "paint the door",
                                                                   "oil the hinge", "the long book"}));
-            EXPECT_EQ(m.selection(), (QSet<QUuid>{bike, book}));
+            EXPECT_EQ(m.selection().ids(), (QSet<QUuid>{bike, book}));
             EXPECT_EQ(m.opened(), book);
             EXPECT_EQ(m.toast(), "Just eventually now, with everything in it.");
         } else {
             EXPECT_EQ(titlesOn(m, Place::inList(0)), QStringList{"fix the bike"});
-            EXPECT_EQ(m.selection(), QSet<QUuid>{bike});
+            EXPECT_EQ(m.selection().ids(), QSet<QUuid>{bike});
             EXPECT_EQ(m.opened(), std::nullopt);
             EXPECT_EQ(m.toast(), "Just eventually now." + mistake);
         }

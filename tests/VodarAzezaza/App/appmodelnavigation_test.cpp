@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "boardselection.h"
 #include "modelharness.h"
 
 #include <QRegularExpression>
@@ -210,8 +211,8 @@ TEST(AppModelNavigation, GoingMovesTheAnchorAndClearsTheSelection)
     m.commit([](Planner& p) { p.add(QStringLiteral("buy milk"), today); });
     const QUuid milk = idOf(m.planner(), "buy milk");
     const auto select = [&] {
-        m.setSelection({milk});
-        m.setSelectionAnchor(milk);
+        m.selection().setIDs({milk});
+        m.selection().setAnchor(milk);
         m.otherApps().setSelectedExternal(QStringLiteral("T1"));
     };
 
@@ -219,15 +220,15 @@ TEST(AppModelNavigation, GoingMovesTheAnchorAndClearsTheSelection)
     EXPECT_FALSE(m.emptyBannerSpent());
     m.go(-1);
     EXPECT_EQ(m.anchor(), (Day{2026, 2, 25}));
-    EXPECT_TRUE(m.selection().isEmpty());
-    EXPECT_EQ(m.selectionAnchor(), std::nullopt);
+    EXPECT_TRUE(m.selection().ids().isEmpty());
+    EXPECT_EQ(m.selection().anchor(), std::nullopt);
     EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
     EXPECT_TRUE(m.emptyBannerSpent());
 
     select();
     m.goToday();
     EXPECT_EQ(m.anchor(), wednesday);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{milk});
 
     m.showDay(Day{2026, 3, 17}, Mode::Month);
     EXPECT_EQ(m.mode(), Mode::Month);
@@ -320,7 +321,7 @@ TEST(AppModelNavigation, APinnedTodayStaysButOutsideEditsAreStillRead)
     AppModel& m = h.start();
     m.setPinnedToday(wednesday);
     m.commit([](Planner& p) { p.add(QStringLiteral("buy milk"), today); });
-    m.setSelection({idOf(m.planner(), "buy milk")});
+    m.selection().setIDs({idOf(m.planner(), "buy milk")});
 
     m.refresh(at(Day{2026, 3, 9}, 9, 0));
     EXPECT_EQ(m.today(), wednesday);
@@ -333,7 +334,7 @@ TEST(AppModelNavigation, APinnedTodayStaysButOutsideEditsAreStillRead)
     m.refresh(at(Day{2026, 3, 9}, 9, 1));
     EXPECT_EQ(m.today(), wednesday);
     EXPECT_TRUE(m.planner().things(today).first().done);
-    EXPECT_TRUE(m.selection().isEmpty());
+    EXPECT_TRUE(m.selection().ids().isEmpty());
     EXPECT_EQ(m.opened(), idOf(m.planner(), "buy milk")) << "the open detail follows the re-read thing";
 }
 
@@ -343,13 +344,13 @@ TEST(AppModelNavigation, ARefreshThatFindsNothingChangesNothing)
     AppModel& m = h.start();
     m.commit([](Planner& p) { p.add(QStringLiteral("buy milk"), today); });
     const QUuid milk = idOf(m.planner(), "buy milk");
-    m.setSelection({milk});
+    m.selection().setIDs({milk});
     h.age();
     SignalCount planner(m, &AppModel::plannerChanged);
     m.refresh(at(wednesday, 18, 0));
     EXPECT_EQ(planner(), 0);
     EXPECT_TRUE(h.fresh().isEmpty());
-    EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{milk});
 }
 
 TEST(AppModelNavigation, AnEditADetailAndANoteFollowTheirThingThroughAReRead)

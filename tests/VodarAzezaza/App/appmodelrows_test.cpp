@@ -1,5 +1,7 @@
 #include "appmodel.h"
+#include "boardselection.h"
 #include "modelharness.h"
+#include "otherapps.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +27,11 @@ SharedThing other(const QString& id)
 
 // The rows as "title" for own things and "[id@slot]" for other apps' things, and each
 // own row's index checked against its place in the own list.
-QStringList shape(const QList<AppModel::TodayRow>& rows)
+QStringList shape(const QList<TodayRow>& rows)
 {
     QStringList out;
     int own = 0;
-    for (const AppModel::TodayRow& row : rows) {
+    for (const TodayRow& row : rows) {
         if (row.isMine()) {
             EXPECT_EQ(row.index, own++);
             out.append(row.thing.title);
@@ -51,7 +53,7 @@ QList<QUuid> addAll(AppModel& m, const QStringList& titles, const Place& place =
 QStringList selectedTitles(const AppModel& m)
 {
     QStringList out;
-    for (const Thing& t : m.orderedSelection())
+    for (const Thing& t : m.selection().orderedThings())
         out.append(t.title);
     return out;
 }
@@ -91,7 +93,7 @@ TEST(AppModelRows, OtherAppsThingsStandAtTheirSlots)
             h.family().upsert(other(id));
         AppModel& m = h.start();
         addAll(m, c.mine);
-        EXPECT_EQ(shape(m.rows(m.planner().things(today), m.otherApps().todayFromOthers())), c.rows);
+        EXPECT_EQ(shape(m.otherApps().rows(m.planner().things(today), m.otherApps().todayFromOthers())), c.rows);
     }
 }
 
@@ -100,7 +102,7 @@ TEST(AppModelRows, RowIDs)
     ModelHarness h;
     AppModel& m = h.start();
     const QUuid id = *m.add("buy milk", today);
-    const QList<AppModel::TodayRow> rows = m.rows(m.planner().things(today), {other("4f1c-todo")});
+    const QList<TodayRow> rows = m.otherApps().rows(m.planner().things(today), {other("4f1c-todo")});
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0].id(), id.toString(QUuid::WithoutBraces).toUpper());
     EXPECT_EQ(rows[0].id().size(), 36);
@@ -116,47 +118,47 @@ TEST(AppModelRows, ClicksWithShiftAndCommand)
     const QUuid elsewhere = *m.add("elsewhere", Place::onDay(thursday));
 
     m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
-    m.click(ids[5], false, false);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{ids[5]});
-    EXPECT_EQ(m.selectionAnchor(), ids[5]);
+    m.selection().click(ids[5], false, false);
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{ids[5]});
+    EXPECT_EQ(m.selection().anchor(), ids[5]);
     EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
 
     // Ranges run from the anchor, which stays; a range replaces the selection.
     m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
-    m.click(ids[2], false, true);
+    m.selection().click(ids[2], false, true);
     EXPECT_EQ(selectedTitles(m), (QStringList{"2", "3", "4", "5"}));
-    EXPECT_EQ(m.selectionAnchor(), ids[5]);
-    m.click(ids[7], false, true);
+    EXPECT_EQ(m.selection().anchor(), ids[5]);
+    m.selection().click(ids[7], false, true);
     EXPECT_EQ(selectedTitles(m), (QStringList{"5", "6", "7"}));
     EXPECT_EQ(m.otherApps().selectedExternal(), "todo-1");
 
     // Command adds the range to what is selected.
-    m.click(ids[0], true, false);
-    EXPECT_EQ(m.selectionAnchor(), ids[0]);
-    m.click(ids[1], true, true);
+    m.selection().click(ids[0], true, false);
+    EXPECT_EQ(m.selection().anchor(), ids[0]);
+    m.selection().click(ids[1], true, true);
     EXPECT_EQ(selectedTitles(m), (QStringList{"0", "1", "5", "6", "7"}));
 
     // Shift on another place is a plain click.
-    m.click(elsewhere, false, true);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{elsewhere});
-    EXPECT_EQ(m.selectionAnchor(), elsewhere);
+    m.selection().click(elsewhere, false, true);
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{elsewhere});
+    EXPECT_EQ(m.selection().anchor(), elsewhere);
 
     // Command on the selected anchor takes it out and drops the anchor, so the next
     // shift-click is a plain click.
-    m.click(ids[3], true, false);
-    EXPECT_EQ(m.selectionAnchor(), ids[3]);
-    m.click(ids[3], true, false);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{elsewhere});
-    EXPECT_EQ(m.selectionAnchor(), std::nullopt);
-    m.click(ids[6], false, true);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{ids[6]});
-    EXPECT_EQ(m.selectionAnchor(), ids[6]);
+    m.selection().click(ids[3], true, false);
+    EXPECT_EQ(m.selection().anchor(), ids[3]);
+    m.selection().click(ids[3], true, false);
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{elsewhere});
+    EXPECT_EQ(m.selection().anchor(), std::nullopt);
+    m.selection().click(ids[6], false, true);
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{ids[6]});
+    EXPECT_EQ(m.selection().anchor(), ids[6]);
 
     // Command on a selected thing that is not the anchor keeps the anchor.
-    m.click(ids[4], true, false);
-    m.click(ids[6], true, false);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{ids[4]});
-    EXPECT_EQ(m.selectionAnchor(), ids[4]);
+    m.selection().click(ids[4], true, false);
+    m.selection().click(ids[6], true, false);
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{ids[4]});
+    EXPECT_EQ(m.selection().anchor(), ids[4]);
 }
 
 TEST(AppModelRows, ArrowsMoveTheSelection)
@@ -174,7 +176,7 @@ TEST(AppModelRows, ArrowsMoveTheSelection)
         int dy;
         QString selected;
     };
-    m.select(mon[2]);
+    m.selection().select(mon[2]);
     const QList<Step> steps{
         {0, 1, "m2"},   // down on the last stays
         {0, -1, "m1"},  // up
@@ -192,10 +194,10 @@ TEST(AppModelRows, ArrowsMoveTheSelection)
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(QStringLiteral("%1,%2 to %3").arg(step.dx).arg(step.dy).arg(step.selected).toStdString());
-        m.moveSelection(step.dx, step.dy);
+        m.selection().move(step.dx, step.dy);
         ASSERT_EQ(selectedTitles(m), QStringList{step.selected});
     }
-    EXPECT_EQ(m.selectionAnchor(), mon[0]);
+    EXPECT_EQ(m.selection().anchor(), mon[0]);
     EXPECT_EQ(m.undoStack().size(), 7) << "moving the selection is no change of the plan";
 }
 
@@ -206,27 +208,27 @@ TEST(AppModelRows, TheFirstArrowPicksAThingOnTheBoard)
     m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
 
     // Nothing anywhere: nothing is selected, and the other app's thing is let go.
-    m.moveSelection(0, 1);
-    EXPECT_TRUE(m.selection().isEmpty());
+    m.selection().move(0, 1);
+    EXPECT_TRUE(m.selection().ids().isEmpty());
     EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
 
     // Today is empty: the first column that has things, in board order.
     m.add("listed", Place::inList(0));
     m.add("fri", Place::onDay(friday));
     m.add("thu", Place::onDay(thursday));
-    m.moveSelection(1, 0);
+    m.selection().move(1, 0);
     EXPECT_EQ(selectedTitles(m), QStringList{"thu"});
 
     // Today's first thing when today has any.
     m.add("today 0", today);
     m.add("today 1", today);
-    m.select(std::nullopt);
-    m.moveSelection(0, -1);
+    m.selection().select(std::nullopt);
+    m.selection().move(0, -1);
     EXPECT_EQ(selectedTitles(m), QStringList{"today 0"});
 
     // A selection no longer in the plan counts as none.
-    m.select(QUuid::createUuid());
-    m.moveSelection(1, 0);
+    m.selection().select(QUuid::createUuid());
+    m.selection().move(1, 0);
     EXPECT_EQ(selectedTitles(m), QStringList{"today 0"});
 
     // With the board on another week, today's things are out of sight: that week's
@@ -234,12 +236,12 @@ TEST(AppModelRows, TheFirstArrowPicksAThingOnTheBoard)
     const Day nextTuesday{2026, 3, 10};
     m.add("next tue", Place::onDay(nextTuesday));
     m.go(1);
-    m.moveSelection(0, 1);
+    m.selection().move(0, 1);
     EXPECT_EQ(selectedTitles(m), QStringList{"next tue"});
 
     // A week with nothing on its days: the lists are columns of the board too.
     m.go(1);
-    m.moveSelection(0, 1);
+    m.selection().move(0, 1);
     EXPECT_EQ(selectedTitles(m), QStringList{"listed"});
 }
 
@@ -251,20 +253,20 @@ TEST(AppModelRows, CarryingUpAndDown)
     const qsizetype steps = m.undoStack().size();
 
     // The top thing cannot go up: no change, no undo entry.
-    m.select(ids[0]);
-    m.carrySelection(0, -1);
+    m.selection().select(ids[0]);
+    m.selection().carry(0, -1);
     EXPECT_EQ(titlesOn(m, today), (QStringList{"a", "b", "c", "d"}));
     EXPECT_EQ(m.undoStack().size(), steps);
 
-    m.setSelection({ids[0], ids[1]});
-    m.carrySelection(0, 1);
+    m.selection().setIDs({ids[0], ids[1]});
+    m.selection().carry(0, 1);
     EXPECT_EQ(titlesOn(m, today), (QStringList{"c", "a", "b", "d"}));
-    m.carrySelection(0, 1);
+    m.selection().carry(0, 1);
     EXPECT_EQ(titlesOn(m, today), (QStringList{"c", "d", "a", "b"}));
-    m.carrySelection(0, 1);
+    m.selection().carry(0, 1);
     EXPECT_EQ(titlesOn(m, today), (QStringList{"c", "d", "a", "b"}));
     EXPECT_EQ(m.undoStack().size(), steps + 2);
-    EXPECT_EQ(m.selection(), (QSet<QUuid>{ids[0], ids[1]})) << "the selection follows its things";
+    EXPECT_EQ(m.selection().ids(), (QSet<QUuid>{ids[0], ids[1]})) << "the selection follows its things";
 }
 
 TEST(AppModelRows, CarryingAcrossDays)
@@ -276,20 +278,20 @@ TEST(AppModelRows, CarryingAcrossDays)
     m.add("already thu", Place::onDay(thursday));
 
     // Things of two days go to the day after the primary thing's day, in board order.
-    m.setSelection({tue, wed});
-    m.setSelectionAnchor(tue);
-    m.carrySelection(1, 0);
+    m.selection().setIDs({tue, wed});
+    m.selection().setAnchor(tue);
+    m.selection().carry(1, 0);
     EXPECT_EQ(titlesOn(m, today), (QStringList{"tue", "wed"}));
-    m.setSelectionAnchor(wed);
-    m.carrySelection(1, 0);
+    m.selection().setAnchor(wed);
+    m.selection().carry(1, 0);
     EXPECT_EQ(titlesOn(m, Place::onDay(thursday)), (QStringList{"already thu", "tue", "wed"}));
-    EXPECT_EQ(m.selection(), (QSet<QUuid>{tue, wed}));
+    EXPECT_EQ(m.selection().ids(), (QSet<QUuid>{tue, wed}));
 
     // Left from the first day of the week: the Sunday before it.
-    m.select(tue);
-    m.carrySelection(-3, 0);
+    m.selection().select(tue);
+    m.selection().carry(-3, 0);
     EXPECT_EQ(titlesOn(m, Place::onDay(monday)), QStringList{"tue"});
-    m.carrySelection(-1, 0);
+    m.selection().carry(-1, 0);
     EXPECT_EQ(titlesOn(m, Place::onDay(Day{2026, 3, 1})), QStringList{"tue"});
     EXPECT_TRUE(h.text("2026-W09.md").contains("- [ ] tue"));
 }
@@ -302,8 +304,8 @@ TEST(AppModelRows, CarryingIntoAWeekNotLoaded)
     AppModel& m = h.start();
     m.go(1);
     const QUuid id = *m.add("renew the passport", Place::onDay(Day{2026, 3, 15}));
-    m.select(id);
-    m.carrySelection(1, 0);
+    m.selection().select(id);
+    m.selection().carry(1, 0);
     EXPECT_EQ(titlesOn(m, Place::onDay(later)), (QStringList{"dentist", "renew the passport"}));
     const QString file = h.text("2026-W12.md");
     EXPECT_TRUE(file.contains("- [ ] dentist"));
@@ -322,20 +324,20 @@ TEST(AppModelRows, CarryingAcrossListsAndMonths)
     const QUuid bike = idOf(m.planner(), "fix the bike");
     const qsizetype steps = m.undoStack().size();
 
-    m.select(bike);
-    m.carrySelection(-1, 0);
+    m.selection().select(bike);
+    m.selection().carry(-1, 0);
     EXPECT_EQ(titlesOn(m, Place::inList(0)), QStringList{"fix the bike"});
-    m.carrySelection(1, 0);
+    m.selection().carry(1, 0);
     EXPECT_EQ(titlesOn(m, Place::inList(1)), QStringList{"fix the bike"});
-    m.carrySelection(1, 0);
+    m.selection().carry(1, 0);
     EXPECT_EQ(titlesOn(m, Place::inList(1)), QStringList{"fix the bike"}) << "the last list";
     EXPECT_EQ(m.undoStack().size(), steps + 1);
 
     m.setMode(Mode::Month);
     const QUuid photos = *m.add("sort the photos", Place::inMonth(MonthKey{2026, 3}));
-    m.select(photos);
-    m.carrySelection(1, 0);
-    m.carrySelection(-1, 0);
+    m.selection().select(photos);
+    m.selection().carry(1, 0);
+    m.selection().carry(-1, 0);
     EXPECT_EQ(titlesOn(m, Place::inMonth(MonthKey{2026, 3})), QStringList{"sort the photos"});
     EXPECT_EQ(m.undoStack().size(), steps + 2);
 }
@@ -346,7 +348,7 @@ TEST(AppModelRows, TogglingAndMarkingTheSelection)
     AppModel& m = h.start();
     const QList<QUuid> ids = addAll(m, {"a", "b", "c", "d"});
     m.toggle(ids[1]);
-    m.setSelection({ids[0], ids[1], ids[2]});
+    m.selection().setIDs({ids[0], ids[1], ids[2]});
     const qsizetype steps = m.undoStack().size();
     const auto done = [&] {
         QList<bool> flags;
@@ -355,9 +357,9 @@ TEST(AppModelRows, TogglingAndMarkingTheSelection)
         return flags;
     };
 
-    m.toggleSelection();
+    m.selection().toggle();
     EXPECT_EQ(done(), (QList<bool>{true, true, true, false}));
-    m.toggleSelection();
+    m.selection().toggle();
     EXPECT_EQ(done(), (QList<bool>{false, false, false, false}));
     EXPECT_EQ(m.undoStack().size(), steps + 2);
     m.undo();
@@ -372,7 +374,7 @@ TEST(AppModelRows, TogglingAndMarkingTheSelection)
     EXPECT_EQ(m.undoStack().size(), steps + 3);
 
     // Nothing selected: nothing toggles.
-    m.select(std::nullopt);
-    m.toggleSelection();
+    m.selection().select(std::nullopt);
+    m.selection().toggle();
     EXPECT_EQ(m.undoStack().size(), steps + 3);
 }

@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "boardselection.h"
 #include "plansearch.h"
 #include "boarddrag.h"
 #include "modelharness.h"
@@ -127,9 +128,9 @@ TEST(AppModelSettings, EveryPropertySignalsOnlyAChange)
         std::function<void()> setSame;
     };
     const QList<Case> cases{
-        {"selection", &AppModel::selectionChanged, [&] { m.setSelection({a}); }, [&] { m.setSelection({a}); }},
-        {"selectionAnchor", &AppModel::selectionAnchorChanged, [&] { m.setSelectionAnchor(a); },
-         [&] { m.setSelectionAnchor(a); }},
+        {"selection", &BoardSelection::selectionChanged, [&] { m.selection().setIDs({a}); }, [&] { m.selection().setIDs({a}); }},
+        {"selectionAnchor", &BoardSelection::selectionAnchorChanged, [&] { m.selection().setAnchor(a); },
+         [&] { m.selection().setAnchor(a); }},
         {"editing", &AppModel::editingChanged, [&] { m.setEditing(Editing::newThing(friday)); },
          [&] { m.setEditing(Editing::newThing(friday)); }},
         {"editing to another case, same payload type", &AppModel::editingChanged,
@@ -184,8 +185,8 @@ TEST(AppModelSettings, ModeReactsToAChangeOnly)
     m.settings().setShowCalendar(true);
     const QUuid a = QUuid::createUuid();
     const auto select = [&] {
-        m.setSelection({a});
-        m.setSelectionAnchor(a);
+        m.selection().setIDs({a});
+        m.selection().setAnchor(a);
         m.otherApps().setSelectedExternal("T1");
         m.setEditing(Editing::thing(a));
     };
@@ -193,11 +194,11 @@ TEST(AppModelSettings, ModeReactsToAChangeOnly)
     const qsizetype reads = h.calendar.reads.size();
     m.setMode(Mode::Week);
     EXPECT_EQ(h.calendar.reads.size(), reads);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{a});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{a});
 
     m.setMode(Mode::Notes);
-    EXPECT_TRUE(m.selection().isEmpty());
-    EXPECT_EQ(m.selectionAnchor(), std::nullopt);
+    EXPECT_TRUE(m.selection().ids().isEmpty());
+    EXPECT_EQ(m.selection().anchor(), std::nullopt);
     EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
     EXPECT_EQ(m.editing(), std::nullopt);
 
@@ -207,7 +208,7 @@ TEST(AppModelSettings, ModeReactsToAChangeOnly)
     EXPECT_EQ(h.calendar.reads.size(), reads + 1);
     EXPECT_EQ(h.calendar.reads.last().days.size(), 42);  // March 2026: Monday 23 February to Sunday 5 April
     EXPECT_TRUE(m.store().loadedMonths().contains(MonthKey{2026, 3}));
-    EXPECT_EQ(m.selection(), QSet<QUuid>{a});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{a});
 }
 
 TEST(AppModelSettings, HidingTheListsDropsListThingsFromTheSelectionAndEndsListEdits)
@@ -237,21 +238,21 @@ TEST(AppModelSettings, HidingTheListsDropsListThingsFromTheSelectionAndEndsListE
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m.settings().setShowLists(true);
-        m.setSelection({bike, dune, milk});
-        m.setSelectionAnchor(c.anchor);
+        m.selection().setIDs({bike, dune, milk});
+        m.selection().setAnchor(c.anchor);
         m.setEditing(c.editing);
         m.settings().setShowLists(false);
-        EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
-        EXPECT_EQ(m.selectionAnchor(), c.anchorAfter);
+        EXPECT_EQ(m.selection().ids(), QSet<QUuid>{milk});
+        EXPECT_EQ(m.selection().anchor(), c.anchorAfter);
         EXPECT_EQ(m.editing(), c.editingAfter);
     }
 
     // Already hidden, it still drops them.
-    m.setSelection({bike, milk});
+    m.selection().setIDs({bike, milk});
     SignalCount lists(m, &PlannerSettings::showListsChanged);
     m.settings().setShowLists(false);
     EXPECT_EQ(lists(), 0);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{milk});
 }
 
 TEST(AppModelSettings, TheCalendarSettingReadsOrDropsTheEvents)

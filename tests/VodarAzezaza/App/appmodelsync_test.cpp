@@ -1,5 +1,6 @@
 #include "appmodel.h"
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "familyfiles.h"
 #include "pembythings.h"
 #include "modelharness.h"
@@ -246,7 +247,7 @@ TEST_F(AppModelSync, ADeletionInTheSiblingIsAnUndoableChangeHere)
     });
     settle(m);
     const QUuid milk = idOf(m.planner(), "buy milk");
-    m.setSelection({milk, idOf(m.planner(), "call mum")});
+    m.selection().setIDs({milk, idOf(m.planner(), "call mum")});
     m.setOpened(milk);
     const qsizetype entries = m.undoStack().size();
 
@@ -255,7 +256,7 @@ TEST_F(AppModelSync, ADeletionInTheSiblingIsAnUndoableChangeHere)
     ASSERT_TRUE(waitUntil([&] { return !m.planner().thing(milk); }));
     EXPECT_EQ(m.undoStack().size(), entries + 1);
     EXPECT_EQ(m.toast(), "Deleted in Pemby Todo. " + undoKey() + " if that was a mistake.");
-    EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "call mum")});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), "call mum")});
     EXPECT_EQ(m.opened(), std::nullopt);
     EXPECT_TRUE(h.family().deletedByOthers("planner")->isEmpty()) << "taken over";
     settle(m);

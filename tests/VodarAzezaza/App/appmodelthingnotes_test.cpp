@@ -1,5 +1,6 @@
 #include "addlink.h"
 #include "appmodel.h"
+#include "boardselection.h"
 #include "modelharness.h"
 #include "textutil.h"
 
@@ -218,8 +219,8 @@ TEST(AppModelThingNotes, CopyPutsTheSelectionOnTheClipboardInBoardOrder)
     m.clipboard().copySelection();
     EXPECT_EQ(h.clipboard->writes, 0) << "nothing selected leaves the clipboard alone";
 
-    m.click(late, false, false);
-    m.click(early, true, false);
+    m.selection().click(late, false, false);
+    m.selection().click(early, true, false);
     m.clipboard().copySelection();
     const QMimeData* mime = h.clipboard->data.get();
     ASSERT_TRUE(mime);
@@ -235,7 +236,7 @@ TEST(AppModelThingNotes, CopyPutsTheSelectionOnTheClipboardInBoardOrder)
     EXPECT_EQ((*copied)[1].rtf, QByteArray("{\\rtf1 late}"));
     EXPECT_EQ(m.clipboard().clipboardThings(), *copied);
 
-    m.select(late);
+    m.selection().select(late);
     m.clipboard().copySelection();
     EXPECT_EQ(h.clipboard->data->data(PembyThings::rtfMimeType), "{\\rtf1 late}");
     EXPECT_EQ(h.clipboard->writes, 2);
@@ -298,7 +299,7 @@ TEST(AppModelThingNotes, APasteWhileTypingBecomesThingsOnlyWhenItShould)
         if (taken) {
             EXPECT_EQ(m.editing(), std::nullopt);
             EXPECT_EQ(m.opened(), std::nullopt);
-            EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), c.added.last())});
+            EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), c.added.last())});
         } else {
             EXPECT_EQ(m.editing().has_value(), c.field == Field::NewLine);
             EXPECT_EQ(m.opened().has_value(), c.field == Field::Detail);

@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "boardselection.h"
 #include "modelharness.h"
 #include "privatebus.h"
 
@@ -47,9 +48,9 @@ QStringList titlesOf(const QList<Thing>& things)
 
 std::optional<QString> selectedTitle(const AppModel& m)
 {
-    if (m.selection().size() != 1)
+    if (m.selection().ids().size() != 1)
         return std::nullopt;
-    return m.planner().thing(*m.selection().begin())->title;
+    return m.planner().thing(*m.selection().ids().begin())->title;
 }
 
 } // namespace
@@ -133,8 +134,8 @@ TEST(AppModelThings, TheNeighbourTakesOverTheSelectionOfDeletedThings)
         QSet<QUuid> deleting;
         for (const QString& title : c.deleting)
             deleting.insert(idOf(m.planner(), title));
-        m.setSelection(deleting);
-        m.setSelectionAnchor(idOf(m.planner(), c.deleting.first()));
+        m.selection().setIDs(deleting);
+        m.selection().setAnchor(idOf(m.planner(), c.deleting.first()));
         m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
         m.setOpened(idOf(m.planner(), c.deleting.last()));
         const qsizetype before = m.undoStack().size();
@@ -149,7 +150,7 @@ TEST(AppModelThings, TheNeighbourTakesOverTheSelectionOfDeletedThings)
             left.removeAll(title);
         EXPECT_EQ(titlesOn(m, today), left);
         EXPECT_EQ(selectedTitle(m), c.selected);
-        EXPECT_EQ(m.selectionAnchor().has_value(), c.selected.has_value());
+        EXPECT_EQ(m.selection().anchor().has_value(), c.selected.has_value());
         EXPECT_EQ(m.opened(), std::nullopt);
         EXPECT_EQ(m.toast(), c.toast);
         EXPECT_EQ(m.undoStack().size(), before + 1);
@@ -165,7 +166,7 @@ TEST(AppModelThings, DeletingQuietlyAndFromTheMenu)
     const QList<QUuid> ids = addAll(m, {"a", "b", "c", "d"});
 
     // Part of a selection of several: the whole selection goes.
-    m.setSelection({ids[0], ids[1]});
+    m.selection().setIDs({ids[0], ids[1]});
     m.deleteFromMenu(ids[1]);
     EXPECT_EQ(titlesOn(m, today), (QStringList{"c", "d"}));
     EXPECT_EQ(m.toast(), "Deleted 2." + mistake);
@@ -174,7 +175,7 @@ TEST(AppModelThings, DeletingQuietlyAndFromTheMenu)
     // Not selected: only that thing, and the selection stays.
     m.deleteFromMenu(ids[3]);
     EXPECT_EQ(titlesOn(m, today), QStringList{"c"});
-    EXPECT_EQ(m.selection(), QSet<QUuid>{ids[2]});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{ids[2]});
 
     // Cut deletes quietly.
     m.showToast(QStringLiteral("earlier"));
@@ -281,7 +282,7 @@ TEST(AppModelThings, NotThisWeekIntoAWeekNotLoaded)
     AppModel& m = h.start();
     m.go(1);
     const QUuid slides = idOf(m.planner(), "slides");
-    m.select(slides);
+    m.selection().select(slides);
 
     m.notThisWeek({slides});
     EXPECT_EQ(titlesOn(m, Place::onDay(laterTuesday)), (QStringList{"dentist", "slides"}));
@@ -307,12 +308,12 @@ TEST(AppModelThings, NotThisWeekCountsOnlyTheThingsThatMoved)
     const QUuid monthly = *m.add("monthly", Place::inMonth(MonthKey{2026, 3}));
 
     // Lists and months have no next week: they stay, and are not counted.
-    m.setSelection({listed});
+    m.selection().setIDs({listed});
     const qsizetype steps = m.undoStack().size();
     m.notThisWeek({listed, monthly});
     EXPECT_EQ(m.undoStack().size(), steps);
     EXPECT_EQ(m.toast(), std::nullopt);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{listed});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{listed});
 
     m.notThisWeek({thu, listed, fri, monthly});
     EXPECT_EQ(m.toast(), "2 moved to next week. Fair.");
@@ -320,7 +321,7 @@ TEST(AppModelThings, NotThisWeekCountsOnlyTheThingsThatMoved)
     EXPECT_EQ(titlesOn(m, Place::onDay(friday.adding(7))), QStringList{"fri"});
     EXPECT_EQ(titlesOn(m, Place::inList(0)), QStringList{"listed"});
     EXPECT_EQ(m.planner().thing(listed)->zs, 0);
-    EXPECT_TRUE(m.selection().isEmpty());
+    EXPECT_TRUE(m.selection().ids().isEmpty());
     EXPECT_EQ(m.undoStack().size(), steps + 1);
 
     m.notThisWeek({listed, thu});
@@ -443,16 +444,16 @@ TEST(AppModelThings, SendingToTheFirstList)
     AppModel& m = h.start();
     m.add("fix the bike", Place::inList(0));
     const QList<QUuid> ids = addAll(m, {"a", "b", "c"});
-    m.select(ids[1]);
+    m.selection().select(ids[1]);
 
     m.sendToEventually({ids[1]});
     EXPECT_EQ(titlesOn(m, Place::inList(0)), (QStringList{"fix the bike", "b"}));
     EXPECT_EQ(selectedTitle(m), "c");
 
-    m.setSelection({ids[0], ids[2]});
+    m.selection().setIDs({ids[0], ids[2]});
     m.sendToEventually({ids[2], ids[0]});
     EXPECT_EQ(titlesOn(m, Place::inList(0)), (QStringList{"fix the bike", "b", "c", "a"}));
-    EXPECT_TRUE(m.selection().isEmpty());
+    EXPECT_TRUE(m.selection().ids().isEmpty());
 
     const qsizetype steps = m.undoStack().size();
     m.sendToEventually({});
@@ -476,11 +477,11 @@ TEST(AppModelThings, ColumnsSelectionOrderAndThePlaceForANewThing)
     EXPECT_EQ(m.placeForNew(), today);
 
     // Selected things off the board are left out; the anchor leads while selected.
-    m.setSelection({shelf, late, thu});
-    EXPECT_EQ(titlesOf(m.orderedSelection()), (QStringList{"thu", "fix the shelf"}));
-    EXPECT_EQ(m.primarySelection(), thu);
-    m.setSelectionAnchor(shelf);
-    EXPECT_EQ(m.primarySelection(), shelf);
+    m.selection().setIDs({shelf, late, thu});
+    EXPECT_EQ(titlesOf(m.selection().orderedThings()), (QStringList{"thu", "fix the shelf"}));
+    EXPECT_EQ(m.selection().primary(), thu);
+    m.selection().setAnchor(shelf);
+    EXPECT_EQ(m.selection().primary(), shelf);
     EXPECT_EQ(m.placeForNew(), Place::inList(1));
 
     m.settings().setShowLists(false);
@@ -493,12 +494,12 @@ TEST(AppModelThings, ColumnsSelectionOrderAndThePlaceForANewThing)
     EXPECT_EQ(columns.first(), Place::onDay(Day{2026, 2, 23}));
     EXPECT_EQ(columns[41], Place::onDay(Day{2026, 4, 5}));
     EXPECT_EQ(columns.last(), Place::inMonth(MonthKey{2026, 3}));
-    m.setSelection({monthly, late, thu});
-    m.setSelectionAnchor(monthly);
-    EXPECT_EQ(m.selectedIDs(), (QList<QUuid>{thu, late, monthly}));
-    EXPECT_EQ(m.primarySelection(), monthly);
+    m.selection().setIDs({monthly, late, thu});
+    m.selection().setAnchor(monthly);
+    EXPECT_EQ(m.selection().orderedIDs(), (QList<QUuid>{thu, late, monthly}));
+    EXPECT_EQ(m.selection().primary(), monthly);
     EXPECT_EQ(m.placeForNew(), Place::inMonth(MonthKey{2026, 3}));
-    m.select(std::nullopt);
+    m.selection().select(std::nullopt);
     EXPECT_EQ(m.placeForNew(), today);
 
     // A week without today starts new things on its first day.
@@ -514,13 +515,13 @@ TEST(AppModelThings, SelectingOneThingEndsTheOtherAppsSelection)
     ModelHarness h;
     AppModel& m = h.start();
     const QList<QUuid> ids = addAll(m, {"a", "b"});
-    m.setSelection({ids[0], ids[1]});
+    m.selection().setIDs({ids[0], ids[1]});
     m.otherApps().setSelectedExternal(QStringLiteral("todo-1"));
-    m.select(ids[1]);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{ids[1]});
-    EXPECT_EQ(m.selectionAnchor(), ids[1]);
+    m.selection().select(ids[1]);
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{ids[1]});
+    EXPECT_EQ(m.selection().anchor(), ids[1]);
     EXPECT_EQ(m.otherApps().selectedExternal(), std::nullopt);
-    m.select(std::nullopt);
-    EXPECT_TRUE(m.selection().isEmpty());
-    EXPECT_EQ(m.selectionAnchor(), std::nullopt);
+    m.selection().select(std::nullopt);
+    EXPECT_TRUE(m.selection().ids().isEmpty());
+    EXPECT_EQ(m.selection().anchor(), std::nullopt);
 }

@@ -2,6 +2,7 @@
 // model whole: the selection and the open popover name things of the plan, and what the
 // board shows is loaded. And an operation tells each property it changed once.
 #include "appmodel.h"
+#include "boardselection.h"
 #include "plansearch.h"
 #include "modelharness.h"
 
@@ -77,7 +78,7 @@ void expectWhole(const AppModel& m, const QByteArray& signal)
 {
     SCOPED_TRACE(signal.toStdString());
     const auto gone = [&](const QUuid& id) { return !m.planner().locate(id); };
-    EXPECT_TRUE(std::none_of(m.selection().cbegin(), m.selection().cend(), gone)) << "a selected thing is gone";
+    EXPECT_TRUE(std::none_of(m.selection().ids().cbegin(), m.selection().ids().cend(), gone)) << "a selected thing is gone";
     EXPECT_FALSE(m.opened() && gone(*m.opened())) << "the open thing is gone";
 
     QList<Day> days = visibleDays(m);
@@ -116,7 +117,7 @@ public:
     // Selects the thing and opens its popover.
     void selectAndOpen(const QString& title)
     {
-        h.model().select(id(title));
+        h.model().selection().select(id(title));
         h.model().setOpened(id(title));
     }
 
@@ -142,7 +143,7 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
         {"undo",
          [](AppModelTransitions&, AppModel& m) {
              const auto added = m.add("pick up the parcel", today);
-             m.select(added);
+             m.selection().select(added);
              m.setOpened(added);
          },
          [](AppModel& m) { m.undo(); },
@@ -246,17 +247,17 @@ TEST_F(AppModelTransitions, EverySignalFindsTheModelWholeAndEachPropertyIsToldOn
 TEST_F(AppModelTransitions, AnOperationUnchangedInTheEndTellsNothing)
 {
     AppModel& m = start();
-    m.select(id("buy milk"));
+    m.selection().select(id("buy milk"));
     ChangeProbe probe(m, [](const QByteArray&) {});
     // Selects another thing on the way and comes back: nothing to tell.
-    m.click(id("buy milk"), false, false);
+    m.selection().click(id("buy milk"), false, false);
     KeyPress down;
     down.key = Qt::Key_Down;
     KeyPress up;
     up.key = Qt::Key_Up;
     m.handleKey(down, false);
     m.handleKey(up, false);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{id("buy milk")});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{id("buy milk")});
     EXPECT_EQ(probe.heard, (QMap<QByteArray, int>{{"selectionChanged", 2}, {"selectionAnchorChanged", 2}}))
         << "the two arrow keys, once each";
 }
@@ -270,17 +271,17 @@ TEST_F(AppModelTransitions, AnOperationRunFromASignalSeesTheModelWholeAndTellsWh
     QObject view;
     QObject::connect(&m, &AppModel::plannerChanged, &view, [&] {
         const QList<Thing> things = m.planner().things(today);
-        if (m.selection().isEmpty() && !things.isEmpty()) {
+        if (m.selection().ids().isEmpty() && !things.isEmpty()) {
             ++selected;
-            m.select(things.first().id);
+            m.selection().select(things.first().id);
         }
     });
-    m.select(id("pay rent"));
+    m.selection().select(id("pay rent"));
     ChangeProbe probe(m, [&](const QByteArray& signal) { expectWhole(m, signal); });
 
     m.deleteSelection(true);
     EXPECT_EQ(selected, 1);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{id("buy milk")});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{id("buy milk")});
     // The deletion emptied the selection and the view's selection filled it again: each
     // transition told its own change, the plan's once.
     EXPECT_EQ(probe.heard.value("plannerChanged"), 1);
@@ -305,7 +306,7 @@ TEST_F(AppModelTransitions, EachGestureIsOneTransitionToldOnceInTheOrderOfItsSig
          {"selectionChanged", "selectionAnchorChanged", "editingChanged", "openedChanged"},
          [](AppModelTransitions& t, AppModel& m) {
              EXPECT_EQ(m.opened(), t.id("call mum"));
-             EXPECT_EQ(m.selection(), QSet<QUuid>{t.id("call mum")});
+             EXPECT_EQ(m.selection().ids(), QSet<QUuid>{t.id("call mum")});
              EXPECT_EQ(m.editing(), std::nullopt);
          }},
         {"open a note from focus mode",
@@ -335,7 +336,7 @@ TEST_F(AppModelTransitions, EachGestureIsOneTransitionToldOnceInTheOrderOfItsSig
          [](AppModelTransitions& t, AppModel& m) { EXPECT_EQ(m.editing(), Editing::thing(t.id("pay rent"))); }},
         {"finish a rename to nothing",
          [](AppModelTransitions& t, AppModel& m) {
-             m.select(t.id("call mum"));
+             m.selection().select(t.id("call mum"));
              m.setEditing(Editing::thing(t.id("call mum")));
          },
          [](AppModelTransitions& t, AppModel& m) { m.finishRename(t.id("call mum"), "  "); },
@@ -360,7 +361,7 @@ TEST_F(AppModelTransitions, EachGestureIsOneTransitionToldOnceInTheOrderOfItsSig
          {"editingChanged"},
          nothing},
         {"cut from a row's menu",
-         [](AppModelTransitions& t, AppModel& m) { m.select(t.id("pay rent")); },
+         [](AppModelTransitions& t, AppModel& m) { m.selection().select(t.id("pay rent")); },
          [](AppModelTransitions& t, AppModel& m) { m.cutFromMenu(t.id("call mum")); },
          {"plannerChanged", "selectionChanged", "selectionAnchorChanged"},
          [](AppModelTransitions& t, AppModel& m) {

@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "boardselection.h"
 #include "modelharness.h"
 
 #include <QCoreApplication>
@@ -107,23 +108,23 @@ TEST_F(AppModelUndo, UndoForgetsTheSelectionOfThingsItTakesAway)
     add(m, "call mum");
     const QUuid milk = idOf(m.planner(), "buy milk");
     const QUuid mum = idOf(m.planner(), "call mum");
-    m.setSelection({milk, mum});
-    m.setSelectionAnchor(mum);
+    m.selection().setIDs({milk, mum});
+    m.selection().setAnchor(mum);
     m.setOpened(mum);
     m.setEditing(Editing::thing(mum));
 
     m.undo();
-    EXPECT_EQ(m.selection(), QSet<QUuid>{milk});
-    EXPECT_EQ(m.selectionAnchor(), std::nullopt);
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{milk});
+    EXPECT_EQ(m.selection().anchor(), std::nullopt);
     EXPECT_EQ(m.opened(), std::nullopt);
     EXPECT_EQ(m.editing(), std::nullopt) << "the inline edit of a thing that is gone ends with it";
 
     m.redo();
-    m.setSelection({milk, mum});
-    m.setSelectionAnchor(milk);
+    m.selection().setIDs({milk, mum});
+    m.selection().setAnchor(milk);
     m.setOpened(milk);
     m.undo();
-    EXPECT_EQ(m.selectionAnchor(), milk);
+    EXPECT_EQ(m.selection().anchor(), milk);
     EXPECT_EQ(m.opened(), milk);
 }
 

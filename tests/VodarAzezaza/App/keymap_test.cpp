@@ -1,4 +1,5 @@
 #include "appmodel.h"
+#include "boardselection.h"
 #include "plansearch.h"
 #include "keymap.h"
 #include "modelharness.h"
@@ -71,7 +72,7 @@ void select(Fixture& board, Selected selected)
 {
     AppModel& m = board.model();
     if (selected == Selected::Own || selected == Selected::OwnAndOther || selected == Selected::OwnAndStale)
-        m.select(board.a);
+        m.selection().select(board.a);
     if (selected == Selected::Other || selected == Selected::OwnAndOther)
         m.otherApps().setSelectedExternal(QStringLiteral("X"));
     if (selected == Selected::StaleOther || selected == Selected::OwnAndStale)
@@ -218,7 +219,7 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
              EXPECT_EQ(b.model().toast(), "Deleted. " + pemby::ifThatWasAMistake());
          }},
         {"down moves the selection", Selected::Own, key(Qt::Key_Down), false,
-         [](Fixture& b) { EXPECT_EQ(b.model().selection(), QSet<QUuid>{b.b}); }},
+         [](Fixture& b) { EXPECT_EQ(b.model().selection().ids(), QSet<QUuid>{b.b}); }},
         {"command-down carries the thing", Selected::Own, key(Qt::Key_Down, true), true,
          [](Fixture& b) { EXPECT_EQ(titlesOn(b.model(), today), (QStringList{"B", "A"})); }},
         {"command-right carries it to tomorrow", Selected::Own, key(Qt::Key_Right, true), false,
@@ -236,7 +237,7 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
          [](Fixture& b) {
              EXPECT_EQ(b.model().openedExternal(), "X");
              EXPECT_EQ(b.model().otherApps().selectedExternal(), "X");
-             EXPECT_EQ(b.model().selection(), QSet<QUuid>{});
+             EXPECT_EQ(b.model().selection().ids(), QSet<QUuid>{});
          }},
         {"return edits the other app's title", Selected::Other, key(Qt::Key_Return), false,
          [](Fixture& b) { EXPECT_EQ(b.model().editing(), Editing::external("X")); }},
@@ -246,20 +247,20 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
          [](Fixture& b) { EXPECT_EQ(b.model().editing(), Editing::thing(b.a)); }},
         {"escape clears both selections", Selected::OwnAndOther, key(Qt::Key_Escape), false,
          [](Fixture& b) {
-             EXPECT_EQ(b.model().selection(), QSet<QUuid>{});
-             EXPECT_EQ(b.model().selectionAnchor(), std::nullopt);
+             EXPECT_EQ(b.model().selection().ids(), QSet<QUuid>{});
+             EXPECT_EQ(b.model().selection().anchor(), std::nullopt);
              EXPECT_EQ(b.model().otherApps().selectedExternal(), std::nullopt);
          }},
         {"n on the board: where the selection is, which stays", Selected::Nothing, typing("n"), false,
          [](Fixture& b) {
              EXPECT_EQ(b.model().editing(), Editing::newThing(Place::onDay(thursday)));
-             EXPECT_EQ(b.model().selection(), QSet<QUuid>{b.c});
+             EXPECT_EQ(b.model().selection().ids(), QSet<QUuid>{b.c});
          },
-         [](Fixture& b) { b.model().select(b.c); }},
+         [](Fixture& b) { b.model().selection().select(b.c); }},
         {"n in the panel: its place, afresh", Selected::Own, typing("n"), true,
          [](Fixture& b) {
              EXPECT_EQ(b.model().editing(), Editing::newThing(today));
-             EXPECT_EQ(b.model().selection(), QSet<QUuid>{});
+             EXPECT_EQ(b.model().selection().ids(), QSet<QUuid>{});
          }},
         {"p floats the panel or not", Selected::Nothing, typing("p"), true,
          [](Fixture& b) {
@@ -275,8 +276,8 @@ TEST(KeyMap, TheOperationsDoWhatTheKeysAskFor)
              EXPECT_EQ(b.model().undoStack().size(), 5) << "one step each";
          },
          [](Fixture& b) {
-             b.model().click(b.a, false, false);
-             b.model().click(b.b, true, false);
+             b.model().selection().click(b.a, false, false);
+             b.model().selection().click(b.b, true, false);
          }},
         {"[ goes back a week, t comes back", Selected::Nothing, typing("["), false,
          [](Fixture& b) {
@@ -336,7 +337,7 @@ TEST(KeyMap, AnOpenFieldPopoverSheetOrSearchKeepsEveryKey)
         Fixture b;
         guard.set(b);
         AppModel& m = b.model();
-        m.select(b.a);
+        m.selection().select(b.a);
         const Planner plan = m.planner();
         const auto editing = m.editing();
         for (const bool inFocus : {false, true}) {
@@ -356,7 +357,7 @@ TEST(KeyMap, AnOpenFieldPopoverSheetOrSearchKeepsEveryKey)
             }
         }
         EXPECT_EQ(m.planner(), plan);
-        EXPECT_EQ(m.selection(), QSet<QUuid>{b.a});
+        EXPECT_EQ(m.selection().ids(), QSet<QUuid>{b.a});
         EXPECT_EQ(m.editing(), editing);
         EXPECT_EQ(m.mode(), guard.inFocusToo ? Mode::Week : Mode::Notes);
         EXPECT_EQ(m.toast(), std::nullopt);

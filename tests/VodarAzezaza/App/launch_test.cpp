@@ -1,5 +1,6 @@
 #include "launch.h"
 
+#include "boardselection.h"
 #include "demodata.h"
 #include "familystore.h"
 #include "markdown.h"
@@ -348,10 +349,10 @@ TEST(LaunchTest, OpenTakesTheFirstThingOfTheVisibleWeekWithThatExactTitle)
         if (c.found) {
             const QUuid id = idOf(model->planner(), QString::fromUtf8(c.title));
             EXPECT_EQ(model->opened(), std::optional<QUuid>(id));
-            EXPECT_EQ(model->selection(), QSet<QUuid>{id});
+            EXPECT_EQ(model->selection().ids(), QSet<QUuid>{id});
         } else {
             EXPECT_FALSE(model->opened().has_value());
-            EXPECT_TRUE(model->selection().isEmpty());
+            EXPECT_TRUE(model->selection().ids().isEmpty());
         }
     }
 }

@@ -2,6 +2,7 @@
 // right corner, hidden on leaving, its height following the rows with its top edge
 // put, its width in bounds, moved by its header, floating switched without moving,
 // its place kept across launches, and the shortcuts it carries.
+#include "boardselection.h"
 #include "focuspanel.h"
 #include "focusmode.h"
 #include "focusview.h"
@@ -308,7 +309,7 @@ TEST_F(FocusPanelTest, AClickIntoItTakesTheKeys)
     QWidget* row = p->view()->column()->lines().first();
     QTest::mouseClick(p->windowHandle(), Qt::LeftButton, Qt::NoModifier,
                       row->mapTo(p, QPoint(row->width() - 20, row->height() / 2)));
-    EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "first")});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), "first")});
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == p; }, 1000));
     EXPECT_TRUE(p->view()->hasFocus());
     QTest::keyClick(p->view(), Qt::Key_Space);

@@ -1,6 +1,7 @@
 // The content of the focus panel: the header's title, count and menu, the keys, the
 // pin and expand buttons, the dimmed buttons, the toast, and a picture of the panel
 // light and dark, as glass and opaque.
+#include "boardselection.h"
 #include "editfield.h"
 #include "focusmode.h"
 #include "focusview.h"
@@ -130,12 +131,12 @@ TEST_F(FocusViewTest, KeysGoToTheKeyMapAndAnArrowFirstSelects)
 
     // With nothing selected an arrow picks the first thing, either way.
     for (const Qt::Key arrow : {Qt::Key_Down, Qt::Key_Up}) {
-        m.select(std::nullopt);
+        m.selection().select(std::nullopt);
         QTest::keyClick(view, arrow);
-        EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "first")});
+        EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), "first")});
     }
     QTest::keyClick(view, Qt::Key_Down);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "second")}) << "then arrows move the selection";
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), "second")}) << "then arrows move the selection";
     QTest::keyClick(view, Qt::Key_Space);
     EXPECT_TRUE(m.planner().thing(idOf(m.planner(), "second"))->done);
 
@@ -165,7 +166,7 @@ TEST_F(FocusViewTest, KeysGoToTheKeyMapAndAnArrowFirstSelects)
     // An empty place has nothing to select.
     ASSERT_TRUE(trigger(view->sourceMenu(), "eventually"));
     QTest::keyClick(view, Qt::Key_Down);
-    EXPECT_TRUE(m.selection().isEmpty());
+    EXPECT_TRUE(m.selection().ids().isEmpty());
 }
 
 TEST_F(FocusViewTest, ThePinFloatsAndExpandLeavesFocusMode)
@@ -241,7 +242,7 @@ QImage render(bool glass)
             p.add(title, today);
     });
     m.toggle(idOf(m.planner(), "stretch"));
-    m.setSelection({idOf(m.planner(), "call the plumber")});
+    m.selection().setIDs({idOf(m.planner(), "call the plumber")});
     h.family().upsert(Sibling::row("T1", "pick up the parcel", wednesday));
     m.refreshFromFamily();
 

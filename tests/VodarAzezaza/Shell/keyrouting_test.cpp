@@ -1,6 +1,7 @@
 // Where a key goes as a person meets the app: the whole app (its menus, sheets,
 // popovers and the focus panel) in each state a person leaves it in, each key sent to
 // whatever has the keys then, and checked by the change the key makes in the model.
+#include "boardselection.h"
 #include "focusmode.h"
 #include "plannerapp.h"
 
@@ -161,7 +162,7 @@ QWidget* reach(App& app, State state, const Plan& p)
     QWidget* main = &app.app->mainWindow();
     switch (state) {
     case State::Launched:
-        m.select(p.second);
+        m.selection().select(p.second);
         break;
     case State::ClickedRow:
         app.clickRow(main, p.second);
@@ -192,7 +193,7 @@ QWidget* reach(App& app, State state, const Plan& p)
 
         break;
     case State::SheetClosed:
-        m.select(p.second);
+        m.selection().select(p.second);
         m.setEditingNote(p.second);
         EXPECT_TRUE(waitUntil([] { return qobject_cast<NoteTextView*>(QApplication::focusWidget()); }));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
@@ -232,7 +233,7 @@ using Check = std::function<QString(App& app, const Plan& p)>;
 
 QString selectionIs(const AppModel& m, const QUuid& id)
 {
-    return m.selection() == QSet<QUuid>{id} ? QString() : QStringLiteral("the selection moved elsewhere");
+    return m.selection().ids() == QSet<QUuid>{id} ? QString() : QStringLiteral("the selection moved elsewhere");
 }
 
 QString todayReads(const AppModel& m, const QStringList& titles)
@@ -416,7 +417,7 @@ QWidget* open(App& app, Target target, const Plan& p)
         waitUntil([] { return qobject_cast<EditField*>(QApplication::focusWidget()); });
         break;
     case Target::Rename:
-        m.select(p.second);
+        m.selection().select(p.second);
         QTest::keyClick(board, Qt::Key_Return);
         waitUntil([] { return qobject_cast<EditField*>(QApplication::focusWidget()); });
         break;
@@ -496,7 +497,7 @@ TEST(KeyRouting, MenuShortcutsWorkOverPopoversAndSheets)
         AppModel& m = app.model();
         switch (over) {
         case Over::Detail:
-            m.select(p.second);
+            m.selection().select(p.second);
             m.setOpened(p.second);
             ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget(); }));
             break;
@@ -604,10 +605,10 @@ TEST(KeyRouting, AClickOnTheMonthBoardsColumnLeavesTheKeysWithTheBoard)
     m.setMode(Mode::Month);
     QCoreApplication::processEvents();
     app.clickRow(&app.app->mainWindow(), *one);
-    ASSERT_EQ(m.selection(), QSet<QUuid>{*one});
+    ASSERT_EQ(m.selection().ids(), QSet<QUuid>{*one});
     EXPECT_EQ(QApplication::focusWidget(), app.app->mainWindow().content());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{*two});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{*two});
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(titlesOn(m, Place::inMonth(today.monthKey())), (QStringList{"two", "one"}));
 }
@@ -629,5 +630,5 @@ TEST(KeyRouting, TheFloatShortcutKeepsThePanelsKeysTimeAfterTime)
     }
     ASSERT_TRUE(qobject_cast<FocusView*>(QApplication::focusWidget()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{p.first});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{p.first});
 }

@@ -3,6 +3,7 @@
 #include "menucommands.h"
 
 #include "appmodel.h"
+#include "boardselection.h"
 #include "findbar.h"
 #include "focusmode.h"
 #include "mainview.h"
@@ -123,7 +124,7 @@ TEST_F(MenuCommandsTest, EveryItemHasItsTitleShortcutAndEnabledState)
 
     const auto id = model().add(QStringLiteral("call the dentist"), Place::onDay(today));
     for (const bool selected : {false, true}) {
-        model().select(selected ? id : std::nullopt);
+        model().selection().select(selected ? id : std::nullopt);
         for (const Row& row : rows) {
             SCOPED_TRACE(row.title);
             QAction* a = action(row.command);
@@ -168,7 +169,7 @@ TEST_F(MenuCommandsTest, TitlesAndChecksFollowTheModel)
 TEST_F(MenuCommandsTest, ItemsCallTheirOperations)
 {
     const auto id = model().add(QStringLiteral("call the dentist"), Place::onDay(today));
-    model().select(id);
+    model().selection().select(id);
     action(Command::Open)->trigger();
     EXPECT_EQ(model().opened(), id);
     model().setOpened(std::nullopt);
@@ -186,7 +187,7 @@ TEST_F(MenuCommandsTest, ItemsCallTheirOperations)
     action(Command::Today)->trigger();
     EXPECT_TRUE(model().weekDays().contains(today));
 
-    model().select(id);
+    model().selection().select(id);
     action(Command::Eventually)->trigger();
     EXPECT_EQ(titlesOn(model(), Place::inList(0)), QStringList{"call the dentist"});
 
@@ -199,7 +200,7 @@ TEST_F(MenuCommandsTest, ItemsCallTheirOperations)
 TEST_F(MenuCommandsTest, CopyAndCutTakeTheTextSelectionFirstThenTheThings)
 {
     const auto id = model().add(QStringLiteral("call the dentist"), Place::onDay(today));
-    model().select(id);
+    model().selection().select(id);
     QLineEdit* field = typing(QStringLiteral("renaming"));
     field->setCursorPosition(3);
 
@@ -240,7 +241,7 @@ TEST_F(MenuCommandsTest, UndoAndSelectAllGoToTheTextThenTheModel)
     delete field;
     window->content()->setFocus();
     action(Command::SelectAll)->trigger();
-    EXPECT_TRUE(model().selection().isEmpty());
+    EXPECT_TRUE(model().selection().ids().isEmpty());
     action(Command::Undo)->trigger();
     EXPECT_EQ(titlesOn(model(), Place::onDay(today)), QStringList{});
     action(Command::Redo)->trigger();

@@ -5,6 +5,7 @@
 // child process that runs the app): what was typed is in the files afterwards. And a
 // rename survives its thing leaving the board wherever the thing still is.
 #include "appmodel.h"
+#include "boardselection.h"
 #include "boardtesting.h"
 #include "detailparts.h"
 #include "editfield.h"
@@ -142,7 +143,7 @@ QList<Typing> typings()
     return {
         {"a thing's rename", true,
          [](Scene& s) {
-             s.m().select(s.milk);
+             s.m().selection().select(s.milk);
              s.m().setEditing(Editing::thing(s.milk));
              EditField* field = waitForField();
              ASSERT_TRUE(field);
@@ -172,7 +173,7 @@ QList<Typing> typings()
          }},
         {"a detail's title and steps", true,
          [](Scene& s) {
-             s.m().select(s.milk);
+             s.m().selection().select(s.milk);
              s.m().setOpened(s.milk);
              ThingDetail* detail = nullptr;
              [[maybe_unused]] const bool shown =

@@ -3,6 +3,7 @@
 // folder (or PEMBY_PICTURES_DIR) as week-board.png, week-board-seven.png,
 // empty-week.png and month-board.png.
 #include "appmodel.h"
+#include "boardselection.h"
 #include "boardtesting.h"
 #include "modelharness.h"
 #include "monthview.h"
@@ -54,7 +55,7 @@ void fill(ModelHarness& h, AppModel& m)
     m.settings().setShowCalendar(true);
     if (!h.calendar.reads.isEmpty())
         h.calendar.answer(h.calendar.reads.size() - 1, {{monday.adding(1), {"standup 09:30"}}, {today, {"lunch with sam"}}});
-    m.select(std::nullopt);
+    m.selection().select(std::nullopt);
 }
 
 void picture(const QString& name, const std::function<QWidget*(AppModel&)>& board, bool filled, bool split = true,

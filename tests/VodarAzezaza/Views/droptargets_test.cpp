@@ -2,6 +2,7 @@
 // insertion line goes, move or copy, where dropped things land, text from elsewhere,
 // other apps' things, and drags that end without a drop.
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "droptargets.h"
 #include "emptyline.h"
 #include "familythingrow.h"
@@ -173,7 +174,7 @@ TEST_F(DropTargetsTest, AnOtherAppsRowKeepsItsPlaceByTheHalfThatWasHit)
 {
     addOtherAppsThing();
     model().move(id("x"), today, 1);  // a, x, b, c; the other app's thing stands last
-    model().setSelection({});
+    model().selection().setIDs({});
     const QString rowID = FamilyThingRow::rowID("T1");
     auto* theirs = todays->row(rowID);
     ASSERT_TRUE(theirs);
@@ -239,7 +240,7 @@ TEST_F(DropTargetsTest, ARowStartsItsDragAndTheDragEndsHoweverItEnds)
 TEST_F(DropTargetsTest, AnOtherAppsThingIsDraggedByItsIdToAnotherDay)
 {
     addOtherAppsThing();
-    model().select(id("a"));
+    model().selection().select(id("a"));
     auto* theirs = qobject_cast<FamilyThingRow*>(todays->row(FamilyThingRow::rowID("T1")));
     ASSERT_TRUE(theirs);
     QString carried;
@@ -247,7 +248,7 @@ TEST_F(DropTargetsTest, AnOtherAppsThingIsDraggedByItsIdToAnotherDay)
     RowDrag::setRunnerForTesting([&](QDrag& drag) {
         carried = drag.mimeData()->text();
         dimmed = theirs->isDimmed();
-        EXPECT_TRUE(model().selection().isEmpty()) << "the own selection goes";
+        EXPECT_TRUE(model().selection().ids().isEmpty()) << "the own selection goes";
         EXPECT_EQ(model().otherApps().selectedExternal(), "T1");
         return dropOn(end(tomorrows), QPointF(10, 10), *drag.mimeData()).accepted ? Qt::MoveAction : Qt::IgnoreAction;
     });

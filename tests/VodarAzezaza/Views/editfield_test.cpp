@@ -1,6 +1,7 @@
 // The inline edit field finishes exactly once: Return commits and keeps going, losing
 // the keys commits, Escape cancels, a field that never gets the keys cancels, and a
 // field the model takes away commits what was typed (a new thing) or nothing (a rename).
+#include "boardselection.h"
 #include "editfield.h"
 #include "modelharness.h"
 
@@ -66,7 +67,7 @@ public:
                 endings.append(how);
                 const auto id = model_.add(text, place);
                 if (id)
-                    model_.select(*id);
+                    model_.selection().select(*id);
                 if (id && EditField::keepsGoing(how))
                     return;  // a column opens a fresh field here
                 if (model_.editing() == Editing::newThing(place))

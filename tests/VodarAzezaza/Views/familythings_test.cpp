@@ -1,6 +1,7 @@
 // Another app's thing in today's column and in its detail: selecting, renaming,
 // opening, the menu, and the detail's writes as the sibling app sees them on its own
 // handle of the family store and its own bus connection.
+#include "boardselection.h"
 #include "checkbutton.h"
 #include "detailparts.h"
 #include "editfield.h"
@@ -87,10 +88,10 @@ TEST_F(FamilyThingsTest, SelectingItEmptiesTheOwnSelectionAndItsTitleRenamesWhat
 {
     FamilyThingRow* row = shownRow();
     ASSERT_TRUE(row);
-    model().select(idOf(model().planner(), "buy milk"));
+    model().selection().select(idOf(model().planner(), "buy milk"));
     click(row, QPoint(row->width() - 60, 16));
-    EXPECT_TRUE(model().selection().isEmpty());
-    EXPECT_EQ(model().selectionAnchor(), std::nullopt);
+    EXPECT_TRUE(model().selection().ids().isEmpty());
+    EXPECT_EQ(model().selection().anchor(), std::nullopt);
     EXPECT_EQ(model().otherApps().selectedExternal(), "T1");
     waitPastDoubleClick();
     EXPECT_EQ(model().editing(), std::nullopt) << "beside the title it only selects";

@@ -2,6 +2,7 @@
 // the lists, adding lists, the menus, renaming a list in place and the two delete
 // confirmations with their keep, drop and cancel answers.
 #include "appmodel.h"
+#include "boardselection.h"
 #include "boardtesting.h"
 #include "confirmdialog.h"
 #include "editfield.h"
@@ -411,13 +412,13 @@ TEST_F(ListColumnHeaderTest, TheDeleteCrossShowsUnderThePointerButNotOnTheFirstL
 TEST_F(ListColumnHeaderTest, TheNamesMenuRenamesStartsANewThingAndDeletes)
 {
     AppModel& m = start(1);
-    m.select(idOf(m.planner(), "fix the bike"));
+    m.selection().select(idOf(m.planner(), "fix the bike"));
     QMenu* menu = header->makeMenu();
     EXPECT_EQ(menuTexts(menu), (QStringList{"Rename", "New Thing", "--", "Delete List…"}));
     action(menu, "New Thing")->trigger();
     EXPECT_EQ(m.editing(), Editing::newThing(Place::inList(1)));
-    EXPECT_TRUE(m.selection().isEmpty());
-    EXPECT_EQ(m.selectionAnchor(), std::nullopt);
+    EXPECT_TRUE(m.selection().ids().isEmpty());
+    EXPECT_EQ(m.selection().anchor(), std::nullopt);
 
     action(header->makeMenu(), "Rename")->trigger();
     EXPECT_EQ(m.editing(), Editing::listName(1));

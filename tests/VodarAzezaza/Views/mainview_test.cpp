@@ -5,6 +5,7 @@
 #include "mainview.h"
 
 #include "appmodel.h"
+#include "boardselection.h"
 #include "plansearch.h"
 #include "focusmode.h"
 #include "modelharness.h"
@@ -161,7 +162,7 @@ TEST_F(MainViewTest, BoardHandsKeysToTheKeyMap)
     QTest::keyClick(board(), Qt::Key_T);
     const auto id = model().add(QStringLiteral("call the dentist"), Place::onDay(today));
     ASSERT_TRUE(id);
-    model().select(id);
+    model().selection().select(id);
     QTest::keyClick(board(), Qt::Key_Space);
     EXPECT_TRUE(model().planner().thing(*id)->done);
 }
@@ -171,7 +172,7 @@ TEST_F(MainViewTest, KeysTheMapTakesBeatAMenuShortcutAndOptionChordsStayTheMenus
     open();
     const auto first = model().add(QStringLiteral("first"), Place::onDay(today));
     const auto second = model().add(QStringLiteral("second"), Place::onDay(today));
-    model().select(first);
+    model().selection().select(first);
     // A window shortcut on a key the board's map also wants.
     auto* up = new QAction(window.get());
     up->setShortcut(QKeySequence(Qt::Key_Down));
@@ -179,7 +180,7 @@ TEST_F(MainViewTest, KeysTheMapTakesBeatAMenuShortcutAndOptionChordsStayTheMenus
     QSignalSpy stolen(up, &QAction::triggered);
     QTest::keyClick(board(), Qt::Key_Down);
     EXPECT_EQ(stolen.count(), 0);
-    EXPECT_EQ(model().selection(), QSet<QUuid>{*second});
+    EXPECT_EQ(model().selection().ids(), QSet<QUuid>{*second});
 
     // ⌥⌘→ is the menu's "Move the Rest of the Week" in every case, never a carry.
     auto* rest = new QAction(window.get());
@@ -268,7 +269,7 @@ TEST_F(MainViewTest, SheetsArePresentedExactlyWhileTheirPropertySaysSo)
     EXPECT_EQ(sheets.sheet(SheetKind::ThingNote), nullptr);
     EXPECT_TRUE(boardHasKeys());
     QTest::keyClick(board(), Qt::Key_Down);
-    EXPECT_EQ(model().selection(), QSet<QUuid>{*id});
+    EXPECT_EQ(model().selection().ids(), QSet<QUuid>{*id});
 
     // The model closing it: the sheet goes, and what it held is saved first.
     model().setZoomed(Place::onDay(today));

@@ -4,6 +4,7 @@
 #include "appearance.h"
 #include "appmodel.h"
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "boardtesting.h"
 #include "modelharness.h"
 #include "monthcell.h"
@@ -174,7 +175,7 @@ TEST_F(MonthTest, AnotherMonthShowsItsOwnDayInEveryCell)
     // A title selected before the move leaves no wash on the cell that shows another day.
     QTest::mouseClick(grid->cell(Day{2026, 3, 12}), Qt::LeftButton, {},
                       grid->cell(Day{2026, 3, 12})->lineRect(0).center());
-    ASSERT_EQ(m.selection().size(), 1);
+    ASSERT_EQ(m.selection().ids().size(), 1);
 
     m.go(1);
     expectMonth(MonthKey{2026, 4}, Day{2026, 3, 30}, 5);
@@ -337,17 +338,17 @@ TEST_F(MonthTest, ClicksSelectAndADoubleClickOpensTheWeek)
     const QPoint washed = cell->lineRect(0).topLeft() + QPoint(1, 1);
     const QColor plain = cell->grab().toImage().pixelColor(washed);
     QTest::mouseClick(cell, Qt::LeftButton, {}, cell->lineRect(0).center());
-    EXPECT_EQ(m.selection(), QSet<QUuid>{rent});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{rent});
     // A selected title sits on the selection wash.
     EXPECT_NE(cell->grab().toImage().pixelColor(washed), plain);
     QTest::mouseClick(cell, Qt::LeftButton, Qt::ControlModifier, cell->lineRect(2).center());
-    EXPECT_EQ(m.selection(), (QSet<QUuid>{rent, post}));
+    EXPECT_EQ(m.selection().ids(), (QSet<QUuid>{rent, post}));
     QTest::mouseClick(cell, Qt::LeftButton, Qt::ShiftModifier, cell->lineRect(1).center());
-    EXPECT_EQ(m.selection().size(), 2);
+    EXPECT_EQ(m.selection().ids().size(), 2);
 
     // A click beside the titles selects nothing new.
     QTest::mouseClick(cell, Qt::LeftButton, {}, QPoint(cell->width() / 2, cell->height() - 3));
-    EXPECT_EQ(m.selection().size(), 2);
+    EXPECT_EQ(m.selection().ids().size(), 2);
 
     QTest::mouseDClick(grid->cell(Day{2026, 4, 2}), Qt::LeftButton);
     EXPECT_EQ(m.mode(), Mode::Week);

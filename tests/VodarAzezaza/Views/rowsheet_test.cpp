@@ -3,6 +3,7 @@
 // looked at; and checks what must hold in any picture of them.
 #include "boarddrag.h"
 #include "appearance.h"
+#include "boardselection.h"
 #include "droptargets.h"
 #include "familythingdetail.h"
 #include "familythingrow.h"
@@ -149,7 +150,7 @@ QImage render(ColorScheme scheme)
     columns->addLayout(details);
     host.hold(sheet);
 
-    m.setSelection({idOf(m.planner(), "selected")});
+    m.selection().setIDs({idOf(m.planner(), "selected")});
     m.setEditing(Editing::thing(idOf(m.planner(), "being renamed")));
     m.drag().setDragging({idOf(m.planner(), "dragged")});
     // The insertion line below the first row; the end line of the capped column.

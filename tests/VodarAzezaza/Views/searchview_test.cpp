@@ -1,6 +1,7 @@
 // The search sheet: hits in the planner's order with their places, the two empty
 // texts, at most 60 rows, Return and clicks that reveal a hit, Done and Escape, and a
 // picture of it light and dark.
+#include "boardselection.h"
 #include "plansearch.h"
 #include "modelharness.h"
 #include "palette.h"
@@ -167,7 +168,7 @@ TEST_F(SearchViewTest, ReturnRevealsTheFirstListedHit)
     QTest::keyClick(view->field(), Qt::Key_Return);
     EXPECT_TRUE(m.search().isSearching());
     EXPECT_EQ(m.mode(), Mode::Month);
-    EXPECT_TRUE(m.selection().isEmpty());
+    EXPECT_TRUE(m.selection().ids().isEmpty());
 
     // The first hit is the latest one, not the earliest.
     view->field()->clear();
@@ -177,7 +178,7 @@ TEST_F(SearchViewTest, ReturnRevealsTheFirstListedHit)
     EXPECT_FALSE(m.search().isSearching());
     EXPECT_EQ(m.mode(), Mode::Week);
     EXPECT_TRUE(m.weekDays().contains(wednesday));
-    EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "call mum")});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), "call mum")});
 }
 
 TEST_F(SearchViewTest, AClickRevealsThatHitWhereverItLives)
@@ -214,7 +215,7 @@ TEST_F(SearchViewTest, AClickRevealsThatHitWhereverItLives)
         EXPECT_EQ(m.mode(), c.mode);
         EXPECT_EQ(m.settings().showLists(), c.listsShown);
         EXPECT_EQ(m.anchor(), c.anchor);
-        EXPECT_EQ(m.selection(), QSet<QUuid>{id});
+        EXPECT_EQ(m.selection().ids(), QSet<QUuid>{id});
         delete view;
     }
 }
@@ -234,7 +235,7 @@ TEST_F(SearchViewTest, DoneAndEscapeEndTheSearchAndTheQueryStays)
             click(view->doneButton());
         EXPECT_FALSE(m.search().isSearching());
         EXPECT_EQ(m.search().searchText(), "milk");
-        EXPECT_TRUE(m.selection().isEmpty()) << "closing reveals nothing";
+        EXPECT_TRUE(m.selection().ids().isEmpty()) << "closing reveals nothing";
         delete view;
     }
 

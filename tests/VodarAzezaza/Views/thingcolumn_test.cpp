@@ -1,6 +1,7 @@
 // The column of one place: its row budget, the lines it shows, typing new things into
 // it, other apps' things on today only, the more line, and rows kept by id across
 // model changes.
+#include "boardselection.h"
 #include "checkbutton.h"
 #include "editfield.h"
 #include "emptyline.h"
@@ -153,7 +154,7 @@ TEST_F(ThingColumnTest, RowsAreKeptByIdAcrossModelChanges)
 
     m.toggle(mum);
     m.rename(milk, "buy oat milk");
-    m.setSelection({mum});
+    m.selection().setIDs({mum});
     EXPECT_EQ(column->row(ThingRow::rowID(milk)), milkRow.data());
     EXPECT_EQ(column->row(ThingRow::rowID(mum)), mumRow.data());
     EXPECT_EQ(qobject_cast<ThingRow*>(milkRow.data())->thing().title, "buy oat milk");
@@ -195,7 +196,7 @@ TEST_F(ThingColumnTest, ARowShownForAnotherPlaceActsOnTheThingItShowsNow)
     EXPECT_FALSE(m.planner().thing(milk)->done);
 
     QTest::mouseClick(dentistRow, Qt::LeftButton, {}, QPoint(dentistRow->width() - 6, dentistRow->height() / 2));
-    EXPECT_EQ(m.selection(), QSet<QUuid>{dentist});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{dentist});
 
     m.setEditing(Editing::thing(dentist));
     auto* field = dentistRow->findChild<EditField*>();
@@ -220,7 +221,7 @@ TEST_F(ThingColumnTest, TypingTitlesAddsThingsAndKeepsGoing)
     QTest::keyClick(newField(*column), Qt::Key_Return);
     ASSERT_TRUE(waitForKeys(*column)) << "a fresh field in the same line";
     EXPECT_EQ(newField(*column)->text(), "");
-    EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "buy milk")});
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), "buy milk")});
     QTest::keyClicks(newField(*column), "call mum");
     QTest::keyClick(newField(*column), Qt::Key_Return);
     ASSERT_TRUE(waitForKeys(*column));
@@ -245,7 +246,7 @@ TEST_F(ThingColumnTest, ClickingAwayAddsWhatWasTypedAndEnds)
     QCoreApplication::processEvents();
     EXPECT_EQ(titlesOn(m, today), (QStringList{"buy milk", "call mum"}));
     EXPECT_EQ(m.editing(), std::nullopt);
-    EXPECT_EQ(m.selection(), QSet<QUuid>{idOf(m.planner(), "buy milk")}) << "the click still selects";
+    EXPECT_EQ(m.selection().ids(), QSet<QUuid>{idOf(m.planner(), "buy milk")}) << "the click still selects";
 }
 
 TEST_F(ThingColumnTest, TypedTextSurvivesModelChangesAndIsAddedWhenTheLineIsTakenAway)
@@ -311,7 +312,7 @@ TEST_F(ThingColumnTest, AFillerLineStartsANewThingOrPastes)
     AppModel& m = started();
     add(m, {"buy milk"});
     ThingColumn* column = columnFor(m, today, 3);
-    m.setSelection({idOf(m.planner(), "buy milk")});
+    m.selection().setIDs({idOf(m.planner(), "buy milk")});
     EmptyLine* filler = qobject_cast<EmptyLine*>(column->lines().last());
     ASSERT_TRUE(filler);
 
@@ -338,8 +339,8 @@ TEST_F(ThingColumnTest, AFillerLineStartsANewThingOrPastes)
 
     click(column->lines().last());
     EXPECT_EQ(m.editing(), Editing::newThing(today));
-    EXPECT_TRUE(m.selection().isEmpty());
-    EXPECT_EQ(m.selectionAnchor(), std::nullopt);
+    EXPECT_TRUE(m.selection().ids().isEmpty());
+    EXPECT_EQ(m.selection().anchor(), std::nullopt);
 }
 
 TEST_F(ThingColumnTest, AColumnThatOutlivesItsModelGoesQuietly)

@@ -1,5 +1,6 @@
 // A planner thing's row as a person uses it: ticking, selecting with the modifiers,
 // renaming inline, opening the detail with a double click, and the context menu.
+#include "boardselection.h"
 #include "checkbutton.h"
 #include "editfield.h"
 #include "emptyline.h"
@@ -108,9 +109,9 @@ TEST_F(ThingRowTest, ClicksSelectCtrlTogglesShiftTakesTheRangeOnTheRowAndOnTheTi
         QSet<QUuid> wanted;
         for (const QString& title : s.selected)
             wanted.insert(id(title));
-        EXPECT_EQ(m.selection(), wanted);
+        EXPECT_EQ(m.selection().ids(), wanted);
     }
-    m.setSelection({});
+    m.selection().setIDs({});
     click(row("c"), onTitle(), Qt::ControlModifier);
     waitPastDoubleClick();
     EXPECT_EQ(m.editing(), std::nullopt) << "a click with a modifier never renames";
@@ -136,7 +137,7 @@ TEST_F(ThingRowTest, AClickOnTheTitleRenamesAfterTheDoubleClickTime)
         ThingRow* r = row(c.title);
         const QUuid thing = id(c.title);
         click(r, onTitle());
-        EXPECT_EQ(m.selection(), QSet<QUuid>{thing}) << "selected at once";
+        EXPECT_EQ(m.selection().ids(), QSet<QUuid>{thing}) << "selected at once";
         EXPECT_EQ(m.editing(), std::nullopt) << "a double click may still come";
         waitPastDoubleClick();
         EXPECT_EQ(m.editing(), Editing::thing(thing));
@@ -156,7 +157,7 @@ TEST_F(ThingRowTest, AClickOnTheTitleRenamesAfterTheDoubleClickTime)
 TEST_F(ThingRowTest, ADoubleClickOpensTheDetailAndStartsNoRename)
 {
     AppModel& m = started({"buy milk", "call mum"});
-    m.select(id("call mum"));
+    m.selection().select(id("call mum"));
     for (const bool title : {true, false}) {
         SCOPED_TRACE(title ? "on the title" : "beside it");
         m.setOpened(std::nullopt);
@@ -164,7 +165,7 @@ TEST_F(ThingRowTest, ADoubleClickOpensTheDetailAndStartsNoRename)
         doubleClick(r, title ? onTitle() : beside(r));
         waitPastDoubleClick();
         EXPECT_EQ(m.opened(), id("buy milk"));
-        EXPECT_EQ(m.selection(), QSet<QUuid>{id("buy milk")});
+        EXPECT_EQ(m.selection().ids(), QSet<QUuid>{id("buy milk")});
         EXPECT_EQ(m.editing(), std::nullopt);
         ASSERT_TRUE(r->popover());
         EXPECT_TRUE(r->popover()->isVisible());
@@ -243,7 +244,7 @@ TEST_F(ThingRowTest, TheContextMenuOffersThePlacesItemsInTheirStates)
 TEST_F(ThingRowTest, MenuItemsActOnTheThingOrOnTheSelectionAsEachOneSays)
 {
     AppModel& m = started({"a", "b", "c"});
-    m.setSelection({id("a"), id("b")});
+    m.selection().setIDs({id("a"), id("b")});
     const auto menuOf = [&](const QString& title) { return std::unique_ptr<QMenu>(row(title)->makeMenu()); };
 
     ASSERT_TRUE(trigger(*menuOf("a"), "Red"));
@@ -264,7 +265,7 @@ TEST_F(ThingRowTest, MenuItemsActOnTheThingOrOnTheSelectionAsEachOneSays)
     EXPECT_EQ(titlesOn(m, today), (QStringList{"a", "b"}));
     EXPECT_TRUE(h.clipboard->data && h.clipboard->data->text().contains("c"));
 
-    m.setSelection({id("a"), id("b")});
+    m.selection().setIDs({id("a"), id("b")});
     ASSERT_TRUE(trigger(*menuOf("a"), "Not This Week"));
     EXPECT_TRUE(titlesOn(m, today).isEmpty());
     EXPECT_EQ(titlesOn(m, Place::onDay(wednesday.adding(7))), (QStringList{"a", "b"}));

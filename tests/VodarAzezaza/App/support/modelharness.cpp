@@ -1,6 +1,7 @@
 #include "modelharness.h"
 
 #include "boarddrag.h"
+#include "boardselection.h"
 #include "plansearch.h"
 #include "markdown.h"
 #include "pembysync.h"
@@ -226,7 +227,7 @@ QStringList ModelHarness::fresh() const
 
 QList<QObject*> modelObjects(AppModel& model)
 {
-    return {&model, &model.search(), &model.drag(), &model.settings(), &model.otherApps(), &model.focusMode(), &model.lists()};
+    return {&model, &model.selection(), &model.search(), &model.drag(), &model.settings(), &model.otherApps(), &model.focusMode(), &model.lists()};
 }
 
 SignalCount::SignalCount(AppModel& model, const ModelChanges::Signal& signal)
