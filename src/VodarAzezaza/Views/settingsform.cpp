@@ -137,11 +137,12 @@ void SettingsForm::setModel(AppModel* model)
     connections_.clear();
     model_ = model;
     if (model) {
-        connections_.append(connect(&model->transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        const auto follow = [this](const ModelChanges& changes) {
             if (changes.containsAny({&PlannerSettings::firstWeekdaySettingChanged, &PlannerSettings::splitWeekendChanged,
                                      &PlannerSettings::showCalendarChanged}))
                 refresh();
-        }));
+        };
+        connections_.append(connect(&model->transitions(), &ModelTransitions::ended, this, follow));
     }
     refresh();
 }
