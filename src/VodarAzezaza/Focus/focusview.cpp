@@ -317,11 +317,14 @@ FocusView::FocusView(AppModel& model, int maxRows, QWidget* parent)
     connect(expand_, &QAbstractButton::clicked, this, [this] { model_.focusMode().exitFocusMode(); });
     connect(column_, &ThingColumn::lineCountChanged, this, &FocusView::fitRows);
 
-    connect(&model_.focusMode(), &FocusMode::focusSourceChanged, this, &FocusView::followPlace);
-    for (const auto signal : {&AppModel::todayChanged, &AppModel::plannerChanged})
-        connect(&model_, signal, this, &FocusView::followPlace);
-    for (const auto signal : {&OtherApps::familyThingsChanged, &OtherApps::tickedExternalChanged})
-        connect(&model_.otherApps(), signal, this, &FocusView::syncHeader);
+    // Once per operation: the place and with it the header, or the header alone when
+    // only other apps' things changed.
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&FocusMode::focusSourceChanged, &AppModel::todayChanged, &AppModel::plannerChanged}))
+            followPlace();
+        else if (changes.containsAny({&OtherApps::familyThingsChanged, &OtherApps::tickedExternalChanged}))
+            syncHeader();
+    });
     connect(&model_.settings(), &PlannerSettings::floatsChanged, this, &FocusView::syncPin);
     // The keys come back after an inline edit, without a click.
     connect(&model_, &AppModel::editingChanged, this, [this] {
@@ -339,6 +342,7 @@ FocusView::~FocusView()
     // The column and its rows may still tell the model something as they go; nothing
     // here must hear it back half torn down.
     disconnect(&model_, nullptr, this, nullptr);
+    disconnect(&model_.transitions(), nullptr, this, nullptr);
 }
 
 QWidget* FocusView::header() const

@@ -46,9 +46,12 @@ ExternalDetail::ExternalDetail(AppModel& model, const QString& id, const QString
     footer_->setObjectName(QStringLiteral("footer"));
     column->addWidget(footer_);
 
-    connect(&model.otherApps(), &OtherApps::familyThingsChanged, this, &ExternalDetail::refresh);
-    connect(&model.otherApps(), &OtherApps::tickedExternalChanged, this, &ExternalDetail::refresh);
-    connect(&model, &AppModel::todayChanged, this, &ExternalDetail::refresh);
+    // Once per operation, whatever of the thing or the day it rests on changed.
+    connect(&model.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&OtherApps::familyThingsChanged, &OtherApps::tickedExternalChanged,
+                                 &AppModel::todayChanged}))
+            refresh();
+    });
     refresh();
 }
 
@@ -56,6 +59,7 @@ ExternalDetail::~ExternalDetail()
 {
     if (model_) {
         disconnect(model_, nullptr, this, nullptr);
+        disconnect(&model_->transitions(), nullptr, this, nullptr);
         save();
     }
 }

@@ -142,10 +142,14 @@ ListsHeader::ListsHeader(AppModel& model, QWidget* parent) : QWidget(parent), mo
     layout->addWidget(options_);
     layout->addStretch(1);
 
-    connect(&model_, &AppModel::plannerChanged, this, &ListsHeader::refresh);
-    connect(&model_.settings(), &PlannerSettings::showListsChanged, this, &ListsHeader::refresh);
-    connect(&model_.lists(), &PlannerLists::listToDeleteChanged, this, &ListsHeader::syncDialog);
-    connect(&model_.lists(), &PlannerLists::deletingAllListsChanged, this, &ListsHeader::syncDialog);
+    // Once per operation: the names and the buttons, then the question, which names a
+    // list as the plan has it now.
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&AppModel::plannerChanged, &PlannerSettings::showListsChanged}))
+            refresh();
+        if (changes.containsAny({&PlannerLists::listToDeleteChanged, &PlannerLists::deletingAllListsChanged}))
+            syncDialog();
+    });
     refresh();
     syncDialog();
 }

@@ -24,9 +24,14 @@ int edge(int start, int length, int count, int i) { return start + int((qint64(l
 MonthGrid::MonthGrid(AppModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    connect(&model_, &AppModel::anchorChanged, this, &MonthGrid::syncCells);
-    connect(&model_.settings(), &PlannerSettings::firstWeekdaySettingChanged, this, &MonthGrid::syncCells);
-    connect(&model_, &AppModel::todayChanged, this, qOverload<>(&QWidget::update));
+    // Once per operation, and ahead of the cells: a cell handed another day shows it
+    // before it hears what else the operation changed.
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&AppModel::anchorChanged, &PlannerSettings::firstWeekdaySettingChanged}))
+            syncCells();
+        if (changes.contains(&AppModel::todayChanged))
+            update();
+    });
     syncCells();
 }
 

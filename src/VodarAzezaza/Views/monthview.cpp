@@ -48,8 +48,11 @@ MonthView::MonthView(AppModel& model, QWidget* parent) : QWidget(parent), model_
     scroll_->setWidget(column_);
     connect(column_, &ThingColumn::lineCountChanged, this, &MonthView::placeColumn);
 
-    connect(&model_, &AppModel::anchorChanged, this, &MonthView::syncMonth);
-    connect(&model_, &AppModel::plannerChanged, this, &MonthView::syncMonth);
+    // Once per operation, whether it paged the month, changed its things or both.
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&AppModel::anchorChanged, &AppModel::plannerChanged}))
+            syncMonth();
+    });
     syncMonth();
 }
 

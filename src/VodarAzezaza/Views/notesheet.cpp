@@ -115,8 +115,10 @@ NoteSheet::NoteSheet(AppModel& model, Target target, QWidget* parent, std::chron
     layout->addWidget(host_, 1);
 
     // The title follows the thing: a rename elsewhere, a re-read, a sibling's edit.
-    connect(&model_, &AppModel::plannerChanged, this, &NoteSheet::refreshTitle);
-    connect(&model_.otherApps(), &OtherApps::familyThingsChanged, this, &NoteSheet::refreshTitle);
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        if (changes.containsAny({&AppModel::plannerChanged, &OtherApps::familyThingsChanged}))
+            refreshTitle();
+    });
     refreshTitle();
 }
 

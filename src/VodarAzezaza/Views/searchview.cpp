@@ -193,12 +193,14 @@ SearchView::SearchView(AppModel& model, QWidget* parent) : SheetContent(parent),
 
     connect(field_, &QLineEdit::textEdited, this, [this](const QString& text) { model_.search().setSearchText(text); });
     connect(field_, &QLineEdit::returnPressed, this, &SearchView::revealFirst);
-    connect(&model_.search(), &PlanSearch::searchTextChanged, this, [this] {
-        if (field_->text() != model_.search().searchText())
+    // Once per operation, whether the words or the plan they are looked for in changed.
+    connect(&model_.transitions(), &ModelTransitions::ended, this, [this](const ModelChanges& changes) {
+        const bool words = changes.contains(&PlanSearch::searchTextChanged);
+        if (words && field_->text() != model_.search().searchText())
             field_->setText(model_.search().searchText());
-        sync();
+        if (words || changes.contains(&AppModel::plannerChanged))
+            sync();
     });
-    connect(&model_, &AppModel::plannerChanged, this, &SearchView::sync);
     sync();
 }
 

@@ -137,9 +137,12 @@ void SettingsForm::setModel(AppModel* model)
     connections_.clear();
     model_ = model;
     if (model) {
-        for (const auto signal : {&PlannerSettings::firstWeekdaySettingChanged, &PlannerSettings::splitWeekendChanged,
-                                  &PlannerSettings::showCalendarChanged})
-            connections_.append(connect(&model->settings(), signal, this, &SettingsForm::refresh));
+        const auto follow = [this](const ModelChanges& changes) {
+            if (changes.containsAny({&PlannerSettings::firstWeekdaySettingChanged, &PlannerSettings::splitWeekendChanged,
+                                     &PlannerSettings::showCalendarChanged}))
+                refresh();
+        };
+        connections_.append(connect(&model->transitions(), &ModelTransitions::ended, this, follow));
     }
     refresh();
 }
