@@ -984,11 +984,11 @@ TEST_F(FamilyStoreTest, PublishingInGroupsMirrorsTheRowsWhicheverGroupsChanged)
     EXPECT_TRUE(find(rowsOf(store), "G0-0"));
 }
 
-// A republish of rows made again, all as the store holds them, writes nothing. The next
-// publications are mirrored whatever it kept, also through a group the caller still
-// shares with an earlier publication: a sibling's change taken in between must not let
-// that group pass as published unchanged.
-TEST_F(FamilyStoreTest, AnEqualRepublishOfRowsMadeAgainLeavesTheNextOnesMirrored)
+// A republish of rows made again writes only what differs. The next publications are
+// mirrored whatever the store kept of the earlier ones, also through a group the caller
+// still shares with an earlier publication: a change since, a sibling's or one written
+// from other rows, must not let that group pass as published unchanged.
+TEST_F(FamilyStoreTest, ARepublishOfRowsMadeAgainLeavesTheNextOnesMirrored)
 {
     FamilyStore store(path(), clock());
     FamilyStore sibling(path(), clock());
@@ -1016,6 +1016,13 @@ TEST_F(FamilyStoreTest, AnEqualRepublishOfRowsMadeAgainLeavesTheNextOnesMirrored
     const FamilyStore::Publication back = store.publish(FamilyStore::RowGroups{madeAgain(first), second}, "planner");
     EXPECT_EQ(back.written, 1);
     EXPECT_EQ(find(rowsOf(store), "C")->title, "title of C");
+
+    // A row renamed in rows made again is written; the list held here all along puts it back.
+    QList<SharedThing> renamedHere = madeAgain(second);
+    renamedHere[2].title = "renamed here";
+    EXPECT_EQ(store.publish(FamilyStore::RowGroups{madeAgain(first), renamedHere}, "planner").written, 1);
+    EXPECT_EQ(store.publish(FamilyStore::RowGroups{madeAgain(first), second}, "planner").written, 1);
+    EXPECT_EQ(find(rowsOf(store), "E0")->title, "title of E0");
 
     // A row dropped from rows made again is marked deleted.
     const FamilyStore::Publication dropped =
