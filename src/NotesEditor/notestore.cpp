@@ -130,18 +130,32 @@ NoteStore::Listing NoteStore::currentListing()
     heard_ = !changes.everything && listing_;
     if (!heard_) {
         listing_ = list(directory_);
-        listedStamps_ = folderStamps(*listing_);
+        QHash<QString, pemby::FileStamp> stamps = folderStamps(*listing_);
+        for (auto it = stamps.cbegin(); it != stamps.cend(); ++it) {
+            if (const auto was = listedStamps_.constFind(it.key()); was == listedStamps_.cend() || *was != it.value())
+                noteMove(it.key());
+        }
+        for (auto it = listedStamps_.cbegin(); it != listedStamps_.cend(); ++it) {
+            if (!stamps.contains(it.key()))
+                noteMove(it.key());
+        }
+        listedStamps_ = std::move(stamps);
+        linked_.clear();
+        for (const Entry& entry : std::as_const(*listing_)) {
+            if (entry.stamp.links > 1 && entry.regular)
+                linked_.insert(entry.name);
+        }
         quiet_.clear();
+        relisted_.reset();
         return *listing_;
     }
-    QSet<QString> names = changes.names;
     // A file with other names elsewhere may have changed through one of those unheard.
-    for (const Entry& entry : std::as_const(*listing_)) {
-        if (entry.stamp.links > 1 && entry.regular)
-            names.insert(entry.name);
-    }
+    QSet<QString> names = changes.names;
+    names.unite(linked_);
     if (names.isEmpty())
         return *listing_;
+    if (relisted_)
+        relisted_->unite(names);
     const int folder = ::open(QFile::encodeName(directory_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Listing& listed = *listing_;
     for (const QString& name : std::as_const(names)) {
@@ -151,12 +165,17 @@ NoteStore::Listing NoteStore::currentListing()
         const auto at = std::lower_bound(listed.begin(), listed.end(), key, byName);
         const bool held = at != listed.end() && at->name == name;
         auto entry = folder < 0 ? std::nullopt : entryAt(folder, QFile::encodeName(name).constData());
+        if (entry && entry->stamp.links > 1 && entry->regular)
+            linked_.insert(name);
+        else
+            linked_.remove(name);
         const bool stamped = name.endsWith(noteSuffix) || name.endsWith(u".json");
-        // A value that did not move leaves the stamps shared with whoever holds them.
-        if (stamped && entry && listedStamps_.value(name) != entry->stamp)
+        if (stamped && entry && listedStamps_.value(name) != entry->stamp) {
             listedStamps_.insert(name, entry->stamp);
-        else if (stamped && !entry && listedStamps_.contains(name))
-            listedStamps_.remove(name);
+            noteMove(name);
+        } else if (stamped && !entry && listedStamps_.remove(name)) {
+            noteMove(name);
+        }
         if (entry && held)
             *at = std::move(*entry);
         else if (entry)
@@ -167,6 +186,25 @@ NoteStore::Listing NoteStore::currentListing()
     if (folder >= 0)
         ::close(folder);
     return listed;
+}
+
+void NoteStore::noteMove(const QString& name)
+{
+    // A caller that fell this far behind compares every stamp once.
+    constexpr qsizetype kept = 4096;
+    moves_.append(name);
+    if (moves_.size() > 2 * kept) {
+        const qsizetype dropped = moves_.size() - kept;
+        moves_.remove(0, dropped);
+        movesDropped_ += dropped;
+    }
+}
+
+std::optional<QStringList> NoteStore::stampsMovedSince(qsizetype moves) const
+{
+    if (moves < movesDropped_ || moves > stampMoves())
+        return std::nullopt;
+    return moves_.mid(moves - movesDropped_);
 }
 
 QHash<QString, pemby::FileStamp> NoteStore::folderStamps(const Listing& listing)
@@ -426,7 +464,7 @@ void NoteStore::beginLoad(std::optional<Listing> listing)
     if (loading_)
         return;
     Listing listed = listing ? std::move(*listing) : currentListing();
-    looked_.clear();
+    forgetLooks();
     if (std::any_of(listed.cbegin(), listed.cend(), [](const Entry& e) { return e.regular && stemOf(e.name, markdownSuffix); })
         && migrateMarkdownNotes(folderEntries(directory_)))
         listed = currentListing();
@@ -589,17 +627,53 @@ void NoteStore::finishLoad()
     loadBoard();
 }
 
+void NoteStore::forgetLooks()
+{
+    looked_.clear();
+    unsettled_.clear();
+    dated_.clear();
+    datedValid_ = false;
+}
+
 bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
 {
     if (loading_)
         return false;
+    // The listing the kernel's word was taken with: its quiet files are as they were read.
+    const bool heard = heard_ && listing_ && listing.constData() == listing_->constData() && listing.size() == listing_->size();
+    // Since the last look that ended here, by the kernel's word, only the entries the
+    // listings refreshed can differ from that look: those and the note files it did not
+    // settle are all there is to look at, while the same entries are there. Without an
+    // order file, that look's order by date must be at hand too.
+    std::optional<QList<qsizetype>> following;
+    if (heard && relisted_ && !looked_.isEmpty() && looked_.size() == listing.size() && (hasArrangement_ || datedValid_)) {
+        following = unsettled_;
+        for (const QString& name : std::as_const(*relisted_)) {
+            const auto at = std::lower_bound(listing.cbegin(), listing.cend(), name,
+                                             [](const Entry& entry, const QString& n) { return entry.name < n; });
+            const qsizetype i = at - listing.cbegin();
+            const bool listed = at != listing.cend() && at->name == name;
+            const bool lookedAt = i < looked_.size() && looked_[i].entry.name == name;
+            if (listed != lookedAt || (listed && looked_[i].entry.regular != at->regular)) {
+                following.reset();  // an entry came or went, or became a link
+                break;
+            }
+            if (listed)
+                following->append(i);
+        }
+        if (following) {
+            std::sort(following->begin(), following->end());
+            following->erase(std::unique(following->begin(), following->end()), following->end());
+        }
+    }
     // The same entries as the last look that ended here, nothing changed in the store
     // meanwhile: an entry whose stamp did not move is the note taken then, and the
     // checks of the folder's names made then still hold.
-    const bool aligned = looked_.size() == listing.size()
-        && std::equal(listing.cbegin(), listing.cend(), looked_.cbegin(), [](const Entry& entry, const Looked& was) {
-               return entry.regular == was.entry.regular && entry.name == was.entry.name;
-           });
+    const bool aligned = following
+        || (looked_.size() == listing.size()
+            && std::equal(listing.cbegin(), listing.cend(), looked_.cbegin(), [](const Entry& entry, const Looked& was) {
+                   return entry.regular == was.entry.regular && entry.name == was.entry.name;
+               }));
     QHash<QString, qsizetype> held;  // by id, the note's place in the list
     if (!aligned) {
         held.reserve(notes_.size());
@@ -608,12 +682,16 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
         if (held.size() != notes_.size())
             return false;
     }
-    const auto placeOf = [&](const QString& id) -> qsizetype {
+    // `was`: the note the last look took for the entry, found by identity.
+    const auto placeOf = [&](const QString& id, const Note* was) -> qsizetype {
         if (!aligned)
             return held.value(id, -1);
-        const auto found =
-            std::find_if(notes_.cbegin(), notes_.cend(), [&](const std::shared_ptr<Note>& note) { return note->id() == id; });
-        return found == notes_.cend() ? -1 : found - notes_.cbegin();
+        const auto end = notes_.cend();
+        auto found = was ? std::find_if(notes_.cbegin(), end, [&](const std::shared_ptr<Note>& note) { return note.get() == was; })
+                         : end;
+        if (found == end)
+            found = std::find_if(notes_.cbegin(), end, [&](const std::shared_ptr<Note>& note) { return note->id() == id; });
+        return found == end ? -1 : found - notes_.cbegin();
     };
 
     // What a load would read: the files whose look is not the one of their last trusted
@@ -623,80 +701,108 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
     QStringList skipped;
     const Entry* order = nullptr;
     const Entry* board = nullptr;
-    QList<const Note*> listed;  // the held notes in the listing's order
-    listed.reserve(notes_.size());
-    QList<Looked> looking;
-    looking.reserve(listing.size());
+    QList<Looked> looking;  // a look at every entry; a following one updates the last in place
+    if (!following)
+        looking.reserve(listing.size());
+    QList<Looked>& looks = following ? looked_ : looking;
     qsizetype noteFiles = 0;
     QList<Loading::File> changed;
     QList<qsizetype> changedAt;  // in the listing
-    // The listing the kernel's word was taken with: its quiet files are as they were read.
-    const bool heard = heard_ && listing_ && listing.constData() == listing_->constData() && listing.size() == listing_->size();
+    QList<qsizetype> places;     // of each changed file's note in the list; -1: none
     const auto isQuiet = [&](const Entry& entry) {
         const auto still = quiet_.constFind(entry.name);
         return still != quiet_.cend() && *still == entry.stamp;
     };
-    for (qsizetype i = 0; i < listing.size(); ++i) {
+    // False when a load is needed.
+    const auto lookAt = [&](qsizetype i, Looked& look) {
         const Entry& entry = listing[i];
         if (aligned && looked_[i].settled && looked_[i].entry.stamp == entry.stamp
             && (!looked_[i].quiet || (heard && isQuiet(entry)))) {
             ++noteFiles;
-            listed.append(looked_[i].settled);
-            looking.append(looked_[i]);
-            continue;
+            look = looked_[i];
+            return true;
         }
-        looking.append({entry, nullptr});
+        const Note* was = aligned ? looked_[i].settled : nullptr;
+        look = {entry, nullptr};
         if (!entry.regular) {
             if (isStoreName(entry.name))
                 skipped.append(entry.name);
-            continue;
+            return true;
         }
         if (entry.name == orderName) {
             order = &entry;
-            continue;
+            return true;
         }
         if (entry.name == boardName) {
             board = &entry;
-            continue;
+            return true;
         }
         if (stemOf(entry.name, markdownSuffix))
             return false;  // old notes wait for their conversion
         const auto id = stemOf(entry.name, noteSuffix);
         if (!id)
-            continue;
+            return true;
         ++noteFiles;
-        const qsizetype at = placeOf(*id);
+        const qsizetype at = placeOf(*id, was);
         if (at < 0) {
             if (!unreadableIDs_.contains(*id))
                 return false;  // a note file came
         } else {
-            listed.append(notes_[at].get());
             const auto stamp = stamps_.constFind(*id);
             if (stamp != stamps_.cend() && *stamp == entry.stamp && notes_[at]->modified() == modifiedAt(entry.stamp)) {
-                looking.last().settled = notes_[at].get();
-                continue;
+                look.settled = notes_[at].get();
+                return true;
             }
             if (heard && isQuiet(entry) && notes_[at]->modified() == modifiedAt(entry.stamp)) {
-                looking.last().settled = notes_[at].get();
-                looking.last().quiet = true;
-                continue;
+                look.settled = notes_[at].get();
+                look.quiet = true;
+                return true;
             }
         }
         changed.append({*id, pathOf(entry.name), changed.size(), entry.stamp});
         changedAt.append(i);
-    }
-    if (noteFiles != notes_.size() + unreadableIDs_.size() || (!aligned && skipped != skipped_))
-        return false;  // a note file went, or one became a link
-    if (maxFiles > 0 && changed.size() > maxFiles)
+        places.append(at);
+        return true;
+    };
+    // A look that follows changed the last one in place: what it cannot take is looked at afresh.
+    const auto refuse = [&] {
+        if (following)
+            forgetLooks();
         return false;
+    };
+    if (following) {
+        for (const qsizetype i : std::as_const(*following)) {
+            if (!lookAt(i, looked_[i]))
+                return refuse();
+        }
+        // The rest is as that look found it.
+        const auto regular = [&](const QString& name) -> const Entry* {
+            const auto at = std::lower_bound(listing.cbegin(), listing.cend(), name,
+                                             [](const Entry& entry, const QString& n) { return entry.name < n; });
+            return at != listing.cend() && at->name == name && at->regular ? &*at : nullptr;
+        };
+        order = regular(orderName);
+        board = regular(boardName);
+        noteFiles = notes_.size() + unreadableIDs_.size();
+    } else {
+        for (qsizetype i = 0; i < listing.size(); ++i) {
+            looking.append(Looked{});
+            if (!lookAt(i, looking.last()))
+                return false;
+        }
+        if (noteFiles != notes_.size() + unreadableIDs_.size() || (!aligned && skipped != skipped_))
+            return false;  // a note file went, or one became a link
+    }
+    if (maxFiles > 0 && changed.size() > maxFiles)
+        return refuse();
     // The manual order as a load would read it: the order file unchanged since it was
     // read and already in step with these notes, or no order file at all.
     if (order ? !orderRead_ || orderRead_->stamp != order->stamp || !hasArrangement_ || manualOrder_ != orderRead_->order
               : orderRead_ || hasArrangement_)
-        return false;
+        return refuse();
     // The board as a load would reconcile it: unchanged since it was read over these notes.
     if (!board || !boardRead_ || boardRead_->stamp != board->stamp || boardRead_->ids.size() != noteFiles)
-        return false;
+        return refuse();
     if (!aligned) {
         for (const QString& id : std::as_const(boardRead_->ids)) {
             if (!held.contains(id) && !unreadableIDs_.contains(id))
@@ -708,11 +814,9 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
     Loading loading;
     loading.files = changed;
     loading.made.resize(changed.size());
-    QList<qsizetype> places;  // of each changed file's note in the list; -1: none
-    for (const Loading::File& file : std::as_const(changed)) {
-        places.append(placeOf(file.id));
-        if (places.last() >= 0)
-            loading.held.insert(file.id, notes_[places.last()]);
+    for (qsizetype i = 0; i < changed.size(); ++i) {
+        if (places[i] >= 0)
+            loading.held.insert(changed[i].id, notes_[places[i]]);
     }
     loading.listedAt.start();
     bool whole = false;
@@ -730,7 +834,7 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
             replaced.insert(notes_[places[i]].get(), made.get());
             notes_[places[i]] = made;
             moved.insert(made.get());  // its date may have moved, even when it is the same note
-            Looked& looked = looking[changedAt[i]];
+            Looked& looked = looks[changedAt[i]];
             if (stamps_.value(id) == changed[i].stamp) {
                 looked.settled = made.get();
             } else if (heard && isQuiet(looked.entry)) {
@@ -746,20 +850,27 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
             ;
         return true;
     }
-    looked_ = std::move(looking);
+    if (!following)
+        looked_ = std::move(looking);
+    unsettled_.clear();
+    for (const qsizetype i : std::as_const(changedAt)) {
+        if (!looked_[i].settled)
+            unsettled_.append(i);
+    }
+    // The next look follows the listings from this one, when it is the folder as listed.
+    if (heard)
+        relisted_.emplace();
+    else
+        relisted_.reset();
 
     board_ = boardRead_->board;
     boardWritable_ = true;
     if (!hasArrangement_) {
         // Without an order file the manual order is the notes by their dates, as listed.
-        for (const Note*& note : listed)
-            note = replaced.value(note, note);
-        std::stable_sort(listed.begin(), listed.end(), [](const Note* a, const Note* b) { return a->modified() > b->modified(); });
-        QStringList manual;
-        manual.reserve(listed.size());
-        for (const Note* note : std::as_const(listed))
-            manual.append(note->id());
-        manualOrder_ = std::move(manual);
+        if (following)
+            placeByDate(replaced);
+        else
+            orderByDate();
     }
     if (sortOrder_.key == NoteSortKey::manual) {
         if (!hasArrangement_)
@@ -778,6 +889,54 @@ bool NoteStore::reloadChanged(const Listing& listing, int maxFiles)
     return true;
 }
 
+namespace {
+
+// Newest change first; of equal dates, in the order the folder lists their files.
+bool laterFirst(const Note* a, const Note* b)
+{
+    if (a->modified() != b->modified())
+        return a->modified() > b->modified();
+    return a->id() + noteSuffix < b->id() + noteSuffix;
+}
+
+} // namespace
+
+void NoteStore::orderByDate()
+{
+    dated_.clear();
+    dated_.reserve(notes_.size());
+    for (const auto& note : std::as_const(notes_))
+        dated_.append(note.get());
+    std::sort(dated_.begin(), dated_.end(), laterFirst);
+    QStringList manual;
+    manual.reserve(dated_.size());
+    for (const Note* note : std::as_const(dated_))
+        manual.append(note->id());
+    manualOrder_ = std::move(manual);
+    datedValid_ = true;
+}
+
+void NoteStore::placeByDate(const QHash<const Note*, const Note*>& replaced)
+{
+    // Each replaced note leaves its place, then takes the one its date gives it among the rest.
+    QList<const Note*> placing;
+    for (auto it = replaced.cbegin(); it != replaced.cend(); ++it) {
+        const qsizetype at = dated_.indexOf(it.key());
+        if (at < 0) {
+            orderByDate();
+            return;
+        }
+        dated_.removeAt(at);
+        manualOrder_.removeAt(at);
+        placing.append(it.value());
+    }
+    for (const Note* note : std::as_const(placing)) {
+        const qsizetype at = std::lower_bound(dated_.cbegin(), dated_.cend(), note, laterFirst) - dated_.cbegin();
+        dated_.insert(at, note);
+        manualOrder_.insert(at, note->id());
+    }
+}
+
 void NoteStore::placeNote(const std::shared_ptr<Note>& note)
 {
     const auto at = std::partition_point(notes_.begin(), notes_.end(), [&](const std::shared_ptr<Note>& held) {
@@ -788,6 +947,7 @@ void NoteStore::placeNote(const std::shared_ptr<Note>& note)
 
 void NoteStore::readManualOrder()
 {
+    datedValid_ = false;
     // The order file as it was read, while its look says it is unchanged.
     const auto before = pemby::fileStamp(orderPath());
     if (orderRead_ && before && orderRead_->stamp == *before) {
@@ -887,6 +1047,7 @@ void NoteStore::reconcileManualOrder()
     if (order == manualOrder_)
         return;
     manualOrder_ = std::move(order);
+    datedValid_ = false;
     if (const Status saved = saveManualOrder(); !saved)
         qCWarning(lcNotes) << "can't write" << orderFileName() << saved.errorText();
 }
@@ -918,6 +1079,7 @@ void NoteStore::setSortOrder(NoteSortOrder order)
     if (old == order)
         return;
     if (order.key == NoteSortKey::manual && old.key != NoteSortKey::manual && !hasArrangement_) {
+        datedValid_ = false;
         manualOrder_.clear();
         for (const auto& note : std::as_const(notes_))
             manualOrder_.append(note->id());
@@ -935,7 +1097,7 @@ std::shared_ptr<Note> NoteStore::create()
 
 void NoteStore::putFirst(const std::shared_ptr<Note>& note)
 {
-    looked_.clear();
+    forgetLooks();
     notes_.prepend(note);
     manualOrder_.prepend(note->id());
     if (const Status saved = saveManualOrder(); !saved)
@@ -952,7 +1114,7 @@ Status NoteStore::save(const Note& note)
 
 Status NoteStore::saveNote(const Note& note, bool* keptBoth)
 {
-    looked_.clear();
+    forgetLooks();
     const auto path = pathForID(note.id());
     if (!path)
         return Error{QStringLiteral("\u201C%1\u201D can't name a note file.").arg(note.id())};
@@ -1099,7 +1261,7 @@ Status NoteStore::keepBoth(const Note& note, const QString& path, const QByteArr
 
 NoteStore::TrashedNote NoteStore::trash(const std::shared_ptr<Note>& note)
 {
-    looked_.clear();
+    forgetLooks();
     TrashedNote record;
     record.note = note;
     const QString& id = note->id();
@@ -1115,7 +1277,7 @@ NoteStore::TrashedNote NoteStore::trash(const std::shared_ptr<Note>& note)
 
 void NoteStore::discard(const std::shared_ptr<Note>& note)
 {
-    looked_.clear();
+    forgetLooks();
     if (const auto path = pathForID(note->id()); path && pemby::entryExists(*path) && !QFile::remove(*path))
         qCWarning(lcNotes) << "can't delete" << *path;
     known_.remove(note->id());
@@ -1129,7 +1291,7 @@ void NoteStore::discard(const std::shared_ptr<Note>& note)
 
 void NoteStore::takeOut(const std::shared_ptr<Note>& note)
 {
-    looked_.clear();
+    forgetLooks();
     const QString id = note->id();
     notes_.removeIf([&](const auto& held) { return held == note; });
     manualOrder_.removeAll(id);
@@ -1142,7 +1304,7 @@ void NoteStore::takeOut(const std::shared_ptr<Note>& note)
 
 Status NoteStore::restore(const QList<TrashedNote>& trashed)
 {
-    looked_.clear();
+    forgetLooks();
     Status keptBothError;
     for (const TrashedNote& record : trashed) {
         const QString& id = record.note->id();
@@ -1223,6 +1385,7 @@ void NoteStore::moveManually(const QStringList& ids, int aboveRow)
     }
     manualOrder_ = rest.mid(0, at) + inserted + rest.mid(at);
     hasArrangement_ = true;
+    datedValid_ = false;
     if (const Status saved = saveManualOrder(); !saved)
         qCWarning(lcNotes) << "can't write" << orderFileName() << saved.errorText();
     sort();
@@ -1232,6 +1395,7 @@ void NoteStore::setManualOrder(QStringList ids)
 {
     manualOrder_ = std::move(ids);
     hasArrangement_ = true;
+    datedValid_ = false;
     if (const Status saved = saveManualOrder(); !saved)
         qCWarning(lcNotes) << "can't write" << orderFileName() << saved.errorText();
     sort();

@@ -99,6 +99,12 @@ public:
     Listing currentListing();
     // folderStamps() of the last currentListing(), kept up to date at the same cost.
     const QHash<QString, pemby::FileStamp>& listedStamps() const { return listedStamps_; }
+    // How many times an entry of listedStamps() moved (came, went or changed its stamp)
+    // so far, and the names that moved since a count of it, in order: a caller keeping
+    // its own stamps follows the listings at the cost of what moved. Nullopt when the
+    // count is too long ago to tell.
+    qsizetype stampMoves() const { return movesDropped_ + moves_.size(); }
+    std::optional<QStringList> stampsMovedSince(qsizetype moves) const;
     // The stamps of the entries named like note files and JSON files, links among them,
     // by name: what a look for outside changes compares.
     static QHash<QString, pemby::FileStamp> folderStamps(const Listing& listing);
@@ -178,6 +184,10 @@ public:
 
 private:
     QString pathOf(const QString& name) const;
+    // Notes the stamp of `name` moved; drops the oldest such notes past a bound.
+    void noteMove(const QString& name);
+    // Empties what the last reload of changed files kept of its look at the folder.
+    void forgetLooks();
     std::optional<QString> pathForID(const QString& id) const;
     QDateTime now() const;
     struct Loading;
@@ -186,6 +196,10 @@ private:
     // The notes read so far, and the earlier ones not reached yet, in order.
     void showProgress(const Loading& loading);
     void finishLoad();
+    // Without an order file: the manual order by the notes' dates, made anew, or kept in
+    // step with these notes put in place of those (whose dates may have moved).
+    void orderByDate();
+    void placeByDate(const QHash<const Note*, const Note*>& replaced);
     // Puts the note where the sort order takes it in a list sorted by that order.
     void placeNote(const std::shared_ptr<Note>& note);
     // Orders the list by the sort order, leaving the manual order as it is.
@@ -221,6 +235,14 @@ private:
     // The folder as the last currentListing() found it; none before the first.
     std::optional<Listing> listing_;
     QHash<QString, pemby::FileStamp> listedStamps_;
+    // The listing's regular files that have other names elsewhere, by name.
+    QSet<QString> linked_;
+    // The names whose listed stamps moved, oldest first, and how many older ones were dropped.
+    QStringList moves_;
+    qsizetype movesDropped_ = 0;
+    // The entries the listings refreshed since the last reload of changed files looked at
+    // the folder; none when a listing looked at every entry.
+    std::optional<QSet<QString>> relisted_;
     // Whether the kernel told what changed before the last currentListing().
     bool heard_ = false;
     // Each note file's stamp when it was last read, by file name, while the kernel has told
@@ -267,6 +289,13 @@ private:
         bool quiet = false;  // trusted only while the kernel tells of no change to it
     };
     QList<Looked> looked_;
+    // Where in it the note files are that no trusted look settled: each reload reads them.
+    QList<qsizetype> unsettled_;
+    // Without an order file: the notes in the manual order, newest first, as that look
+    // left them, kept in step with the notes it replaces. Emptied with it, and whenever
+    // the manual order changes otherwise.
+    QList<const Note*> dated_;
+    bool datedValid_ = false;
     std::unique_ptr<Loading> loading_;
     int filesRead_ = 0;
     // A note whose file was changed elsewhere while we held it: the bytes found, and

@@ -275,15 +275,21 @@ void expectAsAFreshLoad(const NoteStore& store, const QString& folder, const Not
 
 TEST(NoteStore, AReloadOfTheChangedFilesOnlyGivesWhatALoadGives)
 {
-    // With and without an order file, listed by date and by the manual order.
+    // With and without an order file, listed by date and by the manual order; from a
+    // listing of the folder's own, and from the store's, which follows the kernel's word
+    // and the last reload's look.
     struct Setup {
         bool orderFile;
         NoteSortOrder order;
+        bool storesListing;
     };
-    const QList<Setup> setups{{true, NoteSortOrder()},
-                              {false, NoteSortOrder()},
-                              {true, NoteSortOrder(NoteSortKey::manual)},
-                              {false, NoteSortOrder(NoteSortKey::manual)}};
+    QList<Setup> setups;
+    for (const bool storesListing : {false, true}) {
+        setups += {{true, NoteSortOrder(), storesListing},
+                   {false, NoteSortOrder(), storesListing},
+                   {true, NoteSortOrder(NoteSortKey::manual), storesListing},
+                   {false, NoteSortOrder(NoteSortKey::manual), storesListing}};
+    }
     std::vector<std::unique_ptr<NotesFolder>> folders;
     for (const Setup& setup : setups) {
         folders.push_back(std::make_unique<NotesFolder>());
@@ -307,29 +313,56 @@ TEST(NoteStore, AReloadOfTheChangedFilesOnlyGivesWhatALoadGives)
         std::function<void(const NotesFolder&)> change;
         bool changedOnly;  // read by the reload of the changed files alone
     };
+    const auto touch = [](const NotesFolder& f, const char* id, int minutes) {
+        const QString name = QString::fromLatin1(id) + QStringLiteral(".rtf");
+        f.put(name, f.bytes(name), minutesLater(minutes));
+    };
     const QList<Step> steps{
         {"one note's text changed",
          [](const NotesFolder& f) { f.putNote(QStringLiteral("b"), QStringLiteral("Bananas, ripe"), minutesLater(2)); },
          true},
-        {"its date changed, to the newest",
-         [](const NotesFolder& f) { f.put(QStringLiteral("a.rtf"), f.bytes(QStringLiteral("a.rtf")), minutesLater(9)); },
-         true},
+        {"its date changed, to the newest", [&](const NotesFolder& f) { touch(f, "a", 9); }, true},
         {"one note's text and date changed, to the oldest",
          [](const NotesFolder& f) { f.putNote(QStringLiteral("c"), QStringLiteral("Cherries, red"), minutesLater(0)); },
          true},
+        {"two notes' dates crossed",
+         [&](const NotesFolder& f) {
+             touch(f, "a", 1);
+             touch(f, "c", 8);
+         },
+         true},
+        {"one note's date met another's", [&](const NotesFolder& f) { touch(f, "a", 8); }, true},
+        {"a file that is no note came", [](const NotesFolder& f) { f.put(QStringLiteral("notes.txt"), "plain text"); },
+         true},
+        {"a note written through a file that then took its name",
+         [](const NotesFolder& f) {
+             f.put(QStringLiteral(".b.tmp"), noteFile(QStringLiteral("Bananas, green")), minutesLater(5));
+             ASSERT_TRUE(QFile::remove(f.file(QStringLiteral("b.rtf"))));
+             ASSERT_TRUE(QFile::rename(f.file(QStringLiteral(".b.tmp")), f.file(QStringLiteral("b.rtf"))));
+         },
+         true},
+        {"one changed after that", [&](const NotesFolder& f) { touch(f, "b", 6); }, true},
         {"one added", [](const NotesFolder& f) { f.putNote(QStringLiteral("d"), QStringLiteral("Dates"), minutesLater(4)); },
          false},
+        {"one renamed",
+         [](const NotesFolder& f) {
+             ASSERT_TRUE(QFile::rename(f.file(QStringLiteral("d.rtf")), f.file(QStringLiteral("e.rtf"))));
+         },
+         false},
         {"one removed", [](const NotesFolder& f) { ASSERT_TRUE(QFile::remove(f.file(QStringLiteral("b.rtf")))); }, false},
-        {"order.json changed", [](const NotesFolder& f) { f.put(QStringLiteral("order.json"), R"(["d","c","a"])"); }, false},
+        {"order.json changed", [](const NotesFolder& f) { f.put(QStringLiteral("order.json"), R"(["e","c","a"])"); }, false},
     };
     for (const Step& step : steps) {
         for (qsizetype i = 0; i < setups.size(); ++i) {
             SCOPED_TRACE(testing::Message() << step.what << (setups[i].orderFile ? ", order file" : ", no order file")
-                                            << (setups[i].order.key == NoteSortKey::manual ? ", manual order" : ""));
+                                            << (setups[i].order.key == NoteSortKey::manual ? ", manual order" : "")
+                                            << (setups[i].storesListing ? ", the store's listing" : ""));
             NoteStore& store = *stores[i];
             step.change(*folders[i]);
             const auto before = ids(store);
-            const bool changedOnly = store.reloadChanged(NoteStore::list(folders[i]->path()));
+            const NoteStore::Listing listing =
+                setups[i].storesListing ? store.currentListing() : NoteStore::list(folders[i]->path());
+            const bool changedOnly = store.reloadChanged(listing);
             EXPECT_EQ(changedOnly, step.changedOnly);
             if (!changedOnly) {
                 EXPECT_EQ(ids(store), before) << "nothing changed when it can't tell";

@@ -140,8 +140,10 @@ public:
     Publication publish(const QList<SharedThing>& rows, const QString& app,
                         std::optional<std::chrono::milliseconds> wait = std::nullopt, const Guard& guard = {});
     // The same with the rows in groups, in order. Given the very same groups (shared,
-    // not copied) as the last publication, while no other connection has written,
-    // it knows at once that nothing changed.
+    // not copied) as the ones it holds, while no other connection has written, it knows
+    // at once that nothing changed. It holds the groups of the last publication, unless
+    // that one went over every row while no one else held the earlier groups: it keeps
+    // those then, with the rows that publication changed to be looked at again.
     using RowGroups = QList<QList<SharedThing>>;
     Publication publish(const RowGroups& groups, const QString& app,
                         std::optional<std::chrono::milliseconds> wait = std::nullopt, const Guard& guard = {});
@@ -328,8 +330,8 @@ private:
     // A trigger or view we did not make, by name; writes are refused while it stands.
     std::optional<QString> planted_;
     quint64 publications_ = 0;
-    // The groups of the last publication; the cache holds what they published but for
-    // the rows touched since (written by anyone, held back, refused).
+    // The groups of the last publication, or of an earlier one; the cache holds what they
+    // published but for the rows touched since (written by anyone, held back, refused).
     RowGroups lastGroups_;
     QSet<QString> touched_;
     // Where each row of the last publication stood: group, index.

@@ -138,10 +138,58 @@ std::shared_ptr<Note> NotesModel::selected() const
     return selectedID_ ? find(*selectedID_) : nullptr;
 }
 
-NotesModel::Signature NotesModel::currentSignature()
+namespace {
+
+bool isNoteFile(const QString& name)
 {
-    store_.currentListing();
-    return store_.listedStamps();
+    return name.endsWith(u".rtf");
+}
+
+} // namespace
+
+bool NotesModel::signatureHolds()
+{
+    const Signature& listed = store_.listedStamps();
+    const std::optional<QStringList> moved = store_.stampsMovedSince(signatureMoves_);
+    const auto same = [&](const QString& name) {
+        const auto now = listed.constFind(name);
+        const auto was = signature_.constFind(name);
+        return now == listed.cend() ? was == signature_.cend() : was != signature_.cend() && *was == *now;
+    };
+    const bool holds = moved ? std::all_of(moved->cbegin(), moved->cend(), same)
+            && std::all_of(unfollowed_.cbegin(), unfollowed_.cend(), same)
+                             : signature_ == listed;
+    if (holds) {
+        // The moves so far end where the signature is.
+        signatureMoves_ = store_.stampMoves();
+        unfollowed_.clear();
+    }
+    return holds;
+}
+
+void NotesModel::takeSignature(bool* notesMoved)
+{
+    const Signature& listed = store_.listedStamps();
+    const std::optional<QStringList> moved = store_.stampsMovedSince(signatureMoves_);
+    QStringList names = moved ? *moved : signature_.keys() + listed.keys();
+    names += unfollowed_.values();
+    QSet<QString> kept;
+    for (const QString& name : std::as_const(names)) {
+        const auto now = listed.constFind(name);
+        const auto was = signature_.constFind(name);
+        if (now == listed.cend() ? was == signature_.cend() : was != signature_.cend() && *was == *now)
+            continue;
+        if (notesMoved && isNoteFile(name)) {
+            kept.insert(name);
+            *notesMoved = true;
+        } else if (now == listed.cend()) {
+            signature_.remove(name);
+        } else {
+            signature_.insert(name, *now);
+        }
+    }
+    signatureMoves_ = store_.stampMoves();
+    unfollowed_ = std::move(kept);
 }
 
 void NotesModel::reload()
@@ -151,12 +199,11 @@ void NotesModel::reload()
         return;
     }
     NoteStore::Listing listing = store_.currentListing();
-    Signature now = store_.listedStamps();
-    if (loaded_ && now == signature_)
+    if (loaded_ && signatureHolds())
         return;
-    if (reloadChanged(listing, now, 0))
+    if (reloadChanged(listing, 0))
         return;
-    beginLoading(std::move(listing), std::move(now), loaded_);
+    beginLoading(std::move(listing), loaded_);
     completeLoading(nullptr);
 }
 
@@ -166,28 +213,27 @@ void NotesModel::reloadInSteps()
     if (isLoading())
         return;
     NoteStore::Listing listing = store_.currentListing();
-    Signature now = store_.listedStamps();
-    if (loaded_ && now == signature_)
+    if (loaded_ && signatureHolds())
         return;
     // Only as many changed files as a first step would read are read in one go.
     const int files = stepBudget_.value_or(firstStepBudget).files;
-    if (reloadChanged(listing, now, files > 0 ? files : firstStepBudget.files))
+    if (reloadChanged(listing, files > 0 ? files : firstStepBudget.files))
         return;
-    beginLoading(std::move(listing), std::move(now), loaded_);
+    beginLoading(std::move(listing), loaded_);
     loadStep(stepBudget_.value_or(firstStepBudget), false);
 }
 
-bool NotesModel::reloadChanged(NoteStore::Listing& listing, Signature& signature, int maxFiles)
+bool NotesModel::reloadChanged(NoteStore::Listing& listing, int maxFiles)
 {
     if (!loaded_)
         return false;
-    flushBeforeReading(listing, signature);
+    flushBeforeReading(listing);
     if (!store_.reloadChanged(listing, maxFiles))
         return false;
     setNotes(store_.notes());
     // Read in one go from this listing, which is the folder as read; the store's own
     // writes of the order and the board, when it had to load it all, are no outside change.
-    signature_ = std::move(signature);
+    takeSignature();
     takeOwnWrites({store_.orderPath(), store_.boardPath()});
     followRead();
     return true;
@@ -202,23 +248,22 @@ void NotesModel::finishLoading()
     completeLoading(nullptr);
 }
 
-void NotesModel::flushBeforeReading(NoteStore::Listing& listing, Signature& signature)
+void NotesModel::flushBeforeReading(NoteStore::Listing& listing)
 {
     // Pending edits reach the disk before the folder is read over them; what they
     // wrote (a note beside one changed elsewhere, too) is looked at afresh.
     const int revision = revision_;
     flush();
-    if (revision_ != revision) {
+    if (revision_ != revision)
         listing = store_.currentListing();
-        signature = store_.listedStamps();
-    }
 }
 
-void NotesModel::beginLoading(NoteStore::Listing listing, Signature signature, bool flushed)
+void NotesModel::beginLoading(NoteStore::Listing listing, bool flushed)
 {
     if (!flushed)
-        flushBeforeReading(listing, signature);
-    loadingSignature_ = std::move(signature);
+        flushBeforeReading(listing);
+    // The folder as the read begins; nothing compares with the signature until it ends.
+    takeSignature();
     store_.beginLoad(std::move(listing));
     stepped_ = false;
 }
@@ -259,36 +304,13 @@ void NotesModel::loaded()
     // The store's own writes (the board, the order) are no change from outside; a note
     // file that changed while the read went on in steps may have been read before it
     // changed. A read in one go looks only at the files the store writes.
-    Signature now;
-    if (stepped_) {
-        now = currentSignature();
-    } else {
-        now = loadingSignature_;
-        for (const QString& path : {store_.orderPath(), store_.boardPath()}) {
-            const QString name = QFileInfo(path).fileName();
-            if (const auto stamp = pemby::fileStamp(path))
-                now.insert(name, *stamp);
-            else
-                now.remove(name);
-        }
-    }
-    const auto isNoteFile = [](const QString& name) { return name.endsWith(u".rtf"); };
-    Signature signature;
     bool notesMoved = false;
-    for (auto it = loadingSignature_.cbegin(); it != loadingSignature_.cend(); ++it) {
-        if (isNoteFile(it.key())) {
-            signature.insert(it.key(), it.value());
-            notesMoved = notesMoved || now.value(it.key()) != it.value();
-        }
+    if (stepped_) {
+        store_.currentListing();
+        takeSignature(&notesMoved);
+    } else {
+        takeOwnWrites({store_.orderPath(), store_.boardPath()});
     }
-    for (auto it = now.cbegin(); it != now.cend(); ++it) {
-        if (!isNoteFile(it.key()))
-            signature.insert(it.key(), it.value());
-        else
-            notesMoved = notesMoved || !loadingSignature_.contains(it.key());
-    }
-    signature_ = std::move(signature);
-    loadingSignature_.clear();
     loaded_ = true;
     followRead();
     // Read again, in steps, what changed meanwhile: it costs only those notes.
@@ -360,8 +382,6 @@ void NotesModel::followRead()
 
 void NotesModel::takeOwnWrites(const QStringList& paths)
 {
-    // A stamp that did not move leaves the signature shared with the store's: comparing
-    // the two is then no look at every file.
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
         if (const auto stamp = pemby::fileStamp(path)) {
@@ -432,7 +452,8 @@ void NotesModel::deleteNote(const QString& id)
         if (const Status back = store_.restore({trashed}); !back)
             qCWarning(lcNotes) << "can't put back a note that did not move to the trash" << back.errorText();
         setNotes(store_.notes());
-        signature_ = currentSignature();
+        store_.currentListing();
+        takeSignature();
         bumpRevision();
         setSaveError(QStringLiteral("Couldn't move the note to the Trash."));
         return;
@@ -471,7 +492,8 @@ void NotesModel::undo()
         setSaveError(QStringLiteral("Couldn't bring it back: ") + restored.errorText());
     }
     setNotes(store_.notes());
-    signature_ = currentSignature();
+    store_.currentListing();
+    takeSignature();
     std::optional<QString> selected;
     if (!group.isEmpty()) {
         // A file that took the note's name meanwhile was kept; the note came back beside it.

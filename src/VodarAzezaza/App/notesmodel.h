@@ -15,6 +15,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -130,19 +131,24 @@ signals:
 private:
     using Signature = QHash<QString, pemby::FileStamp>;
 
-    // Sizes and times of the folder's note and JSON files, by name.
-    Signature currentSignature();
+    // Whether the store's stamps of the folder's note and JSON files, as last listed, are
+    // the signature's: nothing changed there but what this model wrote.
+    bool signatureHolds();
+    // The signature becomes the store's stamps, at the cost of the stamps that moved.
+    // `notesMoved` (when given): the stamps of note files stay as they were, and it is
+    // told whether any of them moved.
+    void takeSignature(bool* notesMoved = nullptr);
     // Brings the signature up to date for these files only, which the model itself wrote.
     void takeOwnWrites(const QStringList& paths);
     // After a read: ends what refers to a note gone, and tells the views.
     void followRead();
     // A reload that reads only the changed note files, when the store can tell that is
     // all (see NoteStore::reloadChanged); false when the folder must be read.
-    bool reloadChanged(NoteStore::Listing& listing, Signature& signature, int maxFiles);
+    bool reloadChanged(NoteStore::Listing& listing, int maxFiles);
     // Stores the editor's pending changes, listing the folder again when they wrote.
-    void flushBeforeReading(NoteStore::Listing& listing, Signature& signature);
+    void flushBeforeReading(NoteStore::Listing& listing);
     // `flushed` when flushBeforeReading() ran for this listing.
-    void beginLoading(NoteStore::Listing listing, Signature signature, bool flushed);
+    void beginLoading(NoteStore::Listing listing, bool flushed);
     void loadStep(NoteStore::LoadBudget budget, bool flushFirst);
     // Runs the read to its end; `keep` is a note whose text is being saved, which the
     // read must not replace, so that the save meets any change made elsewhere.
@@ -173,9 +179,13 @@ private:
     std::optional<QString> keptBesideID_;
     std::function<void()> flushEditor_;
     QList<QList<NoteStore::TrashedNote>> undoStack_;  // newest last
+    // The stamps as of the last read, and of this model's own writes since. Its own, never
+    // shared with the store's: those change at every listing that finds a change.
     Signature signature_;
-    // The folder's signature when the read under way began.
-    Signature loadingSignature_;
+    // The store's stampMoves() the signature follows up to, and the names it may differ
+    // on all the same: those of note files that moved while a read went on in steps.
+    qsizetype signatureMoves_ = 0;
+    QSet<QString> unfollowed_;
     // The read under way went on past its first step.
     bool stepped_ = false;
     std::optional<NoteStore::LoadBudget> stepBudget_;

@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include <cstdio>
 
@@ -630,7 +632,8 @@ TEST_F(NotesModelTest, ASaveHereLeavesANoteChangedElsewhereToTheNextReload)
 // The look for outside changes lists only what the kernel says changed, and still
 // sees every change: a write that keeps the size and the time, the other app's save
 // renamed over the note, a new note, a deleted one, a change through another name of
-// the file, one made while the folder was moved away, a link put in a note's place.
+// the file, one made while the folder was moved away, a link put in a note's place;
+// and after each, the changes that follow.
 TEST_F(NotesModelTest, EveryOutsideChangeIsSeenAtTheNextReload)
 {
     const QString n1 = QStringLiteral("n1.rtf");
@@ -702,6 +705,52 @@ TEST_F(NotesModelTest, EveryOutsideChangeIsSeenAtTheNextReload)
                 titles.append(note->title());
             EXPECT_EQ(titles, c.titles);
             EXPECT_EQ(model->skippedFiles(), c.skipped);
+
+            // And the changes after it, each at the next reload.
+            for (const char* text : {"Note 2, again", "Note 2, once more", "Note 2, at last"}) {
+                writeAt(folder + QStringLiteral("/n2.rtf"), text, longAgo.addDays(1));
+                if (inSteps)
+                    model->reloadInSteps();
+                else
+                    model->reload();
+                ASSERT_FALSE(model->isLoading());
+                EXPECT_EQ(model->notes().first()->title(), QString::fromUtf8(text));
+                EXPECT_EQ(model->notes().size(), c.titles.size());
+            }
         }
+    }
+}
+
+// Once the folder's files are old enough to be trusted by their looks, each outside
+// change in turn costs a read of that note alone, and the list is what a fresh read
+// of the folder gives, whichever way the note's date moved it.
+TEST_F(NotesModelTest, EachOutsideChangeInTurnReadsThatNoteAlone)
+{
+    putNotes(5);
+    makeModel()->reload();  // the board the first read writes
+    std::this_thread::sleep_for(std::chrono::milliseconds(3200));
+    auto model = makeModel();
+    model->reload();
+    const int reads = model->store().filesRead();
+    const struct {
+        const char* id;
+        const char* text;
+        int minutes;
+    } changes[] = {
+        {"n1", "Note 1, to the top", 10}, {"n1", "Note 1, changed again", 11}, {"n3", "Note 3, to the bottom", -1},
+        {"n0", "Note 0, beside note 4", 4}, {"n1", "Note 1, in the middle", 2},
+    };
+    for (qsizetype i = 0; i < qsizetype(std::size(changes)); ++i) {
+        const auto& change = changes[i];
+        SCOPED_TRACE(change.text);
+        putNote(QString::fromLatin1(change.id), QString::fromLatin1(change.text), longAgo.addSecs(60 * change.minutes));
+        model->reload();
+        EXPECT_EQ(model->store().filesRead(), reads + i + 1);
+        auto fresh = makeModel();
+        fresh->reload();
+        EXPECT_EQ(ids(model->notes()), ids(fresh->notes()));
+        EXPECT_EQ(model->store().manualOrder(), fresh->store().manualOrder());
+        for (qsizetype k = 0; k < fresh->notes().size() && k < model->notes().size(); ++k)
+            EXPECT_EQ(model->notes()[k]->title(), fresh->notes()[k]->title());
     }
 }
