@@ -20,6 +20,12 @@
 #include <iterator>
 #include <type_traits>
 
+// The groups of the plan's maps: a key's year.
+inline int yearOfDay(const Day& day)
+{
+    return day.year;
+}
+
 inline int yearOfMonth(const MonthKey& month)
 {
     return month.year;

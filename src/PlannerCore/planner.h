@@ -24,11 +24,6 @@ struct SearchHit {
     bool operator==(const SearchHit&) const = default;
 };
 
-inline int yearOfDay(const Day& day)
-{
-    return day.year;
-}
-
 struct Planner {
     // Days with no things have no entry; months keep theirs when emptied.
     DayMap days;
