@@ -4,12 +4,14 @@
 // The plan is copied whole for every undo entry, and every edit then changes one day
 // of one copy. A flat QMap would detach all of its day nodes on that edit, so a
 // hundred undo entries of a ten-year plan would cost nearly as much as the plan. Here
-// the days are grouped by month: an edit detaches the (short) map of months and the
-// one month it touches, and every other month stays shared with the snapshots.
+// the days are grouped by month and the months by year: an edit detaches the (short)
+// map of years, the year's months and the one month it touches, and every other
+// month stays shared with the snapshots.
 //
 // The interface is the part of QMap's the planner uses; iteration runs in day order.
 
 #include "calendar.h"
+#include "groupedmap.h"
 #include "things.h"
 
 #include <QList>
@@ -18,34 +20,20 @@
 #include <iterator>
 #include <type_traits>
 
-// Calls `differs(key)`, in key order, for every key whose value is not the same in the
-// two maps, either of them holding it. Maps still shared cost one pointer compare.
-template <class K, class V, class F>
-void forEachDifference(const QMap<K, V>& a, const QMap<K, V>& b, F&& differs)
+// The groups of the plan's maps: a key's year.
+inline int yearOfDay(const Day& day)
 {
-    if (a.isSharedWith(b))
-        return;
-    auto i = a.cbegin();
-    auto j = b.cbegin();
-    while (i != a.cend() || j != b.cend()) {
-        if (j == b.cend() || (i != a.cend() && i.key() < j.key())) {
-            differs(i.key());
-            ++i;
-        } else if (i == a.cend() || j.key() < i.key()) {
-            differs(j.key());
-            ++j;
-        } else {
-            if (!(i.value() == j.value()))
-                differs(i.key());
-            ++i;
-            ++j;
-        }
-    }
+    return day.year;
+}
+
+inline int yearOfMonth(const MonthKey& month)
+{
+    return month.year;
 }
 
 class DayMap {
     using Month = QMap<Day, QList<Thing>>;
-    using Months = QMap<MonthKey, Month>;
+    using Months = GroupedMap<MonthKey, Month, int, yearOfMonth>;
 
     template <bool Const>
     class Iterator {
@@ -141,9 +129,10 @@ public:
     // Removes the day's entry; the number of entries removed (0 or 1).
     qsizetype remove(Day day)
     {
-        const auto month = months_.find(day.monthKey());
-        if (month == months_.end())
+        // A day not there detaches nothing: a week read in removes each of its empty days.
+        if (!contains(day))
             return 0;
+        const auto month = months_.find(day.monthKey());
         const qsizetype removed = month->remove(day);
         if (month->isEmpty())
             months_.erase(month);

@@ -28,9 +28,10 @@ struct Planner {
     // Days with no things have no entry; months keep theirs when emptied.
     DayMap days;
     // Keyed by the Monday of a week: ids of the repeat rules already applied to it.
-    QMap<Day, QSet<QString>> appliedRepeats;
+    // Grouped by year, as the months are, so that a week read in copies its year only.
+    GroupedMap<Day, QSet<QString>, int, yearOfDay> appliedRepeats;
     QList<EventuallyList> lists;
-    QMap<MonthKey, QList<Thing>> months;
+    GroupedMap<MonthKey, QList<Thing>, int, yearOfMonth> months;
     QList<RepeatRule> repeats;
 
     bool operator==(const Planner&) const = default;

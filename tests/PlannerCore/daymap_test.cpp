@@ -75,3 +75,67 @@ TEST(DayMap, EqualityIgnoresHowTheMapGotThere)
     withEmpty[Day{2024, 5, 2}];
     EXPECT_FALSE(withEmpty == b);
 }
+
+namespace {
+
+using WeekRules = GroupedMap<Day, QSet<QString>, int, yearOfDay>;
+
+QStringList keysOf(const WeekRules& map)
+{
+    QStringList out;
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        out.append(it.key().iso());
+    return out;
+}
+
+} // namespace
+
+// Entries spread over several years' groups: order, erasing across a group's end,
+// walking back, and the differences between two copies.
+TEST(GroupedMap, KeepsKeyOrderAndEqualityAcrossGroups)
+{
+    WeekRules map;
+    map[Day{2025, 1, 6}] = {"a"};
+    map.insert(Day{2023, 12, 25}, {"b"});
+    map.insert(Day{2024, 12, 30}, {"c"});
+    map.insert(Day{2025, 3, 3}, {"d"});
+    EXPECT_EQ(keysOf(map), (QStringList{"2023-12-25", "2024-12-30", "2025-01-06", "2025-03-03"}));
+    EXPECT_EQ(map, (QMap<Day, QSet<QString>>{{{2023, 12, 25}, {"b"}}, {{2024, 12, 30}, {"c"}}, {{2025, 1, 6}, {"a"}}, {{2025, 3, 3}, {"d"}}}));
+
+    QStringList back;
+    for (auto it = map.cend(); it != map.cbegin();) {
+        --it;
+        back.append(it.key().iso());
+    }
+    EXPECT_EQ(back, (QStringList{"2025-03-03", "2025-01-06", "2024-12-30", "2023-12-25"}));
+
+    // Erasing the last entry of a group gives the first of the next one, or the end.
+    WeekRules erased = map;
+    auto next = erased.erase(erased.find(Day{2024, 12, 30}));
+    ASSERT_NE(next, erased.end());
+    EXPECT_EQ(next.key(), (Day{2025, 1, 6}));
+    next = erased.erase(next);
+    EXPECT_EQ(next.key(), (Day{2025, 3, 3}));
+    EXPECT_EQ(erased.erase(next), erased.end());
+    EXPECT_EQ(keysOf(erased), (QStringList{"2023-12-25"}));
+    EXPECT_EQ(keysOf(map).size(), 4);  // the copy kept its entries
+
+    // A group emptied leaves nothing behind that tells two maps apart.
+    WeekRules emptied = map;
+    EXPECT_EQ(emptied.remove(Day{2023, 12, 25}), 1);
+    EXPECT_EQ(emptied.remove(Day{2023, 12, 25}), 0);
+    EXPECT_EQ(emptied.take(Day{2030, 1, 7}), QSet<QString>());
+    emptied.insert(Day{2023, 12, 25}, {"b"});
+    EXPECT_EQ(emptied, map);
+
+    WeekRules changed = map;
+    changed[Day{2025, 1, 6}].insert("x");
+    changed.remove(Day{2023, 12, 25});
+    changed.insert(Day{2026, 1, 5}, {"e"});
+    QList<Day> differs;
+    forEachDifference(changed, map, [&](Day day) { differs.append(day); });
+    EXPECT_EQ(differs, (QList<Day>{{2023, 12, 25}, {2025, 1, 6}, {2026, 1, 5}}));
+    differs.clear();
+    forEachDifference(map, WeekRules(map), [&](Day day) { differs.append(day); });
+    EXPECT_TRUE(differs.isEmpty());
+}
