@@ -44,10 +44,11 @@ void forEachDifference(const QMap<K, V>& a, const QMap<K, V>& b, F&& differs)
     }
 }
 
-template <class K, class V, class G, G (*groupOf)(const K&)>
+// `Groups` maps each group to its map of keys; it may be grouped itself (the days of a
+// plan by month, and the months by year).
+template <class K, class V, class G, G (*groupOf)(const K&), class Groups = QMap<G, QMap<K, V>>>
 class GroupedMap {
-    using Group = QMap<K, V>;
-    using Groups = QMap<G, Group>;
+    using Group = typename Groups::mapped_type;
 
     template <bool Const>
     class Iterator {
