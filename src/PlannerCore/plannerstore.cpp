@@ -42,6 +42,20 @@ bool sameText(const QString& a, const QString& b)
     return a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
 }
 
+} // namespace
+
+PlannerStore::TextDigest PlannerStore::TextDigest::of(QStringView text)
+{
+    // Composed text is its own canonical form (see sameText); any other is hashed as
+    // it composes.
+    const bool composed = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x300; });
+    const QString normal = composed ? QString() : text.toString().normalized(QString::NormalizationForm_C);
+    const QStringView canonical = composed ? text : QStringView(normal);
+    return {canonical.size(), qHash(canonical, size_t(0x9e3779b97f4a7c15)), qHash(canonical, size_t(0xc2b2ae3d27d4eb4f))};
+}
+
+namespace {
+
 template <class T>
 QList<T> sorted(const QSet<T>& set)
 {
@@ -169,11 +183,12 @@ PlannerStore::Fetched PlannerStore::fetch(const QString& path, const Decode& dec
     // The stamp of the very file read, from the read itself: no look at the name before
     // or after it.
     std::optional<pemby::FileStamp> stamp;
-    out.file = pemby::readTextFile(path, stamp, &out.record.utf8);
+    out.file = pemby::readTextFile(path, stamp);
     out.linkedElsewhere = stamp && stamp->links > 1;
     if (out.file.state != pemby::TextFile::State::Read)
         return out;
     out.record.content = decode(out.file.text, &out.record.layout);
+    out.record.text = TextDigest::of(out.file.text);
     out.record.stamp = pemby::settledStamp(stamp);
     // Let go of on this thread, where the next file's text takes its place.
     out.file.text = QString();
@@ -233,13 +248,13 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
     unreadable_.remove(name);
     if (file.state != pemby::TextFile::State::Read)
         return std::nullopt;
-    if (known != files_.end() && sameText(known->text(), file.text)) {
+    if (known != files_.end() && known->text == TextDigest::of(file.text)) {
         known->stamp = pemby::settledStamp(before, path);
         return std::nullopt;
     }
     FileRecord record;
     record.content = decode(file.text, &record.layout);
-    record.utf8 = file.text.toUtf8();
+    record.text = TextDigest::of(file.text);
     record.stamp = pemby::settledStamp(before, path);
     files_.insert(name, record);
     conflicts_.remove(name);
@@ -630,8 +645,9 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
 {
     const auto known = files_.constFind(name);
     const bool isKnown = known != files_.cend();
-    if (isKnown && sameText(known->text(), text)) {
-        record.utf8 = known->utf8;
+    const TextDigest digest = TextDigest::of(text);
+    if (isKnown && known->text == digest) {
+        record.text = known->text;
         record.stamp = known->stamp;
         files_.insert(name, std::move(record));
         return {};
@@ -649,10 +665,10 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
         return keepBoth(name, std::nullopt, text, why, record.layout);
     }
     case pemby::TextFile::State::Read:
-        if (isKnown && sameText(known->text(), disk.text))
+        if (isKnown && known->text == TextDigest::of(disk.text))
             break;
         if (sameText(disk.text, text)) {
-            record.utf8 = disk.text.toUtf8();  // someone else wrote just what we meant to
+            record.text = digest;  // someone else wrote just what we meant to
             files_.insert(name, std::move(record));
             conflicts_.remove(name);
             return {};
@@ -673,7 +689,7 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
         qCWarning(lcStore) << "can't write" << name << status.errorText();
         return Error{QStringLiteral("couldn't write %1 (%2)").arg(name, status.errorText())};
     }
-    record.utf8 = bytes;
+    record.text = digest;
     files_.insert(name, std::move(record));
     conflicts_.remove(name);
     return {};
@@ -740,7 +756,7 @@ std::optional<PlannerStore::FileRecord> PlannerStore::readCopy(const QString& na
             continue;
         FileRecord record;
         record.content = decode(*text, &record.layout);
-        record.utf8 = text->toUtf8();
+        record.text = TextDigest::of(*text);
         conflicts_.insert(name, Conflict{std::nullopt, state, *text, *copy, record.layout});
         qCWarning(lcStore) << "reading" << name << "from" << *copy << "while it can't be read";
         return record;

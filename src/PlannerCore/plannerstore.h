@@ -105,15 +105,23 @@ private:
     static FileContent listsContent(QStringView text, PlanLayout* layout);
     static FileContent rulesContent(QStringView text, PlanLayout* layout);
 
+    // What tells a text from another without keeping it: texts that read the same
+    // (as canonically equivalent Unicode) have the same digest, and two that differ a
+    // different one but by a chance of one in 2^128. A plan's files are known by it,
+    // so that loading the plan does not keep every file's text as well.
+    struct TextDigest {
+        qsizetype size = -1;
+        size_t first = 0;
+        size_t second = 0;
+        static TextDigest of(QStringView text);
+        bool operator==(const TextDigest&) const = default;
+    };
     // A file as it was last read or written.
     struct FileRecord {
-        // The text, as UTF-8: a plan's texts are kept for all its files, and so take
-        // half the memory, and a load half the fresh pages, of what they take read.
-        QByteArray utf8;
-        QString text() const { return QString::fromUtf8(utf8); }
+        TextDigest text;
         FileContent content;
         PlanLayout layout;
-        // The file as it stood when it was known to hold `text`; while it stands so, a
+        // The file as it stood when it was known to hold that text; while it stands so, a
         // look for outside changes needs no read.
         std::optional<pemby::FileStamp> stamp;
     };

@@ -166,10 +166,10 @@ RawRead readRegularFile(const QString& path, qint64 cap, Links links)
 TextFile readTextFile(const QString& path, qint64 cap, Links links)
 {
     std::optional<FileStamp> stamp;
-    return readTextFile(path, stamp, nullptr, cap, links);
+    return readTextFile(path, stamp, cap, links);
 }
 
-TextFile readTextFile(const QString& path, std::optional<FileStamp>& stamp, QByteArray* utf8, qint64 cap, Links links)
+TextFile readTextFile(const QString& path, std::optional<FileStamp>& stamp, qint64 cap, Links links)
 {
     TextFile result;
     RawRead raw = readRegularFile(path, cap, links);
@@ -193,11 +193,6 @@ TextFile readTextFile(const QString& path, std::optional<FileStamp>& stamp, QByt
     }
     result.state = TextFile::State::Read;
     result.text = std::move(*text);
-    if (utf8) {
-        // Without a BOM or a CR the text is the bytes' own, decoded.
-        const bool asRead = !raw.bytes.startsWith("\xEF\xBB\xBF") && !raw.bytes.contains('\r');
-        *utf8 = asRead ? std::move(raw.bytes) : result.text.toUtf8();
-    }
     return result;
 }
 

@@ -81,11 +81,9 @@ std::optional<FileStamp> fileStamp(const QString& path);
 std::optional<FileStamp> settledStamp(const std::optional<FileStamp>& before, const QString& path);
 
 // readTextFile, giving as well the stamp of what it opened, taken from the open file
-// itself (of the name where nothing regular could be opened; none when there is none),
-// and, when asked and the file was read, the text as UTF-8: the file's own bytes where
-// they are that already, as most are.
-TextFile readTextFile(const QString& path, std::optional<FileStamp>& stamp, QByteArray* utf8 = nullptr,
-                      qint64 cap = maxTextFileBytes, Links links = Links::Refuse);
+// itself (of the name where nothing regular could be opened; none when there is none).
+TextFile readTextFile(const QString& path, std::optional<FileStamp>& stamp, qint64 cap = maxTextFileBytes,
+                      Links links = Links::Refuse);
 // The same as settledStamp for a stamp of the open file that was read: a write since it
 // was taken moves its times, so a later look at the name tells it apart; no second
 // look is needed now.

@@ -243,6 +243,20 @@ TEST(PlannerStore, ComparesTextsAsCanonicallyEquivalent)
     folder.age();
     ASSERT_TRUE(store.save(plan).ok());
     EXPECT_EQ(folder.fresh(), QStringList{});
+
+    // A sync service composing the file again changes nothing the plan holds, and a save
+    // after it writes nothing; a change of an accent is a change.
+    folder.put("2024-05.md", QStringLiteral("# 2024-05, roughly\n\n- [ ] caf\u00e9\n"));
+    EXPECT_FALSE(store.reloadIfChanged(plan));
+    folder.age();
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.fresh(), QStringList{});
+    folder.put("2024-05.md", QStringLiteral("# 2024-05, roughly\n\n- [ ] cafe\u0300\n"));
+    EXPECT_TRUE(store.reloadIfChanged(plan));
+    EXPECT_EQ(plan.months[may][0].title, QStringLiteral("cafe\u0300"));
+    plan.months[may][0].title = QStringLiteral("caf\u00e9");
+    ASSERT_TRUE(store.save(plan).ok());
+    EXPECT_EQ(folder.text("2024-05.md"), QStringLiteral("# 2024-05, roughly\n\n- [ ] caf\u00e9\n"));
 }
 
 // A file that stands as it was read is not read again at each look, but no write

@@ -187,22 +187,6 @@ TEST(TextFileTest, ReadsStrictUtf8AndNormalizesLineEnds)
         EXPECT_EQ(f.state, TextFile::State::Read);
         EXPECT_EQ(f.text, "a\nb\n");
     }
-    // Asked for, the text comes as UTF-8 too, of the text as read, not of the bytes.
-    for (const char* name : {"lf", "crlf", "cr"}) {
-        std::optional<FileStamp> stamp;
-        QByteArray utf8;
-        EXPECT_EQ(readTextFile(dir.filePath(name), stamp, &utf8).text, "a\nb\n");
-        EXPECT_EQ(utf8, "a\nb\n") << name;
-    }
-    {
-        std::optional<FileStamp> stamp;
-        QByteArray utf8 = "left alone";
-        readTextFile(write("bom inside", "a \xEF\xBB\xBF b\n"), stamp, &utf8);
-        EXPECT_EQ(QString::fromUtf8(utf8), QString::fromUtf8("a \xEF\xBB\xBF b\n"));
-        utf8 = "left alone";
-        readTextFile(dir.filePath("absent"), stamp, &utf8);
-        EXPECT_EQ(utf8, "left alone");
-    }
     EXPECT_EQ(readTextFile(write("bad", "ok \xC3\x28")).state, TextFile::State::Unreadable);
     EXPECT_EQ(readTextFile(dir.filePath("absent")).state, TextFile::State::Missing);
 }
