@@ -28,35 +28,9 @@
 #include <malloc.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 
 namespace {
-
-// The bytes in use on every thread's heap: the loads decode on the pool's threads,
-// whose arenas a count of the main one alone would miss.
-qint64 allocated()
-{
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* out = open_memstream(&text, &size);
-    if (!out || malloc_info(0, out) != 0)
-        std::abort();
-    std::fclose(out);
-    // The totals over every arena follow the last heap's own figures.
-    const QByteArray info(text, qsizetype(size));
-    std::free(text);
-    const QByteArray totals = info.mid(info.lastIndexOf("</heap>"));
-    const auto field = [&](const char* tag) {
-        const qsizetype at = totals.indexOf(tag);
-        if (at < 0)
-            std::abort();
-        const qsizetype from = totals.indexOf("size=\"", at) + 6;
-        return totals.mid(from, totals.indexOf('"', from) - from).toLongLong();
-    };
-    return field("<system type=\"current\"") - field("<total type=\"fast\"") - field("<total type=\"rest\"")
-        + field("<total type=\"mmap\"");
-}
 
 double mb(qint64 bytes)
 {
@@ -67,12 +41,12 @@ double mb(qint64 bytes)
 qint64 snapshotBytes(Planner plan, const QList<QUuid>& ids)
 {
     QList<Planner> history;
-    const qint64 start = allocated();
+    const qint64 start = heapInUse();
     for (const QUuid& id : ids) {
         history.append(plan);
         plan.update(id, [](Thing& t) { t.done = !t.done; });
     }
-    return allocated() - start;
+    return heapInUse() - start;
 }
 
 // A different thing for each edit, spread over the years.
@@ -97,12 +71,12 @@ QByteArray bytesOf(const QString& path)
 // What the model holds after a search over a folder of `years`, beside its files.
 void memoryAfterSearch(QGuiApplication& app, BenchModel& bench, int years)
 {
-    const qint64 start = allocated();
+    const qint64 start = heapInUse();
     const std::unique_ptr<AppModel> searched = bench.makeModel();
     searched->search().beginSearch();
     searched->search().setSearching(false);
     app.processEvents();
-    const double held = double(allocated() - start) / (1024.0 * 1024.0);
+    const double held = double(heapInUse() - start) / (1024.0 * 1024.0);
     qint64 onDisk = 0;
     for (const QFileInfo& info : QDir(bench.folder()).entryInfoList(QDir::Files))
         onDisk += info.size();
@@ -188,14 +162,14 @@ int main(int argc, char** argv)
     BenchModel bench(dir, QStringLiteral("plan-10y"), today);
     qint64 planBytes = 0;
     {
-        const qint64 before = allocated();
+        const qint64 before = heapInUse();
         Planner plan;
         {
             PlannerStore store(bench.folder());
             store.loadBase(plan);
             store.loadEverything(plan);
         }
-        planBytes = allocated() - before;
+        planBytes = heapInUse() - before;
     }
     std::printf("\nten years: %d weeks, %d months; the plan holds %.1f MB\n", shape.weeks, shape.months, mb(planBytes));
 
@@ -231,11 +205,11 @@ int main(int argc, char** argv)
     // Memory: 100 single edits, one per thing spread over the years, each leaving its
     // snapshot on the undo stack.
     const QList<QUuid> ids = spreadThings(m.planner(), 100);
-    const qint64 before = allocated();
+    const qint64 before = heapInUse();
     for (const QUuid& id : ids)
         m.commit([&](Planner& p) { p.update(id, [](Thing& t) { t.done = !t.done; }); });
     app.processEvents();
-    const qint64 withHistory = allocated() - before;
+    const qint64 withHistory = heapInUse() - before;
 
     const qint64 snapshotsOnly = snapshotBytes(m.planner(), ids);
 

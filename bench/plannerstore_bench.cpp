@@ -260,23 +260,34 @@ int measureYears(int years)
     // taken apart between the timings, and the heap it leaves tidied, so that neither
     // this figure nor the next one pays for freeing what the last round made.
     const int loadRounds = years >= 30 ? 5 : 9;
-    Rounds readAll, loadAll, decodeAll;
+    Rounds readAll, loadAll, decodeAll, fresh;
+    qint64 held = 0;
     for (int i = 0; i < loadRounds; ++i) {
         readAll.ms.append(msOf([&] { (void)readEverything(folder, shape); }));
         {
             PlannerStore store(folder);
             Planner plan;
+            const qint64 before = heapInUse();
             loadAll.ms.append(msOf([&] {
                 store.loadBase(plan);
                 store.loadEverything(plan);
             }));
+            held = heapInUse() - before;
         }
+        malloc_trim(0);
+        fresh.ms.append(msToTouchFresh(held, QThread::idealThreadCount()));
         malloc_trim(0);
         decodeAll.ms.append(msOf([&] { (void)decodeEverything(folder, shape); }));
         malloc_trim(0);
     }
     row("load everything", years, loadAll.median(), readAll.median(),
         QStringLiteral("%1 things, %2 weeks; floor: every file's bytes read and decoded as text").arg(made).arg(shape.weeks));
+    // Most of a load's own cost is the memory the plan it makes holds, on pages the
+    // process never had: how long this machine takes for those alone.
+    row("fresh pages of the plan", years, fresh.median(), std::nullopt,
+        QStringLiteral("its %1 MiB, one write to each new page on %2 threads")
+            .arg(double(held) / (1024.0 * 1024.0), 0, 'f', 1)
+            .arg(QThread::idealThreadCount()));
     row("decode every file", years, decodeAll.median(), readAll.median(),
         QStringLiteral("the Markdown decoders alone, reading included; floor: the same bytes read and decoded as text"));
 
