@@ -172,6 +172,15 @@ FamilyStore::Answer failedAnswer(const QString& error, bool busy = false)
     return QStringView(a) == QStringView(b);
 }
 
+// Asks for the memory of `*p` ahead of its use.
+template <class T>
+[[gnu::always_inline]] inline void prefetch(const T* p)
+{
+    const char* const bytes = reinterpret_cast<const char*>(p);
+    for (size_t at = 0; at < sizeof(T); at += 64)
+        __builtin_prefetch(bytes + at);
+}
+
 [[gnu::always_inline]] inline bool same(const QString& a, const QString& b)
 {
     return a.size() == b.size() && (a.constData() == b.constData() || sameCharacters(a, b));
@@ -870,8 +879,14 @@ FamilyStore::Publication FamilyStore::publish(const RowGroups& groups, const QSt
         };
         work.order.reserve(rows.size());
         size_t next = 0;
+        // The stored rows are nodes spread over the heap, and waiting for each one's
+        // memory is most of a pass: the rows a few places ahead in the last order are
+        // asked for while this one is compared.
+        constexpr size_t ahead = 8;
         for (const SharedThing* row : rows) {
             Entry* entry = nullptr;
+            if (next + ahead < order_.size())
+                prefetch(order_[next + ahead].entry);
             if (next < order_.size() && same(order_[next].id, row->id)) {
                 entry = order_[next++].entry;
             } else if (const auto found = cache_.find(row->id); found != cache_.end()) {
