@@ -27,17 +27,19 @@ namespace {
 
 // Texts compare as canonically equivalent Unicode: a file whose accents a sync service
 // decomposed is still the text we wrote.
+// Text below U+0300 is composed already, and two composed texts are equivalent only
+// when equal: a changed file of such text (most are) is told apart without composing
+// it again.
+bool isComposed(QStringView text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x300; });
+}
+
 bool sameText(const QString& a, const QString& b)
 {
     if (a == b)
         return true;
-    // Text below U+0300 is composed already, and two composed texts are equivalent
-    // only when equal: a changed file of such text (most are) is told apart without
-    // composing both whole texts again.
-    const auto composed = [](const QString& text) {
-        return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x300; });
-    };
-    if (composed(a) && composed(b))
+    if (isComposed(a) && isComposed(b))
         return false;
     return a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
 }
@@ -46,9 +48,8 @@ bool sameText(const QString& a, const QString& b)
 
 PlannerStore::TextDigest PlannerStore::TextDigest::of(QStringView text)
 {
-    // Composed text is its own canonical form (see sameText); any other is hashed as
-    // it composes.
-    const bool composed = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x300; });
+    // Composed text is its own canonical form; any other is hashed as it composes.
+    const bool composed = isComposed(text);
     const QString normal = composed ? QString() : text.toString().normalized(QString::NormalizationForm_C);
     const QStringView canonical = composed ? text : QStringView(normal);
     return {canonical.size(), qHash(canonical, size_t(0x9e3779b97f4a7c15)), qHash(canonical, size_t(0xc2b2ae3d27d4eb4f))};
@@ -248,13 +249,14 @@ std::optional<PlannerStore::FileRecord> PlannerStore::read(const QString& name, 
     unreadable_.remove(name);
     if (file.state != pemby::TextFile::State::Read)
         return std::nullopt;
-    if (known != files_.end() && known->text == TextDigest::of(file.text)) {
+    const TextDigest digest = TextDigest::of(file.text);
+    if (known != files_.end() && known->text == digest) {
         known->stamp = pemby::settledStamp(before, path);
         return std::nullopt;
     }
     FileRecord record;
     record.content = decode(file.text, &record.layout);
-    record.text = TextDigest::of(file.text);
+    record.text = digest;
     record.stamp = pemby::settledStamp(before, path);
     files_.insert(name, record);
     conflicts_.remove(name);
@@ -664,10 +666,11 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
         unreadable_.insert(name, why);
         return keepBoth(name, std::nullopt, text, why, record.layout);
     }
-    case pemby::TextFile::State::Read:
-        if (isKnown && known->text == TextDigest::of(disk.text))
+    case pemby::TextFile::State::Read: {
+        const TextDigest onDisk = TextDigest::of(disk.text);
+        if (isKnown && known->text == onDisk)
             break;
-        if (sameText(disk.text, text)) {
+        if (onDisk == digest) {
             record.text = digest;  // someone else wrote just what we meant to
             files_.insert(name, std::move(record));
             conflicts_.remove(name);
@@ -675,6 +678,7 @@ Status PlannerStore::write(const QString& name, const QString& text, FileRecord 
         }
         unreadable_.remove(name);
         return keepBoth(name, disk.text, text, QStringLiteral("%1 was changed elsewhere").arg(name), record.layout);
+    }
     case pemby::TextFile::State::Missing:
         break;
     }

@@ -106,9 +106,10 @@ private:
     static FileContent rulesContent(QStringView text, PlanLayout* layout);
 
     // What tells a text from another without keeping it: texts that read the same
-    // (as canonically equivalent Unicode) have the same digest, and two that differ a
-    // different one but by a chance of one in 2^128. A plan's files are known by it,
-    // so that loading the plan does not keep every file's text as well.
+    // (as canonically equivalent Unicode) have the same digest, and two that differ,
+    // unless made to collide, a different one but by a chance of about one in 2^128.
+    // A plan's files are known by it, so that loading the plan does not keep every
+    // file's text as well. Never stored: it holds for this process only.
     struct TextDigest {
         qsizetype size = -1;
         size_t first = 0;
